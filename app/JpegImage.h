@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// Decodes JPEG bytes into an image with libjpeg. Returns a null image and sets `error`
+// when the bytes are not a JPEG picture libjpeg can read.
+QImage decodeJpeg(const QByteArray &bytes, QString *error = nullptr);

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace report {
+class Document;
+}
+
+namespace platform {
+
+// Everything the windows ask the user goes through this interface, so that the windows'
+// tests can answer from a script and see what was shown. The real implementation wraps
+// Qt's dialogs; every call blocks until the user has answered (the event loop runs).
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // A plain message with an OK button.
+    virtual void message(const QString &text) = 0;
+    // A question with the buttons Yes and No; true only for Yes.
+    virtual bool confirm(const QString &question) = 0;
+    // A one-line text prompt; nullopt when cancelled.
+    virtual std::optional<QString> prompt(const QString &caption, const QString &label,
+                                          const QString &initial = {}) = 0;
+    // A masked password prompt with OK and Cancel; nullopt when cancelled.
+    virtual std::optional<QString> password(const QString &caption, const QString &label) = 0;
+    // Shows a prepared report in the preview window and waits until it is closed.
+    virtual void preview(report::Document &document) = 0;
+};
+
+} // namespace platform

@@ -1,0 +1,53 @@
+#include "QtDialogs.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace platform {
+
+namespace {
+QWidget *ownerOf(QWidget *parent)
+{
+    return parent ? parent : QApplication::activeWindow();
+}
+} // namespace
+
+void QtDialogs::message(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Dorvanta"), text, QMessageBox::Ok,
+                    ownerOf(parent_));
+    box.exec();
+}
+
+bool QtDialogs::confirm(const QString &question)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question,
+                    QMessageBox::Yes | QMessageBox::No, ownerOf(parent_));
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> QtDialogs::prompt(const QString &caption, const QString &label,
+                                         const QString &initial)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(ownerOf(parent_), caption, label,
+                                               QLineEdit::Normal, initial, &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+std::optional<QString> QtDialogs::password(const QString &caption, const QString &label)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(ownerOf(parent_), caption, label,
+                                               QLineEdit::Password, QString(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
+}
+
+} // namespace platform

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "Dialogs.h"
+
+class QWidget;
+
+namespace platform {
+
+// The real dialogs: Qt message boxes, input dialogs and the report preview window.
+class QtDialogs final : public Dialogs
+{
+public:
+    explicit QtDialogs(QWidget *parent = nullptr) : parent_(parent) {}
+    void setParent(QWidget *parent) { parent_ = parent; }
+
+    void message(const QString &text) override;
+    bool confirm(const QString &question) override;
+    std::optional<QString> prompt(const QString &caption, const QString &label,
+                                  const QString &initial) override;
+    std::optional<QString> password(const QString &caption, const QString &label) override;
+    void preview(report::Document &document) override;
+
+private:
+    QWidget *parent_;
+};
+
+} // namespace platform

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFileDevice>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace platform {
+
+// Single-byte text files in Windows-1250, the code page of Serbian Latin, as the program's
+// files (the journal export, the FTP option file) have always been written.
+
+// Converts text to Windows-1250 through iconv. A character the code page lacks becomes
+// its closest transliteration or "?"; nothing is dropped silently.
+QByteArray toWindows1250(const QString &text);
+QString fromWindows1250(const QByteArray &bytes);
+
+// Writes the lines, each ending in CR LF (the last one too), replacing the file
+// atomically. Returns an empty string on success, otherwise the system's reason.
+QString saveLines(const QString &path, const QStringList &lines,
+                  QFileDevice::Permissions permissions = {});
+
+// Reads a text file's lines; CR, LF and CR LF all end a line. nullopt when the file
+// cannot be read, with the system's reason in `error`.
+std::optional<QStringList> loadLines(const QString &path, QString *error = nullptr);
+
+} // namespace platform
