@@ -1,0 +1,437 @@
+// TForm1: creation, the date-format check, the login page, the administrator menu, the
+// page shells of the administrator's pages, and navigation between pages.
+#include "Unit1.h"
+
+#include "JpegImage.h"
+#include "LoginBackground.h"
+
+#include "engine/EngineError.h"
+#include "engine/Query.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/SystemSettings.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTimer>
+
+namespace {
+
+constexpr int ClientWidth = 712;
+constexpr int ClientHeight = 496;
+
+QFont boldFont(int pointSize)
+{
+    QFont f;
+    f.setPointSize(pointSize);
+    f.setBold(true);
+    return f;
+}
+
+} // namespace
+
+TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
+               const platform::Clock &clock, const platform::SystemSettings &settings,
+               QWidget *parent)
+    : QMainWindow(parent), session(session), dialogs(dialogs), clock(clock),
+      settings(settings)
+{
+    Q_INIT_RESOURCE(app);
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("DORVANTA - ver 1.5"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+    Table1 = new engine::Table(session, QStringLiteral("podaci\\korisnici.db"), this);
+    Table2 = new engine::Table(session, QStringLiteral("podaci\\aktivnost.db"), this);
+    Table3 = new engine::Table(session, QStringLiteral("podaci/promet.db"), this);
+    Table4 = new engine::Table(session, QStringLiteral("podaci\\grupe.db"), this);
+    Query1 = new engine::Query(session, this);
+    Query1->sql().append(QStringLiteral(
+        "select * from podaci\\promet.db where datum between '01/15/2013' and '02/20/2013'"));
+
+    buildMenu();
+    Notebook1 = new QStackedWidget(this);
+    Notebook1->setObjectName(QStringLiteral("Notebook1"));
+    Notebook1->setFixedSize(ClientWidth, ClientHeight);
+    setCentralWidget(Notebook1);
+
+    const QStringList captions = {
+        QStringLiteral("Default"),  QStringLiteral("KORISNICI"),     QStringLiteral("PODACI"),
+        QStringLiteral("MENI"),     QStringLiteral("IZVESTAJ"),      QStringLiteral("KASA"),
+        QStringLiteral("PROMET TABELA"), QStringLiteral("SNIMANJE"),
+        QStringLiteral("GRUPA PROMETA")};
+    for (int i = 0; i < captions.size(); ++i) {
+        auto *page = new QWidget;
+        page->setObjectName(QStringLiteral("Page%1").arg(i));
+        page->setWindowTitle(captions.at(i));
+        page->setAutoFillBackground(true);
+        Notebook1->addWidget(page);
+    }
+
+    buildLoginPage();
+    buildAdminMenuPage();
+    buildPostingPage();
+    buildPageShell(PageUsers, QStringLiteral("PODESAVANJE KORISNIKA"), QStringLiteral("BitBtn10"));
+    buildPageShell(PageActivities, QStringLiteral("PODESAVANJE AKTIVNOSTI"),
+                   QStringLiteral("BitBtn11"));
+    buildPageShell(PageReport, QStringLiteral("IZVESTAJI"), QStringLiteral("BitBtn12"));
+    buildPageShell(PageJournal, QStringLiteral("IZVESTAJI"),
+                   QStringLiteral("BitBtn16"));
+    buildPageShell(PageBackup, QStringLiteral("BACK UP"), QStringLiteral("BitBtn22"));
+    buildPageShell(PageGroups, QStringLiteral("PODESAVANJE GRUPE PROMETA"),
+                   QStringLiteral("BitBtn27"));
+
+    adjustSize();
+    setFixedSize(sizeHint());
+    if (const QScreen *screen = this->screen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - rect().center());
+    }
+
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    session.close();
+}
+
+int TForm1::pageIndex() const
+{
+    return Notebook1->currentIndex();
+}
+
+void TForm1::buildMenu()
+{
+    menuBar()->setObjectName(QStringLiteral("MainMenu1"));
+    Glavnimeni1 = menuBar()->addAction(QStringLiteral("Glavni meni"));
+    Glavnimeni1->setObjectName(QStringLiteral("Glavnimeni1"));
+    connect(Glavnimeni1, &QAction::triggered, this, &TForm1::Glavnimeni1Click);
+    Izlazizprograma1 = menuBar()->addAction(QStringLiteral("Izlaz iz programa"));
+    Izlazizprograma1->setObjectName(QStringLiteral("Izlazizprograma1"));
+    connect(Izlazizprograma1, &QAction::triggered, this, &TForm1::Izlazizprograma1Click);
+}
+
+QWidget *TForm1::buildPageShell(int index, const QString &heading,
+                                const QString &menuButtonName)
+{
+    QWidget *page = Notebook1->widget(index);
+    auto *title = new QLabel(heading, page);
+    title->setObjectName(QStringLiteral("Heading%1").arg(index));
+    title->setFont(boldFont(16));
+    title->setStyleSheet(QStringLiteral("color: navy"));
+    title->setGeometry(16, 8, 680, 32);
+
+    auto *back = new QPushButton(QStringLiteral("MENI ADMINISTRATORA"), page);
+    back->setObjectName(menuButtonName);
+    back->setFont(boldFont(9));
+    back->setGeometry(520, 440, 176, 40);
+    connect(back, &QPushButton::clicked, this, &TForm1::BitBtn10Click);
+    if (menuButtonName == QLatin1String("BitBtn10"))
+        BitBtn10 = back;
+    else if (menuButtonName == QLatin1String("BitBtn11"))
+        BitBtn11 = back;
+    else if (menuButtonName == QLatin1String("BitBtn12"))
+        BitBtn12 = back;
+    else if (menuButtonName == QLatin1String("BitBtn16"))
+        BitBtn16 = back;
+    else if (menuButtonName == QLatin1String("BitBtn22"))
+        BitBtn22 = back;
+    else if (menuButtonName == QLatin1String("BitBtn27"))
+        BitBtn27 = back;
+    return page;
+}
+
+void TForm1::buildLoginPage()
+{
+    QWidget *page = Notebook1->widget(PageLogin);
+    Image1 = new LoginBackground(page);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    QFile picture(QStringLiteral(":/dorvanta/login.jpg"));
+    if (picture.open(QIODevice::ReadOnly))
+        Image1->setImage(decodeJpeg(picture.readAll()));
+
+    Label1 = new QLabel(QStringLiteral("Unesite sifru za rad..."), page);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(boldFont(18));
+    Label1->setStyleSheet(QStringLiteral("color: white; background: transparent"));
+    Label1->setGeometry(220, 150, 300, 36);
+
+    Edit1 = new QLineEdit(page);
+    Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setMaxLength(5);
+    Edit1->setEchoMode(QLineEdit::Password);
+    Edit1->setFont(boldFont(22));
+    Edit1->setGeometry(256, 200, 200, 48);
+    Edit1->installEventFilter(this);
+
+    BitBtn9 = new QPushButton(QStringLiteral("PRIJAVI SE ZA RAD"), page);
+    BitBtn9->setObjectName(QStringLiteral("BitBtn9"));
+    BitBtn9->setFont(boldFont(11));
+    BitBtn9->setGeometry(256, 264, 200, 48);
+    connect(BitBtn9, &QPushButton::clicked, this, &TForm1::BitBtn9Click);
+}
+
+void TForm1::buildAdminMenuPage()
+{
+    QWidget *page = Notebook1->widget(PageMenu);
+    struct Entry
+    {
+        QPushButton **button;
+        const char *name;
+        const char *caption;
+        void (TForm1::*handler)();
+    };
+    const Entry entries[] = {
+        {&BitBtn3, "BitBtn3", "PODESAVANJE KORISNIKA", &TForm1::BitBtn3Click},
+        {&BitBtn4, "BitBtn4", "PODESAVANJE CESTIH AKTIVNOSTI", &TForm1::BitBtn4Click},
+        {&BitBtn24, "BitBtn24", "PODESAVANJE GRUPE PROMETA", &TForm1::BitBtn24Click},
+        {&BitBtn5, "BitBtn5", "IZVESTAJI", &TForm1::BitBtn5Click},
+        {&BitBtn13, "BitBtn13", "PREGLED TABELE PROMETA", &TForm1::BitBtn13Click},
+        {&BitBtn19, "BitBtn19", "BACK-UP i PODESAVANJA", &TForm1::BitBtn19Click},
+    };
+    int top = 24;
+    for (const Entry &e : entries) {
+        auto *b = new QPushButton(QString::fromLatin1(e.caption), page);
+        b->setObjectName(QString::fromLatin1(e.name));
+        b->setFont(boldFont(14));
+        b->setGeometry(156, top, 400, 64);
+        connect(b, &QPushButton::clicked, this, e.handler);
+        *e.button = b;
+        top += 76;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Creation and first showing
+
+void TForm1::FormCreate()
+{
+    startDir = QDir::currentPath();
+
+    const QString todayDate = todayText();
+    dateFormatOk = true;
+    const QString form = settings.shortDateFormat();
+    if (form != QLatin1String("dd/MM/yyyy")) {
+        dialogs.message(QStringLiteral("NEPRAVILNO PODESEN DATUM !!!"));
+        dialogs.message(QStringLiteral(
+                            "Podesite u Control Panelu datum na format dd/MM/yyyy - kod Vas je "
+                            "podesen format ") +
+                        form);
+        dialogs.message(QStringLiteral("Takodje podesite da se decimalno mesto odvaja tackom!"));
+        dateFormatOk = false;
+        return;
+    }
+    if (todayDate.size() == 10 && todayDate.at(5) != u'/') {
+        dialogs.message(QStringLiteral("NEPRAVILNO PODESEN DATUM"));
+        dialogs.message(QStringLiteral("Podesite u Control Panelu datum na format DD/MM/YYYY"));
+        dialogs.message(QStringLiteral("Takodje podesite da se decimalno mesto odvaja tackom!"));
+        dateFormatOk = false;
+        return;
+    }
+    showPage(PageLogin);
+    Image1->setGeometry(Notebook1->widget(PageLogin)->rect());
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!firstShowDone) {
+        firstShowDone = true;
+        FormShow();
+    }
+}
+
+void TForm1::FormShow()
+{
+    if (!dateFormatOk)
+        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+// ---------------------------------------------------------------------------------------
+// Login and navigation
+
+void TForm1::Edit1KeyPress(QChar &key)
+{
+    if (key == u'\r') {
+        key = QChar();
+        BitBtn9->click();
+    }
+}
+
+void TForm1::BitBtn9Click()
+{
+    const QString code = Edit1->text();
+    bool found = false;
+    try {
+        session.setPassword(QString::fromLatin1(TablePassword));
+        Table1->open();
+        for (Table1->first(); !Table1->eof(); Table1->next()) {
+            if (Table1->fieldText(QStringLiteral("SIFRA")) == code) {
+                currentUser = Table1->fieldText(QStringLiteral("IMEIPREZIME"));
+                found = true;
+            }
+        }
+        Table1->close();
+        closeSession();
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return;
+    }
+
+    if (!found) {
+        dialogs.message(QStringLiteral("NE POSTOJI KORISNIK SA OVOM SIFROM"));
+        Edit1->clear();
+        return;
+    }
+    if (currentUser == QLatin1String("Admin")) {
+        showPage(PageMenu);
+        return;
+    }
+
+    showPage(PagePosting);
+    Edit4->clear();
+    Edit4->setFocus();
+    Edit4->clear();
+    Label10->setText(currentUser);
+    Label8->setText(todayText());
+    try {
+        fillComboFromTable(ComboBox1, QStringLiteral("podaci\\aktivnost.db"),
+                           QStringLiteral("AKTIVNOST"));
+        fillComboFromTable(ComboBox4, QStringLiteral("podaci\\grupe.db"),
+                           QStringLiteral("GRUPA"));
+        refreshBalances();
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+    }
+}
+
+void TForm1::fillComboFromTable(QComboBox *combo, const QString &tablePath,
+                                const QString &field)
+{
+    // The shown text of the combo box stays; only its list is replaced.
+    const QString shown = combo->currentText();
+    combo->blockSignals(true);
+    combo->clear();
+    combo->setEditText(shown);
+    combo->blockSignals(false);
+
+    engine::Table *table = tablePath.contains(QLatin1String("aktivnost")) ? Table2 : Table4;
+    session.setPassword(QString::fromLatin1(TablePassword));
+    table->open();
+    QStringList items;
+    const int index = table->fieldIndex(field);
+    for (table->first(); !table->eof(); table->next())
+        items.append(index >= 0 ? table->fieldText(index) : table->fieldText(field));
+    table->close();
+    closeSession();
+
+    combo->blockSignals(true);
+    combo->addItems(items);
+    combo->setCurrentIndex(-1);
+    combo->setEditText(shown);
+    combo->blockSignals(false);
+}
+
+void TForm1::BitBtn3Click()
+{
+    showPage(PageUsers);
+}
+
+void TForm1::BitBtn4Click()
+{
+    showPage(PageActivities);
+}
+
+void TForm1::BitBtn24Click()
+{
+    showPage(PageGroups);
+}
+
+void TForm1::BitBtn5Click()
+{
+    showPage(PageReport);
+}
+
+void TForm1::BitBtn13Click()
+{
+    showPage(PageJournal);
+}
+
+void TForm1::BitBtn19Click()
+{
+    showPage(PageBackup);
+}
+
+void TForm1::BitBtn10Click()
+{
+    showPage(PageMenu);
+}
+
+void TForm1::Glavnimeni1Click()
+{
+    closeSession();
+    Table1->close();
+    Table2->close();
+    Table3->close();
+    Query1->close();
+    showPage(PageLogin);
+    Edit1->clear();
+}
+
+void TForm1::Izlazizprograma1Click()
+{
+    close();
+}
+
+// ---------------------------------------------------------------------------------------
+// Helpers
+
+void TForm1::showPage(int index)
+{
+    Notebook1->setCurrentIndex(index);
+}
+
+void TForm1::closeSession()
+{
+    session.close();
+}
+
+QString TForm1::todayText() const
+{
+    return platform::formatShortDate(settings, clock.today());
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            QChar c(u'\r');
+            if (watched == Edit1)
+                Edit1KeyPress(c);
+            else if (watched == Edit4)
+                Edit4KeyPress(c);
+            else if (watched == Edit5)
+                Edit5KeyPress(c);
+            if (c.isNull())
+                return true;
+        }
+    } else if (event->type() == QEvent::FocusIn && watched == Edit4) {
+        Edit4Enter();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,199 @@
+#pragma once
+
+// TForm1, the main window of the cash desk: a notebook of nine pages without tabs (login,
+// the administrator's pages, the posting page), the main menu, and every handler of its
+// controls. The class is one; its member functions are defined in files grouped by page:
+//   Unit1.cpp          creation, date-format check, login, navigation
+//   Unit1Posting.cpp   the posting page, the posting and the balance refresh
+//   Unit1Export.cpp    the journal export "podaci.txt" and the upload decision
+//
+// Every handler runs to its end inside the event loop. Errors of the table engine end the
+// handler with the engine's own message. The engine session is shared with the review
+// window; nearly every handler hands the password, opens what it needs and closes the
+// session when done.
+
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+
+class QAction;
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QStackedWidget;
+class QWidget;
+
+namespace engine {
+class Session;
+class Table;
+class Query;
+} // namespace engine
+
+namespace platform {
+class Dialogs;
+class Clock;
+class SystemSettings;
+} // namespace platform
+
+class LoginBackground;
+
+// The notebook's pages by index.
+enum Page {
+    PageLogin = 0,
+    PageUsers = 1,
+    PageActivities = 2,
+    PageMenu = 3,
+    PageReport = 4,
+    PagePosting = 5,
+    PageJournal = 6,
+    PageBackup = 7,
+    PageGroups = 8,
+};
+
+class TForm1 : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // The table password handed to the engine session before every opening.
+    static constexpr const char *TablePassword = "kvr604";
+
+    TForm1(engine::Session &session, platform::Dialogs &dialogs, const platform::Clock &clock,
+           const platform::SystemSettings &settings, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // State shared with the other pages.
+    QString startDirectory() const { return startDir; }
+    QString currentUserName() const { return currentUser; }
+    bool dateFormatAccepted() const { return dateFormatOk; }
+    int pageIndex() const;
+
+    // --- creation and navigation ---
+    void FormCreate();
+    void FormShow();
+    void BitBtn9Click();  // PRIJAVI SE ZA RAD
+    void BitBtn3Click();  // PODESAVANJE KORISNIKA
+    void BitBtn4Click();  // PODESAVANJE CESTIH AKTIVNOSTI
+    void BitBtn24Click(); // PODESAVANJE GRUPE PROMETA
+    void BitBtn5Click();  // IZVESTAJI
+    void BitBtn13Click(); // PREGLED TABELE PROMETA
+    void BitBtn19Click(); // BACK-UP i PODESAVANJA
+    void BitBtn10Click(); // MENI ADMINISTRATORA (all six)
+    void Edit1KeyPress(QChar &key);
+    void Glavnimeni1Click();
+    void Izlazizprograma1Click();
+
+    // --- posting page ---
+    void ComboBox2Change();
+    void ComboBox3Change();
+    void Edit4Enter();
+    void Edit4KeyPress(QChar &key);
+    void ComboBox1Change();
+    void Edit5KeyPress(QChar &key);
+    void ComboBox4Change();
+    void BitBtn8Click(); // PROKNJIZI
+    void BitBtn18Click(); // STA STE SVE KNJIZILI?
+
+    // Balance refresh: sums the journal and writes both balances into Edit2 and Edit3.
+    void refreshBalances();
+    // Writes the whole journal to "podaci.txt"; false (after showing the reason) when the
+    // journal could not be read or the file not written.
+    bool exportJournal();
+    // After every export: the upload of the export when the FTP option is on.
+    void uploadDecision();
+
+    // Opened by the posting page's review button; installed by main() once the review
+    // window exists.
+    std::function<void(const QString &user)> showReviewWindow;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenu();
+    QWidget *buildPageShell(int index, const QString &caption, const QString &heading,
+                            const QString &menuButtonName);
+    void buildLoginPage();
+    void buildAdminMenuPage();
+    void buildPostingPage();
+    void showPage(int index);
+    void closeSession();
+    void fillComboFromTable(QComboBox *combo, const QString &tablePath, const QString &field);
+    QString todayText() const;
+
+    engine::Session &session;
+    platform::Dialogs &dialogs;
+    const platform::Clock &clock;
+    const platform::SystemSettings &settings;
+
+    QString startDir;
+    QString currentUser;
+    bool dateFormatOk = false;
+    bool firstShowDone = false;
+
+    // Data components.
+    engine::Table *Table1; // podaci\korisnici.db
+    engine::Table *Table2; // podaci\aktivnost.db
+    engine::Table *Table3; // podaci/promet.db
+    engine::Table *Table4; // podaci\grupe.db
+    engine::Query *Query1;
+
+public:
+    // Controls, named as the program names them (also their objectName).
+    QAction *Glavnimeni1 = nullptr;
+    QAction *Izlazizprograma1 = nullptr;
+    QStackedWidget *Notebook1 = nullptr;
+
+    // Page 0: login.
+    LoginBackground *Image1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLineEdit *Edit1 = nullptr;
+    QPushButton *BitBtn9 = nullptr;
+
+    // Page 3: administrator menu.
+    QPushButton *BitBtn3 = nullptr;
+    QPushButton *BitBtn4 = nullptr;
+    QPushButton *BitBtn24 = nullptr;
+    QPushButton *BitBtn5 = nullptr;
+    QPushButton *BitBtn13 = nullptr;
+    QPushButton *BitBtn19 = nullptr;
+
+    // "MENI ADMINISTRATORA" on pages 1, 2, 4, 6, 7, 8.
+    QPushButton *BitBtn10 = nullptr;
+    QPushButton *BitBtn11 = nullptr;
+    QPushButton *BitBtn12 = nullptr;
+    QPushButton *BitBtn16 = nullptr;
+    QPushButton *BitBtn22 = nullptr;
+    QPushButton *BitBtn27 = nullptr;
+
+    // Page 5: posting.
+    QLabel *Label8 = nullptr;
+    QLabel *Label10 = nullptr;
+    QLineEdit *Edit2 = nullptr;
+    QLineEdit *Edit3 = nullptr;
+    QGroupBox *GroupBox1 = nullptr; // Izaberi valutu
+    QComboBox *ComboBox2 = nullptr;
+    QLabel *Label18 = nullptr;
+    QRadioButton *RadioButton1 = nullptr; // DINARI
+    QRadioButton *RadioButton2 = nullptr; // EUR
+    QGroupBox *GroupBox2 = nullptr;       // Ulaz ili izlaz?
+    QComboBox *ComboBox3 = nullptr;
+    QLabel *Label21 = nullptr;
+    QRadioButton *RadioButton3 = nullptr; // ULAZ
+    QRadioButton *RadioButton4 = nullptr; // IZLAZ
+    QGroupBox *GroupBox3 = nullptr;       // IZNOS
+    QLineEdit *Edit4 = nullptr;
+    QGroupBox *GroupBox4 = nullptr; // RAZLOG ULAZA ILI IZLAZA IZ DORVANTE?
+    QComboBox *ComboBox1 = nullptr;
+    QLineEdit *Edit5 = nullptr;
+    QComboBox *ComboBox4 = nullptr;
+    QLineEdit *Edit12 = nullptr;
+    QPushButton *BitBtn8 = nullptr;
+    QPushButton *BitBtn18 = nullptr;
+    QLabel *Label26 = nullptr;
+};

@@ -1,0 +1,44 @@
+// TForm1: the journal export written after every posting, and the upload decision that
+// follows it.
+#include "Unit1.h"
+
+#include "JournalExport.h"
+
+#include "engine/EngineError.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "platform/AtomicFile.h"
+#include "platform/Dialogs.h"
+#include "platform/TextFiles.h"
+
+#include <QDir>
+#include <QLineEdit>
+
+bool TForm1::exportJournal()
+{
+    QString text;
+    try {
+        session.setPassword(QString::fromLatin1(TablePassword));
+        Table3->open();
+        Table3->first();
+        text = journal_export::buildText(*Table3, todayText(), Edit2->text(), Edit3->text());
+        Table3->close();
+        closeSession();
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return false;
+    }
+
+    const QString reason = platform::writeFileAtomically(
+        QDir::current().filePath(QStringLiteral("podaci.txt")), platform::toWindows1250(text));
+    if (!reason.isEmpty()) {
+        dialogs.message(reason);
+        return false;
+    }
+    return true;
+}
+
+void TForm1::uploadDecision()
+{
+    // The upload of the export to the FTP server is added with the FTP component.
+}

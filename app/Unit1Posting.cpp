@@ -1,0 +1,321 @@
+// TForm1's posting page: the controls, the currency/direction/reason/group handlers, the
+// posting of one journal record and the balance refresh.
+#include "Unit1.h"
+
+#include "engine/EngineError.h"
+#include "engine/Money.h"
+#include "engine/Query.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+
+namespace {
+
+const QString ActivityPrompt = QStringLiteral("Izaberite aktivnost ovde ako se ona cesto koristi...");
+const QString GroupPrompt = QStringLiteral("Izaberite grupu na koju se odnosi ulaz/izlaz...");
+
+QFont font(int pointSize, bool bold)
+{
+    QFont f;
+    f.setPointSize(pointSize);
+    f.setBold(bold);
+    return f;
+}
+
+template <typename W> W *named(W *widget, const char *name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+} // namespace
+
+void TForm1::buildPostingPage()
+{
+    QWidget *page = Notebook1->widget(PagePosting);
+
+    Label8 = named(new QLabel(QStringLiteral("00/00/0000"), page), "Label8");
+    Label8->setFont(font(20, true));
+    Label8->setStyleSheet(QStringLiteral("color: red"));
+    Label8->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label8->setGeometry(400, 16, 272, 36);
+
+    auto *dinLabel = named(new QLabel(QStringLiteral("Stanje kase u dinarima"), page), "Label6");
+    dinLabel->setGeometry(328, 68, 180, 20);
+    Edit2 = named(new QLineEdit(QStringLiteral("0.00"), page), "Edit2");
+    Edit2->setReadOnly(true);
+    Edit2->setFont(font(14, true));
+    Edit2->setAlignment(Qt::AlignRight);
+    Edit2->setGeometry(512, 58, 158, 40);
+
+    auto *eurLabel = named(new QLabel(QStringLiteral("Stanje kase u EUR"), page), "Label7");
+    eurLabel->setGeometry(328, 126, 180, 20);
+    Edit3 = named(new QLineEdit(QStringLiteral("0.00"), page), "Edit3");
+    Edit3->setReadOnly(true);
+    Edit3->setFont(font(14, true));
+    Edit3->setAlignment(Qt::AlignRight);
+    Edit3->setGeometry(512, 116, 158, 40);
+
+    Label10 = named(new QLabel(QStringLiteral("Korisnik"), page), "Label10");
+    Label10->setFont(font(12, true));
+    Label10->setStyleSheet(QStringLiteral("color: grey"));
+    Label10->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label10->setGeometry(328, 164, 342, 22);
+
+    // Currency.
+    GroupBox1 = named(new QGroupBox(QStringLiteral("Izaberi valutu"), page), "GroupBox1");
+    GroupBox1->setGeometry(32, 24, 273, 72);
+    auto *currencyText = new QLabel(QStringLiteral("Knjizi se u valuti:"), GroupBox1);
+    currencyText->setGeometry(8, 18, 120, 16);
+    ComboBox2 = named(new QComboBox(GroupBox1), "ComboBox2");
+    ComboBox2->setEditable(true);
+    ComboBox2->addItems({QStringLiteral("DINARI"), QStringLiteral("EUR")});
+    ComboBox2->setCurrentIndex(0);
+    ComboBox2->setGeometry(8, 36, 120, 26);
+    Label18 = named(new QLabel(QStringLiteral("DINARI"), GroupBox1), "Label18");
+    Label18->setFont(font(18, true));
+    Label18->setAlignment(Qt::AlignCenter);
+    Label18->setGeometry(136, 20, 128, 44);
+    RadioButton1 = named(new QRadioButton(QStringLiteral("DINARI"), GroupBox1), "RadioButton1");
+    RadioButton2 = named(new QRadioButton(QStringLiteral("EUR"), GroupBox1), "RadioButton2");
+    auto *currencyPair = new QButtonGroup(this);
+    currencyPair->addButton(RadioButton1);
+    currencyPair->addButton(RadioButton2);
+    RadioButton1->setChecked(true);
+    RadioButton1->hide();
+    RadioButton2->hide();
+
+    // Direction.
+    GroupBox2 = named(new QGroupBox(QStringLiteral("Ulaz ili izlaz?"), page), "GroupBox2");
+    GroupBox2->setGeometry(32, 104, 273, 80);
+    auto *directionText = new QLabel(QStringLiteral("Vrsta knjizenja:"), GroupBox2);
+    directionText->setGeometry(8, 18, 120, 16);
+    ComboBox3 = named(new QComboBox(GroupBox2), "ComboBox3");
+    ComboBox3->setEditable(true);
+    ComboBox3->addItems({QStringLiteral("IZLAZ"), QStringLiteral("ULAZ")});
+    ComboBox3->setCurrentIndex(0);
+    ComboBox3->setGeometry(8, 38, 120, 26);
+    Label21 = named(new QLabel(QStringLiteral("IZLAZ"), GroupBox2), "Label21");
+    Label21->setFont(font(18, true));
+    Label21->setAlignment(Qt::AlignCenter);
+    Label21->setGeometry(136, 22, 128, 44);
+    RadioButton3 = named(new QRadioButton(QStringLiteral("ULAZ"), GroupBox2), "RadioButton3");
+    RadioButton4 = named(new QRadioButton(QStringLiteral("IZLAZ"), GroupBox2), "RadioButton4");
+    auto *directionPair = new QButtonGroup(this);
+    directionPair->addButton(RadioButton3);
+    directionPair->addButton(RadioButton4);
+    RadioButton4->setChecked(true);
+    RadioButton3->hide();
+    RadioButton4->hide();
+
+    // Amount.
+    GroupBox3 = named(new QGroupBox(QStringLiteral("IZNOS"), page), "GroupBox3");
+    GroupBox3->setGeometry(32, 192, 273, 96);
+    Edit4 = named(new QLineEdit(QStringLiteral("0.00"), GroupBox3), "Edit4");
+    Edit4->setFont(font(22, true));
+    Edit4->setGeometry(8, 28, 257, 52);
+    Edit4->installEventFilter(this);
+
+    // Reason and group.
+    GroupBox4 = named(new QGroupBox(QStringLiteral("RAZLOG ULAZA ILI IZLAZA IZ DORVANTE?"), page),
+                      "GroupBox4");
+    GroupBox4->setGeometry(32, 304, 641, 169);
+    ComboBox1 = named(new QComboBox(GroupBox4), "ComboBox1");
+    ComboBox1->setEditable(true);
+    ComboBox1->setEditText(ActivityPrompt);
+    ComboBox1->setGeometry(8, 22, 625, 26);
+    auto *hint = new QLabel(
+        QStringLiteral("Ili izaberite zasto ili unesite ovde zasto je promena u dorvanti nastala"),
+        GroupBox4);
+    hint->setObjectName(QStringLiteral("Label24"));
+    hint->setGeometry(8, 52, 625, 18);
+    Edit5 = named(new QLineEdit(GroupBox4), "Edit5");
+    Edit5->setGeometry(8, 72, 625, 26);
+    Edit5->installEventFilter(this);
+    ComboBox4 = named(new QComboBox(GroupBox4), "ComboBox4");
+    ComboBox4->setEditable(true);
+    ComboBox4->setEditText(GroupPrompt);
+    ComboBox4->setGeometry(8, 104, 625, 26);
+    Edit12 = named(new QLineEdit(GroupBox4), "Edit12");
+    Edit12->setGeometry(8, 136, 625, 26);
+
+    BitBtn8 = named(new QPushButton(QStringLiteral("PROKNJIZI"), page), "BitBtn8");
+    BitBtn8->setFont(font(24, true));
+    BitBtn8->setGeometry(328, 188, 343, 82);
+    BitBtn18 = named(new QPushButton(QStringLiteral("STA STE SVE KNJIZILI?"), page), "BitBtn18");
+    BitBtn18->setGeometry(517, 272, 154, 26);
+
+    Label26 = named(new QLabel(QStringLiteral("0.00"), page), "Label26");
+    Label26->setFont(font(7, false));
+    Label26->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label26->setGeometry(232, 476, 440, 16);
+
+    // Combo boxes: a choice from the list or typing, never a change made by the program.
+    connect(ComboBox2, &QComboBox::activated, this, &TForm1::ComboBox2Change);
+    connect(ComboBox2->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox2Change);
+    connect(ComboBox3, &QComboBox::activated, this, &TForm1::ComboBox3Change);
+    connect(ComboBox3->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox3Change);
+    connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
+    connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox1Change);
+    connect(ComboBox4, &QComboBox::activated, this, &TForm1::ComboBox4Change);
+    connect(ComboBox4->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox4Change);
+    connect(BitBtn8, &QPushButton::clicked, this, &TForm1::BitBtn8Click);
+    connect(BitBtn18, &QPushButton::clicked, this, &TForm1::BitBtn18Click);
+}
+
+void TForm1::ComboBox2Change()
+{
+    const int index = ComboBox2->currentIndex();
+    Label18->setText(index >= 0 ? ComboBox2->itemText(index) : QString());
+    if (Label18->text() == QLatin1String("DINARI"))
+        RadioButton1->setChecked(true);
+    if (Label18->text() == QLatin1String("EUR"))
+        RadioButton2->setChecked(true);
+    Edit4->setFocus();
+    Edit4Enter(); // focusing the amount box empties it, also when it had the focus already
+}
+
+void TForm1::ComboBox3Change()
+{
+    const int index = ComboBox3->currentIndex();
+    Label21->setText(index >= 0 ? ComboBox3->itemText(index) : QString());
+    if (Label21->text() == QLatin1String("ULAZ"))
+        RadioButton3->setChecked(true);
+    if (Label21->text() == QLatin1String("IZLAZ"))
+        RadioButton4->setChecked(true);
+    Edit4->setFocus();
+    Edit4Enter();
+}
+
+void TForm1::Edit4Enter()
+{
+    Edit4->clear();
+}
+
+void TForm1::Edit4KeyPress(QChar &key)
+{
+    if (key == u'\r')
+        Edit5->setFocus();
+}
+
+void TForm1::ComboBox1Change()
+{
+    Edit5->setText(ComboBox1->currentText());
+    Edit5->setFocus();
+}
+
+void TForm1::Edit5KeyPress(QChar &key)
+{
+    if (key != u'\r')
+        return;
+    if (Edit5->text().isEmpty() && ComboBox1->currentText() != ActivityPrompt)
+        Edit5->setText(ComboBox1->currentText());
+    BitBtn8->setFocus();
+}
+
+void TForm1::ComboBox4Change()
+{
+    Edit12->setText(ComboBox4->currentText());
+    Edit12->setFocus();
+}
+
+void TForm1::BitBtn18Click()
+{
+    if (showReviewWindow)
+        showReviewWindow(currentUser);
+}
+
+void TForm1::BitBtn8Click()
+{
+    const QString amountText = Edit4->text();
+    const QString reason = Edit5->text();
+    const QString group = Edit12->text();
+    if (amountText == QLatin1String("0.00") || amountText.isEmpty() || reason.isEmpty() ||
+        group.isEmpty()) {
+        dialogs.message(QStringLiteral(
+            "Morate popuniti polje sa iznosom, polje sa komentarom i polje za grupu!!!"));
+        return;
+    }
+
+    if (dialogs.confirm(QStringLiteral("Da li ste sigurni?"))) {
+        try {
+            engine::Money dinars = engine::Money::parse(Edit2->text());
+            engine::Money euros = engine::Money::parse(Edit3->text());
+            session.setPassword(QString::fromLatin1(TablePassword));
+            Table3->open();
+            Table3->insert();
+            try {
+                Table3->setFieldText(QStringLiteral("KORISNIK"), Label10->text());
+                Table3->setFieldText(QStringLiteral("DATUM"), Label8->text());
+
+                const bool euro = RadioButton2->isChecked();
+                const bool in = RadioButton3->isChecked();
+                const QString zero = QStringLiteral("0.00");
+                Table3->setFieldText(QStringLiteral("IZLAZDIN"), !in && !euro ? amountText : zero);
+                Table3->setFieldText(QStringLiteral("IZLAZEUR"), !in && euro ? amountText : zero);
+                Table3->setFieldText(QStringLiteral("ULAZDIN"), in && !euro ? amountText : zero);
+                Table3->setFieldText(QStringLiteral("ULAZEUR"), in && euro ? amountText : zero);
+
+                const engine::Money amount = engine::Money::parse(amountText);
+                engine::Money &balance = euro ? euros : dinars;
+                balance = in ? balance + amount : balance - amount;
+
+                Table3->setFieldText(QStringLiteral("OPIS"), reason);
+                Table3->setFieldText(QStringLiteral("GRUPA"), group);
+                Table3->setFieldMoney(QStringLiteral("STANJEDIN"), dinars);
+                Table3->setFieldMoney(QStringLiteral("STANJEEUR"), euros);
+                Table3->setFieldText(QStringLiteral("VREME"), engine::timeText(clock.now()));
+                Table3->post();
+            } catch (const engine::EngineError &) {
+                // The pending record is abandoned: nothing of it is stored.
+                Table3->cancel();
+                Table3->close();
+                closeSession();
+                throw;
+            }
+            Table3->close();
+            closeSession();
+
+            Edit4->clear();
+            Edit5->clear();
+            Edit12->clear();
+            Edit4->setFocus();
+            refreshBalances();
+        } catch (const engine::EngineError &e) {
+            dialogs.message(e.message());
+            return;
+        }
+    }
+
+    if (!exportJournal())
+        return;
+    uploadDecision();
+}
+
+void TForm1::refreshBalances()
+{
+    session.setPassword(QString::fromLatin1(TablePassword));
+    Table3->open();
+    Table3->first();
+    Query1->sql().clear();
+    Query1->close();
+    Query1->sql().append(QStringLiteral(
+        "select sum(izlazeur), sum(izlazdin), sum(ulazeur), sum(ulazdin) from podaci\\promet.db"));
+    Query1->open();
+    const engine::Money euros = Query1->columnMoney(2) - Query1->columnMoney(0);
+    const engine::Money dinars = Query1->columnMoney(3) - Query1->columnMoney(1);
+    Edit2->setText(dinars.toText());
+    Edit3->setText(euros.toText());
+    Table3->close();
+    closeSession();
+}

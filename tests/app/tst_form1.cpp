@@ -1,0 +1,490 @@
+// The main window driven through its real widgets: start-up check, login, navigation,
+// posting, balances and the journal export.
+#include "DataDir.h"
+
+#include "Unit1.h"
+
+#include "platform/FixedClock.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/SystemSettings.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// Record fields of the journal in table order.
+enum { KORISNIK, DATUM, VREME, OPIS, GRUPA, ULAZDIN, IZLAZDIN, ULAZEUR, IZLAZEUR, STANJEDIN, STANJEEUR };
+
+} // namespace
+
+class TestForm1 : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<DataDir> data;
+    platform::ScriptedDialogs dialogs;
+    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))};
+    platform::FixedSettings settings;
+    std::unique_ptr<TForm1> form;
+
+    TForm1 &open()
+    {
+        form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
+        form->show();
+        return *form;
+    }
+    template <typename W> W *find(const char *name)
+    {
+        W *w = form->findChild<W *>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no widget %s", name);
+        return w;
+    }
+    void login(const QString &code)
+    {
+        find<QLineEdit>("Edit1")->setText(code);
+        find<QPushButton>("BitBtn9")->click();
+    }
+    void fillPosting(const QString &currency, const QString &direction, const QString &amount,
+                     const QString &reason = QStringLiteral("Racun"),
+                     const QString &group = QStringLiteral("Gorivo"))
+    {
+        auto *c2 = find<QComboBox>("ComboBox2");
+        c2->setCurrentIndex(c2->findText(currency));
+        form->ComboBox2Change();
+        auto *c3 = find<QComboBox>("ComboBox3");
+        c3->setCurrentIndex(c3->findText(direction));
+        form->ComboBox3Change();
+        find<QLineEdit>("Edit4")->setText(amount);
+        find<QLineEdit>("Edit5")->setText(reason);
+        find<QLineEdit>("Edit12")->setText(group);
+    }
+    QString balanceDin() { return find<QLineEdit>("Edit2")->text(); }
+    QString balanceEur() { return find<QLineEdit>("Edit3")->text(); }
+    QStringList exportLines()
+    {
+        const QByteArray bytes = data->readFile(QStringLiteral("podaci.txt"));
+        QStringList lines = QString::fromLatin1(bytes).split(QStringLiteral("\r\n"));
+        if (!lines.isEmpty() && lines.last().isEmpty())
+            lines.removeLast();
+        return lines;
+    }
+
+private slots:
+    void init()
+    {
+        data = std::make_unique<DataDir>();
+        dialogs = platform::ScriptedDialogs();
+        settings = platform::FixedSettings();
+        data->addUser("12345", "Admin");
+        data->addUser("111", "Petar Petrovic");
+        data->addActivity("Kupovina robe");
+        data->addGroup("Gorivo");
+    }
+    void cleanup()
+    {
+        form.reset();
+        data.reset();
+        QVERIFY2(dialogs.unanswered.isEmpty(), qPrintable(dialogs.unanswered.join(", ")));
+    }
+
+    void windowHasItsCaptionPagesAndMenu()
+    {
+        open();
+        QCOMPARE(form->windowTitle(), QStringLiteral("DORVANTA - ver 1.5"));
+        QCOMPARE(find<QStackedWidget>("Notebook1")->count(), 9);
+        QCOMPARE(find<QStackedWidget>("Notebook1")->size(), QSize(712, 496));
+        QCOMPARE(form->pageIndex(), int(PageLogin));
+        QCOMPARE(find<QAction>("Glavnimeni1")->text(), QStringLiteral("Glavni meni"));
+        QCOMPARE(find<QAction>("Izlazizprograma1")->text(), QStringLiteral("Izlaz iz programa"));
+        QCOMPARE(find<QLineEdit>("Edit1")->maxLength(), 5);
+        QCOMPARE(find<QLineEdit>("Edit1")->echoMode(), QLineEdit::Password);
+        QVERIFY(dialogs.messages().isEmpty());
+    }
+
+    void wrongDateFormsShowTheirMessagesAndEndTheProgram_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QChar>("separator");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("dots") << "dd.MM.yyyy" << QChar(u'.')
+                              << QStringList{"NEPRAVILNO PODESEN DATUM !!!",
+                                             "Podesite u Control Panelu datum na format dd/MM/yyyy"
+                                             " - kod Vas je podesen format dd.MM.yyyy",
+                                             "Takodje podesite da se decimalno mesto odvaja tackom!"};
+        QTest::newRow("short") << "d.M.yyyy" << QChar(u'.')
+                               << QStringList{"NEPRAVILNO PODESEN DATUM !!!",
+                                              "Podesite u Control Panelu datum na format "
+                                              "dd/MM/yyyy - kod Vas je podesen format d.M.yyyy",
+                                              "Takodje podesite da se decimalno mesto odvaja tackom!"};
+        QTest::newRow("separator") << "dd/MM/yyyy" << QChar(u'-')
+                                   << QStringList{"NEPRAVILNO PODESEN DATUM",
+                                                  "Podesite u Control Panelu datum na format DD/MM/YYYY",
+                                                  "Takodje podesite da se decimalno mesto odvaja tackom!"};
+    }
+    void wrongDateFormsShowTheirMessagesAndEndTheProgram()
+    {
+        QFETCH(QString, form);
+        QFETCH(QChar, separator);
+        QFETCH(QStringList, messages);
+        settings = platform::FixedSettings(form, separator);
+        open();
+        QCOMPARE(dialogs.messages(), messages);
+        QVERIFY(!this->form->dateFormatAccepted());
+        QTRY_VERIFY(!this->form->isVisible());
+    }
+
+    void wrongCodeIsRefusedAndEmptied()
+    {
+        open();
+        login("999");
+        QCOMPARE(dialogs.messages(), QStringList{"NE POSTOJI KORISNIK SA OVOM SIFROM"});
+        QCOMPARE(find<QLineEdit>("Edit1")->text(), QString());
+        QCOMPARE(form->pageIndex(), int(PageLogin));
+        login("");
+        QCOMPARE(dialogs.messages().size(), 2);
+    }
+
+    void onlyExactAdminReachesTheMenu()
+    {
+        data->addUser("222", "admin");
+        data->addUser("333", "Admin ");
+        open();
+        login("12345");
+        QCOMPARE(form->pageIndex(), int(PageMenu));
+        QCOMPARE(find<QLineEdit>("Edit1")->text(), QStringLiteral("12345"));
+        form->Glavnimeni1Click();
+        login("222");
+        QCOMPARE(form->pageIndex(), int(PagePosting));
+        QCOMPARE(find<QLabel>("Label10")->text(), QStringLiteral("admin"));
+        form->Glavnimeni1Click();
+        login("333");
+        QCOMPARE(form->pageIndex(), int(PagePosting));
+        QCOMPARE(find<QLabel>("Label10")->text(), QStringLiteral("Admin "));
+    }
+
+    void lastUserWithTheSameCodeWinsAndEnterLogsIn()
+    {
+        data->addUser("111", "Marko Markovic");
+        open();
+        auto *edit1 = find<QLineEdit>("Edit1");
+        edit1->setFocus();
+        QTest::keyClicks(edit1, "1112345");
+        QCOMPARE(edit1->text(), QStringLiteral("11123")); // a sixth character cannot be typed
+        edit1->setText("111");
+        QTest::keyClick(edit1, Qt::Key_Return);
+        QCOMPARE(form->pageIndex(), int(PagePosting));
+        QCOMPARE(find<QLabel>("Label10")->text(), QStringLiteral("Marko Markovic"));
+        QCOMPARE(find<QLabel>("Label8")->text(), QStringLiteral("07/12/2026"));
+    }
+
+    void cashierLoginFillsListsAndBalances()
+    {
+        data->addPosting("x", "01/12/2026", "1000.00", "0.00", "0.00", "0.00");
+        data->addPosting("x", "01/12/2026", "0.00", "0.00", "0.00", "20.50");
+        open();
+        find<QComboBox>("ComboBox1")->setEditText("zadrzan tekst");
+        login("111");
+        QCOMPARE(balanceDin(), QStringLiteral("1000.00"));
+        QCOMPARE(balanceEur(), QStringLiteral("-20.50"));
+        auto *c1 = find<QComboBox>("ComboBox1");
+        QCOMPARE(c1->count(), 1);
+        QCOMPARE(c1->itemText(0), QStringLiteral("Kupovina robe"));
+        QCOMPARE(c1->currentText(), QStringLiteral("zadrzan tekst"));
+        QCOMPARE(find<QComboBox>("ComboBox4")->itemText(0), QStringLiteral("Gorivo"));
+        QCOMPARE(find<QLineEdit>("Edit4")->text(), QString());
+    }
+
+    void postingInEachCurrencyAndDirection_data()
+    {
+        QTest::addColumn<QString>("currency");
+        QTest::addColumn<QString>("direction");
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("din");
+        QTest::addColumn<QString>("eur");
+        QTest::newRow("dinars out") << "DINARI" << "IZLAZ" << int(IZLAZDIN) << "850.00" << "100.00";
+        QTest::newRow("dinars in") << "DINARI" << "ULAZ" << int(ULAZDIN) << "1150.00" << "100.00";
+        QTest::newRow("euros out") << "EUR" << "IZLAZ" << int(IZLAZEUR) << "1000.00" << "-50.00";
+        QTest::newRow("euros in") << "EUR" << "ULAZ" << int(ULAZEUR) << "1000.00" << "250.00";
+    }
+    void postingInEachCurrencyAndDirection()
+    {
+        QFETCH(QString, currency);
+        QFETCH(QString, direction);
+        QFETCH(int, field);
+        QFETCH(QString, din);
+        QFETCH(QString, eur);
+        data->addPosting("x", "01/12/2026", "1000.00", "0.00", "100.00", "0.00");
+        open();
+        login("111");
+        fillPosting(currency, direction, "150");
+        dialogs.answerYes();
+        find<QPushButton>("BitBtn8")->click();
+        QCOMPARE(dialogs.questions(), QStringList{"Da li ste sigurni?"});
+        QCOMPARE(balanceDin(), din);
+        QCOMPARE(balanceEur(), eur);
+
+        const QList<QStringList> rows = data->records("promet");
+        QCOMPARE(rows.size(), 2);
+        const QStringList &r = rows.last();
+        QCOMPARE(r.at(KORISNIK), QStringLiteral("Petar Petrovic"));
+        QCOMPARE(r.at(DATUM), QStringLiteral("07/12/2026"));
+        QCOMPARE(r.at(VREME), QStringLiteral("14:05:09"));
+        QCOMPARE(r.at(OPIS), QStringLiteral("Racun"));
+        QCOMPARE(r.at(GRUPA), QStringLiteral("Gorivo"));
+        for (int f : {int(ULAZDIN), int(IZLAZDIN), int(ULAZEUR), int(IZLAZEUR)})
+            QCOMPARE(r.at(f), f == field ? QStringLiteral("150.00") : QStringLiteral("0.00"));
+        QCOMPARE(r.at(STANJEDIN), din);
+        QCOMPARE(r.at(STANJEEUR), eur);
+        // The inputs are emptied; currency and direction stay.
+        QCOMPARE(find<QLineEdit>("Edit4")->text(), QString());
+        QCOMPARE(find<QLineEdit>("Edit5")->text(), QString());
+        QCOMPARE(find<QLineEdit>("Edit12")->text(), QString());
+        QCOMPARE(find<QLabel>("Label18")->text(), currency);
+        QCOMPARE(find<QLabel>("Label21")->text(), direction);
+    }
+
+    void incompleteInputIsRefusedWithoutAQuestion_data()
+    {
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("group");
+        QTest::newRow("0.00") << "0.00" << "r" << "g";
+        QTest::newRow("no amount") << "" << "r" << "g";
+        QTest::newRow("no reason") << "5" << "" << "g";
+        QTest::newRow("no group") << "5" << "r" << "";
+    }
+    void incompleteInputIsRefusedWithoutAQuestion()
+    {
+        QFETCH(QString, amount);
+        QFETCH(QString, reason);
+        QFETCH(QString, group);
+        open();
+        login("111");
+        fillPosting("DINARI", "IZLAZ", amount, reason, group);
+        find<QPushButton>("BitBtn8")->click();
+        QCOMPARE(dialogs.messages(),
+                 QStringList{"Morate popuniti polje sa iznosom, polje sa komentarom i polje za "
+                             "grupu!!!"});
+        QVERIFY(dialogs.questions().isEmpty());
+        QVERIFY(data->records("promet").isEmpty());
+        QVERIFY(!QFile::exists(data->file("podaci.txt")));
+    }
+
+    void zeroAndNegativeAmountsArePosted()
+    {
+        open();
+        login("111");
+        fillPosting("DINARI", "IZLAZ", "0");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        QCOMPARE(balanceDin(), QStringLiteral("0.00"));
+        fillPosting("DINARI", "IZLAZ", "-20.5");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        QCOMPARE(balanceDin(), QStringLiteral("20.50"));
+        const QList<QStringList> rows = data->records("promet");
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(0).at(IZLAZDIN), QStringLiteral("0.00"));
+        QCOMPARE(rows.at(1).at(IZLAZDIN), QStringLiteral("-20.50"));
+        QCOMPARE(rows.at(1).at(STANJEDIN), QStringLiteral("20.50"));
+    }
+
+    void balancesOverAMillionAreExact()
+    {
+        data->addPosting("x", "01/12/2026", "12345678.45", "0.00", "0.00", "0.00");
+        open();
+        login("111");
+        QCOMPARE(balanceDin(), QStringLiteral("12345678.45"));
+        fillPosting("DINARI", "ULAZ", "0.01");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        QCOMPARE(balanceDin(), QStringLiteral("12345678.46"));
+        QCOMPARE(data->records("promet").last().at(STANJEDIN), QStringLiteral("12345678.46"));
+    }
+
+    void amountThatIsNotANumberStoresNothing()
+    {
+        open();
+        login("111");
+        fillPosting("EUR", "ULAZ", "12a");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        QCOMPARE(dialogs.messages(), QStringList{"'12a' is not a valid amount"});
+        QVERIFY(data->records("promet").isEmpty());
+        QVERIFY(!QFile::exists(data->file("podaci.txt")));
+        QVERIFY(!data->session.hasPassword()); // the session was closed
+        QCOMPARE(find<QLineEdit>("Edit4")->text(), QStringLiteral("12a"));
+    }
+
+    void answeringNoStillRewritesTheExport()
+    {
+        open();
+        login("111");
+        fillPosting("DINARI", "IZLAZ", "5");
+        dialogs.answerNo();
+        form->BitBtn8Click();
+        QVERIFY(data->records("promet").isEmpty());
+        QCOMPARE(exportLines().size(), 6);
+        QCOMPARE(find<QLineEdit>("Edit4")->text(), QStringLiteral("5")); // inputs kept
+    }
+
+    void exportHasTheFixedColumnLayout()
+    {
+        const QString longName = QStringLiteral("Aleksandar Aleksandrovic Jr"); // 27 characters
+        data->addUser("777", longName);
+        open();
+        login("777");
+        fillPosting("DINARI", "ULAZ", "1500", "Uplata pazara", "Prodaja");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+
+        const QByteArray bytes = data->readFile("podaci.txt");
+        QVERIFY(bytes.endsWith("\r\n"));
+        QCOMPARE(bytes.count("\r\n"), 7);
+        const QStringList lines = exportLines();
+        QCOMPARE(lines.at(0), QStringLiteral("DATUM: 07/12/2026"));
+        QCOMPARE(lines.at(1), QStringLiteral("_"));
+        QCOMPARE(lines.at(2), QStringLiteral("Stanje kase u dinarima: 1500.00"));
+        QCOMPARE(lines.at(3), QStringLiteral("Stanje kase u eurima  : 0.00"));
+        QCOMPARE(lines.at(4), QStringLiteral("_"));
+        QCOMPARE(lines.at(5).size(), 135);
+        // The 27-character name pushes the date and all after it to the right; padding
+        // then resumes at the first fixed column the line has not passed.
+        const auto u = [](int n) { return QString(n, u'_'); };
+        const QString expected = longName + "__07/12/2026__14:05:09" + "1500.00" + u(7) +
+                                 "0.00" + u(7) + "0.00" + u(8) + "0.00" + u(8) + "1500.00" +
+                                 u(4) + "0.00" + u(6) + "Prodaja" + u(5) + "Uplata pazara";
+        QCOMPARE(lines.at(6), expected);
+    }
+
+    void exportOfAShortNameUsesTheFixedColumns()
+    {
+        data->addPosting("Ana", "01/12/2026", "0.00", "7.00", "0.00", "0.00", "x", "g");
+        open();
+        login("111");
+        fillPosting("DINARI", "IZLAZ", "1");
+        dialogs.answerNo();
+        form->BitBtn8Click();
+        const QString line = exportLines().at(6);
+        QCOMPARE(line.indexOf("01/12/2026"), 24);
+        QCOMPARE(line.indexOf("10:00:00"), 36);
+        QCOMPARE(line.mid(48, 15), QStringLiteral("0.00___________")); // STANJEDIN
+        QCOMPARE(line.mid(74, 4), QStringLiteral("7.00"));                // IZLAZDIN
+        QCOMPARE(line.mid(119), QStringLiteral("g") + QString(11, u'_') + "x");
+    }
+
+    void failedExportKeepsThePreviousFile()
+    {
+        open();
+        login("111");
+        QDir(data->path()).mkdir("podaci.txt"); // a folder where the file should go
+        fillPosting("DINARI", "IZLAZ", "5");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY(QFileInfo(data->file("podaci.txt")).isDir());
+        QCOMPARE(data->records("promet").size(), 1); // the posting itself stands
+    }
+
+    void choosingCurrencyOrDirectionEmptiesTheAmount()
+    {
+        open();
+        login("111");
+        auto *edit4 = find<QLineEdit>("Edit4");
+        edit4->setText("150");
+        auto *c2 = find<QComboBox>("ComboBox2");
+        c2->setCurrentIndex(1);
+        form->ComboBox2Change();
+        QCOMPARE(edit4->text(), QString());
+        QVERIFY(find<QRadioButton>("RadioButton2")->isChecked());
+        QVERIFY(!find<QRadioButton>("RadioButton1")->isChecked());
+        QVERIFY(!find<QRadioButton>("RadioButton2")->isVisible());
+        edit4->setText("150");
+        auto *c3 = find<QComboBox>("ComboBox3");
+        c3->setCurrentIndex(1);
+        form->ComboBox3Change();
+        QCOMPARE(edit4->text(), QString());
+        QVERIFY(find<QRadioButton>("RadioButton3")->isChecked());
+        QCOMPARE(find<QLabel>("Label21")->text(), QStringLiteral("ULAZ"));
+    }
+
+    void reasonEnterRules()
+    {
+        open();
+        login("111");
+        auto *edit5 = find<QLineEdit>("Edit5");
+        QChar enter(u'\r');
+        form->Edit5KeyPress(enter); // prompt still shown: reason stays empty
+        QCOMPARE(edit5->text(), QString());
+        auto *c1 = find<QComboBox>("ComboBox1");
+        c1->setCurrentIndex(0);
+        form->ComboBox1Change();
+        QCOMPARE(edit5->text(), QStringLiteral("Kupovina robe"));
+        edit5->clear();
+        QChar enter2(u'\r');
+        form->Edit5KeyPress(enter2);
+        QCOMPARE(edit5->text(), QStringLiteral("Kupovina robe"));
+        auto *c4 = find<QComboBox>("ComboBox4");
+        c4->setCurrentIndex(0);
+        form->ComboBox4Change();
+        QCOMPARE(find<QLineEdit>("Edit12")->text(), QStringLiteral("Gorivo"));
+    }
+
+    void mainMenuLogsOutAndLeavesThePostingPage()
+    {
+        data->addPosting("x", "01/12/2026", "10.00", "0.00", "0.00", "0.00");
+        open();
+        login("111");
+        form->Glavnimeni1Click();
+        QCOMPARE(form->pageIndex(), int(PageLogin));
+        QCOMPARE(find<QLineEdit>("Edit1")->text(), QString());
+        QCOMPARE(find<QLabel>("Label10")->text(), QStringLiteral("Petar Petrovic"));
+        QCOMPARE(balanceDin(), QStringLiteral("10.00"));
+    }
+
+    void administratorNavigation()
+    {
+        open();
+        login("12345");
+        const QList<QPair<const char *, int>> buttons = {
+            {"BitBtn3", PageUsers},  {"BitBtn4", PageActivities}, {"BitBtn24", PageGroups},
+            {"BitBtn13", PageJournal}};
+        for (const auto &[name, page] : buttons) {
+            find<QPushButton>(name)->click();
+            QCOMPARE(form->pageIndex(), page);
+            form->BitBtn10Click();
+            QCOMPARE(form->pageIndex(), int(PageMenu));
+        }
+        for (const char *back : {"BitBtn10", "BitBtn11", "BitBtn12", "BitBtn16", "BitBtn22",
+                                 "BitBtn27"}) {
+            form->Notebook1->setCurrentIndex(PageUsers);
+            find<QPushButton>(back)->click();
+            QCOMPARE(form->pageIndex(), int(PageMenu));
+        }
+    }
+
+    void missingUsersTableShowsTheEngineMessage()
+    {
+        QFile::remove(data->file("podaci/korisnici.db"));
+        open();
+        login("111");
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY(dialogs.messages().first().contains("korisnici.db"));
+        QCOMPARE(form->pageIndex(), int(PageLogin));
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"
