@@ -41,6 +41,8 @@ public:
     // The relative path as given ("podaci\korisnici.db"); changing it closes the table.
     QString tablePath() const;
     void setTablePath(const QString &tablePath);
+    // The absolute path of the open file; empty when closed.
+    QString filePath() const;
 
     // Opens the table file (checking the password, see Session) and moves to the first
     // record. Opening an open table changes nothing. Throws EngineError
@@ -52,6 +54,8 @@ public:
     State state() const;
 
     // --- moving ---
+    // first() sets bof() and last() sets eof() while standing on the
+    // first / last record; moving in insert or edit state posts the record first.
     void first();
     void next();  // past the last record sets eof()
     void prior(); // before the first record sets bof()

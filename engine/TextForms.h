@@ -42,6 +42,8 @@ public:
     QString textToIso(QStringView text) const;
 
 private:
+    QString formatYmd(int year, int month, int day) const;
+
     struct Piece
     {
         enum Kind { Literal, Day, Day2, Month, Month2, Year2, Year4 } kind;
