@@ -1,0 +1,60 @@
+#pragma once
+
+// Cell: one stored value as read from or written to SQLite (NULL, integer or text), and its
+// conversion to the engine's text and money forms for a field of a given type. Internal to the
+// engine.
+
+#include "engine/EngineError.h"
+#include "engine/FieldType.h"
+#include "engine/Money.h"
+#include "engine/TextForms.h"
+
+#include <QString>
+
+namespace engine {
+
+struct Cell
+{
+    enum Kind : quint8 { Null, Integer, Text };
+    Kind kind = Null;
+    qint64 integer = 0;
+    QString text;
+
+    static Cell fromInteger(qint64 value) { return Cell{Integer, value, {}}; }
+    static Cell fromText(QString value) { return Cell{Text, 0, std::move(value)}; }
+
+    // The text of the value as a field of `type` shows it: date text, money text, "" for NULL.
+    QString toText(FieldType type, const DateTextFormat &dates) const
+    {
+        switch (kind) {
+        case Null:
+            return {};
+        case Integer:
+            return type == FieldType::Money ? Money::fromHundredths(integer).toText()
+                                            : QString::number(integer);
+        case Text:
+            if (type == FieldType::Date) {
+                QString shown = dates.isoToText(text);
+                return shown.isEmpty() ? text : shown;
+            }
+            return text;
+        }
+        return {};
+    }
+
+    // The value as money: NULL reads 0; a text is read as amount text (EngineError if not).
+    Money toMoney() const
+    {
+        switch (kind) {
+        case Null:
+            return {};
+        case Integer:
+            return Money::fromHundredths(integer);
+        case Text:
+            return text.isEmpty() ? Money() : Money::parse(text);
+        }
+        return {};
+    }
+};
+
+} // namespace engine

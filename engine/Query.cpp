@@ -1,0 +1,266 @@
+// Query: parses the statement, opens the table file it names (with the session's password
+// check), runs the generated SQL with its bound values and reads the whole result into memory;
+// the file is released again before open() returns, so an open query never holds a table.
+
+#include "engine/Query.h"
+
+#include "engine/Cell.h"
+#include "engine/EngineError.h"
+#include "engine/Session.h"
+#include "engine/SqlGenerator.h"
+#include "engine/SqlParser.h"
+#include "engine/TableFile.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace engine {
+
+struct Query::Private
+{
+    explicit Private(Session &s) : session(s) {}
+
+    Session &session;
+    QStringList lines;
+    bool open = false;
+    QString tablePath;
+    std::vector<SqlResultColumn> columns;
+    std::vector<Cell> cells; // row-major
+    int rows = 0;
+    int pos = -1;
+    bool eof = true;
+    bool bof = true;
+
+    void requireOpen() const
+    {
+        if (!open)
+            throw EngineError(QStringLiteral("Query is not open"));
+    }
+    void checkColumn(int index) const
+    {
+        requireOpen();
+        if (index < 0 || index >= int(columns.size()))
+            throw EngineError(QStringLiteral("Column %1 out of range in the query on %2")
+                                  .arg(index)
+                                  .arg(tablePath));
+    }
+    int indexOf(const QString &name) const
+    {
+        requireOpen();
+        for (size_t i = 0; i < columns.size(); ++i)
+            if (name.compare(columns[i].name, Qt::CaseInsensitive) == 0)
+                return int(i);
+        throw EngineError(QStringLiteral("Unknown field '%1' in %2").arg(name, tablePath));
+    }
+    const Cell *cell(int row, int column) const
+    {
+        if (row < 0 || row >= rows)
+            return nullptr;
+        return &cells[size_t(row) * columns.size() + size_t(column)];
+    }
+};
+
+Query::Query(Session &session, QObject *parent)
+    : QObject(parent), d(std::make_unique<Private>(session))
+{
+}
+
+Query::~Query()
+{
+    d->session.unregisterQuery(this);
+}
+
+QStringList &Query::sql()
+{
+    return d->lines;
+}
+
+const QStringList &Query::sql() const
+{
+    return d->lines;
+}
+
+void Query::setRequestLive(bool) {}
+
+void Query::open()
+{
+    if (d->open)
+        return;
+    const SqlSelect select = SqlParser::parse(d->lines.join(QLatin1Char('\n')));
+    const TableFile file(d->session.resolvePath(select.tablePath), select.tablePath);
+    d->session.checkPassword(select.tablePath, [&file](const QString &password) {
+        return file.passwordRecord().matches(password);
+    });
+    GeneratedSql generated = SqlGenerator::generate(select, file);
+    TableFile::Statement stmt(file, generated.sql);
+    for (size_t i = 0; i < generated.parameters.size(); ++i)
+        stmt.bind(int(i + 1), generated.parameters[i]);
+    std::vector<Cell> cells;
+    int rows = 0;
+    const int width = int(generated.columns.size());
+    while (stmt.step()) {
+        for (int c = 0; c < width; ++c)
+            cells.push_back(stmt.column(c));
+        ++rows;
+    }
+    d->tablePath = select.tablePath;
+    d->columns = std::move(generated.columns);
+    d->cells = std::move(cells);
+    d->rows = rows;
+    d->pos = rows > 0 ? 0 : -1;
+    d->bof = true;
+    d->eof = rows == 0;
+    d->open = true;
+    d->session.registerQuery(this);
+    emit opened();
+}
+
+void Query::close()
+{
+    if (!d->open)
+        return;
+    d->open = false;
+    d->columns.clear();
+    d->cells.clear();
+    d->cells.shrink_to_fit();
+    d->rows = 0;
+    d->pos = -1;
+    d->eof = d->bof = true;
+    d->session.unregisterQuery(this);
+    emit closed();
+}
+
+bool Query::isOpen() const
+{
+    return d->open;
+}
+
+int Query::recordCount() const
+{
+    return d->open ? d->rows : 0;
+}
+
+void Query::first()
+{
+    d->requireOpen();
+    d->pos = d->rows > 0 ? 0 : -1;
+    d->bof = true;
+    d->eof = d->rows == 0;
+}
+
+void Query::next()
+{
+    d->requireOpen();
+    if (d->pos + 1 < d->rows) {
+        ++d->pos;
+        d->bof = false;
+    } else {
+        d->eof = true;
+    }
+}
+
+void Query::prior()
+{
+    d->requireOpen();
+    if (d->pos > 0) {
+        --d->pos;
+        d->eof = false;
+    } else {
+        d->bof = true;
+    }
+}
+
+void Query::last()
+{
+    d->requireOpen();
+    d->pos = d->rows - 1;
+    d->eof = true;
+    d->bof = d->rows == 0;
+}
+
+bool Query::eof() const
+{
+    return d->eof;
+}
+
+bool Query::bof() const
+{
+    return d->bof;
+}
+
+int Query::recNo() const
+{
+    return d->open ? d->pos : -1;
+}
+
+void Query::moveTo(int row)
+{
+    d->requireOpen();
+    if (d->rows == 0)
+        return;
+    d->pos = std::clamp(row, 0, d->rows - 1);
+    d->eof = d->bof = false;
+}
+
+int Query::fieldCount() const
+{
+    return d->open ? int(d->columns.size()) : 0;
+}
+
+QStringList Query::fieldNames() const
+{
+    QStringList names;
+    for (const SqlResultColumn &c : d->columns)
+        names << c.name;
+    return names;
+}
+
+FieldType Query::columnType(int index) const
+{
+    d->checkColumn(index);
+    return d->columns[size_t(index)].type;
+}
+
+int Query::fieldIndex(const QString &name) const
+{
+    for (size_t i = 0; i < d->columns.size(); ++i)
+        if (name.compare(d->columns[i].name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+QString Query::columnText(int index) const
+{
+    return textAt(d->pos, index);
+}
+
+Money Query::columnMoney(int index) const
+{
+    return moneyAt(d->pos, index);
+}
+
+QString Query::fieldText(const QString &name) const
+{
+    return columnText(d->indexOf(name));
+}
+
+Money Query::fieldMoney(const QString &name) const
+{
+    return columnMoney(d->indexOf(name));
+}
+
+QString Query::textAt(int row, int column) const
+{
+    d->checkColumn(column);
+    const Cell *cell = d->cell(row, column);
+    return cell ? cell->toText(d->columns[size_t(column)].type, d->session.dateFormat()) : QString();
+}
+
+Money Query::moneyAt(int row, int column) const
+{
+    d->checkColumn(column);
+    const Cell *cell = d->cell(row, column);
+    return cell ? cell->toMoney() : Money();
+}
+
+} // namespace engine

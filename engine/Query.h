@@ -1,0 +1,87 @@
+#pragma once
+
+// engine::Query - a statement of the SQL dialect run into a read-only result.
+//
+// The statement is the lines of sql() joined by line breaks; open() parses it (SqlParser),
+// checks its names against the table it names (opening that table file with the session's
+// password, see Session) and runs it on SQLite with every literal bound as a parameter. The
+// whole result is read at opening; rows come in the table's stored order.
+//
+// The dialect: select * | select f1, f2 | select sum(f1), sum(f2) ... from <table path with "\"
+// or "/"> [where <condition>], conditions with ( ), and, or, not, =, <>, <, <=, >, >=,
+// between .. and .., like, is [not] null, upper(...); keywords and field names in any case;
+// strings in single quotes with '' for one quote. A quoted date compared with a DATE field is
+// read in month/day/year order ('12/07/2026' is 7 December 2026). like is case-sensitive with
+// % (any run of characters) and _ (one character); wrap both sides in upper() to ignore case.
+//
+// Reading: columnText/fieldText give text as Table does (date text, money text, "" for empty);
+// columnMoney/fieldMoney a money value (an empty sum reads 0).
+
+#include "engine/FieldType.h"
+#include "engine/Money.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace engine {
+
+class Session;
+
+class Query : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Query(Session &session, QObject *parent = nullptr);
+    ~Query() override;
+
+    // The statement's lines. Changing them does not affect an open result.
+    QStringList &sql();
+    const QStringList &sql() const;
+    // Accepted for the program's "live result" request; results are always read-only.
+    void setRequestLive(bool live);
+
+    // Parses and runs the statement. Opening an open query changes nothing. Throws EngineError
+    // ("Syntax error at position 17: ...", "Unknown field 'xyz' in podaci\promet.db", ...).
+    void open();
+    void close();
+    bool isOpen() const;
+
+    // --- rows ---
+    int recordCount() const;
+    void first();
+    void next();
+    void prior();
+    void last();
+    bool eof() const;
+    bool bof() const;
+    int recNo() const;
+    void moveTo(int row);
+
+    // --- columns ---
+    int fieldCount() const;
+    // Column names: field names as stored; a sum is named "SUM(IZLAZEUR)".
+    QStringList fieldNames() const;
+    FieldType columnType(int index) const;
+    // Index of the column of that name (case-insensitive); -1 when none.
+    int fieldIndex(const QString &name) const;
+    QString columnText(int index) const;
+    Money columnMoney(int index) const;
+    QString fieldText(const QString &name) const;
+    Money fieldMoney(const QString &name) const;
+    // Without moving (for grids).
+    QString textAt(int row, int column) const;
+    Money moneyAt(int row, int column) const;
+
+signals:
+    void opened();
+    void closed();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace engine

@@ -1,0 +1,47 @@
+#pragma once
+
+// SqlGenerator: the third piece of the SQL dialect. Turns a parsed statement into SQLite text
+// for the table file it names, checking every field name against the table (without regard to
+// case) and binding every literal as a parameter, so no value ever becomes part of the SQL
+// text. Literals are converted for the field they meet:
+//   DATE field  'm/d/yyyy' (or ISO 'yyyy-mm-dd') becomes the stored ISO date
+//   MONEY field amount text or a number becomes integer hundredths
+//   TIME field  "H:mm:ss" becomes the stored "HH:MM:SS"
+//   otherwise   the text as written
+// LIKE becomes dorvanta_like(pattern, value) and UPPER dorvanta_upper(x) (see TableFile).
+// Rows of "select *" and of a field list come in table order (ORDER BY rowid).
+// Throws EngineError "Unknown field 'xyz' in podaci\promet.db", "'13/45/2026' is not a valid
+// date", "Cannot sum the field 'OPIS' in ..." and the like.
+
+#include "engine/Cell.h"
+#include "engine/FieldType.h"
+#include "engine/SqlParser.h"
+
+#include <QString>
+
+#include <vector>
+
+namespace engine {
+
+class TableFile;
+
+struct SqlResultColumn
+{
+    QString name; // the field's stored name, or "SUM(FIELD)"
+    FieldType type = FieldType::Text;
+};
+
+struct GeneratedSql
+{
+    QString sql;
+    std::vector<Cell> parameters; // parameters[i] is ?(i+1) in the text
+    std::vector<SqlResultColumn> columns;
+};
+
+class SqlGenerator
+{
+public:
+    static GeneratedSql generate(const SqlSelect &select, const TableFile &table);
+};
+
+} // namespace engine

@@ -1,0 +1,129 @@
+#pragma once
+
+// engine::Table - one table file opened through the session.
+//
+// Records are in the order they were stored (SQLite rowid order). Opening loads the list of
+// record ids, positions at the first record and fetches records in blocks, so walking and
+// moveTo(position) are fast. Field names are matched without regard to case.
+//
+// Reading: fieldText gives text for a text field, date text (the session's short form) for a
+// date field, "HH:MM:SS" for a time field, money text for a money field, and "" for an empty
+// value; fieldMoney gives a money field's amount (an empty one reads 0).
+// Writing: insert() or edit(), then setFieldText/setFieldMoney, then post() or cancel().
+// Nothing is stored before post(); a set that fails throws and changes nothing; close() (also
+// through Session::close()) discards an unposted record.
+//
+// Every failure throws EngineError with the engine's text naming the table (the path as given)
+// or the field.
+
+#include "engine/FieldType.h"
+#include "engine/Money.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace engine {
+
+class Session;
+
+class Table : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Insert, Edit };
+
+    Table(Session &session, const QString &tablePath = {}, QObject *parent = nullptr);
+    ~Table() override;
+
+    // The relative path as given ("podaci\korisnici.db"); changing it closes the table.
+    QString tablePath() const;
+    void setTablePath(const QString &tablePath);
+    // The absolute path of the open file; empty when closed.
+    QString filePath() const;
+
+    // Opens the table file (checking the password, see Session) and moves to the first
+    // record. Opening an open table changes nothing. Throws EngineError
+    // "Table does not exist: <path>", "Invalid password for table <path>", ...
+    void open();
+    // Discards an unposted record and releases the file. Harmless when closed.
+    void close();
+    bool isOpen() const;
+    State state() const;
+
+    // --- moving ---
+    // first() sets bof() and last() sets eof() while standing on the
+    // first / last record; moving in insert or edit state posts the record first.
+    void first();
+    void next();  // past the last record sets eof()
+    void prior(); // before the first record sets bof()
+    void last();
+    bool eof() const; // true when empty or moved past the last record
+    bool bof() const; // true when empty or moved before the first record
+    int recordCount() const;
+    // Zero-based position of the current record; -1 when the table is empty.
+    int recNo() const;
+    // Moves to the zero-based position (clamped to the records there are).
+    void moveTo(int position);
+    // The SQLite rowid of the current record (its storage identity; two identical records
+    // have different ids); -1 when there is no current record.
+    qint64 recordId() const;
+    // Moves to the record with this id; false (and no move) when there is none.
+    bool moveToId(qint64 id);
+
+    // --- fields ---
+    // Field names in table order, upper case as stored.
+    QStringList fieldNames() const;
+    int fieldCount() const;
+    // Index of the field (case-insensitive); -1 when the table has none of that name.
+    int fieldIndex(const QString &name) const;
+    // Throws EngineError "Unknown field 'xyz' in <path>" for an unknown name.
+    FieldType fieldType(const QString &name) const;
+    QString fieldText(const QString &name) const;
+    QString fieldText(int index) const;
+    Money fieldMoney(const QString &name) const;
+    Money fieldMoney(int index) const;
+    bool fieldIsEmpty(const QString &name) const;
+    // Text of a field of the record at a position, without moving (for grids).
+    QString textAt(int position, int index) const;
+
+    // --- changing ---
+    // Starts a new, empty record (it is appended at the end when posted).
+    void insert();
+    // Starts editing the current record (throws on an empty table).
+    void edit();
+    // Sets a field of the record being inserted or edited. Money fields take amount text,
+    // date fields date text in the session's short form, time fields "HH:mm:ss"; "" stores an
+    // empty value. Throws EngineError ("'12a' is not a valid amount", "'31/02/2026' is not a
+    // valid date", ...) and then leaves the record as it was.
+    void setFieldText(const QString &name, const QString &text);
+    // Sets a money field (a text field gets the money text).
+    void setFieldMoney(const QString &name, Money value);
+    // Stores the record being inserted or edited and makes it current. No-op in browse state.
+    void post();
+    // Discards the record being inserted or edited.
+    void cancel();
+    // Deletes the current record; the next record becomes current (the new last one when the
+    // last was deleted; eof() when the table became empty).
+    void deleteRecord();
+    // Deletes every record in one step.
+    void emptyTable();
+    // Re-reads the record list from the file, staying on the current record where it can.
+    void refresh();
+
+signals:
+    void opened();
+    void closed();
+    // After post(), deleteRecord(), emptyTable().
+    void changed();
+    // After the current record changed (moving, refresh, posting, deleting).
+    void currentChanged();
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace engine

@@ -1,0 +1,59 @@
+#pragma once
+
+// The layout of a table file (its table name and fields in order) and the program's four
+// standard tables. Also the operations on whole table files that the tools, the tests and the
+// backup page need: creating an empty protected table, checking that a file is a table of a
+// given layout that opens with a given password, and making a consistent copy of a table file.
+
+#include "engine/FieldType.h"
+
+#include <QList>
+#include <QString>
+
+namespace engine {
+
+class TableSchema
+{
+public:
+    TableSchema() = default;
+    TableSchema(QString name, QList<FieldDef> fields);
+
+    // The table name inside the file ("promet"); the file is named name + ".db".
+    const QString &name() const { return m_name; }
+    const QList<FieldDef> &fields() const { return m_fields; }
+
+    // korisnici: SIFRA TEXT, IMEIPREZIME TEXT
+    static TableSchema korisnici();
+    // aktivnost: AKTIVNOST TEXT
+    static TableSchema aktivnost();
+    // grupe: GRUPA TEXT
+    static TableSchema grupe();
+    // promet: KORISNIK TEXT, DATUM DATE, VREME TIME, OPIS TEXT, GRUPA TEXT, ULAZDIN, IZLAZDIN,
+    // ULAZEUR, IZLAZEUR, STANJEDIN, STANJEEUR MONEY
+    static TableSchema promet();
+
+    // Creates the table file at `filePath` (absolute or relative to the current directory):
+    // one table named name() with the fields in order, and the password record for
+    // `password`. Throws EngineError "Table already exists: <path>" when the file exists, and
+    // EngineError on any other failure (nothing is left behind then).
+    void createTable(const QString &filePath, const QString &password) const;
+
+    // Whether the file at `filePath` is a table file of this layout (same fields in the same
+    // order with the same types; the table name is not compared, so a backup file qualifies)
+    // that opens with `password`. Returns an empty string when it is, else the reason (the
+    // engine's text). Never throws.
+    QString checkTableFile(const QString &filePath, const QString &password) const;
+
+private:
+    QString m_name;
+    QList<FieldDef> m_fields;
+};
+
+// Writes a consistent copy of the table file `sourcePath` to `targetPath` with SQLite's backup
+// API (a table written meanwhile through the engine is copied either wholly before or wholly
+// after that write). The copy goes to a temporary file in the target's folder which is then
+// renamed over the target, so the target is always either the old or the new whole file.
+// Throws EngineError naming the table when the source is missing or the copy fails.
+void copyTableFile(const QString &sourcePath, const QString &targetPath);
+
+} // namespace engine
