@@ -3,6 +3,7 @@
 #include "Unit1.h"
 
 #include "JpegImage.h"
+#include "UiHelpers.h"
 #include "LoginBackground.h"
 
 #include "engine/EngineError.h"
@@ -31,13 +32,6 @@ namespace {
 constexpr int ClientWidth = 712;
 constexpr int ClientHeight = 496;
 
-QFont boldFont(int pointSize)
-{
-    QFont f;
-    f.setPointSize(pointSize);
-    f.setBold(true);
-    return f;
-}
 
 } // namespace
 
@@ -84,15 +78,9 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     buildLoginPage();
     buildAdminMenuPage();
     buildPostingPage();
-    buildPageShell(PageUsers, QStringLiteral("PODESAVANJE KORISNIKA"), QStringLiteral("BitBtn10"));
-    buildPageShell(PageActivities, QStringLiteral("PODESAVANJE AKTIVNOSTI"),
-                   QStringLiteral("BitBtn11"));
-    buildPageShell(PageReport, QStringLiteral("IZVESTAJI"), QStringLiteral("BitBtn12"));
-    buildPageShell(PageJournal, QStringLiteral("IZVESTAJI"),
-                   QStringLiteral("BitBtn16"));
-    buildPageShell(PageBackup, QStringLiteral("BACK UP"), QStringLiteral("BitBtn22"));
-    buildPageShell(PageGroups, QStringLiteral("PODESAVANJE GRUPE PROMETA"),
-                   QStringLiteral("BitBtn27"));
+    buildMasterDataPages();
+    buildReportPage();
+    buildBackupPage();
 
     adjustSize();
     setFixedSize(sizeHint());
@@ -131,13 +119,13 @@ QWidget *TForm1::buildPageShell(int index, const QString &heading,
     QWidget *page = Notebook1->widget(index);
     auto *title = new QLabel(heading, page);
     title->setObjectName(QStringLiteral("Heading%1").arg(index));
-    title->setFont(boldFont(16));
+    title->setFont(uiFont(16, true));
     title->setStyleSheet(QStringLiteral("color: navy"));
     title->setGeometry(16, 8, 680, 32);
 
     auto *back = new QPushButton(QStringLiteral("MENI ADMINISTRATORA"), page);
     back->setObjectName(menuButtonName);
-    back->setFont(boldFont(9));
+    back->setFont(uiFont(9, true));
     back->setGeometry(520, 440, 176, 40);
     connect(back, &QPushButton::clicked, this, &TForm1::BitBtn10Click);
     if (menuButtonName == QLatin1String("BitBtn10"))
@@ -166,7 +154,7 @@ void TForm1::buildLoginPage()
 
     Label1 = new QLabel(QStringLiteral("Unesite sifru za rad..."), page);
     Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(boldFont(18));
+    Label1->setFont(uiFont(18, true));
     Label1->setStyleSheet(QStringLiteral("color: white; background: transparent"));
     Label1->setGeometry(220, 150, 300, 36);
 
@@ -174,13 +162,13 @@ void TForm1::buildLoginPage()
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setMaxLength(5);
     Edit1->setEchoMode(QLineEdit::Password);
-    Edit1->setFont(boldFont(22));
+    Edit1->setFont(uiFont(22, true));
     Edit1->setGeometry(256, 200, 200, 48);
     Edit1->installEventFilter(this);
 
     BitBtn9 = new QPushButton(QStringLiteral("PRIJAVI SE ZA RAD"), page);
     BitBtn9->setObjectName(QStringLiteral("BitBtn9"));
-    BitBtn9->setFont(boldFont(11));
+    BitBtn9->setFont(uiFont(11, true));
     BitBtn9->setGeometry(256, 264, 200, 48);
     connect(BitBtn9, &QPushButton::clicked, this, &TForm1::BitBtn9Click);
 }
@@ -207,7 +195,7 @@ void TForm1::buildAdminMenuPage()
     for (const Entry &e : entries) {
         auto *b = new QPushButton(QString::fromLatin1(e.caption), page);
         b->setObjectName(QString::fromLatin1(e.name));
-        b->setFont(boldFont(14));
+        b->setFont(uiFont(14, true));
         b->setGeometry(156, top, 400, 64);
         connect(b, &QPushButton::clicked, this, e.handler);
         *e.button = b;

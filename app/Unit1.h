@@ -6,6 +6,9 @@
 //   Unit1.cpp          creation, date-format check, login, navigation
 //   Unit1Posting.cpp   the posting page, the posting and the balance refresh
 //   Unit1Export.cpp    the journal export "podaci.txt" and the upload decision
+//   Unit1Master.cpp    the users, activities and groups grids and the journal view
+//   Unit1Report.cpp    the turnover report page
+//   Unit1Backup.cpp    backup, restore, clearing and the FTP option
 //
 // Every handler runs to its end inside the event loop. Errors of the table engine end the
 // handler with the engine's own message. The engine session is shared with the review
@@ -116,11 +119,13 @@ protected:
 
 private:
     void buildMenu();
-    QWidget *buildPageShell(int index, const QString &caption, const QString &heading,
-                            const QString &menuButtonName);
+    QWidget *buildPageShell(int index, const QString &heading, const QString &menuButtonName);
     void buildLoginPage();
     void buildAdminMenuPage();
     void buildPostingPage();
+    void buildMasterDataPages(); // Unit1Master.cpp
+    void buildReportPage();      // Unit1Report.cpp
+    void buildBackupPage();      // Unit1Backup.cpp
     void showPage(int index);
     void closeSession();
     void fillComboFromTable(QComboBox *combo, const QString &tablePath, const QString &field);
@@ -196,4 +201,10 @@ public:
     QPushButton *BitBtn8 = nullptr;
     QPushButton *BitBtn18 = nullptr;
     QLabel *Label26 = nullptr;
+
+    // --- master data pages (Unit1Master.cpp) ---
+
+    // --- report page (Unit1Report.cpp) ---
+
+    // --- backup page (Unit1Backup.cpp) ---
 };

@@ -2,6 +2,8 @@
 // posting of one journal record and the balance refresh.
 #include "Unit1.h"
 
+#include "UiHelpers.h"
+
 #include "engine/EngineError.h"
 #include "engine/Money.h"
 #include "engine/Query.h"
@@ -24,20 +26,6 @@ namespace {
 const QString ActivityPrompt = QStringLiteral("Izaberite aktivnost ovde ako se ona cesto koristi...");
 const QString GroupPrompt = QStringLiteral("Izaberite grupu na koju se odnosi ulaz/izlaz...");
 
-QFont font(int pointSize, bool bold)
-{
-    QFont f;
-    f.setPointSize(pointSize);
-    f.setBold(bold);
-    return f;
-}
-
-template <typename W> W *named(W *widget, const char *name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 } // namespace
 
 void TForm1::buildPostingPage()
@@ -45,7 +33,7 @@ void TForm1::buildPostingPage()
     QWidget *page = Notebook1->widget(PagePosting);
 
     Label8 = named(new QLabel(QStringLiteral("00/00/0000"), page), "Label8");
-    Label8->setFont(font(20, true));
+    Label8->setFont(uiFont(20, true));
     Label8->setStyleSheet(QStringLiteral("color: red"));
     Label8->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label8->setGeometry(400, 16, 272, 36);
@@ -54,7 +42,7 @@ void TForm1::buildPostingPage()
     dinLabel->setGeometry(328, 68, 180, 20);
     Edit2 = named(new QLineEdit(QStringLiteral("0.00"), page), "Edit2");
     Edit2->setReadOnly(true);
-    Edit2->setFont(font(14, true));
+    Edit2->setFont(uiFont(14, true));
     Edit2->setAlignment(Qt::AlignRight);
     Edit2->setGeometry(512, 58, 158, 40);
 
@@ -62,12 +50,12 @@ void TForm1::buildPostingPage()
     eurLabel->setGeometry(328, 126, 180, 20);
     Edit3 = named(new QLineEdit(QStringLiteral("0.00"), page), "Edit3");
     Edit3->setReadOnly(true);
-    Edit3->setFont(font(14, true));
+    Edit3->setFont(uiFont(14, true));
     Edit3->setAlignment(Qt::AlignRight);
     Edit3->setGeometry(512, 116, 158, 40);
 
     Label10 = named(new QLabel(QStringLiteral("Korisnik"), page), "Label10");
-    Label10->setFont(font(12, true));
+    Label10->setFont(uiFont(12, true));
     Label10->setStyleSheet(QStringLiteral("color: grey"));
     Label10->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label10->setGeometry(328, 164, 342, 22);
@@ -83,7 +71,7 @@ void TForm1::buildPostingPage()
     ComboBox2->setCurrentIndex(0);
     ComboBox2->setGeometry(8, 36, 120, 26);
     Label18 = named(new QLabel(QStringLiteral("DINARI"), GroupBox1), "Label18");
-    Label18->setFont(font(18, true));
+    Label18->setFont(uiFont(18, true));
     Label18->setAlignment(Qt::AlignCenter);
     Label18->setGeometry(136, 20, 128, 44);
     RadioButton1 = named(new QRadioButton(QStringLiteral("DINARI"), GroupBox1), "RadioButton1");
@@ -106,7 +94,7 @@ void TForm1::buildPostingPage()
     ComboBox3->setCurrentIndex(0);
     ComboBox3->setGeometry(8, 38, 120, 26);
     Label21 = named(new QLabel(QStringLiteral("IZLAZ"), GroupBox2), "Label21");
-    Label21->setFont(font(18, true));
+    Label21->setFont(uiFont(18, true));
     Label21->setAlignment(Qt::AlignCenter);
     Label21->setGeometry(136, 22, 128, 44);
     RadioButton3 = named(new QRadioButton(QStringLiteral("ULAZ"), GroupBox2), "RadioButton3");
@@ -122,7 +110,7 @@ void TForm1::buildPostingPage()
     GroupBox3 = named(new QGroupBox(QStringLiteral("IZNOS"), page), "GroupBox3");
     GroupBox3->setGeometry(32, 192, 273, 96);
     Edit4 = named(new QLineEdit(QStringLiteral("0.00"), GroupBox3), "Edit4");
-    Edit4->setFont(font(22, true));
+    Edit4->setFont(uiFont(22, true));
     Edit4->setGeometry(8, 28, 257, 52);
     Edit4->installEventFilter(this);
 
@@ -150,13 +138,13 @@ void TForm1::buildPostingPage()
     Edit12->setGeometry(8, 136, 625, 26);
 
     BitBtn8 = named(new QPushButton(QStringLiteral("PROKNJIZI"), page), "BitBtn8");
-    BitBtn8->setFont(font(24, true));
+    BitBtn8->setFont(uiFont(24, true));
     BitBtn8->setGeometry(328, 188, 343, 82);
     BitBtn18 = named(new QPushButton(QStringLiteral("STA STE SVE KNJIZILI?"), page), "BitBtn18");
     BitBtn18->setGeometry(517, 272, 154, 26);
 
     Label26 = named(new QLabel(QStringLiteral("0.00"), page), "Label26");
-    Label26->setFont(font(7, false));
+    Label26->setFont(uiFont(7, false));
     Label26->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label26->setGeometry(232, 476, 440, 16);
 
