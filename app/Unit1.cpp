@@ -231,7 +231,8 @@ void TForm1::FormCreate()
         return;
     }
     showPage(PageLogin);
-    Image1->setGeometry(Notebook1->widget(PageLogin)->rect());
+    Image1->setGeometry(0, 0, ClientWidth, ClientHeight);
+    Edit1->setFocus();
 }
 
 void TForm1::showEvent(QShowEvent *event)
