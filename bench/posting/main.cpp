@@ -1,0 +1,108 @@
+// posting-bench: one posting on a large journal (record, balance refresh, journal export),
+// and the journal export alone beside the sqlite3 command writing the same eleven columns
+// of the same journal to a file.
+//
+// Usage: posting-bench [POSTINGS] [RUNS]   (defaults 100000 and 5)
+// Prints the median of RUNS for each measurement, in milliseconds.
+#include "JournalFiller.h"
+
+#include "Unit1.h"
+
+#include "engine/Session.h"
+#include "platform/FixedClock.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/SystemSettings.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+template <typename F> double timeMs(F &&f)
+{
+    QElapsedTimer t;
+    t.start();
+    f();
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int postings = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+
+    QTemporaryDir dir;
+    bench::FillOptions options;
+    options.directory = dir.path();
+    options.postings = postings;
+    if (const QString error = bench::JournalFiller::fill(options); !error.isEmpty()) {
+        std::fprintf(stderr, "fill: %s\n", qPrintable(error));
+        return 1;
+    }
+    QDir::setCurrent(dir.path());
+
+    engine::Session session;
+    session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+    platform::ScriptedDialogs dialogs;
+    platform::FixedClock clock(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9)));
+    platform::FixedSettings settings;
+    TForm1 form(session, dialogs, clock, settings);
+    form.Edit1->setText(QStringLiteral("101"));
+    form.BitBtn9Click();
+    if (form.pageIndex() != PagePosting) {
+        std::fprintf(stderr, "login failed: %s\n", qPrintable(dialogs.messages().join("; ")));
+        return 1;
+    }
+
+    std::vector<double> posting, exportOnly, sqlite;
+    for (int i = 0; i < runs; ++i) {
+        form.Edit4->setText(QStringLiteral("150"));
+        form.Edit5->setText(QStringLiteral("Kupovina kafe"));
+        form.Edit12->setText(QStringLiteral("Potrosni materijal"));
+        dialogs.answerYes();
+        posting.push_back(timeMs([&] { form.BitBtn8Click(); }));
+        exportOnly.push_back(timeMs([&] { form.exportJournal(); }));
+        sqlite.push_back(timeMs([&] {
+            QProcess p;
+            p.setStandardOutputFile(dir.filePath(QStringLiteral("sqlite.txt")));
+            p.start(QStringLiteral("sqlite3"),
+                    {dir.filePath(QStringLiteral("podaci/promet.db")),
+                     QStringLiteral("select KORISNIK, DATUM, VREME, STANJEDIN, STANJEEUR, "
+                                    "IZLAZDIN, IZLAZEUR, ULAZDIN, ULAZEUR, GRUPA, OPIS from "
+                                    "promet")});
+            p.waitForFinished(-1);
+        }));
+    }
+    if (!dialogs.messages().isEmpty()) {
+        std::fprintf(stderr, "unexpected messages: %s\n",
+                     qPrintable(dialogs.messages().join("; ")));
+        return 1;
+    }
+    const double post = median(posting), exp = median(exportOnly), sq = median(sqlite);
+    std::printf("journal records:            %d\n", postings + runs);
+    std::printf("posting (record+refresh+export): %8.1f ms   (target < 400 ms)\n", post);
+    std::printf("export alone:                    %8.1f ms\n", exp);
+    std::printf("sqlite3 writing the same columns: %7.1f ms\n", sq);
+    std::printf("export / sqlite3:                %8.2f     (target <= 1.5)\n", exp / sq);
+    return 0;
+}
