@@ -77,6 +77,12 @@ public:
     void setShortDateFormat(const QString &format);
     const DateTextFormat &dateFormat() const { return m_dateFormat; }
 
+    // Whether every post and delete is flushed to disk before it returns (the default). Off,
+    // a crash of the program still loses nothing, but a power failure may lose the last
+    // changes; meant for tests and bulk tools. Applies to tables opened afterwards.
+    void setDurableWrites(bool durable) { m_durableWrites = durable; }
+    bool durableWrites() const { return m_durableWrites; }
+
     // Absolute native path for a table path written with "\" or "/".
     QString resolvePath(const QString &tablePath) const;
 
@@ -99,6 +105,7 @@ private:
     PasswordPrompt m_prompt;
     QString m_baseDir;
     DateTextFormat m_dateFormat;
+    bool m_durableWrites = true;
     QList<QPointer<Table>> m_tables;
     QList<QPointer<Query>> m_queries;
 };

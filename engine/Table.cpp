@@ -214,6 +214,8 @@ void Table::open()
     d->session.checkPassword(d->path, [&file](const QString &password) {
         return file->passwordRecord().matches(password);
     });
+    if (!d->session.durableWrites())
+        file->exec("PRAGMA synchronous = OFF", QStringLiteral("Cannot open table"));
     d->file = std::move(file);
     d->columns = int(d->file->fields().size());
     QStringList names;

@@ -18,6 +18,9 @@
 
 #include <cstdio>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace engine {
 
 namespace {
@@ -86,6 +89,7 @@ void TableSchema::createTable(const QString &filePath, const QString &password) 
         columns << TableFile::quoteIdentifier(f.name) + QLatin1Char(' ') + fieldTypeName(f.type);
     const QString ddl =
         QStringLiteral("PRAGMA application_id = %1;"
+                       "PRAGMA synchronous = OFF;"
                        "BEGIN;"
                        "CREATE TABLE %2 (%3);"
                        "CREATE TABLE dorvanta_password (SALT BLOB NOT NULL, HASH BLOB NOT NULL);")
@@ -111,6 +115,15 @@ void TableSchema::createTable(const QString &filePath, const QString &password) 
         db = nullptr;
         throw failure(QStringLiteral("cannot close the file"));
     }
+    // Written without a flush per statement; one flush of the finished file instead.
+    const int fd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        db = nullptr;
+        throw failure(QStringLiteral("cannot flush the file"));
+    }
+    ::close(fd);
 }
 
 QString TableSchema::checkTableFile(const QString &filePath, const QString &password) const

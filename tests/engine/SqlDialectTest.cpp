@@ -1,0 +1,251 @@
+// The SQL dialect on every statement the program sends (the balance sums, the initial
+// statement, the report statements with their exact spacing, the review window's statements),
+// on period ends, quotes and values crafted to break out of their quotes, case-sensitive like,
+// and on statements outside the dialect.
+
+#include "EngineFixture.h"
+
+#include "engine/EngineError.h"
+#include "engine/Query.h"
+
+using engine::EngineError;
+using engine::Query;
+
+class SqlDialectTest : public EngineFixture
+{
+protected:
+    // Opens the statement the way the program does and returns OPIS of every row.
+    QStringList descriptions(const QString &statement)
+    {
+        run(statement);
+        QStringList result;
+        for (query.first(); !query.eof(); query.next())
+            result << query.fieldText(QStringLiteral("opis"));
+        return result;
+    }
+
+    void run(const QString &statement)
+    {
+        session.setPassword(password());
+        query.sql().clear();
+        query.close();
+        query.sql().append(statement);
+        query.open();
+    }
+
+    QString errorOf(const QString &statement)
+    {
+        try {
+            run(statement);
+        } catch (const EngineError &e) {
+            return e.message();
+        }
+        return QStringLiteral("(no error)");
+    }
+
+    // Balances as the posting page computes them: in minus out per currency.
+    std::pair<QString, QString> balances()
+    {
+        run(QStringLiteral("select sum(izlazeur), sum(izlazdin), sum(ulazeur), sum(ulazdin) from podaci\\promet.db"));
+        const auto dinars = query.columnMoney(3) - query.columnMoney(1);
+        const auto euros = query.columnMoney(2) - query.columnMoney(0);
+        return {dinars.toText(), euros.toText()};
+    }
+
+    void addSampleJournal()
+    {
+        post({"Petar Petrovic", "30/11/2026", "Racun za struju", "Racuni", "0.00", "1500.00"});
+        post({"Petar Petrovic", "01/12/2026", "Pazar", "Pazar", "25000.00"});
+        post({"Marko Markovic", "03/12/2026", "racun za vodu", "Racuni", "0.00", "800.00"});
+        post({"Petar Petrovic", "05/12/2026", "Gorivo za kombi", "Gorivo", "0.00", "0.00", "0.00", "40.00"});
+        post({"Petar Petrovic", "07/12/2026", "Gorivo racun", "Gorivo", "0.00", "3000.00"});
+        post({"O'Brien", "07/12/2026", "Uplata 'EUR'", "Ostalo", "0.00", "0.00", "100.00"});
+        post({"Petar Petrovic", "08/12/2026", "Kafa", "Ostalo", "0.00", "300.00"});
+    }
+
+    Query query{session};
+};
+
+TEST_F(SqlDialectTest, BalanceSumsOverEmptyEuroOnlyAndMixedJournals)
+{
+    EXPECT_EQ(balances(), std::make_pair(QStringLiteral("0.00"), QStringLiteral("0.00")));
+    EXPECT_EQ(query.recordCount(), 1);
+    EXPECT_EQ(query.columnText(0), QString()); // an empty sum is empty text and 0 as money
+
+    post({"Petar", "01/12/2026", "a", "G", "0.00", "0.00", "100.00", "0.00"});
+    post({"Petar", "01/12/2026", "b", "G", "0.00", "0.00", "0.00", "120.50"});
+    EXPECT_EQ(balances(), std::make_pair(QStringLiteral("0.00"), QStringLiteral("-20.50")));
+
+    post({"Petar", "02/12/2026", "c", "G", "1234567.89", "0.00"});
+    post({"Petar", "02/12/2026", "d", "G", "9000000.00", "0.01"});
+    EXPECT_EQ(balances(), std::make_pair(QStringLiteral("10234567.88"), QStringLiteral("-20.50")));
+    EXPECT_EQ(query.fieldNames(),
+              (QStringList{"SUM(IZLAZEUR)", "SUM(IZLAZDIN)", "SUM(ULAZEUR)", "SUM(ULAZDIN)"}));
+}
+
+TEST_F(SqlDialectTest, ReportExamplesRunWithTheirExactSpacing)
+{
+    addSampleJournal();
+    EXPECT_EQ(descriptions(QStringLiteral(
+                  "select * from podaci\\promet.db where (datum between '12/01/2026' and "
+                  "'12/07/2026') and (grupa = 'Gorivo') and upper(opis) like upper('%racun%')")),
+              QStringList{"Gorivo racun"});
+    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db  where (grupa = 'Racuni') "
+                                          "and upper(opis) like upper('%racun%')")),
+              (QStringList{"Racun za struju", "racun za vodu"}));
+    // The initial statement of the main window's query.
+    EXPECT_EQ(descriptions(QStringLiteral(
+                  "select * from podaci\\promet.db where datum between '01/15/2013' and '02/20/2013'")),
+              QStringList{});
+    // No criterion: the base text with its trailing blank, every record in stored order.
+    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db ")).size(), 7);
+    query.first();
+    EXPECT_EQ(query.fieldText(QStringLiteral("DATUM")), QStringLiteral("30/11/2026"));
+}
+
+TEST_F(SqlDialectTest, ReportCriteriaCombine)
+{
+    addSampleJournal();
+    const QString base = QStringLiteral("select * from podaci\\promet.db ");
+    EXPECT_EQ(descriptions(base + "where (datum between '12/01/2026' and '12/05/2026') and "
+                                  "(korisnik = 'Petar Petrovic')"),
+              (QStringList{"Pazar", "Gorivo za kombi"}));
+    EXPECT_EQ(descriptions(base + " where (korisnik = 'Petar Petrovic') and (opis = 'Kafa')"),
+              QStringList{"Kafa"});
+    EXPECT_EQ(descriptions(base + " where (opis = 'Pazar') and (grupa = 'Pazar')"),
+              QStringList{"Pazar"});
+    EXPECT_EQ(descriptions(base + " where upper(opis) like upper('%GORIVO%')"),
+              (QStringList{"Gorivo za kombi", "Gorivo racun"}));
+    EXPECT_EQ(descriptions(base + "where (datum between '12/07/2026' and '12/08/2026') and "
+                                  "(korisnik = 'Petar Petrovic') and (opis = 'Kafa') and "
+                                  "(grupa = 'Ostalo') and upper(opis) like upper('%af%')"),
+              QStringList{"Kafa"});
+}
+
+TEST_F(SqlDialectTest, PeriodIncludesBothEndsAndAReversedPeriodIsEmpty)
+{
+    addSampleJournal();
+    const QString period = QStringLiteral("select * from podaci\\promet.db where (datum between '%1' and '%2')");
+    EXPECT_EQ(descriptions(period.arg("12/01/2026", "12/05/2026")),
+              (QStringList{"Pazar", "racun za vodu", "Gorivo za kombi"}));
+    EXPECT_EQ(descriptions(period.arg("12/07/2026", "12/07/2026")),
+              (QStringList{"Gorivo racun", "Uplata 'EUR'"}));
+    EXPECT_EQ(descriptions(period.arg("12/08/2026", "12/01/2026")), QStringList{});
+    // A period across the turn of the month is compared as dates, not as text.
+    EXPECT_EQ(descriptions(period.arg("11/30/2026", "12/01/2026")),
+              (QStringList{"Racun za struju", "Pazar"}));
+    EXPECT_EQ(errorOf(period.arg("13/01/2026", "12/01/2026")),
+              QStringLiteral("'13/01/2026' is not a valid date"));
+}
+
+TEST_F(SqlDialectTest, ReviewStatementsShowOnlyTheCashiersPostings)
+{
+    addSampleJournal();
+    const QString b = QStringLiteral("select * from podaci\\promet.db where (korisnik='Petar Petrovic')");
+    EXPECT_EQ(descriptions(b).size(), 5);
+    EXPECT_EQ(descriptions(b + " and (datum between '12/05/2026' and '12/08/2026')"),
+              (QStringList{"Gorivo za kombi", "Gorivo racun", "Kafa"}));
+    EXPECT_EQ(descriptions(b + " and (upper(opis) like upper('%RACUN%')) and (datum between "
+                               "'11/01/2026' and '12/31/2026')"),
+              (QStringList{"Racun za struju", "Gorivo racun"}));
+    // An empty search word gives "%%": every posting that has a description.
+    EXPECT_EQ(descriptions(b + " and (upper(opis) like upper('%%')) and (datum between "
+                               "'11/01/2026' and '12/31/2026')").size(),
+              5);
+    // Keywords and field names in any case.
+    EXPECT_EQ(descriptions(QStringLiteral("SELECT * FROM podaci/promet.db WHERE (KorisNik='Marko "
+                                          "Markovic') AND (Datum BETWEEN '12/03/2026' AND '12/03/2026')")),
+              QStringList{"racun za vodu"});
+}
+
+TEST_F(SqlDialectTest, QuotesAreDataAndNeverChangeTheStatement)
+{
+    addSampleJournal();
+    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where (korisnik='O''Brien')")),
+              QStringList{"Uplata 'EUR'"});
+    EXPECT_EQ(descriptions(QStringLiteral(
+                  "select * from podaci\\promet.db where upper(opis) like upper('%''eur''%')")),
+              QStringList{"Uplata 'EUR'"});
+    // A name typed as  x' or '1'='1  and doubled by the builder matches only literally.
+    EXPECT_EQ(descriptions(QStringLiteral(
+                  "select * from podaci\\promet.db where (korisnik='x'' or ''1''=''1')")),
+              QStringList{});
+    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where (korisnik='x'') or "
+                                          "(''1''=''1')")),
+              QStringList{});
+    // Not doubled, the quote ends the value and what follows is outside the dialect.
+    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where (korisnik='O'Brien')")),
+              QStringLiteral("Syntax error at position 56: unterminated string"));
+    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where (korisnik='O'Brien'')")),
+              QStringLiteral("Syntax error at position 51: expected ')', found 'Brien'"));
+}
+
+TEST_F(SqlDialectTest, LikeIsCaseSensitiveWithPercentAndUnderscore)
+{
+    addSampleJournal();
+    post({"Jovana", "08/12/2026", "čaj i šećer", "Ostalo", "0.00", "50.00"});
+    const QString like = QStringLiteral("select * from podaci\\promet.db where opis like '%1'");
+    EXPECT_EQ(descriptions(like.arg("%racun%")), (QStringList{"racun za vodu", "Gorivo racun"}));
+    EXPECT_EQ(descriptions(like.arg("K_fa")), QStringList{"Kafa"});
+    EXPECT_EQ(descriptions(like.arg("K_a")), QStringList{});
+    EXPECT_EQ(descriptions(like.arg("_aj%")), QStringList{"čaj i šećer"});
+    EXPECT_EQ(descriptions(like.arg("[K]afa")), QStringList{});
+    // upper() reaches letters beyond ASCII.
+    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where upper(opis) like "
+                                          "upper('%ŠEĆ%')")),
+              QStringList{"čaj i šećer"});
+    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where opis not like '%a%' "
+                                          "or opis is null")),
+              QStringList{});
+}
+
+TEST_F(SqlDialectTest, StatementsOutsideTheDialectNameThePlace)
+{
+    EXPECT_EQ(errorOf(QStringLiteral("select * form podaci\\promet.db")),
+              QStringLiteral("Syntax error at position 10: expected FROM, found 'form'"));
+    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where (grupa = 'Gorivo')) ")),
+              QStringLiteral("Syntax error at position 56: expected the end of the statement, found ')'"));
+    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where opis = 'abc")),
+              QStringLiteral("Syntax error at position 45: unterminated string"));
+    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db order by datum")),
+              QStringLiteral("Syntax error at position 32: expected the end of the statement, found 'order'"));
+    EXPECT_EQ(errorOf(QStringLiteral("delete from podaci\\promet.db")),
+              QStringLiteral("Syntax error at position 1: expected SELECT, found 'delete'"));
+    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where opis = 'a'; drop table promet")),
+              QStringLiteral("Syntax error at position 50: expected the end of the statement, found 'drop'"));
+    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where opis # 'a'")),
+              QStringLiteral("Syntax error at position 43: unexpected character '#'"));
+    EXPECT_EQ(errorOf(QStringLiteral("select sum(xyz) from podaci\\promet.db")),
+              QStringLiteral("Unknown field 'xyz' in podaci\\promet.db"));
+    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where xyz = 1")),
+              QStringLiteral("Unknown field 'xyz' in podaci\\promet.db"));
+    EXPECT_EQ(errorOf(QStringLiteral("select sum(opis) from podaci\\promet.db")),
+              QStringLiteral("Cannot sum the field 'OPIS' in podaci\\promet.db"));
+    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\nema.db")),
+              QStringLiteral("Table does not exist: podaci\\nema.db"));
+    EXPECT_FALSE(query.isOpen());
+}
+
+TEST_F(SqlDialectTest, QueriesNeedThePasswordToo)
+{
+    query.sql().append(QStringLiteral("select * from podaci\\promet.db"));
+    try {
+        query.open();
+        FAIL() << "opened without a password";
+    } catch (const EngineError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Invalid password for table podaci\\promet.db"));
+    }
+}
+
+TEST_F(SqlDialectTest, MoneyComparesAsAmountsAndFieldListsKeepOrder)
+{
+    addSampleJournal();
+    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where izlazdin >= 1500 and "
+                                          "izlazdin <= '3000.00'")),
+              (QStringList{"Racun za struju", "Gorivo racun"}));
+    run(QStringLiteral("select opis, izlazdin from podaci\\promet.db where opis = 'Kafa'"));
+    EXPECT_EQ(query.fieldNames(), (QStringList{"OPIS", "IZLAZDIN"}));
+    EXPECT_EQ(query.columnText(1), QStringLiteral("300.00"));
+    EXPECT_EQ(errorOf(QStringLiteral("select opis, sum(izlazdin) from podaci\\promet.db")),
+              QStringLiteral("Fields and sums cannot be listed together in a statement on podaci\\promet.db"));
+}

@@ -1,0 +1,330 @@
+// Tables: opening (missing table, not a table, password handling and the prompt), walking in
+// stored order, fields by name, insert/edit/post/cancel/delete, the session closing everything,
+// and whole-file operations (layout check, consistent copy).
+
+#include "EngineFixture.h"
+
+#include "engine/EngineError.h"
+#include "engine/Query.h"
+
+#include <QFile>
+#include <QSignalSpy>
+
+#include <sqlite3.h>
+
+using engine::EngineError;
+using engine::Money;
+using engine::Table;
+
+namespace {
+
+QString errorOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const EngineError &e) {
+        return e.message();
+    }
+    return QStringLiteral("(no error)");
+}
+
+// Runs one SQL statement on a file directly and returns the first column of each row.
+QStringList rawQuery(const QString &file, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(file.toUtf8().constData(), &db);
+    sqlite3_stmt *stmt = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    QStringList values;
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        values << QStringLiteral("%1:%2")
+                      .arg(sqlite3_column_type(stmt, 0) == SQLITE_INTEGER ? "int" : "text")
+                      .arg(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0))));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return values;
+}
+
+void addUser(Table &users, const QString &code, const QString &name)
+{
+    users.insert();
+    users.setFieldText(QStringLiteral("SIFRA"), code);
+    users.setFieldText(QStringLiteral("IMEIPREZIME"), name);
+    users.post();
+}
+
+} // namespace
+
+class TableTest : public EngineFixture
+{
+};
+
+TEST_F(TableTest, MissingOrForeignFilesFailWithTheirPath)
+{
+    session.setPassword(password());
+    Table missing(session, QStringLiteral("podaci/nema.db"));
+    EXPECT_EQ(errorOf([&] { missing.open(); }), QStringLiteral("Table does not exist: podaci/nema.db"));
+    EXPECT_FALSE(missing.isOpen());
+
+    QFile junk(dataFile(QStringLiteral("junk.db")));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(4096, 'x'));
+    junk.close();
+    Table foreign(session, QStringLiteral("podaci\\junk.db"));
+    EXPECT_EQ(errorOf([&] { foreign.open(); }), QStringLiteral("podaci\\junk.db is not a table file"));
+}
+
+TEST_F(TableTest, OpensOnlyWithTheTablePassword)
+{
+    Table users(session, QStringLiteral("podaci\\korisnici.db"));
+    EXPECT_EQ(errorOf([&] { users.open(); }),
+              QStringLiteral("Invalid password for table podaci\\korisnici.db"));
+    session.setPassword(QStringLiteral("KVR604"));
+    EXPECT_EQ(errorOf([&] { users.open(); }),
+              QStringLiteral("Invalid password for table podaci\\korisnici.db"));
+    session.setPassword(password());
+    users.open();
+    EXPECT_TRUE(users.isOpen());
+
+    // The password itself is nowhere in the file.
+    QFile file(dataFile(QStringLiteral("korisnici.db")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(file.readAll().contains("kvr604"));
+}
+
+TEST_F(TableTest, PromptIsAskedWhenNoPasswordFitsAndItsAnswerIsKept)
+{
+    QStringList asked;
+    std::optional<QString> answer = QStringLiteral("wrong");
+    session.setPasswordPrompt([&](const QString &path) {
+        asked << path;
+        return answer;
+    });
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    EXPECT_EQ(errorOf([&] { journal.open(); }),
+              QStringLiteral("Invalid password for table podaci/promet.db"));
+    answer.reset(); // cancelled
+    EXPECT_EQ(errorOf([&] { journal.open(); }),
+              QStringLiteral("Invalid password for table podaci/promet.db"));
+    answer = password();
+    journal.open();
+    EXPECT_EQ(asked, QStringList(3, QStringLiteral("podaci/promet.db")));
+
+    // The session now holds the typed password: no second question until it is closed.
+    Table users(session, QStringLiteral("podaci/korisnici.db"));
+    users.open();
+    EXPECT_EQ(asked.size(), 3);
+    session.close();
+    users.open();
+    EXPECT_EQ(asked.size(), 4);
+}
+
+TEST_F(TableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
+{
+    session.setPassword(password());
+    Table users(session, QStringLiteral("podaci/korisnici.db"));
+    users.open();
+    EXPECT_TRUE(users.eof());
+    addUser(users, QStringLiteral("1"), QStringLiteral("Ana"));
+    addUser(users, QStringLiteral("2"), QStringLiteral("Zoran"));
+    addUser(users, QStringLiteral("1"), QStringLiteral("Ana"));
+    addUser(users, QStringLiteral("3"), QStringLiteral("Bojan"));
+    users.close();
+
+    users.open();
+    QStringList names;
+    QList<qint64> ids;
+    for (users.first(); !users.eof(); users.next()) {
+        names << users.fieldText(QStringLiteral("imeiprezime"));
+        ids << users.recordId();
+    }
+    EXPECT_EQ(names, (QStringList{"Ana", "Zoran", "Ana", "Bojan"}));
+    EXPECT_NE(ids[0], ids[2]);
+
+    // Deleting the second "Ana" keeps the first one.
+    ASSERT_TRUE(users.moveToId(ids[2]));
+    users.deleteRecord();
+    EXPECT_EQ(users.fieldText(QStringLiteral("IMEIPREZIME")), QStringLiteral("Bojan"));
+    users.first();
+    EXPECT_EQ(users.recordId(), ids[0]);
+    EXPECT_EQ(users.recordCount(), 3);
+}
+
+TEST_F(TableTest, FieldsAreFoundInAnyCaseAndUnknownOnesAreNamed)
+{
+    session.setPassword(password());
+    Table users(session, QStringLiteral("podaci\\korisnici.db"));
+    users.open();
+    addUser(users, QStringLiteral("12345"), QStringLiteral("Admin"));
+    EXPECT_EQ(users.fieldNames(), (QStringList{"SIFRA", "IMEIPREZIME"}));
+    EXPECT_EQ(users.fieldText(QStringLiteral("ImeIPrezime")), QStringLiteral("Admin"));
+    EXPECT_EQ(users.fieldText(QStringLiteral("sifra")), QStringLiteral("12345"));
+    EXPECT_EQ(errorOf([&] { users.fieldText(QStringLiteral("xyz")); }),
+              QStringLiteral("Unknown field 'xyz' in podaci\\korisnici.db"));
+}
+
+TEST_F(TableTest, StoresDatesAsIsoAndMoneyAsHundredths)
+{
+    post({"Petar Petrovic", "07/12/2026", "Gorivo", "Auto", "0.00", "1234567.89", "0.00", "0.00"});
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    EXPECT_EQ(journal.fieldText(QStringLiteral("datum")), QStringLiteral("07/12/2026"));
+    EXPECT_EQ(journal.fieldText(QStringLiteral("vreme")), QStringLiteral("10:00:00"));
+    EXPECT_EQ(journal.fieldText(QStringLiteral("izlazdin")), QStringLiteral("1234567.89"));
+    EXPECT_EQ(journal.fieldMoney(QStringLiteral("izlazdin")).hundredths(), 123456789);
+    // Never written: empty, reads "" as text and 0 as money.
+    EXPECT_EQ(journal.fieldText(QStringLiteral("STANJEDIN")), QString());
+    EXPECT_TRUE(journal.fieldMoney(QStringLiteral("STANJEDIN")).isZero());
+
+    const QString file = dataFile(QStringLiteral("promet.db"));
+    EXPECT_EQ(rawQuery(file, "SELECT DATUM FROM promet"), QStringList{"text:2026-12-07"});
+    EXPECT_EQ(rawQuery(file, "SELECT IZLAZDIN FROM promet"), QStringList{"int:123456789"});
+}
+
+TEST_F(TableTest, AFailedSetStoresNothing)
+{
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    journal.insert();
+    journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Petar"));
+    journal.setFieldText(QStringLiteral("IZLAZDIN"), QStringLiteral("15.50"));
+    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("IZLAZDIN"), QStringLiteral("12a")); }),
+              QStringLiteral("'12a' is not a valid amount"));
+    // The earlier value is still there, and nothing reached the file.
+    EXPECT_EQ(journal.fieldText(QStringLiteral("IZLAZDIN")), QStringLiteral("15.50"));
+    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("31/02/2026")); }),
+              QStringLiteral("'31/02/2026' is not a valid date"));
+    session.close();
+    EXPECT_EQ(journal.state(), Table::State::Inactive);
+    session.setPassword(password());
+    journal.open();
+    EXPECT_EQ(journal.recordCount(), 0);
+
+    // cancel() drops an insert as well.
+    journal.insert();
+    journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Petar"));
+    journal.cancel();
+    EXPECT_EQ(journal.recordCount(), 0);
+    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("x")); }),
+              QStringLiteral("Table podaci/promet.db is not in edit or insert mode"));
+}
+
+TEST_F(TableTest, EditChangesOnlyTheCurrentRecordWhenPosted)
+{
+    session.setPassword(password());
+    Table users(session, QStringLiteral("podaci/korisnici.db"));
+    users.open();
+    addUser(users, QStringLiteral("1"), QStringLiteral("Ana"));
+    addUser(users, QStringLiteral("2"), QStringLiteral("Zoran"));
+    users.first();
+    users.edit();
+    users.setFieldText(QStringLiteral("IMEIPREZIME"), QStringLiteral("Ana Anic"));
+    users.cancel();
+    EXPECT_EQ(users.fieldText(QStringLiteral("IMEIPREZIME")), QStringLiteral("Ana"));
+    users.edit();
+    users.setFieldText(QStringLiteral("IMEIPREZIME"), QStringLiteral("Ana Anic"));
+    users.next(); // moving posts the edit
+    users.close();
+    users.open();
+    EXPECT_EQ(users.fieldText(QStringLiteral("IMEIPREZIME")), QStringLiteral("Ana Anic"));
+    users.next();
+    EXPECT_EQ(users.fieldText(QStringLiteral("IMEIPREZIME")), QStringLiteral("Zoran"));
+}
+
+TEST_F(TableTest, DeletingFromTheFirstRecordUntilTheEndEmptiesTheTable)
+{
+    for (int i = 0; i < 5; ++i)
+        post({"Petar", "01/12/2026", QString::number(i), "G"});
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    journal.first();
+    int deleted = 0;
+    while (!journal.eof()) {
+        journal.deleteRecord();
+        ++deleted;
+    }
+    EXPECT_EQ(deleted, 5);
+    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT COUNT(*) FROM promet"),
+              QStringList{"int:0"});
+    EXPECT_EQ(errorOf([&] { journal.deleteRecord(); }),
+              QStringLiteral("Cannot delete from the empty table podaci/promet.db"));
+}
+
+TEST_F(TableTest, PositionsReachAnyRecordAcrossBlocks)
+{
+    session.setPassword(password());
+    Table users(session, QStringLiteral("podaci/korisnici.db"));
+    users.open();
+    for (int i = 0; i < 700; ++i)
+        addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
+    users.close();
+    users.open();
+    EXPECT_EQ(users.recordCount(), 700);
+    users.moveTo(650);
+    EXPECT_EQ(users.recNo(), 650);
+    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("650"));
+    EXPECT_EQ(users.textAt(3, 1), QStringLiteral("User 3"));
+    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("650")); // did not move
+    users.last();
+    int seen = 0;
+    for (; !users.bof(); users.prior())
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QString::number(699 - seen++));
+    EXPECT_EQ(seen, 700);
+}
+
+TEST_F(TableTest, ClosingTheSessionClosesEveryTableAndQuery)
+{
+    session.setPassword(password());
+    Table users(session, QStringLiteral("podaci/korisnici.db"));
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    engine::Query query(session);
+    users.open();
+    journal.open();
+    query.sql().append(QStringLiteral("select * from podaci\\promet.db"));
+    query.open();
+    QSignalSpy usersClosed(&users, &Table::closed);
+    QSignalSpy queryClosed(&query, &engine::Query::closed);
+    session.close();
+    EXPECT_FALSE(users.isOpen());
+    EXPECT_FALSE(journal.isOpen());
+    EXPECT_FALSE(query.isOpen());
+    EXPECT_EQ(usersClosed.size(), 1);
+    EXPECT_EQ(queryClosed.size(), 1);
+    // A fresh session: the password must be handed again.
+    EXPECT_EQ(errorOf([&] { users.open(); }),
+              QStringLiteral("Invalid password for table podaci/korisnici.db"));
+}
+
+TEST_F(TableTest, AnotherTableOnTheSameFileSeesNewRecords)
+{
+    session.setPassword(password());
+    Table grid(session, QStringLiteral("podaci/promet.db"));
+    Table posting(session, QStringLiteral("podaci\\promet.db"));
+    grid.open();
+    posting.open();
+    posting.insert();
+    posting.setFieldText(QStringLiteral("OPIS"), QStringLiteral("x"));
+    posting.post();
+    EXPECT_EQ(grid.recordCount(), 1);
+    EXPECT_EQ(grid.fieldText(QStringLiteral("OPIS")), QStringLiteral("x"));
+}
+
+TEST_F(TableTest, CopyIsAJournalTableAndOthersAreNot)
+{
+    post({"Petar", "01/12/2026", "a", "G", "10.00"});
+    const auto journal = engine::TableSchema::promet();
+    const QString backup = dataFile(QStringLiteral("bck-01-12-26-10-00-00.db"));
+    engine::copyTableFile(dataFile(QStringLiteral("promet.db")), backup);
+    EXPECT_EQ(journal.checkTableFile(backup, password()), QString());
+    EXPECT_EQ(rawQuery(backup, "SELECT ULAZDIN FROM promet"), QStringList{"int:1000"});
+    EXPECT_FALSE(journal.checkTableFile(backup, QStringLiteral("nope")).isEmpty());
+    EXPECT_FALSE(journal.checkTableFile(dataFile(QStringLiteral("korisnici.db")), password()).isEmpty());
+    EXPECT_EQ(journal.checkTableFile(dataFile(QStringLiteral("none.db")), password()),
+              QStringLiteral("Table does not exist: %1").arg(dataFile(QStringLiteral("none.db"))));
+    EXPECT_THROW(engine::copyTableFile(dataFile(QStringLiteral("none.db")), backup), EngineError);
+    EXPECT_EQ(journal.checkTableFile(backup, password()), QString()); // untouched by the failure
+    EXPECT_THROW(journal.createTable(backup, password()), EngineError);
+}
