@@ -21,9 +21,8 @@ PagePlan::PagePlan(const Report &report, int recordCount) : m_records(std::max(0
     const qint64 footer = micrometres(report.bandHeight(BandKind::PageFooter));
     const qint64 title = micrometres(report.bandHeight(BandKind::Title));
     const qint64 detail = micrometres(report.bandHeight(BandKind::Detail));
-    const qint64 summary = report.band(BandKind::Summary)
-                               ? micrometres(report.bandHeight(BandKind::Summary))
-                               : 0;
+    const bool hasSummary = report.band(BandKind::Summary) != nullptr;
+    const qint64 summary = micrometres(report.bandHeight(BandKind::Summary));
 
     const qint64 space = std::max<qint64>(0, body - header - footer);
     const qint64 firstSpace = std::max<qint64>(0, space - title);
@@ -33,8 +32,11 @@ PagePlan::PagePlan(const Report &report, int recordCount) : m_records(std::max(0
         m_perFirstPage = m_records;
         m_perPage = std::max(1, m_records);
     } else {
-        m_perFirstPage = int(std::min<qint64>(m_records, firstSpace / detail));
         m_perPage = int(std::max<qint64>(1, space / detail));
+        // Without a title the first page is like any other; with one, details that do not
+        // fit under it start on the second page.
+        m_perFirstPage = title > 0 ? int(firstSpace / detail) : m_perPage;
+        m_perFirstPage = std::min(m_records, m_perFirstPage);
     }
 
     qint64 left = 0; // room under the last record on its page
@@ -50,7 +52,7 @@ PagePlan::PagePlan(const Report &report, int recordCount) : m_records(std::max(0
     }
     // A summary that does not fit under the last record gets a page of its own (where one
     // taller than the page is cut at the footer).
-    m_pageCount = m_recordPages + (summary <= left ? 0 : 1);
+    m_pageCount = m_recordPages + (!hasSummary || summary <= left ? 0 : 1);
 }
 
 PagePlan::Content PagePlan::content(int number) const
