@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -51,20 +52,18 @@ PreviewWindow::PreviewWindow(const Document &document, QWidget *parent)
     setWindowTitle(tr("Print preview"));
     setObjectName(QStringLiteral("PreviewWindow"));
 
-    auto tool = [this](const char *name, QStyle::StandardPixmap icon, const QString &tip,
-                       const QKeySequence &key) {
+    auto tool = [this](const char *name, QStyle::StandardPixmap icon, const QString &tip) {
         auto *button = new QToolButton(this);
         button->setObjectName(QString::fromLatin1(name));
         button->setIcon(style()->standardIcon(icon));
         button->setToolTip(tip);
-        button->setShortcut(key);
         return button;
     };
-    m_first = tool("firstPage", QStyle::SP_MediaSkipBackward, tr("First page"), Qt::Key_Home);
-    m_previous = tool("previousPage", QStyle::SP_MediaSeekBackward, tr("Previous page"),
-                      Qt::Key_PageUp);
-    m_next = tool("nextPage", QStyle::SP_MediaSeekForward, tr("Next page"), Qt::Key_PageDown);
-    m_last = tool("lastPage", QStyle::SP_MediaSkipForward, tr("Last page"), Qt::Key_End);
+    m_first = tool("firstPage", QStyle::SP_MediaSkipBackward, tr("First page (Home)"));
+    m_previous =
+        tool("previousPage", QStyle::SP_MediaSeekBackward, tr("Previous page (Page Up)"));
+    m_next = tool("nextPage", QStyle::SP_MediaSeekForward, tr("Next page (Page Down)"));
+    m_last = tool("lastPage", QStyle::SP_MediaSkipForward, tr("Last page (End)"));
 
     m_pageBox = new QSpinBox(this);
     m_pageBox->setObjectName(QStringLiteral("pageNumber"));
@@ -126,7 +125,34 @@ PreviewWindow::PreviewWindow(const Document &document, QWidget *parent)
         const QRect available = screen->availableGeometry();
         resize(std::min(available.width() * 9 / 10, 1000), available.height() * 9 / 10);
     }
+    // The page has the focus, so Page Up and Page Down turn pages.
+    m_scroll->setFocusPolicy(Qt::StrongFocus);
+    m_scroll->installEventFilter(this);
+    m_scroll->setFocus();
     refresh();
+}
+
+bool PreviewWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_scroll && event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent *>(event)->key()) {
+        case Qt::Key_PageUp:
+            showPreviousPage();
+            return true;
+        case Qt::Key_PageDown:
+            showNextPage();
+            return true;
+        case Qt::Key_Home:
+            showFirstPage();
+            return true;
+        case Qt::Key_End:
+            showLastPage();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void PreviewWindow::showPage(int number)

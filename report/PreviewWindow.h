@@ -42,6 +42,9 @@ public slots:
     // Writes the whole report to `path` as PDF, with a progress dialog for long reports.
     bool savePdf(const QString &path, QString *error = nullptr);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void setZoom(int percent);
     void refresh();
