@@ -44,7 +44,8 @@ struct Element
     QString text;
     QString field;
     QString otherField;
-    // "0.00" prints the value as an exact amount with two decimals; empty prints the text.
+    // Fields: a mask ("0.00", the one the engine knows) prints the value as an exact amount
+    // with two decimals; no mask prints the field's text. Sums always print as amounts.
     QString mask;
     // A fixed box (both sizes above zero): the text is wrapped at the box's width, lines
     // that do not fit its height are cut, and nothing is drawn outside it. `x` is then the

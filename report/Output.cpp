@@ -53,14 +53,20 @@ bool writePdf(const Document &document, const QString &path, QString *error,
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fail(file.errorString());
+    bool cancelled = false;
+    const auto watch = [&](int page) {
+        cancelled = progress && !progress(page);
+        return !cancelled;
+    };
     {
         QPdfWriter writer(&file);
         writer.setCreator(QStringLiteral("Dorvanta"));
         writer.setResolution(1200);
         preparePagedDevice(document, writer);
-        if (!paintPages(document, writer, 1, document.pageCount(), progress)) {
+        if (!paintPages(document, writer, 1, document.pageCount(), watch)) {
             file.cancelWriting();
-            return fail(progress ? QStringLiteral("Cancelled") : QStringLiteral("Cannot paint"));
+            return fail(cancelled ? QStringLiteral("Writing the PDF file was cancelled.")
+                                  : QStringLiteral("The PDF file could not be painted."));
         }
     }
     if (!file.commit())

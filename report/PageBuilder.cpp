@@ -23,12 +23,10 @@ bool showsSums(const Band &band)
     });
 }
 
-QString masked(const QString &mask, const std::optional<qint64> &hundredths)
+// Amounts print through the mask "0.00"; an empty or non-numeric field prints nothing.
+QString amountText(const std::optional<qint64> &hundredths)
 {
-    if (!hundredths)
-        return QString();
-    Q_UNUSED(mask); // "0.00" is the one mask amounts are printed with
-    return formatHundredths(*hundredths);
+    return hundredths ? formatHundredths(*hundredths) : QString();
 }
 } // namespace
 
@@ -153,10 +151,10 @@ QString PageBuilder::valueOf(const Element &element, int record, int pageNumber)
             return QString();
         if (element.mask.isEmpty())
             return m_data->text(element.field);
-        return masked(element.mask, m_data->hundredths(element.field));
+        return amountText(m_data->hundredths(element.field));
     case Kind::Sum: {
         const std::optional<qint64> sum = m_totals().sum(element.field);
-        return sum ? masked(element.mask, sum) : OverflowText;
+        return sum ? amountText(sum) : OverflowText;
     }
     case Kind::SumDifference: {
         const Totals &totals = m_totals();
@@ -165,7 +163,7 @@ QString PageBuilder::valueOf(const Element &element, int record, int pageNumber)
         qint64 difference = 0;
         if (!a || !b || __builtin_sub_overflow(*a, *b, &difference))
             return OverflowText;
-        return masked(element.mask, difference);
+        return amountText(difference);
     }
     case Kind::DetailNumber:
         return record < 0 ? QString() : QString::number(record + 1);

@@ -10,9 +10,9 @@ namespace report {
 //
 // Every page carries the page header at its top and the page footer at its bottom. The
 // first page carries the title under the header, then as many details as fit; later pages
-// as many details as fit (at least one, so an oversized band still makes progress). The
-// summary follows the last record on its page when it fits there, otherwise it gets a page
-// of its own.
+// as many details as fit, and at least one, so an oversized detail still makes progress.
+// The summary follows the last record on its page when it fits there, otherwise it gets a
+// page of its own.
 class PagePlan
 {
 public:

@@ -213,20 +213,25 @@ void PreviewWindow::print()
     QPrintDialog dialog(&printer, this);
     dialog.setMinMax(1, m_pageCount);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
+    if (dialog.exec() == QDialog::Accepted)
+        printTo(printer);
+}
 
+bool PreviewWindow::printTo(QPrinter &printer)
+{
+    // The paper is the report's unless the user chose another in the print dialog.
+    printer.setFullPage(true);
     int from = 1;
     int to = m_pageCount;
     if (printer.printRange() == QPrinter::PageRange) {
-        from = printer.fromPage();
-        to = printer.toPage();
+        from = std::max(1, printer.fromPage());
+        to = printer.toPage() > 0 ? std::min(m_pageCount, printer.toPage()) : m_pageCount;
     } else if (printer.printRange() == QPrinter::CurrentPage) {
         from = to = m_current;
     }
     JobProgress progress(this, tr("Printing..."), to - from + 1);
     int done = 0;
-    paintPages(m_document, printer, from, to, [&](int) { return progress(++done); });
+    return paintPages(m_document, printer, from, to, [&](int) { return progress(++done); });
 }
 
 void PreviewWindow::saveAsPdf()

@@ -6,6 +6,7 @@
 
 class QComboBox;
 class QLabel;
+class QPrinter;
 class QScrollArea;
 class QSpinBox;
 class QToolButton;
@@ -37,6 +38,9 @@ public slots:
     void showLastPage();
     // Asks for a printer and prints the chosen pages.
     void print();
+    // Prints the pages `printer` is set to (all, a range or the shown page) on it, from the
+    // paper's corner.
+    bool printTo(QPrinter &printer);
     // Asks for a file name and writes the whole report there as PDF.
     void saveAsPdf();
     // Writes the whole report to `path` as PDF, with a progress dialog for long reports.

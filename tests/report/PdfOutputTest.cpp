@@ -210,3 +210,14 @@ TEST(PdfOutputFile, UnwritablePathFailsWithAReasonAndLeavesNothing)
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(QFile::exists("/nonexistent-dir/report.pdf"));
 }
+
+TEST(PdfOutputFile, CancelledWritingLeavesNoFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cancelled.pdf");
+    const report::Document document(report::turnoverReport(), testjournal::numberedJournal(200));
+    QString error;
+    EXPECT_FALSE(report::writePdf(document, path, &error, [](int page) { return page < 3; }));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFile::exists(path));
+}

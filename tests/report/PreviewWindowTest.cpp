@@ -1,12 +1,17 @@
 // The preview window, driven through its controls on the offscreen platform.
 #include "TestJournal.h"
 
+#include "report/Output.h"
 #include "report/PreviewWindow.h"
 #include "report/TurnoverReport.h"
 
 #include <QComboBox>
 #include <QFile>
+#include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -31,6 +36,19 @@ private:
         if (!widget)
             qFatal("no widget %s", name);
         return widget;
+    }
+
+    static int pdfPageCount(const QString &path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return -1;
+        static const QRegularExpression page(R"re(/Type\s*/Page[^s])re");
+        int count = 0;
+        for (auto it = page.globalMatch(QString::fromLatin1(file.readAll())); it.hasNext();
+             it.next())
+            ++count;
+        return count;
     }
 
     static bool hasInk(const QImage &image)
@@ -91,6 +109,8 @@ private slots:
         QCOMPARE(window.exec(), int(QDialog::Accepted));
     }
 
+    void printsTheChosenPagesFromThePapersCorner();
+
     void savesTheWholeReportAsPdf()
     {
         QTemporaryDir dir;
@@ -102,11 +122,43 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
         QVERIFY(bytes.startsWith("%PDF"));
-        QCOMPARE(bytes.count("/Type /Page\n") + bytes.count("/Type /Page\r") +
-                     bytes.count("/Type /Page>") + bytes.count("/Type /Page "),
-                 3);
+        QCOMPARE(pdfPageCount(path), 3);
     }
 };
+
+void PreviewWindowTest::printsTheChosenPagesFromThePapersCorner()
+{
+    QTemporaryDir dir;
+    report::PreviewWindow window(document(100));
+    window.showPage(3);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("printed.pdf"));
+    report::preparePagedDevice(window.document(), printer);
+    printer.setPrintRange(QPrinter::PageRange);
+    printer.setFromTo(2, 9);
+    QVERIFY(window.printTo(printer));
+    QCOMPARE(pdfPageCount(dir.filePath("printed.pdf")), 2);
+
+    printer.setOutputFileName(dir.filePath("current.pdf"));
+    printer.setPrintRange(QPrinter::CurrentPage);
+    QVERIFY(window.printTo(printer));
+    QCOMPARE(pdfPageCount(dir.filePath("current.pdf")), 1);
+
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    QProcess process;
+    process.start(pdftotext, {"-bbox", dir.filePath("current.pdf"), "-"});
+    QVERIFY(process.waitForFinished(30000));
+    const QString html = QString::fromUtf8(process.readAllStandardOutput());
+    // "Strana" stands 12.7 + 161.4 mm from the paper's left edge on the last page.
+    static const QRegularExpression strana(R"re(xMin="([\d.]+)"[^>]*>Strana<)re");
+    const QRegularExpressionMatch m = strana.match(html);
+    QVERIFY(m.hasMatch());
+    QVERIFY(qAbs(m.captured(1).toDouble() * 25.4 / 72 - 174.1) < 0.1);
+    QVERIFY(html.contains(">UKUPNO<"));
+}
 
 QTEST_MAIN(PreviewWindowTest)
 #include "PreviewWindowTest.moc"

@@ -234,3 +234,14 @@ TEST(TurnoverLayout, PagesAreLaidOutFromTheirOwnRecordsAndSumsAreMadeOnce)
     copy.page(copy.pageCount());
     EXPECT_LE(counting->moves, 41);
 }
+
+TEST(TurnoverLayout, SumBeyondTheAmountRangePrintsAMarkNotAWrappedFigure)
+{
+    Posting big{"01/12/2026", "08:00:00", "A", "a"};
+    big.dinarsIn = "92233720368547758.07";
+    big.eurIn = "1.00";
+    const Page page = turnover(testjournal::journal({big, big})).page(1);
+    EXPECT_EQ(only(page, "SumDinarsIn"), "########");
+    EXPECT_EQ(only(page, "BalanceDinars"), "########");
+    EXPECT_EQ(only(page, "SumEurIn"), "2.00");
+}
