@@ -1,0 +1,96 @@
+// The prepared report: lazily worked-out page plan and sums, pages laid out on demand.
+#include "Document.h"
+
+#include "FontBook.h"
+#include "PageBuilder.h"
+#include "PagePlan.h"
+#include "Totals.h"
+
+#include <optional>
+
+namespace report {
+
+struct Document::Cache
+{
+    std::optional<PagePlan> plan;
+    std::optional<Totals> totals;
+    std::unique_ptr<FontBook> fonts;
+};
+
+Document::Document() : Document(Report(), nullptr) {}
+
+Document::Document(const Report &report, std::shared_ptr<DataSource> data)
+    : m_report(report), m_data(std::move(data)), m_printTime(QDateTime::currentDateTime()),
+      m_dateFormat(QStringLiteral("dd/MM/yyyy")), m_cache(std::make_shared<Cache>())
+{
+}
+
+int Document::recordCount() const
+{
+    return m_data ? std::max(0, m_data->recordCount()) : 0;
+}
+
+void Document::setPrintTime(const QDateTime &time)
+{
+    m_printTime = time;
+}
+
+void Document::setDateFormat(const QString &format)
+{
+    m_dateFormat = format;
+}
+
+QString Document::printTimeText() const
+{
+    return m_printTime.date().toString(m_dateFormat) + QLatin1Char(' ') +
+           m_printTime.time().toString(QStringLiteral("HH:mm:ss"));
+}
+
+Document::Cache &Document::cache() const
+{
+    return *m_cache;
+}
+
+int Document::pageCount() const
+{
+    Cache &c = cache();
+    if (!c.plan)
+        c.plan = PagePlan(m_report, recordCount());
+    return c.plan->pageCount();
+}
+
+Page Document::page(int number) const
+{
+    if (number < 1 || number > pageCount())
+        return Page();
+    Cache &c = cache();
+    if (!c.fonts)
+        c.fonts = std::make_unique<FontBook>();
+
+    auto totals = [this, &c]() -> const Totals & {
+        if (!c.totals) {
+            QStringList fields;
+            for (BandKind kind : {BandKind::PageHeader, BandKind::Title, BandKind::Detail,
+                                  BandKind::Summary, BandKind::PageFooter}) {
+                const Band *band = m_report.band(kind);
+                for (const Element &e : band ? band->elements : QList<Element>()) {
+                    if (e.kind == Element::Kind::Sum)
+                        fields << e.field;
+                    else if (e.kind == Element::Kind::SumDifference)
+                        fields << e.field << e.otherField;
+                }
+            }
+            c.totals = m_data ? Totals::compute(*m_data, fields) : Totals();
+        }
+        return *c.totals;
+    };
+    const PageBuilder builder(m_report, m_data.get(), *c.fonts, printTimeText(), totals);
+    return builder.build(number, c.plan->content(number));
+}
+
+QStringList Document::pageTexts(int number) const
+{
+    return page(number).texts();
+}
+
+} // namespace report

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+namespace report {
+
+// How an element's text stands against its x position.
+enum class Alignment {
+    Left,   // x is the text's left edge
+    Right,  // x is the text's right edge
+    Center, // x is the text's centre
+};
+
+struct FontSpec
+{
+    QString family = QStringLiteral("Arial");
+    double pointSize = 10.0;
+    int weight = QFont::Normal;
+
+    bool operator==(const FontSpec &) const = default;
+};
+
+// One printed element of a band. Positions are in millimetres from the band's left and top
+// edges; `top` is the top of the text line.
+struct Element
+{
+    enum class Kind {
+        Label,         // `text`, which may be replaced at run time
+        Field,         // the current record's `field`, through `mask`
+        Sum,           // the sum of `field` over all printed records, through `mask`
+        SumDifference, // the sum of `field` minus the sum of `otherField`, through `mask`
+        DetailNumber,  // 1 for the first record printed, then 2, 3, ...
+        DateTime,      // the date and time at printing
+        PageNumber,    // the page number, from 1
+    };
+
+    Kind kind = Kind::Label;
+    QString name;
+    double x = 0.0;
+    double top = 0.0;
+    Alignment alignment = Alignment::Left;
+    FontSpec font;
+    QString text;
+    QString field;
+    QString otherField;
+    // Fields: a mask ("0.00", the one the engine knows) prints the value as an exact amount
+    // with two decimals; no mask prints the field's text. Sums always print as amounts.
+    QString mask;
+    // A fixed box (both sizes above zero): the text is wrapped at the box's width, lines
+    // that do not fit its height are cut, and nothing is drawn outside it. `x` is then the
+    // box's left edge and the alignment applies inside the box.
+    double boxWidth = 0.0;
+    double boxHeight = 0.0;
+
+    bool hasBox() const { return boxWidth > 0.0 && boxHeight > 0.0; }
+
+    static Element label(const QString &text, double x, double top);
+    static Element dataField(const QString &field, double x, double top);
+    static Element sum(const QString &field, double x, double top);
+    static Element sumDifference(const QString &field, const QString &subtracted, double x,
+                                 double top);
+    static Element detailNumber(double x, double top);
+    static Element dateTime(double x, double top);
+    static Element pageNumber(double x, double top);
+
+    // Chainable adjustments, so a report definition reads as a table.
+    Element &named(const QString &elementName);
+    Element &withFont(double pointSize, int fontWeight = QFont::Normal);
+    Element &withFontFamily(const QString &family);
+    Element &alignedRight();
+    Element &centred();
+    Element &withMask(const QString &numberMask);
+    Element &inBox(double width, double height);
+};
+
+} // namespace report

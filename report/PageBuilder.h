@@ -1,0 +1,43 @@
+#pragma once
+
+#include "DataSource.h"
+#include "FontBook.h"
+#include "Page.h"
+#include "PagePlan.h"
+#include "Report.h"
+
+#include <functional>
+
+namespace report {
+
+class Totals;
+
+// Lays out one page: places the bands the plan gives it, top to bottom, and turns their
+// elements into positioned texts and rules. Reads only the page's own records, and the
+// totals only when the page carries an element that shows a sum.
+class PageBuilder
+{
+public:
+    using TotalsProvider = std::function<const Totals &()>;
+
+    PageBuilder(const Report &report, DataSource *data, FontBook &fonts,
+                const QString &dateTimeText, TotalsProvider totals);
+
+    Page build(int number, const PagePlan::Content &content) const;
+
+private:
+    void placeBand(Page &page, const Band &band, double top, int record) const;
+    void placeText(Page &page, const Element &element, double left, double top,
+                   const QString &text) const;
+    QString valueOf(const Element &element, int record, int pageNumber) const;
+    QStringList wrap(const QString &text, const FontSpec &font, double width,
+                     int maxLines) const;
+
+    const Report &m_report;
+    DataSource *m_data;
+    FontBook &m_fonts;
+    QString m_dateTimeText;
+    TotalsProvider m_totals;
+};
+
+} // namespace report

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Report.h"
+
+namespace report {
+
+// Names of the turnover report's title labels, which the caller fills at run time.
+inline constexpr char TitleLine1[] = "TitleLine1";
+inline constexpr char TitleLine2[] = "TitleLine2";
+inline constexpr char TitleLine3[] = "TitleLine3";
+inline constexpr char TitleLine4[] = "TitleLine4";
+
+// The turnover report of the cash-desk journal: Letter, portrait, 12.7 mm margins; a title
+// with four run-time lines and the column headings; one ruled line per posting with its
+// running number, date, time, cashier, description and the four amounts; the four sums
+// and the dinar and euro balances after the last posting; "Vreme:" with the time of
+// printing and "Strana" with the page number at the foot of every page. It reads the
+// journal fields DATUM, VREME, KORISNIK, OPIS, ULAZDIN, IZLAZDIN, ULAZEUR and IZLAZEUR.
+Report turnoverReport();
+
+// The same report for a cashier's review of his own postings: the title has no fourth
+// line, and the summary has a rule along its top edge.
+Report reviewReport();
+
+} // namespace report

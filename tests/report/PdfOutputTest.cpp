@@ -1,0 +1,223 @@
+// The turnover report written as PDF and read back with poppler's pdftotext: the texts are
+// there, and every element stands where the layout tables put it.
+#include "TestJournal.h"
+
+#include "report/Document.h"
+#include "report/Output.h"
+#include "report/TurnoverReport.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using testjournal::Posting;
+
+namespace {
+
+constexpr double MmPerPoint = 25.4 / 72.0;
+
+struct Word
+{
+    QString text;
+    double left, top, right; // mm from the paper's top left corner
+};
+
+class PdfOutput : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_pdftotext = QStandardPaths::findExecutable("pdftotext");
+        if (m_pdftotext.isEmpty())
+            GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+        ASSERT_TRUE(m_dir.isValid());
+    }
+
+    QString write(const report::Document &document)
+    {
+        const QString path = m_dir.filePath("report.pdf");
+        QString error;
+        EXPECT_TRUE(report::writePdf(document, path, &error)) << error.toStdString();
+        return path;
+    }
+
+    QString run(const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(m_pdftotext, arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+        return QString::fromUtf8(process.readAllStandardOutput());
+    }
+
+    QString text(const QString &pdf) { return run({"-layout", pdf, "-"}); }
+
+    // The words of every page, with their boxes.
+    QList<QList<Word>> words(const QString &pdf)
+    {
+        const QString html = run({"-bbox", pdf, "-"});
+        QList<QList<Word>> pages;
+        static const QRegularExpression tag(
+            R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>)re");
+        for (auto it = tag.globalMatch(html); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            if (m.captured(0).startsWith("<page")) {
+                pages.append(QList<Word>());
+                continue;
+            }
+            pages.back().append({m.captured(4), m.captured(1).toDouble() * MmPerPoint,
+                                 m.captured(2).toDouble() * MmPerPoint,
+                                 m.captured(3).toDouble() * MmPerPoint});
+        }
+        return pages;
+    }
+
+    QString m_pdftotext;
+    QTemporaryDir m_dir;
+};
+
+report::Document sample(report::Report definition, const QList<Posting> &postings)
+{
+    definition.setText(report::TitleLine1, "Promet dorvante za period od 01/12/2026 do 07/12/2026");
+    definition.setText(report::TitleLine2, "Za izabranog dorvantika Petar Petrovic");
+    definition.setText(report::TitleLine3, "Za izabrani promet: Gorivo");
+    definition.setText(report::TitleLine4, "Za izabranu grupu: Gorivo");
+    report::Document document(definition, testjournal::journal(postings));
+    document.setPrintTime(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9)));
+    return document;
+}
+
+QList<Posting> threePostings()
+{
+    Posting a{"01/12/2026", "08:15:00", "Petar Petrovic", "Racun za gorivo"};
+    a.dinarsOut = "2345.60";
+    Posting b{"03/12/2026", "12:00:30", "Petar Petrovic", "Uplata pazara"};
+    b.dinarsIn = "12345678.45";
+    Posting c{"07/12/2026", "17:59:59", "Petar Petrovic", "Kurs"};
+    c.eurIn = "150.00";
+    c.eurOut = "170.50";
+    return {a, b, c};
+}
+
+} // namespace
+
+TEST_F(PdfOutput, ShowsTitlesRecordsTotalsAndBalances)
+{
+    const QString pdf = write(sample(report::turnoverReport(), threePostings()));
+    const QString content = text(pdf);
+    for (const char *expected :
+         {"Promet dorvante za period od 01/12/2026 do 07/12/2026",
+          "Za izabranog dorvantika Petar Petrovic", "Za izabrani promet: Gorivo",
+          "Za izabranu grupu: Gorivo", "DINARI", "R.br.", "Dorvantik", "01/12/2026",
+          "08:15:00", "Racun za gorivo", "2345.60", "12345678.45", "Uplata pazara",
+          "170.50", "UKUPNO DINARA", "UKUPNO EUR", "12343332.85", "-20.50", "Vreme:",
+          "07/12/2026 14:05:09", "Strana"}) {
+        EXPECT_TRUE(content.contains(QString::fromLatin1(expected))) << expected;
+    }
+}
+
+TEST_F(PdfOutput, ElementsStandWhereTheLayoutPutsThemWithinATenthOfAMillimetre)
+{
+    const QString pdf = write(sample(report::turnoverReport(), threePostings()));
+    const QList<QList<Word>> pages = words(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    const QList<Word> &page = pages.front();
+
+    enum Edge { Left, Right, Centre };
+    struct Expected
+    {
+        const char *word;
+        Edge edge;
+        double x, top; // band-relative, as in the layout tables
+        double bandTop;
+    };
+    const double title = 12.7 + 10.6;
+    const double detail = title + 30.2;
+    const double summary = detail + 3 * 5.6;
+    const double footer = 279.4 - 12.7 - 10.6;
+    const Expected expected[] = {
+        {"Promet", Left, 2.1, 2.1, title},        {"Za", Left, 2.1, 9.5, title},
+        {"Za", Left, 2.1, 15.1, title},           {"Za", Left, 2.1, 20.1, title},
+        {"DINARI", Left, 137.1, 19.6, title},     {"EUR", Left, 169.9, 19.6, title},
+        {"R.br.", Left, 0.0, 25.4, title},        {"Datum", Left, 10.6, 25.4, title},
+        {"Vreme", Left, 27.0, 25.4, title},       {"Dorvantik", Left, 44.7, 25.4, title},
+        {"Opis", Left, 70.9, 25.4, title},        {"Ulaz", Left, 132.6, 25.4, title},
+        {"Izlaz", Left, 147.6, 25.4, title},      {"Ulaz", Left, 164.0, 25.4, title},
+        {"Izlaz", Left, 180.7, 25.4, title},      {"1", Centre, 3.4, 0.5, detail},
+        {"01/12/2026", Left, 8.5, 0.5, detail},   {"08:15:00", Left, 27.3, 0.5, detail},
+        {"Petar", Left, 44.7, 0.5, detail},       {"Racun", Left, 71.2, 0.3, detail},
+        {"0.00", Right, 139.4, 0.5, detail},      {"2345.60", Right, 155.3, 0.5, detail},
+        {"0.00", Right, 171.5, 0.5, detail},      {"0.00", Right, 188.4, 0.5, detail},
+        {"12345678.45", Right, 139.7, 1.1, summary}, {"2345.60", Right, 155.6, 1.1, summary},
+        {"150.00", Right, 171.4, 1.1, summary},   {"170.50", Right, 188.4, 1.1, summary},
+        {"UKUPNO", Left, 126.5, 6.6, summary},    {"UKUPNO", Left, 165.9, 6.6, summary},
+        {"12343332.85", Right, 155.3, 11.1, summary}, {"-20.50", Right, 188.4, 11.1, summary},
+        {"Vreme:", Left, 2.6, 2.6, footer},       {"07/12/2026", Left, 15.9, 2.6, footer},
+        {"Strana", Left, 161.4, 2.6, footer},     {"1", Left, 174.6, 2.6, footer},
+    };
+    for (const Expected &e : expected) {
+        const double x = 12.7 + e.x;
+        const double top = e.bandTop + e.top;
+        // The word of that text nearest to where it belongs.
+        const Word *best = nullptr;
+        double bestDistance = 1e9;
+        for (const Word &w : page) {
+            if (w.text != QLatin1String(e.word))
+                continue;
+            const double wx = e.edge == Left ? w.left : e.edge == Right ? w.right
+                                                                        : (w.left + w.right) / 2;
+            const double distance = std::abs(wx - x) + std::abs(w.top - top);
+            if (distance < bestDistance) {
+                bestDistance = distance;
+                best = &w;
+            }
+        }
+        ASSERT_NE(best, nullptr) << e.word;
+        const double wx = e.edge == Left ? best->left : e.edge == Right ? best->right
+                                                                        : (best->left + best->right) / 2;
+        EXPECT_NEAR(wx, x, 0.1) << e.word << " at " << e.x << "," << e.top;
+        EXPECT_NEAR(best->top, top, 0.1) << e.word << " at " << e.x << "," << e.top;
+    }
+}
+
+TEST_F(PdfOutput, LongReportHasOnePdfPageForEveryLaidOutPage)
+{
+    QList<Posting> postings;
+    for (int i = 0; i < 80; ++i)
+        postings.append({"01/12/2026", "08:00:00", "A", QStringLiteral("Stavka %1").arg(i + 1)});
+    const report::Document document = sample(report::reviewReport(), postings);
+    const QList<QList<Word>> pages = words(write(document));
+    ASSERT_EQ(pages.size(), document.pageCount());
+    ASSERT_EQ(pages.size(), 3);
+    for (int n = 0; n < pages.size(); ++n) {
+        QStringList texts;
+        for (const Word &w : pages[n])
+            texts << w.text;
+        EXPECT_TRUE(texts.contains("Strana")) << n;
+        EXPECT_EQ(texts.contains("UKUPNO"), n == 2) << n;
+    }
+}
+
+TEST(PdfOutputFile, UnwritablePathFailsWithAReasonAndLeavesNothing)
+{
+    const report::Document document(report::turnoverReport(), testjournal::numberedJournal(1));
+    QString error;
+    EXPECT_FALSE(report::writePdf(document, "/nonexistent-dir/report.pdf", &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFile::exists("/nonexistent-dir/report.pdf"));
+}
+
+TEST(PdfOutputFile, CancelledWritingLeavesNoFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("cancelled.pdf");
+    const report::Document document(report::turnoverReport(), testjournal::numberedJournal(200));
+    QString error;
+    EXPECT_FALSE(report::writePdf(document, path, &error, [](int page) { return page < 3; }));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(QFile::exists(path));
+}

@@ -1,0 +1,247 @@
+// The turnover report laid out without pixels: what each page prints and where.
+#include "TestJournal.h"
+
+#include "report/Document.h"
+#include "report/FontBook.h"
+#include "report/TurnoverReport.h"
+
+#include <gtest/gtest.h>
+
+using report::Document;
+using report::Page;
+using report::PageItem;
+using testjournal::Posting;
+
+namespace {
+
+constexpr double Tolerance = 0.1; // mm
+constexpr double FooterTop = 279.4 - 12.7 - 10.6;
+
+QString only(const Page &page, const char *name)
+{
+    const QList<PageItem> items = page.itemsOf(QString::fromLatin1(name));
+    return items.size() == 1 ? items.front().text : QStringLiteral("<%1 items>").arg(items.size());
+}
+
+Document turnover(std::shared_ptr<report::DataSource> data)
+{
+    report::Report definition = report::turnoverReport();
+    definition.setText(report::TitleLine1, "Promet dorvante od pocetka pracenja prometa");
+    definition.setText(report::TitleLine2, "Za sve dorvantike");
+    definition.setText(report::TitleLine3, "Za sve moguce transakcije");
+    definition.setText(report::TitleLine4, "Za sve grupe");
+    Document document(definition, std::move(data));
+    document.setPrintTime(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9)));
+    return document;
+}
+
+// Counts how the engine reads its records.
+class CountingSource : public report::DataSource
+{
+public:
+    explicit CountingSource(std::shared_ptr<report::DataSource> inner) : m_inner(inner) {}
+    int recordCount() const override { return m_inner->recordCount(); }
+    bool moveTo(int index) override
+    {
+        ++moves;
+        highest = std::max(highest, index);
+        return m_inner->moveTo(index);
+    }
+    QString text(const QString &field) const override { return m_inner->text(field); }
+    std::optional<qint64> hundredths(const QString &field) const override
+    {
+        return m_inner->hundredths(field);
+    }
+    int moves = 0;
+    int highest = -1;
+
+private:
+    std::shared_ptr<report::DataSource> m_inner;
+};
+
+} // namespace
+
+TEST(TurnoverLayout, OneRecordPrintsNumberOneItsAmountsAsSumsAndInMinusOutAsBalances)
+{
+    Posting p{"07/12/2026", "09:15:00", "Petar Petrovic", "Racun za gorivo"};
+    p.dinarsIn = "1500";
+    p.dinarsOut = "20.5";
+    p.eurOut = "12.30";
+    const Document document = turnover(testjournal::journal({p}));
+
+    ASSERT_EQ(document.pageCount(), 1);
+    const Page page = document.page(1);
+    EXPECT_EQ(only(page, "Number"), "1");
+    EXPECT_EQ(only(page, "Date"), "07/12/2026");
+    EXPECT_EQ(only(page, "Time"), "09:15:00");
+    EXPECT_EQ(only(page, "Cashier"), "Petar Petrovic");
+    EXPECT_EQ(only(page, "Description"), "Racun za gorivo");
+    EXPECT_EQ(only(page, "DinarsIn"), "1500.00");
+    EXPECT_EQ(only(page, "DinarsOut"), "20.50");
+    EXPECT_EQ(only(page, "EurIn"), "0.00");
+    EXPECT_EQ(only(page, "SumDinarsIn"), "1500.00");
+    EXPECT_EQ(only(page, "SumDinarsOut"), "20.50");
+    EXPECT_EQ(only(page, "SumEurIn"), "0.00");
+    EXPECT_EQ(only(page, "SumEurOut"), "12.30");
+    EXPECT_EQ(only(page, "BalanceDinars"), "1479.50");
+    EXPECT_EQ(only(page, "BalanceEur"), "-12.30");
+    EXPECT_EQ(only(page, "TitleLine1"), "Promet dorvante od pocetka pracenja prometa");
+    EXPECT_EQ(only(page, "TitleLine4"), "Za sve grupe");
+    EXPECT_EQ(only(page, "PrintTime"), "07/12/2026 14:05:09");
+    EXPECT_EQ(only(page, "PageNumber"), "1");
+}
+
+TEST(TurnoverLayout, SumsAreExactBeyondEightSignificantDigits)
+{
+    Posting a{"01/12/2026", "08:00:00", "A", "a"};
+    a.dinarsIn = "99999999.99";
+    Posting b = a;
+    b.dinarsIn = "0.01";
+    b.dinarsOut = "12345678.45";
+    const Page page = turnover(testjournal::journal({a, b})).page(1);
+    EXPECT_EQ(only(page, "SumDinarsIn"), "100000000.00");
+    EXPECT_EQ(only(page, "BalanceDinars"), "87654321.55");
+}
+
+TEST(TurnoverLayout, EveryPageHasHeaderAndFooterAndTheSummaryComesOnceAfterTheLastRecord)
+{
+    const int records = 100; // 36 + 41 + 23
+    const Document document = turnover(testjournal::numberedJournal(records));
+    ASSERT_EQ(document.pageCount(), 3);
+
+    int expectedNumber = 1;
+    for (int n = 1; n <= 3; ++n) {
+        SCOPED_TRACE(n);
+        const Page page = document.page(n);
+        EXPECT_EQ(page.number, n);
+        EXPECT_EQ(only(page, "TimeLabel"), "Vreme:");
+        EXPECT_EQ(only(page, "PageNumber"), QString::number(n));
+        EXPECT_NEAR(page.itemsOf("PageLabel").value(0).y, FooterTop + 2.6, 1e-9);
+        EXPECT_EQ(page.itemsOf("TitleLine1").size(), n == 1 ? 1 : 0);
+        EXPECT_EQ(page.itemsOf("TotalDinars").size(), n == 3 ? 1 : 0);
+
+        const QList<PageItem> numbers = page.itemsOf("Number");
+        // Details start under the title on the first page, under the header later.
+        ASSERT_FALSE(numbers.isEmpty());
+        EXPECT_NEAR(numbers.front().y, (n == 1 ? 12.7 + 10.6 + 30.2 : 12.7 + 10.6) + 0.5, 1e-9);
+        for (const PageItem &item : numbers)
+            EXPECT_EQ(item.text, QString::number(expectedNumber++));
+        EXPECT_LE(numbers.back().y - 0.5 + 5.6, FooterTop + 1e-9) << "details end above the footer";
+        if (n == 3) {
+            EXPECT_NEAR(page.itemsOf("TotalDinars").front().y, numbers.back().y - 0.5 + 5.6 + 6.6,
+                        1e-9);
+        }
+    }
+    EXPECT_EQ(expectedNumber, records + 1);
+
+    // 1 + 2 + ... + 100 dinars; 34 postings of 0.25 euros out.
+    const Page last = document.page(3);
+    EXPECT_EQ(only(last, "SumDinarsIn"), "5050.00");
+    EXPECT_EQ(only(last, "SumEurOut"), "8.50");
+    EXPECT_EQ(only(last, "BalanceEur"), "-8.50");
+    EXPECT_TRUE(document.page(4).items.isEmpty());
+}
+
+TEST(TurnoverLayout, SummaryThatDoesNotFitUnderTheLastRecordGetsAPageWithHeaderAndFooter)
+{
+    const Document document = turnover(testjournal::numberedJournal(34));
+    ASSERT_EQ(document.pageCount(), 2);
+    EXPECT_EQ(document.page(1).itemsOf("TotalDinars").size(), 0);
+    const Page second = document.page(2);
+    EXPECT_TRUE(second.itemsOf("Number").isEmpty());
+    EXPECT_EQ(only(second, "SumDinarsIn"), "595.00");
+    EXPECT_NEAR(second.itemsOf("SumDinarsIn").front().y, 12.7 + 10.6 + 1.1, 1e-9);
+    EXPECT_EQ(only(second, "PageNumber"), "2");
+}
+
+TEST(TurnoverLayout, DescriptionIsWrappedInItsBoxAndWhatDoesNotFitIsCut)
+{
+    const QString longText =
+        "Isplata dnevnice za sluzbeni put u Novi Sad i nazad, sa prenocistem i troskovima "
+        "parkiranja na aerodromu, racun broj 2026-0012345 od dobavljaca";
+    const QString oneWord = QString(120, QLatin1Char('W'));
+    const Document document = turnover(testjournal::journal(
+        {{"01/12/2026", "08:00:00", "A", longText}, {"01/12/2026", "08:00:00", "A", oneWord}}));
+    const Page page = document.page(1);
+    report::FontBook fonts;
+
+    const QList<PageItem> lines = page.itemsOf("Description");
+    QStringList first, second;
+    for (const PageItem &line : lines) {
+        const QRectF box(12.7 + 71.2, line.clip.y(), 54.0, 6.1);
+        EXPECT_EQ(line.clip, box);
+        EXPECT_LE(line.x + fonts.width(line.font, line.text), box.right() + 1e-9) << line.text.toStdString();
+        EXPECT_LE(line.y + fonts.lineHeight(line.font), box.bottom() + 1e-9);
+        (line.clip.y() < 55 ? first : second) << line.text;
+    }
+    // 6 pt lines are about 2.4 mm high: two of them fit in 6.1 mm.
+    ASSERT_EQ(first.size(), 2);
+    EXPECT_TRUE(longText.startsWith(first.join(' ')));
+    EXPECT_LT(first.join(' ').size(), longText.size() - 20);
+    ASSERT_EQ(second.size(), 2);
+    EXPECT_TRUE(oneWord.startsWith(second.join("")));
+    EXPECT_LT(second.join("").size(), oneWord.size());
+}
+
+TEST(TurnoverLayout, ReviewReportHasNoFourthTitleLineAndARuleOverItsSummary)
+{
+    report::Report review = report::reviewReport();
+    EXPECT_TRUE(review.setText(report::TitleLine3, "Rezultat pretrage po reci za pretragu: x"));
+    EXPECT_FALSE(review.setText(report::TitleLine4, "Za sve grupe"));
+    EXPECT_EQ(review.element(report::TitleLine4), nullptr);
+
+    auto summaryRules = [](const report::Report &definition) {
+        const Page page = Document(definition, testjournal::numberedJournal(1)).page(1);
+        const double summaryTop = 12.7 + 10.6 + 30.2 + 5.6;
+        int count = 0;
+        for (const PageItem &rule : page.rules()) {
+            EXPECT_DOUBLE_EQ(rule.x, 12.7);
+            EXPECT_DOUBLE_EQ(rule.x2, 12.7 + 190.5);
+            count += std::abs(rule.y - summaryTop) < 1e-9 ? 1 : 0;
+        }
+        return count;
+    };
+    // The detail's bottom rule lies on the summary's top edge in both; only the review
+    // report draws a rule of its own there.
+    EXPECT_EQ(summaryRules(report::turnoverReport()), 1);
+    EXPECT_EQ(summaryRules(review), 2);
+}
+
+TEST(TurnoverLayout, PrintTimeAndDateFormComeFromTheDocument)
+{
+    Document document = turnover(testjournal::numberedJournal(1));
+    document.setDateFormat("yyyy-MM-dd");
+    EXPECT_EQ(only(document.page(1), "PrintTime"), "2026-12-07 14:05:09");
+}
+
+TEST(TurnoverLayout, PagesAreLaidOutFromTheirOwnRecordsAndSumsAreMadeOnce)
+{
+    auto counting = std::make_shared<CountingSource>(testjournal::numberedJournal(5000));
+    const Document document = turnover(counting);
+    EXPECT_EQ(document.pageCount(), 123);
+    EXPECT_EQ(counting->moves, 0);
+
+    document.page(1);
+    EXPECT_EQ(counting->highest, 35);
+    EXPECT_LE(counting->moves, 36);
+
+    counting->moves = 0;
+    const Page last = document.page(document.pageCount());
+    EXPECT_EQ(only(last, "SumDinarsIn"), "12502500.00");
+    EXPECT_LE(counting->moves, 5000 + 41);
+    counting->moves = 0;
+    const Document copy = document; // shares what was worked out
+    copy.page(copy.pageCount());
+    EXPECT_LE(counting->moves, 41);
+}
+
+TEST(TurnoverLayout, SumBeyondTheAmountRangePrintsAMarkNotAWrappedFigure)
+{
+    Posting big{"01/12/2026", "08:00:00", "A", "a"};
+    big.dinarsIn = "92233720368547758.07";
+    big.eurIn = "1.00";
+    const Page page = turnover(testjournal::journal({big, big})).page(1);
+    EXPECT_EQ(only(page, "SumDinarsIn"), "########");
+    EXPECT_EQ(only(page, "BalanceDinars"), "########");
+    EXPECT_EQ(only(page, "SumEurIn"), "2.00");
+}
