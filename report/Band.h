@@ -6,7 +6,8 @@
 
 namespace report {
 
-enum class BandKind {
+enum class BandKind
+{
     PageHeader, // top of every page
     Title,      // once, at the top of the first page, under the page header
     Detail,     // once per record

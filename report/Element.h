@@ -6,7 +6,8 @@
 namespace report {
 
 // How an element's text stands against its x position.
-enum class Alignment {
+enum class Alignment
+{
     Left,   // x is the text's left edge
     Right,  // x is the text's right edge
     Center, // x is the text's centre
@@ -25,7 +26,8 @@ struct FontSpec
 // edges; `top` is the top of the text line.
 struct Element
 {
-    enum class Kind {
+    enum class Kind
+    {
         Label,         // `text`, which may be replaced at run time
         Field,         // the current record's `field`, through `mask`
         Sum,           // the sum of `field` over all printed records, through `mask`

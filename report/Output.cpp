@@ -15,8 +15,7 @@ namespace report {
 void preparePagedDevice(const Document &document, QPagedPaintDevice &device)
 {
     const PageSetup &setup = document.report().page();
-    const QPageSize size(setup.paperSize, QPageSize::Millimeter, QString(),
-                         QPageSize::FuzzyMatch);
+    const QPageSize size(setup.paperSize, QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch);
     device.setPageLayout(
         QPageLayout(size, setup.orientation, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
 }

@@ -30,8 +30,7 @@ private:
     void placeText(Page &page, const Element &element, double left, double top,
                    const QString &text) const;
     QString valueOf(const Element &element, int record, int pageNumber) const;
-    QStringList wrap(const QString &text, const FontSpec &font, double width,
-                     int maxLines) const;
+    QStringList wrap(const QString &text, const FontSpec &font, double width, int maxLines) const;
 
     const Report &m_report;
     DataSource *m_data;

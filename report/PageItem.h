@@ -10,7 +10,8 @@ namespace report {
 // One positioned piece of a laid-out page, in millimetres from the paper's top left corner.
 struct PageItem
 {
-    enum class Kind {
+    enum class Kind
+    {
         Text, // one line of text
         Rule, // a horizontal line from (x, y) to (x2, y)
     };

@@ -58,15 +58,21 @@ void PagePainter::paintText(const PageItem &item)
         const double width = entry.metrics->horizontalAdvance(item.text);
         x -= item.alignment == Alignment::Right ? width : width / 2.0;
     }
-    const double baseline = item.y * m_unitsPerMmY + entry.metrics->ascent();
+    const double top = item.y * m_unitsPerMmY;
+    const double baseline = top + entry.metrics->ascent();
     if (!item.clip.isNull()) {
-        m_painter.save();
-        m_painter.setClipRect(QRectF(item.clip.x() * m_unitsPerMmX, item.clip.y() * m_unitsPerMmY,
-                                     item.clip.width() * m_unitsPerMmX,
-                                     item.clip.height() * m_unitsPerMmY));
-        m_painter.drawText(QPointF(x, baseline), item.text);
-        m_painter.restore();
-        return;
+        const QRectF clip(item.clip.x() * m_unitsPerMmX, item.clip.y() * m_unitsPerMmY,
+                          item.clip.width() * m_unitsPerMmX, item.clip.height() * m_unitsPerMmY);
+        // Clipping is costly on PDF and printers; a line already inside its box needs none.
+        const double width = entry.metrics->horizontalAdvance(item.text);
+        const QRectF line(x, top, width, entry.metrics->ascent() + entry.metrics->descent());
+        if (!clip.contains(line)) {
+            m_painter.save();
+            m_painter.setClipRect(clip);
+            m_painter.drawText(QPointF(x, baseline), item.text);
+            m_painter.restore();
+            return;
+        }
     }
     m_painter.drawText(QPointF(x, baseline), item.text);
 }

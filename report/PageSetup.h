@@ -20,10 +20,7 @@ struct PageSetup
         return orientation == QPageLayout::Landscape ? paperSize.transposed() : paperSize;
     }
     double bandWidth() const { return pageSize().width() - margins.left() - margins.right(); }
-    double bodyHeight() const
-    {
-        return pageSize().height() - margins.top() - margins.bottom();
-    }
+    double bodyHeight() const { return pageSize().height() - margins.top() - margins.bottom(); }
 };
 
 } // namespace report

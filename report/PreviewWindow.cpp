@@ -60,8 +60,7 @@ PreviewWindow::PreviewWindow(const Document &document, QWidget *parent)
         return button;
     };
     m_first = tool("firstPage", QStyle::SP_MediaSkipBackward, tr("First page (Home)"));
-    m_previous =
-        tool("previousPage", QStyle::SP_MediaSeekBackward, tr("Previous page (Page Up)"));
+    m_previous = tool("previousPage", QStyle::SP_MediaSeekBackward, tr("Previous page (Page Up)"));
     m_next = tool("nextPage", QStyle::SP_MediaSeekForward, tr("Next page (Page Down)"));
     m_last = tool("lastPage", QStyle::SP_MediaSkipForward, tr("Last page (End)"));
 
@@ -236,8 +235,8 @@ bool PreviewWindow::printTo(QPrinter &printer)
 
 void PreviewWindow::saveAsPdf()
 {
-    QString path = QFileDialog::getSaveFileName(this, tr("Save as PDF"), QString(),
-                                                tr("PDF files (*.pdf)"));
+    QString path =
+        QFileDialog::getSaveFileName(this, tr("Save as PDF"), QString(), tr("PDF files (*.pdf)"));
     if (path.isEmpty())
         return;
     if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))

@@ -33,10 +33,10 @@ Band titleBand(bool withFourthLine)
         const char *text;
         double left;
     } headings[] = {
-        {"HeadingNumber", "R.br.", 0.0},       {"HeadingDate", "Datum", 10.6},
-        {"HeadingTime", "Vreme", 27.0},        {"HeadingCashier", "Dorvantik", 44.7},
-        {"HeadingDescription", "Opis", 70.9},  {"HeadingDinarsIn", "Ulaz", 132.6},
-        {"HeadingDinarsOut", "Izlaz", 147.6},  {"HeadingEurIn", "Ulaz", 164.0},
+        {"HeadingNumber", "R.br.", 0.0},      {"HeadingDate", "Datum", 10.6},
+        {"HeadingTime", "Vreme", 27.0},       {"HeadingCashier", "Dorvantik", 44.7},
+        {"HeadingDescription", "Opis", 70.9}, {"HeadingDinarsIn", "Ulaz", 132.6},
+        {"HeadingDinarsOut", "Izlaz", 147.6}, {"HeadingEurIn", "Ulaz", 164.0},
         {"HeadingEurOut", "Izlaz", 180.7},
     };
     for (const auto &h : headings) {

@@ -27,15 +27,14 @@ std::shared_ptr<report::MemoryDataSource> makeJournal(int records)
     data->reserve(records);
     const QStringList cashiers{"Petar Petrovic", "Marija Jovanovic", "Jovan Nikolic"};
     const QStringList texts{
-        "Racun za gorivo",
-        "Uplata pazara",
+        "Racun za gorivo", "Uplata pazara",
         "Isplata dnevnice za sluzbeni put u Novi Sad i nazad, sa prenocistem i troskovima "
         "parkiranja na aerodromu, racun broj 2026-0012345 od dobavljaca",
         "Kancelarijski materijal"};
     const QDate start(2020, 1, 1);
     for (int i = 0; i < records; ++i) {
-        const QString amount = QString::number(1 + (i * 7919) % 90000) + "." +
-                               QString::number(10 + i % 90);
+        const QString amount =
+            QString::number(1 + (i * 7919) % 90000) + "." + QString::number(10 + i % 90);
         const bool in = i % 3 != 0;
         const bool eur = i % 5 == 0;
         data->append({start.addDays(i / 50).toString("dd/MM/yyyy"),
@@ -64,8 +63,7 @@ int main(int argc, char **argv)
         argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::temp().filePath("report_bench.pdf");
 
     auto data = makeJournal(records);
-    std::printf("records: %d, memory after building the journal: %ld KiB\n", records,
-                peakKiB());
+    std::printf("records: %d, memory after building the journal: %ld KiB\n", records, peakKiB());
 
     QElapsedTimer timer;
     timer.start();
@@ -77,8 +75,7 @@ int main(int argc, char **argv)
     preview.show();
     app.processEvents();
     const qint64 firstPageMs = timer.elapsed();
-    std::printf("first preview page ready: %lld ms (%d pages)\n", firstPageMs,
-                preview.pageCount());
+    std::printf("first preview page ready: %lld ms (%d pages)\n", firstPageMs, preview.pageCount());
 
     timer.restart();
     preview.showLastPage();
@@ -91,8 +88,8 @@ int main(int argc, char **argv)
         return 1;
     }
     const qint64 pdfMs = timer.elapsed();
-    std::printf("whole PDF written: %lld ms, %lld bytes, %s\n", pdfMs,
-                QFileInfo(pdfPath).size(), qPrintable(pdfPath));
+    std::printf("whole PDF written: %lld ms, %lld bytes, %s\n", pdfMs, QFileInfo(pdfPath).size(),
+                qPrintable(pdfPath));
     std::printf("peak memory (ru_maxrss): %ld KiB\n", peakKiB());
     const bool ok = firstPageMs < 1000 && pdfMs < 30000;
     std::printf("targets (first page < 1 s, PDF < 30 s): %s\n", ok ? "met" : "MISSED");

@@ -1,6 +1,6 @@
 // Amount text for the "0.00" mask and amount fields read from text.
-#include "report/MemoryDataSource.h"
 #include "report/MoneyText.h"
+#include "report/MemoryDataSource.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +29,8 @@ TEST(MoneyText, ReadsAmountTextExactly)
     EXPECT_EQ(parseHundredths(u"0.05"), 5);
     EXPECT_EQ(parseHundredths(u" 12345678.45 "), 1234567845);
     EXPECT_EQ(parseHundredths(u"-92233720368547758.08"), std::numeric_limits<qint64>::min());
-    for (const char16_t *bad : {u"", u"-", u"1.", u".5", u"1.234", u"1,50", u"1e3", u"--1",
-                                u"12a", u"92233720368547758.08", u"99999999999999999999"}) {
+    for (const char16_t *bad : {u"", u"-", u"1.", u".5", u"1.234", u"1,50", u"1e3", u"--1", u"12a",
+                                u"92233720368547758.08", u"99999999999999999999"}) {
         EXPECT_FALSE(parseHundredths(bad).has_value()) << QString::fromUtf16(bad).toStdString();
     }
 }

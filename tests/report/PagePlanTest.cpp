@@ -29,10 +29,10 @@ TEST(PagePlan, FillsPagesAndPutsTheSummaryAfterTheLastRecordOrOnANewPage)
     const Expect cases[] = {
         {0, 1, 0},
         {1, 1, 1},
-        {33, 1, 33},            // 17.8 mm left: the summary fits
-        {34, 2, 0},             // 12.2 mm left: the summary moves on
-        {FirstPage, 2, 0},      // a full first page
-        {FirstPage + 1, 2, 1},  // one record on page 2, summary under it
+        {33, 1, 33},             // 17.8 mm left: the summary fits
+        {34, 2, 0},              // 12.2 mm left: the summary moves on
+        {FirstPage, 2, 0},       // a full first page
+        {FirstPage + 1, 2, 1},   // one record on page 2, summary under it
         {FirstPage + 38, 2, 38}, // 20.0 mm left on page 2
         {FirstPage + 39, 3, 0},
         {FirstPage + LaterPage, 3, 0},

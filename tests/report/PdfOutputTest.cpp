@@ -109,13 +109,27 @@ TEST_F(PdfOutput, ShowsTitlesRecordsTotalsAndBalances)
 {
     const QString pdf = write(sample(report::turnoverReport(), threePostings()));
     const QString content = text(pdf);
-    for (const char *expected :
-         {"Promet dorvante za period od 01/12/2026 do 07/12/2026",
-          "Za izabranog dorvantika Petar Petrovic", "Za izabrani promet: Gorivo",
-          "Za izabranu grupu: Gorivo", "DINARI", "R.br.", "Dorvantik", "01/12/2026",
-          "08:15:00", "Racun za gorivo", "2345.60", "12345678.45", "Uplata pazara",
-          "170.50", "UKUPNO DINARA", "UKUPNO EUR", "12343332.85", "-20.50", "Vreme:",
-          "07/12/2026 14:05:09", "Strana"}) {
+    for (const char *expected : {"Promet dorvante za period od 01/12/2026 do 07/12/2026",
+                                 "Za izabranog dorvantika Petar Petrovic",
+                                 "Za izabrani promet: Gorivo",
+                                 "Za izabranu grupu: Gorivo",
+                                 "DINARI",
+                                 "R.br.",
+                                 "Dorvantik",
+                                 "01/12/2026",
+                                 "08:15:00",
+                                 "Racun za gorivo",
+                                 "2345.60",
+                                 "12345678.45",
+                                 "Uplata pazara",
+                                 "170.50",
+                                 "UKUPNO DINARA",
+                                 "UKUPNO EUR",
+                                 "12343332.85",
+                                 "-20.50",
+                                 "Vreme:",
+                                 "07/12/2026 14:05:09",
+                                 "Strana"}) {
         EXPECT_TRUE(content.contains(QString::fromLatin1(expected))) << expected;
     }
 }
@@ -127,7 +141,12 @@ TEST_F(PdfOutput, ElementsStandWhereTheLayoutPutsThemWithinATenthOfAMillimetre)
     ASSERT_EQ(pages.size(), 1);
     const QList<Word> &page = pages.front();
 
-    enum Edge { Left, Right, Centre };
+    enum Edge
+    {
+        Left,
+        Right,
+        Centre
+    };
     struct Expected
     {
         const char *word;
@@ -140,24 +159,42 @@ TEST_F(PdfOutput, ElementsStandWhereTheLayoutPutsThemWithinATenthOfAMillimetre)
     const double summary = detail + 3 * 5.6;
     const double footer = 279.4 - 12.7 - 10.6;
     const Expected expected[] = {
-        {"Promet", Left, 2.1, 2.1, title},        {"Za", Left, 2.1, 9.5, title},
-        {"Za", Left, 2.1, 15.1, title},           {"Za", Left, 2.1, 20.1, title},
-        {"DINARI", Left, 137.1, 19.6, title},     {"EUR", Left, 169.9, 19.6, title},
-        {"R.br.", Left, 0.0, 25.4, title},        {"Datum", Left, 10.6, 25.4, title},
-        {"Vreme", Left, 27.0, 25.4, title},       {"Dorvantik", Left, 44.7, 25.4, title},
-        {"Opis", Left, 70.9, 25.4, title},        {"Ulaz", Left, 132.6, 25.4, title},
-        {"Izlaz", Left, 147.6, 25.4, title},      {"Ulaz", Left, 164.0, 25.4, title},
-        {"Izlaz", Left, 180.7, 25.4, title},      {"1", Centre, 3.4, 0.5, detail},
-        {"01/12/2026", Left, 8.5, 0.5, detail},   {"08:15:00", Left, 27.3, 0.5, detail},
-        {"Petar", Left, 44.7, 0.5, detail},       {"Racun", Left, 71.2, 0.3, detail},
-        {"0.00", Right, 139.4, 0.5, detail},      {"2345.60", Right, 155.3, 0.5, detail},
-        {"0.00", Right, 171.5, 0.5, detail},      {"0.00", Right, 188.4, 0.5, detail},
-        {"12345678.45", Right, 139.7, 1.1, summary}, {"2345.60", Right, 155.6, 1.1, summary},
-        {"150.00", Right, 171.4, 1.1, summary},   {"170.50", Right, 188.4, 1.1, summary},
-        {"UKUPNO", Left, 126.5, 6.6, summary},    {"UKUPNO", Left, 165.9, 6.6, summary},
-        {"12343332.85", Right, 155.3, 11.1, summary}, {"-20.50", Right, 188.4, 11.1, summary},
-        {"Vreme:", Left, 2.6, 2.6, footer},       {"07/12/2026", Left, 15.9, 2.6, footer},
-        {"Strana", Left, 161.4, 2.6, footer},     {"1", Left, 174.6, 2.6, footer},
+        {"Promet", Left, 2.1, 2.1, title},
+        {"Za", Left, 2.1, 9.5, title},
+        {"Za", Left, 2.1, 15.1, title},
+        {"Za", Left, 2.1, 20.1, title},
+        {"DINARI", Left, 137.1, 19.6, title},
+        {"EUR", Left, 169.9, 19.6, title},
+        {"R.br.", Left, 0.0, 25.4, title},
+        {"Datum", Left, 10.6, 25.4, title},
+        {"Vreme", Left, 27.0, 25.4, title},
+        {"Dorvantik", Left, 44.7, 25.4, title},
+        {"Opis", Left, 70.9, 25.4, title},
+        {"Ulaz", Left, 132.6, 25.4, title},
+        {"Izlaz", Left, 147.6, 25.4, title},
+        {"Ulaz", Left, 164.0, 25.4, title},
+        {"Izlaz", Left, 180.7, 25.4, title},
+        {"1", Centre, 3.4, 0.5, detail},
+        {"01/12/2026", Left, 8.5, 0.5, detail},
+        {"08:15:00", Left, 27.3, 0.5, detail},
+        {"Petar", Left, 44.7, 0.5, detail},
+        {"Racun", Left, 71.2, 0.3, detail},
+        {"0.00", Right, 139.4, 0.5, detail},
+        {"2345.60", Right, 155.3, 0.5, detail},
+        {"0.00", Right, 171.5, 0.5, detail},
+        {"0.00", Right, 188.4, 0.5, detail},
+        {"12345678.45", Right, 139.7, 1.1, summary},
+        {"2345.60", Right, 155.6, 1.1, summary},
+        {"150.00", Right, 171.4, 1.1, summary},
+        {"170.50", Right, 188.4, 1.1, summary},
+        {"UKUPNO", Left, 126.5, 6.6, summary},
+        {"UKUPNO", Left, 165.9, 6.6, summary},
+        {"12343332.85", Right, 155.3, 11.1, summary},
+        {"-20.50", Right, 188.4, 11.1, summary},
+        {"Vreme:", Left, 2.6, 2.6, footer},
+        {"07/12/2026", Left, 15.9, 2.6, footer},
+        {"Strana", Left, 161.4, 2.6, footer},
+        {"1", Left, 174.6, 2.6, footer},
     };
     for (const Expected &e : expected) {
         const double x = 12.7 + e.x;
@@ -168,8 +205,9 @@ TEST_F(PdfOutput, ElementsStandWhereTheLayoutPutsThemWithinATenthOfAMillimetre)
         for (const Word &w : page) {
             if (w.text != QLatin1String(e.word))
                 continue;
-            const double wx = e.edge == Left ? w.left : e.edge == Right ? w.right
-                                                                        : (w.left + w.right) / 2;
+            const double wx = e.edge == Left    ? w.left
+                              : e.edge == Right ? w.right
+                                                : (w.left + w.right) / 2;
             const double distance = std::abs(wx - x) + std::abs(w.top - top);
             if (distance < bestDistance) {
                 bestDistance = distance;
@@ -177,8 +215,9 @@ TEST_F(PdfOutput, ElementsStandWhereTheLayoutPutsThemWithinATenthOfAMillimetre)
             }
         }
         ASSERT_NE(best, nullptr) << e.word;
-        const double wx = e.edge == Left ? best->left : e.edge == Right ? best->right
-                                                                        : (best->left + best->right) / 2;
+        const double wx = e.edge == Left    ? best->left
+                          : e.edge == Right ? best->right
+                                            : (best->left + best->right) / 2;
         EXPECT_NEAR(wx, x, 0.1) << e.word << " at " << e.x << "," << e.top;
         EXPECT_NEAR(best->top, top, 0.1) << e.word << " at " << e.x << "," << e.top;
     }

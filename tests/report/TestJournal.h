@@ -29,8 +29,8 @@ inline std::shared_ptr<report::MemoryDataSource> journal(const QList<Posting> &p
         QStringList{"DATUM", "VREME", "KORISNIK", "OPIS", "ULAZDIN", "IZLAZDIN", "ULAZEUR",
                     "IZLAZEUR", "GRUPA"});
     for (const Posting &p : postings) {
-        data->append({p.date, p.time, p.cashier, p.description, p.dinarsIn, p.dinarsOut,
-                      p.eurIn, p.eurOut, "Gorivo"});
+        data->append({p.date, p.time, p.cashier, p.description, p.dinarsIn, p.dinarsOut, p.eurIn,
+                      p.eurOut, "Gorivo"});
     }
     return data;
 }

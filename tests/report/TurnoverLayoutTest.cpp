@@ -170,7 +170,8 @@ TEST(TurnoverLayout, DescriptionIsWrappedInItsBoxAndWhatDoesNotFitIsCut)
     for (const PageItem &line : lines) {
         const QRectF box(12.7 + 71.2, line.clip.y(), 54.0, 6.1);
         EXPECT_EQ(line.clip, box);
-        EXPECT_LE(line.x + fonts.width(line.font, line.text), box.right() + 1e-9) << line.text.toStdString();
+        EXPECT_LE(line.x + fonts.width(line.font, line.text), box.right() + 1e-9)
+            << line.text.toStdString();
         EXPECT_LE(line.y + fonts.lineHeight(line.font), box.bottom() + 1e-9);
         (line.clip.y() < 55 ? first : second) << line.text;
     }
