@@ -18,7 +18,6 @@
 #include <QMainWindow>
 #include <QString>
 
-#include <functional>
 
 class QAction;
 class QButtonGroup;
@@ -44,6 +43,7 @@ class SystemSettings;
 } // namespace platform
 
 class LoginBackground;
+class TForm2;
 
 // The notebook's pages by index.
 enum Page {
@@ -109,9 +109,9 @@ public:
     // After every export: the upload of the export when the FTP option is on.
     void uploadDecision();
 
-    // Opened by the posting page's review button; installed by main() once the review
-    // window exists.
-    std::function<void(const QString &user)> showReviewWindow;
+    // The review window that the posting page's "STA STE SVE KNJIZILI?" shows; main()
+    // creates it after the main window.
+    void setReviewWindow(TForm2 *window) { reviewWindow = window; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -140,6 +140,7 @@ private:
     QString currentUser;
     bool dateFormatOk = false;
     bool firstShowDone = false;
+    TForm2 *reviewWindow = nullptr;
 
     // Data components.
     engine::Table *Table1; // podaci\korisnici.db

@@ -3,6 +3,7 @@
 #include "Unit1.h"
 
 #include "UiHelpers.h"
+#include "Unit2.h"
 
 #include "engine/EngineError.h"
 #include "engine/Money.h"
@@ -219,8 +220,12 @@ void TForm1::ComboBox4Change()
 
 void TForm1::BitBtn18Click()
 {
-    if (showReviewWindow)
-        showReviewWindow(currentUser);
+    if (!reviewWindow)
+        return;
+    reviewWindow->Label2->setText(Label10->text());
+    reviewWindow->show();
+    reviewWindow->raise();
+    reviewWindow->activateWindow();
 }
 
 void TForm1::BitBtn8Click()

@@ -1,6 +1,7 @@
-// The cash-desk program: one engine session for the whole process, the main window, then
-// the event loop. The program takes no arguments; it works in the current directory.
+// The cash-desk program: one engine session for the whole process, the main window, the
+// review window (hidden), then the event loop. The program takes no arguments; it works in the current directory.
 #include "Unit1.h"
+#include "Unit2.h"
 
 #include "engine/Session.h"
 #include "platform/Clock.h"
@@ -21,6 +22,8 @@ int main(int argc, char **argv)
 
     TForm1 form1(session, dialogs, clock, settings);
     dialogs.setParent(&form1);
+    TForm2 form2(session, dialogs, clock, settings);
+    form1.setReviewWindow(&form2);
     form1.show();
     return app.exec();
 }

@@ -1,10 +1,17 @@
 #include "QtDialogs.h"
 
+#include "report/Document.h"
+#include "report/PreviewWindow.h"
+
+#include <QApplication>
+
 namespace platform {
 
-void QtDialogs::preview(report::Document &)
+void QtDialogs::preview(report::Document &document)
 {
-    // The report preview window arrives with the report engine.
+    QWidget *owner = QApplication::activeWindow();
+    report::PreviewWindow window(document, owner ? owner : parent_);
+    window.exec();
 }
 
 } // namespace platform

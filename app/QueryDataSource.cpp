@@ -1,0 +1,46 @@
+#include "QueryDataSource.h"
+
+#include "engine/FieldType.h"
+#include "engine/Money.h"
+#include "engine/Query.h"
+
+QueryDataSource::QueryDataSource(const engine::Query &query)
+    : query(query), count(query.isOpen() ? query.recordCount() : 0)
+{
+}
+
+int QueryDataSource::recordCount() const
+{
+    return count;
+}
+
+bool QueryDataSource::moveTo(int index)
+{
+    if (index < 0 || index >= count)
+        return false;
+    row = index;
+    return true;
+}
+
+int QueryDataSource::column(const QString &field) const
+{
+    if (!query.isOpen() || row < 0 || row >= query.recordCount())
+        return -1;
+    return query.fieldIndex(field);
+}
+
+QString QueryDataSource::text(const QString &field) const
+{
+    const int c = column(field);
+    return c < 0 ? QString() : query.textAt(row, c);
+}
+
+std::optional<qint64> QueryDataSource::hundredths(const QString &field) const
+{
+    const int c = column(field);
+    if (c < 0 || query.columnType(c) != engine::FieldType::Money)
+        return std::nullopt;
+    if (query.textAt(row, c).isEmpty())
+        return std::nullopt;
+    return query.moneyAt(row, c).hundredths();
+}

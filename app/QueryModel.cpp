@@ -1,0 +1,60 @@
+#include "QueryModel.h"
+
+#include "engine/FieldType.h"
+#include "engine/Query.h"
+
+QueryModel::QueryModel(engine::Query &query, QStringList columns, QObject *parent)
+    : QAbstractTableModel(parent), query(query), columns(std::move(columns))
+{
+    connect(&query, &engine::Query::opened, this, &QueryModel::reload);
+    connect(&query, &engine::Query::closed, this, &QueryModel::reload);
+    reload();
+}
+
+void QueryModel::reload()
+{
+    beginResetModel();
+    queryColumns.clear();
+    rows = query.isOpen() ? query.recordCount() : 0;
+    for (const QString &c : columns)
+        queryColumns.append(query.isOpen() ? query.fieldIndex(c) : -1);
+    endResetModel();
+}
+
+int QueryModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : rows;
+}
+
+int QueryModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(columns.size());
+}
+
+QVariant QueryModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rows || !query.isOpen())
+        return {};
+    const int c = queryColumns.value(index.column(), -1);
+    if (c < 0)
+        return {};
+    if (role == Qt::DisplayRole)
+        return query.textAt(index.row(), c);
+    if (role == Qt::TextAlignmentRole && query.columnType(c) == engine::FieldType::Money)
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return {};
+    if (orientation == Qt::Horizontal)
+        return columns.value(section);
+    return section + 1;
+}
+
+Qt::ItemFlags QueryModel::flags(const QModelIndex &index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}

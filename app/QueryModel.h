@@ -1,0 +1,33 @@
+#pragma once
+
+// A read-only grid model over an engine query: the chosen columns, titled with their field
+// names, one row per result record. It follows the query: opening fills it, closing (also
+// through the engine session) empties it.
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+namespace engine {
+class Query;
+}
+
+class QueryModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    QueryModel(engine::Query &query, QStringList columns, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+private:
+    void reload();
+
+    engine::Query &query;
+    QStringList columns;
+    QList<int> queryColumns; // index in the query's result for each shown column, or -1
+    int rows = 0;
+};

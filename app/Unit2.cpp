@@ -1,0 +1,321 @@
+// TForm2, the review window: its controls, the loads of the cashier's postings and the
+// review report.
+#include "Unit2.h"
+
+#include "QueryDataSource.h"
+#include "QueryModel.h"
+#include "SqlText.h"
+#include "UiHelpers.h"
+#include "Unit1.h"
+
+#include "engine/EngineError.h"
+#include "engine/Query.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/SystemSettings.h"
+#include "report/Document.h"
+#include "report/TurnoverReport.h"
+
+#include <QCloseEvent>
+#include <QDateEdit>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+
+namespace {
+
+constexpr int ClientWidth = 826;
+constexpr int ClientHeight = 446;
+constexpr int PanelHeight = 89;
+
+QPushButton *coloredButton(const QString &text, const char *name, const char *color,
+                           QWidget *parent)
+{
+    auto *b = named(new QPushButton(text, parent), name);
+    b->setFont(uiFont(9, true));
+    b->setStyleSheet(QStringLiteral("color: %1").arg(QLatin1String(color)));
+    return b;
+}
+
+} // namespace
+
+TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platform::Clock &clock,
+               const platform::SystemSettings &settings, QWidget *parent)
+    : QWidget(parent, Qt::Window), session(session), dialogs(dialogs), clock(clock),
+      settings(settings)
+{
+    setObjectName(QStringLiteral("Form2"));
+    setWindowTitle(QStringLiteral("Pregled knjizenja za korisnika koji trenutno knjizi u DORVANTI"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(ClientWidth, ClientHeight);
+    // The review window ends with the main window; it never keeps the program running.
+    setAttribute(Qt::WA_QuitOnClose, false);
+
+    Table1 = new engine::Table(session, QStringLiteral("podaci/promet.db"), this);
+    Query1 = new engine::Query(session, this);
+
+    auto *panel = named(new QWidget(this), "Panel1");
+    panel->setGeometry(0, 0, ClientWidth, PanelHeight);
+
+    Label2 = named(new QLabel(QStringLiteral("Korisnik"), panel), "Label2");
+    QFont nameFont(QStringLiteral("Arial"), 10);
+    nameFont.setBold(true);
+    Label2->setFont(nameFont);
+    Label2->setStyleSheet(QStringLiteral("color: green"));
+    Label2->setGeometry(8, 4, 260, 18);
+
+    auto *searchLabel = new QLabel(QStringLiteral("Unesi rec za pretragu tabele"), panel);
+    searchLabel->setGeometry(8, 26, 200, 16);
+    Edit1 = named(new QLineEdit(panel), "Edit1");
+    Edit1->setGeometry(8, 44, 180, 24);
+    Edit1->installEventFilter(this);
+    BitBtn2 = coloredButton(QStringLiteral("PRETRAZI!"), "BitBtn2", "red", panel);
+    BitBtn2->setGeometry(196, 42, 90, 28);
+
+    auto *periodLabel = new QLabel(QStringLiteral("U periodu:"), panel);
+    periodLabel->setGeometry(300, 8, 120, 16);
+    auto *fromLabel = new QLabel(QStringLiteral("Od--->"), panel);
+    fromLabel->setGeometry(300, 30, 50, 20);
+    auto *toLabel = new QLabel(QStringLiteral("Do --->"), panel);
+    toLabel->setGeometry(300, 58, 50, 20);
+    const QString pickerForm = settings.shortDateFormat();
+    DateTimePicker1 = named(new QDateEdit(panel), "DateTimePicker1");
+    DateTimePicker2 = named(new QDateEdit(panel), "DateTimePicker2");
+    for (QDateEdit *picker : {DateTimePicker1, DateTimePicker2}) {
+        picker->setCalendarPopup(true);
+        picker->setDisplayFormat(pickerForm);
+        picker->setDate(clock.today());
+    }
+    DateTimePicker1->setGeometry(352, 28, 120, 24);
+    DateTimePicker2->setGeometry(352, 56, 120, 24);
+
+    BitBtn1 = coloredButton(QStringLiteral("PRIKAZI SVA KNJIZENJA"), "BitBtn1", "purple", panel);
+    BitBtn1->setGeometry(486, 14, 170, 36);
+    auto *periodHint = new QLabel(QStringLiteral("(za izabrani period)"), panel);
+    periodHint->setAlignment(Qt::AlignCenter);
+    periodHint->setGeometry(486, 52, 170, 16);
+    BitBtn3 = coloredButton(QStringLiteral("STAMPAJ OVAJ IZVESTAJ"), "BitBtn3", "green", panel);
+    BitBtn3->setGeometry(664, 14, 154, 36);
+
+    model = new QueryModel(*Query1,
+                           {QStringLiteral("DATUM"), QStringLiteral("VREME"),
+                            QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZDIN"),
+                            QStringLiteral("IZLAZEUR"), QStringLiteral("ULAZEUR"),
+                            QStringLiteral("OPIS"), QStringLiteral("GRUPA")},
+                           this);
+    DBGrid1 = named(new QTableView(this), "DBGrid1");
+    DBGrid1->setModel(model);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(20);
+    DBGrid1->setGeometry(0, PanelHeight, ClientWidth, ClientHeight - PanelHeight);
+    DBGrid1->setColumnWidth(6, 320);
+    DBGrid1->setColumnWidth(7, 95);
+
+    connect(BitBtn1, &QPushButton::clicked, this, &TForm2::BitBtn1Click);
+    connect(BitBtn2, &QPushButton::clicked, this, &TForm2::BitBtn2Click);
+    connect(BitBtn3, &QPushButton::clicked, this, &TForm2::BitBtn3Click);
+
+    if (const QScreen *screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TForm2::~TForm2() = default;
+
+QString TForm2::statement() const
+{
+    return Query1->sql().join(QLatin1Char('\n'));
+}
+
+// ---------------------------------------------------------------------------------------
+// Window events
+
+void TForm2::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TForm2::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    event->accept(); // a closed top-level window is hidden, and shown again by the button
+}
+
+bool TForm2::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate) {
+        const bool handled = QWidget::event(event);
+        FormActivate();
+        return handled;
+    }
+    return QWidget::event(event);
+}
+
+bool TForm2::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Edit1) {
+        if (event->type() == QEvent::FocusIn) {
+            Edit1Enter();
+        } else if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent *>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                QChar c(u'\r');
+                Edit1KeyPress(c);
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------
+// Handlers
+
+void TForm2::FormShow()
+{
+    load(baseStatement());
+}
+
+void TForm2::FormActivate()
+{
+    const QDate to = clock.today();
+    const QDate from = to.addDays(-30);
+    DateTimePicker1->setDate(from);
+    DateTimePicker2->setDate(to);
+    BitBtn1Click();
+    DateTimePicker1->setDate(from);
+    DateTimePicker2->setDate(to);
+}
+
+void TForm2::BitBtn1Click()
+{
+    load(baseStatement() + periodCondition());
+}
+
+void TForm2::BitBtn2Click()
+{
+    const QString statement = baseStatement() + QStringLiteral(" and (upper(opis) like upper(") +
+                              QLatin1Char('\'') + QLatin1Char('%') + sqlEscape(Edit1->text()) +
+                              QLatin1Char('%') + QLatin1Char('\'') + QStringLiteral("))") +
+                              periodCondition();
+    if (!load(statement))
+        return;
+    if (Query1->recordCount() == 0) {
+        dialogs.message(
+            QStringLiteral("Ne postoji ni jedan zapis za ovaj kriterijum u zadatom periodu!"));
+        afterOwnDialog();
+    }
+}
+
+void TForm2::Edit1Enter()
+{
+    Edit1->clear();
+}
+
+void TForm2::Edit1KeyPress(QChar &key)
+{
+    if (key != u'\r')
+        return;
+    key = QChar();
+    BitBtn2->setFocus();
+    BitBtn2->click();
+}
+
+void TForm2::BitBtn3Click()
+{
+    if (!Query1->isOpen() || Query1->recordCount() == 0) {
+        dialogs.message(QStringLiteral("Nema zapisa koji bi se stampali!"));
+        afterOwnDialog();
+        return;
+    }
+    report::Report layout = report::reviewReport();
+    layout.setText(QString::fromLatin1(report::TitleLine1),
+                   QStringLiteral("Promet dorvante za period od ") + pickerText(DateTimePicker1) +
+                       QStringLiteral(" do ") + pickerText(DateTimePicker2));
+    layout.setText(QString::fromLatin1(report::TitleLine3),
+                   Edit1->text().isEmpty()
+                       ? QString()
+                       : QStringLiteral("Rezultat pretrage po reci za pretragu: ") + Edit1->text());
+    const QModelIndex current = DBGrid1->currentIndex();
+    const int row = current.isValid() ? current.row() : 0;
+    const int korisnik = Query1->fieldIndex(QStringLiteral("KORISNIK"));
+    layout.setText(QString::fromLatin1(report::TitleLine2),
+                   QStringLiteral("Za dorvantika: ") +
+                       (korisnik >= 0 ? Query1->textAt(row, korisnik) : QString()));
+
+    report::Document document(layout, std::make_shared<QueryDataSource>(*Query1));
+    document.setPrintTime(clock.currentDateTime());
+    document.setDateFormat(settings.shortDateFormat());
+    dialogs.preview(document);
+    afterOwnDialog();
+}
+
+void TForm2::FormClose()
+{
+    Table1->close();
+    Query1->close();
+    session.close();
+}
+
+// ---------------------------------------------------------------------------------------
+// Loads
+
+QString TForm2::baseStatement() const
+{
+    return QStringLiteral("select * from podaci\\promet.db where (korisnik='") +
+           sqlEscape(Label2->text()) + QLatin1Char('\'') + QLatin1Char(')');
+}
+
+QString TForm2::pickerText(const QDateEdit *picker) const
+{
+    return platform::formatShortDate(settings, picker->date());
+}
+
+QString TForm2::periodCondition() const
+{
+    return QStringLiteral(" and (datum between ") + QLatin1Char('\'') +
+           sqlDateLiteral(pickerText(DateTimePicker1)) + QLatin1Char('\'') +
+           QStringLiteral(" and ") + QLatin1Char('\'') +
+           sqlDateLiteral(pickerText(DateTimePicker2)) + QLatin1Char('\'') + QLatin1Char(')');
+}
+
+bool TForm2::load(const QString &statement)
+{
+    try {
+        session.close();
+        Table1->close();
+        Query1->close();
+        session.setPassword(QString::fromLatin1(TForm1::TablePassword));
+        Table1->open();
+        Query1->sql().clear();
+        Query1->sql().append(statement);
+        Query1->open();
+    } catch (const engine::EngineError &e) {
+        Query1->close();
+        dialogs.message(e.message());
+        return false;
+    }
+    return true;
+}
+
+void TForm2::afterOwnDialog()
+{
+    // Closing a message box or the preview that this window opened makes it the active
+    // window again, which resets the period to the last 30 days and reloads it. The
+    // activation of a real dialog's closing may come later and reload once more, which
+    // shows the same list; the explicit call makes the order of events the same whoever
+    // answers the dialog.
+    FormActivate();
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+// TForm2, the review window: a cashier's own postings of a period, narrowed to a word in
+// the description if he likes, in a read-only grid, and printed as a report with totals.
+// It lives for the whole run beside the main window and never blocks it; closing it hides
+// it. Every load closes the engine session first, as every operation of the program does.
+
+#include <QWidget>
+
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QueryModel;
+
+namespace engine {
+class Session;
+class Table;
+class Query;
+} // namespace engine
+
+namespace platform {
+class Dialogs;
+class Clock;
+class SystemSettings;
+} // namespace platform
+
+class TForm2 : public QWidget
+{
+    Q_OBJECT
+public:
+    TForm2(engine::Session &session, platform::Dialogs &dialogs, const platform::Clock &clock,
+           const platform::SystemSettings &settings, QWidget *parent = nullptr);
+    ~TForm2() override;
+
+    // The statement of the last load (for the tests and for whoever reads the code).
+    QString statement() const;
+    engine::Query &query() const { return *Query1; }
+
+    void FormShow();
+    void FormActivate();
+    void BitBtn1Click(); // PRIKAZI SVA KNJIZENJA
+    void BitBtn2Click(); // PRETRAZI!
+    void Edit1Enter();
+    void Edit1KeyPress(QChar &key);
+    void BitBtn3Click(); // STAMPAJ OVAJ IZVESTAJ
+    void FormClose();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QString baseStatement() const;
+    QString periodCondition() const;
+    QString pickerText(const QDateEdit *picker) const;
+    // Loads the statement into the grid; false when the engine refused it (shown).
+    bool load(const QString &statement);
+    void afterOwnDialog();
+
+    engine::Session &session;
+    platform::Dialogs &dialogs;
+    const platform::Clock &clock;
+    const platform::SystemSettings &settings;
+    engine::Table *Table1;
+    engine::Query *Query1;
+    QueryModel *model;
+
+public:
+    QLabel *Label2 = nullptr;
+    QLineEdit *Edit1 = nullptr;
+    QPushButton *BitBtn2 = nullptr;
+    QDateEdit *DateTimePicker1 = nullptr;
+    QDateEdit *DateTimePicker2 = nullptr;
+    QPushButton *BitBtn1 = nullptr;
+    QPushButton *BitBtn3 = nullptr;
+    QTableView *DBGrid1 = nullptr;
+};
