@@ -5,6 +5,7 @@
 #include "JpegImage.h"
 #include "UiHelpers.h"
 #include "LoginBackground.h"
+#include "PasswordPrompt.h"
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"
@@ -55,6 +56,7 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     Query1 = new engine::Query(session, this);
     Query1->sql().append(QStringLiteral(
         "select * from podaci\\promet.db where datum between '01/15/2013' and '02/20/2013'"));
+    installPasswordPrompt(session, dialogs);
 
     buildMenu();
     Notebook1 = new QStackedWidget(this);
@@ -358,11 +360,6 @@ void TForm1::BitBtn5Click()
 void TForm1::BitBtn13Click()
 {
     showPage(PageJournal);
-}
-
-void TForm1::BitBtn19Click()
-{
-    showPage(PageBackup);
 }
 
 void TForm1::BitBtn10Click()

@@ -208,4 +208,30 @@ public:
     // --- report page (Unit1Report.cpp) ---
 
     // --- backup page (Unit1Backup.cpp) ---
+    void BitBtn20Click();      // SNIMI AKTUELNI PROMET
+    void BitBtn21Click();      // OBRISI SADRZAJ TABELE PROMETA
+    void ListBox3Click();      // a line of the backup list
+    void BitBtn23Click();      // UCITAJ BACKUP
+    void BitBtn29Click();      // BRISI SAV PROMET
+    void RadioButton15Click(); // Ukljucen FTP pristup
+    void RadioButton16Click(); // Iskljucen FTP pristup
+
+    QPushButton *BitBtn20 = nullptr;
+    QPushButton *BitBtn21 = nullptr;
+    QGroupBox *GroupBoxFtp = nullptr; // Ukljucivanje opcije za FTP pristup
+    QRadioButton *RadioButton15 = nullptr;
+    QRadioButton *RadioButton16 = nullptr;
+    QButtonGroup *ftpOptions = nullptr;
+    QLineEdit *Edit14 = nullptr; // Sever:
+    QLineEdit *Edit15 = nullptr; // Username:
+    QLineEdit *Edit16 = nullptr; // Password:
+    class QListWidget *ListBox3 = nullptr; // Lista snimljenih prometa
+    QLineEdit *Edit11 = nullptr;
+    QPushButton *BitBtn23 = nullptr;
+    QGroupBox *GroupBoxClearing = nullptr; // BRISANJE TABELE PROMETA
+    QPushButton *BitBtn29 = nullptr;
+
+private:
+    void loadFtpOptions();
+    void saveFtpOptions(const QStringList &lines);
 };

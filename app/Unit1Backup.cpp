@@ -1,7 +1,325 @@
-// TForm1: placeholder for the page(s) built here.
+// TForm1's backup and settings page: saving a dated copy of the journal, restoring one,
+// emptying the journal (behind the administrator code, or behind a question and the
+// engine's own password prompt), and the FTP option file "podaci\ftpop.txt".
+//
+// Guarantees: a backup is a consistent copy of the journal written to a temporary name and
+// renamed, so a listed backup is always whole; a restore accepts only a plain file name of
+// the data directory naming a journal table that opens with the table password, and
+// replaces the journal by renaming a whole copy over it, so the journal is never left
+// half-written; a failed copy is reported with its reason and leaves the journal as it
+// was; clearing empties the journal in one transaction; the option file is replaced
+// atomically and is readable and writable by its owner only.
 #include "Unit1.h"
+
+#include "BackupFiles.h"
+#include "UiHelpers.h"
+
+#include "engine/EngineError.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "engine/TableSchema.h"
+#include "engine/TextForms.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/TextFiles.h"
+
+#include <QButtonGroup>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+
+namespace {
+
+// The administrator code that guards "OBRISI SADRZAJ TABELE PROMETA", compared exactly.
+const QString AdministratorCode = QStringLiteral("tovel38");
+const QString AreYouSure = QStringLiteral("Da li ste sigurni?");
+
+// The option file holds the FTP password: owner only.
+constexpr QFileDevice::Permissions OptionFilePermissions =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+} // namespace
 
 void TForm1::buildBackupPage()
 {
-    buildPageShell(PageBackup, QStringLiteral("BACK UP"), QStringLiteral("BitBtn22"));
+    QWidget *page = buildPageShell(PageBackup, QStringLiteral("BACK UP"),
+                                   QStringLiteral("BitBtn22"));
+    BitBtn22->setGeometry(16, 440, 200, 40);
+
+    // Left: backup, clearing with the code, the FTP frame.
+    BitBtn20 = named(new QPushButton(QStringLiteral("SNIMI AKTUELNI PROMET"), page), "BitBtn20");
+    BitBtn20->setFont(uiFont(12, true));
+    BitBtn20->setGeometry(16, 56, 320, 48);
+    BitBtn21 = named(new QPushButton(QStringLiteral("OBRISI SADRZAJ TABELE PROMETA"), page),
+                     "BitBtn21");
+    BitBtn21->setFont(uiFont(10, true));
+    BitBtn21->setGeometry(16, 112, 320, 40);
+
+    GroupBoxFtp = named(new QGroupBox(QStringLiteral("Ukljucivanje opcije za FTP pristup"), page),
+                        "GroupBoxFtp");
+    GroupBoxFtp->setGeometry(16, 172, 320, 200);
+    RadioButton16 = named(new QRadioButton(QStringLiteral("Iskljucen FTP pristup"), GroupBoxFtp),
+                          "RadioButton16");
+    RadioButton16->setGeometry(12, 24, 296, 22);
+    RadioButton15 = named(new QRadioButton(QStringLiteral("Ukljucen FTP pristup"), GroupBoxFtp),
+                          "RadioButton15");
+    RadioButton15->setGeometry(12, 50, 296, 22);
+    struct Box
+    {
+        QLineEdit **edit;
+        const char *name;
+        const char *label;
+        int top;
+    };
+    const Box boxes[] = {{&Edit14, "Edit14", "Sever:", 84},
+                         {&Edit15, "Edit15", "Username:", 120},
+                         {&Edit16, "Edit16", "Password:", 156}};
+    for (const Box &b : boxes) {
+        auto *label = new QLabel(QString::fromLatin1(b.label), GroupBoxFtp);
+        label->setGeometry(12, b.top + 4, 80, 20);
+        *b.edit = named(new QLineEdit(GroupBoxFtp), b.name); // plain, unmasked
+        (*b.edit)->setGeometry(96, b.top, 212, 26);
+    }
+
+    // A pair of options: selecting the one not yet selected deselects its partner and runs
+    // its handler; selecting the selected one does nothing. The initial choice is made
+    // before the handlers are connected, so creating the window writes no file.
+    ftpOptions = new QButtonGroup(this);
+    ftpOptions->addButton(RadioButton16);
+    ftpOptions->addButton(RadioButton15);
+    RadioButton16->setChecked(true);
+    connect(RadioButton15, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            RadioButton15Click();
+    });
+    connect(RadioButton16, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            RadioButton16Click();
+    });
+
+    // Right: the backup list, the restore name, the restore and the second clearing.
+    auto *listHeading = new QLabel(QStringLiteral("Lista snimljenih prometa"), page);
+    listHeading->setObjectName(QStringLiteral("LabelBackupList"));
+    listHeading->setFont(uiFont(10, true));
+    listHeading->setGeometry(360, 48, 336, 20);
+    ListBox3 = named(new QListWidget(page), "ListBox3");
+    ListBox3->setGeometry(360, 70, 336, 196);
+    Edit11 = named(new QLineEdit(page), "Edit11");
+    Edit11->setGeometry(360, 272, 336, 26);
+    BitBtn23 = named(new QPushButton(QStringLiteral("UCITAJ BACKUP"), page), "BitBtn23");
+    BitBtn23->setFont(uiFont(12, true));
+    BitBtn23->setGeometry(360, 306, 336, 44);
+
+    GroupBoxClearing = named(new QGroupBox(QStringLiteral("BRISANJE TABELE PROMETA"), page),
+                             "GroupBoxClearing");
+    GroupBoxClearing->setGeometry(360, 392, 336, 88);
+    BitBtn29 = named(new QPushButton(QStringLiteral("BRISI SAV PROMET"), GroupBoxClearing),
+                     "BitBtn29");
+    BitBtn29->setFont(uiFont(11, true));
+    BitBtn29->setGeometry(12, 28, 312, 44);
+
+    connect(BitBtn20, &QPushButton::clicked, this, &TForm1::BitBtn20Click);
+    connect(BitBtn21, &QPushButton::clicked, this, &TForm1::BitBtn21Click);
+    connect(ListBox3, &QListWidget::itemClicked, this, &TForm1::ListBox3Click);
+    connect(ListBox3, &QListWidget::currentRowChanged, this, &TForm1::ListBox3Click);
+    connect(BitBtn23, &QPushButton::clicked, this, &TForm1::BitBtn23Click);
+    connect(BitBtn29, &QPushButton::clicked, this, &TForm1::BitBtn29Click);
+}
+
+// ---------------------------------------------------------------------------------------
+// Entering the page
+
+void TForm1::BitBtn19Click()
+{
+    showPage(PageBackup);
+    ListBox3->blockSignals(true); // filling the list is not a choice of a line
+    ListBox3->clear();
+    Edit11->clear();
+    ListBox3->addItems(backup_files::listBackupNames(backup_files::dataDirectory(startDir)));
+    ListBox3->blockSignals(false);
+    QDir::setCurrent(startDir);
+    loadFtpOptions();
+}
+
+void TForm1::loadFtpOptions()
+{
+    const QString path = backup_files::ftpOptionFile(startDir);
+    QString reason;
+    const std::optional<QStringList> lines = platform::loadLines(path, &reason);
+    if (!lines) {
+        dialogs.message(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
+        return;
+    }
+    // Reading a line the file lacks fails with the list's error, after the lines before it
+    // have been used; the options then stay as they were.
+    const auto line = [&](int index) -> std::optional<QString> {
+        if (index < lines->size())
+            return lines->at(index);
+        dialogs.message(QStringLiteral("List index out of bounds (%1)").arg(index));
+        return std::nullopt;
+    };
+
+    const std::optional<QString> first = line(0);
+    if (!first)
+        return;
+    if (*first == QLatin1String("1")) {
+        QLineEdit *const edits[] = {Edit14, Edit15, Edit16};
+        for (int i = 0; i < 3; ++i) {
+            const std::optional<QString> value = line(i + 1);
+            if (!value)
+                return;
+            edits[i]->setText(*value);
+        }
+        RadioButton15->setChecked(true);
+    }
+    if (*first == QLatin1String("0"))
+        RadioButton16->setChecked(true);
+}
+
+void TForm1::ListBox3Click()
+{
+    if (const QListWidgetItem *item = ListBox3->currentItem())
+        Edit11->setText(item->text());
+}
+
+// ---------------------------------------------------------------------------------------
+// Backup and restore
+
+void TForm1::BitBtn20Click()
+{
+    const QString name =
+        backup_files::backupFileName(todayText(), engine::timeText(clock.now()));
+    const QString target =
+        QDir(backup_files::dataDirectory(startDir)).filePath(name);
+    try {
+        engine::copyTableFile(backup_files::journalFile(startDir), target);
+        dialogs.message(QStringLiteral("SNIMLJENO"));
+    } catch (const engine::EngineError &e) {
+        dialogs.message(QStringLiteral("Back-up NIJE snimljen: ") + e.message());
+    }
+    BitBtn10Click();
+}
+
+void TForm1::BitBtn23Click()
+{
+    if (!dialogs.confirm(AreYouSure))
+        return;
+    const QString name = Edit11->text();
+    if (name.isEmpty()) {
+        dialogs.message(QStringLiteral("Prvo izaberite neki back-up iz liste!"));
+        return;
+    }
+    const auto refuse = [this](const QString &reason) {
+        dialogs.message(QStringLiteral("Back-up NIJE ucitan: ") + reason);
+    };
+
+    // Only a journal table of the data directory, protected by the table password, may
+    // replace the journal.
+    QString reason = backup_files::checkPlainFileName(name);
+    if (!reason.isEmpty())
+        return refuse(reason);
+    const QString source = QDir(backup_files::dataDirectory(startDir)).filePath(name);
+    if (!QFileInfo(source).isFile())
+        return refuse(QStringLiteral("Table does not exist: %1").arg(name));
+    reason = engine::TableSchema::promet().checkTableFile(source,
+                                                          QString::fromLatin1(TablePassword));
+    if (!reason.isEmpty())
+        return refuse(reason);
+
+    // Nothing may hold the journal open while it is replaced: open it once (which also
+    // shows that it can be opened), close it and the whole session, and detach it.
+    try {
+        session.setPassword(QString::fromLatin1(TablePassword));
+        Table3->open();
+        Table3->close();
+        closeSession();
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return;
+    }
+    const QString tablePath = Table3->tablePath();
+    Table3->setTablePath(QString());
+    try {
+        engine::copyTableFile(source, backup_files::journalFile(startDir));
+    } catch (const engine::EngineError &e) {
+        Table3->setTablePath(tablePath);
+        return refuse(e.message());
+    }
+    Table3->setTablePath(tablePath);
+    dialogs.message(QStringLiteral("Ucitao sam podatke iz back-up fajla!"));
+    Edit11->clear();
+}
+
+// ---------------------------------------------------------------------------------------
+// Clearing the journal
+
+void TForm1::BitBtn21Click()
+{
+    const QString code =
+        dialogs
+            .prompt(QStringLiteral("Unesite sifru"),
+                    QStringLiteral("Unesite sifru (pre brisanja bekapujete podatke!"), QString())
+            .value_or(QString());
+    if (code != AdministratorCode) {
+        dialogs.message(QStringLiteral("SIFRA NIJE TACNA, TABELA NIJE OBRISANA!"));
+        return;
+    }
+    try {
+        session.setPassword(QString::fromLatin1(TablePassword));
+        Table3->open();
+        Table3->first();
+        Table3->emptyTable(); // one statement: the journal is emptied whole or not at all
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return;
+    }
+    dialogs.message(QStringLiteral("Tabela sa podacima prometa obrisana!"));
+    Table3->close();
+    closeSession();
+}
+
+void TForm1::BitBtn29Click()
+{
+    if (!dialogs.confirm(AreYouSure))
+        return;
+    // No password is handed here: unless the session still holds one, the engine asks for
+    // it with its own prompt, and a wrong or cancelled answer fails the opening.
+    try {
+        Table3->open();
+        Table3->first();
+        Table3->emptyTable();
+        Table3->close();
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// FTP option
+
+void TForm1::RadioButton15Click()
+{
+    saveFtpOptions({QStringLiteral("1"), Edit14->text(), Edit15->text(), Edit16->text()});
+}
+
+void TForm1::RadioButton16Click()
+{
+    Edit14->clear();
+    Edit15->clear();
+    Edit16->clear();
+    saveFtpOptions({QStringLiteral("0")});
+}
+
+void TForm1::saveFtpOptions(const QStringList &lines)
+{
+    const QString path = backup_files::ftpOptionFile(startDir);
+    const QString reason = platform::saveLines(path, lines, OptionFilePermissions);
+    if (!reason.isEmpty())
+        dialogs.message(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
 }

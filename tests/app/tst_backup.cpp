@@ -1,0 +1,455 @@
+// The backup and settings page driven through its real widgets: backup names and the
+// backup list, backup and restore (also the refused and failing ones), both clearings of
+// the journal, and the FTP option file.
+#include "DataDir.h"
+
+#include "BackupFiles.h"
+#include "Unit1.h"
+
+#include "engine/TableSchema.h"
+#include "platform/FixedClock.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/SystemSettings.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <sys/stat.h>
+
+#include <memory>
+
+using Kind = platform::ScriptedDialogs::Kind;
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+class TestBackup : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<DataDir> data;
+    platform::ScriptedDialogs dialogs;
+    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(9, 5, 33))};
+    platform::FixedSettings settings;
+    std::unique_ptr<TForm1> form;
+
+    const QString backupName = QStringLiteral("bck-07-12-26-09-05-33.db");
+
+    void open()
+    {
+        form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
+        form->show();
+    }
+    template <typename W> W *find(const char *name)
+    {
+        W *w = form->findChild<W *>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no widget %s", name);
+        return w;
+    }
+    void login(const QString &code)
+    {
+        find<QLineEdit>("Edit1")->setText(code);
+        find<QPushButton>("BitBtn9")->click();
+    }
+    void enterPage()
+    {
+        if (form->pageIndex() != PageMenu) {
+            form->Glavnimeni1Click();
+            login("12345");
+        }
+        find<QPushButton>("BitBtn19")->click();
+        QCOMPARE(form->pageIndex(), int(PageBackup));
+    }
+    void click(const char *button) { find<QPushButton>(button)->click(); }
+    QStringList listed()
+    {
+        QStringList out;
+        auto *list = find<QListWidget>("ListBox3");
+        for (int i = 0; i < list->count(); ++i)
+            out.append(list->item(i)->text());
+        return out;
+    }
+    void writeFile(const QString &relative, const QByteArray &bytes)
+    {
+        QFile f(data->file(relative));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    int mode(const QString &relative)
+    {
+        struct stat st{};
+        if (::stat(QFile::encodeName(data->file(relative)).constData(), &st) != 0)
+            return -1;
+        return int(st.st_mode & 0777);
+    }
+    QStringList boxes()
+    {
+        return {find<QLineEdit>("Edit14")->text(), find<QLineEdit>("Edit15")->text(),
+                find<QLineEdit>("Edit16")->text()};
+    }
+    // A click on the option's indicator, as the user selects it.
+    void select(const char *option)
+    {
+        auto *button = find<QRadioButton>(option);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    }
+    bool ftpOn() { return find<QRadioButton>("RadioButton15")->isChecked(); }
+    bool ftpOff() { return find<QRadioButton>("RadioButton16")->isChecked(); }
+
+private slots:
+    void init()
+    {
+        data = std::make_unique<DataDir>();
+        dialogs = platform::ScriptedDialogs();
+        data->addUser("12345", "Admin");
+        data->addUser("111", "Petar Petrovic");
+        data->addPosting("x", "01/12/2026", "1000.00", "0.00", "0.00", "0.00");
+        writeFile("podaci/ftpop.txt", "0\r\n");
+    }
+    void cleanup()
+    {
+        form.reset();
+        data.reset();
+        QVERIFY2(dialogs.unanswered.isEmpty(), qPrintable(dialogs.unanswered.join(", ")));
+    }
+
+    void backupNameHasDateAndTwoDigitTimeParts_data()
+    {
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("one-digit hour") << "9:05:33" << "bck-07-12-26-09-05-33.db";
+        QTest::newRow("two-digit hour") << "09:05:33" << "bck-07-12-26-09-05-33.db";
+        QTest::newRow("with suffix") << "9:05:33 AM" << "bck-07-12-26-.db";
+    }
+    void backupNameHasDateAndTwoDigitTimeParts()
+    {
+        QFETCH(QString, time);
+        QFETCH(QString, name);
+        QCOMPARE(backup_files::backupFileName("07/12/2026", time), name);
+    }
+
+    void backupIsAWholeJournalListedOnTheNextVisit()
+    {
+        open();
+        login("12345");
+        enterPage();
+        QVERIFY(!listed().contains(backupName));
+        click("BitBtn20");
+        QCOMPARE(dialogs.messages(), QStringList{"SNIMLJENO"});
+        QCOMPARE(form->pageIndex(), int(PageMenu));
+        QCOMPARE(engine::TableSchema::promet().checkTableFile(
+                     data->file("podaci/" + backupName), "kvr604"),
+                 QString());
+        QCOMPARE(data->records(backupName.chopped(3)), data->records("promet"));
+
+        // A second backup in the same second replaces the first: one whole file.
+        data->addPosting("x", "02/12/2026", "5.00", "0.00", "0.00", "0.00");
+        click("BitBtn19");
+        click("BitBtn20");
+        QCOMPARE(data->records(backupName.chopped(3)).size(), 2);
+        const QStringList leftovers = QDir(data->file("podaci"))
+                                          .entryList({"*bck*"}, QDir::Files | QDir::Hidden);
+        QCOMPARE(leftovers, QStringList{backupName});
+
+        enterPage();
+        QCOMPARE(listed(), QStringList{backupName});
+        QCOMPARE(QDir::currentPath(), form->startDirectory());
+    }
+
+    void listOffersPlainFilesBeginningWithLowerCaseBIgnoringCaseInOrder()
+    {
+        for (const char *name : {"bZeta.txt", "bAlpha", "bck-01.db", "Bupper.db", ".bhidden",
+                                 "a.db"})
+            writeFile(QStringLiteral("podaci/") + name, "x");
+        QDir(data->file("podaci")).mkdir("bdir");
+        open();
+        login("12345");
+        auto *edit11 = find<QLineEdit>("Edit11");
+        edit11->setText("stari tekst");
+        enterPage();
+        QCOMPARE(listed(), (QStringList{"bAlpha", "bck-01.db", "bZeta.txt"}));
+        QCOMPARE(edit11->text(), QString());
+        QCOMPARE(QDir::currentPath(), form->startDirectory());
+
+        auto *list = find<QListWidget>("ListBox3");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(2)).center());
+        QCOMPARE(edit11->text(), QStringLiteral("bZeta.txt"));
+    }
+
+    void backupThatCannotBeWrittenIsReported()
+    {
+        open();
+        login("12345");
+        // A directory where the backup should go.
+        QDir(data->file("podaci")).mkdir(backupName);
+        click("BitBtn19");
+        click("BitBtn20");
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY2(dialogs.messages().at(0).startsWith("Back-up NIJE snimljen: "),
+                 qPrintable(dialogs.messages().at(0)));
+        QVERIFY(QFileInfo(data->file("podaci/" + backupName)).isDir());
+
+        // No journal to copy.
+        QDir(data->file("podaci")).rmdir(backupName);
+        QVERIFY(QFile::rename(data->file("podaci/promet.db"), data->file("promet.db")));
+        dialogs.clear();
+        click("BitBtn19");
+        click("BitBtn20");
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY(dialogs.messages().at(0).startsWith("Back-up NIJE snimljen: "));
+        QVERIFY(!QFileInfo::exists(data->file("podaci/" + backupName)));
+    }
+
+    void restoreAsksFirstAndNeedsAName()
+    {
+        open();
+        login("12345");
+        enterPage();
+        find<QLineEdit>("Edit11")->setText(backupName);
+        dialogs.answerNo();
+        click("BitBtn23");
+        QCOMPARE(dialogs.questions(), QStringList{"Da li ste sigurni?"});
+        QVERIFY(dialogs.messages().isEmpty());
+
+        find<QLineEdit>("Edit11")->clear();
+        dialogs.answerYes();
+        click("BitBtn23");
+        QCOMPARE(dialogs.questions().size(), 2);
+        QCOMPARE(dialogs.messages(), QStringList{"Prvo izaberite neki back-up iz liste!"});
+    }
+
+    void restoredBackupGivesTheEarlierBalanceAtTheNextCashierLogin()
+    {
+        open();
+        login("12345");
+        enterPage();
+        click("BitBtn20");
+
+        form->Glavnimeni1Click();
+        login("111");
+        find<QComboBox>("ComboBox2")->setCurrentIndex(0); // DINARI
+        form->ComboBox2Change();
+        find<QLineEdit>("Edit4")->setText("250");
+        find<QLineEdit>("Edit5")->setText("Racun");
+        find<QLineEdit>("Edit12")->setText("Gorivo");
+        dialogs.answerYes();
+        click("BitBtn8");
+        QCOMPARE(find<QLineEdit>("Edit2")->text(), QStringLiteral("750.00"));
+
+        enterPage();
+        auto *list = find<QListWidget>("ListBox3");
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(0)).center());
+        QCOMPARE(find<QLineEdit>("Edit11")->text(), backupName);
+        dialogs.clear();
+        dialogs.answerYes();
+        click("BitBtn23");
+        QCOMPARE(dialogs.messages(), QStringList{"Ucitao sam podatke iz back-up fajla!"});
+        QCOMPARE(find<QLineEdit>("Edit11")->text(), QString());
+        QVERIFY(QFileInfo::exists(data->file("podaci/" + backupName)));
+
+        form->Glavnimeni1Click();
+        login("111");
+        QCOMPARE(find<QLineEdit>("Edit2")->text(), QStringLiteral("1000.00"));
+        QCOMPARE(data->records("promet").size(), 1);
+    }
+
+    void restoreRefusesWhatIsNotAJournalOfTheDataDirectory_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("text file") << "bogus.txt";
+        QTest::newRow("users table") << "bkor.db";
+        QTest::newRow("other password") << "bpw.db";
+        QTest::newRow("missing") << "bck-nema.db";
+        QTest::newRow("directory") << "bdir";
+        QTest::newRow("parent") << "../outside.db";
+        QTest::newRow("backslash") << "..\\outside.db";
+        QTest::newRow("dot dot") << "..";
+    }
+    void restoreRefusesWhatIsNotAJournalOfTheDataDirectory()
+    {
+        QFETCH(QString, name);
+        writeFile("podaci/bogus.txt", "nije tabela");
+        QVERIFY(QFile::copy(data->file("podaci/korisnici.db"), data->file("podaci/bkor.db")));
+        engine::TableSchema::promet().createTable(data->file("podaci/bpw.db"), "drugo");
+        QDir(data->file("podaci")).mkdir("bdir");
+        // A whole journal with the right password, but outside the data directory.
+        engine::TableSchema::promet().createTable(data->file("outside.db"), "kvr604");
+        const QByteArray before = data->readFile("podaci/promet.db");
+
+        open();
+        login("12345");
+        enterPage();
+        find<QLineEdit>("Edit11")->setText(name);
+        dialogs.answerYes();
+        click("BitBtn23");
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY2(dialogs.messages().at(0).startsWith("Back-up NIJE ucitan: "),
+                 qPrintable(dialogs.messages().at(0)));
+        QCOMPARE(data->readFile("podaci/promet.db"), before);
+        QCOMPARE(data->records("promet").size(), 1);
+    }
+
+    void administratorCodeGuardsTheClearing_data()
+    {
+        QTest::addColumn<std::optional<QString>>("answer");
+        QTest::newRow("upper case") << std::optional<QString>("TOVEL38");
+        QTest::newRow("trailing blank") << std::optional<QString>("tovel38 ");
+        QTest::newRow("empty") << std::optional<QString>("");
+        QTest::newRow("cancelled") << std::optional<QString>();
+    }
+    void administratorCodeGuardsTheClearing()
+    {
+        QFETCH(std::optional<QString>, answer);
+        open();
+        login("12345");
+        enterPage();
+        dialogs.answerText(answer);
+        click("BitBtn21");
+        QCOMPARE(dialogs.shown.at(0).kind, Kind::Prompt);
+        QCOMPARE(dialogs.shown.at(0).text,
+                 QStringLiteral("Unesite sifru|Unesite sifru (pre brisanja bekapujete podatke!"));
+        QCOMPARE(dialogs.messages(), QStringList{"SIFRA NIJE TACNA, TABELA NIJE OBRISANA!"});
+        QCOMPARE(data->records("promet").size(), 1);
+    }
+
+    void rightAdministratorCodeEmptiesTheJournal()
+    {
+        data->addPosting("y", "02/12/2026", "0.00", "0.00", "3.00", "0.00");
+        open();
+        login("12345");
+        enterPage();
+        dialogs.answerText(QStringLiteral("tovel38"));
+        click("BitBtn21");
+        QCOMPARE(dialogs.messages(), QStringList{"Tabela sa podacima prometa obrisana!"});
+        QVERIFY(data->records("promet").isEmpty());
+        // An empty journal is cleared again without complaint.
+        dialogs.answerText(QStringLiteral("tovel38"));
+        click("BitBtn21");
+        QCOMPARE(dialogs.messages().size(), 2);
+        QCOMPARE(dialogs.messages().at(1), QStringLiteral("Tabela sa podacima prometa obrisana!"));
+    }
+
+    void clearingBehindTheQuestionNeedsTheTablePassword()
+    {
+        data->addPosting("y", "02/12/2026", "0.00", "0.00", "3.00", "0.00");
+        open();
+        login("12345");
+        enterPage();
+        const auto passwordPrompts = [this] {
+            int n = 0;
+            for (const auto &s : dialogs.shown)
+                n += s.kind == Kind::Password;
+            return n;
+        };
+
+        dialogs.answerNo();
+        click("BitBtn29");
+        QCOMPARE(passwordPrompts(), 0);
+
+        dialogs.answerYes();
+        dialogs.answerText(std::nullopt); // Cancel
+        click("BitBtn29");
+        dialogs.answerYes();
+        dialogs.answerText(QStringLiteral("pogresna"));
+        click("BitBtn29");
+        QCOMPARE(passwordPrompts(), 2);
+        QCOMPARE(dialogs.messages(), QStringList(2, "Invalid password for table podaci/promet.db"));
+        QCOMPARE(data->records("promet").size(), 2);
+
+        dialogs.clear();
+        dialogs.answerYes();
+        dialogs.answerText(QStringLiteral("kvr604"));
+        click("BitBtn29");
+        QCOMPARE(passwordPrompts(), 1);
+        QVERIFY(dialogs.messages().isEmpty());
+        // The session keeps the typed password: the next clearing asks no more.
+        dialogs.answerYes();
+        click("BitBtn29");
+        QCOMPARE(passwordPrompts(), 1);
+        QVERIFY(data->records("promet").isEmpty());
+    }
+
+    void ftpOptionsWriteTheOptionFileForTheOwnerOnly()
+    {
+        QFile::setPermissions(data->file("podaci/ftpop.txt"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                  QFile::ReadOther);
+        open();
+        login("12345");
+        enterPage();
+        QVERIFY(ftpOff());
+        find<QLineEdit>("Edit14")->setText("ftp.example.com");
+        find<QLineEdit>("Edit15")->setText("kasa");
+        find<QLineEdit>("Edit16")->setText("tajna");
+        select("RadioButton15");
+        QVERIFY(ftpOn() && !ftpOff());
+        QCOMPARE(data->readFile("podaci/ftpop.txt"),
+                 QByteArray("1\r\nftp.example.com\r\nkasa\r\ntajna\r\n"));
+        QCOMPARE(mode("podaci/ftpop.txt"), 0600);
+
+        // Selecting the option already selected writes nothing.
+        QFile::remove(data->file("podaci/ftpop.txt"));
+        select("RadioButton15");
+        QVERIFY(!QFileInfo::exists(data->file("podaci/ftpop.txt")));
+
+        select("RadioButton16");
+        QCOMPARE(boxes(), QStringList(3, QString()));
+        QCOMPARE(data->readFile("podaci/ftpop.txt"), QByteArray("0\r\n"));
+        QCOMPARE(mode("podaci/ftpop.txt"), 0600);
+
+        find<QRadioButton>("RadioButton15")->setChecked(true);
+        QCOMPARE(data->readFile("podaci/ftpop.txt"), QByteArray("1\r\n\r\n\r\n\r\n"));
+        QVERIFY(dialogs.messages().isEmpty());
+    }
+
+    void enteringThePageLoadsTheOptionFile()
+    {
+        writeFile("podaci/ftpop.txt", "1\nsrv\nusr\npwd\n");
+        open();
+        login("12345");
+        enterPage();
+        QCOMPARE(boxes(), (QStringList{"srv", "usr", "pwd"}));
+        QVERIFY(ftpOn());
+        // Its handler ran and wrote the same settings back.
+        QCOMPARE(data->readFile("podaci/ftpop.txt"), QByteArray("1\r\nsrv\r\nusr\r\npwd\r\n"));
+
+        writeFile("podaci/ftpop.txt", "0\r\n");
+        enterPage();
+        QVERIFY(ftpOff());
+        QCOMPARE(boxes(), QStringList(3, QString()));
+
+        // A first line other than "1" or "0" changes nothing.
+        find<QLineEdit>("Edit15")->setText("ostaje");
+        writeFile("podaci/ftpop.txt", "1 \r\nx\r\ny\r\nz\r\n");
+        enterPage();
+        QVERIFY(ftpOff());
+        QCOMPARE(boxes(), (QStringList{"", "ostaje", ""}));
+        QVERIFY(dialogs.messages().isEmpty());
+
+        // A "1" without all its lines fills what is there and reports the missing line.
+        writeFile("podaci/ftpop.txt", "1\r\nsrv2\r\n");
+        enterPage();
+        QCOMPARE(boxes(), (QStringList{"srv2", "ostaje", ""}));
+        QVERIFY(ftpOff());
+        QCOMPARE(dialogs.messages(), QStringList{"List index out of bounds (2)"});
+        QCOMPARE(data->readFile("podaci/ftpop.txt"), QByteArray("1\r\nsrv2\r\n"));
+
+        // A missing file is reported once the list is filled; the options stay.
+        dialogs.clear();
+        QFile::remove(data->file("podaci/ftpop.txt"));
+        enterPage();
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY(dialogs.messages().at(0).startsWith("Cannot open file"));
+        QVERIFY(ftpOff());
+    }
+};
+
+QTEST_MAIN(TestBackup)
+#include "tst_backup.moc"
