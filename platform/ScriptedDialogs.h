@@ -63,7 +63,10 @@ public:
     // Script.
     void answerYes() { confirmAnswers.push_back(true); }
     void answerNo() { confirmAnswers.push_back(false); }
-    void answerText(std::optional<QString> text) { textAnswers.push_back(std::move(text)); }
+    void answerText(const std::optional<QString> &text)
+    {
+        textAnswers.push_back({text.has_value(), text.value_or(QString())});
+    }
 
     // What was shown.
     QStringList messages() const { return texts(Kind::Message); }
@@ -74,7 +77,12 @@ public:
     QList<Shown> shown;
     QStringList unanswered;
     std::deque<bool> confirmAnswers;
-    std::deque<std::optional<QString>> textAnswers;
+    struct TextAnswer
+    {
+        bool given; // false: Cancel
+        QString text;
+    };
+    std::deque<TextAnswer> textAnswers;
     std::function<void(const QString &)> onMessage;
     std::function<void(report::Document &)> onPreview;
 
@@ -85,9 +93,11 @@ private:
             unanswered.append(caption);
             return std::nullopt;
         }
-        auto answer = textAnswers.front();
+        const TextAnswer answer = textAnswers.front();
         textAnswers.pop_front();
-        return answer;
+        if (!answer.given)
+            return std::nullopt;
+        return answer.text;
     }
     QStringList texts(Kind kind) const
     {

@@ -1,0 +1,257 @@
+// The review window: the cashier's own postings by period and word, never anyone else's,
+// and the review report's titles.
+#include "DataDir.h"
+
+#include "Unit1.h"
+#include "Unit2.h"
+
+#include "engine/Query.h"
+#include "platform/FixedClock.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/SystemSettings.h"
+#include "report/Document.h"
+
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include <memory>
+
+class TestReview : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<DataDir> data;
+    platform::ScriptedDialogs dialogs;
+    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))};
+    platform::FixedSettings settings;
+    std::unique_ptr<TForm2> form;
+
+    TForm2 &open(const QString &cashier)
+    {
+        form = std::make_unique<TForm2>(data->session, dialogs, clock, settings);
+        form->Label2->setText(cashier);
+        form->show();
+        form->FormActivate(); // activation follows showing
+        return *form;
+    }
+    int rows() { return form->DBGrid1->model()->rowCount(); }
+    QStringList column(int c)
+    {
+        QStringList out;
+        for (int r = 0; r < rows(); ++r)
+            out.append(form->DBGrid1->model()->index(r, c).data().toString());
+        return out;
+    }
+    void setPeriod(QDate from, QDate to)
+    {
+        form->DateTimePicker1->setDate(from);
+        form->DateTimePicker2->setDate(to);
+    }
+    void search(const QString &word)
+    {
+        form->Edit1->setText(word);
+        form->BitBtn2Click();
+    }
+
+private slots:
+    void init()
+    {
+        data = std::make_unique<DataDir>();
+        dialogs = platform::ScriptedDialogs();
+        // Petar: one old posting, two in the last 30 days (one on each end), one without a
+        // description. Others: postings that a crafted search would reveal.
+        data->addPosting("Petar", "01/01/2026", "5.00", "0.00", "0.00", "0.00", "stara uplata");
+        data->addPosting("Petar", "07/11/2026", "10.00", "0.00", "0.00", "0.00", "Racun za struju");
+        data->addPosting("Petar", "07/12/2026", "0.00", "3.00", "0.00", "0.00", "kafa RACUN");
+        data->addPosting("Petar", "01/12/2026", "0.00", "0.00", "1.00", "0.00", "");
+        data->addPosting("Marko", "01/12/2026", "99.00", "0.00", "0.00", "0.00", "racun Marko");
+        data->addPosting("O'Brien", "02/12/2026", "7.00", "0.00", "0.00", "0.00", "racun O'Brien");
+    }
+    void cleanup()
+    {
+        form.reset();
+        data.reset();
+        QVERIFY2(dialogs.unanswered.isEmpty(), qPrintable(dialogs.unanswered.join(", ")));
+    }
+
+    void windowLayout()
+    {
+        open("Petar");
+        QCOMPARE(form->windowTitle(),
+                 QStringLiteral("Pregled knjizenja za korisnika koji trenutno knjizi u DORVANTI"));
+        QCOMPARE(form->size(), QSize(826, 446));
+        auto *model = form->DBGrid1->model();
+        QStringList titles;
+        for (int c = 0; c < model->columnCount(); ++c)
+            titles.append(model->headerData(c, Qt::Horizontal).toString());
+        QCOMPARE(titles, (QStringList{"DATUM", "VREME", "IZLAZDIN", "ULAZDIN", "IZLAZEUR",
+                                      "ULAZEUR", "OPIS", "GRUPA"}));
+        QCOMPARE(form->DBGrid1->columnWidth(6), 320);
+        QCOMPARE(form->DBGrid1->columnWidth(7), 95);
+        QVERIFY(form->DBGrid1->editTriggers() == QAbstractItemView::NoEditTriggers);
+    }
+
+    void showingLoadsAllThenActivationTheLastThirtyDays()
+    {
+        form = std::make_unique<TForm2>(data->session, dialogs, clock, settings);
+        form->Label2->setText("Petar");
+        form->FormShow();
+        QCOMPARE(rows(), 4);
+        QCOMPARE(form->statement(),
+                 QStringLiteral("select * from podaci\\promet.db where (korisnik='Petar')"));
+        form->FormActivate();
+        QCOMPARE(rows(), 3); // both ends of the period are included
+        QCOMPARE(form->DateTimePicker1->date(), QDate(2026, 11, 7));
+        QCOMPARE(form->DateTimePicker2->date(), QDate(2026, 12, 7));
+        QCOMPARE(form->statement(),
+                 QStringLiteral("select * from podaci\\promet.db where (korisnik='Petar') and "
+                                "(datum between '11/07/2026' and '12/07/2026')"));
+        QVERIFY(dialogs.messages().isEmpty());
+    }
+
+    void periodChoices()
+    {
+        open("Petar");
+        setPeriod(QDate(2026, 12, 1), QDate(2026, 12, 1));
+        form->BitBtn1Click();
+        QCOMPARE(column(0), QStringList{"01/12/2026"});
+        setPeriod(QDate(2026, 12, 7), QDate(2026, 11, 7)); // from after to
+        form->BitBtn1Click();
+        QCOMPARE(rows(), 0);
+        QVERIFY(dialogs.messages().isEmpty());
+    }
+
+    void cashierWithoutRecentPostings()
+    {
+        data->addPosting("Jovan", "01/01/2025", "1.00", "0.00", "0.00", "0.00", "davno");
+        open("Jovan");
+        QCOMPARE(rows(), 0);
+        QVERIFY(dialogs.messages().isEmpty());
+        form->BitBtn3->click();
+        QCOMPARE(dialogs.messages(), QStringList{"Nema zapisa koji bi se stampali!"});
+        QCOMPARE(dialogs.previews(), 0);
+    }
+
+    void searchIgnoresCaseAndStaysInThePeriod()
+    {
+        open("Petar");
+        search("racun");
+        QCOMPARE(column(6), (QStringList{"Racun za struju", "kafa RACUN"}));
+        QCOMPARE(form->statement(),
+                 QStringLiteral("select * from podaci\\promet.db where (korisnik='Petar') and "
+                                "(upper(opis) like upper('%racun%')) and (datum between "
+                                "'11/07/2026' and '12/07/2026')"));
+        search("");
+        QCOMPARE(rows(), 2); // "%%" matches every posting of the period with a description
+    }
+
+    void noMatchShowsTheMessageAndReloadsTheLastThirtyDays()
+    {
+        open("Petar");
+        setPeriod(QDate(2026, 12, 1), QDate(2026, 12, 1));
+        bool emptyWhileShown = false;
+        dialogs.onMessage = [&](const QString &) { emptyWhileShown = rows() == 0; };
+        search("nema ovoga");
+        QCOMPARE(dialogs.messages(),
+                 QStringList{"Ne postoji ni jedan zapis za ovaj kriterijum u zadatom periodu!"});
+        QVERIFY(emptyWhileShown);
+        QCOMPARE(rows(), 3);
+        QCOMPARE(form->DateTimePicker1->date(), QDate(2026, 11, 7));
+        QCOMPARE(form->Edit1->text(), QStringLiteral("nema ovoga"));
+    }
+
+    void otherCashiersNeverAppear_data()
+    {
+        QTest::addColumn<QString>("cashier");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("crafted word") << "Petar" << "x')) or (korisnik like ('%" << 0;
+        QTest::newRow("quote in word") << "Petar" << "'" << 0;
+        QTest::newRow("name with quote") << "O'Brien" << "racun" << 1;
+        QTest::newRow("crafted name") << "x') or ('a'='a" << "" << 0;
+    }
+    void otherCashiersNeverAppear()
+    {
+        QFETCH(QString, cashier);
+        QFETCH(QString, word);
+        QFETCH(int, expected);
+        open(cashier);
+        dialogs.clear();
+        form->Edit1->setText(word);
+        form->BitBtn2Click();
+        // After a no-match message the window reloads the last 30 days of the cashier.
+        form->Edit1->setText(word);
+        form->BitBtn2Click();
+        const int shown = rows();
+        for (int r = 0; r < form->query().recordCount(); ++r)
+            QCOMPARE(form->query().textAt(r, form->query().fieldIndex("KORISNIK")), cashier);
+        if (expected > 0)
+            QCOMPARE(shown, expected);
+        QVERIFY(!dialogs.messages().join(" ").contains("Syntax"));
+    }
+
+    void printedTitlesFollowTheBoxesAtPrintTime()
+    {
+        open("Petar");
+        QStringList texts;
+        int pages = 0;
+        dialogs.onPreview = [&](report::Document &doc) {
+            pages = doc.pageCount();
+            texts = doc.pageTexts(1);
+        };
+        search("racun");
+        form->BitBtn3->click();
+        QCOMPARE(pages, 1);
+        QVERIFY(texts.contains("Promet dorvante za period od 07/11/2026 do 07/12/2026"));
+        QVERIFY(texts.contains("Za dorvantika: Petar"));
+        QVERIFY(texts.contains("Rezultat pretrage po reci za pretragu: racun"));
+        QVERIFY(texts.contains("UKUPNO DINARA"));
+
+        form->Edit1->clear();
+        form->BitBtn3->click();
+        for (const QString &t : texts)
+            QVERIFY(!t.startsWith("Rezultat pretrage"));
+        QCOMPARE(dialogs.previews(), 2);
+    }
+
+    void closingHidesAndClosesTheSession()
+    {
+        open("Petar");
+        QVERIFY(form->query().isOpen());
+        form->close();
+        QVERIFY(!form->isVisible());
+        QVERIFY(!form->query().isOpen());
+        QVERIFY(!data->session.hasPassword());
+    }
+
+    void postingPageButtonShowsTheWindowForTheCashier()
+    {
+        data->addUser("111", "Petar");
+        TForm1 main(data->session, dialogs, clock, settings);
+        form = std::make_unique<TForm2>(data->session, dialogs, clock, settings);
+        main.setReviewWindow(form.get());
+        main.show();
+        main.Edit1->setText("111");
+        main.BitBtn9Click();
+        main.BitBtn18->click();
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->Label2->text(), QStringLiteral("Petar"));
+        QVERIFY(!form->isModal());
+        QVERIFY(rows() > 0);
+        // The main window keeps working while the review window is open.
+        main.Edit4->setText("1");
+        main.Edit5->setText("r");
+        main.Edit12->setText("g");
+        dialogs.answerYes();
+        main.BitBtn8Click();
+        QCOMPARE(data->records("promet").size(), 7);
+    }
+};
+
+QTEST_MAIN(TestReview)
+#include "tst_review.moc"
