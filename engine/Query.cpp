@@ -100,7 +100,7 @@ void Query::open()
     const int width = int(generated.columns.size());
     while (stmt.step()) {
         for (int c = 0; c < width; ++c)
-            cells.push_back(stmt.column(c));
+            cells.push_back(stmt.column(c, generated.columns[size_t(c)].type));
         ++rows;
     }
     d->tablePath = select.tablePath;
