@@ -11,6 +11,8 @@
 #include "engine/SqlParser.h"
 #include "engine/TableFile.h"
 
+#include <QPointer>
+
 #include <algorithm>
 #include <vector>
 
@@ -18,9 +20,10 @@ namespace engine {
 
 struct Query::Private
 {
-    explicit Private(Session &s) : session(s) {}
+    explicit Private(Session &s) : session(s), sessionAlive(&s) {}
 
     Session &session;
+    QPointer<Session> sessionAlive; // a query may outlive its session (closed by it first)
     QStringList lines;
     bool open = false;
     QString tablePath;
@@ -67,7 +70,8 @@ Query::Query(Session &session, QObject *parent)
 
 Query::~Query()
 {
-    d->session.unregisterQuery(this);
+    if (d->sessionAlive)
+        d->session.unregisterQuery(this);
 }
 
 QStringList &Query::sql()

@@ -13,6 +13,8 @@
 #include "engine/Session.h"
 #include "engine/TableFile.h"
 
+#include <QPointer>
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -28,10 +30,14 @@ constexpr int blockSize = 256;
 
 struct Table::Private
 {
-    Private(Table *table, Session &s, QString p) : q(table), session(s), path(std::move(p)) {}
+    Private(Table *table, Session &s, QString p)
+        : q(table), session(s), sessionAlive(&s), path(std::move(p))
+    {
+    }
 
     Table *q;
     Session &session;
+    QPointer<Session> sessionAlive; // a table may outlive its session (closed by it first)
     QString path;
     std::unique_ptr<TableFile> file;
     int columns = 0;
@@ -260,7 +266,8 @@ Table::Table(Session &session, const QString &tablePath, QObject *parent)
 Table::~Table()
 {
     d->file.reset();
-    d->session.unregisterTable(this);
+    if (d->sessionAlive)
+        d->session.unregisterTable(this);
 }
 
 QString Table::tablePath() const

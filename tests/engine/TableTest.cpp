@@ -8,6 +8,7 @@
 #include "engine/Query.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 
 #include <sqlite3.h>
@@ -253,6 +254,52 @@ TEST_F(TableTest, DeletingFromTheFirstRecordUntilTheEndEmptiesTheTable)
               QStringLiteral("Cannot delete from the empty table podaci/promet.db"));
 }
 
+TEST_F(TableTest, ClearingAndWalkingWorkAcrossBlocks)
+{
+    session.setPassword(password());
+    Table users(session, QStringLiteral("podaci/korisnici.db"));
+    users.open();
+    for (int i = 0; i < 600; ++i)
+        addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
+    users.close();
+
+    // A fresh open walks forward block by block; deleting every second record on the way.
+    users.open();
+    int seen = 0;
+    while (!users.eof()) {
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QString::number(seen));
+        if (seen % 2 == 0)
+            users.deleteRecord();
+        else
+            users.next();
+        ++seen;
+    }
+    EXPECT_EQ(seen, 600);
+    EXPECT_EQ(users.recordCount(), 300);
+    users.close();
+
+    // The clearing loop: from the first record, delete until the end.
+    users.open();
+    users.first();
+    int deleted = 0;
+    while (!users.eof()) {
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QString::number(2 * deleted + 1));
+        users.deleteRecord();
+        ++deleted;
+    }
+    EXPECT_EQ(deleted, 300);
+    EXPECT_EQ(users.recordCount(), 0);
+    EXPECT_EQ(users.recNo(), -1);
+
+    // Deleting the last record makes the one before it current.
+    addUser(users, QStringLiteral("a"), QStringLiteral("A"));
+    addUser(users, QStringLiteral("b"), QStringLiteral("B"));
+    users.last();
+    users.deleteRecord();
+    EXPECT_FALSE(users.eof());
+    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("a"));
+}
+
 TEST_F(TableTest, PositionsReachAnyRecordAcrossBlocks)
 {
     session.setPassword(password());
@@ -310,6 +357,43 @@ TEST_F(TableTest, AnotherTableOnTheSameFileSeesNewRecords)
     posting.post();
     EXPECT_EQ(grid.recordCount(), 1);
     EXPECT_EQ(grid.fieldText(QStringLiteral("OPIS")), QStringLiteral("x"));
+}
+
+TEST_F(TableTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
+{
+    QTemporaryDir target;
+    QProcess init;
+    init.start(QStringLiteral(DORVANTA_INIT), {target.path(), QStringLiteral("--demo")});
+    ASSERT_TRUE(init.waitForFinished(30000));
+    EXPECT_EQ(init.exitCode(), 0);
+    const QString printed = QString::fromUtf8(init.readAllStandardOutput());
+    EXPECT_TRUE(printed.contains(QStringLiteral("Admin code: 12345"))) << printed.toStdString();
+    EXPECT_TRUE(printed.contains(QStringLiteral("Petar Petrovic code: 111"))) << printed.toStdString();
+
+    engine::Session other;
+    other.setBaseDir(target.path());
+    other.setPassword(password());
+    Table users(other, QStringLiteral("podaci\\korisnici.db"));
+    users.open();
+    QStringList records;
+    for (; !users.eof(); users.next())
+        records << users.fieldText(QStringLiteral("SIFRA")) + QLatin1Char('=') +
+                       users.fieldText(QStringLiteral("IMEIPREZIME"));
+    EXPECT_EQ(records, (QStringList{"12345=Admin", "111=Petar Petrovic"}));
+    EXPECT_EQ(engine::TableSchema::promet().checkTableFile(target.path() + "/podaci/promet.db", password()),
+              QString());
+    QFile options(target.path() + QStringLiteral("/podaci/ftpop.txt"));
+    ASSERT_TRUE(options.open(QIODevice::ReadOnly));
+    EXPECT_EQ(options.readAll(), QByteArray("0\r\n"));
+    other.close();
+
+    init.start(QStringLiteral(DORVANTA_INIT), {target.path(), QStringLiteral("--admin-code"), QStringLiteral("999")});
+    ASSERT_TRUE(init.waitForFinished(30000));
+    EXPECT_EQ(init.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(init.readAllStandardError()).contains(QStringLiteral("already exist")));
+    other.setPassword(password());
+    users.open();
+    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("12345")); // untouched
 }
 
 TEST_F(TableTest, CopyIsAJournalTableAndOthersAreNot)
