@@ -212,6 +212,62 @@ TEST_F(TableTest, AFailedSetStoresNothing)
               QStringLiteral("Table podaci/promet.db is not in edit or insert mode"));
 }
 
+TEST_F(TableTest, ValuesMustFitTheirFields)
+{
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    QSignalSpy changed(&journal, &Table::changed);
+    journal.insert();
+    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("25:00:00")); }),
+              QStringLiteral("'25:00:00' is not a valid time"));
+    EXPECT_EQ(errorOf([&] { journal.setFieldMoney(QStringLiteral("DATUM"), Money::fromUnits(5)); }),
+              QStringLiteral("Field 'DATUM' in podaci/promet.db cannot hold an amount"));
+    journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("9:05:33"));
+    journal.setFieldMoney(QStringLiteral("OPIS"), Money::parse(u"-3.5"));
+    journal.setFieldMoney(QStringLiteral("STANJEDIN"), Money::parse(u"1000000.01"));
+    journal.setFieldText(QStringLiteral("GRUPA"), QString());
+    journal.post();
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_EQ(journal.fieldText(QStringLiteral("VREME")), QStringLiteral("09:05:33"));
+    EXPECT_EQ(journal.fieldText(QStringLiteral("OPIS")), QStringLiteral("-3.50"));
+    EXPECT_EQ(journal.fieldText(QStringLiteral("STANJEDIN")), QStringLiteral("1000000.01"));
+    EXPECT_TRUE(journal.fieldIsEmpty(QStringLiteral("GRUPA")));
+    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT GRUPA IS NULL FROM promet"),
+              QStringList{"int:1"});
+}
+
+TEST_F(TableTest, RelativePathsFollowTheCurrentDirectoryWithoutABaseDir)
+{
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    engine::Session plain;
+    plain.setPassword(password());
+    Table users(plain, QStringLiteral("podaci\\korisnici.db"));
+    users.open();
+    EXPECT_EQ(users.filePath(), QDir(dir.path()).absoluteFilePath(QStringLiteral("podaci/korisnici.db")));
+    users.setTablePath(QStringLiteral("podaci/grupe.db")); // closes the table
+    EXPECT_FALSE(users.isOpen());
+    users.open();
+    EXPECT_EQ(users.fieldNames(), QStringList{"GRUPA"});
+    QDir::setCurrent(previous);
+}
+
+TEST_F(TableTest, AnyShortDateFormIsReadAndWritten)
+{
+    session.setShortDateFormat(QStringLiteral("d. MMM yyyy"));
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    journal.insert();
+    const QString text = QDate(2026, 3, 5).toString(QStringLiteral("d. MMM yyyy"));
+    journal.setFieldText(QStringLiteral("DATUM"), text);
+    journal.post();
+    EXPECT_EQ(journal.fieldText(QStringLiteral("DATUM")), text);
+    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT DATUM FROM promet"),
+              QStringList{"text:2026-03-05"});
+}
+
 TEST_F(TableTest, EditChangesOnlyTheCurrentRecordWhenPosted)
 {
     session.setPassword(password());
