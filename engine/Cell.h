@@ -15,13 +15,24 @@ namespace engine {
 
 struct Cell
 {
-    enum Kind : quint8 { Null, Integer, Text };
+    // Date holds a stored ISO date read from a DATE column as year * 10000 + month * 100 + day,
+    // which saves making a text of it until it is shown; it is stored back as ISO text.
+    enum Kind : quint8 { Null, Integer, Text, Date };
     Kind kind = Null;
     qint64 integer = 0;
     QString text;
 
     static Cell fromInteger(qint64 value) { return Cell{Integer, value, {}}; }
     static Cell fromText(QString value) { return Cell{Text, 0, std::move(value)}; }
+    static Cell fromYmd(int year, int month, int day)
+    {
+        return Cell{Date, qint64(year) * 10000 + month * 100 + day, {}};
+    }
+    int year() const { return int(integer / 10000); }
+    int month() const { return int(integer / 100 % 100); }
+    int day() const { return int(integer % 100); }
+    // The stored form of a Date cell: "YYYY-MM-DD".
+    QString isoText() const { return dateToIso(QDate(year(), month(), day())); }
 
     // The text of the value as a field of `type` shows it: date text, money text, "" for NULL.
     QString toText(FieldType type, const DateTextFormat &dates) const
@@ -32,6 +43,8 @@ struct Cell
         case Integer:
             return type == FieldType::Money ? Money::fromHundredths(integer).toText()
                                             : QString::number(integer);
+        case Date:
+            return dates.toText(year(), month(), day());
         case Text:
             if (type == FieldType::Date) {
                 QString shown = dates.isoToText(text);
@@ -52,6 +65,8 @@ struct Cell
             return Money::fromHundredths(integer);
         case Text:
             return text.isEmpty() ? Money() : Money::parse(text);
+        case Date:
+            return Money::parse(isoText());
         }
         return {};
     }

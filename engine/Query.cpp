@@ -11,6 +11,8 @@
 #include "engine/SqlParser.h"
 #include "engine/TableFile.h"
 
+#include <QPointer>
+
 #include <algorithm>
 #include <vector>
 
@@ -18,9 +20,10 @@ namespace engine {
 
 struct Query::Private
 {
-    explicit Private(Session &s) : session(s) {}
+    explicit Private(Session &s) : session(s), sessionAlive(&s) {}
 
     Session &session;
+    QPointer<Session> sessionAlive; // a query may outlive its session (closed by it first)
     QStringList lines;
     bool open = false;
     QString tablePath;
@@ -67,7 +70,8 @@ Query::Query(Session &session, QObject *parent)
 
 Query::~Query()
 {
-    d->session.unregisterQuery(this);
+    if (d->sessionAlive)
+        d->session.unregisterQuery(this);
 }
 
 QStringList &Query::sql()
@@ -100,7 +104,7 @@ void Query::open()
     const int width = int(generated.columns.size());
     while (stmt.step()) {
         for (int c = 0; c < width; ++c)
-            cells.push_back(stmt.column(c));
+            cells.push_back(stmt.column(c, generated.columns[size_t(c)].type));
         ++rows;
     }
     d->tablePath = select.tablePath;

@@ -49,6 +49,7 @@ public:
     using PasswordPrompt = std::function<std::optional<QString>(const QString &tablePath)>;
 
     explicit Session(QObject *parent = nullptr);
+    // Closes everything still open; tables and queries may outlive the session, closed.
     ~Session() override;
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;

@@ -1,6 +1,8 @@
-// Table: a table file opened through the session. Opening reads the ordered list of record ids
-// (rowids); records are fetched in blocks by id with one prepared statement and cached, so a
-// walk costs one query per block and moveTo(position) one query at most. The record being
+// Table: a table file opened through the session. Records are fetched in blocks of 256 in rowid
+// order and cached, so a walk costs one query per block. Opening reads only the first block;
+// the ordered list of all record ids is read when positions are needed beyond a forward walk
+// (record count, moveTo, last, going back past the block, inserting), after which moveTo costs
+// one query at most. The record being
 // inserted or edited lives in a buffer of stored values until post(); a set that fails leaves
 // the buffer unchanged, and close() or cancel() drop it without touching the file.
 
@@ -11,9 +13,12 @@
 #include "engine/Session.h"
 #include "engine/TableFile.h"
 
+#include <QPointer>
+
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <limits>
 #include <deque>
 #include <vector>
 
@@ -25,30 +30,48 @@ constexpr int blockSize = 256;
 
 struct Table::Private
 {
-    Private(Table *table, Session &s, QString p) : q(table), session(s), path(std::move(p)) {}
+    Private(Table *table, Session &s, QString p)
+        : q(table), session(s), sessionAlive(&s), path(std::move(p))
+    {
+    }
 
     Table *q;
     Session &session;
+    QPointer<Session> sessionAlive; // a table may outlive its session (closed by it first)
     QString path;
     std::unique_ptr<TableFile> file;
     int columns = 0;
     QString columnList; // "KORISNIK", "DATUM", ...
 
-    std::deque<qint64> ids; // record ids in table order
+    // The ids of all records in table order, read only when something needs positions beyond
+    // a forward walk (record count, moveTo, last, prior past the cached block, inserting).
+    bool idsLoaded = false;
+    std::deque<qint64> ids;
+
     int pos = -1;
     bool eof = true;
     bool bof = true;
     State state = State::Inactive;
     std::vector<Cell> buffer; // the record being inserted or edited
 
-    // Cached block of records: positions blockStart .. blockStart + blockIds.size() - 1.
+    // Cached block of records: positions blockStart .. blockEnd() - 1.
     int blockStart = 0;
     std::vector<qint64> blockIds;
     std::vector<Cell> blockCells;
+    std::vector<qint64> spareIds;
+    std::vector<Cell> spareCells;
 
     std::unique_ptr<TableFile::Statement> fetchStmt;
+    std::unique_ptr<TableFile::Statement> forwardStmt;
 
-    int count() const { return int(ids.size()); }
+    int blockEnd() const { return blockStart + int(blockIds.size()); }
+    bool inBlock(int position) const { return position >= blockStart && position < blockEnd(); }
+
+    int count()
+    {
+        ensureIds();
+        return int(ids.size());
+    }
 
     [[noreturn]] void fail(const QString &text) const { throw EngineError(text); }
 
@@ -81,76 +104,136 @@ struct Table::Private
         blockStart = 0;
     }
 
+    QString table() const { return TableFile::quoteIdentifier(file->tableName()); }
+
     void loadIds()
     {
         ids.clear();
-        TableFile::Statement stmt(*file, QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid")
-                                             .arg(TableFile::quoteIdentifier(file->tableName())));
+        TableFile::Statement stmt(*file, QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(table()));
         while (stmt.step())
             ids.push_back(stmt.columnInteger(0));
-        invalidateBlock();
+        idsLoaded = true;
+        // The cached block stays valid only if it agrees with the ids.
+        if (!blockIds.empty() &&
+            (blockEnd() > int(ids.size()) ||
+             !std::equal(blockIds.begin(), blockIds.end(), ids.begin() + blockStart)))
+            invalidateBlock();
     }
 
-    // Makes sure the record at `position` is in the cached block and returns its cells.
-    const Cell *row(int position)
+    void ensureIds()
     {
-        const int offset = position - blockStart;
-        if (offset < 0 || offset >= int(blockIds.size())) {
-            // Moving backwards fetches the block that ends at the position.
-            const bool backwards = !blockIds.empty() && position == blockStart - 1;
-            fetchBlock(backwards ? std::max(0, position - blockSize + 1) : position);
-        }
-        return &blockCells[size_t(position - blockStart) * size_t(columns)];
+        if (!idsLoaded)
+            loadIds();
     }
 
+    // Reads up to a block of records into `idsOut`/`cellsOut` from `stmt`, already bound.
+    void readRows(TableFile::Statement &stmt, int limit, std::vector<qint64> &idsOut,
+                  std::vector<Cell> &cellsOut)
+    {
+        try {
+            while (int(idsOut.size()) < limit && stmt.step()) {
+                idsOut.push_back(stmt.columnInteger(0));
+                for (int c = 0; c < columns; ++c)
+                    cellsOut.push_back(stmt.column(c + 1, file->fields()[c].type));
+            }
+        } catch (...) {
+            stmt.reset();
+            throw;
+        }
+        stmt.reset();
+    }
+
+    // Walking forward without the ids: the records after `afterId` become the block starting
+    // at `start`. Returns false (and keeps the block) when there is none.
+    bool fetchForward(int start, qint64 afterId)
+    {
+        if (!forwardStmt)
+            forwardStmt = std::make_unique<TableFile::Statement>(
+                *file, QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid > ? ORDER BY rowid LIMIT %3")
+                           .arg(columnList, table())
+                           .arg(blockSize));
+        // Read into the spare vectors and swap, so that walking reuses the same memory.
+        spareIds.clear();
+        spareCells.clear();
+        forwardStmt->bindInteger(1, afterId);
+        readRows(*forwardStmt, blockSize, spareIds, spareCells);
+        if (spareIds.empty())
+            return false;
+        blockStart = start;
+        blockIds.swap(spareIds);
+        blockCells.swap(spareCells);
+        return true;
+    }
+
+    // With the ids: makes the block hold the records from position `start` on.
     void fetchBlock(int start)
     {
         if (!fetchStmt)
             fetchStmt = std::make_unique<TableFile::Statement>(
                 *file, QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ? ORDER BY rowid LIMIT ?")
-                           .arg(columnList, TableFile::quoteIdentifier(file->tableName())));
-        const int end = std::min(count(), start + blockSize);
-        invalidateBlock();
-        blockStart = start;
-        blockIds.reserve(size_t(end - start));
-        blockCells.reserve(size_t(end - start) * size_t(columns));
-        auto addMissing = [&](qint64 id) {
-            // A record deleted by another connection since the ids were read: shown empty.
-            blockIds.push_back(id);
-            blockCells.resize(blockCells.size() + size_t(columns));
-        };
-        int index = start;
+                           .arg(columnList, table()));
+        const int end = std::min(int(ids.size()), start + blockSize);
+        std::vector<qint64> rowIds;
+        std::vector<Cell> rowCells;
         fetchStmt->bindInteger(1, ids[size_t(start)]);
         fetchStmt->bindInteger(2, end - start);
-        try {
-            while (index < end && fetchStmt->step()) {
-                const qint64 id = fetchStmt->columnInteger(0);
-                while (index < end && ids[size_t(index)] < id)
-                    addMissing(ids[size_t(index++)]);
-                if (index < end && ids[size_t(index)] == id) {
-                    blockIds.push_back(id);
-                    for (int c = 0; c < columns; ++c)
-                        blockCells.push_back(fetchStmt->column(c + 1));
-                    ++index;
-                }
+        readRows(*fetchStmt, end - start, rowIds, rowCells);
+        // Line the rows up with the ids; a record deleted meanwhile by another connection
+        // shows empty, one inserted meanwhile is skipped (refresh() reads both).
+        invalidateBlock();
+        blockStart = start;
+        size_t row = 0;
+        for (int index = start; index < end; ++index) {
+            const qint64 id = ids[size_t(index)];
+            while (row < rowIds.size() && rowIds[row] < id)
+                ++row;
+            blockIds.push_back(id);
+            if (row < rowIds.size() && rowIds[row] == id) {
+                const auto from = rowCells.begin() + qsizetype(row) * columns;
+                blockCells.insert(blockCells.end(), std::make_move_iterator(from),
+                                  std::make_move_iterator(from + columns));
+                ++row;
+            } else {
+                blockCells.resize(blockCells.size() + size_t(columns));
             }
-        } catch (...) {
-            fetchStmt->reset();
-            invalidateBlock();
-            throw;
         }
-        fetchStmt->reset();
-        while (index < end)
-            addMissing(ids[size_t(index++)]);
+    }
+
+    // The cells of the record at a valid `position`.
+    const Cell *row(int position)
+    {
+        if (!inBlock(position)) {
+            ensureIds();
+            if (!inBlock(position)) {
+                // Moving backwards fetches the block that ends at the position.
+                const bool backwards = !blockIds.empty() && position == blockStart - 1;
+                fetchBlock(backwards ? std::max(0, position - blockSize + 1) : position);
+            }
+        }
+        return &blockCells[size_t(position - blockStart) * size_t(columns)];
+    }
+
+    bool validPosition(int position)
+    {
+        if (position < 0)
+            return false;
+        return inBlock(position) || position < count();
     }
 
     const Cell *current()
     {
         if (state == State::Insert || state == State::Edit)
             return buffer.data();
-        if (pos < 0 || pos >= count())
+        if (!file || !validPosition(pos))
             return nullptr;
         return row(pos);
+    }
+
+    qint64 currentId()
+    {
+        if (!file || !validPosition(pos))
+            return -1;
+        return inBlock(pos) ? blockIds[size_t(pos - blockStart)] : ids[size_t(pos)];
     }
 
     void checkBrowseMode()
@@ -183,7 +266,8 @@ Table::Table(Session &session, const QString &tablePath, QObject *parent)
 Table::~Table()
 {
     d->file.reset();
-    d->session.unregisterTable(this);
+    if (d->sessionAlive)
+        d->session.unregisterTable(this);
 }
 
 QString Table::tablePath() const
@@ -222,17 +306,22 @@ void Table::open()
     for (const FieldDef &f : d->file->fields())
         names << TableFile::quoteIdentifier(f.name);
     d->columnList = names.join(QStringLiteral(", "));
+    d->idsLoaded = false;
+    d->ids.clear();
+    d->invalidateBlock();
+    d->state = State::Browse;
     try {
-        d->loadIds();
+        const bool any = d->fetchForward(0, std::numeric_limits<qint64>::min());
+        d->pos = any ? 0 : -1;
+        d->bof = true;
+        d->eof = !any;
     } catch (...) {
+        d->forwardStmt.reset();
         d->file.reset();
+        d->state = State::Inactive;
         throw;
     }
-    d->state = State::Browse;
     d->session.registerTable(this);
-    d->pos = d->count() > 0 ? 0 : -1;
-    d->bof = true;
-    d->eof = d->count() == 0;
     emit opened();
     emit currentChanged();
 }
@@ -242,8 +331,10 @@ void Table::close()
     if (!d->file)
         return;
     d->fetchStmt.reset();
+    d->forwardStmt.reset();
     d->file.reset();
     d->ids.clear();
+    d->idsLoaded = false;
     d->invalidateBlock();
     d->buffer.clear();
     d->state = State::Inactive;
@@ -266,17 +357,36 @@ Table::State Table::state() const
 void Table::first()
 {
     d->checkBrowseMode();
-    d->pos = d->count() > 0 ? 0 : -1;
+    bool any = false;
+    if (d->inBlock(0))
+        any = true;
+    else if (d->idsLoaded)
+        any = !d->ids.empty();
+    else
+        any = d->fetchForward(0, std::numeric_limits<qint64>::min());
+    d->pos = any ? 0 : -1;
     d->bof = true;
-    d->eof = d->count() == 0;
+    d->eof = !any;
     emit currentChanged();
 }
 
 void Table::next()
 {
     d->checkBrowseMode();
-    if (d->pos + 1 < d->count()) {
-        ++d->pos;
+    const int wanted = d->pos + 1;
+    bool exists = false;
+    if (d->pos < 0)
+        exists = false;
+    else if (d->inBlock(wanted))
+        exists = true;
+    else if (d->idsLoaded)
+        exists = wanted < int(d->ids.size());
+    else if (d->inBlock(d->pos))
+        exists = d->fetchForward(wanted, d->blockIds[size_t(d->pos - d->blockStart)]);
+    else
+        exists = wanted < d->count();
+    if (exists) {
+        d->pos = wanted;
         d->bof = false;
         emit currentChanged();
     } else {
@@ -317,7 +427,7 @@ bool Table::bof() const
 
 int Table::recordCount() const
 {
-    return d->count();
+    return d->file ? d->count() : 0;
 }
 
 int Table::recNo() const
@@ -337,14 +447,13 @@ void Table::moveTo(int position)
 
 qint64 Table::recordId() const
 {
-    if (!d->file || d->pos < 0 || d->pos >= d->count())
-        return -1;
-    return d->ids[size_t(d->pos)];
+    return d->currentId();
 }
 
 bool Table::moveToId(qint64 id)
 {
     d->requireOpen();
+    d->ensureIds();
     const auto it = std::lower_bound(d->ids.begin(), d->ids.end(), id);
     if (it == d->ids.end() || *it != id)
         return false;
@@ -412,7 +521,7 @@ bool Table::fieldIsEmpty(const QString &name) const
 QString Table::textAt(int position, int index) const
 {
     d->checkIndex(index);
-    if (position < 0 || position >= d->count())
+    if (!d->validPosition(position))
         return {};
     if (position == d->pos && (d->state == State::Insert || d->state == State::Edit))
         return fieldText(index);
@@ -488,23 +597,21 @@ void Table::setFieldMoney(const QString &name, Money value)
 void Table::post()
 {
     d->requireOpen();
-    const QString table = TableFile::quoteIdentifier(d->file->tableName());
     if (d->state == State::Insert) {
+        d->ensureIds();
         QStringList marks;
         for (int i = 0; i < d->columns; ++i)
             marks << QStringLiteral("?");
         TableFile::Statement stmt(*d->file, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                .arg(table, d->columnList, marks.join(u',')));
+                                                .arg(d->table(), d->columnList, marks.join(u',')));
         for (int i = 0; i < d->columns; ++i)
             stmt.bind(i + 1, d->buffer[size_t(i)]);
         stmt.step();
         const qint64 id = sqlite3_last_insert_rowid(d->file->db());
-        if (!d->ids.empty() && id < d->ids.back()) {
-            // Not in rowid order (cannot happen with the engine's own tables): read afresh.
-            d->loadIds();
-        } else {
+        if (!d->ids.empty() && id < d->ids.back())
+            d->loadIds(); // not appended in rowid order (never with the engine's own files)
+        else
             d->ids.push_back(id);
-        }
         d->state = State::Browse;
         d->buffer.clear();
         moveToId(id);
@@ -514,18 +621,16 @@ void Table::post()
         for (const FieldDef &f : d->file->fields())
             sets << TableFile::quoteIdentifier(f.name) + QStringLiteral(" = ?");
         TableFile::Statement stmt(*d->file, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                                                .arg(table, sets.join(QStringLiteral(", "))));
+                                                .arg(d->table(), sets.join(QStringLiteral(", "))));
         for (int i = 0; i < d->columns; ++i)
             stmt.bind(i + 1, d->buffer[size_t(i)]);
-        const qint64 id = recordId();
-        stmt.bindInteger(d->columns + 1, id);
+        stmt.bindInteger(d->columns + 1, d->currentId());
         stmt.step();
         if (sqlite3_changes(d->file->db()) == 0)
             d->fail(QStringLiteral("The record was deleted meanwhile in %1").arg(d->path));
-        const int offset = d->pos - d->blockStart;
-        if (offset >= 0 && offset < int(d->blockIds.size()))
+        if (d->inBlock(d->pos))
             std::move(d->buffer.begin(), d->buffer.end(),
-                      d->blockCells.begin() + qsizetype(offset) * d->columns);
+                      d->blockCells.begin() + qsizetype(d->pos - d->blockStart) * d->columns);
         d->state = State::Browse;
         d->buffer.clear();
         d->changedFile();
@@ -550,26 +655,41 @@ void Table::deleteRecord()
         if (inserting)
             return;
     }
-    if (d->pos < 0 || d->pos >= d->count())
+    const qint64 id = d->currentId();
+    if (id < 0 && d->pos < 0)
         d->fail(QStringLiteral("Cannot delete from the empty table %1").arg(d->path));
-    TableFile::Statement stmt(*d->file, QStringLiteral("DELETE FROM %1 WHERE rowid = ?")
-                                            .arg(TableFile::quoteIdentifier(d->file->tableName())));
-    stmt.bindInteger(1, recordId());
+    TableFile::Statement stmt(*d->file, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(d->table()));
+    stmt.bindInteger(1, id);
     stmt.step();
-    d->ids.erase(d->ids.begin() + d->pos);
-    const int offset = d->pos - d->blockStart;
-    if (offset >= 0 && offset < int(d->blockIds.size())) {
+
+    if (d->idsLoaded)
+        d->ids.erase(d->ids.begin() + d->pos);
+    if (d->inBlock(d->pos)) {
+        const int offset = d->pos - d->blockStart;
         d->blockIds.erase(d->blockIds.begin() + offset);
         const auto from = d->blockCells.begin() + qsizetype(offset) * d->columns;
         d->blockCells.erase(from, from + d->columns);
-    } else if (offset < 0) {
+    } else if (d->pos < d->blockStart) {
         --d->blockStart;
     }
-    if (d->count() == 0) {
+
+    // The record after the deleted one becomes current; after the last one, the one before.
+    bool hasNext = false;
+    if (d->inBlock(d->pos))
+        hasNext = true;
+    else if (d->idsLoaded)
+        hasNext = d->pos < int(d->ids.size());
+    else
+        hasNext = d->fetchForward(d->pos, id);
+    if (!hasNext) {
+        if (d->pos > 0 && !d->inBlock(d->pos - 1))
+            d->ensureIds();
+        --d->pos;
+    }
+    if (d->pos < 0) {
         d->pos = -1;
         d->eof = d->bof = true;
     } else {
-        d->pos = std::min(d->pos, d->count() - 1);
         d->eof = d->bof = false;
     }
     d->changedFile();
@@ -579,12 +699,10 @@ void Table::emptyTable()
 {
     d->requireOpen();
     cancel();
-    d->file->exec(QStringLiteral("DELETE FROM %1")
-                      .arg(TableFile::quoteIdentifier(d->file->tableName()))
-                      .toUtf8()
-                      .constData(),
+    d->file->exec(QStringLiteral("DELETE FROM %1").arg(d->table()).toUtf8().constData(),
                   QStringLiteral("Cannot empty table"));
     d->ids.clear();
+    d->idsLoaded = true;
     d->invalidateBlock();
     d->pos = -1;
     d->eof = d->bof = true;
@@ -594,17 +712,19 @@ void Table::emptyTable()
 void Table::refresh()
 {
     d->requireOpen();
-    const qint64 id = recordId();
+    const qint64 id = d->currentId();
     const int oldPos = d->pos;
+    d->invalidateBlock();
     d->loadIds();
-    if (d->count() == 0) {
+    const int n = int(d->ids.size());
+    if (n == 0) {
         d->pos = -1;
         d->eof = d->bof = true;
     } else {
         const auto it = std::lower_bound(d->ids.begin(), d->ids.end(), id);
         d->pos = (it != d->ids.end() && *it == id) ? int(it - d->ids.begin())
-                                                   : std::clamp(oldPos, 0, d->count() - 1);
-        d->eof = d->eof && d->pos == d->count() - 1;
+                                                   : std::clamp(oldPos, 0, n - 1);
+        d->eof = d->eof && d->pos == n - 1;
         d->bof = d->bof && d->pos == 0;
     }
     emit currentChanged();

@@ -2,9 +2,10 @@
 
 // engine::Table - one table file opened through the session.
 //
-// Records are in the order they were stored (SQLite rowid order). Opening loads the list of
-// record ids, positions at the first record and fetches records in blocks, so walking and
-// moveTo(position) are fast. Field names are matched without regard to case.
+// Records are in the order they were stored (SQLite rowid order). Opening positions at the
+// first record; records are fetched in blocks, so walking is fast, and the first call that needs
+// positions (recordCount, moveTo, last, ...) reads the list of record ids once, after which
+// moveTo(position) is fast too. Field names are matched without regard to case.
 //
 // Reading: fieldText gives text for a text field, date text (the session's short form) for a
 // date field, "HH:MM:SS" for a time field, money text for a money field, and "" for an empty

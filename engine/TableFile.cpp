@@ -175,6 +175,16 @@ void TableFile::readLayout()
 
 int TableFile::fieldIndex(QStringView name) const
 {
+    // Names are usually written as stored and fields read in table order: an exact match,
+    // starting after the field found last, is the cheap first try.
+    const int n = int(m_fields.size());
+    for (int k = 1; k <= n; ++k) {
+        const int i = (m_lastIndex + k) % n;
+        if (name == m_fields[i].name) {
+            m_lastIndex = i;
+            return i;
+        }
+    }
     for (int i = 0; i < m_fields.size(); ++i)
         if (name.compare(m_fields[i].name, Qt::CaseInsensitive) == 0)
             return i;
@@ -251,6 +261,9 @@ void TableFile::Statement::bind(int index, const Cell &value)
     case Cell::Text:
         bindText(index, value.text);
         break;
+    case Cell::Date:
+        bindText(index, value.isoText());
+        break;
     }
 }
 
@@ -285,6 +298,30 @@ Cell TableFile::Statement::column(int index) const
         return Cell::fromText(QString::fromUtf8(text, sqlite3_column_bytes(m_stmt, index)));
     }
     }
+}
+
+Cell TableFile::Statement::column(int index, FieldType type) const
+{
+    if (type == FieldType::Date && sqlite3_column_type(m_stmt, index) == SQLITE_TEXT) {
+        const auto *s = sqlite3_column_text(m_stmt, index);
+        if (sqlite3_column_bytes(m_stmt, index) == 10 && s[4] == '-' && s[7] == '-') {
+            int digits[8];
+            int n = 0;
+            for (int i : {0, 1, 2, 3, 5, 6, 8, 9})
+                digits[n++] = s[i] - '0';
+            bool allDigits = true;
+            for (int digit : digits)
+                allDigits = allDigits && digit >= 0 && digit <= 9;
+            if (allDigits) {
+                const int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
+                const int month = digits[4] * 10 + digits[5];
+                const int day = digits[6] * 10 + digits[7];
+                if (QDate::isValid(year, month, day))
+                    return Cell::fromYmd(year, month, day);
+            }
+        }
+    }
+    return column(index);
 }
 
 qint64 TableFile::Statement::columnInteger(int index) const

@@ -66,6 +66,9 @@ public:
         void bindText(int index, const QString &value);
         int columnCount() const;
         Cell column(int index) const; // 0-based
+        // The same for a column of a field of `type`: a valid ISO date of a DATE field becomes
+        // a Date cell.
+        Cell column(int index, FieldType type) const;
         qint64 columnInteger(int index) const;
 
     private:
@@ -82,6 +85,7 @@ private:
     QString m_tableName;
     QList<FieldDef> m_fields;
     PasswordRecord m_password;
+    mutable int m_lastIndex = -1; // where fieldIndex found the last name
 };
 
 } // namespace engine

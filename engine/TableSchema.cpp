@@ -40,8 +40,8 @@ constexpr int applicationId = 0x44564E54;
 
 } // namespace
 
-TableSchema::TableSchema(QString name, QList<FieldDef> fields)
-    : m_name(std::move(name)), m_fields(std::move(fields))
+TableSchema::TableSchema(QString name, QList<FieldDef> fields, QList<IndexDef> indexes)
+    : m_name(std::move(name)), m_fields(std::move(fields)), m_indexes(std::move(indexes))
 {
 }
 
@@ -66,7 +66,10 @@ TableSchema TableSchema::promet()
                        {text("KORISNIK"), {QStringLiteral("DATUM"), FieldType::Date},
                         {QStringLiteral("VREME"), FieldType::Time}, text("OPIS"), text("GRUPA"),
                         money("ULAZDIN"), money("IZLAZDIN"), money("ULAZEUR"), money("IZLAZEUR"),
-                        money("STANJEDIN"), money("STANJEEUR")});
+                        money("STANJEDIN"), money("STANJEEUR")},
+                       {{QStringLiteral("promet_amounts"),
+                         {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"),
+                          QStringLiteral("ULAZEUR"), QStringLiteral("IZLAZEUR")}}});
 }
 
 void TableSchema::createTable(const QString &filePath, const QString &password) const
@@ -87,14 +90,24 @@ void TableSchema::createTable(const QString &filePath, const QString &password) 
     QStringList columns;
     for (const FieldDef &f : m_fields)
         columns << TableFile::quoteIdentifier(f.name) + QLatin1Char(' ') + fieldTypeName(f.type);
+    QString indexes;
+    for (const IndexDef &index : m_indexes) {
+        QStringList quoted;
+        for (const QString &field : index.fields)
+            quoted << TableFile::quoteIdentifier(field);
+        indexes += QStringLiteral("CREATE INDEX %1 ON %2 (%3);")
+                       .arg(TableFile::quoteIdentifier(index.name), TableFile::quoteIdentifier(m_name),
+                            quoted.join(QStringLiteral(", ")));
+    }
     const QString ddl =
         QStringLiteral("PRAGMA application_id = %1;"
                        "PRAGMA synchronous = OFF;"
                        "BEGIN;"
                        "CREATE TABLE %2 (%3);"
-                       "CREATE TABLE dorvanta_password (SALT BLOB NOT NULL, HASH BLOB NOT NULL);")
+                       "CREATE TABLE dorvanta_password (SALT BLOB NOT NULL, HASH BLOB NOT NULL);"
+                       "%4")
             .arg(applicationId)
-            .arg(TableFile::quoteIdentifier(m_name), columns.join(QStringLiteral(", ")));
+            .arg(TableFile::quoteIdentifier(m_name), columns.join(QStringLiteral(", ")), indexes);
     if (sqlite3_exec(db, ddl.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
         throw failure(QString::fromUtf8(sqlite3_errmsg(db)));
 

@@ -9,18 +9,27 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace engine {
+
+// An index kept in a table file to make a frequent statement cheap (it never changes results).
+struct IndexDef
+{
+    QString name;
+    QStringList fields;
+};
 
 class TableSchema
 {
 public:
     TableSchema() = default;
-    TableSchema(QString name, QList<FieldDef> fields);
+    TableSchema(QString name, QList<FieldDef> fields, QList<IndexDef> indexes = {});
 
     // The table name inside the file ("promet"); the file is named name + ".db".
     const QString &name() const { return m_name; }
     const QList<FieldDef> &fields() const { return m_fields; }
+    const QList<IndexDef> &indexes() const { return m_indexes; }
 
     // korisnici: SIFRA TEXT, IMEIPREZIME TEXT
     static TableSchema korisnici();
@@ -29,7 +38,8 @@ public:
     // grupe: GRUPA TEXT
     static TableSchema grupe();
     // promet: KORISNIK TEXT, DATUM DATE, VREME TIME, OPIS TEXT, GRUPA TEXT, ULAZDIN, IZLAZDIN,
-    // ULAZEUR, IZLAZEUR, STANJEDIN, STANJEEUR MONEY
+    // ULAZEUR, IZLAZEUR, STANJEDIN, STANJEEUR MONEY; with the index promet_amounts over the
+    // four amount fields, so that the balance sums read the index instead of the whole table.
     static TableSchema promet();
 
     // Creates the table file at `filePath` (absolute or relative to the current directory):
@@ -47,6 +57,7 @@ public:
 private:
     QString m_name;
     QList<FieldDef> m_fields;
+    QList<IndexDef> m_indexes;
 };
 
 // Writes a consistent copy of the table file `sourcePath` to `targetPath` with SQLite's backup

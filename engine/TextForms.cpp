@@ -83,6 +83,11 @@ QString DateTextFormat::toText(QDate date) const
     return formatYmd(year, month, day);
 }
 
+QString DateTextFormat::toText(int year, int month, int day) const
+{
+    return m_simple ? formatYmd(year, month, day) : QDate(year, month, day).toString(m_format);
+}
+
 QString DateTextFormat::formatYmd(int year, int month, int day) const
 {
     char16_t buffer[64];

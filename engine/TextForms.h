@@ -31,6 +31,8 @@ public:
     const QString &format() const { return m_format; }
 
     QString toText(QDate date) const;
+    // The same for a day given as year, month and day (which must be a real day).
+    QString toText(int year, int month, int day) const;
     // Strict parse of date text; nullopt when the text does not match or names no real day.
     std::optional<QDate> parse(QStringView text) const;
     // Like parse, but throws EngineError "'31/02/2026' is not a valid date".

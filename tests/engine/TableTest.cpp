@@ -8,6 +8,7 @@
 #include "engine/Query.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 
 #include <sqlite3.h>
@@ -211,6 +212,62 @@ TEST_F(TableTest, AFailedSetStoresNothing)
               QStringLiteral("Table podaci/promet.db is not in edit or insert mode"));
 }
 
+TEST_F(TableTest, ValuesMustFitTheirFields)
+{
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    QSignalSpy changed(&journal, &Table::changed);
+    journal.insert();
+    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("25:00:00")); }),
+              QStringLiteral("'25:00:00' is not a valid time"));
+    EXPECT_EQ(errorOf([&] { journal.setFieldMoney(QStringLiteral("DATUM"), Money::fromUnits(5)); }),
+              QStringLiteral("Field 'DATUM' in podaci/promet.db cannot hold an amount"));
+    journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("9:05:33"));
+    journal.setFieldMoney(QStringLiteral("OPIS"), Money::parse(u"-3.5"));
+    journal.setFieldMoney(QStringLiteral("STANJEDIN"), Money::parse(u"1000000.01"));
+    journal.setFieldText(QStringLiteral("GRUPA"), QString());
+    journal.post();
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_EQ(journal.fieldText(QStringLiteral("VREME")), QStringLiteral("09:05:33"));
+    EXPECT_EQ(journal.fieldText(QStringLiteral("OPIS")), QStringLiteral("-3.50"));
+    EXPECT_EQ(journal.fieldText(QStringLiteral("STANJEDIN")), QStringLiteral("1000000.01"));
+    EXPECT_TRUE(journal.fieldIsEmpty(QStringLiteral("GRUPA")));
+    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT GRUPA IS NULL FROM promet"),
+              QStringList{"int:1"});
+}
+
+TEST_F(TableTest, RelativePathsFollowTheCurrentDirectoryWithoutABaseDir)
+{
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    engine::Session plain;
+    plain.setPassword(password());
+    Table users(plain, QStringLiteral("podaci\\korisnici.db"));
+    users.open();
+    EXPECT_EQ(users.filePath(), QDir(dir.path()).absoluteFilePath(QStringLiteral("podaci/korisnici.db")));
+    users.setTablePath(QStringLiteral("podaci/grupe.db")); // closes the table
+    EXPECT_FALSE(users.isOpen());
+    users.open();
+    EXPECT_EQ(users.fieldNames(), QStringList{"GRUPA"});
+    QDir::setCurrent(previous);
+}
+
+TEST_F(TableTest, AnyShortDateFormIsReadAndWritten)
+{
+    session.setShortDateFormat(QStringLiteral("d. MMM yyyy"));
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    journal.insert();
+    const QString text = QDate(2026, 3, 5).toString(QStringLiteral("d. MMM yyyy"));
+    journal.setFieldText(QStringLiteral("DATUM"), text);
+    journal.post();
+    EXPECT_EQ(journal.fieldText(QStringLiteral("DATUM")), text);
+    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT DATUM FROM promet"),
+              QStringList{"text:2026-03-05"});
+}
+
 TEST_F(TableTest, EditChangesOnlyTheCurrentRecordWhenPosted)
 {
     session.setPassword(password());
@@ -251,6 +308,52 @@ TEST_F(TableTest, DeletingFromTheFirstRecordUntilTheEndEmptiesTheTable)
               QStringList{"int:0"});
     EXPECT_EQ(errorOf([&] { journal.deleteRecord(); }),
               QStringLiteral("Cannot delete from the empty table podaci/promet.db"));
+}
+
+TEST_F(TableTest, ClearingAndWalkingWorkAcrossBlocks)
+{
+    session.setPassword(password());
+    Table users(session, QStringLiteral("podaci/korisnici.db"));
+    users.open();
+    for (int i = 0; i < 600; ++i)
+        addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
+    users.close();
+
+    // A fresh open walks forward block by block; deleting every second record on the way.
+    users.open();
+    int seen = 0;
+    while (!users.eof()) {
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QString::number(seen));
+        if (seen % 2 == 0)
+            users.deleteRecord();
+        else
+            users.next();
+        ++seen;
+    }
+    EXPECT_EQ(seen, 600);
+    EXPECT_EQ(users.recordCount(), 300);
+    users.close();
+
+    // The clearing loop: from the first record, delete until the end.
+    users.open();
+    users.first();
+    int deleted = 0;
+    while (!users.eof()) {
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QString::number(2 * deleted + 1));
+        users.deleteRecord();
+        ++deleted;
+    }
+    EXPECT_EQ(deleted, 300);
+    EXPECT_EQ(users.recordCount(), 0);
+    EXPECT_EQ(users.recNo(), -1);
+
+    // Deleting the last record makes the one before it current.
+    addUser(users, QStringLiteral("a"), QStringLiteral("A"));
+    addUser(users, QStringLiteral("b"), QStringLiteral("B"));
+    users.last();
+    users.deleteRecord();
+    EXPECT_FALSE(users.eof());
+    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("a"));
 }
 
 TEST_F(TableTest, PositionsReachAnyRecordAcrossBlocks)
@@ -310,6 +413,43 @@ TEST_F(TableTest, AnotherTableOnTheSameFileSeesNewRecords)
     posting.post();
     EXPECT_EQ(grid.recordCount(), 1);
     EXPECT_EQ(grid.fieldText(QStringLiteral("OPIS")), QStringLiteral("x"));
+}
+
+TEST_F(TableTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
+{
+    QTemporaryDir target;
+    QProcess init;
+    init.start(QStringLiteral(DORVANTA_INIT), {target.path(), QStringLiteral("--demo")});
+    ASSERT_TRUE(init.waitForFinished(30000));
+    EXPECT_EQ(init.exitCode(), 0);
+    const QString printed = QString::fromUtf8(init.readAllStandardOutput());
+    EXPECT_TRUE(printed.contains(QStringLiteral("Admin code: 12345"))) << printed.toStdString();
+    EXPECT_TRUE(printed.contains(QStringLiteral("Petar Petrovic code: 111"))) << printed.toStdString();
+
+    engine::Session other;
+    other.setBaseDir(target.path());
+    other.setPassword(password());
+    Table users(other, QStringLiteral("podaci\\korisnici.db"));
+    users.open();
+    QStringList records;
+    for (; !users.eof(); users.next())
+        records << users.fieldText(QStringLiteral("SIFRA")) + QLatin1Char('=') +
+                       users.fieldText(QStringLiteral("IMEIPREZIME"));
+    EXPECT_EQ(records, (QStringList{"12345=Admin", "111=Petar Petrovic"}));
+    EXPECT_EQ(engine::TableSchema::promet().checkTableFile(target.path() + "/podaci/promet.db", password()),
+              QString());
+    QFile options(target.path() + QStringLiteral("/podaci/ftpop.txt"));
+    ASSERT_TRUE(options.open(QIODevice::ReadOnly));
+    EXPECT_EQ(options.readAll(), QByteArray("0\r\n"));
+    other.close();
+
+    init.start(QStringLiteral(DORVANTA_INIT), {target.path(), QStringLiteral("--admin-code"), QStringLiteral("999")});
+    ASSERT_TRUE(init.waitForFinished(30000));
+    EXPECT_EQ(init.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(init.readAllStandardError()).contains(QStringLiteral("already exist")));
+    other.setPassword(password());
+    users.open();
+    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("12345")); // untouched
 }
 
 TEST_F(TableTest, CopyIsAJournalTableAndOthersAreNot)

@@ -1,0 +1,33 @@
+#pragma once
+
+// JournalFiller: fills DIR/podaci with a large, realistic journal for benchmarks: postings in
+// date order spread over several years, by several cashiers, in dinars and euros, in and out,
+// over a handful of groups and frequent activities, each carrying the running balances. The
+// tables are created through the engine when missing (password "kvr604"); the users, activities
+// and groups used are added to their tables, with "Admin" (code 12345) and cashiers with codes
+// 101, 102, ... . The postings themselves are written in one SQLite transaction in the
+// documented table format, so a million postings take seconds.
+
+#include <QDate>
+#include <QString>
+
+namespace bench {
+
+struct FillOptions
+{
+    QString directory;       // the start directory; tables go to directory/podaci
+    int postings = 100000;
+    QDate firstDay = QDate(2019, 1, 1);
+    QDate lastDay = QDate(2026, 12, 7);
+    int cashiers = 5;
+    quint32 seed = 1;
+};
+
+class JournalFiller
+{
+public:
+    // Returns an empty string on success, else the reason.
+    static QString fill(const FillOptions &options);
+};
+
+} // namespace bench
