@@ -17,6 +17,7 @@
 #include "FTPSock.h"
 #include "FtpTypes.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QStringList>
 #include <QTimer>
@@ -195,6 +196,39 @@ protected:
     void HandlePwdReply(const QString &reply);
     void RestoreRealServer();
 
+    // Data connections and transfers (FtpTransfer.cpp).
+    void ResetDataSockets();
+    void CloseLocalFile();
+    bool LocalFileAtEnd() const;
+    void SetTransferType(const QString &type, Continuation next);
+    void OpenDataConnection(const QString &reply);
+    void HandlePasvReply(const QString &reply);
+    bool ParsePasvReply(const QString &reply);
+    QString BuildPortArgument();
+    void DecideDownloadResume(const QString &reply);
+    void HandleDownloadSizeReply(const QString &reply);
+    void SendDownloadRest(const QString &reply);
+    void SendRetr(const QString &reply);
+    void HandleDownloadRestReply(const QString &reply);
+    void HandleRetrReply(const QString &reply);
+    void StartUpload(const QString &reply);
+    void HandleUploadSizeReply(const QString &reply);
+    void SendUploadRest(const QString &reply);
+    void SendStor(const QString &reply);
+    void HandleUploadRestReply(const QString &reply);
+    void HandleStorReply(const QString &reply);
+    void HandleStorFinalReply(const QString &reply);
+    void InstallDownloadHandlers();
+    void InstallUploadHandlers();
+    void DownloadConnected();
+    void UploadConnected();
+    void ReceiveData();
+    void SendData();
+    void DataClosed();
+    void FinishTransfer();
+    void CancelTransfer();
+    void WaitWhileBusy();
+
     // Properties.
     bool m_asynchronous = true;
     bool m_multiThreaded = false;
@@ -251,6 +285,26 @@ protected:
     bool m_serverSwapped = false;
     QString m_realServer;
     quint16 m_realPort = 0;
+
+    // The transfer in progress. Sizes and offsets are 64-bit.
+    QString m_localFileName;
+    QString m_remoteFileName;
+    QFile m_localStream;
+    bool m_localFileOpen = false;
+    Continuation m_transferStep = nullptr;
+    bool m_dataDone = false;
+    bool m_replyDone = false;
+    bool m_transferFinished = false;
+    bool m_inSendData = false;
+    qint64 m_downloadRemoteSize = 0;
+    qint64 m_uploadRemoteSize = 0;
+    qint64 m_uploadSize = 0;
+    QElapsedTimer m_startTick;
+    // Both buffers live as long as the component; no block allocates.
+    static constexpr int ReceiveBufferSize = 4096;
+    static constexpr int SendBlockSize = 1514;
+    char m_receiveBuffer[ReceiveBufferSize];
+    char m_sendBuffer[SendBlockSize];
 
     TMSocket m_dataSocket;
     TMSocket m_listenSocket;

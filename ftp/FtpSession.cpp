@@ -308,6 +308,8 @@ bool TMFtp::BeginOperation()
 void TMFtp::FinishOperation()
 {
     m_replyHandler = nullptr;
+    // A transfer that ends for any reason leaves its local file closed and flushed.
+    CloseLocalFile();
     TMMessage m;
     m.Msg = MsgOperationDone;
     NotifyWindow()->Post(m);
