@@ -226,6 +226,7 @@ protected:
     void SendData();
     void DataClosed();
     void FinishTransfer();
+    void AcceptStor();
     void CancelTransfer();
     void WaitWhileBusy();
 
@@ -296,6 +297,8 @@ protected:
     bool m_replyDone = false;
     bool m_transferFinished = false;
     bool m_inSendData = false;
+    bool m_storAccepted = false; // the server answered STOR; data may flow
+    bool m_sendWaiting = false;  // ready to send before that answer came
     qint64 m_downloadRemoteSize = 0;
     qint64 m_uploadRemoteSize = 0;
     qint64 m_uploadSize = 0;

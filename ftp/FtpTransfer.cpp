@@ -130,6 +130,8 @@ void TMFtp::ResetDataSockets()
     CloseLocalFile();
     m_transferStep = nullptr;
     m_transferFinished = false;
+    m_storAccepted = false;
+    m_sendWaiting = false;
 }
 
 void TMFtp::CloseLocalFile()
@@ -168,6 +170,13 @@ void TMFtp::OpenDataConnection(const QString &reply)
         FinishOperation();
         return;
     }
+    // A server may connect to the listener as soon as it has the PORT command, before
+    // its reply; the data handlers are in place from the start so that neither that
+    // connection nor the ready-to-send notification after it goes unheard.
+    if (m_currentOperation == opUpload)
+        InstallUploadHandlers();
+    else
+        InstallDownloadHandlers();
     if (m_passive)
         SendCommand(QStringLiteral("PASV"), &TMFtp::HandlePasvReply);
     else
@@ -514,8 +523,10 @@ void TMFtp::HandleStorReply(const QString &reply)
 {
     if (preliminary(reply)) {
         m_replyHandler = &TMFtp::HandleStorFinalReply;
+        AcceptStor();
     } else if (positive(reply)) {
         m_replyDone = true;
+        AcceptStor();
         if (m_dataDone)
             FinishTransfer();
     } else {
@@ -524,6 +535,15 @@ void TMFtp::HandleStorReply(const QString &reply)
         m_lastErrorText = QStringLiteral("Access denied or file not found");
         ReportError(errAccessDenied);
         FinishOperation();
+    }
+}
+
+void TMFtp::AcceptStor()
+{
+    m_storAccepted = true;
+    if (m_sendWaiting) {
+        m_sendWaiting = false;
+        SendData();
     }
 }
 
@@ -559,6 +579,12 @@ void TMFtp::SendData()
     // again; the outer run carries on instead.
     if (m_inSendData)
         return;
+    if (!m_storAccepted) {
+        // Servers take data only once they have accepted STOR; one that sees the data
+        // connection close before that drops it and waits for another.
+        m_sendWaiting = true;
+        return;
+    }
     struct Guard
     {
         bool &flag;

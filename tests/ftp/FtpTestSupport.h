@@ -53,7 +53,8 @@ public:
 
 // A pyftpdlib server started with /usr/bin/python3 on a free loopback port, serving a
 // temporary home directory to user "tester" with password "secret" (full rights), and to
-// "reader" with password "secret" (read-only).
+// "reader" with password "secret" (read-only). Sessions start in binary type so that
+// the login's REST probe succeeds.
 class PyFtpServer
 {
 public:
