@@ -1,0 +1,605 @@
+// TMSocket over a POSIX non-blocking IPv4 TCP socket. Readiness comes from two
+// QSocketNotifiers, each disabled as soon as it fires and turned into a message posted to
+// the notification window; the window procedure then raises the handler slots in the
+// order the messages arrive. The read notifier is enabled again by the next receive (or
+// accept); the write notifier after a connect and after a send that would have blocked.
+// A peer's close is seen by peeking at a readable socket and posted once. Messages carry
+// the serial number of the socket they were made for and are dropped when that socket is
+// no longer the one held.
+
+#include "FTPSock.h"
+
+#include <QHostInfo>
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+
+namespace {
+
+std::atomic<quint64> nextSerial{1};
+
+} // namespace
+
+TMSocket::TMSocket(QObject *owner) : QObject(owner), m_window(new TMNotifyWindow(this))
+{
+    m_window->WndProc = [this](TMMessage &m) { WndProc(m); };
+    m_peer.sin_family = AF_INET;
+    m_peer.sin_port = 0;
+    m_peer.sin_addr.s_addr = 0;
+    // What a Windows Sockets start-up would report, for the informational fields.
+    WinsockDescription = QStringLiteral("POSIX sockets");
+    WinsockStatus = QStringLiteral("Running");
+    rlimit limit{};
+    MaxSockets = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 65535
+                     ? static_cast<quint16>(limit.rlim_cur)
+                     : 65535;
+}
+
+TMSocket::~TMSocket()
+{
+    m_window->WndProc = nullptr;
+    if (m_pendingLookup != 0)
+        QHostInfo::abortHostLookup(m_pendingLookup);
+    m_window->StopTimer(m_timerId);
+    DetachNotifiers();
+    if (m_handle >= 0)
+        ::close(m_handle);
+}
+
+quint16 TMSocket::ErrorCode(ErrorOrigin origin, int code)
+{
+    if (code == 0)
+        return 0;
+    if (origin == ErrorOrigin::Lookup) {
+        switch (static_cast<QHostInfo::HostInfoError>(code)) {
+        case QHostInfo::NoError:
+            return 0;
+        case QHostInfo::HostNotFound:
+            return 11001;
+        case QHostInfo::UnknownError:
+            return 11003;
+        }
+        return 11004; // the name is known but has no IPv4 address
+    }
+    switch (code) {
+    case EINTR: return 10004;
+    case EBADF: return 10038;
+    case EACCES: return 10013;
+    case EPERM: return 10013;
+    case EFAULT: return 10014;
+    case EINVAL: return 10022;
+    case EMFILE: return 10024;
+    case ENFILE: return 10024;
+    case EAGAIN: return 10035;
+    case EINPROGRESS: return 10035;
+    case EALREADY: return 10037;
+    case ENOTSOCK: return 10038;
+    case EDESTADDRREQ: return 10039;
+    case EMSGSIZE: return 10040;
+    case EPROTOTYPE: return 10041;
+    case ENOPROTOOPT: return 10042;
+    case EPROTONOSUPPORT: return 10043;
+    case ESOCKTNOSUPPORT: return 10044;
+    case EOPNOTSUPP: return 10045;
+    case EPFNOSUPPORT: return 10046;
+    case EAFNOSUPPORT: return 10047;
+    case EADDRINUSE: return 10048;
+    case EADDRNOTAVAIL: return 10049;
+    case ENETDOWN: return 10050;
+    case ENETUNREACH: return 10051;
+    case ENETRESET: return 10052;
+    case ECONNABORTED: return 10053;
+    case ECONNRESET: return 10054;
+    case EPIPE: return 10054;
+    case ENOBUFS: return 10055;
+    case ENOMEM: return 10055;
+    case EISCONN: return 10056;
+    case ENOTCONN: return 10057;
+    case ESHUTDOWN: return 10058;
+    case ETIMEDOUT: return 10060;
+    case ECONNREFUSED: return 10061;
+    case EHOSTDOWN: return 10064;
+    case EHOSTUNREACH: return 10065;
+    default:
+        // Windows Sockets numbers its codes as 10000 plus the BSD errno; other values
+        // keep that shape so that they still read as "an unexpected socket error".
+        return static_cast<quint16>(10000 + (code & 0x3FFF));
+    }
+}
+
+void TMSocket::SetLastErrorFromErrno(int err)
+{
+    LastError = ErrorCode(ErrorOrigin::System, err);
+}
+
+void TMSocket::CreateSocket()
+{
+    if (m_handle >= 0)
+        return;
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        SetLastErrorFromErrno(errno);
+        return;
+    }
+    LastError = 0;
+    m_handle = fd;
+    m_serial = nextSerial++;
+    m_connecting = m_listening = m_closeSeen = false;
+}
+
+void TMSocket::CloseHandle()
+{
+    DetachNotifiers();
+    if (m_handle >= 0)
+        ::close(m_handle);
+    m_handle = -1;
+    m_serial = 0;
+    m_connecting = m_listening = m_closeSeen = false;
+}
+
+void TMSocket::RecreateSocket()
+{
+    // The old socket goes without a close notification; messages made for it are dropped
+    // because the new socket has a new serial number.
+    CloseHandle();
+    Connected = false;
+    CreateSocket();
+}
+
+void TMSocket::SetAddress(const QString &dotted)
+{
+    const QByteArray text = dotted.left(31).toLatin1();
+    in_addr addr{};
+    if (inet_pton(AF_INET, text.constData(), &addr) == 1)
+        m_peer.sin_addr = addr;
+    else
+        m_peer.sin_addr.s_addr = INADDR_NONE;
+}
+
+void TMSocket::SetPort(quint16 port)
+{
+    m_peer.sin_port = htons(port);
+}
+
+QString TMSocket::AddressText() const
+{
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &m_peer.sin_addr, text, sizeof text);
+    return QString::fromLatin1(text);
+}
+
+void TMSocket::ResolveHost(const QString &name)
+{
+    if (m_pendingLookup != 0)
+        return;
+    const QByteArray bytes = name.toUtf8();
+    if (bytes.isEmpty() || bytes.size() > MaxHostNameLength || bytes.contains('\0')) {
+        // Longer names do not fit the lookup buffer; they are refused as unknown hosts.
+        LastError = ErrHostNotFound;
+        return;
+    }
+    std::memset(m_hostNameBuffer, 0, sizeof m_hostNameBuffer);
+    std::memcpy(m_hostNameBuffer, bytes.constData(), static_cast<size_t>(bytes.size()));
+    m_pendingLookup = QHostInfo::lookupHost(QString::fromUtf8(m_hostNameBuffer), m_window,
+                                            [this](const QHostInfo &info) {
+                                                HandleLookupDone(info.lookupId(), info);
+                                            });
+    LastError = 0;
+    ArmTimeout(TimeOut);
+}
+
+void TMSocket::HandleLookupDone(int lookupId, const QHostInfo &info)
+{
+    quint16 error = ErrorCode(ErrorOrigin::Lookup, info.error());
+    quint32 address = 0;
+    if (error == 0) {
+        bool found = false;
+        for (const QHostAddress &a : info.addresses()) {
+            if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+                address = htonl(a.toIPv4Address());
+                found = true;
+                break;
+            }
+        }
+        if (!found)
+            error = 11004;
+    }
+    TMMessage m;
+    m.Msg = MsgLookupDone;
+    m.WParam = static_cast<quintptr>(lookupId);
+    m.LParam = static_cast<qintptr>(error) << 16;
+    m.Serial = 0;
+    if (error == 0)
+        m_lookupAddress = address;
+    WndProc(m);
+}
+
+void TMSocket::UseResolvedAddress()
+{
+    m_peer.sin_addr.s_addr = m_resolvedAddress;
+}
+
+void TMSocket::HostResolved()
+{
+    Raise(OnResolved);
+}
+
+void TMSocket::Connect()
+{
+    if (m_handle < 0) {
+        LastError = ErrNotSocket;
+        return;
+    }
+    AttachNotifiers(false, true);
+    m_connecting = true;
+    if (::connect(m_handle, reinterpret_cast<const sockaddr *>(&m_peer), sizeof m_peer) < 0) {
+        const int err = errno;
+        SetLastErrorFromErrno(err);
+        if (LastError == ErrWouldBlock) {
+            if (!ReportWouldBlock)
+                LastError = 0;
+        } else {
+            // Failed at once: no completion will be reported for this attempt.
+            m_connecting = false;
+            DetachNotifiers();
+        }
+    }
+    if (LastError == 0)
+        ArmTimeout(TimeOut);
+}
+
+void TMSocket::Listen()
+{
+    if (m_handle < 0) {
+        LastError = ErrNotSocket;
+        return;
+    }
+    if (::bind(m_handle, reinterpret_cast<const sockaddr *>(&m_peer), sizeof m_peer) < 0) {
+        SetLastErrorFromErrno(errno);
+        return;
+    }
+    LastError = 0;
+    m_listening = true;
+    AttachNotifiers(true, false);
+    if (::listen(m_handle, 2) < 0)
+        SetLastErrorFromErrno(errno);
+    else
+        LastError = 0;
+}
+
+void TMSocket::Accept(TMSocket *listener)
+{
+    sockaddr_in peer{};
+    socklen_t len = sizeof peer;
+    const int fd = listener->m_handle < 0
+                       ? -1
+                       : ::accept4(listener->m_handle, reinterpret_cast<sockaddr *>(&peer), &len,
+                                   SOCK_NONBLOCK | SOCK_CLOEXEC);
+    const int err = listener->m_handle < 0 ? EBADF : errno;
+    if (listener->m_readNotifier && listener->m_listening)
+        listener->m_readNotifier->setEnabled(true);
+    if (fd < 0) {
+        SetLastErrorFromErrno(err);
+        return;
+    }
+    CloseHandle();
+    m_handle = fd;
+    m_serial = nextSerial++;
+    m_peer = peer;
+    LastError = 0;
+    Connected = true;
+    AttachNotifiers(true, false);
+    // An accepted connection may be written to at once.
+    PostEvent(FdWrite, 0);
+}
+
+void TMSocket::Close()
+{
+    if (m_pendingLookup != 0) {
+        QHostInfo::abortHostLookup(m_pendingLookup);
+        m_pendingLookup = 0;
+    }
+    ArmTimeout(0);
+    if (m_handle < 0)
+        return;
+    DetachNotifiers();
+    const int r = ::close(m_handle);
+    LastError = r < 0 ? ErrorCode(ErrorOrigin::System, errno) : 0;
+    m_handle = -1;
+    m_serial = 0;
+    m_connecting = m_listening = m_closeSeen = false;
+    Connected = false;
+    Raise(OnClosed);
+}
+
+int TMSocket::SendBuffer(const char *data, int length)
+{
+    if (m_handle < 0) {
+        LastError = ErrNotSocket;
+        return 0;
+    }
+    const ssize_t n = ::send(m_handle, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+    if (n > 0) {
+        LastError = 0;
+        return static_cast<int>(n);
+    }
+    if (n == 0)
+        return 0;
+    const int err = errno;
+    SetLastErrorFromErrno(err);
+    if (LastError == ErrWouldBlock) {
+        // The next write notification tells when the buffer has room again.
+        if (m_writeNotifier)
+            m_writeNotifier->setEnabled(true);
+        if (!ReportWouldBlock)
+            LastError = 0;
+    }
+    return 0;
+}
+
+int TMSocket::ReceiveBuffer(char *buffer, int size)
+{
+    if (m_handle < 0) {
+        LastError = ErrNotSocket;
+        return 0;
+    }
+    const ssize_t n = ::recv(m_handle, buffer, static_cast<size_t>(size), 0);
+    const int err = errno;
+    // A receive re-arms the read notification.
+    if (m_readNotifier && !m_closeSeen)
+        m_readNotifier->setEnabled(true);
+    if (n > 0) {
+        LastError = 0;
+        return static_cast<int>(n);
+    }
+    if (n == 0)
+        return 0;
+    SetLastErrorFromErrno(err);
+    if (LastError == ErrWouldBlock && !ReportWouldBlock)
+        LastError = 0;
+    return 0;
+}
+
+QString TMSocket::LocalAddressText()
+{
+    if (m_handle < 0)
+        return QString();
+    sockaddr_in local{};
+    socklen_t len = sizeof local;
+    if (::getsockname(m_handle, reinterpret_cast<sockaddr *>(&local), &len) < 0) {
+        SetLastErrorFromErrno(errno);
+        return QString();
+    }
+    LastError = 0;
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+    return QString::fromLatin1(text);
+}
+
+quint16 TMSocket::LocalPort()
+{
+    if (m_handle < 0)
+        return 0;
+    sockaddr_in local{};
+    socklen_t len = sizeof local;
+    if (::getsockname(m_handle, reinterpret_cast<sockaddr *>(&local), &len) < 0) {
+        SetLastErrorFromErrno(errno);
+        return 0;
+    }
+    LastError = 0;
+    return ntohs(local.sin_port);
+}
+
+void TMSocket::SetServer(const QString &value)
+{
+    int from = 0;
+    int to = static_cast<int>(value.size());
+    while (from < to && value.at(from).unicode() <= ' ')
+        ++from;
+    while (to > from && value.at(to - 1).unicode() <= ' ')
+        --to;
+    m_server = value.mid(from, to - from);
+    if (m_server.isEmpty())
+        return;
+    const QChar first = m_server.at(0);
+    if (first >= QLatin1Char('0') && first <= QLatin1Char('9')) {
+        HostAddress = m_server;
+        HostName.clear();
+    } else {
+        HostName = m_server;
+        HostAddress.clear();
+    }
+}
+
+void TMSocket::ArmTimeout(int seconds)
+{
+    if (m_timerId != 0) {
+        m_window->StopTimer(m_timerId);
+        m_timerId = 0;
+    }
+    if (seconds > 0) {
+        m_countdown = seconds;
+        m_timerId = m_window->StartTimer(1000);
+    }
+}
+
+void TMSocket::AttachNotifiers(bool read, bool write)
+{
+    DetachNotifiers();
+    m_readNotifier = new QSocketNotifier(m_handle, QSocketNotifier::Read, m_window);
+    m_readNotifier->setEnabled(read);
+    QObject::connect(m_readNotifier, &QSocketNotifier::activated, m_window,
+                     [this] { ReadReady(); });
+    m_writeNotifier = new QSocketNotifier(m_handle, QSocketNotifier::Write, m_window);
+    m_writeNotifier->setEnabled(write);
+    QObject::connect(m_writeNotifier, &QSocketNotifier::activated, m_window,
+                     [this] { WriteReady(); });
+}
+
+void TMSocket::DetachNotifiers()
+{
+    // Notifiers may be dropped from inside their own activation; delete them later.
+    for (QSocketNotifier *n : {m_readNotifier, m_writeNotifier}) {
+        if (n) {
+            n->setEnabled(false);
+            QObject::disconnect(n, nullptr, m_window, nullptr);
+            n->deleteLater();
+        }
+    }
+    m_readNotifier = nullptr;
+    m_writeNotifier = nullptr;
+}
+
+void TMSocket::PostEvent(int event, quint16 error)
+{
+    TMMessage m;
+    m.Msg = MsgSocketEvent;
+    m.WParam = static_cast<quintptr>(m_handle);
+    m.LParam = (static_cast<qintptr>(error) << 16) | event;
+    m.Serial = m_serial;
+    m_window->Post(m);
+}
+
+void TMSocket::ReadReady()
+{
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(false);
+    if (m_handle < 0)
+        return;
+    if (m_listening) {
+        PostEvent(FdAccept, 0);
+        return;
+    }
+    char probe;
+    const ssize_t n = ::recv(m_handle, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0) {
+        PostEvent(FdRead, 0);
+        return;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        if (m_readNotifier)
+            m_readNotifier->setEnabled(true);
+        return;
+    }
+    if (m_closeSeen)
+        return;
+    m_closeSeen = true;
+    PostEvent(FdClose, n == 0 ? 0 : ErrorCode(ErrorOrigin::System, errno));
+}
+
+void TMSocket::WriteReady()
+{
+    if (m_writeNotifier)
+        m_writeNotifier->setEnabled(false);
+    if (m_handle < 0)
+        return;
+    if (!m_connecting) {
+        PostEvent(FdWrite, 0);
+        return;
+    }
+    m_connecting = false;
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (::getsockopt(m_handle, SOL_SOCKET, SO_ERROR, &err, &len) < 0)
+        err = errno;
+    const quint16 code = ErrorCode(ErrorOrigin::System, err);
+    PostEvent(FdConnect, code);
+    if (code == 0) {
+        if (m_readNotifier)
+            m_readNotifier->setEnabled(true);
+        PostEvent(FdWrite, 0);
+    } else {
+        DetachNotifiers();
+    }
+}
+
+void TMSocket::WndProc(TMMessage &message)
+{
+    if (message.Msg > MsgSocketEvent && OnNotify) {
+        OnNotify(message);
+        return;
+    }
+    switch (message.Msg) {
+    case TMNotifyWindow::WM_QUERYENDSESSION:
+        message.Result = 1;
+        return;
+    case TMNotifyWindow::WM_TIMER:
+        if (static_cast<int>(message.WParam) != m_timerId || m_timerId == 0)
+            return; // a tick of a countdown that has been stopped or replaced
+        --m_countdown;
+        if (m_countdown == 0) {
+            if (OnTimeout)
+                OnTimeout(this);
+            else
+                Close();
+        }
+        return;
+    case MsgLookupDone:
+        if (m_pendingLookup == 0 || static_cast<int>(message.WParam) != m_pendingLookup)
+            return; // a lookup that was cancelled
+        ArmTimeout(0);
+        LastError = static_cast<quint16>((message.LParam >> 16) & 0xFFFF);
+        if (LastError == 0)
+            m_resolvedAddress = m_lookupAddress;
+        m_pendingLookup = 0;
+        HostResolved();
+        return;
+    case MsgSocketEvent:
+        HandleSocketEvent(message);
+        return;
+    default:
+        return;
+    }
+}
+
+void TMSocket::HandleSocketEvent(const TMMessage &message)
+{
+    const quint64 serial = message.Serial;
+    if (serial == 0 || serial != m_serial)
+        return; // made for a socket that has been closed or replaced since
+    const int event = static_cast<int>(message.LParam & 0xFFFF);
+    LastError = static_cast<quint16>((message.LParam >> 16) & 0xFFFF);
+    switch (event) {
+    case FdRead:
+        Raise(OnReadable);
+        if (m_serial == serial)
+            ArmTimeout(0);
+        return;
+    case FdWrite:
+        Raise(OnWritable);
+        return;
+    case FdAccept:
+        Raise(OnAcceptable);
+        return;
+    case FdConnect:
+        Connected = LastError == 0;
+        ArmTimeout(0);
+        Raise(OnConnected);
+        return;
+    case FdClose:
+        if (Connected) {
+            // Drain what arrived before the close and let pending sends finish; either
+            // handler may close this socket (and open another) itself.
+            Raise(OnReadable);
+            if (m_serial != serial)
+                return;
+            Raise(OnWritable);
+            if (m_serial != serial)
+                return;
+            ::shutdown(m_handle, SHUT_RDWR);
+        }
+        CloseHandle();
+        Connected = false;
+        Raise(OnClosed);
+        return;
+    default:
+        return;
+    }
+}

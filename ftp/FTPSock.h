@@ -1,0 +1,145 @@
+#pragma once
+// TMSocket: one non-blocking IPv4 TCP socket whose readiness, connect completion, close,
+// incoming connections and asynchronous host lookups arrive as messages at the socket's
+// own notification window and are turned into calls of the handler slots below. It never
+// blocks and never starts a thread. Every outcome is left as a numeric socket error code
+// in LastError (the codes of the component's error table: 10035 would block, 10061
+// refused, 11001 host not found, ...); nothing is thrown.
+//
+// Notification rules: a read notification is re-armed by the next receive; a write
+// notification follows a completed connect (or accept) and then comes again only after a
+// send would have blocked; a peer's close is reported once, after the data before it was
+// drained. Each notification carries the serial number of the socket it was made for;
+// one that was made for an earlier socket (closed or replaced since) is dropped.
+
+#include "NotifyWindow.h"
+
+#include <QObject>
+#include <QString>
+
+#include <netinet/in.h>
+
+#include <functional>
+
+class QSocketNotifier;
+class QHostInfo;
+
+class TMSocket : public QObject
+{
+public:
+    using Handler = std::function<void(TMSocket *sender)>;
+
+    // Message numbers of the notification window.
+    static constexpr unsigned MsgLookupDone = TMNotifyWindow::WM_USER;      // 1024
+    static constexpr unsigned MsgSocketEvent = TMNotifyWindow::WM_USER + 1; // 1025
+
+    // Socket events carried in the low word of a socket message's LParam.
+    static constexpr int FdRead = 1;
+    static constexpr int FdWrite = 2;
+    static constexpr int FdAccept = 8;
+    static constexpr int FdConnect = 16;
+    static constexpr int FdClose = 32;
+
+    // Error codes the component handles by name.
+    static constexpr quint16 ErrWouldBlock = 10035;
+    static constexpr quint16 ErrNotSocket = 10038;
+    static constexpr quint16 ErrNotConnected = 10057;
+    static constexpr quint16 ErrHostNotFound = 11001;
+
+    // The longest host name a lookup accepts (the lookup buffer holds 68 bytes with the
+    // terminating zero).
+    static constexpr int MaxHostNameLength = 67;
+
+    explicit TMSocket(QObject *owner = nullptr);
+    ~TMSocket() override;
+
+    TMSocket(const TMSocket &) = delete;
+    TMSocket &operator=(const TMSocket &) = delete;
+
+    void CreateSocket();
+    void RecreateSocket();
+    void SetAddress(const QString &dotted);
+    void SetPort(quint16 port);
+    QString AddressText() const;
+    void ResolveHost(const QString &name);
+    void UseResolvedAddress();
+    void Connect();
+    void Listen();
+    void Accept(TMSocket *listener);
+    void Close();
+    int SendBuffer(const char *data, int length);
+    int ReceiveBuffer(char *buffer, int size);
+    QString LocalAddressText();
+    quint16 LocalPort();
+    void ArmTimeout(int seconds);
+
+    QString Server() const { return m_server; }
+    void SetServer(const QString &value);
+
+    bool SocketOpen() const { return m_handle >= 0; }
+    bool LookupPending() const { return m_pendingLookup != 0; }
+    // Serial number of the socket now held; 0 when none is open.
+    quint64 SocketSerial() const { return m_serial; }
+
+    // Maps a POSIX errno value, or a host lookup failure, to the component's numeric
+    // socket error code (0 for no error).
+    enum class ErrorOrigin { System, Lookup };
+    static quint16 ErrorCode(ErrorOrigin origin, int code);
+
+    // Fields the owner reads and writes.
+    bool Connected = false;
+    QString WinsockDescription;
+    QString WinsockStatus;
+    quint16 MaxSockets = 0;
+    int TimeOut = 20;
+    QString HostAddress;
+    QString HostName;
+    quint16 Port = 0;
+    quint16 LastError = 0;
+    bool ReportWouldBlock = false;
+
+    // Handler slots; an empty slot is skipped.
+    std::function<void(TMMessage &message)> OnNotify;
+    Handler OnResolved;
+    Handler OnConnected;
+    Handler OnClosed;
+    Handler OnTimeout;
+    Handler OnReadable;
+    Handler OnWritable;
+    Handler OnAcceptable;
+
+protected:
+    virtual void HostResolved();
+    TMNotifyWindow *NotifyWindow() const { return m_window; }
+    void WndProc(TMMessage &message);
+
+private:
+    void HandleSocketEvent(const TMMessage &message);
+    void HandleLookupDone(int lookupId, const QHostInfo &info);
+    void Raise(const Handler &handler) { if (handler) handler(this); }
+    void AttachNotifiers(bool read, bool write);
+    void DetachNotifiers();
+    void ReadReady();
+    void WriteReady();
+    void PostEvent(int event, quint16 error);
+    void SetLastErrorFromErrno(int err);
+    void CloseHandle();
+
+    TMNotifyWindow *m_window;
+    int m_handle = -1;
+    quint64 m_serial = 0;
+    sockaddr_in m_peer{};
+    quint32 m_resolvedAddress = 0;
+    quint32 m_lookupAddress = 0; // the host entry of the lookup being delivered
+    int m_pendingLookup = 0;
+    int m_countdown = 0;
+    int m_timerId = 0;
+    char m_hostNameBuffer[MaxHostNameLength + 1] = {};
+    QString m_server;
+
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+    bool m_connecting = false;
+    bool m_listening = false;
+    bool m_closeSeen = false;
+};

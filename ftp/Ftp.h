@@ -1,0 +1,314 @@
+#pragma once
+// TMFtp: an event-driven FTP client component over TMSocket. The inherited socket is the
+// control connection; DataSocket and ListenSocket carry data connections. Operations
+// return at once (transfers can be made to wait with Asynchronous = false) and report
+// through the handler slots On...; the component never throws and never shows anything.
+//
+// The conversation with the server is a chain of continuations: SendCommand sends one
+// command line and registers the member function that receives its final reply line;
+// that function sends the next command, and the last step posts the operation-done
+// notification, whose handling raises OnFtpReady and the operation's own event. Every
+// handler runs from the owning thread's event loop; waiting loops process events, so
+// handlers may nest, and the component guards itself with flags, not locks.
+//
+// The session (connection, replies, retries, keep-alive) is in FtpSession.cpp, the login
+// dialogue in FtpLogin.cpp, data connections and file transfers in FtpTransfer.cpp.
+
+#include "FTPSock.h"
+#include "FtpTypes.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+
+enum TMFtpOperation : int {
+    opNone = 0,
+    opLogin = 1,
+    opDownload = 10,
+    opUpload = 12,
+    opKeepAlive = 19,
+};
+
+class TMFtp : public TMSocket
+{
+public:
+    using NotifyEvent = std::function<void(TMFtp *sender)>;
+    using InfoEvent = std::function<void(TMFtp *sender, FtpInfo info, const QString &addinfo)>;
+    using ErrorEvent = std::function<void(TMFtp *sender, FtpError error, const QString &addinfo)>;
+    using InfoNeededEvent =
+        std::function<void(TMFtp *sender, TMFtpInfoNeeded need, QString &value)>;
+    using FileFoundEvent = std::function<void(TMFtp *sender, const MFtpFileInfo &fileFound,
+                                              const QString &location, bool directory)>;
+
+    // Notifications the component posts to its own notification window.
+    static constexpr unsigned MsgDisconnected = TMNotifyWindow::WM_USER + 2;   // 1026
+    static constexpr unsigned MsgOperationDone = TMNotifyWindow::WM_USER + 4;  // 1028
+
+    explicit TMFtp(QObject *owner = nullptr);
+    ~TMFtp() override;
+
+    // Operations.
+    void Login();
+    void DownloadFile(const QString &remoteFile, const QString &localFile);
+    void UploadFile(const QString &localFile, const QString &remoteFile);
+    void Quit();
+    // Close() (inherited) closes the control connection at once.
+
+    // Published properties.
+    bool Asynchronous() const { return m_asynchronous; }
+    void SetAsynchronous(bool value);
+    bool MultiThreaded() const { return m_multiThreaded; }
+    void SetMultiThreaded(bool value) { m_multiThreaded = value; }
+    quint16 NoopInterval() const { return static_cast<quint16>(m_noopTimer.interval() / 1000); }
+    void SetNoopInterval(quint16 seconds);
+    QString Username() const { return m_username; }
+    void SetUsername(const QString &value) { m_username = value; }
+    QString Password() const { return m_password; }
+    void SetPassword(const QString &value) { m_password = value; }
+    QString Account() const { return m_account; }
+    void SetAccount(const QString &value) { m_account = value; }
+    QString ProxyUsername() const { return m_proxyUsername; }
+    void SetProxyUsername(const QString &value) { m_proxyUsername = value; }
+    QString ProxyPassword() const { return m_proxyPassword; }
+    void SetProxyPassword(const QString &value) { m_proxyPassword = value; }
+    int Retries() const { return m_retries; }
+    void SetRetries(int value) { m_retries = value; }
+    quint16 RetryInterval() const { return m_retryInterval; }
+    void SetRetryInterval(quint16 seconds) { m_retryInterval = seconds; }
+    TMFtpServerType ServerType() const { return m_serverType; }
+    void SetServerType(TMFtpServerType value) { m_serverType = value; }
+    QString InitialDirectory() const { return m_initialDirectory; }
+    void SetInitialDirectory(const QString &value) { m_initialDirectory = value; }
+    QString FileMask() const { return m_fileMask; }
+    void SetFileMask(const QString &value) { m_fileMask = value; }
+    bool Cache() const { return m_cache; }
+    void SetCache(bool value) { m_cache = value; }
+    int CacheExpire() const { return m_cacheExpire; }
+    void SetCacheExpire(int days) { m_cacheExpire = days; }
+    TMFtpTransferType TransferMode() const { return m_transferMode; }
+    void SetTransferMode(TMFtpTransferType value) { m_transferMode = value; }
+    TMFtpProxyType ProxyType() const { return m_proxyType; }
+    void SetProxyType(TMFtpProxyType value) { m_proxyType = value; }
+    QString ProxyServer() const { return m_proxyServer; }
+    void SetProxyServer(const QString &value) { m_proxyServer = value; }
+    int ProxyPort() const { return m_proxyPort; }
+    void SetProxyPort(int value) { m_proxyPort = value; }
+    bool Passive() const { return m_passive; }
+    void SetPassive(bool value) { m_passive = value; }
+    QString Version() const { return QStringLiteral("Vantor FTP 0.4.7"); }
+    void SetVersion(const QString &value) { m_writtenVersion = value; }
+    // Port, Server (SetServer) and TimeOut are the socket's fields.
+
+    // Public state.
+    quint64 BytesTransferred() const { return m_bytesTransferred; }
+    qint64 ElapsedTicks() const { return m_elapsedTicks; }
+    QString CurrentDirectory() const { return m_currentDirectory; }
+    QString LastReply() const { return m_lastReply; }
+    QStringList ReplyLines() const { return m_replyLines; }
+    FtpError LastErrorKind() const { return m_lastErrorKind; }
+    QString LastErrorText() const { return m_lastErrorText; }
+
+    // State of the control connection, for the application's and the tests' eyes.
+    bool Busy() const { return m_busy; }
+    bool LoggedIn() const { return m_loggedIn; }
+    bool ControlConnected() const { return m_controlConnected; }
+    TMFtpOperation CurrentOperation() const { return m_currentOperation; }
+    bool OperationOk() const { return m_operationOk; }
+    bool ResumeSupported() const { return m_resumeSupported; }
+    bool SizeSupported() const { return m_sizeSupported; }
+    bool NoopSupported() const { return m_noopSupported; }
+    QString CurrentType() const { return m_currentType; }
+    TMSocket *DataSocket() { return &m_dataSocket; }
+    TMSocket *ListenSocket() { return &m_listenSocket; }
+
+    // Events.
+    InfoEvent OnFtpInfo;
+    InfoNeededEvent OnFtpNeedInfo;
+    NotifyEvent OnFtpReady;
+    ErrorEvent OnFtpError;
+    NotifyEvent OnLoggedIn;
+    NotifyEvent OnDirectoryChanged;
+    NotifyEvent OnDirectoryCreated;
+    NotifyEvent OnDirectoryDeleted;
+    NotifyEvent OnFileDeleted;
+    FileFoundEvent OnFileFound;
+    NotifyEvent OnIndexFileReceived;
+    NotifyEvent OnFileReceived;
+    NotifyEvent OnFileStored;
+    NotifyEvent OnListingDone;
+    NotifyEvent OnFileRenamed;
+    NotifyEvent OnFtpQuit;
+    NotifyEvent OnFileTransferred;
+    NotifyEvent OnFtpBusy;
+    NotifyEvent OnAborted;
+    NotifyEvent OnResolvedLinks;
+
+protected:
+    // A step of the dialogue: receives a final reply line.
+    using Continuation = void (TMFtp::*)(const QString &reply);
+
+    // Session engine (FtpSession.cpp).
+    void HostResolved() override;
+    void StartConnect();
+    void HandleConnected();
+    void HandleClosed();
+    void HandleReadable();
+    void HandleTimeout();
+    void ProcessReplyLine(const QString &line);
+    void SendCommand(const QString &command, Continuation handler);
+    bool BeginOperation();
+    void FinishOperation();
+    void HandleNotification(TMMessage &message);
+    void ReportInfo(FtpInfo kind, const QString &text = QString());
+    void ReportError(FtpError kind);
+    void Fail(FtpError kind);
+    bool CheckSocketError();
+    enum class RetryOutcome { RetriesUsedUp, Retried, Nothing };
+    RetryOutcome RetryConnect();
+    void ReportDisconnected();
+    void NoopTick();
+    void HandleNoopReply(const QString &reply);
+    void HandleQuitReply(const QString &reply);
+    void PumpMessages();
+    void WaitForEvents();
+    void StartNoopTimer();
+    void StopNoopTimer();
+    QString AskFor(TMFtpInfoNeeded need, const QString &current);
+
+    // Login dialogue (FtpLogin.cpp).
+    void HandleWelcome(const QString &reply);
+    void HandleHostReply(const QString &reply);
+    void HandleOpenReply(const QString &reply);
+    void HandleProxyUserReply(const QString &reply);
+    void HandleProxyPassReply(const QString &reply);
+    void HandleSiteReply(const QString &reply);
+    void HandleUserReply(const QString &reply);
+    void HandlePassReply(const QString &reply);
+    void HandleAcctReply(const QString &reply);
+    void BeginClosingStages();
+    void HandleSystReply(const QString &reply);
+    void HandleRestProbeReply(const QString &reply);
+    void EnterInitialDirectory(const QString &reply);
+    void HandleInitialCwdReply(const QString &reply);
+    void HandlePwdReply(const QString &reply);
+    void RestoreRealServer();
+
+    // Data connections and transfers (FtpTransfer.cpp).
+    void ResetDataSockets();
+    void CloseLocalFile();
+    bool LocalFileAtEnd() const;
+    void SetTransferType(const QString &type, Continuation next);
+    void OpenDataConnection(const QString &reply);
+    void HandlePasvReply(const QString &reply);
+    bool ParsePasvReply(const QString &reply);
+    QString BuildPortArgument();
+    void DecideDownloadResume(const QString &reply);
+    void HandleDownloadSizeReply(const QString &reply);
+    void SendDownloadRest(const QString &reply);
+    void SendRetr(const QString &reply);
+    void HandleDownloadRestReply(const QString &reply);
+    void HandleRetrReply(const QString &reply);
+    void StartUpload(const QString &reply);
+    void HandleUploadSizeReply(const QString &reply);
+    void SendUploadRest(const QString &reply);
+    void SendStor(const QString &reply);
+    void HandleUploadRestReply(const QString &reply);
+    void HandleStorReply(const QString &reply);
+    void HandleStorFinalReply(const QString &reply);
+    void InstallDownloadHandlers();
+    void InstallUploadHandlers();
+    void DownloadConnected();
+    void UploadConnected();
+    void ReceiveData();
+    void SendData();
+    void DataClosed();
+    void FinishTransfer();
+    void AcceptStor();
+    void CancelTransfer();
+    void WaitWhileBusy();
+
+    // Properties.
+    bool m_asynchronous = true;
+    bool m_multiThreaded = false;
+    QString m_username;
+    QString m_password;
+    QString m_account;
+    QString m_proxyUsername;
+    QString m_proxyPassword;
+    int m_retries = 3;
+    quint16 m_retryInterval = 15;
+    TMFtpServerType m_serverType = ftpstAutoDetect;
+    QString m_initialDirectory;
+    QString m_fileMask;
+    bool m_cache = true;
+    int m_cacheExpire = 7;
+    TMFtpTransferType m_transferMode = BinaryTransfer;
+    TMFtpProxyType m_proxyType = proxyNone;
+    QString m_proxyServer;
+    int m_proxyPort = 21;
+    bool m_passive = false;
+    QString m_writtenVersion;
+
+    // Public state.
+    quint64 m_bytesTransferred = 0;
+    qint64 m_elapsedTicks = 0;
+    QString m_currentDirectory;
+    QString m_lastReply;
+    QStringList m_replyLines;
+    FtpError m_lastErrorKind = errUnspecified;
+    QString m_lastErrorText;
+
+    // The control connection.
+    bool m_busy = false;
+    bool m_loggedIn = false;
+    bool m_controlConnected = false;
+    int m_retriesLeft = 0;
+    bool m_retryWaiting = false;
+    bool m_reportDisconnection = false;
+    Continuation m_replyHandler = nullptr;
+    QByteArray m_pendingText;
+    bool m_inReplyHandler = false;
+    bool m_inMultiLine = false;
+    QString m_multiCode;
+    QString m_multiText;
+    TMFtpOperation m_currentOperation = opNone;
+    bool m_operationOk = false;
+    bool m_resumeSupported = false;
+    bool m_sizeSupported = true;
+    bool m_noopSupported = true;
+    QString m_currentType;
+    QTimer m_noopTimer;
+    bool m_noopTimerEnabled = false;
+    // The real server while the connection goes to a proxy.
+    bool m_serverSwapped = false;
+    QString m_realServer;
+    quint16 m_realPort = 0;
+
+    // The transfer in progress. Sizes and offsets are 64-bit.
+    QString m_localFileName;
+    QString m_remoteFileName;
+    QFile m_localStream;
+    bool m_localFileOpen = false;
+    Continuation m_transferStep = nullptr;
+    bool m_dataDone = false;
+    bool m_replyDone = false;
+    bool m_transferFinished = false;
+    bool m_inSendData = false;
+    bool m_storAccepted = false; // the server answered STOR; data may flow
+    bool m_sendWaiting = false;  // ready to send before that answer came
+    qint64 m_downloadRemoteSize = 0;
+    qint64 m_uploadRemoteSize = 0;
+    qint64 m_uploadSize = 0;
+    QElapsedTimer m_startTick;
+    // Both buffers live as long as the component; no block allocates.
+    static constexpr int ReceiveBufferSize = 4096;
+    static constexpr int SendBlockSize = 1514;
+    char m_receiveBuffer[ReceiveBufferSize];
+    char m_sendBuffer[SendBlockSize];
+
+    TMSocket m_dataSocket;
+    TMSocket m_listenSocket;
+};

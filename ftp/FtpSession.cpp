@@ -1,0 +1,537 @@
+// The session engine of TMFtp: construction, connecting (directly or to a proxy), reading
+// and splitting replies, the command/continuation chain, the busy and connection guards,
+// the operation-done and disconnected notifications, error reporting, time-out, retries,
+// keep-alive and QUIT. It guarantees that each final reply line reaches the registered
+// continuation exactly once, that a password never appears in an OnFtpInfo text, and that
+// no waiting loop spins on a control connection that is gone.
+
+#include "Ftp.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <cstring>
+
+namespace {
+
+QString defaultInfoText(FtpInfo kind)
+{
+    switch (kind) {
+    case infoDisconnected: return QStringLiteral("Not connected to the server");
+    case infoBusy: return QStringLiteral("The component is busy doing something");
+    case infoLoggedIn: return QStringLiteral("Logged in");
+    case infoResumeNotSupported:
+        return QStringLiteral("This site cannot resume broken downloads/uploads");
+    default: return QString();
+    }
+}
+
+const QString MaskedPass = QStringLiteral("PASS (want to know) :-P\r\n");
+
+} // namespace
+
+TMFtp::TMFtp(QObject *owner) : TMSocket(owner)
+{
+    m_noopTimer.setInterval(30 * 1000);
+    QObject::connect(&m_noopTimer, &QTimer::timeout, NotifyWindow(), [this] { NoopTick(); });
+    StartNoopTimer();
+    OnNotify = [this](TMMessage &m) { HandleNotification(m); };
+    OnConnected = [this](TMSocket *) { HandleConnected(); };
+    OnClosed = [this](TMSocket *) { HandleClosed(); };
+    OnReadable = [this](TMSocket *) { HandleReadable(); };
+    OnTimeout = [this](TMSocket *) { HandleTimeout(); };
+    m_username = QStringLiteral("anonymous");
+    m_password = QStringLiteral("guest@dorvanta.local");
+    Port = 21;
+    TimeOut = 20;
+}
+
+TMFtp::~TMFtp()
+{
+    // Nothing may be raised while the component goes away.
+    OnClosed = nullptr;
+    OnNotify = nullptr;
+    m_dataSocket.OnClosed = nullptr;
+    m_listenSocket.OnClosed = nullptr;
+    m_noopTimer.stop();
+}
+
+void TMFtp::SetAsynchronous(bool value)
+{
+    if (!m_busy)
+        m_asynchronous = value;
+}
+
+void TMFtp::SetNoopInterval(quint16 seconds)
+{
+    m_noopTimer.setInterval(static_cast<int>(seconds) * 1000);
+    if (m_noopTimerEnabled && seconds > 0)
+        m_noopTimer.start();
+    else
+        m_noopTimer.stop();
+}
+
+void TMFtp::StartNoopTimer()
+{
+    m_noopTimerEnabled = true;
+    // An interval of 0 keeps the timer enabled but silent.
+    if (m_noopTimer.interval() > 0)
+        m_noopTimer.start();
+}
+
+void TMFtp::StopNoopTimer()
+{
+    m_noopTimerEnabled = false;
+    m_noopTimer.stop();
+}
+
+QString TMFtp::AskFor(TMFtpInfoNeeded need, const QString &current)
+{
+    if (!OnFtpNeedInfo)
+        return current;
+    QString value;
+    OnFtpNeedInfo(this, need, value);
+    return value;
+}
+
+// ---- operations ---------------------------------------------------------------------
+
+void TMFtp::Login()
+{
+    m_retriesLeft = m_retries;
+    m_busy = false;
+    m_loggedIn = false;
+    StartConnect();
+}
+
+void TMFtp::Quit()
+{
+    if (BeginOperation())
+        SendCommand(QStringLiteral("QUIT"), &TMFtp::HandleQuitReply);
+}
+
+void TMFtp::RestoreRealServer()
+{
+    if (!m_serverSwapped)
+        return;
+    m_serverSwapped = false;
+    SetServer(m_realServer);
+    Port = m_realPort;
+}
+
+void TMFtp::StartConnect()
+{
+    m_retryWaiting = false;
+    if (m_busy) {
+        ReportInfo(infoBusy);
+        return;
+    }
+    LastError = 0;
+    m_currentDirectory.clear();
+    m_multiCode.clear();
+    m_lastErrorKind = errUnspecified;
+    m_operationOk = true;
+    m_inMultiLine = false;
+    m_sizeSupported = true;
+    m_noopSupported = true;
+    m_currentType.clear();
+    --m_retriesLeft;
+    RecreateSocket();
+
+    // An earlier attempt that never got the welcome leaves the proxy in Server; the real
+    // server is put back before it is remembered again.
+    RestoreRealServer();
+    if (m_proxyServer.trimmed().isEmpty()) {
+        m_proxyType = proxyNone;
+    } else if (m_proxyType != proxyNone) {
+        m_realServer = Server();
+        m_realPort = Port;
+        m_serverSwapped = true;
+        SetServer(m_proxyServer);
+        Port = static_cast<quint16>(m_proxyPort & 0xFFFF);
+    }
+    if (Server().trimmed().isEmpty()) {
+        const QString answer = AskFor(needServer, QString()).trimmed();
+        if (answer.isEmpty()) {
+            ReportError(errNoServer);
+            FinishOperation();
+            return;
+        }
+        SetServer(answer);
+    }
+    if (Port == 0)
+        Port = 21;
+    if (!HostAddress.isEmpty()) {
+        SetAddress(HostAddress);
+        SetPort(Port);
+        Connect();
+    } else {
+        ReportInfo(infoResolvingHost, HostName);
+        ResolveHost(HostName);
+    }
+    CheckSocketError();
+}
+
+void TMFtp::HostResolved()
+{
+    if (CheckSocketError())
+        return;
+    UseResolvedAddress();
+    SetPort(Port);
+    HostAddress = AddressText();
+    ReportInfo(infoHostResolved, HostAddress);
+    Connect();
+    CheckSocketError();
+}
+
+// Expects: the connect notification of the control socket.
+void TMFtp::HandleConnected()
+{
+    if (CheckSocketError())
+        return;
+    ReportInfo(infoConnected, HostAddress);
+    m_controlConnected = true;
+    m_inReplyHandler = false;
+    m_pendingText.clear();
+    m_replyHandler = &TMFtp::HandleWelcome;
+}
+
+// ---- replies ------------------------------------------------------------------------
+
+void TMFtp::HandleReadable()
+{
+    if (m_inReplyHandler)
+        return; // the outer read loop collects the data
+    const quint64 serial = SocketSerial();
+    char buffer[4096 + 1];
+    for (;;) {
+        const int n = ReceiveBuffer(buffer, 4096);
+        buffer[n] = '\0';
+        // Text after a zero byte is dropped.
+        const QByteArray chunk(buffer, static_cast<qsizetype>(std::strlen(buffer)));
+        if (CheckSocketError())
+            return;
+        ReportInfo(infoReplyReceived, QString::fromUtf8(chunk));
+        if (chunk.isEmpty())
+            return;
+        QByteArray text = m_pendingText + chunk;
+        m_pendingText.clear();
+        qsizetype lf;
+        while ((lf = text.indexOf('\n')) >= 0) {
+            QByteArray line = text.left(lf);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            text.remove(0, lf + 1);
+            m_inReplyHandler = true;
+            ProcessReplyLine(QString::fromUtf8(line));
+            m_inReplyHandler = false;
+            if (SocketSerial() != serial)
+                return; // the handler closed this connection (and maybe opened another)
+        }
+        m_pendingText = text;
+    }
+}
+
+void TMFtp::ProcessReplyLine(const QString &line)
+{
+    if (line.isEmpty())
+        return;
+    if (m_inMultiLine && line.left(4) != m_multiCode + QLatin1Char(' ')) {
+        m_multiText += line + QStringLiteral("\r\n");
+        return;
+    }
+    if (line.size() >= 4 && line.at(3) == QLatin1Char('-')) {
+        if (!m_inMultiLine) {
+            m_inMultiLine = true;
+            m_multiText = line + QStringLiteral("\r\n");
+        }
+        m_multiCode = line.left(3);
+        return;
+    }
+    if (m_inMultiLine) {
+        m_inMultiLine = false;
+        m_replyLines = m_multiText.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        m_replyLines.append(line);
+        ReportInfo(infoMultiLineReply);
+    }
+    m_lastReply = line;
+    if (m_replyHandler)
+        (this->*m_replyHandler)(line);
+}
+
+void TMFtp::SendCommand(const QString &command, Continuation handler)
+{
+    const QString line = command + QStringLiteral("\r\n");
+    ReportInfo(infoCommandSent, line);
+    QByteArray bytes = line.toUtf8();
+    while (!bytes.isEmpty()) {
+        PumpMessages();
+        if (!SocketOpen()) {
+            // The control socket is gone: nothing can be sent, and waiting would not help.
+            if (m_controlConnected)
+                ReportDisconnected();
+            return;
+        }
+        const int n = SendBuffer(bytes.constData(), static_cast<int>(bytes.size()));
+        bytes.remove(0, n);
+        if (CheckSocketError() || !m_controlConnected)
+            return;
+    }
+    m_replyHandler = handler;
+}
+
+// ---- operations and notifications --------------------------------------------------
+
+bool TMFtp::BeginOperation()
+{
+    // While the login dialogue runs, its commands own the connection.
+    const bool busy = m_busy || m_currentOperation == opLogin;
+    if (m_controlConnected && !busy) {
+        m_busy = true;
+        if (OnFtpBusy)
+            OnFtpBusy(this);
+        m_operationOk = true;
+        StopNoopTimer();
+        m_lastErrorKind = errUnspecified;
+        return true;
+    }
+    m_operationOk = false;
+    if (m_controlConnected && busy)
+        ReportInfo(infoBusy);
+    else
+        ReportInfo(infoDisconnected);
+    return false;
+}
+
+void TMFtp::FinishOperation()
+{
+    m_replyHandler = nullptr;
+    // A transfer that ends for any reason leaves its local file closed and flushed.
+    CloseLocalFile();
+    TMMessage m;
+    m.Msg = MsgOperationDone;
+    NotifyWindow()->Post(m);
+}
+
+void TMFtp::HandleNotification(TMMessage &message)
+{
+    if (message.Msg == MsgOperationDone) {
+        m_busy = false;
+        StartNoopTimer();
+        if (OnFtpReady)
+            OnFtpReady(this);
+        switch (m_currentOperation) {
+        case opLogin:
+            m_currentOperation = opNone;
+            m_loggedIn = true;
+            m_reportDisconnection = true;
+            if (OnLoggedIn)
+                OnLoggedIn(this);
+            break;
+        case opDownload:
+            m_currentOperation = opNone;
+            if (OnFileReceived)
+                OnFileReceived(this);
+            break;
+        case opUpload:
+            m_currentOperation = opNone;
+            if (OnFileStored)
+                OnFileStored(this);
+            break;
+        case opNone:
+        case opKeepAlive:
+            break;
+        }
+    } else if (message.Msg == MsgDisconnected) {
+        m_busy = false;
+        StopNoopTimer();
+        m_loggedIn = false;
+        if (OnFtpQuit)
+            OnFtpQuit(this);
+    }
+}
+
+void TMFtp::ReportInfo(FtpInfo kind, const QString &text)
+{
+    QString shown = text.isEmpty() ? defaultInfoText(kind) : text;
+    if (kind == infoCommandSent && shown.startsWith(QStringLiteral("PASS ")))
+        shown = MaskedPass;
+    if (OnFtpInfo)
+        OnFtpInfo(this, kind, shown);
+}
+
+void TMFtp::ReportError(FtpError kind)
+{
+    m_operationOk = false;
+    m_lastErrorKind = kind;
+    const QString text = m_lastErrorText;
+    m_lastErrorText.clear();
+    if (OnFtpError)
+        OnFtpError(this, kind, text);
+}
+
+void TMFtp::Fail(FtpError kind)
+{
+    m_lastErrorKind = kind;
+    ReportError(kind);
+    if (m_dataSocket.Connected)
+        m_dataSocket.Close();
+    if (m_listenSocket.Connected)
+        m_listenSocket.Close();
+    if (Connected)
+        Close();
+}
+
+bool TMFtp::CheckSocketError()
+{
+    const quint16 code = LastError;
+    if (code == 0 || code == ErrNotSocket || code == ErrNotConnected) {
+        m_lastErrorKind = errUnspecified;
+        return false;
+    }
+    FtpError kind = errInternal;
+    QString text;
+    switch (code) {
+    case 10050: kind = errNetworkDown; text = QStringLiteral("Network down"); break;
+    case 10013: kind = errInvalidAddress; text = QStringLiteral("Invalid address specified"); break;
+    case 10022: kind = errInternal; break;
+    case 10052:
+    case 10055: kind = errWinsock; text = QStringLiteral("General Winsock Error"); break;
+    case 10053:
+        kind = errConnectionAborted;
+        text = QStringLiteral("Connection aborted due to timeout or other failure");
+        break;
+    case 10054: kind = errConnectionReset; text = QStringLiteral("Connection reset by remote side"); break;
+    case 10060: kind = errTimedOut; text = QStringLiteral("Connection timed out"); break;
+    case 10024: kind = errOutOfSockets; text = QStringLiteral("Out of sockets"); break;
+    case 10051: kind = errNetworkUnreachable; text = QStringLiteral("Network unreachable"); break;
+    case 10049: kind = errAddressNotAvailable; text = QStringLiteral("Address not available"); break;
+    case 10061: kind = errConnectionRefused; text = QStringLiteral("Connection Refused"); break;
+    case 11001:
+    case 11002:
+    case 11003:
+    case 11004: kind = errHostNotFound; text = QStringLiteral("Address resolution error"); break;
+    case 10065: kind = errHostUnreachable; text = QStringLiteral("Host unreachable"); break;
+    default:
+        text = QStringLiteral("Unexpected internal error in component (WinSock Error Code: %1)")
+                   .arg(code);
+        break;
+    }
+    m_lastErrorKind = kind;
+    m_lastErrorText = text;
+    Fail(kind);
+    return true;
+}
+
+// ---- time-out, close and retries -----------------------------------------------------
+
+// Expects: the countdown of a lookup or connect reaching zero. The lookup or connect goes
+// on; only connected sockets are closed.
+void TMFtp::HandleTimeout()
+{
+    m_lastErrorText = QStringLiteral("Connection timed out");
+    Fail(errTimedOut);
+}
+
+void TMFtp::HandleClosed()
+{
+    if (m_retryWaiting)
+        return; // a close during the wait of an earlier retry
+    const RetryOutcome outcome = RetryConnect();
+    if (m_reportDisconnection)
+        ReportDisconnected();
+    else if (outcome == RetryOutcome::Nothing && m_controlConnected)
+        // Closed before the login ended with no failure recorded: the connection is over
+        // all the same, so that no later operation is admitted onto a missing socket.
+        ReportDisconnected();
+}
+
+TMFtp::RetryOutcome TMFtp::RetryConnect()
+{
+    if (m_retriesLeft < 0) {
+        ReportInfo(infoRetryFinished, QStringLiteral("Retry Finished"));
+        m_reportDisconnection = true;
+        return RetryOutcome::RetriesUsedUp;
+    }
+    if (m_loggedIn || m_lastErrorKind == errUnspecified)
+        return RetryOutcome::Nothing;
+    ReportInfo(infoRetrying, QStringLiteral("Retrying..."));
+    m_retryWaiting = true;
+    m_reportDisconnection = false;
+    if (m_retryInterval != 0) {
+        const QDeadlineTimer deadline(static_cast<qint64>(m_retryInterval) * 1000);
+        QTimer wake;
+        wake.setSingleShot(true);
+        wake.start(static_cast<int>(m_retryInterval) * 1000);
+        while (!deadline.hasExpired() && !m_reportDisconnection)
+            WaitForEvents();
+    }
+    if (!m_reportDisconnection)
+        StartConnect();
+    return RetryOutcome::Retried;
+}
+
+void TMFtp::ReportDisconnected()
+{
+    m_controlConnected = false;
+    ReportInfo(infoDisconnected, QStringLiteral("Disconnected"));
+    TMMessage m;
+    m.Msg = MsgDisconnected;
+    NotifyWindow()->Post(m);
+    m_currentOperation = opNone;
+    FinishOperation();
+}
+
+// ---- keep-alive and QUIT --------------------------------------------------------------
+
+void TMFtp::NoopTick()
+{
+    if (m_busy || !m_loggedIn || !m_noopSupported)
+        return;
+    m_busy = true;
+    m_currentOperation = opKeepAlive;
+    SendCommand(QStringLiteral("NOOP"), &TMFtp::HandleNoopReply);
+}
+
+// Expects: 200 to NOOP; a reply beginning "50" means the server does not know NOOP.
+void TMFtp::HandleNoopReply(const QString &reply)
+{
+    if (reply.startsWith(QStringLiteral("50")))
+        m_noopSupported = false;
+    m_busy = false;
+}
+
+// Expects: 221 to QUIT; the server's close then ends the connection.
+void TMFtp::HandleQuitReply(const QString &reply)
+{
+    m_loggedIn = false;
+    if (!reply.startsWith(QLatin1Char('2')))
+        Fail(errUnspecified);
+}
+
+// ---- waiting -----------------------------------------------------------------------------
+
+void TMFtp::PumpMessages()
+{
+    if (!m_multiThreaded) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    // The calling thread's own queue, one batch at a time with a pause after each.
+    QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher)
+        return;
+    while (dispatcher->processEvents(QEventLoop::AllEvents))
+        QThread::msleep(500);
+}
+
+// One step of a waiting loop: like PumpMessages, but sleeps until something arrives
+// instead of spinning when nothing is pending.
+void TMFtp::WaitForEvents()
+{
+    if (m_multiThreaded)
+        PumpMessages();
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}

@@ -1,0 +1,648 @@
+// Data connections and file transfers of TMFtp: DownloadFile (RETR) and UploadFile (STOR),
+// with TYPE sent only when it changes, active (PORT, ListenSocket) or passive (PASV) data
+// connections, SIZE and REST for resumed transfers chosen through OnFtpNeedInfo, and the
+// data moved in 4096-byte reads and 1514-byte sends driven by socket notifications.
+// Guarantees: sizes, offsets and byte counts are 64-bit; a download from offset 0 replaces
+// the whole local file; a PASV reply is used only when it names a valid IPv4 address and
+// port; a resumed upload never sends from past the local file's end; no buffer is
+// allocated per block. A transfer ends when both its final reply and the end of the data
+// connection have been seen (an upload answered 1xx ends on the final reply).
+
+#include "Ftp.h"
+#include "FtpMisc.h"
+
+namespace {
+
+bool positive(const QString &reply) { return reply.startsWith(QLatin1Char('2')); }
+bool preliminary(const QString &reply) { return reply.startsWith(QLatin1Char('1')); }
+bool intermediate(const QString &reply) { return reply.startsWith(QLatin1Char('3')); }
+
+const QString StepGoesOn = QStringLiteral("299");
+
+// The number after a reply code ("213 5000" -> 5000); 0 when it is not a number.
+qint64 replyNumber(const QString &reply)
+{
+    bool ok = false;
+    const qint64 v = reply.mid(4, 999).trimmed().toLongLong(&ok);
+    return ok && v >= 0 ? v : 0;
+}
+
+} // namespace
+
+// ---- operations -------------------------------------------------------------------------
+
+void TMFtp::DownloadFile(const QString &remoteFile, const QString &localFile)
+{
+    if (!BeginOperation())
+        return;
+    m_currentOperation = opDownload;
+    ResetDataSockets();
+    m_remoteFileName = remoteFile;
+    m_localFileName = localFile;
+    if (m_remoteFileName.isEmpty()) {
+        ReportError(errNoRemoteFile);
+        FinishOperation();
+        return;
+    }
+    if (m_localFileName.isEmpty()) {
+        ReportError(errLocalFileOpen);
+        FinishOperation();
+        return;
+    }
+    Continuation next;
+    m_localStream.setFileName(m_localFileName);
+    if (QFile::exists(m_localFileName)) {
+        // Opened without cutting it: a resume appends, an overwrite truncates later.
+        if (!m_localStream.open(QIODevice::ReadWrite)) {
+            ReportError(errLocalFileOpen);
+            FinishOperation();
+            return;
+        }
+        next = &TMFtp::DecideDownloadResume;
+    } else {
+        if (!m_localStream.open(QIODevice::WriteOnly)) {
+            ReportError(errLocalFileOpen);
+            FinishOperation();
+            return;
+        }
+        m_transferStep = &TMFtp::SendRetr;
+        next = &TMFtp::OpenDataConnection;
+    }
+    m_localFileOpen = true;
+    m_dataDone = false;
+    m_replyDone = false;
+    SetTransferType(m_transferMode == BinaryTransfer ? QStringLiteral("I") : QStringLiteral("A"),
+                    next);
+    WaitWhileBusy();
+}
+
+void TMFtp::UploadFile(const QString &localFile, const QString &remoteFile)
+{
+    if (!BeginOperation())
+        return;
+    m_currentOperation = opUpload;
+    ResetDataSockets();
+    m_remoteFileName = remoteFile;
+    m_localFileName = localFile;
+    if (m_remoteFileName.isEmpty()) {
+        ReportError(errNoRemoteFile);
+        FinishOperation();
+        return;
+    }
+    if (m_localFileName.isEmpty()) {
+        ReportError(errLocalFileOpen);
+        FinishOperation();
+        return;
+    }
+    m_localStream.setFileName(m_localFileName);
+    if (!m_localStream.open(QIODevice::ReadOnly)) {
+        ReportError(errLocalFileOpen);
+        FinishOperation();
+        return;
+    }
+    m_localFileOpen = true;
+    SetTransferType(m_transferMode == BinaryTransfer ? QStringLiteral("I") : QStringLiteral("A"),
+                    &TMFtp::StartUpload);
+    WaitWhileBusy();
+}
+
+void TMFtp::WaitWhileBusy()
+{
+    if (m_asynchronous)
+        return;
+    while (m_busy)
+        WaitForEvents();
+}
+
+// ---- shared steps ---------------------------------------------------------------------------
+
+void TMFtp::ResetDataSockets()
+{
+    // Leftovers of an earlier transfer go quietly.
+    for (TMSocket *s : {&m_dataSocket, &m_listenSocket}) {
+        s->OnReadable = nullptr;
+        s->OnWritable = nullptr;
+        s->OnClosed = nullptr;
+        s->OnConnected = nullptr;
+        s->OnAcceptable = nullptr;
+        s->Close();
+    }
+    CloseLocalFile();
+    m_transferStep = nullptr;
+    m_transferFinished = false;
+    m_storAccepted = false;
+    m_sendWaiting = false;
+}
+
+void TMFtp::CloseLocalFile()
+{
+    if (!m_localFileOpen)
+        return;
+    m_localFileOpen = false;
+    m_localStream.close();
+}
+
+bool TMFtp::LocalFileAtEnd() const
+{
+    if (!m_localFileOpen || !m_localStream.isOpen())
+        return true;
+    const qint64 pos = m_localStream.pos();
+    return pos >= m_localStream.size() || pos >= m_uploadSize;
+}
+
+void TMFtp::SetTransferType(const QString &type, Continuation next)
+{
+    if (type == m_currentType) {
+        (this->*next)(StepGoesOn);
+        return;
+    }
+    m_currentType = type;
+    SendCommand(QStringLiteral("TYPE ") + type, next);
+}
+
+// Expects: a positive reply to the step before (TYPE, SIZE, or the chain going on).
+void TMFtp::OpenDataConnection(const QString &reply)
+{
+    m_dataDone = false;
+    m_replyDone = false;
+    if (!positive(reply)) {
+        ReportError(errCommandFailed);
+        FinishOperation();
+        return;
+    }
+    // A server may connect to the listener as soon as it has the PORT command, before
+    // its reply; the data handlers are in place from the start so that neither that
+    // connection nor the ready-to-send notification after it goes unheard.
+    if (m_currentOperation == opUpload)
+        InstallUploadHandlers();
+    else
+        InstallDownloadHandlers();
+    if (m_passive)
+        SendCommand(QStringLiteral("PASV"), &TMFtp::HandlePasvReply);
+    else
+        SendCommand(QStringLiteral("PORT ") + BuildPortArgument(), m_transferStep);
+}
+
+// Expects: 227 naming the address and port to connect to.
+void TMFtp::HandlePasvReply(const QString &reply)
+{
+    if (positive(reply) && m_transferStep) {
+        if (!ParsePasvReply(reply)) {
+            ReportError(errCommandFailed);
+            FinishOperation();
+            return;
+        }
+        (this->*m_transferStep)(StepGoesOn);
+    } else {
+        ReportError(errCommandFailed);
+        FinishOperation();
+    }
+}
+
+bool TMFtp::ParsePasvReply(const QString &reply)
+{
+    QString host;
+    quint16 port = 0;
+    if (!ftpmisc::ParsePasvAddress(reply, host, port))
+        return false;
+    m_dataSocket.HostAddress = host;
+    m_dataSocket.Port = port;
+    m_dataSocket.SetAddress(host);
+    m_dataSocket.SetPort(port);
+    m_dataSocket.CreateSocket();
+    m_dataSocket.Connect();
+    return true;
+}
+
+QString TMFtp::BuildPortArgument()
+{
+    const QString local = LocalAddressText();
+    m_listenSocket.HostAddress = local;
+    m_listenSocket.Port = 0;
+    m_listenSocket.SetAddress(local);
+    m_listenSocket.SetPort(0);
+    m_listenSocket.CreateSocket();
+    m_listenSocket.Listen();
+    const QString address = m_listenSocket.LocalAddressText();
+    const quint16 port = m_listenSocket.LocalPort();
+    return ftpmisc::PortArgument(address, port);
+}
+
+void TMFtp::FinishTransfer()
+{
+    if (m_transferFinished)
+        return;
+    m_transferFinished = true;
+    FinishOperation();
+}
+
+void TMFtp::CancelTransfer()
+{
+    CloseLocalFile();
+    m_currentOperation = opNone;
+    FinishOperation();
+}
+
+// ---- download -----------------------------------------------------------------------------
+
+// Expects: any reply to TYPE (not examined); asks whether to resume the existing file.
+void TMFtp::DecideDownloadResume(const QString &)
+{
+    m_downloadRemoteSize = 0;
+    const QString answer = AskFor(needResumeChoice, QString());
+    if (answer == QLatin1String("Resume")) {
+        if (!m_resumeSupported) {
+            ReportInfo(infoResumeNotSupported);
+            CancelTransfer();
+        } else if (m_sizeSupported) {
+            SendCommand(QStringLiteral("SIZE ") + m_remoteFileName,
+                        &TMFtp::HandleDownloadSizeReply);
+        } else {
+            HandleDownloadSizeReply(QStringLiteral("500"));
+        }
+    } else if (answer.isEmpty() || answer == QLatin1String("Overwrite")) {
+        m_transferStep = &TMFtp::SendRetr;
+        OpenDataConnection(StepGoesOn);
+    } else {
+        CancelTransfer(); // any other answer cancels without a report
+    }
+}
+
+// Expects: 213 with the remote size; "50x" means the server has no SIZE.
+void TMFtp::HandleDownloadSizeReply(const QString &reply)
+{
+    if (positive(reply)) {
+        m_downloadRemoteSize = replyNumber(reply);
+        const qint64 local = m_localStream.size();
+        if (local > m_downloadRemoteSize || local == 0) {
+            ReportInfo(infoResumeNotSupported,
+                       QStringLiteral("I don't know how to resume this file, I will overwrite it"));
+            m_transferStep = &TMFtp::SendRetr;
+            OpenDataConnection(StepGoesOn);
+        } else if (local == m_downloadRemoteSize) {
+            ReportInfo(infoNothingToDo, QStringLiteral("I am afraid I have nothing to do"));
+            CancelTransfer();
+        } else {
+            m_localStream.seek(local);
+            m_transferStep = &TMFtp::SendDownloadRest;
+            OpenDataConnection(StepGoesOn);
+        }
+    } else if (reply.startsWith(QStringLiteral("50"))) {
+        m_sizeSupported = false;
+        HandleDownloadSizeReply(QStringLiteral("213 ") + QString::number(m_localStream.size()));
+    } else {
+        m_transferStep = &TMFtp::SendRetr;
+        OpenDataConnection(StepGoesOn);
+    }
+}
+
+void TMFtp::InstallDownloadHandlers()
+{
+    m_dataSocket.OnReadable = [this](TMSocket *) { ReceiveData(); };
+    m_dataSocket.OnWritable = nullptr;
+    m_dataSocket.OnClosed = [this](TMSocket *) { DataClosed(); };
+    m_dataSocket.OnConnected = [this](TMSocket *) { DownloadConnected(); };
+    m_listenSocket.OnAcceptable = [this](TMSocket *) { DownloadConnected(); };
+}
+
+// Expects: 2xx to PORT or PASV (or the chain going on); asks to restart at the local size.
+void TMFtp::SendDownloadRest(const QString &reply)
+{
+    if (!positive(reply)) {
+        ReportError(errCommandFailed);
+        FinishOperation();
+        return;
+    }
+    InstallDownloadHandlers();
+    SendCommand(QStringLiteral("REST ") + QString::number(m_localStream.size()),
+                &TMFtp::HandleDownloadRestReply);
+}
+
+// Expects: 2xx to PORT or PASV (or the chain going on); fetches the whole file.
+void TMFtp::SendRetr(const QString &reply)
+{
+    if (!positive(reply)) {
+        ReportError(errCommandFailed);
+        FinishOperation();
+        return;
+    }
+    // The whole file comes again: an older, longer local file must not keep its tail.
+    if (m_localFileOpen) {
+        m_localStream.resize(0);
+        m_localStream.seek(0);
+    }
+    InstallDownloadHandlers();
+    SendCommand(QStringLiteral("RETR ") + m_remoteFileName, &TMFtp::HandleRetrReply);
+}
+
+// Expects: 350 to REST.
+void TMFtp::HandleDownloadRestReply(const QString &reply)
+{
+    if (intermediate(reply)) {
+        SendCommand(QStringLiteral("RETR ") + m_remoteFileName, &TMFtp::HandleRetrReply);
+        return;
+    }
+    m_dataSocket.Close();
+    m_listenSocket.Close();
+    m_lastErrorText = QStringLiteral("Failed to resume downloading file");
+    ReportError(errResumeFailed);
+    FinishOperation();
+}
+
+// Expects: 150 (often with "(N bytes)"), then 226; stays registered for both.
+void TMFtp::HandleRetrReply(const QString &reply)
+{
+    if (preliminary(reply)) {
+        const qsizetype open = reply.lastIndexOf(QLatin1Char('('));
+        if (open >= 0) {
+            const QString rest = reply.mid(open + 1);
+            const qsizetype blank = rest.indexOf(QLatin1Char(' '));
+            if (blank > 0)
+                ReportInfo(infoFileSize, rest.left(blank));
+        }
+    } else if (positive(reply)) {
+        m_replyDone = true;
+        if (m_dataDone)
+            FinishTransfer();
+    } else {
+        m_dataSocket.Close();
+        m_listenSocket.Close();
+        m_lastErrorText = QStringLiteral("Access denied or file not found");
+        ReportError(errAccessDenied);
+        FinishOperation();
+    }
+}
+
+void TMFtp::DownloadConnected()
+{
+    if (!m_passive)
+        m_dataSocket.Accept(&m_listenSocket);
+    if (m_dataSocket.LastError == 0) {
+        m_bytesTransferred = 0;
+        m_operationOk = true;
+        m_startTick.start();
+        m_elapsedTicks = 0;
+    } else if (m_dataSocket.LastError != ErrNotSocket) {
+        Fail(errDataConnection);
+    }
+}
+
+void TMFtp::ReceiveData()
+{
+    for (;;) {
+        const int n = m_dataSocket.ReceiveBuffer(m_receiveBuffer, ReceiveBufferSize);
+        if (m_dataSocket.LastError != 0) {
+            if (m_dataSocket.LastError != ErrNotSocket)
+                Fail(errDataConnection);
+            return;
+        }
+        if (n == 0 || !m_localFileOpen)
+            return; // the rest waits for the next notification
+        m_bytesTransferred += static_cast<quint64>(n);
+        m_elapsedTicks = m_startTick.isValid() ? m_startTick.elapsed() : 0;
+        ReportInfo(infoTransferProgress);
+        if (m_localStream.write(m_receiveBuffer, n) < n) {
+            ReportError(errLocalFileWrite);
+            CloseLocalFile(); // later data is read and dropped
+        }
+    }
+}
+
+void TMFtp::DataClosed()
+{
+    if (m_dataSocket.OnReadable)
+        m_dataSocket.OnReadable(&m_dataSocket); // drains what is left of a download
+    m_elapsedTicks = m_startTick.isValid() ? m_startTick.elapsed() : 0;
+    m_dataSocket.Close();
+    m_listenSocket.Close();
+    CloseLocalFile();
+    ReportInfo(infoTransferComplete);
+    m_dataDone = true;
+    if (m_replyDone)
+        FinishTransfer();
+}
+
+// ---- upload ---------------------------------------------------------------------------------
+
+// Expects: any reply to TYPE (not examined).
+void TMFtp::StartUpload(const QString &)
+{
+    m_uploadRemoteSize = 0;
+    if (m_resumeSupported && m_sizeSupported) {
+        SendCommand(QStringLiteral("SIZE ") + m_remoteFileName, &TMFtp::HandleUploadSizeReply);
+    } else {
+        m_transferStep = &TMFtp::SendStor;
+        OpenDataConnection(StepGoesOn);
+    }
+}
+
+// Expects: 213 with the remote size (a file that is there), or a refusal (none there).
+void TMFtp::HandleUploadSizeReply(const QString &reply)
+{
+    if (positive(reply)) {
+        m_uploadRemoteSize = replyNumber(reply);
+        if (m_uploadRemoteSize == 0) {
+            m_transferStep = &TMFtp::SendStor;
+        } else {
+            const QString answer = AskFor(needResumeChoice, QString());
+            if (answer == QLatin1String("Resume")) {
+                if (m_uploadRemoteSize > m_localStream.size()) {
+                    // The remote file is already longer than the local one.
+                    ReportInfo(infoNothingToDo, QStringLiteral("I am afraid I have nothing to do"));
+                    CancelTransfer();
+                    return;
+                }
+                m_localStream.seek(m_uploadRemoteSize);
+                m_transferStep = &TMFtp::SendUploadRest;
+            } else if (answer.isEmpty() || answer == QLatin1String("Overwrite")) {
+                m_transferStep = &TMFtp::SendStor;
+            } else {
+                CancelTransfer();
+                return;
+            }
+        }
+    } else if (reply.startsWith(QStringLiteral("50"))) {
+        m_sizeSupported = false;
+        m_transferStep = &TMFtp::SendStor;
+    } else {
+        m_transferStep = &TMFtp::SendStor;
+    }
+    OpenDataConnection(StepGoesOn);
+}
+
+void TMFtp::InstallUploadHandlers()
+{
+    m_dataSocket.OnReadable = nullptr;
+    m_dataSocket.OnWritable = [this](TMSocket *) { SendData(); };
+    m_dataSocket.OnClosed = [this](TMSocket *) { DataClosed(); };
+    m_dataSocket.OnConnected = [this](TMSocket *) { UploadConnected(); };
+    m_listenSocket.OnAcceptable = [this](TMSocket *) { UploadConnected(); };
+}
+
+// Expects: 2xx to PORT or PASV (or the chain going on); asks to restart at the remote size.
+void TMFtp::SendUploadRest(const QString &reply)
+{
+    if (!positive(reply)) {
+        ReportError(errCommandFailed);
+        FinishOperation();
+        return;
+    }
+    InstallUploadHandlers();
+    SendCommand(QStringLiteral("REST ") + QString::number(m_uploadRemoteSize),
+                &TMFtp::HandleUploadRestReply);
+}
+
+// Expects: 2xx to PORT or PASV (or the chain going on); stores the file.
+void TMFtp::SendStor(const QString &reply)
+{
+    if (!positive(reply)) {
+        ReportError(errCommandFailed);
+        FinishOperation();
+        return;
+    }
+    InstallUploadHandlers();
+    SendCommand(QStringLiteral("STOR ") + m_remoteFileName, &TMFtp::HandleStorReply);
+}
+
+// Expects: 350 to REST.
+void TMFtp::HandleUploadRestReply(const QString &reply)
+{
+    if (intermediate(reply)) {
+        SendCommand(QStringLiteral("STOR ") + m_remoteFileName, &TMFtp::HandleStorReply);
+        return;
+    }
+    m_dataSocket.Close();
+    m_listenSocket.Close();
+    m_lastErrorText = QStringLiteral("Failed to resume uploading file");
+    ReportError(errResumeFailed);
+    FinishOperation();
+}
+
+// Expects: 150 (the final reply then goes to HandleStorFinalReply) or 2xx.
+void TMFtp::HandleStorReply(const QString &reply)
+{
+    if (preliminary(reply)) {
+        m_replyHandler = &TMFtp::HandleStorFinalReply;
+        AcceptStor();
+    } else if (positive(reply)) {
+        m_replyDone = true;
+        AcceptStor();
+        if (m_dataDone)
+            FinishTransfer();
+    } else {
+        m_dataSocket.Close();
+        m_listenSocket.Close();
+        m_lastErrorText = QStringLiteral("Access denied or file not found");
+        ReportError(errAccessDenied);
+        FinishOperation();
+    }
+}
+
+void TMFtp::AcceptStor()
+{
+    m_storAccepted = true;
+    if (m_sendWaiting) {
+        m_sendWaiting = false;
+        SendData();
+    }
+}
+
+// Expects: 226 after the data; the upload ends here.
+void TMFtp::HandleStorFinalReply(const QString &reply)
+{
+    if (!positive(reply)) {
+        m_lastErrorText = QStringLiteral("Access denied or file not found");
+        ReportError(errAccessDenied);
+    }
+    FinishTransfer();
+}
+
+void TMFtp::UploadConnected()
+{
+    if (!m_passive)
+        m_dataSocket.Accept(&m_listenSocket);
+    if (m_dataSocket.LastError == 0) {
+        m_bytesTransferred = 0;
+        m_operationOk = true;
+        m_startTick.start();
+        m_elapsedTicks = 0;
+        m_uploadSize = m_localFileOpen ? m_localStream.size() : 0;
+        ReportInfo(infoFileSize, QString::number(m_uploadSize));
+    } else {
+        Fail(errDataConnection);
+    }
+}
+
+void TMFtp::SendData()
+{
+    // A close notification handled while this loop processes messages raises OnWritable
+    // again; the outer run carries on instead.
+    if (m_inSendData)
+        return;
+    if (!m_storAccepted) {
+        // Servers take data only once they have accepted STOR; one that sees the data
+        // connection close before that drops it and waits for another.
+        m_sendWaiting = true;
+        return;
+    }
+    struct Guard
+    {
+        bool &flag;
+        explicit Guard(bool &f) : flag(f) { flag = true; }
+        ~Guard() { flag = false; }
+    } guard(m_inSendData);
+    int block = SendBlockSize;
+    bool wouldBlock = false;
+    while (!LocalFileAtEnd()) {
+        const qint64 left = m_uploadSize - m_localStream.pos();
+        if (left < block)
+            block = static_cast<int>(left);
+        const qint64 read = m_localStream.read(m_sendBuffer, block);
+        if (read <= 0) {
+            ReportError(errLocalFileRead);
+            CloseLocalFile();
+            m_dataSocket.Close();
+            m_listenSocket.Close();
+            m_operationOk = false;
+            break;
+        }
+        block = static_cast<int>(read);
+        int sent = 0;
+        while (sent < block) {
+            PumpMessages();
+            m_dataSocket.ReportWouldBlock = true;
+            const int n = m_dataSocket.SendBuffer(m_sendBuffer + sent, block - sent);
+            m_dataSocket.ReportWouldBlock = false;
+            sent += n;
+            if (m_dataSocket.LastError == ErrWouldBlock) {
+                // The part not sent is read again at the next ready-to-send notification.
+                if (m_localFileOpen)
+                    m_localStream.seek(m_localStream.pos() - (block - sent));
+                wouldBlock = true;
+                break;
+            }
+            if (m_dataSocket.LastError != 0) {
+                Fail(errDataConnection);
+                m_bytesTransferred += static_cast<quint64>(sent);
+                return;
+            }
+            if (!m_localFileOpen)
+                break; // the operation ended while messages were processed
+        }
+        m_bytesTransferred += static_cast<quint64>(sent);
+        if (wouldBlock || !m_operationOk)
+            break;
+    }
+    ReportInfo(infoTransferProgress);
+    m_elapsedTicks = m_startTick.isValid() ? m_startTick.elapsed() : 0;
+    if (m_operationOk && !LocalFileAtEnd())
+        return; // the next ready-to-send notification goes on
+    m_dataSocket.Close(); // its OnClosed runs DataClosed
+    m_listenSocket.Close();
+    CloseLocalFile();
+    m_elapsedTicks = m_startTick.isValid() ? m_startTick.elapsed() : 0;
+    ReportInfo(infoTransferComplete);
+    m_dataDone = true;
+    if (m_replyDone)
+        FinishTransfer();
+}

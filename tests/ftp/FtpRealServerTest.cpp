@@ -1,0 +1,204 @@
+// TMFtp against a real FTP server (pyftpdlib on loopback, started by the test).
+
+#include "FtpTestSupport.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace ftptest;
+
+namespace {
+
+class RealServerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ensureApp();
+        if (!server.start()) {
+            if (server.missing)
+                GTEST_SKIP() << server.problem.toStdString();
+            FAIL() << server.problem.toStdString();
+        }
+    }
+    PyFtpServer server;
+};
+
+} // namespace
+
+TEST_F(RealServerTest, LogsInAndReportsCurrentDirectory)
+{
+    TMFtp ftp;
+    FtpLog log(ftp);
+    ftp.SetServer(QStringLiteral("127.0.0.1"));
+    ftp.Port = server.port;
+    ftp.SetUsername(QStringLiteral("tester"));
+    ftp.SetPassword(QStringLiteral("secret"));
+    ftp.SetRetries(0);
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }, 8000))
+        << log.dump().toStdString();
+    EXPECT_TRUE(log.has(QStringLiteral("info 12 Logged in")));
+    EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/"));
+    EXPECT_EQ(ftp.ServerType(), ftpstUNIX);
+    EXPECT_TRUE(ftp.ResumeSupported());
+    EXPECT_FALSE(log.has(QStringLiteral("error")));
+
+    ftp.Quit();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("quit")); }, 8000))
+        << log.dump().toStdString();
+    EXPECT_TRUE(log.has(QStringLiteral("info 1 Disconnected")));
+}
+
+TEST_F(RealServerTest, WrongPasswordFailsLogin)
+{
+    TMFtp ftp;
+    FtpLog log(ftp);
+    ftp.SetServer(QStringLiteral("127.0.0.1"));
+    ftp.Port = server.port;
+    ftp.SetUsername(QStringLiteral("tester"));
+    ftp.SetPassword(QStringLiteral("wrong"));
+    ftp.SetRetries(0);
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); }, 8000))
+        << log.dump().toStdString();
+    EXPECT_EQ(log.only({QStringLiteral("error")}), QStringList({QStringLiteral("error 26 ")}));
+    EXPECT_FALSE(log.has(QStringLiteral("loggedin")));
+}
+
+namespace {
+
+QByteArray randomBytes(int size)
+{
+    QByteArray b(size, '\0');
+    quint32 x = 2463534242u;
+    for (int i = 0; i < size; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b[i] = static_cast<char>(x);
+    }
+    return b;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(data);
+}
+
+class RealTransferTest : public RealServerTest
+{
+protected:
+    void SetUp() override
+    {
+        RealServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ftp = std::make_unique<TMFtp>();
+        log = std::make_unique<FtpLog>(*ftp);
+        log->answer = [this](TMFtpInfoNeeded need) {
+            return need == needResumeChoice ? resumeAnswer : QString();
+        };
+        ftp->SetServer(QStringLiteral("127.0.0.1"));
+        ftp->Port = server.port;
+        ftp->SetUsername(user);
+        ftp->SetPassword(QStringLiteral("secret"));
+        ftp->SetRetries(0);
+        ftp->Login();
+        ASSERT_TRUE(waitUntil([&] { return log->has(QStringLiteral("loggedin")); }, 8000))
+            << log->dump().toStdString();
+        log->lines.clear();
+    }
+    bool run(const std::function<void()> &operation)
+    {
+        log->lines.clear();
+        operation();
+        const bool ok = waitUntil([&] { return log->has(QStringLiteral("ready")); }, 20000);
+        pumpFor(20);
+        return ok;
+    }
+    QStringList outcome() const
+    {
+        return log->only({QStringLiteral("error"), QStringLiteral("ready"),
+                          QStringLiteral("received"), QStringLiteral("stored")});
+    }
+
+    QString user = QStringLiteral("tester");
+    QString resumeAnswer;
+    QTemporaryDir local;
+    std::unique_ptr<TMFtp> ftp;
+    std::unique_ptr<FtpLog> log;
+};
+
+} // namespace
+
+TEST_F(RealTransferTest, UploadThenDownloadGiveIdenticalBytesInBothModes)
+{
+    const QByteArray content = randomBytes(3 * 1024 * 1024 + 123);
+    const QString source = local.filePath(QStringLiteral("source.bin"));
+    writeFile(source, content);
+    for (bool passive : {false, true}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        ftp->SetPassive(passive);
+        const QString remote = passive ? QStringLiteral("p.bin") : QStringLiteral("a.bin");
+        ASSERT_TRUE(run([&] { ftp->UploadFile(source, remote); })) << log->dump().toStdString();
+        EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("stored")}));
+        EXPECT_EQ(readFile(server.home() + QLatin1Char('/') + remote), content);
+        EXPECT_EQ(ftp->BytesTransferred(), quint64(content.size()));
+
+        const QString back = local.filePath(remote);
+        ASSERT_TRUE(run([&] { ftp->DownloadFile(remote, back); })) << log->dump().toStdString();
+        EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("received")}));
+        EXPECT_EQ(readFile(back), content);
+    }
+}
+
+TEST_F(RealTransferTest, ResumedDownloadAndUpload)
+{
+    const QByteArray content = randomBytes(200000);
+    writeFile(server.home() + QStringLiteral("/r.bin"), content);
+    const QString partial = local.filePath(QStringLiteral("r.bin"));
+    writeFile(partial, content.left(70000));
+    resumeAnswer = QStringLiteral("Resume");
+    ASSERT_TRUE(run([&] { ftp->DownloadFile(QStringLiteral("r.bin"), partial); }));
+    EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("received")}));
+    EXPECT_EQ(readFile(partial), content);
+    EXPECT_EQ(ftp->BytesTransferred(), 130000u);
+
+    writeFile(server.home() + QStringLiteral("/u.bin"), content.left(50000));
+    ASSERT_TRUE(run([&] { ftp->UploadFile(partial, QStringLiteral("u.bin")); }))
+        << log->dump().toStdString();
+    EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("stored")}));
+    EXPECT_EQ(readFile(server.home() + QStringLiteral("/u.bin")), content);
+    EXPECT_EQ(ftp->BytesTransferred(), 150000u);
+}
+
+class ReadOnlyTransferTest : public RealTransferTest
+{
+protected:
+    void SetUp() override
+    {
+        user = QStringLiteral("reader");
+        RealTransferTest::SetUp();
+    }
+};
+
+TEST_F(ReadOnlyTransferTest, StoreRefusedByPermissions)
+{
+    const QString source = local.filePath(QStringLiteral("x.txt"));
+    writeFile(source, "journal\r\n");
+    ASSERT_TRUE(run([&] { ftp->UploadFile(source, QStringLiteral("x.txt")); }));
+    EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 29 Access denied or file not found"),
+                                      QStringLiteral("ready"), QStringLiteral("stored")}));
+    EXPECT_FALSE(QFile::exists(server.home() + QStringLiteral("/x.txt")));
+    EXPECT_TRUE(ftp->ControlConnected());
+}

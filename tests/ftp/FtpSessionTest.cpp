@@ -1,0 +1,434 @@
+// The session engine of TMFtp against the scripted server, through the real event loop:
+// reply grammar, the masked password, refusals, retries and their reports, connection
+// failures and the time-out, keep-alive, and the end of a connection that closes early.
+
+#include "FtpTestSupport.h"
+#include "ScriptedFtpServer.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace ftptest;
+
+namespace {
+
+void pointAt(TMFtp &ftp, quint16 port)
+{
+    ftp.SetServer(QStringLiteral("127.0.0.1"));
+    ftp.Port = port;
+    ftp.SetRetries(0);
+    ftp.SetRetryInterval(0);
+    ftp.TimeOut = 3;
+}
+
+void plainLogin(ScriptedSession &s)
+{
+    s.reply(QStringLiteral("220 Scripted server ready"));
+    s.serve(ScriptedSession::loginAnswer);
+}
+
+class SessionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ensureApp(); }
+};
+
+} // namespace
+
+TEST_F(SessionTest, ReplyGrammar)
+{
+    ScriptedFtpServer server([](ScriptedSession &s, int) {
+        // A multi-line welcome with the same code throughout.
+        s.send("220-Welcome\r\n220-second line\r\n220 ready\r\n");
+        s.next(); // USER: the reply split over two reads
+        s.send("33");
+        s.sleep(60);
+        s.send("1 Password required\r\n");
+        s.next(); // PASS: a line ended by a bare line feed
+        s.send("230 Logged in\n");
+        s.next(); // SYST: continuation lines with the same code and "-" or another code
+        s.send("215-first\r\n215-again\r\n214 other code\r\n215 UNIX Type: L8\r\n");
+        s.next(); // REST 100: text after a zero byte is dropped
+        s.send(QByteArray("350 Restarting\r\n\0" "999 not a reply\r\n", 35));
+        s.next(); // REST 0
+        s.reply(QStringLiteral("350 Restarting at 0"));
+        s.next(); // PWD: a lone carriage return stays part of the line
+        s.send("257 \"/a\rb\" is current\r\n");
+        s.sleep(150);
+        // A final line while no handler is registered only updates LastReply.
+        s.reply(QStringLiteral("226 Unsolicited"));
+        s.serve(ScriptedSession::loginAnswer);
+    });
+    TMFtp ftp;
+    FtpLog log(ftp);
+    QStringList handled;
+    pointAt(ftp, server.port());
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); })) << log.dump().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return ftp.LastReply() == QStringLiteral("226 Unsolicited"); }));
+    pumpFor(50);
+
+    EXPECT_EQ(ftp.ServerType(), ftpstUNIX); // SYST reached its handler with the final line
+    EXPECT_EQ(ftp.ReplyLines(),
+              QStringList({QStringLiteral("215-first"), QStringLiteral("215-again"),
+                           QStringLiteral("214 other code"), QStringLiteral("215 UNIX Type: L8")}));
+    EXPECT_EQ(log.count(QStringLiteral("info 16")), 2); // welcome and SYST
+    EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/a\rb"));
+    EXPECT_TRUE(ftp.ResumeSupported());
+    EXPECT_EQ(server.commands().mid(0, 6),
+              QStringList({QStringLiteral("USER anonymous"), QStringLiteral("PASS guest@dorvanta.local"),
+                           QStringLiteral("SYST"), QStringLiteral("REST 100"),
+                           QStringLiteral("REST 0"), QStringLiteral("PWD")}));
+    EXPECT_FALSE(log.has(QStringLiteral("error")));
+    EXPECT_EQ(log.count(QStringLiteral("info 3 999")), 0);
+    for (const QString &l : log.lines)
+        EXPECT_FALSE(l.contains(QStringLiteral("999"))) << l.toStdString();
+
+    // Every burst of received text ends with an empty notice (replies that arrive while a
+    // burst is being read belong to it), so the last received-text notice is empty.
+    int empty = 0;
+    QString lastReceived;
+    for (const QString &l : log.lines) {
+        if (l.startsWith(QStringLiteral("info 3 "))) {
+            lastReceived = l;
+            empty += l == QStringLiteral("info 3 ") ? 1 : 0;
+        }
+    }
+    EXPECT_GE(empty, 3); // the split reply and the unsolicited line come in bursts of their own
+    EXPECT_EQ(lastReceived, QStringLiteral("info 3 "));
+}
+
+TEST_F(SessionTest, PasswordIsMaskedAndOtherCommandsShownWithLineEnd)
+{
+    ScriptedFtpServer server([](ScriptedSession &s, int) { plainLogin(s); });
+    TMFtp ftp;
+    FtpLog log(ftp);
+    pointAt(ftp, server.port());
+    ftp.SetUsername(QStringLiteral("kasa"));
+    ftp.SetPassword(QStringLiteral("s3cret-word"));
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
+    EXPECT_TRUE(log.has(QStringLiteral("info 4 USER kasa\r\n")));
+    EXPECT_TRUE(log.has(QStringLiteral("info 4 PASS (want to know) :-P\r\n")));
+    for (const QString &l : log.lines)
+        EXPECT_FALSE(l.contains(QStringLiteral("s3cret"))) << l.toStdString();
+    EXPECT_TRUE(server.commands().contains(QStringLiteral("PASS s3cret-word")));
+    EXPECT_TRUE(log.has(QStringLiteral("info 12 Logged in")));
+    EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/home"));
+    // Success ends with OnFtpReady, then OnLoggedIn.
+    EXPECT_EQ(log.only({QStringLiteral("ready"), QStringLiteral("loggedin")}),
+              QStringList({QStringLiteral("ready"), QStringLiteral("loggedin")}));
+}
+
+TEST_F(SessionTest, OperationsAreRefusedWhenNotConnectedBusyOrLoggingIn)
+{
+    ScriptedFtpServer server([](ScriptedSession &s, int) {
+        s.reply(QStringLiteral("220 ready"));
+        s.next();
+        s.reply(QStringLiteral("331 Password"));
+        s.next();
+        s.sleep(300); // the dialogue is still running here
+        s.reply(QStringLiteral("230 ok"));
+        s.serve([](const QString &c) {
+            if (c == QLatin1String("QUIT")) {
+                QThread::msleep(300); // keep the QUIT operation busy for a while
+                return QStringLiteral("221 Bye");
+            }
+            return ScriptedSession::loginAnswer(c);
+        });
+    });
+    TMFtp ftp;
+    FtpLog log(ftp);
+    pointAt(ftp, server.port());
+
+    ftp.Quit();
+    EXPECT_EQ(log.lines, QStringList({QStringLiteral("info 1 Not connected to the server")}));
+    EXPECT_FALSE(ftp.OperationOk());
+
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("info 4 PASS")); }));
+    log.lines.clear();
+    ftp.Quit(); // the login dialogue owns the connection
+    EXPECT_EQ(log.lines, QStringList({QStringLiteral("info 5 The component is busy doing something")}));
+
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
+    log.lines.clear();
+    ftp.Quit();
+    EXPECT_TRUE(ftp.Busy());
+    EXPECT_EQ(log.lines.first(), QStringLiteral("busy"));
+    ftp.Quit();
+    EXPECT_EQ(log.lines.last(), QStringLiteral("info 5 The component is busy doing something"));
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("quit")); }));
+    EXPECT_EQ(server.count(QStringLiteral("QUIT")), 1);
+    EXPECT_EQ(log.only({QStringLiteral("info 1"), QStringLiteral("quit"), QStringLiteral("ready")}),
+              QStringList({QStringLiteral("info 1 Disconnected"), QStringLiteral("quit"),
+                           QStringLiteral("ready")}));
+    EXPECT_FALSE(ftp.ControlConnected());
+    EXPECT_FALSE(ftp.LoggedIn());
+}
+
+namespace {
+
+QStringList retryReports(const FtpLog &log)
+{
+    return log.only({QStringLiteral("error"), QStringLiteral("info 18"), QStringLiteral("info 21"),
+                     QStringLiteral("info 1 "), QStringLiteral("quit"), QStringLiteral("ready"),
+                     QStringLiteral("loggedin")});
+}
+
+} // namespace
+
+TEST_F(SessionTest, RefusedWelcomeIsRetriedThenReportedAsDisconnected)
+{
+    ScriptedFtpServer server([](ScriptedSession &s, int) {
+        s.reply(QStringLiteral("421 Too many users"));
+        s.close();
+    });
+    TMFtp ftp;
+    FtpLog log(ftp);
+    pointAt(ftp, server.port());
+    ftp.SetRetries(3);
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); }));
+    pumpFor(100);
+    const QString refused = QStringLiteral("error 25 ");
+    const QString retrying = QStringLiteral("info 18 Retrying...");
+    EXPECT_EQ(retryReports(log),
+              QStringList({refused, retrying, refused, retrying, refused, retrying, refused,
+                           QStringLiteral("info 21 Retry Finished"),
+                           QStringLiteral("info 1 Disconnected"), QStringLiteral("quit"),
+                           QStringLiteral("ready")}));
+    EXPECT_EQ(server.connectionCount(), 4);
+    EXPECT_FALSE(ftp.ControlConnected());
+}
+
+TEST_F(SessionTest, NoRetriesMeansOneConnect)
+{
+    ScriptedFtpServer server([](ScriptedSession &s, int) {
+        s.reply(QStringLiteral("120 Later"));
+        s.close();
+    });
+    TMFtp ftp;
+    FtpLog log(ftp);
+    pointAt(ftp, server.port());
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); }));
+    pumpFor(100);
+    EXPECT_EQ(retryReports(log),
+              QStringList({QStringLiteral("error 25 "), QStringLiteral("info 21 Retry Finished"),
+                           QStringLiteral("info 1 Disconnected"), QStringLiteral("quit"),
+                           QStringLiteral("ready")}));
+    EXPECT_EQ(server.connectionCount(), 1);
+}
+
+TEST_F(SessionTest, RetryWaitsRetryIntervalAndCanThenSucceed)
+{
+    ScriptedFtpServer server([](ScriptedSession &s, int connection) {
+        if (connection == 0) {
+            s.reply(QStringLiteral("421 Not yet"));
+            s.close();
+            return;
+        }
+        plainLogin(s);
+    });
+    TMFtp ftp;
+    FtpLog log(ftp);
+    pointAt(ftp, server.port());
+    ftp.SetRetries(2);
+    ftp.SetRetryInterval(1);
+    QElapsedTimer clock;
+    clock.start();
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
+    EXPECT_GE(clock.elapsed(), 950);
+    EXPECT_EQ(retryReports(log),
+              QStringList({QStringLiteral("error 25 "), QStringLiteral("info 18 Retrying..."),
+                           QStringLiteral("ready"), QStringLiteral("loggedin")}));
+}
+
+TEST_F(SessionTest, ConnectionRefusedIsReportedOnceAndNotRetried)
+{
+    quint16 port;
+    {
+        ScriptedFtpServer gone([](ScriptedSession &, int) {});
+        port = gone.port();
+    }
+    TMFtp ftp;
+    FtpLog log(ftp);
+    pointAt(ftp, port);
+    ftp.SetRetries(3);
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error")); }));
+    pumpFor(100);
+    EXPECT_EQ(retryReports(log), QStringList({QStringLiteral("error 11 Connection Refused")}));
+    EXPECT_EQ(ftp.LastErrorKind(), errConnectionRefused);
+    EXPECT_TRUE(ftp.LastErrorText().isEmpty()); // used once
+}
+
+TEST_F(SessionTest, HostNotFoundAndOverlongHostName)
+{
+    TMFtp ftp;
+    FtpLog log(ftp);
+    ftp.SetServer(QStringLiteral("h") + QString(80, QLatin1Char('x')) + QStringLiteral(".example"));
+    ftp.Login();
+    pumpFor(50);
+    EXPECT_EQ(retryReports(log), QStringList({QStringLiteral("error 15 Address resolution error")}));
+    EXPECT_TRUE(log.has(QStringLiteral("info 2 hxxx")));
+}
+
+TEST_F(SessionTest, HostNameIsResolvedBeforeConnecting)
+{
+    ScriptedFtpServer server([](ScriptedSession &s, int) { plainLogin(s); });
+    TMFtp ftp;
+    FtpLog log(ftp);
+    pointAt(ftp, server.port());
+    ftp.SetServer(QStringLiteral("localhost"));
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
+    EXPECT_EQ(log.only({QStringLiteral("info 2"), QStringLiteral("info 19"), QStringLiteral("info 0")}),
+              QStringList({QStringLiteral("info 2 localhost"), QStringLiteral("info 19 127.0.0.1"),
+                           QStringLiteral("info 0 127.0.0.1")}));
+}
+
+TEST_F(SessionTest, OwnTimeoutReportsButLetsTheConnectGoOn)
+{
+    // A listener whose accept queue is full leaves further connects hanging.
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(fd, 0), 0);
+    socklen_t len = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    int fillers[3];
+    for (int &f : fillers) {
+        f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ::connect(f, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    }
+    pumpFor(100);
+    TMFtp ftp;
+    FtpLog log(ftp);
+    pointAt(ftp, ntohs(a.sin_port));
+    ftp.TimeOut = 1;
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error")); }, 3000)) << log.dump().toStdString();
+    EXPECT_EQ(retryReports(log), QStringList({QStringLiteral("error 7 Connection timed out")}));
+    EXPECT_TRUE(ftp.SocketOpen()); // the connect was not given up
+    for (int f : fillers)
+        ::close(f);
+    ::close(fd);
+}
+
+TEST_F(SessionTest, LoginWhileConnectedReplacesTheSocketSilently)
+{
+    ScriptedFtpServer server([](ScriptedSession &s, int) { plainLogin(s); });
+    TMFtp ftp;
+    FtpLog log(ftp);
+    pointAt(ftp, server.port());
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.count(QStringLiteral("loggedin")) == 2; }));
+    pumpFor(100);
+    EXPECT_EQ(server.connectionCount(), 2);
+    EXPECT_FALSE(log.has(QStringLiteral("quit")));
+    EXPECT_FALSE(log.has(QStringLiteral("info 1 "))) << log.dump().toStdString();
+    EXPECT_FALSE(log.has(QStringLiteral("error")));
+}
+
+TEST_F(SessionTest, CloseBeforeLoginWithoutFailureEndsTheConnection)
+{
+    ScriptedFtpServer server([](ScriptedSession &s, int) {
+        s.reply(QStringLiteral("220 ready"));
+        s.next();
+        s.close(); // no answer to USER
+    });
+    TMFtp ftp;
+    FtpLog log(ftp);
+    pointAt(ftp, server.port());
+    ftp.SetRetries(3);
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); }));
+    EXPECT_EQ(retryReports(log), QStringList({QStringLiteral("info 1 Disconnected"),
+                                              QStringLiteral("quit"), QStringLiteral("ready")}));
+    EXPECT_FALSE(ftp.ControlConnected());
+    EXPECT_EQ(server.connectionCount(), 1);
+    log.lines.clear();
+    ftp.Quit(); // refused at once instead of sending into a closed socket
+    EXPECT_EQ(log.lines, QStringList({QStringLiteral("info 1 Not connected to the server")}));
+}
+
+namespace {
+
+// Logs in with a one-second keep-alive and counts the NOOPs within the given time.
+int noopsWithin(int ms, quint16 interval, const QString &noopAnswer)
+{
+    ScriptedFtpServer server([noopAnswer](ScriptedSession &s, int) {
+        s.reply(QStringLiteral("220 ready"));
+        s.serve([noopAnswer](const QString &c) {
+            return c == QLatin1String("NOOP") ? noopAnswer : ScriptedSession::loginAnswer(c);
+        });
+    });
+    TMFtp ftp;
+    FtpLog log(ftp);
+    pointAt(ftp, server.port());
+    ftp.SetNoopInterval(interval);
+    ftp.Login();
+    if (!waitUntil([&] { return log.has(QStringLiteral("loggedin")); }))
+        return -1;
+    pumpFor(ms);
+    // A keep-alive neither raises OnFtpBusy nor ends with OnFtpReady.
+    if (ftp.Busy() || !ftp.LoggedIn() || log.count(QStringLiteral("ready")) != 1
+        || log.has(QStringLiteral("busy")))
+        return -2;
+    return server.count(QStringLiteral("NOOP"));
+}
+
+} // namespace
+
+TEST_F(SessionTest, KeepAliveSendsNoopEveryInterval)
+{
+    EXPECT_EQ(noopsWithin(2500, 1, QStringLiteral("200 ok")), 2);
+}
+
+TEST_F(SessionTest, KeepAliveStopsOnlyWhenNoopIsUnknown)
+{
+    EXPECT_EQ(noopsWithin(2500, 1, QStringLiteral("502 Not implemented")), 1);
+    EXPECT_EQ(noopsWithin(2500, 1, QStringLiteral("421 Busy, try later")), 2);
+}
+
+TEST_F(SessionTest, KeepAliveNeverFiresAtIntervalZero)
+{
+    EXPECT_EQ(noopsWithin(1200, 0, QStringLiteral("200 ok")), 0);
+}
+
+TEST_F(SessionTest, PropertiesAfterConstruction)
+{
+    TMFtp ftp;
+    EXPECT_TRUE(ftp.Asynchronous());
+    EXPECT_FALSE(ftp.MultiThreaded());
+    EXPECT_EQ(ftp.NoopInterval(), 30);
+    EXPECT_EQ(ftp.Username(), QStringLiteral("anonymous"));
+    EXPECT_TRUE(ftp.Password().contains(QLatin1Char('@')));
+    EXPECT_EQ(ftp.Retries(), 3);
+    EXPECT_EQ(ftp.RetryInterval(), 15);
+    EXPECT_EQ(ftp.ServerType(), ftpstAutoDetect);
+    EXPECT_EQ(ftp.TransferMode(), BinaryTransfer);
+    EXPECT_EQ(ftp.ProxyType(), proxyNone);
+    EXPECT_EQ(ftp.ProxyPort(), 21);
+    EXPECT_FALSE(ftp.Passive());
+    EXPECT_TRUE(ftp.Cache());
+    EXPECT_EQ(ftp.CacheExpire(), 7);
+    EXPECT_EQ(ftp.Port, 21);
+    EXPECT_EQ(ftp.TimeOut, 20);
+    ftp.SetVersion(QStringLiteral("other"));
+    EXPECT_EQ(ftp.Version(), QStringLiteral("Vantor FTP 0.4.7"));
+}

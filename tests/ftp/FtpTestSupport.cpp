@@ -1,0 +1,169 @@
+// Test helpers of the FTP component; see FtpTestSupport.h.
+
+#include "FtpTestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTimer>
+
+namespace ftptest {
+
+void ensureApp()
+{
+    if (QCoreApplication::instance())
+        return;
+    static int argc = 1;
+    static char name[] = "ftp_tests";
+    static char *argv[] = {name, nullptr};
+    new QCoreApplication(argc, argv);
+}
+
+bool waitUntil(const std::function<bool()> &pred, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QTimer tick;
+    tick.start(10);
+    while (!pred()) {
+        if (clock.elapsed() > timeoutMs)
+            return pred();
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+void pumpFor(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    waitUntil([&] { return clock.elapsed() >= ms; }, ms + 1000);
+}
+
+FtpLog::FtpLog(TMFtp &ftp)
+{
+    ftp.OnFtpInfo = [this](TMFtp *, FtpInfo info, const QString &text) {
+        lines.append(QStringLiteral("info %1 %2").arg(int(info)).arg(text));
+    };
+    ftp.OnFtpError = [this](TMFtp *, FtpError error, const QString &text) {
+        lines.append(QStringLiteral("error %1 %2").arg(int(error)).arg(text));
+    };
+    ftp.OnFtpNeedInfo = [this](TMFtp *, TMFtpInfoNeeded need, QString &value) {
+        lines.append(QStringLiteral("need %1").arg(int(need)));
+        if (answer)
+            value = answer(need);
+    };
+    ftp.OnFtpReady = [this](TMFtp *) { lines.append(QStringLiteral("ready")); };
+    ftp.OnLoggedIn = [this](TMFtp *) { lines.append(QStringLiteral("loggedin")); };
+    ftp.OnFileReceived = [this](TMFtp *) { lines.append(QStringLiteral("received")); };
+    ftp.OnFileStored = [this](TMFtp *) { lines.append(QStringLiteral("stored")); };
+    ftp.OnFtpQuit = [this](TMFtp *) { lines.append(QStringLiteral("quit")); };
+    ftp.OnFtpBusy = [this](TMFtp *) { lines.append(QStringLiteral("busy")); };
+}
+
+int FtpLog::count(const QString &prefix) const
+{
+    int n = 0;
+    for (const QString &l : lines)
+        if (l.startsWith(prefix))
+            ++n;
+    return n;
+}
+
+int FtpLog::indexOf(const QString &prefix, int from) const
+{
+    for (int i = from; i < lines.size(); ++i)
+        if (lines.at(i).startsWith(prefix))
+            return i;
+    return -1;
+}
+
+QStringList FtpLog::only(const QStringList &prefixes) const
+{
+    QStringList out;
+    for (const QString &l : lines)
+        for (const QString &p : prefixes)
+            if (l.startsWith(p)) {
+                out.append(l);
+                break;
+            }
+    return out;
+}
+
+namespace {
+
+const char *serverScript = R"PY(
+import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+import logging
+logging.basicConfig(level=logging.CRITICAL)
+home = sys.argv[1]
+auth = DummyAuthorizer()
+auth.add_user("tester", "secret", home, perm="elradfmwMT")
+auth.add_user("reader", "secret", home, perm="elr")
+# Sessions start in binary type: pyftpdlib refuses REST in ASCII type, and the
+# component probes REST before its first TYPE command.
+class Handler(FTPHandler):
+    def on_connect(self):
+        self._current_type = 'i'
+handler = Handler
+handler.authorizer = auth
+handler.auth_failed_timeout = 0.1
+handler.permit_foreign_addresses = False
+server = FTPServer(("127.0.0.1", 0), handler)
+print(server.socket.getsockname()[1], flush=True)
+server.serve_forever(timeout=0.2)
+)PY";
+
+} // namespace
+
+PyFtpServer::PyFtpServer() = default;
+
+PyFtpServer::~PyFtpServer()
+{
+    if (m_process) {
+        m_process->kill();
+        m_process->waitForFinished(3000);
+    }
+}
+
+bool PyFtpServer::start()
+{
+    const QString python = QStringLiteral("/usr/bin/python3");
+    if (!QFile::exists(python)) {
+        missing = true;
+        problem = QStringLiteral("/usr/bin/python3 is not installed");
+        return false;
+    }
+    QProcess probe;
+    probe.start(python, {QStringLiteral("-c"), QStringLiteral("import pyftpdlib")});
+    probe.waitForFinished(10000);
+    if (probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0) {
+        missing = true;
+        problem = QStringLiteral("/usr/bin/python3 lacks pyftpdlib (Debian python3-pyftpdlib)");
+        return false;
+    }
+    m_process = std::make_unique<QProcess>();
+    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+    m_process->start(python, {QStringLiteral("-c"), QString::fromUtf8(serverScript), home()});
+    if (!m_process->waitForStarted(5000)) {
+        problem = QStringLiteral("pyftpdlib server did not start");
+        return false;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_process->canReadLine() && clock.elapsed() < 10000)
+        m_process->waitForReadyRead(200);
+    const QByteArray line = m_process->readLine().trimmed();
+    port = static_cast<quint16>(line.toUInt());
+    if (port == 0) {
+        problem = QStringLiteral("pyftpdlib server gave no port: ")
+                  + QString::fromUtf8(m_process->readAllStandardError());
+        return false;
+    }
+    return true;
+}
+
+} // namespace ftptest
