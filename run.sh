@@ -6,7 +6,7 @@ top="$(cd "$(dirname "$0")" && pwd)"
 "$top/tools/build.sh"
 demo="${DORVANTA_DIR:-$top/demo}"
 if [ ! -d "$demo/podaci" ]; then
-  "$top/build/tools/dorvanta-init" "$demo" --demo
+  "$top/build/tools/dorvanta-init/dorvanta-init" "$demo" --demo
 fi
 cd "$demo"
 export LC_TIME=en_GB.UTF-8 LC_NUMERIC=C

@@ -83,6 +83,7 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     buildMasterDataPages();
     buildReportPage();
     buildBackupPage();
+    buildUpload();
 
     adjustSize();
     setFixedSize(sizeHint());

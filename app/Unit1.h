@@ -9,6 +9,7 @@
 //   Unit1Master.cpp    the users, activities and groups grids and the journal view
 //   Unit1Report.cpp    the turnover report page
 //   Unit1Backup.cpp    backup, restore, clearing and the FTP option
+//   Unit1Upload.cpp    the upload of the journal export to the FTP server
 //
 // Every handler runs to its end inside the event loop. Errors of the table engine end the
 // handler with the engine's own message. The engine session is shared with the review
@@ -17,6 +18,8 @@
 
 #include <QMainWindow>
 #include <QString>
+
+#include "ftp/Ftp.h"
 
 
 class QAction;
@@ -126,6 +129,8 @@ private:
     void buildMasterDataPages(); // Unit1Master.cpp
     void buildReportPage();      // Unit1Report.cpp
     void buildBackupPage();      // Unit1Backup.cpp
+    void buildUpload();          // Unit1Upload.cpp
+    void startUploadWhenReady();
     void showPage(int index);
     void closeSession();
     void fillComboFromTable(QComboBox *combo, const QString &tablePath, const QString &field);
@@ -141,6 +146,18 @@ private:
     bool dateFormatOk = false;
     bool firstShowDone = false;
     TForm2 *reviewWindow = nullptr;
+
+    // One upload of the export: it starts once the message has been closed and the login
+    // has completed, and its end is a success only when no error was reported meanwhile.
+    struct UploadState
+    {
+        bool pending = false;       // waiting for the message and the login
+        bool messageClosed = false;
+        bool loggedIn = false;
+        bool storing = false;       // UploadFile called, OnFileStored not yet come
+        bool storeFailed = false;
+        QString errorStatus;        // the status line of the last error event
+    } upload;
 
     // Data components.
     engine::Table *Table1; // podaci\korisnici.db
@@ -206,6 +223,15 @@ public:
     // --- master data pages (Unit1Master.cpp) ---
 
     // --- report page (Unit1Report.cpp) ---
+
+    // --- upload of the journal export (Unit1Upload.cpp) ---
+    void MFtp1FtpInfo(TMFtp *sender, FtpInfo info, const QString &addinfo);
+    void MFtp1FtpError(TMFtp *sender, FtpError error, const QString &addinfo);
+    void MFtp1LoggedIn(TMFtp *sender);
+    void MFtp1FileStored(TMFtp *sender);
+
+    TMFtp *MFtp1 = nullptr;
+    class QListWidget *ListBox6 = nullptr; // the option file's lines, never visible
 
     // --- backup page (Unit1Backup.cpp) ---
     void BitBtn20Click();      // SNIMI AKTUELNI PROMET

@@ -1,5 +1,4 @@
-// TForm1: the journal export written after every posting, and the upload decision that
-// follows it.
+// TForm1: the journal export written after every posting.
 #include "Unit1.h"
 
 #include "JournalExport.h"
@@ -36,9 +35,4 @@ bool TForm1::exportJournal()
         return false;
     }
     return true;
-}
-
-void TForm1::uploadDecision()
-{
-    // The upload of the export to the FTP server is added with the FTP component.
 }

@@ -297,7 +297,10 @@ bool TMFtp::BeginOperation()
         m_lastErrorKind = errUnspecified;
         return true;
     }
-    m_operationOk = false;
+    // A refusal never touches the operation that is running: clearing its OperationOk
+    // would stop its transfer loop half-way and leave a cut-off file on the server.
+    if (!(m_controlConnected && busy))
+        m_operationOk = false;
     if (m_controlConnected && busy)
         ReportInfo(infoBusy);
     else

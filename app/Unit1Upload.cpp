@@ -1,0 +1,136 @@
+// TForm1: the upload of the journal export to the FTP server after every export, when the
+// FTP option file says so, through the window's FTP component MFtp1.
+//
+// The upload starts only when both the message "Prebacujem podatke na server..." has been
+// closed and the login has completed, so it never depends on how long the user reads the
+// message, and its commands never cut into the login dialogue. A store that the component
+// ends with an error is not reported as done, and the local export is then kept.
+#include "Unit1.h"
+
+#include "BackupFiles.h"
+
+#include "platform/Dialogs.h"
+#include "platform/TextFiles.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QStackedWidget>
+
+namespace {
+const QString RemoteFile = QStringLiteral("public_html/dv/podaci.txt");
+}
+
+void TForm1::buildUpload()
+{
+    ListBox6 = new QListWidget(Notebook1->widget(PagePosting));
+    ListBox6->setObjectName(QStringLiteral("ListBox6"));
+    ListBox6->hide();
+
+    MFtp1 = new TMFtp(this);
+    MFtp1->setObjectName(QStringLiteral("MFtp1"));
+    MFtp1->OnFtpInfo = [this](TMFtp *sender, FtpInfo info, const QString &addinfo) {
+        MFtp1FtpInfo(sender, info, addinfo);
+    };
+    MFtp1->OnFtpError = [this](TMFtp *sender, FtpError error, const QString &addinfo) {
+        MFtp1FtpError(sender, error, addinfo);
+    };
+    MFtp1->OnLoggedIn = [this](TMFtp *sender) { MFtp1LoggedIn(sender); };
+    MFtp1->OnFileStored = [this](TMFtp *sender) { MFtp1FileStored(sender); };
+}
+
+void TForm1::uploadDecision()
+{
+    ListBox6->clear();
+    const QString path = backup_files::ftpOptionFile(startDir);
+    QString reason;
+    const std::optional<QStringList> lines = platform::loadLines(path, &reason);
+    if (!lines) {
+        dialogs.message(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
+        return;
+    }
+    ListBox6->addItems(*lines);
+    if (lines->isEmpty()) {
+        dialogs.message(QStringLiteral("List index out of bounds (0)"));
+        return;
+    }
+    if (lines->at(0) != QLatin1String("1"))
+        return;
+    if (lines->size() < 4) {
+        dialogs.message(QStringLiteral("List index out of bounds (%1)").arg(lines->size()));
+        return;
+    }
+
+    // An upload still running would be cut off by a new login: the new export is then
+    // offered to the busy component, which refuses it with its busy text.
+    const bool uploadRunning = MFtp1->CurrentOperation() == opUpload;
+    if (!uploadRunning) {
+        upload = UploadState();
+        MFtp1->SetServer(lines->at(1));
+        MFtp1->SetUsername(lines->at(2));
+        MFtp1->SetPassword(lines->at(3));
+        upload.pending = true;
+        MFtp1->Login();
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    dialogs.message(QStringLiteral("Prebacujem podatke na server... posle klika na OK "
+                                   "sacekajte poruku da su podaci preneti..."));
+    if (uploadRunning) {
+        MFtp1->UploadFile(QDir(startDir).filePath(QStringLiteral("podaci.txt")), RemoteFile);
+        return;
+    }
+    upload.messageClosed = true;
+    startUploadWhenReady();
+}
+
+void TForm1::startUploadWhenReady()
+{
+    if (!upload.pending || !upload.messageClosed || !upload.loggedIn)
+        return;
+    upload.pending = false;
+    upload.storing = true;
+    upload.storeFailed = false;
+    MFtp1->UploadFile(QDir(startDir).filePath(QStringLiteral("podaci.txt")), RemoteFile);
+}
+
+void TForm1::MFtp1LoggedIn(TMFtp *)
+{
+    upload.loggedIn = true;
+    startUploadWhenReady();
+}
+
+void TForm1::MFtp1FtpInfo(TMFtp *sender, FtpInfo, const QString &addinfo)
+{
+    Label26->setText(QString::number(sender->BytesTransferred()) + QStringLiteral("   ") +
+                     addinfo);
+}
+
+void TForm1::MFtp1FtpError(TMFtp *sender, FtpError, const QString &addinfo)
+{
+    if (upload.storing)
+        upload.storeFailed = true;
+    upload.errorStatus = QString::number(sender->BytesTransferred()) + QStringLiteral("   ") +
+                         addinfo;
+    Label26->setText(upload.errorStatus);
+}
+
+void TForm1::MFtp1FileStored(TMFtp *sender)
+{
+    const bool stored = upload.storing && !upload.storeFailed;
+    upload.storing = false;
+    if (!stored) {
+        // The server did not take the file: the connection is dropped, the status line
+        // shows the component's error and the export stays for the next try.
+        sender->Close();
+        if (!upload.errorStatus.isEmpty())
+            Label26->setText(upload.errorStatus);
+        return;
+    }
+    sender->Quit();
+    sender->Close();
+    dialogs.message(QStringLiteral("Podaci preneti na server!"));
+    QFile::remove(QDir(startDir).filePath(QStringLiteral("podaci.txt")));
+}

@@ -1,0 +1,203 @@
+// The upload of the journal export after a posting, against a real FTP server on loopback.
+#include "DataDir.h"
+#include "UploadServer.h"
+
+#include "Unit1.h"
+
+#include "platform/FixedClock.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/SystemSettings.h"
+#include "platform/TextFiles.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+const QString Done = QStringLiteral("Podaci preneti na server!");
+const QString Wait = QStringLiteral(
+    "Prebacujem podatke na server... posle klika na OK sacekajte poruku da su podaci preneti...");
+} // namespace
+
+class TestUpload : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<DataDir> data;
+    std::unique_ptr<UploadServer> server;
+    platform::ScriptedDialogs dialogs;
+    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))};
+    platform::FixedSettings settings;
+    std::unique_ptr<TForm1> form;
+
+    void startServer(int bytesPerSecond = 0)
+    {
+        server = std::make_unique<UploadServer>(bytesPerSecond);
+        const QString problem = server->start();
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+    void writeOptions(const QStringList &lines)
+    {
+        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), lines).isEmpty());
+    }
+    void loginAndPost(bool yes = true)
+    {
+        form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
+        form->MFtp1->Port = server ? server->port : 1;
+        form->MFtp1->SetRetryInterval(0);
+        form->show();
+        form->Edit1->setText("111");
+        form->BitBtn9Click();
+        post(yes);
+    }
+    void post(bool yes = true)
+    {
+        form->Edit4->setText("150");
+        form->Edit5->setText("Kupovina");
+        form->Edit12->setText("Gorivo");
+        yes ? dialogs.answerYes() : dialogs.answerNo();
+        form->BitBtn8Click();
+    }
+    QByteArray exportBytes() { return data->readFile("podaci.txt"); }
+
+private slots:
+    void init()
+    {
+        data = std::make_unique<DataDir>();
+        dialogs = platform::ScriptedDialogs();
+        data->addUser("111", "Petar Petrovic");
+    }
+    void cleanup()
+    {
+        form.reset();
+        server.reset();
+        data.reset();
+    }
+
+    void postingUploadsTheExportAndDeletesIt_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("answered Yes") << true;
+        QTest::newRow("answered No") << false;
+    }
+    void postingUploadsTheExportAndDeletesIt()
+    {
+        QFETCH(bool, yes);
+        startServer();
+        writeOptions({"1", "127.0.0.1", "kasa", "tajna"});
+        QByteArray written;
+        dialogs.onMessage = [&](const QString &text) {
+            if (text == Wait)
+                written = exportBytes();
+        };
+        loginAndPost(yes);
+        QTRY_VERIFY2_WITH_TIMEOUT(dialogs.messages().contains(Done),
+                                  qPrintable(form->Label26->text()), 10000);
+        QCOMPARE(dialogs.messages(), (QStringList{Wait, Done}));
+        QVERIFY(!written.isEmpty());
+        QCOMPARE(server->stored(), written);
+        QVERIFY(!QFile::exists(data->file("podaci.txt")));
+        QVERIFY(form->ListBox6->isHidden());
+        QCOMPARE(form->ListBox6->count(), 4);
+    }
+
+    void optionOffOrNotExactlyOneUploadsNothing_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("0") << QStringList{"0"};
+        QTest::newRow("1 with a blank") << QStringList{"1 ", "127.0.0.1", "kasa", "tajna"};
+    }
+    void optionOffOrNotExactlyOneUploadsNothing()
+    {
+        QFETCH(QStringList, lines);
+        startServer();
+        writeOptions(lines);
+        loginAndPost();
+        QTest::qWait(300);
+        QVERIFY(dialogs.messages().isEmpty());
+        QVERIFY(!server->hasStored());
+        QVERIFY(QFile::exists(data->file("podaci.txt")));
+    }
+
+    void missingOrShortOptionFileIsReported()
+    {
+        QFile::remove(data->file("podaci/ftpop.txt"));
+        loginAndPost();
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY(dialogs.messages().first().contains("ftpop.txt"));
+        QVERIFY(QFile::exists(data->file("podaci.txt")));
+        QCOMPARE(data->records("promet").size(), 1);
+
+        dialogs.clear();
+        writeOptions({"1", "127.0.0.1"});
+        post();
+        QCOMPARE(dialogs.messages(), QStringList{"List index out of bounds (2)"});
+        QCOMPARE(form->MFtp1->CurrentOperation(), opNone); // no login was started
+    }
+
+    void refusedStoreKeepsTheExport()
+    {
+        startServer();
+        writeOptions({"1", "127.0.0.1", "citac", "tajna"});
+        loginAndPost();
+        QTRY_VERIFY2_WITH_TIMEOUT(form->MFtp1->CurrentOperation() == opNone &&
+                                      !form->MFtp1->OperationOk(),
+                                  qPrintable(form->Label26->text() + " | op " +
+                                             QString::number(form->MFtp1->CurrentOperation()) +
+                                             " | " + form->MFtp1->LastErrorText()),
+                                  10000);
+        QTest::qWait(200);
+        QCOMPARE(dialogs.messages(), QStringList{Wait});
+        QVERIFY(QFile::exists(data->file("podaci.txt")));
+        QVERIFY(!server->hasStored());
+        // The status line keeps the component's error text.
+        QCOMPARE(form->Label26->text(), QStringLiteral("0   Access denied or file not found"));
+    }
+
+    void wrongPasswordUploadsNothing()
+    {
+        startServer();
+        writeOptions({"1", "127.0.0.1", "kasa", "pogresna"});
+        form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
+        form->MFtp1->Port = server->port;
+        form->MFtp1->SetRetryInterval(0);
+        form->MFtp1->SetRetries(0);
+        form->Edit1->setText("111");
+        form->BitBtn9Click();
+        post();
+        QTRY_VERIFY_WITH_TIMEOUT(form->MFtp1->LastErrorKind() == errLoginFailed, 10000);
+        QTest::qWait(300);
+        QCOMPARE(dialogs.messages(), QStringList{Wait});
+        QVERIFY(!server->hasStored());
+        QVERIFY(QFile::exists(data->file("podaci.txt")));
+        QVERIFY(!form->Label26->text().isEmpty());
+        QVERIFY(form->Label26->text() != QStringLiteral("0.00"));
+    }
+
+    void secondPostingDuringAnUploadFindsTheComponentBusy()
+    {
+        // A journal big enough that its upload, slowed to 64 KiB/s, takes a few seconds.
+        for (int i = 0; i < 1500; ++i)
+            data->addPosting("Neko", "01/12/2026", "1.00", "0.00", "0.00", "0.00");
+        startServer(64 * 1024);
+        writeOptions({"1", "127.0.0.1", "kasa", "tajna"});
+        loginAndPost();
+        const qsizetype firstExportSize = exportBytes().size();
+        QTRY_VERIFY_WITH_TIMEOUT(form->MFtp1->CurrentOperation() == opUpload, 10000);
+        post();
+        QVERIFY2(form->Label26->text().endsWith("The component is busy doing something"),
+                 qPrintable(form->Label26->text()));
+        QCOMPARE(form->MFtp1->CurrentOperation(), opUpload); // the first store goes on
+        QTRY_VERIFY2_WITH_TIMEOUT(dialogs.messages().contains(Done),
+                                  qPrintable(form->Label26->text()), 20000);
+        // The first store was not cut off by the refused second one.
+        QCOMPARE(server->stored().size(), firstExportSize);
+    }
+};
+
+QTEST_MAIN(TestUpload)
+#include "tst_upload.moc"
