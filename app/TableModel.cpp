@@ -157,15 +157,23 @@ void TableModel::follow()
         m_columns = columns;
         endResetModel();
     } else if (rows > 0 && !columns.isEmpty()) {
+        // The record under the cursor may have been stored or re-read: views repaint. (One
+        // range, so that a walk over a long table costs the views nothing per step.)
         emit dataChanged(index(0, 0), index(rows - 1, int(columns.size()) - 1));
-        emit headerDataChanged(Qt::Vertical, 0, rows - 1);
     }
 
     const int current = !active ? -1 : inserting ? m_table.recordCount() : m_table.recNo();
-    if (reshaped || current != m_currentRow) {
-        m_currentRow = current;
-        emit currentRowChanged(current);
+    const int previous = m_currentRow;
+    m_currentRow = current;
+    if (!reshaped) {
+        // Only the rows that gain or lose the current-record mark.
+        if (previous >= 0 && previous < rows && previous != current)
+            emit headerDataChanged(Qt::Vertical, previous, previous);
+        if (current >= 0)
+            emit headerDataChanged(Qt::Vertical, current, current);
     }
+    if (reshaped || current != previous)
+        emit currentRowChanged(current);
     if (activeChanged)
         emit this->activeChanged(active);
 }
