@@ -81,7 +81,11 @@ void DBGrid::followTable()
         const QModelIndex target = m_source->index(row, std::min(column, m_source->columnCount() - 1));
         if (target != current)
             selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
+        // A new record is typed into the grid at once.
+        if (m_source->isInserting() && row != m_lastFollowedRow)
+            setFocus(Qt::OtherFocusReason);
     }
+    m_lastFollowedRow = row;
     m_following = false;
 }
 

@@ -43,4 +43,5 @@ private:
     class EditorTracker;
     EditorTracker *m_tracker;
     bool m_following = false;
+    int m_lastFollowedRow = -1;
 };

@@ -65,20 +65,20 @@ void TForm1::buildMasterDataPages()
         // buttons side by side below it, the navigator at the left of their row, the grid
         // beneath filling the rest.
         if (auto *heading = page->findChild<QLabel *>(QStringLiteral("Heading%1").arg(p.index)))
-            heading->setGeometry(16, 8, 456, 32);
+            heading->setGeometry(16, 8, 436, 32);
         if (auto *menu = page->findChild<QPushButton *>(QString::fromLatin1(p.menuButton)))
-            menu->setGeometry(480, 8, 216, 36);
+            menu->setGeometry(456, 8, 240, 36);
 
         auto *openButton = named(new QPushButton(QStringLiteral("OTVORI TABELU"), page), p.openName);
         openButton->setFont(uiFont(9, true));
-        openButton->setGeometry(480, 50, 106, 36);
+        openButton->setGeometry(456, 50, 118, 36);
         connect(openButton, &QPushButton::clicked, this, p.openHandler);
         *p.openButton = openButton;
 
         auto *closeButton =
             named(new QPushButton(QStringLiteral("ZATVORI TABELU"), page), p.closeName);
         closeButton->setFont(uiFont(9, true));
-        closeButton->setGeometry(590, 50, 106, 36);
+        closeButton->setGeometry(578, 50, 118, 36);
         connect(closeButton, &QPushButton::clicked, this, p.closeHandler);
         *p.closeButton = closeButton;
 
