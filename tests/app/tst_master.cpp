@@ -411,6 +411,35 @@ private slots:
         QVERIFY(dialogs.messages().isEmpty());
     }
 
+    void recordThatCannotBeStoredKeepsTheGridOnIt()
+    {
+        adminOpens("BitBtn3");
+        auto *grid = find<DBGrid>("DBGrid1");
+        click("BitBtn2");
+        typeIntoCell(grid, 1, 1, "Izmenjeno");
+        {
+            // Another program removes the record meanwhile.
+            engine::Session other;
+            other.setBaseDir(data->path());
+            other.setPassword(QStringLiteral("kvr604"));
+            engine::Table t(other, QStringLiteral("podaci/korisnici.db"));
+            t.open();
+            t.last();
+            t.deleteRecord();
+        }
+        grid->setCurrentIndex(grid->model()->index(0, 0));
+        QCOMPARE(dialogs.messages(),
+                 QStringList{"The record was deleted meanwhile in podaci\\korisnici.db"});
+        QCOMPARE(grid->currentIndex().row(), 1);
+        QCOMPARE(gridRow(grid, 1), (QStringList{"111", "Izmenjeno"}));
+
+        navigate(find<DBNavigator>("DBNavigator1"), DBNavigator::Cancel);
+        navigate(find<DBNavigator>("DBNavigator1"), DBNavigator::Refresh);
+        QCOMPARE(grid->model()->rowCount(), 1);
+        QCOMPARE(grid->currentIndex().row(), 0);
+        QCOMPARE(dialogs.messages().size(), 1);
+    }
+
     // A value of the wrong kind for its field: the engine's message, and the grid stays on
     // the row. The master tables hold only text, so an editable grid over the journal table
     // stands in for a table with amount and date fields.
