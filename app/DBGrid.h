@@ -6,9 +6,9 @@
 // wherever the table is moved from, and choosing another row in the grid moves the table
 // there, which stores (or drops, when unchanged) the record being edited. When the engine
 // refuses a value or a record, the grid stays on the row being edited. Leaving the page
-// (the grid being hidden) stores a changed record like moving to another row, so that no
-// other page's work stores or loses it behind the user's back; a record still unposted when
-// its table is closed is discarded (see TableModel).
+// (the grid being hidden, also when the window closes) stores a changed record like moving
+// to another row, so that no other page's work stores or loses it behind the user's back; a
+// record still unposted when its table is closed is discarded (see TableModel).
 
 #include <QPointer>
 #include <QTableView>
