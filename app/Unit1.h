@@ -221,6 +221,47 @@ public:
     QLabel *Label26 = nullptr;
 
     // --- master data pages (Unit1Master.cpp) ---
+    // Pages 1 (users), 2 (activities), 8 (groups) and 6 (the journal, read-only). Each grid
+    // and navigator is bound to its table through its data link; the table is opened and
+    // closed by the page's two buttons (and closed by anything that closes the session).
+    // The grid, navigator and data link classes are declared in DBGrid.h, DBNavigator.h and
+    // TableModel.h.
+    void BitBtn2Click();  // OTVORI TABELU, users
+    void BitBtn1Click();  // ZATVORI TABELU, users
+    void BitBtn6Click();  // OTVORI TABELU, activities
+    void BitBtn7Click();  // ZATVORI TABELU, activities
+    void BitBtn25Click(); // OTVORI TABELU, groups
+    void BitBtn26Click(); // ZATVORI TABELU, groups
+    void BitBtn14Click(); // OTVORI TABELU, journal
+    void BitBtn15Click(); // ZATVORI TABELU, journal
+
+    class TableModel *DataSource1 = nullptr; // Table1, users
+    class TableModel *DataSource2 = nullptr; // Table2, activities
+    class TableModel *DataSource5 = nullptr; // Table4, groups
+    class TableModel *DataSource3 = nullptr; // Table3, journal
+    class DBGrid *DBGrid1 = nullptr;
+    class DBGrid *DBGrid2 = nullptr;
+    class DBGrid *DBGrid5 = nullptr;
+    class DBGrid *DBGrid4 = nullptr; // read-only
+    class DBNavigator *DBNavigator1 = nullptr;
+    class DBNavigator *DBNavigator2 = nullptr;
+    class DBNavigator *DBNavigator4 = nullptr;
+    class DBNavigator *DBNavigator3 = nullptr; // never visible
+    QPushButton *BitBtn2 = nullptr;
+    QPushButton *BitBtn1 = nullptr;
+    QPushButton *BitBtn6 = nullptr;
+    QPushButton *BitBtn7 = nullptr;
+    QPushButton *BitBtn25 = nullptr;
+    QPushButton *BitBtn26 = nullptr;
+    QPushButton *BitBtn14 = nullptr;
+    QPushButton *BitBtn15 = nullptr;
+
+private:
+    // Opens the page's table after handing the password; closes it and the session.
+    void openMasterTable(engine::Table *table);
+    void closeMasterTable(engine::Table *table);
+
+public:
 
     // --- report page (Unit1Report.cpp) ---
 

@@ -1,10 +1,162 @@
-// TForm1: placeholder for the page(s) built here.
+// TForm1's master data pages: the users (page 1), frequent activities (page 2) and groups
+// (page 8) edited in grids with navigator bars, and the journal (page 6) shown read-only.
+//
+// Each page's table is opened only by its "OTVORI TABELU" and stays open until its
+// "ZATVORI TABELU" or anything else that closes the engine session; the grid and navigator
+// follow the table through its data link, so a table closed elsewhere leaves an empty grid
+// and a disabled navigator. A record being edited when its table closes is discarded, as
+// there is no open table left to store it in; leaving the page stores it (see DBGrid).
 #include "Unit1.h"
+
+#include "DBGrid.h"
+#include "DBNavigator.h"
+#include "TableModel.h"
+#include "UiHelpers.h"
+
+#include "engine/EngineError.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "platform/Dialogs.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
 
 void TForm1::buildMasterDataPages()
 {
-    buildPageShell(PageUsers, QStringLiteral("PODESAVANJE KORISNIKA"), QStringLiteral("BitBtn10"));
-    buildPageShell(PageActivities, QStringLiteral("PODESAVANJE AKTIVNOSTI"), QStringLiteral("BitBtn11"));
-    buildPageShell(PageJournal, QStringLiteral("IZVESTAJI"), QStringLiteral("BitBtn16"));
-    buildPageShell(PageGroups, QStringLiteral("PODESAVANJE GRUPE PROMETA"), QStringLiteral("BitBtn27"));
+    struct MasterPage
+    {
+        int index;
+        const char *heading;
+        const char *menuButton;
+        engine::Table *table;
+        TableModel **source;
+        DBGrid **grid;
+        const char *gridName;
+        DBNavigator **navigator;
+        const char *navigatorName;
+        QPushButton **openButton;
+        const char *openName;
+        void (TForm1::*openHandler)();
+        QPushButton **closeButton;
+        const char *closeName;
+        void (TForm1::*closeHandler)();
+        bool readOnly;
+    };
+    const MasterPage pages[] = {
+        {PageUsers, "PODESAVANJE KORISNIKA", "BitBtn10", Table1, &DataSource1, &DBGrid1,
+         "DBGrid1", &DBNavigator1, "DBNavigator1", &BitBtn2, "BitBtn2", &TForm1::BitBtn2Click,
+         &BitBtn1, "BitBtn1", &TForm1::BitBtn1Click, false},
+        {PageActivities, "PODESAVANJE AKTIVNOSTI", "BitBtn11", Table2, &DataSource2, &DBGrid2,
+         "DBGrid2", &DBNavigator2, "DBNavigator2", &BitBtn6, "BitBtn6", &TForm1::BitBtn6Click,
+         &BitBtn7, "BitBtn7", &TForm1::BitBtn7Click, false},
+        {PageGroups, "PODESAVANJE GRUPE PROMETA", "BitBtn27", Table4, &DataSource5, &DBGrid5,
+         "DBGrid5", &DBNavigator4, "DBNavigator4", &BitBtn25, "BitBtn25",
+         &TForm1::BitBtn25Click, &BitBtn26, "BitBtn26", &TForm1::BitBtn26Click, false},
+        {PageJournal, "IZVESTAJI", "BitBtn16", Table3, &DataSource3, &DBGrid4, "DBGrid4",
+         &DBNavigator3, "DBNavigator3", &BitBtn14, "BitBtn14", &TForm1::BitBtn14Click,
+         &BitBtn15, "BitBtn15", &TForm1::BitBtn15Click, true},
+    };
+
+    for (const MasterPage &p : pages) {
+        QWidget *page = buildPageShell(p.index, QString::fromLatin1(p.heading),
+                                       QString::fromLatin1(p.menuButton));
+        // Heading at the top left, "MENI ADMINISTRATORA" at the top right, the table's two
+        // buttons side by side below it, the navigator at the left of their row, the grid
+        // beneath filling the rest.
+        if (auto *heading = page->findChild<QLabel *>(QStringLiteral("Heading%1").arg(p.index)))
+            heading->setGeometry(16, 8, 436, 32);
+        if (auto *menu = page->findChild<QPushButton *>(QString::fromLatin1(p.menuButton)))
+            menu->setGeometry(456, 8, 240, 36);
+
+        auto *openButton = named(new QPushButton(QStringLiteral("OTVORI TABELU"), page), p.openName);
+        openButton->setFont(uiFont(9, true));
+        openButton->setGeometry(456, 50, 118, 36);
+        connect(openButton, &QPushButton::clicked, this, p.openHandler);
+        *p.openButton = openButton;
+
+        auto *closeButton =
+            named(new QPushButton(QStringLiteral("ZATVORI TABELU"), page), p.closeName);
+        closeButton->setFont(uiFont(9, true));
+        closeButton->setGeometry(578, 50, 118, 36);
+        connect(closeButton, &QPushButton::clicked, this, p.closeHandler);
+        *p.closeButton = closeButton;
+
+        // The data link lives exactly as long as its table.
+        auto *source = new TableModel(*p.table, p.table);
+        source->setReadOnly(p.readOnly);
+        connect(source, &TableModel::errorOccurred, this,
+                [this](const QString &text) { dialogs.message(text); });
+        *p.source = source;
+
+        auto *navigator = named(new DBNavigator(dialogs, page), p.navigatorName);
+        navigator->setGeometry(16, 52, 300, 32);
+        navigator->setDataSource(source);
+        navigator->setVisible(!p.readOnly);
+        *p.navigator = navigator;
+
+        auto *grid = named(new DBGrid(page), p.gridName);
+        grid->setGeometry(16, 96, 680, 388);
+        grid->setReadOnly(p.readOnly);
+        grid->setDataSource(source);
+        *p.grid = grid;
+    }
+}
+
+void TForm1::openMasterTable(engine::Table *table)
+{
+    try {
+        session.setPassword(QString::fromLatin1(TablePassword));
+        table->open(); // an open table stays as it is, on its current record
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+    }
+}
+
+void TForm1::closeMasterTable(engine::Table *table)
+{
+    // Closing drops a record that was being edited and not posted; then the session closes
+    // every other open table and query of the program.
+    table->close();
+    closeSession();
+}
+
+void TForm1::BitBtn2Click()
+{
+    openMasterTable(Table1);
+}
+
+void TForm1::BitBtn1Click()
+{
+    closeMasterTable(Table1);
+}
+
+void TForm1::BitBtn6Click()
+{
+    openMasterTable(Table2);
+}
+
+void TForm1::BitBtn7Click()
+{
+    closeMasterTable(Table2);
+}
+
+void TForm1::BitBtn25Click()
+{
+    openMasterTable(Table4);
+}
+
+void TForm1::BitBtn26Click()
+{
+    closeMasterTable(Table4);
+}
+
+void TForm1::BitBtn14Click()
+{
+    openMasterTable(Table3);
+}
+
+void TForm1::BitBtn15Click()
+{
+    closeMasterTable(Table3);
 }
