@@ -153,6 +153,7 @@ private slots:
     void init()
     {
         data = std::make_unique<DataDir>();
+        data->session.setDurableWrites(false); // the page only reads; no need to wait for the disk
         dialogs = platform::ScriptedDialogs();
         previews.clear();
         dialogs.onPreview = [this](report::Document &document) {
@@ -513,11 +514,9 @@ private slots:
     void longReportHasHeaderAndFooterOnEveryPageAndTheSummaryOnce()
     {
         const int records = 45; // two pages
-        data->session.setDurableWrites(false);
         for (int i = 0; i < records; ++i)
             data->addPosting("Ana", "02/12/2026", "1.00", "0.00", "0.00", "0.00",
                              QStringLiteral("Posting %1").arg(i + 1));
-        data->session.setDurableWrites(true);
         enterPage();
         press();
         QCOMPARE(previews.size(), 1);
