@@ -77,13 +77,12 @@ void makePair(QObject *owner, QRadioButton *all, QRadioButton *chosen, TForm1 *f
 
 void TForm1::buildReportPage()
 {
-    QWidget *page = buildPageShell(PageReport, QStringLiteral("IZVESTAJI"),
-                                   QStringLiteral("BitBtn12"));
+    QWidget *page =
+        buildPageShell(PageReport, QStringLiteral("IZVESTAJI"), QStringLiteral("BitBtn12"));
     const QFont small = uiFont(8);
     auto frame = [&](int column, const QString &caption, const char *name) {
         auto *box = named(new QGroupBox(caption, page), name);
-        box->setGeometry(8 + column * (FrameWidth + FrameGap), FrameTop, FrameWidth,
-                         FrameHeight);
+        box->setGeometry(8 + column * (FrameWidth + FrameGap), FrameTop, FrameWidth, FrameHeight);
         box->setFont(small);
         return box;
     };
@@ -128,9 +127,9 @@ void TForm1::buildReportPage()
     LabelChosenTo = label(QStringLiteral("Izabrano DO"), "LabelChosenTo", GroupBoxPeriod, 218);
     Edit6 = edit("Edit6", GroupBoxPeriod, 194);
     Edit7 = edit("Edit7", GroupBoxPeriod, 236);
-    for (QWidget *never : {static_cast<QWidget *>(LabelChosenFrom),
-                           static_cast<QWidget *>(LabelChosenTo),
-                           static_cast<QWidget *>(Edit6), static_cast<QWidget *>(Edit7)})
+    for (QWidget *never :
+         {static_cast<QWidget *>(LabelChosenFrom), static_cast<QWidget *>(LabelChosenTo),
+          static_cast<QWidget *>(Edit6), static_cast<QWidget *>(Edit7)})
         never->hide();
     Edit6->setText(todayText());
     Edit7->setText(todayText());
@@ -145,14 +144,14 @@ void TForm1::buildReportPage()
     Edit8 = edit("Edit8", GroupBoxUser, 216);
 
     // Frequent activity.
-    GroupBoxActivity =
-        frame(2, QStringLiteral("Za izabranu cestu aktivnost"), "GroupBoxActivity");
+    GroupBoxActivity = frame(2, QStringLiteral("Za izabranu cestu aktivnost"), "GroupBoxActivity");
     RadioButton11 =
         radio(QStringLiteral("Za sve vrste prometa"), "RadioButton11", GroupBoxActivity, 20);
     RadioButton12 =
         radio(QStringLiteral("Za izabrani cesti promet"), "RadioButton12", GroupBoxActivity, 42);
     ListBox2 = list("ListBox2", GroupBoxActivity);
-    LabelActivity = label(QStringLiteral("Izabrani promet"), "LabelActivity", GroupBoxActivity, 196);
+    LabelActivity =
+        label(QStringLiteral("Izabrani promet"), "LabelActivity", GroupBoxActivity, 196);
     Edit9 = edit("Edit9", GroupBoxActivity, 216);
 
     // Group.
@@ -164,8 +163,9 @@ void TForm1::buildReportPage()
     Edit13 = edit("Edit13", GroupBoxGroup, 216);
 
     // Keyword, under the first two frames.
-    GroupBoxKeyword = named(new QGroupBox(QStringLiteral("Pretraga prometa po kljucnoj reci"), page),
-                            "GroupBoxKeyword");
+    GroupBoxKeyword =
+        named(new QGroupBox(QStringLiteral("Pretraga prometa po kljucnoj reci"), page),
+              "GroupBoxKeyword");
     GroupBoxKeyword->setFont(small);
     GroupBoxKeyword->setGeometry(8, FrameTop + FrameHeight + 8, 2 * FrameWidth + FrameGap, 124);
     RadioButton5 = radio(QStringLiteral("Bez pretrage"), "RadioButton5", GroupBoxKeyword, 20);
@@ -218,8 +218,8 @@ void TForm1::buildReportPage()
 void TForm1::BitBtn5Click()
 {
     showPage(PageReport);
-    for (QRadioButton *all : {RadioButton8, RadioButton9, RadioButton11, RadioButton13,
-                              RadioButton5})
+    for (QRadioButton *all :
+         {RadioButton8, RadioButton9, RadioButton11, RadioButton13, RadioButton5})
         all->setChecked(true);
     for (QWidget *w : std::initializer_list<QWidget *>{
              LabelFrom, LabelTo, DateTimePicker1, DateTimePicker2, ListBox1, LabelUser, Edit8,
@@ -271,15 +271,15 @@ void TForm1::fillListFromTable(QListWidget *list, engine::Table *table, const QS
 
 void TForm1::RadioButton8Click()
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{LabelFrom, LabelTo, DateTimePicker1,
-                                                       DateTimePicker2})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{LabelFrom, LabelTo, DateTimePicker1, DateTimePicker2})
         w->hide();
 }
 
 void TForm1::RadioButton7Click()
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{LabelFrom, LabelTo, DateTimePicker1,
-                                                       DateTimePicker2})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{LabelFrom, LabelTo, DateTimePicker1, DateTimePicker2})
         w->show();
 }
 
@@ -470,8 +470,8 @@ void TForm1::BitBtn17Click()
 
     if (Query1->recordCount() > 0) {
         report::Report layout = report::turnoverReport();
-        const char *const names[] = {report::TitleLine1, report::TitleLine2,
-                                     report::TitleLine3, report::TitleLine4};
+        const char *const names[] = {report::TitleLine1, report::TitleLine2, report::TitleLine3,
+                                     report::TitleLine4};
         for (int i = 0; i < 4; ++i)
             layout.setText(QString::fromLatin1(names[i]), statement.titles.at(i));
         report::Document document(layout, std::make_shared<QueryDataSource>(*Query1));

@@ -47,8 +47,8 @@ long peakKiB()
 
 struct Run
 {
-    qint64 statementMs = -1;  // press until the preview is asked for
-    qint64 firstPageMs = -1;  // preview window until its first page is shown
+    qint64 statementMs = -1; // press until the preview is asked for
+    qint64 firstPageMs = -1; // preview window until its first page is shown
     qint64 pressToFirstMs = -1;
     qint64 pdfMs = -1;
     qint64 pdfBytes = 0;
