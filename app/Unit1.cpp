@@ -353,11 +353,6 @@ void TForm1::BitBtn24Click()
     showPage(PageGroups);
 }
 
-void TForm1::BitBtn5Click()
-{
-    showPage(PageReport);
-}
-
 void TForm1::BitBtn13Click()
 {
     showPage(PageJournal);

@@ -1,7 +1,494 @@
-// TForm1: placeholder for the page(s) built here.
+// TForm1's report page: five criterion frames (period, cashier, frequent activity, group,
+// keyword in the description), the statement over the journal built from them, and the
+// preview of the turnover report of the matching postings.
+//
+// Guarantees: entering the page resets every criterion to its all option, the period to
+// the last 30 days and the three lists to their tables' current records (the
+// administrator is never offered as a cashier); the statement is built in one pure
+// function, so what a press runs follows from the criteria alone; every value typed or
+// picked by the user is placed between quotes with each quote written doubled, so no value
+// changes the statement's shape; the preview is shown only when at least one posting
+// matches; the journal table and the engine session are closed again after every press
+// that got past the build (the engine's own errors end the press where they happen).
 #include "Unit1.h"
+
+#include "QueryDataSource.h"
+#include "SqlText.h"
+#include "UiHelpers.h"
+
+#include "engine/EngineError.h"
+#include "engine/Query.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/SystemSettings.h"
+#include "report/Document.h"
+#include "report/TurnoverReport.h"
+
+#include <QButtonGroup>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <memory>
+
+namespace {
+
+const QString MissingText = QStringLiteral("Morate uneti text za pretragu");
+const QString NoRecords = QStringLiteral("Nema zapisa u izvestaju!");
+
+constexpr int FrameTop = 44;
+constexpr int FrameWidth = 170;
+constexpr int FrameHeight = 260;
+constexpr int FrameGap = 4;
+constexpr int InnerWidth = FrameWidth - 16;
+
+QString quoted(const QString &value)
+{
+    return QLatin1Char('\'') + sqlEscape(value) + QLatin1Char('\'');
+}
+
+// A pair of options in one frame: selecting the one not yet selected deselects its partner
+// and runs its handler; selecting the selected one does nothing. The all option starts
+// selected, before the handlers are connected.
+void makePair(QObject *owner, QRadioButton *all, QRadioButton *chosen, TForm1 *form,
+              void (TForm1::*allHandler)(), void (TForm1::*chosenHandler)())
+{
+    auto *pair = new QButtonGroup(owner);
+    pair->addButton(all);
+    pair->addButton(chosen);
+    all->setChecked(true);
+    QObject::connect(all, &QRadioButton::toggled, form, [form, allHandler](bool on) {
+        if (on)
+            (form->*allHandler)();
+    });
+    QObject::connect(chosen, &QRadioButton::toggled, form, [form, chosenHandler](bool on) {
+        if (on)
+            (form->*chosenHandler)();
+    });
+}
+
+} // namespace
 
 void TForm1::buildReportPage()
 {
-    buildPageShell(PageReport, QStringLiteral("IZVESTAJI"), QStringLiteral("BitBtn12"));
+    QWidget *page =
+        buildPageShell(PageReport, QStringLiteral("IZVESTAJI"), QStringLiteral("BitBtn12"));
+    const QFont small = uiFont(8);
+    auto frame = [&](int column, const QString &caption, const char *name) {
+        auto *box = named(new QGroupBox(caption, page), name);
+        box->setGeometry(8 + column * (FrameWidth + FrameGap), FrameTop, FrameWidth, FrameHeight);
+        box->setFont(small);
+        return box;
+    };
+    auto radio = [](const QString &text, const char *name, QWidget *parent, int top) {
+        auto *b = named(new QRadioButton(text, parent), name);
+        b->setGeometry(8, top, InnerWidth, 20);
+        return b;
+    };
+    auto label = [](const QString &text, const char *name, QWidget *parent, int top) {
+        auto *l = named(new QLabel(text, parent), name);
+        l->setGeometry(8, top, InnerWidth, 18);
+        return l;
+    };
+    auto edit = [](const char *name, QWidget *parent, int top) {
+        auto *e = named(new QLineEdit(parent), name);
+        e->setGeometry(8, top, InnerWidth, 24);
+        return e;
+    };
+    auto list = [](const char *name, QWidget *parent) {
+        auto *l = named(new QListWidget(parent), name);
+        l->setGeometry(8, 70, InnerWidth, 116);
+        return l;
+    };
+
+    // Period.
+    GroupBoxPeriod = frame(0, QStringLiteral("Za period"), "GroupBoxPeriod");
+    RadioButton8 = radio(QStringLiteral("Sve"), "RadioButton8", GroupBoxPeriod, 20);
+    RadioButton7 = radio(QStringLiteral("Za period"), "RadioButton7", GroupBoxPeriod, 42);
+    LabelFrom = label(QStringLiteral("Ovde izaberi od kada"), "LabelFrom", GroupBoxPeriod, 72);
+    LabelTo = label(QStringLiteral("Ovde izaberi do kada"), "LabelTo", GroupBoxPeriod, 122);
+    DateTimePicker1 = named(new QDateEdit(GroupBoxPeriod), "DateTimePicker1");
+    DateTimePicker2 = named(new QDateEdit(GroupBoxPeriod), "DateTimePicker2");
+    const QString pickerForm = settings.shortDateFormat();
+    for (QDateEdit *picker : {DateTimePicker1, DateTimePicker2}) {
+        picker->setCalendarPopup(true);
+        picker->setDisplayFormat(pickerForm);
+        picker->setDate(clock.today());
+    }
+    DateTimePicker1->setGeometry(8, 92, InnerWidth, 24);
+    DateTimePicker2->setGeometry(8, 142, InnerWidth, 24);
+    LabelChosenFrom = label(QStringLiteral("Izabrano OD"), "LabelChosenFrom", GroupBoxPeriod, 176);
+    LabelChosenTo = label(QStringLiteral("Izabrano DO"), "LabelChosenTo", GroupBoxPeriod, 218);
+    Edit6 = edit("Edit6", GroupBoxPeriod, 194);
+    Edit7 = edit("Edit7", GroupBoxPeriod, 236);
+    for (QWidget *never :
+         {static_cast<QWidget *>(LabelChosenFrom), static_cast<QWidget *>(LabelChosenTo),
+          static_cast<QWidget *>(Edit6), static_cast<QWidget *>(Edit7)})
+        never->hide();
+    Edit6->setText(todayText());
+    Edit7->setText(todayText());
+
+    // Cashier.
+    GroupBoxUser = frame(1, QStringLiteral("Za izabranog korisnika"), "GroupBoxUser");
+    RadioButton9 = radio(QStringLiteral("Za sve korisnike"), "RadioButton9", GroupBoxUser, 20);
+    RadioButton10 =
+        radio(QStringLiteral("Za izabranog korisnika"), "RadioButton10", GroupBoxUser, 42);
+    ListBox1 = list("ListBox1", GroupBoxUser);
+    LabelUser = label(QStringLiteral("Izabrani korisnik"), "LabelUser", GroupBoxUser, 196);
+    Edit8 = edit("Edit8", GroupBoxUser, 216);
+
+    // Frequent activity.
+    GroupBoxActivity = frame(2, QStringLiteral("Za izabranu cestu aktivnost"), "GroupBoxActivity");
+    RadioButton11 =
+        radio(QStringLiteral("Za sve vrste prometa"), "RadioButton11", GroupBoxActivity, 20);
+    RadioButton12 =
+        radio(QStringLiteral("Za izabrani cesti promet"), "RadioButton12", GroupBoxActivity, 42);
+    ListBox2 = list("ListBox2", GroupBoxActivity);
+    LabelActivity =
+        label(QStringLiteral("Izabrani promet"), "LabelActivity", GroupBoxActivity, 196);
+    Edit9 = edit("Edit9", GroupBoxActivity, 216);
+
+    // Group.
+    GroupBoxGroup = frame(3, QStringLiteral("Za izabranu grupu"), "GroupBoxGroup");
+    RadioButton13 = radio(QStringLiteral("Za sve grupe"), "RadioButton13", GroupBoxGroup, 20);
+    RadioButton14 = radio(QStringLiteral("Za izabranu grupu"), "RadioButton14", GroupBoxGroup, 42);
+    ListBox5 = list("ListBox5", GroupBoxGroup);
+    LabelGroup = label(QStringLiteral("Izabranu grupu"), "LabelGroup", GroupBoxGroup, 196);
+    Edit13 = edit("Edit13", GroupBoxGroup, 216);
+
+    // Keyword, under the first two frames.
+    GroupBoxKeyword =
+        named(new QGroupBox(QStringLiteral("Pretraga prometa po kljucnoj reci"), page),
+              "GroupBoxKeyword");
+    GroupBoxKeyword->setFont(small);
+    GroupBoxKeyword->setGeometry(8, FrameTop + FrameHeight + 8, 2 * FrameWidth + FrameGap, 124);
+    RadioButton5 = radio(QStringLiteral("Bez pretrage"), "RadioButton5", GroupBoxKeyword, 20);
+    RadioButton6 = radio(QStringLiteral("Pretraga"), "RadioButton6", GroupBoxKeyword, 42);
+    LabelKeyword = label(QStringLiteral("Unesite kljucnu rec za pretragu opisa prometa"),
+                         "LabelKeyword", GroupBoxKeyword, 68);
+    LabelKeyword->setGeometry(8, 68, 2 * FrameWidth - 12, 18);
+    Edit10 = edit("Edit10", GroupBoxKeyword, 88);
+    Edit10->setGeometry(8, 88, 2 * FrameWidth - 12, 24);
+
+    BitBtn17 = named(new QPushButton(QStringLiteral("PRIKAZI PROMET KASE"), page), "BitBtn17");
+    BitBtn17->setFont(uiFont(16, true));
+    BitBtn17->setStyleSheet(QStringLiteral("color: red"));
+    BitBtn17->setGeometry(380, FrameTop + FrameHeight + 16, 316, 80);
+
+    // Only the all options are selected at first, so the chosen options' controls are hidden.
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             LabelFrom, LabelTo, DateTimePicker1, DateTimePicker2, ListBox1, LabelUser, Edit8,
+             ListBox2, LabelActivity, Edit9, ListBox5, LabelGroup, Edit13, LabelKeyword, Edit10})
+        w->hide();
+
+    makePair(this, RadioButton8, RadioButton7, this, &TForm1::RadioButton8Click,
+             &TForm1::RadioButton7Click);
+    makePair(this, RadioButton9, RadioButton10, this, &TForm1::RadioButton9Click,
+             &TForm1::RadioButton10Click);
+    makePair(this, RadioButton11, RadioButton12, this, &TForm1::RadioButton11Click,
+             &TForm1::RadioButton12Click);
+    makePair(this, RadioButton13, RadioButton14, this, &TForm1::RadioButton13Click,
+             &TForm1::RadioButton14Click);
+    makePair(this, RadioButton5, RadioButton6, this, &TForm1::RadioButton5Click,
+             &TForm1::RadioButton6Click);
+
+    connect(DateTimePicker1, &QDateEdit::dateChanged, this, &TForm1::DateTimePicker1Change);
+    connect(DateTimePicker2, &QDateEdit::dateChanged, this, &TForm1::DateTimePicker2Change);
+    // A click on a line, and a move to another line with the keys, choose that line.
+    const std::pair<QListWidget *, void (TForm1::*)()> lists[] = {
+        {ListBox1, &TForm1::ListBox1Click},
+        {ListBox2, &TForm1::ListBox2Click},
+        {ListBox5, &TForm1::ListBox5Click}};
+    for (const auto &[widget, handler] : lists) {
+        connect(widget, &QListWidget::itemClicked, this, handler);
+        connect(widget, &QListWidget::currentRowChanged, this, handler);
+    }
+    connect(BitBtn17, &QPushButton::clicked, this, &TForm1::BitBtn17Click);
+}
+
+// ---------------------------------------------------------------------------------------
+// Entering the page
+
+void TForm1::BitBtn5Click()
+{
+    showPage(PageReport);
+    for (QRadioButton *all :
+         {RadioButton8, RadioButton9, RadioButton11, RadioButton13, RadioButton5})
+        all->setChecked(true);
+    for (QWidget *w : std::initializer_list<QWidget *>{
+             LabelFrom, LabelTo, DateTimePicker1, DateTimePicker2, ListBox1, LabelUser, Edit8,
+             ListBox2, LabelActivity, Edit9, LabelKeyword, Edit10, ListBox5, LabelGroup, Edit13})
+        w->hide();
+
+    const QDate today = clock.today();
+    DateTimePicker1->setDate(today.addDays(-30));
+    DateTimePicker2->setDate(today);
+    DateTimePicker1Change();
+    DateTimePicker2Change();
+
+    for (QListWidget *list : {ListBox1, ListBox2, ListBox5}) {
+        list->blockSignals(true); // emptying a list chooses nothing
+        list->clear();
+        list->blockSignals(false);
+    }
+    try {
+        fillListFromTable(ListBox1, Table1, QStringLiteral("imeiprezime"), true);
+        fillListFromTable(ListBox2, Table2, QStringLiteral("aktivnost"), false);
+        fillListFromTable(ListBox5, Table4, QStringLiteral("grupa"), false);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+    }
+}
+
+void TForm1::fillListFromTable(QListWidget *list, engine::Table *table, const QString &field,
+                               bool skipAdmin)
+{
+    session.setPassword(QString::fromLatin1(TablePassword));
+    table->open();
+    QStringList lines;
+    const int index = table->fieldIndex(field);
+    for (table->first(); !table->eof(); table->next()) {
+        const QString value = index >= 0 ? table->fieldText(index) : table->fieldText(field);
+        if (skipAdmin && value == QLatin1String("Admin"))
+            continue;
+        lines.append(value);
+    }
+    table->close();
+    closeSession();
+    list->blockSignals(true);
+    list->addItems(lines);
+    list->blockSignals(false);
+}
+
+// ---------------------------------------------------------------------------------------
+// The criterion frames
+
+void TForm1::RadioButton8Click()
+{
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{LabelFrom, LabelTo, DateTimePicker1, DateTimePicker2})
+        w->hide();
+}
+
+void TForm1::RadioButton7Click()
+{
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{LabelFrom, LabelTo, DateTimePicker1, DateTimePicker2})
+        w->show();
+}
+
+void TForm1::DateTimePicker1Change()
+{
+    Edit6->setText(platform::formatShortDate(settings, DateTimePicker1->date()));
+}
+
+void TForm1::DateTimePicker2Change()
+{
+    Edit7->setText(platform::formatShortDate(settings, DateTimePicker2->date()));
+}
+
+void TForm1::RadioButton9Click()
+{
+    ListBox1->hide();
+    LabelUser->hide();
+    Edit8->hide();
+}
+
+void TForm1::RadioButton10Click()
+{
+    ListBox1->show();
+    LabelUser->show();
+    Edit8->show();
+}
+
+void TForm1::ListBox1Click()
+{
+    if (const QListWidgetItem *item = ListBox1->currentItem())
+        Edit8->setText(item->text());
+}
+
+void TForm1::RadioButton11Click()
+{
+    ListBox2->hide();
+    LabelActivity->hide();
+    Edit9->hide();
+}
+
+void TForm1::RadioButton12Click()
+{
+    ListBox2->show();
+    LabelActivity->show();
+    Edit9->show();
+}
+
+void TForm1::ListBox2Click()
+{
+    if (const QListWidgetItem *item = ListBox2->currentItem())
+        Edit9->setText(item->text());
+}
+
+void TForm1::RadioButton13Click()
+{
+    ListBox5->hide();
+    LabelGroup->hide();
+    Edit13->hide();
+}
+
+void TForm1::RadioButton14Click()
+{
+    ListBox5->show();
+    LabelGroup->show();
+    Edit13->show();
+}
+
+void TForm1::ListBox5Click()
+{
+    if (const QListWidgetItem *item = ListBox5->currentItem())
+        Edit13->setText(item->text());
+}
+
+void TForm1::RadioButton5Click()
+{
+    LabelKeyword->hide();
+    Edit10->hide();
+}
+
+void TForm1::RadioButton6Click()
+{
+    // A keyword search covers every cashier and every activity until one is chosen again.
+    RadioButton9->setChecked(true);
+    RadioButton11->setChecked(true);
+    LabelKeyword->show();
+    Edit10->show();
+}
+
+// ---------------------------------------------------------------------------------------
+// The statement and the report
+
+TForm1::ReportCriteria TForm1::reportCriteria() const
+{
+    ReportCriteria c;
+    c.period = RadioButton7->isChecked();
+    c.from = Edit6->text();
+    c.to = Edit7->text();
+    c.cashier = RadioButton10->isChecked();
+    c.cashierName = Edit8->text();
+    c.activity = RadioButton12->isChecked();
+    c.activityText = Edit9->text();
+    c.group = RadioButton14->isChecked();
+    c.groupName = Edit13->text();
+    c.keyword = RadioButton6->isChecked();
+    c.keywordText = Edit10->text();
+    return c;
+}
+
+TForm1::ReportStatement TForm1::buildReportStatement(const ReportCriteria &c)
+{
+    // Each applied criterion adds one condition; the first one applied opens the where
+    // clause, every later one is joined with "and". The base text ends in a blank and every
+    // connector begins with one, so a statement without a period has two blanks before
+    // "where".
+    QString s = QStringLiteral("select * from podaci\\promet.db ");
+    QStringList titles = {QStringLiteral("Promet dorvante od pocetka pracenja prometa"),
+                          QStringLiteral("Za sve dorvantike"),
+                          QStringLiteral("Za sve moguce transakcije"),
+                          QStringLiteral("Za sve grupe")};
+    bool applied = false;
+    auto connector = [&applied](const char *condition) {
+        const QString text = (applied ? QStringLiteral(" and ") : QStringLiteral(" where ")) +
+                             QLatin1String(condition);
+        applied = true;
+        return text;
+    };
+
+    if (c.period) {
+        s += QStringLiteral("where (datum between ") + quoted(sqlDateLiteral(c.from)) +
+             QStringLiteral(" and ") + quoted(sqlDateLiteral(c.to)) + QLatin1Char(')');
+        applied = true;
+        titles[0] = QStringLiteral("Promet dorvante za period od ") + c.from +
+                    QStringLiteral(" do ") + c.to;
+    }
+    if (c.cashier) {
+        if (c.cashierName.isEmpty())
+            return {};
+        s += connector("(korisnik = ") + quoted(c.cashierName) + QLatin1Char(')');
+        titles[1] = QStringLiteral("Za izabranog dorvantika ") + c.cashierName;
+    }
+    if (c.activity) {
+        if (c.activityText.isEmpty())
+            return {};
+        s += connector("(opis = ") + quoted(c.activityText) + QLatin1Char(')');
+        titles[2] = QStringLiteral("Za izabrani promet: ") + c.activityText;
+    }
+    if (c.group) {
+        if (c.groupName.isEmpty())
+            return {};
+        s += connector("(grupa = ") + quoted(c.groupName) + QLatin1Char(')');
+        titles[3] = QStringLiteral("Za izabranu grupu: ") + c.groupName;
+    }
+    if (c.keyword) {
+        if (c.keywordText.isEmpty())
+            return {};
+        s += connector("upper(opis) like upper(") + QLatin1Char('\'') + QLatin1Char('%') +
+             sqlEscape(c.keywordText) + QLatin1Char('%') + QLatin1Char('\'') + QLatin1Char(')');
+    }
+    return {true, s, titles};
+}
+
+QString TForm1::reportStatement() const
+{
+    return Query1->sql().join(QLatin1Char('\n'));
+}
+
+void TForm1::BitBtn17Click()
+{
+    const ReportStatement statement = buildReportStatement(reportCriteria());
+    if (!statement.complete) {
+        dialogs.message(MissingText);
+        reportEndStep();
+        return;
+    }
+    try {
+        session.setPassword(QString::fromLatin1(TablePassword));
+        Table3->open();
+        Query1->close();
+        Query1->sql().clear();
+        Query1->sql().append(statement.sql);
+        Query1->setRequestLive(true);
+        Query1->open();
+    } catch (const engine::EngineError &e) {
+        // The table and the session stay as they are; the next press closes them.
+        dialogs.message(e.message());
+        return;
+    }
+
+    if (Query1->recordCount() > 0) {
+        report::Report layout = report::turnoverReport();
+        const char *const names[] = {report::TitleLine1, report::TitleLine2, report::TitleLine3,
+                                     report::TitleLine4};
+        for (int i = 0; i < 4; ++i)
+            layout.setText(QString::fromLatin1(names[i]), statement.titles.at(i));
+        report::Document document(layout, std::make_shared<QueryDataSource>(*Query1));
+        document.setPrintTime(clock.currentDateTime());
+        document.setDateFormat(settings.shortDateFormat());
+        dialogs.preview(document);
+    } else {
+        dialogs.message(NoRecords);
+    }
+    reportEndStep();
+}
+
+void TForm1::reportEndStep()
+{
+    Table3->close();
+    closeSession();
+    Edit8->clear();
+    Edit9->clear();
+    Edit10->clear();
 }

@@ -1,0 +1,559 @@
+// The report page: the statement built from the criteria (byte for byte, also with quotes
+// in the values), entering the page, the criterion frames, the missing-text and no-record
+// messages, the end step, and the previewed report of the matching postings.
+#include "DataDir.h"
+
+#include "Unit1.h"
+
+#include "platform/FixedClock.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/SystemSettings.h"
+#include "report/Document.h"
+#include "report/TurnoverReport.h"
+
+#include <QDateEdit>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <memory>
+
+using Criteria = TForm1::ReportCriteria;
+
+Q_DECLARE_METATYPE(TForm1::ReportCriteria)
+
+namespace {
+
+const QString Base = QStringLiteral("select * from podaci\\promet.db ");
+const QString MissingText = QStringLiteral("Morate uneti text za pretragu");
+const QString NoRecords = QStringLiteral("Nema zapisa u izvestaju!");
+
+Criteria period(Criteria c, const QString &from, const QString &to)
+{
+    c.period = true;
+    c.from = from;
+    c.to = to;
+    return c;
+}
+Criteria cashier(Criteria c, const QString &name)
+{
+    c.cashier = true;
+    c.cashierName = name;
+    return c;
+}
+Criteria activity(Criteria c, const QString &text)
+{
+    c.activity = true;
+    c.activityText = text;
+    return c;
+}
+Criteria group(Criteria c, const QString &name)
+{
+    c.group = true;
+    c.groupName = name;
+    return c;
+}
+Criteria keyword(Criteria c, const QString &text)
+{
+    c.keyword = true;
+    c.keywordText = text;
+    return c;
+}
+
+// What a preview showed, taken while it was open.
+struct Previewed
+{
+    int pages = 0;
+    int records = 0;
+    QList<report::Page> content;
+
+    QStringList all(const char *element) const
+    {
+        QStringList out;
+        for (const report::Page &p : content)
+            for (const report::PageItem &item : p.itemsOf(QString::fromLatin1(element)))
+                out.append(item.text);
+        return out;
+    }
+};
+
+} // namespace
+
+class TestReport : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<DataDir> data;
+    platform::ScriptedDialogs dialogs;
+    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))};
+    platform::FixedSettings settings;
+    std::unique_ptr<TForm1> form;
+    QList<Previewed> previews;
+
+    void enterPage()
+    {
+        if (!form) {
+            form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
+            form->show();
+            find<QLineEdit>("Edit1")->setText("12345");
+            find<QPushButton>("BitBtn9")->click();
+            QCOMPARE(form->pageIndex(), int(PageMenu));
+        }
+        find<QPushButton>("BitBtn5")->click();
+        QCOMPARE(form->pageIndex(), int(PageReport));
+    }
+    template <typename W> W *find(const char *name)
+    {
+        W *w = form->findChild<W *>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no widget %s", name);
+        return w;
+    }
+    // A click on the option's indicator, as the user selects it.
+    void select(const char *option)
+    {
+        auto *button = find<QRadioButton>(option);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    }
+    bool checked(const char *option) { return find<QRadioButton>(option)->isChecked(); }
+    bool visible(const char *name) { return find<QWidget>(name)->isVisible(); }
+    void clickLine(const char *listName, const QString &line)
+    {
+        auto *list = find<QListWidget>(listName);
+        const QList<QListWidgetItem *> items = list->findItems(line, Qt::MatchExactly);
+        QVERIFY2(items.size() == 1, qPrintable(line));
+        list->scrollToItem(items.first());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(items.first()).center());
+    }
+    QStringList lines(const char *listName)
+    {
+        QStringList out;
+        auto *list = find<QListWidget>(listName);
+        for (int i = 0; i < list->count(); ++i)
+            out.append(list->item(i)->text());
+        return out;
+    }
+    QString text(const char *edit) { return find<QLineEdit>(edit)->text(); }
+    void setText(const char *edit, const QString &value) { find<QLineEdit>(edit)->setText(value); }
+    void setPeriod(QDate from, QDate to)
+    {
+        select("RadioButton7");
+        find<QDateEdit>("DateTimePicker1")->setDate(from);
+        find<QDateEdit>("DateTimePicker2")->setDate(to);
+    }
+    void press() { find<QPushButton>("BitBtn17")->click(); }
+
+private slots:
+    void init()
+    {
+        data = std::make_unique<DataDir>();
+        data->session.setDurableWrites(false); // the page only reads; no need to wait for the disk
+        dialogs = platform::ScriptedDialogs();
+        previews.clear();
+        dialogs.onPreview = [this](report::Document &document) {
+            Previewed p;
+            p.pages = document.pageCount();
+            p.records = document.recordCount();
+            for (int i = 1; i <= p.pages; ++i)
+                p.content.append(document.page(i));
+            previews.append(p);
+        };
+        data->addUser("12345", "Admin");
+        data->addUser("111", "Petar Petrovic");
+        data->addUser("222", "admin");
+        data->addUser("333", "Admin 2");
+        data->addUser("444", "D'Artanjan");
+        data->addActivity("Kupovina robe");
+        data->addActivity("Uplata pazara");
+        data->addGroup("Gorivo");
+        data->addGroup("Pazar");
+    }
+    void cleanup()
+    {
+        form.reset();
+        data.reset();
+        QVERIFY2(dialogs.unanswered.isEmpty(), qPrintable(dialogs.unanswered.join(", ")));
+    }
+
+    // ---------------------------------------------------------------------------------
+    // The statement
+
+    void statementJoinsTheChosenCriteria_data()
+    {
+        QTest::addColumn<Criteria>("criteria");
+        QTest::addColumn<QString>("statement");
+        const Criteria none;
+        const QString from = "01/12/2026", to = "07/12/2026";
+        const QString between = "where (datum between '12/01/2026' and '12/07/2026')";
+
+        QTest::newRow("nothing chosen") << none << Base;
+        QTest::newRow("period") << period(none, from, to) << Base + between;
+        QTest::newRow("cashier") << cashier(none, "Petar Petrovic")
+                                 << Base + " where (korisnik = 'Petar Petrovic')";
+        QTest::newRow("activity") << activity(none, "Uplata pazara")
+                                  << Base + " where (opis = 'Uplata pazara')";
+        QTest::newRow("group") << group(none, "Gorivo") << Base + " where (grupa = 'Gorivo')";
+        QTest::newRow("keyword") << keyword(none, "racun")
+                                 << Base + " where upper(opis) like upper('%racun%')";
+        QTest::newRow("period, group, keyword")
+            << keyword(group(period(none, from, to), "Gorivo"), "racun")
+            << "select * from podaci\\promet.db where (datum between '12/01/2026' and "
+               "'12/07/2026') and (grupa = 'Gorivo') and upper(opis) like upper('%racun%')";
+        QTest::newRow("group, keyword")
+            << keyword(group(none, "Gorivo"), "racun")
+            << "select * from podaci\\promet.db  where (grupa = 'Gorivo') and upper(opis) like "
+               "upper('%racun%')";
+        QTest::newRow("period, cashier")
+            << cashier(period(none, from, to), "Ana") << Base + between + " and (korisnik = 'Ana')";
+        QTest::newRow("cashier, activity")
+            << activity(cashier(none, "Ana"), "Dnevnica")
+            << Base + " where (korisnik = 'Ana') and (opis = 'Dnevnica')";
+        QTest::newRow("activity, group")
+            << group(activity(none, "Dnevnica"), "Pazar")
+            << Base + " where (opis = 'Dnevnica') and (grupa = 'Pazar')";
+        QTest::newRow("all five")
+            << keyword(group(activity(cashier(period(none, from, to), "Ana"), "Dnevnica"), "Pazar"),
+                       "put")
+            << Base + between +
+                   " and (korisnik = 'Ana') and (opis = 'Dnevnica') and (grupa = 'Pazar') and "
+                   "upper(opis) like upper('%put%')";
+        QTest::newRow("values with quotes")
+            << keyword(group(activity(cashier(none, "D'Artanjan"), "Kafa 'Jacobs'"), "Grupa'"),
+                       "d'o")
+            << Base + " where (korisnik = 'D''Artanjan') and (opis = 'Kafa ''Jacobs''') and "
+                      "(grupa = 'Grupa''') and upper(opis) like upper('%d''o%')";
+    }
+    void statementJoinsTheChosenCriteria()
+    {
+        QFETCH(Criteria, criteria);
+        QFETCH(QString, statement);
+        const TForm1::ReportStatement built = TForm1::buildReportStatement(criteria);
+        QVERIFY(built.complete);
+        QCOMPARE(built.sql, statement);
+    }
+
+    void titlesNameTheCriteriaAndTheKeywordNone()
+    {
+        const Criteria none;
+        QCOMPARE(TForm1::buildReportStatement(none).titles,
+                 (QStringList{"Promet dorvante od pocetka pracenja prometa", "Za sve dorvantike",
+                              "Za sve moguce transakcije", "Za sve grupe"}));
+        const Criteria all =
+            keyword(group(activity(cashier(period(none, "01/12/2026", "07/12/2026"), "D'Artanjan"),
+                                   "Uplata pazara"),
+                          "Gorivo"),
+                    "racun");
+        QCOMPARE(TForm1::buildReportStatement(all).titles,
+                 (QStringList{"Promet dorvante za period od 01/12/2026 do 07/12/2026",
+                              "Za izabranog dorvantika D'Artanjan",
+                              "Za izabrani promet: Uplata pazara", "Za izabranu grupu: Gorivo"}));
+    }
+
+    void chosenCriterionWithoutTextStopsTheBuild_data()
+    {
+        QTest::addColumn<Criteria>("criteria");
+        const Criteria none;
+        QTest::newRow("cashier") << cashier(none, "");
+        QTest::newRow("activity") << activity(cashier(none, "Ana"), "");
+        QTest::newRow("group") << group(none, "");
+        QTest::newRow("keyword") << keyword(group(period(none, "01/12/2026", "07/12/2026"), "G"),
+                                            "");
+        QTest::newRow("all empty") << keyword(group(activity(cashier(none, ""), ""), ""), "");
+    }
+    void chosenCriterionWithoutTextStopsTheBuild()
+    {
+        QFETCH(Criteria, criteria);
+        const TForm1::ReportStatement built = TForm1::buildReportStatement(criteria);
+        QVERIFY(!built.complete);
+        QVERIFY(built.sql.isEmpty());
+    }
+
+    // ---------------------------------------------------------------------------------
+    // The page
+
+    void enteringThePageResetsCriteriaAndReadsTheLists()
+    {
+        enterPage();
+        QCOMPARE(lines("ListBox1"),
+                 (QStringList{"Petar Petrovic", "admin", "Admin 2", "D'Artanjan"}));
+        QCOMPARE(lines("ListBox2"), (QStringList{"Kupovina robe", "Uplata pazara"}));
+        QCOMPARE(lines("ListBox5"), (QStringList{"Gorivo", "Pazar"}));
+        QCOMPARE(text("Edit6"), QStringLiteral("07/11/2026"));
+        QCOMPARE(text("Edit7"), QStringLiteral("07/12/2026"));
+        QCOMPARE(find<QDateEdit>("DateTimePicker1")->date(), QDate(2026, 11, 7));
+
+        // Change everything, then come back through the menu.
+        for (const char *chosen :
+             {"RadioButton7", "RadioButton10", "RadioButton12", "RadioButton14", "RadioButton6"})
+            select(chosen);
+        setPeriod(QDate(2026, 1, 1), QDate(2026, 1, 31));
+        setText("Edit8", "Ana");
+        setText("Edit9", "Dnevnica");
+        setText("Edit13", "Pazar");
+        setText("Edit10", "put");
+        data->addGroup("Ostalo");
+        find<QPushButton>("BitBtn12")->click();
+        QCOMPARE(form->pageIndex(), int(PageMenu));
+        enterPage();
+
+        for (const char *all :
+             {"RadioButton8", "RadioButton9", "RadioButton11", "RadioButton13", "RadioButton5"})
+            QVERIFY2(checked(all), all);
+        for (const char *hidden :
+             {"LabelFrom", "LabelTo", "DateTimePicker1", "DateTimePicker2", "ListBox1", "LabelUser",
+              "Edit8", "ListBox2", "LabelActivity", "Edit9", "ListBox5", "LabelGroup", "Edit13",
+              "LabelKeyword", "Edit10", "Edit6", "Edit7"})
+            QVERIFY2(!visible(hidden), hidden);
+        QCOMPARE(text("Edit6"), QStringLiteral("07/11/2026"));
+        QCOMPARE(text("Edit7"), QStringLiteral("07/12/2026"));
+        QCOMPARE(lines("ListBox5"), (QStringList{"Gorivo", "Pazar", "Ostalo"}));
+        QCOMPARE(lines("ListBox1").size(), 4);
+        // The edit boxes keep their texts.
+        QCOMPARE(text("Edit8"), QStringLiteral("Ana"));
+        QCOMPARE(text("Edit13"), QStringLiteral("Pazar"));
+        QCOMPARE(text("Edit10"), QStringLiteral("put"));
+        QVERIFY(!data->session.hasPassword());
+    }
+
+    void optionsShowTheirControlsAndListsFillTheEditBoxes()
+    {
+        enterPage();
+        select("RadioButton7");
+        QVERIFY(visible("DateTimePicker1") && visible("DateTimePicker2") && visible("LabelFrom"));
+        QVERIFY(!visible("Edit6"));
+        find<QDateEdit>("DateTimePicker2")->setDate(QDate(2026, 12, 3));
+        QCOMPARE(text("Edit7"), QStringLiteral("03/12/2026"));
+        select("RadioButton8");
+        QVERIFY(!visible("DateTimePicker1") && !visible("LabelTo"));
+
+        select("RadioButton10");
+        QVERIFY(visible("ListBox1") && visible("LabelUser") && visible("Edit8"));
+        clickLine("ListBox1", "Admin 2");
+        QCOMPARE(text("Edit8"), QStringLiteral("Admin 2"));
+        select("RadioButton12");
+        clickLine("ListBox2", "Uplata pazara");
+        QCOMPARE(text("Edit9"), QStringLiteral("Uplata pazara"));
+        select("RadioButton14");
+        clickLine("ListBox5", "Pazar");
+        QCOMPARE(text("Edit13"), QStringLiteral("Pazar"));
+        select("RadioButton13");
+        QVERIFY(!visible("ListBox5") && !visible("Edit13"));
+
+        // Choosing the search goes back to every cashier and every activity.
+        select("RadioButton6");
+        QVERIFY(checked("RadioButton9") && checked("RadioButton11"));
+        QVERIFY(!visible("ListBox1") && !visible("Edit8") && !visible("ListBox2") &&
+                !visible("Edit9"));
+        QVERIFY(visible("LabelKeyword") && visible("Edit10"));
+        // Choosing a cashier again keeps the search, and both apply.
+        select("RadioButton10");
+        QVERIFY(checked("RadioButton6"));
+        setText("Edit8", "Petar Petrovic");
+        setText("Edit10", "racun");
+        QCOMPARE(TForm1::buildReportStatement(form->reportCriteria()).sql,
+                 Base +
+                     " where (korisnik = 'Petar Petrovic') and upper(opis) like upper('%racun%')");
+        select("RadioButton5");
+        QVERIFY(!visible("Edit10") && !visible("LabelKeyword"));
+    }
+
+    void pressPreviewsThePeriodAndGroupWithTitlesTotalsAndBalances()
+    {
+        data->addPosting("Petar Petrovic", "30/11/2026", "5.00", "0.00", "0.00", "0.00",
+                         "Racun pre perioda", "Gorivo");
+        data->addPosting("Petar Petrovic", "01/12/2026", "1500.00", "0.00", "0.00", "0.00",
+                         "Racun za gorivo", "Gorivo");
+        data->addPosting("Ana", "03/12/2026", "0.00", "20.50", "0.00", "12.30", "Gorivo za kombi",
+                         "Gorivo");
+        data->addPosting("Ana", "03/12/2026", "100.00", "0.00", "0.00", "0.00", "Pazar", "Pazar");
+        data->addPosting("Ana", "07/12/2026", "0.00", "0.00", "40.00", "0.00", "Racun", "Gorivo");
+        data->addPosting("Ana", "08/12/2026", "9.00", "0.00", "0.00", "0.00", "Posle", "Gorivo");
+        enterPage();
+        setPeriod(QDate(2026, 12, 1), QDate(2026, 12, 7));
+        select("RadioButton14");
+        clickLine("ListBox5", "Gorivo");
+        setText("Edit8", "ostaje prazno");
+        press();
+
+        QCOMPARE(form->reportStatement(),
+                 Base +
+                     "where (datum between '12/01/2026' and '12/07/2026') and (grupa = 'Gorivo')");
+        QVERIFY(dialogs.messages().isEmpty());
+        QCOMPARE(previews.size(), 1);
+        const Previewed &p = previews.first();
+        QCOMPARE(p.records, 3);
+        QCOMPARE(p.all("TitleLine1"),
+                 QStringList{"Promet dorvante za period od 01/12/2026 do 07/12/2026"});
+        QCOMPARE(p.all("TitleLine2"), QStringList{"Za sve dorvantike"});
+        QCOMPARE(p.all("TitleLine3"), QStringList{"Za sve moguce transakcije"});
+        QCOMPARE(p.all("TitleLine4"), QStringList{"Za izabranu grupu: Gorivo"});
+        QCOMPARE(p.all("Number"), (QStringList{"1", "2", "3"}));
+        QCOMPARE(p.all("Date"), (QStringList{"01/12/2026", "03/12/2026", "07/12/2026"}));
+        QCOMPARE(p.all("SumDinarsIn"), QStringList{"1500.00"});
+        QCOMPARE(p.all("SumDinarsOut"), QStringList{"20.50"});
+        QCOMPARE(p.all("SumEurIn"), QStringList{"40.00"});
+        QCOMPARE(p.all("SumEurOut"), QStringList{"12.30"});
+        QCOMPARE(p.all("BalanceDinars"), QStringList{"1479.50"});
+        QCOMPARE(p.all("BalanceEur"), QStringList{"27.70"});
+        QCOMPARE(p.all("PrintTime"), QStringList{"07/12/2026 14:05:09"});
+
+        // The end step: the table and session are closed, the cashier, activity and keyword
+        // texts emptied; the group text and every option stay.
+        QVERIFY(!data->session.hasPassword());
+        QCOMPARE(text("Edit8"), QString());
+        QCOMPARE(text("Edit13"), QStringLiteral("Gorivo"));
+        QVERIFY(checked("RadioButton7") && checked("RadioButton14"));
+        QCOMPARE(text("Edit6"), QStringLiteral("01/12/2026"));
+    }
+
+    void oneRecordPrintsNumberOneItsAmountsAndInMinusOut()
+    {
+        data->addPosting("Petar Petrovic", "02/12/2026", "0.00", "250.75", "10.00", "0.00", "Jedan",
+                         "Gorivo");
+        enterPage();
+        press();
+        QCOMPARE(form->reportStatement(), Base);
+        QCOMPARE(previews.size(), 1);
+        const Previewed &p = previews.first();
+        QCOMPARE(p.pages, 1);
+        QCOMPARE(p.all("Number"), QStringList{"1"});
+        QCOMPARE(p.all("Cashier"), QStringList{"Petar Petrovic"});
+        QCOMPARE(p.all("DinarsOut"), QStringList{"250.75"});
+        QCOMPARE(p.all("SumDinarsOut"), QStringList{"250.75"});
+        QCOMPARE(p.all("SumEurIn"), QStringList{"10.00"});
+        QCOMPARE(p.all("BalanceDinars"), QStringList{"-250.75"});
+        QCOMPARE(p.all("BalanceEur"), QStringList{"10.00"});
+        QCOMPARE(p.all("TitleLine1"), QStringList{"Promet dorvante od pocetka pracenja prometa"});
+    }
+
+    void periodIncludesBothEndsAndAReversedPeriodFindsNothing()
+    {
+        data->addPosting("Ana", "04/12/2026", "1.00", "0.00", "0.00", "0.00");
+        data->addPosting("Ana", "05/12/2026", "2.00", "0.00", "0.00", "0.00");
+        data->addPosting("Ana", "06/12/2026", "4.00", "0.00", "0.00", "0.00");
+        enterPage();
+        setPeriod(QDate(2026, 12, 5), QDate(2026, 12, 5));
+        press();
+        QCOMPARE(previews.size(), 1);
+        QCOMPARE(previews.first().all("SumDinarsIn"), QStringList{"2.00"});
+
+        setPeriod(QDate(2026, 12, 6), QDate(2026, 12, 4));
+        press();
+        QCOMPARE(previews.size(), 1);
+        QCOMPARE(dialogs.messages(), QStringList{NoRecords});
+        QVERIFY(!data->session.hasPassword());
+    }
+
+    void missingTextIsToldOnceAndTheEndStepRuns()
+    {
+        data->addPosting("Petar Petrovic", "02/12/2026", "1.00", "0.00", "0.00", "0.00");
+        enterPage();
+        select("RadioButton10");
+        select("RadioButton12");
+        select("RadioButton14");
+        setText("Edit9", "Uplata pazara");
+        setText("Edit13", "");
+        press();
+        QCOMPARE(dialogs.messages(), QStringList{MissingText});
+        QCOMPARE(previews.size(), 0);
+        QCOMPARE(text("Edit9"), QString());                      // emptied by the end step
+        QVERIFY(form->reportStatement().contains("01/15/2013")); // nothing was run
+
+        // A cashier picked from the list is emptied by every press: pressing again without
+        // a new pick asks for the text again.
+        dialogs.clear();
+        select("RadioButton11");
+        select("RadioButton13");
+        clickLine("ListBox1", "Petar Petrovic");
+        press();
+        QCOMPARE(previews.size(), 1);
+        QCOMPARE(text("Edit8"), QString());
+        press();
+        QCOMPARE(dialogs.messages(), QStringList{MissingText});
+        QCOMPARE(previews.size(), 1);
+    }
+
+    void typedValuesMatchExactlyAndQuotesLiterally()
+    {
+        data->addPosting("D'Artanjan", "02/12/2026", "3.00", "0.00", "0.00", "0.00",
+                         "Racun za d'oru", "Gorivo");
+        data->addPosting("Petar Petrovic", "02/12/2026", "5.00", "0.00", "0.00", "0.00",
+                         "RACUN za struju", "Gorivo");
+        data->addPosting("Petar", "02/12/2026", "7.00", "0.00", "0.00", "0.00", "nesto", "Gorivo");
+        enterPage();
+        select("RadioButton10");
+        clickLine("ListBox1", "D'Artanjan");
+        press();
+        QCOMPARE(previews.size(), 1);
+        QCOMPARE(previews.last().all("Cashier"), QStringList{"D'Artanjan"});
+        QCOMPARE(previews.last().all("TitleLine2"),
+                 QStringList{"Za izabranog dorvantika D'Artanjan"});
+
+        // A name typed in matches only postings whose cashier equals it.
+        setText("Edit8", "Petar");
+        press();
+        QCOMPARE(previews.last().all("SumDinarsIn"), QStringList{"7.00"});
+
+        // The keyword matches anywhere in the description, whatever its case.
+        select("RadioButton6");
+        setText("Edit10", "rAcUn");
+        press();
+        QCOMPARE(previews.last().all("Description"),
+                 (QStringList{"Racun za d'oru", "RACUN za struju"}));
+        setText("Edit10", "d'o");
+        press();
+        QCOMPARE(previews.last().all("Description"), QStringList{"Racun za d'oru"});
+        setText("Edit10", "x' or 'a'='a");
+        press();
+        QCOMPARE(dialogs.messages(), QStringList{NoRecords});
+        QCOMPARE(previews.size(), 4);
+    }
+
+    void longReportHasHeaderAndFooterOnEveryPageAndTheSummaryOnce()
+    {
+        const int records = 45; // two pages
+        for (int i = 0; i < records; ++i)
+            data->addPosting("Ana", "02/12/2026", "1.00", "0.00", "0.00", "0.00",
+                             QStringLiteral("Posting %1").arg(i + 1));
+        enterPage();
+        press();
+        QCOMPARE(previews.size(), 1);
+        const Previewed &p = previews.first();
+        QVERIFY(p.pages >= 2);
+        QStringList expectedNumbers;
+        for (int i = 1; i <= records; ++i)
+            expectedNumbers.append(QString::number(i));
+        QCOMPARE(p.all("Number"), expectedNumbers);
+        for (int i = 0; i < p.pages; ++i) {
+            const report::Page &page = p.content.at(i);
+            QCOMPARE(page.itemsOf("PageNumber").size(), 1);
+            QCOMPARE(page.itemsOf("PageNumber").first().text, QString::number(i + 1));
+            QCOMPARE(page.itemsOf("TimeLabel").size(), 1);
+            QCOMPARE(page.itemsOf("SumDinarsIn").isEmpty(), i + 1 < p.pages);
+        }
+        QCOMPARE(p.all("TitleLine1").size(), 1);
+        QCOMPARE(p.all("SumDinarsIn"), QStringList{"45.00"});
+    }
+
+    void engineErrorEndsThePressWithoutTheEndStep()
+    {
+        enterPage();
+        select("RadioButton10");
+        setText("Edit8", "Ana");
+        QVERIFY(QFile::remove(data->file("podaci/promet.db")));
+        press();
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY(dialogs.messages().first().contains("promet.db"));
+        QCOMPARE(previews.size(), 0);
+        QCOMPARE(text("Edit8"), QStringLiteral("Ana"));
+    }
+};
+
+QTEST_MAIN(TestReport)
+#include "tst_report.moc"
