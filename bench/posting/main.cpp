@@ -6,12 +6,16 @@
 // Prints the median of RUNS for each measurement, in milliseconds.
 #include "JournalFiller.h"
 
+#include "JournalExport.h"
 #include "Unit1.h"
+
+#include "engine/Table.h"
 
 #include "engine/Session.h"
 #include "platform/FixedClock.h"
 #include "platform/ScriptedDialogs.h"
 #include "platform/SystemSettings.h"
+#include "platform/TextFiles.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -60,6 +64,7 @@ int main(int argc, char **argv)
         return 1;
     }
     QDir::setCurrent(dir.path());
+    platform::saveLines(dir.filePath(QStringLiteral("podaci/ftpop.txt")), {QStringLiteral("0")});
 
     engine::Session session;
     session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
@@ -74,7 +79,7 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    std::vector<double> posting, exportOnly, sqlite;
+    std::vector<double> posting, exportOnly, sqlite, buildOnly, walkOnly;
     for (int i = 0; i < runs; ++i) {
         form.Edit4->setText(QStringLiteral("150"));
         form.Edit5->setText(QStringLiteral("Kupovina kafe"));
@@ -82,6 +87,24 @@ int main(int argc, char **argv)
         dialogs.answerYes();
         posting.push_back(timeMs([&] { form.BitBtn8Click(); }));
         exportOnly.push_back(timeMs([&] { form.exportJournal(); }));
+        {
+            session.setPassword(QStringLiteral("kvr604"));
+            engine::Table journal(session, QStringLiteral("podaci/promet.db"));
+            journal.open();
+            buildOnly.push_back(timeMs([&] {
+                journal_export::buildText(journal, "07/12/2026", "0.00", "0.00");
+            }));
+            walkOnly.push_back(timeMs([&] {
+                qsizetype n = 0;
+                for (journal.first(); !journal.eof(); journal.next())
+                    for (int f = 0; f < 11; ++f)
+                        n += journal.fieldText(f).size();
+                if (n == 0)
+                    std::printf("?");
+            }));
+            journal.close();
+            session.close();
+        }
         sqlite.push_back(timeMs([&] {
             QProcess p;
             p.setStandardOutputFile(dir.filePath(QStringLiteral("sqlite.txt")));
@@ -103,6 +126,8 @@ int main(int argc, char **argv)
     std::printf("posting (record+refresh+export): %8.1f ms   (target < 400 ms)\n", post);
     std::printf("export alone:                    %8.1f ms\n", exp);
     std::printf("sqlite3 writing the same columns: %7.1f ms\n", sq);
+    std::printf("text building, own table:        %8.1f ms\n", median(buildOnly));
+    std::printf("walk reading 11 fields as text:  %8.1f ms\n", median(walkOnly));
     std::printf("export / sqlite3:                %8.2f     (target <= 1.5)\n", exp / sq);
     return 0;
 }
