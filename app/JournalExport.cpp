@@ -1,6 +1,10 @@
 #include "JournalExport.h"
 
 #include "engine/Table.h"
+#include "engine/TextForms.h"
+#include "platform/TextFiles.h"
+
+#include <array>
 
 namespace journal_export {
 
@@ -10,49 +14,65 @@ const QString Header = QStringLiteral(
 
 namespace {
 
-// Appends "_" until the line (which starts at `lineStart` in `out`) is `width` long.
-inline void padTo(QString &out, qsizetype lineStart, qsizetype width)
+enum Field { Korisnik, Datum, Vreme, StanjeDin, StanjeEur, IzlazDin, IzlazEur, UlazDin, UlazEur,
+             Grupa, Opis, FieldCount };
+
+const std::array<const char *, FieldCount> FieldNames = {
+    "KORISNIK", "DATUM",    "VREME",   "STANJEDIN", "STANJEEUR", "IZLAZDIN",
+    "IZLAZEUR", "ULAZDIN", "ULAZEUR", "GRUPA",     "OPIS"};
+
+// Appends "_" until the line that starts at `lineStart` is `width` long.
+inline void padTo(QByteArray &out, qsizetype lineStart, qsizetype width)
 {
     const qsizetype length = out.size() - lineStart;
     if (length < width)
-        out.append(QString(width - length, u'_'));
+        out.append(width - length, '_');
 }
 
-// An empty amount field is written as 0.00.
-inline const QString &amount(const QString &text)
+inline bool isAscii(QByteArrayView bytes)
 {
-    static const QString zero = QStringLiteral("0.00");
-    return text.isEmpty() ? zero : text;
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
+// A stored text in the file's single-byte code page.
+inline void appendText(QByteArray &out, QByteArrayView utf8)
+{
+    if (isAscii(utf8))
+        out.append(utf8);
+    else
+        out.append(platform::toWindows1250(QString::fromUtf8(utf8)));
+}
+
+// Money text of a count of hundredths: "1500.00", "-20.50"; empty is "0.00".
+inline void appendMoney(QByteArray &out, bool empty, qint64 hundredths)
+{
+    if (empty) {
+        out.append("0.00", 4);
+        return;
+    }
+    char buffer[32];
+    char *end = buffer + sizeof buffer;
+    char *p = end;
+    const bool negative = hundredths < 0;
+    quint64 value = negative ? quint64(0) - quint64(hundredths) : quint64(hundredths);
+    *--p = char('0' + value % 10);
+    value /= 10;
+    *--p = char('0' + value % 10);
+    value /= 10;
+    *--p = '.';
+    do {
+        *--p = char('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    if (negative)
+        *--p = '-';
+    out.append(p, end - p);
 }
 
 } // namespace
-
-void appendRecordLine(QString &out, const RecordTexts &r)
-{
-    const qsizetype start = out.size();
-    out += r.korisnik;
-    padTo(out, start, 22);
-    out += QLatin1String("__");
-    out += r.datum;
-    out += QLatin1String("__");
-    out += r.vreme;
-    padTo(out, start, 48);
-    out += amount(r.stanjeDin);
-    padTo(out, start, 63);
-    out += amount(r.stanjeEur);
-    padTo(out, start, 74);
-    out += amount(r.izlazDin);
-    padTo(out, start, 86);
-    out += amount(r.izlazEur);
-    padTo(out, start, 98);
-    out += amount(r.ulazDin);
-    padTo(out, start, 109);
-    out += amount(r.ulazEur);
-    padTo(out, start, 119);
-    out += r.grupa;
-    padTo(out, start, 131);
-    out += r.opis;
-}
 
 QStringList headingLines(const QString &todayText, const QString &dinarBalance,
                          const QString &euroBalance)
@@ -65,50 +85,63 @@ QStringList headingLines(const QString &todayText, const QString &dinarBalance,
             Header};
 }
 
-QString buildText(engine::Table &journal, const QString &todayText, const QString &dinarBalance,
-                  const QString &euroBalance)
+QByteArray buildFile(const engine::Table &journal, const engine::DateTextFormat &dateForm,
+                     const QString &todayText, const QString &dinarBalance,
+                     const QString &euroBalance)
 {
-    QString text;
-    text.reserve(qsizetype(journal.recordCount()) * 150 + 400);
+    std::array<int, FieldCount> column{};
+    for (int f = 0; f < FieldCount; ++f) {
+        const QString name = QString::fromLatin1(FieldNames[f]);
+        column[f] = journal.fieldIndex(name);
+        if (column[f] < 0)
+            journal.fieldType(name); // throws the engine's "Unknown field" error
+    }
+    const bool dayMonthYear = dateForm.format() == QLatin1String("dd/MM/yyyy");
+
+    QByteArray out;
+    out.reserve(qsizetype(journal.recordCount()) * 160 + 512);
     for (const QString &line : headingLines(todayText, dinarBalance, euroBalance)) {
-        text += line;
-        text += QLatin1String("\r\n");
+        out.append(platform::toWindows1250(line));
+        out.append("\r\n", 2);
     }
 
-    const int korisnik = journal.fieldIndex(QStringLiteral("KORISNIK"));
-    const int datum = journal.fieldIndex(QStringLiteral("DATUM"));
-    const int vreme = journal.fieldIndex(QStringLiteral("VREME"));
-    const int opis = journal.fieldIndex(QStringLiteral("OPIS"));
-    const int grupa = journal.fieldIndex(QStringLiteral("GRUPA"));
-    const int ulazDin = journal.fieldIndex(QStringLiteral("ULAZDIN"));
-    const int izlazDin = journal.fieldIndex(QStringLiteral("IZLAZDIN"));
-    const int ulazEur = journal.fieldIndex(QStringLiteral("ULAZEUR"));
-    const int izlazEur = journal.fieldIndex(QStringLiteral("IZLAZEUR"));
-    const int stanjeDin = journal.fieldIndex(QStringLiteral("STANJEDIN"));
-    const int stanjeEur = journal.fieldIndex(QStringLiteral("STANJEEUR"));
-    // A missing field is named by the engine's own error.
-    const auto field = [&journal](int index, const char *name) {
-        return index >= 0 ? journal.fieldText(index)
-                          : journal.fieldText(QString::fromLatin1(name));
-    };
-
-    RecordTexts r;
-    for (journal.first(); !journal.eof(); journal.next()) {
-        r.korisnik = field(korisnik, "KORISNIK");
-        r.datum = field(datum, "DATUM");
-        r.vreme = field(vreme, "VREME");
-        r.opis = field(opis, "OPIS");
-        r.grupa = field(grupa, "GRUPA");
-        r.ulazDin = field(ulazDin, "ULAZDIN");
-        r.izlazDin = field(izlazDin, "IZLAZDIN");
-        r.ulazEur = field(ulazEur, "ULAZEUR");
-        r.izlazEur = field(izlazEur, "IZLAZEUR");
-        r.stanjeDin = field(stanjeDin, "STANJEDIN");
-        r.stanjeEur = field(stanjeEur, "STANJEEUR");
-        appendRecordLine(text, r);
-        text += QLatin1String("\r\n");
-    }
-    return text;
+    journal.scan([&](const engine::RecordView &r) {
+        const qsizetype start = out.size();
+        const auto money = [&](Field f) {
+            appendMoney(out, r.isNull(column[f]), r.integer(column[f]));
+        };
+        appendText(out, r.utf8(column[Korisnik]));
+        padTo(out, start, 22);
+        out.append("__", 2);
+        const QByteArrayView iso = r.utf8(column[Datum]);
+        if (dayMonthYear && iso.size() == 10 && iso[4] == '-' && iso[7] == '-') {
+            const char date[10] = {iso[8], iso[9], '/', iso[5], iso[6], '/',
+                                   iso[0], iso[1], iso[2], iso[3]};
+            out.append(date, 10);
+        } else if (!iso.isEmpty()) {
+            appendText(out, dateForm.isoToText(QString::fromUtf8(iso)).toUtf8());
+        }
+        out.append("__", 2);
+        appendText(out, r.utf8(column[Vreme]));
+        padTo(out, start, 48);
+        money(StanjeDin);
+        padTo(out, start, 63);
+        money(StanjeEur);
+        padTo(out, start, 74);
+        money(IzlazDin);
+        padTo(out, start, 86);
+        money(IzlazEur);
+        padTo(out, start, 98);
+        money(UlazDin);
+        padTo(out, start, 109);
+        money(UlazEur);
+        padTo(out, start, 119);
+        appendText(out, r.utf8(column[Grupa]));
+        padTo(out, start, 131);
+        appendText(out, r.utf8(column[Opis]));
+        out.append("\r\n", 2);
+    });
+    return out;
 }
 
 } // namespace journal_export

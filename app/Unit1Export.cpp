@@ -15,12 +15,13 @@
 
 bool TForm1::exportJournal()
 {
-    QString text;
+    QByteArray bytes;
     try {
         session.setPassword(QString::fromLatin1(TablePassword));
         Table3->open();
         Table3->first();
-        text = journal_export::buildText(*Table3, todayText(), Edit2->text(), Edit3->text());
+        bytes = journal_export::buildFile(*Table3, session.dateFormat(), todayText(),
+                                          Edit2->text(), Edit3->text());
         Table3->close();
         closeSession();
     } catch (const engine::EngineError &e) {
@@ -29,7 +30,7 @@ bool TForm1::exportJournal()
     }
 
     const QString reason = platform::writeFileAtomically(
-        QDir::current().filePath(QStringLiteral("podaci.txt")), platform::toWindows1250(text));
+        QDir::current().filePath(QStringLiteral("podaci.txt")), bytes);
     if (!reason.isEmpty()) {
         dialogs.message(reason);
         return false;

@@ -528,6 +528,36 @@ QString Table::textAt(int position, int index) const
     return d->row(position)[index].toText(d->file->fields()[index].type, d->session.dateFormat());
 }
 
+int RecordView::fieldCount() const
+{
+    return static_cast<const TableFile::Statement *>(m_statement)->columnCount();
+}
+
+bool RecordView::isNull(int index) const
+{
+    return static_cast<const TableFile::Statement *>(m_statement)->columnIsNull(index);
+}
+
+qint64 RecordView::integer(int index) const
+{
+    return static_cast<const TableFile::Statement *>(m_statement)->columnInteger(index);
+}
+
+QByteArrayView RecordView::utf8(int index) const
+{
+    return static_cast<const TableFile::Statement *>(m_statement)->columnUtf8(index);
+}
+
+void Table::scan(const std::function<void(const RecordView &)> &visit) const
+{
+    d->requireOpen();
+    TableFile::Statement stmt(
+        *d->file, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(d->columnList, d->table()));
+    const RecordView record(&stmt);
+    while (stmt.step())
+        visit(record);
+}
+
 void Table::insert()
 {
     d->checkBrowseMode();

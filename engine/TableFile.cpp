@@ -329,4 +329,15 @@ qint64 TableFile::Statement::columnInteger(int index) const
     return sqlite3_column_int64(m_stmt, index);
 }
 
+bool TableFile::Statement::columnIsNull(int index) const
+{
+    return sqlite3_column_type(m_stmt, index) == SQLITE_NULL;
+}
+
+QByteArrayView TableFile::Statement::columnUtf8(int index) const
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, index));
+    return QByteArrayView(text, sqlite3_column_bytes(m_stmt, index));
+}
+
 } // namespace engine

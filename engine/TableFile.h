@@ -10,6 +10,7 @@
 #include "engine/PasswordRecord.h"
 
 #include <QList>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
 
@@ -70,6 +71,10 @@ public:
         // a Date cell.
         Cell column(int index, FieldType type) const;
         qint64 columnInteger(int index) const;
+        // The column as stored: whether it is NULL, and its text bytes (UTF-8; an integer
+        // comes as its decimal digits). The bytes stay valid until the next step.
+        bool columnIsNull(int index) const;
+        QByteArrayView columnUtf8(int index) const;
 
     private:
         const TableFile &m_file;

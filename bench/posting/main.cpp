@@ -92,7 +92,8 @@ int main(int argc, char **argv)
             engine::Table journal(session, QStringLiteral("podaci/promet.db"));
             journal.open();
             buildOnly.push_back(timeMs([&] {
-                journal_export::buildText(journal, "07/12/2026", "0.00", "0.00");
+                journal_export::buildFile(journal, session.dateFormat(), "07/12/2026", "0.00",
+                                          "0.00");
             }));
             walkOnly.push_back(timeMs([&] {
                 qsizetype n = 0;

@@ -385,6 +385,22 @@ private slots:
         QCOMPARE(line.mid(119), QStringLiteral("g") + QString(11, u'_') + "x");
     }
 
+    void exportIsWindows1250()
+    {
+        data->addUser("555", QString::fromUtf8("Šime Ćorić"));
+        open();
+        login("555");
+        fillPosting("EUR", "ULAZ", "2.5", QString::fromUtf8("Čaj i šećer"), "Kuhinja");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        const QByteArray bytes = data->readFile("podaci.txt");
+        const QByteArray line = bytes.split('\n').at(6);
+        // One byte per letter, so the date still starts at column 24.
+        QVERIFY(line.startsWith("\x8A" "ime \xC6" "ori\xE6" "______________07/12/2026__14:05:09"));
+        QVERIFY(line.endsWith("Kuhinja_____\xC8" "aj i \x9A" "e\xE6" "er\r"));
+        QVERIFY(line.contains("2.50"));
+    }
+
     void failedExportKeepsThePreviousFile()
     {
         open();
