@@ -443,6 +443,16 @@ TEST_F(SessionTest, KeepAliveNeverFiresAtIntervalZero)
     EXPECT_EQ(noopsWithin(1200, 0, QStringLiteral("200 ok")), 0);
 }
 
+TEST_F(SessionTest, MissingServerIsAskedForThenReported)
+{
+    TMFtp ftp;
+    FtpLog log(ftp);
+    ftp.Login();
+    pumpFor(30);
+    EXPECT_EQ(log.lines, QStringList({QStringLiteral("need 1"), QStringLiteral("error 18 "),
+                                      QStringLiteral("ready")}));
+}
+
 TEST_F(SessionTest, PropertiesAfterConstruction)
 {
     TMFtp ftp;
