@@ -88,7 +88,7 @@ QString MftpOptions::usage()
         "  --proxy HOST[:PORT]       the proxy to connect to\n"
         "  --proxy-user U            user name at the proxy\n"
         "  --proxy-password P        password at the proxy\n"
-        "  --retries N               connect attempts after the first (default 0)\n"
+        "  --retries N               connect attempts after the first, 2 s apart (default 0)\n"
         "  --timeout S               lookup and connect time-out in seconds (default 20)\n"
         "  --verbose                 show the conversation on standard error\n");
 }
