@@ -325,7 +325,8 @@ int TMSocket::SendBuffer(const char *data, int length)
         LastError = ErrNotSocket;
         return 0;
     }
-    const ssize_t n = ::send(m_handle, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+    const int flags = MSG_NOSIGNAL | (MoreToCome ? MSG_MORE : 0);
+    const ssize_t n = ::send(m_handle, data, static_cast<size_t>(length), flags);
     if (n > 0) {
         LastError = 0;
         return static_cast<int>(n);

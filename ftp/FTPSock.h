@@ -97,6 +97,9 @@ public:
     quint16 Port = 0;
     quint16 LastError = 0;
     bool ReportWouldBlock = false;
+    // Set by a sender that has more data right behind this send: the system may then
+    // join small sends into full segments instead of pushing each one out alone.
+    bool MoreToCome = false;
 
     // Handler slots; an empty slot is skipped.
     std::function<void(TMMessage &message)> OnNotify;

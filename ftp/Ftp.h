@@ -303,6 +303,7 @@ protected:
     qint64 m_uploadRemoteSize = 0;
     qint64 m_uploadSize = 0;
     QElapsedTimer m_startTick;
+    QElapsedTimer m_pumpClock; // when the send loop last processed messages
     // Both buffers live as long as the component; no block allocates.
     static constexpr int ReceiveBufferSize = 4096;
     static constexpr int SendBlockSize = 1514;

@@ -138,6 +138,8 @@ void TMFtp::StartConnect()
     m_noopSupported = true;
     m_currentType.clear();
     --m_retriesLeft;
+    // The new socket is not connected yet; operations wait for its welcome.
+    m_controlConnected = false;
     RecreateSocket();
 
     // An earlier attempt that never got the welcome leaves the proxy in Server; the real
@@ -268,8 +270,9 @@ void TMFtp::SendCommand(const QString &command, Continuation handler)
     QByteArray bytes = line.toUtf8();
     while (!bytes.isEmpty()) {
         PumpMessages();
-        if (!SocketOpen()) {
-            // The control socket is gone: nothing can be sent, and waiting would not help.
+        if (!SocketOpen() || !Connected) {
+            // The control socket is gone or not connected: nothing can be sent, and
+            // waiting would not help.
             if (m_controlConnected)
                 ReportDisconnected();
             return;

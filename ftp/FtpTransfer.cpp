@@ -146,8 +146,9 @@ bool TMFtp::LocalFileAtEnd() const
 {
     if (!m_localFileOpen || !m_localStream.isOpen())
         return true;
-    const qint64 pos = m_localStream.pos();
-    return pos >= m_localStream.size() || pos >= m_uploadSize;
+    // UploadSize is the file's size taken when the data connection opened; asking the
+    // file system for the size before every block would cost a call per block.
+    return m_localStream.pos() >= m_uploadSize;
 }
 
 void TMFtp::SetTransferType(const QString &type, Continuation next)
@@ -609,10 +610,18 @@ void TMFtp::SendData()
         block = static_cast<int>(read);
         int sent = 0;
         while (sent < block) {
-            PumpMessages();
+            // Messages are processed between blocks, at most about once a millisecond:
+            // often enough for the window and the control connection, while a pass of
+            // the event loop per 1514-byte block would cost as much as the sends.
+            if (!m_pumpClock.isValid() || m_pumpClock.elapsed() >= 1) {
+                PumpMessages();
+                m_pumpClock.start();
+            }
             m_dataSocket.ReportWouldBlock = true;
+            m_dataSocket.MoreToCome = m_localStream.pos() < m_uploadSize;
             const int n = m_dataSocket.SendBuffer(m_sendBuffer + sent, block - sent);
             m_dataSocket.ReportWouldBlock = false;
+            m_dataSocket.MoreToCome = false;
             sent += n;
             if (m_dataSocket.LastError == ErrWouldBlock) {
                 // The part not sent is read again at the next ready-to-send notification.

@@ -281,6 +281,18 @@ TEST_F(SessionTest, HostNotFoundAndOverlongHostName)
     pumpFor(50);
     EXPECT_EQ(retryReports(log), QStringList({QStringLiteral("error 15 Address resolution error")}));
     EXPECT_TRUE(log.has(QStringLiteral("info 2 hxxx")));
+
+    // A name the resolver refuses (without asking any name server) fails in the lookup.
+    log.lines.clear();
+    ftp.SetServer(QStringLiteral("no such host"));
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error")); }));
+    pumpFor(50);
+    EXPECT_EQ(log.only({QStringLiteral("info 2 "), QStringLiteral("error"), QStringLiteral("ready"),
+                        QStringLiteral("quit")}),
+              QStringList({QStringLiteral("info 2 no such host"),
+                           QStringLiteral("error 15 Address resolution error")}));
+    EXPECT_EQ(ftp.LastError, 11001);
 }
 
 TEST_F(SessionTest, HostNameIsResolvedBeforeConnecting)
@@ -342,6 +354,27 @@ TEST_F(SessionTest, LoginWhileConnectedReplacesTheSocketSilently)
     EXPECT_FALSE(log.has(QStringLiteral("quit")));
     EXPECT_FALSE(log.has(QStringLiteral("info 1 "))) << log.dump().toStdString();
     EXPECT_FALSE(log.has(QStringLiteral("error")));
+}
+
+TEST_F(SessionTest, FailedReconnectLeavesNothingToSendTo)
+{
+    ScriptedFtpServer server([](ScriptedSession &s, int) { plainLogin(s); });
+    quint16 closedPort;
+    {
+        ScriptedFtpServer gone([](ScriptedSession &, int) {});
+        closedPort = gone.port();
+    }
+    TMFtp ftp;
+    FtpLog log(ftp);
+    pointAt(ftp, server.port());
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
+    ftp.Port = closedPort;
+    ftp.Login();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error 11")); }));
+    log.lines.clear();
+    ftp.Quit(); // must neither be admitted nor spin on the unconnected socket
+    EXPECT_EQ(log.lines, QStringList({QStringLiteral("info 1 Not connected to the server")}));
 }
 
 TEST_F(SessionTest, CloseBeforeLoginWithoutFailureEndsTheConnection)
@@ -408,6 +441,16 @@ TEST_F(SessionTest, KeepAliveStopsOnlyWhenNoopIsUnknown)
 TEST_F(SessionTest, KeepAliveNeverFiresAtIntervalZero)
 {
     EXPECT_EQ(noopsWithin(1200, 0, QStringLiteral("200 ok")), 0);
+}
+
+TEST_F(SessionTest, MissingServerIsAskedForThenReported)
+{
+    TMFtp ftp;
+    FtpLog log(ftp);
+    ftp.Login();
+    pumpFor(30);
+    EXPECT_EQ(log.lines, QStringList({QStringLiteral("need 1"), QStringLiteral("error 18 "),
+                                      QStringLiteral("ready")}));
 }
 
 TEST_F(SessionTest, PropertiesAfterConstruction)

@@ -488,6 +488,20 @@ TEST_F(TransferTest, BadPasvRepliesAreRefused)
     }
 }
 
+TEST_F(TransferTest, LocalWriteFailureDropsTheRestButEndsNormally)
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full on this system";
+    start();
+    remote.put(QStringLiteral("r.bin"), pattern(100000, 'r'));
+    ftp->DownloadFile(QStringLiteral("r.bin"), QStringLiteral("/dev/full"));
+    ASSERT_TRUE(waitReady()) << log->dump().toStdString();
+    EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 21 "), QStringLiteral("ready"),
+                                      QStringLiteral("received")}));
+    EXPECT_EQ(server->count(QStringLiteral("RETR r.bin")), 1);
+    EXPECT_TRUE(ftp->ControlConnected());
+}
+
 TEST_F(TransferTest, SynchronousTransferReturnsWhenDone)
 {
     start();

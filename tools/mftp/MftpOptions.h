@@ -1,0 +1,37 @@
+#pragma once
+// The command line of mftp: "put LOCAL URL [options]" or "get URL LOCAL [options]", the
+// URL being ftp://[user[:password]@]host[:port]/path. Parsing is pure: it never touches
+// the network or the file system.
+
+#include "ftp/FtpTypes.h"
+
+#include <QString>
+#include <QStringList>
+
+struct MftpOptions
+{
+    bool put = false;        // upload (else download)
+    QString localFile;
+    QString host;
+    quint16 port = 21;
+    QString user;            // empty: the component's anonymous login
+    QString password;
+    bool hasPassword = false;
+    QString remotePath;      // relative to the login directory
+    bool passive = false;
+    bool ascii = false;
+    bool resume = false;
+    TMFtpProxyType proxyType = proxyNone;
+    QString proxyHost;
+    int proxyPort = 21;
+    QString proxyUser;
+    QString proxyPassword;
+    int retries = 0;
+    int timeout = 20;
+    bool verbose = false;
+
+    // Fills the options from the arguments after the program name; on failure returns
+    // false with a message in error.
+    static bool parse(const QStringList &args, MftpOptions &out, QString &error);
+    static QString usage();
+};
