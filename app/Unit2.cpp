@@ -99,12 +99,12 @@ TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platf
     DateTimePicker2->setGeometry(352, 56, 120, 24);
 
     BitBtn1 = coloredButton(QStringLiteral("PRIKAZI SVA KNJIZENJA"), "BitBtn1", "purple", panel);
-    BitBtn1->setGeometry(486, 14, 170, 36);
+    BitBtn1->setGeometry(480, 14, 166, 36);
     auto *periodHint = new QLabel(QStringLiteral("(za izabrani period)"), panel);
     periodHint->setAlignment(Qt::AlignCenter);
-    periodHint->setGeometry(486, 52, 170, 16);
+    periodHint->setGeometry(480, 52, 166, 16);
     BitBtn3 = coloredButton(QStringLiteral("STAMPAJ OVAJ IZVESTAJ"), "BitBtn3", "green", panel);
-    BitBtn3->setGeometry(664, 14, 154, 36);
+    BitBtn3->setGeometry(652, 14, 168, 36);
 
     model = new QueryModel(*Query1,
                            {QStringLiteral("DATUM"), QStringLiteral("VREME"),
@@ -119,6 +119,8 @@ TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platf
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->verticalHeader()->setDefaultSectionSize(20);
     DBGrid1->setGeometry(0, PanelHeight, ClientWidth, ClientHeight - PanelHeight);
+    for (int column = 0; column < 6; ++column)
+        DBGrid1->setColumnWidth(column, 62); // the eight columns fit the window's width
     DBGrid1->setColumnWidth(6, 320);
     DBGrid1->setColumnWidth(7, 95);
 

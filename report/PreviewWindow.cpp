@@ -30,7 +30,7 @@ class JobProgress
 {
 public:
     JobProgress(QWidget *parent, const QString &text, int pages)
-        : m_dialog(text, QObject::tr("Cancel"), 0, pages, parent)
+        : m_dialog(text, QObject::tr("Odustani"), 0, pages, parent)
     {
         m_dialog.setWindowModality(Qt::WindowModal);
         m_dialog.setMinimumDuration(500);
@@ -49,7 +49,7 @@ private:
 PreviewWindow::PreviewWindow(const Document &document, QWidget *parent)
     : QDialog(parent), m_document(document), m_pageCount(std::max(1, document.pageCount()))
 {
-    setWindowTitle(tr("Print preview"));
+    setWindowTitle(tr("Pregled izvestaja"));
     setObjectName(QStringLiteral("PreviewWindow"));
 
     auto tool = [this](const char *name, QStyle::StandardPixmap icon, const QString &tip) {
@@ -59,15 +59,15 @@ PreviewWindow::PreviewWindow(const Document &document, QWidget *parent)
         button->setToolTip(tip);
         return button;
     };
-    m_first = tool("firstPage", QStyle::SP_MediaSkipBackward, tr("First page (Home)"));
-    m_previous = tool("previousPage", QStyle::SP_MediaSeekBackward, tr("Previous page (Page Up)"));
-    m_next = tool("nextPage", QStyle::SP_MediaSeekForward, tr("Next page (Page Down)"));
-    m_last = tool("lastPage", QStyle::SP_MediaSkipForward, tr("Last page (End)"));
+    m_first = tool("firstPage", QStyle::SP_MediaSkipBackward, tr("Prva strana (Home)"));
+    m_previous = tool("previousPage", QStyle::SP_MediaSeekBackward, tr("Prethodna strana (Page Up)"));
+    m_next = tool("nextPage", QStyle::SP_MediaSeekForward, tr("Sledeca strana (Page Down)"));
+    m_last = tool("lastPage", QStyle::SP_MediaSkipForward, tr("Poslednja strana (End)"));
 
     m_pageBox = new QSpinBox(this);
     m_pageBox->setObjectName(QStringLiteral("pageNumber"));
     m_pageBox->setRange(1, m_pageCount);
-    m_pageTotal = new QLabel(tr("of %1").arg(m_pageCount), this);
+    m_pageTotal = new QLabel(tr("od %1").arg(m_pageCount), this);
     m_pageTotal->setObjectName(QStringLiteral("pageTotal"));
 
     m_zoom = new QComboBox(this);
@@ -76,11 +76,11 @@ PreviewWindow::PreviewWindow(const Document &document, QWidget *parent)
         m_zoom->addItem(QStringLiteral("%1%").arg(percent), percent);
     m_zoom->setCurrentIndex(2);
 
-    auto *printButton = new QPushButton(tr("Print..."), this);
+    auto *printButton = new QPushButton(tr("Stampaj..."), this);
     printButton->setObjectName(QStringLiteral("printButton"));
-    auto *pdfButton = new QPushButton(tr("Save as PDF..."), this);
+    auto *pdfButton = new QPushButton(tr("Snimi kao PDF..."), this);
     pdfButton->setObjectName(QStringLiteral("savePdfButton"));
-    auto *closeButton = new QPushButton(tr("Close"), this);
+    auto *closeButton = new QPushButton(tr("Zatvori"), this);
     closeButton->setObjectName(QStringLiteral("closeButton"));
 
     auto *bar = new QHBoxLayout;
@@ -228,7 +228,7 @@ bool PreviewWindow::printTo(QPrinter &printer)
     } else if (printer.printRange() == QPrinter::CurrentPage) {
         from = to = m_current;
     }
-    JobProgress progress(this, tr("Printing..."), to - from + 1);
+    JobProgress progress(this, tr("Stampam..."), to - from + 1);
     int done = 0;
     return paintPages(m_document, printer, from, to, [&](int) { return progress(++done); });
 }
@@ -236,19 +236,19 @@ bool PreviewWindow::printTo(QPrinter &printer)
 void PreviewWindow::saveAsPdf()
 {
     QString path =
-        QFileDialog::getSaveFileName(this, tr("Save as PDF"), QString(), tr("PDF files (*.pdf)"));
+        QFileDialog::getSaveFileName(this, tr("Snimi kao PDF"), QString(), tr("PDF fajlovi (*.pdf)"));
     if (path.isEmpty())
         return;
     if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
         path += QLatin1String(".pdf");
     QString error;
     if (!savePdf(path, &error) && !error.isEmpty())
-        QMessageBox::warning(this, tr("Save as PDF"), error);
+        QMessageBox::warning(this, tr("Snimi kao PDF"), error);
 }
 
 bool PreviewWindow::savePdf(const QString &path, QString *error)
 {
-    JobProgress progress(this, tr("Writing PDF..."), m_pageCount);
+    JobProgress progress(this, tr("Snimam PDF..."), m_pageCount);
     return writePdf(m_document, path, error, std::ref(progress));
 }
 
