@@ -301,18 +301,15 @@ void TForm1::BitBtn9Click()
     Label10->setText(currentUser);
     Label8->setText(todayText());
     try {
-        fillComboFromTable(ComboBox1, QStringLiteral("podaci\\aktivnost.db"),
-                           QStringLiteral("AKTIVNOST"));
-        fillComboFromTable(ComboBox4, QStringLiteral("podaci\\grupe.db"),
-                           QStringLiteral("GRUPA"));
+        fillComboFromTable(ComboBox1, *Table2, QStringLiteral("AKTIVNOST"));
+        fillComboFromTable(ComboBox4, *Table4, QStringLiteral("GRUPA"));
         refreshBalances();
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
     }
 }
 
-void TForm1::fillComboFromTable(QComboBox *combo, const QString &tablePath,
-                                const QString &field)
+void TForm1::fillComboFromTable(QComboBox *combo, engine::Table &table, const QString &field)
 {
     // The shown text of the combo box stays; only its list is replaced.
     const QString shown = combo->currentText();
@@ -321,14 +318,13 @@ void TForm1::fillComboFromTable(QComboBox *combo, const QString &tablePath,
     combo->setEditText(shown);
     combo->blockSignals(false);
 
-    engine::Table *table = tablePath.contains(QLatin1String("aktivnost")) ? Table2 : Table4;
     session.setPassword(QString::fromLatin1(TablePassword));
-    table->open();
+    table.open();
     QStringList items;
-    const int index = table->fieldIndex(field);
-    for (table->first(); !table->eof(); table->next())
-        items.append(index >= 0 ? table->fieldText(index) : table->fieldText(field));
-    table->close();
+    const int index = table.fieldIndex(field);
+    for (table.first(); !table.eof(); table.next())
+        items.append(index >= 0 ? table.fieldText(index) : table.fieldText(field));
+    table.close();
     closeSession();
 
     combo->blockSignals(true);

@@ -18,6 +18,9 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 #include "ftp/Ftp.h"
 
@@ -133,7 +136,11 @@ private:
     void startUploadWhenReady();
     void showPage(int index);
     void closeSession();
-    void fillComboFromTable(QComboBox *combo, const QString &tablePath, const QString &field);
+    void fillComboFromTable(QComboBox *combo, engine::Table &table, const QString &field);
+    // The FTP option file's lines; nullopt (after showing the file error) when unreadable.
+    std::optional<QStringList> loadFtpOptionLines();
+    // The error of reading a line the option file lacks.
+    void showMissingLine(qsizetype index);
     QString todayText() const;
 
     engine::Session &session;

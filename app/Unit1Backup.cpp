@@ -147,21 +147,32 @@ void TForm1::BitBtn19Click()
     loadFtpOptions();
 }
 
-void TForm1::loadFtpOptions()
+std::optional<QStringList> TForm1::loadFtpOptionLines()
 {
     const QString path = backup_files::ftpOptionFile(startDir);
     QString reason;
-    const std::optional<QStringList> lines = platform::loadLines(path, &reason);
-    if (!lines) {
+    std::optional<QStringList> lines = platform::loadLines(path, &reason);
+    if (!lines)
         dialogs.message(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
+    return lines;
+}
+
+void TForm1::showMissingLine(qsizetype index)
+{
+    dialogs.message(QStringLiteral("List index out of bounds (%1)").arg(index));
+}
+
+void TForm1::loadFtpOptions()
+{
+    const std::optional<QStringList> lines = loadFtpOptionLines();
+    if (!lines)
         return;
-    }
     // Reading a line the file lacks fails with the list's error, after the lines before it
     // have been used; the options then stay as they were.
     const auto line = [&](int index) -> std::optional<QString> {
         if (index < lines->size())
             return lines->at(index);
-        dialogs.message(QStringLiteral("List index out of bounds (%1)").arg(index));
+        showMissingLine(index);
         return std::nullopt;
     };
 

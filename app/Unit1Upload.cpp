@@ -7,10 +7,7 @@
 // ends with an error is not reported as done, and the local export is then kept.
 #include "Unit1.h"
 
-#include "BackupFiles.h"
-
 #include "platform/Dialogs.h"
-#include "platform/TextFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -44,22 +41,18 @@ void TForm1::buildUpload()
 void TForm1::uploadDecision()
 {
     ListBox6->clear();
-    const QString path = backup_files::ftpOptionFile(startDir);
-    QString reason;
-    const std::optional<QStringList> lines = platform::loadLines(path, &reason);
-    if (!lines) {
-        dialogs.message(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
+    const std::optional<QStringList> lines = loadFtpOptionLines();
+    if (!lines)
         return;
-    }
     ListBox6->addItems(*lines);
     if (lines->isEmpty()) {
-        dialogs.message(QStringLiteral("List index out of bounds (0)"));
+        showMissingLine(0);
         return;
     }
     if (lines->at(0) != QLatin1String("1"))
         return;
     if (lines->size() < 4) {
-        dialogs.message(QStringLiteral("List index out of bounds (%1)").arg(lines->size()));
+        showMissingLine(lines->size());
         return;
     }
 
