@@ -345,6 +345,12 @@ int TMSocket::SendBuffer(const char *data, int length)
     return 0;
 }
 
+void TMSocket::SetReceiveLowWater(int bytes)
+{
+    if (m_handle >= 0)
+        ::setsockopt(m_handle, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes);
+}
+
 int TMSocket::ReceiveBuffer(char *buffer, int size)
 {
     if (m_handle < 0) {

@@ -72,6 +72,8 @@ public:
     QString LocalAddressText();
     quint16 LocalPort();
     void ArmTimeout(int seconds);
+    // Read notifications only once this many bytes are waiting (or the peer closed).
+    void SetReceiveLowWater(int bytes);
 
     QString Server() const { return m_server; }
     void SetServer(const QString &value);

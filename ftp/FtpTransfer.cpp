@@ -383,6 +383,9 @@ void TMFtp::DownloadConnected()
         m_operationOk = true;
         m_startTick.start();
         m_elapsedTicks = 0;
+        // Wake for a few blocks at a time rather than for every segment; the end of the
+        // file (the peer's close) still wakes at once.
+        m_dataSocket.SetReceiveLowWater(16 * ReceiveBufferSize);
     } else if (m_dataSocket.LastError != ErrNotSocket) {
         Fail(errDataConnection);
     }
