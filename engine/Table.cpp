@@ -67,8 +67,19 @@ struct Table::Private
     int blockEnd() const { return blockStart + int(blockIds.size()); }
     bool inBlock(int position) const { return position >= blockStart && position < blockEnd(); }
 
+    bool stale = false; // another table changed the file; re-read at the next use
+
+    void sync()
+    {
+        if (stale && file) {
+            stale = false;
+            q->refresh();
+        }
+    }
+
     int count()
     {
+        sync();
         ensureIds();
         return int(ids.size());
     }
@@ -215,6 +226,7 @@ struct Table::Private
 
     bool validPosition(int position)
     {
+        sync();
         if (position < 0)
             return false;
         return inBlock(position) || position < count();
@@ -222,6 +234,7 @@ struct Table::Private
 
     const Cell *current()
     {
+        sync();
         if (state == State::Insert || state == State::Edit)
             return buffer.data();
         if (!file || !validPosition(pos))
@@ -231,6 +244,7 @@ struct Table::Private
 
     qint64 currentId()
     {
+        sync();
         if (!file || !validPosition(pos))
             return -1;
         return inBlock(pos) ? blockIds[size_t(pos - blockStart)] : ids[size_t(pos)];
@@ -239,6 +253,7 @@ struct Table::Private
     void checkBrowseMode()
     {
         requireOpen();
+        sync();
         if (state == State::Insert || state == State::Edit)
             q->post();
     }
@@ -333,6 +348,7 @@ void Table::close()
     d->fetchStmt.reset();
     d->forwardStmt.reset();
     d->file.reset();
+    d->stale = false;
     d->ids.clear();
     d->idsLoaded = false;
     d->invalidateBlock();
@@ -432,6 +448,7 @@ int Table::recordCount() const
 
 int Table::recNo() const
 {
+    d->sync();
     return d->file ? d->pos : -1;
 }
 
@@ -453,6 +470,7 @@ qint64 Table::recordId() const
 bool Table::moveToId(qint64 id)
 {
     d->requireOpen();
+    d->sync();
     d->ensureIds();
     const auto it = std::lower_bound(d->ids.begin(), d->ids.end(), id);
     if (it == d->ids.end() || *it != id)
@@ -597,6 +615,7 @@ void Table::setFieldMoney(const QString &name, Money value)
 void Table::post()
 {
     d->requireOpen();
+    d->sync();
     if (d->state == State::Insert) {
         d->ensureIds();
         QStringList marks;
@@ -709,9 +728,24 @@ void Table::emptyTable()
     d->changedFile();
 }
 
+void Table::markStale()
+{
+    if (!d->file || d->stale)
+        return;
+    d->stale = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isOpen())
+                emit changed();
+        },
+        Qt::QueuedConnection);
+}
+
 void Table::refresh()
 {
     d->requireOpen();
+    d->stale = false;
     const qint64 id = d->currentId();
     const int oldPos = d->pos;
     d->invalidateBlock();

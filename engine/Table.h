@@ -117,12 +117,17 @@ public:
 signals:
     void opened();
     void closed();
-    // After post(), deleteRecord(), emptyTable().
+    // After post(), deleteRecord(), emptyTable(); also (queued, once until the table is next
+    // used) when another table of the session changed the same file.
     void changed();
     // After the current record changed (moving, refresh, posting, deleting).
     void currentChanged();
 
 private:
+    friend class Session;
+    // Another table of the session changed the file: re-read the record list at the next use.
+    void markStale();
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -413,6 +413,21 @@ TEST_F(TableTest, AnotherTableOnTheSameFileSeesNewRecords)
     posting.post();
     EXPECT_EQ(grid.recordCount(), 1);
     EXPECT_EQ(grid.fieldText(QStringLiteral("OPIS")), QStringLiteral("x"));
+
+    // Deleting through one table while the other stays open keeps both right.
+    for (int i = 0; i < 3; ++i) {
+        posting.insert();
+        posting.setFieldText(QStringLiteral("OPIS"), QString::number(i));
+        posting.post();
+    }
+    posting.first();
+    posting.deleteRecord();
+    posting.deleteRecord();
+    EXPECT_EQ(grid.recordCount(), 2);
+    grid.first();
+    EXPECT_EQ(grid.fieldText(QStringLiteral("OPIS")), QStringLiteral("1"));
+    grid.next();
+    EXPECT_EQ(grid.fieldText(QStringLiteral("OPIS")), QStringLiteral("2"));
 }
 
 TEST_F(TableTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
