@@ -68,6 +68,7 @@ struct Table::Private
     bool inBlock(int position) const { return position >= blockStart && position < blockEnd(); }
 
     bool stale = false; // another table changed the file; re-read at the next use
+    bool transaction = false;
 
     void sync()
     {
@@ -346,6 +347,10 @@ void Table::close()
     if (!d->file)
         return;
     d->fetchStmt.reset();
+    if (d->transaction) {
+        d->transaction = false;
+        sqlite3_exec(d->file->db(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
     d->forwardStmt.reset();
     d->file.reset();
     d->stale = false;
@@ -762,6 +767,41 @@ void Table::refresh()
         d->bof = d->bof && d->pos == 0;
     }
     emit currentChanged();
+}
+
+void Table::startTransaction()
+{
+    d->checkBrowseMode();
+    if (d->transaction)
+        d->fail(QStringLiteral("Table %1 is already in a transaction").arg(d->path));
+    d->file->exec("BEGIN IMMEDIATE", QStringLiteral("Cannot start a transaction on table"));
+    d->transaction = true;
+}
+
+void Table::commit()
+{
+    d->checkBrowseMode();
+    if (!d->transaction)
+        return;
+    d->file->exec("COMMIT", QStringLiteral("Cannot commit table"));
+    d->transaction = false;
+}
+
+void Table::rollback()
+{
+    d->requireOpen();
+    if (!d->transaction)
+        return;
+    cancel();
+    d->transaction = false;
+    d->file->exec("ROLLBACK", QStringLiteral("Cannot roll back table"));
+    refresh();
+    emit changed();
+}
+
+bool Table::inTransaction() const
+{
+    return d->transaction;
 }
 
 } // namespace engine

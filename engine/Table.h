@@ -114,6 +114,16 @@ public:
     // Re-reads the record list from the file, staying on the current record where it can.
     void refresh();
 
+    // Groups the following posts and deletes into one transaction: they reach the disk together
+    // at commit(), which makes a loop over many records fast (each post or delete is otherwise
+    // flushed to disk on its own). rollback(), close() and Session::close() without commit()
+    // undo them all. Other tables and queries see the changes only after commit() and cannot
+    // write the same file before it, so keep the transaction to one loop of one handler.
+    void startTransaction();
+    void commit();
+    void rollback();
+    bool inTransaction() const;
+
 signals:
     void opened();
     void closed();

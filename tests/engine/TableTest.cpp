@@ -356,6 +356,34 @@ TEST_F(TableTest, ClearingAndWalkingWorkAcrossBlocks)
     EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("a"));
 }
 
+TEST_F(TableTest, ATransactionKeepsAllOrNothing)
+{
+    session.setDurableWrites(true);
+    session.setPassword(password());
+    Table users(session, QStringLiteral("podaci/korisnici.db"));
+    users.open();
+    users.startTransaction();
+    for (int i = 0; i < 300; ++i)
+        addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
+    users.commit();
+    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("korisnici.db")), "SELECT COUNT(*) FROM korisnici"),
+              QStringList{"int:300"});
+
+    users.startTransaction();
+    for (users.first(); !users.eof();)
+        users.deleteRecord();
+    EXPECT_EQ(users.recordCount(), 0);
+    users.rollback();
+    EXPECT_EQ(users.recordCount(), 300);
+
+    users.startTransaction();
+    users.first();
+    users.deleteRecord();
+    session.close(); // closing without commit undoes the delete
+    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("korisnici.db")), "SELECT COUNT(*) FROM korisnici"),
+              QStringList{"int:300"});
+}
+
 TEST_F(TableTest, PositionsReachAnyRecordAcrossBlocks)
 {
     session.setPassword(password());
