@@ -101,6 +101,7 @@ void TableSchema::createTable(const QString &filePath, const QString &password) 
     }
     const QString ddl =
         QStringLiteral("PRAGMA application_id = %1;"
+                       "PRAGMA page_size = 16384;" // fewer, larger pages: faster walks and sums
                        "PRAGMA synchronous = OFF;"
                        "BEGIN;"
                        "CREATE TABLE %2 (%3);"
