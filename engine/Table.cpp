@@ -680,7 +680,7 @@ void Table::deleteRecord()
             return;
     }
     const qint64 id = d->currentId();
-    if (id < 0 && d->pos < 0)
+    if (id < 0)
         d->fail(QStringLiteral("Cannot delete from the empty table %1").arg(d->path));
     TableFile::Statement stmt(*d->file, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(d->table()));
     stmt.bindInteger(1, id);
