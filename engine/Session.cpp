@@ -109,7 +109,7 @@ void Session::notifyTableFileChanged(const QString &absolutePath, const Table *o
     for (const QPointer<Table> &table : tables)
         if (table && table != origin && table->isOpen() &&
             table->filePath() == absolutePath)
-            table->refresh();
+            table->markStale();
 }
 
 } // namespace engine

@@ -98,7 +98,7 @@ public:
     void registerQuery(Query *query);
     void unregisterQuery(Query *query);
     // After a table changed its file, every other open table on the same file re-reads its
-    // record list (keeping its position where it can).
+    // record list (keeping its position where it can) when it is next used.
     void notifyTableFileChanged(const QString &absolutePath, const Table *origin);
 
 private:

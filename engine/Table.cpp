@@ -67,8 +67,20 @@ struct Table::Private
     int blockEnd() const { return blockStart + int(blockIds.size()); }
     bool inBlock(int position) const { return position >= blockStart && position < blockEnd(); }
 
+    bool stale = false; // another table changed the file; re-read at the next use
+    bool transaction = false;
+
+    void sync()
+    {
+        if (stale && file) {
+            stale = false;
+            q->refresh();
+        }
+    }
+
     int count()
     {
+        sync();
         ensureIds();
         return int(ids.size());
     }
@@ -215,6 +227,7 @@ struct Table::Private
 
     bool validPosition(int position)
     {
+        sync();
         if (position < 0)
             return false;
         return inBlock(position) || position < count();
@@ -222,6 +235,7 @@ struct Table::Private
 
     const Cell *current()
     {
+        sync();
         if (state == State::Insert || state == State::Edit)
             return buffer.data();
         if (!file || !validPosition(pos))
@@ -231,6 +245,7 @@ struct Table::Private
 
     qint64 currentId()
     {
+        sync();
         if (!file || !validPosition(pos))
             return -1;
         return inBlock(pos) ? blockIds[size_t(pos - blockStart)] : ids[size_t(pos)];
@@ -239,6 +254,7 @@ struct Table::Private
     void checkBrowseMode()
     {
         requireOpen();
+        sync();
         if (state == State::Insert || state == State::Edit)
             q->post();
     }
@@ -331,8 +347,13 @@ void Table::close()
     if (!d->file)
         return;
     d->fetchStmt.reset();
+    if (d->transaction) {
+        d->transaction = false;
+        sqlite3_exec(d->file->db(), "ROLLBACK", nullptr, nullptr, nullptr);
+    }
     d->forwardStmt.reset();
     d->file.reset();
+    d->stale = false;
     d->ids.clear();
     d->idsLoaded = false;
     d->invalidateBlock();
@@ -432,6 +453,7 @@ int Table::recordCount() const
 
 int Table::recNo() const
 {
+    d->sync();
     return d->file ? d->pos : -1;
 }
 
@@ -453,6 +475,7 @@ qint64 Table::recordId() const
 bool Table::moveToId(qint64 id)
 {
     d->requireOpen();
+    d->sync();
     d->ensureIds();
     const auto it = std::lower_bound(d->ids.begin(), d->ids.end(), id);
     if (it == d->ids.end() || *it != id)
@@ -627,6 +650,7 @@ void Table::setFieldMoney(const QString &name, Money value)
 void Table::post()
 {
     d->requireOpen();
+    d->sync();
     if (d->state == State::Insert) {
         d->ensureIds();
         QStringList marks;
@@ -686,7 +710,7 @@ void Table::deleteRecord()
             return;
     }
     const qint64 id = d->currentId();
-    if (id < 0 && d->pos < 0)
+    if (id < 0)
         d->fail(QStringLiteral("Cannot delete from the empty table %1").arg(d->path));
     TableFile::Statement stmt(*d->file, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(d->table()));
     stmt.bindInteger(1, id);
@@ -739,9 +763,24 @@ void Table::emptyTable()
     d->changedFile();
 }
 
+void Table::markStale()
+{
+    if (!d->file || d->stale)
+        return;
+    d->stale = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isOpen())
+                emit changed();
+        },
+        Qt::QueuedConnection);
+}
+
 void Table::refresh()
 {
     d->requireOpen();
+    d->stale = false;
     const qint64 id = d->currentId();
     const int oldPos = d->pos;
     d->invalidateBlock();
@@ -758,6 +797,41 @@ void Table::refresh()
         d->bof = d->bof && d->pos == 0;
     }
     emit currentChanged();
+}
+
+void Table::startTransaction()
+{
+    d->checkBrowseMode();
+    if (d->transaction)
+        d->fail(QStringLiteral("Table %1 is already in a transaction").arg(d->path));
+    d->file->exec("BEGIN IMMEDIATE", QStringLiteral("Cannot start a transaction on table"));
+    d->transaction = true;
+}
+
+void Table::commit()
+{
+    d->checkBrowseMode();
+    if (!d->transaction)
+        return;
+    d->file->exec("COMMIT", QStringLiteral("Cannot commit table"));
+    d->transaction = false;
+}
+
+void Table::rollback()
+{
+    d->requireOpen();
+    if (!d->transaction)
+        return;
+    cancel();
+    d->transaction = false;
+    d->file->exec("ROLLBACK", QStringLiteral("Cannot roll back table"));
+    refresh();
+    emit changed();
+}
+
+bool Table::inTransaction() const
+{
+    return d->transaction;
 }
 
 } // namespace engine

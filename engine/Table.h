@@ -138,15 +138,30 @@ public:
     // Re-reads the record list from the file, staying on the current record where it can.
     void refresh();
 
+    // Groups the following posts and deletes into one transaction: they reach the disk together
+    // at commit(), which makes a loop over many records fast (each post or delete is otherwise
+    // flushed to disk on its own). rollback(), close() and Session::close() without commit()
+    // undo them all. Other tables and queries see the changes only after commit() and cannot
+    // write the same file before it, so keep the transaction to one loop of one handler.
+    void startTransaction();
+    void commit();
+    void rollback();
+    bool inTransaction() const;
+
 signals:
     void opened();
     void closed();
-    // After post(), deleteRecord(), emptyTable().
+    // After post(), deleteRecord(), emptyTable(); also (queued, once until the table is next
+    // used) when another table of the session changed the same file.
     void changed();
     // After the current record changed (moving, refresh, posting, deleting).
     void currentChanged();
 
 private:
+    friend class Session;
+    // Another table of the session changed the file: re-read the record list at the next use.
+    void markStale();
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -100,7 +100,9 @@ void TableSchema::createTable(const QString &filePath, const QString &password) 
                             quoted.join(QStringLiteral(", ")));
     }
     const QString ddl =
-        QStringLiteral("PRAGMA application_id = %1;"
+        // The page size must be set before anything is written.
+        QStringLiteral("PRAGMA page_size = 16384;" // fewer, larger pages: faster walks and sums
+                       "PRAGMA application_id = %1;"
                        "PRAGMA synchronous = OFF;"
                        "BEGIN;"
                        "CREATE TABLE %2 (%3);"

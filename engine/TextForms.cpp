@@ -150,9 +150,10 @@ std::optional<QDate> DateTextFormat::parse(QStringView text) const
             month = readNumber(text, pos, 2, 2);
             break;
         case Piece::Year2:
+            // A two-digit year is read in this century: postings are never a century old.
             year = readNumber(text, pos, 2, 2);
             if (year >= 0)
-                year += 1900;
+                year += 2000;
             break;
         case Piece::Year4:
             year = readNumber(text, pos, 4, 4);

@@ -5,7 +5,8 @@
 // Date text is the date in the short date form of the session (by default the system's short
 // form, QLocale::system().dateFormat(QLocale::ShortFormat); "dd/MM/yyyy" on the machines the
 // program runs on). DateTextFormat compiles such a form once and then converts quickly in both
-// directions; parsing is strict (the whole text must match the form and name a real day).
+// directions; parsing is strict (the whole text must match the form and name a real day). A
+// two-digit year ("yy") is read as 2000 to 2099.
 // Stored dates are ISO text "YYYY-MM-DD".
 //
 // Time text is 24-hour "HH:mm:ss"; parsing also accepts a one-digit hour ("9:05:33").

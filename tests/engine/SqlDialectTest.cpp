@@ -173,6 +173,11 @@ TEST_F(SqlDialectTest, QuotesAreDataAndNeverChangeTheStatement)
     EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where (korisnik='x'') or "
                                           "(''1''=''1')")),
               QStringList{});
+    // ... and finds the posting whose cashier is literally named so, and only that one.
+    post({"x' or '1'='1", "08/12/2026", "Literal", "Ostalo", "1.00"});
+    EXPECT_EQ(descriptions(QStringLiteral(
+                  "select * from podaci\\promet.db where (korisnik='x'' or ''1''=''1')")),
+              QStringList{"Literal"});
     // Not doubled, the quote ends the value and what follows is outside the dialect.
     EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where (korisnik='O'Brien')")),
               QStringLiteral("Syntax error at position 56: unterminated string"));

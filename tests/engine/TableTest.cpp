@@ -356,6 +356,34 @@ TEST_F(TableTest, ClearingAndWalkingWorkAcrossBlocks)
     EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("a"));
 }
 
+TEST_F(TableTest, ATransactionKeepsAllOrNothing)
+{
+    session.setDurableWrites(true);
+    session.setPassword(password());
+    Table users(session, QStringLiteral("podaci/korisnici.db"));
+    users.open();
+    users.startTransaction();
+    for (int i = 0; i < 300; ++i)
+        addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
+    users.commit();
+    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("korisnici.db")), "SELECT COUNT(*) FROM korisnici"),
+              QStringList{"int:300"});
+
+    users.startTransaction();
+    for (users.first(); !users.eof();)
+        users.deleteRecord();
+    EXPECT_EQ(users.recordCount(), 0);
+    users.rollback();
+    EXPECT_EQ(users.recordCount(), 300);
+
+    users.startTransaction();
+    users.first();
+    users.deleteRecord();
+    session.close(); // closing without commit undoes the delete
+    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("korisnici.db")), "SELECT COUNT(*) FROM korisnici"),
+              QStringList{"int:300"});
+}
+
 TEST_F(TableTest, PositionsReachAnyRecordAcrossBlocks)
 {
     session.setPassword(password());
@@ -413,6 +441,21 @@ TEST_F(TableTest, AnotherTableOnTheSameFileSeesNewRecords)
     posting.post();
     EXPECT_EQ(grid.recordCount(), 1);
     EXPECT_EQ(grid.fieldText(QStringLiteral("OPIS")), QStringLiteral("x"));
+
+    // Deleting through one table while the other stays open keeps both right.
+    for (int i = 0; i < 3; ++i) {
+        posting.insert();
+        posting.setFieldText(QStringLiteral("OPIS"), QString::number(i));
+        posting.post();
+    }
+    posting.first();
+    posting.deleteRecord();
+    posting.deleteRecord();
+    EXPECT_EQ(grid.recordCount(), 2);
+    grid.first();
+    EXPECT_EQ(grid.fieldText(QStringLiteral("OPIS")), QStringLiteral("1"));
+    grid.next();
+    EXPECT_EQ(grid.fieldText(QStringLiteral("OPIS")), QStringLiteral("2"));
 }
 
 TEST_F(TableTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)

@@ -22,6 +22,11 @@ TEST(DateText, ConvertsBothWaysInTheShortForm)
     const DateTextFormat other(QStringLiteral("d.M.yyyy"));
     EXPECT_EQ(other.toText(QDate(2026, 3, 5)), QStringLiteral("5.3.2026"));
     EXPECT_EQ(other.parse(u"15.11.2026"), QDate(2026, 11, 15));
+
+    // A two-digit year stays in this century, so a date written and read back is the same day.
+    const DateTextFormat shortYear(QStringLiteral("dd.MM.yy"));
+    EXPECT_EQ(shortYear.toText(QDate(2026, 12, 7)), QStringLiteral("07.12.26"));
+    EXPECT_EQ(shortYear.parse(u"07.12.26"), QDate(2026, 12, 7));
 }
 
 TEST(DateText, RefusesTextThatIsNotADay)
