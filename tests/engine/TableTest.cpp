@@ -151,6 +151,33 @@ TEST_F(TableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
     EXPECT_EQ(users.recordCount(), 3);
 }
 
+TEST_F(TableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
+{
+    post({QStringLiteral("Ana"), QStringLiteral("07/12/2026"), QStringLiteral("Racun"),
+          QStringLiteral("g"), QStringLiteral("-20.5")});
+    post({QStringLiteral("\u0160ime"), QStringLiteral("01/01/2026"), QString(), QStringLiteral("g")});
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    journal.next();
+    const int korisnik = journal.fieldIndex(QStringLiteral("KORISNIK"));
+    const int datum = journal.fieldIndex(QStringLiteral("DATUM"));
+    const int opis = journal.fieldIndex(QStringLiteral("OPIS"));
+    const int ulazDin = journal.fieldIndex(QStringLiteral("ULAZDIN"));
+    QStringList seen;
+    journal.scan([&](const engine::RecordView &r) {
+        seen << QString::fromUtf8(r.utf8(korisnik)) + QLatin1Char('|') +
+                    QString::fromUtf8(r.utf8(datum)) + QLatin1Char('|') +
+                    (r.isNull(opis) ? QStringLiteral("NULL") : QString::fromUtf8(r.utf8(opis))) +
+                    QLatin1Char('|') + QString::number(r.integer(ulazDin));
+    });
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("Ana|2026-12-07|Racun|-2050"),
+                                 QStringLiteral("\u0160ime|2026-01-01|NULL|0")}));
+    EXPECT_EQ(journal.recNo(), 1); // the table did not move
+    journal.close();
+    EXPECT_THROW(journal.scan([](const engine::RecordView &) {}), engine::EngineError);
+}
+
 TEST_F(TableTest, FieldsAreFoundInAnyCaseAndUnknownOnesAreNamed)
 {
     session.setPassword(password());
