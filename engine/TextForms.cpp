@@ -9,6 +9,8 @@
 
 #include <QLocale>
 
+#include <array>
+
 namespace engine {
 
 namespace {
@@ -24,6 +26,35 @@ int readNumber(QStringView text, qsizetype &pos, int minDigits, int maxDigits)
         ++digits;
     }
     return digits < minDigits ? -1 : value;
+}
+
+struct DigitCount
+{
+    int min;
+    int max;
+};
+
+// Reads "a<sep>b<sep>c", the whole text, each number with the given count of digits.
+std::optional<std::array<int, 3>> readThreeNumbers(QStringView text, QChar separator,
+                                                   DigitCount first, DigitCount second,
+                                                   DigitCount third)
+{
+    const DigitCount counts[3] = {first, second, third};
+    std::array<int, 3> values{};
+    qsizetype pos = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0) {
+            if (pos >= text.size() || text[pos] != separator)
+                return std::nullopt;
+            ++pos;
+        }
+        values[i] = readNumber(text, pos, counts[i].min, counts[i].max);
+        if (values[i] < 0)
+            return std::nullopt;
+    }
+    if (pos != text.size())
+        return std::nullopt;
+    return values;
 }
 
 void putNumber(char16_t *&out, int value, int width)
@@ -249,37 +280,19 @@ QString timeText(QTime time)
 
 std::optional<QTime> parseTimeText(QStringView text)
 {
-    qsizetype pos = 0;
-    const int hour = readNumber(text, pos, 1, 2);
-    if (hour < 0 || pos >= text.size() || text[pos] != u':')
+    const auto parts = readThreeNumbers(text, u':', {1, 2}, {2, 2}, {2, 2});
+    if (!parts)
         return std::nullopt;
-    ++pos;
-    const int minute = readNumber(text, pos, 2, 2);
-    if (minute < 0 || pos >= text.size() || text[pos] != u':')
-        return std::nullopt;
-    ++pos;
-    const int second = readNumber(text, pos, 2, 2);
-    if (second < 0 || pos != text.size())
-        return std::nullopt;
-    const QTime time(hour, minute, second);
+    const QTime time((*parts)[0], (*parts)[1], (*parts)[2]);
     return time.isValid() ? std::optional<QTime>(time) : std::nullopt;
 }
 
 std::optional<QDate> parseSqlDateLiteral(QStringView text)
 {
-    qsizetype pos = 0;
-    const int month = readNumber(text, pos, 1, 2);
-    if (month < 0 || pos >= text.size() || text[pos] != u'/')
+    const auto parts = readThreeNumbers(text, u'/', {1, 2}, {1, 2}, {4, 4});
+    if (!parts)
         return std::nullopt;
-    ++pos;
-    const int day = readNumber(text, pos, 1, 2);
-    if (day < 0 || pos >= text.size() || text[pos] != u'/')
-        return std::nullopt;
-    ++pos;
-    const int year = readNumber(text, pos, 4, 4);
-    if (year < 0 || pos != text.size())
-        return std::nullopt;
-    const QDate date(year, month, day);
+    const QDate date((*parts)[2], (*parts)[0], (*parts)[1]);
     return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
 }
 
