@@ -20,8 +20,12 @@
 #include <netinet/in.h>
 
 #include <functional>
+#include <memory>
 
 class QSocketNotifier;
+class TMTlsChannel;
+class TMTlsContext;
+struct TMTlsSettings;
 class QHostInfo;
 
 class TMSocket : public QObject
@@ -39,12 +43,19 @@ public:
     static constexpr int FdAccept = 8;
     static constexpr int FdConnect = 16;
     static constexpr int FdClose = 32;
+    // The TLS handshake ended (the error code says how).
+    static constexpr int FdTls = 64;
 
     // Error codes the component handles by name.
     static constexpr quint16 ErrWouldBlock = 10035;
     static constexpr quint16 ErrNotSocket = 10038;
     static constexpr quint16 ErrNotConnected = 10057;
     static constexpr quint16 ErrHostNotFound = 11001;
+    // TLS outcomes, beyond the socket codes: the handshake failed, the server is not
+    // trusted, a protected read or write failed.
+    static constexpr quint16 ErrTlsHandshake = 12100;
+    static constexpr quint16 ErrTlsUntrusted = 12101;
+    static constexpr quint16 ErrTlsIo = 12102;
 
     // The longest host name a lookup accepts (the lookup buffer holds 68 bytes with the
     // terminating zero).
@@ -74,6 +85,23 @@ public:
     void ArmTimeout(int seconds);
     // Read notifications only once this many bytes are waiting (or the peer closed).
     void SetReceiveLowWater(int bytes);
+
+    // TLS (FtpTls.h). StartTls begins a client handshake on the connected socket now;
+    // ArmTls makes the next connect or accept of this object begin one (an empty context
+    // disarms) as soon as AllowTls has been called too: FTP servers expect the data
+    // connection's handshake only once they have the transfer command. The connect
+    // notification, or the first ready-to-send of an accepted socket, comes only after
+    // the handshake. Until it has ended, sends and receives would block. Its end raises OnTlsDone with LastError 0, ErrTlsHandshake or
+    // ErrTlsUntrusted; from then on sends and receives go through TLS, and closing sends
+    // the close alert. sessionFrom offers that socket's TLS session for reuse.
+    void StartTls(std::shared_ptr<TMTlsContext> context, const TMTlsSettings &settings,
+                  const TMSocket *sessionFrom = nullptr);
+    void ArmTls(std::shared_ptr<TMTlsContext> context, const TMTlsSettings &settings,
+                const TMSocket *sessionFrom = nullptr);
+    void AllowTls();
+    bool TlsHandshaking() const { return m_tlsHandshaking || m_tlsWaiting; }
+    // The channel of the current (or last failed) handshake; null without TLS.
+    const TMTlsChannel *TlsChannel() const { return m_tls ? m_tls.get() : m_tlsFailed.get(); }
 
     QString Server() const { return m_server; }
     void SetServer(const QString &value);
@@ -112,6 +140,7 @@ public:
     Handler OnReadable;
     Handler OnWritable;
     Handler OnAcceptable;
+    Handler OnTlsDone;
 
 protected:
     virtual void HostResolved();
@@ -129,6 +158,12 @@ private:
     void PostEvent(int event, quint16 error);
     void SetLastErrorFromErrno(int err);
     void CloseHandle();
+    void BeginTls(int afterEvent);
+    void BeginArmedTls(int afterEvent);
+    void TlsHandshakeStep();
+    void EndTls();
+    int TlsSend(const char *data, int length);
+    int TlsReceive(char *buffer, int size);
 
     TMNotifyWindow *m_window;
     int m_handle = -1;
@@ -147,4 +182,16 @@ private:
     bool m_connecting = false;
     bool m_listening = false;
     bool m_closeSeen = false;
+
+    std::unique_ptr<TMTlsChannel> m_tls;
+    std::unique_ptr<TMTlsChannel> m_tlsFailed; // kept for its reason and fingerprint
+    std::shared_ptr<TMTlsContext> m_tlsContext;
+    std::unique_ptr<TMTlsSettings> m_tlsSettings;
+    const TMSocket *m_tlsSessionFrom = nullptr;
+    bool m_tlsArmed = false;
+    bool m_tlsHandshaking = false;
+    bool m_tlsAllowed = false; // AllowTls came
+    bool m_tlsWaiting = false; // connected, the handshake waits for AllowTls
+    int m_tlsAfterEvent = 0; // the event the handshake held back (connect or write)
+    int m_tlsLowWater = 0;   // a receive low-water mark that waits for the handshake's end
 };

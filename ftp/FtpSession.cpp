@@ -6,6 +6,7 @@
 // no waiting loop spins on a control connection that is gone.
 
 #include "Ftp.h"
+#include "FtpTls.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -137,6 +138,7 @@ void TMFtp::StartConnect()
     m_sizeSupported = true;
     m_noopSupported = true;
     m_currentType.clear();
+    ResetTlsState();
     --m_retriesLeft;
     // The new socket is not connected yet; operations wait for its welcome.
     m_controlConnected = false;
@@ -198,6 +200,8 @@ void TMFtp::HandleConnected()
     m_inReplyHandler = false;
     m_pendingText.clear();
     m_replyHandler = &TMFtp::HandleWelcome;
+    if (m_tls == tlsImplicit)
+        StartControlTls();
 }
 
 // ---- replies ------------------------------------------------------------------------
@@ -420,6 +424,12 @@ bool TMFtp::CheckSocketError()
     case 11003:
     case 11004: kind = errHostNotFound; text = QStringLiteral("Address resolution error"); break;
     case 10065: kind = errHostUnreachable; text = QStringLiteral("Host unreachable"); break;
+    case ErrTlsHandshake:
+    case ErrTlsUntrusted:
+    case ErrTlsIo:
+        kind = errTlsHandshake;
+        text = QStringLiteral("TLS failure: ") + (TlsChannel() ? TlsChannel()->Error() : QString());
+        break;
     default:
         text = QStringLiteral("Unexpected internal error in component (WinSock Error Code: %1)")
                    .arg(code);

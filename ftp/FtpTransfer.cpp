@@ -178,6 +178,7 @@ void TMFtp::OpenDataConnection(const QString &reply)
         InstallUploadHandlers();
     else
         InstallDownloadHandlers();
+    ArmDataTls();
     if (m_passive)
         SendCommand(QStringLiteral("PASV"), &TMFtp::HandlePasvReply);
     else
@@ -353,6 +354,7 @@ void TMFtp::HandleDownloadRestReply(const QString &reply)
 // Expects: 150 (often with "(N bytes)"), then 226; stays registered for both.
 void TMFtp::HandleRetrReply(const QString &reply)
 {
+    m_dataSocket.AllowTls(); // a protected data connection's handshake follows RETR
     if (preliminary(reply)) {
         const qsizetype open = reply.lastIndexOf(QLatin1Char('('));
         if (open >= 0) {
@@ -544,6 +546,7 @@ void TMFtp::HandleStorReply(const QString &reply)
 
 void TMFtp::AcceptStor()
 {
+    m_dataSocket.AllowTls(); // a protected data connection's handshake follows STOR
     m_storAccepted = true;
     if (m_sendWaiting) {
         m_sendWaiting = false;
@@ -581,8 +584,8 @@ void TMFtp::SendData()
 {
     // A close notification handled while this loop processes messages raises OnWritable
     // again; the outer run carries on instead.
-    if (m_inSendData)
-        return;
+    if (m_inSendData || m_dataSocket.TlsHandshaking())
+        return; // the handshake's end brings another ready-to-send
     if (!m_storAccepted) {
         // Servers take data only once they have accepted STOR; one that sees the data
         // connection close before that drops it and waits for another.
