@@ -1,7 +1,7 @@
 #pragma once
 // The command line of mftp: "put LOCAL URL [options]" or "get URL LOCAL [options]", the
-// URL being ftp://[user[:password]@]host[:port]/path. Parsing is pure: it never touches
-// the network or the file system.
+// URL being ftp://[user[:password]@]host[:port]/path, or ftps://... for implicit TLS (port
+// 990 by default). Parsing is pure: it never touches the network or the file system.
 
 #include "ftp/FtpTypes.h"
 
@@ -29,6 +29,10 @@ struct MftpOptions
     int retries = 0;
     int timeout = 20;
     bool verbose = false;
+    TMFtpTlsMode tls = tlsNone; // --tls: explicit; an ftps:// URL: implicit
+    QString caFile;             // --cacert
+    QString pinnedKey;          // --pinnedpubkey, as "sha256//BASE64"
+    bool insecure = false;      // --insecure: no chain or host-name check
 
     // Fills the options from the arguments after the program name; on failure returns
     // false with a message in error.
