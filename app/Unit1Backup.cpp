@@ -26,6 +26,7 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QFileInfo>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -66,10 +67,16 @@ void TForm1::buildBackupPage()
     GroupBoxFtp->setGeometry(16, 172, 320, 200);
     RadioButton16 = named(new QRadioButton(QStringLiteral("Iskljucen FTP pristup"), GroupBoxFtp),
                           "RadioButton16");
-    RadioButton16->setGeometry(12, 24, 296, 22);
+    RadioButton16->setGeometry(12, 24, 150, 22);
     RadioButton15 = named(new QRadioButton(QStringLiteral("Ukljucen FTP pristup"), GroupBoxFtp),
                           "RadioButton15");
-    RadioButton15->setGeometry(12, 50, 296, 22);
+    RadioButton15->setGeometry(12, 50, 150, 22);
+    CheckBox1 = named(new QCheckBox(QStringLiteral("Sifrovana veza (FTPS)"), GroupBoxFtp),
+                      "CheckBox1");
+    CheckBox1->setGeometry(166, 24, 146, 22);
+    BitBtn30 = named(new QPushButton(QStringLiteral("PROVERI VEZU"), GroupBoxFtp), "BitBtn30");
+    BitBtn30->setGeometry(166, 48, 142, 28);
+    connect(BitBtn30, &QPushButton::clicked, this, &TForm1::BitBtn30Click);
     struct Box
     {
         QLineEdit **edit;
@@ -187,6 +194,10 @@ void TForm1::loadFtpOptions()
                 return;
             edits[i]->setText(*value);
         }
+        // Optional: "FTPS" asks for the encrypted upload, the next line pins the key.
+        CheckBox1->setChecked(lines->value(4).trimmed().compare(QLatin1String("FTPS"),
+                                                                Qt::CaseInsensitive) == 0);
+        ftpPinnedKey = CheckBox1->isChecked() ? lines->value(5).trimmed() : QString();
         RadioButton15->setChecked(true);
     }
     if (*first == QLatin1String("0"))
@@ -316,7 +327,13 @@ void TForm1::BitBtn29Click()
 
 void TForm1::RadioButton15Click()
 {
-    saveFtpOptions({QStringLiteral("1"), Edit14->text(), Edit15->text(), Edit16->text()});
+    QStringList lines{QStringLiteral("1"), Edit14->text(), Edit15->text(), Edit16->text()};
+    if (CheckBox1->isChecked()) {
+        lines.append(QStringLiteral("FTPS"));
+        if (!ftpPinnedKey.isEmpty())
+            lines.append(ftpPinnedKey);
+    }
+    saveFtpOptions(lines);
 }
 
 void TForm1::RadioButton16Click()
@@ -324,6 +341,8 @@ void TForm1::RadioButton16Click()
     Edit14->clear();
     Edit15->clear();
     Edit16->clear();
+    CheckBox1->setChecked(false);
+    ftpPinnedKey.clear();
     saveFtpOptions({QStringLiteral("0")});
 }
 
