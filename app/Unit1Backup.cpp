@@ -64,18 +64,18 @@ void TForm1::buildBackupPage()
 
     GroupBoxFtp = named(new QGroupBox(QStringLiteral("Ukljucivanje opcije za FTP pristup"), page),
                         "GroupBoxFtp");
-    GroupBoxFtp->setGeometry(16, 172, 320, 200);
+    GroupBoxFtp->setGeometry(16, 172, 320, 236); // the FTPS row below the boxes
     RadioButton16 = named(new QRadioButton(QStringLiteral("Iskljucen FTP pristup"), GroupBoxFtp),
                           "RadioButton16");
-    RadioButton16->setGeometry(12, 24, 150, 22);
+    RadioButton16->setGeometry(12, 24, 296, 22);
     RadioButton15 = named(new QRadioButton(QStringLiteral("Ukljucen FTP pristup"), GroupBoxFtp),
                           "RadioButton15");
-    RadioButton15->setGeometry(12, 50, 150, 22);
+    RadioButton15->setGeometry(12, 50, 296, 22);
     CheckBox1 = named(new QCheckBox(QStringLiteral("Sifrovana veza (FTPS)"), GroupBoxFtp),
                       "CheckBox1");
-    CheckBox1->setGeometry(166, 24, 146, 22);
+    CheckBox1->setGeometry(12, 196, 170, 22);
     BitBtn30 = named(new QPushButton(QStringLiteral("PROVERI VEZU"), GroupBoxFtp), "BitBtn30");
-    BitBtn30->setGeometry(166, 48, 142, 28);
+    BitBtn30->setGeometry(188, 192, 120, 30);
     connect(BitBtn30, &QPushButton::clicked, this, &TForm1::BitBtn30Click);
     struct Box
     {
