@@ -12,7 +12,9 @@
 // handlers may nest, and the component guards itself with flags, not locks.
 //
 // The session (connection, replies, retries, keep-alive) is in FtpSession.cpp, the login
-// dialogue in FtpLogin.cpp, data connections and file transfers in FtpTransfer.cpp.
+// dialogue in FtpLogin.cpp, data connections and file transfers in FtpTransfer.cpp, FTP
+// over TLS (AUTH TLS, PBSZ, PROT, protected data connections) in FtpTlsSession.cpp on the
+// OpenSSL channel of FtpTls.h.
 
 #include "FTPSock.h"
 #include "FtpTypes.h"
