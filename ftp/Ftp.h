@@ -366,4 +366,6 @@ protected:
     bool m_tlsActive = false;
     bool m_dataProtected = false;
     std::shared_ptr<TMTlsContext> m_tlsContext;
+    static constexpr int TlsSendBlockSize = 16384; // one full TLS record
+    char m_tlsSendBuffer[TlsSendBlockSize];
 };

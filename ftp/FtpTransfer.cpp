@@ -598,13 +598,16 @@ void TMFtp::SendData()
         explicit Guard(bool &f) : flag(f) { flag = true; }
         ~Guard() { flag = false; }
     } guard(m_inSendData);
-    int block = SendBlockSize;
+    // Protected data goes out in full TLS records (a record per small block would cost an
+    // encryption and a header each).
+    char *const sendBuffer = m_dataSocket.TlsChannel() ? m_tlsSendBuffer : m_sendBuffer;
+    int block = m_dataSocket.TlsChannel() ? TlsSendBlockSize : SendBlockSize;
     bool wouldBlock = false;
     while (!LocalFileAtEnd()) {
         const qint64 left = m_uploadSize - m_localStream.pos();
         if (left < block)
             block = static_cast<int>(left);
-        const qint64 read = m_localStream.read(m_sendBuffer, block);
+        const qint64 read = m_localStream.read(sendBuffer, block);
         if (read <= 0) {
             ReportError(errLocalFileRead);
             CloseLocalFile();
@@ -625,7 +628,7 @@ void TMFtp::SendData()
             }
             m_dataSocket.ReportWouldBlock = true;
             m_dataSocket.MoreToCome = m_localStream.pos() < m_uploadSize;
-            const int n = m_dataSocket.SendBuffer(m_sendBuffer + sent, block - sent);
+            const int n = m_dataSocket.SendBuffer(sendBuffer + sent, block - sent);
             m_dataSocket.ReportWouldBlock = false;
             m_dataSocket.MoreToCome = false;
             sent += n;
