@@ -597,7 +597,9 @@ void TMSocket::WriteReady()
         err = errno;
     const quint16 code = ErrorCode(ErrorOrigin::System, err);
     if (code == 0 && m_tlsArmed) {
-        // The connect is reported once the handshake has ended well.
+        // The connect is reported once the handshake has ended well; its countdown ends
+        // here (closing a data socket on a time-out would look like the end of the data).
+        ArmTimeout(0);
         BeginArmedTls(FdConnect);
         return;
     }
@@ -660,7 +662,7 @@ void TMSocket::HandleSocketEvent(const TMMessage &message)
     switch (event) {
     case FdRead:
         Raise(OnReadable);
-        if (m_serial == serial)
+        if (m_serial == serial && !m_tlsHandshaking)
             ArmTimeout(0);
         return;
     case FdWrite:
@@ -712,6 +714,8 @@ void TMSocket::StartTls(std::shared_ptr<TMTlsContext> context, const TMTlsSettin
     m_tlsSessionFrom = sessionFrom;
     LastError = 0;
     BeginTls(0);
+    if (m_tlsHandshaking)
+        ArmTimeout(TimeOut); // a handshake that stalls ends like a connect that does
 }
 
 void TMSocket::ArmTls(std::shared_ptr<TMTlsContext> context, const TMTlsSettings &settings,
@@ -769,11 +773,13 @@ void TMSocket::TlsHandshakeStep()
         return;
     case TMTlsChannel::Step::Failed:
         m_tlsHandshaking = false;
+        ArmTimeout(0);
         m_tlsFailed = std::move(m_tls);
         PostEvent(FdTls, ErrTlsHandshake);
         return;
     case TMTlsChannel::Step::Done:
         m_tlsHandshaking = false;
+        ArmTimeout(0);
         if (!m_tls->Trusted()) {
             // Nothing more goes over this connection: not a password, not data.
             m_tlsFailed = std::move(m_tls);

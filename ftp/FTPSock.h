@@ -86,12 +86,13 @@ public:
     // Read notifications only once this many bytes are waiting (or the peer closed).
     void SetReceiveLowWater(int bytes);
 
-    // TLS (FtpTls.h). StartTls begins a client handshake on the connected socket now;
-    // ArmTls makes the next connect or accept of this object begin one (an empty context
-    // disarms) as soon as AllowTls has been called too: FTP servers expect the data
-    // connection's handshake only once they have the transfer command. The connect
-    // notification, or the first ready-to-send of an accepted socket, comes only after
-    // the handshake. Until it has ended, sends and receives would block. Its end raises OnTlsDone with LastError 0, ErrTlsHandshake or
+    // TLS (FtpTls.h). StartTls begins a client handshake on the connected socket now,
+    // under the TimeOut countdown. ArmTls makes the next connect or accept of this object
+    // begin one (an empty context disarms) as soon as AllowTls has been called too: FTP
+    // servers expect the data connection's handshake only once they have the transfer
+    // command. The connect notification, or the first ready-to-send of an accepted
+    // socket, comes only after the handshake. Until it has ended, sends and receives would
+    // block. Its end raises OnTlsDone with LastError 0, ErrTlsHandshake or
     // ErrTlsUntrusted; from then on sends and receives go through TLS, and closing sends
     // the close alert. sessionFrom offers that socket's TLS session for reuse.
     void StartTls(std::shared_ptr<TMTlsContext> context, const TMTlsSettings &settings,

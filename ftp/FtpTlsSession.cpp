@@ -67,10 +67,8 @@ void TMFtp::StartControlTls()
     settings.pinnedSha256 = m_tlsPinned;
     settings.caFile = m_tlsCaFile;
     OnTlsDone = [this](TMSocket *) { ControlTlsDone(); };
-    StartTls(m_tlsContext, settings);
-    if (CheckSocketError())
-        return;
-    ArmTimeout(TimeOut); // a handshake that stalls ends like a connect that does
+    StartTls(m_tlsContext, settings); // with the TimeOut countdown
+    CheckSocketError();
 }
 
 // Expects: the end of the control connection's handshake.
