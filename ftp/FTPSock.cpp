@@ -46,8 +46,8 @@ public:
     }
     ~LingeringClose() override
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
+        m_notifier.setEnabled(false);
+        ::close(m_fd);
     }
 
 private:
