@@ -35,8 +35,9 @@ std::atomic<quint64> nextSerial{1};
 class LingeringClose : public QObject
 {
 public:
-    LingeringClose(int fd, QObject *parent)
-        : QObject(parent), m_fd(fd), m_notifier(fd, QSocketNotifier::Read)
+    LingeringClose(int fd, std::unique_ptr<TMTlsChannel> channel, QObject *parent)
+        : QObject(parent), m_fd(fd), m_channel(std::move(channel)),
+          m_notifier(fd, QSocketNotifier::Read)
     {
         ::shutdown(fd, SHUT_WR);
         QObject::connect(&m_notifier, &QSocketNotifier::activated, this, [this] { Drain(); });
@@ -55,6 +56,18 @@ private:
     {
         char sink[4096];
         for (;;) {
+            if (m_channel) {
+                // Through TLS, so that a session ticket still arriving serves the next
+                // data connection.
+                TMTlsChannel::Want want;
+                const int n = m_channel->Read(sink, sizeof sink, want);
+                if (n > 0)
+                    continue;
+                if (n == 0 && want == TMTlsChannel::Want::Read)
+                    return;
+                Finish();
+                return;
+            }
             const ssize_t n = ::recv(m_fd, sink, sizeof sink, MSG_DONTWAIT);
             if (n > 0)
                 continue;
@@ -72,6 +85,7 @@ private:
     }
 
     int m_fd;
+    std::unique_ptr<TMTlsChannel> m_channel;
     QSocketNotifier m_notifier;
     QTimer m_timer;
 };
@@ -365,12 +379,16 @@ void TMSocket::Close()
     ArmTimeout(0);
     if (m_handle < 0)
         return;
-    const bool linger = m_tls && m_tls->Established() && !m_tlsHandshaking;
+    std::unique_ptr<TMTlsChannel> lingering;
+    if (m_tls && m_tls->Established() && !m_tlsHandshaking) {
+        m_tls->CloseNotify();
+        lingering = std::move(m_tls);
+    }
     EndTls();
     DetachNotifiers();
     int r = 0;
-    if (linger)
-        new LingeringClose(m_handle, m_window); // closes the descriptor itself
+    if (lingering)
+        new LingeringClose(m_handle, std::move(lingering), m_window); // closes the descriptor
     else
         r = ::close(m_handle);
     LastError = r < 0 ? ErrorCode(ErrorOrigin::System, errno) : 0;

@@ -78,6 +78,23 @@ QString queuedErrors()
     return text;
 }
 
+int contextIndex()
+{
+    static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
+}
+
+// A connection of the context received a session (a TLS 1.3 ticket, or a TLS 1.2 session).
+int newSession(SSL *ssl, SSL_SESSION *session)
+{
+    auto *context = static_cast<TMTlsContext *>(
+        SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), contextIndex()));
+    if (!context)
+        return 0;
+    context->KeepSession(session);
+    return 1;
+}
+
 bool isIpAddress(const QString &host)
 {
     in_addr a{};
@@ -103,7 +120,9 @@ TMTlsContext::TMTlsContext(const QString &caFile) : m_caFile(caFile)
     // Many FTP servers end data connections without the close alert; the end of a
     // transfer is confirmed by the reply on the protected control connection.
     SSL_CTX_set_options(m_ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
-    SSL_CTX_set_session_cache_mode(m_ctx, SSL_SESS_CACHE_CLIENT);
+    SSL_CTX_set_session_cache_mode(m_ctx, SSL_SESS_CACHE_CLIENT | SSL_SESS_CACHE_NO_INTERNAL_STORE);
+    SSL_CTX_set_ex_data(m_ctx, contextIndex(), this);
+    SSL_CTX_sess_set_new_cb(m_ctx, newSession);
     if (SSL_CTX_set_default_verify_paths(m_ctx) != 1)
         ERR_clear_error(); // no system store: only a CA file or a pin can trust a server
     if (!caFile.isEmpty()
@@ -113,7 +132,16 @@ TMTlsContext::TMTlsContext(const QString &caFile) : m_caFile(caFile)
 
 TMTlsContext::~TMTlsContext()
 {
+    if (m_newest)
+        SSL_SESSION_free(m_newest);
     SSL_CTX_free(m_ctx);
+}
+
+void TMTlsContext::KeepSession(ssl_session_st *session)
+{
+    if (m_newest)
+        SSL_SESSION_free(m_newest);
+    m_newest = session;
 }
 
 // ---- channel ------------------------------------------------------------------------------
@@ -142,7 +170,9 @@ TMTlsChannel::TMTlsChannel(std::shared_ptr<TMTlsContext> context, int fd,
         SSL_set_tlsext_host_name(m_ssl, host.constData());
         SSL_set1_host(m_ssl, host.constData());
     }
-    if (sessionFrom && sessionFrom->m_ssl && sessionFrom->m_established) {
+    if (sessionFrom && m_context->NewestSession()) {
+        SSL_set_session(m_ssl, m_context->NewestSession());
+    } else if (sessionFrom && sessionFrom->m_ssl && sessionFrom->m_established) {
         SSL_SESSION *session = SSL_get1_session(sessionFrom->m_ssl);
         if (session) {
             SSL_set_session(m_ssl, session);
@@ -264,13 +294,15 @@ void TMTlsChannel::CloseNotify()
     if (!m_ssl || !m_established || m_closeSent)
         return;
     m_closeSent = true;
-    ERR_clear_error();
-    SSL_shutdown(m_ssl);
-    // Session tickets and the like that arrived unread would make the close a reset,
-    // which may cost the peer the end of what we sent.
+    // Session tickets that arrived unread are taken first (they serve the next data
+    // connection; once the close alert is out they would be ignored), and anything else
+    // is read away, since unread data would make the close a reset.
     char sink[4096];
+    ERR_clear_error();
     for (int i = 0; i < 64 && SSL_read(m_ssl, sink, sizeof sink) > 0; ++i) {
     }
+    ERR_clear_error();
+    SSL_shutdown(m_ssl);
     ERR_clear_error();
 }
 

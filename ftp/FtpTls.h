@@ -19,6 +19,7 @@
 
 struct ssl_st;
 struct ssl_ctx_st;
+struct ssl_session_st;
 
 // What a channel is told about the server and how to judge it.
 struct TMTlsSettings
@@ -30,7 +31,9 @@ struct TMTlsSettings
 };
 
 // The OpenSSL client context shared by the control connection and its data connections
-// (sessions are only reused within one context).
+// (sessions are only reused within one context). It keeps the newest session any of its
+// connections received: under TLS 1.3 a session ticket is good for one resumption, and
+// every resumed data connection brings a fresh one for the next.
 class TMTlsContext
 {
 public:
@@ -43,8 +46,11 @@ public:
     QString CaFile() const { return m_caFile; }
     // Why the context could not be made (no such CA file, ...); empty when it could.
     QString Problem() const { return m_problem; }
+    ssl_session_st *NewestSession() const { return m_newest; }
+    void KeepSession(ssl_session_st *session); // takes the reference
 
 private:
+    ssl_session_st *m_newest = nullptr;
     ssl_ctx_st *m_ctx = nullptr;
     QString m_caFile;
     QString m_problem;
@@ -56,8 +62,9 @@ public:
     enum class Want { Nothing, Read, Write };
     enum class Step { Done, WantRead, WantWrite, Failed };
 
-    // A client channel on the connected descriptor fd. When sessionFrom is given and has
-    // an established session, that session is offered for reuse.
+    // A client channel on the connected descriptor fd. When sessionFrom is given (a data
+    // connection), the context's newest session, or else sessionFrom's, is offered for
+    // reuse.
     TMTlsChannel(std::shared_ptr<TMTlsContext> context, int fd, const TMTlsSettings &settings,
                  const TMTlsChannel *sessionFrom);
     ~TMTlsChannel();
@@ -73,8 +80,9 @@ public:
     // closed the TLS stream. -1: a failure, its reason in Error().
     int Read(char *buffer, int size, Want &want);
     int Write(const char *data, int length, Want &want);
-    // Sends the close alert once (what the socket takes now) and reads away whatever the
-    // peer sent that nobody read, so that closing the socket does not reset it.
+    // Takes what the peer sent that nobody read (session tickets among it), then sends
+    // the close alert once (what the socket takes now). The socket's lingering close reads
+    // on after it, so that closing never resets the connection.
     void CloseNotify();
 
     // After the handshake: whether the server is trusted under the settings, and if not why.

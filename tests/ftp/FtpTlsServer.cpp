@@ -45,6 +45,15 @@ class Implicit(Handler):
     def handle_ssl_established(self):
         Handler.handle(self)
 handler = Implicit if mode == "implicit" else Handler
+from OpenSSL._util import lib as ssl_lib
+from pyftpdlib.handlers import TLS_DTPHandler
+class Dtp(TLS_DTPHandler):
+    # As common Linux servers do: a data connection must resume the control's session.
+    def handle_ssl_established(self):
+        if not ssl_lib.SSL_session_reused(self.socket._ssl):
+            self.cmd_channel.respond("522 SSL connection failed: session reuse required")
+            self.close()
+handler.dtp_handler = Dtp
 handler.certfile = os.path.join(certdir, "server.pem")
 handler.tls_control_required = True
 handler.tls_data_required = True

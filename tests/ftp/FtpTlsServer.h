@@ -2,7 +2,8 @@
 // A pyftpdlib FTP-over-TLS server for the component's tests: started with /usr/bin/python3
 // on a free loopback port, with an EC certificate for 127.0.0.1 (IP name only) that it
 // makes at start and writes to certificateFile(). It requires TLS on the control and the
-// data connections, so a login in clear is refused. User "tester", password "secret".
+// data connections, so a login in clear is refused, and, as common Linux servers do, data
+// connections that do not resume the TLS session. User "tester", password "secret".
 
 #include <QProcess>
 #include <QString>
