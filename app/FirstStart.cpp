@@ -46,7 +46,8 @@ Result run(const QString &startDir, platform::Dialogs &dialogs)
     const QDir root(startDir);
     if (root.exists(QStringLiteral("podaci")))
         return Result::Ready;
-    if (!dialogs.confirm(question(startDir)))
+    if (!dialogs.confirmWithButtons(question(startDir), QStringLiteral("Da"),
+                                    QStringLiteral("Ne")))
         return Result::Declined;
     const std::optional<QString> code = askAdminCode(dialogs);
     if (!code)
