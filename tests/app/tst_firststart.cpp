@@ -9,6 +9,7 @@
 #include "platform/SystemSettings.h"
 
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -63,6 +64,25 @@ private slots:
         QVERIFY(dialogs.unanswered.isEmpty());
         QVERIFY(dialogs.messages().isEmpty());
         QCOMPARE(contents(dir), QStringList{});
+    }
+
+    // A directory that cannot be made ends the program with the reason, not the login page.
+    void failureIsReportedAndEndsTheStart()
+    {
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath(QStringLiteral("datoteka")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        platform::ScriptedDialogs dialogs;
+        dialogs.answerYes();
+        dialogs.answerText(QStringLiteral("1"));
+        dialogs.answerText(QStringLiteral("1"));
+        QCOMPARE(FirstStart::run(blocker.fileName() + QStringLiteral("/kasa"), dialogs),
+                 Result::Failed);
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY(dialogs.messages().first().startsWith(
+            QStringLiteral("Baza podataka nije napravljena: ")));
+        QCOMPARE(contents(dir), QStringList{"datoteka"});
     }
 
     void createdDirectoryLetsTheAdministratorIn()
