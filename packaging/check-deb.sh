@@ -3,6 +3,8 @@
 # file list with owners and modes, stripped commands, a desktop entry that names an installed
 # command and icon, and the control data with the dependencies read from the binaries.
 # Usage: check-deb.sh CPACK CPackConfig.cmake VERSION
+# (grep -q reads from variables: in a pipe it may end the writer early, which pipefail
+# would take for a failure.)
 set -euo pipefail
 cpack=$1 config=$2 version=$3
 tmp=$(mktemp -d)
@@ -51,7 +53,8 @@ baddirs=$(awk '$1 ~ /^d/ && ($1 != "drwxr-xr-x" || $2 != "root/root")' <<<"$list
 
 dpkg-deb -x "$deb" "$tmp/root"
 for cmd in dorvanta dorvanta-init mftp; do
-    if readelf -S "$tmp/root/usr/bin/$cmd" | grep -q '\.debug_info'; then
+    sections=$(readelf -S "$tmp/root/usr/bin/$cmd")
+    if grep -q '\.debug_info' <<<"$sections"; then
         fail "$cmd is not stripped"
     fi
 done
@@ -83,5 +86,6 @@ description=$(field Description)
 [ "$(head -1 <<<"$description")" = "cash-desk journal of a small shop" ] ||
     fail "Description: $(head -1 <<<"$description")"
 [ "$(wc -l <<<"$description")" -gt 3 ] || fail "no long description"
-dpkg-deb --info "$deb" | grep -q ' md5sums' || fail "no md5sums"
+info=$(dpkg-deb --info "$deb")
+grep -q ' md5sums' <<<"$info" || fail "no md5sums"
 echo "ok: $(basename "$deb"), $(wc -l <<<"$actual") files"
