@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 #include <optional>
 
@@ -22,6 +23,15 @@ public:
     virtual void message(const QString &text) = 0;
     // A question with the buttons Yes and No; true only for Yes.
     virtual bool confirm(const QString &question) = 0;
+    // The same question with the buttons named by the caller (Yes first); true only for Yes.
+    // Dialogs that show no buttons answer it as confirm().
+    virtual bool confirmWithButtons(const QString &question, const QString &yesText,
+                                    const QString &noText)
+    {
+        Q_UNUSED(yesText);
+        Q_UNUSED(noText);
+        return confirm(question);
+    }
     // A one-line text prompt; nullopt when cancelled.
     virtual std::optional<QString> prompt(const QString &caption, const QString &label,
                                           const QString &initial = {}) = 0;

@@ -4,6 +4,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace platform {
 
@@ -25,6 +26,17 @@ bool QtDialogs::confirm(const QString &question)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question,
                     QMessageBox::Yes | QMessageBox::No, ownerOf(parent_));
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool QtDialogs::confirmWithButtons(const QString &question, const QString &yesText,
+                                   const QString &noText)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Dorvanta"), question,
+                    QMessageBox::Yes | QMessageBox::No, ownerOf(parent_));
+    box.button(QMessageBox::Yes)->setText(yesText);
+    box.button(QMessageBox::No)->setText(noText);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }

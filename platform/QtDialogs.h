@@ -15,6 +15,8 @@ public:
 
     void message(const QString &text) override;
     bool confirm(const QString &question) override;
+    bool confirmWithButtons(const QString &question, const QString &yesText,
+                            const QString &noText) override;
     std::optional<QString> prompt(const QString &caption, const QString &label,
                                   const QString &initial) override;
     std::optional<QString> password(const QString &caption, const QString &label) override;
