@@ -16,6 +16,7 @@
 #include "platform/SystemSettings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -84,6 +85,11 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     buildReportPage();
     buildBackupPage();
     buildUpload();
+
+    // Enter on a focused button presses it, as Space does: the keyboard flows of the pages
+    // (code and Enter, amount, reason and Enter) end on a button.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
 
     adjustSize();
     setFixedSize(sizeHint());
@@ -165,6 +171,7 @@ void TForm1::buildLoginPage()
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setMaxLength(5);
     Edit1->setEchoMode(QLineEdit::Password);
+    Edit1->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*"
     Edit1->setFont(uiFont(22, true));
     Edit1->setGeometry(256, 200, 200, 48);
     Edit1->installEventFilter(this);
@@ -238,19 +245,23 @@ void TForm1::FormCreate()
     Edit1->setFocus();
 }
 
-void TForm1::showEvent(QShowEvent *event)
+void TForm1::setVisible(bool visible)
 {
-    QMainWindow::showEvent(event);
-    if (!firstShowDone) {
+    if (visible && !firstShowDone) {
         firstShowDone = true;
         FormShow();
+        if (!dateFormatOk)
+            return; // the window is never shown, so no page flashes before the end
     }
+    QMainWindow::setVisible(visible);
 }
 
 void TForm1::FormShow()
 {
-    if (!dateFormatOk)
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    if (dateFormatOk)
+        return;
+    // The program ends: once the event loop runs, since nothing is left to close.
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -408,7 +419,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
             if (c.isNull())
                 return true;
         }
-    } else if (event->type() == QEvent::FocusIn && watched == Edit4) {
+    } else if (watched == Edit4 && focusMovedWithinWindow(event)) {
         Edit4Enter();
     }
     return QMainWindow::eventFilter(watched, event);

@@ -81,6 +81,10 @@ public:
     bool dateFormatAccepted() const { return dateFormatOk; }
     int pageIndex() const;
 
+    // The first showing runs FormShow; after a failed date-format check the window is
+    // not shown at all and the program ends.
+    void setVisible(bool visible) override;
+
     // --- creation and navigation ---
     void FormCreate();
     void FormShow();
@@ -120,7 +124,6 @@ public:
     void setReviewWindow(TForm2 *window) { reviewWindow = window; }
 
 protected:
-    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

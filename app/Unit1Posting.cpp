@@ -54,6 +54,11 @@ void TForm1::buildPostingPage()
     Edit3->setFont(uiFont(14, true));
     Edit3->setAlignment(Qt::AlignRight);
     Edit3->setGeometry(512, 116, 158, 40);
+    // Every balance up to 999,999,999,999.99 either way is shown whole, sign included.
+    for (QLineEdit *balance : {Edit2, Edit3}) {
+        connect(balance, &QLineEdit::textChanged, balance,
+                [balance] { fitLineEditText(balance, 14); });
+    }
 
     Label10 = named(new QLabel(QStringLiteral("Korisnik"), page), "Label10");
     Label10->setFont(uiFont(12, true));

@@ -470,6 +470,9 @@ TMFtp::RetryOutcome TMFtp::RetryConnect()
         const QDeadlineTimer deadline(static_cast<qint64>(m_retryInterval) * 1000);
         QTimer wake;
         wake.setSingleShot(true);
+        // A coarse timer may fire before the deadline; the loop would then sleep until
+        // some unrelated event came along.
+        wake.setTimerType(Qt::PreciseTimer);
         wake.start(static_cast<int>(m_retryInterval) * 1000);
         while (!deadline.hasExpired() && !m_reportDisconnection)
             WaitForEvents();

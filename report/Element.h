@@ -55,6 +55,11 @@ struct Element
     double boxWidth = 0.0;
     double boxHeight = 0.0;
 
+    // The width of the element's column (above zero: figures). A text wider than that is
+    // drawn in the largest smaller font that fits, on the same x (so a right-aligned
+    // figure keeps its right edge); a text that fits keeps the element's font.
+    double fitWidth = 0.0;
+
     bool hasBox() const { return boxWidth > 0.0 && boxHeight > 0.0; }
 
     static Element label(const QString &text, double x, double top);
@@ -74,6 +79,7 @@ struct Element
     Element &centred();
     Element &withMask(const QString &numberMask);
     Element &inBox(double width, double height);
+    Element &fittingIn(double width);
 };
 
 } // namespace report

@@ -30,6 +30,9 @@ private:
     void placeText(Page &page, const Element &element, double left, double top,
                    const QString &text) const;
     QString valueOf(const Element &element, int record, int pageNumber) const;
+    // The element's font, or the largest smaller size of it at which `text` is no wider
+    // than `width` millimetres.
+    FontSpec fittingFont(const FontSpec &font, const QString &text, double width) const;
     QStringList wrap(const QString &text, const FontSpec &font, double width, int maxLines) const;
 
     const Report &m_report;

@@ -9,6 +9,11 @@
 #include "platform/SystemSettings.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFocusEvent>
+#include <QFontMetricsF>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -110,6 +115,8 @@ private slots:
         QCOMPARE(find<QAction>("Izlazizprograma1")->text(), QStringLiteral("Izlaz iz programa"));
         QCOMPARE(find<QLineEdit>("Edit1")->maxLength(), 5);
         QCOMPARE(find<QLineEdit>("Edit1")->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(find<QLineEdit>("Edit1"), "12");
+        QCOMPARE(find<QLineEdit>("Edit1")->displayText(), QStringLiteral("**"));
         QVERIFY(dialogs.messages().isEmpty());
     }
 
@@ -142,7 +149,7 @@ private slots:
         open();
         QCOMPARE(dialogs.messages(), messages);
         QVERIFY(!this->form->dateFormatAccepted());
-        QTRY_VERIFY(!this->form->isVisible());
+        QVERIFY(!this->form->isVisible()); // never shown, not even for a moment
     }
 
     void wrongCodeIsRefusedAndEmptied()
@@ -434,6 +441,89 @@ private slots:
         QCOMPARE(edit4->text(), QString());
         QVERIFY(find<QRadioButton>("RadioButton3")->isChecked());
         QCOMPARE(find<QLabel>("Label21")->text(), QStringLiteral("ULAZ"));
+    }
+
+    void onlyAFocusMoveWithinTheWindowEmptiesTheAmount_data()
+    {
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<bool>("emptied");
+        QTest::newRow("window active again") << int(Qt::ActiveWindowFocusReason) << false;
+        QTest::newRow("popup or message closed") << int(Qt::PopupFocusReason) << false;
+        QTest::newRow("menu closed") << int(Qt::MenuBarFocusReason) << false;
+        QTest::newRow("mouse") << int(Qt::MouseFocusReason) << true;
+        QTest::newRow("tab") << int(Qt::TabFocusReason) << true;
+        QTest::newRow("program") << int(Qt::OtherFocusReason) << true;
+    }
+    void onlyAFocusMoveWithinTheWindowEmptiesTheAmount()
+    {
+        QFETCH(int, reason);
+        QFETCH(bool, emptied);
+        open();
+        login("111");
+        auto *edit4 = find<QLineEdit>("Edit4");
+        QTest::keyClicks(edit4, "12");
+        QFocusEvent focusIn(QEvent::FocusIn, Qt::FocusReason(reason));
+        QApplication::sendEvent(edit4, &focusIn);
+        QTest::keyClicks(edit4, "50");
+        QCOMPARE(edit4->text(), emptied ? QStringLiteral("50") : QStringLiteral("1250"));
+    }
+
+    void enterCarriesTheKeyboardFlowThroughTheButtons()
+    {
+        open();
+        auto *edit1 = find<QLineEdit>("Edit1");
+        edit1->setText("111");
+        QTest::keyClick(find<QPushButton>("BitBtn9"), Qt::Key_Return);
+        QCOMPARE(form->pageIndex(), int(PagePosting));
+
+        auto *edit4 = find<QLineEdit>("Edit4");
+        QTest::keyClicks(edit4, "1250");
+        QTest::keyClick(edit4, Qt::Key_Return);
+        QTest::keyClicks(find<QLineEdit>("Edit5"), "Racun");
+        QTest::keyClick(find<QLineEdit>("Edit5"), Qt::Key_Return);
+        auto *post = find<QPushButton>("BitBtn8");
+        QCOMPARE(form->focusWidget(), post);
+        find<QLineEdit>("Edit12")->setText("Gorivo");
+        dialogs.answerYes();
+        QTest::keyClick(post, Qt::Key_Return);
+        QCOMPARE(dialogs.questions(), QStringList{"Da li ste sigurni?"});
+        QCOMPARE(data->records("promet").size(), 1);
+        QCOMPARE(data->records("promet").first().at(IZLAZDIN), QStringLiteral("1250.00"));
+    }
+
+    void balancesAreShownWholeWithTheirSign_data()
+    {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("small") << "0.00" << "0.00" << "0.00";
+        QTest::newRow("minus hundreds of millions") << "0.00" << "620446403.52" << "-620446403.52";
+        QTest::newRow("largest") << "999999999999.99" << "0.00" << "999999999999.99";
+        QTest::newRow("most negative") << "0.00" << "999999999999.99" << "-999999999999.99";
+    }
+    void balancesAreShownWholeWithTheirSign()
+    {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QFETCH(QString, shown);
+        data->addPosting("x", "01/12/2026", in, out, in, out);
+        open();
+        login("111");
+        for (const char *name : {"Edit2", "Edit3"}) {
+            auto *box = find<QLineEdit>(name);
+            QCOMPARE(box->text(), shown);
+            QCOMPARE(box->width(), 158);
+            // The text's width fits inside the frame and the box's own margins.
+            QStyleOptionFrame option;
+            option.initFrom(box);
+            option.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box);
+            const QRect contents =
+                box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box);
+            QVERIFY2(QFontMetricsF(box->font()).horizontalAdvance(shown) <= contents.width() - 5,
+                     name);
+            if (shown == QLatin1String("0.00"))
+                QCOMPARE(box->font().pointSizeF(), 14.0);
+        }
     }
 
     void reasonEnterRules()

@@ -209,6 +209,13 @@ private slots:
         QCOMPARE(gridRow(grid, 0).mid(0, 6), (QStringList{"Petar Petrovic", "01/12/2026",
                                                           "10:00:00", "Racun", "Gorivo", "1500.00"}));
         QCOMPARE(model->index(1, 8).data().toString(), QStringLiteral("20.50"));
+        // Amounts stand right-aligned, text as the grid puts it.
+        for (int c = 0; c < model->columnCount(); ++c) {
+            const bool amount = c >= 5;
+            QCOMPARE(model->index(0, c).data(Qt::TextAlignmentRole).isValid(), amount);
+            if (amount)
+                QVERIFY(model->index(0, c).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+        }
         QCOMPARE(grid->currentIndex().row(), 0); // opened on the first record
 
         grid->setCurrentIndex(model->index(1, 0));

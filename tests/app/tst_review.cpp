@@ -11,7 +11,10 @@
 #include "platform/SystemSettings.h"
 #include "report/Document.h"
 
+#include <QApplication>
 #include <QDateEdit>
+#include <QFocusEvent>
+#include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -93,6 +96,12 @@ private slots:
                                       "ULAZEUR", "OPIS", "GRUPA"}));
         QCOMPARE(form->DBGrid1->columnWidth(6), 320);
         QCOMPARE(form->DBGrid1->columnWidth(7), 95);
+        // The date and amounts up to 1234567.89 are shown whole; the grid scrolls sideways.
+        const QFontMetrics metrics(form->DBGrid1->font());
+        QVERIFY(form->DBGrid1->columnWidth(0) > metrics.horizontalAdvance("08/12/2026") + 4);
+        for (int c = 2; c < 6; ++c)
+            QVERIFY(form->DBGrid1->columnWidth(c) > metrics.horizontalAdvance("1234567.89") + 4);
+        QVERIFY(form->DBGrid1->horizontalScrollBar()->maximum() > 0);
         QVERIFY(form->DBGrid1->editTriggers() == QAbstractItemView::NoEditTriggers);
     }
 
@@ -148,6 +157,18 @@ private slots:
                                 "'11/07/2026' and '12/07/2026')"));
         search("");
         QCOMPARE(rows(), 2); // "%%" matches every posting of the period with a description
+    }
+
+    void searchBoxIsEmptiedOnlyWhenTheFocusMovesToIt()
+    {
+        open("Petar");
+        form->Edit1->setText("racun");
+        QFocusEvent windowBack(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(form->Edit1, &windowBack);
+        QCOMPARE(form->Edit1->text(), QStringLiteral("racun"));
+        QFocusEvent click(QEvent::FocusIn, Qt::MouseFocusReason);
+        QApplication::sendEvent(form->Edit1, &click);
+        QCOMPARE(form->Edit1->text(), QString());
     }
 
     void noMatchShowsTheMessageAndReloadsTheLastThirtyDays()
