@@ -32,7 +32,8 @@ bool TForm1::exportJournal()
     const QString reason = platform::writeFileAtomically(
         QDir::current().filePath(QStringLiteral("podaci.txt")), bytes);
     if (!reason.isEmpty()) {
-        dialogs.message(reason);
+        // The previous file stays whole; no upload follows.
+        dialogs.message(QStringLiteral("podaci.txt: ") + reason);
         return false;
     }
     return true;
