@@ -581,6 +581,37 @@ void Table::scan(const std::function<void(const RecordView &)> &visit) const
         visit(record);
 }
 
+QList<Money> Table::sumMoney(const QStringList &names) const
+{
+    d->requireOpen();
+    QStringList sums;
+    for (const QString &name : names)
+        sums << QStringLiteral("SUM(%1)").arg(
+                    TableFile::quoteIdentifier(d->file->fields()[d->indexOf(name)].name));
+    TableFile::Statement stmt(*d->file, QStringLiteral("SELECT %1 FROM %2")
+                                            .arg(sums.join(QStringLiteral(", ")), d->table()));
+    try {
+        stmt.step();
+    } catch (const EngineError &) {
+        // SQLite stops an integer sum that leaves the 64-bit range instead of giving a
+        // wrong figure; name the first field whose sum does.
+        for (const QString &name : names) {
+            TableFile::Statement one(*d->file, QStringLiteral("SELECT SUM(%1) FROM %2")
+                                                   .arg(TableFile::quoteIdentifier(name), d->table()));
+            try {
+                one.step();
+            } catch (const EngineError &) {
+                d->fail(QStringLiteral("The sum of %1 in %2 is too large").arg(name, d->path));
+            }
+        }
+        throw;
+    }
+    QList<Money> out;
+    for (int i = 0; i < names.size(); ++i)
+        out << Money::fromHundredths(stmt.columnIsNull(i) ? 0 : stmt.columnInteger(i));
+    return out;
+}
+
 void Table::insert()
 {
     d->checkBrowseMode();
