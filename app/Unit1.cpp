@@ -2,15 +2,18 @@
 // page shells of the administrator's pages, and navigation between pages.
 #include "Unit1.h"
 
+#include "BackupFiles.h"
 #include "JpegImage.h"
 #include "UiHelpers.h"
 #include "LoginBackground.h"
 #include "PasswordPrompt.h"
+#include "Unit2.h"
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemSettings.h"
@@ -212,6 +215,9 @@ void TForm1::buildAdminMenuPage()
 void TForm1::FormCreate()
 {
     startDir = QDir::currentPath();
+    // Temporary files of whole-file writes cut off by a kill or a power failure.
+    platform::removeStaleTemporaryFiles(startDir);
+    platform::removeStaleTemporaryFiles(backup_files::dataDirectory(startDir));
 
     const QString todayDate = todayText();
     dateFormatOk = true;
@@ -366,6 +372,8 @@ void TForm1::Glavnimeni1Click()
     Table2->close();
     Table3->close();
     Query1->close();
+    if (reviewWindow)
+        reviewWindow->logOut();
     showPage(PageLogin);
     Edit1->clear();
 }
