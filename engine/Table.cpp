@@ -802,8 +802,13 @@ void Table::markStale()
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (isOpen())
-                emit changed();
+            // Straight from the event loop: an error here would end the program. A table
+            // that cannot be re-read fails again, with its message, at its next use.
+            try {
+                if (isOpen())
+                    emit changed();
+            } catch (const EngineError &) {
+            }
         },
         Qt::QueuedConnection);
 }
