@@ -2,6 +2,8 @@
 // page shells of the administrator's pages, and navigation between pages.
 #include "Unit1.h"
 
+#include "OpenTables.h"
+
 #include "BackupFiles.h"
 #include "JpegImage.h"
 #include "UiHelpers.h"
@@ -275,16 +277,13 @@ void TForm1::BitBtn9Click()
     const QString code = Edit1->text();
     bool found = false;
     try {
-        session.setPassword(QString::fromLatin1(TablePassword));
-        Table1->open();
+        OpenTables tables(session, TablePassword, {Table1});
         for (Table1->first(); !Table1->eof(); Table1->next()) {
             if (Table1->fieldText(QStringLiteral("SIFRA")) == code) {
                 currentUser = Table1->fieldText(QStringLiteral("IMEIPREZIME"));
                 found = true;
             }
         }
-        Table1->close();
-        closeSession();
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
         return;
@@ -324,14 +323,13 @@ void TForm1::fillComboFromTable(QComboBox *combo, engine::Table &table, const QS
     combo->setEditText(shown);
     combo->blockSignals(false);
 
-    session.setPassword(QString::fromLatin1(TablePassword));
-    table.open();
     QStringList items;
-    const int index = table.fieldIndex(field);
-    for (table.first(); !table.eof(); table.next())
-        items.append(index >= 0 ? table.fieldText(index) : table.fieldText(field));
-    table.close();
-    closeSession();
+    {
+        OpenTables tables(session, TablePassword, {&table});
+        const int index = table.fieldIndex(field);
+        for (table.first(); !table.eof(); table.next())
+            items.append(index >= 0 ? table.fieldText(index) : table.fieldText(field));
+    }
 
     combo->blockSignals(true);
     combo->addItems(items);

@@ -13,6 +13,7 @@
 #include "Unit1.h"
 
 #include "BackupFiles.h"
+#include "OpenTables.h"
 #include "UiHelpers.h"
 
 #include "engine/EngineError.h"
@@ -278,8 +279,7 @@ void TForm1::BitBtn21Click()
         return;
     }
     try {
-        session.setPassword(QString::fromLatin1(TablePassword));
-        Table3->open();
+        OpenTables tables(session, TablePassword, {Table3});
         Table3->first();
         Table3->emptyTable(); // one statement: the journal is emptied whole or not at all
     } catch (const engine::EngineError &e) {
@@ -287,8 +287,6 @@ void TForm1::BitBtn21Click()
         return;
     }
     dialogs.message(QStringLiteral("Tabela sa podacima prometa obrisana!"));
-    Table3->close();
-    closeSession();
 }
 
 void TForm1::BitBtn29Click()
