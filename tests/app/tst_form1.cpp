@@ -345,10 +345,12 @@ private slots:
         login("111");
         for (const QString amount : {"90000000000000000.00", "1000000000", "-1000000000.00"}) {
             fillPosting("DINARI", "ULAZ", amount);
+            dialogs.clear();
             dialogs.answerYes();
             form->BitBtn8Click();
-            QCOMPARE(dialogs.messages().last(),
-                     QStringLiteral("'%1' is too large an amount (at most 999999999.99)").arg(amount));
+            QCOMPARE(dialogs.messages(),
+                     QStringList{QStringLiteral("'%1' is too large an amount (at most "
+                                                "999999999.99)").arg(amount)});
         }
         QVERIFY(data->records("promet").isEmpty());
         QVERIFY(!QFile::exists(data->file("podaci.txt")));
@@ -356,7 +358,7 @@ private slots:
         dialogs.answerYes();
         form->BitBtn8Click();
         QCOMPARE(balanceDin(), QStringLiteral("999999999.99"));
-        QCOMPARE(dialogs.messages().size(), 3);
+        QCOMPARE(dialogs.messages().size(), 1);
 
         // Records written by another tool whose sum leaves the range: a posting is refused
         // with a clear error, never stored and then reported as failed.
