@@ -14,7 +14,8 @@
 // Every handler runs to its end inside the event loop. Errors of the table engine end the
 // handler with the engine's own message. The engine session is shared with the review
 // window; nearly every handler hands the password, opens what it needs and closes the
-// session when done.
+// session when done, through one OpenTables scope (OpenTables.h), so that an engine error
+// leaving the handler closes what it opened.
 
 #include <QMainWindow>
 #include <QString>

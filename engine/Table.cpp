@@ -607,8 +607,19 @@ QList<Money> Table::sumMoney(const QStringList &names) const
         throw;
     }
     QList<Money> out;
-    for (int i = 0; i < names.size(); ++i)
-        out << Money::fromHundredths(stmt.columnIsNull(i) ? 0 : stmt.columnInteger(i));
+    for (int i = 0; i < names.size(); ++i) {
+        if (stmt.columnIsNull(i)) {
+            out << Money();
+            continue;
+        }
+        // A value written by another tool as a fraction or a text makes the sum one too:
+        // that is an error, not a figure rounded to whole hundredths.
+        bool whole = false;
+        const qint64 sum = stmt.columnUtf8(i).toByteArray().toLongLong(&whole);
+        if (!whole)
+            d->fail(QStringLiteral("The sum of %1 in %2 is not an amount").arg(names[i], d->path));
+        out << Money::fromHundredths(sum);
+    }
     return out;
 }
 
