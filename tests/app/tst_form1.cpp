@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -387,6 +388,29 @@ private slots:
         QCOMPARE(last.at(STANJEDIN), QStringLiteral("150.00"));
         QCOMPARE(last.at(STANJEEUR), QStringLiteral("-3.00"));
         QCOMPARE(balanceDin(), QStringLiteral("150.00"));
+
+        // A second desk holds the journal's write lock with its posting not yet committed:
+        // this posting waits for it and counts it.
+        QProcess desk;
+        desk.start("/usr/bin/python3",
+                   {"-c",
+                    "import sqlite3, sys, time\n"
+                    "db = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                    "db.execute('BEGIN IMMEDIATE')\n"
+                    "db.execute(\"INSERT INTO promet (KORISNIK, ULAZDIN) VALUES ('B', 1000)\")\n"
+                    "print('locked', flush=True)\n"
+                    "time.sleep(1)\n"
+                    "db.execute('COMMIT')\n",
+                    data->file("podaci/promet.db")});
+        QVERIFY(desk.waitForReadyRead(30000));
+        fillPosting("DINARI", "ULAZ", "1");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        QVERIFY(desk.waitForFinished(30000));
+        QCOMPARE(desk.exitCode(), 0);
+        const QList<QStringList> rows = data->records("promet");
+        QCOMPARE(rows.at(rows.size() - 2).at(KORISNIK), QStringLiteral("B"));
+        QCOMPARE(rows.last().at(STANJEDIN), QStringLiteral("161.00"));
     }
 
     void controlCharactersNeverAddAnExportLine()
