@@ -464,7 +464,7 @@ void TForm1::BitBtn17Click()
         Query1->setRequestLive(true);
         Query1->open();
     } catch (const engine::EngineError &e) {
-        // The table and the session stay as they are; the next press closes them.
+        closeSession(); // nothing this press opened stays open
         dialogs.message(e.message());
         return;
     }
