@@ -37,13 +37,19 @@ inline bool isAscii(QByteArrayView bytes)
     return true;
 }
 
-// A stored text in the file's single-byte code page.
+// A stored text in the file's single-byte code page, every control character (0x00 to
+// 0x1F, 0x7F) written as one blank so that a record stays one line whatever its texts hold.
+// Those bytes stand for themselves in UTF-8 and in Windows-1250 alike.
 inline void appendText(QByteArray &out, QByteArrayView utf8)
 {
+    const qsizetype start = out.size();
     if (isAscii(utf8))
         out.append(utf8);
     else
         out.append(platform::toWindows1250(QString::fromUtf8(utf8)));
+    for (char *p = out.data() + start, *end = out.data() + out.size(); p != end; ++p)
+        if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7F)
+            *p = ' ';
 }
 
 // Money text of a count of hundredths: "1500.00", "-20.50"; empty is "0.00".
@@ -101,7 +107,7 @@ QByteArray buildFile(const engine::Table &journal, const engine::DateTextFormat 
     QByteArray out;
     out.reserve(qsizetype(journal.recordCount()) * 160 + 512);
     for (const QString &line : headingLines(todayText, dinarBalance, euroBalance)) {
-        out.append(platform::toWindows1250(line));
+        out.append(platform::toWindows1250(platform::withoutControlCharacters(line)));
         out.append("\r\n", 2);
     }
 

@@ -147,6 +147,13 @@ bool TableModel::isInserting() const
 
 void TableModel::follow()
 {
+    // Runs from the table's signals, also from a queued one straight in the event loop: an
+    // engine error is reported, never thrown out of a Qt callback.
+    run([this] { followTable(); });
+}
+
+void TableModel::followTable()
+{
     const bool active = m_table.isOpen();
     const engine::Table::State state = m_table.state();
     const bool inserting = state == engine::Table::State::Insert;

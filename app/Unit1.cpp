@@ -2,15 +2,20 @@
 // page shells of the administrator's pages, and navigation between pages.
 #include "Unit1.h"
 
+#include "OpenTables.h"
+
+#include "BackupFiles.h"
 #include "JpegImage.h"
 #include "UiHelpers.h"
 #include "LoginBackground.h"
 #include "PasswordPrompt.h"
+#include "Unit2.h"
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemSettings.h"
@@ -219,6 +224,9 @@ void TForm1::buildAdminMenuPage()
 void TForm1::FormCreate()
 {
     startDir = QDir::currentPath();
+    // Temporary files of whole-file writes cut off by a kill or a power failure.
+    platform::removeStaleTemporaryFiles(startDir);
+    platform::removeStaleTemporaryFiles(backup_files::dataDirectory(startDir));
 
     const QString todayDate = todayText();
     dateFormatOk = true;
@@ -280,16 +288,13 @@ void TForm1::BitBtn9Click()
     const QString code = Edit1->text();
     bool found = false;
     try {
-        session.setPassword(QString::fromLatin1(TablePassword));
-        Table1->open();
+        OpenTables tables(session, TablePassword, {Table1});
         for (Table1->first(); !Table1->eof(); Table1->next()) {
             if (Table1->fieldText(QStringLiteral("SIFRA")) == code) {
                 currentUser = Table1->fieldText(QStringLiteral("IMEIPREZIME"));
                 found = true;
             }
         }
-        Table1->close();
-        closeSession();
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
         return;
@@ -329,14 +334,13 @@ void TForm1::fillComboFromTable(QComboBox *combo, engine::Table &table, const QS
     combo->setEditText(shown);
     combo->blockSignals(false);
 
-    session.setPassword(QString::fromLatin1(TablePassword));
-    table.open();
     QStringList items;
-    const int index = table.fieldIndex(field);
-    for (table.first(); !table.eof(); table.next())
-        items.append(index >= 0 ? table.fieldText(index) : table.fieldText(field));
-    table.close();
-    closeSession();
+    {
+        OpenTables tables(session, TablePassword, {&table});
+        const int index = table.fieldIndex(field);
+        for (table.first(); !table.eof(); table.next())
+            items.append(index >= 0 ? table.fieldText(index) : table.fieldText(field));
+    }
 
     combo->blockSignals(true);
     combo->addItems(items);
@@ -377,6 +381,8 @@ void TForm1::Glavnimeni1Click()
     Table2->close();
     Table3->close();
     Query1->close();
+    if (reviewWindow)
+        reviewWindow->logOut();
     showPage(PageLogin);
     Edit1->clear();
 }

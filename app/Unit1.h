@@ -14,7 +14,8 @@
 // Every handler runs to its end inside the event loop. Errors of the table engine end the
 // handler with the engine's own message. The engine session is shared with the review
 // window; nearly every handler hands the password, opens what it needs and closes the
-// session when done.
+// session when done, through one OpenTables scope (OpenTables.h), so that an engine error
+// leaving the handler closes what it opened.
 
 #include <QMainWindow>
 #include <QString>
@@ -22,6 +23,7 @@
 
 #include <optional>
 
+#include "engine/Money.h"
 #include "ftp/Ftp.h"
 
 
@@ -111,8 +113,15 @@ public:
     void BitBtn8Click(); // PROKNJIZI
     void BitBtn18Click(); // STA STE SVE KNJIZILI?
 
+    // The largest amount a posting takes, in either direction.
+    static constexpr engine::Money MaxAmount = engine::Money::fromHundredths(99999999999);
+
     // Balance refresh: sums the journal and writes both balances into Edit2 and Edit3.
     void refreshBalances();
+    // Stores one posting of the page's currency and direction, with the running balances
+    // taken from the journal's sums under its write lock. Throws EngineError (and stores
+    // nothing) when the amount is not an amount or too large, or the journal fails.
+    void storePosting(const QString &amountText, const QString &reason, const QString &group);
     // Writes the whole journal to "podaci.txt"; false (after showing the reason) when the
     // journal could not be read or the file not written.
     bool exportJournal();
@@ -399,5 +408,7 @@ public:
 
 private:
     void loadFtpOptions();
-    void saveFtpOptions(const QStringList &lines);
+    // Writes the option file; false (after showing the reason) when it was kept as it was.
+    bool saveFtpOptions(const QStringList &lines);
+    void restoreFtpOption(QRadioButton *option);
 };

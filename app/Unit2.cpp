@@ -291,6 +291,15 @@ void TForm2::FormClose()
     session.close();
 }
 
+void TForm2::logOut()
+{
+    hide();
+    Label2->clear();
+    Edit1->clear();
+    Table1->close();
+    Query1->close(); // the grid follows its query and is empty now
+}
+
 // ---------------------------------------------------------------------------------------
 // Loads
 

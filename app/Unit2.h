@@ -46,6 +46,9 @@ public:
     void Edit1KeyPress(QChar &key);
     void BitBtn3Click(); // STAMPAJ OVAJ IZVESTAJ
     void FormClose();
+    // Log-out of the main window: hides the window, forgets the cashier and empties the grid,
+    // so that the next cashier never sees the previous one's postings.
+    void logOut();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -581,6 +581,48 @@ void Table::scan(const std::function<void(const RecordView &)> &visit) const
         visit(record);
 }
 
+QList<Money> Table::sumMoney(const QStringList &names) const
+{
+    d->requireOpen();
+    QStringList sums;
+    for (const QString &name : names)
+        sums << QStringLiteral("SUM(%1)").arg(
+                    TableFile::quoteIdentifier(d->file->fields()[d->indexOf(name)].name));
+    TableFile::Statement stmt(*d->file, QStringLiteral("SELECT %1 FROM %2")
+                                            .arg(sums.join(QStringLiteral(", ")), d->table()));
+    try {
+        stmt.step();
+    } catch (const EngineError &) {
+        // SQLite stops an integer sum that leaves the 64-bit range instead of giving a
+        // wrong figure; name the first field whose sum does.
+        for (const QString &name : names) {
+            TableFile::Statement one(*d->file, QStringLiteral("SELECT SUM(%1) FROM %2")
+                                                   .arg(TableFile::quoteIdentifier(name), d->table()));
+            try {
+                one.step();
+            } catch (const EngineError &) {
+                d->fail(QStringLiteral("The sum of %1 in %2 is too large").arg(name, d->path));
+            }
+        }
+        throw;
+    }
+    QList<Money> out;
+    for (int i = 0; i < names.size(); ++i) {
+        if (stmt.columnIsNull(i)) {
+            out << Money();
+            continue;
+        }
+        // A value written by another tool as a fraction or a text makes the sum one too:
+        // that is an error, not a figure rounded to whole hundredths.
+        bool whole = false;
+        const qint64 sum = stmt.columnUtf8(i).toByteArray().toLongLong(&whole);
+        if (!whole)
+            d->fail(QStringLiteral("The sum of %1 in %2 is not an amount").arg(names[i], d->path));
+        out << Money::fromHundredths(sum);
+    }
+    return out;
+}
+
 void Table::insert()
 {
     d->checkBrowseMode();
@@ -771,8 +813,13 @@ void Table::markStale()
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (isOpen())
-                emit changed();
+            // Straight from the event loop: an error here would end the program. A table
+            // that cannot be re-read fails again, with its message, at its next use.
+            try {
+                if (isOpen())
+                    emit changed();
+            } catch (const EngineError &) {
+            }
         },
         Qt::QueuedConnection);
 }

@@ -114,6 +114,12 @@ public:
     // `visit` gets each record as stored. The table must be open.
     void scan(const std::function<void(const RecordView &)> &visit) const;
 
+    // Sums of money fields over every stored record, read in the table's own connection, so
+    // inside its transaction and under its write lock. An empty table sums to 0. A sum beyond
+    // the range of Money throws EngineError "The sum of <field> in <path> is too large"; one
+    // that is not whole hundredths (values written as fractions by another tool) is an error too.
+    QList<Money> sumMoney(const QStringList &names) const;
+
     // --- changing ---
     // Starts a new, empty record (it is appended at the end when posted).
     void insert();

@@ -8,14 +8,15 @@
 #include "engine/EngineError.h"
 #include "engine/PasswordRecord.h"
 #include "engine/TableFile.h"
+#include "platform/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include <fcntl.h>
@@ -159,23 +160,60 @@ QString TableSchema::checkTableFile(const QString &filePath, const QString &pass
     }
 }
 
+namespace {
+
+// SQLite's first finding of its integrity check on the file; empty when the file is whole.
+QString integrityFinding(const QString &filePath)
+{
+    sqlite3 *db = nullptr;
+    QString reason;
+    if (sqlite3_open_v2(QFile::encodeName(filePath).constData(), &db, SQLITE_OPEN_READONLY,
+                        nullptr) != SQLITE_OK) {
+        reason = QString::fromUtf8(sqlite3_errmsg(db));
+    } else {
+        sqlite3_busy_timeout(db, 5000);
+        sqlite3_stmt *stmt = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check(1)", -1, &stmt, nullptr) != SQLITE_OK) {
+            reason = QString::fromUtf8(sqlite3_errmsg(db));
+        } else {
+            const int rc = sqlite3_step(stmt);
+            if (rc == SQLITE_ROW) {
+                const QString answer = QString::fromUtf8(
+                    reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+                if (answer != QLatin1String("ok"))
+                    reason = answer;
+            } else {
+                reason = QString::fromUtf8(sqlite3_errmsg(db));
+            }
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return reason;
+}
+
+} // namespace
+
+QString checkTableIntegrity(const QString &filePath)
+{
+    const QString finding = integrityFinding(filePath);
+    return finding.isEmpty() ? QString()
+                             : QStringLiteral("%1 is damaged: %2").arg(filePath, finding);
+}
+
 void copyTableFile(const QString &sourcePath, const QString &targetPath)
 {
     const QFileInfo source(sourcePath);
     if (!source.exists() || !source.isFile())
         throw EngineError(QStringLiteral("Table does not exist: %1").arg(sourcePath));
 
-    const QFileInfo target(targetPath);
-    QString tempPath;
-    {
-        QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                            QStringLiteral(".XXXXXX"));
-        temp.setAutoRemove(false);
-        if (!temp.open())
-            throw EngineError(QStringLiteral("Cannot copy table %1 to %2: %3")
-                                  .arg(sourcePath, targetPath, temp.errorString()));
-        tempPath = temp.fileName();
-    }
+    const auto failure = [&](const QString &reason) {
+        return EngineError(
+            QStringLiteral("Cannot copy table %1 to %2: %3").arg(sourcePath, targetPath, reason));
+    };
+    platform::TemporaryFile temp(targetPath);
+    if (!temp.isOpen())
+        throw failure(temp.errorString());
 
     sqlite3 *from = nullptr;
     sqlite3 *to = nullptr;
@@ -183,7 +221,7 @@ void copyTableFile(const QString &sourcePath, const QString &targetPath)
     if (sqlite3_open_v2(QFile::encodeName(sourcePath).constData(), &from, SQLITE_OPEN_READONLY,
                         nullptr) != SQLITE_OK) {
         reason = QString::fromUtf8(sqlite3_errmsg(from));
-    } else if (sqlite3_open_v2(QFile::encodeName(tempPath).constData(), &to,
+    } else if (sqlite3_open_v2(QFile::encodeName(temp.path()).constData(), &to,
                                SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         reason = QString::fromUtf8(sqlite3_errmsg(to));
     } else {
@@ -201,17 +239,20 @@ void copyTableFile(const QString &sourcePath, const QString &targetPath)
     sqlite3_close(from);
     if (sqlite3_close(to) != SQLITE_OK && reason.isEmpty())
         reason = QStringLiteral("cannot close the copy");
-    if (reason.isEmpty())
-        QFile::setPermissions(tempPath, source.permissions());
-    if (reason.isEmpty() &&
-        std::rename(QFile::encodeName(tempPath).constData(),
-                    QFile::encodeName(targetPath).constData()) != 0)
-        reason = QStringLiteral("cannot replace the target file");
-    if (!reason.isEmpty()) {
-        QFile::remove(tempPath);
-        throw EngineError(
-            QStringLiteral("Cannot copy table %1 to %2: %3").arg(sourcePath, targetPath, reason));
+    if (reason.isEmpty() && ::fsync(temp.handle()) != 0)
+        reason = qt_error_string(errno);
+    // A damaged source gives a damaged copy: it never replaces the target.
+    if (reason.isEmpty()) {
+        const QString finding = integrityFinding(temp.path());
+        if (!finding.isEmpty())
+            reason = QStringLiteral("%1 is damaged: %2").arg(sourcePath, finding);
     }
+    if (reason.isEmpty())
+        QFile::setPermissions(temp.path(), source.permissions());
+    if (reason.isEmpty())
+        reason = temp.renameTo(targetPath);
+    if (!reason.isEmpty())
+        throw failure(reason);
 }
 
 } // namespace engine

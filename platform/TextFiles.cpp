@@ -83,6 +83,35 @@ QString fromWindows1250(const QByteArray &bytes)
     return QString::fromUtf8(convert("UTF-8", "WINDOWS-1250", bytes));
 }
 
+bool fitsWindows1250Line(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return false;
+    const QByteArray utf8 = text.toUtf8();
+    if (isAscii(utf8))
+        return true;
+    iconv_t cd = iconv_open("WINDOWS-1250", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    QByteArray out(utf8.size() * 2 + 16, Qt::Uninitialized);
+    char *inPtr = const_cast<char *>(utf8.constData());
+    size_t inLeft = size_t(utf8.size());
+    char *outPtr = out.data();
+    size_t outLeft = size_t(out.size());
+    const size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    return r == 0 && inLeft == 0; // no error and nothing converted approximately
+}
+
+QString withoutControlCharacters(QString text)
+{
+    for (QChar &c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = u' ';
+    return text;
+}
+
 QString saveLines(const QString &path, const QStringList &lines,
                   QFileDevice::Permissions permissions)
 {

@@ -17,6 +17,14 @@ namespace platform {
 QByteArray toWindows1250(const QString &text);
 QString fromWindows1250(const QByteArray &bytes);
 
+// Whether the text can be one line of such a file unchanged: every character exists in
+// Windows-1250 and none is a control character (U+0000 to U+001F, U+007F).
+bool fitsWindows1250Line(const QString &text);
+
+// The text with every control character (U+0000 to U+001F, U+007F) replaced by one blank,
+// so that it stays on one line of a text file.
+QString withoutControlCharacters(QString text);
+
 // Writes the lines, each ending in CR LF (the last one too), replacing the file
 // atomically. Returns an empty string on success, otherwise the system's reason.
 QString saveLines(const QString &path, const QStringList &lines,

@@ -4,6 +4,8 @@
 
 #include "JournalFiller.h"
 
+#include "DataDirectory.h"
+
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -57,41 +59,43 @@ QString JournalFiller::fill(const FillOptions &options)
     if (!QDir().mkpath(root.filePath(QStringLiteral("podaci"))))
         return QStringLiteral("cannot create %1/podaci").arg(options.directory);
     const QString journalPath = root.filePath(QStringLiteral("podaci/promet.db"));
+    bool fresh = true;
+
+    // A fresh directory is made whole, as dorvanta-init makes it (the four tables, Admin with
+    // code 12345, ftpop.txt), and then gets the cashiers, activities and groups used below.
+    if (dorvanta_init::DataDirectory::existingTables(options.directory).isEmpty()) {
+        dorvanta_init::InitOptions init;
+        init.directory = options.directory;
+        const QString error = dorvanta_init::DataDirectory::create(init);
+        if (!error.isEmpty())
+            return error;
+    } else {
+        fresh = false;
+    }
 
     try {
         engine::Session session;
         session.setBaseDir(root.absolutePath());
         session.setPassword(password);
         session.setDurableWrites(false);
-        for (const engine::TableSchema &schema :
-             {engine::TableSchema::korisnici(), engine::TableSchema::aktivnost(),
-              engine::TableSchema::promet(), engine::TableSchema::grupe()}) {
-            const QString file = root.filePath(QStringLiteral("podaci/%1.db").arg(schema.name()));
-            if (QFile::exists(file))
-                continue;
-            schema.createTable(file, password);
-            if (schema.name() == QLatin1String("korisnici")) {
-                engine::Table users(session, QStringLiteral("podaci/korisnici.db"));
-                users.open();
-                for (int i = -1; i < options.cashiers; ++i) {
-                    users.insert();
-                    users.setFieldText(QStringLiteral("SIFRA"),
-                                       i < 0 ? QStringLiteral("12345") : QString::number(101 + i));
-                    users.setFieldText(QStringLiteral("IMEIPREZIME"),
-                                       i < 0 ? QStringLiteral("Admin") : cashierName(i));
-                    users.post();
-                }
-            } else if (schema.name() == QLatin1String("aktivnost")) {
-                QStringList list;
-                for (const char *a : activities)
-                    list << QString::fromLatin1(a);
-                addTexts(session, QStringLiteral("aktivnost.db"), QStringLiteral("AKTIVNOST"), list);
-            } else if (schema.name() == QLatin1String("grupe")) {
-                QStringList list;
-                for (const char *g : groups)
-                    list << QString::fromLatin1(g);
-                addTexts(session, QStringLiteral("grupe.db"), QStringLiteral("GRUPA"), list);
+        if (fresh) {
+            engine::Table users(session, QStringLiteral("podaci/korisnici.db"));
+            users.open();
+            for (int i = 0; i < options.cashiers; ++i) {
+                users.insert();
+                users.setFieldText(QStringLiteral("SIFRA"), QString::number(101 + i));
+                users.setFieldText(QStringLiteral("IMEIPREZIME"), cashierName(i));
+                users.post();
             }
+            users.close();
+            QStringList list;
+            for (const char *a : activities)
+                list << QString::fromLatin1(a);
+            addTexts(session, QStringLiteral("aktivnost.db"), QStringLiteral("AKTIVNOST"), list);
+            list.clear();
+            for (const char *g : groups)
+                list << QString::fromLatin1(g);
+            addTexts(session, QStringLiteral("grupe.db"), QStringLiteral("GRUPA"), list);
         }
         session.close();
         // Checks the journal's layout and password before writing to it directly.

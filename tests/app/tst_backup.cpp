@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -260,6 +261,74 @@ private slots:
         QCOMPARE(data->records("promet").size(), 1);
     }
 
+    void damagedTablesAreNeverCopiedAndAMissingJournalCanBeRestored()
+    {
+        // A journal of several pages, so that damage in its middle hits records.
+        {
+            data->session.setPassword("kvr604");
+            engine::Table t(data->session, "podaci/promet.db");
+            t.open();
+            t.startTransaction();
+            for (int i = 0; i < 400; ++i) {
+                t.insert();
+                t.setFieldText("OPIS", QString(200, QChar(u'a' + i % 26)));
+                t.setFieldText("ULAZDIN", "1.00");
+                t.post();
+            }
+            t.commit();
+            data->session.close();
+        }
+        const auto damage = [this](const QString &relative) {
+            QFile f(data->file(relative));
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(f.size() / 2));
+            QByteArray noise(16384, Qt::Uninitialized);
+            QRandomGenerator random(13);
+            for (char &c : noise)
+                c = char(random.bounded(256));
+            f.write(noise);
+        };
+        open();
+        login("12345");
+        enterPage();
+        click("BitBtn20");
+        QVERIFY(QFile::copy(data->file("podaci/" + backupName), data->file("podaci/bosteceni.db")));
+        damage("podaci/bosteceni.db");
+        const QByteArray journal = data->readFile("podaci/promet.db");
+        const QByteArray backup = data->readFile("podaci/" + backupName);
+
+        dialogs.clear();
+        enterPage();
+        find<QLineEdit>("Edit11")->setText("bosteceni.db");
+        dialogs.answerYes();
+        click("BitBtn23");
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY2(dialogs.messages().at(0).startsWith("Back-up NIJE ucitan: "),
+                 qPrintable(dialogs.messages().at(0)));
+        QCOMPARE(data->readFile("podaci/promet.db"), journal);
+
+        // A damaged journal gives no backup; the earlier one stays.
+        damage("podaci/promet.db");
+        dialogs.clear();
+        click("BitBtn20");
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY2(dialogs.messages().at(0).startsWith("Back-up NIJE snimljen: "),
+                 qPrintable(dialogs.messages().at(0)));
+        QCOMPARE(data->readFile("podaci/" + backupName), backup);
+
+        // Without a journal the sound backup still comes back.
+        QFile::remove(data->file("podaci/promet.db"));
+        dialogs.clear();
+        enterPage();
+        find<QLineEdit>("Edit11")->setText(backupName);
+        dialogs.answerYes();
+        click("BitBtn23");
+        QCOMPARE(dialogs.messages(), QStringList{"Ucitao sam podatke iz back-up fajla!"});
+        QCOMPARE(data->records("promet").size(), 401);
+        QCOMPARE(QDir(data->file("podaci")).entryList({".~*"}, QDir::Files | QDir::Hidden),
+                 QStringList());
+    }
+
     void restoreRefusesWhatIsNotAJournalOfTheDataDirectory_data()
     {
         QTest::addColumn<QString>("name");
@@ -407,6 +476,41 @@ private slots:
         find<QRadioButton>("RadioButton15")->setChecked(true);
         QCOMPARE(data->readFile("podaci/ftpop.txt"), QByteArray("1\r\n\r\n\r\n\r\n"));
         QVERIFY(dialogs.messages().isEmpty());
+    }
+
+    void ftpOptionThatCannotBeStoredKeepsThePreviousFile_data()
+    {
+        QTest::addColumn<qulonglong>("sizeLimit");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("full disk") << qulonglong(5) << "tajna" << "File too large";
+        QTest::newRow("outside the code page")
+            << qulonglong(RLIM_INFINITY) << QString::fromUtf8("tajna😀ñ中") << "Polje Password";
+        QTest::newRow("line break") << qulonglong(RLIM_INFINITY) << "taj\r\nna" << "Polje Password";
+    }
+    void ftpOptionThatCannotBeStoredKeepsThePreviousFile()
+    {
+        QFETCH(qulonglong, sizeLimit);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+        open();
+        login("12345");
+        enterPage();
+        find<QLineEdit>("Edit14")->setText("ftp.example.com");
+        find<QLineEdit>("Edit15")->setText("kasa");
+        find<QLineEdit>("Edit16")->setText(password);
+        const int failed = runWithFileSizeLimit(rlim_t(sizeLimit), [&] {
+            select("RadioButton15");
+            qInfo() << dialogs.messages();
+            return dialogs.messages().size() == 1 && dialogs.messages().at(0).contains(message) &&
+                           ftpOff()
+                       ? 0
+                       : 1;
+        });
+        QCOMPARE(failed, 0);
+        QCOMPARE(data->readFile("podaci/ftpop.txt"), QByteArray("0\r\n"));
+        QCOMPARE(QDir(data->file("podaci")).entryList({".~*"}, QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
     void enteringThePageLoadsTheOptionFile()

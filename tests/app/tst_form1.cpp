@@ -4,9 +4,11 @@
 
 #include "Unit1.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/FixedClock.h"
 #include "platform/ScriptedDialogs.h"
 #include "platform/SystemSettings.h"
+#include "platform/TextFiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,6 +19,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -150,6 +153,28 @@ private slots:
         QCOMPARE(dialogs.messages(), messages);
         QVERIFY(!this->form->dateFormatAccepted());
         QVERIFY(!this->form->isVisible()); // never shown, not even for a moment
+    }
+
+    void staleTemporaryFilesAreRemovedAtStartUp()
+    {
+        const QStringList stale = {".~dorvanta-podaci.txt-a1B2c3", "podaci/.~dorvanta-promet.db-x",
+                                   "podaci/.~dorvanta-promet.db-x-journal",
+                                   "podaci/.~dorvanta-promet.db-y-journal"};
+        const QStringList kept = {"podaci.txt.a1B2c3", "podaci/.promet.db.a1B2c3",
+                                  "podaci/bck-~dorvanta-1.db"};
+        for (const QString &name : stale + kept) {
+            QFile f(data->file(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        // A write still in progress (another desk's backup) keeps its file.
+        platform::TemporaryFile live(data->file("podaci/promet.db"));
+        QVERIFY(live.isOpen());
+        open();
+        for (const QString &name : stale)
+            QVERIFY2(!QFileInfo::exists(data->file(name)), qPrintable(name));
+        for (const QString &name : kept)
+            QVERIFY2(QFileInfo::exists(data->file(name)), qPrintable(name));
+        QVERIFY(QFileInfo::exists(live.path()));
     }
 
     void wrongCodeIsRefusedAndEmptied()
@@ -321,6 +346,101 @@ private slots:
         QCOMPARE(data->records("promet").last().at(STANJEDIN), QStringLiteral("12345678.46"));
     }
 
+    void amountsBeyondTheLimitAndOverflowingSumsStoreNothing()
+    {
+        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}).isEmpty());
+        open();
+        login("111");
+        for (const QString amount : {"90000000000000000.00", "1000000000", "-1000000000.00"}) {
+            fillPosting("DINARI", "ULAZ", amount);
+            dialogs.clear();
+            dialogs.answerYes();
+            form->BitBtn8Click();
+            QCOMPARE(dialogs.messages(),
+                     QStringList{QStringLiteral("'%1' is too large an amount (at most "
+                                                "999999999.99)").arg(amount)});
+        }
+        QVERIFY(data->records("promet").isEmpty());
+        QVERIFY(!QFile::exists(data->file("podaci.txt")));
+        fillPosting("DINARI", "ULAZ", "999999999.99");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        QCOMPARE(balanceDin(), QStringLiteral("999999999.99"));
+        QCOMPARE(dialogs.messages().size(), 1);
+
+        // Records written by another tool whose sum leaves the range: a posting is refused
+        // with a clear error, never stored and then reported as failed.
+        for (int i = 0; i < 2; ++i)
+            data->addPosting("x", "01/12/2026", "90000000000000000.00", "0.00", "0.00", "0.00");
+        dialogs.clear();
+        fillPosting("DINARI", "ULAZ", "5");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        QCOMPARE(dialogs.messages(),
+                 QStringList{"The sum of ULAZDIN in podaci/promet.db is too large"});
+        QCOMPARE(data->records("promet").size(), 3);
+    }
+
+    void storedBalancesAreTheJournalsSumsAtTheCommit()
+    {
+        open();
+        login("111");
+        QCOMPARE(balanceDin(), QStringLiteral("0.00"));
+        // Another desk posts after this login: the display is stale.
+        data->addPosting("Druga kasa", "07/12/2026", "100.00", "0.00", "0.00", "3.00");
+        fillPosting("DINARI", "ULAZ", "50");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        const QStringList last = data->records("promet").last();
+        QCOMPARE(last.at(STANJEDIN), QStringLiteral("150.00"));
+        QCOMPARE(last.at(STANJEEUR), QStringLiteral("-3.00"));
+        QCOMPARE(balanceDin(), QStringLiteral("150.00"));
+
+        // A second desk holds the journal's write lock with its posting not yet committed:
+        // this posting waits for it and counts it.
+        QProcess desk;
+        desk.start("/usr/bin/python3",
+                   {"-c",
+                    "import sqlite3, sys, time\n"
+                    "db = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                    "db.execute('BEGIN IMMEDIATE')\n"
+                    "db.execute(\"INSERT INTO promet (KORISNIK, ULAZDIN) VALUES ('B', 1000)\")\n"
+                    "print('locked', flush=True)\n"
+                    "time.sleep(1)\n"
+                    "db.execute('COMMIT')\n",
+                    data->file("podaci/promet.db")});
+        QVERIFY(desk.waitForReadyRead(30000));
+        fillPosting("DINARI", "ULAZ", "1");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        QVERIFY(desk.waitForFinished(30000));
+        QCOMPARE(desk.exitCode(), 0);
+        const QList<QStringList> rows = data->records("promet");
+        QCOMPARE(rows.at(rows.size() - 2).at(KORISNIK), QStringLiteral("B"));
+        QCOMPARE(rows.last().at(STANJEDIN), QStringLiteral("161.00"));
+    }
+
+    void controlCharactersNeverAddAnExportLine()
+    {
+        // Written by another tool, straight into the journal.
+        data->addPosting("Ana\rB", "01/12/2026", "1.00", "0.00", "0.00", "0.00", "x\ny",
+                         QString("g") + QChar(0x7F) + QChar(0));
+        open();
+        login("111");
+        const QString pasted = "Racun\r\nPetar Petrovic__________07/12/2026__14:05:09____LAZNI";
+        fillPosting("DINARI", "ULAZ", "5", pasted, "Go\tri\n");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        const QByteArray bytes = data->readFile("podaci.txt");
+        QCOMPARE(bytes.count('\n'), 8); // six heading lines and two records
+        QCOMPARE(bytes.count('\r'), 8);
+        QCOMPARE(bytes.count("\r\n"), 8);
+        const QStringList last = data->records("promet").last();
+        QCOMPARE(last.at(OPIS), QString(pasted).replace("\r\n", "  "));
+        QCOMPARE(last.at(GRUPA), QStringLiteral("Go ri "));
+        QVERIFY(exportLines().at(6).startsWith("Ana B"));
+    }
+
     void amountThatIsNotANumberStoresNothing()
     {
         open();
@@ -417,8 +537,36 @@ private slots:
         dialogs.answerYes();
         form->BitBtn8Click();
         QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY(dialogs.messages().first().startsWith("podaci.txt: "));
         QVERIFY(QFileInfo(data->file("podaci.txt")).isDir());
         QCOMPARE(data->records("promet").size(), 1); // the posting itself stands
+    }
+
+    void exportOnAFullDiskKeepsTheOldFileAndStartsNoUpload()
+    {
+        for (int i = 0; i < 3; ++i)
+            data->addPosting("x", "01/12/2026", "10.00", "0.00", "0.00", "0.00");
+        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"1", "127.0.0.1", "u", "p"})
+                    .isEmpty());
+        const QByteArray old = "DATUM: 06/12/2026\r\n";
+        QFile file(data->file("podaci.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+        file.close();
+        open();
+        login("111");
+        fillPosting("DINARI", "IZLAZ", "5");
+        dialogs.answerNo();
+        // The new export (about 700 bytes) does not fit; only its message may follow.
+        const int failed = runWithFileSizeLimit(300, [&] {
+            form->BitBtn8Click();
+            qInfo() << dialogs.messages();
+            return dialogs.messages() == QStringList{"podaci.txt: File too large"} ? 0 : 1;
+        });
+        QCOMPARE(failed, 0);
+        QCOMPARE(data->readFile("podaci.txt"), old);
+        QCOMPARE(QDir(data->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"podaci.txt"}); // no temporary file left
+        dialogs.clear();
     }
 
     void choosingCurrencyOrDirectionEmptiesTheAmount()

@@ -271,6 +271,13 @@ private slots:
         dialogs.answerYes();
         main.BitBtn8Click();
         QCOMPARE(data->records("promet").size(), 7);
+
+        // Log-out: the next cashier does not find the previous one's postings.
+        main.Glavnimeni1Click();
+        QVERIFY(!form->isVisible());
+        QCOMPARE(rows(), 0);
+        form->FormActivate();
+        QCOMPARE(rows(), 0);
     }
 };
 

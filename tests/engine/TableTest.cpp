@@ -3,6 +3,7 @@
 // and whole-file operations (layout check, consistent copy).
 
 #include "EngineFixture.h"
+#include "JournalFiller.h"
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"
@@ -520,6 +521,22 @@ TEST_F(TableTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
     other.setPassword(password());
     users.open();
     EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("12345")); // untouched
+}
+
+TEST_F(TableTest, JournalFillMakesAWholeDataDirectory)
+{
+    QTemporaryDir target;
+    bench::FillOptions options;
+    options.directory = target.path();
+    options.postings = 3;
+    options.cashiers = 1;
+    ASSERT_EQ(bench::JournalFiller::fill(options), QString());
+    QFile ftpOptions(target.path() + QStringLiteral("/podaci/ftpop.txt"));
+    ASSERT_TRUE(ftpOptions.open(QIODevice::ReadOnly)); // the program reads it after every posting
+    EXPECT_EQ(ftpOptions.readAll(), QByteArray("0\r\n"));
+    EXPECT_EQ(rawQuery(target.path() + QStringLiteral("/podaci/korisnici.db"),
+                       "SELECT SIFRA FROM korisnici"),
+              (QStringList{"text:12345", "text:101"}));
 }
 
 TEST_F(TableTest, CopyIsAJournalTableAndOthersAreNot)
