@@ -274,7 +274,7 @@ void TMSocket::Listen()
         LastError = 0;
 }
 
-void TMSocket::Accept(TMSocket *listener)
+void TMSocket::Accept(TMSocket *listener, const QString &onlyFrom)
 {
     sockaddr_in peer{};
     socklen_t len = sizeof peer;
@@ -288,6 +288,15 @@ void TMSocket::Accept(TMSocket *listener)
     if (fd < 0) {
         SetLastErrorFromErrno(err);
         return;
+    }
+    if (!onlyFrom.isEmpty()) {
+        char text[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+        if (QLatin1String(text) != onlyFrom) {
+            ::close(fd);
+            LastError = ErrForeignPeer;
+            return;
+        }
     }
     CloseHandle();
     m_handle = fd;
