@@ -11,6 +11,14 @@
 // handler runs from the owning thread's event loop; waiting loops process events, so
 // handlers may nest, and the component guards itself with flags, not locks.
 //
+// The component does not trust the server: a final reply answers a command only when it
+// arrived after the command was sent; reply lines and replies are bounded; TimeOut bounds
+// every wait for a reply and every stall of a data connection; no command carries a line
+// end; data connections go only to (PASV) and come only from (PORT) the control
+// connection's peer; a download changes the local file only once RETR is accepted; and a
+// transfer that moved less than the whole file ends with an error, not OnFileReceived or
+// OnFileStored. Notices about a data connection's address come as infoHostResolved.
+//
 // The session (connection, replies, retries, keep-alive) is in FtpSession.cpp, the login
 // dialogue in FtpLogin.cpp, data connections and file transfers in FtpTransfer.cpp.
 
