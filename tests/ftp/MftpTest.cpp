@@ -224,6 +224,31 @@ TEST_F(MftpRunTest, RunsEndAsTheFilesSay)
         if (run.check)
             run.check();
     }
+
+    // ASCII put sends CR LF line ends (a real server would turn them into its own).
+    QByteArray stored;
+    ScriptedFtpServer scripted([&stored](ScriptedSession &s, int) {
+        s.reply(QStringLiteral("220 ready"));
+        for (QString c = s.next(); s.isOpen(); c = s.next()) {
+            if (c == QLatin1String("PASV")) {
+                s.reply(s.openPassive());
+            } else if (c.startsWith(QLatin1String("STOR"))) {
+                s.acceptPassive();
+                s.reply(QStringLiteral("150 Ok"));
+                stored = s.receiveData();
+                s.closeData();
+                s.reply(QStringLiteral("226 Done"));
+            } else {
+                s.reply(c.startsWith(QLatin1String("TYPE")) ? QStringLiteral("200 Type set")
+                                                            : ScriptedSession::loginAnswer(c));
+            }
+        }
+    });
+    const MftpRun r = mftp({QStringLiteral("put"), textFile,
+                            QStringLiteral("ftp://127.0.0.1:%1/t.txt").arg(scripted.port()),
+                            QStringLiteral("--ascii"), QStringLiteral("--passive")});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(stored, QByteArray("line one\r\nline two\r\nline three\r\n"));
 }
 
 TEST_F(MftpRunTest, FailuresExitNonZeroWithKindAndText)
