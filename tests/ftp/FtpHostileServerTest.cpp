@@ -360,59 +360,54 @@ namespace {
 // One row; a failed assertion ends only this row.
 void runRow(const Row &row)
 {
-    {
-        QTemporaryDir dir;
-        const QString local = dir.filePath(QStringLiteral("f.bin"));
-        if (!row.localBefore.isNull())
-            writeFile(local, row.localBefore);
-        const bool loginInRow = row.loginInRow;
-        auto script = row.script;
-        ScriptedFtpServer server([&](ScriptedSession &s, int) {
-            if (!loginInRow)
-                login(s);
-            script(s);
-        });
-        TMFtp ftp;
-        FtpLog log(ftp);
-        ftp.SetServer(QStringLiteral("127.0.0.1"));
-        ftp.Port = server.port();
-        ftp.SetRetries(0);
-        ftp.TimeOut = 1;
-        ftp.SetPassive(row.passive);
-        // The event loop must keep turning while a server floods.
-        int ticks = 0;
-        QTimer tick;
-        QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
-        tick.start(0);
-        if (loginInRow) {
-            ftp.Login();
-            if (row.act)
-                row.act(ftp, local);
-        } else {
-            ftp.Login();
-            ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }))
-                << log.dump().toStdString();
-            log.lines.clear();
-            row.act(ftp, local);
-        }
-        const QString last = row.expected.last();
-        ASSERT_TRUE(waitUntil([&] { return log.has(last) || log.has(QStringLiteral("quit")); },
-                              8000))
+    QTemporaryDir dir;
+    const QString local = dir.filePath(QStringLiteral("f.bin"));
+    if (!row.localBefore.isNull())
+        writeFile(local, row.localBefore);
+    const bool loginInRow = row.loginInRow;
+    auto script = row.script;
+    ScriptedFtpServer server([&](ScriptedSession &s, int) {
+        if (!loginInRow)
+            login(s);
+        script(s);
+    });
+    TMFtp ftp;
+    FtpLog log(ftp);
+    ftp.SetServer(QStringLiteral("127.0.0.1"));
+    ftp.Port = server.port();
+    ftp.SetRetries(0);
+    ftp.TimeOut = 1;
+    ftp.SetPassive(row.passive);
+    // The event loop must keep turning while a server floods.
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+    tick.start(0);
+    ftp.Login();
+    if (!loginInRow) {
+        ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }))
             << log.dump().toStdString();
-        pumpFor(50);
-        const QStringList events = log.only({QStringLiteral("error"), QStringLiteral("ready"),
-                                             QStringLiteral("received"), QStringLiteral("stored"),
-                                             QStringLiteral("loggedin"), QStringLiteral("quit")});
-        ASSERT_EQ(events.size(), row.expected.size()) << log.dump().toStdString();
-        for (int i = 0; i < events.size(); ++i)
-            EXPECT_TRUE(events.at(i).startsWith(row.expected.at(i)))
-                << events.at(i).toStdString() << " / " << row.expected.at(i).toStdString();
-        EXPECT_FALSE(ftp.Busy());
-        EXPECT_GT(ticks, 0);
-        if (row.check)
-            row.check(ftp, log, server, local);
-        ftp.Close();
+        log.lines.clear();
     }
+    if (row.act)
+        row.act(ftp, local);
+    const QString last = row.expected.last();
+    ASSERT_TRUE(waitUntil([&] { return log.has(last) || log.has(QStringLiteral("quit")); },
+                          8000))
+        << log.dump().toStdString();
+    pumpFor(50);
+    const QStringList events = log.only({QStringLiteral("error"), QStringLiteral("ready"),
+                                         QStringLiteral("received"), QStringLiteral("stored"),
+                                         QStringLiteral("loggedin"), QStringLiteral("quit")});
+    ASSERT_EQ(events.size(), row.expected.size()) << log.dump().toStdString();
+    for (int i = 0; i < events.size(); ++i)
+        EXPECT_TRUE(events.at(i).startsWith(row.expected.at(i)))
+            << events.at(i).toStdString() << " / " << row.expected.at(i).toStdString();
+    EXPECT_FALSE(ftp.Busy());
+    EXPECT_GT(ticks, 0);
+    if (row.check)
+        row.check(ftp, log, server, local);
+    ftp.Close();
 }
 
 } // namespace
