@@ -15,6 +15,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -358,6 +359,14 @@ void TMSocket::SetReceiveLowWater(int bytes)
 {
     if (m_handle >= 0)
         ::setsockopt(m_handle, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes);
+}
+
+int TMSocket::PendingBytes() const
+{
+    int n = 0;
+    if (m_handle < 0 || ::ioctl(m_handle, FIONREAD, &n) < 0)
+        return 0;
+    return n;
 }
 
 int TMSocket::ReceiveBuffer(char *buffer, int size)

@@ -78,6 +78,8 @@ public:
     void ArmTimeout(int seconds);
     // Read notifications only once this many bytes are waiting (or the peer closed).
     void SetReceiveLowWater(int bytes);
+    // Bytes received and not yet read (0 when there is no socket).
+    int PendingBytes() const;
 
     QString Server() const { return m_server; }
     void SetServer(const QString &value);

@@ -309,6 +309,7 @@ protected:
     // watchdog ends the connection when nothing moved for that long.
     QTimer m_watchdog;
     QElapsedTimer m_lastActivity;
+    int m_dataPending = 0; // bytes waiting on the data socket at the last watchdog tick
     // Bounds on what a server may make the client hold or read in one go.
     static constexpr int MaxReplyLine = 8 * 1024;
     static constexpr int MaxReplyText = 1024 * 1024;

@@ -536,7 +536,16 @@ void TMFtp::WatchdogTick()
         return;
     const bool waiting = m_awaitingReply || m_dataSocket.SocketOpen()
                          || m_listenSocket.SocketOpen();
-    if (!waiting || !m_lastActivity.isValid()
+    if (!waiting)
+        return;
+    // A download reads only once several blocks are waiting; bytes that arrived and wait
+    // to be read are movement all the same.
+    const int pending = m_dataSocket.PendingBytes();
+    if (pending != m_dataPending) {
+        m_dataPending = pending;
+        TouchActivity();
+    }
+    if (!m_lastActivity.isValid()
         || m_lastActivity.elapsed() < static_cast<qint64>(TimeOut) * 1000)
         return;
     m_lastErrorText = QStringLiteral("Connection timed out");

@@ -286,6 +286,36 @@ std::vector<Row> rows()
                      drain(s);
                  },
                  download, TimedOut, nullptr});
+    r.push_back({"stalled upload",
+                 [](ScriptedSession &s) {
+                     answer(s, QStringLiteral("200 Type set"));
+                     answer(s, QStringLiteral("550 No such file")); // SIZE
+                     answer(s, s.openPassive());
+                     s.next();
+                     s.acceptPassive();
+                     s.reply(QStringLiteral("150 Ok to send data")); // and never reads
+                     drain(s);
+                 },
+                 upload, TimedOut, nullptr, pattern(20 * 1024 * 1024)});
+    r.push_back({"slow but moving download goes on",
+                 [](ScriptedSession &s) {
+                     answer(s, QStringLiteral("200 Type set"));
+                     answer(s, s.openPassive());
+                     s.next();
+                     s.acceptPassive();
+                     s.reply(QStringLiteral("150 Opening BINARY mode data connection for f.bin (100000 bytes)."));
+                     for (int i = 0; i < 10; ++i) {
+                         s.sendData(Content.mid(i * 10000, 10000));
+                         s.sleep(300); // longer in all than the one-second time-out
+                     }
+                     s.closeData();
+                     s.reply(QStringLiteral("226 Done"));
+                     drain(s);
+                 },
+                 download, Received,
+                 [](TMFtp &, FtpLog &, ScriptedFtpServer &, const QString &local) {
+                     EXPECT_EQ(readFile(local), Content);
+                 }});
     r.push_back({"missing final reply",
                  [](ScriptedSession &s) {
                      answer(s, QStringLiteral("200 Type set"));
