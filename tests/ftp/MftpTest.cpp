@@ -225,10 +225,11 @@ TEST_F(MftpRunTest, RunsEndAsTheFilesSay)
             run.check();
     }
 
-    // ASCII put sends CR LF line ends (a real server would turn them into its own).
+    // ASCII put sends CR LF line ends (a real server would turn them into its own), and
+    // --verbose shows the server's control bytes escaped, never raw to the terminal.
     QByteArray stored;
     ScriptedFtpServer scripted([&stored](ScriptedSession &s, int) {
-        s.reply(QStringLiteral("220 ready"));
+        s.send("220 ready \x1b[2J\r\n");
         for (QString c = s.next(); s.isOpen(); c = s.next()) {
             if (c == QLatin1String("PASV")) {
                 s.reply(s.openPassive());
@@ -246,8 +247,11 @@ TEST_F(MftpRunTest, RunsEndAsTheFilesSay)
     });
     const MftpRun r = mftp({QStringLiteral("put"), textFile,
                             QStringLiteral("ftp://127.0.0.1:%1/t.txt").arg(scripted.port()),
-                            QStringLiteral("--ascii"), QStringLiteral("--passive")});
+                            QStringLiteral("--ascii"), QStringLiteral("--passive"),
+                            QStringLiteral("--verbose")});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("220 ready \\x1b[2J"))) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QChar(0x1b)));
     EXPECT_EQ(stored, QByteArray("line one\r\nline two\r\nline three\r\n"));
 }
 
