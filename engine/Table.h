@@ -89,8 +89,8 @@ public:
     int recNo() const;
     // Moves to the zero-based position (clamped to the records there are).
     void moveTo(int position);
-    // The SQLite rowid of the current record (its storage identity; two identical records
-    // have different ids); -1 when there is no current record.
+    // The store's id of the current record (the SQLite rowid; its storage identity, so two
+    // identical records have different ids); -1 when there is no current record.
     qint64 recordId() const;
     // Moves to the record with this id; false (and no move) when there is none.
     bool moveToId(qint64 id);
