@@ -6,6 +6,7 @@
 // Every figure is the best and the median of several runs, in milliseconds, with the median
 // CPU time beside it. --only runs just the measurements whose name starts with PREFIX.
 
+#include "BenchArguments.h"
 #include "JournalFiller.h"
 
 #include "engine/EngineError.h"
@@ -74,11 +75,11 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--postings") && i + 1 < args.size())
-            postings = args[++i].toInt();
+            postings = bench::countArgument(args[++i], postings, "--postings");
         else if (args[i] == QLatin1String("--only") && i + 1 < args.size())
             only = args[++i];
         else if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
-            runs = std::max(1, args[++i].toInt());
+            runs = bench::countArgument(args[++i], runs, "--runs");
         else
             directory = args[i];
     }
