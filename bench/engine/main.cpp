@@ -7,6 +7,7 @@
 // CPU time beside it. --only runs just the measurements whose name starts with PREFIX.
 
 #include "BenchArguments.h"
+#include "DataDirectory.h"
 #include "JournalFiller.h"
 
 #include "engine/EngineError.h"
@@ -104,7 +105,7 @@ int main(int argc, char *argv[])
     session.setBaseDir(directory);
     session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
     try {
-        session.setPassword(QStringLiteral("kvr604"));
+        session.setPassword(dorvanta_init::DataDirectory::tablePassword());
         engine::Table journal(session, QStringLiteral("podaci/promet.db"));
         const QStringList fields = {"KORISNIK", "DATUM",    "VREME",   "OPIS",
                                     "GRUPA",    "ULAZDIN",  "IZLAZDIN", "ULAZEUR",

@@ -5,6 +5,7 @@
 // Usage: posting-bench [POSTINGS] [RUNS]   (defaults 100000 and 5)
 // Prints the median of RUNS for each measurement, in milliseconds.
 #include "BenchArguments.h"
+#include "DataDirectory.h"
 #include "JournalFiller.h"
 
 #include "JournalExport.h"
@@ -89,7 +90,7 @@ int main(int argc, char **argv)
         posting.push_back(timeMs([&] { form.BitBtn8Click(); }));
         exportOnly.push_back(timeMs([&] { form.exportJournal(); }));
         {
-            session.setPassword(QStringLiteral("kvr604"));
+            session.setPassword(dorvanta_init::DataDirectory::tablePassword());
             engine::Table journal(session, QStringLiteral("podaci/promet.db"));
             journal.open();
             buildOnly.push_back(timeMs([&] {
