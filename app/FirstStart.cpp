@@ -1,3 +1,4 @@
+// The first start: the offer to make a new data directory where the program started.
 #include "FirstStart.h"
 
 #include "DataDirectory.h"

@@ -1,3 +1,4 @@
+// The journal export "podaci.txt", built straight from the stored journal records.
 #include "JournalExport.h"
 
 #include "engine/Table.h"

@@ -46,7 +46,8 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
                const platform::Clock &clock, const platform::SystemSettings &settings,
                QWidget *parent)
     : QMainWindow(parent), session(session), dialogs(dialogs), clock(clock),
-      settings(settings)
+      settings(settings),
+      reportPreview([this](report::Document &document) { showPreviewWindow(document, this); })
 {
     Q_INIT_RESOURCE(app);
     setObjectName(QStringLiteral("Form1"));
@@ -288,7 +289,7 @@ void TForm1::BitBtn9Click()
     const QString code = Edit1->text();
     bool found = false;
     try {
-        OpenTables tables(session, TablePassword, {Table1});
+        OpenTables tables(session, {Table1});
         for (Table1->first(); !Table1->eof(); Table1->next()) {
             if (Table1->fieldText(QStringLiteral("SIFRA")) == code) {
                 currentUser = Table1->fieldText(QStringLiteral("IMEIPREZIME"));
@@ -336,7 +337,7 @@ void TForm1::fillComboFromTable(QComboBox *combo, engine::Table &table, const QS
 
     QStringList items;
     {
-        OpenTables tables(session, TablePassword, {&table});
+        OpenTables tables(session, {&table});
         const int index = table.fieldIndex(field);
         for (table.first(); !table.eof(); table.next())
             items.append(index >= 0 ? table.fieldText(index) : table.fieldText(field));

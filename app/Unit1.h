@@ -5,11 +5,12 @@
 // controls. The class is one; its member functions are defined in files grouped by page:
 //   Unit1.cpp          creation, date-format check, login, navigation
 //   Unit1Posting.cpp   the posting page, the posting and the balance refresh
-//   Unit1Export.cpp    the journal export "podaci.txt" and the upload decision
+//   Unit1Export.cpp    the journal export "podaci.txt"
 //   Unit1Master.cpp    the users, activities and groups grids and the journal view
 //   Unit1Report.cpp    the turnover report page
 //   Unit1Backup.cpp    backup, restore, clearing and the FTP option
-//   Unit1Upload.cpp    the upload of the journal export to the FTP server
+//   Unit1Upload.cpp    the upload decision after every export and the upload of the
+//                      journal export to the FTP server
 //
 // Every handler runs to its end inside the event loop. Errors of the table engine end the
 // handler with the engine's own message. The engine session is shared with the review
@@ -23,6 +24,7 @@
 
 #include <optional>
 
+#include "ReportPreview.h"
 #include "engine/Money.h"
 #include "ftp/Ftp.h"
 
@@ -70,9 +72,6 @@ class TForm1 : public QMainWindow
 {
     Q_OBJECT
 public:
-    // The table password handed to the engine session before every opening.
-    static constexpr const char *TablePassword = "kvr604";
-
     TForm1(engine::Session &session, platform::Dialogs &dialogs, const platform::Clock &clock,
            const platform::SystemSettings &settings, QWidget *parent = nullptr);
     ~TForm1() override;
@@ -131,6 +130,8 @@ public:
     // The review window that the posting page's "STA STE SVE KNJIZILI?" shows; main()
     // creates it after the main window.
     void setReviewWindow(TForm2 *window) { reviewWindow = window; }
+    // How the report page shows its report (the preview window unless replaced).
+    void setReportPreview(ReportPreview preview) { reportPreview = std::move(preview); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -165,6 +166,7 @@ private:
     bool dateFormatOk = false;
     bool firstShowDone = false;
     TForm2 *reviewWindow = nullptr;
+    ReportPreview reportPreview;
 
     // One upload of the export: it starts once the message has been closed and the login
     // has completed, and its end is a success only when no error was reported meanwhile.

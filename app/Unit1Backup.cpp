@@ -241,7 +241,8 @@ void TForm1::BitBtn23Click()
     if (!QFileInfo(source).isFile())
         return refuse(QStringLiteral("Table does not exist: %1").arg(name));
     try {
-        engine::TableSchema::promet().checkTableFile(source, QString::fromLatin1(TablePassword));
+        engine::TableSchema::promet().checkTableFile(source,
+                                                     dorvanta_init::DataDirectory::tablePassword());
         engine::checkTableIntegrity(source); // a damaged copy never replaces the journal
     } catch (const engine::EngineError &e) {
         return refuse(e.message());
@@ -279,7 +280,7 @@ void TForm1::BitBtn21Click()
         return;
     }
     try {
-        OpenTables tables(session, TablePassword, {Table3});
+        OpenTables tables(session, {Table3});
         Table3->first();
         Table3->emptyTable(); // one statement: the journal is emptied whole or not at all
     } catch (const engine::EngineError &e) {
@@ -340,8 +341,8 @@ void TForm1::RadioButton16Click()
 bool TForm1::saveFtpOptions(const QStringList &lines)
 {
     const QString path = backup_files::ftpOptionFile(startDir);
-    const QString reason = platform::saveLines(path, lines, OptionFilePermissions);
-    if (reason.isEmpty())
+    QString reason;
+    if (platform::saveLines(path, lines, &reason, OptionFilePermissions))
         return true;
     dialogs.message(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
     return false;

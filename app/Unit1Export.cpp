@@ -19,7 +19,7 @@ bool TForm1::exportJournal()
 {
     QByteArray bytes;
     try {
-        OpenTables tables(session, TablePassword, {Table3});
+        OpenTables tables(session, {Table3});
         Table3->first();
         bytes = journal_export::buildFile(*Table3, session.dateFormat(), todayText(),
                                           Edit2->text(), Edit3->text());
@@ -28,9 +28,9 @@ bool TForm1::exportJournal()
         return false;
     }
 
-    const QString reason = platform::writeFileAtomically(
-        QDir::current().filePath(QStringLiteral("podaci.txt")), bytes);
-    if (!reason.isEmpty()) {
+    QString reason;
+    if (!platform::writeFileAtomically(QDir::current().filePath(QStringLiteral("podaci.txt")),
+                                       bytes, &reason)) {
         // The previous file stays whole; no upload follows.
         dialogs.message(QStringLiteral("podaci.txt: ") + reason);
         return false;

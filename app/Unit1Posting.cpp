@@ -282,7 +282,7 @@ void TForm1::storePosting(const QString &amountText, const QString &reason,
         throw engine::EngineError(QStringLiteral("'%1' is too large an amount (at most %2)")
                                       .arg(amountText, MaxAmount.toText()));
 
-    OpenTables tables(session, TablePassword, {Table3});
+    OpenTables tables(session, {Table3});
     // The running balances are the journal's sums at the moment of storing: the write lock
     // is held from the sums to the commit, so a second desk posting at the same time waits
     // and then sums this record too.
@@ -321,7 +321,7 @@ void TForm1::storePosting(const QString &amountText, const QString &reason,
 
 void TForm1::refreshBalances()
 {
-    OpenTables tables(session, TablePassword, {Table3});
+    OpenTables tables(session, {Table3});
     Table3->first();
     Query1->sql().clear();
     Query1->close();

@@ -253,7 +253,7 @@ void TForm1::fillListFromTable(QListWidget *list, engine::Table *table, const QS
 {
     QStringList lines;
     {
-        OpenTables tables(session, TablePassword, {table});
+        OpenTables tables(session, {table});
         const int index = table->fieldIndex(field);
         for (table->first(); !table->eof(); table->next()) {
             const QString value = index >= 0 ? table->fieldText(index) : table->fieldText(field);
@@ -456,7 +456,7 @@ void TForm1::BitBtn17Click()
         return;
     }
     try {
-        session.setPassword(QString::fromLatin1(TablePassword));
+        session.setPassword(dorvanta_init::DataDirectory::tablePassword());
         Table3->open();
         Query1->close();
         Query1->sql().clear();
@@ -478,7 +478,7 @@ void TForm1::BitBtn17Click()
         report::Document document(layout, std::make_shared<QueryDataSource>(*Query1));
         document.setPrintTime(clock.currentDateTime());
         document.setDateFormat(settings.shortDateFormat());
-        dialogs.preview(document);
+        reportPreview(document);
     } else {
         dialogs.message(NoRecords);
     }

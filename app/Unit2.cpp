@@ -2,11 +2,11 @@
 // review report.
 #include "Unit2.h"
 
+#include "DataDirectory.h"
 #include "QueryDataSource.h"
 #include "QueryModel.h"
 #include "SqlText.h"
 #include "UiHelpers.h"
-#include "Unit1.h"
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"
@@ -52,7 +52,8 @@ QPushButton *coloredButton(const QString &text, const char *name, const char *co
 TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platform::Clock &clock,
                const platform::SystemSettings &settings, QWidget *parent)
     : QWidget(parent, Qt::Window), session(session), dialogs(dialogs), clock(clock),
-      settings(settings)
+      settings(settings),
+      reportPreview([this](report::Document &document) { showPreviewWindow(document, this); })
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Pregled knjizenja za korisnika koji trenutno knjizi u DORVANTI"));
@@ -280,7 +281,7 @@ void TForm2::BitBtn3Click()
     report::Document document(layout, std::make_shared<QueryDataSource>(*Query1));
     document.setPrintTime(clock.currentDateTime());
     document.setDateFormat(settings.shortDateFormat());
-    dialogs.preview(document);
+    reportPreview(document);
     afterOwnDialog();
 }
 
@@ -328,7 +329,7 @@ bool TForm2::load(const QString &statement)
         session.close();
         Table1->close();
         Query1->close();
-        session.setPassword(QString::fromLatin1(TForm1::TablePassword));
+        session.setPassword(dorvanta_init::DataDirectory::tablePassword());
         Table1->open();
         Query1->sql().clear();
         Query1->sql().append(statement);

@@ -7,6 +7,8 @@
 
 #include <QWidget>
 
+#include "ReportPreview.h"
+
 class QDateEdit;
 class QLabel;
 class QLineEdit;
@@ -49,6 +51,8 @@ public:
     // Log-out of the main window: hides the window, forgets the cashier and empties the grid,
     // so that the next cashier never sees the previous one's postings.
     void logOut();
+    // How "STAMPAJ OVAJ IZVESTAJ" shows its report (the preview window unless replaced).
+    void setReportPreview(ReportPreview preview) { reportPreview = std::move(preview); }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -68,6 +72,7 @@ private:
     platform::Dialogs &dialogs;
     const platform::Clock &clock;
     const platform::SystemSettings &settings;
+    ReportPreview reportPreview;
     engine::Table *Table1;
     engine::Query *Query1;
     QueryModel *model;

@@ -702,8 +702,8 @@ void copyTableFile(const QString &sourcePath, const QString &targetPath)
     }
     if (reason.isEmpty())
         QFile::setPermissions(temp.path(), source.permissions());
-    if (reason.isEmpty())
-        reason = temp.renameTo(targetPath);
+    if (reason.isEmpty() && !temp.renameTo(targetPath))
+        reason = temp.errorString();
     if (!reason.isEmpty())
         throw failure(reason);
 }

@@ -103,10 +103,12 @@ TemporaryFile::~TemporaryFile()
     ::close(m_fd); // releases the lock
 }
 
-QString TemporaryFile::renameTo(const QString &targetPath)
+bool TemporaryFile::renameTo(const QString &targetPath)
 {
-    if (std::rename(encoded(m_path).constData(), encoded(targetPath).constData()) != 0)
-        return systemReason(errno);
+    if (std::rename(encoded(m_path).constData(), encoded(targetPath).constData()) != 0) {
+        m_error = systemReason(errno);
+        return false;
+    }
     m_renamed = true;
     // The rename itself reaches the disk with the folder.
     const int dir = ::open(encoded(QFileInfo(targetPath).absolutePath()).constData(),
@@ -115,15 +117,20 @@ QString TemporaryFile::renameTo(const QString &targetPath)
         ::fsync(dir);
         ::close(dir);
     }
-    return {};
+    return true;
 }
 
-QString writeFileAtomically(const QString &path, const QByteArray &data,
-                            QFileDevice::Permissions permissions)
+bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error,
+                         QFileDevice::Permissions permissions)
 {
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
     TemporaryFile temp(path);
     if (!temp.isOpen())
-        return temp.errorString();
+        return fail(temp.errorString());
 
     mode_t mode = defaultMode();
     struct stat existing;
@@ -132,7 +139,7 @@ QString writeFileAtomically(const QString &path, const QByteArray &data,
     else if (::stat(encoded(path).constData(), &existing) == 0 && S_ISREG(existing.st_mode))
         mode = existing.st_mode & 07777;
     if (::fchmod(temp.handle(), mode) != 0)
-        return systemReason(errno);
+        return fail(systemReason(errno));
 
     const char *p = data.constData();
     qsizetype left = data.size();
@@ -141,14 +148,16 @@ QString writeFileAtomically(const QString &path, const QByteArray &data,
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return systemReason(errno);
+            return fail(systemReason(errno));
         }
         p += n;
         left -= n;
     }
     if (::fsync(temp.handle()) != 0)
-        return systemReason(errno);
-    return temp.renameTo(path);
+        return fail(systemReason(errno));
+    if (!temp.renameTo(path))
+        return fail(temp.errorString());
+    return true;
 }
 
 bool isTemporaryFileName(const QString &fileName)

@@ -4,6 +4,10 @@
 #include <QFileDevice>
 #include <QString>
 
+// platform reports failure as Qt does: a function returns false (or an empty std::optional
+// when it returns a value) and writes the reason to its `QString *error` argument when one is
+// given; an object (TemporaryFile, like QFile) keeps the reason in errorString().
+
 namespace platform {
 
 // Replaces the file at `path` with `data`: the bytes go to a temporary file in the same
@@ -11,10 +15,10 @@ namespace platform {
 // target, so the target is always either the old whole file or the new whole file (also on
 // a full disk, where the write fails and the old file stays). `permissions`, when given, are
 // set on the new file before it becomes visible; otherwise an existing target's permissions
-// are kept. Returns an empty string on success, otherwise the system's reason ("No space
-// left on device").
-QString writeFileAtomically(const QString &path, const QByteArray &data,
-                            QFileDevice::Permissions permissions = {});
+// are kept. False on failure, with the system's reason ("No space left on device") in
+// `error` when given.
+bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error = nullptr,
+                         QFileDevice::Permissions permissions = {});
 
 // Temporary files of the program's whole-file writes (exports, option files, backups,
 // restores) are named ".~dorvanta-" + the target's name + "-" + six random characters, in the
@@ -35,8 +39,9 @@ public:
     int handle() const { return m_fd; }
     const QString &path() const { return m_path; }
     const QString &errorString() const { return m_error; }
-    // Renames the temporary file over `targetPath`; empty on success, else the reason.
-    QString renameTo(const QString &targetPath);
+    // Renames the temporary file over `targetPath`; false on failure, with the reason in
+    // errorString().
+    bool renameTo(const QString &targetPath);
 
 private:
     int m_fd = -1;

@@ -5,10 +5,6 @@
 
 #include <optional>
 
-namespace report {
-class Document;
-}
-
 namespace platform {
 
 // Everything the windows ask the user goes through this interface, so that the windows'
@@ -37,8 +33,6 @@ public:
                                           const QString &initial = {}) = 0;
     // A masked password prompt with OK and Cancel; nullopt when cancelled.
     virtual std::optional<QString> password(const QString &caption, const QString &label) = 0;
-    // Shows a prepared report in the preview window and waits until it is closed.
-    virtual void preview(report::Document &document) = 0;
 };
 
 } // namespace platform

@@ -1,3 +1,4 @@
+// The real dialogs seam: Qt message boxes and input dialogs over the active window.
 #include "QtDialogs.h"
 
 #include <QApplication>

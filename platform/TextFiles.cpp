@@ -1,3 +1,4 @@
+// Windows-1250 text through iconv, and whole text files of CR LF lines.
 #include "TextFiles.h"
 
 #include "AtomicFile.h"
@@ -112,8 +113,8 @@ QString withoutControlCharacters(QString text)
     return text;
 }
 
-QString saveLines(const QString &path, const QStringList &lines,
-                  QFileDevice::Permissions permissions)
+bool saveLines(const QString &path, const QStringList &lines, QString *error,
+               QFileDevice::Permissions permissions)
 {
     QString text;
     qsizetype size = 0;
@@ -124,7 +125,7 @@ QString saveLines(const QString &path, const QStringList &lines,
         text += line;
         text += QLatin1String("\r\n");
     }
-    return writeFileAtomically(path, toWindows1250(text), permissions);
+    return writeFileAtomically(path, toWindows1250(text), error, permissions);
 }
 
 std::optional<QStringList> loadLines(const QString &path, QString *error)

@@ -13,13 +13,13 @@ enum class Alignment
     Center, // x is the text's centre
 };
 
-struct FontSpec
+struct FontStyle
 {
     QString family = QStringLiteral("Arial");
     double pointSize = 10.0;
     int weight = QFont::Normal;
 
-    bool operator==(const FontSpec &) const = default;
+    bool operator==(const FontStyle &) const = default;
 };
 
 // One printed element of a band. Positions are in millimetres from the band's left and top
@@ -42,7 +42,7 @@ struct Element
     double x = 0.0;
     double top = 0.0;
     Alignment alignment = Alignment::Left;
-    FontSpec font;
+    FontStyle font;
     QString text;
     QString field;
     QString otherField;

@@ -142,14 +142,14 @@ void PageBuilder::placeText(Page &page, const Element &element, double left, dou
     }
 }
 
-FontSpec PageBuilder::fittingFont(const FontSpec &font, const QString &text, double width) const
+FontStyle PageBuilder::fittingFont(const FontStyle &font, const QString &text, double width) const
 {
     const double natural = m_fonts.width(font, text);
     if (natural <= width || text.isEmpty())
         return font;
     // Widths grow with the size; start from the proportional size, in tenths of a point,
     // and step down until the text fits (hinting-free measures make one step the rule).
-    FontSpec smaller = font;
+    FontStyle smaller = font;
     smaller.pointSize = std::floor(font.pointSize * width / natural * 10.0) / 10.0;
     while (smaller.pointSize > 1.0 && m_fonts.width(smaller, text) > width)
         smaller.pointSize -= 0.1;
@@ -191,7 +191,7 @@ QString PageBuilder::valueOf(const Element &element, int record, int pageNumber)
     return QString();
 }
 
-QStringList PageBuilder::wrap(const QString &text, const FontSpec &font, double width,
+QStringList PageBuilder::wrap(const QString &text, const FontStyle &font, double width,
                               int maxLines) const
 {
     QStringList lines;

@@ -32,8 +32,8 @@ private:
     QString valueOf(const Element &element, int record, int pageNumber) const;
     // The element's font, or the largest smaller size of it at which `text` is no wider
     // than `width` millimetres.
-    FontSpec fittingFont(const FontSpec &font, const QString &text, double width) const;
-    QStringList wrap(const QString &text, const FontSpec &font, double width, int maxLines) const;
+    FontStyle fittingFont(const FontStyle &font, const QString &text, double width) const;
+    QStringList wrap(const QString &text, const FontStyle &font, double width, int maxLines) const;
 
     const Report &m_report;
     DataSource *m_data;

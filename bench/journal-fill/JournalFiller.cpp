@@ -37,24 +37,11 @@ QString cashierName(int i)
                  : QStringLiteral("%1 %2").arg(QLatin1String(names[i % n])).arg(i / n + 1);
 }
 
-void addTexts(engine::Session &session, const QString &table, const QString &field,
-              const QStringList &values)
-{
-    engine::Table t(session, QStringLiteral("podaci/") + table);
-    t.open();
-    for (const QString &v : values) {
-        t.insert();
-        t.setFieldText(field, v);
-        t.post();
-    }
-    t.close();
-}
-
 } // namespace
 
 QString JournalFiller::fill(const FillOptions &options)
 {
-    const QString password = QStringLiteral("kvr604");
+    const QString password = dorvanta_init::DataDirectory::tablePassword();
     const QDir root(options.directory);
     if (!QDir().mkpath(root.filePath(QStringLiteral("podaci"))))
         return QStringLiteral("cannot create %1/podaci").arg(options.directory);
@@ -91,11 +78,11 @@ QString JournalFiller::fill(const FillOptions &options)
             QStringList list;
             for (const char *a : activities)
                 list << QString::fromLatin1(a);
-            addTexts(session, QStringLiteral("aktivnost.db"), QStringLiteral("AKTIVNOST"), list);
+            dorvanta_init::DataDirectory::addRecords(session, QStringLiteral("aktivnost.db"), QStringLiteral("AKTIVNOST"), list);
             list.clear();
             for (const char *g : groups)
                 list << QString::fromLatin1(g);
-            addTexts(session, QStringLiteral("grupe.db"), QStringLiteral("GRUPA"), list);
+            dorvanta_init::DataDirectory::addRecords(session, QStringLiteral("grupe.db"), QStringLiteral("GRUPA"), list);
         }
         session.close();
         // Checks the journal's layout and password before writing to it directly.

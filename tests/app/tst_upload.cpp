@@ -1,12 +1,9 @@
 // The upload of the journal export after a posting, against a real FTP server on loopback.
-#include "DataDir.h"
+#include "WindowTest.h"
 #include "UploadServer.h"
 
 #include "Unit1.h"
 
-#include "platform/FixedClock.h"
-#include "platform/ScriptedDialogs.h"
-#include "platform/SystemSettings.h"
 #include "platform/TextFiles.h"
 
 #include <QLabel>
@@ -23,17 +20,12 @@ const QString Wait = QStringLiteral(
     "Prebacujem podatke na server... posle klika na OK sacekajte poruku da su podaci preneti...");
 } // namespace
 
-class TestUpload : public QObject
+class TestUpload : public QObject, WindowTest<>
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<DataDir> data;
     std::unique_ptr<UploadServer> server;
-    platform::ScriptedDialogs dialogs;
-    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))};
-    platform::FixedSettings settings;
-    std::unique_ptr<TForm1> form;
 
     void startServer(int bytesPerSecond = 0)
     {
@@ -43,11 +35,11 @@ private:
     }
     void writeOptions(const QStringList &lines)
     {
-        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), lines).isEmpty());
+        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), lines));
     }
     void loginAndPost(bool yes = true)
     {
-        form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
+        makeForm();
         form->MFtp1->Port = server ? server->port : 1;
         form->MFtp1->SetRetryInterval(0);
         form->show();
@@ -68,8 +60,7 @@ private:
 private slots:
     void init()
     {
-        data = std::make_unique<DataDir>();
-        dialogs = platform::ScriptedDialogs();
+        freshData();
         data->addUser("111", "Petar Petrovic");
     }
     void cleanup()
@@ -163,7 +154,7 @@ private slots:
     {
         startServer();
         writeOptions({"1", "127.0.0.1", "kasa", "pogresna"});
-        form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
+        makeForm();
         form->MFtp1->Port = server->port;
         form->MFtp1->SetRetries(1);
         form->MFtp1->SetRetryInterval(1);
