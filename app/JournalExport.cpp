@@ -1,7 +1,9 @@
+// The journal export "podaci.txt", built straight from the stored journal records.
 #include "JournalExport.h"
 
 #include "engine/Table.h"
 #include "engine/TextForms.h"
+#include "platform/DecimalText.h"
 #include "platform/TextFiles.h"
 
 #include <array>
@@ -37,13 +39,19 @@ inline bool isAscii(QByteArrayView bytes)
     return true;
 }
 
-// A stored text in the file's single-byte code page.
+// A stored text in the file's single-byte code page, every control character (0x00 to
+// 0x1F, 0x7F) written as one blank so that a record stays one line whatever its texts hold.
+// Those bytes stand for themselves in UTF-8 and in Windows-1250 alike.
 inline void appendText(QByteArray &out, QByteArrayView utf8)
 {
+    const qsizetype start = out.size();
     if (isAscii(utf8))
         out.append(utf8);
     else
         out.append(platform::toWindows1250(QString::fromUtf8(utf8)));
+    for (char *p = out.data() + start, *end = out.data() + out.size(); p != end; ++p)
+        if (static_cast<unsigned char>(*p) < 0x20 || *p == 0x7F)
+            *p = ' ';
 }
 
 // Money text of a count of hundredths: "1500.00", "-20.50"; empty is "0.00".
@@ -53,22 +61,9 @@ inline void appendMoney(QByteArray &out, bool empty, qint64 hundredths)
         out.append("0.00", 4);
         return;
     }
-    char buffer[32];
-    char *end = buffer + sizeof buffer;
-    char *p = end;
-    const bool negative = hundredths < 0;
-    quint64 value = negative ? quint64(0) - quint64(hundredths) : quint64(hundredths);
-    *--p = char('0' + value % 10);
-    value /= 10;
-    *--p = char('0' + value % 10);
-    value /= 10;
-    *--p = '.';
-    do {
-        *--p = char('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    if (negative)
-        *--p = '-';
+    char buffer[platform::hundredthsTextCapacity];
+    char *const end = buffer + sizeof buffer;
+    const char *p = platform::writeHundredths(end, hundredths);
     out.append(p, end - p);
 }
 
@@ -101,7 +96,7 @@ QByteArray buildFile(const engine::Table &journal, const engine::DateTextFormat 
     QByteArray out;
     out.reserve(qsizetype(journal.recordCount()) * 160 + 512);
     for (const QString &line : headingLines(todayText, dinarBalance, euroBalance)) {
-        out.append(platform::toWindows1250(line));
+        out.append(platform::toWindows1250(platform::withoutControlCharacters(line)));
         out.append("\r\n", 2);
     }
 
@@ -114,7 +109,8 @@ QByteArray buildFile(const engine::Table &journal, const engine::DateTextFormat 
         padTo(out, start, 22);
         out.append("__", 2);
         const QByteArrayView iso = r.utf8(column[Datum]);
-        if (dayMonthYear && iso.size() == 10 && iso[4] == '-' && iso[7] == '-') {
+        int year = 0, month = 0, day = 0;
+        if (dayMonthYear && platform::readIsoDate(iso.data(), iso.size(), year, month, day)) {
             const char date[10] = {iso[8], iso[9], '/', iso[5], iso[6], '/',
                                    iso[0], iso[1], iso[2], iso[3]};
             out.append(date, 10);

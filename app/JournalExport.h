@@ -3,7 +3,8 @@
 // The journal export "podaci.txt": six heading lines, then one fixed-column line per
 // journal record, in Windows-1250 with CR LF after every line. Padding appends "_" up to a
 // column and never cuts a field, so a long field pushes what follows to the right. An
-// empty amount is written as 0.00.
+// empty amount is written as 0.00. Every control character in a text (U+0000 to U+001F,
+// U+007F) is written as one blank, so the file has exactly six lines plus one per record.
 //
 // The file is built straight from the stored records (Table::scan) into single-byte text:
 // on a journal of 100,000 records that is several times faster than reading every field

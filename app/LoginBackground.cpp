@@ -1,3 +1,4 @@
+// The login page's background picture, drawn stretched over the widget.
 #include "LoginBackground.h"
 
 #include <QPainter>

@@ -1,3 +1,4 @@
+// The report engine's data source over an open engine query.
 #include "QueryDataSource.h"
 
 #include "engine/FieldType.h"

@@ -1,3 +1,4 @@
+// The read-only grid model over an engine query.
 #include "QueryModel.h"
 
 #include "engine/FieldType.h"

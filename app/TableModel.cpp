@@ -48,6 +48,15 @@ int TableModel::columnCount(const QModelIndex &parent) const
 
 QVariant TableModel::data(const QModelIndex &index, int role) const
 {
+    if (role == Qt::TextAlignmentRole && index.isValid() && m_table.isOpen() &&
+        index.column() < m_columns.size()) {
+        try {
+            if (m_table.fieldType(m_columns.at(index.column())) == engine::FieldType::Money)
+                return int(Qt::AlignRight | Qt::AlignVCenter); // amounts stand right-aligned
+        } catch (const engine::EngineError &) {
+        }
+        return {};
+    }
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
     const int row = index.row();
@@ -137,6 +146,13 @@ bool TableModel::isInserting() const
 }
 
 void TableModel::follow()
+{
+    // Runs from the table's signals, also from a queued one straight in the event loop: an
+    // engine error is reported, never thrown out of a Qt callback.
+    run([this] { followTable(); });
+}
+
+void TableModel::followTable()
 {
     const bool active = m_table.isOpen();
     const engine::Table::State state = m_table.state();

@@ -103,6 +103,7 @@ signals:
 private:
     // Brings the model's shape, contents and current row in line with the table.
     void follow();
+    void followTable();
     // Runs an engine operation; an engine error is reported and gives false.
     template <typename F> bool run(F &&operation);
 

@@ -2,20 +2,26 @@
 // page shells of the administrator's pages, and navigation between pages.
 #include "Unit1.h"
 
+#include "OpenTables.h"
+
+#include "BackupFiles.h"
 #include "JpegImage.h"
 #include "UiHelpers.h"
 #include "LoginBackground.h"
 #include "PasswordPrompt.h"
+#include "Unit2.h"
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemSettings.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -40,7 +46,8 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
                const platform::Clock &clock, const platform::SystemSettings &settings,
                QWidget *parent)
     : QMainWindow(parent), session(session), dialogs(dialogs), clock(clock),
-      settings(settings)
+      settings(settings),
+      reportPreview([this](report::Document &document) { showPreviewWindow(document, this); })
 {
     Q_INIT_RESOURCE(app);
     setObjectName(QStringLiteral("Form1"));
@@ -84,6 +91,11 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     buildReportPage();
     buildBackupPage();
     buildUpload();
+
+    // Enter on a focused button presses it, as Space does: the keyboard flows of the pages
+    // (code and Enter, amount, reason and Enter) end on a button.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
 
     adjustSize();
     setFixedSize(sizeHint());
@@ -165,6 +177,7 @@ void TForm1::buildLoginPage()
     Edit1->setObjectName(QStringLiteral("Edit1"));
     Edit1->setMaxLength(5);
     Edit1->setEchoMode(QLineEdit::Password);
+    Edit1->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*"
     Edit1->setFont(uiFont(22, true));
     Edit1->setGeometry(256, 200, 200, 48);
     Edit1->installEventFilter(this);
@@ -212,6 +225,9 @@ void TForm1::buildAdminMenuPage()
 void TForm1::FormCreate()
 {
     startDir = QDir::currentPath();
+    // Temporary files of whole-file writes cut off by a kill or a power failure.
+    platform::removeStaleTemporaryFiles(startDir);
+    platform::removeStaleTemporaryFiles(backup_files::dataDirectory(startDir));
 
     const QString todayDate = todayText();
     dateFormatOk = true;
@@ -238,19 +254,23 @@ void TForm1::FormCreate()
     Edit1->setFocus();
 }
 
-void TForm1::showEvent(QShowEvent *event)
+void TForm1::setVisible(bool visible)
 {
-    QMainWindow::showEvent(event);
-    if (!firstShowDone) {
+    if (visible && !firstShowDone) {
         firstShowDone = true;
         FormShow();
+        if (!dateFormatOk)
+            return; // the window is never shown, so no page flashes before the end
     }
+    QMainWindow::setVisible(visible);
 }
 
 void TForm1::FormShow()
 {
-    if (!dateFormatOk)
-        QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    if (dateFormatOk)
+        return;
+    // The program ends: once the event loop runs, since nothing is left to close.
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -269,16 +289,13 @@ void TForm1::BitBtn9Click()
     const QString code = Edit1->text();
     bool found = false;
     try {
-        session.setPassword(QString::fromLatin1(TablePassword));
-        Table1->open();
+        OpenTables tables(session, {Table1});
         for (Table1->first(); !Table1->eof(); Table1->next()) {
             if (Table1->fieldText(QStringLiteral("SIFRA")) == code) {
                 currentUser = Table1->fieldText(QStringLiteral("IMEIPREZIME"));
                 found = true;
             }
         }
-        Table1->close();
-        closeSession();
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
         return;
@@ -318,14 +335,13 @@ void TForm1::fillComboFromTable(QComboBox *combo, engine::Table &table, const QS
     combo->setEditText(shown);
     combo->blockSignals(false);
 
-    session.setPassword(QString::fromLatin1(TablePassword));
-    table.open();
     QStringList items;
-    const int index = table.fieldIndex(field);
-    for (table.first(); !table.eof(); table.next())
-        items.append(index >= 0 ? table.fieldText(index) : table.fieldText(field));
-    table.close();
-    closeSession();
+    {
+        OpenTables tables(session, {&table});
+        const int index = table.fieldIndex(field);
+        for (table.first(); !table.eof(); table.next())
+            items.append(index >= 0 ? table.fieldText(index) : table.fieldText(field));
+    }
 
     combo->blockSignals(true);
     combo->addItems(items);
@@ -366,6 +382,8 @@ void TForm1::Glavnimeni1Click()
     Table2->close();
     Table3->close();
     Query1->close();
+    if (reviewWindow)
+        reviewWindow->logOut();
     showPage(PageLogin);
     Edit1->clear();
 }
@@ -408,7 +426,7 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
             if (c.isNull())
                 return true;
         }
-    } else if (event->type() == QEvent::FocusIn && watched == Edit4) {
+    } else if (watched == Edit4 && focusMovedWithinWindow(event)) {
         Edit4Enter();
     }
     return QMainWindow::eventFilter(watched, event);

@@ -5,16 +5,18 @@
 // controls. The class is one; its member functions are defined in files grouped by page:
 //   Unit1.cpp          creation, date-format check, login, navigation
 //   Unit1Posting.cpp   the posting page, the posting and the balance refresh
-//   Unit1Export.cpp    the journal export "podaci.txt" and the upload decision
+//   Unit1Export.cpp    the journal export "podaci.txt"
 //   Unit1Master.cpp    the users, activities and groups grids and the journal view
 //   Unit1Report.cpp    the turnover report page
 //   Unit1Backup.cpp    backup, restore, clearing and the FTP option
-//   Unit1Upload.cpp    the upload of the journal export to the FTP server
+//   Unit1Upload.cpp    the upload decision after every export and the upload of the
+//                      journal export to the FTP server
 //
 // Every handler runs to its end inside the event loop. Errors of the table engine end the
 // handler with the engine's own message. The engine session is shared with the review
 // window; nearly every handler hands the password, opens what it needs and closes the
-// session when done.
+// session when done, through one OpenTables scope (OpenTables.h), so that an engine error
+// leaving the handler closes what it opened.
 
 #include <QMainWindow>
 #include <QString>
@@ -22,6 +24,8 @@
 
 #include <optional>
 
+#include "ReportPreview.h"
+#include "engine/Money.h"
 #include "ftp/Ftp.h"
 
 
@@ -68,9 +72,6 @@ class TForm1 : public QMainWindow
 {
     Q_OBJECT
 public:
-    // The table password handed to the engine session before every opening.
-    static constexpr const char *TablePassword = "kvr604";
-
     TForm1(engine::Session &session, platform::Dialogs &dialogs, const platform::Clock &clock,
            const platform::SystemSettings &settings, QWidget *parent = nullptr);
     ~TForm1() override;
@@ -80,6 +81,10 @@ public:
     QString currentUserName() const { return currentUser; }
     bool dateFormatAccepted() const { return dateFormatOk; }
     int pageIndex() const;
+
+    // The first showing runs FormShow; after a failed date-format check the window is
+    // not shown at all and the program ends.
+    void setVisible(bool visible) override;
 
     // --- creation and navigation ---
     void FormCreate();
@@ -107,8 +112,15 @@ public:
     void BitBtn8Click(); // PROKNJIZI
     void BitBtn18Click(); // STA STE SVE KNJIZILI?
 
+    // The largest amount a posting takes, in either direction.
+    static constexpr engine::Money MaxAmount = engine::Money::fromHundredths(99999999999);
+
     // Balance refresh: sums the journal and writes both balances into Edit2 and Edit3.
     void refreshBalances();
+    // Stores one posting of the page's currency and direction, with the running balances
+    // taken from the journal's sums under its write lock. Throws EngineError (and stores
+    // nothing) when the amount is not an amount or too large, or the journal fails.
+    void storePosting(const QString &amountText, const QString &reason, const QString &group);
     // Writes the whole journal to "podaci.txt"; false (after showing the reason) when the
     // journal could not be read or the file not written.
     bool exportJournal();
@@ -118,9 +130,10 @@ public:
     // The review window that the posting page's "STA STE SVE KNJIZILI?" shows; main()
     // creates it after the main window.
     void setReviewWindow(TForm2 *window) { reviewWindow = window; }
+    // How the report page shows its report (the preview window unless replaced).
+    void setReportPreview(ReportPreview preview) { reportPreview = std::move(preview); }
 
 protected:
-    void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -153,6 +166,7 @@ private:
     bool dateFormatOk = false;
     bool firstShowDone = false;
     TForm2 *reviewWindow = nullptr;
+    ReportPreview reportPreview;
 
     // One upload of the export: it starts once the message has been closed and the login
     // has completed, and its end is a success only when no error was reported meanwhile.
@@ -401,5 +415,7 @@ public:
 
 private:
     void loadFtpOptions();
-    void saveFtpOptions(const QStringList &lines);
+    // Writes the option file; false (after showing the reason) when it was kept as it was.
+    bool saveFtpOptions(const QStringList &lines);
+    void restoreFtpOption(QRadioButton *option);
 };

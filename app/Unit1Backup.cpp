@@ -4,14 +4,16 @@
 //
 // Guarantees: a backup is a consistent copy of the journal written to a temporary name and
 // renamed, so a listed backup is always whole; a restore accepts only a plain file name of
-// the data directory naming a journal table that opens with the table password, and
-// replaces the journal by renaming a whole copy over it, so the journal is never left
+// the data directory naming a journal table that opens with the table password and passes
+// SQLite's integrity check, also when the current journal is missing or damaged, and
+// replaces the journal by renaming a whole, checked copy over it, so the journal is never left
 // half-written; a failed copy is reported with its reason and leaves the journal as it
 // was; clearing empties the journal in one transaction; the option file is replaced
 // atomically and is readable and writable by its owner only.
 #include "Unit1.h"
 
 #include "BackupFiles.h"
+#include "OpenTables.h"
 #include "UiHelpers.h"
 
 #include "engine/EngineError.h"
@@ -249,22 +251,18 @@ void TForm1::BitBtn23Click()
     const QString source = QDir(backup_files::dataDirectory(startDir)).filePath(name);
     if (!QFileInfo(source).isFile())
         return refuse(QStringLiteral("Table does not exist: %1").arg(name));
-    reason = engine::TableSchema::promet().checkTableFile(source,
-                                                          QString::fromLatin1(TablePassword));
-    if (!reason.isEmpty())
-        return refuse(reason);
-
-    // Nothing may hold the journal open while it is replaced: open it once (which also
-    // shows that it can be opened), close it and the whole session, and detach it.
     try {
-        session.setPassword(QString::fromLatin1(TablePassword));
-        Table3->open();
-        Table3->close();
-        closeSession();
+        engine::TableSchema::promet().checkTableFile(source,
+                                                     dorvanta_init::DataDirectory::tablePassword());
+        engine::checkTableIntegrity(source); // a damaged copy never replaces the journal
     } catch (const engine::EngineError &e) {
-        dialogs.message(e.message());
-        return;
+        return refuse(e.message());
     }
+
+    // Nothing may hold the journal open while it is replaced: close the whole session and
+    // detach the journal. The journal itself is not opened first, so a missing or damaged
+    // one can still be replaced by a sound backup.
+    closeSession();
     const QString tablePath = Table3->tablePath();
     Table3->setTablePath(QString());
     try {
@@ -293,8 +291,7 @@ void TForm1::BitBtn21Click()
         return;
     }
     try {
-        session.setPassword(QString::fromLatin1(TablePassword));
-        Table3->open();
+        OpenTables tables(session, {Table3});
         Table3->first();
         Table3->emptyTable(); // one statement: the journal is emptied whole or not at all
     } catch (const engine::EngineError &e) {
@@ -302,8 +299,6 @@ void TForm1::BitBtn21Click()
         return;
     }
     dialogs.message(QStringLiteral("Tabela sa podacima prometa obrisana!"));
-    Table3->close();
-    closeSession();
 }
 
 void TForm1::BitBtn29Click()
@@ -327,13 +322,28 @@ void TForm1::BitBtn29Click()
 
 void TForm1::RadioButton15Click()
 {
+    // The file is single-byte Windows-1250, one value per line: a value it cannot hold
+    // exactly (a character outside the code page, a line break) would be stored altered and
+    // the login would then fail without a word. Such a value is refused instead.
+    const std::pair<QLineEdit *, const char *> fields[] = {
+        {Edit14, "Sever"}, {Edit15, "Username"}, {Edit16, "Password"}};
+    for (const auto &[edit, label] : fields) {
+        if (!platform::fitsWindows1250Line(edit->text())) {
+            dialogs.message(QStringLiteral("Polje %1 sadrzi znak koji se ne moze sacuvati u "
+                                           "ftpop.txt; FTP podesavanje nije promenjeno.")
+                                .arg(QLatin1String(label)));
+            restoreFtpOption(RadioButton16);
+            return;
+        }
+    }
     QStringList lines{QStringLiteral("1"), Edit14->text(), Edit15->text(), Edit16->text()};
     if (CheckBox1->isChecked()) {
         lines.append(QStringLiteral("FTPS"));
         if (!ftpPinnedKey.isEmpty())
             lines.append(ftpPinnedKey);
     }
-    saveFtpOptions(lines);
+    if (!saveFtpOptions(lines))
+        restoreFtpOption(RadioButton16);
 }
 
 void TForm1::RadioButton16Click()
@@ -343,13 +353,25 @@ void TForm1::RadioButton16Click()
     Edit16->clear();
     CheckBox1->setChecked(false);
     ftpPinnedKey.clear();
-    saveFtpOptions({QStringLiteral("0")});
+    if (!saveFtpOptions({QStringLiteral("0")}))
+        restoreFtpOption(RadioButton15);
 }
 
-void TForm1::saveFtpOptions(const QStringList &lines)
+bool TForm1::saveFtpOptions(const QStringList &lines)
 {
     const QString path = backup_files::ftpOptionFile(startDir);
-    const QString reason = platform::saveLines(path, lines, OptionFilePermissions);
-    if (!reason.isEmpty())
-        dialogs.message(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+    QString reason;
+    if (platform::saveLines(path, lines, &reason, OptionFilePermissions))
+        return true;
+    dialogs.message(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+    return false;
+}
+
+void TForm1::restoreFtpOption(QRadioButton *option)
+{
+    // The option file was kept: the page shows the option it still holds, without running
+    // that option's handler.
+    const QSignalBlocker on(RadioButton15);
+    const QSignalBlocker off(RadioButton16);
+    option->setChecked(true);
 }

@@ -1,6 +1,8 @@
 // TForm1: the journal export written after every posting.
 #include "Unit1.h"
 
+#include "OpenTables.h"
+
 #include "JournalExport.h"
 
 #include "engine/EngineError.h"
@@ -17,22 +19,20 @@ bool TForm1::exportJournal()
 {
     QByteArray bytes;
     try {
-        session.setPassword(QString::fromLatin1(TablePassword));
-        Table3->open();
+        OpenTables tables(session, {Table3});
         Table3->first();
         bytes = journal_export::buildFile(*Table3, session.dateFormat(), todayText(),
                                           Edit2->text(), Edit3->text());
-        Table3->close();
-        closeSession();
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
         return false;
     }
 
-    const QString reason = platform::writeFileAtomically(
-        QDir::current().filePath(QStringLiteral("podaci.txt")), bytes);
-    if (!reason.isEmpty()) {
-        dialogs.message(reason);
+    QString reason;
+    if (!platform::writeFileAtomically(QDir::current().filePath(QStringLiteral("podaci.txt")),
+                                       bytes, &reason)) {
+        // The previous file stays whole; no upload follows.
+        dialogs.message(QStringLiteral("podaci.txt: ") + reason);
         return false;
     }
     return true;

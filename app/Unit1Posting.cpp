@@ -2,6 +2,7 @@
 // posting of one journal record and the balance refresh.
 #include "Unit1.h"
 
+#include "OpenTables.h"
 #include "UiHelpers.h"
 #include "Unit2.h"
 
@@ -12,6 +13,7 @@
 #include "engine/Table.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/TextFiles.h"
 
 #include <QButtonGroup>
 #include <QComboBox>
@@ -54,6 +56,11 @@ void TForm1::buildPostingPage()
     Edit3->setFont(uiFont(14, true));
     Edit3->setAlignment(Qt::AlignRight);
     Edit3->setGeometry(512, 116, 158, 40);
+    // Every balance up to 999,999,999,999.99 either way is shown whole, sign included.
+    for (QLineEdit *balance : {Edit2, Edit3}) {
+        connect(balance, &QLineEdit::textChanged, balance,
+                [balance] { fitLineEditText(balance, 14); });
+    }
 
     Label10 = named(new QLabel(QStringLiteral("Korisnik"), page), "Label10");
     Label10->setFont(uiFont(12, true));
@@ -231,8 +238,9 @@ void TForm1::BitBtn18Click()
 void TForm1::BitBtn8Click()
 {
     const QString amountText = Edit4->text();
-    const QString reason = Edit5->text();
-    const QString group = Edit12->text();
+    // A control character (a pasted line break) would split the record's export line.
+    const QString reason = platform::withoutControlCharacters(Edit5->text());
+    const QString group = platform::withoutControlCharacters(Edit12->text());
     if (amountText == QLatin1String("0.00") || amountText.isEmpty() || reason.isEmpty() ||
         group.isEmpty()) {
         dialogs.message(QStringLiteral(
@@ -242,51 +250,22 @@ void TForm1::BitBtn8Click()
 
     if (dialogs.confirm(QStringLiteral("Da li ste sigurni?"))) {
         try {
-            engine::Money dinars = engine::Money::parse(Edit2->text());
-            engine::Money euros = engine::Money::parse(Edit3->text());
-            session.setPassword(QString::fromLatin1(TablePassword));
-            Table3->open();
-            Table3->insert();
-            try {
-                Table3->setFieldText(QStringLiteral("KORISNIK"), Label10->text());
-                Table3->setFieldText(QStringLiteral("DATUM"), Label8->text());
-
-                const bool euro = RadioButton2->isChecked();
-                const bool in = RadioButton3->isChecked();
-                const QString zero = QStringLiteral("0.00");
-                Table3->setFieldText(QStringLiteral("IZLAZDIN"), !in && !euro ? amountText : zero);
-                Table3->setFieldText(QStringLiteral("IZLAZEUR"), !in && euro ? amountText : zero);
-                Table3->setFieldText(QStringLiteral("ULAZDIN"), in && !euro ? amountText : zero);
-                Table3->setFieldText(QStringLiteral("ULAZEUR"), in && euro ? amountText : zero);
-
-                const engine::Money amount = engine::Money::parse(amountText);
-                engine::Money &balance = euro ? euros : dinars;
-                balance = in ? balance + amount : balance - amount;
-
-                Table3->setFieldText(QStringLiteral("OPIS"), reason);
-                Table3->setFieldText(QStringLiteral("GRUPA"), group);
-                Table3->setFieldMoney(QStringLiteral("STANJEDIN"), dinars);
-                Table3->setFieldMoney(QStringLiteral("STANJEEUR"), euros);
-                Table3->setFieldText(QStringLiteral("VREME"), engine::timeText(clock.now()));
-                Table3->post();
-            } catch (const engine::EngineError &) {
-                // The pending record is abandoned: nothing of it is stored.
-                Table3->cancel();
-                Table3->close();
-                closeSession();
-                throw;
-            }
-            Table3->close();
-            closeSession();
-
-            Edit4->clear();
-            Edit5->clear();
-            Edit12->clear();
-            Edit4->setFocus();
+            storePosting(amountText, reason, group);
+        } catch (const engine::EngineError &e) {
+            dialogs.message(e.message()); // nothing was stored
+            return;
+        }
+        Edit4->clear();
+        Edit5->clear();
+        Edit12->clear();
+        Edit4->setFocus();
+        try {
             refreshBalances();
         } catch (const engine::EngineError &e) {
-            dialogs.message(e.message());
-            return;
+            // The posting is in the journal: say so, so that nobody posts it twice.
+            dialogs.message(QStringLiteral("Promena je proknjizena, ali stanje kase nije "
+                                           "izracunato: ") +
+                            e.message());
         }
     }
 
@@ -295,10 +274,54 @@ void TForm1::BitBtn8Click()
     uploadDecision();
 }
 
+void TForm1::storePosting(const QString &amountText, const QString &reason,
+                          const QString &group)
+{
+    const engine::Money amount = engine::Money::parse(amountText);
+    if (amount > MaxAmount || -amount > MaxAmount)
+        throw engine::EngineError(QStringLiteral("'%1' is too large an amount (at most %2)")
+                                      .arg(amountText, MaxAmount.toText()));
+
+    OpenTables tables(session, {Table3});
+    // The running balances are the journal's sums at the moment of storing: the write lock
+    // is held from the sums to the commit, so a second desk posting at the same time waits
+    // and then sums this record too.
+    Table3->startTransaction();
+    const QList<engine::Money> sums = Table3->sumMoney(
+        {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
+         QStringLiteral("IZLAZEUR")});
+    engine::Money dinars = sums.at(0) - sums.at(1);
+    engine::Money euros = sums.at(2) - sums.at(3);
+
+    Table3->insert();
+    Table3->setFieldText(QStringLiteral("KORISNIK"), Label10->text());
+    Table3->setFieldText(QStringLiteral("DATUM"), Label8->text());
+
+    const bool euro = RadioButton2->isChecked();
+    const bool in = RadioButton3->isChecked();
+    const QString zero = QStringLiteral("0.00");
+    Table3->setFieldText(QStringLiteral("IZLAZDIN"), !in && !euro ? amountText : zero);
+    Table3->setFieldText(QStringLiteral("IZLAZEUR"), !in && euro ? amountText : zero);
+    Table3->setFieldText(QStringLiteral("ULAZDIN"), in && !euro ? amountText : zero);
+    Table3->setFieldText(QStringLiteral("ULAZEUR"), in && euro ? amountText : zero);
+
+    engine::Money &balance = euro ? euros : dinars;
+    balance = in ? balance + amount : balance - amount;
+
+    Table3->setFieldText(QStringLiteral("OPIS"), reason);
+    Table3->setFieldText(QStringLiteral("GRUPA"), group);
+    Table3->setFieldMoney(QStringLiteral("STANJEDIN"), dinars);
+    Table3->setFieldMoney(QStringLiteral("STANJEEUR"), euros);
+    Table3->setFieldText(QStringLiteral("VREME"), engine::timeText(clock.now()));
+    Table3->post();
+    Table3->commit();
+    // An error before the commit leaves the scope: closing the session drops the pending
+    // record and rolls the transaction back, so nothing of it is stored.
+}
+
 void TForm1::refreshBalances()
 {
-    session.setPassword(QString::fromLatin1(TablePassword));
-    Table3->open();
+    OpenTables tables(session, {Table3});
     Table3->first();
     Query1->sql().clear();
     Query1->close();
@@ -309,6 +332,4 @@ void TForm1::refreshBalances()
     const engine::Money dinars = Query1->columnMoney(3) - Query1->columnMoney(1);
     Edit2->setText(dinars.toText());
     Edit3->setText(euros.toText());
-    Table3->close();
-    closeSession();
 }

@@ -12,6 +12,8 @@
 // that got past the build (the engine's own errors end the press where they happen).
 #include "Unit1.h"
 
+#include "OpenTables.h"
+
 #include "QueryDataSource.h"
 #include "SqlText.h"
 #include "UiHelpers.h"
@@ -249,18 +251,17 @@ void TForm1::BitBtn5Click()
 void TForm1::fillListFromTable(QListWidget *list, engine::Table *table, const QString &field,
                                bool skipAdmin)
 {
-    session.setPassword(QString::fromLatin1(TablePassword));
-    table->open();
     QStringList lines;
-    const int index = table->fieldIndex(field);
-    for (table->first(); !table->eof(); table->next()) {
-        const QString value = index >= 0 ? table->fieldText(index) : table->fieldText(field);
-        if (skipAdmin && value == QLatin1String("Admin"))
-            continue;
-        lines.append(value);
+    {
+        OpenTables tables(session, {table});
+        const int index = table->fieldIndex(field);
+        for (table->first(); !table->eof(); table->next()) {
+            const QString value = index >= 0 ? table->fieldText(index) : table->fieldText(field);
+            if (skipAdmin && value == QLatin1String("Admin"))
+                continue;
+            lines.append(value);
+        }
     }
-    table->close();
-    closeSession();
     list->blockSignals(true);
     list->addItems(lines);
     list->blockSignals(false);
@@ -455,7 +456,7 @@ void TForm1::BitBtn17Click()
         return;
     }
     try {
-        session.setPassword(QString::fromLatin1(TablePassword));
+        session.setPassword(dorvanta_init::DataDirectory::tablePassword());
         Table3->open();
         Query1->close();
         Query1->sql().clear();
@@ -463,7 +464,7 @@ void TForm1::BitBtn17Click()
         Query1->setRequestLive(true);
         Query1->open();
     } catch (const engine::EngineError &e) {
-        // The table and the session stay as they are; the next press closes them.
+        closeSession(); // nothing this press opened stays open
         dialogs.message(e.message());
         return;
     }
@@ -477,7 +478,7 @@ void TForm1::BitBtn17Click()
         report::Document document(layout, std::make_shared<QueryDataSource>(*Query1));
         document.setPrintTime(clock.currentDateTime());
         document.setDateFormat(settings.shortDateFormat());
-        dialogs.preview(document);
+        reportPreview(document);
     } else {
         dialogs.message(NoRecords);
     }

@@ -57,8 +57,18 @@ void TForm1::uploadDecision()
     }
 
     // An upload still running would be cut off by a new login: the new export is then
-    // offered to the busy component, which refuses it with its busy text.
+    // offered to the busy component, which refuses it with its busy text. A login still
+    // under way (also while the component waits to retry) is not started again: the
+    // upload it leads to sends the export as it is on disk then, that is this newer one.
     const bool uploadRunning = MFtp1->CurrentOperation() == opUpload;
+    const bool loginRunning = upload.pending && !upload.loggedIn;
+    if (loginRunning) {
+        dialogs.message(QStringLiteral("Prebacujem podatke na server... posle klika na OK "
+                                       "sacekajte poruku da su podaci preneti..."));
+        upload.messageClosed = true;
+        startUploadWhenReady();
+        return;
+    }
     if (!uploadRunning) {
         upload = UploadState();
         MFtp1->SetServer(lines->at(1));
@@ -100,18 +110,29 @@ void TForm1::MFtp1LoggedIn(TMFtp *)
     startUploadWhenReady();
 }
 
-void TForm1::MFtp1FtpInfo(TMFtp *sender, FtpInfo, const QString &addinfo)
+void TForm1::MFtp1FtpInfo(TMFtp *sender, FtpInfo info, const QString &addinfo)
 {
     Label26->setText(QString::number(sender->BytesTransferred()) + QStringLiteral("   ") +
                      addinfo);
+    if (info != infoDisconnected)
+        return;
+    // The connection is over. After a failure the status line ends with the error, not
+    // with the same "Disconnected" that ends a success; a login that never completed is
+    // over too, and the next posting logs in again.
+    if (upload.pending && !upload.loggedIn)
+        upload.pending = false;
+    if (!upload.errorStatus.isEmpty())
+        Label26->setText(upload.errorStatus);
 }
 
 void TForm1::MFtp1FtpError(TMFtp *sender, FtpError, const QString &addinfo)
 {
     if (upload.storing)
         upload.storeFailed = true;
+    // A refused login comes without a text of its own: the server's refusal says why.
+    const QString text = addinfo.isEmpty() ? sender->LastReply() : addinfo;
     upload.errorStatus = QString::number(sender->BytesTransferred()) + QStringLiteral("   ") +
-                         addinfo;
+                         text;
     Label26->setText(upload.errorStatus);
 }
 
@@ -127,6 +148,7 @@ void TForm1::MFtp1FileStored(TMFtp *sender)
             Label26->setText(upload.errorStatus);
         return;
     }
+    upload.errorStatus.clear(); // a failed attempt before this success is over
     sender->Quit();
     sender->Close();
     dialogs.message(QStringLiteral("Podaci preneti na server!"));

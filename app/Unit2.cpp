@@ -2,11 +2,11 @@
 // review report.
 #include "Unit2.h"
 
+#include "DataDirectory.h"
 #include "QueryDataSource.h"
 #include "QueryModel.h"
 #include "SqlText.h"
 #include "UiHelpers.h"
-#include "Unit1.h"
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"
@@ -27,7 +27,10 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTableView>
+
+#include <algorithm>
 
 namespace {
 
@@ -49,7 +52,8 @@ QPushButton *coloredButton(const QString &text, const char *name, const char *co
 TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platform::Clock &clock,
                const platform::SystemSettings &settings, QWidget *parent)
     : QWidget(parent, Qt::Window), session(session), dialogs(dialogs), clock(clock),
-      settings(settings)
+      settings(settings),
+      reportPreview([this](report::Document &document) { showPreviewWindow(document, this); })
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Pregled knjizenja za korisnika koji trenutno knjizi u DORVANTI"));
@@ -119,11 +123,28 @@ TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platf
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->verticalHeader()->setDefaultSectionSize(20);
     DBGrid1->setGeometry(0, PanelHeight, ClientWidth, ClientHeight - PanelHeight);
-    for (int column = 0; column < 6; ++column)
-        DBGrid1->setColumnWidth(column, 62); // the eight columns fit the window's width
+    // The date, the time and the amounts are shown whole (amounts up to 1234567.89 without
+    // widening the column); the description and the group keep their widths, and the grid
+    // scrolls sideways when the columns are wider than the window.
+    const QFontMetrics cellMetrics(DBGrid1->font());
+    const QFontMetrics headerMetrics(DBGrid1->horizontalHeader()->font());
+    const int padding =
+        2 * (DBGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, DBGrid1) + 1) + 8;
+    for (int column = 0; column < 6; ++column) {
+        const QString sample = column == 0   ? QStringLiteral("dd/MM/yyyy")
+                               : column == 1 ? QStringLiteral("00:00:00")
+                                             : QStringLiteral("1234567.89");
+        const QString heading = model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        DBGrid1->setColumnWidth(column, std::max(cellMetrics.horizontalAdvance(sample),
+                                                 headerMetrics.horizontalAdvance(heading)) +
+                                            padding);
+    }
     DBGrid1->setColumnWidth(6, 320);
     DBGrid1->setColumnWidth(7, 95);
+    DBGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
+    for (QPushButton *button : {BitBtn1, BitBtn2, BitBtn3})
+        button->setAutoDefault(true); // Enter on a focused button presses it
     connect(BitBtn1, &QPushButton::clicked, this, &TForm2::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm2::BitBtn2Click);
     connect(BitBtn3, &QPushButton::clicked, this, &TForm2::BitBtn3Click);
@@ -168,7 +189,7 @@ bool TForm2::event(QEvent *event)
 bool TForm2::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Edit1) {
-        if (event->type() == QEvent::FocusIn) {
+        if (focusMovedWithinWindow(event)) {
             Edit1Enter();
         } else if (event->type() == QEvent::KeyPress) {
             const int key = static_cast<QKeyEvent *>(event)->key();
@@ -260,7 +281,7 @@ void TForm2::BitBtn3Click()
     report::Document document(layout, std::make_shared<QueryDataSource>(*Query1));
     document.setPrintTime(clock.currentDateTime());
     document.setDateFormat(settings.shortDateFormat());
-    dialogs.preview(document);
+    reportPreview(document);
     afterOwnDialog();
 }
 
@@ -269,6 +290,15 @@ void TForm2::FormClose()
     Table1->close();
     Query1->close();
     session.close();
+}
+
+void TForm2::logOut()
+{
+    hide();
+    Label2->clear();
+    Edit1->clear();
+    Table1->close();
+    Query1->close(); // the grid follows its query and is empty now
 }
 
 // ---------------------------------------------------------------------------------------
@@ -299,7 +329,7 @@ bool TForm2::load(const QString &statement)
         session.close();
         Table1->close();
         Query1->close();
-        session.setPassword(QString::fromLatin1(TForm1::TablePassword));
+        session.setPassword(dorvanta_init::DataDirectory::tablePassword());
         Table1->open();
         Query1->sql().clear();
         Query1->sql().append(statement);

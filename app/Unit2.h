@@ -7,6 +7,8 @@
 
 #include <QWidget>
 
+#include "ReportPreview.h"
+
 class QDateEdit;
 class QLabel;
 class QLineEdit;
@@ -46,6 +48,11 @@ public:
     void Edit1KeyPress(QChar &key);
     void BitBtn3Click(); // STAMPAJ OVAJ IZVESTAJ
     void FormClose();
+    // Log-out of the main window: hides the window, forgets the cashier and empties the grid,
+    // so that the next cashier never sees the previous one's postings.
+    void logOut();
+    // How "STAMPAJ OVAJ IZVESTAJ" shows its report (the preview window unless replaced).
+    void setReportPreview(ReportPreview preview) { reportPreview = std::move(preview); }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -65,6 +72,7 @@ private:
     platform::Dialogs &dialogs;
     const platform::Clock &clock;
     const platform::SystemSettings &settings;
+    ReportPreview reportPreview;
     engine::Table *Table1;
     engine::Query *Query1;
     QueryModel *model;

@@ -1,6 +1,6 @@
 #pragma once
 
-// Cell: one stored value as read from or written to SQLite (NULL, integer or text), and its
+// Cell: one stored value as read from or written to the store (NULL, integer or text), and its
 // conversion to the engine's text and money forms for a field of a given type. Internal to the
 // engine.
 

@@ -4,6 +4,7 @@
 #include "engine/Money.h"
 
 #include "engine/EngineError.h"
+#include "platform/DecimalText.h"
 
 #include <limits>
 
@@ -78,23 +79,7 @@ Money Money::parse(QStringView text)
 
 QString Money::toText() const
 {
-    // Work on the magnitude as unsigned so that the most negative value prints too.
-    const bool negative = m_hundredths < 0;
-    quint64 magnitude = negative ? quint64(0) - quint64(m_hundredths) : quint64(m_hundredths);
-    char16_t buffer[32];
-    int pos = 32;
-    buffer[--pos] = char16_t(u'0' + magnitude % 10);
-    magnitude /= 10;
-    buffer[--pos] = char16_t(u'0' + magnitude % 10);
-    magnitude /= 10;
-    buffer[--pos] = u'.';
-    do {
-        buffer[--pos] = char16_t(u'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (negative)
-        buffer[--pos] = u'-';
-    return QString(reinterpret_cast<const QChar *>(buffer + pos), 32 - pos);
+    return platform::hundredthsText(m_hundredths);
 }
 
 Money Money::operator+(Money other) const

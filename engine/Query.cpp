@@ -1,6 +1,6 @@
-// Query: parses the statement, opens the table file it names (with the session's password
-// check), runs the generated SQL with its bound values and reads the whole result into memory;
-// the file is released again before open() returns, so an open query never holds a table.
+// Query: parses the statement, opens the store of the table it names (with the session's
+// password check), has the store run the statement and keeps the whole result in memory; the
+// store is released again before open() returns, so an open query never holds a table.
 
 #include "engine/Query.h"
 
@@ -9,7 +9,7 @@
 #include "engine/Session.h"
 #include "engine/SqlGenerator.h"
 #include "engine/SqlParser.h"
-#include "engine/TableFile.h"
+#include "engine/TableStore.h"
 
 #include <QPointer>
 
@@ -91,24 +91,16 @@ void Query::open()
     if (d->open)
         return;
     const SqlSelect select = SqlParser::parse(d->lines.join(QLatin1Char('\n')));
-    const TableFile file(d->session.resolvePath(select.tablePath), select.tablePath);
-    d->session.checkPassword(select.tablePath, [&file](const QString &password) {
-        return file.passwordRecord().matches(password);
+    const auto store = openTableStore(d->session.resolvePath(select.tablePath), select.tablePath);
+    d->session.checkPassword(select.tablePath, [&store](const QString &password) {
+        return store->passwordRecord().matches(password);
     });
-    GeneratedSql generated = SqlGenerator::generate(select, file);
-    TableFile::Statement stmt(file, generated.sql);
-    for (size_t i = 0; i < generated.parameters.size(); ++i)
-        stmt.bind(int(i + 1), generated.parameters[i]);
+    std::vector<SqlResultColumn> columns;
     std::vector<Cell> cells;
-    int rows = 0;
-    const int width = int(generated.columns.size());
-    while (stmt.step()) {
-        for (int c = 0; c < width; ++c)
-            cells.push_back(stmt.column(c, generated.columns[size_t(c)].type));
-        ++rows;
-    }
+    store->select(select, columns, cells);
+    const int rows = columns.empty() ? 0 : int(cells.size() / columns.size());
     d->tablePath = select.tablePath;
-    d->columns = std::move(generated.columns);
+    d->columns = std::move(columns);
     d->cells = std::move(cells);
     d->rows = rows;
     d->pos = rows > 0 ? 0 : -1;

@@ -17,7 +17,7 @@ namespace {
 class Generator
 {
 public:
-    explicit Generator(const TableFile &table) : m_table(table) {}
+    explicit Generator(const TableStore &table) : m_table(table) {}
 
     GeneratedSql run(const SqlSelect &select)
     {
@@ -172,13 +172,13 @@ private:
             QStringLiteral("Syntax error at position %1: expected a condition").arg(expr.position));
     }
 
-    const TableFile &m_table;
+    const TableStore &m_table;
     GeneratedSql m_out;
 };
 
 } // namespace
 
-GeneratedSql SqlGenerator::generate(const SqlSelect &select, const TableFile &table)
+GeneratedSql SqlGenerator::generate(const SqlSelect &select, const TableStore &table)
 {
     return Generator(table).run(select);
 }

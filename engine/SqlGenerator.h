@@ -8,7 +8,7 @@
 //   MONEY field amount text or a number becomes integer hundredths
 //   TIME field  "H:mm:ss" becomes the stored "HH:MM:SS"
 //   otherwise   the text as written
-// LIKE becomes dorvanta_like(pattern, value) and UPPER dorvanta_upper(x) (see TableFile).
+// LIKE becomes dorvanta_like(pattern, value) and UPPER dorvanta_upper(x) (see TableFile, the SQLite store that runs it).
 // Rows of "select *" and of a field list come in table order (ORDER BY rowid).
 // Throws EngineError "Unknown field 'xyz' in podaci\promet.db", "'13/45/2026' is not a valid
 // date", "Cannot sum the field 'OPIS' in ..." and the like.
@@ -23,7 +23,7 @@
 
 namespace engine {
 
-class TableFile;
+class TableStore;
 
 struct SqlResultColumn
 {
@@ -41,7 +41,7 @@ struct GeneratedSql
 class SqlGenerator
 {
 public:
-    static GeneratedSql generate(const SqlSelect &select, const TableFile &table);
+    static GeneratedSql generate(const SqlSelect &select, const TableStore &table);
 };
 
 } // namespace engine

@@ -1,32 +1,25 @@
-// Table: a table file opened through the session. Records are fetched in blocks of 256 in rowid
-// order and cached, so a walk costs one query per block. Opening reads only the first block;
-// the ordered list of all record ids is read when positions are needed beyond a forward walk
-// (record count, moveTo, last, going back past the block, inserting), after which moveTo costs
-// one query at most. The record being
+// Table: a table opened through the session, over its store (TableStore) and the cache of its
+// records (RecordCache). Opening reads only the first block of records. The record being
 // inserted or edited lives in a buffer of stored values until post(); a set that fails leaves
-// the buffer unchanged, and close() or cancel() drop it without touching the file.
+// the buffer unchanged, and close() or cancel() drop it without touching the file. When
+// another table of the session changed the file, the next read re-reads the records quietly
+// and the queued notice tells the views (currentChanged, changed): reading never emits.
 
 #include "engine/Table.h"
 
 #include "engine/Cell.h"
 #include "engine/EngineError.h"
+#include "engine/RecordCache.h"
 #include "engine/Session.h"
-#include "engine/TableFile.h"
+#include "engine/TableStore.h"
 
 #include <QPointer>
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <limits>
-#include <deque>
 #include <vector>
 
 namespace engine {
-
-namespace {
-constexpr int blockSize = 256;
-} // namespace
 
 struct Table::Private
 {
@@ -39,14 +32,9 @@ struct Table::Private
     Session &session;
     QPointer<Session> sessionAlive; // a table may outlive its session (closed by it first)
     QString path;
-    std::unique_ptr<TableFile> file;
+    std::unique_ptr<TableStore> store;
     int columns = 0;
-    QString columnList; // "KORISNIK", "DATUM", ...
-
-    // The ids of all records in table order, read only when something needs positions beyond
-    // a forward walk (record count, moveTo, last, prior past the cached block, inserting).
-    bool idsLoaded = false;
-    std::deque<qint64> ids;
+    RecordCache cache;
 
     int pos = -1;
     bool eof = true;
@@ -54,49 +42,56 @@ struct Table::Private
     State state = State::Inactive;
     std::vector<Cell> buffer; // the record being inserted or edited
 
-    // Cached block of records: positions blockStart .. blockEnd() - 1.
-    int blockStart = 0;
-    std::vector<qint64> blockIds;
-    std::vector<Cell> blockCells;
-    std::vector<qint64> spareIds;
-    std::vector<Cell> spareCells;
-
-    std::unique_ptr<TableFile::Statement> fetchStmt;
-    std::unique_ptr<TableFile::Statement> forwardStmt;
-
-    int blockEnd() const { return blockStart + int(blockIds.size()); }
-    bool inBlock(int position) const { return position >= blockStart && position < blockEnd(); }
-
     bool stale = false; // another table changed the file; re-read at the next use
     bool transaction = false;
 
+    bool editing() const { return state == State::Insert || state == State::Edit; }
+
+    // Re-reads the record list, staying on the current record where it can. Emits nothing.
+    void reload()
+    {
+        const qint64 id = currentIdAsCached();
+        const int oldPos = pos;
+        cache.invalidateBlock();
+        cache.loadIds();
+        stale = false;
+        const int n = int(cache.ids().size());
+        if (n == 0) {
+            pos = -1;
+            eof = bof = true;
+        } else {
+            const int found = cache.positionOf(id);
+            pos = found >= 0 ? found : std::clamp(oldPos, 0, n - 1);
+            eof = eof && pos == n - 1;
+            bof = bof && pos == 0;
+        }
+    }
+
     void sync()
     {
-        if (stale && file) {
-            stale = false;
-            q->refresh();
-        }
+        if (stale && store)
+            reload();
     }
 
     int count()
     {
         sync();
-        ensureIds();
-        return int(ids.size());
+        cache.ensureIds();
+        return int(cache.ids().size());
     }
 
     [[noreturn]] void fail(const QString &text) const { throw EngineError(text); }
 
     void requireOpen() const
     {
-        if (!file)
+        if (!store)
             fail(QStringLiteral("Table %1 is not open").arg(path.isEmpty() ? QStringLiteral("(no name)") : path));
     }
 
     int indexOf(const QString &name) const
     {
         requireOpen();
-        const int index = file->fieldIndex(name);
+        const int index = store->fieldIndex(name);
         if (index < 0)
             fail(QStringLiteral("Unknown field '%1' in %2").arg(name, path));
         return index;
@@ -109,153 +104,49 @@ struct Table::Private
             fail(QStringLiteral("Field index %1 out of range in %2").arg(index).arg(path));
     }
 
-    void invalidateBlock()
-    {
-        blockIds.clear();
-        blockCells.clear();
-        blockStart = 0;
-    }
-
-    QString table() const { return TableFile::quoteIdentifier(file->tableName()); }
-
-    void loadIds()
-    {
-        ids.clear();
-        TableFile::Statement stmt(*file, QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(table()));
-        while (stmt.step())
-            ids.push_back(stmt.columnInteger(0));
-        idsLoaded = true;
-        // The cached block stays valid only if it agrees with the ids.
-        if (!blockIds.empty() &&
-            (blockEnd() > int(ids.size()) ||
-             !std::equal(blockIds.begin(), blockIds.end(), ids.begin() + blockStart)))
-            invalidateBlock();
-    }
-
-    void ensureIds()
-    {
-        if (!idsLoaded)
-            loadIds();
-    }
-
-    // Reads up to a block of records into `idsOut`/`cellsOut` from `stmt`, already bound.
-    void readRows(TableFile::Statement &stmt, int limit, std::vector<qint64> &idsOut,
-                  std::vector<Cell> &cellsOut)
-    {
-        try {
-            while (int(idsOut.size()) < limit && stmt.step()) {
-                idsOut.push_back(stmt.columnInteger(0));
-                for (int c = 0; c < columns; ++c)
-                    cellsOut.push_back(stmt.column(c + 1, file->fields()[c].type));
-            }
-        } catch (...) {
-            stmt.reset();
-            throw;
-        }
-        stmt.reset();
-    }
-
-    // Walking forward without the ids: the records after `afterId` become the block starting
-    // at `start`. Returns false (and keeps the block) when there is none.
-    bool fetchForward(int start, qint64 afterId)
-    {
-        if (!forwardStmt)
-            forwardStmt = std::make_unique<TableFile::Statement>(
-                *file, QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid > ? ORDER BY rowid LIMIT %3")
-                           .arg(columnList, table())
-                           .arg(blockSize));
-        // Read into the spare vectors and swap, so that walking reuses the same memory.
-        spareIds.clear();
-        spareCells.clear();
-        forwardStmt->bindInteger(1, afterId);
-        readRows(*forwardStmt, blockSize, spareIds, spareCells);
-        if (spareIds.empty())
-            return false;
-        blockStart = start;
-        blockIds.swap(spareIds);
-        blockCells.swap(spareCells);
-        return true;
-    }
-
-    // With the ids: makes the block hold the records from position `start` on.
-    void fetchBlock(int start)
-    {
-        if (!fetchStmt)
-            fetchStmt = std::make_unique<TableFile::Statement>(
-                *file, QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid >= ? ORDER BY rowid LIMIT ?")
-                           .arg(columnList, table()));
-        const int end = std::min(int(ids.size()), start + blockSize);
-        std::vector<qint64> rowIds;
-        std::vector<Cell> rowCells;
-        fetchStmt->bindInteger(1, ids[size_t(start)]);
-        fetchStmt->bindInteger(2, end - start);
-        readRows(*fetchStmt, end - start, rowIds, rowCells);
-        // Line the rows up with the ids; a record deleted meanwhile by another connection
-        // shows empty, one inserted meanwhile is skipped (refresh() reads both).
-        invalidateBlock();
-        blockStart = start;
-        size_t row = 0;
-        for (int index = start; index < end; ++index) {
-            const qint64 id = ids[size_t(index)];
-            while (row < rowIds.size() && rowIds[row] < id)
-                ++row;
-            blockIds.push_back(id);
-            if (row < rowIds.size() && rowIds[row] == id) {
-                const auto from = rowCells.begin() + qsizetype(row) * columns;
-                blockCells.insert(blockCells.end(), std::make_move_iterator(from),
-                                  std::make_move_iterator(from + columns));
-                ++row;
-            } else {
-                blockCells.resize(blockCells.size() + size_t(columns));
-            }
-        }
-    }
-
-    // The cells of the record at a valid `position`.
-    const Cell *row(int position)
-    {
-        if (!inBlock(position)) {
-            ensureIds();
-            if (!inBlock(position)) {
-                // Moving backwards fetches the block that ends at the position.
-                const bool backwards = !blockIds.empty() && position == blockStart - 1;
-                fetchBlock(backwards ? std::max(0, position - blockSize + 1) : position);
-            }
-        }
-        return &blockCells[size_t(position - blockStart) * size_t(columns)];
-    }
+    const FieldDef &field(int index) const { return store->fields()[index]; }
 
     bool validPosition(int position)
     {
         sync();
         if (position < 0)
             return false;
-        return inBlock(position) || position < count();
+        return cache.inBlock(position) || position < count();
     }
 
     const Cell *current()
     {
         sync();
-        if (state == State::Insert || state == State::Edit)
+        if (editing())
             return buffer.data();
-        if (!file || !validPosition(pos))
+        if (!store || !validPosition(pos))
             return nullptr;
-        return row(pos);
+        return cache.row(pos);
+    }
+
+    // The id of the current record as the cache has it, without re-reading.
+    qint64 currentIdAsCached()
+    {
+        if (!store || pos < 0)
+            return -1;
+        if (!cache.inBlock(pos))
+            cache.ensureIds();
+        return cache.inBlock(pos) || pos < int(cache.ids().size()) ? cache.idAt(pos) : -1;
     }
 
     qint64 currentId()
     {
         sync();
-        if (!file || !validPosition(pos))
+        if (!store || !validPosition(pos))
             return -1;
-        return inBlock(pos) ? blockIds[size_t(pos - blockStart)] : ids[size_t(pos)];
+        return cache.idAt(pos);
     }
 
     void checkBrowseMode()
     {
         requireOpen();
         sync();
-        if (state == State::Insert || state == State::Edit)
+        if (editing())
             q->post();
     }
 
@@ -268,7 +159,7 @@ struct Table::Private
 
     void changedFile()
     {
-        session.notifyTableFileChanged(file->absolutePath(), q);
+        session.notifyTableFileChanged(store->location(), q);
         emit q->changed();
         emit q->currentChanged();
     }
@@ -281,7 +172,7 @@ Table::Table(Session &session, const QString &tablePath, QObject *parent)
 
 Table::~Table()
 {
-    d->file.reset();
+    d->store.reset();
     if (d->sessionAlive)
         d->session.unregisterTable(this);
 }
@@ -301,39 +192,33 @@ void Table::setTablePath(const QString &tablePath)
 
 QString Table::filePath() const
 {
-    return d->file ? d->file->absolutePath() : QString();
+    return d->store ? d->store->location() : QString();
 }
 
 void Table::open()
 {
-    if (d->file)
+    if (d->store)
         return;
     if (d->path.isEmpty())
         d->fail(QStringLiteral("No table name given"));
-    auto file = std::make_unique<TableFile>(d->session.resolvePath(d->path), d->path);
-    d->session.checkPassword(d->path, [&file](const QString &password) {
-        return file->passwordRecord().matches(password);
+    auto store = openTableStore(d->session.resolvePath(d->path), d->path);
+    d->session.checkPassword(d->path, [&store](const QString &password) {
+        return store->passwordRecord().matches(password);
     });
     if (!d->session.durableWrites())
-        file->exec("PRAGMA synchronous = OFF", QStringLiteral("Cannot open table"));
-    d->file = std::move(file);
-    d->columns = int(d->file->fields().size());
-    QStringList names;
-    for (const FieldDef &f : d->file->fields())
-        names << TableFile::quoteIdentifier(f.name);
-    d->columnList = names.join(QStringLiteral(", "));
-    d->idsLoaded = false;
-    d->ids.clear();
-    d->invalidateBlock();
+        store->setDurableWrites(false);
+    d->store = std::move(store);
+    d->columns = int(d->store->fields().size());
+    d->cache.reset(d->store.get(), d->columns);
     d->state = State::Browse;
     try {
-        const bool any = d->fetchForward(0, std::numeric_limits<qint64>::min());
+        const bool any = d->cache.fetchForward(0, std::numeric_limits<qint64>::min());
         d->pos = any ? 0 : -1;
         d->bof = true;
         d->eof = !any;
     } catch (...) {
-        d->forwardStmt.reset();
-        d->file.reset();
+        d->cache.reset(nullptr, 0);
+        d->store.reset();
         d->state = State::Inactive;
         throw;
     }
@@ -344,19 +229,15 @@ void Table::open()
 
 void Table::close()
 {
-    if (!d->file)
+    if (!d->store)
         return;
-    d->fetchStmt.reset();
     if (d->transaction) {
         d->transaction = false;
-        sqlite3_exec(d->file->db(), "ROLLBACK", nullptr, nullptr, nullptr);
+        d->store->rollbackQuietly();
     }
-    d->forwardStmt.reset();
-    d->file.reset();
+    d->cache.reset(nullptr, 0);
+    d->store.reset();
     d->stale = false;
-    d->ids.clear();
-    d->idsLoaded = false;
-    d->invalidateBlock();
     d->buffer.clear();
     d->state = State::Inactive;
     d->pos = -1;
@@ -367,7 +248,7 @@ void Table::close()
 
 bool Table::isOpen() const
 {
-    return d->file != nullptr;
+    return d->store != nullptr;
 }
 
 Table::State Table::state() const
@@ -379,12 +260,12 @@ void Table::first()
 {
     d->checkBrowseMode();
     bool any = false;
-    if (d->inBlock(0))
+    if (d->cache.inBlock(0))
         any = true;
-    else if (d->idsLoaded)
-        any = !d->ids.empty();
+    else if (d->cache.idsLoaded())
+        any = !d->cache.ids().empty();
     else
-        any = d->fetchForward(0, std::numeric_limits<qint64>::min());
+        any = d->cache.fetchForward(0, std::numeric_limits<qint64>::min());
     d->pos = any ? 0 : -1;
     d->bof = true;
     d->eof = !any;
@@ -398,12 +279,12 @@ void Table::next()
     bool exists = false;
     if (d->pos < 0)
         exists = false;
-    else if (d->inBlock(wanted))
+    else if (d->cache.inBlock(wanted))
         exists = true;
-    else if (d->idsLoaded)
-        exists = wanted < int(d->ids.size());
-    else if (d->inBlock(d->pos))
-        exists = d->fetchForward(wanted, d->blockIds[size_t(d->pos - d->blockStart)]);
+    else if (d->cache.idsLoaded())
+        exists = wanted < int(d->cache.ids().size());
+    else if (d->cache.inBlock(d->pos))
+        exists = d->cache.fetchForward(wanted, d->cache.idAt(d->pos));
     else
         exists = wanted < d->count();
     if (exists) {
@@ -448,13 +329,13 @@ bool Table::bof() const
 
 int Table::recordCount() const
 {
-    return d->file ? d->count() : 0;
+    return d->store ? d->count() : 0;
 }
 
 int Table::recNo() const
 {
     d->sync();
-    return d->file ? d->pos : -1;
+    return d->store ? d->pos : -1;
 }
 
 void Table::moveTo(int position)
@@ -476,36 +357,36 @@ bool Table::moveToId(qint64 id)
 {
     d->requireOpen();
     d->sync();
-    d->ensureIds();
-    const auto it = std::lower_bound(d->ids.begin(), d->ids.end(), id);
-    if (it == d->ids.end() || *it != id)
+    d->cache.ensureIds();
+    const int position = d->cache.positionOf(id);
+    if (position < 0)
         return false;
-    moveTo(int(it - d->ids.begin()));
+    moveTo(position);
     return true;
 }
 
 QStringList Table::fieldNames() const
 {
     QStringList names;
-    if (d->file)
-        for (const FieldDef &f : d->file->fields())
+    if (d->store)
+        for (const FieldDef &f : d->store->fields())
             names << f.name;
     return names;
 }
 
 int Table::fieldCount() const
 {
-    return d->file ? d->columns : 0;
+    return d->store ? d->columns : 0;
 }
 
 int Table::fieldIndex(const QString &name) const
 {
-    return d->file ? d->file->fieldIndex(name) : -1;
+    return d->store ? d->store->fieldIndex(name) : -1;
 }
 
 FieldType Table::fieldType(const QString &name) const
 {
-    return d->file->fields()[d->indexOf(name)].type;
+    return d->field(d->indexOf(name)).type;
 }
 
 QString Table::fieldText(const QString &name) const
@@ -517,8 +398,7 @@ QString Table::fieldText(int index) const
 {
     d->checkIndex(index);
     const Cell *cells = d->current();
-    return cells ? cells[index].toText(d->file->fields()[index].type, d->session.dateFormat())
-                 : QString();
+    return cells ? cells[index].toText(d->field(index).type, d->session.dateFormat()) : QString();
 }
 
 Money Table::fieldMoney(const QString &name) const
@@ -546,39 +426,24 @@ QString Table::textAt(int position, int index) const
     d->checkIndex(index);
     if (!d->validPosition(position))
         return {};
-    if (position == d->pos && (d->state == State::Insert || d->state == State::Edit))
+    if (position == d->pos && d->editing())
         return fieldText(index);
-    return d->row(position)[index].toText(d->file->fields()[index].type, d->session.dateFormat());
-}
-
-int RecordView::fieldCount() const
-{
-    return static_cast<const TableFile::Statement *>(m_statement)->columnCount();
-}
-
-bool RecordView::isNull(int index) const
-{
-    return static_cast<const TableFile::Statement *>(m_statement)->columnIsNull(index);
-}
-
-qint64 RecordView::integer(int index) const
-{
-    return static_cast<const TableFile::Statement *>(m_statement)->columnInteger(index);
-}
-
-QByteArrayView RecordView::utf8(int index) const
-{
-    return static_cast<const TableFile::Statement *>(m_statement)->columnUtf8(index);
+    return d->cache.row(position)[index].toText(d->field(index).type, d->session.dateFormat());
 }
 
 void Table::scan(const std::function<void(const RecordView &)> &visit) const
 {
     d->requireOpen();
-    TableFile::Statement stmt(
-        *d->file, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(d->columnList, d->table()));
-    const RecordView record(&stmt);
-    while (stmt.step())
-        visit(record);
+    d->store->scan(visit);
+}
+
+QList<Money> Table::sumMoney(const QStringList &names) const
+{
+    d->requireOpen();
+    QList<int> fields;
+    for (const QString &name : names)
+        fields << d->indexOf(name);
+    return d->store->sumMoney(fields, names);
 }
 
 void Table::insert()
@@ -592,7 +457,7 @@ void Table::insert()
 void Table::edit()
 {
     d->requireOpen();
-    if (d->state == State::Insert || d->state == State::Edit)
+    if (d->editing())
         return;
     const Cell *cells = d->current();
     if (!cells)
@@ -607,7 +472,7 @@ void Table::setFieldText(const QString &name, const QString &text)
     const int index = d->indexOf(name);
     Cell value;
     if (!text.isEmpty()) {
-        switch (d->file->fields()[index].type) {
+        switch (d->field(index).type) {
         case FieldType::Text:
             value = Cell::fromText(text);
             break;
@@ -633,7 +498,7 @@ void Table::setFieldMoney(const QString &name, Money value)
 {
     d->requireEditing();
     const int index = d->indexOf(name);
-    switch (d->file->fields()[index].type) {
+    switch (d->field(index).type) {
     case FieldType::Money:
         d->buffer[size_t(index)] = Cell::fromInteger(value.hundredths());
         break;
@@ -642,8 +507,7 @@ void Table::setFieldMoney(const QString &name, Money value)
         break;
     case FieldType::Date:
     case FieldType::Time:
-        d->fail(QStringLiteral("Field '%1' in %2 cannot hold an amount")
-                    .arg(d->file->fields()[index].name, d->path));
+        d->fail(QStringLiteral("Field '%1' in %2 cannot hold an amount").arg(d->field(index).name, d->path));
     }
 }
 
@@ -652,39 +516,18 @@ void Table::post()
     d->requireOpen();
     d->sync();
     if (d->state == State::Insert) {
-        d->ensureIds();
-        QStringList marks;
-        for (int i = 0; i < d->columns; ++i)
-            marks << QStringLiteral("?");
-        TableFile::Statement stmt(*d->file, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                                .arg(d->table(), d->columnList, marks.join(u',')));
-        for (int i = 0; i < d->columns; ++i)
-            stmt.bind(i + 1, d->buffer[size_t(i)]);
-        stmt.step();
-        const qint64 id = sqlite3_last_insert_rowid(d->file->db());
-        if (!d->ids.empty() && id < d->ids.back())
-            d->loadIds(); // not appended in rowid order (never with the engine's own files)
-        else
-            d->ids.push_back(id);
+        d->cache.ensureIds();
+        const qint64 id = d->store->insertRecord(d->buffer);
+        d->cache.appended(id);
         d->state = State::Browse;
         d->buffer.clear();
         moveToId(id);
         d->changedFile();
     } else if (d->state == State::Edit) {
-        QStringList sets;
-        for (const FieldDef &f : d->file->fields())
-            sets << TableFile::quoteIdentifier(f.name) + QStringLiteral(" = ?");
-        TableFile::Statement stmt(*d->file, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                                                .arg(d->table(), sets.join(QStringLiteral(", "))));
-        for (int i = 0; i < d->columns; ++i)
-            stmt.bind(i + 1, d->buffer[size_t(i)]);
-        stmt.bindInteger(d->columns + 1, d->currentId());
-        stmt.step();
-        if (sqlite3_changes(d->file->db()) == 0)
+        if (!d->store->updateRecord(d->currentId(), d->buffer))
             d->fail(QStringLiteral("The record was deleted meanwhile in %1").arg(d->path));
-        if (d->inBlock(d->pos))
-            std::move(d->buffer.begin(), d->buffer.end(),
-                      d->blockCells.begin() + qsizetype(d->pos - d->blockStart) * d->columns);
+        if (d->cache.inBlock(d->pos))
+            std::move(d->buffer.begin(), d->buffer.end(), d->cache.row(d->pos));
         d->state = State::Browse;
         d->buffer.clear();
         d->changedFile();
@@ -693,7 +536,7 @@ void Table::post()
 
 void Table::cancel()
 {
-    if (d->state != State::Insert && d->state != State::Edit)
+    if (!d->editing())
         return;
     d->state = State::Browse;
     d->buffer.clear();
@@ -703,7 +546,7 @@ void Table::cancel()
 void Table::deleteRecord()
 {
     d->requireOpen();
-    if (d->state == State::Insert || d->state == State::Edit) {
+    if (d->editing()) {
         const bool inserting = d->state == State::Insert;
         cancel();
         if (inserting)
@@ -712,32 +555,20 @@ void Table::deleteRecord()
     const qint64 id = d->currentId();
     if (id < 0)
         d->fail(QStringLiteral("Cannot delete from the empty table %1").arg(d->path));
-    TableFile::Statement stmt(*d->file, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(d->table()));
-    stmt.bindInteger(1, id);
-    stmt.step();
-
-    if (d->idsLoaded)
-        d->ids.erase(d->ids.begin() + d->pos);
-    if (d->inBlock(d->pos)) {
-        const int offset = d->pos - d->blockStart;
-        d->blockIds.erase(d->blockIds.begin() + offset);
-        const auto from = d->blockCells.begin() + qsizetype(offset) * d->columns;
-        d->blockCells.erase(from, from + d->columns);
-    } else if (d->pos < d->blockStart) {
-        --d->blockStart;
-    }
+    d->store->deleteRecord(id);
+    d->cache.removed(d->pos);
 
     // The record after the deleted one becomes current; after the last one, the one before.
     bool hasNext = false;
-    if (d->inBlock(d->pos))
+    if (d->cache.inBlock(d->pos))
         hasNext = true;
-    else if (d->idsLoaded)
-        hasNext = d->pos < int(d->ids.size());
+    else if (d->cache.idsLoaded())
+        hasNext = d->pos < int(d->cache.ids().size());
     else
-        hasNext = d->fetchForward(d->pos, id);
+        hasNext = d->cache.fetchForward(d->pos, id);
     if (!hasNext) {
-        if (d->pos > 0 && !d->inBlock(d->pos - 1))
-            d->ensureIds();
+        if (d->pos > 0 && !d->cache.inBlock(d->pos - 1))
+            d->cache.ensureIds();
         --d->pos;
     }
     if (d->pos < 0) {
@@ -753,11 +584,8 @@ void Table::emptyTable()
 {
     d->requireOpen();
     cancel();
-    d->file->exec(QStringLiteral("DELETE FROM %1").arg(d->table()).toUtf8().constData(),
-                  QStringLiteral("Cannot empty table"));
-    d->ids.clear();
-    d->idsLoaded = true;
-    d->invalidateBlock();
+    d->store->deleteAll();
+    d->cache.setEmpty();
     d->pos = -1;
     d->eof = d->bof = true;
     d->changedFile();
@@ -765,14 +593,27 @@ void Table::emptyTable()
 
 void Table::markStale()
 {
-    if (!d->file || d->stale)
+    if (!d->store || d->stale)
         return;
     d->stale = true;
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (isOpen())
+            // Straight from the event loop: an error here would end the program. A table
+            // that cannot be re-read stays stale and fails again, with its message, at its
+            // next use (the listeners of changed() make that use).
+            try {
+                if (!isOpen())
+                    return;
+                if (d->stale) {
+                    try {
+                        refresh();
+                    } catch (const EngineError &) {
+                    }
+                }
                 emit changed();
+            } catch (const EngineError &) {
+            }
         },
         Qt::QueuedConnection);
 }
@@ -780,22 +621,7 @@ void Table::markStale()
 void Table::refresh()
 {
     d->requireOpen();
-    d->stale = false;
-    const qint64 id = d->currentId();
-    const int oldPos = d->pos;
-    d->invalidateBlock();
-    d->loadIds();
-    const int n = int(d->ids.size());
-    if (n == 0) {
-        d->pos = -1;
-        d->eof = d->bof = true;
-    } else {
-        const auto it = std::lower_bound(d->ids.begin(), d->ids.end(), id);
-        d->pos = (it != d->ids.end() && *it == id) ? int(it - d->ids.begin())
-                                                   : std::clamp(oldPos, 0, n - 1);
-        d->eof = d->eof && d->pos == n - 1;
-        d->bof = d->bof && d->pos == 0;
-    }
+    d->reload();
     emit currentChanged();
 }
 
@@ -804,7 +630,7 @@ void Table::startTransaction()
     d->checkBrowseMode();
     if (d->transaction)
         d->fail(QStringLiteral("Table %1 is already in a transaction").arg(d->path));
-    d->file->exec("BEGIN IMMEDIATE", QStringLiteral("Cannot start a transaction on table"));
+    d->store->begin();
     d->transaction = true;
 }
 
@@ -813,7 +639,7 @@ void Table::commit()
     d->checkBrowseMode();
     if (!d->transaction)
         return;
-    d->file->exec("COMMIT", QStringLiteral("Cannot commit table"));
+    d->store->commit();
     d->transaction = false;
 }
 
@@ -824,7 +650,7 @@ void Table::rollback()
         return;
     cancel();
     d->transaction = false;
-    d->file->exec("ROLLBACK", QStringLiteral("Cannot roll back table"));
+    d->store->rollback();
     refresh();
     emit changed();
 }

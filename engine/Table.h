@@ -14,6 +14,9 @@
 // Nothing is stored before post(); a set that fails throws and changes nothing; close() (also
 // through Session::close()) discards an unposted record.
 //
+// Reading never emits a signal: when another table of the session changed the file, a read
+// re-reads the records quietly, and the queued notice emits currentChanged() and changed().
+//
 // Every failure throws EngineError with the engine's text naming the table (the path as given)
 // or the field.
 
@@ -35,19 +38,17 @@ class Session;
 
 // One record as stored, seen during Table::scan(): no conversion is made. Text fields give
 // their UTF-8 bytes, DATE fields ISO text "YYYY-MM-DD", TIME fields "HH:MM:SS", MONEY fields
-// an integer count of hundredths; an empty value is NULL.
+// an integer count of hundredths; an empty value is NULL. The table's store gives it.
 class RecordView
 {
 public:
-    int fieldCount() const;
-    bool isNull(int index) const;
-    qint64 integer(int index) const;
-    QByteArrayView utf8(int index) const;
+    virtual int fieldCount() const = 0;
+    virtual bool isNull(int index) const = 0;
+    virtual qint64 integer(int index) const = 0;
+    virtual QByteArrayView utf8(int index) const = 0;
 
-private:
-    friend class Table;
-    explicit RecordView(const void *statement) : m_statement(statement) {}
-    const void *m_statement;
+protected:
+    ~RecordView() = default;
 };
 
 class Table : public QObject
@@ -88,8 +89,8 @@ public:
     int recNo() const;
     // Moves to the zero-based position (clamped to the records there are).
     void moveTo(int position);
-    // The SQLite rowid of the current record (its storage identity; two identical records
-    // have different ids); -1 when there is no current record.
+    // The store's id of the current record (the SQLite rowid; its storage identity, so two
+    // identical records have different ids); -1 when there is no current record.
     qint64 recordId() const;
     // Moves to the record with this id; false (and no move) when there is none.
     bool moveToId(qint64 id);
@@ -113,6 +114,12 @@ public:
     // table and without converting anything: the fast way to write a whole table out.
     // `visit` gets each record as stored. The table must be open.
     void scan(const std::function<void(const RecordView &)> &visit) const;
+
+    // Sums of money fields over every stored record, read in the table's own connection, so
+    // inside its transaction and under its write lock. An empty table sums to 0. A sum beyond
+    // the range of Money throws EngineError "The sum of <field> in <path> is too large"; one
+    // that is not whole hundredths (values written as fractions by another tool) is an error too.
+    QList<Money> sumMoney(const QStringList &names) const;
 
     // --- changing ---
     // Starts a new, empty record (it is appended at the end when posted).

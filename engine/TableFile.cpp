@@ -1,20 +1,42 @@
-// TableFile: opens a table file without ever creating one, reads its layout and password
-// record, and registers the engine's SQL functions:
+// TableFile: the table store over an SQLite file. Opens a table file without ever creating one,
+// reads its layout and password record, and registers the engine's SQL functions:
 //   dorvanta_upper(x)          upper case of all letters (not only ASCII); NULL stays NULL
 //   dorvanta_like(pattern, x)  case-sensitive LIKE: % any run of characters, _ one character,
 //                              every other character matches only itself; NULL if either is NULL
+// Records are rows of the file's one table and their ids SQLite's rowids. Here too: creating a
+// protected table file in one transaction (nothing is left behind on failure), SQLite's
+// integrity check, and the consistent copy of a table file with SQLite's backup API into a
+// temporary file that is renamed over the target.
 
 #include "engine/TableFile.h"
 
 #include "engine/EngineError.h"
+#include "engine/Money.h"
+#include "engine/SqlGenerator.h"
+#include "engine/Table.h"
+#include "engine/TableSchema.h"
+#include "platform/AtomicFile.h"
+#include "platform/DecimalText.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
 
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace engine {
 
 namespace {
+
+// How long a statement waits for another connection's lock before it fails as busy.
+constexpr int busyTimeoutMs = 5000;
+
+// Marks the file as a table file for tools that look at the header ("DVNT").
+constexpr int applicationId = 0x44564E54;
 
 // Steps one UTF-8 character forward.
 const unsigned char *nextChar(const unsigned char *p, const unsigned char *end)
@@ -90,10 +112,34 @@ void upperFunction(sqlite3_context *context, int, sqlite3_value **argv)
     sqlite3_result_text(context, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
 }
 
+// Registers dorvanta_upper(x) and dorvanta_like(pattern, value) on a connection.
+void registerFunctions(sqlite3 *db)
+{
+    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    sqlite3_create_function_v2(db, "dorvanta_upper", 1, flags, nullptr, upperFunction, nullptr,
+                               nullptr, nullptr);
+    sqlite3_create_function_v2(db, "dorvanta_like", 2, flags, nullptr, likeFunction, nullptr,
+                               nullptr, nullptr);
+}
+
+// A record of a scan: the current row of the scanning statement.
+class StatementRecord final : public RecordView
+{
+public:
+    explicit StatementRecord(const TableFile::Statement &stmt) : m_stmt(stmt) {}
+    int fieldCount() const override { return m_stmt.columnCount(); }
+    bool isNull(int index) const override { return m_stmt.columnIsNull(index); }
+    qint64 integer(int index) const override { return m_stmt.columnInteger(index); }
+    QByteArrayView utf8(int index) const override { return m_stmt.columnUtf8(index); }
+
+private:
+    const TableFile::Statement &m_stmt;
+};
+
 } // namespace
 
 TableFile::TableFile(const QString &absolutePath, const QString &displayPath)
-    : m_absolutePath(absolutePath), m_displayPath(displayPath)
+    : TableStore(absolutePath, displayPath)
 {
     const QFileInfo info(absolutePath);
     if (!info.exists() || !info.isFile())
@@ -107,10 +153,14 @@ TableFile::TableFile(const QString &absolutePath, const QString &displayPath)
         m_db = nullptr;
         throw EngineError(QStringLiteral("Cannot open table %1: %2").arg(displayPath, reason));
     }
-    sqlite3_busy_timeout(m_db, 5000);
+    sqlite3_busy_timeout(m_db, busyTimeoutMs);
     registerFunctions(m_db);
     try {
         readLayout();
+        QStringList names;
+        for (const FieldDef &f : m_fields)
+            names << quoteIdentifier(f.name);
+        m_columnList = names.join(QStringLiteral(", "));
     } catch (...) {
         sqlite3_close(m_db);
         m_db = nullptr;
@@ -120,6 +170,8 @@ TableFile::TableFile(const QString &absolutePath, const QString &displayPath)
 
 TableFile::~TableFile()
 {
+    m_readAfter.reset();
+    m_readFrom.reset();
     sqlite3_close_v2(m_db);
 }
 
@@ -173,24 +225,6 @@ void TableFile::readLayout()
     }
 }
 
-int TableFile::fieldIndex(QStringView name) const
-{
-    // Names are usually written as stored and fields read in table order: an exact match,
-    // starting after the field found last, is the cheap first try.
-    const int n = int(m_fields.size());
-    for (int k = 1; k <= n; ++k) {
-        const int i = (m_lastIndex + k) % n;
-        if (name == m_fields[i].name) {
-            m_lastIndex = i;
-            return i;
-        }
-    }
-    for (int i = 0; i < m_fields.size(); ++i)
-        if (name.compare(m_fields[i].name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
-}
-
 void TableFile::exec(const char *sql, const QString &context) const
 {
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -210,19 +244,28 @@ QString TableFile::quoteIdentifier(const QString &name)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-void TableFile::registerFunctions(sqlite3 *db)
+int TableStore::fieldIndex(QStringView name) const
 {
-    const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
-    sqlite3_create_function_v2(db, "dorvanta_upper", 1, flags, nullptr, upperFunction, nullptr,
-                               nullptr, nullptr);
-    sqlite3_create_function_v2(db, "dorvanta_like", 2, flags, nullptr, likeFunction, nullptr,
-                               nullptr, nullptr);
+    // Names are usually written as stored and fields read in table order: an exact match,
+    // starting after the field found last, is the cheap first try.
+    const int n = int(m_fields.size());
+    for (int k = 1; k <= n; ++k) {
+        const int i = (m_lastIndex + k) % n;
+        if (name == m_fields[i].name) {
+            m_lastIndex = i;
+            return i;
+        }
+    }
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (name.compare(m_fields[i].name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
 }
 
 TableFile::Statement::Statement(const TableFile &file, const QString &sql) : m_file(file)
 {
     const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v2(file.db(), utf8.constData(), int(utf8.size()), &m_stmt, nullptr) !=
+    if (sqlite3_prepare_v2(file.m_db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr) !=
         SQLITE_OK)
         file.fail(QStringLiteral("Cannot read table"));
 }
@@ -304,22 +347,9 @@ Cell TableFile::Statement::column(int index, FieldType type) const
 {
     if (type == FieldType::Date && sqlite3_column_type(m_stmt, index) == SQLITE_TEXT) {
         const auto *s = sqlite3_column_text(m_stmt, index);
-        if (sqlite3_column_bytes(m_stmt, index) == 10 && s[4] == '-' && s[7] == '-') {
-            int digits[8];
-            int n = 0;
-            for (int i : {0, 1, 2, 3, 5, 6, 8, 9})
-                digits[n++] = s[i] - '0';
-            bool allDigits = true;
-            for (int digit : digits)
-                allDigits = allDigits && digit >= 0 && digit <= 9;
-            if (allDigits) {
-                const int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
-                const int month = digits[4] * 10 + digits[5];
-                const int day = digits[6] * 10 + digits[7];
-                if (QDate::isValid(year, month, day))
-                    return Cell::fromYmd(year, month, day);
-            }
-        }
+        int year = 0, month = 0, day = 0;
+        if (platform::readIsoDate(s, sqlite3_column_bytes(m_stmt, index), year, month, day))
+            return Cell::fromYmd(year, month, day);
     }
     return column(index);
 }
@@ -338,6 +368,344 @@ QByteArrayView TableFile::Statement::columnUtf8(int index) const
 {
     const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, index));
     return QByteArrayView(text, sqlite3_column_bytes(m_stmt, index));
+}
+
+void TableFile::bindRecord(Statement &stmt, const std::vector<Cell> &cells) const
+{
+    for (size_t i = 0; i < cells.size(); ++i)
+        stmt.bind(int(i + 1), cells[i]);
+}
+
+void TableFile::setDurableWrites(bool durable)
+{
+    exec(durable ? "PRAGMA synchronous = FULL" : "PRAGMA synchronous = OFF",
+         QStringLiteral("Cannot open table"));
+}
+
+void TableFile::readIds(std::deque<qint64> &ids)
+{
+    ids.clear();
+    Statement stmt(*this, QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(table()));
+    while (stmt.step())
+        ids.push_back(stmt.columnInteger(0));
+}
+
+void TableFile::readRecords(qint64 id, bool inclusive, int limit, std::vector<qint64> &ids,
+                            std::vector<Cell> &cells)
+{
+    std::unique_ptr<Statement> &stmt = inclusive ? m_readFrom : m_readAfter;
+    if (!stmt)
+        stmt = std::make_unique<Statement>(
+            *this, QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid %3 ? ORDER BY rowid LIMIT ?")
+                       .arg(m_columnList, table(),
+                            inclusive ? QStringLiteral(">=") : QStringLiteral(">")));
+    stmt->bindInteger(1, id);
+    stmt->bindInteger(2, limit);
+    const int columns = int(m_fields.size());
+    try {
+        while (stmt->step()) {
+            ids.push_back(stmt->columnInteger(0));
+            for (int c = 0; c < columns; ++c)
+                cells.push_back(stmt->column(c + 1, m_fields[c].type));
+        }
+    } catch (...) {
+        stmt->reset();
+        throw;
+    }
+    stmt->reset();
+}
+
+qint64 TableFile::insertRecord(const std::vector<Cell> &cells)
+{
+    QStringList marks;
+    for (qsizetype i = 0; i < m_fields.size(); ++i)
+        marks << QStringLiteral("?");
+    Statement stmt(*this, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                              .arg(table(), m_columnList, marks.join(u',')));
+    bindRecord(stmt, cells);
+    stmt.step();
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+bool TableFile::updateRecord(qint64 id, const std::vector<Cell> &cells)
+{
+    QStringList sets;
+    for (const FieldDef &f : m_fields)
+        sets << quoteIdentifier(f.name) + QStringLiteral(" = ?");
+    Statement stmt(*this, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                              .arg(table(), sets.join(QStringLiteral(", "))));
+    bindRecord(stmt, cells);
+    stmt.bindInteger(int(m_fields.size()) + 1, id);
+    stmt.step();
+    return sqlite3_changes(m_db) != 0;
+}
+
+void TableFile::deleteRecord(qint64 id)
+{
+    Statement stmt(*this, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(table()));
+    stmt.bindInteger(1, id);
+    stmt.step();
+}
+
+void TableFile::deleteAll()
+{
+    exec(QStringLiteral("DELETE FROM %1").arg(table()).toUtf8().constData(),
+         QStringLiteral("Cannot empty table"));
+}
+
+QList<Money> TableFile::sumMoney(const QList<int> &fields, const QStringList &names)
+{
+    auto sumOf = [this](int field) {
+        return QStringLiteral("SUM(%1)").arg(quoteIdentifier(m_fields[field].name));
+    };
+    QStringList sums;
+    for (const int field : fields)
+        sums << sumOf(field);
+    Statement stmt(*this, QStringLiteral("SELECT %1 FROM %2").arg(sums.join(QStringLiteral(", ")), table()));
+    try {
+        stmt.step();
+    } catch (const EngineError &) {
+        // SQLite stops an integer sum that leaves the 64-bit range instead of giving a
+        // wrong figure; name the first field whose sum does.
+        for (qsizetype i = 0; i < fields.size(); ++i) {
+            Statement one(*this, QStringLiteral("SELECT %1 FROM %2").arg(sumOf(fields[i]), table()));
+            try {
+                one.step();
+            } catch (const EngineError &) {
+                throw EngineError(QStringLiteral("The sum of %1 in %2 is too large")
+                                      .arg(names[i], m_displayPath));
+            }
+        }
+        throw;
+    }
+    QList<Money> out;
+    for (qsizetype i = 0; i < fields.size(); ++i) {
+        if (stmt.columnIsNull(int(i))) {
+            out << Money();
+            continue;
+        }
+        // A value written by another tool as a fraction or a text makes the sum one too:
+        // that is an error, not a figure rounded to whole hundredths.
+        bool whole = false;
+        const qint64 sum = stmt.columnUtf8(int(i)).toByteArray().toLongLong(&whole);
+        if (!whole)
+            throw EngineError(
+                QStringLiteral("The sum of %1 in %2 is not an amount").arg(names[i], m_displayPath));
+        out << Money::fromHundredths(sum);
+    }
+    return out;
+}
+
+void TableFile::scan(const std::function<void(const RecordView &)> &visit)
+{
+    Statement stmt(*this, QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(m_columnList, table()));
+    const StatementRecord record(stmt);
+    while (stmt.step())
+        visit(record);
+}
+
+void TableFile::begin()
+{
+    exec("BEGIN IMMEDIATE", QStringLiteral("Cannot start a transaction on table"));
+}
+
+void TableFile::commit()
+{
+    exec("COMMIT", QStringLiteral("Cannot commit table"));
+}
+
+void TableFile::rollback()
+{
+    exec("ROLLBACK", QStringLiteral("Cannot roll back table"));
+}
+
+void TableFile::rollbackQuietly() noexcept
+{
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void TableFile::select(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
+                       std::vector<Cell> &cells)
+{
+    GeneratedSql generated = SqlGenerator::generate(statement, *this);
+    Statement stmt(*this, generated.sql);
+    for (size_t i = 0; i < generated.parameters.size(); ++i)
+        stmt.bind(int(i + 1), generated.parameters[i]);
+    const int width = int(generated.columns.size());
+    while (stmt.step()) {
+        for (int c = 0; c < width; ++c)
+            cells.push_back(stmt.column(c, generated.columns[size_t(c)].type));
+    }
+    columns = std::move(generated.columns);
+}
+
+std::unique_ptr<TableStore> openTableStore(const QString &absolutePath, const QString &displayPath)
+{
+    return std::make_unique<TableFile>(absolutePath, displayPath);
+}
+
+void createTableStore(const QString &filePath, const TableSchema &schema, const QString &password)
+{
+    if (QFileInfo::exists(filePath))
+        throw EngineError(QStringLiteral("Table already exists: %1").arg(filePath));
+    sqlite3 *db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(filePath).constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    auto failure = [&](const QString &reason) {
+        sqlite3_close(db);
+        QFile::remove(filePath);
+        return EngineError(QStringLiteral("Cannot create table %1: %2").arg(filePath, reason));
+    };
+    if (rc != SQLITE_OK)
+        throw failure(QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+
+    QStringList columns;
+    for (const FieldDef &f : schema.fields())
+        columns << TableFile::quoteIdentifier(f.name) + QLatin1Char(' ') + fieldTypeName(f.type);
+    QString indexes;
+    for (const IndexDef &index : schema.indexes()) {
+        QStringList quoted;
+        for (const QString &field : index.fields)
+            quoted << TableFile::quoteIdentifier(field);
+        indexes += QStringLiteral("CREATE INDEX %1 ON %2 (%3);")
+                       .arg(TableFile::quoteIdentifier(index.name), TableFile::quoteIdentifier(schema.name()),
+                            quoted.join(QStringLiteral(", ")));
+    }
+    const QString ddl =
+        // The page size must be set before anything is written.
+        QStringLiteral("PRAGMA page_size = 16384;" // fewer, larger pages: faster walks and sums
+                       "PRAGMA application_id = %1;"
+                       "PRAGMA synchronous = OFF;"
+                       "BEGIN;"
+                       "CREATE TABLE %2 (%3);"
+                       "CREATE TABLE dorvanta_password (SALT BLOB NOT NULL, HASH BLOB NOT NULL);"
+                       "%4")
+            .arg(applicationId)
+            .arg(TableFile::quoteIdentifier(schema.name()), columns.join(QStringLiteral(", ")), indexes);
+    if (sqlite3_exec(db, ddl.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw failure(QString::fromUtf8(sqlite3_errmsg(db)));
+
+    const PasswordRecord record = PasswordRecord::create(password);
+    sqlite3_stmt *stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "INSERT INTO dorvanta_password (SALT, HASH) VALUES (?, ?)", -1,
+                           &stmt, nullptr) != SQLITE_OK)
+        throw failure(QString::fromUtf8(sqlite3_errmsg(db)));
+    sqlite3_bind_blob(stmt, 1, record.salt().constData(), int(record.salt().size()),
+                      SQLITE_TRANSIENT);
+    sqlite3_bind_blob(stmt, 2, record.hash().constData(), int(record.hash().size()),
+                      SQLITE_TRANSIENT);
+    const int stepped = sqlite3_step(stmt);
+    sqlite3_finalize(stmt);
+    if (stepped != SQLITE_DONE || sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+        throw failure(QString::fromUtf8(sqlite3_errmsg(db)));
+    if (sqlite3_close(db) != SQLITE_OK) {
+        db = nullptr;
+        throw failure(QStringLiteral("cannot close the file"));
+    }
+    // Written without a flush per statement; one flush of the finished file instead.
+    const int fd = ::open(QFile::encodeName(filePath).constData(), O_RDONLY);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        if (fd >= 0)
+            ::close(fd);
+        db = nullptr;
+        throw failure(QStringLiteral("cannot flush the file"));
+    }
+    ::close(fd);
+}
+
+namespace {
+
+// SQLite's first finding of its integrity check on the file; empty when the file is whole.
+QString integrityFinding(const QString &filePath)
+{
+    sqlite3 *db = nullptr;
+    QString reason;
+    if (sqlite3_open_v2(QFile::encodeName(filePath).constData(), &db, SQLITE_OPEN_READONLY,
+                        nullptr) != SQLITE_OK) {
+        reason = QString::fromUtf8(sqlite3_errmsg(db));
+    } else {
+        sqlite3_busy_timeout(db, busyTimeoutMs);
+        sqlite3_stmt *stmt = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check(1)", -1, &stmt, nullptr) != SQLITE_OK) {
+            reason = QString::fromUtf8(sqlite3_errmsg(db));
+        } else {
+            const int rc = sqlite3_step(stmt);
+            if (rc == SQLITE_ROW) {
+                const QString answer = QString::fromUtf8(
+                    reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0)));
+                if (answer != QLatin1String("ok"))
+                    reason = answer;
+            } else {
+                reason = QString::fromUtf8(sqlite3_errmsg(db));
+            }
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return reason;
+}
+
+} // namespace
+
+void checkTableIntegrity(const QString &filePath)
+{
+    const QString finding = integrityFinding(filePath);
+    if (!finding.isEmpty())
+        throw EngineError(QStringLiteral("%1 is damaged: %2").arg(filePath, finding));
+}
+
+void copyTableFile(const QString &sourcePath, const QString &targetPath)
+{
+    const QFileInfo source(sourcePath);
+    if (!source.exists() || !source.isFile())
+        throw EngineError(QStringLiteral("Table does not exist: %1").arg(sourcePath));
+
+    const auto failure = [&](const QString &reason) {
+        return EngineError(
+            QStringLiteral("Cannot copy table %1 to %2: %3").arg(sourcePath, targetPath, reason));
+    };
+    platform::TemporaryFile temp(targetPath);
+    if (!temp.isOpen())
+        throw failure(temp.errorString());
+
+    sqlite3 *from = nullptr;
+    sqlite3 *to = nullptr;
+    QString reason;
+    if (sqlite3_open_v2(QFile::encodeName(sourcePath).constData(), &from, SQLITE_OPEN_READONLY,
+                        nullptr) != SQLITE_OK) {
+        reason = QString::fromUtf8(sqlite3_errmsg(from));
+    } else if (sqlite3_open_v2(QFile::encodeName(temp.path()).constData(), &to,
+                               SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        reason = QString::fromUtf8(sqlite3_errmsg(to));
+    } else {
+        sqlite3_busy_timeout(from, busyTimeoutMs);
+        sqlite3_backup *backup = sqlite3_backup_init(to, "main", from, "main");
+        if (!backup) {
+            reason = QString::fromUtf8(sqlite3_errmsg(to));
+        } else {
+            const int rc = sqlite3_backup_step(backup, -1);
+            sqlite3_backup_finish(backup);
+            if (rc != SQLITE_DONE)
+                reason = QString::fromUtf8(sqlite3_errstr(rc));
+        }
+    }
+    sqlite3_close(from);
+    if (sqlite3_close(to) != SQLITE_OK && reason.isEmpty())
+        reason = QStringLiteral("cannot close the copy");
+    if (reason.isEmpty() && ::fsync(temp.handle()) != 0)
+        reason = qt_error_string(errno);
+    // A damaged source gives a damaged copy: it never replaces the target.
+    if (reason.isEmpty()) {
+        const QString finding = integrityFinding(temp.path());
+        if (!finding.isEmpty())
+            reason = QStringLiteral("%1 is damaged: %2").arg(sourcePath, finding);
+    }
+    if (reason.isEmpty())
+        QFile::setPermissions(temp.path(), source.permissions());
+    if (reason.isEmpty() && !temp.renameTo(targetPath))
+        reason = temp.errorString();
+    if (!reason.isEmpty())
+        throw failure(reason);
 }
 
 } // namespace engine

@@ -1,55 +1,47 @@
 #pragma once
 
-// TableFile: an open SQLite connection to one table file, with the file's layout (table name,
-// fields and their types) and its password record read at opening, and the engine's own SQL
-// functions registered. Statement wraps a prepared SQLite statement. Internal to the engine;
-// every failure throws EngineError naming the table by the path the caller gave.
+// TableFile: the table store over an SQLite file (see TableStore.h), the one place in the
+// engine that talks to SQLite. An open connection to one table file, with the file's layout
+// and password record read at opening, the engine's own SQL functions registered, and the
+// prepared statements of the block reads kept for the next read. Statement wraps a prepared
+// SQLite statement. Internal to the engine; every failure throws EngineError naming the
+// table by the path the caller gave.
 
-#include "engine/Cell.h"
-#include "engine/FieldType.h"
-#include "engine/PasswordRecord.h"
+#include "engine/TableStore.h"
 
-#include <QList>
 #include <QByteArrayView>
-#include <QString>
-#include <QStringView>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace engine {
 
-class TableFile
+class TableFile final : public TableStore
 {
 public:
     // Opens the existing table file `absolutePath`; `displayPath` names it in messages.
-    // Throws EngineError "Table does not exist: <displayPath>" when there is no such file and
-    // "<displayPath> is not a table file" when it is not one.
     TableFile(const QString &absolutePath, const QString &displayPath);
-    ~TableFile();
-    TableFile(const TableFile &) = delete;
-    TableFile &operator=(const TableFile &) = delete;
+    ~TableFile() override;
 
-    sqlite3 *db() const { return m_db; }
-    const QString &absolutePath() const { return m_absolutePath; }
-    const QString &displayPath() const { return m_displayPath; }
-    const QString &tableName() const { return m_tableName; }
-    const QList<FieldDef> &fields() const { return m_fields; }
-    const PasswordRecord &passwordRecord() const { return m_password; }
-    // Index of the field, compared without regard to case; -1 when none.
-    int fieldIndex(QStringView name) const;
-
-    // Runs SQL without results; throws EngineError "<context>: <SQLite's reason>".
-    void exec(const char *sql, const QString &context) const;
-    // Throws EngineError "<context> <path>: <SQLite's reason>".
-    [[noreturn]] void fail(const QString &context) const;
+    void setDurableWrites(bool durable) override;
+    void readIds(std::deque<qint64> &ids) override;
+    void readRecords(qint64 id, bool inclusive, int limit, std::vector<qint64> &ids,
+                     std::vector<Cell> &cells) override;
+    qint64 insertRecord(const std::vector<Cell> &cells) override;
+    bool updateRecord(qint64 id, const std::vector<Cell> &cells) override;
+    void deleteRecord(qint64 id) override;
+    void deleteAll() override;
+    QList<Money> sumMoney(const QList<int> &fields, const QStringList &names) override;
+    void scan(const std::function<void(const RecordView &)> &visit) override;
+    void begin() override;
+    void commit() override;
+    void rollback() override;
+    void rollbackQuietly() noexcept override;
+    void select(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
+                std::vector<Cell> &cells) override;
 
     // "NAME" with inner quotes doubled.
     static QString quoteIdentifier(const QString &name);
-    // Registers dorvanta_upper(x) and dorvanta_like(pattern, value) on a connection.
-    static void registerFunctions(sqlite3 *db);
-    // The name of the table holding the password record.
-    static const char *passwordTableName() { return "dorvanta_password"; }
 
     class Statement
     {
@@ -83,14 +75,17 @@ public:
 
 private:
     void readLayout();
+    // Runs SQL without results; throws EngineError "<context> <path>: <SQLite's reason>".
+    void exec(const char *sql, const QString &context) const;
+    [[noreturn]] void fail(const QString &context) const;
+    QString table() const { return quoteIdentifier(m_tableName); }
+    // Binds every field of a record to ?1 .. ?n.
+    void bindRecord(Statement &stmt, const std::vector<Cell> &cells) const;
 
     sqlite3 *m_db = nullptr;
-    QString m_absolutePath;
-    QString m_displayPath;
-    QString m_tableName;
-    QList<FieldDef> m_fields;
-    PasswordRecord m_password;
-    mutable int m_lastIndex = -1; // where fieldIndex found the last name
+    QString m_columnList; // "KORISNIK", "DATUM", ...
+    std::unique_ptr<Statement> m_readAfter;
+    std::unique_ptr<Statement> m_readFrom;
 };
 
 } // namespace engine

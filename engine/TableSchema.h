@@ -48,11 +48,10 @@ public:
     // EngineError on any other failure (nothing is left behind then).
     void createTable(const QString &filePath, const QString &password) const;
 
-    // Whether the file at `filePath` is a table file of this layout (same fields in the same
-    // order with the same types; the table name is not compared, so a backup file qualifies)
-    // that opens with `password`. Returns an empty string when it is, else the reason (the
-    // engine's text). Never throws.
-    QString checkTableFile(const QString &filePath, const QString &password) const;
+    // Checks that the file at `filePath` is a table file of this layout (same fields in the
+    // same order with the same types; the table name is not compared, so a backup file
+    // qualifies) that opens with `password`. Throws EngineError with the reason when it is not.
+    void checkTableFile(const QString &filePath, const QString &password) const;
 
 private:
     QString m_name;
@@ -60,11 +59,18 @@ private:
     QList<IndexDef> m_indexes;
 };
 
+// Runs SQLite's integrity check on the table file at `filePath` in a connection of its own.
+// Throws EngineError "<path> is damaged: <SQLite's first finding>" (or why it could not be
+// read) unless the file is whole.
+void checkTableIntegrity(const QString &filePath);
+
 // Writes a consistent copy of the table file `sourcePath` to `targetPath` with SQLite's backup
 // API (a table written meanwhile through the engine is copied either wholly before or wholly
 // after that write). The copy goes to a temporary file in the target's folder which is then
-// renamed over the target, so the target is always either the old or the new whole file.
-// Throws EngineError naming the table when the source is missing or the copy fails.
+// renamed over the target, so the target is always either the old or the new whole file. The
+// copy is checked with checkTableIntegrity before the rename: a damaged table is never copied
+// over the target. Throws EngineError naming the table when the source is missing, damaged, or
+// the copy fails; the temporary file is then removed.
 void copyTableFile(const QString &sourcePath, const QString &targetPath);
 
 } // namespace engine

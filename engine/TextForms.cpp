@@ -6,6 +6,7 @@
 #include "engine/TextForms.h"
 
 #include "engine/EngineError.h"
+#include "platform/DecimalText.h"
 
 #include <QLocale>
 
@@ -216,15 +217,8 @@ QString DateTextFormat::isoToText(QStringView iso) const
         const auto date = isoToDate(iso);
         return date ? toText(*date) : QString();
     }
-    if (iso.size() != 10 || iso[4] != u'-' || iso[7] != u'-')
-        return {};
-    qsizetype pos = 0;
-    const int year = readNumber(iso, pos, 4, 4);
-    pos = 5;
-    const int month = readNumber(iso, pos, 2, 2);
-    pos = 8;
-    const int day = readNumber(iso, pos, 2, 2);
-    if (year < 0 || month < 0 || day < 0 || !QDate::isValid(year, month, day))
+    int year = 0, month = 0, day = 0;
+    if (!platform::readIsoDate(iso.utf16(), iso.size(), year, month, day))
         return {};
     return formatYmd(year, month, day);
 }
@@ -250,18 +244,10 @@ QString dateToIso(QDate date)
 
 std::optional<QDate> isoToDate(QStringView iso)
 {
-    if (iso.size() != 10 || iso[4] != u'-' || iso[7] != u'-')
+    int year = 0, month = 0, day = 0;
+    if (!platform::readIsoDate(iso.utf16(), iso.size(), year, month, day))
         return std::nullopt;
-    qsizetype pos = 0;
-    const int year = readNumber(iso, pos, 4, 4);
-    pos = 5;
-    const int month = readNumber(iso, pos, 2, 2);
-    pos = 8;
-    const int day = readNumber(iso, pos, 2, 2);
-    if (year < 0 || month < 0 || day < 0)
-        return std::nullopt;
-    const QDate date(year, month, day);
-    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+    return QDate(year, month, day);
 }
 
 QString timeText(QTime time)

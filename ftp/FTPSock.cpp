@@ -17,6 +17,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -340,7 +341,7 @@ void TMSocket::Listen()
         LastError = 0;
 }
 
-void TMSocket::Accept(TMSocket *listener)
+void TMSocket::Accept(TMSocket *listener, const QString &onlyFrom)
 {
     sockaddr_in peer{};
     socklen_t len = sizeof peer;
@@ -354,6 +355,15 @@ void TMSocket::Accept(TMSocket *listener)
     if (fd < 0) {
         SetLastErrorFromErrno(err);
         return;
+    }
+    if (!onlyFrom.isEmpty()) {
+        char text[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+        if (QLatin1String(text) != onlyFrom) {
+            ::close(fd);
+            LastError = ErrForeignPeer;
+            return;
+        }
     }
     CloseHandle();
     m_handle = fd;
@@ -435,6 +445,14 @@ void TMSocket::SetReceiveLowWater(int bytes)
     }
     if (m_handle >= 0)
         ::setsockopt(m_handle, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes);
+}
+
+int TMSocket::PendingBytes() const
+{
+    int n = 0;
+    if (m_handle < 0 || ::ioctl(m_handle, FIONREAD, &n) < 0)
+        return 0;
+    return n;
 }
 
 int TMSocket::ReceiveBuffer(char *buffer, int size)

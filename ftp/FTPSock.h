@@ -56,6 +56,7 @@ public:
     static constexpr quint16 ErrTlsHandshake = 12100;
     static constexpr quint16 ErrTlsUntrusted = 12101;
     static constexpr quint16 ErrTlsIo = 12102;
+    static constexpr quint16 ErrForeignPeer = 10013; // refused: not the expected peer
 
     // The longest host name a lookup accepts (the lookup buffer holds 68 bytes with the
     // terminating zero).
@@ -76,7 +77,10 @@ public:
     void UseResolvedAddress();
     void Connect();
     void Listen();
-    void Accept(TMSocket *listener);
+    // Takes the next connection waiting at listener. With onlyFrom (a dotted address) a
+    // connection from any other address is closed at once, this socket is left as it
+    // was, and LastError is ErrForeignPeer; the listener waits for the next one.
+    void Accept(TMSocket *listener, const QString &onlyFrom = QString());
     void Close();
     int SendBuffer(const char *data, int length);
     int ReceiveBuffer(char *buffer, int size);
@@ -85,6 +89,8 @@ public:
     void ArmTimeout(int seconds);
     // Read notifications only once this many bytes are waiting (or the peer closed).
     void SetReceiveLowWater(int bytes);
+    // Bytes received and not yet read (0 when there is no socket).
+    int PendingBytes() const;
 
     // TLS (FtpTls.h). StartTls begins a client handshake on the connected socket now,
     // under the TimeOut countdown. ArmTls makes the next connect or accept of this object

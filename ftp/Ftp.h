@@ -11,6 +11,14 @@
 // handler runs from the owning thread's event loop; waiting loops process events, so
 // handlers may nest, and the component guards itself with flags, not locks.
 //
+// The component does not trust the server: a final reply answers a command only when it
+// arrived after the command was sent; reply lines and replies are bounded; TimeOut bounds
+// every wait for a reply and every stall of a data connection; no command carries a line
+// end; data connections go only to (PASV) and come only from (PORT) the control
+// connection's peer; a download changes the local file only once RETR is accepted; and a
+// transfer that moved less than the whole file ends with an error, not OnFileReceived or
+// OnFileStored. Notices about a data connection's address come as infoHostResolved.
+//
 // The session (connection, replies, retries, keep-alive) is in FtpSession.cpp, the login
 // dialogue in FtpLogin.cpp, data connections and file transfers in FtpTransfer.cpp, FTP
 // over TLS (AUTH TLS, PBSZ, PROT, protected data connections) in FtpTlsSession.cpp on the
@@ -185,6 +193,9 @@ protected:
     void HandleTimeout();
     void ProcessReplyLine(const QString &line);
     void SendCommand(const QString &command, Continuation handler);
+    void RefuseCommand();
+    void TouchActivity() { m_lastActivity.start(); }
+    void WatchdogTick();
     bool BeginOperation();
     void FinishOperation();
     void HandleNotification(TMMessage &message);
@@ -249,6 +260,7 @@ protected:
     void HandleDownloadSizeReply(const QString &reply);
     void SendDownloadRest(const QString &reply);
     void SendRetr(const QString &reply);
+    void SendRetrCommand();
     void HandleDownloadRestReply(const QString &reply);
     void HandleRetrReply(const QString &reply);
     void StartUpload(const QString &reply);
@@ -266,7 +278,10 @@ protected:
     void SendData();
     void DataClosed();
     void FinishTransfer();
+    QString IncompleteTransfer() const;
+    void AcceptRetr();
     void AcceptStor();
+    bool AcceptDataConnection();
     void CancelTransfer();
     void WaitWhileBusy();
 
@@ -309,6 +324,14 @@ protected:
     bool m_retryWaiting = false;
     bool m_reportDisconnection = false;
     Continuation m_replyHandler = nullptr;
+    // A final reply answers the last command only when it was sent and the reply began
+    // after it: offsets count the bytes received on this connection.
+    bool m_awaitingReply = false;
+    qint64 m_receivedTotal = 0;   // bytes received on the control connection
+    qint64 m_commandOffset = 0;   // m_receivedTotal when the last command went out
+    qint64 m_pendingOffset = 0;   // offset of m_pendingText's first byte
+    qint64 m_lineOffset = 0;      // offset of the line being processed
+    qsizetype m_scanFrom = 0;     // m_pendingText before this holds no line end
     QByteArray m_pendingText;
     bool m_inReplyHandler = false;
     bool m_inMultiLine = false;
@@ -322,6 +345,16 @@ protected:
     QString m_currentType;
     QTimer m_noopTimer;
     bool m_noopTimerEnabled = false;
+    // TimeOut bounds every wait for a reply and every stall of a data connection: the
+    // watchdog ends the connection when nothing moved for that long.
+    QTimer m_watchdog;
+    QElapsedTimer m_lastActivity;
+    int m_dataPending = 0; // bytes waiting on the data socket at the last watchdog tick
+    // Bounds on what a server may make the client hold or read in one go.
+    static constexpr int MaxReplyLine = 8 * 1024;
+    static constexpr int MaxReplyText = 1024 * 1024;
+    static constexpr int MaxControlReadPerEvent = 64 * 1024;
+    static constexpr int MaxDataReadPerEvent = 1024 * 1024;
     // The real server while the connection goes to a proxy.
     bool m_serverSwapped = false;
     QString m_realServer;
@@ -339,6 +372,15 @@ protected:
     bool m_inSendData = false;
     bool m_storAccepted = false; // the server answered STOR; data may flow
     bool m_sendWaiting = false;  // ready to send before that answer came
+    bool m_uploadSent = false;   // the whole local file went out
+    // A download changes the local file only once the server has accepted RETR (its 1xx
+    // reply, its final reply, or the first data byte after RETR was sent).
+    bool m_retrSent = false;
+    bool m_retrAccepted = false;
+    bool m_truncateOnAccept = false; // an overwrite: the file is cut when RETR is accepted
+    bool m_localCreated = false;     // the download created the file; removed if refused
+    qint64 m_announcedSize = -1;     // the size the 150 reply announced
+    qint64 m_restOffset = 0;         // where a resumed download started
     qint64 m_downloadRemoteSize = 0;
     qint64 m_uploadRemoteSize = 0;
     qint64 m_uploadSize = 0;

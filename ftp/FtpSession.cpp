@@ -2,8 +2,12 @@
 // and splitting replies, the command/continuation chain, the busy and connection guards,
 // the operation-done and disconnected notifications, error reporting, time-out, retries,
 // keep-alive and QUIT. It guarantees that each final reply line reaches the registered
-// continuation exactly once, that a password never appears in an OnFtpInfo text, and that
-// no waiting loop spins on a control connection that is gone.
+// continuation exactly once, and only when it arrived after that command was sent; that a
+// password never appears in an OnFtpInfo text; that no command line carries a CR, LF or
+// zero byte inside it; that a reply line (8 KiB) and a reply (1 MiB) are bounded and each
+// read notification reads a bounded amount before returning to the event loop; that no
+// wait for a reply or for data lasts longer than TimeOut seconds without a byte moving;
+// and that no waiting loop spins on a control connection that is gone.
 
 #include "Ftp.h"
 #include "FtpTls.h"
@@ -11,8 +15,10 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QThread>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -38,6 +44,9 @@ TMFtp::TMFtp(QObject *owner) : TMSocket(owner)
     m_noopTimer.setInterval(30 * 1000);
     QObject::connect(&m_noopTimer, &QTimer::timeout, NotifyWindow(), [this] { NoopTick(); });
     StartNoopTimer();
+    m_watchdog.setInterval(250);
+    QObject::connect(&m_watchdog, &QTimer::timeout, NotifyWindow(), [this] { WatchdogTick(); });
+    m_watchdog.start();
     OnNotify = [this](TMMessage &m) { HandleNotification(m); };
     OnConnected = [this](TMSocket *) { HandleConnected(); };
     OnClosed = [this](TMSocket *) { HandleClosed(); };
@@ -57,6 +66,7 @@ TMFtp::~TMFtp()
     m_dataSocket.OnClosed = nullptr;
     m_listenSocket.OnClosed = nullptr;
     m_noopTimer.stop();
+    m_watchdog.stop();
 }
 
 void TMFtp::SetAsynchronous(bool value)
@@ -197,9 +207,16 @@ void TMFtp::HandleConnected()
         return;
     ReportInfo(infoConnected, HostAddress);
     m_controlConnected = true;
+    // From here to the end of the login dialogue the connection belongs to the login.
+    m_currentOperation = opLogin;
     m_inReplyHandler = false;
     m_pendingText.clear();
+    m_receivedTotal = m_commandOffset = m_pendingOffset = 0;
+    m_scanFrom = 0;
+    m_inMultiLine = false;
     m_replyHandler = &TMFtp::HandleWelcome;
+    m_awaitingReply = true;
+    TouchActivity();
     if (m_tls == tlsImplicit)
         StartControlTls();
 }
@@ -212,31 +229,56 @@ void TMFtp::HandleReadable()
         return; // the outer read loop collects the data
     const quint64 serial = SocketSerial();
     char buffer[4096 + 1];
-    for (;;) {
+    // A server that sends without pause must not keep the event loop from the window:
+    // after this much the rest waits for the next read notification.
+    int budget = MaxControlReadPerEvent;
+    while (budget > 0) {
         const int n = ReceiveBuffer(buffer, 4096);
-        buffer[n] = '\0';
-        // Text after a zero byte is dropped.
-        const QByteArray chunk(buffer, static_cast<qsizetype>(std::strlen(buffer)));
         if (CheckSocketError())
             return;
-        ReportInfo(infoReplyReceived, QString::fromUtf8(chunk));
-        if (chunk.isEmpty())
+        if (n <= 0) {
+            ReportInfo(infoReplyReceived, QString()); // the end of a burst
             return;
-        QByteArray text = m_pendingText + chunk;
-        m_pendingText.clear();
+        }
+        budget -= n;
+        TouchActivity();
+        buffer[n] = '\0';
+        // Text after a zero byte is dropped.
+        const qsizetype kept = static_cast<qsizetype>(std::strlen(buffer));
+        ReportInfo(infoReplyReceived, QString::fromUtf8(buffer, kept));
+        if (kept == 0)
+            return;
+        m_pendingText.append(buffer, kept);
+        m_receivedTotal += kept;
+        // Only the new bytes are searched for line ends.
+        qsizetype from = 0;
         qsizetype lf;
-        while ((lf = text.indexOf('\n')) >= 0) {
-            QByteArray line = text.left(lf);
+        while ((lf = m_pendingText.indexOf('\n', m_scanFrom)) >= 0) {
+            QByteArray line = m_pendingText.mid(from, lf - from);
             if (line.endsWith('\r'))
                 line.chop(1);
-            text.remove(0, lf + 1);
+            m_lineOffset = m_pendingOffset + from;
+            from = lf + 1;
+            m_scanFrom = from;
+            if (line.size() > MaxReplyLine) {
+                m_lastErrorText = QStringLiteral("Reply line from the server too long");
+                Fail(errCommandFailed);
+                return;
+            }
             m_inReplyHandler = true;
             ProcessReplyLine(QString::fromUtf8(line));
             m_inReplyHandler = false;
             if (SocketSerial() != serial)
                 return; // the handler closed this connection (and maybe opened another)
         }
-        m_pendingText = text;
+        m_pendingText.remove(0, from);
+        m_pendingOffset += from;
+        m_scanFrom = m_pendingText.size();
+        if (m_pendingText.size() > MaxReplyLine) {
+            m_lastErrorText = QStringLiteral("Reply line from the server too long");
+            Fail(errCommandFailed);
+            return;
+        }
     }
 }
 
@@ -244,6 +286,11 @@ void TMFtp::ProcessReplyLine(const QString &line)
 {
     if (line.isEmpty())
         return;
+    if (m_inMultiLine && m_multiText.size() + line.size() > MaxReplyText) {
+        m_lastErrorText = QStringLiteral("Reply from the server too long");
+        Fail(errCommandFailed);
+        return;
+    }
     if (m_inMultiLine && line.left(4) != m_multiCode + QLatin1Char(' ')) {
         m_multiText += line + QStringLiteral("\r\n");
         return;
@@ -263,12 +310,25 @@ void TMFtp::ProcessReplyLine(const QString &line)
         ReportInfo(infoMultiLineReply);
     }
     m_lastReply = line;
+    // A reply that began before the last command went out, or that comes when no command
+    // is waiting, answers nothing.
+    if (!m_awaitingReply || m_lineOffset < m_commandOffset)
+        return;
+    if (!line.startsWith(QLatin1Char('1')))
+        m_awaitingReply = false;
+    TouchActivity();
     if (m_replyHandler)
         (this->*m_replyHandler)(line);
 }
 
 void TMFtp::SendCommand(const QString &command, Continuation handler)
 {
+    // A line end inside a file or user name would let the text become commands of its own.
+    if (command.contains(QLatin1Char('\r')) || command.contains(QLatin1Char('\n'))
+        || command.contains(QChar(0))) {
+        RefuseCommand();
+        return;
+    }
     const QString line = command + QStringLiteral("\r\n");
     ReportInfo(infoCommandSent, line);
     QByteArray bytes = line.toUtf8();
@@ -287,6 +347,27 @@ void TMFtp::SendCommand(const QString &command, Continuation handler)
             return;
     }
     m_replyHandler = handler;
+    m_awaitingReply = true;
+    m_commandOffset = m_receivedTotal;
+    TouchActivity();
+}
+
+// A command that would have held a line end or a zero byte: nothing is sent, and the
+// operation it belonged to ends. A login cannot go on without its command, so the
+// connection is closed.
+void TMFtp::RefuseCommand()
+{
+    m_lastErrorText = QStringLiteral("Command refused: it holds a line end or a zero byte");
+    if (m_currentOperation == opLogin) {
+        Fail(errCommandFailed);
+        return;
+    }
+    ReportError(errCommandFailed);
+    for (TMSocket *s : {&m_dataSocket, &m_listenSocket}) {
+        s->OnClosed = nullptr;
+        s->Close();
+    }
+    FinishOperation();
 }
 
 // ---- operations and notifications --------------------------------------------------
@@ -318,8 +399,14 @@ bool TMFtp::BeginOperation()
 void TMFtp::FinishOperation()
 {
     m_replyHandler = nullptr;
+    m_awaitingReply = false;
     // A transfer that ends for any reason leaves its local file closed and flushed.
     CloseLocalFile();
+    // A download refused before the server accepted it leaves no file it created.
+    if (m_localCreated) {
+        m_localCreated = false;
+        QFile::remove(m_localFileName);
+    }
     TMMessage m;
     m.Msg = MsgOperationDone;
     NotifyWindow()->Post(m);
@@ -451,6 +538,30 @@ void TMFtp::HandleTimeout()
     Fail(errTimedOut);
 }
 
+// Expects: a tick of the watchdog. While a reply is awaited or a data connection is open,
+// TimeOut seconds without a byte in either direction end the connection.
+void TMFtp::WatchdogTick()
+{
+    if (!m_controlConnected || !Connected || TimeOut <= 0)
+        return;
+    const bool waiting = m_awaitingReply || m_dataSocket.SocketOpen()
+                         || m_listenSocket.SocketOpen();
+    if (!waiting)
+        return;
+    // A download reads only once several blocks are waiting; bytes that arrived and wait
+    // to be read are movement all the same.
+    const int pending = m_dataSocket.PendingBytes();
+    if (pending != m_dataPending) {
+        m_dataPending = pending;
+        TouchActivity();
+    }
+    if (!m_lastActivity.isValid()
+        || m_lastActivity.elapsed() < static_cast<qint64>(TimeOut) * 1000)
+        return;
+    m_lastErrorText = QStringLiteral("Connection timed out");
+    Fail(errTimedOut);
+}
+
 void TMFtp::HandleClosed()
 {
     if (m_retryWaiting)
@@ -477,14 +588,30 @@ TMFtp::RetryOutcome TMFtp::RetryConnect()
     m_retryWaiting = true;
     m_reportDisconnection = false;
     if (m_retryInterval != 0) {
-        const QDeadlineTimer deadline(static_cast<qint64>(m_retryInterval) * 1000);
-        QTimer wake;
-        wake.setSingleShot(true);
-        wake.start(static_cast<int>(m_retryInterval) * 1000);
-        while (!deadline.hasExpired() && !m_reportDisconnection)
-            WaitForEvents();
+        // The wait wakes at least every 200 ms, so it ends at its deadline however coarse
+        // the system's timers are, and it ends at once when the program quits (which
+        // makes every event loop of the thread return).
+        const QDeadlineTimer deadline(static_cast<qint64>(m_retryInterval) * 1000,
+                                      Qt::PreciseTimer);
+        while (!deadline.hasExpired() && !m_reportDisconnection && m_retryWaiting) {
+            QEventLoop wait;
+            bool woke = false;
+            QTimer::singleShot(std::clamp<qint64>(deadline.remainingTime(), 1, 200),
+                               Qt::PreciseTimer, &wait, [&] {
+                                   woke = true;
+                                   wait.quit();
+                               });
+            wait.exec();
+            if (!woke) {
+                // The program is quitting: no new connection.
+                m_retryWaiting = false;
+                m_reportDisconnection = true;
+                return RetryOutcome::RetriesUsedUp;
+            }
+        }
     }
-    if (!m_reportDisconnection)
+    // A Login called during the wait has connected already.
+    if (!m_reportDisconnection && m_retryWaiting)
         StartConnect();
     return RetryOutcome::Retried;
 }

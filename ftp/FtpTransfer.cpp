@@ -2,11 +2,16 @@
 // with TYPE sent only when it changes, active (PORT, ListenSocket) or passive (PASV) data
 // connections, SIZE and REST for resumed transfers chosen through OnFtpNeedInfo, and the
 // data moved in 4096-byte reads and 1514-byte sends driven by socket notifications.
-// Guarantees: sizes, offsets and byte counts are 64-bit; a download from offset 0 replaces
-// the whole local file; a PASV reply is used only when it names a valid IPv4 address and
-// port; a resumed upload never sends from past the local file's end; no buffer is
-// allocated per block. A transfer ends when both its final reply and the end of the data
-// connection have been seen (an upload answered 1xx ends on the final reply).
+// Guarantees: sizes, offsets and byte counts are 64-bit; a download changes the local file
+// only once the server has accepted RETR, and one from offset 0 then replaces the whole
+// file; a refused download of a new file leaves no file behind; data connections go only
+// to and come only from the control connection's peer (a PASV reply gives just the port,
+// and the listener takes one connection and closes); a resumed upload never sends from
+// past the local file's end; no buffer is allocated per block. A transfer ends when both
+// its final reply and the end of the data connection have been seen (an upload answered
+// 1xx ends on the final reply); one that moved fewer bytes than the file holds (an upload
+// not sent whole, a download shorter than the size the server announced) ends with
+// errDataConnection and without OnFileReceived or OnFileStored.
 
 #include "Ftp.h"
 #include "FtpMisc.h"
@@ -52,7 +57,8 @@ void TMFtp::DownloadFile(const QString &remoteFile, const QString &localFile)
     Continuation next;
     m_localStream.setFileName(m_localFileName);
     if (QFile::exists(m_localFileName)) {
-        // Opened without cutting it: a resume appends, an overwrite truncates later.
+        // Opened without cutting it: a resume appends, an overwrite truncates once the
+        // server has accepted RETR.
         if (!m_localStream.open(QIODevice::ReadWrite)) {
             ReportError(errLocalFileOpen);
             FinishOperation();
@@ -65,6 +71,7 @@ void TMFtp::DownloadFile(const QString &remoteFile, const QString &localFile)
             FinishOperation();
             return;
         }
+        m_localCreated = true;
         m_transferStep = &TMFtp::SendRetr;
         next = &TMFtp::OpenDataConnection;
     }
@@ -132,6 +139,13 @@ void TMFtp::ResetDataSockets()
     m_transferFinished = false;
     m_storAccepted = false;
     m_sendWaiting = false;
+    m_uploadSent = false;
+    m_retrSent = false;
+    m_retrAccepted = false;
+    m_truncateOnAccept = false;
+    m_localCreated = false;
+    m_announcedSize = -1;
+    m_restOffset = 0;
 }
 
 void TMFtp::CloseLocalFile()
@@ -194,6 +208,11 @@ void TMFtp::HandlePasvReply(const QString &reply)
             FinishOperation();
             return;
         }
+        if (m_dataSocket.LastError != 0) {
+            m_lastErrorText = QStringLiteral("Cannot open the data connection");
+            Fail(errDataConnection);
+            return;
+        }
         (this->*m_transferStep)(StepGoesOn);
     } else {
         ReportError(errCommandFailed);
@@ -203,10 +222,17 @@ void TMFtp::HandlePasvReply(const QString &reply)
 
 bool TMFtp::ParsePasvReply(const QString &reply)
 {
-    QString host;
+    QString named;
     quint16 port = 0;
-    if (!ftpmisc::ParsePasvAddress(reply, host, port))
+    if (!ftpmisc::ParsePasvAddress(reply, named, port))
         return false;
+    // Only the port is taken: the data connection goes to the host the control connection
+    // talks to, never to a third host named by the server or by someone on the way.
+    const QString host = AddressText();
+    if (named != host)
+        ReportInfo(infoHostResolved,
+                   QStringLiteral("The PASV reply named %1; the data connection goes to %2")
+                       .arg(named, host));
     m_dataSocket.HostAddress = host;
     m_dataSocket.Port = port;
     m_dataSocket.SetAddress(host);
@@ -235,7 +261,38 @@ void TMFtp::FinishTransfer()
     if (m_transferFinished)
         return;
     m_transferFinished = true;
+    const QString incomplete = m_operationOk ? IncompleteTransfer() : QString();
+    if (!incomplete.isEmpty()) {
+        m_lastErrorText = incomplete;
+        ReportError(errDataConnection);
+        m_currentOperation = opNone; // neither OnFileReceived nor OnFileStored
+        for (TMSocket *s : {&m_dataSocket, &m_listenSocket}) {
+            s->OnClosed = nullptr;
+            s->Close();
+        }
+    }
     FinishOperation();
+}
+
+// Empty when the transfer moved the whole file; else why it did not.
+QString TMFtp::IncompleteTransfer() const
+{
+    if (m_currentOperation == opUpload) {
+        if (m_uploadSent)
+            return QString();
+        return QStringLiteral("Transfer incomplete: %1 of %2 bytes sent")
+            .arg(m_uploadRemoteSize + static_cast<qint64>(m_bytesTransferred))
+            .arg(m_uploadSize);
+    }
+    // ASCII transfers change line ends, so only binary sizes can be compared.
+    if (m_currentOperation != opDownload || m_currentType != QLatin1String("I"))
+        return QString();
+    const qint64 have = m_restOffset + static_cast<qint64>(m_bytesTransferred);
+    if (m_announcedSize < 0 || have >= m_announcedSize)
+        return QString();
+    return QStringLiteral("Transfer incomplete: %1 of %2 bytes received")
+        .arg(have)
+        .arg(m_announcedSize);
 }
 
 void TMFtp::CancelTransfer()
@@ -300,6 +357,10 @@ void TMFtp::HandleDownloadSizeReply(const QString &reply)
 
 void TMFtp::InstallDownloadHandlers()
 {
+    m_dataSocket.OnTimeout = [this](TMSocket *) {
+        m_lastErrorText = QStringLiteral("Data connection timed out");
+        Fail(errDataConnection);
+    };
     m_dataSocket.OnReadable = [this](TMSocket *) { ReceiveData(); };
     m_dataSocket.OnWritable = nullptr;
     m_dataSocket.OnClosed = [this](TMSocket *) { DataClosed(); };
@@ -316,7 +377,8 @@ void TMFtp::SendDownloadRest(const QString &reply)
         return;
     }
     InstallDownloadHandlers();
-    SendCommand(QStringLiteral("REST ") + QString::number(m_localStream.size()),
+    m_restOffset = m_localStream.size();
+    SendCommand(QStringLiteral("REST ") + QString::number(m_restOffset),
                 &TMFtp::HandleDownloadRestReply);
 }
 
@@ -328,20 +390,48 @@ void TMFtp::SendRetr(const QString &reply)
         FinishOperation();
         return;
     }
-    // The whole file comes again: an older, longer local file must not keep its tail.
-    if (m_localFileOpen) {
-        m_localStream.resize(0);
-        m_localStream.seek(0);
-    }
+    // The whole file comes again: an older, longer local file must not keep its tail. It
+    // is cut only when the server accepts RETR, so a refusal leaves it as it was.
+    m_truncateOnAccept = true;
+    m_restOffset = 0;
     InstallDownloadHandlers();
+    SendRetrCommand();
+}
+
+void TMFtp::SendRetrCommand()
+{
     SendCommand(QStringLiteral("RETR ") + m_remoteFileName, &TMFtp::HandleRetrReply);
+    if (!m_awaitingReply)
+        return; // refused or not sent
+    m_retrSent = true;
+    // Data that came before RETR went out was left waiting; read it now.
+    if (m_dataSocket.Connected)
+        ReceiveData();
+}
+
+// The server took RETR: from here the local file is the download's.
+void TMFtp::AcceptRetr()
+{
+    if (m_retrAccepted)
+        return;
+    m_retrAccepted = true;
+    m_localCreated = false;
+    if (m_truncateOnAccept) {
+        m_truncateOnAccept = false;
+        if (m_localFileOpen) {
+            m_localStream.resize(0);
+            m_localStream.seek(0);
+        } else {
+            QFile::resize(m_localFileName, 0);
+        }
+    }
 }
 
 // Expects: 350 to REST.
 void TMFtp::HandleDownloadRestReply(const QString &reply)
 {
     if (intermediate(reply)) {
-        SendCommand(QStringLiteral("RETR ") + m_remoteFileName, &TMFtp::HandleRetrReply);
+        SendRetrCommand();
         return;
     }
     m_dataSocket.Close();
@@ -356,14 +446,21 @@ void TMFtp::HandleRetrReply(const QString &reply)
 {
     m_dataSocket.AllowTls(); // a protected data connection's handshake follows RETR
     if (preliminary(reply)) {
+        AcceptRetr();
         const qsizetype open = reply.lastIndexOf(QLatin1Char('('));
         if (open >= 0) {
             const QString rest = reply.mid(open + 1);
             const qsizetype blank = rest.indexOf(QLatin1Char(' '));
-            if (blank > 0)
+            if (blank > 0) {
                 ReportInfo(infoFileSize, rest.left(blank));
+                bool ok = false;
+                const qint64 size = rest.left(blank).toLongLong(&ok);
+                if (ok && size >= 0 && rest.mid(blank + 1).startsWith(QLatin1String("byte")))
+                    m_announcedSize = size;
+            }
         }
     } else if (positive(reply)) {
+        AcceptRetr();
         m_replyDone = true;
         if (m_dataDone)
             FinishTransfer();
@@ -376,10 +473,29 @@ void TMFtp::HandleRetrReply(const QString &reply)
     }
 }
 
+// Active mode: takes the server's data connection. Only the control connection's peer may
+// connect, and only once; a stranger is turned away and the listener waits on.
+bool TMFtp::AcceptDataConnection()
+{
+    m_dataSocket.Accept(&m_listenSocket, AddressText());
+    if (m_dataSocket.LastError == ErrForeignPeer) {
+        ReportInfo(infoHostResolved,
+                   QStringLiteral("Refused a data connection from another host than %1")
+                       .arg(AddressText()));
+        return false;
+    }
+    if (m_dataSocket.LastError == 0) {
+        m_listenSocket.OnAcceptable = nullptr;
+        m_listenSocket.Close();
+    }
+    return true;
+}
+
 void TMFtp::DownloadConnected()
 {
-    if (!m_passive)
-        m_dataSocket.Accept(&m_listenSocket);
+    if (!m_passive && !AcceptDataConnection())
+        return;
+    TouchActivity();
     if (m_dataSocket.LastError == 0) {
         m_bytesTransferred = 0;
         m_operationOk = true;
@@ -395,15 +511,23 @@ void TMFtp::DownloadConnected()
 
 void TMFtp::ReceiveData()
 {
-    for (;;) {
+    // Data before RETR went out waits in the socket: it cannot be the file yet.
+    if (!m_retrSent)
+        return;
+    // A bounded amount per notification, so that the event loop keeps turning.
+    for (int budget = MaxDataReadPerEvent; budget > 0; budget -= ReceiveBufferSize) {
         const int n = m_dataSocket.ReceiveBuffer(m_receiveBuffer, ReceiveBufferSize);
         if (m_dataSocket.LastError != 0) {
             if (m_dataSocket.LastError != ErrNotSocket)
                 Fail(errDataConnection);
             return;
         }
-        if (n == 0 || !m_localFileOpen)
+        if (n == 0)
             return; // the rest waits for the next notification
+        TouchActivity();
+        AcceptRetr();
+        if (!m_localFileOpen)
+            continue; // after a write failure the rest is read and dropped
         m_bytesTransferred += static_cast<quint64>(n);
         m_elapsedTicks = m_startTick.isValid() ? m_startTick.elapsed() : 0;
         ReportInfo(infoTransferProgress);
@@ -478,6 +602,10 @@ void TMFtp::HandleUploadSizeReply(const QString &reply)
 
 void TMFtp::InstallUploadHandlers()
 {
+    m_dataSocket.OnTimeout = [this](TMSocket *) {
+        m_lastErrorText = QStringLiteral("Data connection timed out");
+        Fail(errDataConnection);
+    };
     m_dataSocket.OnReadable = nullptr;
     m_dataSocket.OnWritable = [this](TMSocket *) { SendData(); };
     m_dataSocket.OnClosed = [this](TMSocket *) { DataClosed(); };
@@ -566,8 +694,9 @@ void TMFtp::HandleStorFinalReply(const QString &reply)
 
 void TMFtp::UploadConnected()
 {
-    if (!m_passive)
-        m_dataSocket.Accept(&m_listenSocket);
+    if (!m_passive && !AcceptDataConnection())
+        return;
+    TouchActivity();
     if (m_dataSocket.LastError == 0) {
         m_bytesTransferred = 0;
         m_operationOk = true;
@@ -623,8 +752,11 @@ void TMFtp::SendData()
             // often enough for the window and the control connection, while a pass of
             // the event loop per 1514-byte block would cost as much as the sends.
             if (!m_pumpClock.isValid() || m_pumpClock.elapsed() >= 1) {
+                TouchActivity();
                 PumpMessages();
                 m_pumpClock.start();
+                if (m_transferFinished || !m_localFileOpen || !m_dataSocket.SocketOpen())
+                    break; // the operation ended while messages were processed
             }
             m_dataSocket.ReportWouldBlock = true;
             m_dataSocket.MoreToCome = m_localStream.pos() < m_uploadSize;
@@ -651,6 +783,11 @@ void TMFtp::SendData()
         if (wouldBlock || !m_operationOk)
             break;
     }
+    TouchActivity();
+    if (m_transferFinished)
+        return; // the operation ended while messages were processed
+    if (m_operationOk && m_localFileOpen && m_localStream.pos() >= m_uploadSize)
+        m_uploadSent = true;
     ReportInfo(infoTransferProgress);
     m_elapsedTicks = m_startTick.isValid() ? m_startTick.elapsed() : 0;
     if (m_operationOk && !LocalFileAtEnd())

@@ -1,29 +1,206 @@
+// Whole-file writes through a temporary file beside the target, written with plain system
+// calls so that every failed write (a full disk, a file size limit) is seen at once and not
+// hidden in a buffer that is flushed later.
 #include "AtomicFile.h"
 
-#include <QSaveFile>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
-QString writeFileAtomically(const QString &path, const QByteArray &data,
-                            QFileDevice::Permissions permissions)
+namespace {
+
+const QString TemporaryPrefix = QStringLiteral(".~dorvanta-");
+constexpr int RandomLength = 6;
+
+QString systemReason(int error)
 {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (permissions && !file.setPermissions(permissions)) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return reason;
+    return qt_error_string(error);
+}
+
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+QString randomSuffix()
+{
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QString out;
+    for (int i = 0; i < RandomLength; ++i)
+        out += QLatin1Char(letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))]);
+    return out;
+}
+
+mode_t modeOf(QFileDevice::Permissions p)
+{
+    mode_t mode = 0;
+    if (p & QFileDevice::ReadOwner) mode |= S_IRUSR;
+    if (p & QFileDevice::WriteOwner) mode |= S_IWUSR;
+    if (p & QFileDevice::ExeOwner) mode |= S_IXUSR;
+    if (p & QFileDevice::ReadGroup) mode |= S_IRGRP;
+    if (p & QFileDevice::WriteGroup) mode |= S_IWGRP;
+    if (p & QFileDevice::ExeGroup) mode |= S_IXGRP;
+    if (p & QFileDevice::ReadOther) mode |= S_IROTH;
+    if (p & QFileDevice::WriteOther) mode |= S_IWOTH;
+    if (p & QFileDevice::ExeOther) mode |= S_IXOTH;
+    return mode;
+}
+
+// The mode a new file gets by default: 0666 less the process's umask.
+mode_t defaultMode()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+} // namespace
+
+TemporaryFile::TemporaryFile(const QString &targetPath)
+{
+    const QFileInfo target(targetPath);
+    const QString folder = target.absolutePath();
+    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+        const QString candidate = folder + u'/' + TemporaryPrefix + target.fileName() + u'-' +
+                                  randomSuffix();
+        const int fd = ::open(encoded(candidate).constData(),
+                              O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            m_error = systemReason(errno);
+            return;
+        }
+        // Held until the file is renamed or removed: it marks the file as in use.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            ::unlink(encoded(candidate).constData());
+            continue;
+        }
+        m_fd = fd;
+        m_path = candidate;
     }
-    if (file.write(data) != data.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return reason;
+    if (m_fd < 0 && m_error.isEmpty())
+        m_error = QStringLiteral("cannot create a temporary file in %1").arg(folder);
+}
+
+TemporaryFile::~TemporaryFile()
+{
+    if (m_fd < 0)
+        return;
+    if (!m_renamed)
+        ::unlink(encoded(m_path).constData());
+    ::close(m_fd); // releases the lock
+}
+
+bool TemporaryFile::renameTo(const QString &targetPath)
+{
+    if (std::rename(encoded(m_path).constData(), encoded(targetPath).constData()) != 0) {
+        m_error = systemReason(errno);
+        return false;
     }
-    if (!file.commit())
-        return file.errorString();
-    return {};
+    m_renamed = true;
+    // The rename itself reaches the disk with the folder.
+    const int dir = ::open(encoded(QFileInfo(targetPath).absolutePath()).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error,
+                         QFileDevice::Permissions permissions)
+{
+    const auto fail = [error](const QString &reason) {
+        if (error)
+            *error = reason;
+        return false;
+    };
+    TemporaryFile temp(path);
+    if (!temp.isOpen())
+        return fail(temp.errorString());
+
+    mode_t mode = defaultMode();
+    struct stat existing;
+    if (permissions)
+        mode = modeOf(permissions);
+    else if (::stat(encoded(path).constData(), &existing) == 0 && S_ISREG(existing.st_mode))
+        mode = existing.st_mode & 07777;
+    if (::fchmod(temp.handle(), mode) != 0)
+        return fail(systemReason(errno));
+
+    const char *p = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(temp.handle(), p, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(systemReason(errno));
+        }
+        p += n;
+        left -= n;
+    }
+    if (::fsync(temp.handle()) != 0)
+        return fail(systemReason(errno));
+    if (!temp.renameTo(path))
+        return fail(temp.errorString());
+    return true;
+}
+
+bool isTemporaryFileName(const QString &fileName)
+{
+    return fileName.startsWith(TemporaryPrefix);
+}
+
+int removeStaleTemporaryFiles(const QString &dir)
+{
+    const QDir folder(dir);
+    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System |
+                                               QDir::NoDotAndDotDot);
+    const auto companion = [](const QString &name) {
+        return name.endsWith(QLatin1String("-journal")) || name.endsWith(QLatin1String("-wal")) ||
+               name.endsWith(QLatin1String("-shm"));
+    };
+    int removed = 0;
+    // The temporary files themselves: removed when no writer holds their lock.
+    for (const QString &name : names) {
+        if (!isTemporaryFileName(name) || companion(name))
+            continue;
+        const QByteArray path = encoded(folder.filePath(name));
+        struct stat st;
+        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd < 0)
+            continue;
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.constData()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    // Companions whose database is gone (removed above or never there).
+    for (const QString &name : names) {
+        if (!isTemporaryFileName(name) || !companion(name))
+            continue;
+        const QString base = name.left(name.lastIndexOf(u'-'));
+        if (QFileInfo::exists(folder.filePath(base)))
+            continue;
+        if (QFile::remove(folder.filePath(name)))
+            ++removed;
+    }
+    return removed;
 }
 
 } // namespace platform

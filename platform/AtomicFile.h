@@ -4,14 +4,59 @@
 #include <QFileDevice>
 #include <QString>
 
+// platform reports failure as Qt does: a function returns false (or an empty std::optional
+// when it returns a value) and writes the reason to its `QString *error` argument when one is
+// given; an object (TemporaryFile, like QFile) keeps the reason in errorString().
+
 namespace platform {
 
 // Replaces the file at `path` with `data`: the bytes go to a temporary file in the same
-// folder, which is flushed and renamed over the target, so the target is always either the
-// old whole file or the new whole file. `permissions`, when given, are set on the new file
-// before it becomes visible. Returns an empty string on success, otherwise the system's
-// reason.
-QString writeFileAtomically(const QString &path, const QByteArray &data,
-                            QFileDevice::Permissions permissions = {});
+// folder, every write is checked, the file is flushed to disk and then renamed over the
+// target, so the target is always either the old whole file or the new whole file (also on
+// a full disk, where the write fails and the old file stays). `permissions`, when given, are
+// set on the new file before it becomes visible; otherwise an existing target's permissions
+// are kept. False on failure, with the system's reason ("No space left on device") in
+// `error` when given.
+bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error = nullptr,
+                         QFileDevice::Permissions permissions = {});
+
+// Temporary files of the program's whole-file writes (exports, option files, backups,
+// restores) are named ".~dorvanta-" + the target's name + "-" + six random characters, in the
+// target's folder, and are locked (flock) by their writer for as long as it works on them.
+// A file of that name that nobody holds locked was left behind by a killed writer.
+class TemporaryFile
+{
+public:
+    // Creates and locks a new temporary file beside `targetPath`, readable and writable by
+    // its owner only. isOpen() is false on failure, with the reason in errorString().
+    explicit TemporaryFile(const QString &targetPath);
+    // Removes the file unless it was renamed away, and releases the lock.
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile &) = delete;
+    TemporaryFile &operator=(const TemporaryFile &) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    int handle() const { return m_fd; }
+    const QString &path() const { return m_path; }
+    const QString &errorString() const { return m_error; }
+    // Renames the temporary file over `targetPath`; false on failure, with the reason in
+    // errorString().
+    bool renameTo(const QString &targetPath);
+
+private:
+    int m_fd = -1;
+    QString m_path;
+    QString m_error;
+    bool m_renamed = false;
+};
+
+// Whether `fileName` (without folder) has the name pattern of the temporary files above,
+// also with the "-journal" or "-wal" companions SQLite puts beside a database.
+bool isTemporaryFileName(const QString &fileName);
+
+// Removes from `dir` (not its subfolders) the temporary files of the pattern above that no
+// running writer holds, with their companions. Nothing else is touched. Returns how many
+// files were removed.
+int removeStaleTemporaryFiles(const QString &dir);
 
 } // namespace platform

@@ -1,12 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 #include <optional>
-
-namespace report {
-class Document;
-}
 
 namespace platform {
 
@@ -22,13 +19,20 @@ public:
     virtual void message(const QString &text) = 0;
     // A question with the buttons Yes and No; true only for Yes.
     virtual bool confirm(const QString &question) = 0;
+    // The same question with the buttons named by the caller (Yes first); true only for Yes.
+    // Dialogs that show no buttons answer it as confirm().
+    virtual bool confirmWithButtons(const QString &question, const QString &yesText,
+                                    const QString &noText)
+    {
+        Q_UNUSED(yesText);
+        Q_UNUSED(noText);
+        return confirm(question);
+    }
     // A one-line text prompt; nullopt when cancelled.
     virtual std::optional<QString> prompt(const QString &caption, const QString &label,
                                           const QString &initial = {}) = 0;
     // A masked password prompt with OK and Cancel; nullopt when cancelled.
     virtual std::optional<QString> password(const QString &caption, const QString &label) = 0;
-    // Shows a prepared report in the preview window and waits until it is closed.
-    virtual void preview(report::Document &document) = 0;
 };
 
 } // namespace platform

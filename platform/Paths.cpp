@@ -1,3 +1,4 @@
+// Paths written with "\" or "/" turned into native paths.
 #include "Paths.h"
 
 #include <QDir>

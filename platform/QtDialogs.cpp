@@ -1,9 +1,11 @@
+// The real dialogs seam: Qt message boxes and input dialogs over the active window.
 #include "QtDialogs.h"
 
 #include <QApplication>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace platform {
 
@@ -25,6 +27,17 @@ bool QtDialogs::confirm(const QString &question)
 {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question,
                     QMessageBox::Yes | QMessageBox::No, ownerOf(parent_));
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool QtDialogs::confirmWithButtons(const QString &question, const QString &yesText,
+                                   const QString &noText)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Dorvanta"), question,
+                    QMessageBox::Yes | QMessageBox::No, ownerOf(parent_));
+    box.button(QMessageBox::Yes)->setText(yesText);
+    box.button(QMessageBox::No)->setText(noText);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }

@@ -6,7 +6,7 @@ class QWidget;
 
 namespace platform {
 
-// The real dialogs: Qt message boxes, input dialogs and the report preview window.
+// The real dialogs: Qt message boxes and input dialogs.
 class QtDialogs final : public Dialogs
 {
 public:
@@ -15,10 +15,11 @@ public:
 
     void message(const QString &text) override;
     bool confirm(const QString &question) override;
+    bool confirmWithButtons(const QString &question, const QString &yesText,
+                            const QString &noText) override;
     std::optional<QString> prompt(const QString &caption, const QString &label,
                                   const QString &initial) override;
     std::optional<QString> password(const QString &caption, const QString &label) override;
-    void preview(report::Document &document) override;
 
 private:
     QWidget *parent_;

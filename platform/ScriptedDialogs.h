@@ -18,7 +18,7 @@ namespace platform {
 class ScriptedDialogs final : public Dialogs
 {
 public:
-    enum class Kind { Message, Confirm, Prompt, Password, Preview };
+    enum class Kind { Message, Confirm, Prompt, Password };
     struct Shown
     {
         Kind kind;
@@ -53,12 +53,6 @@ public:
         shown.append({Kind::Password, caption + QLatin1Char('|') + label});
         return take(caption);
     }
-    void preview(report::Document &document) override
-    {
-        shown.append({Kind::Preview, QString()});
-        if (onPreview)
-            onPreview(document);
-    }
 
     // Script.
     void answerYes() { confirmAnswers.push_back(true); }
@@ -71,7 +65,6 @@ public:
     // What was shown.
     QStringList messages() const { return texts(Kind::Message); }
     QStringList questions() const { return texts(Kind::Confirm); }
-    int previews() const { return int(texts(Kind::Preview).size()); }
     void clear() { shown.clear(); unanswered.clear(); }
 
     QList<Shown> shown;
@@ -84,7 +77,6 @@ public:
     };
     std::deque<TextAnswer> textAnswers;
     std::function<void(const QString &)> onMessage;
-    std::function<void(report::Document &)> onPreview;
 
 private:
     std::optional<QString> take(const QString &caption)

@@ -1,3 +1,4 @@
+// The system's date and number settings, read from QLocale::system().
 #include "SystemSettings.h"
 
 #include <QDate>

@@ -1,3 +1,4 @@
+// Windows-1250 text through iconv, and whole text files of CR LF lines.
 #include "TextFiles.h"
 
 #include "AtomicFile.h"
@@ -83,8 +84,37 @@ QString fromWindows1250(const QByteArray &bytes)
     return QString::fromUtf8(convert("UTF-8", "WINDOWS-1250", bytes));
 }
 
-QString saveLines(const QString &path, const QStringList &lines,
-                  QFileDevice::Permissions permissions)
+bool fitsWindows1250Line(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return false;
+    const QByteArray utf8 = text.toUtf8();
+    if (isAscii(utf8))
+        return true;
+    iconv_t cd = iconv_open("WINDOWS-1250", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
+    QByteArray out(utf8.size() * 2 + 16, Qt::Uninitialized);
+    char *inPtr = const_cast<char *>(utf8.constData());
+    size_t inLeft = size_t(utf8.size());
+    char *outPtr = out.data();
+    size_t outLeft = size_t(out.size());
+    const size_t r = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    return r == 0 && inLeft == 0; // no error and nothing converted approximately
+}
+
+QString withoutControlCharacters(QString text)
+{
+    for (QChar &c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = u' ';
+    return text;
+}
+
+bool saveLines(const QString &path, const QStringList &lines, QString *error,
+               QFileDevice::Permissions permissions)
 {
     QString text;
     qsizetype size = 0;
@@ -95,7 +125,7 @@ QString saveLines(const QString &path, const QStringList &lines,
         text += line;
         text += QLatin1String("\r\n");
     }
-    return writeFileAtomically(path, toWindows1250(text), permissions);
+    return writeFileAtomically(path, toWindows1250(text), error, permissions);
 }
 
 std::optional<QStringList> loadLines(const QString &path, QString *error)

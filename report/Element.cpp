@@ -103,4 +103,10 @@ Element &Element::inBox(double width, double height)
     return *this;
 }
 
+Element &Element::fittingIn(double width)
+{
+    fitWidth = width;
+    return *this;
+}
+
 } // namespace report

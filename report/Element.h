@@ -13,13 +13,13 @@ enum class Alignment
     Center, // x is the text's centre
 };
 
-struct FontSpec
+struct FontStyle
 {
     QString family = QStringLiteral("Arial");
     double pointSize = 10.0;
     int weight = QFont::Normal;
 
-    bool operator==(const FontSpec &) const = default;
+    bool operator==(const FontStyle &) const = default;
 };
 
 // One printed element of a band. Positions are in millimetres from the band's left and top
@@ -42,7 +42,7 @@ struct Element
     double x = 0.0;
     double top = 0.0;
     Alignment alignment = Alignment::Left;
-    FontSpec font;
+    FontStyle font;
     QString text;
     QString field;
     QString otherField;
@@ -54,6 +54,11 @@ struct Element
     // box's left edge and the alignment applies inside the box.
     double boxWidth = 0.0;
     double boxHeight = 0.0;
+
+    // The width of the element's column (above zero: figures). A text wider than that is
+    // drawn in the largest smaller font that fits, on the same x (so a right-aligned
+    // figure keeps its right edge); a text that fits keeps the element's font.
+    double fitWidth = 0.0;
 
     bool hasBox() const { return boxWidth > 0.0 && boxHeight > 0.0; }
 
@@ -74,6 +79,7 @@ struct Element
     Element &centred();
     Element &withMask(const QString &numberMask);
     Element &inBox(double width, double height);
+    Element &fittingIn(double width);
 };
 
 } // namespace report

@@ -16,7 +16,7 @@ FontBook::FontBook() : m_device(1, 1, QImage::Format_RGB32)
     m_device.setDotsPerMeterY(dotsPerMeter);
 }
 
-QFont FontBook::font(const FontSpec &spec)
+QFont FontBook::font(const FontStyle &spec)
 {
     QFont f(spec.family);
     f.setStyleHint(QFont::SansSerif);
@@ -26,7 +26,7 @@ QFont FontBook::font(const FontSpec &spec)
     return f;
 }
 
-const QFontMetricsF &FontBook::metrics(const FontSpec &spec)
+const QFontMetricsF &FontBook::metrics(const FontStyle &spec)
 {
     for (const auto &entry : m_metrics) {
         if (entry.first == spec)
@@ -36,12 +36,12 @@ const QFontMetricsF &FontBook::metrics(const FontSpec &spec)
     return *m_metrics.back().second;
 }
 
-double FontBook::width(const FontSpec &spec, const QString &text)
+double FontBook::width(const FontStyle &spec, const QString &text)
 {
     return metrics(spec).horizontalAdvance(text) * MmPerInch / ReferenceDpi;
 }
 
-double FontBook::lineHeight(const FontSpec &spec)
+double FontBook::lineHeight(const FontStyle &spec)
 {
     const QFontMetricsF &m = metrics(spec);
     return (m.ascent() + m.descent()) * MmPerInch / ReferenceDpi;

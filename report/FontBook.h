@@ -20,16 +20,16 @@ public:
     FontBook();
 
     // The font to paint `spec` with; its point size is resolved by the painting device.
-    static QFont font(const FontSpec &spec);
+    static QFont font(const FontStyle &spec);
 
-    double width(const FontSpec &spec, const QString &text);
-    double lineHeight(const FontSpec &spec); // ascent plus descent
+    double width(const FontStyle &spec, const QString &text);
+    double lineHeight(const FontStyle &spec); // ascent plus descent
 
 private:
-    const QFontMetricsF &metrics(const FontSpec &spec);
+    const QFontMetricsF &metrics(const FontStyle &spec);
 
     QImage m_device;
-    std::vector<std::pair<FontSpec, std::unique_ptr<QFontMetricsF>>> m_metrics;
+    std::vector<std::pair<FontStyle, std::unique_ptr<QFontMetricsF>>> m_metrics;
 };
 
 } // namespace report

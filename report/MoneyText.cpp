@@ -2,26 +2,15 @@
 // ever passes through floating point, so every amount prints as stored.
 #include "MoneyText.h"
 
+#include "platform/DecimalText.h"
+
 #include <limits>
 
 namespace report {
 
 QString formatHundredths(qint64 hundredths)
 {
-    const bool negative = hundredths < 0;
-    // Unsigned magnitude, so the most negative value has one too.
-    const quint64 magnitude = negative ? quint64(0) - quint64(hundredths) : quint64(hundredths);
-    const quint64 units = magnitude / 100;
-    const quint64 cents = magnitude % 100;
-    QString text;
-    text.reserve(24);
-    if (negative)
-        text += QLatin1Char('-');
-    text += QString::number(units);
-    text += QLatin1Char('.');
-    text += QLatin1Char(char('0' + cents / 10));
-    text += QLatin1Char(char('0' + cents % 10));
-    return text;
+    return platform::hundredthsText(hundredths);
 }
 
 std::optional<qint64> parseHundredths(QStringView text)

@@ -1,5 +1,11 @@
 #pragma once
 
+// Printing, PDF and page images of a prepared report.
+//
+// The report engine reports failure as Qt does, in one form: a function that can fail
+// returns false and, when the caller passes `QString *error`, writes the reason there
+// (writePdf, PreviewWindow::savePdf). It throws nothing.
+
 #include "Document.h"
 
 #include <QImage>

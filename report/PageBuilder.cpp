@@ -113,6 +113,8 @@ void PageBuilder::placeText(Page &page, const Element &element, double left, dou
     item.y = top + element.top;
     if (!element.hasBox()) {
         item.text = text;
+        if (element.fitWidth > 0.0)
+            item.font = fittingFont(element.font, text, element.fitWidth);
         page.items.append(item);
         return;
     }
@@ -138,6 +140,20 @@ void PageBuilder::placeText(Page &page, const Element &element, double left, dou
         page.items.append(item);
         item.y += lineHeight;
     }
+}
+
+FontStyle PageBuilder::fittingFont(const FontStyle &font, const QString &text, double width) const
+{
+    const double natural = m_fonts.width(font, text);
+    if (natural <= width || text.isEmpty())
+        return font;
+    // Widths grow with the size; start from the proportional size, in tenths of a point,
+    // and step down until the text fits (hinting-free measures make one step the rule).
+    FontStyle smaller = font;
+    smaller.pointSize = std::floor(font.pointSize * width / natural * 10.0) / 10.0;
+    while (smaller.pointSize > 1.0 && m_fonts.width(smaller, text) > width)
+        smaller.pointSize -= 0.1;
+    return smaller;
 }
 
 QString PageBuilder::valueOf(const Element &element, int record, int pageNumber) const
@@ -175,7 +191,7 @@ QString PageBuilder::valueOf(const Element &element, int record, int pageNumber)
     return QString();
 }
 
-QStringList PageBuilder::wrap(const QString &text, const FontSpec &font, double width,
+QStringList PageBuilder::wrap(const QString &text, const FontStyle &font, double width,
                               int maxLines) const
 {
     QStringList lines;

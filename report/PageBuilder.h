@@ -30,7 +30,10 @@ private:
     void placeText(Page &page, const Element &element, double left, double top,
                    const QString &text) const;
     QString valueOf(const Element &element, int record, int pageNumber) const;
-    QStringList wrap(const QString &text, const FontSpec &font, double width, int maxLines) const;
+    // The element's font, or the largest smaller size of it at which `text` is no wider
+    // than `width` millimetres.
+    FontStyle fittingFont(const FontStyle &font, const QString &text, double width) const;
+    QStringList wrap(const QString &text, const FontStyle &font, double width, int maxLines) const;
 
     const Report &m_report;
     DataSource *m_data;

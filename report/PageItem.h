@@ -22,7 +22,7 @@ struct PageItem
     double x = 0.0; // for text, the edge or centre named by `alignment`
     double y = 0.0; // for text, the top of the line
     Alignment alignment = Alignment::Left;
-    FontSpec font;
+    FontStyle font;
     QRectF clip;        // nothing is drawn outside it; null when the item is not clipped
     double x2 = 0.0;    // rules: the right end
     double width = 0.0; // rules: the line width

@@ -21,7 +21,7 @@ PagePainter::PagePainter(QPainter &painter) : m_painter(painter)
     }
 }
 
-const PagePainter::FontEntry &PagePainter::fontFor(const FontSpec &spec)
+const PagePainter::FontEntry &PagePainter::fontFor(const FontStyle &spec)
 {
     for (const FontEntry &entry : m_fonts) {
         if (entry.spec == spec)

@@ -26,11 +26,11 @@ public:
 private:
     struct FontEntry
     {
-        FontSpec spec;
+        FontStyle spec;
         QFont font;
         std::unique_ptr<QFontMetricsF> metrics;
     };
-    const FontEntry &fontFor(const FontSpec &spec);
+    const FontEntry &fontFor(const FontStyle &spec);
     void paintText(const PageItem &item);
     void paintRule(const PageItem &item);
 

@@ -1,5 +1,10 @@
 // The turnover report definition and its review variant. Positions are millimetres from
 // the band's left and top edges; amounts stand on their right edges.
+//
+// Figures (running numbers, amounts, sums, balances) have a column: the room from their
+// left neighbour's edge (less a small gap) to their own right edge. A figure wider than
+// its column keeps its right edge and is drawn in a smaller font that fits, so a large
+// journal never runs one figure into the next.
 #include "TurnoverReport.h"
 
 namespace report {
@@ -8,6 +13,11 @@ namespace {
 
 constexpr int Bold = QFont::Bold;
 const QString Money = QStringLiteral("0.00");
+
+constexpr double Gap = 0.8;                    // between a figure and its left neighbour
+constexpr double DescriptionRight = 71.2 + 54.0; // the right edge of the description box
+constexpr double DateLeft = 8.5;
+constexpr double NumberCentre = 3.4;
 
 Band titleBand(bool withFourthLine)
 {
@@ -55,8 +65,12 @@ Band detailBand()
     b.ruleTop = true;
     b.ruleBottom = true;
     b.elements = {
-        Element::detailNumber(3.4, 0.5).named(QStringLiteral("Number")).centred().withFont(8),
-        Element::dataField(QStringLiteral("DATUM"), 8.5, 0.5)
+        Element::detailNumber(NumberCentre, 0.5)
+            .named(QStringLiteral("Number"))
+            .centred()
+            .withFont(8)
+            .fittingIn(2 * (DateLeft - Gap - NumberCentre)),
+        Element::dataField(QStringLiteral("DATUM"), DateLeft, 0.5)
             .named(QStringLiteral("Date"))
             .withFont(8),
         Element::dataField(QStringLiteral("VREME"), 27.3, 0.5)
@@ -73,22 +87,26 @@ Band detailBand()
             .named(QStringLiteral("DinarsIn"))
             .alignedRight()
             .withMask(Money)
-            .withFont(8),
+            .withFont(8)
+            .fittingIn(139.4 - DescriptionRight - Gap),
         Element::dataField(QStringLiteral("IZLAZDIN"), 155.3, 0.5)
             .named(QStringLiteral("DinarsOut"))
             .alignedRight()
             .withMask(Money)
-            .withFont(8),
+            .withFont(8)
+            .fittingIn(155.3 - 139.4 - Gap),
         Element::dataField(QStringLiteral("ULAZEUR"), 171.5, 0.5)
             .named(QStringLiteral("EurIn"))
             .alignedRight()
             .withMask(Money)
-            .withFont(8),
+            .withFont(8)
+            .fittingIn(171.5 - 155.3 - Gap),
         Element::dataField(QStringLiteral("IZLAZEUR"), 188.4, 0.5)
             .named(QStringLiteral("EurOut"))
             .alignedRight()
             .withMask(Money)
-            .withFont(8),
+            .withFont(8)
+            .fittingIn(188.4 - 171.5 - Gap),
     };
     return b;
 }
@@ -99,34 +117,39 @@ Band summaryBand(bool ruleTop)
     b.kind = BandKind::Summary;
     b.height = 16.9;
     b.ruleTop = ruleTop;
-    auto sum = [](const char *name, const char *field, double right) {
+    auto sum = [](const char *name, const char *field, double right, double left) {
         return Element::sum(QString::fromLatin1(field), right, 1.1)
             .named(QString::fromLatin1(name))
             .alignedRight()
             .withMask(Money)
-            .withFont(8);
+            .withFont(8)
+            .fittingIn(right - left - Gap);
     };
-    auto balance = [](const char *name, const char *in, const char *out, double right) {
+    auto balance = [](const char *name, const char *in, const char *out, double right,
+                      double left) {
         return Element::sumDifference(QString::fromLatin1(in), QString::fromLatin1(out), right,
                                       11.1)
             .named(QString::fromLatin1(name))
             .alignedRight()
             .withMask(Money)
-            .withFont(12, Bold);
+            .withFont(12, Bold)
+            .fittingIn(right - left);
     };
+    // Sums stand in the detail's amount columns; the dinar balance has the room from
+    // "UKUPNO DINARA" on, the euro balance that after the dinar balance.
     b.elements = {
-        sum("SumDinarsIn", "ULAZDIN", 139.7),
-        sum("SumDinarsOut", "IZLAZDIN", 155.6),
-        sum("SumEurIn", "ULAZEUR", 171.4),
-        sum("SumEurOut", "IZLAZEUR", 188.4),
+        sum("SumDinarsIn", "ULAZDIN", 139.7, DescriptionRight),
+        sum("SumDinarsOut", "IZLAZDIN", 155.6, 139.7),
+        sum("SumEurIn", "ULAZEUR", 171.4, 155.6),
+        sum("SumEurOut", "IZLAZEUR", 188.4, 171.4),
         Element::label(QStringLiteral("UKUPNO DINARA"), 126.5, 6.6)
             .named(QStringLiteral("TotalDinars"))
             .withFont(10, Bold),
         Element::label(QStringLiteral("UKUPNO EUR"), 165.9, 6.6)
             .named(QStringLiteral("TotalEur"))
             .withFont(10, Bold),
-        balance("BalanceDinars", "ULAZDIN", "IZLAZDIN", 155.3),
-        balance("BalanceEur", "ULAZEUR", "IZLAZEUR", 188.4),
+        balance("BalanceDinars", "ULAZDIN", "IZLAZDIN", 155.3, 126.5),
+        balance("BalanceEur", "ULAZEUR", "IZLAZEUR", 188.4, 155.3 + Gap),
     };
     return b;
 }

@@ -14,6 +14,7 @@ packages=(
   fonts-liberation
   xvfb xauth
   poppler-utils curl
+  dpkg-dev file desktop-file-utils
 )
 
 missing=()

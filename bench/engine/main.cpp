@@ -6,6 +6,8 @@
 // Every figure is the best and the median of several runs, in milliseconds, with the median
 // CPU time beside it. --only runs just the measurements whose name starts with PREFIX.
 
+#include "BenchArguments.h"
+#include "DataDirectory.h"
 #include "JournalFiller.h"
 
 #include "engine/EngineError.h"
@@ -74,11 +76,11 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--postings") && i + 1 < args.size())
-            postings = args[++i].toInt();
+            postings = bench::countArgument(args[++i], postings, "--postings");
         else if (args[i] == QLatin1String("--only") && i + 1 < args.size())
             only = args[++i];
         else if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
-            runs = std::max(1, args[++i].toInt());
+            runs = bench::countArgument(args[++i], runs, "--runs");
         else
             directory = args[i];
     }
@@ -103,7 +105,7 @@ int main(int argc, char *argv[])
     session.setBaseDir(directory);
     session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
     try {
-        session.setPassword(QStringLiteral("kvr604"));
+        session.setPassword(dorvanta_init::DataDirectory::tablePassword());
         engine::Table journal(session, QStringLiteral("podaci/promet.db"));
         const QStringList fields = {"KORISNIK", "DATUM",    "VREME",   "OPIS",
                                     "GRUPA",    "ULAZDIN",  "IZLAZDIN", "ULAZEUR",

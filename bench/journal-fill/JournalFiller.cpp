@@ -4,6 +4,8 @@
 
 #include "JournalFiller.h"
 
+#include "DataDirectory.h"
+
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -35,69 +37,56 @@ QString cashierName(int i)
                  : QStringLiteral("%1 %2").arg(QLatin1String(names[i % n])).arg(i / n + 1);
 }
 
-void addTexts(engine::Session &session, const QString &table, const QString &field,
-              const QStringList &values)
-{
-    engine::Table t(session, QStringLiteral("podaci/") + table);
-    t.open();
-    for (const QString &v : values) {
-        t.insert();
-        t.setFieldText(field, v);
-        t.post();
-    }
-    t.close();
-}
-
 } // namespace
 
 QString JournalFiller::fill(const FillOptions &options)
 {
-    const QString password = QStringLiteral("kvr604");
+    const QString password = dorvanta_init::DataDirectory::tablePassword();
     const QDir root(options.directory);
     if (!QDir().mkpath(root.filePath(QStringLiteral("podaci"))))
         return QStringLiteral("cannot create %1/podaci").arg(options.directory);
     const QString journalPath = root.filePath(QStringLiteral("podaci/promet.db"));
+    bool fresh = true;
+
+    // A fresh directory is made whole, as dorvanta-init makes it (the four tables, Admin with
+    // code 12345, ftpop.txt), and then gets the cashiers, activities and groups used below.
+    if (dorvanta_init::DataDirectory::existingTables(options.directory).isEmpty()) {
+        dorvanta_init::InitOptions init;
+        init.directory = options.directory;
+        const QString error = dorvanta_init::DataDirectory::create(init);
+        if (!error.isEmpty())
+            return error;
+    } else {
+        fresh = false;
+    }
 
     try {
         engine::Session session;
         session.setBaseDir(root.absolutePath());
         session.setPassword(password);
         session.setDurableWrites(false);
-        for (const engine::TableSchema &schema :
-             {engine::TableSchema::korisnici(), engine::TableSchema::aktivnost(),
-              engine::TableSchema::promet(), engine::TableSchema::grupe()}) {
-            const QString file = root.filePath(QStringLiteral("podaci/%1.db").arg(schema.name()));
-            if (QFile::exists(file))
-                continue;
-            schema.createTable(file, password);
-            if (schema.name() == QLatin1String("korisnici")) {
-                engine::Table users(session, QStringLiteral("podaci/korisnici.db"));
-                users.open();
-                for (int i = -1; i < options.cashiers; ++i) {
-                    users.insert();
-                    users.setFieldText(QStringLiteral("SIFRA"),
-                                       i < 0 ? QStringLiteral("12345") : QString::number(101 + i));
-                    users.setFieldText(QStringLiteral("IMEIPREZIME"),
-                                       i < 0 ? QStringLiteral("Admin") : cashierName(i));
-                    users.post();
-                }
-            } else if (schema.name() == QLatin1String("aktivnost")) {
-                QStringList list;
-                for (const char *a : activities)
-                    list << QString::fromLatin1(a);
-                addTexts(session, QStringLiteral("aktivnost.db"), QStringLiteral("AKTIVNOST"), list);
-            } else if (schema.name() == QLatin1String("grupe")) {
-                QStringList list;
-                for (const char *g : groups)
-                    list << QString::fromLatin1(g);
-                addTexts(session, QStringLiteral("grupe.db"), QStringLiteral("GRUPA"), list);
+        if (fresh) {
+            engine::Table users(session, QStringLiteral("podaci/korisnici.db"));
+            users.open();
+            for (int i = 0; i < options.cashiers; ++i) {
+                users.insert();
+                users.setFieldText(QStringLiteral("SIFRA"), QString::number(101 + i));
+                users.setFieldText(QStringLiteral("IMEIPREZIME"), cashierName(i));
+                users.post();
             }
+            users.close();
+            QStringList list;
+            for (const char *a : activities)
+                list << QString::fromLatin1(a);
+            dorvanta_init::DataDirectory::addRecords(session, QStringLiteral("aktivnost.db"), QStringLiteral("AKTIVNOST"), list);
+            list.clear();
+            for (const char *g : groups)
+                list << QString::fromLatin1(g);
+            dorvanta_init::DataDirectory::addRecords(session, QStringLiteral("grupe.db"), QStringLiteral("GRUPA"), list);
         }
         session.close();
         // Checks the journal's layout and password before writing to it directly.
-        const QString problem = engine::TableSchema::promet().checkTableFile(journalPath, password);
-        if (!problem.isEmpty())
-            return problem;
+        engine::TableSchema::promet().checkTableFile(journalPath, password);
     } catch (const engine::EngineError &e) {
         return e.message();
     }

@@ -4,6 +4,8 @@
 //
 // Usage: posting-bench [POSTINGS] [RUNS]   (defaults 100000 and 5)
 // Prints the median of RUNS for each measurement, in milliseconds.
+#include "BenchArguments.h"
+#include "DataDirectory.h"
 #include "JournalFiller.h"
 
 #include "JournalExport.h"
@@ -52,8 +54,8 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int postings = argc > 1 ? std::atoi(argv[1]) : 100000;
-    const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+    const int postings = bench::countArgument(bench::argument(argc, argv, 1), 100000, "POSTINGS");
+    const int runs = bench::countArgument(bench::argument(argc, argv, 2), 5, "RUNS");
 
     QTemporaryDir dir;
     bench::FillOptions options;
@@ -88,7 +90,7 @@ int main(int argc, char **argv)
         posting.push_back(timeMs([&] { form.BitBtn8Click(); }));
         exportOnly.push_back(timeMs([&] { form.exportJournal(); }));
         {
-            session.setPassword(QStringLiteral("kvr604"));
+            session.setPassword(dorvanta_init::DataDirectory::tablePassword());
             engine::Table journal(session, QStringLiteral("podaci/promet.db"));
             journal.open();
             buildOnly.push_back(timeMs([&] {

@@ -10,6 +10,7 @@
 //
 // Usage: report-page-bench [POSTINGS] [PDF PATH]   (defaults 100000 and a temporary file)
 // Exit code 0 when the targets are met (first page < 1 s, whole PDF < 30 s), 2 when not.
+#include "BenchArguments.h"
 #include "JournalFiller.h"
 
 #include "Unit1.h"
@@ -63,7 +64,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int postings = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int postings = bench::countArgument(bench::argument(argc, argv, 1), 100000, "POSTINGS");
     QTemporaryDir dir;
     const QString pdfPath =
         argc > 2 ? QString::fromLocal8Bit(argv[2]) : dir.filePath(QStringLiteral("report.pdf"));
@@ -100,7 +101,7 @@ int main(int argc, char **argv)
     QElapsedTimer press;
     bool writeWholePdf = true;
     Run run;
-    dialogs.onPreview = [&](report::Document &document) {
+    form.setReportPreview([&](report::Document &document) {
         run.statementMs = press.elapsed();
         run.records = document.recordCount();
         QElapsedTimer t;
@@ -121,7 +122,7 @@ int main(int argc, char **argv)
             run.pdfMs = t.elapsed();
             run.pdfBytes = QFileInfo(pdfPath).size();
         }
-    };
+    });
     auto report = [&](const char *title) {
         std::printf("\n%s\n  statement: %s\n", title, qPrintable(form.reportStatement()));
         if (!run.error.isEmpty() || run.firstPageMs < 0) {

@@ -2,6 +2,8 @@
 // shows its first page, and how long writing the whole report as PDF takes, with the
 // process's peak memory. Usage: report_bench [records] [pdf path]
 // Run with QT_QPA_PLATFORM=offscreen on a machine without a display.
+#include "BenchArguments.h"
+
 #include "report/Document.h"
 #include "report/MemoryDataSource.h"
 #include "report/Output.h"
@@ -58,7 +60,7 @@ long peakKiB()
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    const int records = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 100000;
+    const int records = bench::countArgument(bench::argument(argc, argv, 1), 100000, "RECORDS");
     const QString pdfPath =
         argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::temp().filePath("report_bench.pdf");
 

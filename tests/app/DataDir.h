@@ -1,8 +1,11 @@
 #pragma once
 
 // A data directory made fresh for one window test: a temporary start directory holding
-// podaci/ with the four empty tables, made current for the test's lifetime, with helpers
-// to add users, activities, groups and journal records through the engine.
+// podaci/ with the four empty tables (made as the program makes them, DataDirectory), made
+// current for the test's lifetime, with helpers to add users, activities, groups and journal
+// records through the engine.
+
+#include "DataDirectory.h"
 
 #include "engine/Money.h"
 #include "engine/Session.h"
@@ -14,19 +17,22 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 class DataDir
 {
 public:
     DataDir() : previous(QDir::currentPath())
     {
-        QDir(dir.path()).mkdir(QStringLiteral("podaci"));
-        for (const engine::TableSchema &schema :
-             {engine::TableSchema::korisnici(), engine::TableSchema::aktivnost(),
-              engine::TableSchema::promet(), engine::TableSchema::grupe()})
-            schema.createTable(file(QStringLiteral("podaci/") + schema.name() + ".db"),
-                               QStringLiteral("kvr604"));
+        if (const QString error = dorvanta_init::DataDirectory::createTables(dir.path());
+            !error.isEmpty())
+            qFatal("cannot make the data directory: %s", qPrintable(error));
         QDir::setCurrent(dir.path());
         session.setBaseDir(dir.path());
         session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
@@ -37,12 +43,13 @@ public:
         QDir::setCurrent(previous);
     }
 
+    static QString password() { return dorvanta_init::DataDirectory::tablePassword(); }
     QString path() const { return dir.path(); }
     QString file(const QString &relative) const { return dir.filePath(relative); }
 
     void addRecord(const QString &table, const QStringList &fieldsAndValues)
     {
-        session.setPassword(QStringLiteral("kvr604"));
+        session.setPassword(password());
         engine::Table t(session, QStringLiteral("podaci/") + table + ".db");
         t.open();
         t.insert();
@@ -68,21 +75,25 @@ public:
                              "ULAZEUR", ulazEur, "IZLAZEUR", izlazEur});
     }
 
-    // Every record of a table, each as its fields' texts in table order.
-    QList<QStringList> records(const QString &table)
+    // Every record of a table, each as its fields' texts in table order, read through the
+    // window's session (which is closed afterwards) or through `reader`.
+    QList<QStringList> records(const QString &table) { return records(table, session); }
+    QList<QStringList> records(const QString &table, engine::Session &reader)
     {
-        session.setPassword(QStringLiteral("kvr604"));
-        engine::Table t(session, QStringLiteral("podaci/") + table + ".db");
-        t.open();
+        reader.setPassword(password());
         QList<QStringList> out;
-        for (t.first(); !t.eof(); t.next()) {
-            QStringList row;
-            for (int i = 0; i < t.fieldCount(); ++i)
-                row.append(t.fieldText(i));
-            out.append(row);
+        {
+            engine::Table t(reader, QStringLiteral("podaci/") + table + ".db");
+            t.open();
+            for (t.first(); !t.eof(); t.next()) {
+                QStringList row;
+                for (int i = 0; i < t.fieldCount(); ++i)
+                    row.append(t.fieldText(i));
+                out.append(row);
+            }
+            t.close();
         }
-        t.close();
-        session.close();
+        reader.close();
         return out;
     }
 
@@ -101,3 +112,22 @@ private:
     QTemporaryDir dir;
     QString previous;
 };
+
+// A full disk without root: runs `action` in a child process whose files cannot grow beyond
+// `bytes` (RLIMIT_FSIZE, with SIGXFSZ ignored, so a write past it fails with an error as on a
+// full disk). Returns the child's exit code, which is what `action` returned; -1 when the
+// child did not end normally.
+inline int runWithFileSizeLimit(rlim_t bytes, const std::function<int()> &action)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, bytes};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(action());
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}

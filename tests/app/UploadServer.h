@@ -40,6 +40,7 @@ auth.add_user("kasa", "tajna", home, perm="elradfmwMT")
 auth.add_user("citac", "tajna", home, perm="elr")
 class Handler(FTPHandler):
     authorizer = auth
+    auth_failed_timeout = 0
     def on_login(self, username):
         self._current_type = "i"
 if limit > 0:

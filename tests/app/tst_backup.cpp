@@ -1,21 +1,19 @@
 // The backup and settings page driven through its real widgets: backup names and the
 // backup list, backup and restore (also the refused and failing ones), both clearings of
 // the journal, and the FTP option file.
-#include "DataDir.h"
+#include "WindowTest.h"
 
 #include "BackupFiles.h"
 #include "Unit1.h"
 
 #include "engine/TableSchema.h"
-#include "platform/FixedClock.h"
-#include "platform/ScriptedDialogs.h"
-#include "platform/SystemSettings.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -26,46 +24,28 @@ using Kind = platform::ScriptedDialogs::Kind;
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 
-class TestBackup : public QObject
+class TestBackup : public QObject, WindowTest<>
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<DataDir> data;
-    platform::ScriptedDialogs dialogs;
-    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(9, 5, 33))};
-    platform::FixedSettings settings;
-    std::unique_ptr<TForm1> form;
 
     const QString backupName = QStringLiteral("bck-07-12-26-09-05-33.db");
 
-    void open()
-    {
-        form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
-        form->show();
-    }
-    template <typename W> W *find(const char *name)
-    {
-        W *w = form->findChild<W *>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no widget %s", name);
-        return w;
-    }
-    void login(const QString &code)
-    {
-        find<QLineEdit>("Edit1")->setText(code);
-        find<QPushButton>("BitBtn9")->click();
-    }
+public:
+    TestBackup() { clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 33))); }
+
+private:
+
     void enterPage()
     {
         if (form->pageIndex() != PageMenu) {
             form->Glavnimeni1Click();
             login("12345");
         }
-        find<QPushButton>("BitBtn19")->click();
+        click("BitBtn19");
         QCOMPARE(form->pageIndex(), int(PageBackup));
     }
-    void click(const char *button) { find<QPushButton>(button)->click(); }
     QStringList listed()
     {
         QStringList out;
@@ -92,31 +72,19 @@ private:
         return {find<QLineEdit>("Edit14")->text(), find<QLineEdit>("Edit15")->text(),
                 find<QLineEdit>("Edit16")->text()};
     }
-    // A click on the option's indicator, as the user selects it.
-    void select(const char *option)
-    {
-        auto *button = find<QRadioButton>(option);
-        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-    }
     bool ftpOn() { return find<QRadioButton>("RadioButton15")->isChecked(); }
     bool ftpOff() { return find<QRadioButton>("RadioButton16")->isChecked(); }
 
 private slots:
     void init()
     {
-        data = std::make_unique<DataDir>();
-        dialogs = platform::ScriptedDialogs();
+        freshData();
         data->addUser("12345", "Admin");
         data->addUser("111", "Petar Petrovic");
         data->addPosting("x", "01/12/2026", "1000.00", "0.00", "0.00", "0.00");
         writeFile("podaci/ftpop.txt", "0\r\n");
     }
-    void cleanup()
-    {
-        form.reset();
-        data.reset();
-        QVERIFY2(dialogs.unanswered.isEmpty(), qPrintable(dialogs.unanswered.join(", ")));
-    }
+    void cleanup() { finish(); }
 
     void backupNameHasDateAndTwoDigitTimeParts_data()
     {
@@ -135,16 +103,15 @@ private slots:
 
     void backupIsAWholeJournalListedOnTheNextVisit()
     {
-        open();
+        showForm();
         login("12345");
         enterPage();
         QVERIFY(!listed().contains(backupName));
         click("BitBtn20");
         QCOMPARE(dialogs.messages(), QStringList{"SNIMLJENO"});
         QCOMPARE(form->pageIndex(), int(PageMenu));
-        QCOMPARE(engine::TableSchema::promet().checkTableFile(
-                     data->file("podaci/" + backupName), "kvr604"),
-                 QString());
+        engine::TableSchema::promet().checkTableFile(data->file("podaci/" + backupName),
+                                                     DataDir::password());
         QCOMPARE(data->records(backupName.chopped(3)), data->records("promet"));
 
         // A second backup in the same second replaces the first: one whole file.
@@ -167,7 +134,7 @@ private slots:
                                  "a.db"})
             writeFile(QStringLiteral("podaci/") + name, "x");
         QDir(data->file("podaci")).mkdir("bdir");
-        open();
+        showForm();
         login("12345");
         auto *edit11 = find<QLineEdit>("Edit11");
         edit11->setText("stari tekst");
@@ -184,7 +151,7 @@ private slots:
 
     void backupThatCannotBeWrittenIsReported()
     {
-        open();
+        showForm();
         login("12345");
         // A directory where the backup should go.
         QDir(data->file("podaci")).mkdir(backupName);
@@ -208,7 +175,7 @@ private slots:
 
     void restoreAsksFirstAndNeedsAName()
     {
-        open();
+        showForm();
         login("12345");
         enterPage();
         find<QLineEdit>("Edit11")->setText(backupName);
@@ -226,7 +193,7 @@ private slots:
 
     void restoredBackupGivesTheEarlierBalanceAtTheNextCashierLogin()
     {
-        open();
+        showForm();
         login("12345");
         enterPage();
         click("BitBtn20");
@@ -260,6 +227,74 @@ private slots:
         QCOMPARE(data->records("promet").size(), 1);
     }
 
+    void damagedTablesAreNeverCopiedAndAMissingJournalCanBeRestored()
+    {
+        // A journal of several pages, so that damage in its middle hits records.
+        {
+            data->session.setPassword(DataDir::password());
+            engine::Table t(data->session, "podaci/promet.db");
+            t.open();
+            t.startTransaction();
+            for (int i = 0; i < 400; ++i) {
+                t.insert();
+                t.setFieldText("OPIS", QString(200, QChar(u'a' + i % 26)));
+                t.setFieldText("ULAZDIN", "1.00");
+                t.post();
+            }
+            t.commit();
+            data->session.close();
+        }
+        const auto damage = [this](const QString &relative) {
+            QFile f(data->file(relative));
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.seek(f.size() / 2));
+            QByteArray noise(16384, Qt::Uninitialized);
+            QRandomGenerator random(13);
+            for (char &c : noise)
+                c = char(random.bounded(256));
+            f.write(noise);
+        };
+        showForm();
+        login("12345");
+        enterPage();
+        click("BitBtn20");
+        QVERIFY(QFile::copy(data->file("podaci/" + backupName), data->file("podaci/bosteceni.db")));
+        damage("podaci/bosteceni.db");
+        const QByteArray journal = data->readFile("podaci/promet.db");
+        const QByteArray backup = data->readFile("podaci/" + backupName);
+
+        dialogs.clear();
+        enterPage();
+        find<QLineEdit>("Edit11")->setText("bosteceni.db");
+        dialogs.answerYes();
+        click("BitBtn23");
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY2(dialogs.messages().at(0).startsWith("Back-up NIJE ucitan: "),
+                 qPrintable(dialogs.messages().at(0)));
+        QCOMPARE(data->readFile("podaci/promet.db"), journal);
+
+        // A damaged journal gives no backup; the earlier one stays.
+        damage("podaci/promet.db");
+        dialogs.clear();
+        click("BitBtn20");
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY2(dialogs.messages().at(0).startsWith("Back-up NIJE snimljen: "),
+                 qPrintable(dialogs.messages().at(0)));
+        QCOMPARE(data->readFile("podaci/" + backupName), backup);
+
+        // Without a journal the sound backup still comes back.
+        QFile::remove(data->file("podaci/promet.db"));
+        dialogs.clear();
+        enterPage();
+        find<QLineEdit>("Edit11")->setText(backupName);
+        dialogs.answerYes();
+        click("BitBtn23");
+        QCOMPARE(dialogs.messages(), QStringList{"Ucitao sam podatke iz back-up fajla!"});
+        QCOMPARE(data->records("promet").size(), 401);
+        QCOMPARE(QDir(data->file("podaci")).entryList({".~*"}, QDir::Files | QDir::Hidden),
+                 QStringList());
+    }
+
     void restoreRefusesWhatIsNotAJournalOfTheDataDirectory_data()
     {
         QTest::addColumn<QString>("name");
@@ -280,10 +315,10 @@ private slots:
         engine::TableSchema::promet().createTable(data->file("podaci/bpw.db"), "drugo");
         QDir(data->file("podaci")).mkdir("bdir");
         // A whole journal with the right password, but outside the data directory.
-        engine::TableSchema::promet().createTable(data->file("outside.db"), "kvr604");
+        engine::TableSchema::promet().createTable(data->file("outside.db"), DataDir::password());
         const QByteArray before = data->readFile("podaci/promet.db");
 
-        open();
+        showForm();
         login("12345");
         enterPage();
         find<QLineEdit>("Edit11")->setText(name);
@@ -307,7 +342,7 @@ private slots:
     void administratorCodeGuardsTheClearing()
     {
         QFETCH(std::optional<QString>, answer);
-        open();
+        showForm();
         login("12345");
         enterPage();
         dialogs.answerText(answer);
@@ -322,7 +357,7 @@ private slots:
     void rightAdministratorCodeEmptiesTheJournal()
     {
         data->addPosting("y", "02/12/2026", "0.00", "0.00", "3.00", "0.00");
-        open();
+        showForm();
         login("12345");
         enterPage();
         dialogs.answerText(QStringLiteral("tovel38"));
@@ -339,7 +374,7 @@ private slots:
     void clearingBehindTheQuestionNeedsTheTablePassword()
     {
         data->addPosting("y", "02/12/2026", "0.00", "0.00", "3.00", "0.00");
-        open();
+        showForm();
         login("12345");
         enterPage();
         const auto passwordPrompts = [this] {
@@ -381,7 +416,7 @@ private slots:
         QFile::setPermissions(data->file("podaci/ftpop.txt"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
                                   QFile::ReadOther);
-        open();
+        showForm();
         login("12345");
         enterPage();
         QVERIFY(ftpOff());
@@ -409,10 +444,45 @@ private slots:
         QVERIFY(dialogs.messages().isEmpty());
     }
 
+    void ftpOptionThatCannotBeStoredKeepsThePreviousFile_data()
+    {
+        QTest::addColumn<qulonglong>("sizeLimit");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("full disk") << qulonglong(5) << "tajna" << "File too large";
+        QTest::newRow("outside the code page")
+            << qulonglong(RLIM_INFINITY) << QString::fromUtf8("tajna😀ñ中") << "Polje Password";
+        QTest::newRow("line break") << qulonglong(RLIM_INFINITY) << "taj\r\nna" << "Polje Password";
+    }
+    void ftpOptionThatCannotBeStoredKeepsThePreviousFile()
+    {
+        QFETCH(qulonglong, sizeLimit);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+        showForm();
+        login("12345");
+        enterPage();
+        find<QLineEdit>("Edit14")->setText("ftp.example.com");
+        find<QLineEdit>("Edit15")->setText("kasa");
+        find<QLineEdit>("Edit16")->setText(password);
+        const int failed = runWithFileSizeLimit(rlim_t(sizeLimit), [&] {
+            select("RadioButton15");
+            qInfo() << dialogs.messages();
+            return dialogs.messages().size() == 1 && dialogs.messages().at(0).contains(message) &&
+                           ftpOff()
+                       ? 0
+                       : 1;
+        });
+        QCOMPARE(failed, 0);
+        QCOMPARE(data->readFile("podaci/ftpop.txt"), QByteArray("0\r\n"));
+        QCOMPARE(QDir(data->file("podaci")).entryList({".~*"}, QDir::Files | QDir::Hidden),
+                 QStringList());
+    }
+
     void enteringThePageLoadsTheOptionFile()
     {
         writeFile("podaci/ftpop.txt", "1\nsrv\nusr\npwd\n");
-        open();
+        showForm();
         login("12345");
         enterPage();
         QCOMPARE(boxes(), (QStringList{"srv", "usr", "pwd"}));

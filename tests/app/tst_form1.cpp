@@ -1,17 +1,20 @@
 // The main window driven through its real widgets: start-up check, login, navigation,
 // posting, balances and the journal export.
-#include "DataDir.h"
+#include "WindowTest.h"
 
-#include "Unit1.h"
-
-#include "platform/FixedClock.h"
-#include "platform/ScriptedDialogs.h"
-#include "platform/SystemSettings.h"
+#include "platform/AtomicFile.h"
+#include "platform/TextFiles.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QFocusEvent>
+#include <QFontMetricsF>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -27,35 +30,12 @@ enum { KORISNIK, DATUM, VREME, OPIS, GRUPA, ULAZDIN, IZLAZDIN, ULAZEUR, IZLAZEUR
 
 } // namespace
 
-class TestForm1 : public QObject
+class TestForm1 : public QObject, WindowTest<>
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<DataDir> data;
-    platform::ScriptedDialogs dialogs;
-    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))};
-    platform::FixedSettings settings;
-    std::unique_ptr<TForm1> form;
 
-    TForm1 &open()
-    {
-        form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
-        form->show();
-        return *form;
-    }
-    template <typename W> W *find(const char *name)
-    {
-        W *w = form->findChild<W *>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no widget %s", name);
-        return w;
-    }
-    void login(const QString &code)
-    {
-        find<QLineEdit>("Edit1")->setText(code);
-        find<QPushButton>("BitBtn9")->click();
-    }
     void fillPosting(const QString &currency, const QString &direction, const QString &amount,
                      const QString &reason = QStringLiteral("Racun"),
                      const QString &group = QStringLiteral("Gorivo"))
@@ -84,32 +64,22 @@ private:
 private slots:
     void init()
     {
-        data = std::make_unique<DataDir>();
-        dialogs = platform::ScriptedDialogs();
-        settings = platform::FixedSettings();
+        freshData();
         data->addUser("12345", "Admin");
         data->addUser("111", "Petar Petrovic");
         data->addActivity("Kupovina robe");
         data->addGroup("Gorivo");
     }
-    void cleanup()
-    {
-        form.reset();
-        data.reset();
-        QVERIFY2(dialogs.unanswered.isEmpty(), qPrintable(dialogs.unanswered.join(", ")));
-    }
+    void cleanup() { finish(); }
 
-    void windowHasItsCaptionPagesAndMenu()
+    void startsOnTheLoginPageWithTheCodeMasked()
     {
-        open();
-        QCOMPARE(form->windowTitle(), QStringLiteral("DORVANTA - ver 1.5"));
-        QCOMPARE(find<QStackedWidget>("Notebook1")->count(), 9);
-        QCOMPARE(find<QStackedWidget>("Notebook1")->size(), QSize(712, 496));
+        showForm();
         QCOMPARE(form->pageIndex(), int(PageLogin));
-        QCOMPARE(find<QAction>("Glavnimeni1")->text(), QStringLiteral("Glavni meni"));
-        QCOMPARE(find<QAction>("Izlazizprograma1")->text(), QStringLiteral("Izlaz iz programa"));
         QCOMPARE(find<QLineEdit>("Edit1")->maxLength(), 5);
         QCOMPARE(find<QLineEdit>("Edit1")->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(find<QLineEdit>("Edit1"), "12");
+        QCOMPARE(find<QLineEdit>("Edit1")->displayText(), QStringLiteral("**"));
         QVERIFY(dialogs.messages().isEmpty());
     }
 
@@ -139,15 +109,37 @@ private slots:
         QFETCH(QChar, separator);
         QFETCH(QStringList, messages);
         settings = platform::FixedSettings(form, separator);
-        open();
+        showForm();
         QCOMPARE(dialogs.messages(), messages);
         QVERIFY(!this->form->dateFormatAccepted());
-        QTRY_VERIFY(!this->form->isVisible());
+        QVERIFY(!this->form->isVisible()); // never shown, not even for a moment
+    }
+
+    void staleTemporaryFilesAreRemovedAtStartUp()
+    {
+        const QStringList stale = {".~dorvanta-podaci.txt-a1B2c3", "podaci/.~dorvanta-promet.db-x",
+                                   "podaci/.~dorvanta-promet.db-x-journal",
+                                   "podaci/.~dorvanta-promet.db-y-journal"};
+        const QStringList kept = {"podaci.txt.a1B2c3", "podaci/.promet.db.a1B2c3",
+                                  "podaci/bck-~dorvanta-1.db"};
+        for (const QString &name : stale + kept) {
+            QFile f(data->file(name));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        // A write still in progress (another desk's backup) keeps its file.
+        platform::TemporaryFile live(data->file("podaci/promet.db"));
+        QVERIFY(live.isOpen());
+        showForm();
+        for (const QString &name : stale)
+            QVERIFY2(!QFileInfo::exists(data->file(name)), qPrintable(name));
+        for (const QString &name : kept)
+            QVERIFY2(QFileInfo::exists(data->file(name)), qPrintable(name));
+        QVERIFY(QFileInfo::exists(live.path()));
     }
 
     void wrongCodeIsRefusedAndEmptied()
     {
-        open();
+        showForm();
         login("999");
         QCOMPARE(dialogs.messages(), QStringList{"NE POSTOJI KORISNIK SA OVOM SIFROM"});
         QCOMPARE(find<QLineEdit>("Edit1")->text(), QString());
@@ -160,7 +152,7 @@ private slots:
     {
         data->addUser("222", "admin");
         data->addUser("333", "Admin ");
-        open();
+        showForm();
         login("12345");
         QCOMPARE(form->pageIndex(), int(PageMenu));
         QCOMPARE(find<QLineEdit>("Edit1")->text(), QStringLiteral("12345"));
@@ -177,7 +169,7 @@ private slots:
     void lastUserWithTheSameCodeWinsAndEnterLogsIn()
     {
         data->addUser("111", "Marko Markovic");
-        open();
+        showForm();
         auto *edit1 = find<QLineEdit>("Edit1");
         edit1->setFocus();
         QTest::keyClicks(edit1, "1112345");
@@ -193,7 +185,7 @@ private slots:
     {
         data->addPosting("x", "01/12/2026", "1000.00", "0.00", "0.00", "0.00");
         data->addPosting("x", "01/12/2026", "0.00", "0.00", "0.00", "20.50");
-        open();
+        showForm();
         find<QComboBox>("ComboBox1")->setEditText("zadrzan tekst");
         login("111");
         QCOMPARE(balanceDin(), QStringLiteral("1000.00"));
@@ -226,11 +218,11 @@ private slots:
         QFETCH(QString, din);
         QFETCH(QString, eur);
         data->addPosting("x", "01/12/2026", "1000.00", "0.00", "100.00", "0.00");
-        open();
+        showForm();
         login("111");
         fillPosting(currency, direction, "150");
         dialogs.answerYes();
-        find<QPushButton>("BitBtn8")->click();
+        click("BitBtn8");
         QCOMPARE(dialogs.questions(), QStringList{"Da li ste sigurni?"});
         QCOMPARE(balanceDin(), din);
         QCOMPARE(balanceEur(), eur);
@@ -270,10 +262,10 @@ private slots:
         QFETCH(QString, amount);
         QFETCH(QString, reason);
         QFETCH(QString, group);
-        open();
+        showForm();
         login("111");
         fillPosting("DINARI", "IZLAZ", amount, reason, group);
-        find<QPushButton>("BitBtn8")->click();
+        click("BitBtn8");
         QCOMPARE(dialogs.messages(),
                  QStringList{"Morate popuniti polje sa iznosom, polje sa komentarom i polje za "
                              "grupu!!!"});
@@ -284,7 +276,7 @@ private slots:
 
     void zeroAndNegativeAmountsArePosted()
     {
-        open();
+        showForm();
         login("111");
         fillPosting("DINARI", "IZLAZ", "0");
         dialogs.answerYes();
@@ -304,7 +296,7 @@ private slots:
     void balancesOverAMillionAreExact()
     {
         data->addPosting("x", "01/12/2026", "12345678.45", "0.00", "0.00", "0.00");
-        open();
+        showForm();
         login("111");
         QCOMPARE(balanceDin(), QStringLiteral("12345678.45"));
         fillPosting("DINARI", "ULAZ", "0.01");
@@ -314,9 +306,104 @@ private slots:
         QCOMPARE(data->records("promet").last().at(STANJEDIN), QStringLiteral("12345678.46"));
     }
 
+    void amountsBeyondTheLimitAndOverflowingSumsStoreNothing()
+    {
+        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
+        showForm();
+        login("111");
+        for (const QString amount : {"90000000000000000.00", "1000000000", "-1000000000.00"}) {
+            fillPosting("DINARI", "ULAZ", amount);
+            dialogs.clear();
+            dialogs.answerYes();
+            form->BitBtn8Click();
+            QCOMPARE(dialogs.messages(),
+                     QStringList{QStringLiteral("'%1' is too large an amount (at most "
+                                                "999999999.99)").arg(amount)});
+        }
+        QVERIFY(data->records("promet").isEmpty());
+        QVERIFY(!QFile::exists(data->file("podaci.txt")));
+        fillPosting("DINARI", "ULAZ", "999999999.99");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        QCOMPARE(balanceDin(), QStringLiteral("999999999.99"));
+        QCOMPARE(dialogs.messages().size(), 1);
+
+        // Records written by another tool whose sum leaves the range: a posting is refused
+        // with a clear error, never stored and then reported as failed.
+        for (int i = 0; i < 2; ++i)
+            data->addPosting("x", "01/12/2026", "90000000000000000.00", "0.00", "0.00", "0.00");
+        dialogs.clear();
+        fillPosting("DINARI", "ULAZ", "5");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        QCOMPARE(dialogs.messages(),
+                 QStringList{"The sum of ULAZDIN in podaci/promet.db is too large"});
+        QCOMPARE(data->records("promet").size(), 3);
+    }
+
+    void storedBalancesAreTheJournalsSumsAtTheCommit()
+    {
+        showForm();
+        login("111");
+        QCOMPARE(balanceDin(), QStringLiteral("0.00"));
+        // Another desk posts after this login: the display is stale.
+        data->addPosting("Druga kasa", "07/12/2026", "100.00", "0.00", "0.00", "3.00");
+        fillPosting("DINARI", "ULAZ", "50");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        const QStringList last = data->records("promet").last();
+        QCOMPARE(last.at(STANJEDIN), QStringLiteral("150.00"));
+        QCOMPARE(last.at(STANJEEUR), QStringLiteral("-3.00"));
+        QCOMPARE(balanceDin(), QStringLiteral("150.00"));
+
+        // A second desk holds the journal's write lock with its posting not yet committed:
+        // this posting waits for it and counts it.
+        QProcess desk;
+        desk.start("/usr/bin/python3",
+                   {"-c",
+                    "import sqlite3, sys, time\n"
+                    "db = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
+                    "db.execute('BEGIN IMMEDIATE')\n"
+                    "db.execute(\"INSERT INTO promet (KORISNIK, ULAZDIN) VALUES ('B', 1000)\")\n"
+                    "print('locked', flush=True)\n"
+                    "time.sleep(1)\n"
+                    "db.execute('COMMIT')\n",
+                    data->file("podaci/promet.db")});
+        QVERIFY(desk.waitForReadyRead(30000));
+        fillPosting("DINARI", "ULAZ", "1");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        QVERIFY(desk.waitForFinished(30000));
+        QCOMPARE(desk.exitCode(), 0);
+        const QList<QStringList> rows = data->records("promet");
+        QCOMPARE(rows.at(rows.size() - 2).at(KORISNIK), QStringLiteral("B"));
+        QCOMPARE(rows.last().at(STANJEDIN), QStringLiteral("161.00"));
+    }
+
+    void controlCharactersNeverAddAnExportLine()
+    {
+        // Written by another tool, straight into the journal.
+        data->addPosting("Ana\rB", "01/12/2026", "1.00", "0.00", "0.00", "0.00", "x\ny",
+                         QString("g") + QChar(0x7F) + QChar(0));
+        showForm();
+        login("111");
+        const QString pasted = "Racun\r\nPetar Petrovic__________07/12/2026__14:05:09____LAZNI";
+        fillPosting("DINARI", "ULAZ", "5", pasted, "Go\tri\n");
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        const QByteArray bytes = data->readFile("podaci.txt");
+        QCOMPARE(bytes.count('\n'), 8); // six heading lines and two records
+        QCOMPARE(bytes.count('\r'), 8);
+        QCOMPARE(bytes.count("\r\n"), 8);
+        const QStringList last = data->records("promet").last();
+        QCOMPARE(last.at(OPIS), QString(pasted).replace("\r\n", "  "));
+        QCOMPARE(last.at(GRUPA), QStringLiteral("Go ri "));
+        QVERIFY(exportLines().at(6).startsWith("Ana B"));
+    }
+
     void amountThatIsNotANumberStoresNothing()
     {
-        open();
+        showForm();
         login("111");
         fillPosting("EUR", "ULAZ", "12a");
         dialogs.answerYes();
@@ -330,7 +417,7 @@ private slots:
 
     void answeringNoStillRewritesTheExport()
     {
-        open();
+        showForm();
         login("111");
         fillPosting("DINARI", "IZLAZ", "5");
         dialogs.answerNo();
@@ -344,7 +431,7 @@ private slots:
     {
         const QString longName = QStringLiteral("Aleksandar Aleksandrovic Jr"); // 27 characters
         data->addUser("777", longName);
-        open();
+        showForm();
         login("777");
         fillPosting("DINARI", "ULAZ", "1500", "Uplata pazara", "Prodaja");
         dialogs.answerYes();
@@ -372,7 +459,7 @@ private slots:
     void exportOfAShortNameUsesTheFixedColumns()
     {
         data->addPosting("Ana", "01/12/2026", "0.00", "7.00", "0.00", "0.00", "x", "g");
-        open();
+        showForm();
         login("111");
         fillPosting("DINARI", "IZLAZ", "1");
         dialogs.answerNo();
@@ -388,7 +475,7 @@ private slots:
     void exportIsWindows1250()
     {
         data->addUser("555", QString::fromUtf8("Šime Ćorić"));
-        open();
+        showForm();
         login("555");
         fillPosting("EUR", "ULAZ", "2.5", QString::fromUtf8("Čaj i šećer"), "Kuhinja");
         dialogs.answerYes();
@@ -403,20 +490,47 @@ private slots:
 
     void failedExportKeepsThePreviousFile()
     {
-        open();
+        showForm();
         login("111");
         QDir(data->path()).mkdir("podaci.txt"); // a folder where the file should go
         fillPosting("DINARI", "IZLAZ", "5");
         dialogs.answerYes();
         form->BitBtn8Click();
         QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY(dialogs.messages().first().startsWith("podaci.txt: "));
         QVERIFY(QFileInfo(data->file("podaci.txt")).isDir());
         QCOMPARE(data->records("promet").size(), 1); // the posting itself stands
     }
 
+    void exportOnAFullDiskKeepsTheOldFileAndStartsNoUpload()
+    {
+        for (int i = 0; i < 3; ++i)
+            data->addPosting("x", "01/12/2026", "10.00", "0.00", "0.00", "0.00");
+        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"1", "127.0.0.1", "u", "p"}));
+        const QByteArray old = "DATUM: 06/12/2026\r\n";
+        QFile file(data->file("podaci.txt"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+        file.close();
+        showForm();
+        login("111");
+        fillPosting("DINARI", "IZLAZ", "5");
+        dialogs.answerNo();
+        // The new export (about 700 bytes) does not fit; only its message may follow.
+        const int failed = runWithFileSizeLimit(300, [&] {
+            form->BitBtn8Click();
+            qInfo() << dialogs.messages();
+            return dialogs.messages() == QStringList{"podaci.txt: File too large"} ? 0 : 1;
+        });
+        QCOMPARE(failed, 0);
+        QCOMPARE(data->readFile("podaci.txt"), old);
+        QCOMPARE(QDir(data->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"podaci.txt"}); // no temporary file left
+        dialogs.clear();
+    }
+
     void choosingCurrencyOrDirectionEmptiesTheAmount()
     {
-        open();
+        showForm();
         login("111");
         auto *edit4 = find<QLineEdit>("Edit4");
         edit4->setText("150");
@@ -436,9 +550,92 @@ private slots:
         QCOMPARE(find<QLabel>("Label21")->text(), QStringLiteral("ULAZ"));
     }
 
+    void onlyAFocusMoveWithinTheWindowEmptiesTheAmount_data()
+    {
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<bool>("emptied");
+        QTest::newRow("window active again") << int(Qt::ActiveWindowFocusReason) << false;
+        QTest::newRow("popup or message closed") << int(Qt::PopupFocusReason) << false;
+        QTest::newRow("menu closed") << int(Qt::MenuBarFocusReason) << false;
+        QTest::newRow("mouse") << int(Qt::MouseFocusReason) << true;
+        QTest::newRow("tab") << int(Qt::TabFocusReason) << true;
+        QTest::newRow("program") << int(Qt::OtherFocusReason) << true;
+    }
+    void onlyAFocusMoveWithinTheWindowEmptiesTheAmount()
+    {
+        QFETCH(int, reason);
+        QFETCH(bool, emptied);
+        showForm();
+        login("111");
+        auto *edit4 = find<QLineEdit>("Edit4");
+        QTest::keyClicks(edit4, "12");
+        QFocusEvent focusIn(QEvent::FocusIn, Qt::FocusReason(reason));
+        QApplication::sendEvent(edit4, &focusIn);
+        QTest::keyClicks(edit4, "50");
+        QCOMPARE(edit4->text(), emptied ? QStringLiteral("50") : QStringLiteral("1250"));
+    }
+
+    void enterCarriesTheKeyboardFlowThroughTheButtons()
+    {
+        showForm();
+        auto *edit1 = find<QLineEdit>("Edit1");
+        edit1->setText("111");
+        QTest::keyClick(find<QPushButton>("BitBtn9"), Qt::Key_Return);
+        QCOMPARE(form->pageIndex(), int(PagePosting));
+
+        auto *edit4 = find<QLineEdit>("Edit4");
+        QTest::keyClicks(edit4, "1250");
+        QTest::keyClick(edit4, Qt::Key_Return);
+        QTest::keyClicks(find<QLineEdit>("Edit5"), "Racun");
+        QTest::keyClick(find<QLineEdit>("Edit5"), Qt::Key_Return);
+        auto *post = find<QPushButton>("BitBtn8");
+        QCOMPARE(form->focusWidget(), post);
+        find<QLineEdit>("Edit12")->setText("Gorivo");
+        dialogs.answerYes();
+        QTest::keyClick(post, Qt::Key_Return);
+        QCOMPARE(dialogs.questions(), QStringList{"Da li ste sigurni?"});
+        QCOMPARE(data->records("promet").size(), 1);
+        QCOMPARE(data->records("promet").first().at(IZLAZDIN), QStringLiteral("1250.00"));
+    }
+
+    void balancesAreShownWholeWithTheirSign_data()
+    {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("small") << "0.00" << "0.00" << "0.00";
+        QTest::newRow("minus hundreds of millions") << "0.00" << "620446403.52" << "-620446403.52";
+        QTest::newRow("largest") << "999999999999.99" << "0.00" << "999999999999.99";
+        QTest::newRow("most negative") << "0.00" << "999999999999.99" << "-999999999999.99";
+    }
+    void balancesAreShownWholeWithTheirSign()
+    {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        QFETCH(QString, shown);
+        data->addPosting("x", "01/12/2026", in, out, in, out);
+        showForm();
+        login("111");
+        for (const char *name : {"Edit2", "Edit3"}) {
+            auto *box = find<QLineEdit>(name);
+            QCOMPARE(box->text(), shown);
+            QCOMPARE(box->width(), 158);
+            // The text's width fits inside the frame and the box's own margins.
+            QStyleOptionFrame option;
+            option.initFrom(box);
+            option.lineWidth = box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, box);
+            const QRect contents =
+                box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box);
+            QVERIFY2(QFontMetricsF(box->font()).horizontalAdvance(shown) <= contents.width() - 5,
+                     name);
+            if (shown == QLatin1String("0.00"))
+                QCOMPARE(box->font().pointSizeF(), 14.0);
+        }
+    }
+
     void reasonEnterRules()
     {
-        open();
+        showForm();
         login("111");
         auto *edit5 = find<QLineEdit>("Edit5");
         QChar enter(u'\r');
@@ -461,7 +658,7 @@ private slots:
     void mainMenuLogsOutAndLeavesThePostingPage()
     {
         data->addPosting("x", "01/12/2026", "10.00", "0.00", "0.00", "0.00");
-        open();
+        showForm();
         login("111");
         form->Glavnimeni1Click();
         QCOMPARE(form->pageIndex(), int(PageLogin));
@@ -472,7 +669,7 @@ private slots:
 
     void administratorNavigation()
     {
-        open();
+        showForm();
         login("12345");
         const QList<QPair<const char *, int>> buttons = {
             {"BitBtn3", PageUsers},  {"BitBtn4", PageActivities}, {"BitBtn24", PageGroups},
@@ -494,7 +691,7 @@ private slots:
     void missingUsersTableShowsTheEngineMessage()
     {
         QFile::remove(data->file("podaci/korisnici.db"));
-        open();
+        showForm();
         login("111");
         QCOMPARE(dialogs.messages().size(), 1);
         QVERIFY(dialogs.messages().first().contains("korisnici.db"));

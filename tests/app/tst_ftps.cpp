@@ -1,15 +1,12 @@
 // The encrypted upload: the option file's optional "FTPS" and key lines, "PROVERI VEZU" on
 // the backup page, and the upload after a posting, against pyftpdlib's TLS handler on
 // loopback (TLS required, self-signed certificate for 127.0.0.1).
-#include "DataDir.h"
+#include "WindowTest.h"
 
 #include "Unit1.h"
 
 #include "../ftp/FtpTlsServer.h"
 
-#include "platform/FixedClock.h"
-#include "platform/ScriptedDialogs.h"
-#include "platform/SystemSettings.h"
 #include "platform/TextFiles.h"
 
 #include <QCheckBox>
@@ -24,17 +21,12 @@
 
 #include <memory>
 
-class TestFtps : public QObject
+class TestFtps : public QObject, WindowTest<>
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<DataDir> data;
     std::unique_ptr<ftptest::PyFtpsServer> server;
-    platform::ScriptedDialogs dialogs;
-    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))};
-    platform::FixedSettings settings;
-    std::unique_ptr<TForm1> form;
 
     void startServer()
     {
@@ -48,15 +40,10 @@ private:
     }
     void open()
     {
-        form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
+        makeForm();
         form->MFtp1->Port = server->port;
         form->MFtp1->SetRetryInterval(0);
         form->show();
-    }
-    void login(const char *code)
-    {
-        form->Edit1->setText(QString::fromLatin1(code));
-        form->BitBtn9Click();
     }
     QStringList optionLines()
     {
@@ -69,8 +56,7 @@ private:
 private slots:
     void init()
     {
-        data = std::make_unique<DataDir>();
-        dialogs = platform::ScriptedDialogs();
+        freshData();
         data->addUser("12345", "Admin");
         data->addUser("111", "Petar Petrovic");
     }
@@ -78,7 +64,7 @@ private slots:
     {
         form.reset();
         server.reset();
-        data.reset();
+        finish();
     }
 
     // An untrusted server is named by its key and trusted on Yes; the key then stays in the
@@ -87,8 +73,7 @@ private slots:
     {
         startServer();
         QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"),
-                                    {"1", "127.0.0.1", "tester", "secret", "FTPS"})
-                    .isEmpty());
+                                    {"1", "127.0.0.1", "tester", "secret", "FTPS"}));
         open();
         login("12345");
         form->BitBtn19Click();
@@ -127,8 +112,7 @@ private slots:
         startServer();
         QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"),
                                     {"1", "127.0.0.1", "tester", "secret", "FTPS",
-                                     server->fingerprint()})
-                    .isEmpty());
+                                     server->fingerprint()}));
         open();
         login("111");
         form->Edit4->setText("150");

@@ -1,7 +1,7 @@
 // The master data pages driven through their real widgets: opening and closing the tables,
 // editing in the grids with the navigator bars, the read-only journal, and the tables being
 // closed by the rest of the program.
-#include "DataDir.h"
+#include "WindowTest.h"
 
 #include "DBGrid.h"
 #include "DBNavigator.h"
@@ -10,13 +10,10 @@
 
 #include "engine/Session.h"
 #include "engine/Table.h"
-#include "platform/FixedClock.h"
 // GCC 12 takes the optional answers in ScriptedDialogs for uninitialised in this file alone.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#include "platform/ScriptedDialogs.h"
 #pragma GCC diagnostic pop
-#include "platform/SystemSettings.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -27,35 +24,15 @@
 
 #include <memory>
 
-class TestMaster : public QObject
+class TestMaster : public QObject, WindowTest<>
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<DataDir> data;
-    platform::ScriptedDialogs dialogs;
-    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))};
-    platform::FixedSettings settings;
-    std::unique_ptr<TForm1> form;
-
-    template <typename W> W *find(const QString &name)
-    {
-        W *w = form->findChild<W *>(name);
-        if (!w)
-            qFatal("no widget %s", qPrintable(name));
-        return w;
-    }
-    void click(const char *button) { find<QPushButton>(QString::fromLatin1(button))->click(); }
-    void login(const QString &code)
-    {
-        find<QLineEdit>("Edit1")->setText(code);
-        click("BitBtn9");
-    }
     // Logs the administrator in and opens a page from the menu.
     void adminOpens(const char *menuButton)
     {
-        form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
-        form->show();
+        showForm();
         login("12345");
         QCOMPARE(form->pageIndex(), int(PageMenu));
         click(menuButton);
@@ -94,17 +71,7 @@ private:
         engine::Session reader;
         reader.setBaseDir(data->path());
         reader.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
-        reader.setPassword(QStringLiteral("kvr604"));
-        engine::Table t(reader, QStringLiteral("podaci/") + table + ".db");
-        t.open();
-        QList<QStringList> out;
-        for (t.first(); !t.eof(); t.next()) {
-            QStringList row;
-            for (int i = 0; i < t.fieldCount(); ++i)
-                row.append(t.fieldText(i));
-            out.append(row);
-        }
-        return out;
+        return data->records(table, reader);
     }
     static QStringList gridRow(const DBGrid *grid, int row)
     {
@@ -124,52 +91,36 @@ private:
 private slots:
     void init()
     {
-        data = std::make_unique<DataDir>();
-        dialogs = platform::ScriptedDialogs();
+        freshData();
         data->addUser("12345", "Admin");
         data->addUser("111", "Petar Petrovic");
     }
-    void cleanup()
-    {
-        form.reset();
-        data.reset();
-        QVERIFY2(dialogs.unanswered.isEmpty(), qPrintable(dialogs.unanswered.join(", ")));
-    }
+    void cleanup() { finish(); }
 
-    void pagesShowTheirControlsAndStayEmptyUntilOpened_data()
+    void pagesStayEmptyUntilOpened_data()
     {
         QTest::addColumn<QString>("menuButton");
         QTest::addColumn<int>("page");
         QTest::addColumn<QStringList>("names"); // grid, navigator, open, close, menu
-        QTest::addColumn<QString>("heading");
         QTest::newRow("users") << "BitBtn3" << int(PageUsers)
-                               << QStringList{"DBGrid1", "DBNavigator1", "BitBtn2", "BitBtn1", "BitBtn10"}
-                               << "PODESAVANJE KORISNIKA";
+                               << QStringList{"DBGrid1", "DBNavigator1", "BitBtn2", "BitBtn1", "BitBtn10"};
         QTest::newRow("activities") << "BitBtn4" << int(PageActivities)
-                                    << QStringList{"DBGrid2", "DBNavigator2", "BitBtn6", "BitBtn7", "BitBtn11"}
-                                    << "PODESAVANJE AKTIVNOSTI";
+                                    << QStringList{"DBGrid2", "DBNavigator2", "BitBtn6", "BitBtn7", "BitBtn11"};
         QTest::newRow("groups") << "BitBtn24" << int(PageGroups)
-                                << QStringList{"DBGrid5", "DBNavigator4", "BitBtn25", "BitBtn26", "BitBtn27"}
-                                << "PODESAVANJE GRUPE PROMETA";
+                                << QStringList{"DBGrid5", "DBNavigator4", "BitBtn25", "BitBtn26", "BitBtn27"};
         QTest::newRow("journal") << "BitBtn13" << int(PageJournal)
-                                 << QStringList{"DBGrid4", "DBNavigator3", "BitBtn14", "BitBtn15", "BitBtn16"}
-                                 << "IZVESTAJI";
+                                 << QStringList{"DBGrid4", "DBNavigator3", "BitBtn14", "BitBtn15", "BitBtn16"};
     }
-    void pagesShowTheirControlsAndStayEmptyUntilOpened()
+    void pagesStayEmptyUntilOpened()
     {
         QFETCH(QString, menuButton);
         QFETCH(int, page);
         QFETCH(QStringList, names);
-        QFETCH(QString, heading);
         adminOpens(qPrintable(menuButton));
         QCOMPARE(form->pageIndex(), page);
-        QCOMPARE(find<QLabel>(QStringLiteral("Heading%1").arg(page))->text(), heading);
         auto *grid = find<DBGrid>(names[0]);
         auto *navigator = find<DBNavigator>(names[1]);
-        QCOMPARE(find<QPushButton>(names[2])->text(), QStringLiteral("OTVORI TABELU"));
-        QCOMPARE(find<QPushButton>(names[3])->text(), QStringLiteral("ZATVORI TABELU"));
         auto *menu = find<QPushButton>(names[4]);
-        QCOMPARE(menu->text(), QStringLiteral("MENI ADMINISTRATORA"));
         QVERIFY(grid->isVisible());
         QCOMPARE(navigator->isVisible(), page != PageJournal);
         verifyClosed(grid, navigator);
@@ -209,6 +160,13 @@ private slots:
         QCOMPARE(gridRow(grid, 0).mid(0, 6), (QStringList{"Petar Petrovic", "01/12/2026",
                                                           "10:00:00", "Racun", "Gorivo", "1500.00"}));
         QCOMPARE(model->index(1, 8).data().toString(), QStringLiteral("20.50"));
+        // Amounts stand right-aligned, text as the grid puts it.
+        for (int c = 0; c < model->columnCount(); ++c) {
+            const bool amount = c >= 5;
+            QCOMPARE(model->index(0, c).data(Qt::TextAlignmentRole).isValid(), amount);
+            if (amount)
+                QVERIFY(model->index(0, c).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+        }
         QCOMPARE(grid->currentIndex().row(), 0); // opened on the first record
 
         grid->setCurrentIndex(model->index(1, 0));
@@ -332,6 +290,28 @@ private slots:
         QCOMPARE(stored("promet")[0][3], QStringLiteral("opis"));
     }
 
+    void tableThatFailsToReReadAfterAChangeElsewhereIsReported()
+    {
+        data->addPosting("Petar Petrovic", "01/12/2026", "1500.00", "0.00", "0.00", "0.00");
+        adminOpens("BitBtn13");
+        click("BitBtn14");
+        {
+            engine::Table other(data->session, "podaci/promet.db");
+            other.open();
+            other.insert();
+            other.setFieldText("OPIS", "druga kasa");
+            other.post();
+        }
+        // The journal becomes unreadable before the grid's queued re-read runs.
+        QFile file(data->file("podaci/promet.db"));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.write(QByteArray(100, 'x'));
+        file.close();
+        QCoreApplication::processEvents();
+        QVERIFY(!dialogs.messages().isEmpty());
+        dialogs.clear();
+    }
+
     void newActivityAndGroupReachThePostingListsAtTheNextLogin()
     {
         adminOpens("BitBtn4");
@@ -405,7 +385,7 @@ private slots:
         auto *users = find<DBGrid>("DBGrid1");
         click("BitBtn2");
         typeIntoCell(users, 1, 1, "Izmenjeno");
-        find<QPushButton>("BitBtn2")->click(); // opening again keeps the record being edited
+        click("BitBtn2"); // opening again keeps the record being edited
         QCOMPARE(gridRow(users, 1), (QStringList{"111", "Izmenjeno"}));
 
         form->BitBtn25Click(); // the groups table, opened from its page
@@ -427,7 +407,7 @@ private slots:
             // Another program removes the record meanwhile.
             engine::Session other;
             other.setBaseDir(data->path());
-            other.setPassword(QStringLiteral("kvr604"));
+            other.setPassword(DataDir::password());
             engine::Table t(other, QStringLiteral("podaci/korisnici.db"));
             t.open();
             t.last();
@@ -453,7 +433,7 @@ private slots:
     {
         data->addPosting("A", "01/12/2026", "1.00", "0.00", "0.00", "0.00");
         data->addPosting("B", "02/12/2026", "2.00", "0.00", "0.00", "0.00");
-        data->session.setPassword(QStringLiteral("kvr604"));
+        data->session.setPassword(DataDir::password());
         engine::Table journal(data->session, QStringLiteral("podaci/promet.db"));
         TableModel model(journal);
         connect(&model, &TableModel::errorOccurred, this,

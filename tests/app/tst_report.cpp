@@ -1,13 +1,8 @@
 // The report page: the statement built from the criteria (byte for byte, also with quotes
 // in the values), entering the page, the criterion frames, the missing-text and no-record
 // messages, the end step, and the previewed report of the matching postings.
-#include "DataDir.h"
+#include "WindowTest.h"
 
-#include "Unit1.h"
-
-#include "platform/FixedClock.h"
-#include "platform/ScriptedDialogs.h"
-#include "platform/SystemSettings.h"
 #include "report/Document.h"
 #include "report/TurnoverReport.h"
 
@@ -83,42 +78,22 @@ struct Previewed
 
 } // namespace
 
-class TestReport : public QObject
+class TestReport : public QObject, WindowTest<>
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<DataDir> data;
-    platform::ScriptedDialogs dialogs;
-    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))};
-    platform::FixedSettings settings;
-    std::unique_ptr<TForm1> form;
-    QList<Previewed> previews;
+    QList<Previewed> shownReports;
 
     void enterPage()
     {
         if (!form) {
-            form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
-            form->show();
-            find<QLineEdit>("Edit1")->setText("12345");
-            find<QPushButton>("BitBtn9")->click();
+            makeForm().show();
+            login("12345");
             QCOMPARE(form->pageIndex(), int(PageMenu));
         }
-        find<QPushButton>("BitBtn5")->click();
+        click("BitBtn5");
         QCOMPARE(form->pageIndex(), int(PageReport));
-    }
-    template <typename W> W *find(const char *name)
-    {
-        W *w = form->findChild<W *>(QString::fromLatin1(name));
-        if (!w)
-            qFatal("no widget %s", name);
-        return w;
-    }
-    // A click on the option's indicator, as the user selects it.
-    void select(const char *option)
-    {
-        auto *button = find<QRadioButton>(option);
-        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
     }
     bool checked(const char *option) { return find<QRadioButton>(option)->isChecked(); }
     bool visible(const char *name) { return find<QWidget>(name)->isVisible(); }
@@ -147,22 +122,21 @@ private:
         find<QDateEdit>("DateTimePicker1")->setDate(from);
         find<QDateEdit>("DateTimePicker2")->setDate(to);
     }
-    void press() { find<QPushButton>("BitBtn17")->click(); }
+    void press() { click("BitBtn17"); }
 
 private slots:
     void init()
     {
-        data = std::make_unique<DataDir>();
+        freshData();
         data->session.setDurableWrites(false); // the page only reads; no need to wait for the disk
-        dialogs = platform::ScriptedDialogs();
-        previews.clear();
-        dialogs.onPreview = [this](report::Document &document) {
+        shownReports.clear();
+        onPreview = [this](report::Document &document) {
             Previewed p;
             p.pages = document.pageCount();
             p.records = document.recordCount();
             for (int i = 1; i <= p.pages; ++i)
                 p.content.append(document.page(i));
-            previews.append(p);
+            shownReports.append(p);
         };
         data->addUser("12345", "Admin");
         data->addUser("111", "Petar Petrovic");
@@ -174,12 +148,7 @@ private slots:
         data->addGroup("Gorivo");
         data->addGroup("Pazar");
     }
-    void cleanup()
-    {
-        form.reset();
-        data.reset();
-        QVERIFY2(dialogs.unanswered.isEmpty(), qPrintable(dialogs.unanswered.join(", ")));
-    }
+    void cleanup() { finish(); }
 
     // ---------------------------------------------------------------------------------
     // The statement
@@ -298,7 +267,7 @@ private slots:
         setText("Edit13", "Pazar");
         setText("Edit10", "put");
         data->addGroup("Ostalo");
-        find<QPushButton>("BitBtn12")->click();
+        click("BitBtn12");
         QCOMPARE(form->pageIndex(), int(PageMenu));
         enterPage();
 
@@ -385,8 +354,8 @@ private slots:
                  Base +
                      "where (datum between '12/01/2026' and '12/07/2026') and (grupa = 'Gorivo')");
         QVERIFY(dialogs.messages().isEmpty());
-        QCOMPARE(previews.size(), 1);
-        const Previewed &p = previews.first();
+        QCOMPARE(shownReports.size(), 1);
+        const Previewed &p = shownReports.first();
         QCOMPARE(p.records, 3);
         QCOMPARE(p.all("TitleLine1"),
                  QStringList{"Promet dorvante za period od 01/12/2026 do 07/12/2026"});
@@ -419,8 +388,8 @@ private slots:
         enterPage();
         press();
         QCOMPARE(form->reportStatement(), Base);
-        QCOMPARE(previews.size(), 1);
-        const Previewed &p = previews.first();
+        QCOMPARE(shownReports.size(), 1);
+        const Previewed &p = shownReports.first();
         QCOMPARE(p.pages, 1);
         QCOMPARE(p.all("Number"), QStringList{"1"});
         QCOMPARE(p.all("Cashier"), QStringList{"Petar Petrovic"});
@@ -440,12 +409,12 @@ private slots:
         enterPage();
         setPeriod(QDate(2026, 12, 5), QDate(2026, 12, 5));
         press();
-        QCOMPARE(previews.size(), 1);
-        QCOMPARE(previews.first().all("SumDinarsIn"), QStringList{"2.00"});
+        QCOMPARE(shownReports.size(), 1);
+        QCOMPARE(shownReports.first().all("SumDinarsIn"), QStringList{"2.00"});
 
         setPeriod(QDate(2026, 12, 6), QDate(2026, 12, 4));
         press();
-        QCOMPARE(previews.size(), 1);
+        QCOMPARE(shownReports.size(), 1);
         QCOMPARE(dialogs.messages(), QStringList{NoRecords});
         QVERIFY(!data->session.hasPassword());
     }
@@ -461,7 +430,7 @@ private slots:
         setText("Edit13", "");
         press();
         QCOMPARE(dialogs.messages(), QStringList{MissingText});
-        QCOMPARE(previews.size(), 0);
+        QCOMPARE(shownReports.size(), 0);
         QCOMPARE(text("Edit9"), QString());                      // emptied by the end step
         QVERIFY(form->reportStatement().contains("01/15/2013")); // nothing was run
 
@@ -472,11 +441,11 @@ private slots:
         select("RadioButton13");
         clickLine("ListBox1", "Petar Petrovic");
         press();
-        QCOMPARE(previews.size(), 1);
+        QCOMPARE(shownReports.size(), 1);
         QCOMPARE(text("Edit8"), QString());
         press();
         QCOMPARE(dialogs.messages(), QStringList{MissingText});
-        QCOMPARE(previews.size(), 1);
+        QCOMPARE(shownReports.size(), 1);
     }
 
     void typedValuesMatchExactlyAndQuotesLiterally()
@@ -490,29 +459,29 @@ private slots:
         select("RadioButton10");
         clickLine("ListBox1", "D'Artanjan");
         press();
-        QCOMPARE(previews.size(), 1);
-        QCOMPARE(previews.last().all("Cashier"), QStringList{"D'Artanjan"});
-        QCOMPARE(previews.last().all("TitleLine2"),
+        QCOMPARE(shownReports.size(), 1);
+        QCOMPARE(shownReports.last().all("Cashier"), QStringList{"D'Artanjan"});
+        QCOMPARE(shownReports.last().all("TitleLine2"),
                  QStringList{"Za izabranog dorvantika D'Artanjan"});
 
         // A name typed in matches only postings whose cashier equals it.
         setText("Edit8", "Petar");
         press();
-        QCOMPARE(previews.last().all("SumDinarsIn"), QStringList{"7.00"});
+        QCOMPARE(shownReports.last().all("SumDinarsIn"), QStringList{"7.00"});
 
         // The keyword matches anywhere in the description, whatever its case.
         select("RadioButton6");
         setText("Edit10", "rAcUn");
         press();
-        QCOMPARE(previews.last().all("Description"),
+        QCOMPARE(shownReports.last().all("Description"),
                  (QStringList{"Racun za d'oru", "RACUN za struju"}));
         setText("Edit10", "d'o");
         press();
-        QCOMPARE(previews.last().all("Description"), QStringList{"Racun za d'oru"});
+        QCOMPARE(shownReports.last().all("Description"), QStringList{"Racun za d'oru"});
         setText("Edit10", "x' or 'a'='a");
         press();
         QCOMPARE(dialogs.messages(), QStringList{NoRecords});
-        QCOMPARE(previews.size(), 4);
+        QCOMPARE(shownReports.size(), 4);
     }
 
     void longReportHasHeaderAndFooterOnEveryPageAndTheSummaryOnce()
@@ -523,8 +492,8 @@ private slots:
                              QStringLiteral("Posting %1").arg(i + 1));
         enterPage();
         press();
-        QCOMPARE(previews.size(), 1);
-        const Previewed &p = previews.first();
+        QCOMPARE(shownReports.size(), 1);
+        const Previewed &p = shownReports.first();
         QVERIFY(p.pages >= 2);
         QStringList expectedNumbers;
         for (int i = 1; i <= records; ++i)
@@ -550,7 +519,7 @@ private slots:
         press();
         QCOMPARE(dialogs.messages().size(), 1);
         QVERIFY(dialogs.messages().first().contains("promet.db"));
-        QCOMPARE(previews.size(), 0);
+        QCOMPARE(shownReports.size(), 0);
         QCOMPARE(text("Edit8"), QStringLiteral("Ana"));
     }
 };

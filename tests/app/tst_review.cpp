@@ -1,17 +1,16 @@
 // The review window: the cashier's own postings by period and word, never anyone else's,
 // and the review report's titles.
-#include "DataDir.h"
+#include "WindowTest.h"
 
-#include "Unit1.h"
 #include "Unit2.h"
 
 #include "engine/Query.h"
-#include "platform/FixedClock.h"
-#include "platform/ScriptedDialogs.h"
-#include "platform/SystemSettings.h"
 #include "report/Document.h"
 
+#include <QApplication>
 #include <QDateEdit>
+#include <QFocusEvent>
+#include <QScrollBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -20,20 +19,14 @@
 
 #include <memory>
 
-class TestReview : public QObject
+class TestReview : public QObject, WindowTest<TForm2>
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<DataDir> data;
-    platform::ScriptedDialogs dialogs;
-    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))};
-    platform::FixedSettings settings;
-    std::unique_ptr<TForm2> form;
-
     TForm2 &open(const QString &cashier)
     {
-        form = std::make_unique<TForm2>(data->session, dialogs, clock, settings);
+        makeForm();
         form->Label2->setText(cashier);
         form->show();
         form->FormActivate(); // activation follows showing
@@ -61,8 +54,7 @@ private:
 private slots:
     void init()
     {
-        data = std::make_unique<DataDir>();
-        dialogs = platform::ScriptedDialogs();
+        freshData();
         // Petar: one old posting, two in the last 30 days (one on each end), one without a
         // description. Others: postings that a crafted search would reveal.
         data->addPosting("Petar", "01/01/2026", "5.00", "0.00", "0.00", "0.00", "stara uplata");
@@ -72,33 +64,29 @@ private slots:
         data->addPosting("Marko", "01/12/2026", "99.00", "0.00", "0.00", "0.00", "racun Marko");
         data->addPosting("O'Brien", "02/12/2026", "7.00", "0.00", "0.00", "0.00", "racun O'Brien");
     }
-    void cleanup()
-    {
-        form.reset();
-        data.reset();
-        QVERIFY2(dialogs.unanswered.isEmpty(), qPrintable(dialogs.unanswered.join(", ")));
-    }
+    void cleanup() { finish(); }
 
-    void windowLayout()
+    void gridShowsTheColumnsWholeAndReadOnly()
     {
         open("Petar");
-        QCOMPARE(form->windowTitle(),
-                 QStringLiteral("Pregled knjizenja za korisnika koji trenutno knjizi u DORVANTI"));
-        QCOMPARE(form->size(), QSize(826, 446));
         auto *model = form->DBGrid1->model();
         QStringList titles;
         for (int c = 0; c < model->columnCount(); ++c)
             titles.append(model->headerData(c, Qt::Horizontal).toString());
         QCOMPARE(titles, (QStringList{"DATUM", "VREME", "IZLAZDIN", "ULAZDIN", "IZLAZEUR",
                                       "ULAZEUR", "OPIS", "GRUPA"}));
-        QCOMPARE(form->DBGrid1->columnWidth(6), 320);
-        QCOMPARE(form->DBGrid1->columnWidth(7), 95);
+        // The date and amounts up to 1234567.89 are shown whole; the grid scrolls sideways.
+        const QFontMetrics metrics(form->DBGrid1->font());
+        QVERIFY(form->DBGrid1->columnWidth(0) > metrics.horizontalAdvance("08/12/2026") + 4);
+        for (int c = 2; c < 6; ++c)
+            QVERIFY(form->DBGrid1->columnWidth(c) > metrics.horizontalAdvance("1234567.89") + 4);
+        QVERIFY(form->DBGrid1->horizontalScrollBar()->maximum() > 0);
         QVERIFY(form->DBGrid1->editTriggers() == QAbstractItemView::NoEditTriggers);
     }
 
     void showingLoadsAllThenActivationTheLastThirtyDays()
     {
-        form = std::make_unique<TForm2>(data->session, dialogs, clock, settings);
+        makeForm();
         form->Label2->setText("Petar");
         form->FormShow();
         QCOMPARE(rows(), 4);
@@ -134,7 +122,7 @@ private slots:
         QVERIFY(dialogs.messages().isEmpty());
         form->BitBtn3->click();
         QCOMPARE(dialogs.messages(), QStringList{"Nema zapisa koji bi se stampali!"});
-        QCOMPARE(dialogs.previews(), 0);
+        QCOMPARE(previews, 0);
     }
 
     void searchIgnoresCaseAndStaysInThePeriod()
@@ -148,6 +136,18 @@ private slots:
                                 "'11/07/2026' and '12/07/2026')"));
         search("");
         QCOMPARE(rows(), 2); // "%%" matches every posting of the period with a description
+    }
+
+    void searchBoxIsEmptiedOnlyWhenTheFocusMovesToIt()
+    {
+        open("Petar");
+        form->Edit1->setText("racun");
+        QFocusEvent windowBack(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(form->Edit1, &windowBack);
+        QCOMPARE(form->Edit1->text(), QStringLiteral("racun"));
+        QFocusEvent click(QEvent::FocusIn, Qt::MouseFocusReason);
+        QApplication::sendEvent(form->Edit1, &click);
+        QCOMPARE(form->Edit1->text(), QString());
     }
 
     void noMatchShowsTheMessageAndReloadsTheLastThirtyDays()
@@ -200,7 +200,7 @@ private slots:
         open("Petar");
         QStringList texts;
         int pages = 0;
-        dialogs.onPreview = [&](report::Document &doc) {
+        onPreview = [&](report::Document &doc) {
             pages = doc.pageCount();
             texts = doc.pageTexts(1);
         };
@@ -216,7 +216,7 @@ private slots:
         form->BitBtn3->click();
         for (const QString &t : texts)
             QVERIFY(!t.startsWith("Rezultat pretrage"));
-        QCOMPARE(dialogs.previews(), 2);
+        QCOMPARE(previews, 2);
     }
 
     void closingHidesAndClosesTheSession()
@@ -233,7 +233,7 @@ private slots:
     {
         data->addUser("111", "Petar");
         TForm1 main(data->session, dialogs, clock, settings);
-        form = std::make_unique<TForm2>(data->session, dialogs, clock, settings);
+        makeForm();
         main.setReviewWindow(form.get());
         main.show();
         main.Edit1->setText("111");
@@ -250,6 +250,13 @@ private slots:
         dialogs.answerYes();
         main.BitBtn8Click();
         QCOMPARE(data->records("promet").size(), 7);
+
+        // Log-out: the next cashier does not find the previous one's postings.
+        main.Glavnimeni1Click();
+        QVERIFY(!form->isVisible());
+        QCOMPARE(rows(), 0);
+        form->FormActivate();
+        QCOMPARE(rows(), 0);
     }
 };
 

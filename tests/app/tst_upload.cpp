@@ -1,18 +1,16 @@
 // The upload of the journal export after a posting, against a real FTP server on loopback.
-#include "DataDir.h"
+#include "WindowTest.h"
 #include "UploadServer.h"
 
 #include "Unit1.h"
 
-#include "platform/FixedClock.h"
-#include "platform/ScriptedDialogs.h"
-#include "platform/SystemSettings.h"
 #include "platform/TextFiles.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -22,17 +20,12 @@ const QString Wait = QStringLiteral(
     "Prebacujem podatke na server... posle klika na OK sacekajte poruku da su podaci preneti...");
 } // namespace
 
-class TestUpload : public QObject
+class TestUpload : public QObject, WindowTest<>
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<DataDir> data;
     std::unique_ptr<UploadServer> server;
-    platform::ScriptedDialogs dialogs;
-    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))};
-    platform::FixedSettings settings;
-    std::unique_ptr<TForm1> form;
 
     void startServer(int bytesPerSecond = 0)
     {
@@ -42,11 +35,11 @@ private:
     }
     void writeOptions(const QStringList &lines)
     {
-        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), lines).isEmpty());
+        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), lines));
     }
     void loginAndPost(bool yes = true)
     {
-        form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
+        makeForm();
         form->MFtp1->Port = server ? server->port : 1;
         form->MFtp1->SetRetryInterval(0);
         form->show();
@@ -67,8 +60,7 @@ private:
 private slots:
     void init()
     {
-        data = std::make_unique<DataDir>();
-        dialogs = platform::ScriptedDialogs();
+        freshData();
         data->addUser("111", "Petar Petrovic");
     }
     void cleanup()
@@ -158,24 +150,53 @@ private slots:
         QCOMPARE(form->Label26->text(), QStringLiteral("0   Access denied or file not found"));
     }
 
-    void wrongPasswordUploadsNothing()
+    void failedLoginEndsWithTheErrorWithoutASecondLoginAndASuccessReplacesIt()
     {
         startServer();
         writeOptions({"1", "127.0.0.1", "kasa", "pogresna"});
-        form = std::make_unique<TForm1>(data->session, dialogs, clock, settings);
+        makeForm();
         form->MFtp1->Port = server->port;
-        form->MFtp1->SetRetryInterval(0);
-        form->MFtp1->SetRetries(0);
+        form->MFtp1->SetRetries(1);
+        form->MFtp1->SetRetryInterval(1);
+        // Watch the component's texts beside the window's own handlers; a posting comes
+        // while the component waits to retry.
+        int logins = 0;
+        bool retriesOver = false;
+        QString lastError;
+        const auto info = form->MFtp1->OnFtpInfo;
+        form->MFtp1->OnFtpInfo = [&](TMFtp *sender, FtpInfo kind, const QString &text) {
+            info(sender, kind, text);
+            logins += kind == infoCommandSent && text.startsWith("USER ");
+            retriesOver = retriesOver || kind == infoRetryFinished;
+            if (kind == infoRetrying)
+                QTimer::singleShot(0, form.get(), [this] { post(); });
+        };
+        const auto error = form->MFtp1->OnFtpError;
+        form->MFtp1->OnFtpError = [&](TMFtp *sender, FtpError kind, const QString &text) {
+            error(sender, kind, text);
+            lastError = text;
+        };
         form->Edit1->setText("111");
         form->BitBtn9Click();
         post();
-        QTRY_VERIFY_WITH_TIMEOUT(form->MFtp1->LastErrorKind() == errLoginFailed, 10000);
-        QTest::qWait(300);
-        QCOMPARE(dialogs.messages(), QStringList{Wait});
+        QTRY_VERIFY_WITH_TIMEOUT(retriesOver, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(form->MFtp1->CurrentOperation(), opNone, 5000);
+        QTest::qWait(200);
+        QCOMPARE(logins, 2); // the first attempt and its one retry, none for the second posting
+        QCOMPARE(dialogs.messages(), (QStringList{Wait, Wait}));
         QVERIFY(!server->hasStored());
         QVERIFY(QFile::exists(data->file("podaci.txt")));
-        QVERIFY(!form->Label26->text().isEmpty());
-        QVERIFY(form->Label26->text() != QStringLiteral("0.00"));
+        // A refused login has no text of its own; the server's refusal stands in for it.
+        QVERIFY(lastError.isEmpty());
+        QVERIFY2(form->Label26->text().startsWith(QStringLiteral("0   530 ")),
+                 qPrintable(form->Label26->text()));
+
+        // The next posting logs in again; its success replaces the error.
+        writeOptions({"1", "127.0.0.1", "kasa", "tajna"});
+        post();
+        QTRY_VERIFY_WITH_TIMEOUT(dialogs.messages().contains(Done), 10000);
+        QTRY_VERIFY(form->Label26->text().endsWith("   Disconnected"));
+        QCOMPARE(server->stored().isEmpty(), false);
     }
 
     void secondPostingDuringAnUploadFindsTheComponentBusy()

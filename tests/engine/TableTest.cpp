@@ -3,6 +3,7 @@
 // and whole-file operations (layout check, consistent copy).
 
 #include "EngineFixture.h"
+#include "JournalFiller.h"
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"
@@ -478,7 +479,12 @@ TEST_F(TableTest, AnotherTableOnTheSameFileSeesNewRecords)
     posting.first();
     posting.deleteRecord();
     posting.deleteRecord();
+    // Reading re-reads quietly: a view reading in data() must not be told to reset meanwhile.
+    QSignalSpy moved(&grid, &Table::currentChanged);
     EXPECT_EQ(grid.recordCount(), 2);
+    EXPECT_EQ(grid.recNo(), 0);
+    EXPECT_EQ(grid.textAt(0, grid.fieldIndex(QStringLiteral("OPIS"))), QStringLiteral("1"));
+    EXPECT_EQ(moved.size(), 0);
     grid.first();
     EXPECT_EQ(grid.fieldText(QStringLiteral("OPIS")), QStringLiteral("1"));
     grid.next();
@@ -506,8 +512,7 @@ TEST_F(TableTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
         records << users.fieldText(QStringLiteral("SIFRA")) + QLatin1Char('=') +
                        users.fieldText(QStringLiteral("IMEIPREZIME"));
     EXPECT_EQ(records, (QStringList{"12345=Admin", "111=Petar Petrovic"}));
-    EXPECT_EQ(engine::TableSchema::promet().checkTableFile(target.path() + "/podaci/promet.db", password()),
-              QString());
+    EXPECT_NO_THROW(engine::TableSchema::promet().checkTableFile(target.path() + "/podaci/promet.db", password()));
     QFile options(target.path() + QStringLiteral("/podaci/ftpop.txt"));
     ASSERT_TRUE(options.open(QIODevice::ReadOnly));
     EXPECT_EQ(options.readAll(), QByteArray("0\r\n"));
@@ -522,19 +527,35 @@ TEST_F(TableTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
     EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("12345")); // untouched
 }
 
+TEST_F(TableTest, JournalFillMakesAWholeDataDirectory)
+{
+    QTemporaryDir target;
+    bench::FillOptions options;
+    options.directory = target.path();
+    options.postings = 3;
+    options.cashiers = 1;
+    ASSERT_EQ(bench::JournalFiller::fill(options), QString());
+    QFile ftpOptions(target.path() + QStringLiteral("/podaci/ftpop.txt"));
+    ASSERT_TRUE(ftpOptions.open(QIODevice::ReadOnly)); // the program reads it after every posting
+    EXPECT_EQ(ftpOptions.readAll(), QByteArray("0\r\n"));
+    EXPECT_EQ(rawQuery(target.path() + QStringLiteral("/podaci/korisnici.db"),
+                       "SELECT SIFRA FROM korisnici"),
+              (QStringList{"text:12345", "text:101"}));
+}
+
 TEST_F(TableTest, CopyIsAJournalTableAndOthersAreNot)
 {
     post({"Petar", "01/12/2026", "a", "G", "10.00"});
     const auto journal = engine::TableSchema::promet();
     const QString backup = dataFile(QStringLiteral("bck-01-12-26-10-00-00.db"));
     engine::copyTableFile(dataFile(QStringLiteral("promet.db")), backup);
-    EXPECT_EQ(journal.checkTableFile(backup, password()), QString());
+    EXPECT_NO_THROW(journal.checkTableFile(backup, password()));
     EXPECT_EQ(rawQuery(backup, "SELECT ULAZDIN FROM promet"), QStringList{"int:1000"});
-    EXPECT_FALSE(journal.checkTableFile(backup, QStringLiteral("nope")).isEmpty());
-    EXPECT_FALSE(journal.checkTableFile(dataFile(QStringLiteral("korisnici.db")), password()).isEmpty());
-    EXPECT_EQ(journal.checkTableFile(dataFile(QStringLiteral("none.db")), password()),
+    EXPECT_THROW(journal.checkTableFile(backup, QStringLiteral("nope")), EngineError);
+    EXPECT_THROW(journal.checkTableFile(dataFile(QStringLiteral("korisnici.db")), password()), EngineError);
+    EXPECT_EQ(errorOf([&] { journal.checkTableFile(dataFile(QStringLiteral("none.db")), password()); }),
               QStringLiteral("Table does not exist: %1").arg(dataFile(QStringLiteral("none.db"))));
     EXPECT_THROW(engine::copyTableFile(dataFile(QStringLiteral("none.db")), backup), EngineError);
-    EXPECT_EQ(journal.checkTableFile(backup, password()), QString()); // untouched by the failure
+    EXPECT_NO_THROW(journal.checkTableFile(backup, password())); // untouched by the failure
     EXPECT_THROW(journal.createTable(backup, password()), EngineError);
 }

@@ -1,14 +1,63 @@
-// Date text and time text: strict parsing, exact printing, ISO storage and the month/day/year
-// order of quoted dates in statements.
+// The engine's text forms: amounts parsed exactly or refused and exact money arithmetic; date
+// text and time text: strict parsing, exact printing, ISO storage and the month/day/year order
+// of quoted dates in statements. (Money text itself is the report tests' MoneyText.)
 
 #include "engine/EngineError.h"
+#include "engine/Money.h"
 #include "engine/TextForms.h"
 
 #include "QtPrinters.h"
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 using namespace engine;
+
+TEST(Money, ParsesAmountTextExactly)
+{
+    EXPECT_EQ(Money::parse(u"1500").hundredths(), 150000);
+    EXPECT_EQ(Money::parse(u"-20.5").hundredths(), -2050);
+    EXPECT_EQ(Money::parse(u"0.00").hundredths(), 0);
+    EXPECT_EQ(Money::parse(u"0.07").hundredths(), 7);
+    EXPECT_EQ(Money::parse(u"-0").hundredths(), 0);
+    EXPECT_EQ(Money::parse(u"12345678.45").hundredths(), 1234567845);
+    EXPECT_EQ(Money::parse(u"92233720368547758.07").hundredths(), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(Money::parse(u"-92233720368547758.08").hundredths(), std::numeric_limits<qint64>::min());
+}
+
+TEST(Money, RefusesTextThatIsNotAnAmount)
+{
+    for (const char16_t *bad : {u"12a", u"1.234", u"1,5", u"", u"-", u".5", u"12.", u"+5",
+                                u" 5", u"5 ", u"1 000", u"--1", u"1.2.3", u"92233720368547758.08",
+                                u"99999999999999999999"})
+        EXPECT_FALSE(Money::tryParse(bad).has_value()) << QString::fromUtf16(bad).toStdString();
+}
+
+TEST(Money, ParseErrorNamesTheText)
+{
+    try {
+        Money::parse(u"12a");
+        FAIL() << "no error";
+    } catch (const engine::EngineError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("'12a' is not a valid amount"));
+    }
+}
+
+TEST(Money, TextRoundTripsAndArithmeticIsExact)
+{
+    for (const char16_t *text : {u"0.01", u"-999999999.99", u"100000000.10", u"7.30"})
+        EXPECT_EQ(Money::parse(text).toText(), QString::fromUtf16(text));
+    // 0.10 + 0.20 is exactly 0.30; a million postings of 0.01 are exactly 10000.00.
+    EXPECT_EQ((Money::parse(u"0.10") + Money::parse(u"0.20")).toText(), QStringLiteral("0.30"));
+    Money sum;
+    for (int i = 0; i < 1000000; ++i)
+        sum += Money::fromHundredths(1);
+    EXPECT_EQ(sum.toText(), QStringLiteral("10000.00"));
+    EXPECT_EQ((-Money::parse(u"5")).toText(), QStringLiteral("-5.00"));
+    EXPECT_THROW(Money::fromHundredths(std::numeric_limits<qint64>::max()) + Money::fromHundredths(1),
+                 engine::EngineError);
+}
 
 TEST(DateText, ConvertsBothWaysInTheShortForm)
 {
@@ -17,7 +66,12 @@ TEST(DateText, ConvertsBothWaysInTheShortForm)
     EXPECT_EQ(form.parse(u"07/12/2026"), QDate(2026, 12, 7));
     EXPECT_EQ(form.textToIso(u"29/02/2024"), QStringLiteral("2024-02-29"));
     EXPECT_EQ(form.isoToText(u"2026-12-07"), QStringLiteral("07/12/2026"));
-    EXPECT_EQ(form.isoToText(u"garbage"), QString());
+    // Stored dates are read strictly: ten characters, digits where digits belong, a real day.
+    for (const char16_t *bad : {u"garbage", u"2026-12-7", u"20a6-12-07", u"2026-02-30",
+                                u"2026/12/07", u"-026-12-07"}) {
+        EXPECT_EQ(form.isoToText(bad), QString()) << QString::fromUtf16(bad).toStdString();
+        EXPECT_FALSE(isoToDate(bad).has_value()) << QString::fromUtf16(bad).toStdString();
+    }
 
     const DateTextFormat other(QStringLiteral("d.M.yyyy"));
     EXPECT_EQ(other.toText(QDate(2026, 3, 5)), QStringLiteral("5.3.2026"));

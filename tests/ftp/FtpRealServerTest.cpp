@@ -1,4 +1,6 @@
-// TMFtp against a real FTP server (pyftpdlib on loopback, started by the test).
+// TMFtp against a real FTP server (pyftpdlib on loopback, started by the test): login and
+// a refused store. Whole round trips and resumes against it are run through mftp
+// (MftpTest), and the transfer protocol in detail against the scripted server.
 
 #include "FtpTestSupport.h"
 
@@ -69,25 +71,6 @@ TEST_F(RealServerTest, WrongPasswordFailsLogin)
 
 namespace {
 
-QByteArray randomBytes(int size)
-{
-    QByteArray b(size, '\0');
-    quint32 x = 2463534242u;
-    for (int i = 0; i < size; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b[i] = static_cast<char>(x);
-    }
-    return b;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 void writeFile(const QString &path, const QByteArray &data)
 {
     QFile f(path);
@@ -139,49 +122,6 @@ protected:
     std::unique_ptr<FtpLog> log;
 };
 
-} // namespace
-
-TEST_F(RealTransferTest, UploadThenDownloadGiveIdenticalBytesInBothModes)
-{
-    const QByteArray content = randomBytes(3 * 1024 * 1024 + 123);
-    const QString source = local.filePath(QStringLiteral("source.bin"));
-    writeFile(source, content);
-    for (bool passive : {false, true}) {
-        SCOPED_TRACE(passive ? "passive" : "active");
-        ftp->SetPassive(passive);
-        const QString remote = passive ? QStringLiteral("p.bin") : QStringLiteral("a.bin");
-        ASSERT_TRUE(run([&] { ftp->UploadFile(source, remote); })) << log->dump().toStdString();
-        EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("stored")}));
-        EXPECT_EQ(readFile(server.home() + QLatin1Char('/') + remote), content);
-        EXPECT_EQ(ftp->BytesTransferred(), quint64(content.size()));
-
-        const QString back = local.filePath(remote);
-        ASSERT_TRUE(run([&] { ftp->DownloadFile(remote, back); })) << log->dump().toStdString();
-        EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("received")}));
-        EXPECT_EQ(readFile(back), content);
-    }
-}
-
-TEST_F(RealTransferTest, ResumedDownloadAndUpload)
-{
-    const QByteArray content = randomBytes(200000);
-    writeFile(server.home() + QStringLiteral("/r.bin"), content);
-    const QString partial = local.filePath(QStringLiteral("r.bin"));
-    writeFile(partial, content.left(70000));
-    resumeAnswer = QStringLiteral("Resume");
-    ASSERT_TRUE(run([&] { ftp->DownloadFile(QStringLiteral("r.bin"), partial); }));
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("received")}));
-    EXPECT_EQ(readFile(partial), content);
-    EXPECT_EQ(ftp->BytesTransferred(), 130000u);
-
-    writeFile(server.home() + QStringLiteral("/u.bin"), content.left(50000));
-    ASSERT_TRUE(run([&] { ftp->UploadFile(partial, QStringLiteral("u.bin")); }))
-        << log->dump().toStdString();
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("stored")}));
-    EXPECT_EQ(readFile(server.home() + QStringLiteral("/u.bin")), content);
-    EXPECT_EQ(ftp->BytesTransferred(), 150000u);
-}
-
 class ReadOnlyTransferTest : public RealTransferTest
 {
 protected:
@@ -191,6 +131,8 @@ protected:
         RealTransferTest::SetUp();
     }
 };
+
+} // namespace
 
 TEST_F(ReadOnlyTransferTest, StoreRefusedByPermissions)
 {

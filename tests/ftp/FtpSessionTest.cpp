@@ -5,7 +5,9 @@
 #include "FtpTestSupport.h"
 #include "ScriptedFtpServer.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -14,6 +16,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <cstdlib>
 
 using namespace ftptest;
 
@@ -251,6 +255,34 @@ TEST_F(SessionTest, RetryWaitsRetryIntervalAndCanThenSucceed)
     EXPECT_EQ(retryReports(log),
               QStringList({QStringLiteral("error 25 "), QStringLiteral("info 18 Retrying..."),
                            QStringLiteral("ready"), QStringLiteral("loggedin")}));
+}
+
+// Quitting the program makes every event loop return: a retry wait then ends at once
+// instead of holding the program for RetryInterval. Run in a child process, since the quit
+// stays in force for the rest of the process.
+TEST_F(SessionTest, QuittingEndsTheRetryWait)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ScriptedFtpServer server([](ScriptedSession &s, int) {
+                s.reply(QStringLiteral("421 Too many users"));
+                s.close();
+            });
+            TMFtp ftp;
+            FtpLog log(ftp);
+            pointAt(ftp, server.port());
+            ftp.SetRetries(2);
+            ftp.SetRetryInterval(60);
+            ftp.OnFtpInfo = [](TMFtp *, FtpInfo info, const QString &) {
+                if (info == infoRetrying)
+                    QTimer::singleShot(100, [] { QCoreApplication::exit(0); });
+            };
+            ftp.Login();
+            waitUntil([&] { return log.has(QStringLiteral("quit")); }, 20000);
+            std::_Exit(log.has(QStringLiteral("quit")) && server.connectionCount() == 1 ? 7 : 1);
+        },
+        ::testing::ExitedWithCode(7), "");
 }
 
 TEST_F(SessionTest, ConnectionRefusedIsReportedOnceAndNotRetried)

@@ -451,21 +451,6 @@ TEST_F(TransferTest, UploadWithoutResumeSupportAsksNothing)
     EXPECT_EQ(remote.get(QStringLiteral("u.bin")), pattern(2000, 'U'));
 }
 
-TEST_F(TransferTest, PasvAddressIsTakenFromTheReply)
-{
-    start([](const QString &c) {
-        return c == QLatin1String("PASV") ? QStringLiteral("227 Entering Passive Mode (127,0,0,1,4,1)")
-                                          : QString();
-    });
-    ftp->SetPassive(true);
-    remote.put(QStringLiteral("r.bin"), "x");
-    ftp->DownloadFile(QStringLiteral("r.bin"), local(QStringLiteral("r.bin")));
-    ASSERT_TRUE(waitUntil([&] { return !ftp->DataSocket()->HostAddress.isEmpty(); }));
-    EXPECT_EQ(ftp->DataSocket()->HostAddress, QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(ftp->DataSocket()->Port, 1025);
-    ftp->Close();
-}
-
 TEST_F(TransferTest, BadPasvRepliesAreRefused)
 {
     for (const QString &bad : {QStringLiteral("227 Entering Passive Mode 127,0,0,1,4,1"),

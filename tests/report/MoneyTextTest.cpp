@@ -1,6 +1,8 @@
-// Amount text for the "0.00" mask and amount fields read from text.
+// Money text, written the same by the engine, the report engine and the journal export
+// (platform/DecimalText.h), and amount fields read from text.
 #include "report/MoneyText.h"
 #include "report/MemoryDataSource.h"
+#include "platform/DecimalText.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +18,17 @@ TEST(MoneyText, MaskPrintsExactValuesWithTwoDecimals)
     EXPECT_EQ(formatHundredths(-5), "-0.05");
     EXPECT_EQ(formatHundredths(-2050), "-20.50");
     EXPECT_EQ(formatHundredths(150000), "1500.00");
+    EXPECT_EQ(formatHundredths(123456789), "1234567.89");
     // Beyond 8 significant digits nothing is rounded.
     EXPECT_EQ(formatHundredths(1234567845), "12345678.45");
     EXPECT_EQ(formatHundredths(12345678912345), "123456789123.45");
     EXPECT_EQ(formatHundredths(std::numeric_limits<qint64>::min()), "-92233720368547758.08");
+    EXPECT_EQ(formatHundredths(std::numeric_limits<qint64>::max()), "92233720368547758.07");
+    // The single-byte form the export writes is the same text.
+    char buffer[platform::hundredthsTextCapacity];
+    char *const end = buffer + sizeof buffer;
+    const char *start = platform::writeHundredths(end, std::numeric_limits<qint64>::min());
+    EXPECT_EQ(QByteArray(start, end - start), "-92233720368547758.08");
 }
 
 TEST(MoneyText, ReadsAmountTextExactly)

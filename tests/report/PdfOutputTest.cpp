@@ -7,6 +7,7 @@
 #include "report/TurnoverReport.h"
 
 #include <QFile>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -238,6 +239,89 @@ TEST_F(PdfOutput, LongReportHasOnePdfPageForEveryLaidOutPage)
             texts << w.text;
         EXPECT_TRUE(texts.contains("Strana")) << n;
         EXPECT_EQ(texts.contains("UKUPNO"), n == 2) << n;
+    }
+}
+
+// 100,005 postings, each with amounts as wide as a column allows and wider, made as they
+// are read.
+class WideJournal : public report::DataSource
+{
+public:
+    int recordCount() const override { return 100005; }
+    bool moveTo(int index) override
+    {
+        m_index = index;
+        return index >= 0 && index < recordCount();
+    }
+    QString text(const QString &field) const override
+    {
+        if (field == "DATUM")
+            return "08/12/2026";
+        if (field == "VREME")
+            return "23:59:59";
+        if (field == "KORISNIK")
+            return "Kasir";
+        if (field == "OPIS")
+            return QString(60, QLatin1Char('W'));
+        return {};
+    }
+    std::optional<qint64> hundredths(const QString &field) const override
+    {
+        if (field == "ULAZDIN")
+            return 999999999 + m_index % 7; // 9999999.99 and a little more
+        if (field == "IZLAZDIN")
+            return 12345678;
+        if (field == "ULAZEUR")
+            return 123456789;
+        if (field == "IZLAZEUR")
+            return -9999999999;
+        return std::nullopt;
+    }
+
+private:
+    int m_index = 0;
+};
+
+TEST_F(PdfOutput, FiguresOfALargeJournalStandApartAndWhole)
+{
+    const report::Document document = sample(report::turnoverReport(), {});
+    const report::Document large(document.report(), std::make_shared<WideJournal>());
+    const int last = large.pageCount();
+    const QString pdf = m_dir.filePath("last.pdf");
+    {
+        QPdfWriter writer(pdf);
+        report::preparePagedDevice(large, writer);
+        ASSERT_TRUE(report::paintPages(large, writer, last, last));
+    }
+    const QList<QList<Word>> pages = words(pdf);
+    ASSERT_EQ(pages.size(), 1);
+    const QList<Word> &page = pages.front();
+    QStringList texts;
+    for (const Word &w : page)
+        texts << w.text;
+    // Whole figures: the last running number, the amounts, the sums and the balances.
+    for (const char *figure : {"100005", "10000000.02", "123456.78", "1234567.89", "-99999999.99",
+                               "1000050002000.04", "12346295283.90", "123462961839.45",
+                               "-10000499998999.95", "987703706716.14", "10123962960839.40"}) {
+        EXPECT_TRUE(texts.contains(QString::fromLatin1(figure))) << figure;
+    }
+    // No two words of one line touch, and figures keep their right edges.
+    for (qsizetype i = 0; i < page.size(); ++i) {
+        for (qsizetype j = i + 1; j < page.size(); ++j) {
+            const Word &a = page[i];
+            const Word &b = page[j];
+            if (std::abs(a.top - b.top) > 1.5)
+                continue;
+            EXPECT_TRUE(a.right < b.left || b.right < a.left)
+                << a.text.toStdString() << " and " << b.text.toStdString();
+        }
+    }
+    for (const Word &w : page) {
+        if (w.text == "-99999999.99") {
+            EXPECT_NEAR(w.right, 12.7 + 188.4, 0.1);
+        } else if (w.text == "987703706716.14") {
+            EXPECT_NEAR(w.right, 12.7 + 155.3, 0.1);
+        }
     }
 }
 

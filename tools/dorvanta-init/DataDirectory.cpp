@@ -25,19 +25,6 @@ const QList<engine::TableSchema> &schemas()
     return all;
 }
 
-void addRecords(engine::Session &session, const QString &table, const QString &field,
-                const QStringList &values)
-{
-    engine::Table t(session, QStringLiteral("podaci/") + table);
-    t.open();
-    for (const QString &value : values) {
-        t.insert();
-        t.setFieldText(field, value);
-        t.post();
-    }
-    t.close();
-}
-
 void addUser(engine::Session &session, const QString &code, const QString &name)
 {
     engine::Table users(session, QStringLiteral("podaci/korisnici.db"));
@@ -51,6 +38,19 @@ void addUser(engine::Session &session, const QString &code, const QString &name)
 
 } // namespace
 
+void DataDirectory::addRecords(engine::Session &session, const QString &table,
+                               const QString &field, const QStringList &values)
+{
+    engine::Table t(session, QStringLiteral("podaci/") + table);
+    t.open();
+    for (const QString &value : values) {
+        t.insert();
+        t.setFieldText(field, value);
+        t.post();
+    }
+    t.close();
+}
+
 QStringList DataDirectory::existingTables(const QString &directory)
 {
     QStringList existing;
@@ -63,14 +63,12 @@ QStringList DataDirectory::existingTables(const QString &directory)
     return existing;
 }
 
-QString DataDirectory::create(const InitOptions &options)
+QString DataDirectory::createTables(const QString &directory)
 {
-    const QDir root(options.directory);
-    const QString dataPath = root.filePath(QStringLiteral("podaci"));
+    const QString dataPath = QDir(directory).filePath(QStringLiteral("podaci"));
     if (!QDir().mkpath(dataPath))
         return QStringLiteral("cannot create the directory %1").arg(dataPath);
     const QDir data(dataPath);
-
     QStringList created;
     try {
         for (const engine::TableSchema &schema : schemas()) {
@@ -78,6 +76,22 @@ QString DataDirectory::create(const InitOptions &options)
             schema.createTable(file, tablePassword());
             created << file;
         }
+    } catch (const engine::EngineError &e) {
+        for (const QString &file : std::as_const(created))
+            QFile::remove(file);
+        return e.message();
+    }
+    return {};
+}
+
+QString DataDirectory::create(const InitOptions &options)
+{
+    const QDir root(options.directory);
+    if (const QString error = createTables(options.directory); !error.isEmpty())
+        return error;
+    const QDir data(root.filePath(QStringLiteral("podaci")));
+
+    try {
         engine::Session session;
         session.setBaseDir(root.absolutePath());
         session.setPassword(tablePassword());
@@ -95,16 +109,16 @@ QString DataDirectory::create(const InitOptions &options)
         }
         session.close();
     } catch (const engine::EngineError &e) {
-        for (const QString &file : std::as_const(created))
+        for (const QString &file : existingTables(options.directory))
             QFile::remove(file);
         return e.message();
     }
 
     const QString ftpOptions = data.filePath(QStringLiteral("ftpop.txt"));
     if (!QFile::exists(ftpOptions)) {
-        const QString error = platform::writeFileAtomically(
-            ftpOptions, QByteArrayLiteral("0\r\n"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        if (!error.isEmpty())
+        QString error;
+        if (!platform::writeFileAtomically(ftpOptions, QByteArrayLiteral("0\r\n"), &error,
+                                           QFileDevice::ReadOwner | QFileDevice::WriteOwner))
             return QStringLiteral("cannot write %1: %2").arg(ftpOptions, error);
     }
     return {};

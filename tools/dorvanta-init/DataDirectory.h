@@ -8,6 +8,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace engine {
+class Session;
+}
+
 namespace dorvanta_init {
 
 struct InitOptions
@@ -25,9 +29,16 @@ public:
     static QString demoCashierName() { return QStringLiteral("Petar Petrovic"); }
     static QString demoCashierCode() { return QStringLiteral("111"); }
 
+    // Creates DIR/podaci with the four empty tables only; returns an empty string on success,
+    // else the reason (and then the tables it created are removed again).
+    static QString createTables(const QString &directory);
     // Creates everything; returns an empty string on success, else the reason (and then the
     // tables it created are removed again).
     static QString create(const InitOptions &options);
+    // Adds one record per value to podaci/`table` ("grupe.db"), with `field` set to the value,
+    // through `session` (which has the password). Throws EngineError.
+    static void addRecords(engine::Session &session, const QString &table, const QString &field,
+                           const QStringList &values);
     // The table files of DIR/podaci that already exist.
     static QStringList existingTables(const QString &directory);
 };

@@ -1,59 +1,66 @@
-// dorvanta-init DIR [--admin-code CODE] [--demo]
+// dorvanta-init DIR [--admin-code CODE] [--demo] [--help] [--version]
 // Creates a Dorvanta data directory DIR/podaci (see DataDirectory) and prints the login codes
 // it set. Refuses, and changes nothing, when DIR/podaci already holds any of the tables.
 
 #include "DataDirectory.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTextStream>
 
 using dorvanta_init::DataDirectory;
 
-namespace {
-
-int usage(QTextStream &err)
-{
-    err << "usage: dorvanta-init DIR [--admin-code CODE] [--demo]\n"
-           "  creates DIR/podaci with the four empty tables, the user Admin (code 12345 unless\n"
-           "  --admin-code is given) and ftpop.txt; --demo adds a cashier, activities and groups\n";
-    return 2;
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("dorvanta-init"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DORVANTA_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
 
-    dorvanta_init::InitOptions options;
-    const QStringList args = app.arguments().mid(1);
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &arg = args[i];
-        if (arg == QLatin1String("--demo")) {
-            options.demo = true;
-        } else if (arg == QLatin1String("--admin-code")) {
-            if (i + 1 >= args.size())
-                return usage(err);
-            options.adminCode = args[++i];
-        } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
-            usage(out);
-            return 0;
-        } else if (arg.startsWith(QLatin1Char('-')) || !options.directory.isEmpty()) {
-            return usage(err);
-        } else {
-            options.directory = arg;
-        }
-    }
-    if (options.directory.isEmpty())
-        return usage(err);
-    // The login page takes at most five characters, so a longer code could never be typed.
-    if (options.adminCode.isEmpty() || options.adminCode.size() > 5) {
-        err << "dorvanta-init: the admin code must be 1 to 5 characters long\n";
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Creates DIR/podaci with the four empty tables, the user Admin and "
+                       "ftpop.txt (upload off)."));
+    const QCommandLineOption adminCode(
+        QStringLiteral("admin-code"),
+        QStringLiteral("The administrator's login code, 1 to 5 characters (default 12345)."),
+        QStringLiteral("CODE"));
+    const QCommandLineOption demo(QStringLiteral("demo"),
+                                  QStringLiteral("Also add a cashier, activities and groups."));
+    parser.addOption(adminCode);
+    parser.addOption(demo);
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("DIR"),
+                                 QStringLiteral("The directory to create podaci/ in."));
+
+    // A wrong command line ends with its reason and status 2; --help and --version with 0.
+    const auto wrong = [&err](const QString &reason) {
+        err << "dorvanta-init: " << reason << "\n"
+            << "usage: dorvanta-init DIR [--admin-code CODE] [--demo]  (--help for more)\n";
         return 2;
-    }
+    };
+    if (!parser.parse(app.arguments()))
+        return wrong(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        return wrong(positional.isEmpty() ? QStringLiteral("no directory given")
+                                          : QStringLiteral("one directory only"));
+
+    dorvanta_init::InitOptions options;
+    options.directory = positional.first();
+    options.demo = parser.isSet(demo);
+    if (parser.isSet(adminCode))
+        options.adminCode = parser.value(adminCode);
+    // The login page takes at most five characters, so a longer code could never be typed.
+    if (options.adminCode.isEmpty() || options.adminCode.size() > 5)
+        return wrong(QStringLiteral("the admin code must be 1 to 5 characters long"));
 
     const QStringList existing = DataDirectory::existingTables(options.directory);
     if (!existing.isEmpty()) {

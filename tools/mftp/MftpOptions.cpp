@@ -4,6 +4,7 @@
 
 #include "ftp/FtpTls.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -61,6 +62,13 @@ bool parseUrl(const QString &text, MftpOptions &out, QString &error)
         return false;
     }
     out.remotePath = path;
+    for (const QString *part : {&out.user, &out.password, &out.remotePath}) {
+        if (part->contains(QLatin1Char('\r')) || part->contains(QLatin1Char('\n'))
+            || part->contains(QChar(0))) {
+            error = QStringLiteral("the URL's user, password or path holds a line end or a zero byte");
+            return false;
+        }
+    }
     return true;
 }
 
@@ -87,7 +95,8 @@ QString MftpOptions::usage()
         "URL: ftp://[user[:password]@]host[:port]/path (ftps://: implicit TLS, port 990)\n"
         "options:\n"
         "  --passive                 passive data connections (default: active)\n"
-        "  --ascii                   ASCII transfer type (default: binary)\n"
+        "  --ascii                   ASCII transfer type (default: binary): local files\n"
+        "                            have LF line ends, the server gets CR LF\n"
         "  --resume                  resume a partial file instead of overwriting it\n"
         "  --proxy-type KIND         none, host, hostuser, open, site, usersite\n"
         "  --proxy HOST[:PORT]       the proxy to connect to\n"
@@ -99,7 +108,9 @@ QString MftpOptions::usage()
         "  --tls                     require explicit TLS (AUTH TLS) for login and data\n"
         "  --cacert FILE             trust the certificates in FILE (PEM) as well\n"
         "  --pinnedpubkey sha256//B64  trust only the server key with this SHA-256\n"
-        "  --insecure                do not check the certificate chain or host name\n");
+        "  --insecure                do not check the certificate chain or host name\n"
+        "A password not in the URL is taken from ~/.netrc (or $NETRC) when it has one for\n"
+        "the host; the exit status is 0 only when the whole file arrived.\n");
 }
 
 bool MftpOptions::parse(const QStringList &args, MftpOptions &out, QString &error)
@@ -192,6 +203,10 @@ bool MftpOptions::parse(const QStringList &args, MftpOptions &out, QString &erro
         error = QStringLiteral("expected a command and two arguments");
         return false;
     }
+    if (out.ascii && out.resume) {
+        error = QStringLiteral("--resume cannot be used with --ascii (sizes differ by line ends)");
+        return false;
+    }
     // Explicit TLS on an ftp:// URL; an ftps:// URL is implicit TLS whatever --tls says.
     const auto url = [&](const QString &text) {
         if (tlsOption)
@@ -209,5 +224,56 @@ bool MftpOptions::parse(const QStringList &args, MftpOptions &out, QString &erro
         return url(positional[1]);
     }
     error = QStringLiteral("unknown command \"%1\"").arg(positional[0]);
+    return false;
+}
+
+bool MftpOptions::applyNetrc(const QString &netrcText)
+{
+    if (hasPassword)
+        return false;
+    const QStringList words = netrcText.split(QRegularExpression(QStringLiteral("\\s+")),
+                                              Qt::SkipEmptyParts);
+    // Entries in order: each is a machine name (empty for "default"), a login, a password.
+    struct Entry
+    {
+        bool any = false;
+        QString machine, login, password;
+        bool hasPassword = false;
+    };
+    QList<Entry> entries;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const QString &w = words.at(i);
+        const QString next = words.value(i + 1);
+        if (w == QLatin1String("machine")) {
+            entries.append(Entry{false, next, {}, {}, false});
+            ++i;
+        } else if (w == QLatin1String("default")) {
+            entries.append(Entry{true, {}, {}, {}, false});
+        } else if (w == QLatin1String("macdef")) {
+            break; // macros run to a blank line; nothing after them is read
+        } else if (!entries.isEmpty() && w == QLatin1String("login")) {
+            entries.last().login = next;
+            ++i;
+        } else if (!entries.isEmpty() && w == QLatin1String("password")) {
+            entries.last().password = next;
+            entries.last().hasPassword = true;
+            ++i;
+        } else if (w == QLatin1String("account")) {
+            ++i;
+        }
+    }
+    for (const Entry &e : entries) {
+        if (!e.any && e.machine.compare(host, Qt::CaseInsensitive) != 0)
+            continue;
+        if (!user.isEmpty() && !e.login.isEmpty() && e.login != user)
+            continue;
+        if (!e.hasPassword)
+            return false;
+        if (user.isEmpty())
+            user = e.login;
+        password = e.password;
+        hasPassword = true;
+        return true;
+    }
     return false;
 }

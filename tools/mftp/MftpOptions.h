@@ -1,7 +1,10 @@
 #pragma once
 // The command line of mftp: "put LOCAL URL [options]" or "get URL LOCAL [options]", the
 // URL being ftp://[user[:password]@]host[:port]/path, or ftps://... for implicit TLS (port
-// 990 by default). Parsing is pure: it never touches the network or the file system.
+// 990 by default). Parsing is pure: it never touches the network or the file system. A URL
+// whose user, password or path holds a line end or a zero byte is refused (it would smuggle
+// commands to the server). A password missing from the URL may come from a netrc text
+// (~/.netrc).
 
 #include "ftp/FtpTypes.h"
 
@@ -37,5 +40,9 @@ struct MftpOptions
     // Fills the options from the arguments after the program name; on failure returns
     // false with a message in error.
     static bool parse(const QStringList &args, MftpOptions &out, QString &error);
+    // Takes user and password for host from a netrc text when the URL gave no password:
+    // the first "machine" entry for host (or else "default") whose login matches the URL's
+    // user, when it named one. Returns whether a password was taken.
+    bool applyNetrc(const QString &netrcText);
     static QString usage();
 };

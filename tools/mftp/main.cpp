@@ -5,6 +5,8 @@
 #include "MftpRunner.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 
 #include <cstdio>
 
@@ -22,6 +24,14 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "mftp: %s\n%s", error.toLocal8Bit().constData(),
                      MftpOptions::usage().toLocal8Bit().constData());
         return 2;
+    }
+    if (!options.hasPassword) {
+        QString path = qEnvironmentVariable("NETRC");
+        if (path.isEmpty())
+            path = QDir::home().filePath(QStringLiteral(".netrc"));
+        QFile netrc(path);
+        if (netrc.open(QIODevice::ReadOnly))
+            options.applyNetrc(QString::fromLocal8Bit(netrc.readAll()));
     }
     MftpRunner runner(options);
     return runner.run();

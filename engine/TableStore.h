@@ -1,0 +1,109 @@
+#pragma once
+
+// TableStore: the storage under one table, the only way Table, Query and TableSchema reach it.
+// A store knows the table's layout (name, fields in order, password record) read at opening,
+// and offers whole-record operations by record id (ids grow in stored order), the sums of
+// money fields, a scan of every record as stored, a transaction, and the run of a parsed
+// statement of the SQL dialect. The table file (TableFile.h, SQLite) is today's store; nothing
+// else in the engine knows SQLite. Internal to the engine; every failure throws EngineError
+// naming the table by the path the caller gave.
+
+#include "engine/Cell.h"
+#include "engine/FieldType.h"
+#include "engine/PasswordRecord.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace engine {
+
+class Money;
+class RecordView;
+class TableSchema;
+struct SqlSelect;
+struct SqlResultColumn;
+
+class TableStore
+{
+public:
+    virtual ~TableStore() = default;
+    TableStore(const TableStore &) = delete;
+    TableStore &operator=(const TableStore &) = delete;
+
+    // Where the table is stored (the absolute file path); tables of one session that share
+    // it tell each other of their changes.
+    const QString &location() const { return m_location; }
+    // The path as the caller gave it, for messages.
+    const QString &displayPath() const { return m_displayPath; }
+    const QString &tableName() const { return m_tableName; }
+    const QList<FieldDef> &fields() const { return m_fields; }
+    const PasswordRecord &passwordRecord() const { return m_password; }
+    // Index of the field, compared without regard to case; -1 when none.
+    int fieldIndex(QStringView name) const;
+
+    // Every write reaches the disk before it returns (the default), or not (tests only).
+    virtual void setDurableWrites(bool durable) = 0;
+
+    // The ids of all records in stored order, replacing `ids`.
+    virtual void readIds(std::deque<qint64> &ids) = 0;
+    // Appends up to `limit` records in stored order, starting after `id` (at `id` when
+    // `inclusive`): their ids to `ids`, their fields (fields().size() cells each) to `cells`.
+    virtual void readRecords(qint64 id, bool inclusive, int limit, std::vector<qint64> &ids,
+                             std::vector<Cell> &cells) = 0;
+    // Stores a new record after every other; returns its id.
+    virtual qint64 insertRecord(const std::vector<Cell> &cells) = 0;
+    // Rewrites the record; false when there is no record with that id (any more).
+    virtual bool updateRecord(qint64 id, const std::vector<Cell> &cells) = 0;
+    virtual void deleteRecord(qint64 id) = 0;
+    virtual void deleteAll() = 0;
+    // Sums of the money fields at `fields` over every record; `names` name them in messages
+    // ("The sum of <name> in <path> is too large", "... is not an amount").
+    virtual QList<Money> sumMoney(const QList<int> &fields, const QStringList &names) = 0;
+    // Every record as stored, in stored order, in one pass.
+    virtual void scan(const std::function<void(const RecordView &)> &visit) = 0;
+
+    // One transaction at a time: begin() takes the write lock at once, so sums read inside it
+    // stay true until commit(). rollbackQuietly() is for closing and never throws.
+    virtual void begin() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+    virtual void rollbackQuietly() noexcept = 0;
+
+    // Runs a parsed statement of the SQL dialect on this table: the result's columns, and its
+    // cells row by row.
+    virtual void select(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
+                        std::vector<Cell> &cells) = 0;
+
+protected:
+    TableStore(QString location, QString displayPath)
+        : m_location(std::move(location)), m_displayPath(std::move(displayPath))
+    {
+    }
+
+    QString m_location;
+    QString m_displayPath;
+    QString m_tableName;
+    QList<FieldDef> m_fields;
+    PasswordRecord m_password;
+
+private:
+    mutable int m_lastIndex = -1; // where fieldIndex found the last name
+};
+
+// Opens the stored table `absolutePath` (never creating one). Throws EngineError
+// "Table does not exist: <displayPath>" when there is none and "<displayPath> is not a table
+// file" when the file is not one.
+std::unique_ptr<TableStore> openTableStore(const QString &absolutePath, const QString &displayPath);
+
+// Creates the table `filePath` with the layout of `schema` and the password record for
+// `password`; see TableSchema::createTable.
+void createTableStore(const QString &filePath, const TableSchema &schema, const QString &password);
+
+} // namespace engine

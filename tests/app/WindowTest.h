@@ -1,0 +1,92 @@
+#pragma once
+
+// The set-up every window test shares: a data directory made fresh for each test case,
+// scripted dialogs, a fixed clock and settings, the window under test (TForm1 unless named)
+// with the report previews it showed, finding its controls by name, and logging in. A test
+// class derives from QObject and from this; its init() calls freshData() and its cleanup()
+// calls finish(), which fails the test case on a question the script left unanswered.
+
+#include "DataDir.h"
+
+#include "ReportPreview.h"
+#include "Unit1.h"
+
+#include "platform/FixedClock.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/SystemSettings.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <memory>
+
+template <typename Form = TForm1>
+class WindowTest
+{
+protected:
+    std::unique_ptr<DataDir> data;
+    platform::ScriptedDialogs dialogs;
+    platform::FixedClock clock{QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9))};
+    platform::FixedSettings settings;
+    std::unique_ptr<Form> form;
+    // The reports the window previewed, and what to do with each while it is shown.
+    int previews = 0;
+    ReportPreview onPreview;
+
+    void freshData()
+    {
+        form.reset();
+        data = std::make_unique<DataDir>();
+        dialogs = platform::ScriptedDialogs();
+        settings = platform::FixedSettings();
+        previews = 0;
+        onPreview = nullptr;
+    }
+    void finish()
+    {
+        form.reset();
+        data.reset();
+        QVERIFY2(dialogs.unanswered.isEmpty(), qPrintable(dialogs.unanswered.join(", ")));
+    }
+
+    // A new window over the data directory, shown.
+    Form &showForm()
+    {
+        makeForm().show();
+        return *form;
+    }
+    // A new window over the data directory; it previews reports into `previews`.
+    Form &makeForm()
+    {
+        form = std::make_unique<Form>(data->session, dialogs, clock, settings);
+        form->setReportPreview([this](report::Document &document) {
+            ++previews;
+            if (onPreview)
+                onPreview(document);
+        });
+        return *form;
+    }
+
+    template <typename W> W *find(const QString &name)
+    {
+        W *w = form->template findChild<W *>(name);
+        if (!w)
+            qFatal("no widget %s", qPrintable(name));
+        return w;
+    }
+    void click(const QString &button) { find<QPushButton>(button)->click(); }
+    // A click on the option's indicator, as the user selects it.
+    void select(const QString &option)
+    {
+        auto *button = find<QRadioButton>(option);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    }
+    // Types the code on the login page and presses "PRIJAVI SE ZA RAD".
+    void login(const QString &code)
+    {
+        find<QLineEdit>(QStringLiteral("Edit1"))->setText(code);
+        click(QStringLiteral("BitBtn9"));
+    }
+};
