@@ -798,6 +798,11 @@ void TMSocket::BeginTls(int afterEvent)
 void TMSocket::TlsHandshakeStep()
 {
     const auto step = m_tls->Handshake();
+    ++m_tlsSteps;
+    // A handshake that goes on is movement: its countdown (when it has one) starts again,
+    // so that only a handshake that stalls for TimeOut seconds ends.
+    if (m_timerId != 0 && TimeOut > 0)
+        m_countdown = TimeOut;
     switch (step) {
     case TMTlsChannel::Step::WantRead:
         if (m_readNotifier)
@@ -845,6 +850,12 @@ void TMSocket::EndTls()
     m_tlsHandshaking = false;
     m_tlsWaiting = false;
     m_tlsLowWater = 0;
+}
+
+void TMSocket::ReadAgainIfBuffered()
+{
+    if (m_handle >= 0 && m_tls && !m_tlsHandshaking && m_tls->Buffered() > 0)
+        PostEvent(FdRead, 0);
 }
 
 int TMSocket::TlsSend(const char *data, int length)

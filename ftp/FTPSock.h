@@ -107,6 +107,13 @@ public:
                 const TMSocket *sessionFrom = nullptr);
     void AllowTls();
     bool TlsHandshaking() const { return m_tlsHandshaking || m_tlsWaiting; }
+    // How many steps handshakes of this object have taken: each follows bytes moving, so
+    // a count that changes is a handshake that progresses.
+    quint64 TlsHandshakeSteps() const { return m_tlsSteps; }
+    // A reader that stops before taking all there is (a bounded read per notification)
+    // calls this: decrypted bytes left inside the TLS channel raise no socket notification
+    // of their own, so another read notification is posted for them.
+    void ReadAgainIfBuffered();
     // The channel of the current (or last failed) handshake; null without TLS.
     const TMTlsChannel *TlsChannel() const { return m_tls ? m_tls.get() : m_tlsFailed.get(); }
 
@@ -199,6 +206,7 @@ private:
     bool m_tlsHandshaking = false;
     bool m_tlsAllowed = false; // AllowTls came
     bool m_tlsWaiting = false; // connected, the handshake waits for AllowTls
+    quint64 m_tlsSteps = 0;
     int m_tlsAfterEvent = 0; // the event the handshake held back (connect or write)
     int m_tlsLowWater = 0;   // a receive low-water mark that waits for the handshake's end
 };

@@ -350,6 +350,7 @@ protected:
     QTimer m_watchdog;
     QElapsedTimer m_lastActivity;
     int m_dataPending = 0; // bytes waiting on the data socket at the last watchdog tick
+    quint64 m_tlsStepsSeen = 0; // TLS handshake steps of both connections at that tick
     // Bounds on what a server may make the client hold or read in one go.
     static constexpr int MaxReplyLine = 8 * 1024;
     static constexpr int MaxReplyText = 1024 * 1024;

@@ -270,6 +270,15 @@ void TMFtp::HandleReadable()
             m_inReplyHandler = false;
             if (SocketSerial() != serial)
                 return; // the handler closed this connection (and maybe opened another)
+            if (TlsHandshaking()) {
+                // The handler began TLS (234 to AUTH TLS): text that came in clear after
+                // it is not the server's, whoever sent it, and is dropped whole.
+                m_pendingOffset += m_pendingText.size();
+                m_pendingText.clear();
+                m_scanFrom = 0;
+                m_inMultiLine = false;
+                return;
+            }
         }
         m_pendingText.remove(0, from);
         m_pendingOffset += from;
@@ -280,6 +289,9 @@ void TMFtp::HandleReadable()
             return;
         }
     }
+    // The budget is spent: what the socket still holds brings another notification, what
+    // a TLS channel holds decrypted would not.
+    ReadAgainIfBuffered();
 }
 
 void TMFtp::ProcessReplyLine(const QString &line)
@@ -553,6 +565,13 @@ void TMFtp::WatchdogTick()
     const int pending = m_dataSocket.PendingBytes();
     if (pending != m_dataPending) {
         m_dataPending = pending;
+        TouchActivity();
+    }
+    // So are the records of a TLS handshake on either connection (the handshake takes
+    // them as they come, so they never wait to be read).
+    const quint64 tlsSteps = TlsHandshakeSteps() + m_dataSocket.TlsHandshakeSteps();
+    if (tlsSteps != m_tlsStepsSeen) {
+        m_tlsStepsSeen = tlsSteps;
         TouchActivity();
     }
     if (!m_lastActivity.isValid()

@@ -268,6 +268,11 @@ int TMTlsChannel::Read(char *buffer, int size, Want &want)
     }
 }
 
+int TMTlsChannel::Buffered() const
+{
+    return m_ssl ? SSL_pending(m_ssl) : 0;
+}
+
 int TMTlsChannel::Write(const char *data, int length, Want &want)
 {
     want = Want::Nothing;

@@ -80,6 +80,9 @@ public:
     // closed the TLS stream. -1: a failure, its reason in Error().
     int Read(char *buffer, int size, Want &want);
     int Write(const char *data, int length, Want &want);
+    // Decrypted bytes the channel holds that no Read has taken yet (the socket shows none
+    // of them as readable).
+    int Buffered() const;
     // Takes what the peer sent that nobody read (session tickets among it), then sends
     // the close alert once (what the socket takes now). The socket's lingering close reads
     // on after it, so that closing never resets the connection.

@@ -536,6 +536,8 @@ void TMFtp::ReceiveData()
             CloseLocalFile(); // later data is read and dropped
         }
     }
+    // The budget is spent; decrypted bytes a TLS channel still holds raise no notification.
+    m_dataSocket.ReadAgainIfBuffered();
 }
 
 void TMFtp::DataClosed()
