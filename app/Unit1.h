@@ -392,6 +392,7 @@ public:
     void BitBtn29Click();      // BRISI SAV PROMET
     void RadioButton15Click(); // Ukljucen FTP pristup
     void RadioButton16Click(); // Iskljucen FTP pristup
+    void BitBtn30Click();      // PROVERI VEZU (Unit1FtpCheck.cpp)
 
     QPushButton *BitBtn20 = nullptr;
     QPushButton *BitBtn21 = nullptr;
@@ -402,6 +403,10 @@ public:
     QLineEdit *Edit14 = nullptr; // Sever:
     QLineEdit *Edit15 = nullptr; // Username:
     QLineEdit *Edit16 = nullptr; // Password:
+    class QCheckBox *CheckBox1 = nullptr; // Sifrovana veza (FTPS)
+    QPushButton *BitBtn30 = nullptr;      // PROVERI VEZU
+    // The server key trusted for the encrypted upload (the option file's sixth line).
+    QString ftpPinnedKey;
     class QListWidget *ListBox3 = nullptr; // Lista snimljenih prometa
     QLineEdit *Edit11 = nullptr;
     QPushButton *BitBtn23 = nullptr;

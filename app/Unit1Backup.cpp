@@ -28,6 +28,7 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QFileInfo>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -65,13 +66,19 @@ void TForm1::buildBackupPage()
 
     GroupBoxFtp = named(new QGroupBox(QStringLiteral("Ukljucivanje opcije za FTP pristup"), page),
                         "GroupBoxFtp");
-    GroupBoxFtp->setGeometry(16, 172, 320, 200);
+    GroupBoxFtp->setGeometry(16, 172, 320, 236); // the FTPS row below the boxes
     RadioButton16 = named(new QRadioButton(QStringLiteral("Iskljucen FTP pristup"), GroupBoxFtp),
                           "RadioButton16");
     RadioButton16->setGeometry(12, 24, 296, 22);
     RadioButton15 = named(new QRadioButton(QStringLiteral("Ukljucen FTP pristup"), GroupBoxFtp),
                           "RadioButton15");
     RadioButton15->setGeometry(12, 50, 296, 22);
+    CheckBox1 = named(new QCheckBox(QStringLiteral("Sifrovana veza (FTPS)"), GroupBoxFtp),
+                      "CheckBox1");
+    CheckBox1->setGeometry(12, 196, 170, 22);
+    BitBtn30 = named(new QPushButton(QStringLiteral("PROVERI VEZU"), GroupBoxFtp), "BitBtn30");
+    BitBtn30->setGeometry(188, 192, 120, 30);
+    connect(BitBtn30, &QPushButton::clicked, this, &TForm1::BitBtn30Click);
     struct Box
     {
         QLineEdit **edit;
@@ -189,6 +196,10 @@ void TForm1::loadFtpOptions()
                 return;
             edits[i]->setText(*value);
         }
+        // Optional: "FTPS" asks for the encrypted upload, the next line pins the key.
+        CheckBox1->setChecked(lines->value(4).trimmed().compare(QLatin1String("FTPS"),
+                                                                Qt::CaseInsensitive) == 0);
+        ftpPinnedKey = CheckBox1->isChecked() ? lines->value(5).trimmed() : QString();
         RadioButton15->setChecked(true);
     }
     if (*first == QLatin1String("0"))
@@ -325,7 +336,13 @@ void TForm1::RadioButton15Click()
             return;
         }
     }
-    if (!saveFtpOptions({QStringLiteral("1"), Edit14->text(), Edit15->text(), Edit16->text()}))
+    QStringList lines{QStringLiteral("1"), Edit14->text(), Edit15->text(), Edit16->text()};
+    if (CheckBox1->isChecked()) {
+        lines.append(QStringLiteral("FTPS"));
+        if (!ftpPinnedKey.isEmpty())
+            lines.append(ftpPinnedKey);
+    }
+    if (!saveFtpOptions(lines))
         restoreFtpOption(RadioButton16);
 }
 
@@ -334,6 +351,8 @@ void TForm1::RadioButton16Click()
     Edit14->clear();
     Edit15->clear();
     Edit16->clear();
+    CheckBox1->setChecked(false);
+    ftpPinnedKey.clear();
     if (!saveFtpOptions({QStringLiteral("0")}))
         restoreFtpOption(RadioButton15);
 }

@@ -74,6 +74,11 @@ void TForm1::uploadDecision()
         MFtp1->SetServer(lines->at(1));
         MFtp1->SetUsername(lines->at(2));
         MFtp1->SetPassword(lines->at(3));
+        // An optional fifth line "FTPS" asks for explicit TLS; a sixth pins the server's key.
+        const bool ftps =
+            lines->value(4).trimmed().compare(QLatin1String("FTPS"), Qt::CaseInsensitive) == 0;
+        MFtp1->SetTls(ftps ? tlsExplicit : tlsNone);
+        MFtp1->SetTlsPinnedSha256(ftps ? lines->value(5).trimmed() : QString());
         upload.pending = true;
         MFtp1->Login();
         QCoreApplication::processEvents();

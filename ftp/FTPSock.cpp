@@ -8,9 +8,11 @@
 // no longer the one held.
 
 #include "FTPSock.h"
+#include "FtpTls.h"
 
 #include <QHostInfo>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -25,6 +27,69 @@
 namespace {
 
 std::atomic<quint64> nextSerial{1};
+
+// The end of a protected connection: the close alert and everything before it still go
+// out after the descriptor has been given up, and whatever the peer sends meanwhile (TLS
+// session tickets, its own close alert) is read away, so that the close never becomes a
+// reset that could cost the peer the end of the data. The descriptor is closed at the
+// peer's end of stream, or after a while.
+class LingeringClose : public QObject
+{
+public:
+    LingeringClose(int fd, std::unique_ptr<TMTlsChannel> channel, QObject *parent)
+        : QObject(parent), m_fd(fd), m_channel(std::move(channel)),
+          m_notifier(fd, QSocketNotifier::Read)
+    {
+        ::shutdown(fd, SHUT_WR);
+        QObject::connect(&m_notifier, &QSocketNotifier::activated, this, [this] { Drain(); });
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { Finish(); });
+        m_timer.setSingleShot(true);
+        m_timer.start(10000);
+    }
+    ~LingeringClose() override
+    {
+        m_notifier.setEnabled(false);
+        ::close(m_fd);
+    }
+
+private:
+    void Drain()
+    {
+        char sink[4096];
+        for (;;) {
+            if (m_channel) {
+                // Through TLS, so that a session ticket still arriving serves the next
+                // data connection.
+                TMTlsChannel::Want want;
+                const int n = m_channel->Read(sink, sizeof sink, want);
+                if (n > 0)
+                    continue;
+                if (n == 0 && want == TMTlsChannel::Want::Read)
+                    return;
+                Finish();
+                return;
+            }
+            const ssize_t n = ::recv(m_fd, sink, sizeof sink, MSG_DONTWAIT);
+            if (n > 0)
+                continue;
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+                return;
+            Finish();
+            return;
+        }
+    }
+    void Finish()
+    {
+        m_notifier.setEnabled(false);
+        m_timer.stop();
+        deleteLater();
+    }
+
+    int m_fd;
+    std::unique_ptr<TMTlsChannel> m_channel;
+    QSocketNotifier m_notifier;
+    QTimer m_timer;
+};
 
 } // namespace
 
@@ -137,6 +202,7 @@ void TMSocket::CreateSocket()
 
 void TMSocket::CloseHandle()
 {
+    EndTls();
     DetachNotifiers();
     if (m_handle >= 0)
         ::close(m_handle);
@@ -306,8 +372,12 @@ void TMSocket::Accept(TMSocket *listener, const QString &onlyFrom)
     LastError = 0;
     Connected = true;
     AttachNotifiers(true, false);
-    // An accepted connection may be written to at once.
-    PostEvent(FdWrite, 0);
+    // An accepted connection may be written to at once (a protected one after its
+    // handshake).
+    if (m_tlsArmed)
+        BeginArmedTls(FdWrite);
+    else
+        PostEvent(FdWrite, 0);
 }
 
 void TMSocket::Close()
@@ -319,8 +389,18 @@ void TMSocket::Close()
     ArmTimeout(0);
     if (m_handle < 0)
         return;
+    std::unique_ptr<TMTlsChannel> lingering;
+    if (m_tls && m_tls->Established() && !m_tlsHandshaking) {
+        m_tls->CloseNotify();
+        lingering = std::move(m_tls);
+    }
+    EndTls();
     DetachNotifiers();
-    const int r = ::close(m_handle);
+    int r = 0;
+    if (lingering)
+        new LingeringClose(m_handle, std::move(lingering), m_window); // closes the descriptor
+    else
+        r = ::close(m_handle);
     LastError = r < 0 ? ErrorCode(ErrorOrigin::System, errno) : 0;
     m_handle = -1;
     m_serial = 0;
@@ -335,6 +415,8 @@ int TMSocket::SendBuffer(const char *data, int length)
         LastError = ErrNotSocket;
         return 0;
     }
+    if (m_tls || m_tlsFailed || m_tlsWaiting)
+        return TlsSend(data, length);
     const int flags = MSG_NOSIGNAL | (MoreToCome ? MSG_MORE : 0);
     const ssize_t n = ::send(m_handle, data, static_cast<size_t>(length), flags);
     if (n > 0) {
@@ -357,6 +439,10 @@ int TMSocket::SendBuffer(const char *data, int length)
 
 void TMSocket::SetReceiveLowWater(int bytes)
 {
+    if (m_tlsHandshaking || m_tlsWaiting) {
+        m_tlsLowWater = bytes; // the handshake's small records must still wake us
+        return;
+    }
     if (m_handle >= 0)
         ::setsockopt(m_handle, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes);
 }
@@ -375,6 +461,8 @@ int TMSocket::ReceiveBuffer(char *buffer, int size)
         LastError = ErrNotSocket;
         return 0;
     }
+    if (m_tls || m_tlsFailed || m_tlsWaiting)
+        return TlsReceive(buffer, size);
     const ssize_t n = ::recv(m_handle, buffer, static_cast<size_t>(size), 0);
     const int err = errno;
     // A receive re-arms the read notification.
@@ -498,6 +586,12 @@ void TMSocket::ReadReady()
         m_readNotifier->setEnabled(false);
     if (m_handle < 0)
         return;
+    if (m_tlsHandshaking) {
+        TlsHandshakeStep();
+        return;
+    }
+    if (m_tlsWaiting)
+        return; // nothing is read before the handshake; it re-enables the notifier
     if (m_listening) {
         PostEvent(FdAccept, 0);
         return;
@@ -526,7 +620,10 @@ void TMSocket::WriteReady()
     if (m_handle < 0)
         return;
     if (!m_connecting) {
-        PostEvent(FdWrite, 0);
+        if (m_tlsHandshaking)
+            TlsHandshakeStep();
+        else
+            PostEvent(FdWrite, 0);
         return;
     }
     m_connecting = false;
@@ -535,6 +632,13 @@ void TMSocket::WriteReady()
     if (::getsockopt(m_handle, SOL_SOCKET, SO_ERROR, &err, &len) < 0)
         err = errno;
     const quint16 code = ErrorCode(ErrorOrigin::System, err);
+    if (code == 0 && m_tlsArmed) {
+        // The connect is reported once the handshake has ended well; its countdown ends
+        // here (closing a data socket on a time-out would look like the end of the data).
+        ArmTimeout(0);
+        BeginArmedTls(FdConnect);
+        return;
+    }
     PostEvent(FdConnect, code);
     if (code == 0) {
         if (m_readNotifier)
@@ -594,7 +698,7 @@ void TMSocket::HandleSocketEvent(const TMMessage &message)
     switch (event) {
     case FdRead:
         Raise(OnReadable);
-        if (m_serial == serial)
+        if (m_serial == serial && !m_tlsHandshaking)
             ArmTimeout(0);
         return;
     case FdWrite:
@@ -602,6 +706,9 @@ void TMSocket::HandleSocketEvent(const TMMessage &message)
         return;
     case FdAccept:
         Raise(OnAcceptable);
+        return;
+    case FdTls:
+        Raise(OnTlsDone);
         return;
     case FdConnect:
         Connected = LastError == 0;
@@ -627,4 +734,176 @@ void TMSocket::HandleSocketEvent(const TMMessage &message)
     default:
         return;
     }
+}
+
+// ---- TLS ------------------------------------------------------------------------------------
+
+void TMSocket::StartTls(std::shared_ptr<TMTlsContext> context, const TMTlsSettings &settings,
+                        const TMSocket *sessionFrom)
+{
+    if (m_handle < 0) {
+        LastError = ErrNotSocket;
+        return;
+    }
+    m_tlsContext = std::move(context);
+    m_tlsSettings = std::make_unique<TMTlsSettings>(settings);
+    m_tlsSessionFrom = sessionFrom;
+    LastError = 0;
+    BeginTls(0);
+    if (m_tlsHandshaking)
+        ArmTimeout(TimeOut); // a handshake that stalls ends like a connect that does
+}
+
+void TMSocket::ArmTls(std::shared_ptr<TMTlsContext> context, const TMTlsSettings &settings,
+                      const TMSocket *sessionFrom)
+{
+    m_tlsAllowed = false;
+    m_tlsWaiting = false;
+    m_tlsArmed = context != nullptr;
+    m_tlsContext = std::move(context);
+    m_tlsSettings = std::make_unique<TMTlsSettings>(settings);
+    m_tlsSessionFrom = sessionFrom;
+}
+
+void TMSocket::BeginArmedTls(int afterEvent)
+{
+    if (m_tlsAllowed) {
+        BeginTls(afterEvent);
+        return;
+    }
+    m_tlsWaiting = true;
+    m_tlsAfterEvent = afterEvent;
+}
+
+void TMSocket::AllowTls()
+{
+    m_tlsAllowed = true;
+    if (!m_tlsWaiting || m_handle < 0)
+        return;
+    m_tlsWaiting = false;
+    BeginTls(m_tlsAfterEvent);
+}
+
+void TMSocket::BeginTls(int afterEvent)
+{
+    m_tlsFailed.reset();
+    const TMTlsChannel *from =
+        m_tlsSessionFrom && m_tlsSessionFrom != this ? m_tlsSessionFrom->m_tls.get() : nullptr;
+    m_tls = std::make_unique<TMTlsChannel>(m_tlsContext, m_handle, *m_tlsSettings, from);
+    m_tlsHandshaking = true;
+    m_tlsAfterEvent = afterEvent;
+    TlsHandshakeStep();
+}
+
+void TMSocket::TlsHandshakeStep()
+{
+    const auto step = m_tls->Handshake();
+    ++m_tlsSteps;
+    // A handshake that goes on is movement: its countdown (when it has one) starts again,
+    // so that only a handshake that stalls for TimeOut seconds ends.
+    if (m_timerId != 0 && TimeOut > 0)
+        m_countdown = TimeOut;
+    switch (step) {
+    case TMTlsChannel::Step::WantRead:
+        if (m_readNotifier)
+            m_readNotifier->setEnabled(true);
+        return;
+    case TMTlsChannel::Step::WantWrite:
+        if (m_writeNotifier)
+            m_writeNotifier->setEnabled(true);
+        return;
+    case TMTlsChannel::Step::Failed:
+        m_tlsHandshaking = false;
+        ArmTimeout(0);
+        m_tlsFailed = std::move(m_tls);
+        PostEvent(FdTls, ErrTlsHandshake);
+        return;
+    case TMTlsChannel::Step::Done:
+        m_tlsHandshaking = false;
+        ArmTimeout(0);
+        if (!m_tls->Trusted()) {
+            // Nothing more goes over this connection: not a password, not data.
+            m_tlsFailed = std::move(m_tls);
+            PostEvent(FdTls, ErrTlsUntrusted);
+            return;
+        }
+        PostEvent(FdTls, 0);
+        if (m_tlsLowWater > 0) {
+            SetReceiveLowWater(m_tlsLowWater);
+            m_tlsLowWater = 0;
+        }
+        if (m_tlsAfterEvent == FdConnect)
+            PostEvent(FdConnect, 0);
+        PostEvent(FdWrite, 0);
+        if (m_readNotifier)
+            m_readNotifier->setEnabled(true);
+        return;
+    }
+}
+
+void TMSocket::EndTls()
+{
+    if (m_tls && m_handle >= 0 && !m_tlsHandshaking)
+        m_tls->CloseNotify();
+    m_tls.reset();
+    m_tlsFailed.reset();
+    m_tlsHandshaking = false;
+    m_tlsWaiting = false;
+    m_tlsLowWater = 0;
+}
+
+void TMSocket::ReadAgainIfBuffered()
+{
+    if (m_handle >= 0 && m_tls && !m_tlsHandshaking && m_tls->Buffered() > 0)
+        PostEvent(FdRead, 0);
+}
+
+int TMSocket::TlsSend(const char *data, int length)
+{
+    if (!m_tls || m_tlsHandshaking) {
+        // Nothing goes out in clear on a socket meant to be protected: until the end of
+        // the handshake is handled (the owner then closes a failed one), sends wait.
+        LastError = ReportWouldBlock ? ErrWouldBlock : 0;
+        return 0;
+    }
+    TMTlsChannel::Want want;
+    const int n = m_tls->Write(data, length, want);
+    if (n > 0) {
+        LastError = 0;
+        return n;
+    }
+    if (n < 0) {
+        LastError = ErrTlsIo;
+        return 0;
+    }
+    if (want == TMTlsChannel::Want::Read && m_readNotifier)
+        m_readNotifier->setEnabled(true);
+    if (m_writeNotifier)
+        m_writeNotifier->setEnabled(true);
+    LastError = ReportWouldBlock ? ErrWouldBlock : 0;
+    return 0;
+}
+
+int TMSocket::TlsReceive(char *buffer, int size)
+{
+    if (!m_tls || m_tlsHandshaking) {
+        LastError = ReportWouldBlock ? ErrWouldBlock : 0;
+        return 0;
+    }
+    TMTlsChannel::Want want;
+    const int n = m_tls->Read(buffer, size, want);
+    if (m_readNotifier && !m_closeSeen)
+        m_readNotifier->setEnabled(true);
+    if (n > 0) {
+        LastError = 0;
+        return n;
+    }
+    if (n < 0) {
+        LastError = ErrTlsIo;
+        return 0;
+    }
+    if (want == TMTlsChannel::Want::Write && m_writeNotifier)
+        m_writeNotifier->setEnabled(true);
+    LastError = want != TMTlsChannel::Want::Nothing && ReportWouldBlock ? ErrWouldBlock : 0;
+    return 0;
 }

@@ -20,8 +20,12 @@
 #include <netinet/in.h>
 
 #include <functional>
+#include <memory>
 
 class QSocketNotifier;
+class TMTlsChannel;
+class TMTlsContext;
+struct TMTlsSettings;
 class QHostInfo;
 
 class TMSocket : public QObject
@@ -39,12 +43,19 @@ public:
     static constexpr int FdAccept = 8;
     static constexpr int FdConnect = 16;
     static constexpr int FdClose = 32;
+    // The TLS handshake ended (the error code says how).
+    static constexpr int FdTls = 64;
 
     // Error codes the component handles by name.
     static constexpr quint16 ErrWouldBlock = 10035;
     static constexpr quint16 ErrNotSocket = 10038;
     static constexpr quint16 ErrNotConnected = 10057;
     static constexpr quint16 ErrHostNotFound = 11001;
+    // TLS outcomes, beyond the socket codes: the handshake failed, the server is not
+    // trusted, a protected read or write failed.
+    static constexpr quint16 ErrTlsHandshake = 12100;
+    static constexpr quint16 ErrTlsUntrusted = 12101;
+    static constexpr quint16 ErrTlsIo = 12102;
     static constexpr quint16 ErrForeignPeer = 10013; // refused: not the expected peer
 
     // The longest host name a lookup accepts (the lookup buffer holds 68 bytes with the
@@ -80,6 +91,31 @@ public:
     void SetReceiveLowWater(int bytes);
     // Bytes received and not yet read (0 when there is no socket).
     int PendingBytes() const;
+
+    // TLS (FtpTls.h). StartTls begins a client handshake on the connected socket now,
+    // under the TimeOut countdown. ArmTls makes the next connect or accept of this object
+    // begin one (an empty context disarms) as soon as AllowTls has been called too: FTP
+    // servers expect the data connection's handshake only once they have the transfer
+    // command. The connect notification, or the first ready-to-send of an accepted
+    // socket, comes only after the handshake. Until it has ended, sends and receives would
+    // block. Its end raises OnTlsDone with LastError 0, ErrTlsHandshake or
+    // ErrTlsUntrusted; from then on sends and receives go through TLS, and closing sends
+    // the close alert. sessionFrom offers that socket's TLS session for reuse.
+    void StartTls(std::shared_ptr<TMTlsContext> context, const TMTlsSettings &settings,
+                  const TMSocket *sessionFrom = nullptr);
+    void ArmTls(std::shared_ptr<TMTlsContext> context, const TMTlsSettings &settings,
+                const TMSocket *sessionFrom = nullptr);
+    void AllowTls();
+    bool TlsHandshaking() const { return m_tlsHandshaking || m_tlsWaiting; }
+    // How many steps handshakes of this object have taken: each follows bytes moving, so
+    // a count that changes is a handshake that progresses.
+    quint64 TlsHandshakeSteps() const { return m_tlsSteps; }
+    // A reader that stops before taking all there is (a bounded read per notification)
+    // calls this: decrypted bytes left inside the TLS channel raise no socket notification
+    // of their own, so another read notification is posted for them.
+    void ReadAgainIfBuffered();
+    // The channel of the current (or last failed) handshake; null without TLS.
+    const TMTlsChannel *TlsChannel() const { return m_tls ? m_tls.get() : m_tlsFailed.get(); }
 
     QString Server() const { return m_server; }
     void SetServer(const QString &value);
@@ -118,6 +154,7 @@ public:
     Handler OnReadable;
     Handler OnWritable;
     Handler OnAcceptable;
+    Handler OnTlsDone;
 
 protected:
     virtual void HostResolved();
@@ -135,6 +172,12 @@ private:
     void PostEvent(int event, quint16 error);
     void SetLastErrorFromErrno(int err);
     void CloseHandle();
+    void BeginTls(int afterEvent);
+    void BeginArmedTls(int afterEvent);
+    void TlsHandshakeStep();
+    void EndTls();
+    int TlsSend(const char *data, int length);
+    int TlsReceive(char *buffer, int size);
 
     TMNotifyWindow *m_window;
     int m_handle = -1;
@@ -153,4 +196,17 @@ private:
     bool m_connecting = false;
     bool m_listening = false;
     bool m_closeSeen = false;
+
+    std::unique_ptr<TMTlsChannel> m_tls;
+    std::unique_ptr<TMTlsChannel> m_tlsFailed; // kept for its reason and fingerprint
+    std::shared_ptr<TMTlsContext> m_tlsContext;
+    std::unique_ptr<TMTlsSettings> m_tlsSettings;
+    const TMSocket *m_tlsSessionFrom = nullptr;
+    bool m_tlsArmed = false;
+    bool m_tlsHandshaking = false;
+    bool m_tlsAllowed = false; // AllowTls came
+    bool m_tlsWaiting = false; // connected, the handshake waits for AllowTls
+    quint64 m_tlsSteps = 0;
+    int m_tlsAfterEvent = 0; // the event the handshake held back (connect or write)
+    int m_tlsLowWater = 0;   // a receive low-water mark that waits for the handshake's end
 };

@@ -20,7 +20,9 @@
 // OnFileStored. Notices about a data connection's address come as infoHostResolved.
 //
 // The session (connection, replies, retries, keep-alive) is in FtpSession.cpp, the login
-// dialogue in FtpLogin.cpp, data connections and file transfers in FtpTransfer.cpp.
+// dialogue in FtpLogin.cpp, data connections and file transfers in FtpTransfer.cpp, FTP
+// over TLS (AUTH TLS, PBSZ, PROT, protected data connections) in FtpTlsSession.cpp on the
+// OpenSSL channel of FtpTls.h.
 
 #include "FTPSock.h"
 #include "FtpTypes.h"
@@ -31,6 +33,9 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
+
+class TMTlsContext;
 
 enum TMFtpOperation : int {
     opNone = 0,
@@ -109,6 +114,27 @@ public:
     QString Version() const { return QStringLiteral("Vantor FTP 0.4.7"); }
     void SetVersion(const QString &value) { m_writtenVersion = value; }
     // Port, Server (SetServer) and TimeOut are the socket's fields.
+
+    // TLS (FtpTlsSession.cpp). Tls: tlsNone after construction; choosing tlsImplicit moves
+    // a Port of 21 to 990 and back. TlsVerify: the chain is checked against the system's
+    // trusted certificates (and TlsCaFile's) and the host name is matched. TlsPinnedSha256:
+    // empty, or the server key's fingerprint ("sha256//" + Base64), trusted instead of the
+    // chain.
+    TMFtpTlsMode Tls() const { return m_tls; }
+    void SetTls(TMFtpTlsMode value);
+    bool TlsVerify() const { return m_tlsVerify; }
+    void SetTlsVerify(bool value) { m_tlsVerify = value; }
+    QString TlsPinnedSha256() const { return m_tlsPinned; }
+    void SetTlsPinnedSha256(const QString &value) { m_tlsPinned = value; }
+    QString TlsCaFile() const { return m_tlsCaFile; }
+    void SetTlsCaFile(const QString &value) { m_tlsCaFile = value; }
+    // The key fingerprint the server showed in the last handshake (also when it was not
+    // trusted), and the protocol and cipher negotiated; empty before.
+    QString TlsFingerprint() const { return m_tlsFingerprint; }
+    QString TlsProtocol() const { return m_tlsProtocol; }
+    QString TlsCipher() const { return m_tlsCipher; }
+    // Whether the control connection is protected now.
+    bool TlsActive() const { return m_tlsActive; }
 
     // Public state.
     quint64 BytesTransferred() const { return m_bytesTransferred; }
@@ -206,6 +232,20 @@ protected:
     void HandleInitialCwdReply(const QString &reply);
     void HandlePwdReply(const QString &reply);
     void RestoreRealServer();
+
+    // TLS (FtpTlsSession.cpp).
+    bool TlsWanted() const { return m_tls != tlsNone; }
+    void ResetTlsState();
+    void HandleAuthTlsReply(const QString &reply);
+    void StartControlTls();
+    void ControlTlsDone();
+    bool ProtectionPending() const { return m_tlsActive && !m_dataProtected; }
+    void SendPbsz();
+    void HandlePbszReply(const QString &reply);
+    void HandleProtReply(const QString &reply);
+    void ArmDataTls();
+    void DataTlsDone();
+    void FailTls(FtpError kind, const QString &text, bool retry);
 
     // Data connections and transfers (FtpTransfer.cpp).
     void ResetDataSockets();
@@ -310,6 +350,7 @@ protected:
     QTimer m_watchdog;
     QElapsedTimer m_lastActivity;
     int m_dataPending = 0; // bytes waiting on the data socket at the last watchdog tick
+    quint64 m_tlsStepsSeen = 0; // TLS handshake steps of both connections at that tick
     // Bounds on what a server may make the client hold or read in one go.
     static constexpr int MaxReplyLine = 8 * 1024;
     static constexpr int MaxReplyText = 1024 * 1024;
@@ -354,4 +395,20 @@ protected:
 
     TMSocket m_dataSocket;
     TMSocket m_listenSocket;
+
+    // TLS.
+    TMFtpTlsMode m_tls = tlsNone;
+    bool m_tlsVerify = true;
+    QString m_tlsPinned;
+    QString m_tlsCaFile;
+    QString m_tlsFingerprint;
+    QString m_tlsProtocol;
+    QString m_tlsCipher;
+    QString m_tlsHost;
+    QString m_tlsWelcome;
+    bool m_tlsActive = false;
+    bool m_dataProtected = false;
+    std::shared_ptr<TMTlsContext> m_tlsContext;
+    static constexpr int TlsSendBlockSize = 16384; // one full TLS record
+    char m_tlsSendBuffer[TlsSendBlockSize];
 };

@@ -22,6 +22,12 @@ void TMFtp::HandleWelcome(const QString &reply)
         Fail(errConnectRejected);
         return;
     }
+    if (m_tls == tlsExplicit && !m_tlsActive) {
+        // Nothing of the login goes out before the connection is protected.
+        m_tlsWelcome = reply;
+        SendCommand(QStringLiteral("AUTH TLS"), &TMFtp::HandleAuthTlsReply);
+        return;
+    }
     if (m_username.isEmpty())
         m_username = AskFor(needUsername, m_username);
     if (m_proxyType != proxyNone) {
@@ -146,6 +152,10 @@ void TMFtp::HandleAcctReply(const QString &reply)
 
 void TMFtp::BeginClosingStages()
 {
+    if (ProtectionPending()) {
+        SendPbsz(); // PBSZ 0 and PROT P come back here
+        return;
+    }
     if (m_serverType == ftpstAutoDetect)
         SendCommand(QStringLiteral("SYST"), &TMFtp::HandleSystReply);
     else

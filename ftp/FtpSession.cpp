@@ -10,6 +10,7 @@
 // and that no waiting loop spins on a control connection that is gone.
 
 #include "Ftp.h"
+#include "FtpTls.h"
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
@@ -147,6 +148,7 @@ void TMFtp::StartConnect()
     m_sizeSupported = true;
     m_noopSupported = true;
     m_currentType.clear();
+    ResetTlsState();
     --m_retriesLeft;
     // The new socket is not connected yet; operations wait for its welcome.
     m_controlConnected = false;
@@ -215,6 +217,8 @@ void TMFtp::HandleConnected()
     m_replyHandler = &TMFtp::HandleWelcome;
     m_awaitingReply = true;
     TouchActivity();
+    if (m_tls == tlsImplicit)
+        StartControlTls();
 }
 
 // ---- replies ------------------------------------------------------------------------
@@ -266,6 +270,15 @@ void TMFtp::HandleReadable()
             m_inReplyHandler = false;
             if (SocketSerial() != serial)
                 return; // the handler closed this connection (and maybe opened another)
+            if (TlsHandshaking()) {
+                // The handler began TLS (234 to AUTH TLS): text that came in clear after
+                // it is not the server's, whoever sent it, and is dropped whole.
+                m_pendingOffset += m_pendingText.size();
+                m_pendingText.clear();
+                m_scanFrom = 0;
+                m_inMultiLine = false;
+                return;
+            }
         }
         m_pendingText.remove(0, from);
         m_pendingOffset += from;
@@ -276,6 +289,9 @@ void TMFtp::HandleReadable()
             return;
         }
     }
+    // The budget is spent: what the socket still holds brings another notification, what
+    // a TLS channel holds decrypted would not.
+    ReadAgainIfBuffered();
 }
 
 void TMFtp::ProcessReplyLine(const QString &line)
@@ -507,6 +523,12 @@ bool TMFtp::CheckSocketError()
     case 11003:
     case 11004: kind = errHostNotFound; text = QStringLiteral("Address resolution error"); break;
     case 10065: kind = errHostUnreachable; text = QStringLiteral("Host unreachable"); break;
+    case ErrTlsHandshake:
+    case ErrTlsUntrusted:
+    case ErrTlsIo:
+        kind = errTlsHandshake;
+        text = QStringLiteral("TLS failure: ") + (TlsChannel() ? TlsChannel()->Error() : QString());
+        break;
     default:
         text = QStringLiteral("Unexpected internal error in component (WinSock Error Code: %1)")
                    .arg(code);
@@ -543,6 +565,13 @@ void TMFtp::WatchdogTick()
     const int pending = m_dataSocket.PendingBytes();
     if (pending != m_dataPending) {
         m_dataPending = pending;
+        TouchActivity();
+    }
+    // So are the records of a TLS handshake on either connection (the handshake takes
+    // them as they come, so they never wait to be read).
+    const quint64 tlsSteps = TlsHandshakeSteps() + m_dataSocket.TlsHandshakeSteps();
+    if (tlsSteps != m_tlsStepsSeen) {
+        m_tlsStepsSeen = tlsSteps;
         TouchActivity();
     }
     if (!m_lastActivity.isValid()

@@ -192,6 +192,7 @@ void TMFtp::OpenDataConnection(const QString &reply)
         InstallUploadHandlers();
     else
         InstallDownloadHandlers();
+    ArmDataTls();
     if (m_passive)
         SendCommand(QStringLiteral("PASV"), &TMFtp::HandlePasvReply);
     else
@@ -443,6 +444,7 @@ void TMFtp::HandleDownloadRestReply(const QString &reply)
 // Expects: 150 (often with "(N bytes)"), then 226; stays registered for both.
 void TMFtp::HandleRetrReply(const QString &reply)
 {
+    m_dataSocket.AllowTls(); // a protected data connection's handshake follows RETR
     if (preliminary(reply)) {
         AcceptRetr();
         const qsizetype open = reply.lastIndexOf(QLatin1Char('('));
@@ -534,6 +536,8 @@ void TMFtp::ReceiveData()
             CloseLocalFile(); // later data is read and dropped
         }
     }
+    // The budget is spent; decrypted bytes a TLS channel still holds raise no notification.
+    m_dataSocket.ReadAgainIfBuffered();
 }
 
 void TMFtp::DataClosed()
@@ -672,6 +676,7 @@ void TMFtp::HandleStorReply(const QString &reply)
 
 void TMFtp::AcceptStor()
 {
+    m_dataSocket.AllowTls(); // a protected data connection's handshake follows STOR
     m_storAccepted = true;
     if (m_sendWaiting) {
         m_sendWaiting = false;
@@ -710,8 +715,8 @@ void TMFtp::SendData()
 {
     // A close notification handled while this loop processes messages raises OnWritable
     // again; the outer run carries on instead.
-    if (m_inSendData)
-        return;
+    if (m_inSendData || m_dataSocket.TlsHandshaking())
+        return; // the handshake's end brings another ready-to-send
     if (!m_storAccepted) {
         // Servers take data only once they have accepted STOR; one that sees the data
         // connection close before that drops it and waits for another.
@@ -724,13 +729,16 @@ void TMFtp::SendData()
         explicit Guard(bool &f) : flag(f) { flag = true; }
         ~Guard() { flag = false; }
     } guard(m_inSendData);
-    int block = SendBlockSize;
+    // Protected data goes out in full TLS records (a record per small block would cost an
+    // encryption and a header each).
+    char *const sendBuffer = m_dataSocket.TlsChannel() ? m_tlsSendBuffer : m_sendBuffer;
+    int block = m_dataSocket.TlsChannel() ? TlsSendBlockSize : SendBlockSize;
     bool wouldBlock = false;
     while (!LocalFileAtEnd()) {
         const qint64 left = m_uploadSize - m_localStream.pos();
         if (left < block)
             block = static_cast<int>(left);
-        const qint64 read = m_localStream.read(m_sendBuffer, block);
+        const qint64 read = m_localStream.read(sendBuffer, block);
         if (read <= 0) {
             ReportError(errLocalFileRead);
             CloseLocalFile();
@@ -754,7 +762,7 @@ void TMFtp::SendData()
             }
             m_dataSocket.ReportWouldBlock = true;
             m_dataSocket.MoreToCome = m_localStream.pos() < m_uploadSize;
-            const int n = m_dataSocket.SendBuffer(m_sendBuffer + sent, block - sent);
+            const int n = m_dataSocket.SendBuffer(sendBuffer + sent, block - sent);
             m_dataSocket.ReportWouldBlock = false;
             m_dataSocket.MoreToCome = false;
             sent += n;

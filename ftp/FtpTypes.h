@@ -30,6 +30,7 @@ enum FtpInfo : int {
     infoNothingToDo = 20,
     infoRetryFinished = 21,
     infoUnused22 = 22,
+    infoTlsEstablished = 23, // protocol, cipher and the server's key fingerprint
 };
 
 enum FtpError : int {
@@ -63,6 +64,17 @@ enum FtpError : int {
     errDataConnection = 27,
     errResumeFailed = 28,
     errAccessDenied = 29,
+    errTlsRefused = 30,   // the server refused AUTH TLS (or PBSZ/PROT)
+    errTlsHandshake = 31, // the TLS handshake or a protected read or write failed
+    errTlsUntrusted = 32, // the server's certificate or key is not trusted
+};
+
+// Whether and how the connections are protected with TLS: not at all, explicitly ("AUTH
+// TLS" after the welcome), or implicitly (TLS from the first byte, port 990).
+enum TMFtpTlsMode : int {
+    tlsNone = 0,
+    tlsExplicit = 1,
+    tlsImplicit = 2,
 };
 
 enum TMFtpInfoNeeded : int {

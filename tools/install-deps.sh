@@ -9,7 +9,8 @@ packages=(
   libsqlite3-dev sqlite3
   libjpeg-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  python3 python3-pyftpdlib
+  python3 python3-pyftpdlib python3-openssl
+  libssl-dev
   fonts-liberation
   xvfb xauth
   poppler-utils curl

@@ -2,6 +2,8 @@
 
 #include "MftpOptions.h"
 
+#include "ftp/FtpTls.h"
+
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -29,17 +31,20 @@ bool parseProxyType(const QString &text, TMFtpProxyType &type)
 
 bool parseUrl(const QString &text, MftpOptions &out, QString &error)
 {
-    if (!text.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive)) {
-        error = QStringLiteral("not an ftp:// URL: %1").arg(text);
+    const bool implicitTls = text.startsWith(QLatin1String("ftps://"), Qt::CaseInsensitive);
+    if (!text.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive) && !implicitTls) {
+        error = QStringLiteral("not an ftp:// or ftps:// URL: %1").arg(text);
         return false;
     }
+    if (implicitTls)
+        out.tls = tlsImplicit;
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty()) {
         error = QStringLiteral("bad URL: %1").arg(text);
         return false;
     }
     out.host = url.host();
-    const int port = url.port(21);
+    const int port = url.port(implicitTls ? 990 : 21);
     if (port <= 0 || port > 65535) {
         error = QStringLiteral("bad port in URL: %1").arg(text);
         return false;
@@ -87,7 +92,7 @@ QString MftpOptions::usage()
     return QStringLiteral(
         "usage: mftp put LOCAL URL [options]\n"
         "       mftp get URL LOCAL [options]\n"
-        "URL: ftp://[user[:password]@]host[:port]/path\n"
+        "URL: ftp://[user[:password]@]host[:port]/path (ftps://: implicit TLS, port 990)\n"
         "options:\n"
         "  --passive                 passive data connections (default: active)\n"
         "  --ascii                   ASCII transfer type (default: binary): local files\n"
@@ -100,6 +105,10 @@ QString MftpOptions::usage()
         "  --retries N               connect attempts after the first, 2 s apart (default 0)\n"
         "  --timeout S               lookup and connect time-out in seconds (default 20)\n"
         "  --verbose                 show the conversation on standard error\n"
+        "  --tls                     require explicit TLS (AUTH TLS) for login and data\n"
+        "  --cacert FILE             trust the certificates in FILE (PEM) as well\n"
+        "  --pinnedpubkey sha256//B64  trust only the server key with this SHA-256\n"
+        "  --insecure                do not check the certificate chain or host name\n"
         "A password not in the URL is taken from ~/.netrc (or $NETRC) when it has one for\n"
         "the host; the exit status is 0 only when the whole file arrived.\n");
 }
@@ -107,6 +116,7 @@ QString MftpOptions::usage()
 bool MftpOptions::parse(const QStringList &args, MftpOptions &out, QString &error)
 {
     QStringList positional;
+    bool tlsOption = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &a = args.at(i);
         auto value = [&](QString &v) {
@@ -137,6 +147,23 @@ bool MftpOptions::parse(const QStringList &args, MftpOptions &out, QString &erro
             out.resume = true;
         } else if (a == QLatin1String("--verbose")) {
             out.verbose = true;
+        } else if (a == QLatin1String("--tls")) {
+            tlsOption = true;
+        } else if (a == QLatin1String("--insecure") || a == QLatin1String("-k")) {
+            out.insecure = true;
+        } else if (a == QLatin1String("--cacert")) {
+            if (!value(out.caFile))
+                return false;
+        } else if (a == QLatin1String("--pinnedpubkey")) {
+            QString v;
+            if (!value(v))
+                return false;
+            out.pinnedKey = TMTlsChannel::NormalizePin(v);
+            if (!v.startsWith(QLatin1String("sha256//")) || out.pinnedKey.isEmpty()) {
+                error = QStringLiteral("--pinnedpubkey needs sha256// and a Base64 SHA-256, "
+                                       "not \"%1\"").arg(v);
+                return false;
+            }
         } else if (a == QLatin1String("--proxy-type")) {
             QString v;
             if (!value(v))
@@ -180,15 +207,21 @@ bool MftpOptions::parse(const QStringList &args, MftpOptions &out, QString &erro
         error = QStringLiteral("--resume cannot be used with --ascii (sizes differ by line ends)");
         return false;
     }
+    // Explicit TLS on an ftp:// URL; an ftps:// URL is implicit TLS whatever --tls says.
+    const auto url = [&](const QString &text) {
+        if (tlsOption)
+            out.tls = tlsExplicit;
+        return parseUrl(text, out, error);
+    };
     if (positional[0] == QLatin1String("put")) {
         out.put = true;
         out.localFile = positional[1];
-        return parseUrl(positional[2], out, error);
+        return url(positional[2]);
     }
     if (positional[0] == QLatin1String("get")) {
         out.put = false;
         out.localFile = positional[2];
-        return parseUrl(positional[1], out, error);
+        return url(positional[1]);
     }
     error = QStringLiteral("unknown command \"%1\"").arg(positional[0]);
     return false;

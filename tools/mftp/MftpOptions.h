@@ -1,9 +1,10 @@
 #pragma once
 // The command line of mftp: "put LOCAL URL [options]" or "get URL LOCAL [options]", the
-// URL being ftp://[user[:password]@]host[:port]/path. Parsing is pure: it never touches
-// the network or the file system. A URL whose user, password or path holds a line end or a
-// zero byte is refused (it would smuggle commands to the server). A password missing from
-// the URL may come from a netrc text (~/.netrc).
+// URL being ftp://[user[:password]@]host[:port]/path, or ftps://... for implicit TLS (port
+// 990 by default). Parsing is pure: it never touches the network or the file system. A URL
+// whose user, password or path holds a line end or a zero byte is refused (it would smuggle
+// commands to the server). A password missing from the URL may come from a netrc text
+// (~/.netrc).
 
 #include "ftp/FtpTypes.h"
 
@@ -31,6 +32,10 @@ struct MftpOptions
     int retries = 0;
     int timeout = 20;
     bool verbose = false;
+    TMFtpTlsMode tls = tlsNone; // --tls: explicit; an ftps:// URL: implicit
+    QString caFile;             // --cacert
+    QString pinnedKey;          // --pinnedpubkey, as "sha256//BASE64"
+    bool insecure = false;      // --insecure: no chain or host-name check
 
     // Fills the options from the arguments after the program name; on failure returns
     // false with a message in error.

@@ -44,6 +44,9 @@ const char *errorName(FtpError e)
     case errDataConnection: return "errDataConnection";
     case errResumeFailed: return "errResumeFailed";
     case errAccessDenied: return "errAccessDenied";
+    case errTlsRefused: return "errTlsRefused";
+    case errTlsHandshake: return "errTlsHandshake";
+    case errTlsUntrusted: return "errTlsUntrusted";
     default: return "errUnknown";
     }
 }
@@ -95,6 +98,11 @@ MftpRunner::MftpRunner(const MftpOptions &options) : m_options(options)
     m_ftp.SetRetryInterval(options.retries > 0 ? 2 : 0);
     m_ftp.TimeOut = options.timeout;
     m_ftp.SetNoopInterval(0);
+    m_ftp.SetTls(options.tls);
+    m_ftp.Port = options.port; // after SetTls, which moves a default port
+    m_ftp.SetTlsCaFile(options.caFile);
+    m_ftp.SetTlsPinnedSha256(options.pinnedKey);
+    m_ftp.SetTlsVerify(!options.insecure);
 
     m_ftp.OnFtpInfo = [this](TMFtp *, FtpInfo info, const QString &text) { onInfo(info, text); };
     m_ftp.OnFtpError = [this](TMFtp *, FtpError e, const QString &text) { onError(e, text); };

@@ -1,0 +1,223 @@
+// TMFtp over TLS against pyftpdlib's TLS handler on loopback (TLS required on the control
+// and the data connections, so nothing succeeds in clear), and against a plain server.
+
+#include "FtpTestSupport.h"
+#include "FtpTlsServer.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+using namespace ftptest;
+
+namespace {
+
+QByteArray patternBytes(int size)
+{
+    QByteArray b(size, '\0');
+    quint32 x = 88172645u;
+    for (int i = 0; i < size; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b[i] = static_cast<char>(x);
+    }
+    return b;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// The commands the component sent, in order ("USER tester", "PBSZ 0", ...).
+QStringList commandsSent(const FtpLog &log)
+{
+    QStringList out;
+    for (const QString &l : log.only({QStringLiteral("info 4 ")}))
+        out.append(l.mid(7).trimmed());
+    return out;
+}
+
+bool startOrSkip(PyFtpsServer &server)
+{
+    ensureApp();
+    return server.start();
+}
+
+void configure(TMFtp &ftp, quint16 port)
+{
+    ftp.SetServer(QStringLiteral("127.0.0.1"));
+    ftp.Port = port;
+    ftp.SetUsername(QStringLiteral("tester"));
+    ftp.SetPassword(QStringLiteral("secret"));
+    ftp.SetRetries(0);
+    ftp.SetNoopInterval(0);
+}
+
+bool loggedInOrEnded(TMFtp &, FtpLog &log)
+{
+    return waitUntil([&] {
+        return log.has(QStringLiteral("loggedin")) || log.has(QStringLiteral("error"));
+    }, 15000);
+}
+
+} // namespace
+
+class FtpTlsModeTest : public ::testing::TestWithParam<PyFtpsServer::Mode>
+{
+};
+
+TEST_P(FtpTlsModeTest, LoginAndTransfersInBothDataModesAreProtectedAndExact)
+{
+    PyFtpsServer server(GetParam());
+    if (!startOrSkip(server)) {
+        if (server.missing)
+            GTEST_SKIP() << server.problem.toStdString();
+        FAIL() << server.problem.toStdString();
+    }
+    TMFtp ftp;
+    FtpLog log(ftp);
+    configure(ftp, 21);
+    ftp.SetTls(GetParam() == PyFtpsServer::Mode::Implicit ? tlsImplicit : tlsExplicit);
+    if (GetParam() == PyFtpsServer::Mode::Implicit) {
+        EXPECT_EQ(ftp.Port, 990); // the implicit mode's own port by default
+    }
+    ftp.Port = server.port;
+    ftp.SetTlsCaFile(server.certificateFile());
+    ftp.Login();
+    ASSERT_TRUE(loggedInOrEnded(ftp, log)) << log.dump().toStdString();
+    ASSERT_TRUE(log.has(QStringLiteral("loggedin"))) << log.dump().toStdString();
+    EXPECT_TRUE(ftp.TlsActive());
+    EXPECT_EQ(ftp.TlsFingerprint(), server.fingerprint());
+    EXPECT_TRUE(log.has(QStringLiteral("info 23 TLS established: TLSv1.")));
+
+    // The user name goes out only inside TLS, and data connections are protected.
+    const QStringList commands = commandsSent(log);
+    const int user = log.indexOf(QStringLiteral("info 4 USER"));
+    EXPECT_GT(user, log.indexOf(QStringLiteral("info 23")));
+    EXPECT_EQ(commands.contains(QStringLiteral("AUTH TLS")),
+              GetParam() == PyFtpsServer::Mode::Explicit);
+    EXPECT_LT(commands.indexOf(QStringLiteral("PASS (want to know) :-P")),
+              commands.indexOf(QStringLiteral("PROT P")));
+
+    QTemporaryDir local;
+    const QByteArray content = patternBytes(1024 * 1024 + 77);
+    const QString source = local.filePath(QStringLiteral("source.bin"));
+    {
+        QFile f(source);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    for (bool passive : {false, true}) {
+        SCOPED_TRACE(passive ? "passive" : "active");
+        ftp.SetPassive(passive);
+        const QString remote = passive ? QStringLiteral("p.bin") : QStringLiteral("a.bin");
+        log.lines.clear();
+        ftp.UploadFile(source, remote);
+        ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("stored"))
+                                           || log.has(QStringLiteral("error")); }, 20000))
+            << log.dump().toStdString();
+        EXPECT_FALSE(log.has(QStringLiteral("error"))) << log.dump().toStdString();
+        EXPECT_EQ(readFile(server.home() + QLatin1Char('/') + remote).size(), content.size()) << log.dump().toStdString();
+        EXPECT_EQ(readFile(server.home() + QLatin1Char('/') + remote), content);
+
+        log.lines.clear();
+        const QString back = local.filePath(remote);
+        ftp.DownloadFile(remote, back);
+        ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("received"))
+                                           || log.has(QStringLiteral("error")); }, 20000))
+            << log.dump().toStdString();
+        EXPECT_FALSE(log.has(QStringLiteral("error"))) << log.dump().toStdString();
+        EXPECT_EQ(readFile(back), content);
+    }
+    ftp.Quit();
+    EXPECT_TRUE(waitUntil([&] { return log.has(QStringLiteral("quit")); }, 8000));
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FtpTlsModeTest,
+                         ::testing::Values(PyFtpsServer::Mode::Explicit,
+                                           PyFtpsServer::Mode::Implicit),
+                         [](const auto &info) {
+                             return info.param == PyFtpsServer::Mode::Explicit ? "Explicit"
+                                                                               : "Implicit";
+                         });
+
+TEST(FtpTlsTrustTest, ServerIsTrustedByChainAndHostNameOrByPinnedKeyOnly)
+{
+    PyFtpsServer server;
+    if (!startOrSkip(server)) {
+        if (server.missing)
+            GTEST_SKIP() << server.problem.toStdString();
+        FAIL() << server.problem.toStdString();
+    }
+    const QString otherKey = QStringLiteral("sha256//") + QString::fromLatin1(QByteArray(32, 'x').toBase64());
+    struct Case
+    {
+        const char *name;
+        QString host;
+        bool caFile;
+        bool verify;
+        QString pin;
+        bool trusted;
+    };
+    const Case cases[] = {
+        {"self-signed, system store only", QStringLiteral("127.0.0.1"), false, true, {}, false},
+        {"trusted chain, wrong host name", QStringLiteral("localhost"), true, true, {}, false},
+        {"other key pinned, chain trusted", QStringLiteral("127.0.0.1"), true, true, otherKey, false},
+        {"own key pinned", QStringLiteral("127.0.0.1"), false, true, server.fingerprint(), true},
+        {"verification off", QStringLiteral("127.0.0.1"), false, false, {}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TMFtp ftp;
+        FtpLog log(ftp);
+        configure(ftp, server.port);
+        ftp.SetServer(c.host);
+        ftp.SetRetries(2);
+        ftp.SetRetryInterval(0);
+        ftp.SetTls(tlsExplicit);
+        ftp.SetTlsVerify(c.verify);
+        ftp.SetTlsPinnedSha256(c.pin);
+        if (c.caFile)
+            ftp.SetTlsCaFile(server.certificateFile());
+        ftp.Login();
+        ASSERT_TRUE(loggedInOrEnded(ftp, log)) << log.dump().toStdString();
+        pumpFor(50);
+        EXPECT_EQ(log.has(QStringLiteral("loggedin")), c.trusted) << log.dump().toStdString();
+        EXPECT_EQ(ftp.TlsFingerprint(), server.fingerprint()) << log.dump().toStdString();
+        if (!c.trusted) {
+            EXPECT_EQ(log.only({QStringLiteral("error")}).value(0).left(9), QStringLiteral("error 32 "));
+            EXPECT_TRUE(log.only({QStringLiteral("error")}).value(0).contains(server.fingerprint()));
+            EXPECT_FALSE(commandsSent(log).join(QLatin1Char('|')).contains(QStringLiteral("USER")));
+            EXPECT_FALSE(log.has(QStringLiteral("info 18"))); // no retry either
+        }
+        ftp.Close();
+    }
+}
+
+TEST(FtpTlsTrustTest, ServerWithoutAuthTlsNeverSeesTheUserName)
+{
+    ensureApp();
+    PyFtpServer server;
+    if (!server.start()) {
+        if (server.missing)
+            GTEST_SKIP() << server.problem.toStdString();
+        FAIL() << server.problem.toStdString();
+    }
+    TMFtp ftp;
+    FtpLog log(ftp);
+    configure(ftp, server.port);
+    ftp.SetRetries(2);
+    ftp.SetRetryInterval(0);
+    ftp.SetTls(tlsExplicit);
+    ftp.Login();
+    ASSERT_TRUE(loggedInOrEnded(ftp, log)) << log.dump().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("quit")); }, 4000))
+        << log.dump().toStdString();
+    EXPECT_EQ(commandsSent(log), QStringList({QStringLiteral("AUTH TLS")}));
+    EXPECT_EQ(log.only({QStringLiteral("error")}).value(0).left(9), QStringLiteral("error 30 "));
+    EXPECT_FALSE(log.has(QStringLiteral("loggedin")));
+    EXPECT_FALSE(log.has(QStringLiteral("info 18")));
+}
