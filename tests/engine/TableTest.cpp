@@ -61,6 +61,13 @@ class TableTest : public EngineFixture
 {
 };
 
+// What concerns the store, over both stores.
+class StoredTableTest : public StoreFixture
+{
+};
+
+INSTANTIATE_STORES(StoredTableTest);
+
 TEST_F(TableTest, MissingOrForeignFilesFailWithTheirPath)
 {
     session.setPassword(password());
@@ -94,7 +101,7 @@ TEST_F(TableTest, OpensOnlyWithTheTablePassword)
     EXPECT_FALSE(file.readAll().contains("kvr604"));
 }
 
-TEST_F(TableTest, PromptIsAskedWhenNoPasswordFitsAndItsAnswerIsKept)
+TEST_P(StoredTableTest, PromptIsAskedWhenNoPasswordFitsAndItsAnswerIsKept)
 {
     QStringList asked;
     std::optional<QString> answer = QStringLiteral("wrong");
@@ -121,7 +128,7 @@ TEST_F(TableTest, PromptIsAskedWhenNoPasswordFitsAndItsAnswerIsKept)
     EXPECT_EQ(asked.size(), 4);
 }
 
-TEST_F(TableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
+TEST_P(StoredTableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
 {
     session.setPassword(password());
     Table users(session, QStringLiteral("podaci/korisnici.db"));
@@ -152,7 +159,7 @@ TEST_F(TableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
     EXPECT_EQ(users.recordCount(), 3);
 }
 
-TEST_F(TableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
+TEST_P(StoredTableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
 {
     post({QStringLiteral("Ana"), QStringLiteral("07/12/2026"), QStringLiteral("Racun"),
           QStringLiteral("g"), QStringLiteral("-20.5")});
@@ -179,7 +186,7 @@ TEST_F(TableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
     EXPECT_THROW(journal.scan([](const engine::RecordView &) {}), engine::EngineError);
 }
 
-TEST_F(TableTest, FieldsAreFoundInAnyCaseAndUnknownOnesAreNamed)
+TEST_P(StoredTableTest, FieldsAreFoundInAnyCaseAndUnknownOnesAreNamed)
 {
     session.setPassword(password());
     Table users(session, QStringLiteral("podaci\\korisnici.db"));
@@ -296,7 +303,7 @@ TEST_F(TableTest, AnyShortDateFormIsReadAndWritten)
               QStringList{"text:2026-03-05"});
 }
 
-TEST_F(TableTest, EditChangesOnlyTheCurrentRecordWhenPosted)
+TEST_P(StoredTableTest, EditChangesOnlyTheCurrentRecordWhenPosted)
 {
     session.setPassword(password());
     Table users(session, QStringLiteral("podaci/korisnici.db"));
@@ -338,7 +345,7 @@ TEST_F(TableTest, DeletingFromTheFirstRecordUntilTheEndEmptiesTheTable)
               QStringLiteral("Cannot delete from the empty table podaci/promet.db"));
 }
 
-TEST_F(TableTest, ClearingAndWalkingWorkAcrossBlocks)
+TEST_P(StoredTableTest, ClearingAndWalkingWorkAcrossBlocks)
 {
     session.setPassword(password());
     Table users(session, QStringLiteral("podaci/korisnici.db"));
@@ -412,7 +419,7 @@ TEST_F(TableTest, ATransactionKeepsAllOrNothing)
               QStringList{"int:300"});
 }
 
-TEST_F(TableTest, PositionsReachAnyRecordAcrossBlocks)
+TEST_P(StoredTableTest, PositionsReachAnyRecordAcrossBlocks)
 {
     session.setPassword(password());
     Table users(session, QStringLiteral("podaci/korisnici.db"));
@@ -457,7 +464,7 @@ TEST_F(TableTest, ClosingTheSessionClosesEveryTableAndQuery)
               QStringLiteral("Invalid password for table podaci/korisnici.db"));
 }
 
-TEST_F(TableTest, AnotherTableOnTheSameFileSeesNewRecords)
+TEST_P(StoredTableTest, AnotherTableOnTheSameFileSeesNewRecords)
 {
     session.setPassword(password());
     Table grid(session, QStringLiteral("podaci/promet.db"));
@@ -543,7 +550,7 @@ TEST_F(TableTest, JournalFillMakesAWholeDataDirectory)
               (QStringList{"text:12345", "text:101"}));
 }
 
-TEST_F(TableTest, CopyIsAJournalTableAndOthersAreNot)
+TEST_P(StoredTableTest, CopyIsAJournalTableAndOthersAreNot)
 {
     post({"Petar", "01/12/2026", "a", "G", "10.00"});
     const auto journal = engine::TableSchema::promet();
@@ -558,4 +565,91 @@ TEST_F(TableTest, CopyIsAJournalTableAndOthersAreNot)
     EXPECT_THROW(engine::copyTableFile(dataFile(QStringLiteral("none.db")), backup), EngineError);
     EXPECT_NO_THROW(journal.checkTableFile(backup, password())); // untouched by the failure
     EXPECT_THROW(journal.createTable(backup, password()), EngineError);
+}
+
+// Four desks post at the same moment: each stores the balance of every record committed before
+// it, so the stored balances are the running sums in stored order and none is lost.
+TEST_P(StoredTableTest, FourDesksPostingAtOnceStoreTheRunningBalances)
+{
+    constexpr int desks = 4;
+    constexpr int postings = 250;
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int desk = 0; desk < desks; ++desk) {
+        processes.push_back(std::make_unique<QProcess>());
+        processes.back()->start(QStringLiteral(POSTING_DESK),
+                                {dir.path(), QString::number(postings), QString::number(desk)});
+    }
+    for (auto &p : processes) {
+        ASSERT_TRUE(p->waitForFinished(240000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    EXPECT_EQ(journal.recordCount(), desks * postings);
+    Money running;
+    int wrong = 0;
+    for (journal.first(); !journal.eof(); journal.next()) {
+        running = running + journal.fieldMoney(QStringLiteral("ULAZDIN")) -
+                  journal.fieldMoney(QStringLiteral("IZLAZDIN"));
+        wrong += journal.fieldMoney(QStringLiteral("STANJEDIN")) != running;
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(running.toText(), QStringLiteral("1000.00")); // 125 * (1+2+3+4) - 500 * 0.50
+}
+
+// A second program writing the same journal file waits for the first only briefly, then hears
+// that the table is busy; the first one's transaction is untouched.
+TEST_F(TableTest, ASecondWriterHearsTheTableIsBusy)
+{
+    session.setPassword(password());
+    Table first(session, QStringLiteral("podaci/promet.db"));
+    Table second(session, QStringLiteral("podaci/promet.db")); // a connection of its own
+    first.open();
+    second.open();
+    first.startTransaction();
+    EXPECT_EQ(errorOf([&] { second.startTransaction(); }),
+              QStringLiteral("Table podaci/promet.db is busy: another desk is writing it, try again"));
+    EXPECT_NO_THROW(first.commit());
+    EXPECT_NO_THROW(second.startTransaction());
+}
+
+class ServerStoreTest : public EngineFixture
+{
+protected:
+    bool onServer() const override { return true; }
+};
+
+// The server away: opening fails with the reason; a connection that breaks inside a posting
+// leaves nothing of it stored, and the next action connects again.
+TEST_F(ServerStoreTest, AServerAwayStoresNothingAndTheNextActionTriesAgain)
+{
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    journal.startTransaction();
+    journal.insert();
+    journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("izgubljeno"));
+    journal.post();
+    ASSERT_EQ(PgCluster::shared().exec(QStringLiteral(
+                  "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                  "pid <> pg_backend_pid() AND backend_type = 'client backend'")),
+              QString());
+    EXPECT_TRUE(errorOf([&] {
+                    journal.insert();
+                    journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("drugo"));
+                    journal.post();
+                    journal.commit();
+                }).startsWith(QStringLiteral("Server baze podataka nije dostupan: ")));
+    journal.close();
+    journal.open();
+    EXPECT_EQ(journal.recordCount(), 0);
+
+    QFile uri(dataFile(QStringLiteral("baza.txt")));
+    ASSERT_TRUE(uri.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    uri.write("postgresql://postgres@127.0.0.1:1/postgres\n"); // nobody listens there
+    uri.close();
+    Table away(session, QStringLiteral("podaci/korisnici.db"));
+    EXPECT_TRUE(errorOf([&] { away.open(); })
+                    .startsWith(QStringLiteral("Server baze podataka nije dostupan: ")));
 }
