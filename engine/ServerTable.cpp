@@ -57,6 +57,7 @@ public:
             unavailable(reason);
         }
         PGresult *r = PQexec(m_conn, QByteArray("SET client_encoding = 'UTF8'; SET DateStyle = ISO; "
+                                                "SET client_min_messages = warning; "
                                                 "SET lock_timeout = '") + lockWait + "'");
         PQclear(r);
         return m_conn;
@@ -525,15 +526,41 @@ std::unique_ptr<TableStore> openServerTable(const QString &uri, const QString &a
     return std::make_unique<ServerTable>(uri, absolutePath, displayPath);
 }
 
-void createServerTable(const QString &uri, const QString &displayPath, const TableSchema &schema,
-                       const PasswordRecord &password)
+namespace {
+
+// Runs `work` in one transaction of the connection: committed when it returns, rolled back
+// when it throws.
+void inTransaction(Connection &conn, const QString &context, const QString &path,
+                   const std::function<void()> &work)
 {
-    Connection &conn = connectionTo(uri);
-    const QString context = QStringLiteral("Cannot create table");
-    const QString name = schema.name().toLower();
-    run(conn, QStringLiteral("BEGIN"), context, displayPath);
+    run(conn, QStringLiteral("BEGIN"), context, path);
     conn.m_transaction = true;
     try {
+        work();
+        conn.m_transaction = false;
+        const Result r = run(conn, QStringLiteral("COMMIT"), context, path);
+        if (qstrcmp(PQcmdStatus(r.get()), "COMMIT") != 0)
+            throw EngineError(QStringLiteral("%1 %2: the transaction was rolled back").arg(context, path));
+    } catch (...) {
+        const bool lost = conn.m_lost;
+        conn.m_transaction = conn.m_lost = false;
+        if (!lost) {
+            try {
+                run(conn, QStringLiteral("ROLLBACK"), context, path);
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+}
+
+// Creates the table inside the open transaction.
+void createInTransaction(Connection &conn, const QString &displayPath, const TableSchema &schema,
+                         const PasswordRecord &password)
+{
+    const QString context = QStringLiteral("Cannot create table");
+    const QString name = schema.name().toLower();
+    {
         run(conn,
             QStringLiteral("CREATE TABLE IF NOT EXISTS dorvanta_password (tabela text PRIMARY KEY, "
                            "salt bytea NOT NULL, hash bytea NOT NULL)"),
@@ -566,49 +593,102 @@ void createServerTable(const QString &uri, const QString &displayPath, const Tab
                            "($1, decode($2, 'hex'), decode($3, 'hex')) ON CONFLICT (tabela) DO "
                            "UPDATE SET salt = excluded.salt, hash = excluded.hash"),
             record, context, displayPath);
-        conn.m_transaction = false;
-        run(conn, QStringLiteral("COMMIT"), context, displayPath);
-    } catch (...) {
-        conn.m_transaction = conn.m_lost = false;
-        try {
-            run(conn, QStringLiteral("ROLLBACK"), context, displayPath);
-        } catch (...) {
-        }
-        throw;
     }
+}
+
+// Appends every record of `source` to the server table in stored order, in batches.
+void copyRecords(ServerTable &server, TableStore &source)
+{
+    const int n = int(server.fields().size());
+    bool same = source.fields().size() == n;
+    for (int i = 0; same && i < n; ++i)
+        same = source.fields()[i].name.compare(server.fields()[i].name, Qt::CaseInsensitive) == 0 &&
+               source.fields()[i].type == server.fields()[i].type;
+    if (!same)
+        throw EngineError(QStringLiteral("%1 is not a %2 table")
+                              .arg(source.displayPath(), server.tableName()));
+    std::vector<Cell> batch;
+    int rows = 0;
+    auto flush = [&] {
+        if (rows)
+            server.insertRecords(batch, rows);
+        batch.clear();
+        rows = 0;
+    };
+    source.scan([&](const RecordView &record) {
+        for (int i = 0; i < n; ++i) {
+            if (record.isNull(i))
+                batch.emplace_back();
+            else if (server.fields()[i].type == FieldType::Money)
+                batch.push_back(Cell::fromInteger(record.integer(i)));
+            else
+                batch.push_back(Cell::fromText(QString::fromUtf8(record.utf8(i))));
+        }
+        if (++rows == 1000)
+            flush();
+    });
+    flush();
+}
+
+} // namespace
+
+void createServerTable(const QString &uri, const QString &displayPath, const TableSchema &schema,
+                       const PasswordRecord &password)
+{
+    Connection &conn = connectionTo(uri);
+    inTransaction(conn, QStringLiteral("Cannot create table"), displayPath,
+                  [&] { createInTransaction(conn, displayPath, schema, password); });
+}
+
+void dropServerTable(const QString &uri, const QString &displayPath)
+{
+    Connection &conn = connectionTo(uri);
+    const QString name = serverTableName(displayPath);
+    const QString context = QStringLiteral("Cannot remove table");
+    inTransaction(conn, context, displayPath, [&] {
+        run(conn, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quote(name)), context, displayPath);
+        Params p;
+        p.add(Cell::fromText(name));
+        run(conn, QStringLiteral("DELETE FROM dorvanta_password WHERE tabela = $1"), p, context,
+            displayPath);
+    });
+}
+
+void importTablesToServer(const QString &uri, const QStringList &tableFiles)
+{
+    Connection &conn = connectionTo(uri);
+    const QString context = QStringLiteral("Cannot import tables to the server");
+    inTransaction(conn, context, uri, [&] {
+        for (const QString &file : tableFiles) {
+            TableFile source(file, file);
+            const QString name = serverTableName(file);
+            Params p;
+            p.add(Cell::fromText(name));
+            const Result exists = run(conn, QStringLiteral("SELECT to_regclass($1) IS NOT NULL"),
+                                      p, context, file);
+            if (exists.bytes(0, 0) != "t") {
+                QList<IndexDef> indexes;
+                if (name == TableSchema::promet().name())
+                    indexes = TableSchema::promet().indexes();
+                createInTransaction(conn, file, TableSchema(name, source.fields(), indexes),
+                                    source.passwordRecord());
+            }
+            ServerTable server(uri, file, file);
+            server.exec(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(quote(name)), {}, context);
+            if (server.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(quote(name)), {}, context).rows())
+                throw EngineError(QStringLiteral("The table %1 on the server is not empty").arg(name));
+            copyRecords(server, source);
+        }
+    });
 }
 
 void replaceServerTable(TableStore &target, TableStore &source)
 {
     auto &server = dynamic_cast<ServerTable &>(target);
-    const int n = int(server.fields().size());
-    if (source.fields().size() != n)
-        throw EngineError(QStringLiteral("%1 is not a %2 table")
-                              .arg(source.displayPath(), server.tableName()));
     server.begin();
     try {
         server.deleteAll();
-        std::vector<Cell> batch;
-        int rows = 0;
-        auto flush = [&] {
-            if (rows)
-                server.insertRecords(batch, rows);
-            batch.clear();
-            rows = 0;
-        };
-        source.scan([&](const RecordView &record) {
-            for (int i = 0; i < n; ++i) {
-                if (record.isNull(i))
-                    batch.emplace_back();
-                else if (server.fields()[i].type == FieldType::Money)
-                    batch.push_back(Cell::fromInteger(record.integer(i)));
-                else
-                    batch.push_back(Cell::fromText(QString::fromUtf8(record.utf8(i))));
-            }
-            if (++rows == 1000)
-                flush();
-        });
-        flush();
+        copyRecords(server, source);
         server.commit();
     } catch (...) {
         server.rollbackQuietly();

@@ -37,6 +37,9 @@ std::unique_ptr<TableStore> openServerTable(const QString &uri, const QString &a
 void createServerTable(const QString &uri, const QString &displayPath, const TableSchema &schema,
                        const PasswordRecord &password);
 
+// Drops the table and its password record.
+void dropServerTable(const QString &uri, const QString &displayPath);
+
 // Replaces every record of the server table `target` by the records of `source` in stored
 // order, in one transaction (the server's ids are new, their order is the source's).
 void replaceServerTable(TableStore &target, TableStore &source);

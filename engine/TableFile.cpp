@@ -665,6 +665,27 @@ QString integrityFinding(const QString &filePath)
 
 } // namespace
 
+bool tableExists(const QString &path)
+{
+    if (!serverUriFor(path))
+        return QFileInfo::exists(path);
+    try {
+        openTableStore(path, path);
+    } catch (const EngineError &e) {
+        if (e.message().startsWith(QLatin1String("Table does not exist")))
+            return false;
+        throw;
+    }
+    return true;
+}
+
+void removeTable(const QString &path)
+{
+    if (const auto uri = serverUriFor(path))
+        return dropServerTable(*uri, path);
+    QFile::remove(path);
+}
+
 void checkTableIntegrity(const QString &filePath)
 {
     if (serverUriFor(filePath))

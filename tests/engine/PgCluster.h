@@ -53,7 +53,7 @@ public:
     // Drops every table of the program.
     QString reset() const
     {
-        return exec(QStringLiteral("DROP TABLE IF EXISTS korisnici, aktivnost, promet, grupe, "
+        return exec(QStringLiteral("SET client_min_messages = warning; DROP TABLE IF EXISTS korisnici, aktivnost, promet, grupe, "
                                    "dorvanta_password"));
     }
 

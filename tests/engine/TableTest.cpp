@@ -653,3 +653,83 @@ TEST_F(ServerStoreTest, AServerAwayStoresNothingAndTheNextActionTriesAgain)
     EXPECT_TRUE(errorOf([&] { away.open(); })
                     .startsWith(QStringLiteral("Server baze podataka nije dostupan: ")));
 }
+
+namespace {
+
+// Every record of the journal of `directory` as its field texts, in stored order.
+QStringList journalTexts(const QString &directory)
+{
+    engine::Session other;
+    other.setBaseDir(directory);
+    other.setPassword(QStringLiteral("kvr604"));
+    other.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+    Table journal(other, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    QStringList rows;
+    for (; !journal.eof(); journal.next()) {
+        QStringList fields;
+        for (const QString &name : {"KORISNIK", "DATUM", "VREME", "OPIS", "GRUPA", "ULAZDIN",
+                                    "IZLAZDIN", "ULAZEUR", "IZLAZEUR", "STANJEDIN", "STANJEEUR"})
+            fields << journal.fieldText(name);
+        rows << fields.join(u'|');
+    }
+    return rows;
+}
+
+int runInit(const QStringList &args, QString *errors = nullptr)
+{
+    QProcess init;
+    init.start(QStringLiteral(DORVANTA_INIT), args);
+    init.waitForFinished(60000);
+    if (errors)
+        *errors = QString::fromUtf8(init.readAllStandardError());
+    return init.exitStatus() == QProcess::NormalExit ? init.exitCode() : -1;
+}
+
+} // namespace
+
+// A desk's journal moves to the server with its order and balances; another desk joins; a
+// server that has the tables already refuses a second set-up and a second import.
+TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
+{
+    ASSERT_EQ(PgCluster::shared().reset(), QString());
+    const QString uri = PgCluster::shared().uri();
+    QTemporaryDir local, desk, other;
+    ASSERT_EQ(runInit({local.path(), QStringLiteral("--demo")}), 0);
+    {
+        engine::Session localSession;
+        localSession.setBaseDir(local.path());
+        localSession.setPassword(password());
+        localSession.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+        Table journal(localSession, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        for (int i = 0; i < 3; ++i) {
+            journal.insert();
+            journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("Zapis %1").arg(3 - i));
+            journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("0%1/12/2026").arg(i + 1));
+            journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("9:0%1:00").arg(i));
+            journal.setFieldText(QStringLiteral("ULAZDIN"), QStringLiteral("1500.25"));
+            journal.setFieldText(QStringLiteral("STANJEDIN"), QString::number(1500.25 * (i + 1), 'f', 2));
+            journal.post();
+        }
+    }
+    const QStringList before = journalTexts(local.path());
+    ASSERT_EQ(before.size(), 3);
+
+    ASSERT_EQ(runInit({QStringLiteral("--server"), uri, QStringLiteral("--import"), local.path()}), 0);
+    QString errors;
+    EXPECT_EQ(runInit({QStringLiteral("--server"), uri, QStringLiteral("--import"), local.path()}, &errors), 1);
+    EXPECT_TRUE(errors.contains(QStringLiteral("not empty"))) << errors.toStdString();
+
+    ASSERT_EQ(runInit({QStringLiteral("--join"), uri, desk.path()}), 0);
+    EXPECT_EQ(QFile::permissions(desk.path() + QStringLiteral("/podaci/baza.txt")) &
+                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+              QFile::Permissions()); // it may hold the database password
+    EXPECT_TRUE(QFile::exists(desk.path() + QStringLiteral("/podaci/ftpop.txt")));
+    EXPECT_EQ(journalTexts(desk.path()), before);
+
+    EXPECT_EQ(runInit({QStringLiteral("--server"), uri, other.path()}, &errors), 1);
+    EXPECT_TRUE(errors.contains(QStringLiteral("already exist"))) << errors.toStdString();
+    EXPECT_FALSE(QFile::exists(other.path() + QStringLiteral("/podaci/baza.txt")));
+    EXPECT_EQ(journalTexts(desk.path()), before); // nothing of the server's tables was dropped
+}

@@ -49,18 +49,75 @@ void addUser(engine::Session &session, const QString &code, const QString &name)
     users.close();
 }
 
+QString writeOptionFile(const QString &path, const QByteArray &content)
+{
+    const QString error = platform::writeFileAtomically(
+        path, content, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return error.isEmpty() ? QString() : QStringLiteral("cannot write %1: %2").arg(path, error);
+}
+
 } // namespace
 
 QStringList DataDirectory::existingTables(const QString &directory)
 {
     QStringList existing;
     const QDir data(QDir(directory).filePath(QStringLiteral("podaci")));
-    for (const engine::TableSchema &schema : schemas()) {
-        const QString file = schema.name() + QStringLiteral(".db");
-        if (data.exists(file))
-            existing << data.filePath(file);
+    try {
+        for (const engine::TableSchema &schema : schemas()) {
+            const QString file = data.filePath(schema.name() + QStringLiteral(".db"));
+            if (engine::tableExists(file))
+                existing << file;
+        }
+    } catch (const engine::EngineError &) {
+        return {};
     }
     return existing;
+}
+
+QString DataDirectory::join(const QString &uri, const QString &directory)
+{
+    const QString dataPath = QDir(directory).filePath(QStringLiteral("podaci"));
+    if (!QDir().mkpath(dataPath))
+        return QStringLiteral("cannot create the directory %1").arg(dataPath);
+    const QDir data(dataPath);
+    const QString baza = data.filePath(QStringLiteral("baza.txt"));
+    const bool had = QFile::exists(baza);
+    QString error = writeOptionFile(baza, uri.toUtf8() + '\n');
+    if (!error.isEmpty())
+        return error;
+    try {
+        if (!engine::tableExists(data.filePath(QStringLiteral("promet.db"))))
+            error = QStringLiteral("the server has no Dorvanta tables (make them with --server)");
+    } catch (const engine::EngineError &e) {
+        error = e.message();
+    }
+    if (!error.isEmpty()) {
+        if (!had)
+            QFile::remove(baza);
+        return error;
+    }
+    const QString ftpOptions = data.filePath(QStringLiteral("ftpop.txt"));
+    return QFile::exists(ftpOptions) ? QString() : writeOptionFile(ftpOptions, "0\r\n");
+}
+
+QString DataDirectory::importToServer(const QString &uri, const QString &directory)
+{
+    const QDir data(QDir(directory).filePath(QStringLiteral("podaci")));
+    QStringList files;
+    for (const engine::TableSchema &schema : schemas()) {
+        const QString file = data.filePath(schema.name() + QStringLiteral(".db"));
+        if (!QFile::exists(file))
+            return QStringLiteral("%1 does not exist").arg(file);
+        files << file;
+    }
+    if (data.exists(QStringLiteral("baza.txt")))
+        return QStringLiteral("%1 already keeps its tables on a server").arg(data.path());
+    try {
+        engine::importTablesToServer(uri, files);
+    } catch (const engine::EngineError &e) {
+        return e.message();
+    }
+    return {};
 }
 
 QString DataDirectory::create(const InitOptions &options)
@@ -70,6 +127,12 @@ QString DataDirectory::create(const InitOptions &options)
     if (!QDir().mkpath(dataPath))
         return QStringLiteral("cannot create the directory %1").arg(dataPath);
     const QDir data(dataPath);
+    const QString baza = data.filePath(QStringLiteral("baza.txt"));
+    if (!options.server.isEmpty()) {
+        const QString error = writeOptionFile(baza, options.server.toUtf8() + '\n');
+        if (!error.isEmpty())
+            return error;
+    }
 
     QStringList created;
     try {
@@ -95,8 +158,14 @@ QString DataDirectory::create(const InitOptions &options)
         }
         session.close();
     } catch (const engine::EngineError &e) {
-        for (const QString &file : std::as_const(created))
-            QFile::remove(file);
+        for (const QString &table : std::as_const(created)) {
+            try {
+                engine::removeTable(table);
+            } catch (const engine::EngineError &) {
+            }
+        }
+        if (!options.server.isEmpty())
+            QFile::remove(baza);
         return e.message();
     }
 

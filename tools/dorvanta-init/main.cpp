@@ -1,6 +1,9 @@
 // dorvanta-init DIR [--admin-code CODE] [--demo]
 // Creates a Dorvanta data directory DIR/podaci (see DataDirectory) and prints the login codes
 // it set. Refuses, and changes nothing, when DIR/podaci already holds any of the tables.
+// With --server URI the tables are made on that PostgreSQL server and DIR/podaci/baza.txt
+// names it; --server URI --import DIR copies DIR's tables to the server instead; --join URI DIR
+// makes DIR a desk of the server.
 
 #include "DataDirectory.h"
 
@@ -16,7 +19,13 @@ int usage(QTextStream &err)
 {
     err << "usage: dorvanta-init DIR [--admin-code CODE] [--demo]\n"
            "  creates DIR/podaci with the four empty tables, the user Admin (code 12345 unless\n"
-           "  --admin-code is given) and ftpop.txt; --demo adds a cashier, activities and groups\n";
+           "  --admin-code is given) and ftpop.txt; --demo adds a cashier, activities and groups\n"
+           "       dorvanta-init --server URI [--admin-code CODE] [--demo] DIR\n"
+           "  the same with the tables on the PostgreSQL server URI (DIR/podaci/baza.txt)\n"
+           "       dorvanta-init --server URI --import DIR\n"
+           "  copies DIR/podaci's tables to the server (its tables must be empty)\n"
+           "       dorvanta-init --join URI DIR\n"
+           "  makes DIR a desk of the server: writes DIR/podaci/baza.txt and ftpop.txt\n";
     return 2;
 }
 
@@ -29,6 +38,8 @@ int main(int argc, char *argv[])
     QTextStream err(stderr);
 
     dorvanta_init::InitOptions options;
+    QString importDir;
+    QString joinUri;
     const QStringList args = app.arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
@@ -38,6 +49,13 @@ int main(int argc, char *argv[])
             if (i + 1 >= args.size())
                 return usage(err);
             options.adminCode = args[++i];
+        } else if (arg == QLatin1String("--server") || arg == QLatin1String("--import") ||
+                   arg == QLatin1String("--join")) {
+            if (i + 1 >= args.size())
+                return usage(err);
+            (arg == QLatin1String("--server") ? options.server
+             : arg == QLatin1String("--import") ? importDir
+                                                 : joinUri) = args[++i];
         } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             usage(out);
             return 0;
@@ -46,6 +64,28 @@ int main(int argc, char *argv[])
         } else {
             options.directory = arg;
         }
+    }
+    if (!importDir.isEmpty()) {
+        if (options.server.isEmpty() || !options.directory.isEmpty())
+            return usage(err);
+        const QString error = DataDirectory::importToServer(options.server, importDir);
+        if (!error.isEmpty()) {
+            err << "dorvanta-init: " << error << "\n";
+            return 1;
+        }
+        out << "Copied the tables of " << importDir << "/podaci to the server\n";
+        return 0;
+    }
+    if (!joinUri.isEmpty()) {
+        if (!options.server.isEmpty() || options.directory.isEmpty())
+            return usage(err);
+        const QString error = DataDirectory::join(joinUri, options.directory);
+        if (!error.isEmpty()) {
+            err << "dorvanta-init: " << error << "\n";
+            return 1;
+        }
+        out << options.directory << "/podaci now keeps its tables on the server\n";
+        return 0;
     }
     if (options.directory.isEmpty())
         return usage(err);
