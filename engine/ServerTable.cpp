@@ -28,7 +28,7 @@ constexpr const char *lockWait = "2s";
 
 [[noreturn]] void unavailable(const QString &reason)
 {
-    throw EngineError(serverUnavailableText() + reason.trimmed());
+    throw EngineError(serverUnavailableText() + reason.simplified());
 }
 
 // The process's connection to one server.

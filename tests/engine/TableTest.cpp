@@ -668,7 +668,7 @@ QStringList journalTexts(const QString &directory)
     QStringList rows;
     for (; !journal.eof(); journal.next()) {
         QStringList fields;
-        for (const QString &name : {"KORISNIK", "DATUM", "VREME", "OPIS", "GRUPA", "ULAZDIN",
+        for (const char *name : {"KORISNIK", "DATUM", "VREME", "OPIS", "GRUPA", "ULAZDIN",
                                     "IZLAZDIN", "ULAZEUR", "IZLAZEUR", "STANJEDIN", "STANJEEUR"})
             fields << journal.fieldText(name);
         rows << fields.join(u'|');
