@@ -14,6 +14,8 @@
 
 #include <sqlite3.h>
 
+#include <limits>
+
 using engine::EngineError;
 using engine::Money;
 using engine::Table;
@@ -598,20 +600,54 @@ TEST_P(StoredTableTest, FourDesksPostingAtOnceStoreTheRunningBalances)
     EXPECT_EQ(running.toText(), QStringLiteral("1000.00")); // 125 * (1+2+3+4) - 500 * 0.50
 }
 
-// A second program writing the same journal file waits for the first only briefly, then hears
-// that the table is busy; the first one's transaction is untouched.
-TEST_F(TableTest, ASecondWriterHearsTheTableIsBusy)
+// A second desk writing the same journal waits for the first only briefly, then hears that the
+// table is busy; the first one's transaction is untouched. On the server the other desk is a
+// connection of its own holding the journal's lock.
+TEST_P(StoredTableTest, ASecondWriterHearsTheTableIsBusy)
 {
     session.setPassword(password());
     Table first(session, QStringLiteral("podaci/promet.db"));
-    Table second(session, QStringLiteral("podaci/promet.db")); // a connection of its own
+    Table second(session, QStringLiteral("podaci/promet.db")); // a file connection of its own
     first.open();
     second.open();
-    first.startTransaction();
+    PGconn *otherDesk = nullptr;
+    if (onServer()) {
+        otherDesk = PQconnectdb(PgCluster::shared().uri().toUtf8().constData());
+        PQclear(PQexec(otherDesk, "BEGIN; LOCK TABLE promet IN EXCLUSIVE MODE"));
+    } else {
+        first.startTransaction();
+    }
     EXPECT_EQ(errorOf([&] { second.startTransaction(); }),
               QStringLiteral("Table podaci/promet.db is busy: another desk is writing it, try again"));
-    EXPECT_NO_THROW(first.commit());
+    if (onServer()) {
+        PQclear(PQexec(otherDesk, "COMMIT"));
+        PQfinish(otherDesk);
+    } else {
+        EXPECT_NO_THROW(first.commit());
+    }
     EXPECT_NO_THROW(second.startTransaction());
+    EXPECT_NO_THROW(second.commit());
+}
+
+// Sums are exact in 64 bits; one that leaves them is an error, never a wrong figure.
+TEST_P(StoredTableTest, ASumBeyondSixtyFourBitsIsReported)
+{
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    for (int i = 0; i < 2; ++i) {
+        journal.insert();
+        journal.setFieldMoney(QStringLiteral("ULAZDIN"),
+                              Money::fromHundredths(std::numeric_limits<qint64>::max() / 2 + 1));
+        journal.setFieldMoney(QStringLiteral("IZLAZDIN"), Money::fromHundredths(-5));
+        journal.post();
+    }
+    EXPECT_EQ(journal.sumMoney({QStringLiteral("IZLAZDIN")}).at(0), Money::fromHundredths(-10));
+    EXPECT_EQ(errorOf([&] { journal.sumMoney({QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZDIN")}); }),
+              QStringLiteral("The sum of ULAZDIN in podaci/promet.db is too large"));
+    engine::Query sums(session);
+    sums.sql().append(QStringLiteral("select sum(ulazdin) from podaci\\promet.db"));
+    EXPECT_THROW(sums.open(), EngineError);
 }
 
 class ServerStoreTest : public EngineFixture
