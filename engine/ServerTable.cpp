@@ -45,6 +45,9 @@ public:
             unavailable(QStringLiteral("the connection broke during the transaction"));
         if (m_conn && PQstatus(m_conn) == CONNECTION_OK)
             return m_conn;
+        // An empty URI would make libpq try its defaults (a local server) instead.
+        if (m_uri.isEmpty())
+            unavailable(QStringLiteral("baza.txt names no server"));
         PQfinish(m_conn);
         const QByteArray uri = m_uri.toUtf8();
         const char *keys[] = {"connect_timeout", "dbname", nullptr};

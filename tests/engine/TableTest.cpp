@@ -688,6 +688,10 @@ TEST_F(ServerStoreTest, AServerAwayStoresNothingAndTheNextActionTriesAgain)
     Table away(session, QStringLiteral("podaci/korisnici.db"));
     EXPECT_TRUE(errorOf([&] { away.open(); })
                     .startsWith(QStringLiteral("Server baze podataka nije dostupan: ")));
+    ASSERT_TRUE(uri.open(QIODevice::WriteOnly | QIODevice::Truncate)); // an empty first line
+    uri.close();
+    EXPECT_EQ(errorOf([&] { away.open(); }),
+              QStringLiteral("Server baze podataka nije dostupan: baza.txt names no server"));
 }
 
 namespace {
