@@ -33,7 +33,7 @@ QStringList listBackupNames(const QString &dataDir)
         dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     QStringList out;
     for (const QString &name : names)
-        if (name.startsWith(u'b'))
+        if (name.startsWith(u'b') && name != QLatin1String("baza.txt")) // the server's URI
             out.append(name);
     return out;
 }

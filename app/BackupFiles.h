@@ -15,7 +15,8 @@ namespace backup_files {
 QString backupFileName(const QString &dateText, const QString &timeText);
 
 // Names, without path, of the plain files of `dataDir` whose names begin with a lower-case
-// "b", in name order ignoring case. Subdirectories, hidden and special files are left out.
+// "b", in name order ignoring case. Subdirectories, hidden and special files, and baza.txt
+// (the database server's URI), are left out.
 // Does not change the current directory.
 QStringList listBackupNames(const QString &dataDir);
 

@@ -18,6 +18,8 @@
 // Table files: "podaci/X.db" is an SQLite 3 database with one table X (columns in the
 // documented order, DATE as ISO text, TIME as "HH:MM:SS", MONEY as integer hundredths, empty as
 // NULL) plus the table "dorvanta_password" holding a salted hash of the table password.
+// When "podaci/baza.txt" exists, its first line names a PostgreSQL server holding the four
+// tables instead (see ServerTable.h); tables and queries work the same over both.
 //
 // Passwords: opening a table (or a query on it) succeeds when one of the passwords handed to
 // the session since it was last closed matches the file's password record. Otherwise, when a

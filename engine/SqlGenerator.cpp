@@ -17,7 +17,7 @@ namespace {
 class Generator
 {
 public:
-    explicit Generator(const TableStore &table) : m_table(table) {}
+    Generator(const TableStore &table, SqlDialect dialect) : m_table(table), m_dialect(dialect) {}
 
     GeneratedSql run(const SqlSelect &select)
     {
@@ -26,7 +26,7 @@ public:
         bool plain = false;
         if (select.star) {
             for (const FieldDef &f : m_table.fields()) {
-                columns << TableFile::quoteIdentifier(f.name);
+                columns << name(f.name);
                 m_out.columns.push_back({f.name, f.type});
             }
             plain = true;
@@ -37,11 +37,11 @@ public:
                     if (f.type != FieldType::Money)
                         throw EngineError(QStringLiteral("Cannot sum the field '%1' in %2")
                                               .arg(f.name, m_table.displayPath()));
-                    columns << QStringLiteral("SUM(%1)").arg(TableFile::quoteIdentifier(f.name));
+                    columns << QStringLiteral("SUM(%1)").arg(name(f.name));
                     m_out.columns.push_back({QStringLiteral("SUM(%1)").arg(f.name), f.type});
                     sums = true;
                 } else {
-                    columns << TableFile::quoteIdentifier(f.name);
+                    columns << name(f.name);
                     m_out.columns.push_back({f.name, f.type});
                     plain = true;
                 }
@@ -53,15 +53,22 @@ public:
                                   .arg(m_table.displayPath()));
         m_out.sql = QStringLiteral("SELECT %1 FROM %2")
                         .arg(columns.join(QStringLiteral(", ")),
-                             TableFile::quoteIdentifier(m_table.tableName()));
+                             name(m_table.tableName()));
         if (select.where)
             m_out.sql += QStringLiteral(" WHERE ") + condition(*select.where);
         if (plain)
-            m_out.sql += QStringLiteral(" ORDER BY rowid");
+            m_out.sql += pg() ? QStringLiteral(" ORDER BY id") : QStringLiteral(" ORDER BY rowid");
         return std::move(m_out);
     }
 
 private:
+    bool pg() const { return m_dialect == SqlDialect::Postgres; }
+
+    QString name(const QString &stored) const
+    {
+        return TableFile::quoteIdentifier(pg() ? stored.toLower() : stored);
+    }
+
     const FieldDef &field(const QString &name) const
     {
         const int index = m_table.fieldIndex(name);
@@ -86,7 +93,7 @@ private:
     QString bind(Cell value)
     {
         m_out.parameters.push_back(std::move(value));
-        return QStringLiteral("?%1").arg(m_out.parameters.size());
+        return (pg() ? QStringLiteral("$%1") : QStringLiteral("?%1")).arg(m_out.parameters.size());
     }
 
     QString literal(const SqlExpr &expr, std::optional<FieldType> target)
@@ -117,12 +124,12 @@ private:
     {
         switch (expr.kind) {
         case SqlExpr::Field:
-            return TableFile::quoteIdentifier(field(expr.text).name);
+            return name(field(expr.text).name);
         case SqlExpr::String:
         case SqlExpr::Number:
             return literal(expr, target);
         case SqlExpr::Upper:
-            return QStringLiteral("dorvanta_upper(%1)").arg(operand(*expr.args[0], std::nullopt));
+            return (pg() ? QStringLiteral("upper(CAST(%1 AS text))") : QStringLiteral("dorvanta_upper(%1)")).arg(operand(*expr.args[0], std::nullopt));
         default:
             break;
         }
@@ -158,6 +165,9 @@ private:
         case SqlExpr::Like: {
             const QString value = operand(*expr.args[0], std::nullopt);
             const QString pattern = operand(*expr.args[1], std::nullopt);
+            if (pg())
+                return QStringLiteral("(CAST(%1 AS text) %2LIKE %3 ESCAPE '')")
+                    .arg(value, expr.negated ? QStringLiteral("NOT ") : QString(), pattern);
             return QStringLiteral("(%1dorvanta_like(%2, %3))")
                 .arg(expr.negated ? QStringLiteral("NOT ") : QString(), pattern, value);
         }
@@ -173,14 +183,16 @@ private:
     }
 
     const TableStore &m_table;
+    SqlDialect m_dialect;
     GeneratedSql m_out;
 };
 
 } // namespace
 
-GeneratedSql SqlGenerator::generate(const SqlSelect &select, const TableStore &table)
+GeneratedSql SqlGenerator::generate(const SqlSelect &select, const TableStore &table,
+                                   SqlDialect dialect)
 {
-    return Generator(table).run(select);
+    return Generator(table, dialect).run(select);
 }
 
 } // namespace engine

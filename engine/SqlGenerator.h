@@ -31,6 +31,11 @@ struct SqlResultColumn
     FieldType type = FieldType::Text;
 };
 
+// The SQL a statement is written in: SQLite for a table file, PostgreSQL for a table on the
+// database server (lower-case names, $n parameters, rows in the order of the hidden id,
+// upper() and LIKE with no escape character; sums come as exact numerics).
+enum class SqlDialect { Sqlite, Postgres };
+
 struct GeneratedSql
 {
     QString sql;
@@ -41,7 +46,8 @@ struct GeneratedSql
 class SqlGenerator
 {
 public:
-    static GeneratedSql generate(const SqlSelect &select, const TableStore &table);
+    static GeneratedSql generate(const SqlSelect &select, const TableStore &table,
+                                 SqlDialect dialect = SqlDialect::Sqlite);
 };
 
 } // namespace engine

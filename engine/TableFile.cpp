@@ -12,6 +12,7 @@
 
 #include "engine/EngineError.h"
 #include "engine/Money.h"
+#include "engine/ServerTable.h"
 #include "engine/SqlGenerator.h"
 #include "engine/Table.h"
 #include "engine/TableSchema.h"
@@ -32,8 +33,8 @@ namespace engine {
 
 namespace {
 
-// How long a statement waits for another connection's lock before it fails as busy.
-constexpr int busyTimeoutMs = 5000;
+// How long a statement waits for another program's lock on the file before the table is busy.
+constexpr int busyTimeoutMs = 2000;
 
 // Marks the file as a table file for tools that look at the header ("DVNT").
 constexpr int applicationId = 0x44564E54;
@@ -233,6 +234,9 @@ void TableFile::exec(const char *sql, const QString &context) const
 
 void TableFile::fail(const QString &context) const
 {
+    if ((sqlite3_errcode(m_db) & 0xff) == SQLITE_BUSY)
+        throw EngineError(QStringLiteral("Table %1 is busy: another desk is writing it, try again")
+                              .arg(m_displayPath));
     throw EngineError(QStringLiteral("%1 %2: %3")
                           .arg(context, m_displayPath, QString::fromUtf8(sqlite3_errmsg(m_db))));
 }
@@ -541,10 +545,27 @@ void TableFile::select(const SqlSelect &statement, std::vector<SqlResultColumn> 
 
 std::unique_ptr<TableStore> openTableStore(const QString &absolutePath, const QString &displayPath)
 {
+    if (const auto uri = serverUriFor(absolutePath))
+        return openServerTable(*uri, absolutePath, displayPath);
     return std::make_unique<TableFile>(absolutePath, displayPath);
 }
 
+namespace {
+
+void createTableFile(const QString &filePath, const TableSchema &schema, const PasswordRecord &record);
+
+} // namespace
+
 void createTableStore(const QString &filePath, const TableSchema &schema, const QString &password)
+{
+    if (const auto uri = serverUriFor(filePath))
+        return createServerTable(*uri, filePath, schema, PasswordRecord::create(password));
+    createTableFile(filePath, schema, PasswordRecord::create(password));
+}
+
+namespace {
+
+void createTableFile(const QString &filePath, const TableSchema &schema, const PasswordRecord &record)
 {
     if (QFileInfo::exists(filePath))
         throw EngineError(QStringLiteral("Table already exists: %1").arg(filePath));
@@ -585,7 +606,6 @@ void createTableStore(const QString &filePath, const TableSchema &schema, const 
     if (sqlite3_exec(db, ddl.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
         throw failure(QString::fromUtf8(sqlite3_errmsg(db)));
 
-    const PasswordRecord record = PasswordRecord::create(password);
     sqlite3_stmt *stmt = nullptr;
     if (sqlite3_prepare_v2(db, "INSERT INTO dorvanta_password (SALT, HASH) VALUES (?, ?)", -1,
                            &stmt, nullptr) != SQLITE_OK)
@@ -612,8 +632,6 @@ void createTableStore(const QString &filePath, const TableSchema &schema, const 
     }
     ::close(fd);
 }
-
-namespace {
 
 // SQLite's first finding of its integrity check on the file; empty when the file is whole.
 QString integrityFinding(const QString &filePath)
@@ -647,15 +665,99 @@ QString integrityFinding(const QString &filePath)
 
 } // namespace
 
+bool tableExists(const QString &path)
+{
+    if (!serverUriFor(path))
+        return QFileInfo::exists(path);
+    try {
+        openTableStore(path, path);
+    } catch (const EngineError &e) {
+        if (e.message().startsWith(QLatin1String("Table does not exist")))
+            return false;
+        throw;
+    }
+    return true;
+}
+
+void removeTable(const QString &path)
+{
+    if (const auto uri = serverUriFor(path))
+        return dropServerTable(*uri, path);
+    QFile::remove(path);
+}
+
 void checkTableIntegrity(const QString &filePath)
 {
+    if (serverUriFor(filePath))
+        return; // the server keeps its tables whole
     const QString finding = integrityFinding(filePath);
     if (!finding.isEmpty())
         throw EngineError(QStringLiteral("%1 is damaged: %2").arg(filePath, finding));
 }
 
+namespace {
+
+// Writes the server table `sourcePath` to the table file `targetPath` as one snapshot: a
+// temporary file in the target's folder, renamed over the target when whole.
+void copyServerTableToFile(const QString &uri, const QString &sourcePath, const QString &targetPath)
+{
+    const auto server = openServerTable(uri, sourcePath, sourcePath);
+    QList<IndexDef> indexes;
+    if (server->tableName() == TableSchema::promet().name())
+        indexes = TableSchema::promet().indexes();
+    const TableSchema schema(server->tableName(), server->fields(), indexes);
+    const QString temp = targetPath + QStringLiteral(".%1.tmp").arg(::getpid());
+    QFile::remove(temp);
+    try {
+        createTableFile(temp, schema, server->passwordRecord());
+        TableFile file(temp, temp);
+        file.setDurableWrites(false);
+        file.begin();
+        const int n = int(schema.fields().size());
+        std::vector<Cell> cells(static_cast<size_t>(n), Cell());
+        server->scan([&](const RecordView &record) {
+            for (int i = 0; i < n; ++i) {
+                if (record.isNull(i))
+                    cells[size_t(i)] = Cell();
+                else if (schema.fields()[i].type == FieldType::Money)
+                    cells[size_t(i)] = Cell::fromInteger(record.integer(i));
+                else
+                    cells[size_t(i)] = Cell::fromText(QString::fromUtf8(record.utf8(i)));
+            }
+            file.insertRecord(cells);
+        });
+        file.commit();
+        file.setDurableWrites(true);
+    } catch (...) {
+        QFile::remove(temp);
+        throw;
+    }
+    const int fd = ::open(QFile::encodeName(temp).constData(), O_RDONLY);
+    const bool flushed = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!flushed || ::rename(QFile::encodeName(temp).constData(),
+                             QFile::encodeName(targetPath).constData()) != 0) {
+        const QString reason = qt_error_string(errno);
+        QFile::remove(temp);
+        throw EngineError(
+            QStringLiteral("Cannot copy table %1 to %2: %3").arg(sourcePath, targetPath, reason));
+    }
+}
+
+} // namespace
+
 void copyTableFile(const QString &sourcePath, const QString &targetPath)
 {
+    if (const auto uri = serverUriFor(sourcePath))
+        return copyServerTableToFile(*uri, sourcePath, targetPath);
+    if (const auto uri = serverUriFor(targetPath)) {
+        checkTableIntegrity(sourcePath);
+        TableFile source(sourcePath, sourcePath);
+        const auto target = openServerTable(*uri, targetPath, targetPath);
+        replaceServerTable(*target, source);
+        return;
+    }
     const QFileInfo source(sourcePath);
     if (!source.exists() || !source.isFile())
         throw EngineError(QStringLiteral("Table does not exist: %1").arg(sourcePath));

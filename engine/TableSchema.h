@@ -73,4 +73,17 @@ void checkTableIntegrity(const QString &filePath);
 // the copy fails; the temporary file is then removed.
 void copyTableFile(const QString &sourcePath, const QString &targetPath);
 
+// Whether the table at `path` exists: the table file, or the table on the server when the
+// folder's "baza.txt" names one (EngineError when the server is away).
+bool tableExists(const QString &path);
+
+// Removes the table at `path` (the file, or the table and its password record on the server).
+void removeTable(const QString &path);
+
+// Copies the table files `tableFiles` (of the program's four) to the server at `uri` in one
+// transaction: every record in stored order, with its password record; a table missing on the
+// server is created. Throws EngineError, and changes nothing, when a table on the server is not
+// empty or has another layout.
+void importTablesToServer(const QString &uri, const QStringList &tableFiles);
+
 } // namespace engine

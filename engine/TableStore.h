@@ -4,9 +4,10 @@
 // A store knows the table's layout (name, fields in order, password record) read at opening,
 // and offers whole-record operations by record id (ids grow in stored order), the sums of
 // money fields, a scan of every record as stored, a transaction, and the run of a parsed
-// statement of the SQL dialect. The table file (TableFile.h, SQLite) is today's store; nothing
-// else in the engine knows SQLite. Internal to the engine; every failure throws EngineError
-// naming the table by the path the caller gave.
+// statement of the SQL dialect. The stores are the table file (TableFile.h, SQLite) and the
+// table on a PostgreSQL server (ServerTable.h) when the folder's "baza.txt" names one; nothing
+// else in the engine knows SQLite or libpq. Internal to the engine; every failure throws
+// EngineError naming the table by the path the caller gave.
 
 #include "engine/Cell.h"
 #include "engine/FieldType.h"
@@ -37,8 +38,8 @@ public:
     TableStore(const TableStore &) = delete;
     TableStore &operator=(const TableStore &) = delete;
 
-    // Where the table is stored (the absolute file path); tables of one session that share
-    // it tell each other of their changes.
+    // Where the table is stored (the absolute file path, also for a table on the server);
+    // tables of one session that share it tell each other of their changes.
     const QString &location() const { return m_location; }
     // The path as the caller gave it, for messages.
     const QString &displayPath() const { return m_displayPath; }
@@ -97,7 +98,8 @@ private:
     mutable int m_lastIndex = -1; // where fieldIndex found the last name
 };
 
-// Opens the stored table `absolutePath` (never creating one). Throws EngineError
+// Opens the stored table `absolutePath` (never creating one), on the server when the folder's
+// baza.txt names one (see ServerTable.h). Throws EngineError
 // "Table does not exist: <displayPath>" when there is none and "<displayPath> is not a table
 // file" when the file is not one.
 std::unique_ptr<TableStore> openTableStore(const QString &absolutePath, const QString &displayPath);

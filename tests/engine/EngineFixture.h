@@ -2,7 +2,9 @@
 
 // A fresh data directory per test: podaci/ with the four standard tables protected by the
 // table password, and a session whose base directory is that data directory's parent and whose
-// short date form is "dd/MM/yyyy".
+// short date form is "dd/MM/yyyy". A suite over both stores derives from StoreFixture: its
+// "server" instance keeps the tables on the test binary's own PostgreSQL cluster (podaci/baza.txt
+// names it; the tables are dropped and made again for every test).
 
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -11,7 +13,10 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include "PgCluster.h"
 #include "QtPrinters.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -32,10 +37,21 @@ class EngineFixture : public ::testing::Test
 protected:
     static QString password() { return QStringLiteral("kvr604"); }
 
+    // Whether the tables are on the server (see StoreFixture).
+    virtual bool onServer() const { return false; }
+
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
         QDir(dir.path()).mkpath(QStringLiteral("podaci"));
+        if (onServer()) {
+            PgCluster &cluster = PgCluster::shared();
+            ASSERT_TRUE(cluster.ok()) << cluster.error().toStdString();
+            ASSERT_EQ(cluster.reset(), QString());
+            QFile uri(dataFile(QStringLiteral("baza.txt")));
+            ASSERT_TRUE(uri.open(QIODevice::WriteOnly));
+            uri.write(cluster.uri().toUtf8() + "\n");
+        }
         for (const engine::TableSchema &schema :
              {engine::TableSchema::korisnici(), engine::TableSchema::aktivnost(),
               engine::TableSchema::promet(), engine::TableSchema::grupe()})
@@ -71,4 +87,21 @@ protected:
 
     QTemporaryDir dir;
     engine::Session session;
+};
+
+enum class Store { File, Server };
+
+inline std::string storeName(const ::testing::TestParamInfo<Store> &info)
+{
+    return info.param == Store::Server ? "server" : "file";
+}
+
+// The same tests over the SQLite table files and over the server.
+#define INSTANTIATE_STORES(Suite)                                                                  \
+    INSTANTIATE_TEST_SUITE_P(Stores, Suite, ::testing::Values(Store::File, Store::Server), storeName)
+
+class StoreFixture : public EngineFixture, public ::testing::WithParamInterface<Store>
+{
+protected:
+    bool onServer() const override { return GetParam() == Store::Server; }
 };

@@ -13,12 +13,14 @@ using engine::EngineError;
 using engine::Money;
 using engine::Query;
 
-class QueryTest : public EngineFixture
+class QueryTest : public StoreFixture
 {
 protected:
     void SetUp() override
     {
-        EngineFixture::SetUp();
+        StoreFixture::SetUp();
+        if (HasFatalFailure())
+            return;
         post({"Petar Petrovic", "01/12/2026", "Pazar", "Pazar", "2500.00"});
         post({"Petar Petrovic", "02/12/2026", "Gorivo", "Gorivo", "0.00", "1200.50"});
         post({"Ana Anic", "03/12/2026", "Kafa", "Ostalo", "0.00", "0.00", "10.00"});
@@ -46,7 +48,7 @@ protected:
     Query query{session};
 };
 
-TEST_F(QueryTest, ReadsRowsByPositionAndByNameWithoutMoving)
+TEST_P(QueryTest, ReadsRowsByPositionAndByNameWithoutMoving)
 {
     setStatement(QStringLiteral("select datum, opis, izlazdin from podaci\\promet.db where izlazdin = 0"));
     EXPECT_EQ(query.recordCount(), 2);
@@ -71,7 +73,7 @@ TEST_F(QueryTest, ReadsRowsByPositionAndByNameWithoutMoving)
     }
 }
 
-TEST_F(QueryTest, ReplacingTheStatementNeedsCloseAndOpen)
+TEST_P(QueryTest, ReplacingTheStatementNeedsCloseAndOpen)
 {
     QSignalSpy opened(&query, &Query::opened);
     setStatement(QStringLiteral("select * from podaci\\promet.db where korisnik = 'Ana Anic'"));
@@ -90,7 +92,7 @@ TEST_F(QueryTest, ReplacingTheStatementNeedsCloseAndOpen)
     EXPECT_THROW(query.columnText(0), EngineError);
 }
 
-TEST_F(QueryTest, ARestoredJournalIsSeenByTheNextOpening)
+TEST_P(QueryTest, ARestoredJournalIsSeenByTheNextOpening)
 {
     const QString journal = dataFile(QStringLiteral("promet.db"));
     const QString backup = dataFile(QStringLiteral("bck-02-12-26-10-00-00.db"));
@@ -108,7 +110,7 @@ TEST_F(QueryTest, ARestoredJournalIsSeenByTheNextOpening)
     EXPECT_EQ(query.columnMoney(0).toText(), QStringLiteral("2500.00"));
 }
 
-TEST_F(QueryTest, LiteralsMustFitTheFieldTheyMeet)
+TEST_P(QueryTest, LiteralsMustFitTheFieldTheyMeet)
 {
     EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where ulazdin = '12a'")),
               QStringLiteral("'12a' is not a valid amount"));
@@ -123,3 +125,5 @@ TEST_F(QueryTest, LiteralsMustFitTheFieldTheyMeet)
     setStatement(QStringLiteral("select * from podaci\\promet.db where opis = '12/01/2026'"));
     EXPECT_EQ(query.recordCount(), 0);
 }
+
+INSTANTIATE_STORES(QueryTest);

@@ -11,7 +11,7 @@
 using engine::EngineError;
 using engine::Query;
 
-class SqlDialectTest : public EngineFixture
+class SqlDialectTest : public StoreFixture
 {
 protected:
     // Opens the statement the way the program does and returns OPIS of every row.
@@ -66,7 +66,7 @@ protected:
     Query query{session};
 };
 
-TEST_F(SqlDialectTest, BalanceSumsOverEmptyEuroOnlyAndMixedJournals)
+TEST_P(SqlDialectTest, BalanceSumsOverEmptyEuroOnlyAndMixedJournals)
 {
     EXPECT_EQ(balances(), std::make_pair(QStringLiteral("0.00"), QStringLiteral("0.00")));
     EXPECT_EQ(query.recordCount(), 1);
@@ -83,7 +83,7 @@ TEST_F(SqlDialectTest, BalanceSumsOverEmptyEuroOnlyAndMixedJournals)
               (QStringList{"SUM(IZLAZEUR)", "SUM(IZLAZDIN)", "SUM(ULAZEUR)", "SUM(ULAZDIN)"}));
 }
 
-TEST_F(SqlDialectTest, ReportExamplesRunWithTheirExactSpacing)
+TEST_P(SqlDialectTest, ReportExamplesRunWithTheirExactSpacing)
 {
     addSampleJournal();
     EXPECT_EQ(descriptions(QStringLiteral(
@@ -103,7 +103,7 @@ TEST_F(SqlDialectTest, ReportExamplesRunWithTheirExactSpacing)
     EXPECT_EQ(query.fieldText(QStringLiteral("DATUM")), QStringLiteral("30/11/2026"));
 }
 
-TEST_F(SqlDialectTest, ReportCriteriaCombine)
+TEST_P(SqlDialectTest, ReportCriteriaCombine)
 {
     addSampleJournal();
     const QString base = QStringLiteral("select * from podaci\\promet.db ");
@@ -122,7 +122,7 @@ TEST_F(SqlDialectTest, ReportCriteriaCombine)
               QStringList{"Kafa"});
 }
 
-TEST_F(SqlDialectTest, PeriodIncludesBothEndsAndAReversedPeriodIsEmpty)
+TEST_P(SqlDialectTest, PeriodIncludesBothEndsAndAReversedPeriodIsEmpty)
 {
     addSampleJournal();
     const QString period = QStringLiteral("select * from podaci\\promet.db where (datum between '%1' and '%2')");
@@ -138,7 +138,7 @@ TEST_F(SqlDialectTest, PeriodIncludesBothEndsAndAReversedPeriodIsEmpty)
               QStringLiteral("'13/01/2026' is not a valid date"));
 }
 
-TEST_F(SqlDialectTest, ReviewStatementsShowOnlyTheCashiersPostings)
+TEST_P(SqlDialectTest, ReviewStatementsShowOnlyTheCashiersPostings)
 {
     addSampleJournal();
     const QString b = QStringLiteral("select * from podaci\\promet.db where (korisnik='Petar Petrovic')");
@@ -158,7 +158,7 @@ TEST_F(SqlDialectTest, ReviewStatementsShowOnlyTheCashiersPostings)
               QStringList{"racun za vodu"});
 }
 
-TEST_F(SqlDialectTest, QuotesAreDataAndNeverChangeTheStatement)
+TEST_P(SqlDialectTest, QuotesAreDataAndNeverChangeTheStatement)
 {
     addSampleJournal();
     EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where (korisnik='O''Brien')")),
@@ -185,7 +185,7 @@ TEST_F(SqlDialectTest, QuotesAreDataAndNeverChangeTheStatement)
               QStringLiteral("Syntax error at position 51: expected ')', found 'Brien'"));
 }
 
-TEST_F(SqlDialectTest, LikeIsCaseSensitiveWithPercentAndUnderscore)
+TEST_P(SqlDialectTest, LikeIsCaseSensitiveWithPercentAndUnderscore)
 {
     addSampleJournal();
     post({"Jovana", "08/12/2026", "čaj i šećer", "Ostalo", "0.00", "50.00"});
@@ -204,7 +204,7 @@ TEST_F(SqlDialectTest, LikeIsCaseSensitiveWithPercentAndUnderscore)
               QStringList{});
 }
 
-TEST_F(SqlDialectTest, StatementsOutsideTheDialectNameThePlace)
+TEST_P(SqlDialectTest, StatementsOutsideTheDialectNameThePlace)
 {
     EXPECT_EQ(errorOf(QStringLiteral("select * form podaci\\promet.db")),
               QStringLiteral("Syntax error at position 10: expected FROM, found 'form'"));
@@ -231,7 +231,7 @@ TEST_F(SqlDialectTest, StatementsOutsideTheDialectNameThePlace)
     EXPECT_FALSE(query.isOpen());
 }
 
-TEST_F(SqlDialectTest, QueriesNeedThePasswordToo)
+TEST_P(SqlDialectTest, QueriesNeedThePasswordToo)
 {
     query.sql().append(QStringLiteral("select * from podaci\\promet.db"));
     try {
@@ -242,7 +242,7 @@ TEST_F(SqlDialectTest, QueriesNeedThePasswordToo)
     }
 }
 
-TEST_F(SqlDialectTest, MoneyComparesAsAmountsAndFieldListsKeepOrder)
+TEST_P(SqlDialectTest, MoneyComparesAsAmountsAndFieldListsKeepOrder)
 {
     addSampleJournal();
     EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where izlazdin >= 1500 and "
@@ -254,3 +254,5 @@ TEST_F(SqlDialectTest, MoneyComparesAsAmountsAndFieldListsKeepOrder)
     EXPECT_EQ(errorOf(QStringLiteral("select opis, sum(izlazdin) from podaci\\promet.db")),
               QStringLiteral("Fields and sums cannot be listed together in a statement on podaci\\promet.db"));
 }
+
+INSTANTIATE_STORES(SqlDialectTest);

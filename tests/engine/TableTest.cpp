@@ -14,6 +14,8 @@
 
 #include <sqlite3.h>
 
+#include <limits>
+
 using engine::EngineError;
 using engine::Money;
 using engine::Table;
@@ -61,6 +63,13 @@ class TableTest : public EngineFixture
 {
 };
 
+// What concerns the store, over both stores.
+class StoredTableTest : public StoreFixture
+{
+};
+
+INSTANTIATE_STORES(StoredTableTest);
+
 TEST_F(TableTest, MissingOrForeignFilesFailWithTheirPath)
 {
     session.setPassword(password());
@@ -94,7 +103,7 @@ TEST_F(TableTest, OpensOnlyWithTheTablePassword)
     EXPECT_FALSE(file.readAll().contains("kvr604"));
 }
 
-TEST_F(TableTest, PromptIsAskedWhenNoPasswordFitsAndItsAnswerIsKept)
+TEST_P(StoredTableTest, PromptIsAskedWhenNoPasswordFitsAndItsAnswerIsKept)
 {
     QStringList asked;
     std::optional<QString> answer = QStringLiteral("wrong");
@@ -121,7 +130,7 @@ TEST_F(TableTest, PromptIsAskedWhenNoPasswordFitsAndItsAnswerIsKept)
     EXPECT_EQ(asked.size(), 4);
 }
 
-TEST_F(TableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
+TEST_P(StoredTableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
 {
     session.setPassword(password());
     Table users(session, QStringLiteral("podaci/korisnici.db"));
@@ -152,7 +161,7 @@ TEST_F(TableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
     EXPECT_EQ(users.recordCount(), 3);
 }
 
-TEST_F(TableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
+TEST_P(StoredTableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
 {
     post({QStringLiteral("Ana"), QStringLiteral("07/12/2026"), QStringLiteral("Racun"),
           QStringLiteral("g"), QStringLiteral("-20.5")});
@@ -179,7 +188,7 @@ TEST_F(TableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
     EXPECT_THROW(journal.scan([](const engine::RecordView &) {}), engine::EngineError);
 }
 
-TEST_F(TableTest, FieldsAreFoundInAnyCaseAndUnknownOnesAreNamed)
+TEST_P(StoredTableTest, FieldsAreFoundInAnyCaseAndUnknownOnesAreNamed)
 {
     session.setPassword(password());
     Table users(session, QStringLiteral("podaci\\korisnici.db"));
@@ -296,7 +305,7 @@ TEST_F(TableTest, AnyShortDateFormIsReadAndWritten)
               QStringList{"text:2026-03-05"});
 }
 
-TEST_F(TableTest, EditChangesOnlyTheCurrentRecordWhenPosted)
+TEST_P(StoredTableTest, EditChangesOnlyTheCurrentRecordWhenPosted)
 {
     session.setPassword(password());
     Table users(session, QStringLiteral("podaci/korisnici.db"));
@@ -338,7 +347,7 @@ TEST_F(TableTest, DeletingFromTheFirstRecordUntilTheEndEmptiesTheTable)
               QStringLiteral("Cannot delete from the empty table podaci/promet.db"));
 }
 
-TEST_F(TableTest, ClearingAndWalkingWorkAcrossBlocks)
+TEST_P(StoredTableTest, ClearingAndWalkingWorkAcrossBlocks)
 {
     session.setPassword(password());
     Table users(session, QStringLiteral("podaci/korisnici.db"));
@@ -412,7 +421,7 @@ TEST_F(TableTest, ATransactionKeepsAllOrNothing)
               QStringList{"int:300"});
 }
 
-TEST_F(TableTest, PositionsReachAnyRecordAcrossBlocks)
+TEST_P(StoredTableTest, PositionsReachAnyRecordAcrossBlocks)
 {
     session.setPassword(password());
     Table users(session, QStringLiteral("podaci/korisnici.db"));
@@ -457,7 +466,7 @@ TEST_F(TableTest, ClosingTheSessionClosesEveryTableAndQuery)
               QStringLiteral("Invalid password for table podaci/korisnici.db"));
 }
 
-TEST_F(TableTest, AnotherTableOnTheSameFileSeesNewRecords)
+TEST_P(StoredTableTest, AnotherTableOnTheSameFileSeesNewRecords)
 {
     session.setPassword(password());
     Table grid(session, QStringLiteral("podaci/promet.db"));
@@ -543,7 +552,7 @@ TEST_F(TableTest, JournalFillMakesAWholeDataDirectory)
               (QStringList{"text:12345", "text:101"}));
 }
 
-TEST_F(TableTest, CopyIsAJournalTableAndOthersAreNot)
+TEST_P(StoredTableTest, CopyIsAJournalTableAndOthersAreNot)
 {
     post({"Petar", "01/12/2026", "a", "G", "10.00"});
     const auto journal = engine::TableSchema::promet();
@@ -558,4 +567,209 @@ TEST_F(TableTest, CopyIsAJournalTableAndOthersAreNot)
     EXPECT_THROW(engine::copyTableFile(dataFile(QStringLiteral("none.db")), backup), EngineError);
     EXPECT_NO_THROW(journal.checkTableFile(backup, password())); // untouched by the failure
     EXPECT_THROW(journal.createTable(backup, password()), EngineError);
+}
+
+// Four desks post at the same moment: each stores the balance of every record committed before
+// it, so the stored balances are the running sums in stored order and none is lost.
+TEST_P(StoredTableTest, FourDesksPostingAtOnceStoreTheRunningBalances)
+{
+    constexpr int desks = 4;
+    constexpr int postings = 250;
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int desk = 0; desk < desks; ++desk) {
+        processes.push_back(std::make_unique<QProcess>());
+        processes.back()->start(QStringLiteral(POSTING_DESK),
+                                {dir.path(), QString::number(postings), QString::number(desk)});
+    }
+    for (auto &p : processes) {
+        ASSERT_TRUE(p->waitForFinished(240000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+    }
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    EXPECT_EQ(journal.recordCount(), desks * postings);
+    Money running;
+    int wrong = 0;
+    for (journal.first(); !journal.eof(); journal.next()) {
+        running = running + journal.fieldMoney(QStringLiteral("ULAZDIN")) -
+                  journal.fieldMoney(QStringLiteral("IZLAZDIN"));
+        wrong += journal.fieldMoney(QStringLiteral("STANJEDIN")) != running;
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(running.toText(), QStringLiteral("1000.00")); // 125 * (1+2+3+4) - 500 * 0.50
+}
+
+// A second desk writing the same journal waits for the first only briefly, then hears that the
+// table is busy; the first one's transaction is untouched. On the server the other desk is a
+// connection of its own holding the journal's lock.
+TEST_P(StoredTableTest, ASecondWriterHearsTheTableIsBusy)
+{
+    session.setPassword(password());
+    Table first(session, QStringLiteral("podaci/promet.db"));
+    Table second(session, QStringLiteral("podaci/promet.db")); // a file connection of its own
+    first.open();
+    second.open();
+    PGconn *otherDesk = nullptr;
+    if (onServer()) {
+        otherDesk = PQconnectdb(PgCluster::shared().uri().toUtf8().constData());
+        PQclear(PQexec(otherDesk, "BEGIN; LOCK TABLE promet IN EXCLUSIVE MODE"));
+    } else {
+        first.startTransaction();
+    }
+    EXPECT_EQ(errorOf([&] { second.startTransaction(); }),
+              QStringLiteral("Table podaci/promet.db is busy: another desk is writing it, try again"));
+    if (onServer()) {
+        PQclear(PQexec(otherDesk, "COMMIT"));
+        PQfinish(otherDesk);
+    } else {
+        EXPECT_NO_THROW(first.commit());
+    }
+    EXPECT_NO_THROW(second.startTransaction());
+    EXPECT_NO_THROW(second.commit());
+}
+
+// Sums are exact in 64 bits; one that leaves them is an error, never a wrong figure.
+TEST_P(StoredTableTest, ASumBeyondSixtyFourBitsIsReported)
+{
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    for (int i = 0; i < 2; ++i) {
+        journal.insert();
+        journal.setFieldMoney(QStringLiteral("ULAZDIN"),
+                              Money::fromHundredths(std::numeric_limits<qint64>::max() / 2 + 1));
+        journal.setFieldMoney(QStringLiteral("IZLAZDIN"), Money::fromHundredths(-5));
+        journal.post();
+    }
+    EXPECT_EQ(journal.sumMoney({QStringLiteral("IZLAZDIN")}).at(0), Money::fromHundredths(-10));
+    EXPECT_EQ(errorOf([&] { journal.sumMoney({QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZDIN")}); }),
+              QStringLiteral("The sum of ULAZDIN in podaci/promet.db is too large"));
+    engine::Query sums(session);
+    sums.sql().append(QStringLiteral("select sum(ulazdin) from podaci\\promet.db"));
+    EXPECT_THROW(sums.open(), EngineError);
+}
+
+class ServerStoreTest : public EngineFixture
+{
+protected:
+    bool onServer() const override { return true; }
+};
+
+// The server away: opening fails with the reason; a connection that breaks inside a posting
+// leaves nothing of it stored, and the next action connects again.
+TEST_F(ServerStoreTest, AServerAwayStoresNothingAndTheNextActionTriesAgain)
+{
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    journal.startTransaction();
+    journal.insert();
+    journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("izgubljeno"));
+    journal.post();
+    ASSERT_EQ(PgCluster::shared().exec(QStringLiteral(
+                  "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                  "pid <> pg_backend_pid() AND backend_type = 'client backend'")),
+              QString());
+    EXPECT_TRUE(errorOf([&] {
+                    journal.insert();
+                    journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("drugo"));
+                    journal.post();
+                    journal.commit();
+                }).startsWith(QStringLiteral("Server baze podataka nije dostupan: ")));
+    journal.close();
+    journal.open();
+    EXPECT_EQ(journal.recordCount(), 0);
+
+    QFile uri(dataFile(QStringLiteral("baza.txt")));
+    ASSERT_TRUE(uri.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    uri.write("postgresql://postgres@127.0.0.1:1/postgres\n"); // nobody listens there
+    uri.close();
+    Table away(session, QStringLiteral("podaci/korisnici.db"));
+    EXPECT_TRUE(errorOf([&] { away.open(); })
+                    .startsWith(QStringLiteral("Server baze podataka nije dostupan: ")));
+    ASSERT_TRUE(uri.open(QIODevice::WriteOnly | QIODevice::Truncate)); // an empty first line
+    uri.close();
+    EXPECT_EQ(errorOf([&] { away.open(); }),
+              QStringLiteral("Server baze podataka nije dostupan: baza.txt names no server"));
+}
+
+namespace {
+
+// Every record of the journal of `directory` as its field texts, in stored order.
+QStringList journalTexts(const QString &directory)
+{
+    engine::Session other;
+    other.setBaseDir(directory);
+    other.setPassword(QStringLiteral("kvr604"));
+    other.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+    Table journal(other, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    QStringList rows;
+    for (; !journal.eof(); journal.next()) {
+        QStringList fields;
+        for (const char *name : {"KORISNIK", "DATUM", "VREME", "OPIS", "GRUPA", "ULAZDIN",
+                                    "IZLAZDIN", "ULAZEUR", "IZLAZEUR", "STANJEDIN", "STANJEEUR"})
+            fields << journal.fieldText(name);
+        rows << fields.join(u'|');
+    }
+    return rows;
+}
+
+int runInit(const QStringList &args, QString *errors = nullptr)
+{
+    QProcess init;
+    init.start(QStringLiteral(DORVANTA_INIT), args);
+    init.waitForFinished(60000);
+    if (errors)
+        *errors = QString::fromUtf8(init.readAllStandardError());
+    return init.exitStatus() == QProcess::NormalExit ? init.exitCode() : -1;
+}
+
+} // namespace
+
+// A desk's journal moves to the server with its order and balances; another desk joins; a
+// server that has the tables already refuses a second set-up and a second import.
+TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
+{
+    ASSERT_EQ(PgCluster::shared().reset(), QString());
+    const QString uri = PgCluster::shared().uri();
+    QTemporaryDir local, desk, other;
+    ASSERT_EQ(runInit({local.path(), QStringLiteral("--demo")}), 0);
+    {
+        engine::Session localSession;
+        localSession.setBaseDir(local.path());
+        localSession.setPassword(password());
+        localSession.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+        Table journal(localSession, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        for (int i = 0; i < 3; ++i) {
+            journal.insert();
+            journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("Zapis %1").arg(3 - i));
+            journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("0%1/12/2026").arg(i + 1));
+            journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("9:0%1:00").arg(i));
+            journal.setFieldText(QStringLiteral("ULAZDIN"), QStringLiteral("1500.25"));
+            journal.setFieldText(QStringLiteral("STANJEDIN"), QString::number(1500.25 * (i + 1), 'f', 2));
+            journal.post();
+        }
+    }
+    const QStringList before = journalTexts(local.path());
+    ASSERT_EQ(before.size(), 3);
+
+    ASSERT_EQ(runInit({QStringLiteral("--server"), uri, QStringLiteral("--import"), local.path()}), 0);
+    QString errors;
+    EXPECT_EQ(runInit({QStringLiteral("--server"), uri, QStringLiteral("--import"), local.path()}, &errors), 1);
+    EXPECT_TRUE(errors.contains(QStringLiteral("not empty"))) << errors.toStdString();
+
+    ASSERT_EQ(runInit({QStringLiteral("--join"), uri, desk.path()}), 0);
+    EXPECT_EQ(QFile::permissions(desk.path() + QStringLiteral("/podaci/baza.txt")) &
+                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+              QFile::Permissions()); // it may hold the database password
+    EXPECT_TRUE(QFile::exists(desk.path() + QStringLiteral("/podaci/ftpop.txt")));
+    EXPECT_EQ(journalTexts(desk.path()), before);
+
+    EXPECT_EQ(runInit({QStringLiteral("--server"), uri, other.path()}, &errors), 1);
+    EXPECT_TRUE(errors.contains(QStringLiteral("already exist"))) << errors.toStdString();
+    EXPECT_FALSE(QFile::exists(other.path() + QStringLiteral("/podaci/baza.txt")));
+    EXPECT_EQ(journalTexts(desk.path()), before); // nothing of the server's tables was dropped
 }

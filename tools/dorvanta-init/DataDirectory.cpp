@@ -36,6 +36,16 @@ void addUser(engine::Session &session, const QString &code, const QString &name)
     users.close();
 }
 
+// Writes a file of the data directory readable by its owner only; "" or the reason.
+QString writeOptionFile(const QString &path, const QByteArray &content)
+{
+    QString error;
+    if (!platform::writeFileAtomically(path, content, &error,
+                                       QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return QStringLiteral("cannot write %1: %2").arg(path, error);
+    return {};
+}
+
 } // namespace
 
 void DataDirectory::addRecords(engine::Session &session, const QString &table,
@@ -55,13 +65,79 @@ QStringList DataDirectory::existingTables(const QString &directory)
 {
     QStringList existing;
     const QDir data(QDir(directory).filePath(QStringLiteral("podaci")));
-    for (const engine::TableSchema &schema : schemas()) {
-        const QString file = schema.name() + QStringLiteral(".db");
-        if (data.exists(file))
-            existing << data.filePath(file);
+    try {
+        for (const engine::TableSchema &schema : schemas()) {
+            const QString file = data.filePath(schema.name() + QStringLiteral(".db"));
+            if (engine::tableExists(file))
+                existing << file;
+        }
+    } catch (const engine::EngineError &) {
+        return {};
     }
     return existing;
 }
+
+QString DataDirectory::join(const QString &uri, const QString &directory)
+{
+    const QString dataPath = QDir(directory).filePath(QStringLiteral("podaci"));
+    if (!QDir().mkpath(dataPath))
+        return QStringLiteral("cannot create the directory %1").arg(dataPath);
+    const QDir data(dataPath);
+    const QString baza = data.filePath(QStringLiteral("baza.txt"));
+    const bool had = QFile::exists(baza);
+    QString error = writeOptionFile(baza, uri.toUtf8() + '\n');
+    if (!error.isEmpty())
+        return error;
+    try {
+        if (!engine::tableExists(data.filePath(QStringLiteral("promet.db"))))
+            error = QStringLiteral("the server has no Dorvanta tables (make them with --server)");
+    } catch (const engine::EngineError &e) {
+        error = e.message();
+    }
+    if (!error.isEmpty()) {
+        if (!had)
+            QFile::remove(baza);
+        return error;
+    }
+    const QString ftpOptions = data.filePath(QStringLiteral("ftpop.txt"));
+    return QFile::exists(ftpOptions) ? QString() : writeOptionFile(ftpOptions, "0\r\n");
+}
+
+QString DataDirectory::importToServer(const QString &uri, const QString &directory)
+{
+    const QDir data(QDir(directory).filePath(QStringLiteral("podaci")));
+    QStringList files;
+    for (const engine::TableSchema &schema : schemas()) {
+        const QString file = data.filePath(schema.name() + QStringLiteral(".db"));
+        if (!QFile::exists(file))
+            return QStringLiteral("%1 does not exist").arg(file);
+        files << file;
+    }
+    if (data.exists(QStringLiteral("baza.txt")))
+        return QStringLiteral("%1 already keeps its tables on a server").arg(data.path());
+    try {
+        engine::importTablesToServer(uri, files);
+    } catch (const engine::EngineError &e) {
+        return e.message();
+    }
+    return {};
+}
+
+namespace {
+
+// Removes tables made by a failed creation; a failure to remove one leaves it for the reason
+// already being reported.
+void removeTables(const QStringList &tables)
+{
+    for (const QString &table : tables) {
+        try {
+            engine::removeTable(table);
+        } catch (const engine::EngineError &) {
+        }
+    }
+}
+
+} // namespace
 
 QString DataDirectory::createTables(const QString &directory)
 {
@@ -77,8 +153,7 @@ QString DataDirectory::createTables(const QString &directory)
             created << file;
         }
     } catch (const engine::EngineError &e) {
-        for (const QString &file : std::as_const(created))
-            QFile::remove(file);
+        removeTables(created);
         return e.message();
     }
     return {};
@@ -87,9 +162,26 @@ QString DataDirectory::createTables(const QString &directory)
 QString DataDirectory::create(const InitOptions &options)
 {
     const QDir root(options.directory);
-    if (const QString error = createTables(options.directory); !error.isEmpty())
+    const QString dataPath = root.filePath(QStringLiteral("podaci"));
+    if (!QDir().mkpath(dataPath))
+        return QStringLiteral("cannot create the directory %1").arg(dataPath);
+    const QDir data(dataPath);
+    const QString baza = data.filePath(QStringLiteral("baza.txt"));
+    if (!options.server.isEmpty()) {
+        if (const QString error = writeOptionFile(baza, options.server.toUtf8() + '\n');
+            !error.isEmpty())
+            return error;
+    }
+    const auto undo = [&] {
+        removeTables(existingTables(options.directory));
+        if (!options.server.isEmpty())
+            QFile::remove(baza);
+    };
+    if (const QString error = createTables(options.directory); !error.isEmpty()) {
+        if (!options.server.isEmpty())
+            QFile::remove(baza);
         return error;
-    const QDir data(root.filePath(QStringLiteral("podaci")));
+    }
 
     try {
         engine::Session session;
@@ -109,19 +201,13 @@ QString DataDirectory::create(const InitOptions &options)
         }
         session.close();
     } catch (const engine::EngineError &e) {
-        for (const QString &file : existingTables(options.directory))
-            QFile::remove(file);
+        undo();
         return e.message();
     }
 
     const QString ftpOptions = data.filePath(QStringLiteral("ftpop.txt"));
-    if (!QFile::exists(ftpOptions)) {
-        QString error;
-        if (!platform::writeFileAtomically(ftpOptions, QByteArrayLiteral("0\r\n"), &error,
-                                           QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-            return QStringLiteral("cannot write %1: %2").arg(ftpOptions, error);
-    }
-    return {};
+    return QFile::exists(ftpOptions) ? QString()
+                                     : writeOptionFile(ftpOptions, QByteArrayLiteral("0\r\n"));
 }
 
 } // namespace dorvanta_init

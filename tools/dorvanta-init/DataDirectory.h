@@ -3,7 +3,8 @@
 // DataDirectory: creates a fresh Dorvanta data directory: DIR/podaci with the four empty
 // tables protected by the table password, the user "Admin" with the given code, the FTP option
 // file "ftpop.txt" holding "0" (upload off), and optionally demo content (a cashier, frequent
-// activities and groups). It never touches a directory whose tables already exist.
+// activities and groups). It never touches a directory whose tables already exist. With a
+// server, podaci/baza.txt (mode 0600) names it and the four tables are made there instead.
 
 #include <QString>
 #include <QStringList>
@@ -19,6 +20,7 @@ struct InitOptions
     QString directory;
     QString adminCode = QStringLiteral("12345");
     bool demo = false;
+    QString server; // a PostgreSQL connection URI: the tables go to that server
 };
 
 class DataDirectory
@@ -39,8 +41,16 @@ public:
     // through `session` (which has the password). Throws EngineError.
     static void addRecords(engine::Session &session, const QString &table, const QString &field,
                            const QStringList &values);
-    // The table files of DIR/podaci that already exist.
+    // The tables of DIR/podaci that already exist (on the server when baza.txt names one;
+    // none when it cannot be asked: create() then says why).
     static QStringList existingTables(const QString &directory);
+
+    // Makes DIR a desk of the server at `uri`: writes DIR/podaci/baza.txt and, when missing,
+    // ftpop.txt. Refuses when the server has no program tables. Returns the reason or "".
+    static QString join(const QString &uri, const QString &directory);
+    // Copies the four tables of DIR/podaci to the server in one transaction (see
+    // engine::importTablesToServer). Returns the reason or "".
+    static QString importToServer(const QString &uri, const QString &directory);
 };
 
 } // namespace dorvanta_init

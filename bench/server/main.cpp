@@ -1,0 +1,170 @@
+// server-bench: one posting through the window on a large journal, in the local table file and
+// on the PostgreSQL server (the same journal imported), and postings per second with four desks
+// posting at once to one journal, on each store. Without a URI it starts a cluster of its own
+// (as the engine tests do); the server's tables are dropped first.
+//
+// Usage: server-bench [POSTINGS] [RUNS] [URI]   (defaults 100000, 5, a cluster of its own)
+// Prints the median of RUNS for the posting, in milliseconds.
+#include "JournalFiller.h"
+#include "PgCluster.h"
+
+#include "Unit1.h"
+
+#include "engine/EngineError.h"
+#include "engine/Session.h"
+#include "engine/TableSchema.h"
+#include "platform/FixedClock.h"
+#include "platform/ScriptedDialogs.h"
+#include "platform/SystemSettings.h"
+#include "platform/TextFiles.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+// The median time of one posting through the window of the desk in `dir`.
+double postingMs(const QString &dir, int runs)
+{
+    QDir::setCurrent(dir);
+    engine::Session session;
+    session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+    platform::ScriptedDialogs dialogs;
+    platform::FixedClock clock(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9)));
+    platform::FixedSettings settings;
+    TForm1 form(session, dialogs, clock, settings);
+    form.Edit1->setText(QStringLiteral("101"));
+    form.BitBtn9Click();
+    if (form.pageIndex() != PagePosting) {
+        std::fprintf(stderr, "login failed: %s\n", qPrintable(dialogs.messages().join("; ")));
+        std::exit(1);
+    }
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        form.Edit4->setText(QStringLiteral("150"));
+        form.Edit5->setText(QStringLiteral("Kupovina kafe"));
+        form.Edit12->setText(QStringLiteral("Potrosni materijal"));
+        dialogs.answerYes();
+        QElapsedTimer t;
+        t.start();
+        form.BitBtn8Click();
+        times.push_back(double(t.nsecsElapsed()) / 1e6);
+    }
+    if (!dialogs.messages().isEmpty()) {
+        std::fprintf(stderr, "unexpected messages: %s\n", qPrintable(dialogs.messages().join("; ")));
+        std::exit(1);
+    }
+    return median(times);
+}
+
+// Postings per second of four desks posting 250 times each at once to the journal of `dir`.
+double desksPerSecond(const QString &dir)
+{
+    constexpr int desks = 4, each = 250;
+    QElapsedTimer t;
+    t.start();
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (int d = 0; d < desks; ++d) {
+        processes.push_back(std::make_unique<QProcess>());
+        processes.back()->start(QStringLiteral(POSTING_DESK),
+                                {dir, QString::number(each), QString::number(d)});
+    }
+    for (auto &p : processes) {
+        p->waitForFinished(-1);
+        if (p->exitCode() != 0) {
+            std::fprintf(stderr, "desk failed: %s\n", p->readAllStandardError().constData());
+            std::exit(1);
+        }
+    }
+    return desks * each / (double(t.nsecsElapsed()) / 1e9);
+}
+
+bool writeUri(const QString &dir, const QString &uri)
+{
+    QFile file(dir + QStringLiteral("/podaci/baza.txt"));
+    return file.open(QIODevice::WriteOnly) && file.write(uri.toUtf8() + '\n') > 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int postings = argc > 1 ? std::atoi(argv[1]) : 100000;
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+    QString uri = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    if (uri.isEmpty()) {
+        PgCluster &cluster = PgCluster::shared();
+        if (!cluster.ok()) {
+            std::fprintf(stderr, "cluster: %s\n", qPrintable(cluster.error()));
+            return 1;
+        }
+        uri = cluster.uri();
+        cluster.reset();
+    }
+
+    QTemporaryDir local, desk, desks;
+    bench::FillOptions options;
+    options.directory = local.path();
+    options.postings = postings;
+    if (const QString error = bench::JournalFiller::fill(options); !error.isEmpty()) {
+        std::fprintf(stderr, "fill: %s\n", qPrintable(error));
+        return 1;
+    }
+    platform::saveLines(local.filePath(QStringLiteral("podaci/ftpop.txt")), {QStringLiteral("0")});
+    QStringList files;
+    for (const char *name : {"korisnici", "aktivnost", "grupe", "promet"})
+        files << local.filePath(QStringLiteral("podaci/%1.db").arg(QLatin1String(name)));
+    QElapsedTimer importTime;
+    importTime.start();
+    try {
+        engine::importTablesToServer(uri, files);
+    } catch (const engine::EngineError &e) {
+        std::fprintf(stderr, "import: %s\n", qPrintable(e.message()));
+        return 1;
+    }
+    const double importMs = double(importTime.nsecsElapsed()) / 1e6;
+    QDir().mkpath(desk.filePath(QStringLiteral("podaci")));
+    platform::saveLines(desk.filePath(QStringLiteral("podaci/ftpop.txt")), {QStringLiteral("0")});
+    if (!writeUri(desk.path(), uri))
+        return 1;
+
+    const double fileMs = postingMs(local.path(), runs);
+    const double serverMs = postingMs(desk.path(), runs);
+
+    // Four desks on an empty journal of each store.
+    auto emptyJournal = [&](const QString &dir) {
+        const QString journal = dir + QStringLiteral("/podaci/promet.db");
+        engine::removeTable(journal);
+        engine::TableSchema::promet().createTable(journal, QStringLiteral("kvr604"));
+    };
+    QDir().mkpath(desks.filePath(QStringLiteral("podaci")));
+    emptyJournal(desks.path());
+    const double filePerSecond = desksPerSecond(desks.path());
+    emptyJournal(desk.path());
+    const double serverPerSecond = desksPerSecond(desk.path());
+
+    std::printf("journal records:                     %d\n", postings);
+    std::printf("import to the server:                %8.1f ms\n", importMs);
+    std::printf("posting, table file (record+refresh+export): %8.1f ms\n", fileMs);
+    std::printf("posting, server     (record+refresh+export): %8.1f ms\n", serverMs);
+    std::printf("four desks at once, table file:      %8.0f postings/s\n", filePerSecond);
+    std::printf("four desks at once, server:          %8.0f postings/s\n", serverPerSecond);
+    return 0;
+}

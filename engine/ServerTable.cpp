@@ -1,0 +1,702 @@
+// ServerTable: the table store on a PostgreSQL server over libpq. Every statement runs with
+// text parameters and text results; a value reaches the SQL only as a parameter.
+
+#include "engine/ServerTable.h"
+
+#include "engine/EngineError.h"
+#include "engine/Money.h"
+#include "engine/SqlGenerator.h"
+#include "engine/Table.h"
+#include "engine/TableFile.h"
+#include "engine/TableSchema.h"
+#include "platform/DecimalText.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <libpq-fe.h>
+
+#include <map>
+
+namespace engine {
+
+namespace {
+
+// How long begin() waits for another desk's lock on the table before the table is busy.
+constexpr const char *lockWait = "2s";
+
+[[noreturn]] void unavailable(const QString &reason)
+{
+    throw EngineError(serverUnavailableText() + reason.simplified());
+}
+
+// The process's connection to one server.
+class Connection
+{
+public:
+    explicit Connection(QString uri) : m_uri(std::move(uri)) {}
+    ~Connection() { PQfinish(m_conn); }
+
+    // The open connection, connecting when there is none or it broke.
+    PGconn *get()
+    {
+        if (m_lost)
+            unavailable(QStringLiteral("the connection broke during the transaction"));
+        if (m_conn && PQstatus(m_conn) == CONNECTION_OK)
+            return m_conn;
+        // An empty URI would make libpq try its defaults (a local server) instead.
+        if (m_uri.isEmpty())
+            unavailable(QStringLiteral("baza.txt names no server"));
+        PQfinish(m_conn);
+        const QByteArray uri = m_uri.toUtf8();
+        const char *keys[] = {"connect_timeout", "dbname", nullptr};
+        const char *values[] = {"5", uri.constData(), nullptr};
+        m_conn = PQconnectdbParams(keys, values, 1);
+        if (PQstatus(m_conn) != CONNECTION_OK) {
+            const QString reason = QString::fromUtf8(PQerrorMessage(m_conn));
+            PQfinish(m_conn);
+            m_conn = nullptr;
+            unavailable(reason);
+        }
+        PGresult *r = PQexec(m_conn, QByteArray("SET client_encoding = 'UTF8'; SET DateStyle = ISO; "
+                                                "SET client_min_messages = warning; "
+                                                "SET lock_timeout = '") + lockWait + "'");
+        PQclear(r);
+        return m_conn;
+    }
+
+    // After a failed statement: whether the connection broke (then a transaction is lost).
+    bool broke()
+    {
+        if (m_conn && PQstatus(m_conn) == CONNECTION_OK)
+            return false;
+        if (m_transaction)
+            m_lost = true;
+        return true;
+    }
+
+    bool m_transaction = false;
+    bool m_lost = false; // the transaction was lost with the connection; cleared by rollback
+
+private:
+    QString m_uri;
+    PGconn *m_conn = nullptr;
+};
+
+Connection &connectionTo(const QString &uri)
+{
+    static std::map<QString, std::unique_ptr<Connection>> connections;
+    auto &c = connections[uri];
+    if (!c)
+        c = std::make_unique<Connection>(uri);
+    return *c;
+}
+
+QString quote(const QString &name)
+{
+    return TableFile::quoteIdentifier(name.toLower());
+}
+
+// Parameters of a statement, as text (nullptr for NULL).
+class Params
+{
+public:
+    void add(const Cell &cell)
+    {
+        switch (cell.kind) {
+        case Cell::Null:
+            m_values.emplace_back();
+            m_null.push_back(true);
+            return;
+        case Cell::Integer:
+            m_values.push_back(QByteArray::number(cell.integer));
+            break;
+        case Cell::Text:
+            m_values.push_back(cell.text.toUtf8());
+            break;
+        case Cell::Date:
+            m_values.push_back(cell.isoText().toUtf8());
+            break;
+        }
+        m_null.push_back(false);
+    }
+    void add(qint64 value) { add(Cell::fromInteger(value)); }
+    int size() const { return int(m_values.size()); }
+    std::vector<const char *> pointers() const
+    {
+        std::vector<const char *> out;
+        for (size_t i = 0; i < m_values.size(); ++i)
+            out.push_back(m_null[i] ? nullptr : m_values[i].constData());
+        return out;
+    }
+
+private:
+    std::vector<QByteArray> m_values;
+    std::vector<bool> m_null;
+};
+
+class Result
+{
+public:
+    explicit Result(PGresult *r) : m_r(r) {}
+    ~Result() { PQclear(m_r); }
+    Result(const Result &) = delete;
+    Result &operator=(const Result &) = delete;
+    Result(Result &&o) noexcept : m_r(o.m_r) { o.m_r = nullptr; }
+    PGresult *get() const { return m_r; }
+    int rows() const { return PQntuples(m_r); }
+    bool isNull(int row, int col) const { return PQgetisnull(m_r, row, col); }
+    QByteArrayView bytes(int row, int col) const
+    {
+        return QByteArrayView(PQgetvalue(m_r, row, col), PQgetlength(m_r, row, col));
+    }
+    QString text(int row, int col) const { return QString::fromUtf8(bytes(row, col)); }
+
+private:
+    PGresult *m_r;
+};
+
+// Runs `sql`; throws "<context> <path>: <server's reason>", the busy text or the unavailable
+// text.
+Result run(Connection &connection, const QString &sql, const Params &params,
+           const QString &context, const QString &path)
+{
+    PGconn *conn = connection.get();
+    const QByteArray text = sql.toUtf8();
+    const auto values = params.pointers();
+    Result r(PQexecParams(conn, text.constData(), params.size(), nullptr,
+                          values.empty() ? nullptr : values.data(), nullptr, nullptr, 0));
+    const auto status = PQresultStatus(r.get());
+    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+        return r;
+    const QString reason = QString::fromUtf8(r.get() ? PQresultErrorMessage(r.get())
+                                                     : PQerrorMessage(conn))
+                               .trimmed();
+    if (connection.broke())
+        unavailable(reason.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn)) : reason);
+    const char *state = PQresultErrorField(r.get(), PG_DIAG_SQLSTATE);
+    if (state && qstrcmp(state, "55P03") == 0) // lock_not_available
+        throw EngineError(QStringLiteral("Table %1 is busy: another desk is writing it, try again")
+                              .arg(path));
+    throw EngineError(QStringLiteral("%1 %2: %3").arg(context, path, reason));
+}
+
+Result run(Connection &connection, const QString &sql, const QString &context, const QString &path)
+{
+    return run(connection, sql, Params(), context, path);
+}
+
+Cell cellOf(const Result &r, int row, int col, FieldType type)
+{
+    if (r.isNull(row, col))
+        return {};
+    const QByteArrayView bytes = r.bytes(row, col);
+    switch (type) {
+    case FieldType::Money:
+        return Cell::fromInteger(bytes.toLongLong());
+    case FieldType::Date: {
+        int year = 0, month = 0, day = 0;
+        if (platform::readIsoDate(reinterpret_cast<const unsigned char *>(bytes.data()),
+                                  int(bytes.size()), year, month, day))
+            return Cell::fromYmd(year, month, day);
+        break;
+    }
+    default:
+        break;
+    }
+    return Cell::fromText(QString::fromUtf8(bytes));
+}
+
+QString columnType(FieldType type)
+{
+    switch (type) {
+    case FieldType::Date:
+        return QStringLiteral("date");
+    case FieldType::Time:
+        return QStringLiteral("time");
+    case FieldType::Money:
+        return QStringLiteral("bigint");
+    case FieldType::Text:
+        break;
+    }
+    return QStringLiteral("text");
+}
+
+FieldType fieldTypeOfColumn(const QString &dataType)
+{
+    if (dataType == QLatin1String("date"))
+        return FieldType::Date;
+    if (dataType.startsWith(QLatin1String("time")) && !dataType.startsWith(QLatin1String("timestamp")))
+        return FieldType::Time;
+    if (dataType == QLatin1String("bigint"))
+        return FieldType::Money;
+    return FieldType::Text;
+}
+
+class ResultRecord final : public RecordView
+{
+public:
+    ResultRecord(const Result &r, int columns) : m_r(r), m_columns(columns) {}
+    int fieldCount() const override { return m_columns; }
+    bool isNull(int index) const override { return m_r.isNull(m_row, index); }
+    qint64 integer(int index) const override { return m_r.bytes(m_row, index).toLongLong(); }
+    QByteArrayView utf8(int index) const override { return m_r.bytes(m_row, index); }
+    int m_row = 0;
+
+private:
+    const Result &m_r;
+    int m_columns;
+};
+
+class ServerTable final : public TableStore
+{
+public:
+    ServerTable(const QString &uri, const QString &absolutePath, const QString &displayPath)
+        : TableStore(absolutePath, displayPath), m_conn(connectionTo(uri))
+    {
+        m_tableName = serverTableName(absolutePath);
+        Params p;
+        p.add(Cell::fromText(m_tableName));
+        const Result columns = exec(
+            QStringLiteral("SELECT column_name, data_type FROM information_schema.columns "
+                           "WHERE table_schema = current_schema() AND table_name = $1 "
+                           "AND column_name <> 'id' ORDER BY ordinal_position"),
+            p, QStringLiteral("Cannot open table"));
+        const Result password = exec(
+            QStringLiteral("SELECT encode(salt, 'hex'), encode(hash, 'hex') FROM "
+                           "dorvanta_password WHERE tabela = $1"),
+            p, QStringLiteral("Cannot open table"), true);
+        if (columns.rows() == 0 || !password.get() || password.rows() != 1)
+            throw EngineError(QStringLiteral("Table does not exist: %1").arg(displayPath));
+        for (int i = 0; i < columns.rows(); ++i)
+            m_fields.append({columns.text(i, 0).toUpper(), fieldTypeOfColumn(columns.text(i, 1))});
+        m_password = PasswordRecord(QByteArray::fromHex(password.bytes(0, 0).toByteArray()),
+                                    QByteArray::fromHex(password.bytes(0, 1).toByteArray()));
+        QStringList names;
+        for (const FieldDef &f : m_fields)
+            names << quote(f.name);
+        m_columnList = names.join(QStringLiteral(", "));
+    }
+
+    ~ServerTable() override
+    {
+        if (m_inTransaction)
+            rollbackQuietly();
+    }
+
+    void setDurableWrites(bool durable) override
+    {
+        exec(durable ? QStringLiteral("SET synchronous_commit = on")
+                     : QStringLiteral("SET synchronous_commit = off"),
+             {}, QStringLiteral("Cannot open table"));
+    }
+
+    void readIds(std::deque<qint64> &ids) override
+    {
+        ids.clear();
+        const Result r = exec(QStringLiteral("SELECT id FROM %1 ORDER BY id").arg(table()), {},
+                              QStringLiteral("Cannot read table"));
+        for (int i = 0; i < r.rows(); ++i)
+            ids.push_back(r.bytes(i, 0).toLongLong());
+    }
+
+    void readRecords(qint64 id, bool inclusive, int limit, std::vector<qint64> &ids,
+                     std::vector<Cell> &cells) override
+    {
+        Params p;
+        p.add(id);
+        p.add(qint64(limit));
+        const Result r = exec(QStringLiteral("SELECT id, %1 FROM %2 WHERE id %3 $1 ORDER BY id LIMIT $2")
+                                  .arg(m_columnList, table(),
+                                       inclusive ? QStringLiteral(">=") : QStringLiteral(">")),
+                              p, QStringLiteral("Cannot read table"));
+        const int columns = int(m_fields.size());
+        for (int i = 0; i < r.rows(); ++i) {
+            ids.push_back(r.bytes(i, 0).toLongLong());
+            for (int c = 0; c < columns; ++c)
+                cells.push_back(cellOf(r, i, c + 1, m_fields[c].type));
+        }
+    }
+
+    qint64 insertRecord(const std::vector<Cell> &cells) override
+    {
+        return insertRecords(cells, 1);
+    }
+
+    // Stores `rows` records (their cells one after the other) after every other in one
+    // statement; returns the id of the last.
+    qint64 insertRecords(const std::vector<Cell> &cells, int rows)
+    {
+        const int n = int(m_fields.size());
+        QStringList tuples;
+        Params p;
+        for (int row = 0; row < rows; ++row) {
+            QStringList marks;
+            for (int i = 0; i < n; ++i) {
+                p.add(cells[size_t(row * n + i)]);
+                marks << QStringLiteral("$%1").arg(p.size());
+            }
+            tuples << QLatin1Char('(') + marks.join(u',') + QLatin1Char(')');
+        }
+        const Result r = exec(QStringLiteral("INSERT INTO %1 (%2) VALUES %3 RETURNING id")
+                                  .arg(table(), m_columnList, tuples.join(u',')),
+                              p, QStringLiteral("Cannot write table"));
+        return r.rows() ? r.bytes(r.rows() - 1, 0).toLongLong() : 0;
+    }
+
+    bool updateRecord(qint64 id, const std::vector<Cell> &cells) override
+    {
+        QStringList sets;
+        Params p;
+        for (qsizetype i = 0; i < m_fields.size(); ++i) {
+            p.add(cells[size_t(i)]);
+            sets << QStringLiteral("%1 = $%2").arg(quote(m_fields[i].name)).arg(i + 1);
+        }
+        p.add(id);
+        const Result r = exec(QStringLiteral("UPDATE %1 SET %2 WHERE id = $%3")
+                                  .arg(table(), sets.join(QStringLiteral(", ")))
+                                  .arg(p.size()),
+                              p, QStringLiteral("Cannot write table"));
+        return qstrcmp(PQcmdTuples(r.get()), "0") != 0;
+    }
+
+    void deleteRecord(qint64 id) override
+    {
+        Params p;
+        p.add(id);
+        exec(QStringLiteral("DELETE FROM %1 WHERE id = $1").arg(table()), p,
+             QStringLiteral("Cannot write table"));
+    }
+
+    void deleteAll() override
+    {
+        exec(QStringLiteral("DELETE FROM %1").arg(table()), {}, QStringLiteral("Cannot empty table"));
+    }
+
+    QList<Money> sumMoney(const QList<int> &fields, const QStringList &names) override
+    {
+        QStringList sums;
+        for (const int field : fields)
+            sums << QStringLiteral("SUM(%1)").arg(quote(m_fields[field].name));
+        const Result r = exec(QStringLiteral("SELECT %1 FROM %2").arg(sums.join(QStringLiteral(", ")), table()),
+                              {}, QStringLiteral("Cannot read table"));
+        QList<Money> out;
+        for (qsizetype i = 0; i < fields.size(); ++i)
+            out << (r.isNull(0, int(i)) ? Money() : sumOf(r.bytes(0, int(i)), names[i]));
+        return out;
+    }
+
+    void scan(const std::function<void(const RecordView &)> &visit) override
+    {
+        const Result r = exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY id").arg(m_columnList, table()),
+                              {}, QStringLiteral("Cannot read table"));
+        ResultRecord record(r, int(m_fields.size()));
+        for (record.m_row = 0; record.m_row < r.rows(); ++record.m_row)
+            visit(record);
+    }
+
+    void begin() override
+    {
+        exec(QStringLiteral("BEGIN"), {}, QStringLiteral("Cannot start a transaction on table"));
+        m_conn.m_transaction = m_inTransaction = true;
+        try {
+            // Other desks still read; a second writer waits here until this one commits.
+            exec(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(table()), {},
+                 QStringLiteral("Cannot start a transaction on table"));
+        } catch (...) {
+            rollbackQuietly();
+            throw;
+        }
+    }
+
+    void commit() override
+    {
+        const bool lost = m_conn.m_lost;
+        m_conn.m_transaction = m_inTransaction = false;
+        m_conn.m_lost = false;
+        if (lost)
+            unavailable(QStringLiteral("the connection broke during the transaction"));
+        const Result r = exec(QStringLiteral("COMMIT"), {}, QStringLiteral("Cannot commit table"));
+        // A transaction that failed earlier ends in a rollback.
+        if (qstrcmp(PQcmdStatus(r.get()), "COMMIT") != 0)
+            throw EngineError(QStringLiteral("Cannot commit table %1: the transaction was rolled back")
+                                  .arg(m_displayPath));
+    }
+
+    void rollback() override
+    {
+        const bool lost = m_conn.m_lost;
+        m_conn.m_transaction = m_inTransaction = false;
+        m_conn.m_lost = false;
+        if (!lost)
+            exec(QStringLiteral("ROLLBACK"), {}, QStringLiteral("Cannot roll back table"));
+    }
+
+    void rollbackQuietly() noexcept override
+    {
+        try {
+            rollback();
+        } catch (...) {
+        }
+    }
+
+    void select(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
+                std::vector<Cell> &cells) override
+    {
+        GeneratedSql generated = SqlGenerator::generate(statement, *this, SqlDialect::Postgres);
+        Params p;
+        for (const Cell &c : generated.parameters)
+            p.add(c);
+        const Result r = exec(generated.sql, p, QStringLiteral("Cannot read table"));
+        const int width = int(generated.columns.size());
+        for (int row = 0; row < r.rows(); ++row) {
+            for (int c = 0; c < width; ++c) {
+                const SqlResultColumn &column = generated.columns[size_t(c)];
+                if (column.name.startsWith(QLatin1String("SUM(")) && !r.isNull(row, c))
+                    cells.push_back(Cell::fromInteger(
+                        sumOf(r.bytes(row, c), column.name.mid(4, column.name.size() - 5))
+                            .hundredths()));
+                else
+                    cells.push_back(cellOf(r, row, c, column.type));
+            }
+        }
+        columns = std::move(generated.columns);
+    }
+
+    Result exec(const QString &sql, const Params &p, const QString &context, bool mayFail = false)
+    {
+        if (!mayFail)
+            return run(m_conn, sql, p, context, m_displayPath);
+        // Reading the password record of a table that is not there: a missing password table
+        // just means no table.
+        try {
+            return run(m_conn, sql, p, context, m_displayPath);
+        } catch (const EngineError &e) {
+            if (e.message().startsWith(serverUnavailableText()))
+                throw;
+            return Result(nullptr);
+        }
+    }
+
+private:
+    // A server sum (exact) as money; too large for 64 bits is an error.
+    Money sumOf(QByteArrayView digits, const QString &name) const
+    {
+        bool ok = false;
+        const qint64 value = digits.toLongLong(&ok);
+        if (!ok)
+            throw EngineError(QStringLiteral("The sum of %1 in %2 is too large").arg(name, m_displayPath));
+        return Money::fromHundredths(value);
+    }
+
+    QString table() const { return quote(m_tableName); }
+
+    Connection &m_conn;
+    QString m_columnList;
+    bool m_inTransaction = false;
+};
+
+} // namespace
+
+QString serverUnavailableText()
+{
+    return QStringLiteral("Server baze podataka nije dostupan: ");
+}
+
+std::optional<QString> serverUriFor(const QString &tablePath)
+{
+    // Only the program's four tables move to the server; a backup beside them stays a file.
+    static const QStringList onServer{QStringLiteral("korisnici"), QStringLiteral("aktivnost"),
+                                      QStringLiteral("grupe"), QStringLiteral("promet")};
+    if (!onServer.contains(serverTableName(tablePath)))
+        return std::nullopt;
+    QFile file(QFileInfo(tablePath).absolutePath() + QStringLiteral("/baza.txt"));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QString uri = QString::fromUtf8(file.readLine()).trimmed();
+    return uri;
+}
+
+QString serverTableName(const QString &tablePath)
+{
+    return QFileInfo(tablePath).completeBaseName().toLower();
+}
+
+std::unique_ptr<TableStore> openServerTable(const QString &uri, const QString &absolutePath,
+                                            const QString &displayPath)
+{
+    return std::make_unique<ServerTable>(uri, absolutePath, displayPath);
+}
+
+namespace {
+
+// Runs `work` in one transaction of the connection: committed when it returns, rolled back
+// when it throws.
+void inTransaction(Connection &conn, const QString &context, const QString &path,
+                   const std::function<void()> &work)
+{
+    run(conn, QStringLiteral("BEGIN"), context, path);
+    conn.m_transaction = true;
+    try {
+        work();
+        conn.m_transaction = false;
+        const Result r = run(conn, QStringLiteral("COMMIT"), context, path);
+        if (qstrcmp(PQcmdStatus(r.get()), "COMMIT") != 0)
+            throw EngineError(QStringLiteral("%1 %2: the transaction was rolled back").arg(context, path));
+    } catch (...) {
+        const bool lost = conn.m_lost;
+        conn.m_transaction = conn.m_lost = false;
+        if (!lost) {
+            try {
+                run(conn, QStringLiteral("ROLLBACK"), context, path);
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+}
+
+// Creates the table inside the open transaction.
+void createInTransaction(Connection &conn, const QString &displayPath, const TableSchema &schema,
+                         const PasswordRecord &password)
+{
+    const QString context = QStringLiteral("Cannot create table");
+    const QString name = schema.name().toLower();
+    {
+        run(conn,
+            QStringLiteral("CREATE TABLE IF NOT EXISTS dorvanta_password (tabela text PRIMARY KEY, "
+                           "salt bytea NOT NULL, hash bytea NOT NULL)"),
+            context, displayPath);
+        Params p;
+        p.add(Cell::fromText(name));
+        const Result exists = run(conn, QStringLiteral("SELECT to_regclass($1) IS NOT NULL"), p,
+                                  context, displayPath);
+        if (exists.bytes(0, 0) == "t")
+            throw EngineError(QStringLiteral("Table already exists: %1").arg(displayPath));
+        QStringList columns{QStringLiteral("id bigserial PRIMARY KEY")};
+        for (const FieldDef &f : schema.fields())
+            columns << quote(f.name) + QLatin1Char(' ') + columnType(f.type);
+        run(conn, QStringLiteral("CREATE TABLE %1 (%2)").arg(quote(name), columns.join(QStringLiteral(", "))),
+            context, displayPath);
+        for (const IndexDef &index : schema.indexes()) {
+            QStringList quoted;
+            for (const QString &field : index.fields)
+                quoted << quote(field);
+            run(conn, QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                          .arg(quote(index.name), quote(name), quoted.join(QStringLiteral(", "))),
+                context, displayPath);
+        }
+        Params record;
+        record.add(Cell::fromText(name));
+        record.add(Cell::fromText(QString::fromLatin1(password.salt().toHex())));
+        record.add(Cell::fromText(QString::fromLatin1(password.hash().toHex())));
+        run(conn,
+            QStringLiteral("INSERT INTO dorvanta_password (tabela, salt, hash) VALUES "
+                           "($1, decode($2, 'hex'), decode($3, 'hex')) ON CONFLICT (tabela) DO "
+                           "UPDATE SET salt = excluded.salt, hash = excluded.hash"),
+            record, context, displayPath);
+    }
+}
+
+// Appends every record of `source` to the server table in stored order, in batches.
+void copyRecords(ServerTable &server, TableStore &source)
+{
+    const int n = int(server.fields().size());
+    bool same = source.fields().size() == n;
+    for (int i = 0; same && i < n; ++i)
+        same = source.fields()[i].name.compare(server.fields()[i].name, Qt::CaseInsensitive) == 0 &&
+               source.fields()[i].type == server.fields()[i].type;
+    if (!same)
+        throw EngineError(QStringLiteral("%1 is not a %2 table")
+                              .arg(source.displayPath(), server.tableName()));
+    std::vector<Cell> batch;
+    int rows = 0;
+    auto flush = [&] {
+        if (rows)
+            server.insertRecords(batch, rows);
+        batch.clear();
+        rows = 0;
+    };
+    source.scan([&](const RecordView &record) {
+        for (int i = 0; i < n; ++i) {
+            if (record.isNull(i))
+                batch.emplace_back();
+            else if (server.fields()[i].type == FieldType::Money)
+                batch.push_back(Cell::fromInteger(record.integer(i)));
+            else
+                batch.push_back(Cell::fromText(QString::fromUtf8(record.utf8(i))));
+        }
+        if (++rows == 1000)
+            flush();
+    });
+    flush();
+}
+
+} // namespace
+
+void createServerTable(const QString &uri, const QString &displayPath, const TableSchema &schema,
+                       const PasswordRecord &password)
+{
+    Connection &conn = connectionTo(uri);
+    inTransaction(conn, QStringLiteral("Cannot create table"), displayPath,
+                  [&] { createInTransaction(conn, displayPath, schema, password); });
+}
+
+void dropServerTable(const QString &uri, const QString &displayPath)
+{
+    Connection &conn = connectionTo(uri);
+    const QString name = serverTableName(displayPath);
+    const QString context = QStringLiteral("Cannot remove table");
+    inTransaction(conn, context, displayPath, [&] {
+        run(conn, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quote(name)), context, displayPath);
+        Params p;
+        p.add(Cell::fromText(name));
+        run(conn, QStringLiteral("DELETE FROM dorvanta_password WHERE tabela = $1"), p, context,
+            displayPath);
+    });
+}
+
+void importTablesToServer(const QString &uri, const QStringList &tableFiles)
+{
+    Connection &conn = connectionTo(uri);
+    const QString context = QStringLiteral("Cannot import tables to the server");
+    inTransaction(conn, context, uri, [&] {
+        for (const QString &file : tableFiles) {
+            TableFile source(file, file);
+            const QString name = serverTableName(file);
+            Params p;
+            p.add(Cell::fromText(name));
+            const Result exists = run(conn, QStringLiteral("SELECT to_regclass($1) IS NOT NULL"),
+                                      p, context, file);
+            if (exists.bytes(0, 0) != "t") {
+                QList<IndexDef> indexes;
+                if (name == TableSchema::promet().name())
+                    indexes = TableSchema::promet().indexes();
+                createInTransaction(conn, file, TableSchema(name, source.fields(), indexes),
+                                    source.passwordRecord());
+            }
+            ServerTable server(uri, file, file);
+            server.exec(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(quote(name)), {}, context);
+            if (server.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(quote(name)), {}, context).rows())
+                throw EngineError(QStringLiteral("The table %1 on the server is not empty").arg(name));
+            copyRecords(server, source);
+        }
+    });
+}
+
+void replaceServerTable(TableStore &target, TableStore &source)
+{
+    auto &server = dynamic_cast<ServerTable &>(target);
+    server.begin();
+    try {
+        server.deleteAll();
+        copyRecords(server, source);
+        server.commit();
+    } catch (...) {
+        server.rollbackQuietly();
+        throw;
+    }
+}
+
+} // namespace engine

@@ -1,0 +1,50 @@
+#pragma once
+
+// ServerTable: the table store on a PostgreSQL server (see TableStore.h), the one place in the
+// engine that talks to libpq. A data folder whose "baza.txt" exists keeps its tables on the
+// server named by the file's first line (a connection URI); the table "podaci/promet.db" is
+// then the server's table "promet". On the server each table has its fields as columns with
+// lower-case names (DATE as date, TIME as time, MONEY as bigint hundredths, TEXT as text) and
+// a hidden "id bigserial" whose order is the stored order; the password records of all tables
+// are the rows of "dorvanta_password" (tabela, salt, hash).
+//
+// One connection per process and server, opened on first use and opened again when it broke.
+// When the server cannot be reached, or the connection breaks during an operation, the
+// operation fails with "Server baze podataka nije dostupan: <reason>"; a transaction that was
+// open then is gone on the server, nothing of it is stored, and the next action tries again.
+// begin() locks the table against other writers (readers go on) until commit or rollback; a
+// desk that does not get the lock within a short wait fails with "Table <path> is busy".
+
+#include "engine/TableStore.h"
+
+#include <optional>
+
+namespace engine {
+
+// The connection URI of the server holding the table `tablePath`: the first line of
+// "baza.txt" in the table's folder; nullopt when there is no such file or the table is not one
+// of the program's four (korisnici, aktivnost, grupe, promet: a backup file stays local).
+std::optional<QString> serverUriFor(const QString &tablePath);
+
+// The server's name for the table at `tablePath`: the file's base name in lower case.
+QString serverTableName(const QString &tablePath);
+
+std::unique_ptr<TableStore> openServerTable(const QString &uri, const QString &absolutePath,
+                                            const QString &displayPath);
+
+// Creates the table with the layout of `schema` and the password record on the server, in one
+// transaction. Throws EngineError "Table already exists: <displayPath>" when it does.
+void createServerTable(const QString &uri, const QString &displayPath, const TableSchema &schema,
+                       const PasswordRecord &password);
+
+// Drops the table and its password record.
+void dropServerTable(const QString &uri, const QString &displayPath);
+
+// Replaces every record of the server table `target` by the records of `source` in stored
+// order, in one transaction (the server's ids are new, their order is the source's).
+void replaceServerTable(TableStore &target, TableStore &source);
+
+// The text of a failure when the server is away: "Server baze podataka nije dostupan: ".
+QString serverUnavailableText();
+
+} // namespace engine

@@ -1,0 +1,145 @@
+#pragma once
+
+// A PostgreSQL cluster of the test binary's own: initdb and pg_ctl from Debian's postgresql
+// package, in a temporary directory, on a free loopback port; started on first use (once per
+// process) and stopped when the process ends. As root the server runs as the "postgres"
+// system user. reset() empties the database between tests.
+
+#include <QDir>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <libpq-fe.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+class PgCluster
+{
+public:
+    static PgCluster &shared()
+    {
+        static PgCluster cluster;
+        return cluster;
+    }
+
+    bool ok() const { return m_error.isEmpty(); }
+    const QString &error() const { return m_error; }
+    QString uri() const
+    {
+        return QStringLiteral("postgresql://postgres@127.0.0.1:%1/postgres").arg(m_port);
+    }
+
+    // Runs SQL on the cluster; returns the server's reason on failure.
+    QString exec(const QString &sql) const
+    {
+        PGconn *conn = PQconnectdb(uri().toUtf8().constData());
+        QString reason;
+        if (PQstatus(conn) != CONNECTION_OK) {
+            reason = QString::fromUtf8(PQerrorMessage(conn));
+        } else {
+            PGresult *r = PQexec(conn, sql.toUtf8().constData());
+            if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK)
+                reason = QString::fromUtf8(PQresultErrorMessage(r));
+            PQclear(r);
+        }
+        PQfinish(conn);
+        return reason;
+    }
+
+    // Drops every table of the program.
+    QString reset() const
+    {
+        return exec(QStringLiteral("SET client_min_messages = warning; DROP TABLE IF EXISTS korisnici, aktivnost, promet, grupe, "
+                                   "dorvanta_password"));
+    }
+
+    ~PgCluster()
+    {
+        if (m_started)
+            run(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), m_data, QStringLiteral("-m"),
+                                           QStringLiteral("immediate"), QStringLiteral("-w"),
+                                           QStringLiteral("stop")});
+    }
+
+private:
+    PgCluster()
+    {
+        const QStringList versions =
+            QDir(QStringLiteral("/usr/lib/postgresql")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        if (versions.isEmpty()) {
+            m_error = QStringLiteral("PostgreSQL is not installed (tools/install-deps.sh)");
+            return;
+        }
+        m_bin = QStringLiteral("/usr/lib/postgresql/%1/bin/").arg(versions.last());
+        if (!m_dir.isValid()) {
+            m_error = QStringLiteral("no temporary directory");
+            return;
+        }
+        m_data = m_dir.path() + QStringLiteral("/data");
+        m_root = ::geteuid() == 0;
+        if (m_root) // the server refuses to run as root
+            QProcess::execute(QStringLiteral("chown"),
+                              {QStringLiteral("-R"), QStringLiteral("postgres"), m_dir.path()});
+        m_port = freePort();
+        if (!run(QStringLiteral("initdb"),
+                 {QStringLiteral("-D"), m_data, QStringLiteral("-A"), QStringLiteral("trust"),
+                  QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-E"),
+                  QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8"),
+                  QStringLiteral("--no-sync")}))
+            return;
+        const QString options =
+            QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
+                           "-c full_page_writes=off")
+                .arg(m_port)
+                .arg(m_dir.path());
+        if (!run(QStringLiteral("pg_ctl"),
+                 {QStringLiteral("-D"), m_data, QStringLiteral("-o"), options, QStringLiteral("-l"),
+                  m_dir.path() + QStringLiteral("/log"), QStringLiteral("-w"),
+                  QStringLiteral("start")}))
+            return;
+        m_started = true;
+    }
+
+    static int freePort()
+    {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
+        socklen_t len = sizeof addr;
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
+        ::close(fd);
+        return ntohs(addr.sin_port);
+    }
+
+    bool run(const QString &tool, const QStringList &args)
+    {
+        QProcess p;
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        if (m_root)
+            p.start(QStringLiteral("runuser"),
+                    QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"),
+                                m_bin + tool} +
+                        args);
+        else
+            p.start(m_bin + tool, args);
+        if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+            m_error = tool + QStringLiteral(" failed: ") + QString::fromLocal8Bit(p.readAll());
+            return false;
+        }
+        return true;
+    }
+
+    QTemporaryDir m_dir;
+    QString m_bin;
+    QString m_data;
+    int m_port = 0;
+    bool m_root = false;
+    bool m_started = false;
+    QString m_error;
+};

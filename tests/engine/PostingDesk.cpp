@@ -1,0 +1,49 @@
+// posting_desk DIR COUNT N: one cash desk posting COUNT times to the journal of DIR/podaci the
+// way the posting page does (the journal's sums and the new record with its running balances in
+// one transaction); desk N posts N+1 dinars in and 0.50 out by turns. Exits 1 with the
+// engine's text on the first failure.
+
+#include "engine/EngineError.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc != 4)
+        return 2;
+    const int count = QString::fromLocal8Bit(argv[2]).toInt();
+    const int desk = QString::fromLocal8Bit(argv[3]).toInt();
+    engine::Session session;
+    session.setBaseDir(QString::fromLocal8Bit(argv[1]));
+    session.setPassword(QStringLiteral("kvr604"));
+    session.setDurableWrites(false);
+    engine::Table journal(session, QStringLiteral("podaci/promet.db"));
+    try {
+        for (int i = 0; i < count; ++i) {
+            journal.open();
+            journal.startTransaction();
+            const auto sums = journal.sumMoney({QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN")});
+            const bool in = i % 2 == 0;
+            const engine::Money amount = in ? engine::Money::fromHundredths(100 * (desk + 1))
+                                            : engine::Money::fromHundredths(50);
+            journal.insert();
+            journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Kasa %1").arg(desk));
+            journal.setFieldText(QStringLiteral("OPIS"), QString::number(i));
+            journal.setFieldMoney(in ? QStringLiteral("ULAZDIN") : QStringLiteral("IZLAZDIN"), amount);
+            journal.setFieldMoney(QStringLiteral("STANJEDIN"),
+                                  sums.at(0) - sums.at(1) + (in ? amount : -amount));
+            journal.post();
+            journal.commit();
+            journal.close();
+        }
+    } catch (const engine::EngineError &e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
