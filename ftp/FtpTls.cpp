@@ -248,24 +248,34 @@ void TMTlsChannel::Judge()
         m_untrustedReason = QString::fromLatin1(X509_verify_cert_error_string(result));
 }
 
+// The result of SSL_read or SSL_write as Read and Write give it: the byte count, 0 with what
+// the channel waits for, or -1 with the reason kept. The peer's close alert ends a read
+// (0, waiting for nothing) but fails a write.
+int TMTlsChannel::Outcome(int result, bool reading, Want &want)
+{
+    if (result > 0)
+        return result;
+    const int e = SSL_get_error(m_ssl, result);
+    switch (e) {
+    case SSL_ERROR_WANT_READ: want = Want::Read; return 0;
+    case SSL_ERROR_WANT_WRITE: want = Want::Write; return 0;
+    case SSL_ERROR_ZERO_RETURN:
+        if (reading)
+            return 0;
+        [[fallthrough]];
+    default:
+        m_error = TakeError(result, e);
+        return -1;
+    }
+}
+
 int TMTlsChannel::Read(char *buffer, int size, Want &want)
 {
     want = Want::Nothing;
     if (!m_ssl)
         return -1;
     ERR_clear_error();
-    const int r = SSL_read(m_ssl, buffer, size);
-    if (r > 0)
-        return r;
-    const int e = SSL_get_error(m_ssl, r);
-    switch (e) {
-    case SSL_ERROR_WANT_READ: want = Want::Read; return 0;
-    case SSL_ERROR_WANT_WRITE: want = Want::Write; return 0;
-    case SSL_ERROR_ZERO_RETURN: return 0;
-    default:
-        m_error = TakeError(r, e);
-        return -1;
-    }
+    return Outcome(SSL_read(m_ssl, buffer, size), true, want);
 }
 
 int TMTlsChannel::Buffered() const
@@ -281,17 +291,7 @@ int TMTlsChannel::Write(const char *data, int length, Want &want)
     if (length <= 0)
         return 0;
     ERR_clear_error();
-    const int r = SSL_write(m_ssl, data, length);
-    if (r > 0)
-        return r;
-    const int e = SSL_get_error(m_ssl, r);
-    switch (e) {
-    case SSL_ERROR_WANT_READ: want = Want::Read; return 0;
-    case SSL_ERROR_WANT_WRITE: want = Want::Write; return 0;
-    default:
-        m_error = TakeError(r, e);
-        return -1;
-    }
+    return Outcome(SSL_write(m_ssl, data, length), false, want);
 }
 
 void TMTlsChannel::CloseNotify()

@@ -106,6 +106,7 @@ public:
 private:
     void Judge();
     QString TakeError(int result, int sslError);
+    int Outcome(int result, bool reading, Want &want);
 
     std::shared_ptr<TMTlsContext> m_context;
     ssl_st *m_ssl = nullptr;
