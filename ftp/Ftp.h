@@ -237,6 +237,7 @@ protected:
     bool TlsWanted() const { return m_tls != tlsNone; }
     void ResetTlsState();
     void HandleAuthTlsReply(const QString &reply);
+    TMTlsSettings TlsSettings() const;
     void StartControlTls();
     void ControlTlsDone();
     bool ProtectionPending() const { return m_tlsActive && !m_dataProtected; }

@@ -52,6 +52,17 @@ void TMFtp::HandleAuthTlsReply(const QString &reply)
         FailTls(errTlsRefused, QStringLiteral("The server refused AUTH TLS: ") + reply, false);
 }
 
+// What the control and the data connections check of the server: the same for both.
+TMTlsSettings TMFtp::TlsSettings() const
+{
+    TMTlsSettings settings;
+    settings.host = HostName.isEmpty() ? HostAddress : HostName;
+    settings.verify = m_tlsVerify;
+    settings.pinnedSha256 = m_tlsPinned;
+    settings.caFile = m_tlsCaFile;
+    return settings;
+}
+
 void TMFtp::StartControlTls()
 {
     m_replyHandler = nullptr; // nothing is read in clear from here on
@@ -61,11 +72,7 @@ void TMFtp::StartControlTls()
                 false);
         return;
     }
-    TMTlsSettings settings;
-    settings.host = HostName.isEmpty() ? HostAddress : HostName;
-    settings.verify = m_tlsVerify;
-    settings.pinnedSha256 = m_tlsPinned;
-    settings.caFile = m_tlsCaFile;
+    const TMTlsSettings settings = TlsSettings();
     OnTlsDone = [this](TMSocket *) { ControlTlsDone(); };
     StartTls(m_tlsContext, settings); // with the TimeOut countdown
     CheckSocketError();
@@ -133,12 +140,7 @@ void TMFtp::ArmDataTls()
         m_dataSocket.ArmTls(nullptr, TMTlsSettings());
         return;
     }
-    TMTlsSettings settings;
-    settings.host = HostName.isEmpty() ? HostAddress : HostName;
-    settings.verify = m_tlsVerify;
-    settings.pinnedSha256 = m_tlsPinned;
-    settings.caFile = m_tlsCaFile;
-    m_dataSocket.ArmTls(m_tlsContext, settings, this);
+    m_dataSocket.ArmTls(m_tlsContext, TlsSettings(), this);
 }
 
 // Expects: the end of a data connection's handshake; the transfer goes on by itself when
