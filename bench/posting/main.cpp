@@ -9,7 +9,7 @@
 #include "JournalFiller.h"
 
 #include "JournalExport.h"
-#include "Unit1.h"
+#include "BenchDesk.h"
 
 #include "engine/Table.h"
 
@@ -68,18 +68,12 @@ int main(int argc, char **argv)
     QDir::setCurrent(dir.path());
     platform::saveLines(dir.filePath(QStringLiteral("podaci/ftpop.txt")), {QStringLiteral("0")});
 
-    engine::Session session;
-    session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
-    platform::ScriptedDialogs dialogs;
-    platform::FixedClock clock(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9)));
-    platform::FixedSettings settings;
-    TForm1 form(session, dialogs, clock, settings);
-    form.Edit1->setText(QStringLiteral("101"));
-    form.BitBtn9Click();
-    if (form.pageIndex() != PagePosting) {
-        std::fprintf(stderr, "login failed: %s\n", qPrintable(dialogs.messages().join("; ")));
+    bench::Desk desk;
+    engine::Session &session = desk.session;
+    platform::ScriptedDialogs &dialogs = desk.dialogs;
+    TForm1 &form = desk.form;
+    if (!desk.logIn(QStringLiteral("101"), PagePosting))
         return 1;
-    }
 
     std::vector<double> posting, exportOnly, sqlite, buildOnly, walkOnly;
     for (int i = 0; i < runs; ++i) {

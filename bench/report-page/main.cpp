@@ -13,7 +13,7 @@
 #include "BenchArguments.h"
 #include "JournalFiller.h"
 
-#include "Unit1.h"
+#include "BenchDesk.h"
 
 #include "engine/Session.h"
 #include "platform/FixedClock.h"
@@ -81,12 +81,9 @@ int main(int argc, char **argv)
     std::printf("journal: %d postings, filled in %lld ms\n", postings, fillTimer.elapsed());
     QDir::setCurrent(dir.path());
 
-    engine::Session session;
-    session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
-    platform::ScriptedDialogs dialogs;
-    platform::FixedClock clock(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9)));
-    platform::FixedSettings settings;
-    TForm1 form(session, dialogs, clock, settings);
+    bench::Desk desk;
+    platform::ScriptedDialogs &dialogs = desk.dialogs;
+    TForm1 &form = desk.form;
     form.show();
     form.Edit1->setText(QStringLiteral("12345"));
     form.BitBtn9Click();

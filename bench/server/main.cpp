@@ -8,7 +8,7 @@
 #include "JournalFiller.h"
 #include "PgCluster.h"
 
-#include "Unit1.h"
+#include "BenchDesk.h"
 
 #include "engine/EngineError.h"
 #include "engine/Session.h"
@@ -42,18 +42,11 @@ double median(std::vector<double> v)
 double postingMs(const QString &dir, int runs)
 {
     QDir::setCurrent(dir);
-    engine::Session session;
-    session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
-    platform::ScriptedDialogs dialogs;
-    platform::FixedClock clock(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9)));
-    platform::FixedSettings settings;
-    TForm1 form(session, dialogs, clock, settings);
-    form.Edit1->setText(QStringLiteral("101"));
-    form.BitBtn9Click();
-    if (form.pageIndex() != PagePosting) {
-        std::fprintf(stderr, "login failed: %s\n", qPrintable(dialogs.messages().join("; ")));
+    bench::Desk desk;
+    platform::ScriptedDialogs &dialogs = desk.dialogs;
+    TForm1 &form = desk.form;
+    if (!desk.logIn(QStringLiteral("101"), PagePosting))
         std::exit(1);
-    }
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
         form.Edit4->setText(QStringLiteral("150"));
