@@ -26,8 +26,6 @@
 
 #include "ReportPreview.h"
 #include "engine/Money.h"
-#include "ftp/Ftp.h"
-
 
 class QAction;
 class QButtonGroup;
@@ -51,6 +49,12 @@ class Dialogs;
 class Clock;
 class SystemSettings;
 } // namespace platform
+
+namespace ftp {
+class TMFtp;
+enum FtpInfo : int;
+enum FtpError : int;
+} // namespace ftp
 
 class LoginBackground;
 class TForm2;
@@ -376,12 +380,12 @@ private:
 public:
 
     // --- upload of the journal export (Unit1Upload.cpp) ---
-    void MFtp1FtpInfo(TMFtp *sender, FtpInfo info, const QString &addinfo);
-    void MFtp1FtpError(TMFtp *sender, FtpError error, const QString &addinfo);
-    void MFtp1LoggedIn(TMFtp *sender);
-    void MFtp1FileStored(TMFtp *sender);
+    void MFtp1FtpInfo(ftp::TMFtp *sender, ftp::FtpInfo info, const QString &addinfo);
+    void MFtp1FtpError(ftp::TMFtp *sender, ftp::FtpError error, const QString &addinfo);
+    void MFtp1LoggedIn(ftp::TMFtp *sender);
+    void MFtp1FileStored(ftp::TMFtp *sender);
 
-    TMFtp *MFtp1 = nullptr;
+    ftp::TMFtp *MFtp1 = nullptr;
     class QListWidget *ListBox6 = nullptr; // the option file's lines, never visible
 
     // --- backup page (Unit1Backup.cpp) ---

@@ -6,6 +6,7 @@
 // answers Yes to "Da li verujete ovom serveru?" that key is trusted from then on (and
 // stored at once when the upload is switched on).
 #include "Unit1.h"
+#include "ftp/Ftp.h"
 
 #include "platform/Dialogs.h"
 
@@ -16,6 +17,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+
+using namespace ftp;
 
 void TForm1::BitBtn30Click()
 {

@@ -6,6 +6,7 @@
 // message, and its commands never cut into the login dialogue. A store that the component
 // ends with an error is not reported as done, and the local export is then kept.
 #include "Unit1.h"
+#include "ftp/Ftp.h"
 
 #include "platform/Dialogs.h"
 
@@ -15,6 +16,8 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QStackedWidget>
+
+using namespace ftp;
 
 namespace {
 const QString RemoteFile = QStringLiteral("public_html/dv/podaci.txt");

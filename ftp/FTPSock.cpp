@@ -24,6 +24,8 @@
 
 #include <atomic>
 
+namespace ftp {
+
 namespace {
 
 std::atomic<quint64> nextSerial{1};
@@ -121,63 +123,7 @@ TMSocket::~TMSocket()
 
 quint16 TMSocket::ErrorCode(ErrorOrigin origin, int code)
 {
-    if (code == 0)
-        return 0;
-    if (origin == ErrorOrigin::Lookup) {
-        switch (static_cast<QHostInfo::HostInfoError>(code)) {
-        case QHostInfo::NoError:
-            return 0;
-        case QHostInfo::HostNotFound:
-            return 11001;
-        case QHostInfo::UnknownError:
-            return 11003;
-        }
-        return 11004; // the name is known but has no IPv4 address
-    }
-    switch (code) {
-    case EINTR: return 10004;
-    case EBADF: return 10038;
-    case EACCES: return 10013;
-    case EPERM: return 10013;
-    case EFAULT: return 10014;
-    case EINVAL: return 10022;
-    case EMFILE: return 10024;
-    case ENFILE: return 10024;
-    case EAGAIN: return 10035;
-    case EINPROGRESS: return 10035;
-    case EALREADY: return 10037;
-    case ENOTSOCK: return 10038;
-    case EDESTADDRREQ: return 10039;
-    case EMSGSIZE: return 10040;
-    case EPROTOTYPE: return 10041;
-    case ENOPROTOOPT: return 10042;
-    case EPROTONOSUPPORT: return 10043;
-    case ESOCKTNOSUPPORT: return 10044;
-    case EOPNOTSUPP: return 10045;
-    case EPFNOSUPPORT: return 10046;
-    case EAFNOSUPPORT: return 10047;
-    case EADDRINUSE: return 10048;
-    case EADDRNOTAVAIL: return 10049;
-    case ENETDOWN: return 10050;
-    case ENETUNREACH: return 10051;
-    case ENETRESET: return 10052;
-    case ECONNABORTED: return 10053;
-    case ECONNRESET: return 10054;
-    case EPIPE: return 10054;
-    case ENOBUFS: return 10055;
-    case ENOMEM: return 10055;
-    case EISCONN: return 10056;
-    case ENOTCONN: return 10057;
-    case ESHUTDOWN: return 10058;
-    case ETIMEDOUT: return 10060;
-    case ECONNREFUSED: return 10061;
-    case EHOSTDOWN: return 10064;
-    case EHOSTUNREACH: return 10065;
-    default:
-        // Windows Sockets numbers its codes as 10000 plus the BSD errno; other values
-        // keep that shape so that they still read as "an unexpected socket error".
-        return static_cast<quint16>(10000 + (code & 0x3FFF));
-    }
+    return origin == ErrorOrigin::Lookup ? SocketErrorFromLookup(code) : SocketErrorFromErrno(code);
 }
 
 void TMSocket::SetLastErrorFromErrno(int err)
@@ -276,7 +222,7 @@ void TMSocket::HandleLookupDone(int lookupId, const QHostInfo &info)
             }
         }
         if (!found)
-            error = 11004;
+            error = sockNoAddress;
     }
     TMMessage m;
     m.Msg = MsgLookupDone;
@@ -907,3 +853,5 @@ int TMSocket::TlsReceive(char *buffer, int size)
     LastError = want != TMTlsChannel::Want::Nothing && ReportWouldBlock ? ErrWouldBlock : 0;
     return 0;
 }
+
+} // namespace ftp

@@ -3,8 +3,8 @@
 // incoming connections and asynchronous host lookups arrive as messages at the socket's
 // own notification window and are turned into calls of the handler slots below. It never
 // blocks and never starts a thread. Every outcome is left as a numeric socket error code
-// in LastError (the codes of the component's error table: 10035 would block, 10061
-// refused, 11001 host not found, ...); nothing is thrown.
+// in LastError (a code of SocketErrors.h: 10035 would block, 10061 refused, 11001 host not
+// found, ...); nothing is thrown.
 //
 // Notification rules: a read notification is re-armed by the next receive; a write
 // notification follows a completed connect (or accept) and then comes again only after a
@@ -13,6 +13,7 @@
 // one that was made for an earlier socket (closed or replaced since) is dropped.
 
 #include "NotifyWindow.h"
+#include "SocketErrors.h"
 
 #include <QObject>
 #include <QString>
@@ -22,11 +23,14 @@
 #include <functional>
 #include <memory>
 
+class QHostInfo;
 class QSocketNotifier;
+
+namespace ftp {
+
 class TMTlsChannel;
 class TMTlsContext;
 struct TMTlsSettings;
-class QHostInfo;
 
 class TMSocket : public QObject
 {
@@ -46,17 +50,15 @@ public:
     // The TLS handshake ended (the error code says how).
     static constexpr int FdTls = 64;
 
-    // Error codes the component handles by name.
-    static constexpr quint16 ErrWouldBlock = 10035;
-    static constexpr quint16 ErrNotSocket = 10038;
-    static constexpr quint16 ErrNotConnected = 10057;
-    static constexpr quint16 ErrHostNotFound = 11001;
-    // TLS outcomes, beyond the socket codes: the handshake failed, the server is not
-    // trusted, a protected read or write failed.
-    static constexpr quint16 ErrTlsHandshake = 12100;
-    static constexpr quint16 ErrTlsUntrusted = 12101;
-    static constexpr quint16 ErrTlsIo = 12102;
-    static constexpr quint16 ErrForeignPeer = 10013; // refused: not the expected peer
+    // Error codes the component handles by name (the whole table: SocketErrors.h).
+    static constexpr quint16 ErrWouldBlock = sockWouldBlock;
+    static constexpr quint16 ErrNotSocket = sockNotSocket;
+    static constexpr quint16 ErrNotConnected = sockNotConnected;
+    static constexpr quint16 ErrHostNotFound = sockHostNotFound;
+    static constexpr quint16 ErrTlsHandshake = sockTlsHandshake;
+    static constexpr quint16 ErrTlsUntrusted = sockTlsUntrusted;
+    static constexpr quint16 ErrTlsIo = sockTlsIo;
+    static constexpr quint16 ErrForeignPeer = sockAccessDenied; // refused: not the expected peer
 
     // The longest host name a lookup accepts (the lookup buffer holds 68 bytes with the
     // terminating zero).
@@ -210,3 +212,5 @@ private:
     int m_tlsAfterEvent = 0; // the event the handshake held back (connect or write)
     int m_tlsLowWater = 0;   // a receive low-water mark that waits for the handshake's end
 };
+
+} // namespace ftp

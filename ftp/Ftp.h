@@ -3,6 +3,10 @@
 // control connection; DataSocket and ListenSocket carry data connections. Operations
 // return at once (transfers can be made to wait with Asynchronous = false) and report
 // through the handler slots On...; the component never throws and never shows anything.
+// A failed operation is reported once, through OnFtpError with its FtpError kind and a
+// text (kept as LastErrorKind and LastErrorText); a socket's own failures are codes of
+// SocketErrors.h in LastError. Everything here is in namespace ftp, under the names its
+// users know (TMFtp, infoBusy, errTimedOut, ...).
 //
 // The conversation with the server is a chain of continuations: SendCommand sends one
 // command line and registers the member function that receives its final reply line;
@@ -34,6 +38,8 @@
 
 #include <functional>
 #include <memory>
+
+namespace ftp {
 
 class TMTlsContext;
 
@@ -413,3 +419,5 @@ protected:
     static constexpr int TlsSendBlockSize = 16384; // one full TLS record
     char m_tlsSendBuffer[TlsSendBlockSize];
 };
+
+} // namespace ftp

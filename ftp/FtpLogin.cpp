@@ -7,6 +7,8 @@
 #include "Ftp.h"
 #include "FtpMisc.h"
 
+namespace ftp {
+
 namespace {
 
 bool positive(const QString &reply) { return reply.startsWith(QLatin1Char('2')); }
@@ -231,7 +233,7 @@ void TMFtp::EnterInitialDirectory(const QString &)
 void TMFtp::HandleInitialCwdReply(const QString &reply)
 {
     if (positive(reply))
-        m_currentDirectory = ftpmisc::QuotedDirectory(reply);
+        m_currentDirectory = misc::QuotedDirectory(reply);
     if (!m_currentDirectory.isEmpty()) {
         ReportInfo(infoLoggedIn);
         FinishOperation();
@@ -248,10 +250,12 @@ void TMFtp::HandlePwdReply(const QString &reply)
             Fail(errCommandFailed);
             return;
         }
-        m_currentDirectory = ftpmisc::QuotedDirectory(reply);
+        m_currentDirectory = misc::QuotedDirectory(reply);
         if (m_serverType == ftpstNetTerm || m_serverType == ftpstServU)
-            m_currentDirectory = ftpmisc::StripDrivePrefix(m_currentDirectory);
+            m_currentDirectory = misc::StripDrivePrefix(m_currentDirectory);
     }
     ReportInfo(infoLoggedIn);
     FinishOperation();
 }
+
+} // namespace ftp

@@ -5,7 +5,7 @@
 
 #include <QStringList>
 
-namespace ftpmisc {
+namespace ftp::misc {
 
 namespace {
 constexpr int MaxDirectoryLength = 999;
@@ -66,4 +66,4 @@ QString PortArgument(const QString &dottedAddress, quint16 port)
            + QString::number(port % 256);
 }
 
-} // namespace ftpmisc
+} // namespace ftp::misc

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-namespace ftpmisc {
+namespace ftp::misc {
 
 // The text between the first and the second double quote of a reply (at most 999
 // characters); empty when the reply has fewer than two double quotes.
@@ -22,4 +22,4 @@ bool ParsePasvAddress(const QString &reply, QString &host, quint16 &port);
 // The argument of PORT for a dotted IPv4 address and a port: "192,168,1,5,4,210".
 QString PortArgument(const QString &dottedAddress, quint16 port);
 
-} // namespace ftpmisc
+} // namespace ftp::misc

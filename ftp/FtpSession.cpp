@@ -21,6 +21,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace ftp {
+
 namespace {
 
 QString defaultInfoText(FtpInfo kind)
@@ -500,43 +502,16 @@ bool TMFtp::CheckSocketError()
         m_lastErrorKind = errUnspecified;
         return false;
     }
-    FtpError kind = errInternal;
-    QString text;
-    switch (code) {
-    case 10050: kind = errNetworkDown; text = QStringLiteral("Network down"); break;
-    case 10013: kind = errInvalidAddress; text = QStringLiteral("Invalid address specified"); break;
-    case 10022: kind = errInternal; break;
-    case 10052:
-    case 10055: kind = errWinsock; text = QStringLiteral("General Winsock Error"); break;
-    case 10053:
-        kind = errConnectionAborted;
-        text = QStringLiteral("Connection aborted due to timeout or other failure");
-        break;
-    case 10054: kind = errConnectionReset; text = QStringLiteral("Connection reset by remote side"); break;
-    case 10060: kind = errTimedOut; text = QStringLiteral("Connection timed out"); break;
-    case 10024: kind = errOutOfSockets; text = QStringLiteral("Out of sockets"); break;
-    case 10051: kind = errNetworkUnreachable; text = QStringLiteral("Network unreachable"); break;
-    case 10049: kind = errAddressNotAvailable; text = QStringLiteral("Address not available"); break;
-    case 10061: kind = errConnectionRefused; text = QStringLiteral("Connection Refused"); break;
-    case 11001:
-    case 11002:
-    case 11003:
-    case 11004: kind = errHostNotFound; text = QStringLiteral("Address resolution error"); break;
-    case 10065: kind = errHostUnreachable; text = QStringLiteral("Host unreachable"); break;
-    case ErrTlsHandshake:
-    case ErrTlsUntrusted:
-    case ErrTlsIo:
-        kind = errTlsHandshake;
-        text = QStringLiteral("TLS failure: ") + (TlsChannel() ? TlsChannel()->Error() : QString());
-        break;
-    default:
-        text = QStringLiteral("Unexpected internal error in component (WinSock Error Code: %1)")
-                   .arg(code);
-        break;
+    if (code == ErrTlsHandshake || code == ErrTlsUntrusted || code == ErrTlsIo) {
+        m_lastErrorKind = errTlsHandshake;
+        m_lastErrorText = QStringLiteral("TLS failure: ")
+                          + (TlsChannel() ? TlsChannel()->Error() : QString());
+    } else {
+        const SocketErrorReport report = ReportForSocketError(code);
+        m_lastErrorKind = report.kind;
+        m_lastErrorText = report.text;
     }
-    m_lastErrorKind = kind;
-    m_lastErrorText = text;
-    Fail(kind);
+    Fail(m_lastErrorKind);
     return true;
 }
 
@@ -697,3 +672,5 @@ void TMFtp::WaitForEvents()
         PumpMessages();
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
+
+} // namespace ftp

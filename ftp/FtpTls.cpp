@@ -17,6 +17,8 @@
 #include <cerrno>
 #include <sys/socket.h>
 
+namespace ftp {
+
 namespace {
 
 int bioWrite(BIO *bio, const char *data, int length)
@@ -351,3 +353,5 @@ QString TMTlsChannel::NormalizePin(const QString &text)
         return QString();
     return QStringLiteral("sha256//") + QString::fromLatin1(decoded.decoded.toBase64());
 }
+
+} // namespace ftp

@@ -21,6 +21,8 @@ struct ssl_st;
 struct ssl_ctx_st;
 struct ssl_session_st;
 
+namespace ftp {
+
 // What a channel is told about the server and how to judge it.
 struct TMTlsSettings
 {
@@ -117,3 +119,5 @@ private:
     QString m_untrustedReason;
     QString m_error;
 };
+
+} // namespace ftp

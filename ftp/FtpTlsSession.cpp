@@ -10,6 +10,8 @@
 #include "Ftp.h"
 #include "FtpTls.h"
 
+namespace ftp {
+
 namespace {
 
 bool positive(const QString &reply) { return reply.startsWith(QLatin1Char('2')); }
@@ -162,3 +164,5 @@ void TMFtp::DataTlsDone()
     m_dataSocket.Close();
     Fail(code == ErrTlsUntrusted ? errTlsUntrusted : errTlsHandshake);
 }
+
+} // namespace ftp

@@ -16,6 +16,8 @@
 #include "Ftp.h"
 #include "FtpMisc.h"
 
+namespace ftp {
+
 namespace {
 
 bool positive(const QString &reply) { return reply.startsWith(QLatin1Char('2')); }
@@ -224,7 +226,7 @@ bool TMFtp::ParsePasvReply(const QString &reply)
 {
     QString named;
     quint16 port = 0;
-    if (!ftpmisc::ParsePasvAddress(reply, named, port))
+    if (!misc::ParsePasvAddress(reply, named, port))
         return false;
     // Only the port is taken: the data connection goes to the host the control connection
     // talks to, never to a third host named by the server or by someone on the way.
@@ -253,7 +255,7 @@ QString TMFtp::BuildPortArgument()
     m_listenSocket.Listen();
     const QString address = m_listenSocket.LocalAddressText();
     const quint16 port = m_listenSocket.LocalPort();
-    return ftpmisc::PortArgument(address, port);
+    return misc::PortArgument(address, port);
 }
 
 void TMFtp::FinishTransfer()
@@ -803,3 +805,5 @@ void TMFtp::SendData()
     if (m_replyDone)
         FinishTransfer();
 }
+
+} // namespace ftp

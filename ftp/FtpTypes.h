@@ -6,6 +6,8 @@
 
 #include <QString>
 
+namespace ftp {
+
 enum FtpInfo : int {
     infoConnected = 0,
     infoDisconnected = 1,
@@ -139,3 +141,5 @@ struct MFtpFileInfo
     QString Links;
     QString Extra;
 };
+
+} // namespace ftp

@@ -8,6 +8,8 @@
 #include <QEvent>
 #include <QTimerEvent>
 
+namespace ftp {
+
 namespace {
 
 QEvent::Type messageEventType()
@@ -61,3 +63,5 @@ bool TMNotifyWindow::event(QEvent *e)
     }
     return QObject::event(e);
 }
+
+} // namespace ftp

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+namespace ftp {
+
 // A window message as the socket layer handles it. Serial names the socket the message
 // was made for (0 for messages that concern no particular socket).
 struct TMMessage
@@ -41,3 +43,5 @@ public:
 protected:
     bool event(QEvent *e) override;
 };
+
+} // namespace ftp

@@ -4,6 +4,7 @@
 #include "WindowTest.h"
 
 #include "Unit1.h"
+#include "ftp/Ftp.h"
 
 #include "../ftp/FtpTlsServer.h"
 
@@ -20,6 +21,8 @@
 #include <sys/stat.h>
 
 #include <memory>
+
+using namespace ftp;
 
 class TestFtps : public QObject, WindowTest<>
 {

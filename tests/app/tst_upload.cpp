@@ -3,6 +3,7 @@
 #include "UploadServer.h"
 
 #include "Unit1.h"
+#include "ftp/Ftp.h"
 
 #include "platform/TextFiles.h"
 
@@ -13,6 +14,8 @@
 #include <QTimer>
 
 #include <memory>
+
+using namespace ftp;
 
 namespace {
 const QString Done = QStringLiteral("Podaci preneti na server!");

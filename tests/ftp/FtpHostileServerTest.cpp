@@ -18,6 +18,7 @@
 
 #include <atomic>
 
+using namespace ftp;
 using namespace ftptest;
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace ftp;
 using namespace ftptest;
 
 namespace {
@@ -304,16 +305,16 @@ TEST_F(LoginTest, InitialDirectory)
 
 TEST(FtpMisc, StripDrivePrefixOnBothForms)
 {
-    EXPECT_EQ(ftpmisc::StripDrivePrefix(QStringLiteral("/C:/ftp/kasa")), QStringLiteral("/ftp/kasa"));
-    EXPECT_EQ(ftpmisc::StripDrivePrefix(QStringLiteral("D:\\data\\dv")), QStringLiteral("/data/dv"));
-    EXPECT_EQ(ftpmisc::StripDrivePrefix(QStringLiteral("C:")), QString());
+    EXPECT_EQ(misc::StripDrivePrefix(QStringLiteral("/C:/ftp/kasa")), QStringLiteral("/ftp/kasa"));
+    EXPECT_EQ(misc::StripDrivePrefix(QStringLiteral("D:\\data\\dv")), QStringLiteral("/data/dv"));
+    EXPECT_EQ(misc::StripDrivePrefix(QStringLiteral("C:")), QString());
 }
 
 TEST(FtpMisc, QuotedDirectoryNeedsTwoQuotes)
 {
-    EXPECT_EQ(ftpmisc::QuotedDirectory(QStringLiteral("257 \"/a b\" is \"x\"")), QStringLiteral("/a b"));
-    EXPECT_EQ(ftpmisc::QuotedDirectory(QStringLiteral("257 \"/open")), QString());
-    EXPECT_EQ(ftpmisc::QuotedDirectory(QStringLiteral("257 \"") + QString(2000, QLatin1Char('d'))
+    EXPECT_EQ(misc::QuotedDirectory(QStringLiteral("257 \"/a b\" is \"x\"")), QStringLiteral("/a b"));
+    EXPECT_EQ(misc::QuotedDirectory(QStringLiteral("257 \"/open")), QString());
+    EXPECT_EQ(misc::QuotedDirectory(QStringLiteral("257 \"") + QString(2000, QLatin1Char('d'))
                                        + QStringLiteral("\""))
                   .size(),
               999);

@@ -19,6 +19,7 @@
 
 #include <cstdlib>
 
+using namespace ftp;
 using namespace ftptest;
 
 namespace {

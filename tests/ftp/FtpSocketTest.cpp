@@ -13,6 +13,7 @@
 
 #include <cerrno>
 
+using namespace ftp;
 using namespace ftptest;
 
 namespace {

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTimer>
 
+using namespace ftp;
+
 namespace ftptest {
 
 void ensureApp()

@@ -38,10 +38,10 @@ void pumpFor(int ms);
 class FtpLog
 {
 public:
-    explicit FtpLog(TMFtp &ftp);
+    explicit FtpLog(ftp::TMFtp &ftp);
     QStringList lines;
     // What OnFtpNeedInfo answers, by need; unanswered needs leave the value empty.
-    std::function<QString(TMFtpInfoNeeded)> answer;
+    std::function<QString(ftp::TMFtpInfoNeeded)> answer;
 
     int count(const QString &prefix) const;
     int indexOf(const QString &prefix, int from = 0) const;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace ftp;
 using namespace ftptest;
 
 namespace {

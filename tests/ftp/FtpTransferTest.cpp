@@ -16,6 +16,7 @@
 
 #include <mutex>
 
+using namespace ftp;
 using namespace ftptest;
 
 namespace {
@@ -518,12 +519,12 @@ TEST(FtpMisc, PasvAndPortArguments)
 {
     QString host = QStringLiteral("unchanged");
     quint16 port = 7;
-    EXPECT_TRUE(ftpmisc::ParsePasvAddress(QStringLiteral("227 ok (10,0,0,7,19,137)."), host, port));
+    EXPECT_TRUE(misc::ParsePasvAddress(QStringLiteral("227 ok (10,0,0,7,19,137)."), host, port));
     EXPECT_EQ(host, QStringLiteral("10.0.0.7"));
     EXPECT_EQ(port, 5001);
-    EXPECT_FALSE(ftpmisc::ParsePasvAddress(QStringLiteral("227 ok (1,2,3,4,5,6"), host, port));
-    EXPECT_FALSE(ftpmisc::ParsePasvAddress(QStringLiteral("227 ok (-1,2,3,4,5,6)"), host, port));
+    EXPECT_FALSE(misc::ParsePasvAddress(QStringLiteral("227 ok (1,2,3,4,5,6"), host, port));
+    EXPECT_FALSE(misc::ParsePasvAddress(QStringLiteral("227 ok (-1,2,3,4,5,6)"), host, port));
     EXPECT_EQ(host, QStringLiteral("10.0.0.7"));
-    EXPECT_EQ(ftpmisc::PortArgument(QStringLiteral("192.168.1.5"), 1234),
+    EXPECT_EQ(misc::PortArgument(QStringLiteral("192.168.1.5"), 1234),
               QStringLiteral("192,168,1,5,4,210"));
 }

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace ftp;
 using namespace ftptest;
 
 TEST(MftpOptions, ParsesCommandsUrlsAndOptions)

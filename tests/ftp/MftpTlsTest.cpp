@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace ftp;
 using namespace ftptest;
 
 TEST(MftpTlsOptions, FtpsUrlsAreImplicitAndKeysMustBeSha256)

@@ -7,6 +7,8 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+using namespace ftp;
+
 namespace {
 
 bool parseProxyType(const QString &text, TMFtpProxyType &type)

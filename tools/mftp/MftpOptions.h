@@ -24,7 +24,7 @@ struct MftpOptions
     bool passive = false;
     bool ascii = false;
     bool resume = false;
-    TMFtpProxyType proxyType = proxyNone;
+    ftp::TMFtpProxyType proxyType = ftp::proxyNone;
     QString proxyHost;
     int proxyPort = 21;
     QString proxyUser;
@@ -32,7 +32,7 @@ struct MftpOptions
     int retries = 0;
     int timeout = 20;
     bool verbose = false;
-    TMFtpTlsMode tls = tlsNone; // --tls: explicit; an ftps:// URL: implicit
+    ftp::TMFtpTlsMode tls = ftp::tlsNone; // --tls: explicit; an ftps:// URL: implicit
     QString caFile;             // --cacert
     QString pinnedKey;          // --pinnedpubkey, as "sha256//BASE64"
     bool insecure = false;      // --insecure: no chain or host-name check

@@ -14,6 +14,8 @@
 
 #include <cstdio>
 
+using namespace ftp;
+
 namespace {
 
 const char *errorName(FtpError e)

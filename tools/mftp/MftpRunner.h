@@ -23,20 +23,20 @@ public:
     int run();
 
 private:
-    void onInfo(FtpInfo info, const QString &text);
-    void onError(FtpError error, const QString &text);
+    void onInfo(ftp::FtpInfo info, const QString &text);
+    void onError(ftp::FtpError error, const QString &text);
     void onLoggedIn();
     void onReady();
     void afterError();
     void finish(int status);
     void progress(bool last);
     bool succeeded() const { return m_transferDone && m_errors == 0; }
-    QString localReason(FtpError error) const;
+    QString localReason(ftp::FtpError error) const;
     bool prepareAsciiUpload();
     bool finishAsciiDownload();
 
     const MftpOptions m_options;
-    TMFtp m_ftp;
+    ftp::TMFtp m_ftp;
     QEventLoop m_loop;
     int m_status = 0;
     bool m_done = false;

@@ -10,6 +10,8 @@
 
 #include <cstdio>
 
+using namespace ftp;
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
