@@ -4,6 +4,7 @@
 
 #include "ftp/FtpTls.h"
 
+#include <QCommandLineParser>
 #include <QRegularExpression>
 #include <QUrl>
 
@@ -110,97 +111,89 @@ QString MftpOptions::usage()
         "  --tls                     require explicit TLS (AUTH TLS) for login and data\n"
         "  --cacert FILE             trust the certificates in FILE (PEM) as well\n"
         "  --pinnedpubkey sha256//B64  trust only the server key with this SHA-256\n"
-        "  --insecure                do not check the certificate chain or host name\n"
+        "  -k, --insecure            do not check the certificate chain or host name\n"
+        "  -h, --help                show this text;  --version  show the version\n"
+        "An option's value may also follow it after \"=\" (--retries=3).\n"
         "A password not in the URL is taken from ~/.netrc (or $NETRC) when it has one for\n"
         "the host; the exit status is 0 only when the whole file arrived.\n");
 }
 
 bool MftpOptions::parse(const QStringList &args, MftpOptions &out, QString &error)
 {
-    QStringList positional;
-    bool tlsOption = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &a = args.at(i);
-        auto value = [&](QString &v) {
-            if (i + 1 >= args.size()) {
-                error = QStringLiteral("%1 needs a value").arg(a);
-                return false;
-            }
-            v = args.at(++i);
-            return true;
-        };
-        auto number = [&](int &n, int min) {
-            QString v;
-            if (!value(v))
-                return false;
-            bool ok = false;
-            n = v.toInt(&ok);
-            if (!ok || n < min) {
-                error = QStringLiteral("%1 needs a number, not \"%2\"").arg(a, v);
-                return false;
-            }
-            return true;
-        };
-        if (a == QLatin1String("--passive")) {
-            out.passive = true;
-        } else if (a == QLatin1String("--ascii")) {
-            out.ascii = true;
-        } else if (a == QLatin1String("--resume")) {
-            out.resume = true;
-        } else if (a == QLatin1String("--verbose")) {
-            out.verbose = true;
-        } else if (a == QLatin1String("--tls")) {
-            tlsOption = true;
-        } else if (a == QLatin1String("--insecure") || a == QLatin1String("-k")) {
-            out.insecure = true;
-        } else if (a == QLatin1String("--cacert")) {
-            if (!value(out.caFile))
-                return false;
-        } else if (a == QLatin1String("--pinnedpubkey")) {
-            QString v;
-            if (!value(v))
-                return false;
-            out.pinnedKey = TMTlsChannel::NormalizePin(v);
-            if (!v.startsWith(QLatin1String("sha256//")) || out.pinnedKey.isEmpty()) {
-                error = QStringLiteral("--pinnedpubkey needs sha256// and a Base64 SHA-256, "
-                                       "not \"%1\"").arg(v);
-                return false;
-            }
-        } else if (a == QLatin1String("--proxy-type")) {
-            QString v;
-            if (!value(v))
-                return false;
-            if (!parseProxyType(v, out.proxyType)) {
-                error = QStringLiteral("unknown proxy type \"%1\"").arg(v);
-                return false;
-            }
-        } else if (a == QLatin1String("--proxy")) {
-            QString v;
-            if (!value(v))
-                return false;
-            if (!parseHostPort(v, out.proxyHost, out.proxyPort)) {
-                error = QStringLiteral("bad proxy \"%1\"").arg(v);
-                return false;
-            }
-        } else if (a == QLatin1String("--proxy-user")) {
-            if (!value(out.proxyUser))
-                return false;
-        } else if (a == QLatin1String("--proxy-password")) {
-            if (!value(out.proxyPassword))
-                return false;
-        } else if (a == QLatin1String("--retries")) {
-            if (!number(out.retries, 0))
-                return false;
-        } else if (a == QLatin1String("--timeout")) {
-            if (!number(out.timeout, 1))
-                return false;
-        } else if (a.startsWith(QLatin1String("--"))) {
-            error = QStringLiteral("unknown option %1").arg(a);
+    const auto option = [](QStringList names, const char *valueName = nullptr) {
+        return QCommandLineOption(names, QString(),
+                                  valueName ? QString::fromLatin1(valueName) : QString());
+    };
+    const QCommandLineOption passive = option({QStringLiteral("passive")});
+    const QCommandLineOption ascii = option({QStringLiteral("ascii")});
+    const QCommandLineOption resume = option({QStringLiteral("resume")});
+    const QCommandLineOption verbose = option({QStringLiteral("verbose")});
+    const QCommandLineOption tls = option({QStringLiteral("tls")});
+    const QCommandLineOption insecure = option({QStringLiteral("k"), QStringLiteral("insecure")});
+    const QCommandLineOption caFile = option({QStringLiteral("cacert")}, "FILE");
+    const QCommandLineOption pinnedKey = option({QStringLiteral("pinnedpubkey")}, "KEY");
+    const QCommandLineOption proxyType = option({QStringLiteral("proxy-type")}, "KIND");
+    const QCommandLineOption proxy = option({QStringLiteral("proxy")}, "HOST");
+    const QCommandLineOption proxyUser = option({QStringLiteral("proxy-user")}, "U");
+    const QCommandLineOption proxyPassword = option({QStringLiteral("proxy-password")}, "P");
+    const QCommandLineOption retries = option({QStringLiteral("retries")}, "N");
+    const QCommandLineOption timeout = option({QStringLiteral("timeout")}, "S");
+    const QCommandLineOption help = option({QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version = option({QStringLiteral("version")});
+
+    QCommandLineParser parser;
+    parser.addOptions({passive, ascii, resume, verbose, tls, insecure, caFile, pinnedKey,
+                       proxyType, proxy, proxyUser, proxyPassword, retries, timeout, help,
+                       version});
+    if (!parser.parse(QStringList{QStringLiteral("mftp")} + args)) {
+        error = parser.errorText();
+        return false;
+    }
+    out.help = parser.isSet(help);
+    out.version = parser.isSet(version);
+    if (out.help || out.version)
+        return true;
+
+    out.passive = parser.isSet(passive);
+    out.ascii = parser.isSet(ascii);
+    out.resume = parser.isSet(resume);
+    out.verbose = parser.isSet(verbose);
+    out.insecure = parser.isSet(insecure);
+    out.caFile = parser.value(caFile);
+    out.proxyUser = parser.value(proxyUser);
+    out.proxyPassword = parser.value(proxyPassword);
+    if (parser.isSet(pinnedKey)) {
+        const QString v = parser.value(pinnedKey);
+        out.pinnedKey = TMTlsChannel::NormalizePin(v);
+        if (!v.startsWith(QLatin1String("sha256//")) || out.pinnedKey.isEmpty()) {
+            error = QStringLiteral("--pinnedpubkey needs sha256// and a Base64 SHA-256, "
+                                   "not \"%1\"").arg(v);
             return false;
-        } else {
-            positional.append(a);
         }
     }
+    if (parser.isSet(proxyType) && !parseProxyType(parser.value(proxyType), out.proxyType)) {
+        error = QStringLiteral("unknown proxy type \"%1\"").arg(parser.value(proxyType));
+        return false;
+    }
+    if (parser.isSet(proxy) && !parseHostPort(parser.value(proxy), out.proxyHost, out.proxyPort)) {
+        error = QStringLiteral("bad proxy \"%1\"").arg(parser.value(proxy));
+        return false;
+    }
+    const auto number = [&](const QCommandLineOption &o, int &n, int min) {
+        if (!parser.isSet(o))
+            return true;
+        const QString v = parser.value(o);
+        bool ok = false;
+        n = v.toInt(&ok);
+        if (ok && n >= min)
+            return true;
+        error = QStringLiteral("--%1 needs a number, not \"%2\"").arg(o.names().constFirst(), v);
+        return false;
+    };
+    if (!number(retries, out.retries, 0) || !number(timeout, out.timeout, 1))
+        return false;
+
+    const QStringList positional = parser.positionalArguments();
     if (positional.size() != 3) {
         error = QStringLiteral("expected a command and two arguments");
         return false;
@@ -210,20 +203,17 @@ bool MftpOptions::parse(const QStringList &args, MftpOptions &out, QString &erro
         return false;
     }
     // Explicit TLS on an ftp:// URL; an ftps:// URL is implicit TLS whatever --tls says.
-    const auto url = [&](const QString &text) {
-        if (tlsOption)
-            out.tls = tlsExplicit;
-        return parseUrl(text, out, error);
-    };
+    if (parser.isSet(tls))
+        out.tls = tlsExplicit;
     if (positional[0] == QLatin1String("put")) {
         out.put = true;
         out.localFile = positional[1];
-        return url(positional[2]);
+        return parseUrl(positional[2], out, error);
     }
     if (positional[0] == QLatin1String("get")) {
         out.put = false;
         out.localFile = positional[2];
-        return url(positional[1]);
+        return parseUrl(positional[1], out, error);
     }
     error = QStringLiteral("unknown command \"%1\"").arg(positional[0]);
     return false;

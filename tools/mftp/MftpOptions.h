@@ -36,9 +36,11 @@ struct MftpOptions
     QString caFile;             // --cacert
     QString pinnedKey;          // --pinnedpubkey, as "sha256//BASE64"
     bool insecure = false;      // --insecure: no chain or host-name check
+    bool help = false;          // --help: nothing else was looked at
+    bool version = false;       // --version: likewise
 
-    // Fills the options from the arguments after the program name; on failure returns
-    // false with a message in error.
+    // Fills the options from the arguments after the program name (options in any place,
+    // "--name value" or "--name=value"); on failure returns false with a message in error.
     static bool parse(const QStringList &args, MftpOptions &out, QString &error);
     // Takes user and password for host from a netrc text when the URL gave no password:
     // the first "machine" entry for host (or else "default") whose login matches the URL's

@@ -17,15 +17,20 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     MftpOptions options;
     QString error;
-    const QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.contains(QStringLiteral("--help")) || args.contains(QStringLiteral("-h"))) {
+    if (!MftpOptions::parse(QCoreApplication::arguments().mid(1), options, error)) {
+        std::fprintf(stderr,
+                     "mftp: %s\nusage: mftp put LOCAL URL [options] | mftp get URL LOCAL "
+                     "[options]  (--help for more)\n",
+                     error.toLocal8Bit().constData());
+        return 2;
+    }
+    if (options.help) {
         std::fputs(MftpOptions::usage().toLocal8Bit().constData(), stdout);
         return 0;
     }
-    if (!MftpOptions::parse(args, options, error)) {
-        std::fprintf(stderr, "mftp: %s\n%s", error.toLocal8Bit().constData(),
-                     MftpOptions::usage().toLocal8Bit().constData());
-        return 2;
+    if (options.version) {
+        std::printf("mftp %s\n", DORVANTA_VERSION);
+        return 0;
     }
     if (!options.hasPassword) {
         QString path = qEnvironmentVariable("NETRC");
