@@ -5,25 +5,16 @@
 // "citac"/"tajna" (read only). Uploads are slowed to `bytesPerSecond` when it is given, so
 // a test can act while a store is running.
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
+#include "../ftp/FtpTestSupport.h"
 
-#include <memory>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 class UploadServer
 {
 public:
     explicit UploadServer(int bytesPerSecond = 0) : limit(bytesPerSecond) {}
-    ~UploadServer()
-    {
-        if (process) {
-            process->kill();
-            process->waitForFinished(3000);
-        }
-    }
 
     // Returns an empty string when the server is up, else why not.
     QString start()
@@ -52,21 +43,10 @@ print(server.socket.getsockname()[1], flush=True)
 server.serve_forever()
 )PY";
         QDir(home.path()).mkpath(QStringLiteral("public_html/dv"));
-        process = std::make_unique<QProcess>();
-        process->start(QStringLiteral("/usr/bin/python3"),
-                       {QStringLiteral("-c"), QString::fromLatin1(script), home.path(),
-                        QString::number(limit)});
-        if (!process->waitForStarted(5000))
-            return QStringLiteral("/usr/bin/python3 did not start");
-        QElapsedTimer clock;
-        clock.start();
-        while (!process->canReadLine() && clock.elapsed() < 10000 &&
-               process->state() == QProcess::Running)
-            process->waitForReadyRead(100);
-        port = process->readLine().trimmed().toUShort();
-        if (port == 0)
-            return QStringLiteral("pyftpdlib did not start: ") +
-                   QString::fromLocal8Bit(process->readAllStandardError());
+        if (!python.start(script, {home.path(), QString::number(limit)},
+                          QStringLiteral("pyftpdlib")))
+            return python.problem;
+        port = static_cast<quint16>(python.firstLine.value(0).toUInt());
         return {};
     }
 
@@ -85,5 +65,5 @@ server.serve_forever()
 private:
     int limit;
     QTemporaryDir home;
-    std::unique_ptr<QProcess> process;
+    ftptest::PythonServer python;
 };

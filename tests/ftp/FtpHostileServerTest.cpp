@@ -404,10 +404,7 @@ void runRow(const Row &row)
     });
     TMFtp ftp;
     FtpLog log(ftp);
-    ftp.SetServer(QStringLiteral("127.0.0.1"));
-    ftp.Port = server.port();
-    ftp.SetRetries(0);
-    ftp.TimeOut = 1;
+    pointAt(ftp, server.port(), 1);
     ftp.SetPassive(row.passive);
     // The event loop must keep turning while a server floods.
     int ticks = 0;

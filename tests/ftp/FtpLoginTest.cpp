@@ -20,15 +20,6 @@ protected:
     void SetUp() override { ensureApp(); }
 };
 
-void pointAt(TMFtp &ftp, quint16 port)
-{
-    ftp.SetServer(QStringLiteral("127.0.0.1"));
-    ftp.Port = port;
-    ftp.SetRetries(0);
-    ftp.SetRetryInterval(0);
-    ftp.TimeOut = 3;
-}
-
 struct ProxyCase
 {
     TMFtpProxyType type;
@@ -88,8 +79,7 @@ TEST_F(LoginTest, ProxyWithoutServerIsNoProxy)
     pointAt(ftp, server.port());
     ftp.SetProxyType(proxyHost);
     ftp.SetProxyServer(QStringLiteral("   "));
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
+    ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     EXPECT_EQ(ftp.ProxyType(), proxyNone);
     EXPECT_EQ(server.commands().value(0), QStringLiteral("USER anonymous"));
 }
@@ -135,8 +125,7 @@ TEST_F(LoginTest, SiteProxyDialogueAndNeededValues)
             return ftp.ProxyPassword().isEmpty() ? QStringLiteral("gatepw") : QString();
         return need == needAccount ? QStringLiteral("acc1") : QString();
     };
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); })) << log.dump().toStdString();
+    ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     EXPECT_EQ(proxy.commands().mid(0, 7),
               QStringList({QStringLiteral("USER gate"), QStringLiteral("PASS gatepw"),
                            QStringLiteral("SITE ftp.example.com"), QStringLiteral("USER kasa"),
@@ -226,12 +215,10 @@ TEST_F(LoginTest, ServerTypeFromSyst)
         TMFtp ftp;
         FtpLog log(ftp);
         pointAt(ftp, server.port());
-        ftp.Login();
-        ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); })) << c.reply;
+        ASSERT_TRUE(logIn(ftp, log)) << c.reply;
         EXPECT_EQ(ftp.ServerType(), c.type) << c.reply;
         // The detected kind is kept: the next login asks no SYST.
-        ftp.Login();
-        ASSERT_TRUE(waitUntil([&] { return log.count(QStringLiteral("loggedin")) == 2; }));
+        ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
         EXPECT_EQ(server.count(QStringLiteral("SYST")), 1) << c.reply;
     }
 }
@@ -249,8 +236,7 @@ TEST_F(LoginTest, NetTermWelcomeOnDirectConnection)
     TMFtp ftp;
     FtpLog log(ftp);
     pointAt(ftp, server.port());
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
+    ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     EXPECT_EQ(ftp.ServerType(), ftpstNetTerm);
     EXPECT_EQ(server.count(QStringLiteral("SYST")), 0);
     EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/ftp/kasa"));
@@ -268,8 +254,7 @@ TEST_F(LoginTest, RefusedResumeProbeSkipsRestZero)
     TMFtp ftp;
     FtpLog log(ftp);
     pointAt(ftp, server.port());
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
+    ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     EXPECT_FALSE(ftp.ResumeSupported());
     EXPECT_TRUE(log.has(QStringLiteral("info 17 This site cannot resume broken downloads/uploads")));
     EXPECT_EQ(server.count(QStringLiteral("REST 0")), 0);
@@ -294,8 +279,7 @@ TEST_F(LoginTest, InitialDirectory)
         FtpLog log(ftp);
         pointAt(ftp, server.port());
         ftp.SetInitialDirectory(QStringLiteral("pub/dv"));
-        ftp.Login();
-        ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); })) << cwdReply.toStdString();
+        ASSERT_TRUE(logIn(ftp, log)) << cwdReply.toStdString();
         EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/pub/dv"));
         EXPECT_EQ(server.count(QStringLiteral("CWD pub/dv")), 1);
         EXPECT_EQ(server.count(QStringLiteral("PWD")), cwdReply.contains(QLatin1Char('"')) ? 0 : 1)

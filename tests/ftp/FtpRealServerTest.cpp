@@ -19,11 +19,7 @@ protected:
     void SetUp() override
     {
         ensureApp();
-        if (!server.start()) {
-            if (server.missing)
-                GTEST_SKIP() << server.problem.toStdString();
-            FAIL() << server.problem.toStdString();
-        }
+        FTPTEST_START_OR_SKIP(server);
     }
     PyFtpServer server;
 };
@@ -34,13 +30,8 @@ TEST_F(RealServerTest, LogsInAndReportsCurrentDirectory)
 {
     TMFtp ftp;
     FtpLog log(ftp);
-    ftp.SetServer(QStringLiteral("127.0.0.1"));
-    ftp.Port = server.port;
-    ftp.SetUsername(QStringLiteral("tester"));
-    ftp.SetPassword(QStringLiteral("secret"));
-    ftp.SetRetries(0);
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }, 8000))
+    pointAtRealServer(ftp, server.port);
+    ASSERT_TRUE(logIn(ftp, log, 8000))
         << log.dump().toStdString();
     EXPECT_TRUE(log.has(QStringLiteral("info 12 Logged in")));
     EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/"));
@@ -58,11 +49,8 @@ TEST_F(RealServerTest, WrongPasswordFailsLogin)
 {
     TMFtp ftp;
     FtpLog log(ftp);
-    ftp.SetServer(QStringLiteral("127.0.0.1"));
-    ftp.Port = server.port;
-    ftp.SetUsername(QStringLiteral("tester"));
+    pointAtRealServer(ftp, server.port);
     ftp.SetPassword(QStringLiteral("wrong"));
-    ftp.SetRetries(0);
     ftp.Login();
     ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); }, 8000))
         << log.dump().toStdString();
@@ -92,14 +80,8 @@ protected:
         log->answer = [this](TMFtpInfoNeeded need) {
             return need == needResumeChoice ? resumeAnswer : QString();
         };
-        ftp->SetServer(QStringLiteral("127.0.0.1"));
-        ftp->Port = server.port;
-        ftp->SetUsername(user);
-        ftp->SetPassword(QStringLiteral("secret"));
-        ftp->SetRetries(0);
-        ftp->Login();
-        ASSERT_TRUE(waitUntil([&] { return log->has(QStringLiteral("loggedin")); }, 8000))
-            << log->dump().toStdString();
+        pointAtRealServer(*ftp, server.port, user);
+        ASSERT_TRUE(logIn(*ftp, *log, 8000)) << log->dump().toStdString();
         log->lines.clear();
     }
     bool run(const std::function<void()> &operation)

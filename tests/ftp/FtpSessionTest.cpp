@@ -24,15 +24,6 @@ using namespace ftptest;
 
 namespace {
 
-void pointAt(TMFtp &ftp, quint16 port)
-{
-    ftp.SetServer(QStringLiteral("127.0.0.1"));
-    ftp.Port = port;
-    ftp.SetRetries(0);
-    ftp.SetRetryInterval(0);
-    ftp.TimeOut = 3;
-}
-
 void plainLogin(ScriptedSession &s)
 {
     s.reply(QStringLiteral("220 Scripted server ready"));
@@ -75,8 +66,7 @@ TEST_F(SessionTest, ReplyGrammar)
     FtpLog log(ftp);
     QStringList handled;
     pointAt(ftp, server.port());
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); })) << log.dump().toStdString();
+    ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     ASSERT_TRUE(waitUntil([&] { return ftp.LastReply() == QStringLiteral("226 Unsolicited"); }));
     pumpFor(50);
 
@@ -118,8 +108,7 @@ TEST_F(SessionTest, PasswordIsMaskedAndOtherCommandsShownWithLineEnd)
     pointAt(ftp, server.port());
     ftp.SetUsername(QStringLiteral("kasa"));
     ftp.SetPassword(QStringLiteral("s3cret-word"));
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
+    ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     EXPECT_TRUE(log.has(QStringLiteral("info 4 USER kasa\r\n")));
     EXPECT_TRUE(log.has(QStringLiteral("info 4 PASS (want to know) :-P\r\n")));
     for (const QString &l : log.lines)
@@ -190,47 +179,42 @@ QStringList retryReports(const FtpLog &log)
 
 } // namespace
 
+// A refused welcome is retried Retries times, then reported as a disconnection.
 TEST_F(SessionTest, RefusedWelcomeIsRetriedThenReportedAsDisconnected)
 {
-    ScriptedFtpServer server([](ScriptedSession &s, int) {
-        s.reply(QStringLiteral("421 Too many users"));
-        s.close();
-    });
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
-    ftp.SetRetries(3);
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); }));
-    pumpFor(100);
     const QString refused = QStringLiteral("error 25 ");
     const QString retrying = QStringLiteral("info 18 Retrying...");
-    EXPECT_EQ(retryReports(log),
-              QStringList({refused, retrying, refused, retrying, refused, retrying, refused,
-                           QStringLiteral("info 21 Retry Finished"),
-                           QStringLiteral("info 1 Disconnected"), QStringLiteral("quit"),
-                           QStringLiteral("ready")}));
-    EXPECT_EQ(server.connectionCount(), 4);
-    EXPECT_FALSE(ftp.ControlConnected());
-}
-
-TEST_F(SessionTest, NoRetriesMeansOneConnect)
-{
-    ScriptedFtpServer server([](ScriptedSession &s, int) {
-        s.reply(QStringLiteral("120 Later"));
-        s.close();
-    });
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); }));
-    pumpFor(100);
-    EXPECT_EQ(retryReports(log),
-              QStringList({QStringLiteral("error 25 "), QStringLiteral("info 21 Retry Finished"),
-                           QStringLiteral("info 1 Disconnected"), QStringLiteral("quit"),
-                           QStringLiteral("ready")}));
-    EXPECT_EQ(server.connectionCount(), 1);
+    const QStringList end = {QStringLiteral("info 21 Retry Finished"),
+                             QStringLiteral("info 1 Disconnected"), QStringLiteral("quit"),
+                             QStringLiteral("ready")};
+    const struct
+    {
+        int retries;
+        const char *welcome;
+        QStringList reports;
+    } cases[] = {
+        {3, "421 Too many users",
+         QStringList{refused, retrying, refused, retrying, refused, retrying, refused} + end},
+        {0, "120 Later", QStringList{refused} + end},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.welcome);
+        const QString welcome = QString::fromLatin1(c.welcome);
+        ScriptedFtpServer server([welcome](ScriptedSession &s, int) {
+            s.reply(welcome);
+            s.close();
+        });
+        TMFtp ftp;
+        FtpLog log(ftp);
+        pointAt(ftp, server.port());
+        ftp.SetRetries(c.retries);
+        ftp.Login();
+        ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); }));
+        pumpFor(100);
+        EXPECT_EQ(retryReports(log), c.reports);
+        EXPECT_EQ(server.connectionCount(), c.retries + 1);
+        EXPECT_FALSE(ftp.ControlConnected());
+    }
 }
 
 TEST_F(SessionTest, RetryWaitsRetryIntervalAndCanThenSucceed)
@@ -250,8 +234,7 @@ TEST_F(SessionTest, RetryWaitsRetryIntervalAndCanThenSucceed)
     ftp.SetRetryInterval(1);
     QElapsedTimer clock;
     clock.start();
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
+    ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     EXPECT_GE(clock.elapsed(), 950);
     EXPECT_EQ(retryReports(log),
               QStringList({QStringLiteral("error 25 "), QStringLiteral("info 18 Retrying..."),
@@ -335,8 +318,7 @@ TEST_F(SessionTest, HostNameIsResolvedBeforeConnecting)
     FtpLog log(ftp);
     pointAt(ftp, server.port());
     ftp.SetServer(QStringLiteral("localhost"));
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
+    ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     EXPECT_EQ(log.only({QStringLiteral("info 2"), QStringLiteral("info 19"), QStringLiteral("info 0")}),
               QStringList({QStringLiteral("info 2 localhost"), QStringLiteral("info 19 127.0.0.1"),
                            QStringLiteral("info 0 127.0.0.1")}));
@@ -378,10 +360,8 @@ TEST_F(SessionTest, LoginWhileConnectedReplacesTheSocketSilently)
     TMFtp ftp;
     FtpLog log(ftp);
     pointAt(ftp, server.port());
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.count(QStringLiteral("loggedin")) == 2; }));
+    ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
+    ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     pumpFor(100);
     EXPECT_EQ(server.connectionCount(), 2);
     EXPECT_FALSE(log.has(QStringLiteral("quit")));
@@ -400,8 +380,7 @@ TEST_F(SessionTest, FailedReconnectLeavesNothingToSendTo)
     TMFtp ftp;
     FtpLog log(ftp);
     pointAt(ftp, server.port());
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }));
+    ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     ftp.Port = closedPort;
     ftp.Login();
     ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error 11")); }));
@@ -447,8 +426,7 @@ int noopsWithin(int ms, quint16 interval, const QString &noopAnswer)
     FtpLog log(ftp);
     pointAt(ftp, server.port());
     ftp.SetNoopInterval(interval);
-    ftp.Login();
-    if (!waitUntil([&] { return log.has(QStringLiteral("loggedin")); }))
+    if (!logIn(ftp, log))
         return -1;
     pumpFor(ms);
     // A keep-alive neither raises OnFtpBusy nor ends with OnFtpReady.

@@ -42,6 +42,32 @@ void pumpFor(int ms)
     waitUntil([&] { return clock.elapsed() >= ms; }, ms + 1000);
 }
 
+void pointAt(TMFtp &ftp, quint16 port, int timeOut)
+{
+    ftp.SetServer(QStringLiteral("127.0.0.1"));
+    ftp.Port = port;
+    ftp.SetRetries(0);
+    ftp.SetRetryInterval(0);
+    ftp.TimeOut = timeOut;
+}
+
+void pointAtRealServer(TMFtp &ftp, quint16 port, const QString &user)
+{
+    ftp.SetServer(QStringLiteral("127.0.0.1"));
+    ftp.Port = port;
+    ftp.SetUsername(user);
+    ftp.SetPassword(QStringLiteral("secret"));
+    ftp.SetRetries(0);
+    ftp.SetNoopInterval(0);
+}
+
+bool logIn(TMFtp &ftp, FtpLog &log, int timeoutMs)
+{
+    const int before = log.count(QStringLiteral("loggedin"));
+    ftp.Login();
+    return waitUntil([&] { return log.count(QStringLiteral("loggedin")) > before; }, timeoutMs);
+}
+
 FtpLog::FtpLog(TMFtp &ftp)
 {
     ftp.OnFtpInfo = [this](TMFtp *, FtpInfo info, const QString &text) {
@@ -121,9 +147,7 @@ server.serve_forever(timeout=0.2)
 
 } // namespace
 
-PyFtpServer::PyFtpServer() = default;
-
-PyFtpServer::~PyFtpServer()
+PythonServer::~PythonServer()
 {
     if (m_process) {
         m_process->kill();
@@ -131,7 +155,7 @@ PyFtpServer::~PyFtpServer()
     }
 }
 
-bool PyFtpServer::start()
+bool PythonServer::start(const char *script, const QStringList &args, const QString &modules)
 {
     const QString python = QStringLiteral("/usr/bin/python3");
     if (!QFile::exists(python)) {
@@ -140,32 +164,42 @@ bool PyFtpServer::start()
         return false;
     }
     QProcess probe;
-    probe.start(python, {QStringLiteral("-c"), QStringLiteral("import pyftpdlib")});
+    probe.start(python, {QStringLiteral("-c"), QStringLiteral("import ") + modules});
     probe.waitForFinished(10000);
     if (probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0) {
         missing = true;
-        problem = QStringLiteral("/usr/bin/python3 lacks pyftpdlib (Debian python3-pyftpdlib)");
+        problem = QStringLiteral("/usr/bin/python3 cannot import %1 (Debian python3-pyftpdlib, "
+                                 "python3-openssl)").arg(modules);
         return false;
     }
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
-    m_process->start(python, {QStringLiteral("-c"), QString::fromUtf8(serverScript), home()});
+    m_process->start(python, QStringList{QStringLiteral("-c"), QString::fromUtf8(script)} + args);
     if (!m_process->waitForStarted(5000)) {
-        problem = QStringLiteral("pyftpdlib server did not start");
+        problem = QStringLiteral("/usr/bin/python3 did not start");
         return false;
     }
     QElapsedTimer clock;
     clock.start();
-    while (!m_process->canReadLine() && clock.elapsed() < 10000)
+    while (!m_process->canReadLine() && clock.elapsed() < 20000
+           && m_process->state() == QProcess::Running)
         m_process->waitForReadyRead(200);
-    const QByteArray line = m_process->readLine().trimmed();
-    port = static_cast<quint16>(line.toUInt());
-    if (port == 0) {
-        problem = QStringLiteral("pyftpdlib server gave no port: ")
+    firstLine = m_process->readLine().trimmed().split(' ');
+    if (firstLine.value(0).toUInt() == 0) {
+        problem = QStringLiteral("the server gave no port: ")
                   + QString::fromUtf8(m_process->readAllStandardError());
         return false;
     }
     return true;
+}
+
+bool PyFtpServer::start()
+{
+    const bool started = m_python.start(serverScript, {home()}, QStringLiteral("pyftpdlib"));
+    problem = m_python.problem;
+    missing = m_python.missing;
+    port = static_cast<quint16>(m_python.firstLine.value(0).toUInt());
+    return started;
 }
 
 } // namespace ftptest

@@ -32,6 +32,31 @@ bool waitUntil(const std::function<bool()> &pred, int timeoutMs = 4000);
 // Runs the event loop for ms milliseconds.
 void pumpFor(int ms);
 
+// Points ftp at 127.0.0.1:port with no retries and no wait between them, and timeOut
+// seconds for every wait (a scripted server answers at once).
+void pointAt(ftp::TMFtp &ftp, quint16 port, int timeOut = 3);
+// Points ftp at a real server on 127.0.0.1:port as user (password "secret"), with no
+// retries and no keep-alive; the time-out keeps its default, since a real server on a
+// loaded machine may be slow.
+void pointAtRealServer(ftp::TMFtp &ftp, quint16 port,
+                       const QString &user = QStringLiteral("tester"));
+
+class FtpLog;
+// Starts a login and runs the event loop until one more "loggedin" is in the log; false
+// when timeoutMs passed first.
+bool logIn(ftp::TMFtp &ftp, FtpLog &log, int timeoutMs = 4000);
+
+// Starts a real server for a test, or skips the test when /usr/bin/python3 lacks what the
+// server needs; any other failure fails it. A macro, since both end the test function.
+#define FTPTEST_START_OR_SKIP(server)                                                      \
+    do {                                                                                   \
+        if (!(server).start()) {                                                           \
+            if ((server).missing)                                                          \
+                GTEST_SKIP() << (server).problem.toStdString();                            \
+            FAIL() << (server).problem.toStdString();                                      \
+        }                                                                                  \
+    } while (false)
+
 // Records every event of a component as one line each:
 // "info <kind> <text>", "error <kind> <text>", "ready", "loggedin", "received", "stored",
 // "quit", "busy".
@@ -51,6 +76,24 @@ public:
     QString dump() const { return lines.join(QLatin1Char('\n')); }
 };
 
+// A server script run by /usr/bin/python3 for as long as this object lives. start()
+// checks that python3 can import modules (a comma-separated list), runs the script with
+// args, and reads the first line it prints: the words of that line (the port first) are
+// in firstLine. On failure problem says why, and missing is set when python3 or a module
+// is absent (the one reason to skip a test rather than fail it).
+class PythonServer
+{
+public:
+    ~PythonServer();
+    bool start(const char *script, const QStringList &args, const QString &modules);
+    QList<QByteArray> firstLine;
+    QString problem;
+    bool missing = false;
+
+private:
+    std::unique_ptr<QProcess> m_process;
+};
+
 // A pyftpdlib server started with /usr/bin/python3 on a free loopback port, serving a
 // temporary home directory to user "tester" with password "secret" (full rights), and to
 // "reader" with password "secret" (read-only). Sessions start in binary type so that
@@ -58,8 +101,6 @@ public:
 class PyFtpServer
 {
 public:
-    PyFtpServer();
-    ~PyFtpServer();
     bool start();
     // Why start() failed, or empty when it succeeded.
     QString problem;
@@ -70,7 +111,7 @@ public:
 
 private:
     QTemporaryDir m_home;
-    std::unique_ptr<QProcess> m_process;
+    PythonServer m_python;
 };
 
 } // namespace ftptest

@@ -72,48 +72,18 @@ server.serve_forever(timeout=0.2)
 
 PyFtpsServer::PyFtpsServer(Mode mode) : m_mode(mode) {}
 
-PyFtpsServer::~PyFtpsServer()
-{
-    if (m_process) {
-        m_process->kill();
-        m_process->waitForFinished(3000);
-    }
-}
-
 bool PyFtpsServer::start()
 {
-    const QString python = QStringLiteral("/usr/bin/python3");
-    QProcess probe;
-    probe.start(python, {QStringLiteral("-c"),
-                         QStringLiteral("import pyftpdlib, OpenSSL, cryptography")});
-    probe.waitForFinished(10000);
-    if (probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0) {
-        missing = true;
-        problem = QStringLiteral("/usr/bin/python3 lacks pyftpdlib or python3-openssl");
-        return false;
-    }
-    m_process = std::make_unique<QProcess>();
-    m_process->start(python, {QStringLiteral("-c"), QString::fromUtf8(serverScript), home(),
-                              m_certs.path(),
-                              m_mode == Mode::Implicit ? QStringLiteral("implicit")
-                                                       : QStringLiteral("explicit")});
-    if (!m_process->waitForStarted(5000)) {
-        problem = QStringLiteral("pyftpdlib TLS server did not start");
-        return false;
-    }
-    QElapsedTimer clock;
-    clock.start();
-    while (!m_process->canReadLine() && clock.elapsed() < 20000)
-        m_process->waitForReadyRead(200);
-    const QList<QByteArray> words = m_process->readLine().trimmed().split(' ');
-    port = static_cast<quint16>(words.value(0).toUInt());
-    m_fingerprint = QString::fromLatin1(words.value(1));
-    if (port == 0) {
-        problem = QStringLiteral("pyftpdlib TLS server gave no port: ")
-                  + QString::fromUtf8(m_process->readAllStandardError());
-        return false;
-    }
-    return true;
+    const bool started = m_python.start(
+        serverScript,
+        {home(), m_certs.path(),
+         m_mode == Mode::Implicit ? QStringLiteral("implicit") : QStringLiteral("explicit")},
+        QStringLiteral("pyftpdlib, OpenSSL, cryptography"));
+    problem = m_python.problem;
+    missing = m_python.missing;
+    port = static_cast<quint16>(m_python.firstLine.value(0).toUInt());
+    m_fingerprint = QString::fromLatin1(m_python.firstLine.value(1));
+    return started;
 }
 
 } // namespace ftptest

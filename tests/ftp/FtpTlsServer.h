@@ -5,11 +5,10 @@
 // data connections, so a login in clear is refused, and, as common Linux servers do, data
 // connections that do not resume the TLS session. User "tester", password "secret".
 
-#include <QProcess>
+#include "FtpTestSupport.h"
+
 #include <QString>
 #include <QTemporaryDir>
-
-#include <memory>
 
 namespace ftptest {
 
@@ -18,7 +17,6 @@ class PyFtpsServer
 public:
     enum class Mode { Explicit, Implicit };
     explicit PyFtpsServer(Mode mode = Mode::Explicit);
-    ~PyFtpsServer();
     bool start();
     QString problem;
     bool missing = false; // /usr/bin/python3 lacks pyftpdlib or its TLS support
@@ -32,7 +30,7 @@ private:
     Mode m_mode;
     QTemporaryDir m_home;
     QTemporaryDir m_certs;
-    std::unique_ptr<QProcess> m_process;
+    PythonServer m_python;
     QString m_fingerprint;
 };
 

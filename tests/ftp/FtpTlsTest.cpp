@@ -41,22 +41,6 @@ QStringList commandsSent(const FtpLog &log)
     return out;
 }
 
-bool startOrSkip(PyFtpsServer &server)
-{
-    ensureApp();
-    return server.start();
-}
-
-void configure(TMFtp &ftp, quint16 port)
-{
-    ftp.SetServer(QStringLiteral("127.0.0.1"));
-    ftp.Port = port;
-    ftp.SetUsername(QStringLiteral("tester"));
-    ftp.SetPassword(QStringLiteral("secret"));
-    ftp.SetRetries(0);
-    ftp.SetNoopInterval(0);
-}
-
 bool loggedInOrEnded(TMFtp &, FtpLog &log)
 {
     return waitUntil([&] {
@@ -73,14 +57,11 @@ class FtpTlsModeTest : public ::testing::TestWithParam<PyFtpsServer::Mode>
 TEST_P(FtpTlsModeTest, LoginAndTransfersInBothDataModesAreProtectedAndExact)
 {
     PyFtpsServer server(GetParam());
-    if (!startOrSkip(server)) {
-        if (server.missing)
-            GTEST_SKIP() << server.problem.toStdString();
-        FAIL() << server.problem.toStdString();
-    }
+    ensureApp();
+    FTPTEST_START_OR_SKIP(server);
     TMFtp ftp;
     FtpLog log(ftp);
-    configure(ftp, 21);
+    pointAtRealServer(ftp, 21);
     ftp.SetTls(GetParam() == PyFtpsServer::Mode::Implicit ? tlsImplicit : tlsExplicit);
     if (GetParam() == PyFtpsServer::Mode::Implicit) {
         EXPECT_EQ(ftp.Port, 990); // the implicit mode's own port by default
@@ -148,11 +129,8 @@ INSTANTIATE_TEST_SUITE_P(Modes, FtpTlsModeTest,
 TEST(FtpTlsTrustTest, ServerIsTrustedByChainAndHostNameOrByPinnedKeyOnly)
 {
     PyFtpsServer server;
-    if (!startOrSkip(server)) {
-        if (server.missing)
-            GTEST_SKIP() << server.problem.toStdString();
-        FAIL() << server.problem.toStdString();
-    }
+    ensureApp();
+    FTPTEST_START_OR_SKIP(server);
     const QString otherKey = QStringLiteral("sha256//") + QString::fromLatin1(QByteArray(32, 'x').toBase64());
     struct Case
     {
@@ -174,7 +152,7 @@ TEST(FtpTlsTrustTest, ServerIsTrustedByChainAndHostNameOrByPinnedKeyOnly)
         SCOPED_TRACE(c.name);
         TMFtp ftp;
         FtpLog log(ftp);
-        configure(ftp, server.port);
+        pointAtRealServer(ftp, server.port);
         ftp.SetServer(c.host);
         ftp.SetRetries(2);
         ftp.SetRetryInterval(0);
@@ -202,14 +180,10 @@ TEST(FtpTlsTrustTest, ServerWithoutAuthTlsNeverSeesTheUserName)
 {
     ensureApp();
     PyFtpServer server;
-    if (!server.start()) {
-        if (server.missing)
-            GTEST_SKIP() << server.problem.toStdString();
-        FAIL() << server.problem.toStdString();
-    }
+    FTPTEST_START_OR_SKIP(server);
     TMFtp ftp;
     FtpLog log(ftp);
-    configure(ftp, server.port);
+    pointAtRealServer(ftp, server.port);
     ftp.SetRetries(2);
     ftp.SetRetryInterval(0);
     ftp.SetTls(tlsExplicit);

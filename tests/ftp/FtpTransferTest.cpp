@@ -131,18 +131,12 @@ protected:
         log->answer = [this](TMFtpInfoNeeded need) {
             return need == needResumeChoice ? resumeAnswer : QString();
         };
-        ftp->SetServer(QStringLiteral("127.0.0.1"));
-        ftp->Port = server->port();
-        ftp->SetRetries(0);
-        ftp->TimeOut = 3;
+        pointAt(*ftp, server->port());
         login();
     }
     void login()
     {
-        const int before = log->count(QStringLiteral("loggedin"));
-        ftp->Login();
-        ASSERT_TRUE(waitUntil([&] { return log->count(QStringLiteral("loggedin")) > before; }))
-            << log->dump().toStdString();
+        ASSERT_TRUE(logIn(*ftp, *log)) << log->dump().toStdString();
         log->lines.clear();
     }
     // Waits for the operation's OnFtpReady and the events posted with it.

@@ -80,11 +80,7 @@ TEST(MftpTlsRun, PutAndGetCopyBytesInEveryModeAndRefuseAnUntrustedServer)
         const bool implicit = mode == PyFtpsServer::Mode::Implicit;
         SCOPED_TRACE(implicit ? "implicit" : "explicit");
         PyFtpsServer server(mode);
-        if (!server.start()) {
-            if (server.missing)
-                GTEST_SKIP() << server.problem.toStdString();
-            FAIL() << server.problem.toStdString();
-        }
+        FTPTEST_START_OR_SKIP(server);
         const QString url = QStringLiteral("%1://tester:secret@127.0.0.1:%2/")
                                 .arg(implicit ? QStringLiteral("ftps") : QStringLiteral("ftp"))
                                 .arg(server.port);
