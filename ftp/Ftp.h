@@ -203,10 +203,16 @@ protected:
     void TouchActivity() { m_lastActivity.start(); }
     void WatchdogTick();
     bool BeginOperation();
+    // The start both transfers share: begins operation with the two file names, or ends
+    // it with an error when one is empty. Returns whether the transfer goes on.
+    bool BeginTransfer(TMFtpOperation operation, const QString &remoteFile,
+                       const QString &localFile);
     void FinishOperation();
     void HandleNotification(TMMessage &message);
     void ReportInfo(FtpInfo kind, const QString &text = QString());
     void ReportError(FtpError kind);
+    // Reports the error and ends the operation (OnFtpReady follows).
+    void EndWithError(FtpError kind) { ReportError(kind); FinishOperation(); }
     void Fail(FtpError kind);
     bool CheckSocketError();
     enum class RetryOutcome { RetriesUsedUp, Retried, Nothing };

@@ -171,8 +171,7 @@ void TMFtp::StartConnect()
     if (Server().trimmed().isEmpty()) {
         const QString answer = AskFor(needServer, QString()).trimmed();
         if (answer.isEmpty()) {
-            ReportError(errNoServer);
-            FinishOperation();
+            EndWithError(errNoServer);
             return;
         }
         SetServer(answer);

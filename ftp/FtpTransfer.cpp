@@ -40,37 +40,21 @@ qint64 replyNumber(const QString &reply)
 
 void TMFtp::DownloadFile(const QString &remoteFile, const QString &localFile)
 {
-    if (!BeginOperation())
+    if (!BeginTransfer(opDownload, remoteFile, localFile))
         return;
-    m_currentOperation = opDownload;
-    ResetDataSockets();
-    m_remoteFileName = remoteFile;
-    m_localFileName = localFile;
-    if (m_remoteFileName.isEmpty()) {
-        ReportError(errNoRemoteFile);
-        FinishOperation();
-        return;
-    }
-    if (m_localFileName.isEmpty()) {
-        ReportError(errLocalFileOpen);
-        FinishOperation();
-        return;
-    }
     Continuation next;
     m_localStream.setFileName(m_localFileName);
     if (QFile::exists(m_localFileName)) {
         // Opened without cutting it: a resume appends, an overwrite truncates once the
         // server has accepted RETR.
         if (!m_localStream.open(QIODevice::ReadWrite)) {
-            ReportError(errLocalFileOpen);
-            FinishOperation();
+            EndWithError(errLocalFileOpen);
             return;
         }
         next = &TMFtp::DecideDownloadResume;
     } else {
         if (!m_localStream.open(QIODevice::WriteOnly)) {
-            ReportError(errLocalFileOpen);
-            FinishOperation();
+            EndWithError(errLocalFileOpen);
             return;
         }
         m_localCreated = true;
@@ -87,32 +71,37 @@ void TMFtp::DownloadFile(const QString &remoteFile, const QString &localFile)
 
 void TMFtp::UploadFile(const QString &localFile, const QString &remoteFile)
 {
-    if (!BeginOperation())
+    if (!BeginTransfer(opUpload, remoteFile, localFile))
         return;
-    m_currentOperation = opUpload;
-    ResetDataSockets();
-    m_remoteFileName = remoteFile;
-    m_localFileName = localFile;
-    if (m_remoteFileName.isEmpty()) {
-        ReportError(errNoRemoteFile);
-        FinishOperation();
-        return;
-    }
-    if (m_localFileName.isEmpty()) {
-        ReportError(errLocalFileOpen);
-        FinishOperation();
-        return;
-    }
     m_localStream.setFileName(m_localFileName);
     if (!m_localStream.open(QIODevice::ReadOnly)) {
-        ReportError(errLocalFileOpen);
-        FinishOperation();
+        EndWithError(errLocalFileOpen);
         return;
     }
     m_localFileOpen = true;
     SetTransferType(m_transferMode == BinaryTransfer ? QStringLiteral("I") : QStringLiteral("A"),
                     &TMFtp::StartUpload);
     WaitWhileBusy();
+}
+
+bool TMFtp::BeginTransfer(TMFtpOperation operation, const QString &remoteFile,
+                          const QString &localFile)
+{
+    if (!BeginOperation())
+        return false;
+    m_currentOperation = operation;
+    ResetDataSockets();
+    m_remoteFileName = remoteFile;
+    m_localFileName = localFile;
+    if (m_remoteFileName.isEmpty()) {
+        EndWithError(errNoRemoteFile);
+        return false;
+    }
+    if (m_localFileName.isEmpty()) {
+        EndWithError(errLocalFileOpen);
+        return false;
+    }
+    return true;
 }
 
 void TMFtp::WaitWhileBusy()
@@ -183,8 +172,7 @@ void TMFtp::OpenDataConnection(const QString &reply)
     m_dataDone = false;
     m_replyDone = false;
     if (!positive(reply)) {
-        ReportError(errCommandFailed);
-        FinishOperation();
+        EndWithError(errCommandFailed);
         return;
     }
     // A server may connect to the listener as soon as it has the PORT command, before
@@ -206,8 +194,7 @@ void TMFtp::HandlePasvReply(const QString &reply)
 {
     if (positive(reply) && m_transferStep) {
         if (!ParsePasvReply(reply)) {
-            ReportError(errCommandFailed);
-            FinishOperation();
+            EndWithError(errCommandFailed);
             return;
         }
         if (m_dataSocket.LastError != 0) {
@@ -217,8 +204,7 @@ void TMFtp::HandlePasvReply(const QString &reply)
         }
         (this->*m_transferStep)(StepGoesOn);
     } else {
-        ReportError(errCommandFailed);
-        FinishOperation();
+        EndWithError(errCommandFailed);
     }
 }
 
@@ -374,8 +360,7 @@ void TMFtp::InstallDownloadHandlers()
 void TMFtp::SendDownloadRest(const QString &reply)
 {
     if (!positive(reply)) {
-        ReportError(errCommandFailed);
-        FinishOperation();
+        EndWithError(errCommandFailed);
         return;
     }
     InstallDownloadHandlers();
@@ -388,8 +373,7 @@ void TMFtp::SendDownloadRest(const QString &reply)
 void TMFtp::SendRetr(const QString &reply)
 {
     if (!positive(reply)) {
-        ReportError(errCommandFailed);
-        FinishOperation();
+        EndWithError(errCommandFailed);
         return;
     }
     // The whole file comes again: an older, longer local file must not keep its tail. It
@@ -439,8 +423,7 @@ void TMFtp::HandleDownloadRestReply(const QString &reply)
     m_dataSocket.Close();
     m_listenSocket.Close();
     m_lastErrorText = QStringLiteral("Failed to resume downloading file");
-    ReportError(errResumeFailed);
-    FinishOperation();
+    EndWithError(errResumeFailed);
 }
 
 // Expects: 150 (often with "(N bytes)"), then 226; stays registered for both.
@@ -470,8 +453,7 @@ void TMFtp::HandleRetrReply(const QString &reply)
         m_dataSocket.Close();
         m_listenSocket.Close();
         m_lastErrorText = QStringLiteral("Access denied or file not found");
-        ReportError(errAccessDenied);
-        FinishOperation();
+        EndWithError(errAccessDenied);
     }
 }
 
@@ -621,8 +603,7 @@ void TMFtp::InstallUploadHandlers()
 void TMFtp::SendUploadRest(const QString &reply)
 {
     if (!positive(reply)) {
-        ReportError(errCommandFailed);
-        FinishOperation();
+        EndWithError(errCommandFailed);
         return;
     }
     InstallUploadHandlers();
@@ -634,8 +615,7 @@ void TMFtp::SendUploadRest(const QString &reply)
 void TMFtp::SendStor(const QString &reply)
 {
     if (!positive(reply)) {
-        ReportError(errCommandFailed);
-        FinishOperation();
+        EndWithError(errCommandFailed);
         return;
     }
     InstallUploadHandlers();
@@ -652,8 +632,7 @@ void TMFtp::HandleUploadRestReply(const QString &reply)
     m_dataSocket.Close();
     m_listenSocket.Close();
     m_lastErrorText = QStringLiteral("Failed to resume uploading file");
-    ReportError(errResumeFailed);
-    FinishOperation();
+    EndWithError(errResumeFailed);
 }
 
 // Expects: 150 (the final reply then goes to HandleStorFinalReply) or 2xx.
@@ -671,8 +650,7 @@ void TMFtp::HandleStorReply(const QString &reply)
         m_dataSocket.Close();
         m_listenSocket.Close();
         m_lastErrorText = QStringLiteral("Access denied or file not found");
-        ReportError(errAccessDenied);
-        FinishOperation();
+        EndWithError(errAccessDenied);
     }
 }
 
