@@ -11,6 +11,7 @@
 //   Unit1Backup.cpp    backup, restore, clearing and the FTP option
 //   Unit1Upload.cpp    the upload decision after every export and the upload of the
 //                      journal export to the FTP server
+//   Unit1FtpCheck.cpp  PROVERI VEZU: a trial login with the stored FTP option
 //
 // Every handler runs to its end inside the event loop. Errors of the table engine end the
 // handler with the engine's own message. The engine session is shared with the review
