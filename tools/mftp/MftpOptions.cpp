@@ -32,24 +32,34 @@ bool parseProxyType(const QString &text, TMFtpProxyType &type)
     return true;
 }
 
+// The URL as an error message may show it: a password between "//user:" and "@" becomes
+// "***", whether or not the rest of the URL is valid. Terminals and logs keep messages.
+QString withoutPassword(const QString &url)
+{
+    static const QRegularExpression password(QStringLiteral("^([^/]*//[^/@:]*:).*@"));
+    QString shown = url;
+    shown.replace(password, QStringLiteral("\\1***@"));
+    return shown;
+}
+
 bool parseUrl(const QString &text, MftpOptions &out, QString &error)
 {
     const bool implicitTls = text.startsWith(QLatin1String("ftps://"), Qt::CaseInsensitive);
     if (!text.startsWith(QLatin1String("ftp://"), Qt::CaseInsensitive) && !implicitTls) {
-        error = QStringLiteral("not an ftp:// or ftps:// URL: %1").arg(text);
+        error = QStringLiteral("not an ftp:// or ftps:// URL: %1").arg(withoutPassword(text));
         return false;
     }
     if (implicitTls)
         out.tls = tlsImplicit;
     const QUrl url(text, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty()) {
-        error = QStringLiteral("bad URL: %1").arg(text);
+        error = QStringLiteral("bad URL: %1").arg(withoutPassword(text));
         return false;
     }
     out.host = url.host();
     const int port = url.port(implicitTls ? 990 : 21);
     if (port <= 0 || port > 65535) {
-        error = QStringLiteral("bad port in URL: %1").arg(text);
+        error = QStringLiteral("bad port in URL: %1").arg(withoutPassword(text));
         return false;
     }
     out.port = static_cast<quint16>(port);
@@ -61,7 +71,7 @@ bool parseUrl(const QString &text, MftpOptions &out, QString &error)
     if (path.startsWith(QLatin1Char('/')))
         path.remove(0, 1);
     if (path.isEmpty() || path.endsWith(QLatin1Char('/'))) {
-        error = QStringLiteral("the URL names no file: %1").arg(text);
+        error = QStringLiteral("the URL names no file: %1").arg(withoutPassword(text));
         return false;
     }
     out.remotePath = path;
