@@ -15,7 +15,9 @@ constexpr int Bold = QFont::Bold;
 const QString Money = QStringLiteral("0.00");
 
 constexpr double Gap = 0.8;                    // between a figure and its left neighbour
-constexpr double DescriptionRight = 71.2 + 54.0; // the right edge of the description box
+constexpr double CashierLeft = 44.7;
+constexpr double DescriptionLeft = 71.2;
+constexpr double DescriptionRight = DescriptionLeft + 54.0; // the right edge of its box
 constexpr double DateLeft = 8.5;
 constexpr double NumberCentre = 3.4;
 
@@ -76,10 +78,12 @@ Band detailBand()
         Element::dataField(QStringLiteral("VREME"), 27.3, 0.5)
             .named(QStringLiteral("Time"))
             .withFont(8),
-        Element::dataField(QStringLiteral("KORISNIK"), 44.7, 0.5)
+        // A long name gets a smaller font rather than running into the description.
+        Element::dataField(QStringLiteral("KORISNIK"), CashierLeft, 0.5)
             .named(QStringLiteral("Cashier"))
-            .withFont(8),
-        Element::dataField(QStringLiteral("OPIS"), 71.2, 0.3)
+            .withFont(8)
+            .fittingIn(DescriptionLeft - CashierLeft - Gap),
+        Element::dataField(QStringLiteral("OPIS"), DescriptionLeft, 0.3)
             .named(QStringLiteral("Description"))
             .withFont(6)
             .inBox(54.0, 6.1),

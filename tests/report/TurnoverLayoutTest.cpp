@@ -184,6 +184,23 @@ TEST(TurnoverLayout, DescriptionIsWrappedInItsBoxAndWhatDoesNotFitIsCut)
     EXPECT_LT(second.join("").size(), oneWord.size());
 }
 
+TEST(TurnoverLayout, LongCashierNameEndsBeforeTheDescription)
+{
+    const QString name = QStringLiteral("Aleksandra Milosavljevic-Stojanovic Petrovic");
+    const Page page = turnover(testjournal::journal(
+        {{"01/12/2026", "08:00:00", "Ana", "a"}, {"01/12/2026", "08:00:00", name, "b"}}))
+                          .page(1);
+    const QList<PageItem> cashiers = page.itemsOf("Cashier");
+    ASSERT_EQ(cashiers.size(), 2);
+    EXPECT_EQ(cashiers[0].font.pointSize, 8); // a short name keeps its font
+    EXPECT_EQ(cashiers[1].text, name);
+    report::FontBook fonts;
+    const double descriptionLeft = page.itemsOf("Description").front().x;
+    for (const PageItem &cashier : cashiers)
+        EXPECT_LT(cashier.x + fonts.width(cashier.font, cashier.text), descriptionLeft)
+            << cashier.text.toStdString();
+}
+
 TEST(TurnoverLayout, ReviewReportHasNoFourthTitleLineAndARuleOverItsSummary)
 {
     report::Report review = report::reviewReport();
