@@ -20,8 +20,22 @@
 using namespace ftp;
 
 namespace {
+
 const QString RemoteFile = QStringLiteral("public_html/dv/podaci.txt");
+
+// The status line: the bytes moved, three blanks, and the text on one line (server replies
+// end with CR LF, and a multi-line reply would push the label off its single line).
+QString statusLine(const TMFtp *ftp, const QString &text)
+{
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    while (line.endsWith(QLatin1Char(' ')))
+        line.chop(1);
+    return QString::number(ftp->BytesTransferred()) + QStringLiteral("   ") + line;
 }
+
+} // namespace
 
 void TForm1::buildUpload()
 {
@@ -115,8 +129,7 @@ void TForm1::MFtp1LoggedIn(TMFtp *)
 
 void TForm1::MFtp1FtpInfo(TMFtp *sender, FtpInfo info, const QString &addinfo)
 {
-    Label26->setText(QString::number(sender->BytesTransferred()) + QStringLiteral("   ") +
-                     addinfo);
+    Label26->setText(statusLine(sender, addinfo));
     if (info != infoDisconnected)
         return;
     // The connection is over. After a failure the status line ends with the error, not
@@ -134,8 +147,7 @@ void TForm1::MFtp1FtpError(TMFtp *sender, FtpError, const QString &addinfo)
         upload.storeFailed = true;
     // A refused login comes without a text of its own: the server's refusal says why.
     const QString text = addinfo.isEmpty() ? sender->LastReply() : addinfo;
-    upload.errorStatus = QString::number(sender->BytesTransferred()) + QStringLiteral("   ") +
-                         text;
+    upload.errorStatus = statusLine(sender, text);
     Label26->setText(upload.errorStatus);
 }
 

@@ -193,6 +193,10 @@ private slots:
         QVERIFY(lastError.isEmpty());
         QVERIFY2(form->Label26->text().startsWith(QStringLiteral("0   530 ")),
                  qPrintable(form->Label26->text()));
+        // Raw reply text keeps the status line to its one line.
+        form->MFtp1FtpInfo(form->MFtp1, infoReplyReceived,
+                           QStringLiteral("230-Welcome\r\n230 Logged in.\r\n"));
+        QCOMPARE(form->Label26->text(), QStringLiteral("0   230-Welcome 230 Logged in."));
 
         // The next posting logs in again; its success replaces the error.
         writeOptions({"1", "127.0.0.1", "kasa", "tajna"});
