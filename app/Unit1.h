@@ -22,6 +22,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 
 #include <optional>
 
@@ -122,13 +123,21 @@ public:
 
     // Balance refresh: sums the journal and writes both balances into Edit2 and Edit3.
     void refreshBalances();
-    // Stores one posting of the page's currency and direction, with the running balances
-    // taken from the journal's sums under its write lock. Throws EngineError (and stores
-    // nothing) when the amount is not an amount or too large, or the journal fails.
-    void storePosting(const QString &amountText, const QString &reason, const QString &group);
-    // Writes the whole journal to "podaci.txt"; false (after showing the reason) when the
-    // journal could not be read or the file not written.
-    bool exportJournal();
+    // After "Da li ste sigurni?": stores the posting and refreshes the balances, saying what
+    // became of it when it failed; true when it is stored.
+    bool postConfirmed(const QString &amountText, const QString &reason, const QString &group);
+    // Stores one posting of the page's currency and direction with the identity `key`, with
+    // the running balances taken from the journal's sums under its write lock; false when
+    // the posting with that key is stored already. Throws EngineError (and stores nothing)
+    // when the amount is not an amount or too large, or the journal fails; of kind
+    // OutcomeUnknown when the server's answer to the commit was lost and could not be asked.
+    bool storePosting(const QUuid &key, const QString &amountText, const QString &reason,
+                      const QString &group);
+    // Empties both balance boxes: no balance is shown rather than a wrong one.
+    void showNoBalances();
+    // Writes the whole journal to "podaci.txt"; false (after showing the reason, after
+    // `messageStart` when given) when the journal could not be read or the file not written.
+    bool exportJournal(const QString &messageStart = {});
     // After every export: the upload of the export when the FTP option is on.
     void uploadDecision();
 
@@ -160,6 +169,14 @@ private:
     // The error of reading a line the option file lacks.
     void showMissingLine(qsizetype index);
     QString todayText() const;
+
+    // The posting last sent whose outcome is not known yet: its identity and the inputs it
+    // was made for.
+    struct PendingPosting
+    {
+        QUuid key;
+        QStringList inputs;
+    } pendingPosting;
 
     engine::Session &session;
     platform::Dialogs &dialogs;

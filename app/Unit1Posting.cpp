@@ -9,6 +9,7 @@
 #include "engine/EngineError.h"
 #include "engine/Money.h"
 #include "engine/Query.h"
+#include "engine/ServerTable.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
 #include "platform/Clock.h"
@@ -248,33 +249,68 @@ void TForm1::BitBtn8Click()
         return;
     }
 
+    bool stored = false;
     if (dialogs.confirm(QStringLiteral("Da li ste sigurni?"))) {
-        try {
-            storePosting(amountText, reason, group);
-        } catch (const engine::EngineError &e) {
-            dialogs.message(e.message()); // nothing was stored
+        if (!postConfirmed(amountText, reason, group))
             return;
-        }
-        Edit4->clear();
-        Edit5->clear();
-        Edit12->clear();
-        Edit4->setFocus();
-        try {
-            refreshBalances();
-        } catch (const engine::EngineError &e) {
-            // The posting is in the journal: say so, so that nobody posts it twice.
-            dialogs.message(QStringLiteral("Promena je proknjizena, ali stanje kase nije "
-                                           "izracunato: ") +
-                            e.message());
-        }
+        stored = true;
     }
 
-    if (!exportJournal())
+    if (!exportJournal(stored ? QStringLiteral("Promena je proknjizena, ali izvoz nije zapisan: ") : QString()))
         return;
     uploadDecision();
 }
 
-void TForm1::storePosting(const QString &amountText, const QString &reason,
+bool TForm1::postConfirmed(const QString &amountText, const QString &reason, const QString &group)
+{
+    // The posting's identity, made before anything is sent. A repeat of a posting whose
+    // outcome was unknown carries the same one, so the server stores it at most once.
+    const QStringList inputs{Label10->text(), Label8->text(),
+                             RadioButton2->isChecked() ? QStringLiteral("EUR") : QStringLiteral("DIN"),
+                             RadioButton3->isChecked() ? QStringLiteral("ULAZ") : QStringLiteral("IZLAZ"),
+                             amountText, reason, group};
+    if (pendingPosting.key.isNull() || pendingPosting.inputs != inputs)
+        pendingPosting = {QUuid::createUuid(), inputs};
+    bool fresh = true;
+    try {
+        fresh = storePosting(pendingPosting.key, amountText, reason, group);
+    } catch (const engine::EngineError &e) {
+        if (e.kind() == engine::EngineError::Kind::OutcomeUnknown) {
+            // The boxes keep the posting: pressing again sends the same identity, which the
+            // server stores only when the first attempt did not.
+            dialogs.message(QStringLiteral("Nije poznato da li je promena proknjizena: veza sa "
+                                           "serverom je prekinuta pri upisu. Proverite promet "
+                                           "(STA STE SVE KNJIZILI?) pre nego sto ponovo "
+                                           "knjizite.\n") +
+                            e.message());
+            return false;
+        }
+        pendingPosting = {};
+        dialogs.message(e.message().startsWith(engine::serverUnavailableText())
+                            ? e.message() + QStringLiteral("\nPromena nije proknjizena.")
+                            : e.message()); // nothing was stored
+        return false;
+    }
+    pendingPosting = {};
+    if (!fresh)
+        dialogs.message(QStringLiteral("Promena je vec proknjizena (prethodni pokusaj je uspeo)."));
+    Edit4->clear();
+    Edit5->clear();
+    Edit12->clear();
+    Edit4->setFocus();
+    try {
+        refreshBalances();
+    } catch (const engine::EngineError &e) {
+        // The posting is in the journal: say so, so that nobody posts it twice.
+        showNoBalances();
+        dialogs.message(QStringLiteral("Promena je proknjizena, ali stanje kase nije "
+                                       "izracunato: ") +
+                        e.message());
+    }
+    return true;
+}
+
+bool TForm1::storePosting(const QUuid &key, const QString &amountText, const QString &reason,
                           const QString &group)
 {
     const engine::Money amount = engine::Money::parse(amountText);
@@ -286,7 +322,8 @@ void TForm1::storePosting(const QString &amountText, const QString &reason,
     // The running balances are the journal's sums at the moment of storing: the write lock
     // is held from the sums to the commit, so a second desk posting at the same time waits
     // and then sums this record too.
-    Table3->startTransaction();
+    if (!Table3->startPosting(key))
+        return false;
     const QList<engine::Money> sums = Table3->sumMoney(
         {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
          QStringLiteral("IZLAZEUR")});
@@ -317,6 +354,13 @@ void TForm1::storePosting(const QString &amountText, const QString &reason,
     Table3->commit();
     // An error before the commit leaves the scope: closing the session drops the pending
     // record and rolls the transaction back, so nothing of it is stored.
+    return true;
+}
+
+void TForm1::showNoBalances()
+{
+    Edit2->clear();
+    Edit3->clear();
 }
 
 void TForm1::refreshBalances()

@@ -9,6 +9,11 @@ EngineError::EngineError(QString message)
 {
 }
 
+EngineError::EngineError(Kind kind, QString message) : EngineError(std::move(message))
+{
+    m_kind = kind;
+}
+
 const char *EngineError::what() const noexcept
 {
     return m_utf8.constData();

@@ -15,7 +15,18 @@ namespace engine {
 class EngineError : public std::exception
 {
 public:
+    // What kind of failure it is, where a caller acts on it rather than only showing it.
+    enum class Kind {
+        General,
+        // A commit whose answer was lost and whose outcome could not be found out: the change
+        // may or may not be stored.
+        OutcomeUnknown,
+    };
+
     explicit EngineError(QString message);
+    EngineError(Kind kind, QString message);
+
+    Kind kind() const noexcept { return m_kind; }
 
     // The engine's text, e.g. "Table does not exist: podaci/promet.db".
     const QString &message() const noexcept { return m_message; }
@@ -23,6 +34,7 @@ public:
     const char *what() const noexcept override;
 
 private:
+    Kind m_kind = Kind::General;
     QString m_message;
     QByteArray m_utf8;
 };

@@ -44,6 +44,11 @@ void dropServerTable(const QString &uri, const QString &displayPath);
 // order, in one transaction (the server's ids are new, their order is the source's).
 void replaceServerTable(TableStore &target, TableStore &source);
 
+// The statement that takes the write lock of the server table `table` for the transaction:
+// a lock that needs no rights on the table (a desk may only read and append), held by every
+// writer of the table from its begin to its end.
+QString serverWriteLock(const QString &table);
+
 // The text of a failure when the server is away: "Server baze podataka nije dostupan: ".
 QString serverUnavailableText();
 

@@ -7,6 +7,7 @@
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"
+#include "engine/ServerTable.h"
 
 #include <QFile>
 #include <QProcess>
@@ -613,7 +614,7 @@ TEST_P(StoredTableTest, ASecondWriterHearsTheTableIsBusy)
     PGconn *otherDesk = nullptr;
     if (onServer()) {
         otherDesk = PQconnectdb(PgCluster::shared().uri().toUtf8().constData());
-        PQclear(PQexec(otherDesk, "BEGIN; LOCK TABLE promet IN EXCLUSIVE MODE"));
+        PQclear(PQexec(otherDesk, ("BEGIN; " + engine::serverWriteLock(QStringLiteral("promet"))).toUtf8().constData()));
     } else {
         first.startTransaction();
     }
