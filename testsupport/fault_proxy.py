@@ -13,10 +13,15 @@ standard input; each command is answered "ok" once it is in force:
         drop      the bytes reach the server; its reply is thrown away and both ends closed
         swallow   the bytes reach the server; nothing it sends reaches the client any more,
                   and both ends stay open, silent
-        stall     nothing from PATTERN on moves in either direction; both ends stay open
+        sever     as drop, and every new connection is closed at once until "thaw" (the
+                  server is out of reach afterwards)
+        stall     nothing from PATTERN on moves in either direction; the server's end stays
+                  open also after the client closed its end (a dead network, not a closed
+                  connection)
     freeze               every open connection stops moving data in either direction, and so
                          does every new one, until "thaw"
-    thaw                 data moves again (held bytes are passed on)
+    thaw                 data moves again (held bytes are passed on), new connections are
+                         taken again
     close                closes every connection through the proxy
     quit                 ends the proxy
 
@@ -58,6 +63,7 @@ class Proxy:
         self.links = []
         self.armed = None  # (pattern bytes, action)
         self.frozen = False
+        self.refusing = False
         self.running = True
         self.pending = b""
 
@@ -67,6 +73,9 @@ class Proxy:
 
     def accept(self):
         client, _ = self.listener.accept()
+        if self.refusing:
+            client.close()
+            return
         try:
             server = socket.create_connection(self.target)
         except OSError:
@@ -105,6 +114,11 @@ class Proxy:
         except OSError:
             chunk = b""
         if not chunk:
+            if link.stalled and source is link.client:
+                # The server never hears of it: its end stays open, silent.
+                self.sel.unregister(link.client)
+                link.client.close()
+                return
             self.shut(link)
             return
         if link.stalled:
@@ -126,8 +140,9 @@ class Proxy:
                         return
                     if action == "swallow":
                         link.silent_down = True
-                    elif action == "drop":
+                    elif action in ("drop", "sever"):
                         link.drop_on_reply = True
+                        self.refusing = action == "sever"
                 link.tail = seen[-max(len(pattern) - 1, 1):]
             self.send(link, link.server, chunk)
         else:
@@ -159,12 +174,13 @@ class Proxy:
         words = line.split()
         if not words:
             return
-        if words[0] == "arm" and len(words) == 3 and words[2] in ("cut", "drop", "swallow", "stall"):
+        if words[0] == "arm" and len(words) == 3 and words[2] in ("cut", "drop", "sever", "swallow", "stall"):
             self.armed = (words[1].encode(), words[2])
         elif words[0] == "freeze":
             self.frozen = True
         elif words[0] == "thaw":
             self.frozen = False
+            self.refusing = False
             for link in list(self.links):
                 for source, target in ((link.client, link.server), (link.server, link.client)):
                     held, link.held[source] = link.held[source], b""

@@ -50,11 +50,26 @@ public:
         return reason;
     }
 
+    // The first cell of the result of `sql` ("" on failure).
+    QString value(const QString &sql) const
+    {
+        PGconn *conn = PQconnectdb(uri().toUtf8().constData());
+        PGresult *r = PQexec(conn, sql.toUtf8().constData());
+        const QString out = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0
+                                ? QString::fromUtf8(PQgetvalue(r, 0, 0))
+                                : QString();
+        PQclear(r);
+        PQfinish(conn);
+        return out;
+    }
+
+    int port() const { return m_port; }
+
     // Drops every table of the program.
     QString reset() const
     {
         return exec(QStringLiteral("SET client_min_messages = warning; DROP TABLE IF EXISTS korisnici, aktivnost, promet, grupe, "
-                                   "dorvanta_password"));
+                                   "dorvanta_password, dorvanta_kljuc"));
     }
 
     ~PgCluster()

@@ -3,6 +3,7 @@
 // and whole-file operations (layout check, consistent copy).
 
 #include "EngineFixture.h"
+#include "FaultProxy.h"
 #include "JournalFiller.h"
 
 #include "engine/EngineError.h"
@@ -12,6 +13,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QThread>
+#include <QUuid>
 
 #include <sqlite3.h>
 
@@ -773,4 +776,97 @@ TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
     EXPECT_TRUE(errors.contains(QStringLiteral("already exist"))) << errors.toStdString();
     EXPECT_FALSE(QFile::exists(other.path() + QStringLiteral("/podaci/baza.txt")));
     EXPECT_EQ(journalTexts(desk.path()), before); // nothing of the server's tables was dropped
+}
+
+namespace {
+
+// Whether another desk gets the journal's write lock within `seconds` (asking every 100 ms).
+bool writeLockFreeWithin(int seconds)
+{
+    const QString tryLock = engine::serverWriteLock(QStringLiteral("promet"))
+                                .replace(QStringLiteral("pg_advisory_xact_lock"),
+                                         QStringLiteral("pg_try_advisory_xact_lock"));
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (PgCluster::shared().value(tryLock) == QStringLiteral("t"))
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+} // namespace
+
+// The network between desk and server fails at the worst moments. Whatever happens, no wait
+// outlasts the answer time-out, the desk says truthfully whether the posting is stored (or
+// that it cannot tell), the journal's lock is free again within 10 s, and posting again with
+// the same key leaves exactly one record.
+TEST_F(ServerStoreTest, FaultsOnTheWireNeverDoubleAPostingNorHoldTheDesk)
+{
+    enum Outcome { Stored, NotStored, Unknown };
+    struct Fault
+    {
+        const char *name;
+        const char *pattern; // where the proxy breaks the connection
+        const char *action;
+        Outcome outcome;
+    };
+    const Fault faults[] = {
+        {"answer to COMMIT lost", "COMMIT", "drop", Stored},
+        {"answer to COMMIT swallowed", "COMMIT", "swallow", Stored},
+        {"answer lost, then the server out of reach", "COMMIT", "sever", Unknown},
+        {"COMMIT never arrives", "COMMIT", "cut", NotStored},
+        {"COMMIT stalled on a dead network", "COMMIT", "stall", NotStored},
+        {"the desk goes silent inside the posting", "SUM(", "stall", NotStored},
+        {"the answer to the sums swallowed", "SUM(", "swallow", NotStored},
+    };
+    PgCluster &cluster = PgCluster::shared();
+    FaultProxy proxy(cluster.port());
+    ASSERT_TRUE(proxy.ok());
+    QFile baza(dataFile(QStringLiteral("baza.txt")));
+    ASSERT_TRUE(baza.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    baza.write(proxy.uri(cluster.uri(), cluster.port()).toUtf8() + "\ntimeout=3\n");
+    baza.close();
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    const auto posting = [&](const QUuid &key) {
+        journal.open();
+        if (!journal.startPosting(key))
+            return false;
+        journal.sumMoney({QStringLiteral("ULAZDIN")});
+        journal.insert();
+        journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("jednom"));
+        journal.post();
+        journal.commit();
+        return true;
+    };
+    for (const Fault &fault : faults) {
+        SCOPED_TRACE(fault.name);
+        ASSERT_EQ(cluster.exec(QStringLiteral("DELETE FROM promet")), QString());
+        const QUuid key = QUuid::createUuid();
+        journal.open(); // connected before the fault is armed
+        ASSERT_TRUE(proxy.command(QStringLiteral("arm %1 %2").arg(fault.pattern, fault.action)));
+        Outcome outcome = Stored;
+        QString message;
+        try {
+            posting(key);
+        } catch (const EngineError &e) {
+            message = e.message();
+            outcome = e.kind() == EngineError::Kind::OutcomeUnknown ? Unknown : NotStored;
+        }
+        journal.close();
+        EXPECT_EQ(outcome, fault.outcome) << message.toStdString();
+        if (outcome != Stored) {
+            EXPECT_TRUE(message.startsWith(engine::serverUnavailableText())) << message.toStdString();
+        }
+        EXPECT_EQ(cluster.value(QStringLiteral("SELECT count(*) FROM promet")),
+                  fault.outcome == NotStored ? QStringLiteral("0") : QStringLiteral("1"));
+        EXPECT_TRUE(writeLockFreeWithin(10));
+
+        ASSERT_TRUE(proxy.command(QStringLiteral("thaw")));
+        bool again = false;
+        EXPECT_NO_THROW(again = posting(key));
+        journal.close();
+        EXPECT_EQ(again, fault.outcome == NotStored); // a stored posting is never stored twice
+        EXPECT_EQ(cluster.value(QStringLiteral("SELECT count(*) FROM promet")), QStringLiteral("1"));
+    }
 }
