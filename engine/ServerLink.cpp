@@ -3,6 +3,8 @@
 
 #include "engine/ServerLink.h"
 
+#include <libpq-fe.h>
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QUrl>

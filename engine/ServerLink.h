@@ -14,7 +14,9 @@
 
 #include <QString>
 
-#include <libpq-fe.h>
+// libpq's handles, as libpq-fe.h declares them (users of the URI helpers need no libpq).
+typedef struct pg_conn PGconn;
+typedef struct pg_result PGresult;
 
 namespace engine::serverlink {
 

@@ -280,10 +280,14 @@ namespace {
 
 // The keys of stored postings: a posting's random key is stored in its transaction, so that
 // a desk that lost the answer to its COMMIT can ask whether it was stored.
-QString keyTableStatement()
+} // namespace
+
+QString serverKeyTableStatement()
 {
     return QStringLiteral("CREATE TABLE IF NOT EXISTS dorvanta_kljuc (kljuc uuid PRIMARY KEY)");
 }
+
+namespace {
 
 class ResultRecord final : public RecordView
 {
@@ -592,7 +596,7 @@ private:
         const Result r = exec(QStringLiteral("SELECT to_regclass('dorvanta_kljuc') IS NOT NULL"), {},
                               QStringLiteral("Cannot start a transaction on table"));
         if (r.bytes(0, 0) != "t")
-            exec(keyTableStatement(), {}, QStringLiteral("Cannot start a transaction on table"));
+            exec(serverKeyTableStatement(), {}, QStringLiteral("Cannot start a transaction on table"));
         m_conn.m_keyTableReady = true;
     }
 
@@ -683,16 +687,19 @@ void inTransaction(Connection &conn, const QString &context, const QString &path
 {
     run(conn, QStringLiteral("BEGIN"), context, path);
     conn.m_transaction = true;
+    bool committing = false;
     try {
         work();
         conn.m_transaction = false;
+        committing = true;
         const Result r = run(conn, QStringLiteral("COMMIT"), context, path);
         if (qstrcmp(PQcmdStatus(r.get()), "COMMIT") != 0)
             throw EngineError(QStringLiteral("%1 %2: the transaction was rolled back").arg(context, path));
     } catch (...) {
         const bool lost = conn.m_lost;
         conn.m_transaction = conn.m_lost = false;
-        if (!lost) {
+        // After COMMIT the transaction has ended either way.
+        if (!lost && !committing) {
             try {
                 run(conn, QStringLiteral("ROLLBACK"), context, path);
             } catch (...) {
@@ -713,7 +720,7 @@ void createInTransaction(Connection &conn, const QString &displayPath, const Tab
             QStringLiteral("CREATE TABLE IF NOT EXISTS dorvanta_password (tabela text PRIMARY KEY, "
                            "salt bytea NOT NULL, hash bytea NOT NULL)"),
             context, displayPath);
-        run(conn, keyTableStatement(), context, displayPath);
+        run(conn, serverKeyTableStatement(), context, displayPath);
         Params p;
         p.add(Cell::fromText(name));
         const Result exists = run(conn, QStringLiteral("SELECT to_regclass($1) IS NOT NULL"), p,
@@ -807,7 +814,7 @@ void importTablesToServer(const QString &uri, const QStringList &tableFiles)
 {
     Connection &conn = connectionTo(uri);
     const QString context = QStringLiteral("Cannot import tables to the server");
-    inTransaction(conn, context, uri, [&] {
+    inTransaction(conn, context, serverlink::withoutPassword(uri), [&] {
         for (const QString &file : tableFiles) {
             TableFile source(file, file);
             const QString name = serverTableName(file);

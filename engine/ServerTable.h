@@ -49,6 +49,9 @@ void replaceServerTable(TableStore &target, TableStore &source);
 // writer of the table from its begin to its end.
 QString serverWriteLock(const QString &table);
 
+// The statement that makes the table of posting keys (dorvanta_kljuc) when it is missing.
+QString serverKeyTableStatement();
+
 // The text of a failure when the server is away: "Server baze podataka nije dostupan: ".
 QString serverUnavailableText();
 

@@ -6,6 +6,7 @@
 // system user. reset() empties the database between tests.
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -64,6 +65,8 @@ public:
     }
 
     int port() const { return m_port; }
+    // The server's log.
+    QString logFile() const { return m_dir.path() + QStringLiteral("/log"); }
 
     // Drops every table of the program.
     QString reset() const
@@ -106,6 +109,16 @@ private:
                   QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8"),
                   QStringLiteral("--no-sync")}))
             return;
+        // The shop's two roles log in with their passwords; the tests' own superuser needs none.
+        {
+            QFile hba(m_data + QStringLiteral("/pg_hba.conf"));
+            if (hba.open(QIODevice::ReadOnly)) {
+                const QByteArray rest = hba.readAll();
+                hba.close();
+                if (hba.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                    hba.write("host all dorvanta_admin,dorvanta_kasa 127.0.0.1/32 scram-sha-256\n" + rest);
+            }
+        }
         const QString options =
             QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
                            "-c full_page_writes=off")
