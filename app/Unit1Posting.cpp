@@ -316,8 +316,8 @@ std::optional<engine::Money> TForm1::checkPostingInput(const QString &reason,
     const std::optional<engine::Money> amount = typedAmount(amountText);
     QString refusal;
     if (!amount)
-        refusal = QStringLiteral("Iznos nije ispravan broj: %1 (upisite ga na primer kao 350.50 "
-                                 "ili 350,50)")
+        refusal = QStringLiteral("Iznos nije ispravan broj: %1 (upisite ga kao 350.50 ili "
+                                 "350,50)")
                       .arg(amountText);
     else if (*amount <= engine::Money())
         refusal = QStringLiteral("Iznos mora biti veci od nule");

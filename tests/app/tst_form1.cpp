@@ -31,7 +31,7 @@ enum { KORISNIK, DATUM, VREME, OPIS, GRUPA, ULAZDIN, IZLAZDIN, ULAZEUR, IZLAZEUR
 const QString FillEverything =
     QStringLiteral("Morate popuniti polje sa iznosom, polje sa komentarom i polje za grupu!!!\n");
 const QString NotANumber =
-    QStringLiteral("Iznos nije ispravan broj: %1 (upisite ga na primer kao 350.50 ili 350,50)");
+    QStringLiteral("Iznos nije ispravan broj: %1 (upisite ga kao 350.50 ili 350,50)");
 
 } // namespace
 
