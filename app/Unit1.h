@@ -123,15 +123,24 @@ public:
 
     // Balance refresh: sums the journal and writes both balances into Edit2 and Edit3.
     void refreshBalances();
-    // After "Da li ste sigurni?": stores the posting and refreshes the balances, saying what
-    // became of it when it failed; true when it is stored.
-    bool postConfirmed(const QString &amountText, const QString &reason, const QString &group);
-    // Stores one posting of the page's currency and direction with the identity `key`, with
-    // the running balances taken from the journal's sums under its write lock; false when
-    // the posting with that key is stored already. Throws EngineError (and stores nothing)
-    // when the amount is not an amount or too large, or the journal fails; of kind
-    // OutcomeUnknown when the server's answer to the commit was lost and could not be asked.
-    bool storePosting(const QUuid &key, const QString &amountText, const QString &reason,
+    // The amount of the posting page when the input may be posted; otherwise nullopt, after
+    // showing which field is empty or why the amount is refused (not a number, not above
+    // zero, beyond MaxAmount).
+    std::optional<engine::Money> checkPostingInput(const QString &reason, const QString &group);
+    // The question before a posting: a payment that takes its currency's balance in the
+    // journal below zero says so. Throws EngineError when the journal cannot be read.
+    QString postingQuestion(engine::Money amount);
+    // Currency and direction back to dinars and out, as every cashier starts.
+    void resetPostingChoices();
+    // After the question was answered Yes: stores the posting and refreshes the balances,
+    // saying what became of it when it failed; true when it is stored.
+    bool postConfirmed(engine::Money amount, const QString &reason, const QString &group);
+    // Stores one posting of `amount` (above zero) in the page's currency and direction with
+    // the identity `key`, with the running balances taken from the journal's sums under its
+    // write lock; false when the posting with that key is stored already. Throws EngineError
+    // (and stores nothing) when the journal fails; of kind OutcomeUnknown when the server's
+    // answer to the commit was lost and could not be asked afterwards.
+    bool storePosting(const QUuid &key, engine::Money amount, const QString &reason,
                       const QString &group);
     // Empties both balance boxes: no balance is shown rather than a wrong one.
     void showNoBalances();
