@@ -637,7 +637,7 @@ private:
             outcomeUnknown(reason);
         }
         if (!stored)
-            unavailable(reason + QStringLiteral("; the change was not stored"));
+            unavailable(reason); // nothing of it is stored, as with any other break
     }
 
     Connection &m_conn;
