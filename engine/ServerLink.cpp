@@ -106,6 +106,8 @@ PGconn *connect(const QString &uri, int answerSeconds, QString *reason)
         PQfinish(conn);
         return nullptr;
     }
+    // The server's notices (a session ended by the server says so) are for no terminal.
+    PQsetNoticeProcessor(conn, [](void *, const char *) {}, nullptr);
     const int ms = answerSeconds * 1000;
     const QByteArray limits =
         "SET client_encoding = 'UTF8'; SET DateStyle = ISO; SET client_min_messages = warning; "
@@ -178,6 +180,12 @@ Outcome exec(PGconn *conn, const QByteArray &sql, int count, const char *const *
     }
     *result = kept;
     return Outcome::Answered;
+}
+
+bool endsSession(const PGresult *r)
+{
+    const char *severity = r ? PQresultErrorField(r, PG_DIAG_SEVERITY_NONLOCALIZED) : nullptr;
+    return severity && (qstrcmp(severity, "FATAL") == 0 || qstrcmp(severity, "PANIC") == 0);
 }
 
 QString withoutPassword(const QString &uri)

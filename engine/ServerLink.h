@@ -41,6 +41,11 @@ enum class Outcome { Answered, Broken, TimedOut };
 Outcome exec(PGconn *conn, const QByteArray &sql, int count, const char *const *values,
              int answerSeconds, PGresult **result);
 
+// Whether the failed result `r` says the server is ending the session (a FATAL or PANIC
+// error: terminated, shut down, crashed); the connection is then of no more use, even while
+// libpq still counts it as open.
+bool endsSession(const PGresult *r);
+
 // `uri` with its password (in the user part or as a "password" parameter) taken out.
 QString withoutPassword(const QString &uri);
 // `text` (a libpq message about `uri`) with every form of the URI's password taken out.

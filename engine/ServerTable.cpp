@@ -202,8 +202,14 @@ Result run(Connection &connection, const QString &sql, const Params &params,
     const QString reason = QString::fromUtf8(r.get() ? PQresultErrorMessage(r.get())
                                                      : PQerrorMessage(conn))
                                .trimmed();
+    // A session the server ends answers with a FATAL error before the connection closes:
+    // that is a break, never a failure of the statement (a table "missing", a password
+    // "wrong").
+    const QString shown = reason.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn)) : reason;
+    if (serverlink::endsSession(r.get()))
+        connection.drop();
     if (connection.broke())
-        unavailable(reason.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn)) : reason);
+        unavailable(shown);
     const char *state = PQresultErrorField(r.get(), PG_DIAG_SQLSTATE);
     if (state && qstrcmp(state, "55P03") == 0) // lock_not_available
         throw EngineError(QStringLiteral("Table %1 is busy: another desk is writing it, try again")
@@ -494,7 +500,8 @@ public:
         const serverlink::Outcome outcome =
             serverlink::exec(conn, "COMMIT", 0, nullptr, m_conn.answerSeconds(), &raw);
         const Result r(raw);
-        if (outcome == serverlink::Outcome::Answered && PQstatus(conn) == CONNECTION_OK) {
+        if (outcome == serverlink::Outcome::Answered && PQstatus(conn) == CONNECTION_OK &&
+            !serverlink::endsSession(r.get())) {
             // A transaction that failed earlier ends in a rollback.
             if (PQresultStatus(r.get()) == PGRES_COMMAND_OK && qstrcmp(PQcmdStatus(r.get()), "COMMIT") == 0)
                 return;
