@@ -9,7 +9,6 @@
 #include "engine/EngineError.h"
 #include "engine/Money.h"
 #include "engine/Query.h"
-#include "engine/ServerTable.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
 #include "platform/Clock.h"
@@ -302,7 +301,7 @@ bool TForm1::postConfirmed(engine::Money amount, const QString &reason, const QS
             return false;
         }
         pendingPosting = {};
-        dialogs.message(e.message().startsWith(engine::serverUnavailableText())
+        dialogs.message(e.kind() == engine::EngineError::Kind::Unavailable
                             ? e.message() + QStringLiteral("\nPromena nije proknjizena.")
                             : e.message()); // nothing was stored
         return false;

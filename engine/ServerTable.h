@@ -1,30 +1,30 @@
 #pragma once
 
 // ServerTable: the table store on a PostgreSQL server (see TableStore.h), the one place in the
-// engine that talks to libpq. A data folder whose "baza.txt" exists keeps its tables on the
-// server named by the file's first line (a connection URI); the table "podaci/promet.db" is
-// then the server's table "promet". On the server each table has its fields as columns with
-// lower-case names (DATE as date, TIME as time, MONEY as bigint hundredths, TEXT as text) and
-// a hidden "id bigserial" whose order is the stored order; the password records of all tables
-// are the rows of "dorvanta_password" (tabela, salt, hash).
+// engine that talks to libpq. A data folder whose "baza.txt" exists keeps the tables placed
+// on the server (TableStores.h) on the server named by the file's first line (a connection
+// URI); the table "podaci/promet.db" is then the server's table "promet". On the server each
+// table has its fields as columns with lower-case names (DATE as date, TIME as time, MONEY as
+// bigint hundredths, TEXT as text) and a hidden "id bigserial" whose order is the stored
+// order; the password records of all tables are the rows of "dorvanta_password" (tabela,
+// salt, hash).
 //
 // One connection per process and server, opened on first use and opened again when it broke.
 // When the server cannot be reached, or the connection breaks during an operation, the
 // operation fails with "Server baze podataka nije dostupan: <reason>"; a transaction that was
 // open then is gone on the server, nothing of it is stored, and the next action tries again.
 // begin() locks the table against other writers (readers go on) until commit or rollback; a
-// desk that does not get the lock within a short wait fails with "Table <path> is busy".
+// desk that does not get the lock within a short wait fails with "Table <path> is busy". No
+// wait for the server lasts longer than the answer time-out (ServerLink.h). A posting begun
+// with beginPosting() stores its key in dorvanta_kljuc; when the answer to its COMMIT is lost,
+// commit() ends the old session on a new connection and looks for the key (stored: returns;
+// not stored: Unavailable; cannot tell: OutcomeUnknown), and never sends ROLLBACK there.
 
 #include "engine/TableStore.h"
 
-#include <optional>
+#include <vector>
 
 namespace engine {
-
-// The connection URI of the server holding the table `tablePath`: the first line of
-// "baza.txt" in the table's folder; nullopt when there is no such file or the table is not one
-// of the program's four (korisnici, aktivnost, grupe, promet: a backup file stays local).
-std::optional<QString> serverUriFor(const QString &tablePath);
 
 // The server's name for the table at `tablePath`: the file's base name in lower case.
 QString serverTableName(const QString &tablePath);
@@ -40,9 +40,11 @@ void createServerTable(const QString &uri, const QString &displayPath, const Tab
 // Drops the table and its password record.
 void dropServerTable(const QString &uri, const QString &displayPath);
 
-// Replaces every record of the server table `target` by the records of `source` in stored
-// order, in one transaction (the server's ids are new, their order is the source's).
-void replaceServerTable(TableStore &target, TableStore &source);
+// Copies every record of `sources` (open stores of other tables) to the server at `uri` in one
+// transaction, each to the server's table of its name (created when missing, with the
+// source's layout, indexes and password record). Throws EngineError, and changes nothing,
+// when a table on the server is not empty or has another layout.
+void importToServer(const QString &uri, const std::vector<TableStore *> &sources);
 
 // The statement that takes the write lock of the server table `table` for the transaction:
 // a lock that needs no rights on the table (a desk may only read and append), held by every
@@ -51,8 +53,5 @@ QString serverWriteLock(const QString &table);
 
 // The statement that makes the table of posting keys (dorvanta_kljuc) when it is missing.
 QString serverKeyTableStatement();
-
-// The text of a failure when the server is away: "Server baze podataka nije dostupan: ".
-QString serverUnavailableText();
 
 } // namespace engine

@@ -8,11 +8,12 @@
 //
 // Usage: server-faults-bench [POSTINGS] [URI]   (defaults 600, a cluster of its own)
 
-#include "PgCluster.h"
+#include "testsupport/PgCluster.h"
 
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "desk/DeskTables.h"
 #include "engine/TableSchema.h"
 
 #include <QCoreApplication>
@@ -70,7 +71,7 @@ int main(int argc, char **argv)
         return 1;
     baza.close();
     try {
-        engine::TableSchema::promet().createTable(dir.filePath(QStringLiteral("podaci/promet.db")),
+        desk::promet().createTable(dir.filePath(QStringLiteral("podaci/promet.db")),
                                                   QStringLiteral("kvr604"));
     } catch (const engine::EngineError &e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -2,8 +2,8 @@
 // the local journal wrote, byte for byte.
 #include "WindowTest.h"
 
-#include "FaultProxy.h"
-#include "PgCluster.h"
+#include "testsupport/FaultProxy.h"
+#include "testsupport/PgCluster.h"
 
 #include <QLineEdit>
 #include <QProcess>

@@ -8,7 +8,7 @@
 // terminal (not echoed) or, when standard input is no terminal, as one line of it; none need
 // appear on the command line, and no URI is shown with its password.
 
-#include "DataDirectory.h"
+#include "desk/DataDirectory.h"
 
 #include "engine/EngineError.h"
 #include "engine/ServerLink.h"
@@ -25,7 +25,7 @@
 #include <iostream>
 #include <string>
 
-using dorvanta_init::DataDirectory;
+using desk::DataDirectory;
 
 namespace {
 
@@ -189,7 +189,7 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    dorvanta_init::InitOptions options;
+    desk::InitOptions options;
     options.directory = positional.first();
     options.demo = parser.isSet(demo);
     if (parser.isSet(server))
