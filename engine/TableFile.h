@@ -39,6 +39,8 @@ public:
     void rollbackQuietly() noexcept override;
     void select(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
                 std::vector<Cell> &cells) override;
+    std::vector<std::vector<Cell>> runBeside(const QString &sql,
+                                             const std::vector<Cell> &params) override;
 
     // "NAME" with inner quotes doubled.
     static QString quoteIdentifier(const QString &name);
