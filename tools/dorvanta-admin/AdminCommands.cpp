@@ -1,6 +1,6 @@
 #include "AdminCommands.h"
 
-#include "DataDirectory.h"
+#include "desk/DeskTables.h"
 #include "desk/CashBook.h"
 #include "desk/CashBookCsv.h"
 #include "engine/EngineError.h"
@@ -18,7 +18,7 @@ QString onJournal(const QString &dir, Work work)
 {
     engine::Session session;
     session.setBaseDir(dir);
-    session.setPassword(dorvanta_init::DataDirectory::tablePassword());
+    session.setPassword(desk::tablePassword());
     try {
         engine::Table journal(session, QStringLiteral("podaci/promet.db"));
         journal.open();
@@ -38,7 +38,7 @@ QString AdminCommands::checkAdminCode(const QString &code)
 {
     engine::Session session;
     session.setBaseDir(m_dir);
-    session.setPassword(dorvanta_init::DataDirectory::tablePassword());
+    session.setPassword(desk::tablePassword());
     try {
         engine::Table users(session, QStringLiteral("podaci/korisnici.db"));
         users.open();

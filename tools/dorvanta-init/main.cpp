@@ -5,16 +5,17 @@
 // names it; --server URI --import DIR copies DIR's tables to the server instead; --join URI DIR
 // makes DIR a desk of the server.
 
-#include "DataDirectory.h"
+#include "desk/DataDirectory.h"
 
 #include "desk/CashBook.h"
+#include "desk/DeskTables.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTextStream>
 
-using dorvanta_init::DataDirectory;
+using desk::DataDirectory;
 
 int main(int argc, char *argv[])
 {
@@ -98,14 +99,14 @@ int main(int argc, char *argv[])
             !error.isEmpty())
             return failed(error);
         if (const QString error = desk::cashbook::prepareDirectory(positional.first(),
-                                                                   DataDirectory::tablePassword());
+                                                                   desk::tablePassword());
             !error.isEmpty())
             return failed(error);
         out << positional.first() << "/podaci now keeps its tables on the server\n";
         return 0;
     }
 
-    dorvanta_init::InitOptions options;
+    desk::InitOptions options;
     options.directory = positional.first();
     options.demo = parser.isSet(demo);
     options.server = parser.value(server);
@@ -123,7 +124,7 @@ int main(int argc, char *argv[])
         return failed(error);
     // The cash book's tables beside the journal (document numbers, day closes).
     if (const QString error = desk::cashbook::prepareDirectory(options.directory,
-                                                               DataDirectory::tablePassword());
+                                                               desk::tablePassword());
         !error.isEmpty())
         return failed(error);
     out << "Created " << options.directory << "/podaci\n";
