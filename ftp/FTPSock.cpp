@@ -385,10 +385,11 @@ int TMSocket::SendBuffer(const char *data, int length)
 
 void TMSocket::SetReceiveLowWater(int bytes)
 {
-    if (m_tlsHandshaking || m_tlsWaiting) {
-        m_tlsLowWater = bytes; // the handshake's small records must still wake us
+    // Not on a protected connection: a server that sends its close alert after the last
+    // bytes and waits for ours before it closes would never wake a reader held back by
+    // the mark.
+    if (m_tls || m_tlsArmed)
         return;
-    }
     if (m_handle >= 0)
         ::setsockopt(m_handle, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes);
 }
@@ -664,13 +665,23 @@ void TMSocket::HandleSocketEvent(const TMMessage &message)
     case FdClose:
         if (Connected) {
             // Drain what arrived before the close and let pending sends finish; either
-            // handler may close this socket (and open another) itself.
-            Raise(OnReadable);
-            if (m_serial != serial)
-                return;
+            // handler may close this socket (and open another) itself. A reader takes a
+            // bounded amount per call, so it is called again while bytes are left.
+            for (int left = BytesWaiting(), last = -1; left > 0 || last < 0; left = BytesWaiting()) {
+                if (last >= 0 && left >= last)
+                    break; // the reader takes nothing more now
+                last = left;
+                Raise(OnReadable);
+                if (m_serial != serial)
+                    return;
+            }
             Raise(OnWritable);
             if (m_serial != serial)
                 return;
+            // A protected stream is answered with our own close alert before the socket
+            // goes: a server may wait for it before it confirms the transfer.
+            if (m_tls && m_tls->Established() && !m_tlsHandshaking)
+                m_tls->CloseNotify();
             ::shutdown(m_handle, SHUT_RDWR);
         }
         CloseHandle();
@@ -774,10 +785,6 @@ void TMSocket::TlsHandshakeStep()
             return;
         }
         PostEvent(FdTls, 0);
-        if (m_tlsLowWater > 0) {
-            SetReceiveLowWater(m_tlsLowWater);
-            m_tlsLowWater = 0;
-        }
         if (m_tlsAfterEvent == FdConnect)
             PostEvent(FdConnect, 0);
         PostEvent(FdWrite, 0);
@@ -795,7 +802,11 @@ void TMSocket::EndTls()
     m_tlsFailed.reset();
     m_tlsHandshaking = false;
     m_tlsWaiting = false;
-    m_tlsLowWater = 0;
+}
+
+int TMSocket::BytesWaiting() const
+{
+    return PendingBytes() + (m_tls && !m_tlsHandshaking ? m_tls->Buffered() : 0);
 }
 
 void TMSocket::ReadAgainIfBuffered()
@@ -847,6 +858,14 @@ int TMSocket::TlsReceive(char *buffer, int size)
     if (n < 0) {
         LastError = ErrTlsIo;
         return 0;
+    }
+    if (want == TMTlsChannel::Want::Nothing && !m_closeSeen) {
+        // The peer's close alert (or its end of stream after the last record): the stream
+        // is over, as with a close in clear. Everything before it has been read.
+        m_closeSeen = true;
+        if (m_readNotifier)
+            m_readNotifier->setEnabled(false);
+        PostEvent(FdClose, 0);
     }
     if (want == TMTlsChannel::Want::Write && m_writeNotifier)
         m_writeNotifier->setEnabled(true);

@@ -93,6 +93,8 @@ public:
     void SetReceiveLowWater(int bytes);
     // Bytes received and not yet read (0 when there is no socket).
     int PendingBytes() const;
+    // Those and the decrypted bytes a TLS channel holds.
+    int BytesWaiting() const;
 
     // TLS (FtpTls.h). StartTls begins a client handshake on the connected socket now,
     // under the TimeOut countdown. ArmTls makes the next connect or accept of this object
@@ -210,7 +212,6 @@ private:
     bool m_tlsWaiting = false; // connected, the handshake waits for AllowTls
     quint64 m_tlsSteps = 0;
     int m_tlsAfterEvent = 0; // the event the handshake held back (connect or write)
-    int m_tlsLowWater = 0;   // a receive low-water mark that waits for the handshake's end
 };
 
 } // namespace ftp

@@ -239,6 +239,7 @@ protected:
     void HandleAcctReply(const QString &reply);
     void BeginClosingStages();
     void HandleSystReply(const QString &reply);
+    void SendRestProbe(const QString &reply);
     void HandleRestProbeReply(const QString &reply);
     void EnterInitialDirectory(const QString &reply);
     void HandleInitialCwdReply(const QString &reply);

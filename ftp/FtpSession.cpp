@@ -639,12 +639,17 @@ void TMFtp::HandleNoopReply(const QString &reply)
     m_busy = false;
 }
 
-// Expects: 221 to QUIT; the server's close then ends the connection.
+// Expects: 221 to QUIT. The server is closing the connection: the component closes its
+// side at once and is done (servers that end a protected connection without the close
+// alert, or that keep it open, make no difference).
 void TMFtp::HandleQuitReply(const QString &reply)
 {
     m_loggedIn = false;
-    if (!reply.startsWith(QLatin1Char('2')))
+    if (!reply.startsWith(QLatin1Char('2'))) {
         Fail(errUnspecified);
+        return;
+    }
+    Close();
 }
 
 // ---- waiting -----------------------------------------------------------------------------
