@@ -312,6 +312,7 @@ void TForm1::BitBtn9Click()
     }
 
     showPage(PagePosting);
+    resetPostingChoices(); // never the previous cashier's currency and direction
     Edit4->clear();
     Edit4->setFocus();
     Edit4->clear();

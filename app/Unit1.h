@@ -122,10 +122,19 @@ public:
 
     // Balance refresh: sums the journal and writes both balances into Edit2 and Edit3.
     void refreshBalances();
-    // Stores one posting of the page's currency and direction, with the running balances
-    // taken from the journal's sums under its write lock. Throws EngineError (and stores
-    // nothing) when the amount is not an amount or too large, or the journal fails.
-    void storePosting(const QString &amountText, const QString &reason, const QString &group);
+    // The amount of the posting page when the input may be posted; otherwise nullopt, after
+    // showing which field is empty or why the amount is refused (not a number, not above
+    // zero, beyond MaxAmount).
+    std::optional<engine::Money> checkPostingInput(const QString &reason, const QString &group);
+    // The question before a posting: a payment that takes its currency's balance in the
+    // journal below zero says so. Throws EngineError when the journal cannot be read.
+    QString postingQuestion(engine::Money amount);
+    // Currency and direction back to dinars and out, as every cashier starts.
+    void resetPostingChoices();
+    // Stores one posting of `amount` (above zero) in the page's currency and direction, with
+    // the running balances taken from the journal's sums under its write lock. Throws
+    // EngineError (and stores nothing) when the journal fails.
+    void storePosting(engine::Money amount, const QString &reason, const QString &group);
     // Writes the whole journal to "podaci.txt"; false (after showing the reason) when the
     // journal could not be read or the file not written.
     bool exportJournal();

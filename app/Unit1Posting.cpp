@@ -24,10 +24,25 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 
+#include <optional>
+
 namespace {
 
 const QString ActivityPrompt = QStringLiteral("Izaberite aktivnost ovde ako se ona cesto koristi...");
 const QString GroupPrompt = QStringLiteral("Izaberite grupu na koju se odnosi ulaz/izlaz...");
+
+// The amount as the cashier typed it, made an amount: blanks around it are dropped and a
+// decimal comma ("350,50", as Serbian cashiers write it) is a decimal point. A text with both
+// a point and a comma ("1.234,56") is ambiguous and stays refused, as does anything else
+// that the engine's amount text does not allow.
+std::optional<engine::Money> typedAmount(const QString &typed)
+{
+    QString text = typed.trimmed();
+    if (text.contains(u'.') && text.contains(u','))
+        return std::nullopt;
+    text.replace(u',', u'.');
+    return engine::Money::tryParse(text);
+}
 
 } // namespace
 
@@ -74,7 +89,6 @@ void TForm1::buildPostingPage()
     auto *currencyText = new QLabel(QStringLiteral("Knjizi se u valuti:"), GroupBox1);
     currencyText->setGeometry(8, 18, 120, 16);
     ComboBox2 = named(new QComboBox(GroupBox1), "ComboBox2");
-    ComboBox2->setEditable(true);
     ComboBox2->addItems({QStringLiteral("DINARI"), QStringLiteral("EUR")});
     ComboBox2->setCurrentIndex(0);
     ComboBox2->setGeometry(8, 36, 120, 26);
@@ -97,7 +111,6 @@ void TForm1::buildPostingPage()
     auto *directionText = new QLabel(QStringLiteral("Vrsta knjizenja:"), GroupBox2);
     directionText->setGeometry(8, 18, 120, 16);
     ComboBox3 = named(new QComboBox(GroupBox2), "ComboBox3");
-    ComboBox3->setEditable(true);
     ComboBox3->addItems({QStringLiteral("IZLAZ"), QStringLiteral("ULAZ")});
     ComboBox3->setCurrentIndex(0);
     ComboBox3->setGeometry(8, 38, 120, 26);
@@ -157,10 +170,9 @@ void TForm1::buildPostingPage()
     Label26->setGeometry(232, 476, 440, 16);
 
     // Combo boxes: a choice from the list or typing, never a change made by the program.
+    // Currency and direction are choices only (a key chooses the item it begins).
     connect(ComboBox2, &QComboBox::activated, this, &TForm1::ComboBox2Change);
-    connect(ComboBox2->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox2Change);
     connect(ComboBox3, &QComboBox::activated, this, &TForm1::ComboBox3Change);
-    connect(ComboBox3->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox3Change);
     connect(ComboBox1, &QComboBox::activated, this, &TForm1::ComboBox1Change);
     connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox1Change);
     connect(ComboBox4, &QComboBox::activated, this, &TForm1::ComboBox4Change);
@@ -237,20 +249,23 @@ void TForm1::BitBtn18Click()
 
 void TForm1::BitBtn8Click()
 {
-    const QString amountText = Edit4->text();
     // A control character (a pasted line break) would split the record's export line.
     const QString reason = platform::withoutControlCharacters(Edit5->text());
     const QString group = platform::withoutControlCharacters(Edit12->text());
-    if (amountText == QLatin1String("0.00") || amountText.isEmpty() || reason.isEmpty() ||
-        group.isEmpty()) {
-        dialogs.message(QStringLiteral(
-            "Morate popuniti polje sa iznosom, polje sa komentarom i polje za grupu!!!"));
+    const std::optional<engine::Money> amount = checkPostingInput(reason, group);
+    if (!amount)
+        return;
+    QString question;
+    try {
+        question = postingQuestion(*amount);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
         return;
     }
 
-    if (dialogs.confirm(QStringLiteral("Da li ste sigurni?"))) {
+    if (dialogs.confirm(question)) {
         try {
-            storePosting(amountText, reason, group);
+            storePosting(*amount, reason, group);
         } catch (const engine::EngineError &e) {
             dialogs.message(e.message()); // nothing was stored
             return;
@@ -258,6 +273,9 @@ void TForm1::BitBtn8Click()
         Edit4->clear();
         Edit5->clear();
         Edit12->clear();
+        // The group list shows no group while the group box is empty.
+        ComboBox4->setCurrentIndex(-1);
+        ComboBox4->setEditText(GroupPrompt);
         Edit4->setFocus();
         try {
             refreshBalances();
@@ -274,14 +292,70 @@ void TForm1::BitBtn8Click()
     uploadDecision();
 }
 
-void TForm1::storePosting(const QString &amountText, const QString &reason,
-                          const QString &group)
+std::optional<engine::Money> TForm1::checkPostingInput(const QString &reason,
+                                                       const QString &group)
 {
-    const engine::Money amount = engine::Money::parse(amountText);
-    if (amount > MaxAmount || -amount > MaxAmount)
-        throw engine::EngineError(QStringLiteral("'%1' is too large an amount (at most %2)")
-                                      .arg(amountText, MaxAmount.toText()));
+    const QString amountText = Edit4->text().trimmed();
+    QStringList empty;
+    if (amountText.isEmpty() || amountText == QLatin1String("0.00"))
+        empty.append(QStringLiteral("polje sa iznosom"));
+    if (reason.isEmpty())
+        empty.append(QStringLiteral("polje sa komentarom"));
+    if (group.isEmpty())
+        empty.append(QStringLiteral("polje za grupu"));
+    if (!empty.isEmpty()) {
+        dialogs.message(
+            QStringLiteral(
+                "Morate popuniti polje sa iznosom, polje sa komentarom i polje za grupu!!!\n") +
+            (empty.size() == 1 ? QStringLiteral("Nije popunjeno: ")
+                               : QStringLiteral("Nisu popunjena: ")) +
+            empty.join(QStringLiteral(", ")));
+        return std::nullopt;
+    }
 
+    const std::optional<engine::Money> amount = typedAmount(amountText);
+    QString refusal;
+    if (!amount)
+        refusal = QStringLiteral("Iznos nije ispravan broj: %1 (upisite ga kao 350.50 ili "
+                                 "350,50)")
+                      .arg(amountText);
+    else if (*amount <= engine::Money())
+        refusal = QStringLiteral("Iznos mora biti veci od nule");
+    else if (*amount > MaxAmount)
+        refusal = QStringLiteral("Iznos je prevelik, najvise moze biti ") + MaxAmount.toText();
+    if (!refusal.isEmpty()) {
+        dialogs.message(refusal);
+        return std::nullopt;
+    }
+    return amount;
+}
+
+QString TForm1::postingQuestion(engine::Money amount)
+{
+    const QString sure = QStringLiteral("Da li ste sigurni?");
+    if (RadioButton3->isChecked())
+        return sure;
+    // The journal's balance now, not the one shown: another desk may have posted since.
+    const bool euro = RadioButton2->isChecked();
+    OpenTables tables(session, {Table3});
+    const QList<engine::Money> sums =
+        euro ? Table3->sumMoney({QStringLiteral("ULAZEUR"), QStringLiteral("IZLAZEUR")})
+             : Table3->sumMoney({QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN")});
+    if (sums.at(0) - sums.at(1) - amount < engine::Money())
+        return QStringLiteral("Stanje kase ce biti negativno. ") + sure;
+    return sure;
+}
+
+void TForm1::resetPostingChoices()
+{
+    ComboBox2->setCurrentIndex(0);
+    ComboBox2Change();
+    ComboBox3->setCurrentIndex(0);
+    ComboBox3Change();
+}
+
+void TForm1::storePosting(engine::Money amount, const QString &reason, const QString &group)
+{
     OpenTables tables(session, {Table3});
     // The running balances are the journal's sums at the moment of storing: the write lock
     // is held from the sums to the commit, so a second desk posting at the same time waits
@@ -299,6 +373,7 @@ void TForm1::storePosting(const QString &amountText, const QString &reason,
 
     const bool euro = RadioButton2->isChecked();
     const bool in = RadioButton3->isChecked();
+    const QString amountText = amount.toText();
     const QString zero = QStringLiteral("0.00");
     Table3->setFieldText(QStringLiteral("IZLAZDIN"), !in && !euro ? amountText : zero);
     Table3->setFieldText(QStringLiteral("IZLAZEUR"), !in && euro ? amountText : zero);

@@ -28,6 +28,11 @@ namespace {
 // Record fields of the journal in table order.
 enum { KORISNIK, DATUM, VREME, OPIS, GRUPA, ULAZDIN, IZLAZDIN, ULAZEUR, IZLAZEUR, STANJEDIN, STANJEEUR };
 
+const QString FillEverything =
+    QStringLiteral("Morate popuniti polje sa iznosom, polje sa komentarom i polje za grupu!!!\n");
+const QString NotANumber =
+    QStringLiteral("Iznos nije ispravan broj: %1 (upisite ga kao 350.50 ili 350,50)");
+
 } // namespace
 
 class TestForm1 : public QObject, WindowTest<>
@@ -205,10 +210,16 @@ private slots:
         QTest::addColumn<int>("field");
         QTest::addColumn<QString>("din");
         QTest::addColumn<QString>("eur");
-        QTest::newRow("dinars out") << "DINARI" << "IZLAZ" << int(IZLAZDIN) << "850.00" << "100.00";
-        QTest::newRow("dinars in") << "DINARI" << "ULAZ" << int(ULAZDIN) << "1150.00" << "100.00";
-        QTest::newRow("euros out") << "EUR" << "IZLAZ" << int(IZLAZEUR) << "1000.00" << "-50.00";
-        QTest::newRow("euros in") << "EUR" << "ULAZ" << int(ULAZEUR) << "1000.00" << "250.00";
+        QTest::addColumn<QString>("question");
+        const QString sure = QStringLiteral("Da li ste sigurni?");
+        QTest::newRow("dinars out") << "DINARI" << "IZLAZ" << int(IZLAZDIN) << "850.00" << "100.00"
+                                    << sure;
+        QTest::newRow("dinars in") << "DINARI" << "ULAZ" << int(ULAZDIN) << "1150.00" << "100.00"
+                                   << sure;
+        QTest::newRow("euros out") << "EUR" << "IZLAZ" << int(IZLAZEUR) << "1000.00" << "-50.00"
+                                   << "Stanje kase ce biti negativno. " + sure;
+        QTest::newRow("euros in") << "EUR" << "ULAZ" << int(ULAZEUR) << "1000.00" << "250.00"
+                                  << sure;
     }
     void postingInEachCurrencyAndDirection()
     {
@@ -217,13 +228,14 @@ private slots:
         QFETCH(int, field);
         QFETCH(QString, din);
         QFETCH(QString, eur);
+        QFETCH(QString, question);
         data->addPosting("x", "01/12/2026", "1000.00", "0.00", "100.00", "0.00");
         showForm();
         login("111");
         fillPosting(currency, direction, "150");
         dialogs.answerYes();
         click("BitBtn8");
-        QCOMPARE(dialogs.questions(), QStringList{"Da li ste sigurni?"});
+        QCOMPARE(dialogs.questions(), QStringList{question});
         QCOMPARE(balanceDin(), din);
         QCOMPARE(balanceEur(), eur);
 
@@ -252,45 +264,98 @@ private slots:
         QTest::addColumn<QString>("amount");
         QTest::addColumn<QString>("reason");
         QTest::addColumn<QString>("group");
-        QTest::newRow("0.00") << "0.00" << "r" << "g";
-        QTest::newRow("no amount") << "" << "r" << "g";
-        QTest::newRow("no reason") << "5" << "" << "g";
-        QTest::newRow("no group") << "5" << "r" << "";
+        QTest::addColumn<QString>("empty");
+        QTest::newRow("0.00") << "0.00" << "r" << "g" << "Nije popunjeno: polje sa iznosom";
+        QTest::newRow("no amount") << "" << "r" << "g" << "Nije popunjeno: polje sa iznosom";
+        QTest::newRow("no reason") << "5" << "" << "g" << "Nije popunjeno: polje sa komentarom";
+        QTest::newRow("no group") << "5" << "r" << "" << "Nije popunjeno: polje za grupu";
+        QTest::newRow("nothing") << "" << "" << ""
+                                 << "Nisu popunjena: polje sa iznosom, polje sa komentarom, "
+                                    "polje za grupu";
     }
     void incompleteInputIsRefusedWithoutAQuestion()
     {
         QFETCH(QString, amount);
         QFETCH(QString, reason);
         QFETCH(QString, group);
+        QFETCH(QString, empty);
         showForm();
         login("111");
         fillPosting("DINARI", "IZLAZ", amount, reason, group);
         click("BitBtn8");
-        QCOMPARE(dialogs.messages(),
-                 QStringList{"Morate popuniti polje sa iznosom, polje sa komentarom i polje za "
-                             "grupu!!!"});
+        QCOMPARE(dialogs.messages(), QStringList{FillEverything + empty});
         QVERIFY(dialogs.questions().isEmpty());
         QVERIFY(data->records("promet").isEmpty());
         QVERIFY(!QFile::exists(data->file("podaci.txt")));
     }
 
-    void zeroAndNegativeAmountsArePosted()
+    // The amount is made an amount, or refused with the reason, before anything is asked;
+    // a payment that takes its currency below zero is asked about, not refused.
+    void amountTextsAreCheckedBeforeTheQuestion_data()
     {
+        QTest::addColumn<QString>("currency");
+        QTest::addColumn<QString>("direction");
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("stored");
+        const QString sure = QStringLiteral("Da li ste sigurni?");
+        const QString negative = QStringLiteral("Stanje kase ce biti negativno. Da li ste sigurni?");
+        const QString notAboveZero = QStringLiteral("Iznos mora biti veci od nule");
+        QTest::newRow("0") << "DINARI" << "ULAZ" << "0" << notAboveZero << "" << "";
+        QTest::newRow("0,0") << "DINARI" << "IZLAZ" << "0,0" << notAboveZero << "" << "";
+        QTest::newRow("-50 out") << "DINARI" << "IZLAZ" << "-50" << notAboveZero << "" << "";
+        QTest::newRow("-50 in") << "EUR" << "ULAZ" << "-50" << notAboveZero << "" << "";
+        QTest::newRow("350,50") << "DINARI" << "ULAZ" << "350,50" << "" << sure << "350.50";
+        QTest::newRow("1.234,56") << "DINARI" << "ULAZ" << "1.234,56"
+                                  << NotANumber.arg("1.234,56") << "" << "";
+        QTest::newRow("1,234,56") << "DINARI" << "ULAZ" << "1,234,56"
+                                  << NotANumber.arg("1,234,56") << "" << "";
+        QTest::newRow("abc") << "EUR" << "IZLAZ" << "abc" << NotANumber.arg("abc") << "" << "";
+        QTest::newRow("blank") << "DINARI" << "ULAZ" << "   "
+                               << FillEverything + "Nije popunjeno: polje sa iznosom" << "" << "";
+        QTest::newRow("blanks around") << "DINARI" << "ULAZ" << " 12,5 " << "" << sure << "12.50";
+        QTest::newRow("beyond the limit") << "DINARI" << "ULAZ" << "1000000000"
+                                          << "Iznos je prevelik, najvise moze biti 999999999.99"
+                                          << "" << "";
+        QTest::newRow("beyond any number") << "DINARI" << "ULAZ" << "90000000000000000000"
+                                           << NotANumber.arg("90000000000000000000") << "" << "";
+        QTest::newRow("the limit") << "DINARI" << "ULAZ" << "999999999,99" << "" << sure
+                                   << "999999999.99";
+        QTest::newRow("payment to zero") << "DINARI" << "IZLAZ" << "100" << "" << sure << "100.00";
+        QTest::newRow("payment below zero") << "DINARI" << "IZLAZ" << "100,01" << "" << negative
+                                            << "100.01";
+        QTest::newRow("euros below zero") << "EUR" << "IZLAZ" << "0.01" << "" << negative << "0.01";
+    }
+    void amountTextsAreCheckedBeforeTheQuestion()
+    {
+        QFETCH(QString, currency);
+        QFETCH(QString, direction);
+        QFETCH(QString, amount);
+        QFETCH(QString, refusal);
+        QFETCH(QString, question);
+        QFETCH(QString, stored);
+        data->addPosting("x", "01/12/2026", "100.00", "0.00", "0.00", "0.00");
+        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
         showForm();
         login("111");
-        fillPosting("DINARI", "IZLAZ", "0");
-        dialogs.answerYes();
-        form->BitBtn8Click();
-        QCOMPARE(balanceDin(), QStringLiteral("0.00"));
-        fillPosting("DINARI", "IZLAZ", "-20.5");
-        dialogs.answerYes();
-        form->BitBtn8Click();
-        QCOMPARE(balanceDin(), QStringLiteral("20.50"));
+        fillPosting(currency, direction, amount);
+        if (!question.isEmpty())
+            dialogs.answerYes();
+        click("BitBtn8");
+        QCOMPARE(dialogs.messages(), refusal.isEmpty() ? QStringList() : QStringList{refusal});
+        QCOMPARE(dialogs.questions(), question.isEmpty() ? QStringList() : QStringList{question});
         const QList<QStringList> rows = data->records("promet");
+        if (stored.isEmpty()) {
+            QCOMPARE(rows.size(), 1);
+            QVERIFY(!QFile::exists(data->file("podaci.txt")));
+            QCOMPARE(find<QLineEdit>("Edit4")->text(), amount); // kept for mending
+            return;
+        }
         QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows.at(0).at(IZLAZDIN), QStringLiteral("0.00"));
-        QCOMPARE(rows.at(1).at(IZLAZDIN), QStringLiteral("-20.50"));
-        QCOMPARE(rows.at(1).at(STANJEDIN), QStringLiteral("20.50"));
+        const int field = currency == "EUR" ? (direction == "ULAZ" ? ULAZEUR : IZLAZEUR)
+                                            : (direction == "ULAZ" ? ULAZDIN : IZLAZDIN);
+        QCOMPARE(rows.last().at(field), stored);
     }
 
     void balancesOverAMillionAreExact()
@@ -306,39 +371,26 @@ private slots:
         QCOMPARE(data->records("promet").last().at(STANJEDIN), QStringLiteral("12345678.46"));
     }
 
-    void amountsBeyondTheLimitAndOverflowingSumsStoreNothing()
+    void overflowingSumsStoreNothing()
     {
         QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
-        showForm();
-        login("111");
-        for (const QString amount : {"90000000000000000.00", "1000000000", "-1000000000.00"}) {
-            fillPosting("DINARI", "ULAZ", amount);
-            dialogs.clear();
-            dialogs.answerYes();
-            form->BitBtn8Click();
-            QCOMPARE(dialogs.messages(),
-                     QStringList{QStringLiteral("'%1' is too large an amount (at most "
-                                                "999999999.99)").arg(amount)});
-        }
-        QVERIFY(data->records("promet").isEmpty());
-        QVERIFY(!QFile::exists(data->file("podaci.txt")));
-        fillPosting("DINARI", "ULAZ", "999999999.99");
-        dialogs.answerYes();
-        form->BitBtn8Click();
-        QCOMPARE(balanceDin(), QStringLiteral("999999999.99"));
-        QCOMPARE(dialogs.messages().size(), 1);
-
         // Records written by another tool whose sum leaves the range: a posting is refused
         // with a clear error, never stored and then reported as failed.
         for (int i = 0; i < 2; ++i)
             data->addPosting("x", "01/12/2026", "90000000000000000.00", "0.00", "0.00", "0.00");
+        showForm();
+        login("111");
         dialogs.clear();
         fillPosting("DINARI", "ULAZ", "5");
         dialogs.answerYes();
         form->BitBtn8Click();
+        fillPosting("DINARI", "IZLAZ", "5"); // the balance is read before the question
+        form->BitBtn8Click();
+        QCOMPARE(dialogs.questions(), QStringList{"Da li ste sigurni?"});
         QCOMPARE(dialogs.messages(),
-                 QStringList{"The sum of ULAZDIN in podaci/promet.db is too large"});
-        QCOMPARE(data->records("promet").size(), 3);
+                 QStringList(2, "The sum of ULAZDIN in podaci/promet.db is too large"));
+        QCOMPARE(data->records("promet").size(), 2);
+        QVERIFY(!QFile::exists(data->file("podaci.txt")));
     }
 
     void storedBalancesAreTheJournalsSumsAtTheCommit()
@@ -399,20 +451,6 @@ private slots:
         QCOMPARE(last.at(OPIS), QString(pasted).replace("\r\n", "  "));
         QCOMPARE(last.at(GRUPA), QStringLiteral("Go ri "));
         QVERIFY(exportLines().at(6).startsWith("Ana B"));
-    }
-
-    void amountThatIsNotANumberStoresNothing()
-    {
-        showForm();
-        login("111");
-        fillPosting("EUR", "ULAZ", "12a");
-        dialogs.answerYes();
-        form->BitBtn8Click();
-        QCOMPARE(dialogs.messages(), QStringList{"'12a' is not a valid amount"});
-        QVERIFY(data->records("promet").isEmpty());
-        QVERIFY(!QFile::exists(data->file("podaci.txt")));
-        QVERIFY(!data->session.hasPassword()); // the session was closed
-        QCOMPARE(find<QLineEdit>("Edit4")->text(), QStringLiteral("12a"));
     }
 
     void answeringNoStillRewritesTheExport()
@@ -528,26 +566,65 @@ private slots:
         dialogs.clear();
     }
 
-    void choosingCurrencyOrDirectionEmptiesTheAmount()
+    // Currency and direction are chosen, never typed: a key chooses the item it begins and
+    // other keys do nothing; a choice empties the amount; every cashier starts with dinars
+    // and out.
+    void currencyAndDirectionAreChosenByKeyAndResetAtLogin()
     {
+        data->addUser("222", "Ana Anic");
         showForm();
         login("111");
         auto *edit4 = find<QLineEdit>("Edit4");
-        edit4->setText("150");
         auto *c2 = find<QComboBox>("ComboBox2");
-        c2->setCurrentIndex(1);
-        form->ComboBox2Change();
-        QCOMPARE(edit4->text(), QString());
+        auto *c3 = find<QComboBox>("ComboBox3");
+        QVERIFY(!c2->isEditable() && !c3->isEditable());
+        edit4->setText("150");
+        QTest::keyClick(c2, Qt::Key_E);
+        QCOMPARE(find<QLabel>("Label18")->text(), QStringLiteral("EUR"));
         QVERIFY(find<QRadioButton>("RadioButton2")->isChecked());
         QVERIFY(!find<QRadioButton>("RadioButton1")->isChecked());
         QVERIFY(!find<QRadioButton>("RadioButton2")->isVisible());
-        edit4->setText("150");
-        auto *c3 = find<QComboBox>("ComboBox3");
-        c3->setCurrentIndex(1);
-        form->ComboBox3Change();
         QCOMPARE(edit4->text(), QString());
-        QVERIFY(find<QRadioButton>("RadioButton3")->isChecked());
+        edit4->setText("150");
+        QTest::keyClicks(c2, "5");
+        QCOMPARE(c2->currentText(), QStringLiteral("EUR"));
+        QCOMPARE(edit4->text(), QStringLiteral("150")); // nothing was chosen
+        QTest::keyClicks(c3, "ULAZ");
+        QCOMPARE(c3->currentText(), QStringLiteral("ULAZ"));
         QCOMPARE(find<QLabel>("Label21")->text(), QStringLiteral("ULAZ"));
+        QVERIFY(find<QRadioButton>("RadioButton3")->isChecked());
+        QCOMPARE(edit4->text(), QString());
+
+        form->Glavnimeni1Click();
+        login("222");
+        QCOMPARE(c2->currentText(), QStringLiteral("DINARI"));
+        QCOMPARE(find<QLabel>("Label18")->text(), QStringLiteral("DINARI"));
+        QVERIFY(find<QRadioButton>("RadioButton1")->isChecked());
+        QCOMPARE(c3->currentText(), QStringLiteral("IZLAZ"));
+        QCOMPARE(find<QLabel>("Label21")->text(), QStringLiteral("IZLAZ"));
+        QVERIFY(find<QRadioButton>("RadioButton4")->isChecked());
+    }
+
+    void groupListAndGroupBoxAgreeAfterAPosting()
+    {
+        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
+        showForm();
+        login("111");
+        auto *c4 = find<QComboBox>("ComboBox4");
+        fillPosting("DINARI", "ULAZ", "5", "Racun", "");
+        c4->setCurrentIndex(0);
+        emit c4->activated(0);
+        QCOMPARE(find<QLineEdit>("Edit12")->text(), QStringLiteral("Gorivo"));
+        dialogs.answerYes();
+        click("BitBtn8");
+        QCOMPARE(data->records("promet").size(), 1);
+        QCOMPARE(find<QLineEdit>("Edit12")->text(), QString());
+        QCOMPARE(c4->currentText(), QStringLiteral("Izaberite grupu na koju se odnosi ulaz/izlaz..."));
+
+        find<QLineEdit>("Edit4")->setText("7");
+        find<QLineEdit>("Edit5")->setText("Racun");
+        click("BitBtn8");
+        QCOMPARE(dialogs.messages(), QStringList{FillEverything + "Nije popunjeno: polje za grupu"});
     }
 
     void onlyAFocusMoveWithinTheWindowEmptiesTheAmount_data()
@@ -577,6 +654,7 @@ private slots:
 
     void enterCarriesTheKeyboardFlowThroughTheButtons()
     {
+        data->addPosting("x", "01/12/2026", "5000.00", "0.00", "0.00", "0.00");
         showForm();
         auto *edit1 = find<QLineEdit>("Edit1");
         edit1->setText("111");
@@ -594,8 +672,8 @@ private slots:
         dialogs.answerYes();
         QTest::keyClick(post, Qt::Key_Return);
         QCOMPARE(dialogs.questions(), QStringList{"Da li ste sigurni?"});
-        QCOMPARE(data->records("promet").size(), 1);
-        QCOMPARE(data->records("promet").first().at(IZLAZDIN), QStringLiteral("1250.00"));
+        QCOMPARE(data->records("promet").size(), 2);
+        QCOMPARE(data->records("promet").last().at(IZLAZDIN), QStringLiteral("1250.00"));
     }
 
     void balancesAreShownWholeWithTheirSign_data()
