@@ -126,7 +126,10 @@ int newSession(SSL *ssl, SSL_SESSION *session)
 bool isIpAddress(const QString &host)
 {
     in_addr a{};
-    return inet_pton(AF_INET, host.toLatin1().constData(), &a) == 1;
+    in6_addr a6{};
+    const QByteArray text = host.toLatin1();
+    return inet_pton(AF_INET, text.constData(), &a) == 1
+           || inet_pton(AF_INET6, text.constData(), &a6) == 1;
 }
 
 } // namespace

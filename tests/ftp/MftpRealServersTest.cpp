@@ -1,4 +1,5 @@
-// mftp against the servers shops run: one row per server, TLS mode and data mode, each
+// mftp against the servers shops run: one row per server, TLS mode, data mode and address
+// family (IPv6 goes through EPSV and EPRT), each
 // doing a put, a get, a resumed get and a resumed put, byte-compared, every run ending
 // with exit status 0 within its time-out.
 
@@ -20,6 +21,7 @@ struct Row
     RealFtpServer::Kind server;
     TMFtpTlsMode tls;
     bool passive;
+    bool ipv6;
 };
 
 std::string rowName(const Row &r)
@@ -28,6 +30,7 @@ std::string rowName(const Row &r)
     std::erase(name, '-');
     name += r.tls == tlsNone ? "_Clear" : r.tls == tlsExplicit ? "_ExplicitTls" : "_ImplicitTls";
     name += r.passive ? "_Passive" : "_Active";
+    name += r.ipv6 ? "_IPv6" : "_IPv4";
     return name;
 }
 
@@ -38,8 +41,9 @@ std::vector<Row> rows()
                         RealFtpServer::Kind::PureFtpd, RealFtpServer::Kind::Pyftpdlib})
         for (TMFtpTlsMode tls : {tlsNone, tlsExplicit, tlsImplicit})
             for (bool passive : {true, false})
-                if (RealFtpServer::offers(server, tls))
-                    all.push_back({server, tls, passive});
+                for (bool ipv6 : {false, true})
+                    if (RealFtpServer::offers(server, tls, ipv6))
+                        all.push_back({server, tls, passive, ipv6});
     return all;
 }
 
@@ -89,7 +93,7 @@ class MftpRealServers : public ::testing::TestWithParam<Row>
 TEST_P(MftpRealServers, PutGetAndBothResumesCopyEveryByte)
 {
     const Row row = GetParam();
-    RealFtpServer server(row.server, row.tls);
+    RealFtpServer server(row.server, row.tls, row.ipv6);
     FTPTEST_START_OR_SKIP(server);
 
     // Not a multiple of any block or record size, and more than a receive low-water mark.
@@ -103,7 +107,8 @@ TEST_P(MftpRealServers, PutGetAndBothResumesCopyEveryByte)
     const QString home = server.home();
     const QString url = QStringLiteral("%1://%2:%3@%4:%5/")
                             .arg(row.tls == tlsImplicit ? QStringLiteral("ftps") : QStringLiteral("ftp"),
-                                 server.user(), server.password(), server.host())
+                                 server.user(), server.password(),
+                                 row.ipv6 ? QStringLiteral("[::1]") : server.host())
                             .arg(server.port);
     QStringList common{QStringLiteral("--timeout"), QStringLiteral("5")};
     if (row.passive)

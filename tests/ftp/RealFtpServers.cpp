@@ -132,9 +132,9 @@ QString RealFtpServer::name(Kind kind)
     return QString();
 }
 
-bool RealFtpServer::offers(Kind kind, TMFtpTlsMode tls)
+bool RealFtpServer::offers(Kind kind, TMFtpTlsMode tls, bool ipv6)
 {
-    return !(kind == Kind::PureFtpd && tls == tlsImplicit);
+    return !(kind == Kind::PureFtpd && tls == tlsImplicit) && !(kind == Kind::Pyftpdlib && ipv6);
 }
 
 QString RealFtpServer::home() const

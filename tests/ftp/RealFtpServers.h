@@ -28,8 +28,9 @@ public:
     ~RealFtpServer();
 
     static QString name(Kind kind);
-    // Whether the server offers the TLS mode at all (Pure-FTPd has no implicit TLS).
-    static bool offers(Kind kind, ftp::TMFtpTlsMode tls);
+    // Whether the server offers the TLS mode at all (Pure-FTPd has no implicit TLS) over
+    // the address family (the pyftpdlib servers of the tests listen on IPv4 only).
+    static bool offers(Kind kind, ftp::TMFtpTlsMode tls, bool ipv6);
 
     bool start();
     QString problem;
