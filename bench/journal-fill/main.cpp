@@ -2,7 +2,7 @@
 // Adds COUNT postings (default 100000) to DIR/podaci/promet.db, creating the tables when they
 // are missing (see JournalFiller).
 
-#include "JournalFiller.h"
+#include "testsupport/JournalFiller.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,7 +13,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    bench::FillOptions options;
+    testsupport::FillOptions options;
     const QStringList args = app.arguments().mid(1);
     bool countSeen = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -47,7 +47,7 @@ int main(int argc, char *argv[])
     }
     QElapsedTimer timer;
     timer.start();
-    const QString error = bench::JournalFiller::fill(options);
+    const QString error = testsupport::JournalFiller::fill(options);
     if (!error.isEmpty()) {
         err << "journal-fill: " << error << "\n";
         return 1;
