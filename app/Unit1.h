@@ -144,6 +144,12 @@ public:
                       const QString &group);
     // Empties both balance boxes: no balance is shown rather than a wrong one.
     void showNoBalances();
+    // Inside the posting's transaction, after the record is stored: refuses a closed day and
+    // gives the record its document number (lastDocument).
+    void numberPosting(bool receipt);
+    // Gives the journal's records their document numbers (the cash book's tables are made on
+    // the first start with an older data directory); false after showing why not.
+    bool prepareCashBook();
     // Writes the whole journal to "podaci.txt"; false (after showing the reason, after
     // `messageStart` when given) when the journal could not be read or the file not written.
     bool exportJournal(const QString &messageStart = {});
@@ -271,6 +277,8 @@ public:
     QPushButton *BitBtn8 = nullptr;
     QPushButton *BitBtn18 = nullptr;
     QLabel *Label26 = nullptr;
+    QLabel *LabelDocument = nullptr;       // the last posting's document number
+    QString lastDocument;
 
     // --- master data pages (Unit1Master.cpp) ---
     // Pages 1 (users), 2 (activities), 8 (groups) and 6 (the journal, read-only). Each grid

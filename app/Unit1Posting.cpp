@@ -6,6 +6,7 @@
 #include "UiHelpers.h"
 #include "Unit2.h"
 
+#include "desk/CashBook.h"
 #include "engine/EngineError.h"
 #include "engine/Money.h"
 #include "engine/Query.h"
@@ -164,6 +165,10 @@ void TForm1::buildPostingPage()
     BitBtn18 = named(new QPushButton(QStringLiteral("STA STE SVE KNJIZILI?"), page), "BitBtn18");
     BitBtn18->setGeometry(517, 272, 154, 26);
 
+    LabelDocument = named(new QLabel(page), "LabelDocument");
+    LabelDocument->setFont(uiFont(9, true));
+    LabelDocument->setGeometry(328, 272, 185, 26);
+
     Label26 = named(new QLabel(QStringLiteral("0.00"), page), "Label26");
     Label26->setFont(uiFont(7, false));
     Label26->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -309,6 +314,7 @@ bool TForm1::postConfirmed(engine::Money amount, const QString &reason, const QS
     pendingPosting = {};
     if (!fresh)
         dialogs.message(QStringLiteral("Promena je vec proknjizena (prethodni pokusaj je uspeo)."));
+    LabelDocument->setText(QStringLiteral("Dokument: ") + lastDocument);
     Edit4->clear();
     Edit5->clear();
     Edit12->clear();
@@ -427,6 +433,7 @@ bool TForm1::storePosting(const QUuid &key, engine::Money amount, const QString 
     Table3->setFieldMoney(QStringLiteral("STANJEEUR"), euros);
     Table3->setFieldText(QStringLiteral("VREME"), engine::timeText(clock.now()));
     Table3->post();
+    numberPosting(in);
     Table3->commit();
     // An error before the commit leaves the scope: closing the session drops the pending
     // record and rolls the transaction back, so nothing of it is stored.
@@ -437,6 +444,27 @@ void TForm1::showNoBalances()
 {
     Edit2->clear();
     Edit3->clear();
+}
+
+void TForm1::numberPosting(bool receipt)
+{
+    const QDate day = session.dateFormat().parseOrThrow(Label8->text());
+    desk::cashbook::requireOpenDay(*Table3, day);
+    lastDocument = desk::cashbook::numberRecord(
+        *Table3, Table3->recordId(), receipt ? desk::DocumentKind::Receipt : desk::DocumentKind::Payment,
+        day.year());
+}
+
+bool TForm1::prepareCashBook()
+{
+    try {
+        OpenTables tables(session, {Table3});
+        desk::cashbook::prepare(*Table3);
+        return true;
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return false;
+    }
 }
 
 void TForm1::refreshBalances()
