@@ -18,6 +18,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QStringList>
 #include <QTextStream>
 
@@ -65,14 +68,31 @@ QString withAskedPassword(const QString &uri)
 }
 
 // The rights of the desks' role: reading the master tables and the password records, reading
-// and appending to the journal and its posting keys; nothing else.
+// and appending to the journal and its posting keys, and keeping the document numbers;
+// nothing else.
 QList<engine::ServerGrant> deskGrants()
 {
     const QString read = QStringLiteral("SELECT");
     const QString append = QStringLiteral("SELECT, INSERT");
     return {{QStringLiteral("korisnici"), read},       {QStringLiteral("aktivnost"), read},
             {QStringLiteral("grupe"), read},           {QStringLiteral("dorvanta_password"), read},
-            {QStringLiteral("promet"), append},        {QStringLiteral("dorvanta_kljuc"), append}};
+            {QStringLiteral("promet"), append},        {QStringLiteral("dorvanta_kljuc"), append},
+            // The document numbers written inside a posting, the counters they come from,
+            // and the day closes (a desk closes its day). Numbers of records that are gone
+            // are dropped at a desk's start.
+            {QStringLiteral("dorvanta_dokument"), QStringLiteral("SELECT, INSERT, DELETE")},
+            {QStringLiteral("dorvanta_brojac"), QStringLiteral("SELECT, INSERT, UPDATE")},
+            {QStringLiteral("dorvanta_zakljucak"), append}};
+}
+
+// Writes a baza.txt naming `uri`, readable by its owner only.
+bool writeBaza(const QString &path, const QString &uri)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return file.write(uri.toUtf8() + '\n') > 0;
 }
 
 } // namespace
@@ -154,18 +174,28 @@ int main(int argc, char *argv[])
         const QString uri = withAskedPassword(parser.value(server));
         const engine::ServerRole admin{QStringLiteral("dorvanta_admin"),
                                        readSecret(QStringLiteral("New password for dorvanta_admin: "))};
-        const engine::ServerRole desk{QStringLiteral("dorvanta_kasa"),
+        const engine::ServerRole cashier{QStringLiteral("dorvanta_kasa"),
                                       readSecret(QStringLiteral("New password for dorvanta_kasa: "))};
-        if (admin.password.isEmpty() || desk.password.isEmpty())
+        if (admin.password.isEmpty() || cashier.password.isEmpty())
             return failed(QStringLiteral("a role needs a password, nothing changed"));
+        // The cash book's own tables are made (and the journal's records numbered) first, as
+        // a desk's first start would, so that the desks' role gets its rights on them too.
+        QTemporaryDir probe;
+        if (!probe.isValid() || !QDir().mkpath(probe.filePath(QStringLiteral("podaci"))) ||
+            !writeBaza(probe.filePath(QStringLiteral("podaci/baza.txt")), uri))
+            return failed(QStringLiteral("cannot make a temporary directory"));
+        desk::placeTablesOnServer();
+        if (const QString error = desk::cashbook::prepareDirectory(probe.path(), desk::tablePassword());
+            !error.isEmpty())
+            return failed(engine::serverlink::withoutSecret(error, uri));
         try {
-            engine::setUpServerRoles(uri, admin, desk, deskGrants());
+            engine::setUpServerRoles(uri, admin, cashier, deskGrants());
         } catch (const engine::EngineError &e) {
             return failed(engine::serverlink::withoutSecret(e.message(), uri));
         }
         out << "The administrator (master data, clearing, restoring): "
             << engine::serverUriAs(uri, admin.name) << "\n"
-            << "Every cashier desk (dorvanta-init --join): " << engine::serverUriAs(uri, desk.name)
+            << "Every cashier desk (dorvanta-init --join): " << engine::serverUriAs(uri, cashier.name)
             << "\n";
         return 0;
     }
