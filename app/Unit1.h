@@ -317,12 +317,13 @@ public:
     };
     // The statement over the journal and the report's four title lines made from the
     // criteria. `complete` is false when a chosen criterion has no text; the statement and
-    // titles are then empty.
+    // titles are then empty and `missing` is the message that says what is missing.
     struct ReportStatement
     {
         bool complete = false;
         QString sql;
         QStringList titles;
+        QString missing;
     };
     static ReportStatement buildReportStatement(const ReportCriteria &criteria);
     ReportCriteria reportCriteria() const;
