@@ -163,6 +163,9 @@ private:
     void startUploadWhenReady();
     void showPage(int index);
     void closeSession();
+    // How many records of the journal the backup `name` of the data directory does not hold,
+    // so many postings a restore of it loses; nullopt when either table cannot be read.
+    std::optional<int> postingsLostByRestore(const QString &name);
     void fillComboFromTable(QComboBox *combo, engine::Table &table, const QString &field);
     // The FTP option file's lines; nullopt (after showing the file error) when unreadable.
     std::optional<QStringList> loadFtpOptionLines();

@@ -28,6 +28,7 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -46,6 +47,29 @@ const QString AreYouSure = QStringLiteral("Da li ste sigurni?");
 // The option file holds the FTP password: owner only.
 constexpr QFileDevice::Permissions OptionFilePermissions =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// Every record of an open table, each as one key of its stored values, counted.
+QHash<QByteArray, int> recordKeys(const engine::Table &table)
+{
+    QList<bool> money;
+    for (const QString &name : table.fieldNames())
+        money.append(table.fieldType(name) == engine::FieldType::Money);
+    QHash<QByteArray, int> keys;
+    table.scan([&](const engine::RecordView &r) {
+        QByteArray key;
+        for (int i = 0; i < money.size(); ++i) {
+            if (r.isNull(i))
+                key.append('\0');
+            else if (money.at(i))
+                key.append('$').append(QByteArray::number(r.integer(i)));
+            else
+                key.append('"').append(r.utf8(i).toByteArray().replace('"', "\"\"")).append('"');
+            key.append(',');
+        }
+        ++keys[key];
+    });
+    return keys;
+}
 
 } // namespace
 
@@ -230,9 +254,36 @@ void TForm1::BitBtn20Click()
     BitBtn10Click();
 }
 
+std::optional<int> TForm1::postingsLostByRestore(const QString &name)
+{
+    const QString source = QDir(backup_files::dataDirectory(startDir)).filePath(name);
+    if (!backup_files::checkPlainFileName(name).isEmpty() || !QFileInfo(source).isFile())
+        return std::nullopt;
+    try {
+        engine::TableSchema::promet().checkTableFile(source,
+                                                     dorvanta_init::DataDirectory::tablePassword());
+        engine::Table backup(session, QStringLiteral("podaci/") + name);
+        OpenTables tables(session, {&backup, Table3});
+        QHash<QByteArray, int> kept = recordKeys(backup);
+        int lost = 0;
+        for (auto [key, count] : recordKeys(*Table3).asKeyValueRange()) {
+            const int held = kept.value(key);
+            lost += std::max(0, count - held);
+        }
+        return lost;
+    } catch (const engine::EngineError &) {
+        return std::nullopt; // the restore itself says what is wrong
+    }
+}
+
 void TForm1::BitBtn23Click()
 {
-    if (!dialogs.confirm(AreYouSure))
+    // The question says what the restore costs when both tables can be read.
+    const std::optional<int> lost = postingsLostByRestore(Edit11->text());
+    if (!dialogs.confirm(
+            lost ? AreYouSure + QStringLiteral(" %1 promena posle ovog back-up-a ce biti izgubljeno")
+                                    .arg(*lost)
+                 : AreYouSure))
         return;
     const QString name = Edit11->text();
     if (name.isEmpty()) {
