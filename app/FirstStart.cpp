@@ -1,7 +1,7 @@
 // The first start: the offer to make a new data directory where the program started.
 #include "FirstStart.h"
 
-#include "DataDirectory.h"
+#include "desk/DataDirectory.h"
 
 #include "platform/Dialogs.h"
 
@@ -54,10 +54,10 @@ Result run(const QString &startDir, platform::Dialogs &dialogs)
     if (!code)
         return Result::Declined;
 
-    dorvanta_init::InitOptions options;
+    desk::InitOptions options;
     options.directory = root.absolutePath();
     options.adminCode = *code;
-    const QString error = dorvanta_init::DataDirectory::create(options);
+    const QString error = desk::DataDirectory::create(options);
     if (!error.isEmpty()) {
         // podaci/ did not exist before, so whatever is in it now is a half-made directory
         // that would stop the next start from offering again.

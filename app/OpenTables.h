@@ -1,13 +1,13 @@
 #pragma once
 
 // OpenTables: the hand-password / open / close pattern of the windows' handlers as one scope.
-// The constructor hands the table password (the data directory's, DataDirectory.h, its one
-// home) to the session and opens the tables in order; when
+// The constructor hands the table password (the desk's, desk/DeskTables.h, its one home) to
+// the session and opens the tables in order; when
 // the scope ends, normally or because an engine error leaves the handler, the session is
 // closed, which closes every table and query it opened (also those of the other window, as
 // closing the session always does). A table opened before a later one fails is closed too.
 
-#include "DataDirectory.h"
+#include "desk/DeskTables.h"
 
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -21,7 +21,7 @@ public:
                         std::initializer_list<engine::Table *> tables = {})
         : m_session(session)
     {
-        m_session.setPassword(dorvanta_init::DataDirectory::tablePassword());
+        m_session.setPassword(desk::tablePassword());
         try {
             for (engine::Table *table : tables)
                 table->open();

@@ -50,6 +50,7 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
       reportPreview([this](report::Document &document) { showPreviewWindow(document, this); })
 {
     Q_INIT_RESOURCE(app);
+    desk::placeTablesOnServer();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("DORVANTA - ver 1.5"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

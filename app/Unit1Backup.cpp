@@ -20,6 +20,7 @@
 #include "engine/Session.h"
 #include "engine/Table.h"
 #include "engine/TableSchema.h"
+#include "engine/TableStores.h"
 #include "engine/TextForms.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -316,8 +317,7 @@ void TForm1::BitBtn23Click()
     if (!QFileInfo(source).isFile())
         return refuse(QStringLiteral("Table does not exist: %1").arg(name));
     try {
-        engine::TableSchema::promet().checkTableFile(source,
-                                                     dorvanta_init::DataDirectory::tablePassword());
+        desk::promet().checkTableFile(source, desk::tablePassword());
         engine::checkTableIntegrity(source); // a damaged copy never replaces the journal
     } catch (const engine::EngineError &e) {
         return refuse(e.message());

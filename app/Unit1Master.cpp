@@ -9,7 +9,7 @@
 #include "Unit1.h"
 
 #include "DBGrid.h"
-#include "DataDirectory.h"
+#include "desk/DeskTables.h"
 #include "DBNavigator.h"
 #include "TableModel.h"
 #include "UiHelpers.h"
@@ -107,7 +107,7 @@ void TForm1::buildMasterDataPages()
 void TForm1::openMasterTable(engine::Table *table)
 {
     try {
-        session.setPassword(dorvanta_init::DataDirectory::tablePassword());
+        session.setPassword(desk::tablePassword());
         table->open(); // an open table stays as it is, on its current record
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());

@@ -458,7 +458,7 @@ void TForm1::BitBtn17Click()
         return;
     }
     try {
-        session.setPassword(dorvanta_init::DataDirectory::tablePassword());
+        session.setPassword(desk::tablePassword());
         Table3->open();
         Query1->close();
         Query1->sql().clear();

@@ -2,7 +2,7 @@
 // review report.
 #include "Unit2.h"
 
-#include "DataDirectory.h"
+#include "desk/DeskTables.h"
 #include "QueryDataSource.h"
 #include "QueryModel.h"
 #include "SqlText.h"
@@ -335,7 +335,7 @@ bool TForm2::load(const QString &statement, const Filter &filter)
         session.close();
         Table1->close();
         Query1->close();
-        session.setPassword(dorvanta_init::DataDirectory::tablePassword());
+        session.setPassword(desk::tablePassword());
         Table1->open();
         Query1->sql().clear();
         Query1->sql().append(statement);

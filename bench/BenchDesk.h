@@ -6,8 +6,8 @@
 #include "Unit1.h"
 
 #include "engine/Session.h"
-#include "platform/FixedClock.h"
-#include "platform/ScriptedDialogs.h"
+#include "testsupport/FixedClock.h"
+#include "testsupport/ScriptedDialogs.h"
 #include "platform/SystemSettings.h"
 
 #include <QLineEdit>

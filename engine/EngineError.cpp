@@ -1,11 +1,11 @@
-// EngineError: carries the engine's text; what() gives the same text in UTF-8.
+// EngineError: carries the engine's kind and text; what() gives the text in UTF-8.
 
 #include "engine/EngineError.h"
 
 namespace engine {
 
-EngineError::EngineError(QString message)
-    : m_message(std::move(message)), m_utf8(m_message.toUtf8())
+EngineError::EngineError(Kind kind, QString message)
+    : m_kind(kind), m_message(std::move(message)), m_utf8(m_message.toUtf8())
 {
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// The field types of the table files and how each is stored in SQLite:
+// The field types of the tables and how each is stored in a table file (SQLite; the server's
+// columns are in ServerTable.h):
 //   Text  - declared TEXT,  stored as text
 //   Date  - declared DATE,  stored as ISO text "YYYY-MM-DD"
 //   Time  - declared TIME,  stored as text "HH:MM:SS"

@@ -14,7 +14,7 @@ namespace {
 
 EngineError outOfRange()
 {
-    return EngineError(QStringLiteral("Amount out of range"));
+    return EngineError(EngineError::Kind::Value, QStringLiteral("Amount out of range"));
 }
 
 } // namespace
@@ -74,7 +74,7 @@ Money Money::parse(QStringView text)
 {
     if (const auto money = tryParse(text))
         return *money;
-    throw EngineError(QStringLiteral("'%1' is not a valid amount").arg(text));
+    throw EngineError(EngineError::Kind::Value, QStringLiteral("'%1' is not a valid amount").arg(text));
 }
 
 QString Money::toText() const

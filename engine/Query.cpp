@@ -10,6 +10,7 @@
 #include "engine/SqlGenerator.h"
 #include "engine/SqlParser.h"
 #include "engine/TableStore.h"
+#include "engine/TableStores.h"
 
 #include <QPointer>
 
@@ -37,13 +38,13 @@ struct Query::Private
     void requireOpen() const
     {
         if (!open)
-            throw EngineError(QStringLiteral("Query is not open"));
+            throw EngineError(EngineError::Kind::Usage, QStringLiteral("Query is not open"));
     }
     void checkColumn(int index) const
     {
         requireOpen();
         if (index < 0 || index >= int(columns.size()))
-            throw EngineError(QStringLiteral("Column %1 out of range in the query on %2")
+            throw EngineError(EngineError::Kind::Usage, QStringLiteral("Column %1 out of range in the query on %2")
                                   .arg(index)
                                   .arg(tablePath));
     }
@@ -53,7 +54,7 @@ struct Query::Private
         for (size_t i = 0; i < columns.size(); ++i)
             if (name.compare(columns[i].name, Qt::CaseInsensitive) == 0)
                 return int(i);
-        throw EngineError(QStringLiteral("Unknown field '%1' in %2").arg(name, tablePath));
+        throw EngineError(EngineError::Kind::Value, QStringLiteral("Unknown field '%1' in %2").arg(name, tablePath));
     }
     const Cell *cell(int row, int column) const
     {

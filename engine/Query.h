@@ -3,9 +3,10 @@
 // engine::Query - a statement of the SQL dialect run into a read-only result.
 //
 // The statement is the lines of sql() joined by line breaks; open() parses it (SqlParser),
-// checks its names against the table it names (opening that table file with the session's
-// password, see Session) and runs it on SQLite with every literal bound as a parameter. The
-// whole result is read at opening; rows come in the table's stored order.
+// checks its names against the table it names (opening that table with the session's
+// password, see Session) and has the table's store run it (a file's SQLite or the server)
+// with every literal bound as a parameter. The whole result is read at opening; rows come in
+// the table's stored order.
 //
 // The dialect: select * | select f1, f2 | select sum(f1), sum(f2) ... from <table path with "\"
 // or "/"> [where <condition>], conditions with ( ), and, or, not, =, <>, <, <=, >, >=,

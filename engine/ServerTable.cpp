@@ -6,13 +6,8 @@
 #include "engine/EngineError.h"
 #include "engine/Money.h"
 #include "engine/SqlGenerator.h"
-#include "engine/Table.h"
-#include "engine/TableFile.h"
-#include "engine/TableSchema.h"
 #include "platform/DecimalText.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <libpq-fe.h>
@@ -28,7 +23,8 @@ constexpr const char *lockWait = "2s";
 
 [[noreturn]] void unavailable(const QString &reason)
 {
-    throw EngineError(serverUnavailableText() + reason.simplified());
+    throw EngineError(EngineError::Kind::Unavailable,
+                      QStringLiteral("Server baze podataka nije dostupan: ") + reason.simplified());
 }
 
 // The process's connection to one server.
@@ -95,7 +91,7 @@ Connection &connectionTo(const QString &uri)
 
 QString quote(const QString &name)
 {
-    return TableFile::quoteIdentifier(name.toLower());
+    return quoteIdentifier(name.toLower());
 }
 
 // Parameters of a statement, as text (nullptr for NULL).
@@ -177,7 +173,8 @@ Result run(Connection &connection, const QString &sql, const Params &params,
         unavailable(reason.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn)) : reason);
     const char *state = PQresultErrorField(r.get(), PG_DIAG_SQLSTATE);
     if (state && qstrcmp(state, "55P03") == 0) // lock_not_available
-        throw EngineError(QStringLiteral("Table %1 is busy: another desk is writing it, try again")
+        throw EngineError(EngineError::Kind::Busy,
+                          QStringLiteral("Table %1 is busy: another desk is writing it, try again")
                               .arg(path));
     throw EngineError(QStringLiteral("%1 %2: %3").arg(context, path, reason));
 }
@@ -268,7 +265,8 @@ public:
                            "dorvanta_password WHERE tabela = $1"),
             p, QStringLiteral("Cannot open table"), true);
         if (columns.rows() == 0 || !password.get() || password.rows() != 1)
-            throw EngineError(QStringLiteral("Table does not exist: %1").arg(displayPath));
+            throw EngineError(EngineError::Kind::NotFound,
+                              QStringLiteral("Table does not exist: %1").arg(displayPath));
         for (int i = 0; i < columns.rows(); ++i)
             m_fields.append({columns.text(i, 0).toUpper(), fieldTypeOfColumn(columns.text(i, 1))});
         m_password = PasswordRecord(QByteArray::fromHex(password.bytes(0, 0).toByteArray()),
@@ -396,6 +394,59 @@ public:
             visit(record);
     }
 
+    QList<IndexDef> readIndexes() override
+    {
+        Params p;
+        p.add(Cell::fromText(m_tableName));
+        const Result r = exec(
+            QStringLiteral("SELECT i.relname, a.attname FROM pg_index x "
+                           "JOIN pg_class i ON i.oid = x.indexrelid "
+                           "JOIN pg_attribute a ON a.attrelid = x.indrelid AND a.attnum = ANY(x.indkey) "
+                           "WHERE x.indrelid = to_regclass($1) AND NOT x.indisprimary "
+                           "ORDER BY i.relname, array_position(x.indkey::int2[], a.attnum)"),
+            p, QStringLiteral("Cannot read table"));
+        QList<IndexDef> indexes;
+        for (int i = 0; i < r.rows(); ++i) {
+            if (indexes.isEmpty() || indexes.back().name != r.text(i, 0))
+                indexes.append({r.text(i, 0), {}});
+            indexes.back().fields << r.text(i, 1).toUpper();
+        }
+        return indexes;
+    }
+
+    void replaceAll(TableStore &source) override
+    {
+        requireFieldsOf(*this, source);
+        begin();
+        try {
+            deleteAll();
+            appendAll(source);
+            commit();
+        } catch (...) {
+            rollbackQuietly();
+            throw;
+        }
+    }
+
+    // Appends every record of `source` (of this table's layout) in stored order, in batches.
+    void appendAll(TableStore &source)
+    {
+        std::vector<Cell> batch;
+        int rows = 0;
+        auto flush = [&] {
+            if (rows)
+                insertRecords(batch, rows);
+            batch.clear();
+            rows = 0;
+        };
+        source.scan([&](const RecordView &record) {
+            appendCells(record, m_fields, batch);
+            if (++rows == 1000)
+                flush();
+        });
+        flush();
+    }
+
     void begin() override
     {
         exec(QStringLiteral("BEGIN"), {}, QStringLiteral("Cannot start a transaction on table"));
@@ -473,7 +524,7 @@ public:
         try {
             return run(m_conn, sql, p, context, m_displayPath);
         } catch (const EngineError &e) {
-            if (e.message().startsWith(serverUnavailableText()))
+            if (e.kind() == EngineError::Kind::Unavailable)
                 throw;
             return Result(nullptr);
         }
@@ -486,7 +537,8 @@ private:
         bool ok = false;
         const qint64 value = digits.toLongLong(&ok);
         if (!ok)
-            throw EngineError(QStringLiteral("The sum of %1 in %2 is too large").arg(name, m_displayPath));
+            throw EngineError(EngineError::Kind::Value,
+                              QStringLiteral("The sum of %1 in %2 is too large").arg(name, m_displayPath));
         return Money::fromHundredths(value);
     }
 
@@ -498,25 +550,6 @@ private:
 };
 
 } // namespace
-
-QString serverUnavailableText()
-{
-    return QStringLiteral("Server baze podataka nije dostupan: ");
-}
-
-std::optional<QString> serverUriFor(const QString &tablePath)
-{
-    // Only the program's four tables move to the server; a backup beside them stays a file.
-    static const QStringList onServer{QStringLiteral("korisnici"), QStringLiteral("aktivnost"),
-                                      QStringLiteral("grupe"), QStringLiteral("promet")};
-    if (!onServer.contains(serverTableName(tablePath)))
-        return std::nullopt;
-    QFile file(QFileInfo(tablePath).absolutePath() + QStringLiteral("/baza.txt"));
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QString uri = QString::fromUtf8(file.readLine()).trimmed();
-    return uri;
-}
 
 QString serverTableName(const QString &tablePath)
 {
@@ -573,20 +606,11 @@ void createInTransaction(Connection &conn, const QString &displayPath, const Tab
         const Result exists = run(conn, QStringLiteral("SELECT to_regclass($1) IS NOT NULL"), p,
                                   context, displayPath);
         if (exists.bytes(0, 0) == "t")
-            throw EngineError(QStringLiteral("Table already exists: %1").arg(displayPath));
-        QStringList columns{QStringLiteral("id bigserial PRIMARY KEY")};
-        for (const FieldDef &f : schema.fields())
-            columns << quote(f.name) + QLatin1Char(' ') + columnType(f.type);
-        run(conn, QStringLiteral("CREATE TABLE %1 (%2)").arg(quote(name), columns.join(QStringLiteral(", "))),
-            context, displayPath);
-        for (const IndexDef &index : schema.indexes()) {
-            QStringList quoted;
-            for (const QString &field : index.fields)
-                quoted << quote(field);
-            run(conn, QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                          .arg(quote(index.name), quote(name), quoted.join(QStringLiteral(", "))),
-                context, displayPath);
-        }
+            throw EngineError(EngineError::Kind::AlreadyExists,
+                              QStringLiteral("Table already exists: %1").arg(displayPath));
+        for (const QString &statement : createTableStatements(schema, quote, columnType,
+                                                              QStringLiteral("id bigserial PRIMARY KEY")))
+            run(conn, statement, context, displayPath);
         Params record;
         record.add(Cell::fromText(name));
         record.add(Cell::fromText(QString::fromLatin1(password.salt().toHex())));
@@ -597,40 +621,6 @@ void createInTransaction(Connection &conn, const QString &displayPath, const Tab
                            "UPDATE SET salt = excluded.salt, hash = excluded.hash"),
             record, context, displayPath);
     }
-}
-
-// Appends every record of `source` to the server table in stored order, in batches.
-void copyRecords(ServerTable &server, TableStore &source)
-{
-    const int n = int(server.fields().size());
-    bool same = source.fields().size() == n;
-    for (int i = 0; same && i < n; ++i)
-        same = source.fields()[i].name.compare(server.fields()[i].name, Qt::CaseInsensitive) == 0 &&
-               source.fields()[i].type == server.fields()[i].type;
-    if (!same)
-        throw EngineError(QStringLiteral("%1 is not a %2 table")
-                              .arg(source.displayPath(), server.tableName()));
-    std::vector<Cell> batch;
-    int rows = 0;
-    auto flush = [&] {
-        if (rows)
-            server.insertRecords(batch, rows);
-        batch.clear();
-        rows = 0;
-    };
-    source.scan([&](const RecordView &record) {
-        for (int i = 0; i < n; ++i) {
-            if (record.isNull(i))
-                batch.emplace_back();
-            else if (server.fields()[i].type == FieldType::Money)
-                batch.push_back(Cell::fromInteger(record.integer(i)));
-            else
-                batch.push_back(Cell::fromText(QString::fromUtf8(record.utf8(i))));
-        }
-        if (++rows == 1000)
-            flush();
-    });
-    flush();
 }
 
 } // namespace
@@ -657,46 +647,30 @@ void dropServerTable(const QString &uri, const QString &displayPath)
     });
 }
 
-void importTablesToServer(const QString &uri, const QStringList &tableFiles)
+void importToServer(const QString &uri, const std::vector<TableStore *> &sources)
 {
     Connection &conn = connectionTo(uri);
     const QString context = QStringLiteral("Cannot import tables to the server");
     inTransaction(conn, context, uri, [&] {
-        for (const QString &file : tableFiles) {
-            TableFile source(file, file);
-            const QString name = serverTableName(file);
+        for (TableStore *source : sources) {
+            const QString &file = source->displayPath();
+            const QString name = serverTableName(source->location());
             Params p;
             p.add(Cell::fromText(name));
             const Result exists = run(conn, QStringLiteral("SELECT to_regclass($1) IS NOT NULL"),
                                       p, context, file);
-            if (exists.bytes(0, 0) != "t") {
-                QList<IndexDef> indexes;
-                if (name == TableSchema::promet().name())
-                    indexes = TableSchema::promet().indexes();
-                createInTransaction(conn, file, TableSchema(name, source.fields(), indexes),
-                                    source.passwordRecord());
-            }
-            ServerTable server(uri, file, file);
+            if (exists.bytes(0, 0) != "t")
+                createInTransaction(conn, file,
+                                    TableSchema(name, source->fields(), source->readIndexes()),
+                                    source->passwordRecord());
+            ServerTable server(uri, source->location(), file);
             server.exec(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(quote(name)), {}, context);
             if (server.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(quote(name)), {}, context).rows())
                 throw EngineError(QStringLiteral("The table %1 on the server is not empty").arg(name));
-            copyRecords(server, source);
+            requireFieldsOf(server, *source);
+            server.appendAll(*source);
         }
     });
-}
-
-void replaceServerTable(TableStore &target, TableStore &source)
-{
-    auto &server = dynamic_cast<ServerTable &>(target);
-    server.begin();
-    try {
-        server.deleteAll();
-        copyRecords(server, source);
-        server.commit();
-    } catch (...) {
-        server.rollbackQuietly();
-        throw;
-    }
 }
 
 } // namespace engine

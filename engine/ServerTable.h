@@ -1,12 +1,13 @@
 #pragma once
 
 // ServerTable: the table store on a PostgreSQL server (see TableStore.h), the one place in the
-// engine that talks to libpq. A data folder whose "baza.txt" exists keeps its tables on the
-// server named by the file's first line (a connection URI); the table "podaci/promet.db" is
-// then the server's table "promet". On the server each table has its fields as columns with
-// lower-case names (DATE as date, TIME as time, MONEY as bigint hundredths, TEXT as text) and
-// a hidden "id bigserial" whose order is the stored order; the password records of all tables
-// are the rows of "dorvanta_password" (tabela, salt, hash).
+// engine that talks to libpq. A data folder whose "baza.txt" exists keeps the tables placed
+// on the server (TableStores.h) on the server named by the file's first line (a connection
+// URI); the table "podaci/promet.db" is then the server's table "promet". On the server each
+// table has its fields as columns with lower-case names (DATE as date, TIME as time, MONEY as
+// bigint hundredths, TEXT as text) and a hidden "id bigserial" whose order is the stored
+// order; the password records of all tables are the rows of "dorvanta_password" (tabela,
+// salt, hash).
 //
 // One connection per process and server, opened on first use and opened again when it broke.
 // When the server cannot be reached, or the connection breaks during an operation, the
@@ -17,14 +18,9 @@
 
 #include "engine/TableStore.h"
 
-#include <optional>
+#include <vector>
 
 namespace engine {
-
-// The connection URI of the server holding the table `tablePath`: the first line of
-// "baza.txt" in the table's folder; nullopt when there is no such file or the table is not one
-// of the program's four (korisnici, aktivnost, grupe, promet: a backup file stays local).
-std::optional<QString> serverUriFor(const QString &tablePath);
 
 // The server's name for the table at `tablePath`: the file's base name in lower case.
 QString serverTableName(const QString &tablePath);
@@ -40,11 +36,10 @@ void createServerTable(const QString &uri, const QString &displayPath, const Tab
 // Drops the table and its password record.
 void dropServerTable(const QString &uri, const QString &displayPath);
 
-// Replaces every record of the server table `target` by the records of `source` in stored
-// order, in one transaction (the server's ids are new, their order is the source's).
-void replaceServerTable(TableStore &target, TableStore &source);
-
-// The text of a failure when the server is away: "Server baze podataka nije dostupan: ".
-QString serverUnavailableText();
+// Copies every record of `sources` (open stores of other tables) to the server at `uri` in one
+// transaction, each to the server's table of its name (created when missing, with the
+// source's layout, indexes and password record). Throws EngineError, and changes nothing,
+// when a table on the server is not empty or has another layout.
+void importToServer(const QString &uri, const std::vector<TableStore *> &sources);
 
 } // namespace engine

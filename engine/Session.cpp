@@ -76,7 +76,7 @@ void Session::checkPassword(const QString &tablePath,
             return;
         }
     }
-    throw EngineError(QStringLiteral("Invalid password for table %1").arg(tablePath));
+    throw EngineError(EngineError::Kind::WrongPassword, QStringLiteral("Invalid password for table %1").arg(tablePath));
 }
 
 void Session::registerTable(Table *table)

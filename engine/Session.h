@@ -12,14 +12,17 @@
 //             result: record count, rows, columns by position or name.
 //   Money     exact hundredths; amount text parsing, money text "1500.00".
 //   DateTextFormat, timeText(), parseTimeText()    date text and time text (TextForms.h).
-//   TableSchema   the four standard tables, createTable, checkTableFile; copyTableFile.
-//   EngineError   the only exception the engine throws; message() is its English text.
+//   TableSchema   a table's layout, createTable, checkTableFile; TableStores.h: copyTableFile
+//                 and the other whole-table operations.
+//   EngineError   the only exception the engine throws; message() is its English text, kind()
+//                 what went wrong.
 //
 // Table files: "podaci/X.db" is an SQLite 3 database with one table X (columns in the
 // documented order, DATE as ISO text, TIME as "HH:MM:SS", MONEY as integer hundredths, empty as
 // NULL) plus the table "dorvanta_password" holding a salted hash of the table password.
-// When "podaci/baza.txt" exists, its first line names a PostgreSQL server holding the four
-// tables instead (see ServerTable.h); tables and queries work the same over both.
+// When "podaci/baza.txt" exists, its first line names a PostgreSQL server holding the tables
+// placed there instead (TableStores.h, ServerTable.h); tables and queries work the same over
+// both.
 //
 // Passwords: opening a table (or a query on it) succeeds when one of the passwords handed to
 // the session since it was last closed matches the file's password record. Otherwise, when a

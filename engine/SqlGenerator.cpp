@@ -5,7 +5,7 @@
 #include "engine/SqlGenerator.h"
 
 #include "engine/EngineError.h"
-#include "engine/TableFile.h"
+#include "engine/TableStore.h"
 #include "engine/TextForms.h"
 
 #include <optional>
@@ -35,7 +35,7 @@ public:
                 const FieldDef &f = field(item.field);
                 if (item.sum) {
                     if (f.type != FieldType::Money)
-                        throw EngineError(QStringLiteral("Cannot sum the field '%1' in %2")
+                        throw EngineError(EngineError::Kind::Value, QStringLiteral("Cannot sum the field '%1' in %2")
                                               .arg(f.name, m_table.displayPath()));
                     columns << QStringLiteral("SUM(%1)").arg(name(f.name));
                     m_out.columns.push_back({QStringLiteral("SUM(%1)").arg(f.name), f.type});
@@ -48,7 +48,7 @@ public:
             }
         }
         if (sums && plain)
-            throw EngineError(QStringLiteral("Fields and sums cannot be listed together in a "
+            throw EngineError(EngineError::Kind::Syntax, QStringLiteral("Fields and sums cannot be listed together in a "
                                              "statement on %1")
                                   .arg(m_table.displayPath()));
         m_out.sql = QStringLiteral("SELECT %1 FROM %2")
@@ -66,14 +66,14 @@ private:
 
     QString name(const QString &stored) const
     {
-        return TableFile::quoteIdentifier(pg() ? stored.toLower() : stored);
+        return quoteIdentifier(pg() ? stored.toLower() : stored);
     }
 
     const FieldDef &field(const QString &name) const
     {
         const int index = m_table.fieldIndex(name);
         if (index < 0)
-            throw EngineError(
+            throw EngineError(EngineError::Kind::Value,
                 QStringLiteral("Unknown field '%1' in %2").arg(name, m_table.displayPath()));
         return m_table.fields()[index];
     }
@@ -105,7 +105,7 @@ private:
             if (!date)
                 date = isoToDate(text);
             if (!date)
-                throw EngineError(QStringLiteral("'%1' is not a valid date").arg(text));
+                throw EngineError(EngineError::Kind::Value, QStringLiteral("'%1' is not a valid date").arg(text));
             return bind(Cell::fromText(dateToIso(*date)));
         }
         case FieldType::Money:
@@ -133,7 +133,7 @@ private:
         default:
             break;
         }
-        throw EngineError(QStringLiteral("Syntax error at position %1: expected a field name or a value")
+        throw EngineError(EngineError::Kind::Syntax, QStringLiteral("Syntax error at position %1: expected a field name or a value")
                               .arg(expr.position));
     }
 
@@ -178,7 +178,7 @@ private:
         default:
             break;
         }
-        throw EngineError(
+        throw EngineError(EngineError::Kind::Syntax,
             QStringLiteral("Syntax error at position %1: expected a condition").arg(expr.position));
     }
 

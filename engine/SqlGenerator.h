@@ -1,15 +1,16 @@
 #pragma once
 
-// SqlGenerator: the third piece of the SQL dialect. Turns a parsed statement into SQLite text
-// for the table file it names, checking every field name against the table (without regard to
-// case) and binding every literal as a parameter, so no value ever becomes part of the SQL
-// text. Literals are converted for the field they meet:
+// SqlGenerator: the third piece of the SQL dialect. Turns a parsed statement into the SQL of
+// the store of the table it names (SQLite's or PostgreSQL's, SqlDialect), checking every
+// field name against the table (without regard to case) and binding every literal as a
+// parameter, so no value ever becomes part of the SQL text. Literals are converted for the field they meet:
 //   DATE field  'm/d/yyyy' (or ISO 'yyyy-mm-dd') becomes the stored ISO date
 //   MONEY field amount text or a number becomes integer hundredths
 //   TIME field  "H:mm:ss" becomes the stored "HH:MM:SS"
 //   otherwise   the text as written
-// LIKE becomes dorvanta_like(pattern, value) and UPPER dorvanta_upper(x) (see TableFile, the SQLite store that runs it).
-// Rows of "select *" and of a field list come in table order (ORDER BY rowid).
+// For SQLite, LIKE becomes dorvanta_like(pattern, value) and UPPER dorvanta_upper(x) (the
+// functions TableFile registers); for PostgreSQL, LIKE ... ESCAPE '' and upper(x).
+// Rows of "select *" and of a field list come in table order (the rowid's or the server's id).
 // Throws EngineError "Unknown field 'xyz' in podaci\promet.db", "'13/45/2026' is not a valid
 // date", "Cannot sum the field 'OPIS' in ..." and the like.
 

@@ -89,7 +89,7 @@ private:
         const QString found = at.kind == SqlToken::End
                                   ? QStringLiteral("the end of the statement")
                                   : QStringLiteral("'%1'").arg(at.text);
-        throw EngineError(QStringLiteral("Syntax error at position %1: %2, found %3")
+        throw EngineError(EngineError::Kind::Syntax, QStringLiteral("Syntax error at position %1: %2, found %3")
                               .arg(at.position)
                               .arg(expected, found));
     }

@@ -12,7 +12,7 @@ namespace {
 
 [[noreturn]] void syntaxError(qsizetype index, const QString &what)
 {
-    throw EngineError(QStringLiteral("Syntax error at position %1: %2").arg(index + 1).arg(what));
+    throw EngineError(EngineError::Kind::Syntax, QStringLiteral("Syntax error at position %1: %2").arg(index + 1).arg(what));
 }
 
 bool isIdentifierStart(QChar c)

@@ -12,6 +12,7 @@
 #include "engine/RecordCache.h"
 #include "engine/Session.h"
 #include "engine/TableStore.h"
+#include "engine/TableStores.h"
 
 #include <QPointer>
 
@@ -80,7 +81,11 @@ struct Table::Private
         return int(cache.ids().size());
     }
 
-    [[noreturn]] void fail(const QString &text) const { throw EngineError(text); }
+    [[noreturn]] void fail(const QString &text,
+                           EngineError::Kind kind = EngineError::Kind::Usage) const
+    {
+        throw EngineError(kind, text);
+    }
 
     void requireOpen() const
     {
@@ -93,7 +98,7 @@ struct Table::Private
         requireOpen();
         const int index = store->fieldIndex(name);
         if (index < 0)
-            fail(QStringLiteral("Unknown field '%1' in %2").arg(name, path));
+            fail(QStringLiteral("Unknown field '%1' in %2").arg(name, path), EngineError::Kind::Value);
         return index;
     }
 
@@ -482,7 +487,7 @@ void Table::setFieldText(const QString &name, const QString &text)
         case FieldType::Time: {
             const auto time = parseTimeText(text);
             if (!time)
-                d->fail(QStringLiteral("'%1' is not a valid time").arg(text));
+                d->fail(QStringLiteral("'%1' is not a valid time").arg(text), EngineError::Kind::Value);
             value = Cell::fromText(timeText(*time));
             break;
         }
@@ -507,7 +512,7 @@ void Table::setFieldMoney(const QString &name, Money value)
         break;
     case FieldType::Date:
     case FieldType::Time:
-        d->fail(QStringLiteral("Field '%1' in %2 cannot hold an amount").arg(d->field(index).name, d->path));
+        d->fail(QStringLiteral("Field '%1' in %2 cannot hold an amount").arg(d->field(index).name, d->path), EngineError::Kind::Value);
     }
 }
 
@@ -525,7 +530,7 @@ void Table::post()
         d->changedFile();
     } else if (d->state == State::Edit) {
         if (!d->store->updateRecord(d->currentId(), d->buffer))
-            d->fail(QStringLiteral("The record was deleted meanwhile in %1").arg(d->path));
+            d->fail(QStringLiteral("The record was deleted meanwhile in %1").arg(d->path), EngineError::Kind::NotFound);
         if (d->cache.inBlock(d->pos))
             std::move(d->buffer.begin(), d->buffer.end(), d->cache.row(d->pos));
         d->state = State::Browse;

@@ -2,7 +2,7 @@
 
 // engine::Table - one table file opened through the session.
 //
-// Records are in the order they were stored (SQLite rowid order). Opening positions at the
+// Records are in the order they were stored (the store's record ids grow in that order). Opening positions at the
 // first record; records are fetched in blocks, so walking is fast, and the first call that needs
 // positions (recordCount, moveTo, last, ...) reads the list of record ids once, after which
 // moveTo(position) is fast too. Field names are matched without regard to case.
@@ -22,6 +22,7 @@
 
 #include "engine/FieldType.h"
 #include "engine/Money.h"
+#include "engine/TableStore.h" // RecordView, what scan() shows
 
 #include <QObject>
 #include <QString>
@@ -35,21 +36,6 @@
 namespace engine {
 
 class Session;
-
-// One record as stored, seen during Table::scan(): no conversion is made. Text fields give
-// their UTF-8 bytes, DATE fields ISO text "YYYY-MM-DD", TIME fields "HH:MM:SS", MONEY fields
-// an integer count of hundredths; an empty value is NULL. The table's store gives it.
-class RecordView
-{
-public:
-    virtual int fieldCount() const = 0;
-    virtual bool isNull(int index) const = 0;
-    virtual qint64 integer(int index) const = 0;
-    virtual QByteArrayView utf8(int index) const = 0;
-
-protected:
-    ~RecordView() = default;
-};
 
 class Table : public QObject
 {
@@ -89,8 +75,9 @@ public:
     int recNo() const;
     // Moves to the zero-based position (clamped to the records there are).
     void moveTo(int position);
-    // The store's id of the current record (the SQLite rowid; its storage identity, so two
-    // identical records have different ids); -1 when there is no current record.
+    // The store's id of the current record (the file's rowid or the server's id: its storage
+    // identity, so two identical records have different ids); -1 when there is no current
+    // record.
     qint64 recordId() const;
     // Moves to the record with this id; false (and no move) when there is none.
     bool moveToId(qint64 id);

@@ -10,12 +10,8 @@
 
 #include "engine/TableFile.h"
 
-#include "engine/EngineError.h"
 #include "engine/Money.h"
-#include "engine/ServerTable.h"
 #include "engine/SqlGenerator.h"
-#include "engine/Table.h"
-#include "engine/TableSchema.h"
 #include "platform/AtomicFile.h"
 #include "platform/DecimalText.h"
 
@@ -144,7 +140,8 @@ TableFile::TableFile(const QString &absolutePath, const QString &displayPath)
 {
     const QFileInfo info(absolutePath);
     if (!info.exists() || !info.isFile())
-        throw EngineError(QStringLiteral("Table does not exist: %1").arg(displayPath));
+        throw EngineError(EngineError::Kind::NotFound,
+                          QStringLiteral("Table does not exist: %1").arg(displayPath));
     const int rc = sqlite3_open_v2(absolutePath.toUtf8().constData(), &m_db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
@@ -178,7 +175,8 @@ TableFile::~TableFile()
 
 void TableFile::readLayout()
 {
-    const EngineError notATable(QStringLiteral("%1 is not a table file").arg(m_displayPath));
+    const EngineError notATable(EngineError::Kind::Damaged,
+                                QStringLiteral("%1 is not a table file").arg(m_displayPath));
     sqlite3_stmt *stmt = nullptr;
     // Any failure here (a file that is not a database, a missing password table) means the
     // file is not a table file.
@@ -232,38 +230,14 @@ void TableFile::exec(const char *sql, const QString &context) const
         fail(context);
 }
 
-void TableFile::fail(const QString &context) const
+void TableFile::fail(const QString &context, EngineError::Kind kind) const
 {
     if ((sqlite3_errcode(m_db) & 0xff) == SQLITE_BUSY)
-        throw EngineError(QStringLiteral("Table %1 is busy: another desk is writing it, try again")
+        throw EngineError(EngineError::Kind::Busy,
+                          QStringLiteral("Table %1 is busy: another desk is writing it, try again")
                               .arg(m_displayPath));
-    throw EngineError(QStringLiteral("%1 %2: %3")
-                          .arg(context, m_displayPath, QString::fromUtf8(sqlite3_errmsg(m_db))));
-}
-
-QString TableFile::quoteIdentifier(const QString &name)
-{
-    QString quoted = name;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-int TableStore::fieldIndex(QStringView name) const
-{
-    // Names are usually written as stored and fields read in table order: an exact match,
-    // starting after the field found last, is the cheap first try.
-    const int n = int(m_fields.size());
-    for (int k = 1; k <= n; ++k) {
-        const int i = (m_lastIndex + k) % n;
-        if (name == m_fields[i].name) {
-            m_lastIndex = i;
-            return i;
-        }
-    }
-    for (int i = 0; i < m_fields.size(); ++i)
-        if (name.compare(m_fields[i].name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+    throw EngineError(kind, QStringLiteral("%1 %2: %3")
+                                .arg(context, m_displayPath, QString::fromUtf8(sqlite3_errmsg(m_db))));
 }
 
 TableFile::Statement::Statement(const TableFile &file, const QString &sql) : m_file(file)
@@ -476,7 +450,8 @@ QList<Money> TableFile::sumMoney(const QList<int> &fields, const QStringList &na
             try {
                 one.step();
             } catch (const EngineError &) {
-                throw EngineError(QStringLiteral("The sum of %1 in %2 is too large")
+                throw EngineError(EngineError::Kind::Value,
+                                  QStringLiteral("The sum of %1 in %2 is too large")
                                       .arg(names[i], m_displayPath));
             }
         }
@@ -494,6 +469,7 @@ QList<Money> TableFile::sumMoney(const QList<int> &fields, const QStringList &na
         const qint64 sum = stmt.columnUtf8(int(i)).toByteArray().toLongLong(&whole);
         if (!whole)
             throw EngineError(
+                EngineError::Kind::Value,
                 QStringLiteral("The sum of %1 in %2 is not an amount").arg(names[i], m_displayPath));
         out << Money::fromHundredths(sum);
     }
@@ -506,6 +482,49 @@ void TableFile::scan(const std::function<void(const RecordView &)> &visit)
     const StatementRecord record(stmt);
     while (stmt.step())
         visit(record);
+}
+
+QList<IndexDef> TableFile::readIndexes()
+{
+    QList<IndexDef> indexes;
+    Statement list(*this, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND "
+                                         "tbl_name = ?1 AND sql IS NOT NULL ORDER BY name"));
+    list.bindText(1, m_tableName);
+    while (list.step())
+        indexes.append({QString::fromUtf8(list.columnUtf8(0)), {}});
+    for (IndexDef &index : indexes) {
+        Statement info(*this, QStringLiteral("SELECT name FROM pragma_index_info(?1) ORDER BY seqno"));
+        info.bindText(1, index.name);
+        while (info.step())
+            index.fields << QString::fromUtf8(info.columnUtf8(0));
+    }
+    return indexes;
+}
+
+void TableFile::replaceAll(TableStore &source)
+{
+    requireFieldsOf(*this, source);
+    begin();
+    try {
+        deleteAll();
+        QStringList marks;
+        for (qsizetype i = 0; i < m_fields.size(); ++i)
+            marks << QStringLiteral("?");
+        Statement insert(*this, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                    .arg(table(), m_columnList, marks.join(u',')));
+        std::vector<Cell> cells;
+        source.scan([&](const RecordView &record) {
+            cells.clear();
+            appendCells(record, m_fields, cells);
+            bindRecord(insert, cells);
+            insert.step();
+            insert.reset();
+        });
+        commit();
+    } catch (...) {
+        rollbackQuietly();
+        throw;
+    }
 }
 
 void TableFile::begin()
@@ -543,32 +562,13 @@ void TableFile::select(const SqlSelect &statement, std::vector<SqlResultColumn> 
     columns = std::move(generated.columns);
 }
 
-std::unique_ptr<TableStore> openTableStore(const QString &absolutePath, const QString &displayPath)
+
+void createTableFile(const QString &filePath, const TableSchema &schema,
+                     const PasswordRecord &password, bool intoEmptyFile)
 {
-    if (const auto uri = serverUriFor(absolutePath))
-        return openServerTable(*uri, absolutePath, displayPath);
-    return std::make_unique<TableFile>(absolutePath, displayPath);
-}
-
-namespace {
-
-void createTableFile(const QString &filePath, const TableSchema &schema, const PasswordRecord &record);
-
-} // namespace
-
-void createTableStore(const QString &filePath, const TableSchema &schema, const QString &password)
-{
-    if (const auto uri = serverUriFor(filePath))
-        return createServerTable(*uri, filePath, schema, PasswordRecord::create(password));
-    createTableFile(filePath, schema, PasswordRecord::create(password));
-}
-
-namespace {
-
-void createTableFile(const QString &filePath, const TableSchema &schema, const PasswordRecord &record)
-{
-    if (QFileInfo::exists(filePath))
-        throw EngineError(QStringLiteral("Table already exists: %1").arg(filePath));
+    if (!intoEmptyFile && QFileInfo::exists(filePath))
+        throw EngineError(EngineError::Kind::AlreadyExists,
+                          QStringLiteral("Table already exists: %1").arg(filePath));
     sqlite3 *db = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(filePath).constData(), &db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -580,29 +580,18 @@ void createTableFile(const QString &filePath, const TableSchema &schema, const P
     if (rc != SQLITE_OK)
         throw failure(QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
 
-    QStringList columns;
-    for (const FieldDef &f : schema.fields())
-        columns << TableFile::quoteIdentifier(f.name) + QLatin1Char(' ') + fieldTypeName(f.type);
-    QString indexes;
-    for (const IndexDef &index : schema.indexes()) {
-        QStringList quoted;
-        for (const QString &field : index.fields)
-            quoted << TableFile::quoteIdentifier(field);
-        indexes += QStringLiteral("CREATE INDEX %1 ON %2 (%3);")
-                       .arg(TableFile::quoteIdentifier(index.name), TableFile::quoteIdentifier(schema.name()),
-                            quoted.join(QStringLiteral(", ")));
-    }
+    const QStringList statements = createTableStatements(
+        schema, quoteIdentifier, [](FieldType type) { return fieldTypeName(type); });
     const QString ddl =
         // The page size must be set before anything is written.
         QStringLiteral("PRAGMA page_size = 16384;" // fewer, larger pages: faster walks and sums
                        "PRAGMA application_id = %1;"
                        "PRAGMA synchronous = OFF;"
                        "BEGIN;"
-                       "CREATE TABLE %2 (%3);"
-                       "CREATE TABLE dorvanta_password (SALT BLOB NOT NULL, HASH BLOB NOT NULL);"
-                       "%4")
+                       "%2;"
+                       "CREATE TABLE dorvanta_password (SALT BLOB NOT NULL, HASH BLOB NOT NULL);")
             .arg(applicationId)
-            .arg(TableFile::quoteIdentifier(schema.name()), columns.join(QStringLiteral(", ")), indexes);
+            .arg(statements.join(u';'));
     if (sqlite3_exec(db, ddl.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
         throw failure(QString::fromUtf8(sqlite3_errmsg(db)));
 
@@ -610,9 +599,9 @@ void createTableFile(const QString &filePath, const TableSchema &schema, const P
     if (sqlite3_prepare_v2(db, "INSERT INTO dorvanta_password (SALT, HASH) VALUES (?, ?)", -1,
                            &stmt, nullptr) != SQLITE_OK)
         throw failure(QString::fromUtf8(sqlite3_errmsg(db)));
-    sqlite3_bind_blob(stmt, 1, record.salt().constData(), int(record.salt().size()),
+    sqlite3_bind_blob(stmt, 1, password.salt().constData(), int(password.salt().size()),
                       SQLITE_TRANSIENT);
-    sqlite3_bind_blob(stmt, 2, record.hash().constData(), int(record.hash().size()),
+    sqlite3_bind_blob(stmt, 2, password.hash().constData(), int(password.hash().size()),
                       SQLITE_TRANSIENT);
     const int stepped = sqlite3_step(stmt);
     sqlite3_finalize(stmt);
@@ -633,8 +622,7 @@ void createTableFile(const QString &filePath, const TableSchema &schema, const P
     ::close(fd);
 }
 
-// SQLite's first finding of its integrity check on the file; empty when the file is whole.
-QString integrityFinding(const QString &filePath)
+QString tableFileFinding(const QString &filePath)
 {
     sqlite3 *db = nullptr;
     QString reason;
@@ -663,116 +651,25 @@ QString integrityFinding(const QString &filePath)
     return reason;
 }
 
-} // namespace
-
-bool tableExists(const QString &path)
+void copyWholeTableFile(const QString &sourcePath, const QString &targetPath)
 {
-    if (!serverUriFor(path))
-        return QFileInfo::exists(path);
-    try {
-        openTableStore(path, path);
-    } catch (const EngineError &e) {
-        if (e.message().startsWith(QLatin1String("Table does not exist")))
-            return false;
-        throw;
-    }
-    return true;
-}
-
-void removeTable(const QString &path)
-{
-    if (const auto uri = serverUriFor(path))
-        return dropServerTable(*uri, path);
-    QFile::remove(path);
-}
-
-void checkTableIntegrity(const QString &filePath)
-{
-    if (serverUriFor(filePath))
-        return; // the server keeps its tables whole
-    const QString finding = integrityFinding(filePath);
-    if (!finding.isEmpty())
-        throw EngineError(QStringLiteral("%1 is damaged: %2").arg(filePath, finding));
-}
-
-namespace {
-
-// Writes the server table `sourcePath` to the table file `targetPath` as one snapshot: a
-// temporary file in the target's folder, renamed over the target when whole.
-void copyServerTableToFile(const QString &uri, const QString &sourcePath, const QString &targetPath)
-{
-    const auto server = openServerTable(uri, sourcePath, sourcePath);
-    QList<IndexDef> indexes;
-    if (server->tableName() == TableSchema::promet().name())
-        indexes = TableSchema::promet().indexes();
-    const TableSchema schema(server->tableName(), server->fields(), indexes);
-    const QString temp = targetPath + QStringLiteral(".%1.tmp").arg(::getpid());
-    QFile::remove(temp);
-    try {
-        createTableFile(temp, schema, server->passwordRecord());
-        TableFile file(temp, temp);
-        file.setDurableWrites(false);
-        file.begin();
-        const int n = int(schema.fields().size());
-        std::vector<Cell> cells(static_cast<size_t>(n), Cell());
-        server->scan([&](const RecordView &record) {
-            for (int i = 0; i < n; ++i) {
-                if (record.isNull(i))
-                    cells[size_t(i)] = Cell();
-                else if (schema.fields()[i].type == FieldType::Money)
-                    cells[size_t(i)] = Cell::fromInteger(record.integer(i));
-                else
-                    cells[size_t(i)] = Cell::fromText(QString::fromUtf8(record.utf8(i)));
-            }
-            file.insertRecord(cells);
-        });
-        file.commit();
-        file.setDurableWrites(true);
-    } catch (...) {
-        QFile::remove(temp);
-        throw;
-    }
-    const int fd = ::open(QFile::encodeName(temp).constData(), O_RDONLY);
-    const bool flushed = fd >= 0 && ::fsync(fd) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    if (!flushed || ::rename(QFile::encodeName(temp).constData(),
-                             QFile::encodeName(targetPath).constData()) != 0) {
-        const QString reason = qt_error_string(errno);
-        QFile::remove(temp);
-        throw EngineError(
-            QStringLiteral("Cannot copy table %1 to %2: %3").arg(sourcePath, targetPath, reason));
-    }
-}
-
-} // namespace
-
-void copyTableFile(const QString &sourcePath, const QString &targetPath)
-{
-    if (const auto uri = serverUriFor(sourcePath))
-        return copyServerTableToFile(*uri, sourcePath, targetPath);
-    if (const auto uri = serverUriFor(targetPath)) {
-        checkTableIntegrity(sourcePath);
-        TableFile source(sourcePath, sourcePath);
-        const auto target = openServerTable(*uri, targetPath, targetPath);
-        replaceServerTable(*target, source);
-        return;
-    }
     const QFileInfo source(sourcePath);
     if (!source.exists() || !source.isFile())
-        throw EngineError(QStringLiteral("Table does not exist: %1").arg(sourcePath));
+        throw EngineError(EngineError::Kind::NotFound,
+                          QStringLiteral("Table does not exist: %1").arg(sourcePath));
 
-    const auto failure = [&](const QString &reason) {
-        return EngineError(
-            QStringLiteral("Cannot copy table %1 to %2: %3").arg(sourcePath, targetPath, reason));
+    const auto failure = [&](const QString &reason, EngineError::Kind kind) {
+        return EngineError(kind, QStringLiteral("Cannot copy table %1 to %2: %3")
+                                     .arg(sourcePath, targetPath, reason));
     };
     platform::TemporaryFile temp(targetPath);
     if (!temp.isOpen())
-        throw failure(temp.errorString());
+        throw failure(temp.errorString(), EngineError::Kind::Failed);
 
     sqlite3 *from = nullptr;
     sqlite3 *to = nullptr;
     QString reason;
+    EngineError::Kind kind = EngineError::Kind::Failed;
     if (sqlite3_open_v2(QFile::encodeName(sourcePath).constData(), &from, SQLITE_OPEN_READONLY,
                         nullptr) != SQLITE_OK) {
         reason = QString::fromUtf8(sqlite3_errmsg(from));
@@ -789,6 +686,8 @@ void copyTableFile(const QString &sourcePath, const QString &targetPath)
             sqlite3_backup_finish(backup);
             if (rc != SQLITE_DONE)
                 reason = QString::fromUtf8(sqlite3_errstr(rc));
+            if ((rc & 0xff) == SQLITE_BUSY)
+                kind = EngineError::Kind::Busy;
         }
     }
     sqlite3_close(from);
@@ -798,16 +697,18 @@ void copyTableFile(const QString &sourcePath, const QString &targetPath)
         reason = qt_error_string(errno);
     // A damaged source gives a damaged copy: it never replaces the target.
     if (reason.isEmpty()) {
-        const QString finding = integrityFinding(temp.path());
-        if (!finding.isEmpty())
+        const QString finding = tableFileFinding(temp.path());
+        if (!finding.isEmpty()) {
             reason = QStringLiteral("%1 is damaged: %2").arg(sourcePath, finding);
+            kind = EngineError::Kind::Damaged;
+        }
     }
     if (reason.isEmpty())
         QFile::setPermissions(temp.path(), source.permissions());
     if (reason.isEmpty() && !temp.renameTo(targetPath))
         reason = temp.errorString();
     if (!reason.isEmpty())
-        throw failure(reason);
+        throw failure(reason, kind);
 }
 
 } // namespace engine

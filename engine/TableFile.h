@@ -4,9 +4,12 @@
 // engine that talks to SQLite. An open connection to one table file, with the file's layout
 // and password record read at opening, the engine's own SQL functions registered, and the
 // prepared statements of the block reads kept for the next read. Statement wraps a prepared
-// SQLite statement. Internal to the engine; every failure throws EngineError naming the
-// table by the path the caller gave.
+// SQLite statement. Also the operations on whole table files: creating one, SQLite's
+// integrity check, and the copy of a file with SQLite's backup API. Internal to the engine
+// (TableStores.cpp chooses it); every failure throws EngineError naming the table by the path
+// the caller gave.
 
+#include "engine/EngineError.h"
 #include "engine/TableStore.h"
 
 #include <QByteArrayView>
@@ -33,15 +36,14 @@ public:
     void deleteAll() override;
     QList<Money> sumMoney(const QList<int> &fields, const QStringList &names) override;
     void scan(const std::function<void(const RecordView &)> &visit) override;
+    QList<IndexDef> readIndexes() override;
+    void replaceAll(TableStore &source) override;
     void begin() override;
     void commit() override;
     void rollback() override;
     void rollbackQuietly() noexcept override;
     void select(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
                 std::vector<Cell> &cells) override;
-
-    // "NAME" with inner quotes doubled.
-    static QString quoteIdentifier(const QString &name);
 
     class Statement
     {
@@ -77,7 +79,8 @@ private:
     void readLayout();
     // Runs SQL without results; throws EngineError "<context> <path>: <SQLite's reason>".
     void exec(const char *sql, const QString &context) const;
-    [[noreturn]] void fail(const QString &context) const;
+    [[noreturn]] void fail(const QString &context,
+                           EngineError::Kind kind = EngineError::Kind::Failed) const;
     QString table() const { return quoteIdentifier(m_tableName); }
     // Binds every field of a record to ?1 .. ?n.
     void bindRecord(Statement &stmt, const std::vector<Cell> &cells) const;
@@ -87,5 +90,19 @@ private:
     std::unique_ptr<Statement> m_readAfter;
     std::unique_ptr<Statement> m_readFrom;
 };
+
+// Creates the table file `filePath` of `schema` with the password record `password`, in one
+// transaction, flushed to disk once when whole. Throws EngineError (AlreadyExists) "Table
+// already exists: <path>" when a file is there, unless `intoEmptyFile` (a temporary file made
+// for it, still empty); on any other failure nothing is left behind.
+void createTableFile(const QString &filePath, const TableSchema &schema,
+                     const PasswordRecord &password, bool intoEmptyFile = false);
+
+// SQLite's first finding of its integrity check on the file; empty when the file is whole.
+QString tableFileFinding(const QString &filePath);
+
+// The copy of the table file `sourcePath` over `targetPath` with SQLite's backup API (see
+// copyTableFile in TableStores.h).
+void copyWholeTableFile(const QString &sourcePath, const QString &targetPath);
 
 } // namespace engine

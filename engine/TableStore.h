@@ -1,17 +1,25 @@
 #pragma once
 
-// TableStore: the storage under one table, the only way Table, Query and TableSchema reach it.
-// A store knows the table's layout (name, fields in order, password record) read at opening,
-// and offers whole-record operations by record id (ids grow in stored order), the sums of
-// money fields, a scan of every record as stored, a transaction, and the run of a parsed
-// statement of the SQL dialect. The stores are the table file (TableFile.h, SQLite) and the
-// table on a PostgreSQL server (ServerTable.h) when the folder's "baza.txt" names one; nothing
-// else in the engine knows SQLite or libpq. Internal to the engine; every failure throws
-// EngineError naming the table by the path the caller gave.
+// TableStore: the storage under one table, the only way Table, Query and the whole-table
+// operations (TableStores.h) reach it. A store knows the table's layout (name, fields in order,
+// password record) read at opening, and offers whole-record operations by record id (ids grow
+// in stored order), the sums of money fields, a scan of every record as stored, replacing every
+// record by another table's, a transaction, and the run of a parsed statement of the SQL
+// dialect. The stores are the table file (TableFile.h, SQLite) and the table on a PostgreSQL
+// server (ServerTable.h); TableStores.cpp chooses between them, and the two know nothing of
+// each other. Internal to the engine; every failure throws EngineError naming the table by the
+// path the caller gave.
+//
+// Also here: RecordView (a record as stored, seen during a scan) and the few helpers both
+// stores share (quoting names, a record's cells, the layout check, the statements that make a
+// table of a layout).
 
 #include "engine/Cell.h"
 #include "engine/FieldType.h"
 #include "engine/PasswordRecord.h"
+#include "engine/TableSchema.h"
+
+#include <QByteArrayView>
 
 #include <QList>
 #include <QString>
@@ -26,10 +34,23 @@
 namespace engine {
 
 class Money;
-class RecordView;
-class TableSchema;
 struct SqlSelect;
 struct SqlResultColumn;
+
+// One record as stored, seen during a scan: no conversion is made. Text fields give their
+// UTF-8 bytes, DATE fields ISO text "YYYY-MM-DD", TIME fields "HH:MM:SS", MONEY fields an
+// integer count of hundredths; an empty value is NULL. The table's store gives it.
+class RecordView
+{
+public:
+    virtual int fieldCount() const = 0;
+    virtual bool isNull(int index) const = 0;
+    virtual qint64 integer(int index) const = 0;
+    virtual QByteArrayView utf8(int index) const = 0;
+
+protected:
+    ~RecordView() = default;
+};
 
 class TableStore
 {
@@ -69,6 +90,12 @@ public:
     virtual QList<Money> sumMoney(const QList<int> &fields, const QStringList &names) = 0;
     // Every record as stored, in stored order, in one pass.
     virtual void scan(const std::function<void(const RecordView &)> &visit) = 0;
+    // The indexes kept with the table (not the store's own keys), fields in index order.
+    virtual QList<IndexDef> readIndexes() = 0;
+    // Replaces every record by the records of `source` in its stored order, in one
+    // transaction of this store (new ids, the source's order). Throws EngineError, and
+    // changes nothing, when the source has another layout ("<source> is not a <name> table").
+    virtual void replaceAll(TableStore &source) = 0;
 
     // One transaction at a time: begin() takes the write lock at once, so sums read inside it
     // stay true until commit(). rollbackQuietly() is for closing and never throws.
@@ -98,14 +125,28 @@ private:
     mutable int m_lastIndex = -1; // where fieldIndex found the last name
 };
 
-// Opens the stored table `absolutePath` (never creating one), on the server when the folder's
-// baza.txt names one (see ServerTable.h). Throws EngineError
-// "Table does not exist: <displayPath>" when there is none and "<displayPath> is not a table
-// file" when the file is not one.
-std::unique_ptr<TableStore> openTableStore(const QString &absolutePath, const QString &displayPath);
+// What both stores share.
 
-// Creates the table `filePath` with the layout of `schema` and the password record for
-// `password`; see TableSchema::createTable.
-void createTableStore(const QString &filePath, const TableSchema &schema, const QString &password);
+// "name" with inner quotes doubled, for a table, column or index name in SQL.
+QString quoteIdentifier(const QString &name);
+
+// Whether two layouts have the same fields (names without regard to case) with the same types.
+bool sameFields(const QList<FieldDef> &a, const QList<FieldDef> &b);
+
+// Throws EngineError (Layout) "<source> is not a <table> table" unless `source` has the fields
+// of `target`.
+void requireFieldsOf(const TableStore &target, const TableStore &source);
+
+// Appends the cells of `record` for a table of `fields`: NULL stays NULL, a money field its
+// hundredths, every other field its text.
+void appendCells(const RecordView &record, const QList<FieldDef> &fields, std::vector<Cell> &cells);
+
+// The statements that make a table of `schema`: CREATE TABLE (with `leadingColumn` first
+// when given), then one CREATE INDEX per index. `name` writes a table, column or index name
+// as the store keeps it, `type` a field type as the store declares it.
+QStringList createTableStatements(const TableSchema &schema,
+                                  const std::function<QString(const QString &)> &name,
+                                  const std::function<QString(FieldType)> &type,
+                                  const QString &leadingColumn = {});
 
 } // namespace engine

@@ -208,7 +208,7 @@ QDate DateTextFormat::parseOrThrow(QStringView text) const
 {
     if (const auto date = parse(text))
         return *date;
-    throw EngineError(QStringLiteral("'%1' is not a valid date").arg(text));
+    throw EngineError(EngineError::Kind::Value, QStringLiteral("'%1' is not a valid date").arg(text));
 }
 
 QString DateTextFormat::isoToText(QStringView iso) const

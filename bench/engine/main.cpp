@@ -7,8 +7,8 @@
 // CPU time beside it. --only runs just the measurements whose name starts with PREFIX.
 
 #include "BenchArguments.h"
-#include "DataDirectory.h"
-#include "JournalFiller.h"
+#include "desk/DeskTables.h"
+#include "testsupport/JournalFiller.h"
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"
@@ -88,12 +88,12 @@ int main(int argc, char *argv[])
     QTemporaryDir temp;
     if (directory.isEmpty()) {
         directory = temp.path();
-        bench::FillOptions options;
+        testsupport::FillOptions options;
         options.directory = directory;
         options.postings = postings;
         QElapsedTimer timer;
         timer.start();
-        const QString error = bench::JournalFiller::fill(options);
+        const QString error = testsupport::JournalFiller::fill(options);
         if (!error.isEmpty()) {
             QTextStream(stderr) << "engine-bench: " << error << Qt::endl;
             return 1;
@@ -105,7 +105,7 @@ int main(int argc, char *argv[])
     session.setBaseDir(directory);
     session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
     try {
-        session.setPassword(dorvanta_init::DataDirectory::tablePassword());
+        session.setPassword(desk::tablePassword());
         engine::Table journal(session, QStringLiteral("podaci/promet.db"));
         const QStringList fields = {"KORISNIK", "DATUM",    "VREME",   "OPIS",
                                     "GRUPA",    "ULAZDIN",  "IZLAZDIN", "ULAZEUR",

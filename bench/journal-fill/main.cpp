@@ -2,7 +2,7 @@
 // Adds COUNT postings (default 100000) to DIR/podaci/promet.db, creating the tables when they
 // are missing (see JournalFiller). --help says what it makes and exits with 0.
 
-#include "JournalFiller.h"
+#include "testsupport/JournalFiller.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,9 +13,9 @@ namespace {
 const char Usage[] = "usage: journal-fill DIR [COUNT] [--cashiers N] [--seed N] "
                      "[--from YYYY-MM-DD] [--to YYYY-MM-DD]\n";
 
-void help(QTextStream &out, const bench::FillOptions &defaults)
+void help(QTextStream &out, const testsupport::FillOptions &defaults)
 {
-    using bench::JournalFiller;
+    using testsupport::JournalFiller;
     const auto cashier = [](int i) {
         return JournalFiller::cashierCode(i) + QLatin1Char(' ') + JournalFiller::cashierName(i);
     };
@@ -41,7 +41,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    bench::FillOptions options;
+    testsupport::FillOptions options;
     if (app.arguments().contains(QLatin1String("--help")) ||
         app.arguments().contains(QLatin1String("-h"))) {
         help(out, options);
@@ -73,13 +73,13 @@ int main(int argc, char *argv[])
         }
     }
     if (options.directory.isEmpty() || options.postings < 0 || options.cashiers < 1 ||
-        options.cashiers > bench::JournalFiller::MaxCashiers) {
+        options.cashiers > testsupport::JournalFiller::MaxCashiers) {
         err << Usage << "(--help for more)\n";
         return 2;
     }
     QElapsedTimer timer;
     timer.start();
-    const QString error = bench::JournalFiller::fill(options);
+    const QString error = testsupport::JournalFiller::fill(options);
     if (!error.isEmpty()) {
         err << "journal-fill: " << error << "\n";
         return 1;

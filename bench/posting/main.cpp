@@ -5,8 +5,8 @@
 // Usage: posting-bench [POSTINGS] [RUNS]   (defaults 100000 and 5)
 // Prints the median of RUNS for each measurement, in milliseconds.
 #include "BenchArguments.h"
-#include "DataDirectory.h"
-#include "JournalFiller.h"
+#include "desk/DeskTables.h"
+#include "testsupport/JournalFiller.h"
 
 #include "JournalExport.h"
 #include "BenchDesk.h"
@@ -14,8 +14,8 @@
 #include "engine/Table.h"
 
 #include "engine/Session.h"
-#include "platform/FixedClock.h"
-#include "platform/ScriptedDialogs.h"
+#include "testsupport/FixedClock.h"
+#include "testsupport/ScriptedDialogs.h"
 #include "platform/SystemSettings.h"
 #include "platform/TextFiles.h"
 
@@ -58,10 +58,10 @@ int main(int argc, char **argv)
     const int runs = bench::countArgument(bench::argument(argc, argv, 2), 5, "RUNS");
 
     QTemporaryDir dir;
-    bench::FillOptions options;
+    testsupport::FillOptions options;
     options.directory = dir.path();
     options.postings = postings;
-    if (const QString error = bench::JournalFiller::fill(options); !error.isEmpty()) {
+    if (const QString error = testsupport::JournalFiller::fill(options); !error.isEmpty()) {
         std::fprintf(stderr, "fill: %s\n", qPrintable(error));
         return 1;
     }
@@ -84,7 +84,7 @@ int main(int argc, char **argv)
         posting.push_back(timeMs([&] { form.BitBtn8Click(); }));
         exportOnly.push_back(timeMs([&] { form.exportJournal(); }));
         {
-            session.setPassword(dorvanta_init::DataDirectory::tablePassword());
+            session.setPassword(desk::tablePassword());
             engine::Table journal(session, QStringLiteral("podaci/promet.db"));
             journal.open();
             buildOnly.push_back(timeMs([&] {

@@ -11,13 +11,13 @@
 // Usage: report-page-bench [POSTINGS] [PDF PATH]   (defaults 100000 and a temporary file)
 // Exit code 0 when the targets are met (first page < 1 s, whole PDF < 30 s), 2 when not.
 #include "BenchArguments.h"
-#include "JournalFiller.h"
+#include "testsupport/JournalFiller.h"
 
 #include "BenchDesk.h"
 
 #include "engine/Session.h"
-#include "platform/FixedClock.h"
-#include "platform/ScriptedDialogs.h"
+#include "testsupport/FixedClock.h"
+#include "testsupport/ScriptedDialogs.h"
 #include "platform/SystemSettings.h"
 #include "report/Document.h"
 #include "report/Output.h"
@@ -71,10 +71,10 @@ int main(int argc, char **argv)
 
     QElapsedTimer fillTimer;
     fillTimer.start();
-    bench::FillOptions options;
+    testsupport::FillOptions options;
     options.directory = dir.path();
     options.postings = postings;
-    if (const QString error = bench::JournalFiller::fill(options); !error.isEmpty()) {
+    if (const QString error = testsupport::JournalFiller::fill(options); !error.isEmpty()) {
         std::fprintf(stderr, "fill: %s\n", qPrintable(error));
         return 1;
     }

@@ -5,18 +5,18 @@
 //
 // Usage: server-bench [POSTINGS] [RUNS] [URI]   (defaults 100000, 5, a cluster of its own)
 // Prints the median of RUNS for the posting, in milliseconds.
-#include "JournalFiller.h"
-#include "PgCluster.h"
-
 #include "BenchDesk.h"
 
+#include "desk/DeskTables.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
-#include "engine/TableSchema.h"
-#include "platform/FixedClock.h"
-#include "platform/ScriptedDialogs.h"
+#include "engine/TableStores.h"
 #include "platform/SystemSettings.h"
 #include "platform/TextFiles.h"
+#include "testsupport/FixedClock.h"
+#include "testsupport/JournalFiller.h"
+#include "testsupport/PgCluster.h"
+#include "testsupport/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -99,6 +99,7 @@ int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    desk::placeTablesOnServer();
     const int postings = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
     QString uri = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
@@ -113,10 +114,10 @@ int main(int argc, char **argv)
     }
 
     QTemporaryDir local, desk, desks;
-    bench::FillOptions options;
+    testsupport::FillOptions options;
     options.directory = local.path();
     options.postings = postings;
-    if (const QString error = bench::JournalFiller::fill(options); !error.isEmpty()) {
+    if (const QString error = testsupport::JournalFiller::fill(options); !error.isEmpty()) {
         std::fprintf(stderr, "fill: %s\n", qPrintable(error));
         return 1;
     }
@@ -145,7 +146,7 @@ int main(int argc, char **argv)
     auto emptyJournal = [&](const QString &dir) {
         const QString journal = dir + QStringLiteral("/podaci/promet.db");
         engine::removeTable(journal);
-        engine::TableSchema::promet().createTable(journal, QStringLiteral("kvr604"));
+        desk::promet().createTable(journal, desk::tablePassword());
     };
     QDir().mkpath(desks.filePath(QStringLiteral("podaci")));
     emptyJournal(desks.path());

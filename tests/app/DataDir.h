@@ -5,12 +5,11 @@
 // current for the test's lifetime, with helpers to add users, activities, groups and journal
 // records through the engine.
 
-#include "DataDirectory.h"
-
+#include "desk/DataDirectory.h"
+#include "desk/DeskTables.h"
 #include "engine/Money.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
-#include "engine/TableSchema.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,7 +29,7 @@ class DataDir
 public:
     DataDir() : previous(QDir::currentPath())
     {
-        if (const QString error = dorvanta_init::DataDirectory::createTables(dir.path());
+        if (const QString error = desk::DataDirectory::createTables(dir.path());
             !error.isEmpty())
             qFatal("cannot make the data directory: %s", qPrintable(error));
         QDir::setCurrent(dir.path());
@@ -43,7 +42,7 @@ public:
         QDir::setCurrent(previous);
     }
 
-    static QString password() { return dorvanta_init::DataDirectory::tablePassword(); }
+    static QString password() { return desk::tablePassword(); }
     QString path() const { return dir.path(); }
     QString file(const QString &relative) const { return dir.filePath(relative); }
 

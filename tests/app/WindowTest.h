@@ -11,8 +11,8 @@
 #include "ReportPreview.h"
 #include "Unit1.h"
 
-#include "platform/FixedClock.h"
-#include "platform/ScriptedDialogs.h"
+#include "testsupport/FixedClock.h"
+#include "testsupport/ScriptedDialogs.h"
 #include "platform/SystemSettings.h"
 
 #include <QLineEdit>

@@ -6,7 +6,7 @@
 #include "BackupFiles.h"
 #include "Unit1.h"
 
-#include "engine/TableSchema.h"
+#include "desk/DeskTables.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -110,7 +110,7 @@ private slots:
         click("BitBtn20");
         QCOMPARE(dialogs.messages(), QStringList{"SNIMLJENO"});
         QCOMPARE(form->pageIndex(), int(PageMenu));
-        engine::TableSchema::promet().checkTableFile(data->file("podaci/" + backupName),
+        desk::promet().checkTableFile(data->file("podaci/" + backupName),
                                                      DataDir::password());
         QCOMPARE(data->records(backupName.chopped(3)), data->records("promet"));
 
@@ -362,10 +362,10 @@ private slots:
         QFETCH(QString, name);
         writeFile("podaci/bogus.txt", "nije tabela");
         QVERIFY(QFile::copy(data->file("podaci/korisnici.db"), data->file("podaci/bkor.db")));
-        engine::TableSchema::promet().createTable(data->file("podaci/bpw.db"), "drugo");
+        desk::promet().createTable(data->file("podaci/bpw.db"), "drugo");
         QDir(data->file("podaci")).mkdir("bdir");
         // A whole journal with the right password, but outside the data directory.
-        engine::TableSchema::promet().createTable(data->file("outside.db"), DataDir::password());
+        desk::promet().createTable(data->file("outside.db"), DataDir::password());
         const QByteArray before = data->readFile("podaci/promet.db");
 
         showForm();

@@ -2,7 +2,7 @@
 // the local journal wrote, byte for byte.
 #include "WindowTest.h"
 
-#include "PgCluster.h"
+#include "testsupport/PgCluster.h"
 
 #include <QProcess>
 

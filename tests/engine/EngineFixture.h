@@ -6,15 +6,15 @@
 // "server" instance keeps the tables on the test binary's own PostgreSQL cluster (podaci/baza.txt
 // names it; the tables are dropped and made again for every test).
 
+#include "QtPrinters.h"
+
+#include "desk/DeskTables.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
-#include "engine/TableSchema.h"
+#include "testsupport/PgCluster.h"
 
 #include <QDir>
 #include <QTemporaryDir>
-
-#include "PgCluster.h"
-#include "QtPrinters.h"
 
 #include <QFile>
 
@@ -35,7 +35,7 @@ struct JournalRow
 class EngineFixture : public ::testing::Test
 {
 protected:
-    static QString password() { return QStringLiteral("kvr604"); }
+    static QString password() { return desk::tablePassword(); }
 
     // Whether the tables are on the server (see StoreFixture).
     virtual bool onServer() const { return false; }
@@ -43,6 +43,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
+        desk::placeTablesOnServer();
         QDir(dir.path()).mkpath(QStringLiteral("podaci"));
         if (onServer()) {
             PgCluster &cluster = PgCluster::shared();
@@ -52,9 +53,7 @@ protected:
             ASSERT_TRUE(uri.open(QIODevice::WriteOnly));
             uri.write(cluster.uri().toUtf8() + "\n");
         }
-        for (const engine::TableSchema &schema :
-             {engine::TableSchema::korisnici(), engine::TableSchema::aktivnost(),
-              engine::TableSchema::promet(), engine::TableSchema::grupe()})
+        for (const engine::TableSchema &schema : desk::tableSchemas())
             schema.createTable(dataFile(schema.name() + QStringLiteral(".db")), password());
         session.setBaseDir(dir.path());
         session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));

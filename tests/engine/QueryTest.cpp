@@ -6,6 +6,7 @@
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"
+#include "engine/TableStores.h"
 
 #include <QSignalSpy>
 
@@ -103,7 +104,7 @@ TEST_P(QueryTest, ARestoredJournalIsSeenByTheNextOpening)
 
     // The open query holds no file: the journal can be replaced under it.
     session.close();
-    ASSERT_NO_THROW(engine::TableSchema::promet().checkTableFile(backup, password()));
+    ASSERT_NO_THROW(desk::promet().checkTableFile(backup, password()));
     engine::copyTableFile(backup, journal);
     session.setPassword(password());
     setStatement(QStringLiteral("select sum(ulazdin) from podaci\\promet.db"));

@@ -3,14 +3,17 @@
 // and whole-file operations (layout check, consistent copy).
 
 #include "EngineFixture.h"
-#include "JournalFiller.h"
+#include "testsupport/JournalFiller.h"
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"
+#include "engine/TableStores.h"
+#include "platform/AtomicFile.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QThread>
 
 #include <sqlite3.h>
 
@@ -521,7 +524,7 @@ TEST_F(TableTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
         records << users.fieldText(QStringLiteral("SIFRA")) + QLatin1Char('=') +
                        users.fieldText(QStringLiteral("IMEIPREZIME"));
     EXPECT_EQ(records, (QStringList{"12345=Admin", "111=Petar Petrovic"}));
-    EXPECT_NO_THROW(engine::TableSchema::promet().checkTableFile(target.path() + "/podaci/promet.db", password()));
+    EXPECT_NO_THROW(desk::promet().checkTableFile(target.path() + "/podaci/promet.db", password()));
     QFile options(target.path() + QStringLiteral("/podaci/ftpop.txt"));
     ASSERT_TRUE(options.open(QIODevice::ReadOnly));
     EXPECT_EQ(options.readAll(), QByteArray("0\r\n"));
@@ -539,11 +542,11 @@ TEST_F(TableTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
 TEST_F(TableTest, JournalFillMakesAWholeDataDirectory)
 {
     QTemporaryDir target;
-    bench::FillOptions options;
+    testsupport::FillOptions options;
     options.directory = target.path();
     options.postings = 3;
     options.cashiers = 1;
-    ASSERT_EQ(bench::JournalFiller::fill(options), QString());
+    ASSERT_EQ(testsupport::JournalFiller::fill(options), QString());
     QFile ftpOptions(target.path() + QStringLiteral("/podaci/ftpop.txt"));
     ASSERT_TRUE(ftpOptions.open(QIODevice::ReadOnly)); // the program reads it after every posting
     EXPECT_EQ(ftpOptions.readAll(), QByteArray("0\r\n"));
@@ -555,7 +558,7 @@ TEST_F(TableTest, JournalFillMakesAWholeDataDirectory)
 TEST_P(StoredTableTest, CopyIsAJournalTableAndOthersAreNot)
 {
     post({"Petar", "01/12/2026", "a", "G", "10.00"});
-    const auto journal = engine::TableSchema::promet();
+    const auto journal = desk::promet();
     const QString backup = dataFile(QStringLiteral("bck-01-12-26-10-00-00.db"));
     engine::copyTableFile(dataFile(QStringLiteral("promet.db")), backup);
     EXPECT_NO_THROW(journal.checkTableFile(backup, password()));
@@ -772,4 +775,38 @@ TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
     EXPECT_TRUE(errors.contains(QStringLiteral("already exist"))) << errors.toStdString();
     EXPECT_FALSE(QFile::exists(other.path() + QStringLiteral("/podaci/baza.txt")));
     EXPECT_EQ(journalTexts(desk.path()), before); // nothing of the server's tables was dropped
+}
+
+// A backup of the server's journal killed midway leaves only a temporary file the start-up
+// clean-up removes; a whole one is a journal file with the server table's index.
+TEST_F(ServerStoreTest, ABackupKilledMidwayLeavesOnlyWhatTheCleanUpRemoves)
+{
+    post({QStringLiteral("Ana"), QStringLiteral("01/12/2026"), QStringLiteral("Pazar"), QStringLiteral("Pazar")});
+    const QDir data(dataFile(QString()));
+    const auto files = [&] { return data.entryList(QDir::Files | QDir::Hidden, QDir::Name); };
+    const QStringList before = files();
+    const QString target = dataFile(QStringLiteral("bck-kopija.db"));
+
+    // Another desk holds the journal locked, so the backup waits inside its copy.
+    PGconn *lock = PQconnectdb(PgCluster::shared().uri().toUtf8().constData());
+    ASSERT_EQ(PQstatus(lock), CONNECTION_OK);
+    PQclear(PQexec(lock, "BEGIN; LOCK TABLE promet IN ACCESS EXCLUSIVE MODE"));
+    QProcess backup;
+    backup.start(QStringLiteral(POSTING_DESK), {dir.path(), QStringLiteral("backup"), target});
+    QStringList left;
+    for (int i = 0; i < 1500 && left.size() <= before.size(); ++i)
+        QThread::msleep(1), left = files();
+    backup.kill();
+    backup.waitForFinished();
+    PQfinish(lock);
+    ASSERT_GT(left.size(), before.size()) << "the backup never started its copy";
+    for (const QString &name : files())
+        EXPECT_TRUE(before.contains(name) || platform::isTemporaryFileName(name)) << name.toStdString();
+    platform::removeStaleTemporaryFiles(data.path());
+    EXPECT_EQ(files(), before);
+
+    engine::copyTableFile(dataFile(QStringLiteral("promet.db")), target);
+    EXPECT_NO_THROW(desk::promet().checkTableFile(target, password()));
+    EXPECT_EQ(rawQuery(target, "SELECT name FROM sqlite_master WHERE type = 'index'"),
+              QStringList{QStringLiteral("text:promet_amounts")});
 }

@@ -5,14 +5,14 @@
 // names it; --server URI --import DIR copies DIR's tables to the server instead; --join URI DIR
 // makes DIR a desk of the server.
 
-#include "DataDirectory.h"
+#include "desk/DataDirectory.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
 #include <QTextStream>
 
-using dorvanta_init::DataDirectory;
+using desk::DataDirectory;
 
 int main(int argc, char *argv[])
 {
@@ -99,7 +99,7 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    dorvanta_init::InitOptions options;
+    desk::InitOptions options;
     options.directory = positional.first();
     options.demo = parser.isSet(demo);
     options.server = parser.value(server);

@@ -2,28 +2,22 @@
 // the documented layout), fills them through engine::Table, and writes ftpop.txt atomically,
 // readable by its owner only since it will later hold the FTP password.
 
-#include "DataDirectory.h"
+#include "desk/DataDirectory.h"
+
+#include "desk/DeskTables.h"
 
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
-#include "engine/TableSchema.h"
+#include "engine/TableStores.h"
 #include "platform/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
 
-namespace dorvanta_init {
+namespace desk {
 
 namespace {
-
-const QList<engine::TableSchema> &schemas()
-{
-    static const QList<engine::TableSchema> all = {
-        engine::TableSchema::korisnici(), engine::TableSchema::aktivnost(),
-        engine::TableSchema::promet(), engine::TableSchema::grupe()};
-    return all;
-}
 
 void addUser(engine::Session &session, const QString &code, const QString &name)
 {
@@ -63,10 +57,11 @@ void DataDirectory::addRecords(engine::Session &session, const QString &table,
 
 QStringList DataDirectory::existingTables(const QString &directory)
 {
+    placeTablesOnServer();
     QStringList existing;
     const QDir data(QDir(directory).filePath(QStringLiteral("podaci")));
     try {
-        for (const engine::TableSchema &schema : schemas()) {
+        for (const engine::TableSchema &schema : tableSchemas()) {
             const QString file = data.filePath(schema.name() + QStringLiteral(".db"));
             if (engine::tableExists(file))
                 existing << file;
@@ -79,6 +74,7 @@ QStringList DataDirectory::existingTables(const QString &directory)
 
 QString DataDirectory::join(const QString &uri, const QString &directory)
 {
+    placeTablesOnServer();
     const QString dataPath = QDir(directory).filePath(QStringLiteral("podaci"));
     if (!QDir().mkpath(dataPath))
         return QStringLiteral("cannot create the directory %1").arg(dataPath);
@@ -105,9 +101,10 @@ QString DataDirectory::join(const QString &uri, const QString &directory)
 
 QString DataDirectory::importToServer(const QString &uri, const QString &directory)
 {
+    placeTablesOnServer();
     const QDir data(QDir(directory).filePath(QStringLiteral("podaci")));
     QStringList files;
-    for (const engine::TableSchema &schema : schemas()) {
+    for (const engine::TableSchema &schema : tableSchemas()) {
         const QString file = data.filePath(schema.name() + QStringLiteral(".db"));
         if (!QFile::exists(file))
             return QStringLiteral("%1 does not exist").arg(file);
@@ -141,13 +138,14 @@ void removeTables(const QStringList &tables)
 
 QString DataDirectory::createTables(const QString &directory)
 {
+    placeTablesOnServer();
     const QString dataPath = QDir(directory).filePath(QStringLiteral("podaci"));
     if (!QDir().mkpath(dataPath))
         return QStringLiteral("cannot create the directory %1").arg(dataPath);
     const QDir data(dataPath);
     QStringList created;
     try {
-        for (const engine::TableSchema &schema : schemas()) {
+        for (const engine::TableSchema &schema : tableSchemas()) {
             const QString file = data.filePath(schema.name() + QStringLiteral(".db"));
             schema.createTable(file, tablePassword());
             created << file;
@@ -161,6 +159,7 @@ QString DataDirectory::createTables(const QString &directory)
 
 QString DataDirectory::create(const InitOptions &options)
 {
+    placeTablesOnServer();
     const QDir root(options.directory);
     const QString dataPath = root.filePath(QStringLiteral("podaci"));
     if (!QDir().mkpath(dataPath))
@@ -210,4 +209,4 @@ QString DataDirectory::create(const InitOptions &options)
                                      : writeOptionFile(ftpOptions, QByteArrayLiteral("0\r\n"));
 }
 
-} // namespace dorvanta_init
+} // namespace desk

@@ -1,11 +1,15 @@
 // posting_desk DIR COUNT N: one cash desk posting COUNT times to the journal of DIR/podaci the
 // way the posting page does (the journal's sums and the new record with its running balances in
-// one transaction); desk N posts N+1 dinars in and 0.50 out by turns. Exits 1 with the
-// engine's text on the first failure.
+// one transaction); desk N posts N+1 dinars in and 0.50 out by turns.
+// posting_desk DIR backup TARGET: one desk copying the journal of DIR/podaci to TARGET as the
+// backup page does (for tests that stop a backup midway).
+// Exits 1 with the engine's text on the first failure.
 
+#include "desk/DeskTables.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "engine/TableStores.h"
 
 #include <QCoreApplication>
 
@@ -16,11 +20,22 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     if (argc != 4)
         return 2;
+    desk::placeTablesOnServer();
+    if (qstrcmp(argv[2], "backup") == 0) {
+        try {
+            engine::copyTableFile(QString::fromLocal8Bit(argv[1]) + QStringLiteral("/podaci/promet.db"),
+                                  QString::fromLocal8Bit(argv[3]));
+        } catch (const engine::EngineError &e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            return 1;
+        }
+        return 0;
+    }
     const int count = QString::fromLocal8Bit(argv[2]).toInt();
     const int desk = QString::fromLocal8Bit(argv[3]).toInt();
     engine::Session session;
     session.setBaseDir(QString::fromLocal8Bit(argv[1]));
-    session.setPassword(QStringLiteral("kvr604"));
+    session.setPassword(desk::tablePassword());
     session.setDurableWrites(false);
     engine::Table journal(session, QStringLiteral("podaci/promet.db"));
     try {

@@ -2,14 +2,14 @@
 // last day; amounts are whole-para values up to 50,000 dinars or 2,000 euros; one posting in
 // four is in euros, one in three is money in.
 
-#include "JournalFiller.h"
+#include "testsupport/JournalFiller.h"
 
-#include "DataDirectory.h"
+#include "desk/DataDirectory.h"
+#include "desk/DeskTables.h"
 
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
-#include "engine/TableSchema.h"
 #include "engine/TextForms.h"
 
 #include <QDir>
@@ -18,7 +18,7 @@
 
 #include <sqlite3.h>
 
-namespace bench {
+namespace testsupport {
 
 namespace {
 
@@ -46,7 +46,7 @@ QString JournalFiller::cashierCode(int i)
 
 QString JournalFiller::fill(const FillOptions &options)
 {
-    const QString password = dorvanta_init::DataDirectory::tablePassword();
+    const QString password = desk::tablePassword();
     const QDir root(options.directory);
     if (!QDir().mkpath(root.filePath(QStringLiteral("podaci"))))
         return QStringLiteral("cannot create %1/podaci").arg(options.directory);
@@ -55,10 +55,10 @@ QString JournalFiller::fill(const FillOptions &options)
 
     // A fresh directory is made whole, as dorvanta-init makes it (the four tables, Admin with
     // code 12345, ftpop.txt), and then gets the cashiers, activities and groups used below.
-    if (dorvanta_init::DataDirectory::existingTables(options.directory).isEmpty()) {
-        dorvanta_init::InitOptions init;
+    if (desk::DataDirectory::existingTables(options.directory).isEmpty()) {
+        desk::InitOptions init;
         init.directory = options.directory;
-        const QString error = dorvanta_init::DataDirectory::create(init);
+        const QString error = desk::DataDirectory::create(init);
         if (!error.isEmpty())
             return error;
     } else {
@@ -83,15 +83,15 @@ QString JournalFiller::fill(const FillOptions &options)
             QStringList list;
             for (const char *a : activities)
                 list << QString::fromLatin1(a);
-            dorvanta_init::DataDirectory::addRecords(session, QStringLiteral("aktivnost.db"), QStringLiteral("AKTIVNOST"), list);
+            desk::DataDirectory::addRecords(session, QStringLiteral("aktivnost.db"), QStringLiteral("AKTIVNOST"), list);
             list.clear();
             for (const char *g : groups)
                 list << QString::fromLatin1(g);
-            dorvanta_init::DataDirectory::addRecords(session, QStringLiteral("grupe.db"), QStringLiteral("GRUPA"), list);
+            desk::DataDirectory::addRecords(session, QStringLiteral("grupe.db"), QStringLiteral("GRUPA"), list);
         }
         session.close();
         // Checks the journal's layout and password before writing to it directly.
-        engine::TableSchema::promet().checkTableFile(journalPath, password);
+        desk::promet().checkTableFile(journalPath, password);
     } catch (const engine::EngineError &e) {
         return e.message();
     }
@@ -175,4 +175,4 @@ QString JournalFiller::fill(const FillOptions &options)
     return {};
 }
 
-} // namespace bench
+} // namespace testsupport

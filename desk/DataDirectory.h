@@ -5,6 +5,7 @@
 // file "ftpop.txt" holding "0" (upload off), and optionally demo content (a cashier, frequent
 // activities and groups). It never touches a directory whose tables already exist. With a
 // server, podaci/baza.txt (mode 0600) names it and the four tables are made there instead.
+// Every function places the desk's tables on the server first (DeskTables.h).
 
 #include <QString>
 #include <QStringList>
@@ -13,7 +14,7 @@ namespace engine {
 class Session;
 }
 
-namespace dorvanta_init {
+namespace desk {
 
 struct InitOptions
 {
@@ -26,8 +27,6 @@ struct InitOptions
 class DataDirectory
 {
 public:
-    // The program's table password.
-    static QString tablePassword() { return QStringLiteral("kvr604"); }
     static QString demoCashierName() { return QStringLiteral("Petar Petrovic"); }
     static QString demoCashierCode() { return QStringLiteral("111"); }
 
@@ -53,4 +52,4 @@ public:
     static QString importToServer(const QString &uri, const QString &directory);
 };
 
-} // namespace dorvanta_init
+} // namespace desk

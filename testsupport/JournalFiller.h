@@ -1,17 +1,18 @@
 #pragma once
 
-// JournalFiller: fills DIR/podaci with a large, realistic journal for benchmarks: postings in
-// date order spread over several years, by several cashiers, in dinars and euros, in and out,
-// over a handful of groups and frequent activities, each carrying the running balances. A
-// directory without tables is first made whole as dorvanta-init makes it (the four tables with
-// password "kvr604", "Admin" with code 12345, ftpop.txt holding "0"); then the cashiers (codes
-// 101, 102, ...), activities and groups used are added to their tables. The postings themselves are written in one SQLite transaction in the
-// documented table format, so a million postings take seconds.
+// JournalFiller: fills DIR/podaci with a large, realistic journal for benchmarks and tests:
+// postings in date order spread over several years, by several cashiers, in dinars and euros,
+// in and out, over a handful of groups and frequent activities, each carrying the running
+// balances. A directory without tables is first made whole as dorvanta-init makes it (the four
+// tables with password "kvr604", "Admin" with code 12345, ftpop.txt holding "0"); then the
+// cashiers (codes 101, 102, ...), activities and groups used are added to their tables. The
+// postings themselves are written in one SQLite transaction in the documented table format, so
+// a million postings take seconds.
 
 #include <QDate>
 #include <QString>
 
-namespace bench {
+namespace testsupport {
 
 struct FillOptions
 {
@@ -35,4 +36,4 @@ public:
     static constexpr int MaxCashiers = 99999 - 100;
 };
 
-} // namespace bench
+} // namespace testsupport
