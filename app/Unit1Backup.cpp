@@ -266,8 +266,7 @@ std::optional<int> TForm1::postingsLostByRestore(const QString &name)
     if (!backup_files::checkPlainFileName(name).isEmpty() || !QFileInfo(source).isFile())
         return std::nullopt;
     try {
-        engine::TableSchema::promet().checkTableFile(source,
-                                                     dorvanta_init::DataDirectory::tablePassword());
+        desk::promet().checkTableFile(source, desk::tablePassword());
         engine::Table backup(session, QStringLiteral("podaci/") + name);
         OpenTables tables(session, {&backup, Table3});
         // Each record of the journal that is not matched by an equal one of the backup is
