@@ -429,6 +429,33 @@ QList<Money> Table::sumMoney(const QStringList &names) const
     return d->store->sumMoney(fields, names);
 }
 
+QList<QVariantList> Table::runBeside(const QString &sql, const QVariantList &params)
+{
+    d->requireOpen();
+    std::vector<Cell> cells;
+    for (const QVariant &v : params) {
+        if (v.isNull())
+            cells.emplace_back();
+        else if (v.typeId() == QMetaType::QString)
+            cells.push_back(Cell::fromText(v.toString()));
+        else
+            cells.push_back(Cell::fromInteger(v.toLongLong()));
+    }
+    QList<QVariantList> rows;
+    for (const std::vector<Cell> &row : d->store->runBeside(sql, cells)) {
+        QVariantList &out = rows.emplace_back();
+        for (const Cell &c : row) {
+            if (c.kind == Cell::Integer)
+                out << QVariant(c.integer);
+            else if (c.kind == Cell::Null)
+                out << QVariant();
+            else
+                out << QVariant(c.kind == Cell::Date ? c.isoText() : c.text);
+        }
+    }
+    return rows;
+}
+
 void Table::insert()
 {
     d->checkBrowseMode();

@@ -5,6 +5,7 @@
 #include "EngineFixture.h"
 #include "testsupport/JournalFiller.h"
 
+#include "desk/CashBook.h"
 #include "engine/EngineError.h"
 #include "engine/Query.h"
 #include "engine/TableStores.h"
@@ -576,6 +577,12 @@ TEST_P(StoredTableTest, FourDesksPostingAtOnceStoreTheRunningBalances)
 {
     constexpr int desks = 4;
     constexpr int postings = 250;
+    {
+        session.setPassword(password());
+        Table journal(session, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        desk::cashbook::prepare(journal); // as the program does at the login
+    }
     std::vector<std::unique_ptr<QProcess>> processes;
     for (int desk = 0; desk < desks; ++desk) {
         processes.push_back(std::make_unique<QProcess>());
@@ -599,6 +606,22 @@ TEST_P(StoredTableTest, FourDesksPostingAtOnceStoreTheRunningBalances)
     }
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(running.toText(), QStringLiteral("1000.00")); // 125 * (1+2+3+4) - 500 * 0.50
+
+    // Every record got its number in its transaction: per kind and year 1, 2, 3, ... in
+    // stored (commit) order, none twice, none left out.
+    EXPECT_EQ(desk::cashbook::prepare(journal), 0);
+    QHash<QString, int> next;
+    int misnumbered = 0;
+    const QList<desk::BookEntry> entries = desk::cashbook::entries(journal);
+    for (const desk::BookEntry &e : entries) {
+        const desk::DocumentKind kind = desk::kindOf(e);
+        misnumbered += e.number != desk::documentNumber(
+                                       kind, e.date.year(),
+                                       ++next[QStringLiteral("%1-%2").arg(int(kind)).arg(e.date.year())]);
+    }
+    EXPECT_EQ(entries.size(), desks * postings);
+    EXPECT_EQ(misnumbered, 0);
+    EXPECT_EQ(next.size(), 4); // receipts and payments in 2025 and in 2026
 }
 
 // A second desk writing the same journal waits for the first only briefly, then hears that the
