@@ -4,7 +4,9 @@
 // The upload starts only when both the message "Prebacujem podatke na server..." has been
 // closed and the login has completed, so it never depends on how long the user reads the
 // message, and its commands never cut into the login dialogue. A store that the component
-// ends with an error is not reported as done, and the local export is then kept.
+// ends with an error is not reported as done, and the local export is then kept. An
+// attempt that failed is over: the status line says so and why, and the next posting
+// starts afresh.
 #include "Unit1.h"
 #include "ftp/Ftp.h"
 
@@ -23,16 +25,29 @@ namespace {
 
 const QString RemoteFile = QStringLiteral("public_html/dv/podaci.txt");
 
-// The status line: the bytes moved, three blanks, and the text on one line (server replies
-// end with CR LF, and a multi-line reply would push the label off its single line).
-QString statusLine(const TMFtp *ftp, const QString &text)
+// A text on one line (server replies end with CR LF, and a multi-line reply would push the
+// label off its single line).
+QString oneLine(const QString &text)
 {
     QString line = text;
     line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     while (line.endsWith(QLatin1Char(' ')))
         line.chop(1);
-    return QString::number(ftp->BytesTransferred()) + QStringLiteral("   ") + line;
+    return line;
+}
+
+// The status line while an upload goes on: the bytes moved, three blanks, and the text.
+QString statusLine(const TMFtp *ftp, const QString &text)
+{
+    return QString::number(ftp->BytesTransferred()) + QStringLiteral("   ") + oneLine(text);
+}
+
+// The status line after a failed attempt: that it failed and why, without the byte count
+// (which would be that of an earlier transfer).
+QString failureLine(const QString &reason)
+{
+    return QStringLiteral("Prenos na server nije uspeo: ") + oneLine(reason);
 }
 
 } // namespace
@@ -78,7 +93,9 @@ void TForm1::uploadDecision()
     // under way (also while the component waits to retry) is not started again: the
     // upload it leads to sends the export as it is on disk then, that is this newer one.
     const bool uploadRunning = MFtp1->CurrentOperation() == opUpload;
-    const bool loginRunning = upload.pending && !upload.loggedIn;
+    // A login whose attempts are over (refused, timed out, retries used up) runs no more:
+    // this posting starts a fresh one.
+    const bool loginRunning = upload.pending && !upload.loggedIn && MFtp1->LoginRunning();
     if (loginRunning) {
         dialogs.message(QStringLiteral("Prebacujem podatke na server... posle klika na OK "
                                        "sacekajte poruku da su podaci preneti..."));
@@ -147,7 +164,7 @@ void TForm1::MFtp1FtpError(TMFtp *sender, FtpError, const QString &addinfo)
         upload.storeFailed = true;
     // A refused login comes without a text of its own: the server's refusal says why.
     const QString text = addinfo.isEmpty() ? sender->LastReply() : addinfo;
-    upload.errorStatus = statusLine(sender, text);
+    upload.errorStatus = failureLine(text);
     Label26->setText(upload.errorStatus);
 }
 

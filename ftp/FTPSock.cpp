@@ -1,4 +1,4 @@
-// TMSocket over a POSIX non-blocking IPv4 TCP socket. Readiness comes from two
+// TMSocket over a POSIX non-blocking TCP socket (IPv4 or IPv6). Readiness comes from two
 // QSocketNotifiers, each disabled as soon as it fires and turned into a message posted to
 // the notification window; the window procedure then raises the handler slots in the
 // order the messages arrive. The read notifier is enabled again by the next receive (or
@@ -29,6 +29,56 @@ namespace ftp {
 namespace {
 
 std::atomic<quint64> nextSerial{1};
+
+socklen_t addressLength(const sockaddr_storage &a)
+{
+    return a.ss_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
+}
+
+QString addressText(const sockaddr_storage &a)
+{
+    char text[INET6_ADDRSTRLEN] = {};
+    if (a.ss_family == AF_INET6)
+        inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6 &>(a).sin6_addr, text, sizeof text);
+    else
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in &>(a).sin_addr, text, sizeof text);
+    return QString::fromLatin1(text);
+}
+
+quint16 addressPort(const sockaddr_storage &a)
+{
+    return ntohs(a.ss_family == AF_INET6 ? reinterpret_cast<const sockaddr_in6 &>(a).sin6_port
+                                         : reinterpret_cast<const sockaddr_in &>(a).sin_port);
+}
+
+// The address (of either family) into a, keeping its port; false when the text is none.
+bool parseAddress(const QString &text, sockaddr_storage &a)
+{
+    QString t = text.trimmed();
+    if (t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']')))
+        t = t.mid(1, t.size() - 2);
+    const QByteArray bytes = t.left(INET6_ADDRSTRLEN).toLatin1();
+    const quint16 port = addressPort(a);
+    in_addr a4{};
+    in6_addr a6{};
+    if (inet_pton(AF_INET, bytes.constData(), &a4) == 1) {
+        a = sockaddr_storage{};
+        auto &in = reinterpret_cast<sockaddr_in &>(a);
+        in.sin_family = AF_INET;
+        in.sin_addr = a4;
+        in.sin_port = htons(port);
+        return true;
+    }
+    if (inet_pton(AF_INET6, bytes.constData(), &a6) == 1) {
+        a = sockaddr_storage{};
+        auto &in = reinterpret_cast<sockaddr_in6 &>(a);
+        in.sin6_family = AF_INET6;
+        in.sin6_addr = a6;
+        in.sin6_port = htons(port);
+        return true;
+    }
+    return false;
+}
 
 // The end of a protected connection: the close alert and everything before it still go
 // out after the descriptor has been given up, and whatever the peer sends meanwhile (TLS
@@ -98,9 +148,7 @@ private:
 TMSocket::TMSocket(QObject *owner) : QObject(owner), m_window(new TMNotifyWindow(this))
 {
     m_window->WndProc = [this](TMMessage &m) { WndProc(m); };
-    m_peer.sin_family = AF_INET;
-    m_peer.sin_port = 0;
-    m_peer.sin_addr.s_addr = 0;
+    m_peer.ss_family = AF_INET;
     // What a Windows Sockets start-up would report, for the informational fields.
     WinsockDescription = QStringLiteral("POSIX sockets");
     WinsockStatus = QStringLiteral("Running");
@@ -135,15 +183,34 @@ void TMSocket::CreateSocket()
 {
     if (m_handle >= 0)
         return;
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const int fd = ::socket(m_peer.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         SetLastErrorFromErrno(errno);
         return;
     }
     LastError = 0;
     m_handle = fd;
+    m_family = m_peer.ss_family;
     m_serial = nextSerial++;
     m_connecting = m_listening = m_closeSeen = false;
+}
+
+// A socket is made before its address is known: one of the other family than the address
+// set since is replaced by one of the right family (nothing was posted for it yet).
+bool TMSocket::MatchFamily()
+{
+    if (m_handle < 0 || m_family == m_peer.ss_family)
+        return true;
+    const int fd = ::socket(m_peer.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        SetLastErrorFromErrno(errno);
+        return false;
+    }
+    DetachNotifiers();
+    ::close(m_handle);
+    m_handle = fd;
+    m_family = m_peer.ss_family;
+    return true;
 }
 
 void TMSocket::CloseHandle()
@@ -168,24 +235,32 @@ void TMSocket::RecreateSocket()
 
 void TMSocket::SetAddress(const QString &dotted)
 {
-    const QByteArray text = dotted.left(31).toLatin1();
-    in_addr addr{};
-    if (inet_pton(AF_INET, text.constData(), &addr) == 1)
-        m_peer.sin_addr = addr;
-    else
-        m_peer.sin_addr.s_addr = INADDR_NONE;
+    if (!parseAddress(dotted, m_peer)) {
+        const quint16 port = addressPort(m_peer);
+        m_peer = sockaddr_storage{};
+        auto &in = reinterpret_cast<sockaddr_in &>(m_peer);
+        in.sin_family = AF_INET;
+        in.sin_addr.s_addr = INADDR_NONE;
+        in.sin_port = htons(port);
+    }
 }
 
 void TMSocket::SetPort(quint16 port)
 {
-    m_peer.sin_port = htons(port);
+    if (m_peer.ss_family == AF_INET6)
+        reinterpret_cast<sockaddr_in6 &>(m_peer).sin6_port = htons(port);
+    else
+        reinterpret_cast<sockaddr_in &>(m_peer).sin_port = htons(port);
 }
 
 QString TMSocket::AddressText() const
 {
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &m_peer.sin_addr, text, sizeof text);
-    return QString::fromLatin1(text);
+    return addressText(m_peer);
+}
+
+bool TMSocket::IsIpv6() const
+{
+    return m_peer.ss_family == AF_INET6;
 }
 
 void TMSocket::ResolveHost(const QString &name)
@@ -211,17 +286,18 @@ void TMSocket::ResolveHost(const QString &name)
 void TMSocket::HandleLookupDone(int lookupId, const QHostInfo &info)
 {
     quint16 error = ErrorCode(ErrorOrigin::Lookup, info.error());
-    quint32 address = 0;
+    // Every address of the name, in the order the resolver gives: connecting tries them in
+    // turn.
+    std::vector<sockaddr_storage> addresses;
     if (error == 0) {
-        bool found = false;
         for (const QHostAddress &a : info.addresses()) {
-            if (a.protocol() == QAbstractSocket::IPv4Protocol) {
-                address = htonl(a.toIPv4Address());
-                found = true;
-                break;
-            }
+            sockaddr_storage s{};
+            if ((a.protocol() == QAbstractSocket::IPv4Protocol
+                 || a.protocol() == QAbstractSocket::IPv6Protocol)
+                && parseAddress(a.toString(), s))
+                addresses.push_back(s);
         }
-        if (!found)
+        if (addresses.empty())
             error = sockNoAddress;
     }
     TMMessage m;
@@ -230,13 +306,24 @@ void TMSocket::HandleLookupDone(int lookupId, const QHostInfo &info)
     m.LParam = static_cast<qintptr>(error) << 16;
     m.Serial = 0;
     if (error == 0)
-        m_lookupAddress = address;
+        m_lookupAddresses = std::move(addresses);
     WndProc(m);
 }
 
 void TMSocket::UseResolvedAddress()
 {
-    m_peer.sin_addr.s_addr = m_resolvedAddress;
+    m_nextResolved = 0;
+    UseNextResolvedAddress();
+}
+
+bool TMSocket::UseNextResolvedAddress()
+{
+    if (m_nextResolved >= m_resolved.size())
+        return false;
+    const quint16 port = addressPort(m_peer);
+    m_peer = m_resolved[m_nextResolved++];
+    SetPort(port);
+    return true;
 }
 
 void TMSocket::HostResolved()
@@ -250,9 +337,11 @@ void TMSocket::Connect()
         LastError = ErrNotSocket;
         return;
     }
+    if (!MatchFamily())
+        return;
     AttachNotifiers(false, true);
     m_connecting = true;
-    if (::connect(m_handle, reinterpret_cast<const sockaddr *>(&m_peer), sizeof m_peer) < 0) {
+    if (::connect(m_handle, reinterpret_cast<const sockaddr *>(&m_peer), addressLength(m_peer)) < 0) {
         const int err = errno;
         SetLastErrorFromErrno(err);
         if (LastError == ErrWouldBlock) {
@@ -274,7 +363,9 @@ void TMSocket::Listen()
         LastError = ErrNotSocket;
         return;
     }
-    if (::bind(m_handle, reinterpret_cast<const sockaddr *>(&m_peer), sizeof m_peer) < 0) {
+    if (!MatchFamily())
+        return;
+    if (::bind(m_handle, reinterpret_cast<const sockaddr *>(&m_peer), addressLength(m_peer)) < 0) {
         SetLastErrorFromErrno(errno);
         return;
     }
@@ -289,7 +380,7 @@ void TMSocket::Listen()
 
 void TMSocket::Accept(TMSocket *listener, const QString &onlyFrom)
 {
-    sockaddr_in peer{};
+    sockaddr_storage peer{};
     socklen_t len = sizeof peer;
     const int fd = listener->m_handle < 0
                        ? -1
@@ -303,9 +394,7 @@ void TMSocket::Accept(TMSocket *listener, const QString &onlyFrom)
         return;
     }
     if (!onlyFrom.isEmpty()) {
-        char text[INET_ADDRSTRLEN] = {};
-        inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
-        if (QLatin1String(text) != onlyFrom) {
+        if (addressText(peer) != onlyFrom) {
             ::close(fd);
             LastError = ErrForeignPeer;
             return;
@@ -313,6 +402,7 @@ void TMSocket::Accept(TMSocket *listener, const QString &onlyFrom)
     }
     CloseHandle();
     m_handle = fd;
+    m_family = peer.ss_family;
     m_serial = nextSerial++;
     m_peer = peer;
     LastError = 0;
@@ -385,10 +475,11 @@ int TMSocket::SendBuffer(const char *data, int length)
 
 void TMSocket::SetReceiveLowWater(int bytes)
 {
-    if (m_tlsHandshaking || m_tlsWaiting) {
-        m_tlsLowWater = bytes; // the handshake's small records must still wake us
+    // Not on a protected connection: a server that sends its close alert after the last
+    // bytes and waits for ours before it closes would never wake a reader held back by
+    // the mark.
+    if (m_tls || m_tlsArmed)
         return;
-    }
     if (m_handle >= 0)
         ::setsockopt(m_handle, SOL_SOCKET, SO_RCVLOWAT, &bytes, sizeof bytes);
 }
@@ -430,30 +521,28 @@ QString TMSocket::LocalAddressText()
 {
     if (m_handle < 0)
         return QString();
-    sockaddr_in local{};
+    sockaddr_storage local{};
     socklen_t len = sizeof local;
     if (::getsockname(m_handle, reinterpret_cast<sockaddr *>(&local), &len) < 0) {
         SetLastErrorFromErrno(errno);
         return QString();
     }
     LastError = 0;
-    char text[INET_ADDRSTRLEN] = {};
-    inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
-    return QString::fromLatin1(text);
+    return addressText(local);
 }
 
 quint16 TMSocket::LocalPort()
 {
     if (m_handle < 0)
         return 0;
-    sockaddr_in local{};
+    sockaddr_storage local{};
     socklen_t len = sizeof local;
     if (::getsockname(m_handle, reinterpret_cast<sockaddr *>(&local), &len) < 0) {
         SetLastErrorFromErrno(errno);
         return 0;
     }
     LastError = 0;
-    return ntohs(local.sin_port);
+    return addressPort(local);
 }
 
 void TMSocket::SetServer(const QString &value)
@@ -467,8 +556,10 @@ void TMSocket::SetServer(const QString &value)
     m_server = value.mid(from, to - from);
     if (m_server.isEmpty())
         return;
+    // A dotted address, or an IPv6 one (with or without its brackets).
     const QChar first = m_server.at(0);
-    if (first >= QLatin1Char('0') && first <= QLatin1Char('9')) {
+    if ((first >= QLatin1Char('0') && first <= QLatin1Char('9')) || first == QLatin1Char('[')
+        || m_server.contains(QLatin1Char(':'))) {
         HostAddress = m_server;
         HostName.clear();
     } else {
@@ -622,7 +713,7 @@ void TMSocket::WndProc(TMMessage &message)
         ArmTimeout(0);
         LastError = static_cast<quint16>((message.LParam >> 16) & 0xFFFF);
         if (LastError == 0)
-            m_resolvedAddress = m_lookupAddress;
+            m_resolved = m_lookupAddresses;
         m_pendingLookup = 0;
         HostResolved();
         return;
@@ -664,13 +755,23 @@ void TMSocket::HandleSocketEvent(const TMMessage &message)
     case FdClose:
         if (Connected) {
             // Drain what arrived before the close and let pending sends finish; either
-            // handler may close this socket (and open another) itself.
-            Raise(OnReadable);
-            if (m_serial != serial)
-                return;
+            // handler may close this socket (and open another) itself. A reader takes a
+            // bounded amount per call, so it is called again while bytes are left.
+            for (int left = BytesWaiting(), last = -1; left > 0 || last < 0; left = BytesWaiting()) {
+                if (last >= 0 && left >= last)
+                    break; // the reader takes nothing more now
+                last = left;
+                Raise(OnReadable);
+                if (m_serial != serial)
+                    return;
+            }
             Raise(OnWritable);
             if (m_serial != serial)
                 return;
+            // A protected stream is answered with our own close alert before the socket
+            // goes: a server may wait for it before it confirms the transfer.
+            if (m_tls && m_tls->Established() && !m_tlsHandshaking)
+                m_tls->CloseNotify();
             ::shutdown(m_handle, SHUT_RDWR);
         }
         CloseHandle();
@@ -774,10 +875,6 @@ void TMSocket::TlsHandshakeStep()
             return;
         }
         PostEvent(FdTls, 0);
-        if (m_tlsLowWater > 0) {
-            SetReceiveLowWater(m_tlsLowWater);
-            m_tlsLowWater = 0;
-        }
         if (m_tlsAfterEvent == FdConnect)
             PostEvent(FdConnect, 0);
         PostEvent(FdWrite, 0);
@@ -795,7 +892,11 @@ void TMSocket::EndTls()
     m_tlsFailed.reset();
     m_tlsHandshaking = false;
     m_tlsWaiting = false;
-    m_tlsLowWater = 0;
+}
+
+int TMSocket::BytesWaiting() const
+{
+    return PendingBytes() + (m_tls && !m_tlsHandshaking ? m_tls->Buffered() : 0);
 }
 
 void TMSocket::ReadAgainIfBuffered()
@@ -847,6 +948,14 @@ int TMSocket::TlsReceive(char *buffer, int size)
     if (n < 0) {
         LastError = ErrTlsIo;
         return 0;
+    }
+    if (want == TMTlsChannel::Want::Nothing && !m_closeSeen) {
+        // The peer's close alert (or its end of stream after the last record): the stream
+        // is over, as with a close in clear. Everything before it has been read.
+        m_closeSeen = true;
+        if (m_readNotifier)
+            m_readNotifier->setEnabled(false);
+        PostEvent(FdClose, 0);
     }
     if (want == TMTlsChannel::Want::Write && m_writeNotifier)
         m_writeNotifier->setEnabled(true);

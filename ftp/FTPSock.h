@@ -1,5 +1,5 @@
 #pragma once
-// TMSocket: one non-blocking IPv4 TCP socket whose readiness, connect completion, close,
+// TMSocket: one non-blocking TCP socket (IPv4 or IPv6) whose readiness, connect completion, close,
 // incoming connections and asynchronous host lookups arrive as messages at the socket's
 // own notification window and are turned into calls of the handler slots below. It never
 // blocks and never starts a thread. Every outcome is left as a numeric socket error code
@@ -19,9 +19,11 @@
 #include <QString>
 
 #include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QHostInfo;
 class QSocketNotifier;
@@ -76,7 +78,12 @@ public:
     void SetPort(quint16 port);
     QString AddressText() const;
     void ResolveHost(const QString &name);
+    // Takes the first address of the last lookup; the next call of UseNextResolvedAddress
+    // the one after it (false when there is none).
     void UseResolvedAddress();
+    bool UseNextResolvedAddress();
+    // Whether the address set (or the peer connected) is an IPv6 one.
+    bool IsIpv6() const;
     void Connect();
     void Listen();
     // Takes the next connection waiting at listener. With onlyFrom (a dotted address) a
@@ -93,6 +100,8 @@ public:
     void SetReceiveLowWater(int bytes);
     // Bytes received and not yet read (0 when there is no socket).
     int PendingBytes() const;
+    // Those and the decrypted bytes a TLS channel holds.
+    int BytesWaiting() const;
 
     // TLS (FtpTls.h). StartTls begins a client handshake on the connected socket now,
     // under the TimeOut countdown. ArmTls makes the next connect or accept of this object
@@ -124,6 +133,8 @@ public:
 
     bool SocketOpen() const { return m_handle >= 0; }
     bool LookupPending() const { return m_pendingLookup != 0; }
+    // A connect was started and has not completed yet.
+    bool Connecting() const { return m_connecting; }
     // Serial number of the socket now held; 0 when none is open.
     quint64 SocketSerial() const { return m_serial; }
 
@@ -184,9 +195,13 @@ private:
     TMNotifyWindow *m_window;
     int m_handle = -1;
     quint64 m_serial = 0;
-    sockaddr_in m_peer{};
-    quint32 m_resolvedAddress = 0;
-    quint32 m_lookupAddress = 0; // the host entry of the lookup being delivered
+    bool MatchFamily();
+
+    sockaddr_storage m_peer{};
+    int m_family = AF_INET; // of the socket held
+    std::vector<sockaddr_storage> m_resolved;
+    size_t m_nextResolved = 0;
+    std::vector<sockaddr_storage> m_lookupAddresses; // of the lookup being delivered
     int m_pendingLookup = 0;
     int m_countdown = 0;
     int m_timerId = 0;
@@ -210,7 +225,6 @@ private:
     bool m_tlsWaiting = false; // connected, the handshake waits for AllowTls
     quint64 m_tlsSteps = 0;
     int m_tlsAfterEvent = 0; // the event the handshake held back (connect or write)
-    int m_tlsLowWater = 0;   // a receive low-water mark that waits for the handshake's end
 };
 
 } // namespace ftp

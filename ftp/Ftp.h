@@ -18,8 +18,8 @@
 // The component does not trust the server: a final reply answers a command only when it
 // arrived after the command was sent; reply lines and replies are bounded; TimeOut bounds
 // every wait for a reply and every stall of a data connection; no command carries a line
-// end; data connections go only to (PASV) and come only from (PORT) the control
-// connection's peer; a download changes the local file only once RETR is accepted; and a
+// end; data connections go only to (PASV, EPSV) and come only from (PORT, EPRT) the
+// control connection's peer; a download changes the local file only once RETR is accepted; and a
 // transfer that moved less than the whole file ends with an error, not OnFileReceived or
 // OnFileStored. Notices about a data connection's address come as infoHostResolved.
 //
@@ -155,6 +155,13 @@ public:
     bool Busy() const { return m_busy; }
     bool LoggedIn() const { return m_loggedIn; }
     bool ControlConnected() const { return m_controlConnected; }
+    // Whether the attempts of the last Login go on: looking up, connecting, waiting to
+    // retry or in the login dialogue. False once it logged in or failed for good.
+    bool LoginRunning() const
+    {
+        return LookupPending() || Connecting() || m_retryWaiting
+               || (m_controlConnected && m_currentOperation == opLogin);
+    }
     TMFtpOperation CurrentOperation() const { return m_currentOperation; }
     bool OperationOk() const { return m_operationOk; }
     bool ResumeSupported() const { return m_resumeSupported; }
@@ -193,6 +200,7 @@ protected:
     // Session engine (FtpSession.cpp).
     void HostResolved() override;
     void StartConnect();
+    bool ConnectNextAddress();
     void HandleConnected();
     void HandleClosed();
     void HandleReadable();
@@ -239,6 +247,7 @@ protected:
     void HandleAcctReply(const QString &reply);
     void BeginClosingStages();
     void HandleSystReply(const QString &reply);
+    void SendRestProbe(const QString &reply);
     void HandleRestProbeReply(const QString &reply);
     void EnterInitialDirectory(const QString &reply);
     void HandleInitialCwdReply(const QString &reply);
@@ -356,6 +365,8 @@ protected:
     bool m_sizeSupported = true;
     bool m_noopSupported = true;
     QString m_currentType;
+    bool m_extendedPassive = false; // the server refused PASV: EPSV from then on
+    bool m_tryingResolved = false;  // connecting to the addresses of a looked-up name
     QTimer m_noopTimer;
     bool m_noopTimerEnabled = false;
     // TimeOut bounds every wait for a reply and every stall of a data connection: the

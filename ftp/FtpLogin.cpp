@@ -161,7 +161,13 @@ void TMFtp::BeginClosingStages()
     if (m_serverType == ftpstAutoDetect)
         SendCommand(QStringLiteral("SYST"), &TMFtp::HandleSystReply);
     else
-        SendCommand(QStringLiteral("REST 100"), &TMFtp::HandleRestProbeReply);
+        SendRestProbe(QString());
+}
+
+// Expects: any reply to the step before (SYST, or TYPE after a refused probe).
+void TMFtp::SendRestProbe(const QString &)
+{
+    SendCommand(QStringLiteral("REST 100"), &TMFtp::HandleRestProbeReply);
 }
 
 // Expects: 215 with the system's name; a refusal leaves the default kind.
@@ -202,12 +208,21 @@ void TMFtp::HandleSystReply(const QString &reply)
         else if (has("VM"))
             m_serverType = has("VPS") ? ftpstVMVPS : ftpstVM;
     }
-    SendCommand(QStringLiteral("REST 100"), &TMFtp::HandleRestProbeReply);
+    SendRestProbe(reply);
 }
 
-// Expects: 350 when the server can restart transfers; anything else means it cannot.
+// Expects: 350 when the server can restart transfers. A REST offset counts bytes of the
+// image type, and many servers refuse REST in ASCII, the type a session starts in: a
+// refusal is asked again once in the type the transfers use (which they then need not send
+// again); a second refusal means the server cannot restart.
 void TMFtp::HandleRestProbeReply(const QString &reply)
 {
+    const QString transferType =
+        m_transferMode == BinaryTransfer ? QStringLiteral("I") : QStringLiteral("A");
+    if (!intermediate(reply) && m_currentType != transferType) {
+        SetTransferType(transferType, &TMFtp::SendRestProbe);
+        return;
+    }
     if (intermediate(reply)) {
         m_resumeSupported = true;
         ReportInfo(infoResumeSupported,

@@ -66,4 +66,32 @@ QString PortArgument(const QString &dottedAddress, quint16 port)
            + QString::number(port % 256);
 }
 
+bool ParseEpsvPort(const QString &reply, quint16 &port)
+{
+    const qsizetype open = reply.indexOf(QLatin1Char('('));
+    const qsizetype close = open < 0 ? -1 : reply.indexOf(QLatin1Char(')'), open + 1);
+    if (close < 0)
+        return false;
+    const QString inside = reply.mid(open + 1, close - open - 1);
+    if (inside.size() < 5)
+        return false;
+    const QChar d = inside.at(0);
+    if (d.unicode() < 33 || d.unicode() > 126 || inside.at(1) != d || inside.at(2) != d
+        || inside.back() != d)
+        return false;
+    const QString number = inside.mid(3, inside.size() - 4);
+    bool ok = false;
+    const uint value = number.toUInt(&ok, 10);
+    if (!ok || number.isEmpty() || !number.at(0).isDigit() || value == 0 || value > 65535)
+        return false;
+    port = static_cast<quint16>(value);
+    return true;
+}
+
+QString EprtArgument(const QString &address, quint16 port)
+{
+    const bool v6 = address.contains(QLatin1Char(':'));
+    return QStringLiteral("|%1|%2|%3|").arg(v6 ? 2 : 1).arg(address).arg(port);
+}
+
 } // namespace ftp::misc

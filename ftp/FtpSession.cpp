@@ -150,6 +150,8 @@ void TMFtp::StartConnect()
     m_sizeSupported = true;
     m_noopSupported = true;
     m_currentType.clear();
+    m_extendedPassive = false;
+    m_tryingResolved = false;
     ResetTlsState();
     --m_retriesLeft;
     // The new socket is not connected yet; operations wait for its welcome.
@@ -196,16 +198,43 @@ void TMFtp::HostResolved()
     UseResolvedAddress();
     SetPort(Port);
     HostAddress = AddressText();
+    m_tryingResolved = true;
     ReportInfo(infoHostResolved, HostAddress);
     Connect();
+    if (LastError != 0)
+        ConnectNextAddress();
+    else
+        CheckSocketError();
+}
+
+// A connect to an address of the looked-up name failed: the name's next address is tried
+// (an IPv6 address first, say, where the server listens on IPv4 only). Returns whether
+// one was; if not, the failure is reported as it is.
+bool TMFtp::ConnectNextAddress()
+{
+    while (m_tryingResolved && UseNextResolvedAddress()) {
+        SetPort(Port);
+        HostAddress = AddressText();
+        ReportInfo(infoHostResolved, HostAddress);
+        RecreateSocket();
+        Connect();
+        if (LastError == 0)
+            return true;
+    }
     CheckSocketError();
+    return false;
 }
 
 // Expects: the connect notification of the control socket.
 void TMFtp::HandleConnected()
 {
+    if (LastError != 0 && m_tryingResolved) {
+        ConnectNextAddress();
+        return;
+    }
     if (CheckSocketError())
         return;
+    m_tryingResolved = false;
     ReportInfo(infoConnected, HostAddress);
     m_controlConnected = true;
     // From here to the end of the login dialogue the connection belongs to the login.
@@ -639,12 +668,17 @@ void TMFtp::HandleNoopReply(const QString &reply)
     m_busy = false;
 }
 
-// Expects: 221 to QUIT; the server's close then ends the connection.
+// Expects: 221 to QUIT. The server is closing the connection: the component closes its
+// side at once and is done (servers that end a protected connection without the close
+// alert, or that keep it open, make no difference).
 void TMFtp::HandleQuitReply(const QString &reply)
 {
     m_loggedIn = false;
-    if (!reply.startsWith(QLatin1Char('2')))
+    if (!reply.startsWith(QLatin1Char('2'))) {
         Fail(errUnspecified);
+        return;
+    }
+    Close();
 }
 
 // ---- waiting -----------------------------------------------------------------------------

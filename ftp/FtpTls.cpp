@@ -21,11 +21,24 @@ namespace ftp {
 
 namespace {
 
+// The BIO's own state: the descriptor, and whether the peer's end of stream was read. The
+// library asks for the latter (BIO_CTRL_EOF) to tell an end of stream from a failure; only
+// then does it treat a peer that closes without the close alert as a close.
+struct SocketBio
+{
+    int fd = -1;
+    bool eof = false;
+};
+
+SocketBio *bioState(BIO *bio)
+{
+    return static_cast<SocketBio *>(BIO_get_data(bio));
+}
+
 int bioWrite(BIO *bio, const char *data, int length)
 {
-    const int fd = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
     BIO_clear_retry_flags(bio);
-    const ssize_t n = ::send(fd, data, static_cast<size_t>(length), MSG_NOSIGNAL);
+    const ssize_t n = ::send(bioState(bio)->fd, data, static_cast<size_t>(length), MSG_NOSIGNAL);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         BIO_set_retry_write(bio);
     return static_cast<int>(n);
@@ -33,17 +46,29 @@ int bioWrite(BIO *bio, const char *data, int length)
 
 int bioRead(BIO *bio, char *buffer, int size)
 {
-    const int fd = static_cast<int>(reinterpret_cast<intptr_t>(BIO_get_data(bio)));
     BIO_clear_retry_flags(bio);
-    const ssize_t n = ::recv(fd, buffer, static_cast<size_t>(size), 0);
+    const ssize_t n = ::recv(bioState(bio)->fd, buffer, static_cast<size_t>(size), 0);
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
         BIO_set_retry_read(bio);
+    if (n == 0 && size > 0)
+        bioState(bio)->eof = true;
     return static_cast<int>(n);
 }
 
-long bioCtrl(BIO *, int command, long, void *)
+long bioCtrl(BIO *bio, int command, long, void *)
 {
-    return command == BIO_CTRL_FLUSH ? 1 : 0;
+    switch (command) {
+    case BIO_CTRL_FLUSH: return 1;
+    case BIO_CTRL_EOF: return bioState(bio)->eof ? 1 : 0;
+    default: return 0;
+    }
+}
+
+int bioDestroy(BIO *bio)
+{
+    delete bioState(bio);
+    BIO_set_data(bio, nullptr);
+    return 1;
 }
 
 int bioCreate(BIO *bio)
@@ -60,6 +85,7 @@ BIO_METHOD *socketMethod()
         BIO_meth_set_read(m, bioRead);
         BIO_meth_set_ctrl(m, bioCtrl);
         BIO_meth_set_create(m, bioCreate);
+        BIO_meth_set_destroy(m, bioDestroy);
         return m;
     }();
     return method;
@@ -100,7 +126,10 @@ int newSession(SSL *ssl, SSL_SESSION *session)
 bool isIpAddress(const QString &host)
 {
     in_addr a{};
-    return inet_pton(AF_INET, host.toLatin1().constData(), &a) == 1;
+    in6_addr a6{};
+    const QByteArray text = host.toLatin1();
+    return inet_pton(AF_INET, text.constData(), &a) == 1
+           || inet_pton(AF_INET6, text.constData(), &a6) == 1;
 }
 
 } // namespace
@@ -163,7 +192,7 @@ TMTlsChannel::TMTlsChannel(std::shared_ptr<TMTlsContext> context, int fd,
         return;
     }
     BIO *bio = BIO_new(socketMethod());
-    BIO_set_data(bio, reinterpret_cast<void *>(static_cast<intptr_t>(fd)));
+    BIO_set_data(bio, new SocketBio{fd, false});
     SSL_set_bio(m_ssl, bio, bio);
     const QByteArray host = settings.host.toUtf8();
     if (isIpAddress(settings.host)) {

@@ -183,15 +183,28 @@ void TMFtp::OpenDataConnection(const QString &reply)
     else
         InstallDownloadHandlers();
     ArmDataTls();
+    // Over IPv6 the extended commands (EPSV, EPRT) are the only ones that can name the
+    // connection; over IPv4 PASV and PORT, and EPSV once a server refused PASV.
+    const bool extended = IsIpv6();
     if (m_passive)
-        SendCommand(QStringLiteral("PASV"), &TMFtp::HandlePasvReply);
+        SendCommand(extended || m_extendedPassive ? QStringLiteral("EPSV") : QStringLiteral("PASV"),
+                    &TMFtp::HandlePasvReply);
+    else if (extended)
+        SendCommand(QStringLiteral("EPRT ") + BuildPortArgument(), m_transferStep);
     else
         SendCommand(QStringLiteral("PORT ") + BuildPortArgument(), m_transferStep);
 }
 
-// Expects: 227 naming the address and port to connect to.
+// Expects: 227 naming the address and port to connect to, or 229 naming the port (EPSV).
+// A refused PASV is asked again as EPSV.
 void TMFtp::HandlePasvReply(const QString &reply)
 {
+    if (!positive(reply) && !m_extendedPassive && !IsIpv6() && reply.startsWith(QLatin1Char('5'))
+        && m_transferStep) {
+        m_extendedPassive = true;
+        SendCommand(QStringLiteral("EPSV"), &TMFtp::HandlePasvReply);
+        return;
+    }
     if (positive(reply) && m_transferStep) {
         if (!ParsePasvReply(reply)) {
             EndWithError(errCommandFailed);
@@ -212,11 +225,16 @@ bool TMFtp::ParsePasvReply(const QString &reply)
 {
     QString named;
     quint16 port = 0;
-    if (!misc::ParsePasvAddress(reply, named, port))
+    const QString host = AddressText();
+    if (reply.startsWith(QLatin1String("229"))) {
+        if (!misc::ParseEpsvPort(reply, port))
+            return false;
+        named = host; // EPSV names no host: the control connection's peer
+    } else if (!misc::ParsePasvAddress(reply, named, port)) {
         return false;
+    }
     // Only the port is taken: the data connection goes to the host the control connection
     // talks to, never to a third host named by the server or by someone on the way.
-    const QString host = AddressText();
     if (named != host)
         ReportInfo(infoHostResolved,
                    QStringLiteral("The PASV reply named %1; the data connection goes to %2")
@@ -241,7 +259,7 @@ QString TMFtp::BuildPortArgument()
     m_listenSocket.Listen();
     const QString address = m_listenSocket.LocalAddressText();
     const quint16 port = m_listenSocket.LocalPort();
-    return misc::PortArgument(address, port);
+    return IsIpv6() ? misc::EprtArgument(address, port) : misc::PortArgument(address, port);
 }
 
 void TMFtp::FinishTransfer()
@@ -452,8 +470,21 @@ void TMFtp::HandleRetrReply(const QString &reply)
     } else {
         m_dataSocket.Close();
         m_listenSocket.Close();
-        m_lastErrorText = QStringLiteral("Access denied or file not found");
-        EndWithError(errAccessDenied);
+        // 450, 550 and 553 refuse the file, 530 and 532 the user; any other answer is a
+        // failure of the server (vsftpd's "500 OOPS: ...") or of the data connection (425,
+        // 426), told in the server's own words.
+        const QString code = reply.left(3);
+        static const QStringList refusals = {QStringLiteral("450"), QStringLiteral("550"),
+                                             QStringLiteral("553"), QStringLiteral("530"),
+                                             QStringLiteral("532")};
+        if (refusals.contains(code)) {
+            m_lastErrorText = QStringLiteral("Access denied or file not found");
+            EndWithError(errAccessDenied);
+        } else {
+            m_lastErrorText = reply;
+            EndWithError(code.startsWith(QLatin1String("42")) ? errDataConnection
+                                                             : errCommandFailed);
+        }
     }
 }
 
@@ -649,8 +680,21 @@ void TMFtp::HandleStorReply(const QString &reply)
     } else {
         m_dataSocket.Close();
         m_listenSocket.Close();
-        m_lastErrorText = QStringLiteral("Access denied or file not found");
-        EndWithError(errAccessDenied);
+        // 450, 550 and 553 refuse the file, 530 and 532 the user; any other answer is a
+        // failure of the server (vsftpd's "500 OOPS: ...") or of the data connection (425,
+        // 426), told in the server's own words.
+        const QString code = reply.left(3);
+        static const QStringList refusals = {QStringLiteral("450"), QStringLiteral("550"),
+                                             QStringLiteral("553"), QStringLiteral("530"),
+                                             QStringLiteral("532")};
+        if (refusals.contains(code)) {
+            m_lastErrorText = QStringLiteral("Access denied or file not found");
+            EndWithError(errAccessDenied);
+        } else {
+            m_lastErrorText = reply;
+            EndWithError(code.startsWith(QLatin1String("42")) ? errDataConnection
+                                                             : errCommandFailed);
+        }
     }
 }
 

@@ -11,6 +11,9 @@ packages=(
   libjpeg-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   python3 python3-pyftpdlib python3-openssl
+  vsftpd openssl
+  # the libraries of ProFTPD and Pure-FTPd, which the tests unpack from their packages
+  libmemcached11 libmemcachedutil2 libpcre2-posix3 libsodium23 libhiredis0.14
   libssl-dev
   fonts-liberation
   xvfb xauth

@@ -16,8 +16,9 @@ class UploadServer
 public:
     explicit UploadServer(int bytesPerSecond = 0) : limit(bytesPerSecond) {}
 
-    // Returns an empty string when the server is up, else why not.
-    QString start()
+    // Returns an empty string when the server is up, else why not. A port of 0 takes a
+    // free one.
+    QString start(quint16 onPort = 0)
     {
         static const char script[] = R"PY(
 import sys, logging
@@ -25,25 +26,23 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 logging.basicConfig(level=logging.ERROR)
-home, limit = sys.argv[1], int(sys.argv[2])
+home, limit, port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 auth = DummyAuthorizer()
 auth.add_user("kasa", "tajna", home, perm="elradfmwMT")
 auth.add_user("citac", "tajna", home, perm="elr")
 class Handler(FTPHandler):
     authorizer = auth
     auth_failed_timeout = 0
-    def on_login(self, username):
-        self._current_type = "i"
 if limit > 0:
     dtp = ThrottledDTPHandler
     dtp.read_limit = limit
     Handler.dtp_handler = dtp
-server = FTPServer(("127.0.0.1", 0), Handler)
+server = FTPServer(("127.0.0.1", port), Handler)
 print(server.socket.getsockname()[1], flush=True)
 server.serve_forever()
 )PY";
         QDir(home.path()).mkpath(QStringLiteral("public_html/dv"));
-        if (!python.start(script, {home.path(), QString::number(limit)},
+        if (!python.start(script, {home.path(), QString::number(limit), QString::number(onPort)},
                           QStringLiteral("pyftpdlib")))
             return python.problem;
         port = static_cast<quint16>(python.firstLine.value(0).toUInt());

@@ -150,7 +150,8 @@ private slots:
         QVERIFY(QFile::exists(data->file("podaci.txt")));
         QVERIFY(!server->hasStored());
         // The status line keeps the component's error text.
-        QCOMPARE(form->Label26->text(), QStringLiteral("0   Access denied or file not found"));
+        QCOMPARE(form->Label26->text(),
+                 QStringLiteral("Prenos na server nije uspeo: Access denied or file not found"));
     }
 
     void failedLoginEndsWithTheErrorWithoutASecondLoginAndASuccessReplacesIt()
@@ -191,7 +192,7 @@ private slots:
         QVERIFY(QFile::exists(data->file("podaci.txt")));
         // A refused login has no text of its own; the server's refusal stands in for it.
         QVERIFY(lastError.isEmpty());
-        QVERIFY2(form->Label26->text().startsWith(QStringLiteral("0   530 ")),
+        QVERIFY2(form->Label26->text().startsWith(QStringLiteral("Prenos na server nije uspeo: 530 ")),
                  qPrintable(form->Label26->text()));
         // Raw reply text keeps the status line to its one line.
         form->MFtp1FtpInfo(form->MFtp1, infoReplyReceived,
@@ -204,6 +205,35 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(dialogs.messages().contains(Done), 10000);
         QTRY_VERIFY(form->Label26->text().endsWith("   Disconnected"));
         QCOMPARE(server->stored().isEmpty(), false);
+    }
+
+    void postingAfterAFailedAttemptUploadsAfresh()
+    {
+        startServer();
+        const quint16 port = server->port;
+        writeOptions({"1", "127.0.0.1", "kasa", "tajna"});
+        loginAndPost();
+        QTRY_VERIFY_WITH_TIMEOUT(dialogs.messages().contains(Done), 10000);
+        // The server is stopped: the attempt fails and says so, without the byte count of
+        // the upload before.
+        server.reset();
+        dialogs.clear();
+        post();
+        QTRY_COMPARE_WITH_TIMEOUT(form->Label26->text(),
+                                  QStringLiteral("Prenos na server nije uspeo: Connection Refused"),
+                                  5000);
+        QVERIFY(QFile::exists(data->file("podaci.txt")));
+        // Started again: every later posting logs in and uploads.
+        server = std::make_unique<UploadServer>();
+        QCOMPARE(server->start(port), QString());
+        for (int posting = 0; posting < 2; ++posting) {
+            dialogs.clear();
+            post();
+            QTRY_VERIFY2_WITH_TIMEOUT(dialogs.messages().contains(Done),
+                                      qPrintable(form->Label26->text()), 10000);
+            QVERIFY(server->hasStored());
+            QVERIFY(!QFile::exists(data->file("podaci.txt")));
+        }
     }
 
     void secondPostingDuringAnUploadFindsTheComponentBusy()

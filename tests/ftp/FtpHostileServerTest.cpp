@@ -156,19 +156,30 @@ std::vector<Row> rows()
                 download(ftp, local);
             };
     }
-    r.push_back({"refused RETR of a new file leaves no file",
-                 [](ScriptedSession &s) {
-                     answer(s, QStringLiteral("200 Type set"));
-                     answer(s, s.openPassive());
-                     answer(s, QStringLiteral("550 No such file"));
-                     drain(s);
-                 },
-                 download,
-                 failed(QStringLiteral("error 29 Access denied or file not found"),
-                        QStringLiteral("received")),
-                 [](TMFtp &, FtpLog &, ScriptedFtpServer &, const QString &local) {
-                     EXPECT_FALSE(QFile::exists(local));
-                 }});
+    // A refusal of the file is told as one; a server's own failure in its words.
+    const struct
+    {
+        const char *name, *reply, *error;
+    } retrFailures[] = {
+        {"refused RETR of a new file leaves no file", "550 No such file",
+         "error 29 Access denied or file not found"},
+        {"failed RETR of a new file is the server's failure and leaves no file",
+         "500 OOPS: vsf_sysutil_bind", "error 12 500 OOPS: vsf_sysutil_bind"},
+        {"RETR without a data connection is a data connection failure",
+         "425 Failed to establish connection.", "error 27 425 Failed to establish connection."},
+    };
+    for (const auto &f : retrFailures)
+        r.push_back({f.name,
+                     [reply = QString::fromLatin1(f.reply)](ScriptedSession &s) {
+                         answer(s, QStringLiteral("200 Type set"));
+                         answer(s, s.openPassive());
+                         answer(s, reply);
+                         drain(s);
+                     },
+                     download, failed(QString::fromLatin1(f.error), QStringLiteral("received")),
+                     [](TMFtp &, FtpLog &, ScriptedFtpServer &, const QString &local) {
+                         EXPECT_FALSE(QFile::exists(local));
+                     }});
     // --- data connections only with the control connection's peer ---
     r.push_back({"PASV naming another host goes to the control peer",
                  [](ScriptedSession &s) {
@@ -189,6 +200,29 @@ std::vector<Row> rows()
                      EXPECT_EQ(readFile(local), Content);
                      EXPECT_TRUE(log.has(QStringLiteral(
                          "info 19 The PASV reply named 10.9.9.9; the data connection goes to 127.0.0.1")));
+                 },
+                 Existing});
+    r.push_back({"a refused PASV is asked again as EPSV, which goes to the control peer",
+                 [](ScriptedSession &s) {
+                     answer(s, QStringLiteral("200 Type set"));
+                     answer(s, QStringLiteral("500 PASV not understood"));
+                     const QString pasv = s.openPassive();
+                     const QStringList f = pasv.section(QLatin1Char('('), 1).section(QLatin1Char(')'), 0, 0)
+                                               .split(QLatin1Char(','));
+                     const int port = f.value(4).toInt() * 256 + f.value(5).toInt();
+                     answer(s, QStringLiteral("229 Entering Extended Passive Mode (|||%1|)").arg(port));
+                     s.next();
+                     s.acceptPassive();
+                     s.reply(QStringLiteral("150 Here it comes"));
+                     s.sendData(Content);
+                     s.closeData();
+                     s.reply(QStringLiteral("226 Done"));
+                     drain(s);
+                 },
+                 download, Received,
+                 [](TMFtp &, FtpLog &, ScriptedFtpServer &server, const QString &local) {
+                     EXPECT_EQ(readFile(local), Content);
+                     EXPECT_EQ(server.count(QStringLiteral("EPSV")), 1);
                  },
                  Existing});
     r.push_back({"active mode takes one connection, from the control peer only",

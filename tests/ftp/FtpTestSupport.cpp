@@ -131,12 +131,7 @@ home = sys.argv[1]
 auth = DummyAuthorizer()
 auth.add_user("tester", "secret", home, perm="elradfmwMT")
 auth.add_user("reader", "secret", home, perm="elr")
-# Sessions start in binary type: pyftpdlib refuses REST in ASCII type, and the
-# component probes REST before its first TYPE command.
-class Handler(FTPHandler):
-    def on_connect(self):
-        self._current_type = 'i'
-handler = Handler
+handler = FTPHandler
 handler.authorizer = auth
 handler.auth_failed_timeout = 0.1
 handler.permit_foreign_addresses = False

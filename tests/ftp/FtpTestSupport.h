@@ -96,8 +96,8 @@ private:
 
 // A pyftpdlib server started with /usr/bin/python3 on a free loopback port, serving a
 // temporary home directory to user "tester" with password "secret" (full rights), and to
-// "reader" with password "secret" (read-only). Sessions start in binary type so that
-// the login's REST probe succeeds.
+// "reader" with password "secret" (read-only). Like many servers it refuses REST in ASCII
+// type, the type a session starts in.
 class PyFtpServer
 {
 public:

@@ -37,8 +37,7 @@ open(os.path.join(certdir, "server.pem"), "wb").write(pem + key.private_bytes(
 auth = DummyAuthorizer()
 auth.add_user("tester", "secret", home, perm="elradfmwMT")
 class Handler(TLS_FTPHandler):
-    def on_connect(self):
-        self._current_type = 'i'
+    pass
 class Implicit(Handler):
     def handle(self):
         self.secure_connection(self.ssl_context)

@@ -521,4 +521,26 @@ TEST(FtpMisc, PasvAndPortArguments)
     EXPECT_EQ(host, QStringLiteral("10.0.0.7"));
     EXPECT_EQ(misc::PortArgument(QStringLiteral("192.168.1.5"), 1234),
               QStringLiteral("192,168,1,5,4,210"));
+    EXPECT_EQ(misc::EprtArgument(QStringLiteral("::1"), 6446), QStringLiteral("|2|::1|6446|"));
+    EXPECT_EQ(misc::EprtArgument(QStringLiteral("10.0.0.7"), 21), QStringLiteral("|1|10.0.0.7|21|"));
+
+    const struct
+    {
+        const char *reply;
+        int port; // 0: refused
+    } epsv[] = {
+        {"229 Entering Extended Passive Mode (|||6446|)", 6446},
+        {"229 ok (!!!65535!)", 65535},
+        {"229 ok (|||0|)", 0},
+        {"229 ok (|||65536|)", 0},
+        {"229 ok (||6446|)", 0},
+        {"229 ok (|||+64|)", 0},
+        {"229 ok (|||6446|", 0},
+        {"229 ok (| |6446|)", 0},
+    };
+    for (const auto &e : epsv) {
+        quint16 p = 7;
+        EXPECT_EQ(misc::ParseEpsvPort(QLatin1String(e.reply), p), e.port != 0) << e.reply;
+        EXPECT_EQ(p, e.port != 0 ? e.port : 7) << e.reply;
+    }
 }
