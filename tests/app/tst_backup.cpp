@@ -234,6 +234,7 @@ private slots:
         login("12345");
         enterPage();
         find<QLineEdit>("Edit11")->setText(backupName);
+        dialogs.clear(); // logging in without a journal is told
         dialogs.answerNo();
         click("BitBtn23");
         QCOMPARE(dialogs.questions(), QStringList{question});
