@@ -307,6 +307,8 @@ void TForm1::BitBtn9Click()
         Edit1->clear();
         return;
     }
+    if (!prepareCashBook())
+        return;
     if (currentUser == QLatin1String("Admin")) {
         showPage(PageMenu);
         return;

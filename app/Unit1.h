@@ -137,6 +137,12 @@ public:
     // the running balances taken from the journal's sums under its write lock. Throws
     // EngineError (and stores nothing) when the journal fails.
     void storePosting(engine::Money amount, const QString &reason, const QString &group);
+    // Inside the posting's transaction, after the record is stored: refuses a closed day and
+    // gives the record its document number (lastDocument).
+    void numberPosting(bool receipt);
+    // Gives the journal's records their document numbers (the cash book's tables are made on
+    // the first start with an older data directory); false after showing why not.
+    bool prepareCashBook();
     // Writes the whole journal to "podaci.txt"; false (after showing the reason) when the
     // journal could not be read or the file not written.
     bool exportJournal();
@@ -261,6 +267,8 @@ public:
     QPushButton *BitBtn8 = nullptr;
     QPushButton *BitBtn18 = nullptr;
     QLabel *Label26 = nullptr;
+    QLabel *LabelDocument = nullptr;       // the last posting's document number
+    QString lastDocument;
 
     // --- master data pages (Unit1Master.cpp) ---
     // Pages 1 (users), 2 (activities), 8 (groups) and 6 (the journal, read-only). Each grid

@@ -17,6 +17,8 @@
 #include "OpenTables.h"
 #include "UiHelpers.h"
 
+#include "desk/CashBook.h"
+
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -268,6 +270,15 @@ void TForm1::BitBtn23Click()
         return refuse(e.message());
     }
 
+    // The closes and number counters of the journal being replaced stay (when it can be
+    // read): a restore never reopens a closed day nor gives a number of the year again.
+    desk::cashbook::KeptBook kept;
+    try {
+        OpenTables tables(session, {Table3});
+        kept = desk::cashbook::keep(*Table3);
+    } catch (const engine::EngineError &) {
+    }
+
     // Nothing may hold the journal open while it is replaced: close the whole session and
     // detach the journal. The journal itself is not opened first, so a missing or damaged
     // one can still be replaced by a sound backup.
@@ -281,6 +292,16 @@ void TForm1::BitBtn23Click()
         return refuse(e.message());
     }
     Table3->setTablePath(tablePath);
+    try {
+        OpenTables tables(session, {Table3});
+        desk::cashbook::carryOver(*Table3, kept);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(QStringLiteral("Ucitao sam podatke iz back-up fajla, ali zakljuceni dani "
+                                       "i brojevi dokumenata nisu preneti: ") +
+                        e.message());
+        Edit11->clear();
+        return;
+    }
     dialogs.message(QStringLiteral("Ucitao sam podatke iz back-up fajla!"));
     Edit11->clear();
 }

@@ -6,6 +6,7 @@
 #include "UiHelpers.h"
 #include "Unit2.h"
 
+#include "desk/CashBook.h"
 #include "engine/EngineError.h"
 #include "engine/Money.h"
 #include "engine/Query.h"
@@ -164,6 +165,10 @@ void TForm1::buildPostingPage()
     BitBtn18 = named(new QPushButton(QStringLiteral("STA STE SVE KNJIZILI?"), page), "BitBtn18");
     BitBtn18->setGeometry(517, 272, 154, 26);
 
+    LabelDocument = named(new QLabel(page), "LabelDocument");
+    LabelDocument->setFont(uiFont(9, true));
+    LabelDocument->setGeometry(328, 272, 185, 26);
+
     Label26 = named(new QLabel(QStringLiteral("0.00"), page), "Label26");
     Label26->setFont(uiFont(7, false));
     Label26->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -270,6 +275,7 @@ void TForm1::BitBtn8Click()
             dialogs.message(e.message()); // nothing was stored
             return;
         }
+        LabelDocument->setText(QStringLiteral("Dokument: ") + lastDocument);
         Edit4->clear();
         Edit5->clear();
         Edit12->clear();
@@ -389,9 +395,31 @@ void TForm1::storePosting(engine::Money amount, const QString &reason, const QSt
     Table3->setFieldMoney(QStringLiteral("STANJEEUR"), euros);
     Table3->setFieldText(QStringLiteral("VREME"), engine::timeText(clock.now()));
     Table3->post();
+    numberPosting(in);
     Table3->commit();
     // An error before the commit leaves the scope: closing the session drops the pending
     // record and rolls the transaction back, so nothing of it is stored.
+}
+
+void TForm1::numberPosting(bool receipt)
+{
+    const QDate day = session.dateFormat().parseOrThrow(Label8->text());
+    desk::cashbook::requireOpenDay(*Table3, day);
+    lastDocument = desk::cashbook::numberRecord(
+        *Table3, Table3->recordId(), receipt ? desk::DocumentKind::Receipt : desk::DocumentKind::Payment,
+        day.year());
+}
+
+bool TForm1::prepareCashBook()
+{
+    try {
+        OpenTables tables(session, {Table3});
+        desk::cashbook::prepare(*Table3);
+        return true;
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return false;
+    }
 }
 
 void TForm1::refreshBalances()

@@ -515,6 +515,32 @@ public:
         columns = std::move(generated.columns);
     }
 
+    std::vector<std::vector<Cell>> runBeside(const QString &sql,
+                                             const std::vector<Cell> &params) override
+    {
+        // ?N becomes $N; a ? inside a quoted literal is left alone.
+        QString text;
+        bool quoted = false;
+        for (const QChar c : sql) {
+            if (c == u'\'')
+                quoted = !quoted;
+            text += !quoted && c == u'?' ? u'$' : c;
+        }
+        text.replace(QLatin1String("{id}"), QLatin1String("id"));
+        Params p;
+        for (const Cell &c : params)
+            p.add(c);
+        const Result r = exec(text, p, QStringLiteral("Cannot access table"));
+        std::vector<std::vector<Cell>> rows;
+        const int columns = PQnfields(r.get());
+        for (int row = 0; row < r.rows(); ++row) {
+            std::vector<Cell> &cells = rows.emplace_back();
+            for (int c = 0; c < columns; ++c)
+                cells.push_back(r.isNull(row, c) ? Cell() : Cell::fromText(r.text(row, c)));
+        }
+        return rows;
+    }
+
     Result exec(const QString &sql, const Params &p, const QString &context, bool mayFail = false)
     {
         if (!mayFail)

@@ -27,6 +27,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <QByteArrayView>
 
@@ -107,6 +108,15 @@ public:
     // the range of Money throws EngineError "The sum of <field> in <path> is too large"; one
     // that is not whole hundredths (values written as fractions by another tool) is an error too.
     QList<Money> sumMoney(const QStringList &names) const;
+
+    // Runs `sql` on the tables kept beside this one in its store (the same table file; the
+    // same server database), on the table's own connection and so inside its transaction: for
+    // the program's own tables that go with a table. `sql` is in the SQL that SQLite and
+    // PostgreSQL share, with parameters ?1 .. ?n (null, integer or text QVariants) and {id}
+    // for the column of the stored order (whose values recordId() gives). Returns the rows;
+    // a value is a null QVariant, a qint64 or a QString (on the server always a QString, so
+    // read numbers with toLongLong()). The table must be open.
+    QList<QVariantList> runBeside(const QString &sql, const QVariantList &params = {});
 
     // --- changing ---
     // Starts a new, empty record (it is appended at the end when posted).

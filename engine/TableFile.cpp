@@ -187,8 +187,10 @@ void TableFile::readLayout()
             throw notATable;
     };
     try {
+        // Tables named dorvanta_... are kept beside the table (its password record, and what
+        // the program keeps with the journal); the one other table is the table itself.
         prepare("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
-                "AND name <> 'dorvanta_password'");
+                "AND name NOT LIKE 'dorvanta\\_%' ESCAPE '\\'");
         QStringList names;
         int rc = 0;
         while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
@@ -482,6 +484,21 @@ void TableFile::scan(const std::function<void(const RecordView &)> &visit)
     const StatementRecord record(stmt);
     while (stmt.step())
         visit(record);
+}
+
+std::vector<std::vector<Cell>> TableFile::runBeside(const QString &sql,
+                                                    const std::vector<Cell> &params)
+{
+    Statement stmt(*this, QString(sql).replace(QLatin1String("{id}"), QLatin1String("rowid")));
+    for (size_t i = 0; i < params.size(); ++i)
+        stmt.bind(int(i + 1), params[i]);
+    std::vector<std::vector<Cell>> rows;
+    while (stmt.step()) {
+        std::vector<Cell> &row = rows.emplace_back();
+        for (int c = 0; c < stmt.columnCount(); ++c)
+            row.push_back(stmt.column(c));
+    }
+    return rows;
 }
 
 QList<IndexDef> TableFile::readIndexes()

@@ -44,6 +44,8 @@ public:
     void rollbackQuietly() noexcept override;
     void select(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
                 std::vector<Cell> &cells) override;
+    std::vector<std::vector<Cell>> runBeside(const QString &sql,
+                                             const std::vector<Cell> &params) override;
 
     class Statement
     {

@@ -109,6 +109,14 @@ public:
     virtual void select(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
                         std::vector<Cell> &cells) = 0;
 
+    // Runs `sql` on the tables kept beside this one (in the same table file; in the same
+    // server database) on this table's own connection, so inside its transaction. `sql` is in
+    // the SQL that SQLite and PostgreSQL share, with parameters ?1 .. ?n and {id} standing for
+    // this table's column of the stored order. Returns the rows; on the server every value that
+    // is not NULL comes as text.
+    virtual std::vector<std::vector<Cell>> runBeside(const QString &sql,
+                                                     const std::vector<Cell> &params) = 0;
+
 protected:
     TableStore(QString location, QString displayPath)
         : m_location(std::move(location)), m_displayPath(std::move(displayPath))

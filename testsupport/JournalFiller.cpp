@@ -7,6 +7,7 @@
 #include "desk/DataDirectory.h"
 #include "desk/DeskTables.h"
 
+#include "desk/CashBook.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -167,7 +168,9 @@ QString JournalFiller::fill(const FillOptions &options)
     if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
         return fail();
     sqlite3_close(db);
-    return {};
+    // The document numbers, as the program gives an older journal at its first start.
+    return desk::cashbook::prepareDirectory(options.directory,
+                                            desk::tablePassword());
 }
 
 } // namespace testsupport

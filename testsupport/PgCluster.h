@@ -54,7 +54,7 @@ public:
     QString reset() const
     {
         return exec(QStringLiteral("SET client_min_messages = warning; DROP TABLE IF EXISTS korisnici, aktivnost, promet, grupe, "
-                                   "dorvanta_password"));
+                                   "dorvanta_password, dorvanta_dokument, dorvanta_brojac, dorvanta_zakljucak"));
     }
 
     ~PgCluster()

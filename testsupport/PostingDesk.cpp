@@ -1,9 +1,12 @@
 // posting_desk DIR COUNT N: one cash desk posting COUNT times to the journal of DIR/podaci the
 // way the posting page does (the journal's sums and the new record with its running balances in
-// one transaction); desk N posts N+1 dinars in and 0.50 out by turns.
+// one transaction, with its document number); desk N posts N+1 dinars in and 0.50 out by turns,
+// two postings on 31/12/2025 and then two on 01/01/2026.
 // posting_desk DIR backup TARGET: one desk copying the journal of DIR/podaci to TARGET as the
 // backup page does (for tests that stop a backup midway).
 // Exits 1 with the engine's text on the first failure.
+
+#include "desk/CashBook.h"
 
 #include "desk/DeskTables.h"
 #include "engine/EngineError.h"
@@ -37,6 +40,7 @@ int main(int argc, char *argv[])
     session.setBaseDir(QString::fromLocal8Bit(argv[1]));
     session.setPassword(desk::tablePassword());
     session.setDurableWrites(false);
+    session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
     engine::Table journal(session, QStringLiteral("podaci/promet.db"));
     try {
         for (int i = 0; i < count; ++i) {
@@ -49,10 +53,15 @@ int main(int argc, char *argv[])
             journal.insert();
             journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Kasa %1").arg(desk));
             journal.setFieldText(QStringLiteral("OPIS"), QString::number(i));
+            const QDate day = i % 4 < 2 ? QDate(2025, 12, 31) : QDate(2026, 1, 1);
+            journal.setFieldText(QStringLiteral("DATUM"), session.dateFormat().toText(day));
             journal.setFieldMoney(in ? QStringLiteral("ULAZDIN") : QStringLiteral("IZLAZDIN"), amount);
             journal.setFieldMoney(QStringLiteral("STANJEDIN"),
                                   sums.at(0) - sums.at(1) + (in ? amount : -amount));
             journal.post();
+            desk::cashbook::numberRecord(journal, journal.recordId(),
+                                         in ? desk::DocumentKind::Receipt : desk::DocumentKind::Payment,
+                                         day.year());
             journal.commit();
             journal.close();
         }

@@ -317,11 +317,11 @@ private slots:
         QDir(data->file("podaci")).mkdir("bdir");
         // A whole journal with the right password, but outside the data directory.
         desk::promet().createTable(data->file("outside.db"), DataDir::password());
-        const QByteArray before = data->readFile("podaci/promet.db");
 
         showForm();
         login("12345");
         enterPage();
+        const QByteArray before = data->readFile("podaci/promet.db");
         find<QLineEdit>("Edit11")->setText(name);
         dialogs.answerYes();
         click("BitBtn23");

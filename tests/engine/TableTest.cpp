@@ -5,6 +5,7 @@
 #include "EngineFixture.h"
 #include "testsupport/JournalFiller.h"
 
+#include "desk/CashBook.h"
 #include "engine/EngineError.h"
 #include "engine/Query.h"
 #include "engine/TableStores.h"
@@ -223,47 +224,32 @@ TEST_F(TableTest, StoresDatesAsIsoAndMoneyAsHundredths)
     EXPECT_EQ(rawQuery(file, "SELECT IZLAZDIN FROM promet"), QStringList{"int:123456789"});
 }
 
-TEST_F(TableTest, AFailedSetStoresNothing)
-{
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
-    journal.insert();
-    journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Petar"));
-    journal.setFieldText(QStringLiteral("IZLAZDIN"), QStringLiteral("15.50"));
-    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("IZLAZDIN"), QStringLiteral("12a")); }),
-              QStringLiteral("'12a' is not a valid amount"));
-    // The earlier value is still there, and nothing reached the file.
-    EXPECT_EQ(journal.fieldText(QStringLiteral("IZLAZDIN")), QStringLiteral("15.50"));
-    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("31/02/2026")); }),
-              QStringLiteral("'31/02/2026' is not a valid date"));
-    session.close();
-    EXPECT_EQ(journal.state(), Table::State::Inactive);
-    session.setPassword(password());
-    journal.open();
-    EXPECT_EQ(journal.recordCount(), 0);
-
-    // cancel() drops an insert as well.
-    journal.insert();
-    journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Petar"));
-    journal.cancel();
-    EXPECT_EQ(journal.recordCount(), 0);
-    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("x")); }),
-              QStringLiteral("Table podaci/promet.db is not in edit or insert mode"));
-}
-
-TEST_F(TableTest, ValuesMustFitTheirFields)
+// A value that does not fit its field is refused with its text and changes nothing: the
+// field keeps its earlier value and nothing reaches the file before post().
+TEST_F(TableTest, ValuesMustFitTheirFieldsAndAFailedSetStoresNothing)
 {
     session.setPassword(password());
     Table journal(session, QStringLiteral("podaci/promet.db"));
     journal.open();
     QSignalSpy changed(&journal, &Table::changed);
     journal.insert();
-    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("25:00:00")); }),
-              QStringLiteral("'25:00:00' is not a valid time"));
+    journal.setFieldText(QStringLiteral("IZLAZDIN"), QStringLiteral("15.50"));
+    journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("9:05:33"));
+    const struct
+    {
+        const char *field, *text, *message;
+    } refused[] = {{"IZLAZDIN", "12a", "'12a' is not a valid amount"},
+                   {"DATUM", "31/02/2026", "'31/02/2026' is not a valid date"},
+                   {"VREME", "25:00:00", "'25:00:00' is not a valid time"}};
+    for (const auto &r : refused)
+        EXPECT_EQ(errorOf([&] { journal.setFieldText(QString::fromLatin1(r.field), QString::fromLatin1(r.text)); }),
+                  QString::fromLatin1(r.message));
     EXPECT_EQ(errorOf([&] { journal.setFieldMoney(QStringLiteral("DATUM"), Money::fromUnits(5)); }),
               QStringLiteral("Field 'DATUM' in podaci/promet.db cannot hold an amount"));
-    journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("9:05:33"));
+    EXPECT_EQ(journal.fieldText(QStringLiteral("IZLAZDIN")), QStringLiteral("15.50"));
+    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT COUNT(*) FROM promet"),
+              QStringList{"int:0"});
+
     journal.setFieldMoney(QStringLiteral("OPIS"), Money::parse(u"-3.5"));
     journal.setFieldMoney(QStringLiteral("STANJEDIN"), Money::parse(u"1000000.01"));
     journal.setFieldText(QStringLiteral("GRUPA"), QString());
@@ -275,6 +261,19 @@ TEST_F(TableTest, ValuesMustFitTheirFields)
     EXPECT_TRUE(journal.fieldIsEmpty(QStringLiteral("GRUPA")));
     EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT GRUPA IS NULL FROM promet"),
               QStringList{"int:1"});
+
+    // cancel() and closing the session drop an unposted insert.
+    journal.insert();
+    journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Petar"));
+    journal.cancel();
+    journal.insert();
+    session.close();
+    EXPECT_EQ(journal.state(), Table::State::Inactive);
+    session.setPassword(password());
+    journal.open();
+    EXPECT_EQ(journal.recordCount(), 1);
+    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("x")); }),
+              QStringLiteral("Table podaci/promet.db is not in edit or insert mode"));
 }
 
 TEST_F(TableTest, RelativePathsFollowTheCurrentDirectoryWithoutABaseDir)
@@ -578,6 +577,12 @@ TEST_P(StoredTableTest, FourDesksPostingAtOnceStoreTheRunningBalances)
 {
     constexpr int desks = 4;
     constexpr int postings = 250;
+    {
+        session.setPassword(password());
+        Table journal(session, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        desk::cashbook::prepare(journal); // as the program does at the login
+    }
     std::vector<std::unique_ptr<QProcess>> processes;
     for (int desk = 0; desk < desks; ++desk) {
         processes.push_back(std::make_unique<QProcess>());
@@ -601,6 +606,22 @@ TEST_P(StoredTableTest, FourDesksPostingAtOnceStoreTheRunningBalances)
     }
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(running.toText(), QStringLiteral("1000.00")); // 125 * (1+2+3+4) - 500 * 0.50
+
+    // Every record got its number in its transaction: per kind and year 1, 2, 3, ... in
+    // stored (commit) order, none twice, none left out.
+    EXPECT_EQ(desk::cashbook::prepare(journal), 0);
+    QHash<QString, int> next;
+    int misnumbered = 0;
+    const QList<desk::BookEntry> entries = desk::cashbook::entries(journal);
+    for (const desk::BookEntry &e : entries) {
+        const desk::DocumentKind kind = desk::kindOf(e);
+        misnumbered += e.number != desk::documentNumber(
+                                       kind, e.date.year(),
+                                       ++next[QStringLiteral("%1-%2").arg(int(kind)).arg(e.date.year())]);
+    }
+    EXPECT_EQ(entries.size(), desks * postings);
+    EXPECT_EQ(misnumbered, 0);
+    EXPECT_EQ(next.size(), 4); // receipts and payments in 2025 and in 2026
 }
 
 // A second desk writing the same journal waits for the first only briefly, then hears that the

@@ -7,6 +7,9 @@
 
 #include "desk/DataDirectory.h"
 
+#include "desk/CashBook.h"
+#include "desk/DeskTables.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QStringList>
@@ -95,6 +98,10 @@ int main(int argc, char *argv[])
         if (const QString error = DataDirectory::join(parser.value(join), positional.first());
             !error.isEmpty())
             return failed(error);
+        if (const QString error = desk::cashbook::prepareDirectory(positional.first(),
+                                                                   desk::tablePassword());
+            !error.isEmpty())
+            return failed(error);
         out << positional.first() << "/podaci now keeps its tables on the server\n";
         return 0;
     }
@@ -114,6 +121,11 @@ int main(int argc, char *argv[])
         return failed(QStringLiteral("tables already exist, nothing changed: ") +
                       existing.join(QStringLiteral(", ")));
     if (const QString error = DataDirectory::create(options); !error.isEmpty())
+        return failed(error);
+    // The cash book's tables beside the journal (document numbers, day closes).
+    if (const QString error = desk::cashbook::prepareDirectory(options.directory,
+                                                               desk::tablePassword());
+        !error.isEmpty())
         return failed(error);
     out << "Created " << options.directory << "/podaci\n";
     out << "Admin code: " << options.adminCode << "\n";

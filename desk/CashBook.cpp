@@ -1,0 +1,382 @@
+// The cash book's tables beside the journal: numbering, day closes and reading the journal
+// with its numbers. Every statement is in the SQL that SQLite and PostgreSQL share (see
+// engine::Table::runBeside), so both stores run the same code.
+#include "CashBook.h"
+
+#include "engine/EngineError.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+
+#include <QHash>
+
+namespace desk {
+
+namespace {
+
+using engine::EngineError;
+using engine::Money;
+
+const QString DateShown = QStringLiteral("dd/MM/yyyy");
+
+Money money(const QVariant &v)
+{
+    return v.isNull() ? Money() : Money::fromHundredths(v.toLongLong());
+}
+
+QString letter(DocumentKind kind)
+{
+    return kind == DocumentKind::Receipt ? QStringLiteral("U") : QStringLiteral("I");
+}
+
+int yearOf(const QVariant &isoDate)
+{
+    return isoDate.toString().left(4).toInt(); // a record without a date counts in year 0
+}
+
+// The next number of `kind` ("U", "I", "Z") in `year`; the counter row is locked until commit.
+qint64 nextSequence(engine::Table &journal, const QString &kind, int year)
+{
+    journal.runBeside(QStringLiteral("INSERT INTO dorvanta_brojac (VRSTA, GODINA, POSLEDNJI) "
+                                     "VALUES (?1, ?2, 0) ON CONFLICT (VRSTA, GODINA) DO NOTHING"),
+                      {kind, year});
+    const QList<QVariantList> rows = journal.runBeside(
+        QStringLiteral("UPDATE dorvanta_brojac SET POSLEDNJI = POSLEDNJI + 1 "
+                       "WHERE VRSTA = ?1 AND GODINA = ?2 RETURNING POSLEDNJI"),
+        {kind, year});
+    return rows.value(0).value(0).toLongLong();
+}
+
+// Runs `work` in a transaction of the journal: committed when it returns, rolled back when it
+// throws.
+template<typename Work>
+auto inTransaction(engine::Table &journal, Work work)
+{
+    journal.startTransaction();
+    try {
+        auto result = work();
+        journal.commit();
+        return result;
+    } catch (...) {
+        try {
+            journal.rollback();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+void createTables(engine::Table &journal)
+{
+    for (const char *sql : {
+             "CREATE TABLE IF NOT EXISTS dorvanta_dokument (ID bigint PRIMARY KEY, "
+             "BROJ text NOT NULL UNIQUE, STORNO text UNIQUE)",
+             "CREATE TABLE IF NOT EXISTS dorvanta_brojac (VRSTA text NOT NULL, "
+             "GODINA bigint NOT NULL, POSLEDNJI bigint NOT NULL, PRIMARY KEY (VRSTA, GODINA))",
+             "CREATE TABLE IF NOT EXISTS dorvanta_zakljucak (DATUM text PRIMARY KEY, "
+             "BROJ bigint NOT NULL, KORISNIK text, VREME text, PRETHODNODIN bigint, "
+             "ULAZDIN bigint, IZLAZDIN bigint, STANJEDIN bigint, PRETHODNOEUR bigint, "
+             "ULAZEUR bigint, IZLAZEUR bigint, STANJEEUR bigint)",
+         })
+        journal.runBeside(QString::fromLatin1(sql));
+}
+
+const char CloseColumns[] = "DATUM, BROJ, KORISNIK, VREME, PRETHODNODIN, ULAZDIN, IZLAZDIN, "
+                            "STANJEDIN, PRETHODNOEUR, ULAZEUR, IZLAZEUR, STANJEEUR";
+
+const char EntryColumns[] =
+    "SELECT p.{id}, d.BROJ, d.STORNO, p.KORISNIK, p.DATUM, p.VREME, p.OPIS, p.GRUPA, "
+    "p.ULAZDIN, p.IZLAZDIN, p.ULAZEUR, p.IZLAZEUR, p.STANJEDIN, p.STANJEEUR "
+    "FROM promet p LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} ";
+
+BookEntry entryOf(const QVariantList &row)
+{
+    BookEntry e;
+    e.id = row.at(0).toLongLong();
+    e.number = row.at(1).toString();
+    e.reverses = row.at(2).toString();
+    e.cashier = row.at(3).toString();
+    e.date = QDate::fromString(row.at(4).toString(), Qt::ISODate);
+    e.time = row.at(5).toString();
+    e.description = row.at(6).toString();
+    e.group = row.at(7).toString();
+    e.dinarsIn = money(row.at(8));
+    e.dinarsOut = money(row.at(9));
+    e.eurosIn = money(row.at(10));
+    e.eurosOut = money(row.at(11));
+    e.dinarBalance = money(row.at(12));
+    e.euroBalance = money(row.at(13));
+    return e;
+}
+
+DayClose closeOf(const QVariantList &row)
+{
+    DayClose c;
+    c.day = QDate::fromString(row.at(0).toString(), Qt::ISODate);
+    c.number = int(row.at(1).toLongLong());
+    c.closedBy = row.at(2).toString();
+    c.closedAt = QDateTime::fromString(row.at(3).toString(), Qt::ISODate);
+    c.dinars = {money(row.at(4)), money(row.at(5)), money(row.at(6))};
+    c.euros = {money(row.at(8)), money(row.at(9)), money(row.at(10))};
+    return c;
+}
+
+} // namespace
+
+QString documentNumber(DocumentKind kind, int year, qint64 sequence)
+{
+    return QStringLiteral("%1-%2-%3")
+        .arg(letter(kind))
+        .arg(year, 4, 10, QLatin1Char('0'))
+        .arg(sequence, 6, 10, QLatin1Char('0'));
+}
+
+DocumentKind kindOf(const BookEntry &entry)
+{
+    return entry.dinarsIn.isZero() && entry.eurosIn.isZero() ? DocumentKind::Payment
+                                                             : DocumentKind::Receipt;
+}
+
+namespace cashbook {
+
+int prepare(engine::Table &journal)
+{
+    return inTransaction(journal, [&] {
+        createTables(journal);
+        // Numbers of records that are gone (a cleared journal) go with them; the counters
+        // stay, so a number is never given twice in a year.
+        journal.runBeside(QStringLiteral(
+            "DELETE FROM dorvanta_dokument WHERE ID NOT IN (SELECT {id} FROM promet)"));
+        const QList<QVariantList> missing = journal.runBeside(QStringLiteral(
+            "SELECT p.{id}, p.DATUM, p.ULAZDIN, p.ULAZEUR FROM promet p "
+            "LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} WHERE d.ID IS NULL ORDER BY p.{id}"));
+        if (missing.isEmpty())
+            return 0;
+
+        QHash<QString, qint64> last; // "U2026" -> last number given
+        for (const QVariantList &row :
+             journal.runBeside(QStringLiteral("SELECT VRSTA, GODINA, POSLEDNJI FROM dorvanta_brojac")))
+            last.insert(row.at(0).toString() + row.at(1).toString(), row.at(2).toLongLong());
+
+        constexpr int Batch = 400;
+        QString sql;
+        QVariantList params;
+        auto flush = [&] {
+            if (params.isEmpty())
+                return;
+            journal.runBeside(QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ) VALUES ") +
+                                  sql,
+                              params);
+            sql.clear();
+            params.clear();
+        };
+        struct Counter
+        {
+            QString kind;
+            int year;
+        };
+        QHash<QString, Counter> touched;
+        for (const QVariantList &row : missing) {
+            const bool receipt = !money(row.at(2)).isZero() || !money(row.at(3)).isZero();
+            const DocumentKind kind = receipt ? DocumentKind::Receipt : DocumentKind::Payment;
+            const int year = yearOf(row.at(1));
+            const QString key = letter(kind) + QString::number(year);
+            const qint64 sequence = ++last[key];
+            touched.insert(key, {letter(kind), year});
+            if (!sql.isEmpty())
+                sql += QLatin1String(", ");
+            sql += QStringLiteral("(?%1, ?%2)").arg(params.size() + 1).arg(params.size() + 2);
+            params << row.at(0).toLongLong() << documentNumber(kind, year, sequence);
+            if (params.size() >= 2 * Batch)
+                flush();
+        }
+        flush();
+        for (auto it = touched.cbegin(); it != touched.cend(); ++it) {
+            journal.runBeside(
+                QStringLiteral("INSERT INTO dorvanta_brojac (VRSTA, GODINA, POSLEDNJI) VALUES "
+                               "(?1, ?2, ?3) ON CONFLICT (VRSTA, GODINA) DO UPDATE SET "
+                               "POSLEDNJI = excluded.POSLEDNJI"),
+                {it->kind, it->year, last.value(it.key())});
+        }
+        return int(missing.size());
+    });
+}
+
+QString prepareDirectory(const QString &dir, const QString &password)
+{
+    engine::Session session;
+    session.setBaseDir(dir);
+    session.setPassword(password);
+    try {
+        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        prepare(journal);
+    } catch (const EngineError &e) {
+        return e.message();
+    }
+    return {};
+}
+
+KeptBook keep(engine::Table &journal)
+{
+    createTables(journal);
+    KeptBook kept;
+    kept.closes = journal.runBeside(QStringLiteral("SELECT %1 FROM dorvanta_zakljucak")
+                                        .arg(QLatin1String(CloseColumns)));
+    kept.counters =
+        journal.runBeside(QStringLiteral("SELECT VRSTA, GODINA, POSLEDNJI FROM dorvanta_brojac"));
+    return kept;
+}
+
+void carryOver(engine::Table &journal, const KeptBook &kept)
+{
+    inTransaction(journal, [&] {
+        createTables(journal);
+        for (const QVariantList &close : kept.closes)
+            journal.runBeside(QStringLiteral("INSERT INTO dorvanta_zakljucak (%1) VALUES (?1, ?2, "
+                                             "?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12) "
+                                             "ON CONFLICT (DATUM) DO NOTHING")
+                                  .arg(QLatin1String(CloseColumns)),
+                              close);
+        for (const QVariantList &counter : kept.counters)
+            journal.runBeside(QStringLiteral("INSERT INTO dorvanta_brojac (VRSTA, GODINA, POSLEDNJI) "
+                                             "VALUES (?1, ?2, ?3) ON CONFLICT (VRSTA, GODINA) DO "
+                                             "UPDATE SET POSLEDNJI = excluded.POSLEDNJI "
+                                             "WHERE dorvanta_brojac.POSLEDNJI < excluded.POSLEDNJI"),
+                              counter);
+        return 0;
+    });
+    prepare(journal);
+}
+
+QString numberRecord(engine::Table &journal, qint64 recordId, DocumentKind kind, int year,
+                     const QString &reverses)
+{
+    const QString number = documentNumber(kind, year, nextSequence(journal, letter(kind), year));
+    // A table file gives a cleared journal's ids again: a number left from before belongs to
+    // a record that is gone (ids only grow, so nothing at or after this id is still there).
+    journal.runBeside(QStringLiteral("DELETE FROM dorvanta_dokument WHERE ID >= ?1"), {recordId});
+    journal.runBeside(
+        QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ, STORNO) VALUES (?1, ?2, ?3)"),
+        {recordId, number, reverses.isEmpty() ? QVariant() : QVariant(reverses)});
+    return number;
+}
+
+std::optional<QDate> lastClosedDay(engine::Table &journal)
+{
+    const QList<QVariantList> rows =
+        journal.runBeside(QStringLiteral("SELECT MAX(DATUM) FROM dorvanta_zakljucak"));
+    if (rows.isEmpty() || rows.front().value(0).isNull())
+        return std::nullopt;
+    return QDate::fromString(rows.front().value(0).toString(), Qt::ISODate);
+}
+
+std::optional<DayClose> dayClose(engine::Table &journal, const QDate &day)
+{
+    const QList<QVariantList> rows = journal.runBeside(
+        QStringLiteral("SELECT %1 FROM dorvanta_zakljucak WHERE DATUM = ?1")
+            .arg(QLatin1String(CloseColumns)),
+        {day.toString(Qt::ISODate)});
+    if (rows.isEmpty())
+        return std::nullopt;
+    return closeOf(rows.front());
+}
+
+void requireOpenDay(engine::Table &journal, const QDate &day)
+{
+    const std::optional<QDate> last = lastClosedDay(journal);
+    if (last && day <= *last)
+        throw EngineError(QStringLiteral("Dan %1 je zakljucen (poslednji zakljuceni dan je %2): "
+                                         "promena nije proknjizena. Prijavite se ponovo.")
+                              .arg(day.toString(DateShown), last->toString(DateShown)));
+}
+
+DayBook dayBook(engine::Table &journal, const QDate &day)
+{
+    DayBook book;
+    const QString iso = day.toString(Qt::ISODate);
+    const QList<QVariantList> opening = journal.runBeside(
+        QStringLiteral("SELECT SUM(ULAZDIN), SUM(IZLAZDIN), SUM(ULAZEUR), SUM(IZLAZEUR) "
+                       "FROM promet WHERE DATUM < ?1"),
+        {iso});
+    const QVariantList sums = opening.value(0);
+    book.dinars.opening = money(sums.value(0)) - money(sums.value(1));
+    book.euros.opening = money(sums.value(2)) - money(sums.value(3));
+    book.entries = entries(journal, day, day);
+    for (const BookEntry &e : std::as_const(book.entries)) {
+        book.dinars.in += e.dinarsIn;
+        book.dinars.out += e.dinarsOut;
+        book.euros.in += e.eurosIn;
+        book.euros.out += e.eurosOut;
+    }
+    book.close = dayClose(journal, day);
+    return book;
+}
+
+DayClose closeDay(engine::Table &journal, const QDate &day, const QString &closedBy,
+                  const QDateTime &now)
+{
+    if (!day.isValid())
+        throw EngineError(QStringLiteral("Nije zadat ispravan dan"));
+    if (day > now.date())
+        throw EngineError(QStringLiteral("Dan %1 jos nije prosao: ne moze se zakljuciti")
+                              .arg(day.toString(DateShown)));
+    return inTransaction(journal, [&] {
+        if (dayClose(journal, day))
+            throw EngineError(QStringLiteral("Dan %1 je vec zakljucen").arg(day.toString(DateShown)));
+        const DayBook book = dayBook(journal, day);
+        DayClose c;
+        c.day = day;
+        c.number = int(nextSequence(journal, QStringLiteral("Z"), day.year()));
+        c.closedBy = closedBy;
+        c.closedAt = now;
+        c.dinars = book.dinars;
+        c.euros = book.euros;
+        journal.runBeside(
+            QStringLiteral("INSERT INTO dorvanta_zakljucak (DATUM, BROJ, KORISNIK, VREME, "
+                           "PRETHODNODIN, ULAZDIN, IZLAZDIN, STANJEDIN, PRETHODNOEUR, ULAZEUR, "
+                           "IZLAZEUR, STANJEEUR) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, "
+                           "?10, ?11, ?12)"),
+            {day.toString(Qt::ISODate), c.number, closedBy,
+             now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")), c.dinars.opening.hundredths(),
+             c.dinars.in.hundredths(), c.dinars.out.hundredths(), c.dinars.closing().hundredths(),
+             c.euros.opening.hundredths(), c.euros.in.hundredths(), c.euros.out.hundredths(),
+             c.euros.closing().hundredths()});
+        return c;
+    });
+}
+
+QList<BookEntry> entries(engine::Table &journal, std::optional<QDate> from, std::optional<QDate> to)
+{
+    QString sql = QString::fromLatin1(EntryColumns);
+    QVariantList params;
+    if (from || to) {
+        sql += QStringLiteral("WHERE p.DATUM BETWEEN ?1 AND ?2 ");
+        params << (from ? from->toString(Qt::ISODate) : QStringLiteral("0001-01-01"))
+               << (to ? to->toString(Qt::ISODate) : QStringLiteral("9999-12-31"));
+    }
+    sql += QStringLiteral("ORDER BY p.{id}");
+    QList<BookEntry> out;
+    for (const QVariantList &row : journal.runBeside(sql, params))
+        out << entryOf(row);
+    return out;
+}
+
+std::optional<BookEntry> entry(engine::Table &journal, const QString &number)
+{
+    const QList<QVariantList> rows = journal.runBeside(
+        QString::fromLatin1(EntryColumns) + QStringLiteral("WHERE d.BROJ = ?1"), {number});
+    if (rows.isEmpty())
+        return std::nullopt;
+    return entryOf(rows.front());
+}
+
+QString reversalOf(engine::Table &journal, const QString &number)
+{
+    const QList<QVariantList> rows = journal.runBeside(
+        QStringLiteral("SELECT BROJ FROM dorvanta_dokument WHERE STORNO = ?1"), {number});
+    return rows.isEmpty() ? QString() : rows.front().value(0).toString();
+}
+
+} // namespace cashbook
+
+} // namespace desk

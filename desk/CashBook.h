@@ -1,0 +1,145 @@
+#pragma once
+
+// CashBook: what the cash desk keeps beside its journal so that it is a cash book: a document
+// number for every journal record, the counters those numbers come from, and the closed days.
+// They live in tables of their own next to the journal in the same store (inside promet.db,
+// or beside promet on the server), so that a posting and its number are one transaction:
+//
+//   dorvanta_dokument (ID, BROJ, STORNO)        one row per journal record: ID is the record's
+//                                               id in stored order (rowid; the server's id),
+//                                               BROJ "U-2026-000001" or "I-2026-000001",
+//                                               STORNO the number a reversal reverses
+//   dorvanta_brojac   (VRSTA, GODINA, POSLEDNJI) the last number given per kind and year
+//                                               (U receipts, I payments, Z day reports)
+//   dorvanta_zakljucak (DATUM, BROJ, KORISNIK, VREME, PRETHODNODIN, ULAZDIN, IZLAZDIN,
+//                      STANJEDIN, PRETHODNOEUR, ULAZEUR, IZLAZEUR, STANJEEUR)
+//                                               one row per closed day with its report number
+//                                               in the year and the report's figures
+//
+// The journal's own columns never change. Every function takes the journal table open; those
+// that write run inside the caller's transaction unless they say they make their own, and
+// every failure throws engine::EngineError with a text ready to be shown.
+
+#include "engine/Money.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QVariantList>
+
+#include <optional>
+
+namespace engine {
+class Table;
+}
+
+namespace desk {
+
+enum class DocumentKind { Receipt, Payment }; // "U" (ULAZ) and "I" (IZLAZ)
+
+// "U-2026-000042": the kind's letter, the year and the number in the year.
+QString documentNumber(DocumentKind kind, int year, qint64 sequence);
+
+// A record's amounts by currency: the ins and outs of a day, the figures of a close.
+struct CurrencyFigures
+{
+    engine::Money opening; // the journal's sum before the day
+    engine::Money in;
+    engine::Money out;
+    engine::Money closing() const { return opening + in - out; }
+};
+
+struct DayClose
+{
+    QDate day;
+    int number = 0; // the report's number in the day's year, in the order days are closed
+    QString closedBy;
+    QDateTime closedAt;
+    CurrencyFigures dinars;
+    CurrencyFigures euros;
+};
+
+// One journal record with its document number, as the cash book's reports and the CSV read it.
+struct BookEntry
+{
+    qint64 id = 0;
+    QString number; // empty when the record has none yet
+    QString reverses;
+    QDate date;
+    QString time;
+    QString cashier;
+    QString group;
+    QString description;
+    engine::Money dinarsIn, dinarsOut, eurosIn, eurosOut, dinarBalance, euroBalance;
+};
+
+// A receipt when an amount stands in ULAZDIN or ULAZEUR, otherwise a payment.
+DocumentKind kindOf(const BookEntry &entry);
+
+namespace cashbook {
+
+// Makes the tables when they are missing, drops the numbers of records that are gone (after a
+// clear) and numbers every record that has none, in stored order, each in its kind and the
+// year of its date, after the numbers already given. In one transaction of its own (the
+// journal must have none open). Returns how many records got a number.
+int prepare(engine::Table &journal);
+
+// prepare() on the journal of the data directory `dir` (its podaci/promet.db, on either store)
+// opened with `password`; the engine's text of a failure, empty on success.
+QString prepareDirectory(const QString &dir, const QString &password);
+
+// What a restore keeps of the journal it replaces: its closes and its counters, so that a
+// restore never reopens a closed day nor gives a number of the year again.
+struct KeptBook
+{
+    QList<QVariantList> closes;
+    QList<QVariantList> counters;
+};
+KeptBook keep(engine::Table &journal);
+// Adds the kept closes (a day the restored journal has closed already stays as it is there) and
+// raises the counters to the kept ones, then prepare()s the journal; one transaction.
+void carryOver(engine::Table &journal, const KeptBook &kept);
+
+// Inside the posting's transaction, after the record `recordId` was stored: gives it the next
+// number of its kind in `year` and returns it. `reverses` is the number of the document a
+// reversal reverses.
+QString numberRecord(engine::Table &journal, qint64 recordId, DocumentKind kind, int year,
+                     const QString &reverses = {});
+
+// The last closed day, if any.
+std::optional<QDate> lastClosedDay(engine::Table &journal);
+std::optional<DayClose> dayClose(engine::Table &journal, const QDate &day);
+
+// Throws "Dan DD.MM.YYYY je zakljucen: ..." when a posting on `day` is not allowed because
+// the day, or a later one, is closed. Inside the posting's transaction.
+void requireOpenDay(engine::Table &journal, const QDate &day);
+
+// The records of `day` in stored order with their numbers, and the figures of the day.
+struct DayBook
+{
+    QList<BookEntry> entries;
+    CurrencyFigures dinars;
+    CurrencyFigures euros;
+    std::optional<DayClose> close;
+};
+DayBook dayBook(engine::Table &journal, const QDate &day);
+
+// Closes `day`: in one transaction of its own, records who closed it, when, the day's
+// figures and the next report number of the year. Refused when the day is already closed or
+// lies after `now`.
+DayClose closeDay(engine::Table &journal, const QDate &day, const QString &closedBy,
+                  const QDateTime &now);
+
+// Every record with its number, in stored order (dates from `from` to `to` when given).
+QList<BookEntry> entries(engine::Table &journal, std::optional<QDate> from = {},
+                         std::optional<QDate> to = {});
+
+// The record numbered `number`; nullopt when there is none.
+std::optional<BookEntry> entry(engine::Table &journal, const QString &number);
+// The number of the reversal of `number`, empty when it was not reversed.
+QString reversalOf(engine::Table &journal, const QString &number);
+
+} // namespace cashbook
+
+} // namespace desk

@@ -1,0 +1,163 @@
+// The cash book beside the journal, over both stores: numbering a journal of an older data
+// directory, numbers after a clear and a failed posting, day closes and what they refuse.
+
+#include "EngineFixture.h"
+
+#include "desk/CashBook.h"
+#include "engine/EngineError.h"
+
+using desk::DocumentKind;
+using engine::EngineError;
+using engine::Money;
+using engine::Table;
+namespace cashbook = desk::cashbook;
+
+namespace {
+
+class CashBookTest : public StoreFixture
+{
+protected:
+    void SetUp() override
+    {
+        StoreFixture::SetUp();
+        session.setPassword(password());
+        journal.open();
+    }
+
+    // One posting as the posting page makes it: the record and its number in one transaction.
+    QString postNumbered(const QString &date, bool in, const QString &amount = QStringLiteral("10.00"))
+    {
+        journal.startTransaction();
+        journal.insert();
+        journal.setFieldText(QStringLiteral("DATUM"), date);
+        journal.setFieldText(in ? QStringLiteral("ULAZDIN") : QStringLiteral("IZLAZDIN"), amount);
+        journal.post();
+        const QString number = cashbook::numberRecord(
+            journal, journal.recordId(), in ? DocumentKind::Receipt : DocumentKind::Payment,
+            session.dateFormat().parseOrThrow(date).year());
+        journal.commit();
+        return number;
+    }
+
+    QStringList numbers()
+    {
+        QStringList out;
+        for (const desk::BookEntry &e : cashbook::entries(journal))
+            out << e.number;
+        return out;
+    }
+
+    Table journal{session, QStringLiteral("podaci/promet.db")};
+};
+
+INSTANTIATE_STORES(CashBookTest);
+
+QString errorOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const EngineError &e) {
+        return e.message();
+    }
+    return QStringLiteral("(no error)");
+}
+
+} // namespace
+
+// A journal written before the cash book existed gets its numbers at the first start, in stored
+// order per kind and year (a receipt is a record with an amount in ULAZDIN or ULAZEUR); the
+// next posting goes on from there and a second start numbers nothing.
+TEST_P(CashBookTest, AnOlderJournalIsNumberedInStoredOrderPerKindAndYear)
+{
+    journal.close();
+    const struct
+    {
+        const char *date, *ulazDin, *izlazDin, *ulazEur;
+    } rows[] = {
+        {"30/12/2025", "5.00", "0.00", "0.00"}, {"30/12/2025", "0.00", "3.00", "0.00"},
+        {"02/01/2026", "0.00", "0.00", "1.50"}, {"31/12/2025", "0.00", "-2.00", "0.00"},
+        {"02/01/2026", "0.00", "0.00", "0.00"}, {"03/01/2026", "7.00", "0.00", "0.00"},
+    };
+    for (const auto &r : rows)
+        post({QStringLiteral("Ana"), QString::fromLatin1(r.date), QStringLiteral("x"),
+              QStringLiteral("g"), QString::fromLatin1(r.ulazDin), QString::fromLatin1(r.izlazDin),
+              QString::fromLatin1(r.ulazEur)});
+    journal.open();
+    EXPECT_EQ(cashbook::prepare(journal), 6);
+    EXPECT_EQ(numbers(), (QStringList{"U-2025-000001", "I-2025-000001", "U-2026-000001",
+                                      "I-2025-000002", "I-2026-000001", "U-2026-000002"}));
+    EXPECT_EQ(cashbook::prepare(journal), 0);
+    EXPECT_EQ(postNumbered(QStringLiteral("04/01/2026"), true), QStringLiteral("U-2026-000003"));
+}
+
+// A clear removes the numbers with the records but never gives a number of the year again,
+// also when the table file gives the cleared ids again before the next start; a posting that
+// is rolled back uses no number.
+TEST_P(CashBookTest, NumbersAreNeverGivenTwiceAfterAClearOrAFailedPosting)
+{
+    cashbook::prepare(journal);
+    EXPECT_EQ(postNumbered(QStringLiteral("01/02/2026"), false), QStringLiteral("I-2026-000001"));
+    EXPECT_EQ(postNumbered(QStringLiteral("01/02/2026"), false), QStringLiteral("I-2026-000002"));
+    journal.emptyTable();
+    EXPECT_EQ(postNumbered(QStringLiteral("01/02/2026"), false), QStringLiteral("I-2026-000003"));
+
+    journal.startTransaction();
+    journal.insert();
+    journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("01/02/2026"));
+    journal.post();
+    cashbook::numberRecord(journal, journal.recordId(), DocumentKind::Payment, 2026);
+    journal.rollback();
+    EXPECT_EQ(postNumbered(QStringLiteral("01/02/2026"), false), QStringLiteral("I-2026-000004"));
+
+    EXPECT_EQ(cashbook::prepare(journal), 0);
+    EXPECT_EQ(numbers(), (QStringList{"I-2026-000003", "I-2026-000004"}));
+}
+
+// Closing a day keeps the day's figures against the journal's sums, numbers the reports of a
+// year in the order days are closed, and from then on refuses postings on that day and before.
+TEST_P(CashBookTest, ADayCloseKeepsItsFiguresAndRefusesEarlierPostings)
+{
+    cashbook::prepare(journal);
+    postNumbered(QStringLiteral("01/03/2026"), true, QStringLiteral("100.00"));
+    postNumbered(QStringLiteral("02/03/2026"), true, QStringLiteral("50.00"));
+    postNumbered(QStringLiteral("02/03/2026"), false, QStringLiteral("20.50"));
+    postNumbered(QStringLiteral("03/03/2026"), false, QStringLiteral("1.00"));
+    const QDateTime now(QDate(2026, 3, 3), QTime(20, 0));
+
+    const desk::DayClose second = cashbook::closeDay(journal, QDate(2026, 3, 2), QStringLiteral("Admin"), now);
+    EXPECT_EQ(second.number, 1);
+    EXPECT_EQ(second.dinars.opening.toText(), QStringLiteral("100.00"));
+    EXPECT_EQ(second.dinars.in.toText(), QStringLiteral("50.00"));
+    EXPECT_EQ(second.dinars.out.toText(), QStringLiteral("20.50"));
+    EXPECT_EQ(second.dinars.closing().toText(), QStringLiteral("129.50"));
+    EXPECT_EQ(cashbook::closeDay(journal, QDate(2026, 3, 1), QStringLiteral("Admin"), now).number, 2);
+
+    const auto stored = cashbook::dayClose(journal, QDate(2026, 3, 2));
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->closedBy, QStringLiteral("Admin"));
+    EXPECT_EQ(stored->closedAt, now);
+    EXPECT_EQ(stored->dinars.closing(), second.dinars.closing());
+
+    const struct
+    {
+        std::function<void()> action;
+        const char *error;
+    } refused[] = {
+        {[&] { cashbook::closeDay(journal, QDate(2026, 3, 2), QStringLiteral("Admin"), now); },
+         "Dan 02/03/2026 je vec zakljucen"},
+        {[&] { cashbook::closeDay(journal, QDate(2026, 3, 4), QStringLiteral("Admin"), now); },
+         "Dan 04/03/2026 jos nije prosao: ne moze se zakljuciti"},
+        {[&] { cashbook::requireOpenDay(journal, QDate(2026, 3, 1)); },
+         "Dan 01/03/2026 je zakljucen (poslednji zakljuceni dan je 02/03/2026): promena nije "
+         "proknjizena. Prijavite se ponovo."},
+    };
+    for (const auto &r : refused)
+        EXPECT_EQ(errorOf(r.action), QString::fromLatin1(r.error));
+    EXPECT_EQ(errorOf([&] { cashbook::requireOpenDay(journal, QDate(2026, 3, 3)); }),
+              QStringLiteral("(no error)"));
+
+    const cashbook::DayBook book = cashbook::dayBook(journal, QDate(2026, 3, 3));
+    EXPECT_EQ(book.entries.size(), 1);
+    EXPECT_EQ(book.dinars.opening.toText(), QStringLiteral("129.50"));
+    EXPECT_FALSE(book.close.has_value());
+}

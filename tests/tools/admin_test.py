@@ -1,0 +1,116 @@
+#!/usr/bin/python3
+"""dorvanta-admin on a data directory made by journal-fill: the CSV read back by the csv module
+has the journal's sums and its gapless numbers; the exit status of refused and wrong command
+lines; a closed day is closed once."""
+import csv
+import io
+import os
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import unittest
+
+ADMIN, FILL = sys.argv[1], sys.argv[2]
+HEADER = ['BROJ', 'DATUM', 'VREME', 'KORISNIK', 'GRUPA', 'OPIS', 'ULAZDIN', 'IZLAZDIN',
+          'ULAZEUR', 'IZLAZEUR', 'STANJEDIN', 'STANJEEUR']
+AMOUNTS = HEADER[6:10]
+
+
+def cents(text):
+    whole, _, frac = text.lstrip('-').partition('.')
+    value = int(whole) * 100 + int(frac)
+    return -value if text.startswith('-') else value
+
+
+class AdminTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.TemporaryDirectory()
+        cls.dir = cls.tmp.name
+        subprocess.run([FILL, cls.dir, '3000'], check=True, capture_output=True)
+        db = sqlite3.connect(os.path.join(cls.dir, 'podaci', 'promet.db'))
+        # A description the CSV must quote.
+        db.execute("UPDATE promet SET OPIS = 'Racun, \"hitno\"' || char(13) || char(10) || 'x' "
+                   "WHERE rowid = 7")
+        db.commit()
+        db.close()
+
+    def admin(self, *args):
+        return subprocess.run([ADMIN, '--dir', self.dir, *args], capture_output=True)
+
+    def journal(self, sql):
+        db = sqlite3.connect(os.path.join(self.dir, 'podaci', 'promet.db'))
+        try:
+            return db.execute(sql).fetchall()
+        finally:
+            db.close()
+
+    def rows(self, *args):
+        run = self.admin('export-csv', *args)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        text = run.stdout.decode('utf-8')
+        reader = list(csv.reader(io.StringIO(text, newline='')))
+        self.assertEqual(reader[0], HEADER)
+        return [dict(zip(HEADER, r)) for r in reader[1:]]
+
+    def test_csv_has_the_journals_records_sums_and_gapless_numbers(self):
+        cases = [
+            ((), ''),
+            (('--from', '2022-03-01', '--to', '2023-06-30'),
+             "WHERE DATUM BETWEEN '2022-03-01' AND '2023-06-30'"),
+        ]
+        for args, where in cases:
+            with self.subTest(args=args):
+                rows = self.rows(*args)
+                expected = self.journal('SELECT COUNT(*), ' + ', '.join(
+                    'COALESCE(SUM(%s), 0)' % a for a in AMOUNTS) + ' FROM promet ' + where)[0]
+                self.assertEqual(len(rows), expected[0])
+                self.assertEqual([sum(cents(r[a]) for r in rows) for a in AMOUNTS],
+                                 list(expected[1:]))
+                self.assertTrue(all(r['DATUM'][4] == '-' for r in rows))
+        rows = self.rows()
+        last = {}
+        for r in rows:
+            kind, year, number = r['BROJ'].split('-')
+            self.assertEqual(year, r['DATUM'][:4])
+            self.assertEqual(kind, 'U' if cents(r['ULAZDIN']) or cents(r['ULAZEUR']) else 'I')
+            self.assertEqual(int(number), last.get((kind, year), 0) + 1, r['BROJ'])
+            last[(kind, year)] = int(number)
+        self.assertEqual(rows[6]['OPIS'], 'Racun, "hitno"\r\nx')
+
+    def test_output_file_and_exit_status(self):
+        out = os.path.join(self.dir, 'izvoz.csv')
+        cases = [
+            (('export-csv', '--output', out), 0),
+            (('export-csv', '--output', os.path.join(self.dir, 'nema', 'x.csv')), 1),
+            (('export-csv', '--from', '2026-13-01'), 2),
+            (('export-csv', '--date', '2026-01-01'), 2),
+            (('close-day', '--date', '2026-01-01'), 2),
+            (('close-day', '--date', '2026-01-01', '--admin-code', 'pogresna'), 1),
+            (('nepoznata',), 2),
+            ((), 2),
+        ]
+        for args, status in cases:
+            with self.subTest(args=args):
+                run = self.admin(*args)
+                self.assertEqual(run.returncode, status, run.stderr)
+                self.assertEqual(bool(run.stderr), status != 0)
+        with open(out, newline='', encoding='utf-8') as f:
+            self.assertEqual(len(list(csv.reader(f))), 3001)
+        self.assertEqual(self.journal("SELECT COUNT(*) FROM dorvanta_zakljucak WHERE DATUM = '2026-01-01'"), [(0,)])
+
+    def test_a_day_is_closed_once_with_its_figures(self):
+        run = self.admin('close-day', '--date', '2024-05-06', '--admin-code', '12345')
+        self.assertEqual(run.returncode, 0, run.stderr)
+        again = self.admin('close-day', '--date', '2024-05-06', '--admin-code', '12345')
+        self.assertEqual(again.returncode, 1)
+        self.assertIn(b'vec zakljucen', again.stderr)
+        closing = self.journal("SELECT STANJEDIN, STANJEEUR FROM dorvanta_zakljucak")
+        expected = self.journal("SELECT SUM(ULAZDIN) - SUM(IZLAZDIN), SUM(ULAZEUR) - SUM(IZLAZEUR) "
+                                "FROM promet WHERE DATUM <= '2024-05-06'")
+        self.assertEqual(closing, expected)
+
+
+if __name__ == '__main__':
+    unittest.main(argv=sys.argv[:1])

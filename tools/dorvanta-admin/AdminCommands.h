@@ -1,0 +1,31 @@
+#pragma once
+
+// The work of dorvanta-admin's commands on the data directory `dir` (either store). Each
+// returns an empty text on success and the reason otherwise; nothing is half written.
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+namespace admin {
+
+class AdminCommands
+{
+public:
+    explicit AdminCommands(QString dir);
+
+    // Whether `code` is the login code of the user "Admin"; the reason when it is not.
+    QString checkAdminCode(const QString &code);
+    // The journal with its numbers as CSV, dates from `from` to `to` when given.
+    QString exportCsv(std::optional<QDate> from, std::optional<QDate> to, QByteArray &csv);
+    // Closes `day` in the name of Admin; `summary` tells the report's number and figures.
+    QString closeDay(const QDate &day, const QDateTime &now, QString &summary);
+
+private:
+    QString m_dir;
+};
+
+} // namespace admin

@@ -1,0 +1,138 @@
+// dorvanta-admin [--dir DIR] COMMAND ...: the administrator's work on a data directory from the
+// command line (for cron as well): the journal as CSV, closing a day. Exit status 0 on success,
+// 1 when the work was refused or failed (the reason on standard error), 2 for a wrong command
+// line. A file it writes is either the old one or the complete new one.
+
+#include "AdminCommands.h"
+
+#include "platform/AtomicFile.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+const char Usage[] =
+    "usage: dorvanta-admin [--dir DIR] COMMAND\n"
+    "  export-csv [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--output FILE]\n"
+    "  close-day --date YYYY-MM-DD --admin-code CODE\n";
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("dorvanta-admin"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DORVANTA_VERSION));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("The administrator's work on a Dorvanta data directory.\n") +
+        QString::fromLatin1(Usage));
+    const QCommandLineOption dir(QStringLiteral("dir"),
+                                 QStringLiteral("The data directory (default: the current one)."),
+                                 QStringLiteral("DIR"), QStringLiteral("."));
+    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("First day."),
+                                  QStringLiteral("YYYY-MM-DD"));
+    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Last day."),
+                                QStringLiteral("YYYY-MM-DD"));
+    const QCommandLineOption output(QStringLiteral("output"),
+                                    QStringLiteral("Write to FILE (default: standard output)."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption date(QStringLiteral("date"), QStringLiteral("The day."),
+                                  QStringLiteral("YYYY-MM-DD"));
+    const QCommandLineOption adminCode(QStringLiteral("admin-code"),
+                                       QStringLiteral("The login code of the user Admin."),
+                                       QStringLiteral("CODE"));
+    parser.addOptions({dir, from, to, output, date, adminCode});
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("COMMAND"),
+                                 QStringLiteral("export-csv or close-day"));
+
+    const auto wrong = [&err](const QString &reason) {
+        err << "dorvanta-admin: " << reason << "\n" << Usage;
+        return 2;
+    };
+    const auto failed = [&err](const QString &reason) {
+        err << "dorvanta-admin: " << reason << "\n";
+        return 1;
+    };
+    if (!parser.parse(app.arguments()))
+        return wrong(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return wrong(QStringLiteral("no command given"));
+    const QString command = positional.first();
+
+    // A day option: nullopt when not given; a wrong one ends the run as a wrong command line.
+    bool badDay = false;
+    const auto day = [&](const QCommandLineOption &option) -> std::optional<QDate> {
+        if (!parser.isSet(option))
+            return std::nullopt;
+        const QDate d = QDate::fromString(parser.value(option), Qt::ISODate);
+        if (!d.isValid() || parser.value(option).size() != 10)
+            badDay = true;
+        return d;
+    };
+    // Options that belong to the command; any other one set is a wrong command line.
+    const auto only = [&](const QList<const QCommandLineOption *> &allowed) -> QString {
+        for (const QCommandLineOption *o : {&from, &to, &output, &date, &adminCode}) {
+            if (parser.isSet(*o) && !allowed.contains(o))
+                return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
+        }
+        return {};
+    };
+
+    admin::AdminCommands commands(parser.value(dir));
+    if (command == QLatin1String("export-csv")) {
+        if (positional.size() != 1)
+            return wrong(QStringLiteral("export-csv takes no arguments"));
+        if (const QString e = only({&from, &to, &output}); !e.isEmpty())
+            return wrong(e);
+        const auto first = day(from);
+        const auto last = day(to);
+        if (badDay)
+            return wrong(QStringLiteral("a day is written YYYY-MM-DD"));
+        QByteArray csv;
+        if (const QString e = commands.exportCsv(first, last, csv); !e.isEmpty())
+            return failed(e);
+        if (parser.isSet(output)) {
+            QString error;
+            if (!platform::writeFileAtomically(parser.value(output), csv, &error))
+                return failed(QStringLiteral("cannot write %1: %2").arg(parser.value(output), error));
+        } else if (std::fwrite(csv.constData(), 1, size_t(csv.size()), stdout) != size_t(csv.size()) ||
+                   std::fflush(stdout) != 0) {
+            return failed(QStringLiteral("cannot write the standard output"));
+        }
+        return 0;
+    }
+    if (command == QLatin1String("close-day")) {
+        if (positional.size() != 1)
+            return wrong(QStringLiteral("close-day takes no arguments"));
+        if (const QString e = only({&date, &adminCode}); !e.isEmpty())
+            return wrong(e);
+        const auto closed = day(date);
+        if (!closed || badDay || !parser.isSet(adminCode))
+            return wrong(QStringLiteral("close-day needs --date YYYY-MM-DD and --admin-code CODE"));
+        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
+            return failed(e);
+        QString summary;
+        if (const QString e = commands.closeDay(*closed, QDateTime::currentDateTime(), summary);
+            !e.isEmpty())
+            return failed(e);
+        out << summary << "\n";
+        return 0;
+    }
+    return wrong(QStringLiteral("unknown command %1").arg(command));
+}
