@@ -26,6 +26,8 @@
 
 #include <optional>
 
+struct FtpSettings;
+
 #include "ReportPreview.h"
 #include "engine/Money.h"
 
@@ -178,6 +180,9 @@ private:
     void startUploadWhenReady();
     void showPage(int index);
     void closeSession();
+    // How many records of the journal the backup `name` of the data directory does not hold,
+    // so many postings a restore of it loses; nullopt when either table cannot be read.
+    std::optional<int> postingsLostByRestore(const QString &name);
     void fillComboFromTable(QComboBox *combo, engine::Table &table, const QString &field);
     // The FTP option file's lines; nullopt (after showing the file error) when unreadable.
     std::optional<QStringList> loadFtpOptionLines();
@@ -214,6 +219,11 @@ private:
         bool loggedIn = false;
         bool storing = false;       // UploadFile called, OnFileStored not yet come
         bool storeFailed = false;
+        bool renaming = false;      // RenameFile called, OnFileRenamed not yet come
+        bool renameFailed = false;
+        bool direct = false;        // storing under the remote path itself
+        QString remotePath;         // from the option file
+        QString temporaryPath;      // stored under first, then renamed over remotePath
         QString errorStatus;        // the status line of the last error event
     } upload;
 
@@ -342,12 +352,13 @@ public:
     };
     // The statement over the journal and the report's four title lines made from the
     // criteria. `complete` is false when a chosen criterion has no text; the statement and
-    // titles are then empty.
+    // titles are then empty and `missing` is the message that says what is missing.
     struct ReportStatement
     {
         bool complete = false;
         QString sql;
         QStringList titles;
+        QString missing;
     };
     static ReportStatement buildReportStatement(const ReportCriteria &criteria);
     ReportCriteria reportCriteria() const;
@@ -419,6 +430,8 @@ public:
     void MFtp1FtpError(ftp::TMFtp *sender, ftp::FtpError error, const QString &addinfo);
     void MFtp1LoggedIn(ftp::TMFtp *sender);
     void MFtp1FileStored(ftp::TMFtp *sender);
+    void MFtp1FileRenamed(ftp::TMFtp *sender);
+    void finishUpload(ftp::TMFtp *sender);
 
     ftp::TMFtp *MFtp1 = nullptr;
     class QListWidget *ListBox6 = nullptr; // the option file's lines, never visible
@@ -443,6 +456,9 @@ public:
     QLineEdit *Edit15 = nullptr; // Username:
     QLineEdit *Edit16 = nullptr; // Password:
     class QCheckBox *CheckBox1 = nullptr; // Sifrovana veza (FTPS)
+    class QCheckBox *CheckBox2 = nullptr; // Pasivni rezim
+    QLineEdit *Edit17 = nullptr;          // Port:
+    QLineEdit *Edit18 = nullptr;          // Putanja: (the remote path)
     QPushButton *BitBtn30 = nullptr;      // PROVERI VEZU
     // The server key trusted for the encrypted upload (the option file's sixth line).
     QString ftpPinnedKey;
@@ -456,5 +472,8 @@ private:
     void loadFtpOptions();
     // Writes the option file; false (after showing the reason) when it was kept as it was.
     bool saveFtpOptions(const QStringList &lines);
+    // The FTP frame's boxes as settings, and settings into the boxes.
+    FtpSettings typedFtpSettings() const;
+    void showFtpSettings(const FtpSettings &settings);
     void restoreFtpOption(QRadioButton *option);
 };

@@ -227,47 +227,32 @@ TEST_F(TableTest, StoresDatesAsIsoAndMoneyAsHundredths)
     EXPECT_EQ(rawQuery(file, "SELECT IZLAZDIN FROM promet"), QStringList{"int:123456789"});
 }
 
-TEST_F(TableTest, AFailedSetStoresNothing)
-{
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
-    journal.insert();
-    journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Petar"));
-    journal.setFieldText(QStringLiteral("IZLAZDIN"), QStringLiteral("15.50"));
-    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("IZLAZDIN"), QStringLiteral("12a")); }),
-              QStringLiteral("'12a' is not a valid amount"));
-    // The earlier value is still there, and nothing reached the file.
-    EXPECT_EQ(journal.fieldText(QStringLiteral("IZLAZDIN")), QStringLiteral("15.50"));
-    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("31/02/2026")); }),
-              QStringLiteral("'31/02/2026' is not a valid date"));
-    session.close();
-    EXPECT_EQ(journal.state(), Table::State::Inactive);
-    session.setPassword(password());
-    journal.open();
-    EXPECT_EQ(journal.recordCount(), 0);
-
-    // cancel() drops an insert as well.
-    journal.insert();
-    journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Petar"));
-    journal.cancel();
-    EXPECT_EQ(journal.recordCount(), 0);
-    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("x")); }),
-              QStringLiteral("Table podaci/promet.db is not in edit or insert mode"));
-}
-
-TEST_F(TableTest, ValuesMustFitTheirFields)
+// A value that does not fit its field is refused with its text and changes nothing: the
+// field keeps its earlier value and nothing reaches the file before post().
+TEST_F(TableTest, ValuesMustFitTheirFieldsAndAFailedSetStoresNothing)
 {
     session.setPassword(password());
     Table journal(session, QStringLiteral("podaci/promet.db"));
     journal.open();
     QSignalSpy changed(&journal, &Table::changed);
     journal.insert();
-    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("25:00:00")); }),
-              QStringLiteral("'25:00:00' is not a valid time"));
+    journal.setFieldText(QStringLiteral("IZLAZDIN"), QStringLiteral("15.50"));
+    journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("9:05:33"));
+    const struct
+    {
+        const char *field, *text, *message;
+    } refused[] = {{"IZLAZDIN", "12a", "'12a' is not a valid amount"},
+                   {"DATUM", "31/02/2026", "'31/02/2026' is not a valid date"},
+                   {"VREME", "25:00:00", "'25:00:00' is not a valid time"}};
+    for (const auto &r : refused)
+        EXPECT_EQ(errorOf([&] { journal.setFieldText(QString::fromLatin1(r.field), QString::fromLatin1(r.text)); }),
+                  QString::fromLatin1(r.message));
     EXPECT_EQ(errorOf([&] { journal.setFieldMoney(QStringLiteral("DATUM"), Money::fromUnits(5)); }),
               QStringLiteral("Field 'DATUM' in podaci/promet.db cannot hold an amount"));
-    journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("9:05:33"));
+    EXPECT_EQ(journal.fieldText(QStringLiteral("IZLAZDIN")), QStringLiteral("15.50"));
+    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT COUNT(*) FROM promet"),
+              QStringList{"int:0"});
+
     journal.setFieldMoney(QStringLiteral("OPIS"), Money::parse(u"-3.5"));
     journal.setFieldMoney(QStringLiteral("STANJEDIN"), Money::parse(u"1000000.01"));
     journal.setFieldText(QStringLiteral("GRUPA"), QString());
@@ -279,6 +264,19 @@ TEST_F(TableTest, ValuesMustFitTheirFields)
     EXPECT_TRUE(journal.fieldIsEmpty(QStringLiteral("GRUPA")));
     EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT GRUPA IS NULL FROM promet"),
               QStringList{"int:1"});
+
+    // cancel() and closing the session drop an unposted insert.
+    journal.insert();
+    journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Petar"));
+    journal.cancel();
+    journal.insert();
+    session.close();
+    EXPECT_EQ(journal.state(), Table::State::Inactive);
+    session.setPassword(password());
+    journal.open();
+    EXPECT_EQ(journal.recordCount(), 1);
+    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("x")); }),
+              QStringLiteral("Table podaci/promet.db is not in edit or insert mode"));
 }
 
 TEST_F(TableTest, RelativePathsFollowTheCurrentDirectoryWithoutABaseDir)
