@@ -353,6 +353,9 @@ public:
     // "CSV": the records of the report's criteria with their numbers to a CSV file (Unit1Csv.cpp).
     QPushButton *BitBtnCsv = nullptr;
     void BitBtnCsvClick();
+    // The journal view's "STORNIRAJ": reverses the current record's document (Unit1Master.cpp).
+    QPushButton *BitBtnStorno = nullptr;
+    void BitBtnStornoClick();
 
     void RadioButton8Click(); // Sve
     void RadioButton7Click(); // Za period

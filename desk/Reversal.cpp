@@ -77,4 +77,11 @@ BookEntry reverse(engine::Table &journal, const QString &number, const QString &
     }
 }
 
+QString numberOf(engine::Table &journal, qint64 id)
+{
+    const QList<QVariantList> rows = journal.runBeside(
+        QStringLiteral("SELECT BROJ FROM dorvanta_dokument WHERE ID = ?1"), {id});
+    return rows.isEmpty() ? QString() : rows.front().value(0).toString();
+}
+
 } // namespace desk::cashbook

@@ -7,6 +7,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QTableView>
 
 #include "report/Document.h"
 
@@ -165,6 +166,32 @@ private slots:
                  QStringLiteral("ZAKLJUCEN: izvestaj br. 1/2026 (Admin, 07/12/2026 14:05:09)"));
         click("DayPreview");
         QVERIFY(texts.contains("BLAGAJNICKI IZVESTAJ br. 1/2026"));
+    }
+
+    // The journal view reverses the document of the chosen record once; a second time says so.
+    void theJournalViewReversesADocumentOnce()
+    {
+        data->addPosting("Ana", "07/12/2026", "5.00", "0.00", "0.00", "0.00");
+        showForm();
+        login("12345");
+        click("BitBtn13");
+        click("BitBtn14");
+        const QStringList said[] = {
+            {"Dokument U-2026-000001 je storniran dokumentom U-2026-000002"},
+            {"Dokument U-2026-000001 je vec storniran (U-2026-000002)"},
+        };
+        for (const QStringList &expected : said) {
+            auto *grid = find<QTableView>("DBGrid4");
+            grid->setCurrentIndex(grid->model()->index(0, 0));
+            dialogs.clear();
+            dialogs.answerYes();
+            click("BitBtnStorno");
+            QCOMPARE(dialogs.messages(), expected);
+        }
+        const QList<QStringList> rows = data->records("promet");
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(1).at(3), QStringLiteral("STORNO U-2026-000001: opis"));
+        QCOMPARE(rows.at(1).at(5), QStringLiteral("-5.00"));
     }
 };
 

@@ -98,7 +98,7 @@ class AdminTest(unittest.TestCase):
                 self.assertEqual(run.returncode, status, run.stderr)
                 self.assertEqual(bool(run.stderr), status != 0)
         with open(out, newline='', encoding='utf-8') as f:
-            self.assertEqual(len(list(csv.reader(f))), 3001)
+            self.assertEqual(len(list(csv.reader(f))), 1 + len(self.rows()))
         self.assertEqual(self.journal("SELECT COUNT(*) FROM dorvanta_zakljucak WHERE DATUM = '2026-01-01'"), [(0,)])
 
     def test_a_day_is_closed_once_with_its_figures(self):
@@ -169,6 +169,22 @@ class AdminTest(unittest.TestCase):
         texts = [w[0] for w in self.words(pdf)]
         self.assertNotIn('NIJE', texts)
         self.assertIn('br.', texts)
+
+    def test_a_document_is_reversed_once(self):
+        number = self.rows()[-1]['BROJ']
+        cases = [
+            (('reverse', number, '--admin-code', 'pogresna'), 1, b'not right'),
+            (('reverse', '--admin-code', '12345'), 2, b'NUMBER'),
+            (('reverse', number, '--admin-code', '12345'), 0, b''),
+            (('reverse', number, '--admin-code', '12345'), 1, b'vec storniran'),
+        ]
+        for args, status, said in cases:
+            with self.subTest(args=args):
+                run = self.admin(*args)
+                self.assertEqual(run.returncode, status, run.stderr)
+                self.assertIn(said, run.stderr)
+        last = self.rows()[-1]
+        self.assertTrue(last['OPIS'].startswith('STORNO %s: ' % number), last)
 
 if __name__ == '__main__':
     unittest.main(argv=sys.argv[:1])

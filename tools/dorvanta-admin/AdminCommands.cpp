@@ -7,6 +7,7 @@
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "engine/TextForms.h"
 #include "report/Output.h"
 
 #include <QDir>
@@ -22,6 +23,7 @@ QString onJournal(const QString &dir, Work work)
 {
     engine::Session session;
     session.setBaseDir(dir);
+    session.setShortDateFormat(QStringLiteral("dd/MM/yyyy")); // whatever the system's form
     session.setPassword(desk::tablePassword());
     try {
         engine::Table journal(session, QStringLiteral("podaci/promet.db"));
@@ -74,6 +76,16 @@ QString AdminCommands::closeDay(const QDate &day, const QDateTime &now, QString 
                       .arg(c.number)
                       .arg(day.year())
                       .arg(c.dinars.closing().toText(), c.euros.closing().toText());
+    });
+}
+
+QString AdminCommands::reverse(const QString &number, const QDateTime &now, QString &summary)
+{
+    return onJournal(m_dir, [&](engine::Table &journal) {
+        const desk::BookEntry r = desk::cashbook::reverse(
+            journal, number, QStringLiteral("Admin"), now.date(), engine::timeText(now.time()),
+            engine::DateTextFormat(QStringLiteral("dd/MM/yyyy")));
+        summary = QStringLiteral("Dokument %1 je storniran dokumentom %2").arg(number, r.number);
     });
 }
 

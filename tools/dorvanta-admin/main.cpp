@@ -20,7 +20,8 @@ const char Usage[] =
     "usage: dorvanta-admin [--dir DIR] COMMAND\n"
     "  export-csv [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--output FILE]\n"
     "  close-day --date YYYY-MM-DD --admin-code CODE\n"
-    "  day-report --date YYYY-MM-DD [--currency DIN|EUR] --pdf FILE\n";
+    "  day-report --date YYYY-MM-DD [--currency DIN|EUR] --pdf FILE\n"
+    "  reverse NUMBER --admin-code CODE\n";
 
 } // namespace
 
@@ -68,7 +69,7 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
-                                 QStringLiteral("export-csv, close-day or day-report"));
+                                 QStringLiteral("export-csv, close-day, day-report or reverse"));
 
     const auto wrong = [&err](const QString &reason) {
         err << "dorvanta-admin: " << reason << "\n" << Usage;
@@ -143,6 +144,20 @@ int main(int argc, char *argv[])
             return failed(e);
         QString summary;
         if (const QString e = commands.closeDay(*closed, QDateTime::currentDateTime(), summary);
+            !e.isEmpty())
+            return failed(e);
+        out << summary << "\n";
+        return 0;
+    }
+    if (command == QLatin1String("reverse")) {
+        if (const QString e = only({&adminCode}); !e.isEmpty())
+            return wrong(e);
+        if (positional.size() != 2 || !parser.isSet(adminCode))
+            return wrong(QStringLiteral("reverse needs the document's NUMBER and --admin-code CODE"));
+        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
+            return failed(e);
+        QString summary;
+        if (const QString e = commands.reverse(positional.at(1), QDateTime::currentDateTime(), summary);
             !e.isEmpty())
             return failed(e);
         out << summary << "\n";
