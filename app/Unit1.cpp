@@ -331,6 +331,7 @@ void TForm1::BitBtn9Click()
         fillComboFromTable(ComboBox4, *Table4, QStringLiteral("GRUPA"));
         refreshBalances();
     } catch (const engine::EngineError &e) {
+        showNoBalances(); // not 0.00 / 0.00, as if the desk were empty
         dialogs.message(e.message());
     }
 }

@@ -22,8 +22,11 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 
 #include <optional>
+
+struct FtpSettings;
 
 #include "ReportPreview.h"
 #include "engine/Money.h"
@@ -133,19 +136,27 @@ public:
     QString postingQuestion(engine::Money amount);
     // Currency and direction back to dinars and out, as every cashier starts.
     void resetPostingChoices();
-    // Stores one posting of `amount` (above zero) in the page's currency and direction, with
-    // the running balances taken from the journal's sums under its write lock. Throws
-    // EngineError (and stores nothing) when the journal fails.
-    void storePosting(engine::Money amount, const QString &reason, const QString &group);
+    // After the question was answered Yes: stores the posting and refreshes the balances,
+    // saying what became of it when it failed; true when it is stored.
+    bool postConfirmed(engine::Money amount, const QString &reason, const QString &group);
+    // Stores one posting of `amount` (above zero) in the page's currency and direction with
+    // the identity `key`, with the running balances taken from the journal's sums under its
+    // write lock; false when the posting with that key is stored already. Throws EngineError
+    // (and stores nothing) when the journal fails; of kind OutcomeUnknown when the server's
+    // answer to the commit was lost and could not be asked afterwards.
+    bool storePosting(const QUuid &key, engine::Money amount, const QString &reason,
+                      const QString &group);
+    // Empties both balance boxes: no balance is shown rather than a wrong one.
+    void showNoBalances();
     // Inside the posting's transaction, after the record is stored: refuses a closed day and
     // gives the record its document number (lastDocument).
     void numberPosting(bool receipt);
     // Gives the journal's records their document numbers (the cash book's tables are made on
     // the first start with an older data directory); false after showing why not.
     bool prepareCashBook();
-    // Writes the whole journal to "podaci.txt"; false (after showing the reason) when the
-    // journal could not be read or the file not written.
-    bool exportJournal();
+    // Writes the whole journal to "podaci.txt"; false (after showing the reason, after
+    // `messageStart` when given) when the journal could not be read or the file not written.
+    bool exportJournal(const QString &messageStart = {});
     // After every export: the upload of the export when the FTP option is on.
     void uploadDecision();
 
@@ -172,12 +183,23 @@ private:
     void startUploadWhenReady();
     void showPage(int index);
     void closeSession();
+    // How many records of the journal the backup `name` of the data directory does not hold,
+    // so many postings a restore of it loses; nullopt when either table cannot be read.
+    std::optional<int> postingsLostByRestore(const QString &name);
     void fillComboFromTable(QComboBox *combo, engine::Table &table, const QString &field);
     // The FTP option file's lines; nullopt (after showing the file error) when unreadable.
     std::optional<QStringList> loadFtpOptionLines();
     // The error of reading a line the option file lacks.
     void showMissingLine(qsizetype index);
     QString todayText() const;
+
+    // The posting last sent whose outcome is not known yet: its identity and the inputs it
+    // was made for.
+    struct PendingPosting
+    {
+        QUuid key;
+        QStringList inputs;
+    } pendingPosting;
 
     engine::Session &session;
     platform::Dialogs &dialogs;
@@ -200,6 +222,11 @@ private:
         bool loggedIn = false;
         bool storing = false;       // UploadFile called, OnFileStored not yet come
         bool storeFailed = false;
+        bool renaming = false;      // RenameFile called, OnFileRenamed not yet come
+        bool renameFailed = false;
+        bool direct = false;        // storing under the remote path itself
+        QString remotePath;         // from the option file
+        QString temporaryPath;      // stored under first, then renamed over remotePath
         QString errorStatus;        // the status line of the last error event
     } upload;
 
@@ -339,12 +366,13 @@ public:
     };
     // The statement over the journal and the report's four title lines made from the
     // criteria. `complete` is false when a chosen criterion has no text; the statement and
-    // titles are then empty.
+    // titles are then empty and `missing` is the message that says what is missing.
     struct ReportStatement
     {
         bool complete = false;
         QString sql;
         QStringList titles;
+        QString missing;
     };
     static ReportStatement buildReportStatement(const ReportCriteria &criteria);
     ReportCriteria reportCriteria() const;
@@ -422,6 +450,8 @@ public:
     void MFtp1FtpError(ftp::TMFtp *sender, ftp::FtpError error, const QString &addinfo);
     void MFtp1LoggedIn(ftp::TMFtp *sender);
     void MFtp1FileStored(ftp::TMFtp *sender);
+    void MFtp1FileRenamed(ftp::TMFtp *sender);
+    void finishUpload(ftp::TMFtp *sender);
 
     ftp::TMFtp *MFtp1 = nullptr;
     class QListWidget *ListBox6 = nullptr; // the option file's lines, never visible
@@ -446,6 +476,9 @@ public:
     QLineEdit *Edit15 = nullptr; // Username:
     QLineEdit *Edit16 = nullptr; // Password:
     class QCheckBox *CheckBox1 = nullptr; // Sifrovana veza (FTPS)
+    class QCheckBox *CheckBox2 = nullptr; // Pasivni rezim
+    QLineEdit *Edit17 = nullptr;          // Port:
+    QLineEdit *Edit18 = nullptr;          // Putanja: (the remote path)
     QPushButton *BitBtn30 = nullptr;      // PROVERI VEZU
     // The server key trusted for the encrypted upload (the option file's sixth line).
     QString ftpPinnedKey;
@@ -459,5 +492,8 @@ private:
     void loadFtpOptions();
     // Writes the option file; false (after showing the reason) when it was kept as it was.
     bool saveFtpOptions(const QStringList &lines);
+    // The FTP frame's boxes as settings, and settings into the boxes.
+    FtpSettings typedFtpSettings() const;
+    void showFtpSettings(const FtpSettings &settings);
     void restoreFtpOption(QRadioButton *option);
 };

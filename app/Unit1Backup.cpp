@@ -11,6 +11,7 @@
 // was; clearing empties the journal in one transaction; the option file is replaced
 // atomically and is readable and writable by its owner only.
 #include "Unit1.h"
+#include "FtpSettings.h"
 
 #include "BackupFiles.h"
 #include "OpenTables.h"
@@ -31,6 +32,7 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -39,6 +41,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+
+#include <functional>
 
 namespace {
 
@@ -49,6 +53,32 @@ const QString AreYouSure = QStringLiteral("Da li ste sigurni?");
 // The option file holds the FTP password: owner only.
 constexpr QFileDevice::Permissions OptionFilePermissions =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// Calls `visit` with a 64-bit hash of each record of an open table, over its stored values.
+void scanRecordHashes(const engine::Table &table, const std::function<void(size_t)> &visit)
+{
+    QList<bool> money;
+    for (const QString &name : table.fieldNames())
+        money.append(table.fieldType(name) == engine::FieldType::Money);
+    QByteArray key;
+    table.scan([&](const engine::RecordView &r) {
+        key.resize(0);
+        for (int i = 0; i < money.size(); ++i) {
+            if (r.isNull(i)) {
+                key.append('\0');
+            } else if (money.at(i)) {
+                const qint64 value = r.integer(i);
+                key.append('$').append(reinterpret_cast<const char *>(&value), sizeof value);
+            } else {
+                const QByteArrayView text = r.utf8(i);
+                const qint64 size = text.size();
+                key.append('"').append(reinterpret_cast<const char *>(&size), sizeof size);
+                key.append(text);
+            }
+        }
+        visit(qHash(QByteArrayView(key), 0x64a1b7c3));
+    });
+}
 
 } // namespace
 
@@ -69,7 +99,7 @@ void TForm1::buildBackupPage()
 
     GroupBoxFtp = named(new QGroupBox(QStringLiteral("Ukljucivanje opcije za FTP pristup"), page),
                         "GroupBoxFtp");
-    GroupBoxFtp->setGeometry(16, 172, 320, 236); // the FTPS row below the boxes
+    GroupBoxFtp->setGeometry(16, 172, 320, 262); // the network and FTPS rows below the boxes
     RadioButton16 = named(new QRadioButton(QStringLiteral("Iskljucen FTP pristup"), GroupBoxFtp),
                           "RadioButton16");
     RadioButton16->setGeometry(12, 24, 296, 22);
@@ -78,9 +108,14 @@ void TForm1::buildBackupPage()
     RadioButton15->setGeometry(12, 50, 296, 22);
     CheckBox1 = named(new QCheckBox(QStringLiteral("Sifrovana veza (FTPS)"), GroupBoxFtp),
                       "CheckBox1");
-    CheckBox1->setGeometry(12, 196, 170, 22);
+    CheckBox1->setGeometry(12, 228, 170, 22);
     BitBtn30 = named(new QPushButton(QStringLiteral("PROVERI VEZU"), GroupBoxFtp), "BitBtn30");
-    BitBtn30->setGeometry(188, 192, 120, 30);
+    BitBtn30->setGeometry(188, 224, 120, 30);
+    // Behind a NAT router only passive mode works; the port and the remote path as the
+    // hosting provider gives them.
+    CheckBox2 = named(new QCheckBox(QStringLiteral("Pasivni rezim"), GroupBoxFtp), "CheckBox2");
+    CheckBox2->setGeometry(170, 168, 138, 22);
+    CheckBox2->setChecked(true); // a new setting is passive
     connect(BitBtn30, &QPushButton::clicked, this, &TForm1::BitBtn30Click);
     struct Box
     {
@@ -89,15 +124,20 @@ void TForm1::buildBackupPage()
         const char *label;
         int top;
     };
-    const Box boxes[] = {{&Edit14, "Edit14", "Sever:", 84},
-                         {&Edit15, "Edit15", "Username:", 120},
-                         {&Edit16, "Edit16", "Password:", 156}};
+    const Box boxes[] = {{&Edit14, "Edit14", "Sever:", 76},
+                         {&Edit15, "Edit15", "Username:", 106},
+                         {&Edit16, "Edit16", "Password:", 136},
+                         {&Edit17, "Edit17", "Port:", 166},
+                         {&Edit18, "Edit18", "Putanja:", 196}};
     for (const Box &b : boxes) {
         auto *label = new QLabel(QString::fromLatin1(b.label), GroupBoxFtp);
         label->setGeometry(12, b.top + 4, 80, 20);
         *b.edit = named(new QLineEdit(GroupBoxFtp), b.name); // plain, unmasked
         (*b.edit)->setGeometry(96, b.top, 212, 26);
     }
+    Edit17->setGeometry(96, 166, 64, 26);
+    Edit17->setText(QStringLiteral("21"));
+    Edit18->setText(FtpSettings::DefaultRemotePath);
 
     // A pair of options: selecting the one not yet selected deselects its partner and runs
     // its handler; selecting the selected one does nothing. The initial choice is made
@@ -199,10 +239,8 @@ void TForm1::loadFtpOptions()
                 return;
             edits[i]->setText(*value);
         }
-        // Optional: "FTPS" asks for the encrypted upload, the next line pins the key.
-        CheckBox1->setChecked(lines->value(4).trimmed().compare(QLatin1String("FTPS"),
-                                                                Qt::CaseInsensitive) == 0);
-        ftpPinnedKey = CheckBox1->isChecked() ? lines->value(5).trimmed() : QString();
+        // Optional: "FTPS" and the trusted key, then passive mode, port and remote path.
+        showFtpSettings(FtpSettings::fromLines(*lines));
         RadioButton15->setChecked(true);
     }
     if (*first == QLatin1String("0"))
@@ -233,9 +271,43 @@ void TForm1::BitBtn20Click()
     BitBtn10Click();
 }
 
+std::optional<int> TForm1::postingsLostByRestore(const QString &name)
+{
+    const QString source = QDir(backup_files::dataDirectory(startDir)).filePath(name);
+    if (!backup_files::checkPlainFileName(name).isEmpty() || !QFileInfo(source).isFile())
+        return std::nullopt;
+    try {
+        desk::promet().checkTableFile(source, desk::tablePassword());
+        engine::Table backup(session, QStringLiteral("podaci/") + name);
+        OpenTables tables(session, {&backup, Table3});
+        // Each record of the journal that is not matched by an equal one of the backup is
+        // lost. A hash collision of two different records (odds of about 1 in 10^9 over a
+        // million records) could only make the count one too small.
+        QHash<size_t, int> kept;
+        kept.reserve(backup.recordCount());
+        scanRecordHashes(backup, [&kept](size_t hash) { ++kept[hash]; });
+        int lost = 0;
+        scanRecordHashes(*Table3, [&kept, &lost](size_t hash) {
+            const auto match = kept.find(hash);
+            if (match == kept.end() || match.value() == 0)
+                ++lost;
+            else
+                --match.value();
+        });
+        return lost;
+    } catch (const engine::EngineError &) {
+        return std::nullopt; // the restore itself says what is wrong
+    }
+}
+
 void TForm1::BitBtn23Click()
 {
-    if (!dialogs.confirm(AreYouSure))
+    // The question says what the restore costs when both tables can be read.
+    const std::optional<int> lost = postingsLostByRestore(Edit11->text());
+    if (!dialogs.confirm(
+            lost ? AreYouSure + QStringLiteral(" %1 promena posle ovog back-up-a ce biti izgubljeno")
+                                    .arg(*lost)
+                 : AreYouSure))
         return;
     const QString name = Edit11->text();
     if (name.isEmpty()) {
@@ -357,14 +429,41 @@ void TForm1::RadioButton15Click()
             return;
         }
     }
-    QStringList lines{QStringLiteral("1"), Edit14->text(), Edit15->text(), Edit16->text()};
-    if (CheckBox1->isChecked()) {
-        lines.append(QStringLiteral("FTPS"));
-        if (!ftpPinnedKey.isEmpty())
-            lines.append(ftpPinnedKey);
-    }
-    if (!saveFtpOptions(lines))
+    if (!platform::fitsWindows1250Line(Edit18->text())) {
+        dialogs.message(QStringLiteral("Polje Putanja sadrzi znak koji se ne moze sacuvati u "
+                                       "ftpop.txt; FTP podesavanje nije promenjeno."));
         restoreFtpOption(RadioButton16);
+        return;
+    }
+    if (!saveFtpOptions(typedFtpSettings().toLines()))
+        restoreFtpOption(RadioButton16);
+}
+
+FtpSettings TForm1::typedFtpSettings() const
+{
+    FtpSettings s;
+    s.server = Edit14->text();
+    s.user = Edit15->text();
+    s.password = Edit16->text();
+    s.tls = CheckBox1->isChecked();
+    s.pinnedKey = s.tls ? ftpPinnedKey : QString();
+    s.passive = CheckBox2->isChecked();
+    // What the file would make of them: a bad port is 21, an empty path the default one.
+    const FtpSettings read = FtpSettings::fromLines(
+        {QString(), QString(), QString(), QString(), QString(), QString(), QString(),
+         Edit17->text(), Edit18->text()});
+    s.port = read.port;
+    s.remotePath = read.remotePath;
+    return s;
+}
+
+void TForm1::showFtpSettings(const FtpSettings &s)
+{
+    CheckBox1->setChecked(s.tls);
+    ftpPinnedKey = s.pinnedKey;
+    CheckBox2->setChecked(s.passive);
+    Edit17->setText(QString::number(s.port));
+    Edit18->setText(s.remotePath);
 }
 
 void TForm1::RadioButton16Click()
@@ -372,8 +471,8 @@ void TForm1::RadioButton16Click()
     Edit14->clear();
     Edit15->clear();
     Edit16->clear();
-    CheckBox1->setChecked(false);
-    ftpPinnedKey.clear();
+    showFtpSettings(FtpSettings{});
+    CheckBox2->setChecked(true); // the next setting is a new one: passive
     if (!saveFtpOptions({QStringLiteral("0")}))
         restoreFtpOption(RadioButton15);
 }

@@ -1,11 +1,12 @@
 // TForm1: "PROVERI VEZU" on the backup page. Logs in with the settings typed in the FTP
-// frame (server, user name, password, "Sifrovana veza (FTPS)" and the trusted key) on an
-// FTP component of its own, so that an upload running on MFtp1 is not disturbed, waits
-// for the outcome while the window's events go on, and tells it in Serbian. A server
-// whose certificate is not trusted shows its key fingerprint; when the administrator
-// answers Yes to "Da li verujete ovom serveru?" that key is trusted from then on (and
-// stored at once when the upload is switched on).
+// frame (server, port, user name, password, passive mode, "Sifrovana veza (FTPS)" and the
+// trusted key) on an FTP component of its own, so that an upload running on MFtp1 is not
+// disturbed, waits for the outcome while the window's events go on, and tells it in
+// Serbian. A server whose certificate is not trusted shows its key fingerprint; when the
+// administrator answers Yes to "Da li verujete ovom serveru?" that key is trusted from then
+// on (and stored at once when the upload is switched on).
 #include "Unit1.h"
+#include "FtpSettings.h"
 #include "ftp/Ftp.h"
 
 #include "platform/Dialogs.h"
@@ -27,7 +28,10 @@ void TForm1::BitBtn30Click()
     ftp.SetUsername(Edit15->text());
     ftp.SetPassword(Edit16->text());
     ftp.SetTls(CheckBox1->isChecked() ? tlsExplicit : tlsNone);
-    ftp.Port = MFtp1->Port; // the upload's port
+    // The upload's port: the one typed, or else the component's own (21 unless changed).
+    const FtpSettings typed = typedFtpSettings();
+    ftp.Port = typed.port != 21 ? typed.port : MFtp1->Port;
+    ftp.SetPassive(typed.passive);
     ftp.SetTlsPinnedSha256(CheckBox1->isChecked() ? ftpPinnedKey : QString());
     ftp.SetRetries(0);
     ftp.SetNoopInterval(0);

@@ -8,6 +8,7 @@
 // attempt that failed is over: the status line says so and why, and the next posting
 // starts afresh.
 #include "Unit1.h"
+#include "FtpSettings.h"
 #include "ftp/Ftp.h"
 
 #include "platform/Dialogs.h"
@@ -22,8 +23,6 @@
 using namespace ftp;
 
 namespace {
-
-const QString RemoteFile = QStringLiteral("public_html/dv/podaci.txt");
 
 // A text on one line (server replies end with CR LF, and a multi-line reply would push the
 // label off its single line).
@@ -68,6 +67,7 @@ void TForm1::buildUpload()
     };
     MFtp1->OnLoggedIn = [this](TMFtp *sender) { MFtp1LoggedIn(sender); };
     MFtp1->OnFileStored = [this](TMFtp *sender) { MFtp1FileStored(sender); };
+    MFtp1->OnFileRenamed = [this](TMFtp *sender) { MFtp1FileRenamed(sender); };
 }
 
 void TForm1::uploadDecision()
@@ -92,7 +92,8 @@ void TForm1::uploadDecision()
     // offered to the busy component, which refuses it with its busy text. A login still
     // under way (also while the component waits to retry) is not started again: the
     // upload it leads to sends the export as it is on disk then, that is this newer one.
-    const bool uploadRunning = MFtp1->CurrentOperation() == opUpload;
+    const bool uploadRunning =
+        MFtp1->CurrentOperation() == opUpload || MFtp1->CurrentOperation() == opRename;
     // A login whose attempts are over (refused, timed out, retries used up) runs no more:
     // this posting starts a fresh one.
     const bool loginRunning = upload.pending && !upload.loggedIn && MFtp1->LoginRunning();
@@ -103,16 +104,23 @@ void TForm1::uploadDecision()
         startUploadWhenReady();
         return;
     }
+    const FtpSettings settings = FtpSettings::fromLines(*lines);
     if (!uploadRunning) {
         upload = UploadState();
-        MFtp1->SetServer(lines->at(1));
-        MFtp1->SetUsername(lines->at(2));
-        MFtp1->SetPassword(lines->at(3));
-        // An optional fifth line "FTPS" asks for explicit TLS; a sixth pins the server's key.
-        const bool ftps =
-            lines->value(4).trimmed().compare(QLatin1String("FTPS"), Qt::CaseInsensitive) == 0;
-        MFtp1->SetTls(ftps ? tlsExplicit : tlsNone);
-        MFtp1->SetTlsPinnedSha256(ftps ? lines->value(5).trimmed() : QString());
+        MFtp1->SetServer(settings.server);
+        MFtp1->SetUsername(settings.user);
+        MFtp1->SetPassword(settings.password);
+        // Optional lines: "FTPS" asks for explicit TLS and the next one pins the server's
+        // key; then passive mode, the port and the remote path.
+        MFtp1->SetTls(settings.tls ? tlsExplicit : tlsNone);
+        MFtp1->SetTlsPinnedSha256(settings.pinnedKey);
+        if (lines->size() > 6) {
+            // Without these lines the component keeps what it has (active mode, port 21).
+            MFtp1->SetPassive(settings.passive);
+            MFtp1->Port = settings.port;
+        }
+        upload.remotePath = settings.remotePath;
+        upload.temporaryPath = settings.temporaryPath();
         upload.pending = true;
         MFtp1->Login();
         QCoreApplication::processEvents();
@@ -121,7 +129,8 @@ void TForm1::uploadDecision()
     dialogs.message(QStringLiteral("Prebacujem podatke na server... posle klika na OK "
                                    "sacekajte poruku da su podaci preneti..."));
     if (uploadRunning) {
-        MFtp1->UploadFile(QDir(startDir).filePath(QStringLiteral("podaci.txt")), RemoteFile);
+        MFtp1->UploadFile(QDir(startDir).filePath(QStringLiteral("podaci.txt")),
+                          settings.remotePath);
         return;
     }
     upload.messageClosed = true;
@@ -135,7 +144,10 @@ void TForm1::startUploadWhenReady()
     upload.pending = false;
     upload.storing = true;
     upload.storeFailed = false;
-    MFtp1->UploadFile(QDir(startDir).filePath(QStringLiteral("podaci.txt")), RemoteFile);
+    // Under a temporary name in the same folder first, renamed over the export once whole:
+    // the server never shows a half file under its name.
+    MFtp1->UploadFile(QDir(startDir).filePath(QStringLiteral("podaci.txt")),
+                      upload.direct ? upload.remotePath : upload.temporaryPath);
 }
 
 void TForm1::MFtp1LoggedIn(TMFtp *)
@@ -162,6 +174,10 @@ void TForm1::MFtp1FtpError(TMFtp *sender, FtpError, const QString &addinfo)
 {
     if (upload.storing)
         upload.storeFailed = true;
+    if (upload.renaming) {
+        upload.renameFailed = true;
+        return; // not the end: the export is stored directly (MFtp1FileRenamed)
+    }
     // A refused login comes without a text of its own: the server's refusal says why.
     const QString text = addinfo.isEmpty() ? sender->LastReply() : addinfo;
     upload.errorStatus = failureLine(text);
@@ -180,9 +196,42 @@ void TForm1::MFtp1FileStored(TMFtp *sender)
             Label26->setText(upload.errorStatus);
         return;
     }
+    if (!upload.direct) {
+        upload.renaming = true;
+        upload.renameFailed = false;
+        sender->RenameFile(upload.temporaryPath, upload.remotePath);
+        return;
+    }
+    finishUpload(sender);
+}
+
+void TForm1::MFtp1FileRenamed(TMFtp *sender)
+{
+    if (!upload.renaming)
+        return;
+    upload.renaming = false;
+    if (!upload.renameFailed) {
+        finishUpload(sender);
+        return;
+    }
+    // The server refuses the rename: the export goes directly under its name, and the
+    // status line says so.
+    upload.direct = true;
+    upload.storing = true;
+    upload.storeFailed = false;
+    Label26->setText(QStringLiteral("Server ne dozvoljava preimenovanje; saljem direktno u ")
+                     + upload.remotePath);
+    sender->UploadFile(QDir(startDir).filePath(QStringLiteral("podaci.txt")), upload.remotePath);
+}
+
+void TForm1::finishUpload(TMFtp *sender)
+{
     upload.errorStatus.clear(); // a failed attempt before this success is over
     sender->Quit();
     sender->Close();
+    if (upload.direct)
+        Label26->setText(QStringLiteral("Server ne dozvoljava preimenovanje; podaci su poslati "
+                                        "direktno u ") + upload.remotePath);
     dialogs.message(QStringLiteral("Podaci preneti na server!"));
     QFile::remove(QDir(startDir).filePath(QStringLiteral("podaci.txt")));
 }

@@ -5,6 +5,7 @@
 #include "engine/Query.h"
 
 #include "engine/Cell.h"
+#include "engine/Cursor.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/SqlGenerator.h"
@@ -19,7 +20,7 @@
 
 namespace engine {
 
-struct Query::Private
+struct Query::Private : Cursor
 {
     explicit Private(Session &s) : session(s), sessionAlive(&s) {}
 
@@ -31,9 +32,6 @@ struct Query::Private
     std::vector<SqlResultColumn> columns;
     std::vector<Cell> cells; // row-major
     int rows = 0;
-    int pos = -1;
-    bool eof = true;
-    bool bof = true;
 
     void requireOpen() const
     {
@@ -104,9 +102,7 @@ void Query::open()
     d->columns = std::move(columns);
     d->cells = std::move(cells);
     d->rows = rows;
-    d->pos = rows > 0 ? 0 : -1;
-    d->bof = true;
-    d->eof = rows == 0;
+    d->toFirst(rows > 0);
     d->open = true;
     d->session.registerQuery(this);
     emit opened();
@@ -121,8 +117,7 @@ void Query::close()
     d->cells.clear();
     d->cells.shrink_to_fit();
     d->rows = 0;
-    d->pos = -1;
-    d->eof = d->bof = true;
+    d->reset();
     d->session.unregisterQuery(this);
     emit closed();
 }
@@ -140,39 +135,25 @@ int Query::recordCount() const
 void Query::first()
 {
     d->requireOpen();
-    d->pos = d->rows > 0 ? 0 : -1;
-    d->bof = true;
-    d->eof = d->rows == 0;
+    d->toFirst(d->rows > 0);
 }
 
 void Query::next()
 {
     d->requireOpen();
-    if (d->pos + 1 < d->rows) {
-        ++d->pos;
-        d->bof = false;
-    } else {
-        d->eof = true;
-    }
+    d->toNext(d->pos + 1 < d->rows);
 }
 
 void Query::prior()
 {
     d->requireOpen();
-    if (d->pos > 0) {
-        --d->pos;
-        d->eof = false;
-    } else {
-        d->bof = true;
-    }
+    d->toPrior();
 }
 
 void Query::last()
 {
     d->requireOpen();
-    d->pos = d->rows - 1;
-    d->eof = true;
-    d->bof = d->rows == 0;
+    d->toLast(d->rows);
 }
 
 bool Query::eof() const
@@ -193,10 +174,7 @@ int Query::recNo() const
 void Query::moveTo(int row)
 {
     d->requireOpen();
-    if (d->rows == 0)
-        return;
-    d->pos = std::clamp(row, 0, d->rows - 1);
-    d->eof = d->bof = false;
+    d->toPosition(row, d->rows);
 }
 
 int Query::fieldCount() const

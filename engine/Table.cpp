@@ -8,6 +8,7 @@
 #include "engine/Table.h"
 
 #include "engine/Cell.h"
+#include "engine/Cursor.h"
 #include "engine/EngineError.h"
 #include "engine/RecordCache.h"
 #include "engine/Session.h"
@@ -22,7 +23,7 @@
 
 namespace engine {
 
-struct Table::Private
+struct Table::Private : Cursor
 {
     Private(Table *table, Session &s, QString p)
         : q(table), session(s), sessionAlive(&s), path(std::move(p))
@@ -37,9 +38,6 @@ struct Table::Private
     int columns = 0;
     RecordCache cache;
 
-    int pos = -1;
-    bool eof = true;
-    bool bof = true;
     State state = State::Inactive;
     std::vector<Cell> buffer; // the record being inserted or edited
 
@@ -218,9 +216,7 @@ void Table::open()
     d->state = State::Browse;
     try {
         const bool any = d->cache.fetchForward(0, std::numeric_limits<qint64>::min());
-        d->pos = any ? 0 : -1;
-        d->bof = true;
-        d->eof = !any;
+        d->toFirst(any);
     } catch (...) {
         d->cache.reset(nullptr, 0);
         d->store.reset();
@@ -245,8 +241,7 @@ void Table::close()
     d->stale = false;
     d->buffer.clear();
     d->state = State::Inactive;
-    d->pos = -1;
-    d->eof = d->bof = true;
+    d->reset();
     d->session.unregisterTable(this);
     emit closed();
 }
@@ -271,9 +266,7 @@ void Table::first()
         any = !d->cache.ids().empty();
     else
         any = d->cache.fetchForward(0, std::numeric_limits<qint64>::min());
-    d->pos = any ? 0 : -1;
-    d->bof = true;
-    d->eof = !any;
+    d->toFirst(any);
     emit currentChanged();
 }
 
@@ -292,33 +285,21 @@ void Table::next()
         exists = d->cache.fetchForward(wanted, d->cache.idAt(d->pos));
     else
         exists = wanted < d->count();
-    if (exists) {
-        d->pos = wanted;
-        d->bof = false;
+    if (d->toNext(exists))
         emit currentChanged();
-    } else {
-        d->eof = true;
-    }
 }
 
 void Table::prior()
 {
     d->checkBrowseMode();
-    if (d->pos > 0) {
-        --d->pos;
-        d->eof = false;
+    if (d->toPrior())
         emit currentChanged();
-    } else {
-        d->bof = true;
-    }
 }
 
 void Table::last()
 {
     d->checkBrowseMode();
-    d->pos = d->count() - 1;
-    d->eof = true;
-    d->bof = d->count() == 0;
+    d->toLast(d->count());
     emit currentChanged();
 }
 
@@ -346,11 +327,8 @@ int Table::recNo() const
 void Table::moveTo(int position)
 {
     d->checkBrowseMode();
-    if (d->count() == 0)
-        return;
-    d->pos = std::clamp(position, 0, d->count() - 1);
-    d->eof = d->bof = false;
-    emit currentChanged();
+    if (d->toPosition(position, d->count()))
+        emit currentChanged();
 }
 
 qint64 Table::recordId() const
@@ -618,8 +596,7 @@ void Table::emptyTable()
     cancel();
     d->store->deleteAll();
     d->cache.setEmpty();
-    d->pos = -1;
-    d->eof = d->bof = true;
+    d->reset();
     d->changedFile();
 }
 
@@ -666,13 +643,25 @@ void Table::startTransaction()
     d->transaction = true;
 }
 
+bool Table::startPosting(const QUuid &key)
+{
+    d->checkBrowseMode();
+    if (d->transaction)
+        d->fail(QStringLiteral("Table %1 is already in a transaction").arg(d->path));
+    if (!d->store->beginPosting(key.toString(QUuid::WithoutBraces)))
+        return false;
+    d->transaction = true;
+    return true;
+}
+
 void Table::commit()
 {
     d->checkBrowseMode();
     if (!d->transaction)
         return;
-    d->store->commit();
+    // Once asked to commit, the store ends the transaction itself, whatever the outcome.
     d->transaction = false;
+    d->store->commit();
 }
 
 void Table::rollback()

@@ -48,6 +48,7 @@ enum TMFtpOperation : int {
     opLogin = 1,
     opDownload = 10,
     opUpload = 12,
+    opRename = 14,
     opKeepAlive = 19,
 };
 
@@ -73,6 +74,9 @@ public:
     void Login();
     void DownloadFile(const QString &remoteFile, const QString &localFile);
     void UploadFile(const QString &localFile, const QString &remoteFile);
+    // Renames a remote file (RNFR, RNTO), replacing a file of the new name where the server
+    // allows it. Ends with OnFtpReady and OnFileRenamed, after an error it reported too.
+    void RenameFile(const QString &from, const QString &to);
     void Quit();
     // Close() (inherited) closes the control connection at once.
 
@@ -229,6 +233,8 @@ protected:
     void NoopTick();
     void HandleNoopReply(const QString &reply);
     void HandleQuitReply(const QString &reply);
+    void HandleRnfrReply(const QString &reply);
+    void HandleRntoReply(const QString &reply);
     void PumpMessages();
     void WaitForEvents();
     void StartNoopTimer();

@@ -125,6 +125,37 @@ void TMFtp::Quit()
         SendCommand(QStringLiteral("QUIT"), &TMFtp::HandleQuitReply);
 }
 
+void TMFtp::RenameFile(const QString &from, const QString &to)
+{
+    if (!BeginOperation())
+        return;
+    m_currentOperation = opRename;
+    m_remoteFileName = to;
+    SendCommand(QStringLiteral("RNFR ") + from, &TMFtp::HandleRnfrReply);
+}
+
+// Expects: 350 to RNFR (the server waits for the new name).
+void TMFtp::HandleRnfrReply(const QString &reply)
+{
+    if (!reply.startsWith(QLatin1Char('3'))) {
+        m_lastErrorText = reply;
+        EndWithError(errCommandFailed);
+        return;
+    }
+    SendCommand(QStringLiteral("RNTO ") + m_remoteFileName, &TMFtp::HandleRntoReply);
+}
+
+// Expects: 250 to RNTO.
+void TMFtp::HandleRntoReply(const QString &reply)
+{
+    if (!reply.startsWith(QLatin1Char('2'))) {
+        m_lastErrorText = reply;
+        EndWithError(errCommandFailed);
+        return;
+    }
+    FinishOperation();
+}
+
 void TMFtp::RestoreRealServer()
 {
     if (!m_serverSwapped)
@@ -478,6 +509,11 @@ void TMFtp::HandleNotification(TMMessage &message)
             m_currentOperation = opNone;
             if (OnFileStored)
                 OnFileStored(this);
+            break;
+        case opRename:
+            m_currentOperation = opNone;
+            if (OnFileRenamed)
+                OnFileRenamed(this);
             break;
         case opNone:
         case opKeepAlive:

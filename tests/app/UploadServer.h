@@ -2,7 +2,7 @@
 
 // A real FTP server for the upload tests: pyftpdlib, started with /usr/bin/python3 on a free
 // loopback port, serving one temporary home to "kasa"/"tajna" (full rights) and to
-// "citac"/"tajna" (read only). Uploads are slowed to `bytesPerSecond` when it is given, so
+// "citac"/"tajna" (read only) and to "bezimena"/"tajna" (everything but renaming). Uploads are slowed to `bytesPerSecond` when it is given, so
 // a test can act while a store is running.
 
 #include "../ftp/FtpTestSupport.h"
@@ -30,6 +30,7 @@ home, limit, port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 auth = DummyAuthorizer()
 auth.add_user("kasa", "tajna", home, perm="elradfmwMT")
 auth.add_user("citac", "tajna", home, perm="elr")
+auth.add_user("bezimena", "tajna", home, perm="elradmwMT")
 class Handler(FTPHandler):
     authorizer = auth
     auth_failed_timeout = 0
@@ -57,6 +58,11 @@ server.serve_forever()
     bool hasStored() const
     {
         return QFile::exists(QDir(home.path()).filePath(QStringLiteral("public_html/dv/podaci.txt")));
+    }
+    QByteArray file(const QString &relative) const
+    {
+        QFile f(QDir(home.path()).filePath(relative));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
 
     quint16 port = 0;

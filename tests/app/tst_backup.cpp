@@ -8,6 +8,7 @@
 
 #include "desk/DeskTables.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -189,6 +190,57 @@ private slots:
         click("BitBtn23");
         QCOMPARE(dialogs.questions().size(), 2);
         QCOMPARE(dialogs.messages(), QStringList{"Prvo izaberite neki back-up iz liste!"});
+    }
+
+    // The restore question counts the journal's records that the backup does not hold.
+    void restoreQuestionSaysHowManyPostingsAreLost_data()
+    {
+        QTest::addColumn<QStringList>("kept");    // posted before the backup
+        QTest::addColumn<QString>("afterwards"); // what happens to the journal then
+        QTest::addColumn<QStringList>("added");   // posted after that
+        QTest::addColumn<QString>("question");
+        const QString lost = QStringLiteral("Da li ste sigurni? %1 promena posle ovog back-up-a "
+                                            "ce biti izgubljeno");
+        QTest::newRow("nothing new") << QStringList{"a", "b"} << "" << QStringList() << lost.arg(0);
+        QTest::newRow("two new") << QStringList{"a", "b"} << "" << QStringList{"c", "d"}
+                                 << lost.arg(2);
+        QTest::newRow("the same text again") << QStringList{"a"} << "" << QStringList{"a"}
+                                             << lost.arg(1);
+        QTest::newRow("cleared, then one new") << QStringList{"a", "b", "c"} << "clear"
+                                               << QStringList{"d"} << lost.arg(1);
+        QTest::newRow("no journal") << QStringList{"a"} << "remove" << QStringList()
+                                    << "Da li ste sigurni?";
+    }
+    void restoreQuestionSaysHowManyPostingsAreLost()
+    {
+        QFETCH(QStringList, kept);
+        QFETCH(QString, afterwards);
+        QFETCH(QStringList, added);
+        QFETCH(QString, question);
+        for (const QString &text : kept)
+            data->addPosting("Ana", "01/12/2026", "1.00", "0.00", "0.00", "0.00", text);
+        QVERIFY(QFile::copy(data->file("podaci/promet.db"), data->file("podaci/" + backupName)));
+        if (afterwards == "clear") {
+            data->session.setPassword(DataDir::password());
+            engine::Table t(data->session, "podaci/promet.db");
+            t.open();
+            t.emptyTable();
+            data->session.close();
+        } else if (afterwards == "remove") {
+            QVERIFY(QFile::remove(data->file("podaci/promet.db")));
+        }
+        for (const QString &text : added)
+            data->addPosting("Ana", "01/12/2026", "1.00", "0.00", "0.00", "0.00", text);
+        showForm();
+        login("12345");
+        enterPage();
+        find<QLineEdit>("Edit11")->setText(backupName);
+        dialogs.clear(); // logging in without a journal is told
+        dialogs.answerNo();
+        click("BitBtn23");
+        QCOMPARE(dialogs.questions(), QStringList{question});
+        QVERIFY(dialogs.messages().isEmpty());
+        QVERIFY(!data->session.hasPassword());
     }
 
     void restoredBackupGivesTheEarlierBalanceAtTheNextCashierLogin()
@@ -425,8 +477,10 @@ private slots:
         find<QLineEdit>("Edit16")->setText("tajna");
         select("RadioButton15");
         QVERIFY(ftpOn() && !ftpOff());
+        // A new setting is passive; the network lines follow the two TLS lines.
         QCOMPARE(data->readFile("podaci/ftpop.txt"),
-                 QByteArray("1\r\nftp.example.com\r\nkasa\r\ntajna\r\n"));
+                 QByteArray("1\r\nftp.example.com\r\nkasa\r\ntajna\r\n\r\n\r\n1\r\n21\r\n"
+                            "public_html/dv/podaci.txt\r\n"));
         QCOMPARE(mode("podaci/ftpop.txt"), 0600);
 
         // Selecting the option already selected writes nothing.
@@ -440,7 +494,8 @@ private slots:
         QCOMPARE(mode("podaci/ftpop.txt"), 0600);
 
         find<QRadioButton>("RadioButton15")->setChecked(true);
-        QCOMPARE(data->readFile("podaci/ftpop.txt"), QByteArray("1\r\n\r\n\r\n\r\n"));
+        QCOMPARE(data->readFile("podaci/ftpop.txt"),
+                 QByteArray("1\r\n\r\n\r\n\r\n\r\n\r\n1\r\n21\r\npublic_html/dv/podaci.txt\r\n"));
         QVERIFY(dialogs.messages().isEmpty());
     }
 
@@ -487,8 +542,36 @@ private slots:
         enterPage();
         QCOMPARE(boxes(), (QStringList{"srv", "usr", "pwd"}));
         QVERIFY(ftpOn());
-        // Its handler ran and wrote the same settings back.
+        // Its handler ran and wrote the same settings back: a file of four lines is active
+        // mode on port 21 and stays four lines.
         QCOMPARE(data->readFile("podaci/ftpop.txt"), QByteArray("1\r\nsrv\r\nusr\r\npwd\r\n"));
+        QVERIFY(!find<QCheckBox>("CheckBox2")->isChecked());
+
+        // The network lines after the TLS lines: passive mode, port and remote path.
+        struct NetworkCase
+        {
+            QByteArray file;
+            bool passive;
+            QString port, path;
+            QByteArray written;
+        } network[] = {
+            {"1\nsrv\nusr\npwd\n\n\n1\n2121\nwww/p.txt\n", true, "2121", "www/p.txt",
+             "1\r\nsrv\r\nusr\r\npwd\r\n\r\n\r\n1\r\n2121\r\nwww/p.txt\r\n"},
+            {"1\nsrv\nusr\npwd\nFTPS\nsha256//k\n0\nx\n\n", false, "21", "public_html/dv/podaci.txt",
+             "1\r\nsrv\r\nusr\r\npwd\r\nFTPS\r\nsha256//k\r\n"},
+        };
+        for (const NetworkCase &c : network) {
+            writeFile("podaci/ftpop.txt", "0\r\n");
+            enterPage();
+            writeFile("podaci/ftpop.txt", c.file);
+            enterPage();
+            QCOMPARE(find<QCheckBox>("CheckBox2")->isChecked(), c.passive);
+            QCOMPARE(find<QLineEdit>("Edit17")->text(), c.port);
+            QCOMPARE(find<QLineEdit>("Edit18")->text(), c.path);
+            QCOMPARE(data->readFile("podaci/ftpop.txt"), c.written);
+        }
+        writeFile("podaci/ftpop.txt", "1\nsrv\nusr\npwd\n");
+        enterPage();
 
         writeFile("podaci/ftpop.txt", "0\r\n");
         enterPage();

@@ -236,6 +236,47 @@ private slots:
         }
     }
 
+    void uploadStoresUnderATemporaryNameAndRenamesIt_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("temporaryLeft");
+        QTest::newRow("renamed") << "kasa" << "   Disconnected" << false;
+        QTest::newRow("rename refused: stored directly")
+            << "bezimena"
+            << "Server ne dozvoljava preimenovanje; podaci su poslati direktno u "
+               "public_html/dv/drugi.txt"
+            << true;
+    }
+    void uploadStoresUnderATemporaryNameAndRenamesIt()
+    {
+        QFETCH(QString, user);
+        QFETCH(QString, status);
+        QFETCH(bool, temporaryLeft);
+        startServer();
+        // Passive mode, the port and the remote path from the lines after the TLS lines.
+        writeOptions({"1", "127.0.0.1", user, "tajna", "", "", "1",
+                      QString::number(server->port), "public_html/dv/drugi.txt"});
+        QByteArray written;
+        dialogs.onMessage = [&](const QString &text) {
+            if (text == Wait)
+                written = exportBytes();
+        };
+        makeForm();
+        form->MFtp1->SetRetryInterval(0);
+        form->show();
+        form->Edit1->setText("111");
+        form->BitBtn9Click();
+        post();
+        QTRY_VERIFY2_WITH_TIMEOUT(dialogs.messages().contains(Done),
+                                  qPrintable(form->Label26->text()), 10000);
+        QVERIFY(form->MFtp1->Passive());
+        QCOMPARE(server->file("public_html/dv/drugi.txt"), written);
+        QCOMPARE(server->file("public_html/dv/.drugi.txt.part") != "<missing>", temporaryLeft);
+        QVERIFY(!server->hasStored());
+        QVERIFY2(form->Label26->text().endsWith(status), qPrintable(form->Label26->text()));
+    }
+
     void secondPostingDuringAnUploadFindsTheComponentBusy()
     {
         // A journal big enough that its upload, slowed to 64 KiB/s, takes a few seconds.

@@ -106,38 +106,17 @@ QList<Posting> threePostings()
 
 } // namespace
 
-TEST_F(PdfOutput, ShowsTitlesRecordsTotalsAndBalances)
-{
-    const QString pdf = write(sample(report::turnoverReport(), threePostings()));
-    const QString content = text(pdf);
-    for (const char *expected : {"Promet dorvante za period od 01/12/2026 do 07/12/2026",
-                                 "Za izabranog dorvantika Petar Petrovic",
-                                 "Za izabrani promet: Gorivo",
-                                 "Za izabranu grupu: Gorivo",
-                                 "DINARI",
-                                 "R.br.",
-                                 "Dorvantik",
-                                 "01/12/2026",
-                                 "08:15:00",
-                                 "Racun za gorivo",
-                                 "2345.60",
-                                 "12345678.45",
-                                 "Uplata pazara",
-                                 "170.50",
-                                 "UKUPNO DINARA",
-                                 "UKUPNO EUR",
-                                 "12343332.85",
-                                 "-20.50",
-                                 "Vreme:",
-                                 "07/12/2026 14:05:09",
-                                 "Strana"}) {
-        EXPECT_TRUE(content.contains(QString::fromLatin1(expected))) << expected;
-    }
-}
-
+// The titles are whole, and every element (titles, column heads, a record, the sums, the
+// balances, the footer) stands where the layout puts it.
 TEST_F(PdfOutput, ElementsStandWhereTheLayoutPutsThemWithinATenthOfAMillimetre)
 {
     const QString pdf = write(sample(report::turnoverReport(), threePostings()));
+    const QString content = text(pdf);
+    for (const char *title : {"Promet dorvante za period od 01/12/2026 do 07/12/2026",
+                              "Za izabranog dorvantika Petar Petrovic", "Za izabrani promet: Gorivo",
+                              "Za izabranu grupu: Gorivo", "Racun za gorivo", "Uplata pazara",
+                              "UKUPNO DINARA", "UKUPNO EUR", "07/12/2026 14:05:09"})
+        EXPECT_TRUE(content.contains(QString::fromLatin1(title))) << title;
     const QList<QList<Word>> pages = words(pdf);
     ASSERT_EQ(pages.size(), 1);
     const QList<Word> &page = pages.front();

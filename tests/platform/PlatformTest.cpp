@@ -1,0 +1,133 @@
+// The platform's file helpers on their own: whole-file writes (also on a full disk), the
+// temporary files and their clean-up, and the Windows-1250 text files.
+
+#include "platform/AtomicFile.h"
+#include "platform/TextFiles.h"
+#include "testsupport/FileSizeLimit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class PlatformFiles : public ::testing::Test
+{
+protected:
+    QString path(const QString &name) const { return dir.filePath(name); }
+    QStringList files() const
+    {
+        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+    // Owner, group and other permissions.
+    QFileDevice::Permissions mode(const QString &name) const
+    {
+        return QFile::permissions(path(name)) & QFileDevice::Permissions(0x7077);
+    }
+    QByteArray read(const QString &name) const
+    {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+    }
+    void touch(const QString &name) const
+    {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(PlatformFiles, AWholeFileWriteReplacesTheTargetOrLeavesItAsItWas)
+{
+    QString error;
+    ASSERT_TRUE(platform::writeFileAtomically(path("a.txt"), "old", &error)) << error.toStdString();
+    QFile::setPermissions(path("a.txt"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    ASSERT_TRUE(platform::writeFileAtomically(path("a.txt"), "new"));
+    EXPECT_EQ(read("a.txt"), "new");
+    EXPECT_EQ(mode("a.txt"),
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther); // kept
+    ASSERT_TRUE(platform::writeFileAtomically(path("a.txt"), "x", nullptr,
+                                              QFile::ReadOwner | QFile::WriteOwner));
+    EXPECT_EQ(mode("a.txt"), QFile::ReadOwner | QFile::WriteOwner);
+
+    // A full disk: the write fails with the system's reason, the old file stays whole and no
+    // temporary file is left.
+    ASSERT_TRUE(platform::writeFileAtomically(path("a.txt"), QByteArray(4096, 'z')));
+    EXPECT_EQ(runWithFileSizeLimit(100, [&] {
+                  return !platform::writeFileAtomically(path("a.txt"), QByteArray(4096, 'y'), &error) &&
+                                 error == QLatin1String("File too large")
+                             ? 0
+                             : 1;
+              }),
+              0);
+    EXPECT_EQ(read("a.txt"), QByteArray(4096, 'z'));
+    // A folder where the file should go is not replaced either.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("b.txt"));
+    EXPECT_FALSE(platform::writeFileAtomically(path("b.txt"), "x", &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(files(), QStringList{"a.txt"});
+}
+
+TEST_F(PlatformFiles, CleanUpRemovesOnlyTheTemporaryFilesNobodyHolds)
+{
+    const QStringList stale = {".~dorvanta-podaci.txt-a1B2c3", ".~dorvanta-promet.db-x",
+                               ".~dorvanta-promet.db-x-journal", ".~dorvanta-promet.db-y-journal"};
+    const QStringList kept = {"podaci.txt.a1B2c3", ".promet.db.a1B2c3", "bck-~dorvanta-1.db",
+                              "promet.db.1234.tmp"};
+    for (const QString &name : stale + kept)
+        touch(name);
+    // A write still in progress (another desk's backup) keeps its file.
+    platform::TemporaryFile live(path("promet.db"));
+    ASSERT_TRUE(live.isOpen());
+    EXPECT_TRUE(platform::isTemporaryFileName(QFileInfo(live.path()).fileName()));
+    EXPECT_EQ(platform::removeStaleTemporaryFiles(dir.path()), stale.size());
+    QStringList left = kept;
+    left << QFileInfo(live.path()).fileName();
+    left.sort();
+    QStringList now = files();
+    now.sort();
+    EXPECT_EQ(now, left);
+
+    // Renamed away it is the target; dropped unrenamed it is gone.
+    ASSERT_TRUE(live.renameTo(path("promet.db")));
+    {
+        platform::TemporaryFile dropped(path("podaci.txt"));
+        ASSERT_TRUE(dropped.isOpen());
+    }
+    EXPECT_EQ(files().size(), kept.size() + 1);
+}
+
+TEST(TextFiles, LinesAreWindows1250WithCrLfAndReadBackWhateverTheirEnds)
+{
+    const QString serbian = QString::fromUtf8("Šime Ćorić, čaj i šećer, Đurđa Žeželj");
+    const QByteArray bytes = platform::toWindows1250(serbian);
+    EXPECT_EQ(bytes.size(), serbian.size()); // one byte per letter
+    EXPECT_TRUE(bytes.startsWith("\x8A" "ime \xC6" "ori\xE6"));
+    EXPECT_EQ(platform::fromWindows1250(bytes), serbian);
+    EXPECT_FALSE(platform::toWindows1250(QString::fromUtf8("中")).isEmpty()); // never dropped
+    EXPECT_TRUE(platform::fitsWindows1250Line(serbian));
+    for (const QString &unfit : {QString::fromUtf8("tajna😀"), QString::fromUtf8("中"),
+                                 QStringLiteral("a\rb"), QStringLiteral("a\nb"), QString(QChar(0x7F))})
+        EXPECT_FALSE(platform::fitsWindows1250Line(unfit)) << unfit.toStdString();
+    EXPECT_EQ(platform::withoutControlCharacters(QStringLiteral("a\r\nb\tc") + QChar(0x7F)),
+              QStringLiteral("a  b c "));
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath("ftpop.txt");
+    ASSERT_TRUE(platform::saveLines(file, {"1", serbian, ""}));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), "1\r\n" + bytes + "\r\n\r\n");
+    f.close();
+    EXPECT_EQ(platform::loadLines(file), (QStringList{"1", serbian, ""}));
+    ASSERT_TRUE(platform::writeFileAtomically(file, "a\nb\rc\r\nd"));
+    EXPECT_EQ(platform::loadLines(file), (QStringList{"a", "b", "c", "d"}));
+    QString error;
+    EXPECT_EQ(platform::loadLines(dir.filePath("none.txt"), &error), std::nullopt);
+    EXPECT_FALSE(error.isEmpty());
+}
