@@ -74,6 +74,7 @@ enum Page {
     PageJournal = 6,
     PageBackup = 7,
     PageGroups = 8,
+    PageDayReport = 9,
 };
 
 class TForm1 : public QMainWindow
@@ -105,6 +106,7 @@ public:
     void BitBtn13Click(); // PREGLED TABELE PROMETA
     void BitBtn19Click(); // BACK-UP i PODESAVANJA
     void BitBtn10Click(); // MENI ADMINISTRATORA (all six)
+    void BitBtnDayReportClick(); // DNEVNI IZVESTAJ
     void Edit1KeyPress(QChar &key);
     void Glavnimeni1Click();
     void Izlazizprograma1Click();
@@ -176,6 +178,7 @@ private:
     void buildMasterDataPages(); // Unit1Master.cpp
     void buildReportPage();      // Unit1Report.cpp
     void buildBackupPage();      // Unit1Backup.cpp
+    void buildDayReportPage();   // Unit1DayReport.cpp
     void buildUpload();          // Unit1Upload.cpp
     void startUploadWhenReady();
     void showPage(int index);
@@ -333,6 +336,17 @@ private:
 
 public:
 
+    // --- daily cash report page (Unit1DayReport.cpp) ---
+    QPushButton *BitBtnDayReport = nullptr; // DNEVNI IZVESTAJ, on the administrator menu
+    class QDateEdit *DayPicker = nullptr;
+    QComboBox *DayCurrency = nullptr; // DINARI I EUR, DINARI, EUR
+    QLabel *DayState = nullptr;       // NIJE ZAKLJUCEN, or the close and its report number
+    QPushButton *DayPreview = nullptr; // PRIKAZI DNEVNI IZVESTAJ
+    QPushButton *DayClose = nullptr;   // ZAKLJUCI DAN
+    void showDayState();
+    void DayPreviewClick();
+    void DayCloseClick();
+
     // --- report page (Unit1Report.cpp) ---
     // The criteria of the report page as its controls hold them: which chosen options are
     // selected and the texts of their edit boxes (dates as date text).
@@ -364,6 +378,12 @@ public:
     ReportCriteria reportCriteria() const;
     // The statement of Query1 as the last report press left it.
     QString reportStatement() const;
+    // "CSV": the records of the report's criteria with their numbers to a CSV file (Unit1Csv.cpp).
+    QPushButton *BitBtnCsv = nullptr;
+    void BitBtnCsvClick();
+    // The journal view's "STORNIRAJ": reverses the current record's document (Unit1Master.cpp).
+    QPushButton *BitBtnStorno = nullptr;
+    void BitBtnStornoClick();
 
     void RadioButton8Click(); // Sve
     void RadioButton7Click(); // Za period

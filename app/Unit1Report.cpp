@@ -214,6 +214,10 @@ void TForm1::buildReportPage()
         connect(widget, &QListWidget::currentRowChanged, this, handler);
     }
     connect(BitBtn17, &QPushButton::clicked, this, &TForm1::BitBtn17Click);
+    BitBtnCsv = named(new QPushButton(QStringLiteral("CSV"), page), "BitBtnCsv");
+    BitBtnCsv->setFont(uiFont(9, true));
+    BitBtnCsv->setGeometry(380, 440, 120, 40);
+    connect(BitBtnCsv, &QPushButton::clicked, this, &TForm1::BitBtnCsvClick);
 }
 
 // ---------------------------------------------------------------------------------------
