@@ -70,6 +70,7 @@ int main(int argc, char **argv)
     if (!baza.open(QIODevice::WriteOnly) || baza.write(uri.toUtf8() + "\ntimeout=3\n") < 0)
         return 1;
     baza.close();
+    desk::placeTablesOnServer();
     try {
         desk::promet().createTable(dir.filePath(QStringLiteral("podaci/promet.db")),
                                                   QStringLiteral("kvr604"));
