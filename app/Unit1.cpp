@@ -76,7 +76,7 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
         QStringLiteral("Default"),  QStringLiteral("KORISNICI"),     QStringLiteral("PODACI"),
         QStringLiteral("MENI"),     QStringLiteral("IZVESTAJ"),      QStringLiteral("KASA"),
         QStringLiteral("PROMET TABELA"), QStringLiteral("SNIMANJE"),
-        QStringLiteral("GRUPA PROMETA")};
+        QStringLiteral("GRUPA PROMETA"), QStringLiteral("DNEVNI IZVESTAJ")};
     for (int i = 0; i < captions.size(); ++i) {
         auto *page = new QWidget;
         page->setObjectName(QStringLiteral("Page%1").arg(i));
@@ -91,6 +91,7 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     buildMasterDataPages();
     buildReportPage();
     buildBackupPage();
+    buildDayReportPage();
     buildUpload();
 
     // Enter on a focused button presses it, as Space does: the keyboard flows of the pages
@@ -218,6 +219,10 @@ void TForm1::buildAdminMenuPage()
         *e.button = b;
         top += 76;
     }
+    BitBtnDayReport = named(new QPushButton(QStringLiteral("DNEVNI\nIZVESTAJ"), page), "BitBtnDayReport");
+    BitBtnDayReport->setFont(uiFont(11, true));
+    BitBtnDayReport->setGeometry(572, 24, 124, 64);
+    connect(BitBtnDayReport, &QPushButton::clicked, this, &TForm1::BitBtnDayReportClick);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -326,6 +331,7 @@ void TForm1::BitBtn9Click()
         fillComboFromTable(ComboBox4, *Table4, QStringLiteral("GRUPA"));
         refreshBalances();
     } catch (const engine::EngineError &e) {
+        showNoBalances(); // not 0.00 / 0.00, as if the desk were empty
         dialogs.message(e.message());
     }
 }

@@ -22,6 +22,7 @@
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 
 #include <optional>
 
@@ -73,6 +74,7 @@ enum Page {
     PageJournal = 6,
     PageBackup = 7,
     PageGroups = 8,
+    PageDayReport = 9,
 };
 
 class TForm1 : public QMainWindow
@@ -104,6 +106,7 @@ public:
     void BitBtn13Click(); // PREGLED TABELE PROMETA
     void BitBtn19Click(); // BACK-UP i PODESAVANJA
     void BitBtn10Click(); // MENI ADMINISTRATORA (all six)
+    void BitBtnDayReportClick(); // DNEVNI IZVESTAJ
     void Edit1KeyPress(QChar &key);
     void Glavnimeni1Click();
     void Izlazizprograma1Click();
@@ -133,19 +136,27 @@ public:
     QString postingQuestion(engine::Money amount);
     // Currency and direction back to dinars and out, as every cashier starts.
     void resetPostingChoices();
-    // Stores one posting of `amount` (above zero) in the page's currency and direction, with
-    // the running balances taken from the journal's sums under its write lock. Throws
-    // EngineError (and stores nothing) when the journal fails.
-    void storePosting(engine::Money amount, const QString &reason, const QString &group);
+    // After the question was answered Yes: stores the posting and refreshes the balances,
+    // saying what became of it when it failed; true when it is stored.
+    bool postConfirmed(engine::Money amount, const QString &reason, const QString &group);
+    // Stores one posting of `amount` (above zero) in the page's currency and direction with
+    // the identity `key`, with the running balances taken from the journal's sums under its
+    // write lock; false when the posting with that key is stored already. Throws EngineError
+    // (and stores nothing) when the journal fails; of kind OutcomeUnknown when the server's
+    // answer to the commit was lost and could not be asked afterwards.
+    bool storePosting(const QUuid &key, engine::Money amount, const QString &reason,
+                      const QString &group);
+    // Empties both balance boxes: no balance is shown rather than a wrong one.
+    void showNoBalances();
     // Inside the posting's transaction, after the record is stored: refuses a closed day and
     // gives the record its document number (lastDocument).
     void numberPosting(bool receipt);
     // Gives the journal's records their document numbers (the cash book's tables are made on
     // the first start with an older data directory); false after showing why not.
     bool prepareCashBook();
-    // Writes the whole journal to "podaci.txt"; false (after showing the reason) when the
-    // journal could not be read or the file not written.
-    bool exportJournal();
+    // Writes the whole journal to "podaci.txt"; false (after showing the reason, after
+    // `messageStart` when given) when the journal could not be read or the file not written.
+    bool exportJournal(const QString &messageStart = {});
     // After every export: the upload of the export when the FTP option is on.
     void uploadDecision();
 
@@ -167,16 +178,28 @@ private:
     void buildMasterDataPages(); // Unit1Master.cpp
     void buildReportPage();      // Unit1Report.cpp
     void buildBackupPage();      // Unit1Backup.cpp
+    void buildDayReportPage();   // Unit1DayReport.cpp
     void buildUpload();          // Unit1Upload.cpp
     void startUploadWhenReady();
     void showPage(int index);
     void closeSession();
+    // How many records of the journal the backup `name` of the data directory does not hold,
+    // so many postings a restore of it loses; nullopt when either table cannot be read.
+    std::optional<int> postingsLostByRestore(const QString &name);
     void fillComboFromTable(QComboBox *combo, engine::Table &table, const QString &field);
     // The FTP option file's lines; nullopt (after showing the file error) when unreadable.
     std::optional<QStringList> loadFtpOptionLines();
     // The error of reading a line the option file lacks.
     void showMissingLine(qsizetype index);
     QString todayText() const;
+
+    // The posting last sent whose outcome is not known yet: its identity and the inputs it
+    // was made for.
+    struct PendingPosting
+    {
+        QUuid key;
+        QStringList inputs;
+    } pendingPosting;
 
     engine::Session &session;
     platform::Dialogs &dialogs;
@@ -313,6 +336,17 @@ private:
 
 public:
 
+    // --- daily cash report page (Unit1DayReport.cpp) ---
+    QPushButton *BitBtnDayReport = nullptr; // DNEVNI IZVESTAJ, on the administrator menu
+    class QDateEdit *DayPicker = nullptr;
+    QComboBox *DayCurrency = nullptr; // DINARI I EUR, DINARI, EUR
+    QLabel *DayState = nullptr;       // NIJE ZAKLJUCEN, or the close and its report number
+    QPushButton *DayPreview = nullptr; // PRIKAZI DNEVNI IZVESTAJ
+    QPushButton *DayClose = nullptr;   // ZAKLJUCI DAN
+    void showDayState();
+    void DayPreviewClick();
+    void DayCloseClick();
+
     // --- report page (Unit1Report.cpp) ---
     // The criteria of the report page as its controls hold them: which chosen options are
     // selected and the texts of their edit boxes (dates as date text).
@@ -332,17 +366,24 @@ public:
     };
     // The statement over the journal and the report's four title lines made from the
     // criteria. `complete` is false when a chosen criterion has no text; the statement and
-    // titles are then empty.
+    // titles are then empty and `missing` is the message that says what is missing.
     struct ReportStatement
     {
         bool complete = false;
         QString sql;
         QStringList titles;
+        QString missing;
     };
     static ReportStatement buildReportStatement(const ReportCriteria &criteria);
     ReportCriteria reportCriteria() const;
     // The statement of Query1 as the last report press left it.
     QString reportStatement() const;
+    // "CSV": the records of the report's criteria with their numbers to a CSV file (Unit1Csv.cpp).
+    QPushButton *BitBtnCsv = nullptr;
+    void BitBtnCsvClick();
+    // The journal view's "STORNIRAJ": reverses the current record's document (Unit1Master.cpp).
+    QPushButton *BitBtnStorno = nullptr;
+    void BitBtnStornoClick();
 
     void RadioButton8Click(); // Sve
     void RadioButton7Click(); // Za period

@@ -32,6 +32,7 @@
 #include <QButtonGroup>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -40,6 +41,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+
+#include <functional>
 
 namespace {
 
@@ -50,6 +53,32 @@ const QString AreYouSure = QStringLiteral("Da li ste sigurni?");
 // The option file holds the FTP password: owner only.
 constexpr QFileDevice::Permissions OptionFilePermissions =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// Calls `visit` with a 64-bit hash of each record of an open table, over its stored values.
+void scanRecordHashes(const engine::Table &table, const std::function<void(size_t)> &visit)
+{
+    QList<bool> money;
+    for (const QString &name : table.fieldNames())
+        money.append(table.fieldType(name) == engine::FieldType::Money);
+    QByteArray key;
+    table.scan([&](const engine::RecordView &r) {
+        key.resize(0);
+        for (int i = 0; i < money.size(); ++i) {
+            if (r.isNull(i)) {
+                key.append('\0');
+            } else if (money.at(i)) {
+                const qint64 value = r.integer(i);
+                key.append('$').append(reinterpret_cast<const char *>(&value), sizeof value);
+            } else {
+                const QByteArrayView text = r.utf8(i);
+                const qint64 size = text.size();
+                key.append('"').append(reinterpret_cast<const char *>(&size), sizeof size);
+                key.append(text);
+            }
+        }
+        visit(qHash(QByteArrayView(key), 0x64a1b7c3));
+    });
+}
 
 } // namespace
 
@@ -242,9 +271,43 @@ void TForm1::BitBtn20Click()
     BitBtn10Click();
 }
 
+std::optional<int> TForm1::postingsLostByRestore(const QString &name)
+{
+    const QString source = QDir(backup_files::dataDirectory(startDir)).filePath(name);
+    if (!backup_files::checkPlainFileName(name).isEmpty() || !QFileInfo(source).isFile())
+        return std::nullopt;
+    try {
+        desk::promet().checkTableFile(source, desk::tablePassword());
+        engine::Table backup(session, QStringLiteral("podaci/") + name);
+        OpenTables tables(session, {&backup, Table3});
+        // Each record of the journal that is not matched by an equal one of the backup is
+        // lost. A hash collision of two different records (odds of about 1 in 10^9 over a
+        // million records) could only make the count one too small.
+        QHash<size_t, int> kept;
+        kept.reserve(backup.recordCount());
+        scanRecordHashes(backup, [&kept](size_t hash) { ++kept[hash]; });
+        int lost = 0;
+        scanRecordHashes(*Table3, [&kept, &lost](size_t hash) {
+            const auto match = kept.find(hash);
+            if (match == kept.end() || match.value() == 0)
+                ++lost;
+            else
+                --match.value();
+        });
+        return lost;
+    } catch (const engine::EngineError &) {
+        return std::nullopt; // the restore itself says what is wrong
+    }
+}
+
 void TForm1::BitBtn23Click()
 {
-    if (!dialogs.confirm(AreYouSure))
+    // The question says what the restore costs when both tables can be read.
+    const std::optional<int> lost = postingsLostByRestore(Edit11->text());
+    if (!dialogs.confirm(
+            lost ? AreYouSure + QStringLiteral(" %1 promena posle ovog back-up-a ce biti izgubljeno")
+                                    .arg(*lost)
+                 : AreYouSure))
         return;
     const QString name = Edit11->text();
     if (name.isEmpty()) {

@@ -15,7 +15,7 @@
 #include <QDir>
 #include <QLineEdit>
 
-bool TForm1::exportJournal()
+bool TForm1::exportJournal(const QString &messageStart)
 {
     QByteArray bytes;
     try {
@@ -24,7 +24,7 @@ bool TForm1::exportJournal()
         bytes = journal_export::buildFile(*Table3, session.dateFormat(), todayText(),
                                           Edit2->text(), Edit3->text());
     } catch (const engine::EngineError &e) {
-        dialogs.message(e.message());
+        dialogs.message(messageStart + e.message());
         return false;
     }
 
@@ -32,7 +32,7 @@ bool TForm1::exportJournal()
     if (!platform::writeFileAtomically(QDir::current().filePath(QStringLiteral("podaci.txt")),
                                        bytes, &reason)) {
         // The previous file stays whole; no upload follows.
-        dialogs.message(QStringLiteral("podaci.txt: ") + reason);
+        dialogs.message(messageStart + QStringLiteral("podaci.txt: ") + reason);
         return false;
     }
     return true;

@@ -14,9 +14,12 @@
 #include "TableModel.h"
 #include "UiHelpers.h"
 
+#include "desk/CashBook.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "engine/TextForms.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 
 #include <QLabel>
@@ -96,6 +99,13 @@ void TForm1::buildMasterDataPages()
         navigator->setVisible(!p.readOnly);
         *p.navigator = navigator;
 
+        if (p.index == PageJournal) {
+            BitBtnStorno = named(new QPushButton(QStringLiteral("STORNIRAJ"), page), "BitBtnStorno");
+            BitBtnStorno->setFont(uiFont(9, true));
+            BitBtnStorno->setGeometry(16, 50, 140, 36);
+            connect(BitBtnStorno, &QPushButton::clicked, this, &TForm1::BitBtnStornoClick);
+        }
+
         auto *grid = named(new DBGrid(page), p.gridName);
         grid->setGeometry(16, 96, 680, 388);
         grid->setReadOnly(p.readOnly);
@@ -150,6 +160,28 @@ void TForm1::BitBtn25Click()
 void TForm1::BitBtn26Click()
 {
     closeMasterTable(Table4);
+}
+
+void TForm1::BitBtnStornoClick()
+{
+    try {
+        const QString number =
+            Table3->isOpen() && Table3->recordId() >= 0 ? desk::cashbook::numberOf(*Table3, Table3->recordId())
+                                                        : QString();
+        if (number.isEmpty()) {
+            dialogs.message(QStringLiteral("Prvo otvorite tabelu i izaberite dokument"));
+            return;
+        }
+        if (!dialogs.confirm(QStringLiteral("Da li ste sigurni?")))
+            return;
+        const desk::BookEntry reversal = desk::cashbook::reverse(
+            *Table3, number, currentUser, clock.today(), engine::timeText(clock.now()),
+            session.dateFormat());
+        dialogs.message(QStringLiteral("Dokument %1 je storniran dokumentom %2")
+                            .arg(number, reversal.number));
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+    }
 }
 
 void TForm1::BitBtn14Click()

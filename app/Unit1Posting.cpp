@@ -268,34 +268,70 @@ void TForm1::BitBtn8Click()
         return;
     }
 
+    bool stored = false;
     if (dialogs.confirm(question)) {
-        try {
-            storePosting(*amount, reason, group);
-        } catch (const engine::EngineError &e) {
-            dialogs.message(e.message()); // nothing was stored
+        if (!postConfirmed(*amount, reason, group))
             return;
-        }
-        LabelDocument->setText(QStringLiteral("Dokument: ") + lastDocument);
-        Edit4->clear();
-        Edit5->clear();
-        Edit12->clear();
-        // The group list shows no group while the group box is empty.
-        ComboBox4->setCurrentIndex(-1);
-        ComboBox4->setEditText(GroupPrompt);
-        Edit4->setFocus();
-        try {
-            refreshBalances();
-        } catch (const engine::EngineError &e) {
-            // The posting is in the journal: say so, so that nobody posts it twice.
-            dialogs.message(QStringLiteral("Promena je proknjizena, ali stanje kase nije "
-                                           "izracunato: ") +
-                            e.message());
-        }
+        stored = true;
     }
 
-    if (!exportJournal())
+    if (!exportJournal(stored ? QStringLiteral("Promena je proknjizena, ali izvoz nije zapisan: ")
+                              : QString()))
         return;
     uploadDecision();
+}
+
+bool TForm1::postConfirmed(engine::Money amount, const QString &reason, const QString &group)
+{
+    // The posting's identity, made before anything is sent. A repeat of a posting whose
+    // outcome was unknown carries the same one, so the server stores it at most once.
+    const QStringList inputs{Label10->text(), Label8->text(),
+                             RadioButton2->isChecked() ? QStringLiteral("EUR") : QStringLiteral("DIN"),
+                             RadioButton3->isChecked() ? QStringLiteral("ULAZ") : QStringLiteral("IZLAZ"),
+                             amount.toText(), reason, group};
+    if (pendingPosting.key.isNull() || pendingPosting.inputs != inputs)
+        pendingPosting = {QUuid::createUuid(), inputs};
+    bool fresh = true;
+    try {
+        fresh = storePosting(pendingPosting.key, amount, reason, group);
+    } catch (const engine::EngineError &e) {
+        if (e.kind() == engine::EngineError::Kind::OutcomeUnknown) {
+            // The boxes keep the posting: pressing again sends the same identity, which the
+            // server stores only when the first attempt did not.
+            dialogs.message(QStringLiteral("Nije poznato da li je promena proknjizena: veza sa "
+                                           "serverom je prekinuta pri upisu. Proverite promet "
+                                           "(STA STE SVE KNJIZILI?) pre nego sto ponovo "
+                                           "knjizite.\n") +
+                            e.message());
+            return false;
+        }
+        pendingPosting = {};
+        dialogs.message(e.kind() == engine::EngineError::Kind::Unavailable
+                            ? e.message() + QStringLiteral("\nPromena nije proknjizena.")
+                            : e.message()); // nothing was stored
+        return false;
+    }
+    pendingPosting = {};
+    if (!fresh)
+        dialogs.message(QStringLiteral("Promena je vec proknjizena (prethodni pokusaj je uspeo)."));
+    LabelDocument->setText(QStringLiteral("Dokument: ") + lastDocument);
+    Edit4->clear();
+    Edit5->clear();
+    Edit12->clear();
+    // The group list shows no group while the group box is empty.
+    ComboBox4->setCurrentIndex(-1);
+    ComboBox4->setEditText(GroupPrompt);
+    Edit4->setFocus();
+    try {
+        refreshBalances();
+    } catch (const engine::EngineError &e) {
+        // The posting is in the journal: say so, so that nobody posts it twice.
+        showNoBalances();
+        dialogs.message(QStringLiteral("Promena je proknjizena, ali stanje kase nije "
+                                       "izracunato: ") +
+                        e.message());
+    }
+    return true;
 }
 
 std::optional<engine::Money> TForm1::checkPostingInput(const QString &reason,
@@ -360,13 +396,15 @@ void TForm1::resetPostingChoices()
     ComboBox3Change();
 }
 
-void TForm1::storePosting(engine::Money amount, const QString &reason, const QString &group)
+bool TForm1::storePosting(const QUuid &key, engine::Money amount, const QString &reason,
+                          const QString &group)
 {
     OpenTables tables(session, {Table3});
     // The running balances are the journal's sums at the moment of storing: the write lock
     // is held from the sums to the commit, so a second desk posting at the same time waits
     // and then sums this record too.
-    Table3->startTransaction();
+    if (!Table3->startPosting(key))
+        return false;
     const QList<engine::Money> sums = Table3->sumMoney(
         {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
          QStringLiteral("IZLAZEUR")});
@@ -399,6 +437,13 @@ void TForm1::storePosting(engine::Money amount, const QString &reason, const QSt
     Table3->commit();
     // An error before the commit leaves the scope: closing the session drops the pending
     // record and rolls the transaction back, so nothing of it is stored.
+    return true;
+}
+
+void TForm1::showNoBalances()
+{
+    Edit2->clear();
+    Edit3->clear();
 }
 
 void TForm1::numberPosting(bool receipt)

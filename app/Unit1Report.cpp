@@ -36,12 +36,14 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 
 #include <memory>
 
 namespace {
 
 const QString MissingText = QStringLiteral("Morate uneti text za pretragu");
+const QString MissingCashier = QStringLiteral("Morate izabrati korisnika iz liste!");
 const QString NoRecords = QStringLiteral("Nema zapisa u izvestaju!");
 
 constexpr int FrameTop = 44;
@@ -212,6 +214,10 @@ void TForm1::buildReportPage()
         connect(widget, &QListWidget::currentRowChanged, this, handler);
     }
     connect(BitBtn17, &QPushButton::clicked, this, &TForm1::BitBtn17Click);
+    BitBtnCsv = named(new QPushButton(QStringLiteral("CSV"), page), "BitBtnCsv");
+    BitBtnCsv->setFont(uiFont(9, true));
+    BitBtnCsv->setGeometry(380, 440, 120, 40);
+    connect(BitBtnCsv, &QPushButton::clicked, this, &TForm1::BitBtnCsvClick);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -417,29 +423,29 @@ TForm1::ReportStatement TForm1::buildReportStatement(const ReportCriteria &c)
     }
     if (c.cashier) {
         if (c.cashierName.isEmpty())
-            return {};
+            return {false, {}, {}, MissingCashier};
         s += connector("(korisnik = ") + quoted(c.cashierName) + QLatin1Char(')');
         titles[1] = QStringLiteral("Za izabranog dorvantika ") + c.cashierName;
     }
     if (c.activity) {
         if (c.activityText.isEmpty())
-            return {};
+            return {false, {}, {}, MissingText};
         s += connector("(opis = ") + quoted(c.activityText) + QLatin1Char(')');
         titles[2] = QStringLiteral("Za izabrani promet: ") + c.activityText;
     }
     if (c.group) {
         if (c.groupName.isEmpty())
-            return {};
+            return {false, {}, {}, MissingText};
         s += connector("(grupa = ") + quoted(c.groupName) + QLatin1Char(')');
         titles[3] = QStringLiteral("Za izabranu grupu: ") + c.groupName;
     }
     if (c.keyword) {
         if (c.keywordText.isEmpty())
-            return {};
+            return {false, {}, {}, MissingText};
         s += connector("upper(opis) like upper(") + QLatin1Char('\'') + QLatin1Char('%') +
              sqlEscape(c.keywordText) + QLatin1Char('%') + QLatin1Char('\'') + QLatin1Char(')');
     }
-    return {true, s, titles};
+    return {true, s, titles, {}};
 }
 
 QString TForm1::reportStatement() const
@@ -451,7 +457,7 @@ void TForm1::BitBtn17Click()
 {
     const ReportStatement statement = buildReportStatement(reportCriteria());
     if (!statement.complete) {
-        dialogs.message(MissingText);
+        dialogs.message(statement.missing);
         reportEndStep();
         return;
     }
@@ -492,4 +498,10 @@ void TForm1::reportEndStep()
     Edit8->clear();
     Edit9->clear();
     Edit10->clear();
+    // The lists show no line chosen while their boxes are empty.
+    for (QListWidget *list : {ListBox1, ListBox2}) {
+        const QSignalBlocker quiet(list);
+        list->clearSelection();
+        list->setCurrentRow(-1);
+    }
 }

@@ -208,7 +208,7 @@ bool TForm2::eventFilter(QObject *watched, QEvent *event)
 
 void TForm2::FormShow()
 {
-    load(baseStatement());
+    load(baseStatement(), {});
 }
 
 void TForm2::FormActivate()
@@ -224,7 +224,8 @@ void TForm2::FormActivate()
 
 void TForm2::BitBtn1Click()
 {
-    load(baseStatement() + periodCondition());
+    load(baseStatement() + periodCondition(), {true, pickerText(DateTimePicker1),
+                                              pickerText(DateTimePicker2), QString()});
 }
 
 void TForm2::BitBtn2Click()
@@ -233,7 +234,8 @@ void TForm2::BitBtn2Click()
                               QLatin1Char('\'') + QLatin1Char('%') + sqlEscape(Edit1->text()) +
                               QLatin1Char('%') + QLatin1Char('\'') + QStringLiteral("))") +
                               periodCondition();
-    if (!load(statement))
+    if (!load(statement, {true, pickerText(DateTimePicker1), pickerText(DateTimePicker2),
+                          Edit1->text()}))
         return;
     if (Query1->recordCount() == 0) {
         dialogs.message(
@@ -263,14 +265,17 @@ void TForm2::BitBtn3Click()
         afterOwnDialog();
         return;
     }
+    // The titles say what the list holds: the period and the word of its load, whatever the
+    // pickers and the search box show now.
     report::Report layout = report::reviewReport();
     layout.setText(QString::fromLatin1(report::TitleLine1),
-                   QStringLiteral("Promet dorvante za period od ") + pickerText(DateTimePicker1) +
-                       QStringLiteral(" do ") + pickerText(DateTimePicker2));
+                   loaded.period ? QStringLiteral("Promet dorvante za period od ") + loaded.from +
+                                       QStringLiteral(" do ") + loaded.to
+                                 : QStringLiteral("Promet dorvante od pocetka pracenja prometa"));
     layout.setText(QString::fromLatin1(report::TitleLine3),
-                   Edit1->text().isEmpty()
+                   loaded.word.isEmpty()
                        ? QString()
-                       : QStringLiteral("Rezultat pretrage po reci za pretragu: ") + Edit1->text());
+                       : QStringLiteral("Rezultat pretrage po reci za pretragu: ") + loaded.word);
     const QModelIndex current = DBGrid1->currentIndex();
     const int row = current.isValid() ? current.row() : 0;
     const int korisnik = Query1->fieldIndex(QStringLiteral("KORISNIK"));
@@ -323,8 +328,9 @@ QString TForm2::periodCondition() const
            sqlDateLiteral(pickerText(DateTimePicker2)) + QLatin1Char('\'') + QLatin1Char(')');
 }
 
-bool TForm2::load(const QString &statement)
+bool TForm2::load(const QString &statement, const Filter &filter)
 {
+    loaded = filter;
     try {
         session.close();
         Table1->close();

@@ -64,8 +64,17 @@ private:
     QString baseStatement() const;
     QString periodCondition() const;
     QString pickerText(const QDateEdit *picker) const;
-    // Loads the statement into the grid; false when the engine refused it (shown).
-    bool load(const QString &statement);
+    // What a load selected: the period (date texts) and the search word, empty for none.
+    struct Filter
+    {
+        bool period = false;
+        QString from;
+        QString to;
+        QString word;
+    };
+    // Loads the statement, which selects `filter`, into the grid; false when the engine
+    // refused it (shown).
+    bool load(const QString &statement, const Filter &filter);
     void afterOwnDialog();
 
     engine::Session &session;
@@ -76,6 +85,7 @@ private:
     engine::Table *Table1;
     engine::Query *Query1;
     QueryModel *model;
+    Filter loaded; // of the list in the grid
 
 public:
     QLabel *Label2 = nullptr;

@@ -1,6 +1,7 @@
 // The cash-desk program: one engine session for the whole process, the main window, the
-// review window (hidden), then the event loop. The program takes no arguments; it works in the
-// current directory, and offers to create podaci/ there when it is missing (FirstStart).
+// review window (hidden), then the event loop. It works in the current directory, and offers
+// to create podaci/ there when it is missing (FirstStart). --help and --version answer on
+// standard output before anything else: no window, no display and no podaci/ are needed.
 #include "FirstStart.h"
 #include "Unit1.h"
 #include "Unit2.h"
@@ -14,8 +15,44 @@
 #include <QDir>
 #include <QIcon>
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char Usage[] =
+    "Usage: dorvanta [--help] [--version]\n"
+    "The cash-desk journal of a small shop; its user interface is Serbian.\n"
+    "It works in the current directory: the tables are in podaci/ there, and when podaci/\n"
+    "is missing it offers to create it. The system's short date form must be dd/MM/yyyy\n"
+    "(LC_TIME=en_GB.UTF-8) with a decimal point (LC_NUMERIC=C); dorvanta-start sets both\n"
+    "and starts the program in ~/Dorvanta or $DORVANTA_DIR.\n"
+    "\n"
+    "  -h, --help     show this help and exit\n"
+    "  -v, --version  show the version and exit\n";
+
+bool given(int argc, char **argv, const char *shortForm, const char *longForm)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], shortForm) == 0 || std::strcmp(argv[i], longForm) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
+    if (given(argc, argv, "-h", "--help")) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (given(argc, argv, "-v", "--version")) {
+        std::fputs("dorvanta " DORVANTA_VERSION "\n", stdout);
+        return 0;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Dorvanta"));
     QGuiApplication::setDesktopFileName(QStringLiteral("dorvanta"));

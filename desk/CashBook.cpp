@@ -7,6 +7,7 @@
 #include "engine/Session.h"
 #include "engine/Table.h"
 
+#include <QDir>
 #include <QHash>
 
 namespace desk {
@@ -204,7 +205,7 @@ int prepare(engine::Table &journal)
 QString prepareDirectory(const QString &dir, const QString &password)
 {
     engine::Session session;
-    session.setBaseDir(dir);
+    session.setBaseDir(QDir(dir).absolutePath());
     session.setPassword(password);
     try {
         engine::Table journal(session, QStringLiteral("podaci/promet.db"));

@@ -31,6 +31,7 @@
 #include <optional>
 
 namespace engine {
+class DateTextFormat;
 class Table;
 }
 
@@ -134,6 +135,16 @@ DayClose closeDay(engine::Table &journal, const QDate &day, const QString &close
 // Every record with its number, in stored order (dates from `from` to `to` when given).
 QList<BookEntry> entries(engine::Table &journal, std::optional<QDate> from = {},
                          std::optional<QDate> to = {});
+
+// Reverses (storno) the document `number`: in one transaction of its own, a new record dated
+// `day` (date text in `dates`) at `time` by `cashier`, with the opposite amounts in the same
+// fields, the reason "STORNO <number>: <reason>", the same group, the running balances from the
+// journal's sums, and a number of its own of the original's kind. Refused when there is no such
+// document, it is itself a reversal, it was reversed already, its day or `day` is closed.
+BookEntry reverse(engine::Table &journal, const QString &number, const QString &cashier,
+                  const QDate &day, const QString &time, const engine::DateTextFormat &dates);
+// The number of the record `id`; empty when it has none.
+QString numberOf(engine::Table &journal, qint64 id);
 
 // The record numbered `number`; nullopt when there is none.
 std::optional<BookEntry> entry(engine::Table &journal, const QString &number);

@@ -22,6 +22,8 @@ public:
         AlreadyExists, // "Table already exists: <path>"
         Busy,          // another desk holds the table's write lock
         Unavailable,   // the database server cannot be reached or the connection broke
+        OutcomeUnknown, // a commit whose answer was lost and could not be asked after: the
+                        // change may or may not be stored
         Syntax,        // a statement outside the SQL dialect
         Damaged,       // a table file that is not one, or fails the integrity check
         WrongPassword, // "Invalid password for table <path>"

@@ -5,21 +5,23 @@
 
 #include "engine/EngineError.h"
 #include "engine/Money.h"
+#include "engine/ServerLink.h"
 #include "engine/SqlGenerator.h"
 #include "platform/DecimalText.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <libpq-fe.h>
 
+#include <QUuid>
+
 #include <map>
+#include <utility>
 
 namespace engine {
 
 namespace {
-
-// How long begin() waits for another desk's lock on the table before the table is busy.
-constexpr const char *lockWait = "2s";
 
 [[noreturn]] void unavailable(const QString &reason)
 {
@@ -31,7 +33,7 @@ constexpr const char *lockWait = "2s";
 class Connection
 {
 public:
-    explicit Connection(QString uri) : m_uri(std::move(uri)) {}
+    Connection(QString uri, int answerSeconds) : m_uri(std::move(uri)), m_answerSeconds(answerSeconds) {}
     ~Connection() { PQfinish(m_conn); }
 
     // The open connection, connecting when there is none or it broke.
@@ -44,21 +46,22 @@ public:
         // An empty URI would make libpq try its defaults (a local server) instead.
         if (m_uri.isEmpty())
             unavailable(QStringLiteral("baza.txt names no server"));
-        PQfinish(m_conn);
-        const QByteArray uri = m_uri.toUtf8();
-        const char *keys[] = {"connect_timeout", "dbname", nullptr};
-        const char *values[] = {"5", uri.constData(), nullptr};
-        m_conn = PQconnectdbParams(keys, values, 1);
-        if (PQstatus(m_conn) != CONNECTION_OK) {
-            const QString reason = QString::fromUtf8(PQerrorMessage(m_conn));
-            PQfinish(m_conn);
-            m_conn = nullptr;
+        drop();
+        QString reason;
+        m_conn = serverlink::connect(m_uri, m_answerSeconds, &reason);
+        if (!m_conn)
             unavailable(reason);
+        // Who this session is on the server, to make sure of its end after a lost reply.
+        PGresult *r = nullptr;
+        if (serverlink::exec(m_conn, "SELECT backend_start::text FROM pg_stat_activity WHERE pid = "
+                                     "pg_backend_pid()",
+                             0, nullptr, m_answerSeconds, &r) == serverlink::Outcome::Answered &&
+            PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1) {
+            m_pid = PQbackendPID(m_conn);
+            m_backendStart = QByteArray(PQgetvalue(r, 0, 0));
         }
-        PGresult *r = PQexec(m_conn, QByteArray("SET client_encoding = 'UTF8'; SET DateStyle = ISO; "
-                                                "SET client_min_messages = warning; "
-                                                "SET lock_timeout = '") + lockWait + "'");
         PQclear(r);
+        m_keyTableReady = false;
         return m_conn;
     }
 
@@ -72,20 +75,38 @@ public:
         return true;
     }
 
+    // Gives the connection up (after a time-out it is of no more use).
+    void drop()
+    {
+        PQfinish(m_conn);
+        m_conn = nullptr;
+    }
+
+    const QString &uri() const { return m_uri; }
+    int answerSeconds() const { return m_answerSeconds; }
+
     bool m_transaction = false;
     bool m_lost = false; // the transaction was lost with the connection; cleared by rollback
+    bool m_keyTableReady = false;
+    // The server session of the connection: its process id and start time.
+    int m_pid = 0;
+    QByteArray m_backendStart;
 
 private:
     QString m_uri;
+    int m_answerSeconds;
     PGconn *m_conn = nullptr;
 };
 
-Connection &connectionTo(const QString &uri)
+// The connection to `uri`; `bazaPath` (the baza.txt naming it) gives its answer time-out.
+Connection &connectionTo(const QString &uri, const QString &bazaPath = {})
 {
     static std::map<QString, std::unique_ptr<Connection>> connections;
     auto &c = connections[uri];
     if (!c)
-        c = std::make_unique<Connection>(uri);
+        c = std::make_unique<Connection>(uri, bazaPath.isEmpty()
+                                                  ? serverlink::defaultAnswerSeconds
+                                                  : serverlink::answerSecondsFrom(bazaPath));
     return *c;
 }
 
@@ -161,16 +182,31 @@ Result run(Connection &connection, const QString &sql, const Params &params,
     PGconn *conn = connection.get();
     const QByteArray text = sql.toUtf8();
     const auto values = params.pointers();
-    Result r(PQexecParams(conn, text.constData(), params.size(), nullptr,
-                          values.empty() ? nullptr : values.data(), nullptr, nullptr, 0));
+    PGresult *raw = nullptr;
+    const serverlink::Outcome outcome =
+        serverlink::exec(conn, text, params.size(), values.empty() ? nullptr : values.data(),
+                         connection.answerSeconds(), &raw);
+    Result r(raw);
+    if (outcome == serverlink::Outcome::TimedOut) {
+        connection.drop();
+        connection.broke();
+        unavailable(QStringLiteral("server ne odgovara (%1 s)").arg(connection.answerSeconds()));
+    }
     const auto status = PQresultStatus(r.get());
-    if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
+    if (outcome == serverlink::Outcome::Answered &&
+        (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK))
         return r;
     const QString reason = QString::fromUtf8(r.get() ? PQresultErrorMessage(r.get())
                                                      : PQerrorMessage(conn))
                                .trimmed();
+    // A session the server ends answers with a FATAL error before the connection closes:
+    // that is a break, never a failure of the statement (a table "missing", a password
+    // "wrong").
+    const QString shown = reason.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn)) : reason;
+    if (serverlink::endsSession(r.get()))
+        connection.drop();
     if (connection.broke())
-        unavailable(reason.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn)) : reason);
+        unavailable(shown);
     const char *state = PQresultErrorField(r.get(), PG_DIAG_SQLSTATE);
     if (state && qstrcmp(state, "55P03") == 0) // lock_not_available
         throw EngineError(EngineError::Kind::Busy,
@@ -231,6 +267,32 @@ FieldType fieldTypeOfColumn(const QString &dataType)
     return FieldType::Text;
 }
 
+} // namespace
+
+// An advisory lock keyed by the table's name (FNV-1a, the same on every desk).
+QString serverWriteLock(const QString &table)
+{
+    quint64 h = 14695981039346656037ull;
+    for (const char c : (QByteArrayLiteral("dorvanta:") + table.toUtf8())) {
+        h ^= quint8(c);
+        h *= 1099511628211ull;
+    }
+    return QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(qint64(h));
+}
+
+namespace {
+
+// The keys of stored postings: a posting's random key is stored in its transaction, so that
+// a desk that lost the answer to its COMMIT can ask whether it was stored.
+} // namespace
+
+QString serverKeyTableStatement()
+{
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS dorvanta_kljuc (kljuc uuid PRIMARY KEY)");
+}
+
+namespace {
+
 class ResultRecord final : public RecordView
 {
 public:
@@ -250,7 +312,7 @@ class ServerTable final : public TableStore
 {
 public:
     ServerTable(const QString &uri, const QString &absolutePath, const QString &displayPath)
-        : TableStore(absolutePath, displayPath), m_conn(connectionTo(uri))
+        : TableStore(absolutePath, displayPath), m_conn(connectionTo(uri, QFileInfo(absolutePath).absolutePath() + QStringLiteral("/baza.txt")))
     {
         m_tableName = serverTableName(absolutePath);
         Params p;
@@ -447,40 +509,81 @@ public:
         flush();
     }
 
-    void begin() override
+    void begin() override { beginPosting({}); }
+
+    bool beginPosting(const QString &key) override
     {
-        exec(QStringLiteral("BEGIN"), {}, QStringLiteral("Cannot start a transaction on table"));
+        QString sql = QStringLiteral("BEGIN; ") + serverWriteLock(m_tableName);
+        if (!key.isEmpty()) {
+            ensureKeyTable();
+            // The key is the caller's own UUID text: hex digits and dashes only.
+            if (QUuid::fromString(key).isNull())
+                throw EngineError(QStringLiteral("'%1' is not a posting key").arg(key));
+            sql += QStringLiteral("; INSERT INTO dorvanta_kljuc (kljuc) VALUES ('%1') ON CONFLICT "
+                                  "DO NOTHING").arg(QUuid::fromString(key).toString(QUuid::WithoutBraces));
+        }
         m_conn.m_transaction = m_inTransaction = true;
         try {
-            // Other desks still read; a second writer waits here until this one commits.
-            exec(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(table()), {},
-                 QStringLiteral("Cannot start a transaction on table"));
+            // One round trip. Other desks still read; a second writer waits in the lock until
+            // this one ends.
+            const Result r = exec(sql, {}, QStringLiteral("Cannot start a transaction on table"));
+            if (!key.isEmpty() && qstrcmp(PQcmdTuples(r.get()), "0") == 0) {
+                rollback(); // stored already, by an earlier attempt whose answer was lost
+                return false;
+            }
         } catch (...) {
             rollbackQuietly();
             throw;
         }
+        m_key = key;
+        return true;
     }
 
     void commit() override
     {
         const bool lost = m_conn.m_lost;
+        const QString key = std::exchange(m_key, QString());
         m_conn.m_transaction = m_inTransaction = false;
         m_conn.m_lost = false;
         if (lost)
             unavailable(QStringLiteral("the connection broke during the transaction"));
-        const Result r = exec(QStringLiteral("COMMIT"), {}, QStringLiteral("Cannot commit table"));
-        // A transaction that failed earlier ends in a rollback.
-        if (qstrcmp(PQcmdStatus(r.get()), "COMMIT") != 0)
+        PGconn *conn = m_conn.get();
+        PGresult *raw = nullptr;
+        const serverlink::Outcome outcome =
+            serverlink::exec(conn, "COMMIT", 0, nullptr, m_conn.answerSeconds(), &raw);
+        const Result r(raw);
+        if (outcome == serverlink::Outcome::Answered && PQstatus(conn) == CONNECTION_OK &&
+            !serverlink::endsSession(r.get())) {
+            // A transaction that failed earlier ends in a rollback.
+            if (PQresultStatus(r.get()) == PGRES_COMMAND_OK && qstrcmp(PQcmdStatus(r.get()), "COMMIT") == 0)
+                return;
             throw EngineError(QStringLiteral("Cannot commit table %1: the transaction was rolled back")
                                   .arg(m_displayPath));
+        }
+        // The COMMIT went out, but its answer never came: the server may have stored it.
+        const QString reason = outcome == serverlink::Outcome::TimedOut
+                                   ? QStringLiteral("server ne odgovara (%1 s)").arg(m_conn.answerSeconds())
+                                   : QString::fromUtf8(r.get() ? PQresultErrorMessage(r.get())
+                                                               : PQerrorMessage(conn))
+                                         .simplified();
+        const int pid = m_conn.m_pid;
+        const QByteArray started = m_conn.m_backendStart;
+        m_conn.drop();
+        if (key.isEmpty() || pid == 0)
+            outcomeUnknown(reason);
+        askWhetherStored(key, pid, started, reason);
     }
 
     void rollback() override
     {
         const bool lost = m_conn.m_lost;
-        m_conn.m_transaction = m_inTransaction = false;
+        const bool open = std::exchange(m_inTransaction, false);
+        m_conn.m_transaction = false;
         m_conn.m_lost = false;
-        if (!lost)
+        m_key.clear();
+        // After a commit, or a connection lost meanwhile, there is nothing to roll back; a
+        // ROLLBACK then would only go to a new connection.
+        if (open && !lost)
             exec(QStringLiteral("ROLLBACK"), {}, QStringLiteral("Cannot roll back table"));
     }
 
@@ -527,6 +630,19 @@ public:
             text += !quoted && c == u'?' ? u'$' : c;
         }
         text.replace(QLatin1String("{id}"), QLatin1String("id"));
+        // The server asks for the right to create tables even when the table is there: a
+        // desk's role, which has no such right, skips making a table that exists.
+        static const QRegularExpression createIfMissing(
+            QStringLiteral("^\\s*CREATE TABLE IF NOT EXISTS\\s+(\\w+)"),
+            QRegularExpression::CaseInsensitiveOption);
+        if (const auto m = createIfMissing.match(text); m.hasMatch()) {
+            Params name;
+            name.add(Cell::fromText(m.captured(1).toLower()));
+            if (exec(QStringLiteral("SELECT to_regclass($1) IS NOT NULL"), name,
+                     QStringLiteral("Cannot access table"))
+                    .bytes(0, 0) == "t")
+                return {};
+        }
         Params p;
         for (const Cell &c : params)
             p.add(c);
@@ -570,7 +686,61 @@ private:
 
     QString table() const { return quote(m_tableName); }
 
+    // Makes the table of posting keys when an older set-up lacks it (the desk role may not:
+    // dorvanta-init --roles makes it then).
+    void ensureKeyTable()
+    {
+        if (m_conn.m_keyTableReady)
+            return;
+        const Result r = exec(QStringLiteral("SELECT to_regclass('dorvanta_kljuc') IS NOT NULL"), {},
+                              QStringLiteral("Cannot start a transaction on table"));
+        if (r.bytes(0, 0) != "t")
+            exec(serverKeyTableStatement(), {}, QStringLiteral("Cannot start a transaction on table"));
+        m_conn.m_keyTableReady = true;
+    }
+
+    [[noreturn]] void outcomeUnknown(const QString &reason)
+    {
+        throw EngineError(EngineError::Kind::OutcomeUnknown,
+                          QStringLiteral("Server baze podataka nije dostupan: %1; whether the change "
+                                         "of %2 was stored is unknown")
+                              .arg(reason, m_displayPath));
+    }
+
+    // After a lost answer to COMMIT: on a new connection, makes sure the old session has ended
+    // (so that its COMMIT can no longer arrive), then looks for the posting's key. Returns when
+    // it is stored; throws "unavailable" when it is not and "unknown" when it cannot tell.
+    void askWhetherStored(const QString &key, int pid, const QByteArray &started, const QString &reason)
+    {
+        bool stored = false;
+        try {
+            Params old;
+            old.add(pid);
+            old.add(Cell::fromText(QString::fromLatin1(started)));
+            old.add(qint64(m_conn.answerSeconds()) * 1000);
+            const Result ended = exec(
+                QStringLiteral("SELECT pg_terminate_backend(pid, $3) FROM pg_stat_activity "
+                               "WHERE pid = $1 AND backend_start = $2::timestamptz"),
+                old, QStringLiteral("Cannot read table"));
+            if (ended.rows() != 0 && ended.bytes(0, 0) != "t")
+                outcomeUnknown(reason);
+            Params p;
+            p.add(Cell::fromText(key));
+            const Result found = exec(
+                QStringLiteral("SELECT count(*) FROM dorvanta_kljuc WHERE kljuc = $1::uuid"), p,
+                QStringLiteral("Cannot read table"));
+            stored = found.bytes(0, 0) != "0";
+        } catch (const EngineError &e) {
+            if (e.kind() == EngineError::Kind::OutcomeUnknown)
+                throw;
+            outcomeUnknown(reason);
+        }
+        if (!stored)
+            unavailable(reason); // nothing of it is stored, as with any other break
+    }
+
     Connection &m_conn;
+    QString m_key; // the posting key of the open transaction
     QString m_columnList;
     bool m_inTransaction = false;
 };
@@ -597,16 +767,19 @@ void inTransaction(Connection &conn, const QString &context, const QString &path
 {
     run(conn, QStringLiteral("BEGIN"), context, path);
     conn.m_transaction = true;
+    bool committing = false;
     try {
         work();
         conn.m_transaction = false;
+        committing = true;
         const Result r = run(conn, QStringLiteral("COMMIT"), context, path);
         if (qstrcmp(PQcmdStatus(r.get()), "COMMIT") != 0)
             throw EngineError(QStringLiteral("%1 %2: the transaction was rolled back").arg(context, path));
     } catch (...) {
         const bool lost = conn.m_lost;
         conn.m_transaction = conn.m_lost = false;
-        if (!lost) {
+        // After COMMIT the transaction has ended either way.
+        if (!lost && !committing) {
             try {
                 run(conn, QStringLiteral("ROLLBACK"), context, path);
             } catch (...) {
@@ -627,6 +800,7 @@ void createInTransaction(Connection &conn, const QString &displayPath, const Tab
             QStringLiteral("CREATE TABLE IF NOT EXISTS dorvanta_password (tabela text PRIMARY KEY, "
                            "salt bytea NOT NULL, hash bytea NOT NULL)"),
             context, displayPath);
+        run(conn, serverKeyTableStatement(), context, displayPath);
         Params p;
         p.add(Cell::fromText(name));
         const Result exists = run(conn, QStringLiteral("SELECT to_regclass($1) IS NOT NULL"), p,
@@ -677,7 +851,7 @@ void importToServer(const QString &uri, const std::vector<TableStore *> &sources
 {
     Connection &conn = connectionTo(uri);
     const QString context = QStringLiteral("Cannot import tables to the server");
-    inTransaction(conn, context, uri, [&] {
+    inTransaction(conn, context, serverlink::withoutPassword(uri), [&] {
         for (TableStore *source : sources) {
             const QString &file = source->displayPath();
             const QString name = serverTableName(source->location());
@@ -690,7 +864,7 @@ void importToServer(const QString &uri, const std::vector<TableStore *> &sources
                                     TableSchema(name, source->fields(), source->readIndexes()),
                                     source->passwordRecord());
             ServerTable server(uri, source->location(), file);
-            server.exec(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE").arg(quote(name)), {}, context);
+            server.exec(serverWriteLock(name), {}, context);
             if (server.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(quote(name)), {}, context).rows())
                 throw EngineError(QStringLiteral("The table %1 on the server is not empty").arg(name));
             requireFieldsOf(server, *source);

@@ -14,7 +14,11 @@
 // operation fails with "Server baze podataka nije dostupan: <reason>"; a transaction that was
 // open then is gone on the server, nothing of it is stored, and the next action tries again.
 // begin() locks the table against other writers (readers go on) until commit or rollback; a
-// desk that does not get the lock within a short wait fails with "Table <path> is busy".
+// desk that does not get the lock within a short wait fails with "Table <path> is busy". No
+// wait for the server lasts longer than the answer time-out (ServerLink.h). A posting begun
+// with beginPosting() stores its key in dorvanta_kljuc; when the answer to its COMMIT is lost,
+// commit() ends the old session on a new connection and looks for the key (stored: returns;
+// not stored: Unavailable; cannot tell: OutcomeUnknown), and never sends ROLLBACK there.
 
 #include "engine/TableStore.h"
 
@@ -41,5 +45,13 @@ void dropServerTable(const QString &uri, const QString &displayPath);
 // source's layout, indexes and password record). Throws EngineError, and changes nothing,
 // when a table on the server is not empty or has another layout.
 void importToServer(const QString &uri, const std::vector<TableStore *> &sources);
+
+// The statement that takes the write lock of the server table `table` for the transaction:
+// a lock that needs no rights on the table (a desk may only read and append), held by every
+// writer of the table from its begin to its end.
+QString serverWriteLock(const QString &table);
+
+// The statement that makes the table of posting keys (dorvanta_kljuc) when it is missing.
+QString serverKeyTableStatement();
 
 } // namespace engine

@@ -643,13 +643,25 @@ void Table::startTransaction()
     d->transaction = true;
 }
 
+bool Table::startPosting(const QUuid &key)
+{
+    d->checkBrowseMode();
+    if (d->transaction)
+        d->fail(QStringLiteral("Table %1 is already in a transaction").arg(d->path));
+    if (!d->store->beginPosting(key.toString(QUuid::WithoutBraces)))
+        return false;
+    d->transaction = true;
+    return true;
+}
+
 void Table::commit()
 {
     d->checkBrowseMode();
     if (!d->transaction)
         return;
-    d->store->commit();
+    // Once asked to commit, the store ends the transaction itself, whatever the outcome.
     d->transaction = false;
+    d->store->commit();
 }
 
 void Table::rollback()

@@ -27,6 +27,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QUuid>
 #include <QVariant>
 
 #include <QByteArrayView>
@@ -148,6 +149,13 @@ public:
     // undo them all. Other tables and queries see the changes only after commit() and cannot
     // write the same file before it, so keep the transaction to one loop of one handler.
     void startTransaction();
+    // startTransaction() for one posting that carries `key`, a random identity the caller made
+    // before sending anything and keeps for a repeat of the same posting. On the server the
+    // key is stored with the posting: when the answer to commit() is lost, the desk asks the
+    // server whether the key is there and commit() returns (stored), throws (not stored), or
+    // throws EngineError of kind OutcomeUnknown (cannot tell). False, and no transaction, when
+    // the posting with this key is stored already.
+    bool startPosting(const QUuid &key);
     void commit();
     void rollback();
     bool inTransaction() const;

@@ -551,7 +551,13 @@ void TableFile::begin()
 
 void TableFile::commit()
 {
-    exec("COMMIT", QStringLiteral("Cannot commit table"));
+    // A commit that fails ends the transaction too: the caller rolls nothing back afterwards.
+    try {
+        exec("COMMIT", QStringLiteral("Cannot commit table"));
+    } catch (...) {
+        rollbackQuietly();
+        throw;
+    }
 }
 
 void TableFile::rollback()

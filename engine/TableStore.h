@@ -100,6 +100,16 @@ public:
     // One transaction at a time: begin() takes the write lock at once, so sums read inside it
     // stay true until commit(). rollbackQuietly() is for closing and never throws.
     virtual void begin() = 0;
+    // begin() for one posting with the caller's random `key` (UUID text): a store that can
+    // lose the answer to a commit keeps the key with the posting, so that commit() can ask
+    // afterwards whether it was stored, and refuses a second posting with the same key: false
+    // then, with no transaction open. The table file needs none of it.
+    virtual bool beginPosting(const QString &key)
+    {
+        Q_UNUSED(key);
+        begin();
+        return true;
+    }
     virtual void commit() = 0;
     virtual void rollback() = 0;
     virtual void rollbackQuietly() noexcept = 0;

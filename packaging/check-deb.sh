@@ -25,6 +25,7 @@ arch=$(dpkg --print-architecture)
 # Every file, with its mode and owner; directories only as root-owned 755.
 expected=$(sort <<LIST
 -rwxr-xr-x root/root ./usr/bin/dorvanta
+-rwxr-xr-x root/root ./usr/bin/dorvanta-admin
 -rwxr-xr-x root/root ./usr/bin/dorvanta-init
 -rwxr-xr-x root/root ./usr/bin/dorvanta-start
 -rwxr-xr-x root/root ./usr/bin/mftp
@@ -35,6 +36,7 @@ $(for s in 16 24 32 48 64 128 256; do
     echo "-rw-r--r-- root/root ./usr/share/icons/hicolor/${s}x${s}/apps/dorvanta.png"
   done)
 -rw-r--r-- root/root ./usr/share/icons/hicolor/scalable/apps/dorvanta.svg
+-rw-r--r-- root/root ./usr/share/man/man1/dorvanta-admin.1.gz
 -rw-r--r-- root/root ./usr/share/man/man1/dorvanta-init.1.gz
 -rw-r--r-- root/root ./usr/share/man/man1/dorvanta-start.1.gz
 -rw-r--r-- root/root ./usr/share/man/man1/dorvanta.1.gz
@@ -52,7 +54,7 @@ baddirs=$(awk '$1 ~ /^d/ && ($1 != "drwxr-xr-x" || $2 != "root/root")' <<<"$list
 [ -z "$baddirs" ] || fail "directories with other modes or owners: $baddirs"
 
 dpkg-deb -x "$deb" "$tmp/root"
-for cmd in dorvanta dorvanta-init mftp; do
+for cmd in dorvanta dorvanta-init dorvanta-admin mftp; do
     sections=$(readelf -S "$tmp/root/usr/bin/$cmd")
     if grep -q '\.debug_info' <<<"$sections"; then
         fail "$cmd is not stripped"

@@ -29,7 +29,9 @@ const char *const activities[] = {"Uplata pazara", "Kupovina goriva", "Placanje 
 const char *const groups[] = {"Pazar", "Gorivo", "Racuni", "Kancelarija", "Putni troskovi",
                               "Ostalo"};
 
-QString cashierName(int i)
+} // namespace
+
+QString JournalFiller::cashierName(int i)
 {
     static const char *const names[] = {"Petar Petrovic", "Marko Markovic", "Jovana Jovanovic",
                                         "Ana Nikolic",    "Milan Ilic",     "Dragana Stojanovic"};
@@ -38,7 +40,10 @@ QString cashierName(int i)
                  : QStringLiteral("%1 %2").arg(QLatin1String(names[i % n])).arg(i / n + 1);
 }
 
-} // namespace
+QString JournalFiller::cashierCode(int i)
+{
+    return QString::number(101 + i);
+}
 
 QString JournalFiller::fill(const FillOptions &options)
 {
@@ -71,7 +76,7 @@ QString JournalFiller::fill(const FillOptions &options)
             users.open();
             for (int i = 0; i < options.cashiers; ++i) {
                 users.insert();
-                users.setFieldText(QStringLiteral("SIFRA"), QString::number(101 + i));
+                users.setFieldText(QStringLiteral("SIFRA"), cashierCode(i));
                 users.setFieldText(QStringLiteral("IMEIPREZIME"), cashierName(i));
                 users.post();
             }

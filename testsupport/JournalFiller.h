@@ -29,6 +29,11 @@ class JournalFiller
 public:
     // Returns an empty string on success, else the reason.
     static QString fill(const FillOptions &options);
+    // The login code and full name of cashier `i` (from 0) of a fresh directory.
+    static QString cashierCode(int i);
+    static QString cashierName(int i);
+    // Codes longer than the login page's five characters could never be typed.
+    static constexpr int MaxCashiers = 99999 - 100;
 };
 
 } // namespace testsupport

@@ -6,6 +6,7 @@
 // system user. reset() empties the database between tests.
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -50,11 +51,28 @@ public:
         return reason;
     }
 
+    // The first cell of the result of `sql` ("" on failure).
+    QString value(const QString &sql) const
+    {
+        PGconn *conn = PQconnectdb(uri().toUtf8().constData());
+        PGresult *r = PQexec(conn, sql.toUtf8().constData());
+        const QString out = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0
+                                ? QString::fromUtf8(PQgetvalue(r, 0, 0))
+                                : QString();
+        PQclear(r);
+        PQfinish(conn);
+        return out;
+    }
+
+    int port() const { return m_port; }
+    // The server's log.
+    QString logFile() const { return m_dir.path() + QStringLiteral("/log"); }
+
     // Drops every table of the program.
     QString reset() const
     {
         return exec(QStringLiteral("SET client_min_messages = warning; DROP TABLE IF EXISTS korisnici, aktivnost, promet, grupe, "
-                                   "dorvanta_password, dorvanta_dokument, dorvanta_brojac, dorvanta_zakljucak"));
+                                   "dorvanta_password, dorvanta_kljuc, dorvanta_dokument, dorvanta_brojac, dorvanta_zakljucak"));
     }
 
     ~PgCluster()
@@ -91,6 +109,16 @@ private:
                   QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8"),
                   QStringLiteral("--no-sync")}))
             return;
+        // The shop's two roles log in with their passwords; the tests' own superuser needs none.
+        {
+            QFile hba(m_data + QStringLiteral("/pg_hba.conf"));
+            if (hba.open(QIODevice::ReadOnly)) {
+                const QByteArray rest = hba.readAll();
+                hba.close();
+                if (hba.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                    hba.write("host all dorvanta_admin,dorvanta_kasa 127.0.0.1/32 scram-sha-256\n" + rest);
+            }
+        }
         const QString options =
             QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off "
                            "-c full_page_writes=off")

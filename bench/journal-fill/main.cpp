@@ -1,6 +1,6 @@
 // journal-fill DIR [COUNT] [--cashiers N] [--seed N] [--from YYYY-MM-DD] [--to YYYY-MM-DD]
 // Adds COUNT postings (default 100000) to DIR/podaci/promet.db, creating the tables when they
-// are missing (see JournalFiller).
+// are missing (see JournalFiller). --help says what it makes and exits with 0.
 
 #include "testsupport/JournalFiller.h"
 
@@ -8,12 +8,45 @@
 #include <QElapsedTimer>
 #include <QTextStream>
 
+namespace {
+
+const char Usage[] = "usage: journal-fill DIR [COUNT] [--cashiers N] [--seed N] "
+                     "[--from YYYY-MM-DD] [--to YYYY-MM-DD]\n";
+
+void help(QTextStream &out, const testsupport::FillOptions &defaults)
+{
+    using testsupport::JournalFiller;
+    const auto cashier = [](int i) {
+        return JournalFiller::cashierCode(i) + QLatin1Char(' ') + JournalFiller::cashierName(i);
+    };
+    out << Usage << "\n"
+        << "Adds COUNT postings (default " << defaults.postings
+        << ") to DIR/podaci/promet.db: in date order from\n"
+        << "--from (default " << defaults.firstDay.toString(Qt::ISODate) << ") to --to (default "
+        << defaults.lastDay.toString(Qt::ISODate) << "), in dinars and euros, in and out,\n"
+        << "with their running balances. The same --seed (default " << defaults.seed
+        << ") makes the same journal.\n\n"
+        << "A DIR without tables is first made as dorvanta-init makes it (Admin, code 12345),\n"
+        << "and gets the cashiers N = --cashiers (default " << defaults.cashiers << ", at most "
+        << JournalFiller::MaxCashiers << ") with the login\n"
+        << "codes " << JournalFiller::cashierCode(0) << " to 100+N: " << cashier(0) << ", "
+        << cashier(1) << ", " << cashier(2) << ", ...\n"
+        << "A DIR with tables gets no users; its new postings carry the same cashiers' names.\n";
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
     testsupport::FillOptions options;
+    if (app.arguments().contains(QLatin1String("--help")) ||
+        app.arguments().contains(QLatin1String("-h"))) {
+        help(out, options);
+        return 0;
+    }
     const QStringList args = app.arguments().mid(1);
     bool countSeen = false;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -35,14 +68,13 @@ int main(int argc, char *argv[])
         else
             ok = false;
         if (!ok) {
-            err << "usage: journal-fill DIR [COUNT] [--cashiers N] [--seed N] [--from YYYY-MM-DD] "
-                   "[--to YYYY-MM-DD]\n";
+            err << Usage << "(--help for more)\n";
             return 2;
         }
     }
-    if (options.directory.isEmpty() || options.postings < 0 || options.cashiers < 1) {
-        err << "usage: journal-fill DIR [COUNT] [--cashiers N] [--seed N] [--from YYYY-MM-DD] "
-               "[--to YYYY-MM-DD]\n";
+    if (options.directory.isEmpty() || options.postings < 0 || options.cashiers < 1 ||
+        options.cashiers > testsupport::JournalFiller::MaxCashiers) {
+        err << Usage << "(--help for more)\n";
         return 2;
     }
     QElapsedTimer timer;

@@ -192,6 +192,57 @@ private slots:
         QCOMPARE(dialogs.messages(), QStringList{"Prvo izaberite neki back-up iz liste!"});
     }
 
+    // The restore question counts the journal's records that the backup does not hold.
+    void restoreQuestionSaysHowManyPostingsAreLost_data()
+    {
+        QTest::addColumn<QStringList>("kept");    // posted before the backup
+        QTest::addColumn<QString>("afterwards"); // what happens to the journal then
+        QTest::addColumn<QStringList>("added");   // posted after that
+        QTest::addColumn<QString>("question");
+        const QString lost = QStringLiteral("Da li ste sigurni? %1 promena posle ovog back-up-a "
+                                            "ce biti izgubljeno");
+        QTest::newRow("nothing new") << QStringList{"a", "b"} << "" << QStringList() << lost.arg(0);
+        QTest::newRow("two new") << QStringList{"a", "b"} << "" << QStringList{"c", "d"}
+                                 << lost.arg(2);
+        QTest::newRow("the same text again") << QStringList{"a"} << "" << QStringList{"a"}
+                                             << lost.arg(1);
+        QTest::newRow("cleared, then one new") << QStringList{"a", "b", "c"} << "clear"
+                                               << QStringList{"d"} << lost.arg(1);
+        QTest::newRow("no journal") << QStringList{"a"} << "remove" << QStringList()
+                                    << "Da li ste sigurni?";
+    }
+    void restoreQuestionSaysHowManyPostingsAreLost()
+    {
+        QFETCH(QStringList, kept);
+        QFETCH(QString, afterwards);
+        QFETCH(QStringList, added);
+        QFETCH(QString, question);
+        for (const QString &text : kept)
+            data->addPosting("Ana", "01/12/2026", "1.00", "0.00", "0.00", "0.00", text);
+        QVERIFY(QFile::copy(data->file("podaci/promet.db"), data->file("podaci/" + backupName)));
+        if (afterwards == "clear") {
+            data->session.setPassword(DataDir::password());
+            engine::Table t(data->session, "podaci/promet.db");
+            t.open();
+            t.emptyTable();
+            data->session.close();
+        } else if (afterwards == "remove") {
+            QVERIFY(QFile::remove(data->file("podaci/promet.db")));
+        }
+        for (const QString &text : added)
+            data->addPosting("Ana", "01/12/2026", "1.00", "0.00", "0.00", "0.00", text);
+        showForm();
+        login("12345");
+        enterPage();
+        find<QLineEdit>("Edit11")->setText(backupName);
+        dialogs.clear(); // logging in without a journal is told
+        dialogs.answerNo();
+        click("BitBtn23");
+        QCOMPARE(dialogs.questions(), QStringList{question});
+        QVERIFY(dialogs.messages().isEmpty());
+        QVERIFY(!data->session.hasPassword());
+    }
+
     void restoredBackupGivesTheEarlierBalanceAtTheNextCashierLogin()
     {
         showForm();

@@ -7,6 +7,9 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QTableView>
+
+#include "report/Document.h"
 
 class TestCashBook : public QObject, WindowTest<>
 {
@@ -43,6 +46,7 @@ private slots:
         data->addUser("12345", "Admin");
         data->addUser("111", "Petar Petrovic");
         QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
+        clock.set(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9)));
     }
     void cleanup() { finish(); }
 
@@ -114,6 +118,80 @@ private slots:
         login("111");
         post("ULAZ", "30");
         QCOMPARE(shownDocument(), QStringLiteral("Dokument: U-2026-000003"));
+    }
+
+    // The report page's CSV holds the records its criteria choose, with their own numbers:
+    // of two equal records in the journal each keeps its number.
+    void csvHoldsTheReportsRecordsWithTheirNumbers()
+    {
+        data->addPosting("Ana", "01/12/2026", "5.00", "0.00", "0.00", "0.00", "Racun", "Gorivo");
+        data->addPosting("Ana", "01/12/2026", "7.00", "0.00", "0.00", "0.00", "Racun", "Hrana");
+        data->addPosting("Ana", "01/12/2026", "5.00", "0.00", "0.00", "0.00", "Racun", "Gorivo");
+        showForm();
+        login("12345");
+        click("BitBtn5");
+        select("RadioButton14");
+        find<QLineEdit>("Edit13")->setText(QStringLiteral("Gorivo"));
+        dialogs.answerText(QStringLiteral("gorivo.csv"));
+        click("BitBtnCsv");
+        QCOMPARE(dialogs.messages(),
+                 QStringList{"Snimljeno u " + data->file("gorivo.csv") + " (2 zapisa)"});
+        const QList<QByteArray> lines = data->readFile("gorivo.csv").split('\n');
+        QCOMPARE(lines.size(), 4); // header, two records, the empty rest after the last CR LF
+        QVERIFY(lines.at(1).startsWith("U-2026-000001,2026-12-01,10:00:00,Ana,Gorivo,Racun,5.00,"));
+        QVERIFY(lines.at(2).startsWith("U-2026-000003,"));
+    }
+
+    // The daily report page: the day's state, the preview of the report, and the close after
+    // the question.
+    void theDayReportPageShowsPreviewsAndClosesTheDay()
+    {
+        data->addPosting("Ana", "07/12/2026", "5.00", "0.00", "0.00", "0.00");
+        showForm();
+        login("12345");
+        click("BitBtnDayReport");
+        QCOMPARE(form->pageIndex(), int(PageDayReport));
+        QCOMPARE(find<QLabel>("DayState")->text(), QStringLiteral("NIJE ZAKLJUCEN"));
+        QStringList texts;
+        onPreview = [&texts](report::Document &document) { texts = document.pageTexts(1); };
+        click("DayPreview");
+        QCOMPARE(previews, 1);
+        QVERIFY2(texts.contains("NIJE ZAKLJUCEN") && texts.contains("U-2026-000001"),
+                 qPrintable(texts.join('|')));
+        dialogs.answerYes();
+        click("DayClose");
+        QCOMPARE(dialogs.messages(),
+                 QStringList{"Dan 07/12/2026 je zakljucen: izvestaj br. 1/2026."});
+        QCOMPARE(find<QLabel>("DayState")->text(),
+                 QStringLiteral("ZAKLJUCEN: izvestaj br. 1/2026 (Admin, 07/12/2026 14:05:09)"));
+        click("DayPreview");
+        QVERIFY(texts.contains("BLAGAJNICKI IZVESTAJ br. 1/2026"));
+    }
+
+    // The journal view reverses the document of the chosen record once; a second time says so.
+    void theJournalViewReversesADocumentOnce()
+    {
+        data->addPosting("Ana", "07/12/2026", "5.00", "0.00", "0.00", "0.00");
+        showForm();
+        login("12345");
+        click("BitBtn13");
+        click("BitBtn14");
+        const QStringList said[] = {
+            {"Dokument U-2026-000001 je storniran dokumentom U-2026-000002"},
+            {"Dokument U-2026-000001 je vec storniran (U-2026-000002)"},
+        };
+        for (const QStringList &expected : said) {
+            auto *grid = find<QTableView>("DBGrid4");
+            grid->setCurrentIndex(grid->model()->index(0, 0));
+            dialogs.clear();
+            dialogs.answerYes();
+            click("BitBtnStorno");
+            QCOMPARE(dialogs.messages(), expected);
+        }
+        const QList<QStringList> rows = data->records("promet");
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(1).at(3), QStringLiteral("STORNO U-2026-000001: opis"));
+        QCOMPARE(rows.at(1).at(5), QStringLiteral("-5.00"));
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -117,6 +118,50 @@ private slots:
         }
         session.close();
         QDir::setCurrent(previous);
+    }
+
+    // --help and --version answer without a display and without touching the directory; a
+    // wrong command line ends with status 2.
+    void commandLinesAnswerWithoutAWindow_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("dorvanta --help") << DORVANTA_BIN << QStringList{"--help"} << 0
+                                         << "Usage: dorvanta [--help] [--version]";
+        QTest::newRow("dorvanta -h") << DORVANTA_BIN << QStringList{"-h"} << 0 << "--version";
+        QTest::newRow("dorvanta --version") << DORVANTA_BIN << QStringList{"--version"} << 0
+                                            << "dorvanta 1.5";
+        QTest::newRow("journal-fill --help") << JOURNAL_FILL_BIN << QStringList{"--help"} << 0
+                                             << "codes 101 to 100+N: 101 Petar Petrovic";
+        QTest::newRow("journal-fill, too many cashiers")
+            << JOURNAL_FILL_BIN << QStringList{"d", "--cashiers", "99900"} << 2 << "usage:";
+        QTest::newRow("journal-fill, no directory") << JOURNAL_FILL_BIN << QStringList{} << 2
+                                                    << "usage:";
+    }
+    void commandLinesAnswerWithoutAWindow()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert("QT_QPA_PLATFORM", "xcb"); // a window could not open
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), status);
+        const QString output = QString::fromUtf8(status == 0 ? process.readAllStandardOutput()
+                                                             : process.readAllStandardError());
+        QVERIFY2(output.contains(says), qPrintable(output));
+        QCOMPARE(contents(dir), QStringList());
     }
 };
 

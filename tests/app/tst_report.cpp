@@ -27,6 +27,7 @@ namespace {
 
 const QString Base = QStringLiteral("select * from podaci\\promet.db ");
 const QString MissingText = QStringLiteral("Morate uneti text za pretragu");
+const QString MissingCashier = QStringLiteral("Morate izabrati korisnika iz liste!");
 const QString NoRecords = QStringLiteral("Nema zapisa u izvestaju!");
 
 Criteria period(Criteria c, const QString &from, const QString &to)
@@ -229,20 +230,25 @@ private slots:
     void chosenCriterionWithoutTextStopsTheBuild_data()
     {
         QTest::addColumn<Criteria>("criteria");
+        QTest::addColumn<QString>("missing");
         const Criteria none;
-        QTest::newRow("cashier") << cashier(none, "");
-        QTest::newRow("activity") << activity(cashier(none, "Ana"), "");
-        QTest::newRow("group") << group(none, "");
+        QTest::newRow("cashier") << cashier(none, "") << MissingCashier;
+        QTest::newRow("activity") << activity(cashier(none, "Ana"), "") << MissingText;
+        QTest::newRow("group") << group(none, "") << MissingText;
         QTest::newRow("keyword") << keyword(group(period(none, "01/12/2026", "07/12/2026"), "G"),
-                                            "");
-        QTest::newRow("all empty") << keyword(group(activity(cashier(none, ""), ""), ""), "");
+                                            "")
+                                 << MissingText;
+        QTest::newRow("all empty") << keyword(group(activity(cashier(none, ""), ""), ""), "")
+                                   << MissingCashier;
     }
     void chosenCriterionWithoutTextStopsTheBuild()
     {
         QFETCH(Criteria, criteria);
+        QFETCH(QString, missing);
         const TForm1::ReportStatement built = TForm1::buildReportStatement(criteria);
         QVERIFY(!built.complete);
         QVERIFY(built.sql.isEmpty());
+        QCOMPARE(built.missing, missing);
     }
 
     // ---------------------------------------------------------------------------------
@@ -393,13 +399,13 @@ private slots:
         setText("Edit9", "Uplata pazara");
         setText("Edit13", "");
         press();
-        QCOMPARE(dialogs.messages(), QStringList{MissingText});
+        QCOMPARE(dialogs.messages(), QStringList{MissingCashier});
         QCOMPARE(shownReports.size(), 0);
         QCOMPARE(text("Edit9"), QString());                      // emptied by the end step
         QVERIFY(form->reportStatement().contains("01/15/2013")); // nothing was run
 
-        // A cashier picked from the list is emptied by every press: pressing again without
-        // a new pick asks for the text again.
+        // A cashier picked from the list is emptied by every press, and the list then shows
+        // no name chosen: pressing again without a new pick asks for a cashier again.
         dialogs.clear();
         select("RadioButton11");
         select("RadioButton13");
@@ -407,9 +413,13 @@ private slots:
         press();
         QCOMPARE(shownReports.size(), 1);
         QCOMPARE(text("Edit8"), QString());
+        QCOMPARE(find<QListWidget>("ListBox1")->selectedItems().size(), 0);
+        QCOMPARE(find<QListWidget>("ListBox1")->currentRow(), -1);
         press();
-        QCOMPARE(dialogs.messages(), QStringList{MissingText});
+        QCOMPARE(dialogs.messages(), QStringList{MissingCashier});
         QCOMPARE(shownReports.size(), 1);
+        clickLine("ListBox1", "Petar Petrovic"); // the same name can be picked again
+        QCOMPARE(text("Edit8"), QStringLiteral("Petar Petrovic"));
     }
 
     void typedValuesMatchExactlyAndQuotesLiterally()

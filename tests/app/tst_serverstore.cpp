@@ -2,8 +2,10 @@
 // the local journal wrote, byte for byte.
 #include "WindowTest.h"
 
+#include "testsupport/FaultProxy.h"
 #include "testsupport/PgCluster.h"
 
+#include <QLineEdit>
 #include <QProcess>
 
 class TestServerStore : public QObject, WindowTest<>
@@ -27,6 +29,29 @@ class TestServerStore : public QObject, WindowTest<>
         data->session.close();
         return data->readFile(QStringLiteral("podaci.txt"));
     }
+
+    // The data directory's tables moved to the cluster, with the cashier 111; the desk then
+    // reaches the server through `proxy`, with an answer time-out of 3 s.
+    void joinThrough(const FaultProxy &proxy)
+    {
+        QCOMPARE(PgCluster::shared().reset(), QString());
+        data->addRecord(QStringLiteral("korisnici"), {"SIFRA", "111", "IMEIPREZIME", "Petar"});
+        QCOMPARE(runInit({QStringLiteral("--server"), PgCluster::shared().uri(),
+                          QStringLiteral("--import"), data->path()}),
+                 0);
+        QFile ftp(data->file(QStringLiteral("podaci/ftpop.txt")));
+        QVERIFY(ftp.open(QIODevice::WriteOnly));
+        ftp.write("0\r\n");
+        QFile baza(data->file(QStringLiteral("podaci/baza.txt")));
+        QVERIFY(baza.open(QIODevice::WriteOnly));
+        baza.write(proxy.uri(PgCluster::shared().uri(), PgCluster::shared().port()).toUtf8() +
+                   "\ntimeout=3\n");
+    }
+    QString journalCount() const
+    {
+        return PgCluster::shared().value(QStringLiteral("SELECT count(*) FROM promet"));
+    }
+    QString text(const char *box) { return form->findChild<QLineEdit *>(box)->text(); }
 
 private slots:
     void init() { freshData(); }
@@ -60,6 +85,77 @@ private slots:
         data = std::make_unique<DataDir>(); // a fresh desk, joined to the server
         QCOMPARE(runInit({QStringLiteral("--join"), uri, data->path()}), 0);
         QCOMPARE(exportedJournal(), local);
+    }
+
+    // The connection fails around the commit of a posting: the page says what became of it,
+    // and pressing PROKNJIZI again with the boxes as they are never stores it twice.
+    void postingThroughABrokenCommitIsStoredOnce_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("said");       // the start of the message after the press
+        QTest::addColumn<QString>("saidAgain");  // after the second press; "" when none
+        QTest::newRow("answer lost") << "drop" << "" << "";
+        QTest::newRow("answer lost, server out of reach")
+            << "sever" << "Nije poznato da li je promena proknjizena"
+            << "Promena je vec proknjizena";
+        QTest::newRow("commit never arrives")
+            << "cut" << "Server baze podataka nije dostupan: " << "";
+    }
+    void postingThroughABrokenCommitIsStoredOnce()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, said);
+        QFETCH(QString, saidAgain);
+        FaultProxy proxy(PgCluster::shared().port());
+        QVERIFY(proxy.ok());
+        joinThrough(proxy);
+        makeForm();
+        login(QStringLiteral("111"));
+        form->findChild<QLineEdit *>("Edit4")->setText(QStringLiteral("25.00"));
+        form->findChild<QLineEdit *>("Edit5")->setText(QStringLiteral("Racun"));
+        form->findChild<QLineEdit *>("Edit12")->setText(QStringLiteral("Gorivo"));
+        QVERIFY(proxy.command(QStringLiteral("arm COMMIT ") + action));
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        const QStringList first = dialogs.messages();
+        if (said.isEmpty()) {
+            QCOMPARE(first, QStringList());
+            QCOMPARE(text("Edit4"), QString()); // stored: the boxes are emptied
+            QCOMPARE(journalCount(), QStringLiteral("1"));
+            return;
+        }
+        QCOMPARE(first.size(), 1);
+        QVERIFY2(first.first().startsWith(said), qPrintable(first.first()));
+        QCOMPARE(text("Edit4"), QStringLiteral("25.00")); // kept for pressing again
+        if (action == QLatin1String("cut"))
+            QVERIFY(first.first().endsWith(QStringLiteral("Promena nije proknjizena.")));
+
+        QVERIFY(proxy.command(QStringLiteral("thaw")));
+        dialogs.answerYes();
+        form->BitBtn8Click();
+        const QStringList second = dialogs.messages().mid(first.size());
+        QCOMPARE(second.size(), saidAgain.isEmpty() ? 0 : 1);
+        if (!saidAgain.isEmpty())
+            QVERIFY2(second.first().startsWith(saidAgain), qPrintable(second.first()));
+        QCOMPARE(text("Edit4"), QString());
+        QCOMPARE(journalCount(), QStringLiteral("1"));
+        QCOMPARE(text("Edit2"), QStringLiteral("-25.00"));
+    }
+
+    // A balance that cannot be read at login is shown as no balance, never as 0.00.
+    void unreadableBalancesAtLoginShowNone()
+    {
+        FaultProxy proxy(PgCluster::shared().port());
+        QVERIFY(proxy.ok());
+        joinThrough(proxy);
+        data->addRecord(QStringLiteral("promet"), {"OPIS", "x", "ULAZDIN", "10.00"});
+        makeForm();
+        QVERIFY(proxy.command(QStringLiteral("arm SUM( cut")));
+        login(QStringLiteral("111"));
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY(dialogs.messages().first().startsWith(QStringLiteral("Server baze podataka nije dostupan: ")));
+        QCOMPARE(text("Edit2"), QString());
+        QCOMPARE(text("Edit3"), QString());
     }
 };
 

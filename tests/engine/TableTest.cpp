@@ -3,11 +3,13 @@
 // and whole-file operations (layout check, consistent copy).
 
 #include "EngineFixture.h"
+#include "testsupport/FaultProxy.h"
 #include "testsupport/JournalFiller.h"
 
 #include "desk/CashBook.h"
 #include "engine/EngineError.h"
 #include "engine/Query.h"
+#include "engine/ServerTable.h"
 #include "engine/TableStores.h"
 #include "platform/AtomicFile.h"
 
@@ -15,6 +17,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QThread>
+#include <QUuid>
 
 #include <sqlite3.h>
 
@@ -637,7 +640,7 @@ TEST_P(StoredTableTest, ASecondWriterHearsTheTableIsBusy)
     PGconn *otherDesk = nullptr;
     if (onServer()) {
         otherDesk = PQconnectdb(PgCluster::shared().uri().toUtf8().constData());
-        PQclear(PQexec(otherDesk, "BEGIN; LOCK TABLE promet IN EXCLUSIVE MODE"));
+        PQclear(PQexec(otherDesk, ("BEGIN; " + engine::serverWriteLock(QStringLiteral("promet"))).toUtf8().constData()));
     } else {
         first.startTransaction();
     }
@@ -740,13 +743,21 @@ QStringList journalTexts(const QString &directory)
     return rows;
 }
 
-int runInit(const QStringList &args, QString *errors = nullptr)
+// Runs dorvanta-init with `input` on its standard input; its standard error in `errors`, both
+// of its outputs in `shown`.
+int runInit(const QStringList &args, QString *errors = nullptr, const QByteArray &input = {},
+            QString *shown = nullptr)
 {
     QProcess init;
     init.start(QStringLiteral(DORVANTA_INIT), args);
+    init.write(input);
+    init.closeWriteChannel();
     init.waitForFinished(60000);
+    const QString error = QString::fromUtf8(init.readAllStandardError());
     if (errors)
-        *errors = QString::fromUtf8(init.readAllStandardError());
+        *errors = error;
+    if (shown)
+        *shown += QString::fromUtf8(init.readAllStandardOutput()) + error;
     return init.exitStatus() == QProcess::NormalExit ? init.exitCode() : -1;
 }
 
@@ -796,6 +807,275 @@ TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
     EXPECT_TRUE(errors.contains(QStringLiteral("already exist"))) << errors.toStdString();
     EXPECT_FALSE(QFile::exists(other.path() + QStringLiteral("/podaci/baza.txt")));
     EXPECT_EQ(journalTexts(desk.path()), before); // nothing of the server's tables was dropped
+}
+
+namespace {
+
+// Whether another desk gets the journal's write lock within `seconds` (asking every 100 ms).
+bool writeLockFreeWithin(int seconds)
+{
+    const QString tryLock = engine::serverWriteLock(QStringLiteral("promet"))
+                                .replace(QStringLiteral("pg_advisory_xact_lock"),
+                                         QStringLiteral("pg_try_advisory_xact_lock"));
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (PgCluster::shared().value(tryLock) == QStringLiteral("t"))
+            return true;
+        QThread::msleep(100);
+    }
+    return false;
+}
+
+} // namespace
+
+// The network between desk and server fails at the worst moments. Whatever happens, no wait
+// outlasts the answer time-out, the desk says truthfully whether the posting is stored (or
+// that it cannot tell), the journal's lock is free again within 10 s, and posting again with
+// the same key leaves exactly one record.
+TEST_F(ServerStoreTest, FaultsOnTheWireNeverDoubleAPostingNorHoldTheDesk)
+{
+    enum Outcome { Stored, NotStored, Unknown, Failed };
+    struct Fault
+    {
+        const char *name;
+        const char *pattern; // where the proxy breaks the connection
+        const char *action;
+        Outcome outcome;
+    };
+    const Fault faults[] = {
+        {"answer to COMMIT lost", "COMMIT", "drop", Stored},
+        {"answer to COMMIT swallowed", "COMMIT", "swallow", Stored},
+        {"answer lost, then the server out of reach", "COMMIT", "sever", Unknown},
+        {"COMMIT never arrives", "COMMIT", "cut", NotStored},
+        {"COMMIT stalled on a dead network", "COMMIT", "stall", NotStored},
+        {"the desk goes silent inside the posting", "SUM(", "stall", NotStored},
+        {"the answer to the sums swallowed", "SUM(", "swallow", NotStored},
+    };
+    PgCluster &cluster = PgCluster::shared();
+    FaultProxy proxy(cluster.port());
+    ASSERT_TRUE(proxy.ok());
+    QFile baza(dataFile(QStringLiteral("baza.txt")));
+    ASSERT_TRUE(baza.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    baza.write(proxy.uri(cluster.uri(), cluster.port()).toUtf8() + "\ntimeout=3\n");
+    baza.close();
+    session.setPassword(password());
+    Table journal(session, QStringLiteral("podaci/promet.db"));
+    const auto posting = [&](const QUuid &key) {
+        journal.open();
+        if (!journal.startPosting(key))
+            return false;
+        journal.sumMoney({QStringLiteral("ULAZDIN")});
+        journal.insert();
+        journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("jednom"));
+        journal.post();
+        journal.commit();
+        return true;
+    };
+    for (const Fault &fault : faults) {
+        SCOPED_TRACE(fault.name);
+        ASSERT_EQ(cluster.exec(QStringLiteral("DELETE FROM promet")), QString());
+        const QUuid key = QUuid::createUuid();
+        journal.open(); // connected before the fault is armed
+        ASSERT_TRUE(proxy.command(QStringLiteral("arm %1 %2").arg(fault.pattern, fault.action)));
+        Outcome outcome = Stored;
+        QString message;
+        try {
+            posting(key);
+        } catch (const EngineError &e) {
+            message = e.message();
+            outcome = e.kind() == EngineError::Kind::OutcomeUnknown ? Unknown
+                      : e.kind() == EngineError::Kind::Unavailable  ? NotStored
+                                                                     : Failed;
+        }
+        journal.close();
+        EXPECT_EQ(outcome, fault.outcome) << message.toStdString();
+        EXPECT_EQ(cluster.value(QStringLiteral("SELECT count(*) FROM promet")),
+                  fault.outcome == NotStored ? QStringLiteral("0") : QStringLiteral("1"));
+        EXPECT_TRUE(writeLockFreeWithin(10));
+
+        ASSERT_TRUE(proxy.command(QStringLiteral("thaw")));
+        bool again = false;
+        EXPECT_NO_THROW(again = posting(key));
+        journal.close();
+        EXPECT_EQ(again, fault.outcome == NotStored); // a stored posting is never stored twice
+        EXPECT_EQ(cluster.value(QStringLiteral("SELECT count(*) FROM promet")), QStringLiteral("1"));
+    }
+}
+
+namespace {
+
+const QString adminPassword = QStringLiteral("Adm1n-tajna");
+const QString deskPassword = QStringLiteral("Kasa-tajna7");
+
+QString roleUri(const QString &role)
+{
+    return QStringLiteral("postgresql://%1@127.0.0.1:%2/postgres").arg(role).arg(PgCluster::shared().port());
+}
+
+// Runs `sql` with psql as `role`, its password from a password file; true when it succeeded.
+bool psqlAs(const QString &role, const QString &password, const QString &sql, QString *errors)
+{
+    QTemporaryDir home;
+    const QString passFile = home.filePath(QStringLiteral("pgpass"));
+    QFile pass(passFile);
+    pass.open(QIODevice::WriteOnly);
+    pass.write(QStringLiteral("127.0.0.1:%1:postgres:%2:%3\n")
+                   .arg(PgCluster::shared().port())
+                   .arg(role, password)
+                   .toUtf8());
+    pass.close();
+    pass.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    QProcess psql;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PGPASSFILE"), passFile);
+    psql.setProcessEnvironment(env);
+    psql.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-w"),
+                                        QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
+                                        QStringLiteral("-c"), sql, roleUri(role)});
+    psql.waitForFinished(30000);
+    *errors = QString::fromUtf8(psql.readAllStandardError());
+    return psql.exitStatus() == QProcess::NormalExit && psql.exitCode() == 0;
+}
+
+} // namespace
+
+// The shop's two roles: the desks' role posts, reads and reports but can neither change nor
+// delete a record, through the program or through psql; the administrator's role can.
+TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheData)
+{
+    QString shown;
+    ASSERT_EQ(runInit({QStringLiteral("--server"), PgCluster::shared().uri(), QStringLiteral("--roles")},
+                      nullptr, (adminPassword + u'\n' + deskPassword + u'\n').toUtf8(), &shown),
+              0)
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains(roleUri(QStringLiteral("dorvanta_kasa")))) << shown.toStdString();
+    post({QStringLiteral("Ana"), QStringLiteral("01/12/2026"), QStringLiteral("prvo"), QStringLiteral("g"),
+          QStringLiteral("5.00")});
+
+    // Through the program: a desk joined with the desks' role (its password typed in).
+    QTemporaryDir deskDir;
+    ASSERT_EQ(runInit({QStringLiteral("--join"), roleUri(QStringLiteral("dorvanta_kasa")), deskDir.path()},
+                      nullptr, deskPassword.toUtf8() + "\n", &shown),
+              0)
+        << shown.toStdString();
+    engine::Session desk;
+    desk.setBaseDir(deskDir.path());
+    desk.setPassword(password());
+    desk.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+    Table journal(desk, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    ASSERT_TRUE(journal.startPosting(QUuid::createUuid()));
+    EXPECT_EQ(journal.sumMoney({QStringLiteral("ULAZDIN")}).at(0).toText(), QStringLiteral("5.00"));
+    journal.insert();
+    journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("sa kase"));
+    journal.post();
+    EXPECT_NO_THROW(journal.commit());
+    engine::Query report(desk);
+    report.sql().append(QStringLiteral("select * from podaci\\promet.db where opis like 'sa%'"));
+    EXPECT_NO_THROW(report.open());
+    EXPECT_EQ(report.recordCount(), 1);
+    Table users(desk, QStringLiteral("podaci/korisnici.db"));
+    users.open();
+    const std::pair<const char *, std::function<void()>> refused[] = {
+        {"edit a journal record", [&] { journal.first(); journal.edit(); journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("x")); journal.post(); }},
+        {"delete a journal record", [&] { journal.cancel(); journal.first(); journal.deleteRecord(); }},
+        {"empty the journal", [&] { journal.emptyTable(); }},
+        {"add a user", [&] { users.insert(); users.setFieldText(QStringLiteral("SIFRA"), QStringLiteral("9")); users.post(); }},
+    };
+    for (const auto &[what, action] : refused)
+        EXPECT_TRUE(errorOf(action).contains(QStringLiteral("permission denied"))) << what;
+    users.close();
+    journal.close();
+    EXPECT_EQ(PgCluster::shared().value(QStringLiteral("SELECT count(*) FROM promet")), QStringLiteral("2"));
+
+    // Through psql, with each role's credentials.
+    struct Attempt
+    {
+        const char *sql;
+        bool desk;
+        bool admin;
+    };
+    const Attempt attempts[] = {
+        {"SELECT count(*) FROM promet, korisnici, aktivnost, grupe", true, true},
+        {"INSERT INTO promet (opis) VALUES ('psql')", true, true},
+        {"UPDATE promet SET opis = 'drugo'", false, true},
+        {"DELETE FROM promet WHERE opis = 'psql'", false, true},
+        {"UPDATE dorvanta_password SET hash = hash", false, true},
+        {"DELETE FROM dorvanta_kljuc", false, true},
+        {"INSERT INTO grupe (grupa) VALUES ('tudja')", false, true},
+        {"CREATE TABLE tudja (x int)", false, true},
+        {"TRUNCATE promet", false, true},
+    };
+    for (const char *role : {"dorvanta_kasa", "dorvanta_admin"}) {
+        const bool isDesk = QLatin1String(role) == QLatin1String("dorvanta_kasa");
+        for (const Attempt &a : attempts) {
+            QString errors;
+            EXPECT_EQ(psqlAs(QLatin1String(role), isDesk ? deskPassword : adminPassword,
+                             QLatin1String(a.sql), &errors),
+                      isDesk ? a.desk : a.admin)
+                << role << ": " << a.sql << " " << errors.toStdString();
+        }
+    }
+    EXPECT_EQ(PgCluster::shared().exec(QStringLiteral("DROP TABLE IF EXISTS tudja")), QString());
+}
+
+// No password on a command line, in a message or in the server's log: dorvanta-init reads it
+// from standard input, and every text that could carry it is shown without it.
+TEST_F(ServerStoreTest, PasswordsNeverShowInCommandLinesMessagesOrLogs)
+{
+    QString shown;
+    ASSERT_EQ(runInit({QStringLiteral("--server"), PgCluster::shared().uri(), QStringLiteral("--roles")},
+                      nullptr, (adminPassword + u'\n' + deskPassword + u'\n').toUtf8(), &shown),
+              0);
+    QTemporaryDir deskDir;
+    const QString desk = roleUri(QStringLiteral("dorvanta_kasa"));
+    QProcess init;
+    init.start(QStringLiteral(DORVANTA_INIT), {QStringLiteral("--join"), desk, deskDir.path()});
+    ASSERT_TRUE(init.waitForStarted());
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(init.processId()));
+    ASSERT_TRUE(cmdline.open(QIODevice::ReadOnly));
+    const QByteArray commandLine = cmdline.readAll(); // what ps shows every user
+    init.write(deskPassword.toUtf8() + "\n");
+    init.closeWriteChannel();
+    ASSERT_TRUE(init.waitForFinished(30000));
+    EXPECT_EQ(init.exitCode(), 0);
+    shown += QString::fromUtf8(init.readAllStandardOutput() + init.readAllStandardError());
+    EXPECT_TRUE(commandLine.contains("dorvanta_kasa@"));
+
+    // Failures whose texts come from libpq or name the server.
+    const QString hidden = QStringLiteral("postgresql://dorvanta_kasa:%1@127.0.0.1:%2/postgres")
+                               .arg(deskPassword)
+                               .arg(PgCluster::shared().port());
+    QTemporaryDir other;
+    const QStringList failing[] = {
+        {QStringLiteral("--join"), hidden + QStringLiteral("%zz"), other.path()}, // not a URI
+        {QStringLiteral("--join"), hidden + QStringLiteral("?sslmode=nonsense"), other.path()},
+        {QStringLiteral("--server"), hidden + QStringLiteral("%zz"), QStringLiteral("--import"), deskDir.path()},
+    };
+    for (const QStringList &args : failing) {
+        QString errors;
+        EXPECT_EQ(runInit(args, &errors, {}, &shown), 1) << args.join(u' ').toStdString();
+        EXPECT_TRUE(errors.contains(QStringLiteral("dorvanta-init: "))) << errors.toStdString();
+    }
+    {
+        QFile baza(deskDir.filePath(QStringLiteral("podaci/baza.txt")));
+        ASSERT_TRUE(baza.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        baza.write((hidden + QStringLiteral("%zz\n")).toUtf8());
+    }
+    engine::Session session2;
+    session2.setBaseDir(deskDir.path());
+    session2.setPassword(password());
+    Table journal(session2, QStringLiteral("podaci/promet.db"));
+    shown += errorOf([&] { journal.open(); });
+    EXPECT_TRUE(shown.contains(QStringLiteral("Server baze podataka nije dostupan: ")));
+
+    QFile log(PgCluster::shared().logFile());
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString serverLog = QString::fromUtf8(log.readAll());
+    for (const QString &secret : {adminPassword, deskPassword}) {
+        EXPECT_FALSE(commandLine.contains(secret.toUtf8()));
+        EXPECT_FALSE(shown.contains(secret)) << shown.toStdString();
+        EXPECT_FALSE(serverLog.contains(secret));
+    }
 }
 
 // A backup of the server's journal killed midway leaves only a temporary file the start-up

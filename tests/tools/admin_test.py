@@ -5,6 +5,7 @@ lines; a closed day is closed once."""
 import csv
 import io
 import os
+import re
 import sqlite3
 import subprocess
 import sys
@@ -97,7 +98,7 @@ class AdminTest(unittest.TestCase):
                 self.assertEqual(run.returncode, status, run.stderr)
                 self.assertEqual(bool(run.stderr), status != 0)
         with open(out, newline='', encoding='utf-8') as f:
-            self.assertEqual(len(list(csv.reader(f))), 3001)
+            self.assertEqual(len(list(csv.reader(f))), 1 + len(self.rows()))
         self.assertEqual(self.journal("SELECT COUNT(*) FROM dorvanta_zakljucak WHERE DATUM = '2026-01-01'"), [(0,)])
 
     def test_a_day_is_closed_once_with_its_figures(self):
@@ -111,6 +112,79 @@ class AdminTest(unittest.TestCase):
                                 "FROM promet WHERE DATUM <= '2024-05-06'")
         self.assertEqual(closing, expected)
 
+
+    def words(self, pdf):
+        html = subprocess.run(['pdftotext', '-bbox', pdf, '-'], check=True,
+                              capture_output=True).stdout.decode('utf-8')
+        mm = 25.4 / 72
+        return [(m.group(5), float(m.group(1)) * mm, float(m.group(2)) * mm,
+                 float(m.group(3)) * mm)
+                for m in re.finditer(r'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" '
+                                     r'yMax="([\d.]+)">([^<]*)</word>', html)]
+
+    def money(self, cents_value):
+        sign = '-' if cents_value < 0 else ''
+        return '%s%d.%02d' % (sign, abs(cents_value) // 100, abs(cents_value) % 100)
+
+    def test_day_report_has_the_journals_figures_where_the_layout_puts_them(self):
+        day = '2023-02-14'
+        sums = lambda where: self.journal(
+            "SELECT COALESCE(SUM(ULAZDIN), 0) - COALESCE(SUM(IZLAZDIN), 0), "
+            "COALESCE(SUM(ULAZEUR), 0) - COALESCE(SUM(IZLAZEUR), 0) FROM promet WHERE " + where)[0]
+        opening = sums("DATUM < '%s'" % day)
+        closing = sums("DATUM <= '%s'" % day)
+        numbers = [r['BROJ'] for r in self.rows('--from', day, '--to', day)]
+        self.assertTrue(numbers)
+        cases = [
+            ((), 'NIJE', True, True),
+            (('--currency', 'EUR'), 'NIJE', False, True),
+            (('--currency', 'DIN'), 'NIJE', True, False),
+        ]
+        pdf = os.path.join(self.dir, 'dan.pdf')
+        for args, state, dinars, euros in cases:
+            with self.subTest(args=args):
+                run = self.admin('day-report', '--date', day, '--pdf', pdf, *args)
+                self.assertEqual(run.returncode, 0, run.stderr)
+                words = self.words(pdf)
+                texts = [w[0] for w in words]
+                self.assertIn(state, texts)
+                self.assertIn('PRETHODNO', texts)
+                self.assertEqual('DINARI' in texts, dinars)
+                self.assertEqual('EUR' in texts, euros)
+                for currency, shown in ((0, dinars), (1, euros)):
+                    if not shown:
+                        continue
+                    # Opening and closing balances stand on the column's right edge.
+                    right = 12.7 + (155.3 if currency == 0 else 188.4)
+                    for value in (opening[currency], closing[currency]):
+                        at = [w for w in words if w[0] == self.money(value)]
+                        self.assertTrue(at, self.money(value))
+                        self.assertTrue(any(abs(w[3] - right) < 0.5 for w in at),
+                                        (self.money(value), [w[3] for w in at]))
+                if dinars and euros:
+                    self.assertEqual([t for t in texts if t[:2] in ('U-', 'I-')], numbers)
+        close = self.admin('close-day', '--date', day, '--admin-code', '12345')
+        self.assertEqual(close.returncode, 0, close.stderr)
+        self.assertEqual(self.admin('day-report', '--date', day, '--pdf', pdf).returncode, 0)
+        texts = [w[0] for w in self.words(pdf)]
+        self.assertNotIn('NIJE', texts)
+        self.assertIn('br.', texts)
+
+    def test_a_document_is_reversed_once(self):
+        number = self.rows()[-1]['BROJ']
+        cases = [
+            (('reverse', number, '--admin-code', 'pogresna'), 1, b'not right'),
+            (('reverse', '--admin-code', '12345'), 2, b'NUMBER'),
+            (('reverse', number, '--admin-code', '12345'), 0, b''),
+            (('reverse', number, '--admin-code', '12345'), 1, b'vec storniran'),
+        ]
+        for args, status, said in cases:
+            with self.subTest(args=args):
+                run = self.admin(*args)
+                self.assertEqual(run.returncode, status, run.stderr)
+                self.assertIn(said, run.stderr)
+        last = self.rows()[-1]
+        self.assertTrue(last['OPIS'].startswith('STORNO %s: ' % number), last)
 
 if __name__ == '__main__':
     unittest.main(argv=sys.argv[:1])

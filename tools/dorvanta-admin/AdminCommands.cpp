@@ -3,9 +3,14 @@
 #include "desk/DeskTables.h"
 #include "desk/CashBook.h"
 #include "desk/CashBookCsv.h"
+#include "desk/DayReport.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "engine/TextForms.h"
+#include "report/Output.h"
+
+#include <QDir>
 
 namespace admin {
 
@@ -18,6 +23,7 @@ QString onJournal(const QString &dir, Work work)
 {
     engine::Session session;
     session.setBaseDir(dir);
+    session.setShortDateFormat(QStringLiteral("dd/MM/yyyy")); // whatever the system's form
     session.setPassword(desk::tablePassword());
     try {
         engine::Table journal(session, QStringLiteral("podaci/promet.db"));
@@ -32,7 +38,7 @@ QString onJournal(const QString &dir, Work work)
 
 } // namespace
 
-AdminCommands::AdminCommands(QString dir) : m_dir(std::move(dir)) {}
+AdminCommands::AdminCommands(const QString &dir) : m_dir(QDir(dir).absolutePath()) {}
 
 QString AdminCommands::checkAdminCode(const QString &code)
 {
@@ -71,6 +77,37 @@ QString AdminCommands::closeDay(const QDate &day, const QDateTime &now, QString 
                       .arg(day.year())
                       .arg(c.dinars.closing().toText(), c.euros.closing().toText());
     });
+}
+
+QString AdminCommands::reverse(const QString &number, const QDateTime &now, QString &summary)
+{
+    return onJournal(m_dir, [&](engine::Table &journal) {
+        const desk::BookEntry r = desk::cashbook::reverse(
+            journal, number, QStringLiteral("Admin"), now.date(), engine::timeText(now.time()),
+            engine::DateTextFormat(QStringLiteral("dd/MM/yyyy")));
+        summary = QStringLiteral("Dokument %1 je storniran dokumentom %2").arg(number, r.number);
+    });
+}
+
+QString AdminCommands::dayReport(const QDate &day, const QString &currency, const QDateTime &now,
+                                 const QString &pdf)
+{
+    const report::DayCurrencies currencies = currency == QLatin1String("DIN")
+                                                 ? report::DayCurrencies::Dinars
+                                             : currency == QLatin1String("EUR")
+                                                 ? report::DayCurrencies::Euros
+                                                 : report::DayCurrencies::Both;
+    std::optional<report::Document> document;
+    if (const QString e = onJournal(m_dir, [&](engine::Table &journal) {
+            document = desk::dayReportDocument(desk::cashbook::dayBook(journal, day), day,
+                                               currencies, now);
+        });
+        !e.isEmpty())
+        return e;
+    QString error;
+    if (!report::writePdf(*document, pdf, &error))
+        return QStringLiteral("cannot write %1: %2").arg(pdf, error);
+    return {};
 }
 
 } // namespace admin

@@ -15,7 +15,7 @@ namespace admin {
 class AdminCommands
 {
 public:
-    explicit AdminCommands(QString dir);
+    explicit AdminCommands(const QString &dir);
 
     // Whether `code` is the login code of the user "Admin"; the reason when it is not.
     QString checkAdminCode(const QString &code);
@@ -23,6 +23,12 @@ public:
     QString exportCsv(std::optional<QDate> from, std::optional<QDate> to, QByteArray &csv);
     // Closes `day` in the name of Admin; `summary` tells the report's number and figures.
     QString closeDay(const QDate &day, const QDateTime &now, QString &summary);
+    // Reverses the document `number` in the name of Admin, dated `now`; `summary` names the
+    // reversal's number.
+    QString reverse(const QString &number, const QDateTime &now, QString &summary);
+    // The daily cash report of `day` ("DIN", "EUR" or both when empty) as the PDF file `pdf`.
+    QString dayReport(const QDate &day, const QString &currency, const QDateTime &now,
+                      const QString &pdf);
 
 private:
     QString m_dir;

@@ -8,7 +8,7 @@
 #include "platform/AtomicFile.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDateTime>
 #include <QTextStream>
 
@@ -19,13 +19,23 @@ namespace {
 const char Usage[] =
     "usage: dorvanta-admin [--dir DIR] COMMAND\n"
     "  export-csv [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--output FILE]\n"
-    "  close-day --date YYYY-MM-DD --admin-code CODE\n";
+    "  close-day --date YYYY-MM-DD --admin-code CODE\n"
+    "  day-report --date YYYY-MM-DD [--currency DIN|EUR] --pdf FILE\n"
+    "  reverse NUMBER --admin-code CODE\n";
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Standard error carries the tool's own reasons only, not Qt's notes about the session.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::fprintf(stderr, "dorvanta-admin: %s\n", qPrintable(text));
+    });
+    // The report is painted without a display (cron has none).
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dorvanta-admin"));
     QCoreApplication::setApplicationVersion(QStringLiteral(DORVANTA_VERSION));
     QTextStream out(stdout);
@@ -50,11 +60,16 @@ int main(int argc, char *argv[])
     const QCommandLineOption adminCode(QStringLiteral("admin-code"),
                                        QStringLiteral("The login code of the user Admin."),
                                        QStringLiteral("CODE"));
-    parser.addOptions({dir, from, to, output, date, adminCode});
+    const QCommandLineOption currency(QStringLiteral("currency"),
+                                      QStringLiteral("DIN or EUR (default: both)."),
+                                      QStringLiteral("DIN|EUR"));
+    const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("The PDF file to write."),
+                                 QStringLiteral("FILE"));
+    parser.addOptions({dir, from, to, output, date, adminCode, currency, pdf});
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
-                                 QStringLiteral("export-csv or close-day"));
+                                 QStringLiteral("export-csv, close-day, day-report or reverse"));
 
     const auto wrong = [&err](const QString &reason) {
         err << "dorvanta-admin: " << reason << "\n" << Usage;
@@ -87,7 +102,7 @@ int main(int argc, char *argv[])
     };
     // Options that belong to the command; any other one set is a wrong command line.
     const auto only = [&](const QList<const QCommandLineOption *> &allowed) -> QString {
-        for (const QCommandLineOption *o : {&from, &to, &output, &date, &adminCode}) {
+        for (const QCommandLineOption *o : {&from, &to, &output, &date, &adminCode, &currency, &pdf}) {
             if (parser.isSet(*o) && !allowed.contains(o))
                 return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
         }
@@ -132,6 +147,37 @@ int main(int argc, char *argv[])
             !e.isEmpty())
             return failed(e);
         out << summary << "\n";
+        return 0;
+    }
+    if (command == QLatin1String("reverse")) {
+        if (const QString e = only({&adminCode}); !e.isEmpty())
+            return wrong(e);
+        if (positional.size() != 2 || !parser.isSet(adminCode))
+            return wrong(QStringLiteral("reverse needs the document's NUMBER and --admin-code CODE"));
+        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
+            return failed(e);
+        QString summary;
+        if (const QString e = commands.reverse(positional.at(1), QDateTime::currentDateTime(), summary);
+            !e.isEmpty())
+            return failed(e);
+        out << summary << "\n";
+        return 0;
+    }
+    if (command == QLatin1String("day-report")) {
+        if (positional.size() != 1)
+            return wrong(QStringLiteral("day-report takes no arguments"));
+        if (const QString e = only({&date, &currency, &pdf}); !e.isEmpty())
+            return wrong(e);
+        const auto reported = day(date);
+        const QString money = parser.value(currency);
+        if (!reported || badDay || !parser.isSet(pdf) ||
+            (parser.isSet(currency) && money != QLatin1String("DIN") && money != QLatin1String("EUR")))
+            return wrong(QStringLiteral("day-report needs --date YYYY-MM-DD, --pdf FILE and "
+                                        "optionally --currency DIN or EUR"));
+        if (const QString e = commands.dayReport(*reported, money, QDateTime::currentDateTime(),
+                                                 parser.value(pdf));
+            !e.isEmpty())
+            return failed(e);
         return 0;
     }
     return wrong(QStringLiteral("unknown command %1").arg(command));

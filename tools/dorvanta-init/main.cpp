@@ -3,19 +3,99 @@
 // it set. Refuses, and changes nothing, when DIR/podaci already holds any of the tables.
 // With --server URI the tables are made on that PostgreSQL server and DIR/podaci/baza.txt
 // names it; --server URI --import DIR copies DIR's tables to the server instead; --join URI DIR
-// makes DIR a desk of the server.
+// makes DIR a desk of the server; --server URI --roles sets up the administrator's and the
+// desks' roles there. A password the server asks for and the URI lacks is read from the
+// terminal (not echoed) or, when standard input is no terminal, as one line of it; none need
+// appear on the command line, and no URI is shown with its password.
 
 #include "desk/DataDirectory.h"
 
 #include "desk/CashBook.h"
 #include "desk/DeskTables.h"
+#include "engine/EngineError.h"
+#include "engine/ServerLink.h"
+#include "engine/ServerRoles.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QStringList>
 #include <QTextStream>
 
+#include <termios.h>
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+
 using desk::DataDirectory;
+
+namespace {
+
+// One line from the terminal without echo (after `prompt` on standard error), or from
+// standard input when it is no terminal.
+QString readSecret(const QString &prompt)
+{
+    std::string line;
+    if (::isatty(STDIN_FILENO)) {
+        std::cerr << prompt.toStdString() << std::flush;
+        termios old{};
+        ::tcgetattr(STDIN_FILENO, &old);
+        termios quiet = old;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        std::getline(std::cin, line);
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+        std::cerr << "\n";
+    } else {
+        std::getline(std::cin, line);
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return QString::fromStdString(line);
+}
+
+// `uri`, with the password read as above when the server asks for one the URI, PGPASSFILE
+// and ~/.pgpass do not give.
+QString withAskedPassword(const QString &uri)
+{
+    if (!engine::serverlink::asksForPassword(uri))
+        return uri;
+    return engine::serverlink::withPassword(
+        uri, readSecret(QStringLiteral("Password for %1: ").arg(engine::serverlink::withoutPassword(uri))));
+}
+
+// The rights of the desks' role: reading the master tables and the password records, reading
+// and appending to the journal and its posting keys, and keeping the document numbers;
+// nothing else.
+QList<engine::ServerGrant> deskGrants()
+{
+    const QString read = QStringLiteral("SELECT");
+    const QString append = QStringLiteral("SELECT, INSERT");
+    return {{QStringLiteral("korisnici"), read},       {QStringLiteral("aktivnost"), read},
+            {QStringLiteral("grupe"), read},           {QStringLiteral("dorvanta_password"), read},
+            {QStringLiteral("promet"), append},        {QStringLiteral("dorvanta_kljuc"), append},
+            // The document numbers written inside a posting, the counters they come from,
+            // and the day closes (a desk closes its day). Numbers of records that are gone
+            // are dropped at a desk's start.
+            {QStringLiteral("dorvanta_dokument"), QStringLiteral("SELECT, INSERT, DELETE")},
+            {QStringLiteral("dorvanta_brojac"), QStringLiteral("SELECT, INSERT, UPDATE")},
+            {QStringLiteral("dorvanta_zakljucak"), append}};
+}
+
+// Writes a baza.txt naming `uri`, readable by its owner only.
+bool writeBaza(const QString &path, const QString &uri)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return file.write(uri.toUtf8() + '\n') > 0;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -36,7 +116,12 @@ int main(int argc, char *argv[])
                        "    copies DIR/podaci's tables to the server (its tables must be empty)\n"
                        "  dorvanta-init --join URI DIR\n"
                        "    makes DIR a desk of the server: writes DIR/podaci/baza.txt and "
-                       "ftpop.txt"));
+                       "ftpop.txt\n"
+                       "  dorvanta-init --server URI --roles\n"
+                       "    makes the roles dorvanta_admin (owns the tables) and dorvanta_kasa (the "
+                       "desks': reads, and appends to the journal); asks for their passwords\n"
+                       "A password the server asks for is read from the terminal, or from standard "
+                       "input (one line each), unless PGPASSFILE or ~/.pgpass gives it."));
     const QCommandLineOption adminCode(
         QStringLiteral("admin-code"),
         QStringLiteral("The administrator's login code, 1 to 5 characters (default 12345)."),
@@ -52,7 +137,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption join(QStringLiteral("join"),
                                   QStringLiteral("Make DIR a desk of the server at URI."),
                                   QStringLiteral("URI"));
-    parser.addOptions({adminCode, demo, server, import, join});
+    const QCommandLineOption roles(QStringLiteral("roles"),
+                                   QStringLiteral("With --server: set up the administrator's and "
+                                                  "the desks' roles."));
+    parser.addOptions({adminCode, demo, server, import, join, roles});
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("DIR"),
@@ -80,11 +168,42 @@ int main(int argc, char *argv[])
     if (positional.size() > 1)
         return wrong(QStringLiteral("one directory only"));
 
+    if (parser.isSet(roles)) {
+        if (!parser.isSet(server) || !positional.isEmpty() || parser.isSet(join) || parser.isSet(import))
+            return wrong(QStringLiteral("--roles goes with --server URI and nothing else"));
+        const QString uri = withAskedPassword(parser.value(server));
+        const engine::ServerRole admin{QStringLiteral("dorvanta_admin"),
+                                       readSecret(QStringLiteral("New password for dorvanta_admin: "))};
+        const engine::ServerRole cashier{QStringLiteral("dorvanta_kasa"),
+                                      readSecret(QStringLiteral("New password for dorvanta_kasa: "))};
+        if (admin.password.isEmpty() || cashier.password.isEmpty())
+            return failed(QStringLiteral("a role needs a password, nothing changed"));
+        // The cash book's own tables are made (and the journal's records numbered) first, as
+        // a desk's first start would, so that the desks' role gets its rights on them too.
+        QTemporaryDir probe;
+        if (!probe.isValid() || !QDir().mkpath(probe.filePath(QStringLiteral("podaci"))) ||
+            !writeBaza(probe.filePath(QStringLiteral("podaci/baza.txt")), uri))
+            return failed(QStringLiteral("cannot make a temporary directory"));
+        desk::placeTablesOnServer();
+        if (const QString error = desk::cashbook::prepareDirectory(probe.path(), desk::tablePassword());
+            !error.isEmpty())
+            return failed(engine::serverlink::withoutSecret(error, uri));
+        try {
+            engine::setUpServerRoles(uri, admin, cashier, deskGrants());
+        } catch (const engine::EngineError &e) {
+            return failed(engine::serverlink::withoutSecret(e.message(), uri));
+        }
+        out << "The administrator (master data, clearing, restoring): "
+            << engine::serverUriAs(uri, admin.name) << "\n"
+            << "Every cashier desk (dorvanta-init --join): " << engine::serverUriAs(uri, cashier.name)
+            << "\n";
+        return 0;
+    }
     if (parser.isSet(import)) {
         if (!parser.isSet(server) || !positional.isEmpty() || parser.isSet(join))
             return wrong(QStringLiteral("--import DIR goes with --server URI and nothing else"));
         const QString importDir = parser.value(import);
-        if (const QString error = DataDirectory::importToServer(parser.value(server), importDir);
+        if (const QString error = DataDirectory::importToServer(withAskedPassword(parser.value(server)), importDir);
             !error.isEmpty())
             return failed(error);
         out << "Copied the tables of " << importDir << "/podaci to the server\n";
@@ -95,7 +214,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(join)) {
         if (parser.isSet(server))
             return wrong(QStringLiteral("--join and --server do not go together"));
-        if (const QString error = DataDirectory::join(parser.value(join), positional.first());
+        if (const QString error = DataDirectory::join(withAskedPassword(parser.value(join)), positional.first());
             !error.isEmpty())
             return failed(error);
         if (const QString error = desk::cashbook::prepareDirectory(positional.first(),
@@ -109,7 +228,8 @@ int main(int argc, char *argv[])
     desk::InitOptions options;
     options.directory = positional.first();
     options.demo = parser.isSet(demo);
-    options.server = parser.value(server);
+    if (parser.isSet(server))
+        options.server = withAskedPassword(parser.value(server));
     if (parser.isSet(adminCode))
         options.adminCode = parser.value(adminCode);
     // The login page takes at most five characters, so a longer code could never be typed.

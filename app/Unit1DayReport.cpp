@@ -1,0 +1,124 @@
+// TForm1's daily cash report page (index 9, "DNEVNI IZVESTAJ", from the administrator menu):
+// a day and the currencies, the day's state (closed with its report number, or not), the
+// preview of the daily cash report and the day close.
+#include "Unit1.h"
+
+#include "OpenTables.h"
+#include "UiHelpers.h"
+
+#include "desk/CashBook.h"
+#include "desk/DayReport.h"
+#include "engine/EngineError.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+
+namespace {
+
+const QString DayShown = QStringLiteral("dd/MM/yyyy");
+
+} // namespace
+
+void TForm1::buildDayReportPage()
+{
+    QWidget *page = buildPageShell(PageDayReport, QStringLiteral("DNEVNI IZVESTAJ BLAGAJNE"),
+                                   QStringLiteral("BitBtnDayMenu"));
+    auto *dayLabel = new QLabel(QStringLiteral("Dan:"), page);
+    dayLabel->setGeometry(32, 64, 120, 20);
+    DayPicker = named(new QDateEdit(page), "DayPicker");
+    DayPicker->setDisplayFormat(DayShown);
+    DayPicker->setCalendarPopup(true);
+    DayPicker->setGeometry(32, 86, 160, 28);
+    auto *currencyLabel = new QLabel(QStringLiteral("Valuta:"), page);
+    currencyLabel->setGeometry(224, 64, 120, 20);
+    DayCurrency = named(new QComboBox(page), "DayCurrency");
+    DayCurrency->addItems({QStringLiteral("DINARI I EUR"), QStringLiteral("DINARI"),
+                           QStringLiteral("EUR")});
+    DayCurrency->setGeometry(224, 86, 160, 28);
+    DayState = named(new QLabel(page), "DayState");
+    DayState->setFont(uiFont(12, true));
+    DayState->setGeometry(32, 136, 660, 28);
+
+    DayPreview = named(new QPushButton(QStringLiteral("PRIKAZI DNEVNI IZVESTAJ"), page), "DayPreview");
+    DayPreview->setFont(uiFont(14, true));
+    DayPreview->setStyleSheet(QStringLiteral("color: red"));
+    DayPreview->setGeometry(32, 192, 360, 64);
+    DayClose = named(new QPushButton(QStringLiteral("ZAKLJUCI DAN"), page), "DayClose");
+    DayClose->setFont(uiFont(14, true));
+    DayClose->setGeometry(32, 280, 360, 64);
+
+    connect(DayPicker, &QDateEdit::dateChanged, this, &TForm1::showDayState);
+    connect(DayPreview, &QPushButton::clicked, this, &TForm1::DayPreviewClick);
+    connect(DayClose, &QPushButton::clicked, this, &TForm1::DayCloseClick);
+}
+
+void TForm1::BitBtnDayReportClick()
+{
+    showPage(PageDayReport);
+    DayPicker->blockSignals(true);
+    DayPicker->setDate(clock.today());
+    DayPicker->blockSignals(false);
+    showDayState();
+}
+
+void TForm1::showDayState()
+{
+    try {
+        OpenTables tables(session, {Table3});
+        const std::optional<desk::DayClose> close =
+            desk::cashbook::dayClose(*Table3, DayPicker->date());
+        DayState->setText(close ? QStringLiteral("ZAKLJUCEN: izvestaj br. %1/%2 (%3, %4)")
+                                      .arg(close->number)
+                                      .arg(close->day.year())
+                                      .arg(close->closedBy,
+                                           close->closedAt.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")))
+                                : QStringLiteral("NIJE ZAKLJUCEN"));
+    } catch (const engine::EngineError &e) {
+        DayState->setText(e.message());
+    }
+}
+
+void TForm1::DayPreviewClick()
+{
+    const auto currencies = std::array{report::DayCurrencies::Both, report::DayCurrencies::Dinars,
+                                       report::DayCurrencies::Euros}[size_t(
+        qBound(0, DayCurrency->currentIndex(), 2))];
+    try {
+        std::optional<report::Document> document;
+        {
+            OpenTables tables(session, {Table3});
+            const QDate day = DayPicker->date();
+            document = desk::dayReportDocument(desk::cashbook::dayBook(*Table3, day), day,
+                                               currencies, clock.currentDateTime());
+        }
+        reportPreview(*document);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+    }
+}
+
+void TForm1::DayCloseClick()
+{
+    const QDate day = DayPicker->date();
+    if (!dialogs.confirm(QStringLiteral("Da li ste sigurni? Posle zakljucenja niko ne moze "
+                                        "knjiziti na dan %1 ni pre njega.")
+                             .arg(day.toString(DayShown))))
+        return;
+    try {
+        OpenTables tables(session, {Table3});
+        const desk::DayClose close = desk::cashbook::closeDay(
+            *Table3, day, currentUser, clock.currentDateTime());
+        dialogs.message(QStringLiteral("Dan %1 je zakljucen: izvestaj br. %2/%3.")
+                            .arg(day.toString(DayShown))
+                            .arg(close.number)
+                            .arg(day.year()));
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+    }
+    showDayState();
+}

@@ -1,0 +1,260 @@
+// ServerLink: bounded connecting and statements over libpq in non-blocking mode, and the
+// password hygiene of URIs and messages.
+
+#include "engine/ServerLink.h"
+
+#include <libpq-fe.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QUrl>
+
+#include <poll.h>
+
+#include <cerrno>
+#include <chrono>
+
+namespace engine::serverlink {
+
+namespace {
+
+// How long a writer waits for another desk's lock before the table is busy.
+constexpr int lockWaitMs = 2000;
+
+// Waits until the socket is ready for `events` or `ms` pass; 1 ready, 0 timed out, -1 broken.
+int waitFor(PGconn *conn, short events, int ms)
+{
+    const int fd = PQsocket(conn);
+    if (fd < 0)
+        return -1;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              end - std::chrono::steady_clock::now())
+                              .count();
+        if (left <= 0)
+            return 0;
+        pollfd p{fd, events, 0};
+        const int n = ::poll(&p, 1, int(left));
+        if (n > 0)
+            return 1;
+        if (n == 0)
+            return 0;
+        if (errno != EINTR)
+            return -1;
+    }
+}
+
+// The password as written in the URI (still percent-encoded) or the connection string.
+QString rawPassword(const QString &uri)
+{
+    static const QRegularExpression userPart(QStringLiteral("^[a-zA-Z]+://[^:/@?#]*:([^@/?#]*)@"));
+    static const QRegularExpression parameter(QStringLiteral("(?:^|[?&\\s])password\\s*=\\s*('[^']*'|[^&\\s]*)"));
+    if (const auto m = userPart.match(uri); m.hasMatch())
+        return m.captured(1);
+    if (const auto m = parameter.match(uri); m.hasMatch()) {
+        QString value = m.captured(1);
+        if (value.startsWith(u'\'') && value.endsWith(u'\'') && value.size() >= 2)
+            value = value.mid(1, value.size() - 2);
+        return value;
+    }
+    return {};
+}
+
+const char *const parameterKeys[] = {"connect_timeout",  "keepalives",       "keepalives_idle",
+                                     "keepalives_interval", "keepalives_count", "tcp_user_timeout",
+                                     "dbname",           nullptr};
+
+// Connects with the bounded parameters (the URI's own ones take precedence), blocking at
+// most the time-out.
+PGconn *connectBounded(const QString &uri, int answerSeconds)
+{
+    const QByteArray timeout = QByteArray::number(answerSeconds);
+    const QByteArray idle = QByteArray::number(qMax(1, answerSeconds / 2));
+    const QByteArray userTimeout = QByteArray::number(answerSeconds * 1000);
+    const QByteArray dbname = uri.toUtf8();
+    const char *values[] = {timeout.constData(), "1", idle.constData(), "1", "3",
+                            userTimeout.constData(), dbname.constData(), nullptr};
+    return PQconnectdbParams(parameterKeys, values, 1);
+}
+
+} // namespace
+
+int answerSecondsFrom(const QString &bazaPath)
+{
+    QFile file(bazaPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return defaultAnswerSeconds;
+    file.readLine(); // the URI
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        if (!line.startsWith("timeout="))
+            continue;
+        bool ok = false;
+        const int seconds = line.mid(8).toInt(&ok);
+        if (ok && seconds >= 3 && seconds <= 60)
+            return seconds;
+    }
+    return defaultAnswerSeconds;
+}
+
+PGconn *connect(const QString &uri, int answerSeconds, QString *reason)
+{
+    PGconn *conn = connectBounded(uri, answerSeconds);
+    if (PQstatus(conn) != CONNECTION_OK || PQsetnonblocking(conn, 1) != 0) {
+        *reason = withoutSecret(QString::fromUtf8(PQerrorMessage(conn)), uri);
+        PQfinish(conn);
+        return nullptr;
+    }
+    // The server's notices (a session ended by the server says so) are for no terminal.
+    PQsetNoticeProcessor(conn, [](void *, const char *) {}, nullptr);
+    const int ms = answerSeconds * 1000;
+    const QByteArray limits =
+        "SET client_encoding = 'UTF8'; SET DateStyle = ISO; SET client_min_messages = warning; "
+        "SET lock_timeout = " + QByteArray::number(lockWaitMs) +
+        "; SET statement_timeout = " + QByteArray::number(ms - 1000) +
+        "; SET idle_in_transaction_session_timeout = " + QByteArray::number(ms / 2) +
+        "; SET tcp_keepalives_idle = " + QByteArray::number(qMax(1, answerSeconds / 2)) +
+        "; SET tcp_keepalives_interval = 1; SET tcp_keepalives_count = 3"
+        "; SET tcp_user_timeout = " + QByteArray::number(ms);
+    PGresult *r = nullptr;
+    const Outcome outcome = exec(conn, limits, 0, nullptr, answerSeconds, &r);
+    const bool ok = outcome == Outcome::Answered && PQresultStatus(r) == PGRES_COMMAND_OK;
+    if (!ok) {
+        *reason = outcome == Outcome::TimedOut
+                      ? QStringLiteral("server ne odgovara (%1 s)").arg(answerSeconds)
+                      : withoutSecret(QString::fromUtf8(r ? PQresultErrorMessage(r)
+                                                          : PQerrorMessage(conn)),
+                                      uri);
+        PQclear(r);
+        PQfinish(conn);
+        return nullptr;
+    }
+    PQclear(r);
+    return conn;
+}
+
+Outcome exec(PGconn *conn, const QByteArray &sql, int count, const char *const *values,
+             int answerSeconds, PGresult **result)
+{
+    *result = nullptr;
+    const int ms = answerSeconds * 1000;
+    const int sent = count == 0 && !values
+                         ? PQsendQuery(conn, sql.constData())
+                         : PQsendQueryParams(conn, sql.constData(), count, nullptr, values,
+                                             nullptr, nullptr, 0);
+    if (!sent)
+        return Outcome::Broken;
+    // The statement out, reading what comes meanwhile so that the server never waits on us.
+    for (;;) {
+        const int flushed = PQflush(conn);
+        if (flushed == 0)
+            break;
+        if (flushed < 0)
+            return Outcome::Broken;
+        const int ready = waitFor(conn, POLLIN | POLLOUT, ms);
+        if (ready == 0)
+            return Outcome::TimedOut;
+        if (ready < 0 || !PQconsumeInput(conn))
+            return Outcome::Broken;
+    }
+    // Its results; every byte that arrives starts the time-out again.
+    PGresult *kept = nullptr;
+    for (;;) {
+        while (PQisBusy(conn)) {
+            const int ready = waitFor(conn, POLLIN, ms);
+            if (ready <= 0 || !PQconsumeInput(conn)) {
+                PQclear(kept);
+                return ready == 0 ? Outcome::TimedOut : Outcome::Broken;
+            }
+        }
+        PGresult *r = PQgetResult(conn);
+        if (!r)
+            break;
+        if (kept && PQresultStatus(kept) == PGRES_FATAL_ERROR) {
+            PQclear(r);
+        } else {
+            PQclear(kept);
+            kept = r;
+        }
+    }
+    *result = kept;
+    return Outcome::Answered;
+}
+
+bool endsSession(const PGresult *r)
+{
+    const char *severity = r ? PQresultErrorField(r, PG_DIAG_SEVERITY_NONLOCALIZED) : nullptr;
+    return severity && (qstrcmp(severity, "FATAL") == 0 || qstrcmp(severity, "PANIC") == 0);
+}
+
+QString withoutPassword(const QString &uri)
+{
+    const QString password = rawPassword(uri);
+    if (password.isEmpty())
+        return uri;
+    QString out = uri;
+    static const QRegularExpression userPart(QStringLiteral("^([a-zA-Z]+://[^:/@?#]*):[^@/?#]*@"));
+    out.replace(userPart, QStringLiteral("\\1@"));
+    static const QRegularExpression parameter(
+        QStringLiteral("([?&])password=[^&]*&?|\\s*\\bpassword\\s*=\\s*('[^']*'|\\S*)"));
+    out.replace(parameter, QStringLiteral("\\1"));
+    if (out.endsWith(u'?') || out.endsWith(u'&'))
+        out.chop(1);
+    return out;
+}
+
+QString withoutSecret(const QString &text, const QString &uri)
+{
+    QString out = text;
+    out.replace(uri, withoutPassword(uri));
+    const QString raw = rawPassword(uri);
+    if (raw.isEmpty())
+        return out;
+    const QString decoded = QUrl::fromPercentEncoding(raw.toUtf8());
+    for (const QString &secret : {raw, decoded}) {
+        if (secret.isEmpty())
+            continue;
+        // A short password would take letters out of every word: there only the quoted pieces
+        // that libpq copies from the URI go.
+        if (secret.size() >= 4) {
+            out.replace(secret, QStringLiteral("***"));
+        } else {
+            static const QRegularExpression quoted(QStringLiteral("\"[^\"]*\""));
+            QString scrubbed;
+            qsizetype from = 0;
+            for (auto it = quoted.globalMatch(out); it.hasNext();) {
+                const auto m = it.next();
+                scrubbed += out.mid(from, m.capturedStart() - from);
+                QString piece = m.captured();
+                scrubbed += piece.contains(secret) ? QStringLiteral("\"***\"") : piece;
+                from = m.capturedEnd();
+            }
+            out = scrubbed + out.mid(from);
+        }
+    }
+    return out;
+}
+
+QString withPassword(const QString &uri, const QString &password)
+{
+    QString out = withoutPassword(uri);
+    if (!out.contains(QStringLiteral("://"))) {
+        QString quoted = password;
+        quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+        return out + QStringLiteral(" password='%1'").arg(quoted);
+    }
+    out += out.contains(u'?') ? u'&' : u'?';
+    return out + QStringLiteral("password=") +
+           QString::fromLatin1(QUrl::toPercentEncoding(password));
+}
+
+bool asksForPassword(const QString &uri)
+{
+    PGconn *conn = connectBounded(uri, defaultAnswerSeconds);
+    const bool asks = PQstatus(conn) != CONNECTION_OK && PQconnectionNeedsPassword(conn);
+    PQfinish(conn);
+    return asks;
+}
+
+} // namespace engine::serverlink

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "Report.h"
+
+namespace report {
+
+// Names of the daily cash report's labels, which the caller fills at run time.
+inline constexpr char DayReportTitle[] = "DayReportTitle";     // "BLAGAJNICKI IZVESTAJ br. 3/2026"
+inline constexpr char DayReportDay[] = "DayReportDay";         // "za dan 07/12/2026"
+inline constexpr char DayReportState[] = "DayReportState";     // who closed it, or NIJE ZAKLJUCEN
+inline constexpr char OpeningDinars[] = "OpeningDinars";
+inline constexpr char OpeningEur[] = "OpeningEur";
+inline constexpr char ClosingDinars[] = "ClosingDinars";
+inline constexpr char ClosingEur[] = "ClosingEur";
+
+enum class DayCurrencies { Dinars, Euros, Both };
+
+// The daily cash report (blagajnicki izvestaj) in the house style of the turnover report:
+// Letter, portrait, 12.7 mm margins; a title with the report's number, the day and whether
+// it is closed, the column headings and the opening balance; one ruled line per document with
+// its running number, document number, time, cashier, description and amounts; the day's sums,
+// the new balance and the signature lines of the cashier and the controller; "Vreme:" and
+// "Strana" at the foot of every page. Only the columns of `currencies` are printed. It reads
+// the fields BROJ, VREME, KORISNIK, OPIS, ULAZDIN, IZLAZDIN, ULAZEUR and IZLAZEUR.
+Report dailyCashReport(DayCurrencies currencies);
+
+} // namespace report
