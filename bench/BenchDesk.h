@@ -8,7 +8,7 @@
 #include "engine/Session.h"
 #include "testsupport/FixedClock.h"
 #include "testsupport/ScriptedDialogs.h"
-#include "platform/SystemSettings.h"
+#include "testsupport/FixedSettings.h"
 
 #include <QLineEdit>
 

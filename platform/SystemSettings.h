@@ -27,25 +27,6 @@ public:
     QChar decimalSeparator() const override;
 };
 
-// Fixed values, for tests and tools.
-class FixedSettings final : public SystemSettings
-{
-public:
-    explicit FixedSettings(QString form = QStringLiteral("dd/MM/yyyy"), QChar dateSep = u'/',
-                           QChar decimalSep = u'.')
-        : form_(std::move(form)), dateSep_(dateSep), decimalSep_(decimalSep)
-    {
-    }
-    QString shortDateFormat() const override { return form_; }
-    QChar dateSeparator() const override { return dateSep_; }
-    QChar decimalSeparator() const override { return decimalSep_; }
-
-private:
-    QString form_;
-    QChar dateSep_;
-    QChar decimalSep_;
-};
-
 // Today's date (or any date) written with the short form, in which every "/" stands for
 // the date separator.
 QString formatShortDate(const SystemSettings &settings, const QDate &date);

@@ -7,6 +7,7 @@
 // Prints the median of RUNS for the posting, in milliseconds.
 #include "BenchDesk.h"
 
+#include "desk/CashBook.h"
 #include "desk/DeskTables.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
@@ -147,6 +148,10 @@ int main(int argc, char **argv)
         const QString journal = dir + QStringLiteral("/podaci/promet.db");
         engine::removeTable(journal);
         desk::promet().createTable(journal, desk::tablePassword());
+        // The desks number their postings: the cash book's tables beside the journal.
+        if (const QString error = desk::cashbook::prepareDirectory(dir, desk::tablePassword());
+            !error.isEmpty())
+            std::fprintf(stderr, "cash book: %s\n", qPrintable(error));
     };
     QDir().mkpath(desks.filePath(QStringLiteral("podaci")));
     emptyJournal(desks.path());

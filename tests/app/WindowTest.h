@@ -13,7 +13,7 @@
 
 #include "testsupport/FixedClock.h"
 #include "testsupport/ScriptedDialogs.h"
-#include "platform/SystemSettings.h"
+#include "testsupport/FixedSettings.h"
 
 #include <QLineEdit>
 #include <QPushButton>

@@ -6,7 +6,7 @@
 #include "engine/Session.h"
 #include "testsupport/FixedClock.h"
 #include "testsupport/ScriptedDialogs.h"
-#include "platform/SystemSettings.h"
+#include "testsupport/FixedSettings.h"
 
 #include <QDir>
 #include <QFile>

@@ -83,57 +83,45 @@ TEST_P(SqlDialectTest, BalanceSumsOverEmptyEuroOnlyAndMixedJournals)
               (QStringList{"SUM(IZLAZEUR)", "SUM(IZLAZDIN)", "SUM(ULAZEUR)", "SUM(ULAZDIN)"}));
 }
 
-TEST_P(SqlDialectTest, ReportExamplesRunWithTheirExactSpacing)
-{
-    addSampleJournal();
-    EXPECT_EQ(descriptions(QStringLiteral(
-                  "select * from podaci\\promet.db where (datum between '12/01/2026' and "
-                  "'12/07/2026') and (grupa = 'Gorivo') and upper(opis) like upper('%racun%')")),
-              QStringList{"Gorivo racun"});
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db  where (grupa = 'Racuni') "
-                                          "and upper(opis) like upper('%racun%')")),
-              (QStringList{"Racun za struju", "racun za vodu"}));
-    // The initial statement of the main window's query.
-    EXPECT_EQ(descriptions(QStringLiteral(
-                  "select * from podaci\\promet.db where datum between '01/15/2013' and '02/20/2013'")),
-              QStringList{});
-    // No criterion: the base text with its trailing blank, every record in stored order.
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db ")).size(), 7);
-    query.first();
-    EXPECT_EQ(query.fieldText(QStringLiteral("DATUM")), QStringLiteral("30/11/2026"));
-}
-
-TEST_P(SqlDialectTest, ReportCriteriaCombine)
+// The report page's statements with their exact spacing (also the base text alone, with its
+// trailing blank, and the main window's initial statement), criteria combined, and periods:
+// both ends included, a reversed one empty, the turn of the month compared as dates.
+TEST_P(SqlDialectTest, ReportStatementsFindTheirPostings)
 {
     addSampleJournal();
     const QString base = QStringLiteral("select * from podaci\\promet.db ");
-    EXPECT_EQ(descriptions(base + "where (datum between '12/01/2026' and '12/05/2026') and "
-                                  "(korisnik = 'Petar Petrovic')"),
-              (QStringList{"Pazar", "Gorivo za kombi"}));
-    EXPECT_EQ(descriptions(base + " where (korisnik = 'Petar Petrovic') and (opis = 'Kafa')"),
-              QStringList{"Kafa"});
-    EXPECT_EQ(descriptions(base + " where (opis = 'Pazar') and (grupa = 'Pazar')"),
-              QStringList{"Pazar"});
-    EXPECT_EQ(descriptions(base + " where upper(opis) like upper('%GORIVO%')"),
-              (QStringList{"Gorivo za kombi", "Gorivo racun"}));
-    EXPECT_EQ(descriptions(base + "where (datum between '12/07/2026' and '12/08/2026') and "
-                                  "(korisnik = 'Petar Petrovic') and (opis = 'Kafa') and "
-                                  "(grupa = 'Ostalo') and upper(opis) like upper('%af%')"),
-              QStringList{"Kafa"});
-}
-
-TEST_P(SqlDialectTest, PeriodIncludesBothEndsAndAReversedPeriodIsEmpty)
-{
-    addSampleJournal();
-    const QString period = QStringLiteral("select * from podaci\\promet.db where (datum between '%1' and '%2')");
-    EXPECT_EQ(descriptions(period.arg("12/01/2026", "12/05/2026")),
-              (QStringList{"Pazar", "racun za vodu", "Gorivo za kombi"}));
-    EXPECT_EQ(descriptions(period.arg("12/07/2026", "12/07/2026")),
-              (QStringList{"Gorivo racun", "Uplata 'EUR'"}));
-    EXPECT_EQ(descriptions(period.arg("12/08/2026", "12/01/2026")), QStringList{});
-    // A period across the turn of the month is compared as dates, not as text.
-    EXPECT_EQ(descriptions(period.arg("11/30/2026", "12/01/2026")),
-              (QStringList{"Racun za struju", "Pazar"}));
+    const QString period = base + QStringLiteral("where (datum between '%1' and '%2')");
+    const struct
+    {
+        QString statement;
+        QStringList found;
+    } cases[] = {
+        {base + "where (datum between '12/01/2026' and '12/07/2026') and (grupa = 'Gorivo') and "
+                "upper(opis) like upper('%racun%')",
+         {"Gorivo racun"}},
+        {base + " where (grupa = 'Racuni') and upper(opis) like upper('%racun%')",
+         {"Racun za struju", "racun za vodu"}},
+        {base + "where datum between '01/15/2013' and '02/20/2013'", {}},
+        {base, {"Racun za struju", "Pazar", "racun za vodu", "Gorivo za kombi", "Gorivo racun",
+                "Uplata 'EUR'", "Kafa"}},
+        {period.arg("12/01/2026", "12/05/2026") + " and (korisnik = 'Petar Petrovic')",
+         {"Pazar", "Gorivo za kombi"}},
+        {base + " where (korisnik = 'Petar Petrovic') and (opis = 'Kafa')", {"Kafa"}},
+        {base + " where (opis = 'Pazar') and (grupa = 'Pazar')", {"Pazar"}},
+        {base + " where upper(opis) like upper('%GORIVO%')", {"Gorivo za kombi", "Gorivo racun"}},
+        {period.arg("12/07/2026", "12/08/2026") + " and (korisnik = 'Petar Petrovic') and "
+                                                  "(opis = 'Kafa') and (grupa = 'Ostalo') and "
+                                                  "upper(opis) like upper('%af%')",
+         {"Kafa"}},
+        {period.arg("12/01/2026", "12/05/2026"), {"Pazar", "racun za vodu", "Gorivo za kombi"}},
+        {period.arg("12/07/2026", "12/07/2026"), {"Gorivo racun", "Uplata 'EUR'"}},
+        {period.arg("12/08/2026", "12/01/2026"), {}},
+        {period.arg("11/30/2026", "12/01/2026"), {"Racun za struju", "Pazar"}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(descriptions(c.statement), c.found) << c.statement.toStdString();
+    query.first();
+    EXPECT_EQ(query.fieldText(QStringLiteral("DATUM")), QStringLiteral("30/11/2026"));
     EXPECT_EQ(errorOf(period.arg("13/01/2026", "12/01/2026")),
               QStringLiteral("'13/01/2026' is not a valid date"));
 }
