@@ -16,6 +16,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
@@ -215,6 +216,7 @@ bool TMSocket::MatchFamily()
 
 void TMSocket::CloseHandle()
 {
+    m_inStart = m_inEnd = 0;
     EndTls();
     DetachNotifiers();
     if (m_handle >= 0)
@@ -425,6 +427,7 @@ void TMSocket::Close()
     ArmTimeout(0);
     if (m_handle < 0)
         return;
+    m_inStart = m_inEnd = 0;
     std::unique_ptr<TMTlsChannel> lingering;
     if (m_tls && m_tls->Established() && !m_tlsHandshaking) {
         m_tls->CloseNotify();
@@ -500,14 +503,27 @@ int TMSocket::ReceiveBuffer(char *buffer, int size)
     }
     if (m_tls || m_tlsFailed || m_tlsWaiting)
         return TlsReceive(buffer, size);
-    const ssize_t n = ::recv(m_handle, buffer, static_cast<size_t>(size), 0);
+    if (m_inStart < m_inEnd) {
+        const int n = std::min(size, m_inEnd - m_inStart);
+        std::memcpy(buffer, m_inBuffer.get() + m_inStart, static_cast<size_t>(n));
+        m_inStart += n;
+        LastError = 0;
+        return n;
+    }
+    if (!m_inBuffer)
+        m_inBuffer = std::make_unique<char[]>(ReadAheadSize);
+    const ssize_t n = ::recv(m_handle, m_inBuffer.get(), ReadAheadSize, 0);
     const int err = errno;
     // A receive re-arms the read notification.
     if (m_readNotifier && !m_closeSeen)
         m_readNotifier->setEnabled(true);
     if (n > 0) {
         LastError = 0;
-        return static_cast<int>(n);
+        const int taken = std::min(size, static_cast<int>(n));
+        std::memcpy(buffer, m_inBuffer.get(), static_cast<size_t>(taken));
+        m_inStart = taken;
+        m_inEnd = static_cast<int>(n);
+        return taken;
     }
     if (n == 0)
         return 0;
@@ -833,6 +849,8 @@ void TMSocket::AllowTls()
 
 void TMSocket::BeginTls(int afterEvent)
 {
+    // Clear text read ahead of the handshake is nobody's: from here on only TLS counts.
+    m_inStart = m_inEnd = 0;
     m_tlsFailed.reset();
     const TMTlsChannel *from =
         m_tlsSessionFrom && m_tlsSessionFrom != this ? m_tlsSessionFrom->m_tls.get() : nullptr;
@@ -896,12 +914,14 @@ void TMSocket::EndTls()
 
 int TMSocket::BytesWaiting() const
 {
-    return PendingBytes() + (m_tls && !m_tlsHandshaking ? m_tls->Buffered() : 0);
+    return PendingBytes() + (m_inEnd - m_inStart)
+           + (m_tls && !m_tlsHandshaking ? m_tls->Buffered() : 0);
 }
 
 void TMSocket::ReadAgainIfBuffered()
 {
-    if (m_handle >= 0 && m_tls && !m_tlsHandshaking && m_tls->Buffered() > 0)
+    if (m_handle >= 0
+        && (m_inStart < m_inEnd || (m_tls && !m_tlsHandshaking && m_tls->Buffered() > 0)))
         PostEvent(FdRead, 0);
 }
 

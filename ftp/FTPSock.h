@@ -100,7 +100,8 @@ public:
     void SetReceiveLowWater(int bytes);
     // Bytes received and not yet read (0 when there is no socket).
     int PendingBytes() const;
-    // Those and the decrypted bytes a TLS channel holds.
+    // Those, the bytes read ahead and not yet taken, and the decrypted bytes a TLS channel
+    // holds.
     int BytesWaiting() const;
 
     // TLS (FtpTls.h). StartTls begins a client handshake on the connected socket now,
@@ -213,6 +214,13 @@ private:
     bool m_connecting = false;
     bool m_listening = false;
     bool m_closeSeen = false;
+
+    // What one receive took from the system beyond what the caller asked for: the caller's
+    // blocks stay the size it asks, but the system is asked for many at once.
+    static constexpr int ReadAheadSize = 256 * 1024;
+    std::unique_ptr<char[]> m_inBuffer;
+    int m_inStart = 0;
+    int m_inEnd = 0;
 
     std::unique_ptr<TMTlsChannel> m_tls;
     std::unique_ptr<TMTlsChannel> m_tlsFailed; // kept for its reason and fingerprint

@@ -6,6 +6,7 @@ import csv
 import io
 import os
 import re
+import shutil
 import sqlite3
 import subprocess
 import sys
@@ -185,6 +186,25 @@ class AdminTest(unittest.TestCase):
                 self.assertIn(said, run.stderr)
         last = self.rows()[-1]
         self.assertTrue(last['OPIS'].startswith('STORNO %s: ' % number), last)
+
+    def test_backup_keeps_the_newest_by_the_time_in_their_names(self):
+        data = os.path.join(self.dir, 'podaci')
+        journal = os.path.join(data, 'promet.db')
+        # Name order is not time order: 05-06-25 is newer than 31-12-24.
+        for name in ('bck-01-01-20-10-00-00.db', 'bck-05-06-25-08-00-00.db',
+                     'bck-31-12-24-23-59-59.db'):
+            shutil.copy(journal, os.path.join(data, name))
+        open(os.path.join(data, 'bck-rucno.db'), 'w').close()
+        self.assertEqual(self.admin('backup', '--keep', '0').returncode, 2)
+        run = self.admin('backup', '--keep', '2')
+        self.assertEqual(run.returncode, 0, run.stderr)
+        made = run.stdout.decode().split()[1].split('/')[1]
+        left = sorted(f for f in os.listdir(data) if f.startswith('bck-'))
+        self.assertEqual(left, sorted([made, 'bck-05-06-25-08-00-00.db', 'bck-rucno.db']))
+        with open(os.path.join(data, made), 'rb') as f, open(journal, 'rb') as g:
+            self.assertEqual(f.read(16), g.read(16))
+        self.assertEqual(len(sqlite3.connect(os.path.join(data, made)).execute(
+            'SELECT * FROM promet').fetchall()), len(self.rows()))
 
 if __name__ == '__main__':
     unittest.main(argv=sys.argv[:1])

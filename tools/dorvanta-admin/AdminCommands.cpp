@@ -1,16 +1,22 @@
 #include "AdminCommands.h"
 
 #include "desk/DeskTables.h"
+#include "BackupFiles.h"
 #include "desk/CashBook.h"
 #include "desk/CashBookCsv.h"
 #include "desk/DayReport.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "engine/TableStores.h"
 #include "engine/TextForms.h"
 #include "report/Output.h"
 
 #include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <algorithm>
 
 namespace admin {
 
@@ -87,6 +93,39 @@ QString AdminCommands::reverse(const QString &number, const QDateTime &now, QStr
             engine::DateTextFormat(QStringLiteral("dd/MM/yyyy")));
         summary = QStringLiteral("Dokument %1 je storniran dokumentom %2").arg(number, r.number);
     });
+}
+
+QString AdminCommands::backup(const QDateTime &now, int keep, QString &summary)
+{
+    const QString name = backup_files::backupFileName(now.toString(QStringLiteral("dd/MM/yyyy")),
+                                                      now.toString(QStringLiteral("HH:mm:ss")));
+    const QDir data(backup_files::dataDirectory(m_dir));
+    try {
+        engine::copyTableFile(backup_files::journalFile(m_dir), data.filePath(name));
+    } catch (const engine::EngineError &e) {
+        return e.message();
+    }
+    summary = QStringLiteral("Snimljeno: podaci/") + name;
+    if (keep <= 0)
+        return {};
+    // The program's backups by the moment their names tell (name order is not time order).
+    static const QRegularExpression pattern(
+        QStringLiteral("^bck-(\\d\\d)-(\\d\\d)-(\\d\\d)-(\\d\\d)-(\\d\\d)-(\\d\\d)\\.db$"));
+    QList<std::pair<QString, QString>> backups; // moment "YYMMDDhhmmss", name
+    for (const QString &file : data.entryList(QDir::Files)) {
+        const QRegularExpressionMatch m = pattern.match(file);
+        if (m.hasMatch())
+            backups.append({m.captured(3) + m.captured(2) + m.captured(1) + m.captured(4) +
+                                m.captured(5) + m.captured(6),
+                            file});
+    }
+    std::sort(backups.begin(), backups.end(), std::greater<>());
+    for (qsizetype i = keep; i < backups.size(); ++i) {
+        if (!QFile::remove(data.filePath(backups.at(i).second)))
+            return QStringLiteral("cannot remove the old backup %1").arg(backups.at(i).second);
+        summary += QStringLiteral("\nObrisano: podaci/") + backups.at(i).second;
+    }
+    return {};
 }
 
 QString AdminCommands::dayReport(const QDate &day, const QString &currency, const QDateTime &now,

@@ -26,6 +26,9 @@ public:
     // Reverses the document `number` in the name of Admin, dated `now`; `summary` names the
     // reversal's number.
     QString reverse(const QString &number, const QDateTime &now, QString &summary);
+    // A backup of the journal as the backup page writes it (podaci/bck-DD-MM-YY-HH-MM-SS.db);
+    // with `keep` above 0 only the `keep` newest of those backups stay. `summary` names them.
+    QString backup(const QDateTime &now, int keep, QString &summary);
     // The daily cash report of `day` ("DIN", "EUR" or both when empty) as the PDF file `pdf`.
     QString dayReport(const QDate &day, const QString &currency, const QDateTime &now,
                       const QString &pdf);

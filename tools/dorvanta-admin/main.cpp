@@ -21,7 +21,8 @@ const char Usage[] =
     "  export-csv [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--output FILE]\n"
     "  close-day --date YYYY-MM-DD --admin-code CODE\n"
     "  day-report --date YYYY-MM-DD [--currency DIN|EUR] --pdf FILE\n"
-    "  reverse NUMBER --admin-code CODE\n";
+    "  reverse NUMBER --admin-code CODE\n"
+    "  backup [--keep N]\n";
 
 } // namespace
 
@@ -65,7 +66,9 @@ int main(int argc, char *argv[])
                                       QStringLiteral("DIN|EUR"));
     const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("The PDF file to write."),
                                  QStringLiteral("FILE"));
-    parser.addOptions({dir, from, to, output, date, adminCode, currency, pdf});
+    const QCommandLineOption keep(QStringLiteral("keep"),
+                                  QStringLiteral("Keep only the N newest backups."), QStringLiteral("N"));
+    parser.addOptions({dir, from, to, output, date, adminCode, currency, pdf, keep});
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
@@ -102,7 +105,7 @@ int main(int argc, char *argv[])
     };
     // Options that belong to the command; any other one set is a wrong command line.
     const auto only = [&](const QList<const QCommandLineOption *> &allowed) -> QString {
-        for (const QCommandLineOption *o : {&from, &to, &output, &date, &adminCode, &currency, &pdf}) {
+        for (const QCommandLineOption *o : {&from, &to, &output, &date, &adminCode, &currency, &pdf, &keep}) {
             if (parser.isSet(*o) && !allowed.contains(o))
                 return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
         }
@@ -144,6 +147,20 @@ int main(int argc, char *argv[])
             return failed(e);
         QString summary;
         if (const QString e = commands.closeDay(*closed, QDateTime::currentDateTime(), summary);
+            !e.isEmpty())
+            return failed(e);
+        out << summary << "\n";
+        return 0;
+    }
+    if (command == QLatin1String("backup")) {
+        if (const QString e = only({&keep}); !e.isEmpty())
+            return wrong(e);
+        bool ok = true;
+        const int newest = parser.isSet(keep) ? parser.value(keep).toInt(&ok) : 0;
+        if (positional.size() != 1 || !ok || (parser.isSet(keep) && newest < 1))
+            return wrong(QStringLiteral("backup takes --keep N with N at least 1"));
+        QString summary;
+        if (const QString e = commands.backup(QDateTime::currentDateTime(), newest, summary);
             !e.isEmpty())
             return failed(e);
         out << summary << "\n";
