@@ -291,7 +291,9 @@ public:
     QPushButton *BitBtn18 = nullptr;
     QLabel *Label26 = nullptr;
     QLabel *LabelDocument = nullptr;       // the last posting's document number
+    QPushButton *BitBtnSlip = nullptr;     // prints the last posting's document
     QString lastDocument;
+    QString shownDocument; // the number LabelDocument shows: of a posting that is stored
 
     // --- master data pages (Unit1Master.cpp) ---
     // Pages 1 (users), 2 (activities), 8 (groups) and 6 (the journal, read-only). Each grid
@@ -345,6 +347,7 @@ public:
     QPushButton *DayClose = nullptr;   // ZAKLJUCI DAN
     void showDayState();
     void DayPreviewClick();
+    void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's uplatnica or isplatnica
     void DayCloseClick();
 
     // --- report page (Unit1Report.cpp) ---

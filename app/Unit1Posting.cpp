@@ -7,6 +7,7 @@
 #include "Unit2.h"
 
 #include "desk/CashBook.h"
+#include "desk/DayReport.h"
 #include "engine/EngineError.h"
 #include "engine/Money.h"
 #include "engine/Query.h"
@@ -168,6 +169,8 @@ void TForm1::buildPostingPage()
     LabelDocument = named(new QLabel(page), "LabelDocument");
     LabelDocument->setFont(uiFont(9, true));
     LabelDocument->setGeometry(328, 272, 185, 26);
+    BitBtnSlip = named(new QPushButton(QStringLiteral("STAMPAJ DOKUMENT"), page), "BitBtnSlip");
+    BitBtnSlip->setGeometry(328, 302, 185, 26);
 
     Label26 = named(new QLabel(QStringLiteral("0.00"), page), "Label26");
     Label26->setFont(uiFont(7, false));
@@ -184,6 +187,28 @@ void TForm1::buildPostingPage()
     connect(ComboBox4->lineEdit(), &QLineEdit::textEdited, this, &TForm1::ComboBox4Change);
     connect(BitBtn8, &QPushButton::clicked, this, &TForm1::BitBtn8Click);
     connect(BitBtn18, &QPushButton::clicked, this, &TForm1::BitBtn18Click);
+    connect(BitBtnSlip, &QPushButton::clicked, this, &TForm1::BitBtnSlipClick);
+}
+
+void TForm1::BitBtnSlipClick()
+{
+    if (shownDocument.isEmpty()) {
+        dialogs.message(QStringLiteral("Nema proknjizenog dokumenta za stampu"));
+        return;
+    }
+    try {
+        std::optional<report::Document> document;
+        {
+            OpenTables tables(session, {Table3});
+            const std::optional<desk::BookEntry> e = desk::cashbook::entry(*Table3, shownDocument);
+            if (!e)
+                throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(shownDocument));
+            document = desk::postingSlipDocument(*e, clock.currentDateTime());
+        }
+        reportPreview(*document);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+    }
 }
 
 void TForm1::ComboBox2Change()
@@ -314,7 +339,8 @@ bool TForm1::postConfirmed(engine::Money amount, const QString &reason, const QS
     pendingPosting = {};
     if (!fresh)
         dialogs.message(QStringLiteral("Promena je vec proknjizena (prethodni pokusaj je uspeo)."));
-    LabelDocument->setText(QStringLiteral("Dokument: ") + lastDocument);
+    shownDocument = lastDocument;
+    LabelDocument->setText(QStringLiteral("Dokument: ") + shownDocument);
     Edit4->clear();
     Edit5->clear();
     Edit12->clear();

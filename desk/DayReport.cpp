@@ -45,4 +45,24 @@ report::Document dayReportDocument(const cashbook::DayBook &book, const QDate &d
     return document;
 }
 
+report::Document postingSlipDocument(const BookEntry &e, const QDateTime &printTime)
+{
+    const bool receipt = kindOf(e) == DocumentKind::Receipt;
+    const bool euros = !e.eurosIn.isZero() || !e.eurosOut.isZero();
+    const engine::Money amount = euros ? (receipt ? e.eurosIn : e.eurosOut)
+                                       : (receipt ? e.dinarsIn : e.dinarsOut);
+    report::Report r = report::postingSlip();
+    r.setText(report::SlipParty, receipt ? QStringLiteral("Uplatilac") : QStringLiteral("Primalac"));
+    auto data = std::make_shared<report::MemoryDataSource>(
+        QStringList{"NASLOV", "DATUM", "KORISNIK", "IZNOS", "OPIS", "GRUPA"});
+    data->append({(receipt ? QStringLiteral("UPLATNICA br. ") : QStringLiteral("ISPLATNICA br. ")) +
+                      e.number,
+                  e.date.toString(QStringLiteral("dd/MM/yyyy")), e.cashier,
+                  amount.toText() + (euros ? QStringLiteral(" EUR") : QStringLiteral(" DIN")),
+                  e.description, e.group});
+    report::Document document(r, data);
+    document.setPrintTime(printTime);
+    return document;
+}
+
 } // namespace desk

@@ -16,4 +16,8 @@ namespace desk {
 report::Document dayReportDocument(const cashbook::DayBook &book, const QDate &day,
                                    report::DayCurrencies currencies, const QDateTime &printTime);
 
+// The printed document of `entry`: "UPLATNICA br. <number>" for a receipt, "ISPLATNICA br.
+// <number>" for a payment, with its date, cashier, amount and currency, reason and group.
+report::Document postingSlipDocument(const BookEntry &entry, const QDateTime &printTime);
+
 } // namespace desk

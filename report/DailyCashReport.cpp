@@ -191,7 +191,52 @@ Band pageFooterBand()
     return b;
 }
 
+Band slipBand()
+{
+    Band b;
+    b.kind = BandKind::Detail;
+    b.height = 110.0;
+    b.elements = {
+        Element::dataField(QStringLiteral("NASLOV"), 2.1, 2.1)
+            .named(QStringLiteral("SlipTitle"))
+            .withFont(16, Bold),
+    };
+    const struct
+    {
+        const char *caption;
+        const char *field;
+    } lines[] = {
+        {"Datum:", "DATUM"}, {"Blagajnik:", "KORISNIK"}, {"Iznos:", "IZNOS"},
+        {"Opis:", "OPIS"},   {"Grupa:", "GRUPA"},
+    };
+    double top = 16.0;
+    for (const auto &l : lines) {
+        b.elements << Element::label(QString::fromLatin1(l.caption), 2.1, top).withFont(10, Bold)
+                   << Element::dataField(QString::fromLatin1(l.field), 30.0, top)
+                          .named(QString::fromLatin1(l.field))
+                          .withFont(10)
+                          .fittingIn(150.0);
+        top += 8.0;
+    }
+    b.elements << Element::label(QStringLiteral("______________________________"), 10.0, 80.0)
+                      .named(QStringLiteral("CashierLine"))
+               << Element::label(QStringLiteral("Blagajnik"), 25.0, 85.0)
+                      .named(QStringLiteral("CashierSign"))
+               << Element::label(QStringLiteral("______________________________"), 120.0, 80.0)
+                      .named(QStringLiteral("PartyLine"))
+               << Element::label(QString(), 135.0, 85.0).named(QString::fromLatin1(SlipParty));
+    return b;
+}
+
 } // namespace
+
+Report postingSlip()
+{
+    Report r(PageSetup{});
+    r.setBand(slipBand());
+    r.setBand(pageFooterBand());
+    return r;
+}
 
 Report dailyCashReport(DayCurrencies currencies)
 {

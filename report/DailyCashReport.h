@@ -12,6 +12,7 @@ inline constexpr char OpeningDinars[] = "OpeningDinars";
 inline constexpr char OpeningEur[] = "OpeningEur";
 inline constexpr char ClosingDinars[] = "ClosingDinars";
 inline constexpr char ClosingEur[] = "ClosingEur";
+inline constexpr char SlipParty[] = "SlipParty"; // "Uplatilac" or "Primalac"
 
 enum class DayCurrencies { Dinars, Euros, Both };
 
@@ -23,5 +24,11 @@ enum class DayCurrencies { Dinars, Euros, Both };
 // "Strana" at the foot of every page. Only the columns of `currencies` are printed. It reads
 // the fields BROJ, VREME, KORISNIK, OPIS, ULAZDIN, IZLAZDIN, ULAZEUR and IZLAZEUR.
 Report dailyCashReport(DayCurrencies currencies);
+
+// The printed document of one posting (uplatnica for a receipt, isplatnica for a payment) in
+// the same house style: one record, its fields BROJ (title), DATUM, KORISNIK, IZNOS (amount and
+// currency), OPIS and GRUPA under their captions, and the signature lines of the cashier and
+// of the one who pays in or takes the money.
+Report postingSlip();
 
 } // namespace report

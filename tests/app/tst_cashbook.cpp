@@ -67,6 +67,32 @@ private slots:
         QCOMPARE(data->records("promet").size(), 3);
     }
 
+    // "STAMPAJ DOKUMENT" previews the document of the posting just stored, of its kind.
+    void theSlipOfTheLastPostingIsPreviewed()
+    {
+        showForm();
+        login("111");
+        click("BitBtnSlip");
+        QCOMPARE(dialogs.messages(), QStringList{"Nema proknjizenog dokumenta za stampu"});
+        QStringList texts;
+        onPreview = [&texts](report::Document &document) { texts = document.pageTexts(1); };
+        const struct
+        {
+            const char *direction, *amount, *title, *shown, *party;
+        } cases[] = {
+            {"ULAZ", "150", "UPLATNICA br. U-2026-000001", "150.00 DIN", "Uplatilac"},
+            {"IZLAZ", "20", "ISPLATNICA br. I-2026-000001", "20.00 DIN", "Primalac"},
+        };
+        for (const auto &c : cases) {
+            post(c.direction, c.amount);
+            click("BitBtnSlip");
+            for (const char *text : {c.title, "07/12/2026", "Petar Petrovic", c.shown, "Racun",
+                                     "Gorivo", "Blagajnik", c.party})
+                QVERIFY2(texts.contains(QString::fromUtf8(text)), qPrintable(texts.join('|')));
+        }
+        QCOMPARE(previews, 2);
+    }
+
     // The administrator closes the day while a cashier is still logged in on it: his next
     // posting is refused with the reason, stores nothing and uses no number.
     void aClosedDayRefusesAPostingAndStoresNothing()
