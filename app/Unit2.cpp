@@ -2,6 +2,7 @@
 // review report.
 #include "Unit2.h"
 
+#include "desk/CashBook.h"
 #include "desk/DeskTables.h"
 #include "QueryDataSource.h"
 #include "QueryModel.h"
@@ -12,6 +13,7 @@
 #include "engine/Query.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "engine/TextForms.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/SystemSettings.h"
@@ -109,6 +111,8 @@ TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platf
     periodHint->setGeometry(480, 52, 166, 16);
     BitBtn3 = coloredButton(QStringLiteral("STAMPAJ OVAJ IZVESTAJ"), "BitBtn3", "green", panel);
     BitBtn3->setGeometry(652, 14, 168, 36);
+    BitBtnStorno = coloredButton(QStringLiteral("STORNIRAJ"), "BitBtnStorno", "maroon", panel);
+    BitBtnStorno->setGeometry(652, 54, 168, 30);
 
     model = new QueryModel(*Query1,
                            {QStringLiteral("DATUM"), QStringLiteral("VREME"),
@@ -143,11 +147,12 @@ TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platf
     DBGrid1->setColumnWidth(7, 95);
     DBGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-    for (QPushButton *button : {BitBtn1, BitBtn2, BitBtn3})
+    for (QPushButton *button : {BitBtn1, BitBtn2, BitBtn3, BitBtnStorno})
         button->setAutoDefault(true); // Enter on a focused button presses it
     connect(BitBtn1, &QPushButton::clicked, this, &TForm2::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm2::BitBtn2Click);
     connect(BitBtn3, &QPushButton::clicked, this, &TForm2::BitBtn3Click);
+    connect(BitBtnStorno, &QPushButton::clicked, this, &TForm2::BitBtnStornoClick);
 
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -290,6 +295,82 @@ void TForm2::BitBtn3Click()
     document.setDateFormat(settings.shortDateFormat());
     reportPreview(document);
     afterOwnDialog();
+}
+
+void TForm2::BitBtnStornoClick()
+{
+    try {
+        const QModelIndex current = DBGrid1->currentIndex();
+        const QString number = Query1->isOpen() && current.isValid() && !Label2->text().isEmpty()
+                                   ? numberOfRow(current.row())
+                                   : QString();
+        if (number.isEmpty()) {
+            dialogs.message(QStringLiteral("Prvo izaberite dokument"));
+            afterOwnDialog();
+            return;
+        }
+        if (!dialogs.confirm(QStringLiteral("Da li ste sigurni?"))) {
+            afterOwnDialog();
+            return;
+        }
+        const desk::BookEntry reversal = desk::cashbook::reverse(
+            *Table1, number, Label2->text(), clock.today(), engine::timeText(clock.now()),
+            session.dateFormat());
+        dialogs.message(QStringLiteral("Dokument %1 je storniran dokumentom %2")
+                            .arg(number, reversal.number));
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+    }
+    afterOwnDialog(); // the list shows the reversal
+}
+
+QString TForm2::numberOfRow(int row)
+{
+    // The list holds no record ids, but its rows come in stored order: the row is the k-th
+    // of the records of its day that are equal to it in every field, k counted in the list.
+    const QStringList texts = {QStringLiteral("KORISNIK"), QStringLiteral("DATUM"),
+                               QStringLiteral("VREME"), QStringLiteral("OPIS"),
+                               QStringLiteral("GRUPA")};
+    const QStringList amounts = {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"),
+                                 QStringLiteral("ULAZEUR"), QStringLiteral("IZLAZEUR"),
+                                 QStringLiteral("STANJEDIN"), QStringLiteral("STANJEEUR")};
+    const auto sameRows = [&](int a, int b) {
+        for (const QString &name : texts)
+            if (Query1->textAt(a, Query1->fieldIndex(name)) != Query1->textAt(b, Query1->fieldIndex(name)))
+                return false;
+        for (const QString &name : amounts)
+            if (Query1->moneyAt(a, Query1->fieldIndex(name)) != Query1->moneyAt(b, Query1->fieldIndex(name)))
+                return false;
+        return true;
+    };
+    int k = 0;
+    for (int earlier = 0; earlier < row; ++earlier)
+        k += sameRows(earlier, row) ? 1 : 0;
+
+    const auto text = [&](const char *name) {
+        return Query1->textAt(row, Query1->fieldIndex(QLatin1String(name)));
+    };
+    const auto amount = [&](const char *name) {
+        return Query1->moneyAt(row, Query1->fieldIndex(QLatin1String(name)));
+    };
+    const std::optional<QDate> day = session.dateFormat().parse(text("DATUM"));
+    if (!day)
+        return {};
+    if (!Table1->isOpen()) {
+        session.setPassword(desk::tablePassword());
+        Table1->open();
+    }
+    for (const desk::BookEntry &e : desk::cashbook::entries(*Table1, *day, *day)) {
+        const bool same = e.cashier == text("KORISNIK") && e.time == text("VREME") &&
+                          e.description == text("OPIS") && e.group == text("GRUPA") &&
+                          e.dinarsIn == amount("ULAZDIN") && e.dinarsOut == amount("IZLAZDIN") &&
+                          e.eurosIn == amount("ULAZEUR") && e.eurosOut == amount("IZLAZEUR") &&
+                          e.dinarBalance == amount("STANJEDIN") &&
+                          e.euroBalance == amount("STANJEEUR");
+        if (same && k-- == 0)
+            return e.number;
+    }
+    return {};
 }
 
 void TForm2::FormClose()

@@ -47,6 +47,7 @@ public:
     void Edit1Enter();
     void Edit1KeyPress(QChar &key);
     void BitBtn3Click(); // STAMPAJ OVAJ IZVESTAJ
+    void BitBtnStornoClick(); // STORNIRAJ: reverses the document of the chosen row
     void FormClose();
     // Log-out of the main window: hides the window, forgets the cashier and empties the grid,
     // so that the next cashier never sees the previous one's postings.
@@ -76,6 +77,8 @@ private:
     // refused it (shown).
     bool load(const QString &statement, const Filter &filter);
     void afterOwnDialog();
+    // The document number of the journal record shown in `row` of the list; empty when none.
+    QString numberOfRow(int row);
 
     engine::Session &session;
     platform::Dialogs &dialogs;
@@ -95,5 +98,6 @@ public:
     QDateEdit *DateTimePicker2 = nullptr;
     QPushButton *BitBtn1 = nullptr;
     QPushButton *BitBtn3 = nullptr;
+    QPushButton *BitBtnStorno = nullptr;
     QTableView *DBGrid1 = nullptr;
 };

@@ -2,6 +2,8 @@
 // day that refuses a posting.
 #include "WindowTest.h"
 
+#include "Unit2.h"
+
 #include "desk/CashBook.h"
 #include "platform/TextFiles.h"
 
@@ -192,6 +194,50 @@ private slots:
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows.at(1).at(3), QStringLiteral("STORNO U-2026-000001: opis"));
         QCOMPARE(rows.at(1).at(5), QStringLiteral("-5.00"));
+    }
+
+    // The review window reverses the document of the chosen row, told apart from an equal
+    // record by its place; never twice, never a reversal, nothing of a closed day.
+    void theReviewWindowReversesTheChosenDocument()
+    {
+        data->addPosting("Ana", "07/12/2026", "5.00", "0.00", "0.00", "0.00");
+        data->addPosting("Ana", "07/12/2026", "5.00", "0.00", "0.00", "0.00");
+        data->addPosting("Ana", "07/12/2026", "0.00", "0.00", "0.00", "7.00");
+        showForm();
+        login("111"); // numbers the journal
+        TForm2 review(data->session, dialogs, clock, settings);
+        review.Label2->setText(QStringLiteral("Ana"));
+        review.show();
+        review.FormActivate();
+        const struct
+        {
+            int row;
+            bool closeFirst;
+            QString said;
+        } steps[] = {
+            {1, false, "Dokument U-2026-000002 je storniran dokumentom U-2026-000003"},
+            {1, false, "Dokument U-2026-000002 je vec storniran (U-2026-000003)"},
+            {3, false, "Dokument U-2026-000003 je storno dokumenta U-2026-000002 i ne moze se "
+                       "stornirati"},
+            {0, true, "Dokument U-2026-000001 je iz zakljucenog dana 07/12/2026: ne moze se "
+                      "stornirati"},
+        };
+        for (const auto &step : steps) {
+            if (step.closeFirst) {
+                closeDay(QDate(2026, 12, 7));
+                review.FormActivate(); // the close ends the shared session; back in the window
+            }
+            review.DBGrid1->setCurrentIndex(review.DBGrid1->model()->index(step.row, 0));
+            dialogs.clear();
+            dialogs.answerYes();
+            review.BitBtnStorno->click();
+            QCOMPARE(dialogs.messages(), QStringList{step.said});
+        }
+        const QList<QStringList> rows = data->records("promet");
+        QCOMPARE(rows.size(), 4);
+        QCOMPARE(rows.at(3).mid(0, 6),
+                 (QStringList{"Ana", "07/12/2026", "14:05:09",
+                              "STORNO U-2026-000002: opis", "grupa", "-5.00"}));
     }
 };
 
