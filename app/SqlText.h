@@ -13,6 +13,32 @@ inline QString sqlEscape(const QString &value)
     return out;
 }
 
+// A word to be found anywhere in a text with like '%word%'. When it holds a % or _, these
+// (and the escape character \) get a \ before them, and the like needs likeEscapeClause()
+// after its pattern, so they match only themselves; any other word stays as written.
+inline bool likeNeedsEscape(const QString &word)
+{
+    return word.contains(QLatin1Char('%')) || word.contains(QLatin1Char('_'));
+}
+
+inline QString likeLiteral(const QString &word)
+{
+    if (!likeNeedsEscape(word))
+        return word;
+    QString out;
+    for (const QChar c : word) {
+        if (c == u'%' || c == u'_' || c == u'\\')
+            out += QLatin1Char('\\');
+        out += c;
+    }
+    return out;
+}
+
+inline QString likeEscapeClause(const QString &word)
+{
+    return likeNeedsEscape(word) ? QStringLiteral(" escape '\\'") : QString();
+}
+
 // The SQL date literal of a date text: month/day/year, made by exchanging the first two
 // characters with the fourth and fifth ("07/12/2026" becomes "12/07/2026").
 inline QString sqlDateLiteral(const QString &dateText)

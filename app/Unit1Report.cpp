@@ -443,7 +443,8 @@ TForm1::ReportStatement TForm1::buildReportStatement(const ReportCriteria &c)
         if (c.keywordText.isEmpty())
             return {false, {}, {}, MissingText};
         s += connector("upper(opis) like upper(") + QLatin1Char('\'') + QLatin1Char('%') +
-             sqlEscape(c.keywordText) + QLatin1Char('%') + QLatin1Char('\'') + QLatin1Char(')');
+             sqlEscape(likeLiteral(c.keywordText)) + QLatin1Char('%') + QLatin1Char('\'') +
+             QLatin1Char(')') + likeEscapeClause(c.keywordText);
     }
     return {true, s, titles, {}};
 }

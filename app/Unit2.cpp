@@ -236,8 +236,10 @@ void TForm2::BitBtn1Click()
 void TForm2::BitBtn2Click()
 {
     const QString statement = baseStatement() + QStringLiteral(" and (upper(opis) like upper(") +
-                              QLatin1Char('\'') + QLatin1Char('%') + sqlEscape(Edit1->text()) +
-                              QLatin1Char('%') + QLatin1Char('\'') + QStringLiteral("))") +
+                              QLatin1Char('\'') + QLatin1Char('%') +
+                              sqlEscape(likeLiteral(Edit1->text())) + QLatin1Char('%') +
+                              QLatin1Char('\'') + QLatin1Char(')') +
+                              likeEscapeClause(Edit1->text()) + QLatin1Char(')') +
                               periodCondition();
     if (!load(statement, {true, pickerText(DateTimePicker1), pickerText(DateTimePicker2),
                           Edit1->text()}))

@@ -15,6 +15,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <optional>
+
 namespace desk {
 
 namespace {
@@ -76,23 +78,38 @@ QString DataDirectory::join(const QString &uri, const QString &directory)
 {
     placeTablesOnServer();
     const QString dataPath = QDir(directory).filePath(QStringLiteral("podaci"));
+    const bool hadData = QDir(dataPath).exists();
     if (!QDir().mkpath(dataPath))
         return QStringLiteral("cannot create the directory %1").arg(dataPath);
     const QDir data(dataPath);
     const QString baza = data.filePath(QStringLiteral("baza.txt"));
-    const bool had = QFile::exists(baza);
+    // A refused join leaves the desk as it was, also the server it named before.
+    std::optional<QByteArray> previous;
+    if (QFile old(baza); old.exists()) {
+        if (!old.open(QIODevice::ReadOnly))
+            return QStringLiteral("cannot read %1").arg(baza);
+        previous = old.readAll();
+    }
     QString error = writeOptionFile(baza, uri.toUtf8() + '\n');
     if (!error.isEmpty())
         return error;
     try {
         if (!engine::tableExists(data.filePath(QStringLiteral("promet.db"))))
             error = QStringLiteral("the server has no Dorvanta tables (make them with --server)");
+        else
+            for (const engine::TableSchema &schema : tableSchemas())
+                schema.checkTableFile(data.filePath(schema.name() + QStringLiteral(".db")),
+                                      tablePassword());
     } catch (const engine::EngineError &e) {
         error = e.message();
     }
     if (!error.isEmpty()) {
-        if (!had)
+        if (previous)
+            writeOptionFile(baza, *previous);
+        else
             QFile::remove(baza);
+        if (!hadData)
+            QDir().rmdir(dataPath);
         return error;
     }
     const QString ftpOptions = data.filePath(QStringLiteral("ftpop.txt"));

@@ -45,7 +45,9 @@ public:
     static QStringList existingTables(const QString &directory);
 
     // Makes DIR a desk of the server at `uri`: writes DIR/podaci/baza.txt and, when missing,
-    // ftpop.txt. Refuses when the server has no program tables. Returns the reason or "".
+    // ftpop.txt. Refuses, and changes nothing, when the server's tables are missing, have
+    // another layout (the reason names the table and column) or another password. Returns the
+    // reason or "".
     static QString join(const QString &uri, const QString &directory);
     // Copies the four tables of DIR/podaci to the server in one transaction (see
     // engine::importTablesToServer). Returns the reason or "".

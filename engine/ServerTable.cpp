@@ -329,8 +329,16 @@ public:
         if (columns.rows() == 0 || !password.get() || password.rows() != 1)
             throw EngineError(EngineError::Kind::NotFound,
                               QStringLiteral("Table does not exist: %1").arg(displayPath));
-        for (int i = 0; i < columns.rows(); ++i)
-            m_fields.append({columns.text(i, 0).toUpper(), fieldTypeOfColumn(columns.text(i, 1))});
+        for (int i = 0; i < columns.rows(); ++i) {
+            // Every statement names the columns in lower case; a column named otherwise could
+            // never be read or written.
+            const QString column = columns.text(i, 0);
+            if (column != column.toLower())
+                throw EngineError(EngineError::Kind::Layout,
+                                  QStringLiteral("%1 is not a %2 table (column %3 is not in lower case)")
+                                      .arg(displayPath, m_tableName, column));
+            m_fields.append({column.toUpper(), fieldTypeOfColumn(columns.text(i, 1))});
+        }
         m_password = PasswordRecord(QByteArray::fromHex(password.bytes(0, 0).toByteArray()),
                                     QByteArray::fromHex(password.bytes(0, 1).toByteArray()));
         QStringList names;

@@ -165,11 +165,15 @@ private:
         case SqlExpr::Like: {
             const QString value = operand(*expr.args[0], std::nullopt);
             const QString pattern = operand(*expr.args[1], std::nullopt);
+            const bool escaped = expr.args.size() > 2;
+            const QString escape = escaped ? literal(*expr.args[2], std::nullopt) : QString();
             if (pg())
-                return QStringLiteral("(CAST(%1 AS text) %2LIKE %3 ESCAPE '')")
-                    .arg(value, expr.negated ? QStringLiteral("NOT ") : QString(), pattern);
-            return QStringLiteral("(%1dorvanta_like(%2, %3))")
-                .arg(expr.negated ? QStringLiteral("NOT ") : QString(), pattern, value);
+                return QStringLiteral("(CAST(%1 AS text) %2LIKE %3 ESCAPE %4)")
+                    .arg(value, expr.negated ? QStringLiteral("NOT ") : QString(), pattern,
+                         escaped ? escape : QStringLiteral("''"));
+            return QStringLiteral("(%1dorvanta_like(%2, %3%4))")
+                .arg(expr.negated ? QStringLiteral("NOT ") : QString(), pattern, value,
+                     escaped ? QStringLiteral(", ") + escape : QString());
         }
         case SqlExpr::IsNull:
             return QStringLiteral("(%1 IS %2NULL)")

@@ -8,8 +8,9 @@
 //   MONEY field amount text or a number becomes integer hundredths
 //   TIME field  "H:mm:ss" becomes the stored "HH:MM:SS"
 //   otherwise   the text as written
-// For SQLite, LIKE becomes dorvanta_like(pattern, value) and UPPER dorvanta_upper(x) (the
-// functions TableFile registers); for PostgreSQL, LIKE ... ESCAPE '' and upper(x).
+// For SQLite, LIKE becomes dorvanta_like(pattern, value[, escape]) and UPPER dorvanta_upper(x)
+// (the functions TableFile registers); for PostgreSQL, LIKE ... ESCAPE '' (or the statement's
+// escape character) and upper(x).
 // Rows of "select *" and of a field list come in table order (the rowid's or the server's id).
 // Throws EngineError "Unknown field 'xyz' in podaci\promet.db", "'13/45/2026' is not a valid
 // date", "Cannot sum the field 'OPIS' in ..." and the like.
@@ -34,7 +35,7 @@ struct SqlResultColumn
 
 // The SQL a statement is written in: SQLite for a table file, PostgreSQL for a table on the
 // database server (lower-case names, $n parameters, rows in the order of the hidden id,
-// upper() and LIKE with no escape character; sums come as exact numerics).
+// upper() and LIKE with no escape character unless the statement names one; sums come as exact numerics).
 enum class SqlDialect { Sqlite, Postgres };
 
 struct GeneratedSql

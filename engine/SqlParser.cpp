@@ -19,6 +19,16 @@ const QStringList reservedWords = {
     QStringLiteral("between"), QStringLiteral("like"),   QStringLiteral("is"),
     QStringLiteral("null"),   QStringLiteral("upper"),   QStringLiteral("sum")};
 
+// True when the last character of a pattern is an escape with nothing after it.
+bool endsInEscape(const QString &pattern, QChar escape)
+{
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] == escape && ++i == pattern.size())
+            return true;
+    }
+    return false;
+}
+
 class Parser
 {
 public:
@@ -232,6 +242,19 @@ private:
             expr->negated = negated;
             expr->args.push_back(std::move(left));
             expr->args.push_back(operand());
+            if (acceptKeyword(u"escape")) {
+                const SqlToken &escape = peek();
+                if (escape.kind != SqlToken::String || escape.value.size() != 1)
+                    error(escape, QStringLiteral("expected one character in quotes after ESCAPE"));
+                const QChar esc = escape.value.front();
+                expr->args.push_back(node(SqlExpr::String, advance(), escape.value));
+                // Both stores would read a lone escape at the end differently: refuse it.
+                const SqlExpr *pattern = expr->args[1].get();
+                while (pattern->kind == SqlExpr::Upper)
+                    pattern = pattern->args[0].get();
+                if (pattern->kind == SqlExpr::String && endsInEscape(pattern->text, esc))
+                    error(escape, QStringLiteral("expected a pattern that does not end in its escape character"));
+            }
             return expr;
         }
         static const QStringList comparisons = {QStringLiteral("="),  QStringLiteral("<>"),

@@ -12,14 +12,15 @@
 //   factor    := NOT factor | "(" condition ")" | predicate
 //   predicate := operand ( ("=" | "<>" | "!=" | "<" | "<=" | ">" | ">=") operand
 //                        | [NOT] BETWEEN operand AND operand
-//                        | [NOT] LIKE operand
+//                        | [NOT] LIKE operand [ESCAPE 'c']
 //                        | IS [NOT] NULL )
 //   operand   := field | 'string' | number | "-" number | UPPER "(" operand ")"
 //   field     := name | "quoted name"
 //
 // Keywords are matched without regard to case. The result is a tree that still holds field
-// names as written; SqlGenerator checks them against the table. Anything else throws
-// EngineError "Syntax error at position N: ..." with the 1-based position in the text.
+// names as written; SqlGenerator checks them against the table. After ESCAPE, the one
+// character makes the % or _ (or itself) that follows it in the pattern stand for itself.
+// Anything else throws EngineError "Syntax error at position N: ..." with the 1-based position in the text.
 
 #include <QString>
 

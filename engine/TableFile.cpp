@@ -3,6 +3,8 @@
 //   dorvanta_upper(x)          upper case of all letters (not only ASCII); NULL stays NULL
 //   dorvanta_like(pattern, x)  case-sensitive LIKE: % any run of characters, _ one character,
 //                              every other character matches only itself; NULL if either is NULL
+//   dorvanta_like(pattern, x, escape)  the same, with the character after escape matching only
+//                              itself (an escape at the end of the pattern is an error)
 // Records are rows of the file's one table and their ids SQLite's rowids. Here too: creating a
 // protected table file in one transaction (nothing is left behind on failure), SQLite's
 // integrity check, and the consistent copy of a table file with SQLite's backup API into a
@@ -20,6 +22,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -44,22 +47,30 @@ const unsigned char *nextChar(const unsigned char *p, const unsigned char *end)
     return p;
 }
 
-// Wildcard match with % and _ over UTF-8 text; linear backtracking to the last %.
+// Wildcard match with % and _ over UTF-8 text; linear backtracking to the last %. With an
+// escape character (esc..escEnd, empty for none), the character after it matches only itself.
 bool likeMatch(const unsigned char *pat, const unsigned char *patEnd, const unsigned char *str,
-               const unsigned char *strEnd)
+               const unsigned char *strEnd, const unsigned char *esc, const unsigned char *escEnd)
 {
+    const auto escapeAt = [&](const unsigned char *p) {
+        return esc < escEnd && patEnd - p >= escEnd - esc && std::equal(esc, escEnd, p);
+    };
     const unsigned char *starPat = nullptr;
     const unsigned char *starStr = nullptr;
     while (str < strEnd) {
-        if (pat < patEnd && *pat == '%') {
+        const bool escaped = pat < patEnd && escapeAt(pat);
+        const unsigned char *lit = escaped ? pat + (escEnd - esc) : pat;
+        const unsigned char *litEnd = lit < patEnd ? nextChar(lit, patEnd) : lit;
+        const unsigned char *strNext = nextChar(str, strEnd);
+        if (!escaped && pat < patEnd && *pat == '%') {
             starPat = ++pat;
             starStr = str;
-        } else if (pat < patEnd && *pat == '_') {
-            pat = nextChar(pat, patEnd);
-            str = nextChar(str, strEnd);
-        } else if (pat < patEnd && *pat == *str) {
-            ++pat;
-            ++str;
+        } else if (!escaped && pat < patEnd && *pat == '_') {
+            pat = litEnd;
+            str = strNext;
+        } else if (lit < patEnd && std::equal(lit, litEnd, str, strNext)) {
+            pat = litEnd;
+            str = strNext;
         } else if (starPat) {
             pat = starPat;
             starStr = nextChar(starStr, strEnd);
@@ -68,22 +79,46 @@ bool likeMatch(const unsigned char *pat, const unsigned char *patEnd, const unsi
             return false;
         }
     }
-    while (pat < patEnd && *pat == '%')
+    while (pat < patEnd && *pat == '%' && !escapeAt(pat))
         ++pat;
     return pat == patEnd;
 }
 
-void likeFunction(sqlite3_context *context, int, sqlite3_value **argv)
+// True when an escape character ends the pattern with nothing after it to stand for.
+bool endsInEscape(const unsigned char *pat, const unsigned char *patEnd, const unsigned char *esc,
+                  const unsigned char *escEnd)
 {
-    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
-        sqlite3_result_null(context);
-        return;
+    while (pat < patEnd) {
+        if (patEnd - pat >= escEnd - esc && std::equal(esc, escEnd, pat)) {
+            pat += escEnd - esc;
+            if (pat == patEnd)
+                return true;
+        }
+        pat = nextChar(pat, patEnd);
+    }
+    return false;
+}
+
+void likeFunction(sqlite3_context *context, int argc, sqlite3_value **argv)
+{
+    for (int i = 0; i < argc; ++i) {
+        if (sqlite3_value_type(argv[i]) == SQLITE_NULL) {
+            sqlite3_result_null(context);
+            return;
+        }
     }
     const auto *pat = sqlite3_value_text(argv[0]);
     const int patLen = sqlite3_value_bytes(argv[0]);
     const auto *str = sqlite3_value_text(argv[1]);
     const int strLen = sqlite3_value_bytes(argv[1]);
-    sqlite3_result_int(context, likeMatch(pat, pat + patLen, str, str + strLen) ? 1 : 0);
+    const unsigned char *esc = argc > 2 ? sqlite3_value_text(argv[2]) : pat;
+    const int escLen = argc > 2 ? sqlite3_value_bytes(argv[2]) : 0;
+    if (escLen > 0 && endsInEscape(pat, pat + patLen, esc, esc + escLen)) {
+        sqlite3_result_error(context, "LIKE pattern must not end with escape character", -1);
+        return;
+    }
+    sqlite3_result_int(context,
+                       likeMatch(pat, pat + patLen, str, str + strLen, esc, esc + escLen) ? 1 : 0);
 }
 
 void upperFunction(sqlite3_context *context, int, sqlite3_value **argv)
@@ -109,14 +144,15 @@ void upperFunction(sqlite3_context *context, int, sqlite3_value **argv)
     sqlite3_result_text(context, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
 }
 
-// Registers dorvanta_upper(x) and dorvanta_like(pattern, value) on a connection.
+// Registers dorvanta_upper(x) and dorvanta_like(pattern, value[, escape]) on a connection.
 void registerFunctions(sqlite3 *db)
 {
     const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
     sqlite3_create_function_v2(db, "dorvanta_upper", 1, flags, nullptr, upperFunction, nullptr,
                                nullptr, nullptr);
-    sqlite3_create_function_v2(db, "dorvanta_like", 2, flags, nullptr, likeFunction, nullptr,
-                               nullptr, nullptr);
+    for (const int argc : {2, 3})
+        sqlite3_create_function_v2(db, "dorvanta_like", argc, flags, nullptr, likeFunction,
+                                   nullptr, nullptr, nullptr);
 }
 
 // A record of a scan: the current row of the scanning statement.

@@ -25,9 +25,9 @@ void TableSchema::checkTableFile(const QString &filePath, const QString &passwor
     if (!store->passwordRecord().matches(password))
         throw EngineError(EngineError::Kind::WrongPassword,
                           QStringLiteral("Invalid password for table %1").arg(filePath));
-    if (!sameFields(store->fields(), m_fields))
+    if (const QString difference = fieldsDifference(store->fields(), m_fields); !difference.isEmpty())
         throw EngineError(EngineError::Kind::Layout,
-                          QStringLiteral("%1 is not a %2 table").arg(filePath, m_name));
+                          QStringLiteral("%1 is not a %2 table (%3)").arg(filePath, m_name, difference));
 }
 
 } // namespace engine

@@ -31,21 +31,36 @@ QString quoteIdentifier(const QString &name)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-bool sameFields(const QList<FieldDef> &a, const QList<FieldDef> &b)
+QString fieldsDifference(const QList<FieldDef> &stored, const QList<FieldDef> &expected)
 {
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        if (a[i].name.compare(b[i].name, Qt::CaseInsensitive) != 0 || a[i].type != b[i].type)
-            return false;
-    return true;
+    const auto find = [](const QList<FieldDef> &fields, const QString &name) {
+        for (qsizetype i = 0; i < fields.size(); ++i)
+            if (fields[i].name.compare(name, Qt::CaseInsensitive) == 0)
+                return i;
+        return qsizetype(-1);
+    };
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const FieldDef &want = expected[i];
+        const qsizetype at = find(stored, want.name);
+        if (at < 0)
+            return QStringLiteral("column %1 is missing").arg(want.name);
+        if (stored[at].type != want.type)
+            return QStringLiteral("column %1 is %2, not %3")
+                .arg(want.name, fieldTypeName(stored[at].type), fieldTypeName(want.type));
+        if (at != i)
+            return QStringLiteral("column %1 is in place %2, not %3").arg(want.name).arg(at + 1).arg(i + 1);
+    }
+    for (const FieldDef &f : stored)
+        if (find(expected, f.name) < 0)
+            return QStringLiteral("column %1 is not one of the table's").arg(f.name);
+    return {};
 }
 
 void requireFieldsOf(const TableStore &target, const TableStore &source)
 {
-    if (!sameFields(source.fields(), target.fields()))
-        throw EngineError(EngineError::Kind::Layout, QStringLiteral("%1 is not a %2 table")
-                                                         .arg(source.displayPath(), target.tableName()));
+    if (const QString difference = fieldsDifference(source.fields(), target.fields()); !difference.isEmpty())
+        throw EngineError(EngineError::Kind::Layout, QStringLiteral("%1 is not a %2 table (%3)")
+                                                         .arg(source.displayPath(), target.tableName(), difference));
 }
 
 void appendCells(const RecordView &record, const QList<FieldDef> &fields, std::vector<Cell> &cells)

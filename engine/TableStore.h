@@ -148,11 +148,13 @@ private:
 // "name" with inner quotes doubled, for a table, column or index name in SQL.
 QString quoteIdentifier(const QString &name);
 
-// Whether two layouts have the same fields (names without regard to case) with the same types.
-bool sameFields(const QList<FieldDef> &a, const QList<FieldDef> &b);
+// "" when `stored` has the fields of `expected` (names without regard to case, same order, same
+// types), else the first field that differs: "column DATUM is TEXT, not DATE", "column OPIS
+// is missing", "column X is not one of the table's", "column OPIS is in place 5, not 4".
+QString fieldsDifference(const QList<FieldDef> &stored, const QList<FieldDef> &expected);
 
-// Throws EngineError (Layout) "<source> is not a <table> table" unless `source` has the fields
-// of `target`.
+// Throws EngineError (Layout) "<source> is not a <table> table (<difference>)" unless `source`
+// has the fields of `target`.
 void requireFieldsOf(const TableStore &target, const TableStore &source);
 
 // Appends the cells of `record` for a table of `fields`: NULL stays NULL, a money field its

@@ -200,6 +200,9 @@ private slots:
                        "d'o")
             << Base + " where (korisnik = 'D''Artanjan') and (opis = 'Kafa ''Jacobs''') and "
                       "(grupa = 'Grupa''') and upper(opis) like upper('%d''o%')";
+        QTest::newRow("wildcards in the keyword")
+            << keyword(none, "10%_\\'")
+            << Base + " where upper(opis) like upper('%10\\%\\_\\\\''%') escape '\\'";
     }
     void statementJoinsTheChosenCriteria()
     {

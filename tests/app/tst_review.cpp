@@ -173,6 +173,7 @@ private slots:
         QTest::addColumn<int>("expected");
         QTest::newRow("crafted word") << "Petar" << "x')) or (korisnik like ('%" << 0;
         QTest::newRow("quote in word") << "Petar" << "'" << 0;
+        QTest::newRow("wildcards in word") << "Petar" << "%_\\'" << 0;
         QTest::newRow("name with quote") << "O'Brien" << "racun" << 1;
         QTest::newRow("crafted name") << "x') or ('a'='a" << "" << 0;
     }

@@ -183,6 +183,20 @@ TEST_P(SqlDialectTest, LikeIsCaseSensitiveWithPercentAndUnderscore)
     EXPECT_EQ(descriptions(like.arg("K_a")), QStringList{});
     EXPECT_EQ(descriptions(like.arg("_aj%")), QStringList{"čaj i šećer"});
     EXPECT_EQ(descriptions(like.arg("[K]afa")), QStringList{});
+    // After an escape character, %, _ and the escape itself stand for themselves.
+    post({"Jovana", "08/12/2026", "Rabat 10%", "Ostalo", "0.00", "5.00"});
+    post({"Jovana", "08/12/2026", "fajl_1 \\ kasa", "Ostalo", "0.00", "5.00"});
+    const QString escaped = like + QStringLiteral(" escape '%2'");
+    EXPECT_EQ(descriptions(escaped.arg("%\\%", "\\")), QStringList{"Rabat 10%"});
+    EXPECT_EQ(descriptions(escaped.arg("K\\_fa", "\\")), QStringList{});
+    EXPECT_EQ(descriptions(escaped.arg("%l\\_1 \\\\ k%", "\\")), QStringList{"fajl_1 \\ kasa"});
+    EXPECT_EQ(descriptions(escaped.arg("%a!_%", "!")), QStringList{});
+    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where upper(opis) not "
+                                          "like upper('%t 10!%') escape '!' and opis like 'R%'")),
+              QStringList{"Racun za struju"});
+    EXPECT_EQ(errorOf(escaped.arg("Kafa\\", "\\")),
+              QStringLiteral("Syntax error at position 63: expected a pattern that does not end in its "
+                             "escape character, found ''\\''"));
     // upper() reaches letters beyond ASCII.
     EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where upper(opis) like "
                                           "upper('%ŠEĆ%')")),

@@ -120,6 +120,8 @@ TEST(SqlParser, NamesThePlaceWhereAStatementLeavesTheDialect)
               QStringLiteral("Syntax error at position 38: expected AND, found 'or'"));
     EXPECT_EQ(parseError(QStringLiteral("select * from t.db where a")),
               QStringLiteral("Syntax error at position 27: expected a comparison, BETWEEN, LIKE or IS, found the end of the statement"));
+    EXPECT_EQ(parseError(QStringLiteral("select * from t.db where a like '%' escape 'ab'")),
+              QStringLiteral("Syntax error at position 44: expected one character in quotes after ESCAPE, found ''ab''"));
     EXPECT_EQ(parseError(QStringLiteral("select * from t.db where (a = 1")),
               QStringLiteral("Syntax error at position 32: expected ')', found the end of the statement"));
     EXPECT_EQ(parseError(QStringLiteral("select * from t.db where a = \"x")),

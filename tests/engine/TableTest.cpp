@@ -809,6 +809,50 @@ TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
     EXPECT_EQ(journalTexts(desk.path()), before); // nothing of the server's tables was dropped
 }
 
+// A journal of another layout is refused by a joining desk, naming the table and the column;
+// the desk keeps no baza.txt, or the one it had.
+TEST_F(ServerStoreTest, AJoinRefusesAJournalOfAnotherLayout)
+{
+    const struct
+    {
+        const char *alter;
+        const char *mend; // "" for the last row
+        const char *named;
+    } layouts[] = {
+        {"ALTER TABLE promet ALTER COLUMN datum TYPE text",
+         "ALTER TABLE promet ALTER COLUMN datum TYPE date USING datum::date", "column DATUM is TEXT, not DATE"},
+        {"ALTER TABLE promet ALTER COLUMN izlazdin TYPE numeric",
+         "ALTER TABLE promet ALTER COLUMN izlazdin TYPE bigint", "column IZLAZDIN is TEXT, not MONEY"},
+        {"ALTER TABLE promet RENAME COLUMN grupa TO \"GRUPA\"",
+         "ALTER TABLE promet RENAME COLUMN \"GRUPA\" TO grupa", "column GRUPA is not in lower case"},
+        {"ALTER TABLE promet DROP COLUMN opis", "", "column OPIS is missing"},
+    };
+    const QString uri = PgCluster::shared().uri();
+    QTemporaryDir joined;
+    ASSERT_TRUE(QDir().mkpath(joined.filePath(QStringLiteral("podaci"))));
+    const QString joinedBaza = joined.filePath(QStringLiteral("podaci/baza.txt"));
+    QFile earlier(joinedBaza);
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.write("postgresql://kasa@192.0.2.1/prije\n");
+    earlier.close();
+    for (const auto &layout : layouts) {
+        SCOPED_TRACE(layout.alter);
+        ASSERT_EQ(PgCluster::shared().exec(QLatin1String(layout.alter)), QString());
+        QTemporaryDir fresh;
+        QString errors;
+        EXPECT_EQ(runInit({QStringLiteral("--join"), uri, fresh.path()}, &errors), 1);
+        EXPECT_TRUE(errors.contains(QStringLiteral("promet.db is not a promet table (%1)").arg(QLatin1String(layout.named))))
+            << errors.toStdString();
+        EXPECT_FALSE(QFile::exists(fresh.filePath(QStringLiteral("podaci/baza.txt"))));
+        EXPECT_EQ(runInit({QStringLiteral("--join"), uri, joined.path()}), 1);
+        ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
+        EXPECT_EQ(earlier.readAll(), "postgresql://kasa@192.0.2.1/prije\n");
+        earlier.close();
+        if (*layout.mend)
+            ASSERT_EQ(PgCluster::shared().exec(QLatin1String(layout.mend)), QString());
+    }
+}
+
 namespace {
 
 // Whether another desk gets the journal's write lock within `seconds` (asking every 100 ms).
