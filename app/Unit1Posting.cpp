@@ -170,7 +170,7 @@ void TForm1::buildPostingPage()
     LabelDocument->setFont(uiFont(9, true));
     LabelDocument->setGeometry(328, 272, 185, 26);
     BitBtnSlip = named(new QPushButton(QStringLiteral("STAMPAJ DOKUMENT"), page), "BitBtnSlip");
-    BitBtnSlip->setGeometry(328, 302, 185, 26);
+    BitBtnSlip->setGeometry(328, 299, 185, 22); // above the reason's group box
 
     Label26 = named(new QLabel(QStringLiteral("0.00"), page), "Label26");
     Label26->setFont(uiFont(7, false));
