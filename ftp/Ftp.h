@@ -225,6 +225,7 @@ protected:
     void ReportError(FtpError kind);
     // Reports the error and ends the operation (OnFtpReady follows).
     void EndWithError(FtpError kind) { ReportError(kind); FinishOperation(); }
+    void EndWithTransferRefused(const QString &reply);
     void Fail(FtpError kind);
     bool CheckSocketError();
     enum class RetryOutcome { RetriesUsedUp, Retried, Nothing };

@@ -468,28 +468,32 @@ void TMFtp::HandleRetrReply(const QString &reply)
         if (m_dataDone)
             FinishTransfer();
     } else {
-        m_dataSocket.Close();
-        m_listenSocket.Close();
-        // 450, 550 and 553 refuse the file, 530 and 532 the user; any other answer is a
-        // failure of the server (vsftpd's "500 OOPS: ...") or of the data connection (425,
-        // 426), told in the server's own words.
-        const QString code = reply.left(3);
-        static const QStringList refusals = {QStringLiteral("450"), QStringLiteral("550"),
-                                             QStringLiteral("553"), QStringLiteral("530"),
-                                             QStringLiteral("532")};
-        if (refusals.contains(code)) {
-            m_lastErrorText = QStringLiteral("Access denied or file not found");
-            EndWithError(errAccessDenied);
-        } else {
-            m_lastErrorText = reply;
-            EndWithError(code.startsWith(QLatin1String("42")) ? errDataConnection
-                                                             : errCommandFailed);
-        }
+        EndWithTransferRefused(reply);
     }
 }
 
 // Active mode: takes the server's data connection. Only the control connection's peer may
 // connect, and only once; a stranger is turned away and the listener waits on.
+// A RETR or STOR answered with neither 1xx nor 2xx: the data connection goes, and the error
+// says whether the server refused the file or the user (450, 550, 553; 530, 532) or failed
+// itself (vsftpd's "500 OOPS: ...") or on the data connection (425, 426), in its own words.
+void TMFtp::EndWithTransferRefused(const QString &reply)
+{
+    m_dataSocket.Close();
+    m_listenSocket.Close();
+    const QString code = reply.left(3);
+    static const QStringList refusals = {QStringLiteral("450"), QStringLiteral("550"),
+                                         QStringLiteral("553"), QStringLiteral("530"),
+                                         QStringLiteral("532")};
+    if (refusals.contains(code)) {
+        m_lastErrorText = QStringLiteral("Access denied or file not found");
+        EndWithError(errAccessDenied);
+    } else {
+        m_lastErrorText = reply;
+        EndWithError(code.startsWith(QLatin1String("42")) ? errDataConnection : errCommandFailed);
+    }
+}
+
 bool TMFtp::AcceptDataConnection()
 {
     m_dataSocket.Accept(&m_listenSocket, AddressText());
@@ -678,23 +682,7 @@ void TMFtp::HandleStorReply(const QString &reply)
         if (m_dataDone)
             FinishTransfer();
     } else {
-        m_dataSocket.Close();
-        m_listenSocket.Close();
-        // 450, 550 and 553 refuse the file, 530 and 532 the user; any other answer is a
-        // failure of the server (vsftpd's "500 OOPS: ...") or of the data connection (425,
-        // 426), told in the server's own words.
-        const QString code = reply.left(3);
-        static const QStringList refusals = {QStringLiteral("450"), QStringLiteral("550"),
-                                             QStringLiteral("553"), QStringLiteral("530"),
-                                             QStringLiteral("532")};
-        if (refusals.contains(code)) {
-            m_lastErrorText = QStringLiteral("Access denied or file not found");
-            EndWithError(errAccessDenied);
-        } else {
-            m_lastErrorText = reply;
-            EndWithError(code.startsWith(QLatin1String("42")) ? errDataConnection
-                                                             : errCommandFailed);
-        }
+        EndWithTransferRefused(reply);
     }
 }
 
