@@ -1075,9 +1075,15 @@ TEST_F(ServerStoreTest, PasswordsNeverShowInCommandLinesMessagesOrLogs)
     QProcess init;
     init.start(QStringLiteral(DORVANTA_INIT), {QStringLiteral("--join"), desk, deskDir.path()});
     ASSERT_TRUE(init.waitForStarted());
-    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(init.processId()));
-    ASSERT_TRUE(cmdline.open(QIODevice::ReadOnly));
-    const QByteArray commandLine = cmdline.readAll(); // what ps shows every user
+    // What ps shows every user; until the child has exec'd it still shows the test's own.
+    QByteArray commandLine;
+    for (int i = 0; i < 500 && !commandLine.contains("--join"); ++i) {
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(init.processId()));
+        if (cmdline.open(QIODevice::ReadOnly))
+            commandLine = cmdline.readAll();
+        if (!commandLine.contains("--join"))
+            QThread::msleep(10);
+    }
     init.write(deskPassword.toUtf8() + "\n");
     init.closeWriteChannel();
     ASSERT_TRUE(init.waitForFinished(30000));
