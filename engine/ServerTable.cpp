@@ -101,7 +101,8 @@ private:
 // The connection to `uri`; `bazaPath` (the baza.txt naming it) gives its answer time-out.
 Connection &connectionTo(const QString &uri, const QString &bazaPath = {})
 {
-    static std::map<QString, std::unique_ptr<Connection>> connections;
+    // Per thread: a check that runs beside the window has its own connection.
+    static thread_local std::map<QString, std::unique_ptr<Connection>> connections;
     auto &c = connections[uri];
     if (!c)
         c = std::make_unique<Connection>(uri, bazaPath.isEmpty()
@@ -626,10 +627,12 @@ public:
         columns = std::move(generated.columns);
     }
 
-    std::vector<std::vector<Cell>> runBeside(const QString &sql,
-                                             const std::vector<Cell> &params) override
+    // A statement beside the table as the server takes it: ?N becomes $N (a ? inside a
+    // quoted literal is left alone) and {id} the hidden id. Empty when the statement makes a
+    // table that is there already: the server asks for the right to create tables even then,
+    // and a desk's role, which has no such right, skips it.
+    QString besideStatement(const QString &sql)
     {
-        // ?N becomes $N; a ? inside a quoted literal is left alone.
         QString text;
         bool quoted = false;
         for (const QChar c : sql) {
@@ -638,8 +641,6 @@ public:
             text += !quoted && c == u'?' ? u'$' : c;
         }
         text.replace(QLatin1String("{id}"), QLatin1String("id"));
-        // The server asks for the right to create tables even when the table is there: a
-        // desk's role, which has no such right, skips making a table that exists.
         static const QRegularExpression createIfMissing(
             QStringLiteral("^\\s*CREATE TABLE IF NOT EXISTS\\s+(\\w+)"),
             QRegularExpression::CaseInsensitiveOption);
@@ -651,6 +652,15 @@ public:
                     .bytes(0, 0) == "t")
                 return {};
         }
+        return text;
+    }
+
+    std::vector<std::vector<Cell>> runBeside(const QString &sql,
+                                             const std::vector<Cell> &params) override
+    {
+        const QString text = besideStatement(sql);
+        if (text.isEmpty())
+            return {};
         Params p;
         for (const Cell &c : params)
             p.add(c);
@@ -663,6 +673,21 @@ public:
                 cells.push_back(r.isNull(row, c) ? Cell() : Cell::fromText(r.text(row, c)));
         }
         return rows;
+    }
+
+    void scanBeside(const QString &sql, const std::vector<Cell> &params,
+                    const std::function<void(const RecordView &)> &visit) override
+    {
+        const QString text = besideStatement(sql);
+        if (text.isEmpty())
+            return;
+        Params p;
+        for (const Cell &c : params)
+            p.add(c);
+        const Result r = exec(text, p, QStringLiteral("Cannot access table"));
+        ResultRecord record(r, PQnfields(r.get()));
+        for (record.m_row = 0; record.m_row < r.rows(); ++record.m_row)
+            visit(record);
     }
 
     Result exec(const QString &sql, const Params &p, const QString &context, bool mayFail = false)

@@ -9,7 +9,7 @@
 // order; the password records of all tables are the rows of "dorvanta_password" (tabela,
 // salt, hash).
 //
-// One connection per process and server, opened on first use and opened again when it broke.
+// One connection per thread and server, opened on first use and opened again when it broke.
 // When the server cannot be reached, or the connection breaks during an operation, the
 // operation fails with "Server baze podataka nije dostupan: <reason>"; a transaction that was
 // open then is gone on the server, nothing of it is stored, and the next action tries again.

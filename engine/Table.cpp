@@ -429,9 +429,10 @@ QList<Money> Table::sumMoney(const QStringList &names) const
     return d->store->sumMoney(fields, names);
 }
 
-QList<QVariantList> Table::runBeside(const QString &sql, const QVariantList &params)
+namespace {
+
+std::vector<Cell> besideParams(const QVariantList &params)
 {
-    d->requireOpen();
     std::vector<Cell> cells;
     for (const QVariant &v : params) {
         if (v.isNull())
@@ -441,8 +442,23 @@ QList<QVariantList> Table::runBeside(const QString &sql, const QVariantList &par
         else
             cells.push_back(Cell::fromInteger(v.toLongLong()));
     }
+    return cells;
+}
+
+} // namespace
+
+void Table::scanBeside(const QString &sql, const QVariantList &params,
+                       const std::function<void(const RecordView &)> &visit)
+{
+    d->requireOpen();
+    d->store->scanBeside(sql, besideParams(params), visit);
+}
+
+QList<QVariantList> Table::runBeside(const QString &sql, const QVariantList &params)
+{
+    d->requireOpen();
     QList<QVariantList> rows;
-    for (const std::vector<Cell> &row : d->store->runBeside(sql, cells)) {
+    for (const std::vector<Cell> &row : d->store->runBeside(sql, besideParams(params))) {
         QVariantList &out = rows.emplace_back();
         for (const Cell &c : row) {
             if (c.kind == Cell::Integer)

@@ -118,6 +118,10 @@ public:
     // a value is a null QVariant, a qint64 or a QString (on the server always a QString, so
     // read numbers with toLongLong()). The table must be open.
     QList<QVariantList> runBeside(const QString &sql, const QVariantList &params = {});
+    // runBeside() for a long result: `visit` sees each row as stored, without converting
+    // anything (on the server every value that is not NULL as its text).
+    void scanBeside(const QString &sql, const QVariantList &params,
+                    const std::function<void(const RecordView &)> &visit);
 
     // --- changing ---
     // Starts a new, empty record (it is appended at the end when posted).

@@ -537,6 +537,17 @@ std::vector<std::vector<Cell>> TableFile::runBeside(const QString &sql,
     return rows;
 }
 
+void TableFile::scanBeside(const QString &sql, const std::vector<Cell> &params,
+                           const std::function<void(const RecordView &)> &visit)
+{
+    Statement stmt(*this, QString(sql).replace(QLatin1String("{id}"), QLatin1String("rowid")));
+    for (size_t i = 0; i < params.size(); ++i)
+        stmt.bind(int(i + 1), params[i]);
+    const StatementRecord record(stmt);
+    while (stmt.step())
+        visit(record);
+}
+
 QList<IndexDef> TableFile::readIndexes()
 {
     QList<IndexDef> indexes;

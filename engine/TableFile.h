@@ -46,6 +46,8 @@ public:
                 std::vector<Cell> &cells) override;
     std::vector<std::vector<Cell>> runBeside(const QString &sql,
                                              const std::vector<Cell> &params) override;
+    void scanBeside(const QString &sql, const std::vector<Cell> &params,
+                    const std::function<void(const RecordView &)> &visit) override;
 
     class Statement
     {

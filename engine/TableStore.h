@@ -126,6 +126,10 @@ public:
     // is not NULL comes as text.
     virtual std::vector<std::vector<Cell>> runBeside(const QString &sql,
                                                      const std::vector<Cell> &params) = 0;
+    // runBeside() for a long result: `visit` sees each row as it comes, without converting
+    // anything (on the server every value as its text).
+    virtual void scanBeside(const QString &sql, const std::vector<Cell> &params,
+                            const std::function<void(const RecordView &)> &visit) = 0;
 
 protected:
     TableStore(QString location, QString displayPath)
