@@ -1,6 +1,7 @@
 // TForm1: creation, the date-format check, the login page, the administrator menu, the
 // page shells of the administrator's pages, and navigation between pages.
 #include "Unit1.h"
+#include "ChainCheck.h"
 
 #include "OpenTables.h"
 
@@ -105,6 +106,16 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
         const QRect area = screen->availableGeometry();
         move(area.center() - rect().center());
     }
+
+    chainCheck = new ChainCheck(this);
+    connect(chainCheck, &ChainCheck::done, this, [this](bool ok, const QString &text) {
+        if (!ok)
+            this->dialogs.message(QStringLiteral("UPOZORENJE: promet se ne slaze sa svojim lancem i "
+                                           "dnevnikom, podaci su menjani van programa.\n") +
+                            text +
+                            QStringLiteral("\nProgram radi dalje; proverite promet ili ucitajte "
+                                           "back-up."));
+    });
 
     FormCreate();
 }
@@ -316,6 +327,8 @@ void TForm1::BitBtn9Click()
         return;
     if (currentUser == QLatin1String("Admin")) {
         showPage(PageMenu);
+        // In the background: the menu is there at once, a finding comes as a message.
+        chainCheck->start(startDir);
         return;
     }
 

@@ -88,6 +88,8 @@ public:
     // State shared with the other pages.
     QString startDirectory() const { return startDir; }
     QString currentUserName() const { return currentUser; }
+    // The check of the journal the administrator's login started (tests wait for it).
+    class ChainCheck *journalCheck() const { return chainCheck; }
     bool dateFormatAccepted() const { return dateFormatOk; }
     int pageIndex() const;
 
@@ -211,6 +213,7 @@ private:
     bool dateFormatOk = false;
     bool firstShowDone = false;
     TForm2 *reviewWindow = nullptr;
+    class ChainCheck *chainCheck = nullptr; // the journal's check at the administrator's login
     ReportPreview reportPreview;
 
     // One upload of the export: it starts once the message has been closed and the login

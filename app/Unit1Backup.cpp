@@ -18,6 +18,7 @@
 #include "UiHelpers.h"
 
 #include "desk/CashBook.h"
+#include "desk/JournalChain.h"
 
 #include "engine/EngineError.h"
 #include "engine/Session.h"
@@ -78,6 +79,23 @@ void scanRecordHashes(const engine::Table &table, const std::function<void(size_
         }
         visit(qHash(QByteArrayView(key), 0x64a1b7c3));
     });
+}
+
+// Saves the journal as an archive backup ("bck-arhiva-...", listed with the backups) before a
+// clear or a restore replaces it. The name, or empty with the reason in `reason`.
+QString archiveJournal(const QString &startDir, const QString &dateText, const QString &timeText,
+                       QString &reason)
+{
+    const QString name = QStringLiteral("bck-arhiva-") +
+                         backup_files::backupFileName(dateText, timeText).mid(4);
+    try {
+        engine::copyTableFile(backup_files::journalFile(startDir),
+                              QDir(backup_files::dataDirectory(startDir)).filePath(name));
+    } catch (const engine::EngineError &e) {
+        reason = e.message();
+        return {};
+    }
+    return name;
 }
 
 } // namespace
@@ -336,10 +354,28 @@ void TForm1::BitBtn23Click()
     // The closes and number counters of the journal being replaced stay (when it can be
     // read): a restore never reopens a closed day nor gives a number of the year again.
     desk::cashbook::KeptBook kept;
+    // The journal replaced is archived first, its log carried over, and the backup checked
+    // on its own: the log names all three.
+    QString archiveReason;
+    const QString archive =
+        archiveJournal(startDir, todayText(), engine::timeText(clock.now()), archiveReason);
+    desk::chain::KeptLog keptLog;
+    QString backupState;
     try {
         OpenTables tables(session, {Table3});
         kept = desk::cashbook::keep(*Table3);
+        keptLog = desk::chain::keepLog(*Table3);
     } catch (const engine::EngineError &) {
+    }
+    try {
+        engine::Table backup(session, QStringLiteral("podaci/") + name);
+        OpenTables tables(session, {&backup});
+        const desk::chain::Verdict v = desk::chain::verify(backup);
+        backupState = v.ok() ? QStringLiteral("glava %1, proveren").arg(QString::fromLatin1(v.head))
+                             : QStringLiteral("NE PROLAZI PROVERU: ") +
+                                   v.text().section(u'\n', 0, 0);
+    } catch (const engine::EngineError &e) {
+        backupState = QStringLiteral("nije proveren: ") + e.message();
     }
 
     // Nothing may hold the journal open while it is replaced: close the whole session and
@@ -358,6 +394,11 @@ void TForm1::BitBtn23Click()
     try {
         OpenTables tables(session, {Table3});
         desk::cashbook::carryOver(*Table3, kept);
+        desk::chain::carryOverLog(
+            *Table3, keptLog, currentUser,
+            QStringLiteral("Ucitan back-up %1 (%2); arhiva %3")
+                .arg(name, backupState,
+                     archive.isEmpty() ? QStringLiteral("nije snimljena: ") + archiveReason : archive));
     } catch (const engine::EngineError &e) {
         dialogs.message(QStringLiteral("Ucitao sam podatke iz back-up fajla, ali zakljuceni dani "
                                        "i brojevi dokumenata nisu preneti: ") +
@@ -383,10 +424,17 @@ void TForm1::BitBtn21Click()
         dialogs.message(QStringLiteral("SIFRA NIJE TACNA, TABELA NIJE OBRISANA!"));
         return;
     }
+    // The journal is archived first; without an archive nothing is cleared.
+    QString reason;
+    const QString archive = archiveJournal(startDir, todayText(), engine::timeText(clock.now()), reason);
+    if (archive.isEmpty()) {
+        dialogs.message(QStringLiteral("Arhiva prometa nije snimljena, tabela NIJE obrisana: ") + reason);
+        return;
+    }
     try {
         OpenTables tables(session, {Table3});
-        Table3->first();
-        Table3->emptyTable(); // one statement: the journal is emptied whole or not at all
+        // One transaction: the journal is emptied whole, and logged, or not at all.
+        desk::chain::clearJournal(*Table3, currentUser, archive);
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
         return;
@@ -402,10 +450,16 @@ void TForm1::BitBtn29Click()
     // it with its own prompt, and a wrong or cancelled answer fails the opening.
     try {
         Table3->open();
-        Table3->first();
-        Table3->emptyTable();
+        QString reason;
+        const QString archive =
+            archiveJournal(startDir, todayText(), engine::timeText(clock.now()), reason);
+        if (archive.isEmpty())
+            throw engine::EngineError(
+                QStringLiteral("Arhiva prometa nije snimljena, tabela NIJE obrisana: ") + reason);
+        desk::chain::clearJournal(*Table3, currentUser, archive);
         Table3->close();
     } catch (const engine::EngineError &e) {
+        Table3->close();
         dialogs.message(e.message());
     }
 }

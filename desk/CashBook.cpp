@@ -2,6 +2,7 @@
 // with its numbers. Every statement is in the SQL that SQLite and PostgreSQL share (see
 // engine::Table::runBeside), so both stores run the same code.
 #include "CashBook.h"
+#include "JournalChain.h"
 
 #include "engine/EngineError.h"
 #include "engine/Session.h"
@@ -141,12 +142,19 @@ namespace cashbook {
 
 int prepare(engine::Table &journal)
 {
-    return inTransaction(journal, [&] {
+    // A journal whose chain was never begun (a data directory of an older version, a new
+    // one) is chained now; one whose chain table was removed is not, so that verification
+    // sees it.
+    const bool wasChained = chain::hasChainTable(journal);
+    const int numbered = inTransaction(journal, [&] {
         createTables(journal);
-        // Numbers of records that are gone (a cleared journal) go with them; the counters
-        // stay, so a number is never given twice in a year.
+        chain::createTables(journal);
+        // Numbers of records that are gone (a journal cleared by an older version) go with
+        // them, unless the chain still holds the record: then verification names it. The
+        // counters stay, so a number is never given twice in a year.
         journal.runBeside(QStringLiteral(
-            "DELETE FROM dorvanta_dokument WHERE ID NOT IN (SELECT {id} FROM promet)"));
+            "DELETE FROM dorvanta_dokument WHERE ID NOT IN (SELECT {id} FROM promet) "
+            "AND ID NOT IN (SELECT ID FROM dorvanta_lanac)"));
         const QList<QVariantList> missing = journal.runBeside(QStringLiteral(
             "SELECT p.{id}, p.DATUM, p.ULAZDIN, p.ULAZEUR FROM promet p "
             "LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} WHERE d.ID IS NULL ORDER BY p.{id}"));
@@ -200,6 +208,15 @@ int prepare(engine::Table &journal)
         }
         return int(missing.size());
     });
+    if (!wasChained) {
+        inTransaction(journal, [&] {
+            if (journal.runBeside(QStringLiteral("SELECT 1 FROM dorvanta_dnevnik LIMIT 1")).isEmpty())
+                chain::chainUnlinked(journal, {}, QStringLiteral("LANAC"),
+                                     QStringLiteral("Lanac zapocet nad %1 zapisa"), true);
+            return 0;
+        });
+    }
+    return numbered;
 }
 
 QString prepareDirectory(const QString &dir, const QString &password)
@@ -259,6 +276,13 @@ QString numberRecord(engine::Table &journal, qint64 recordId, DocumentKind kind,
     journal.runBeside(
         QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ, STORNO) VALUES (?1, ?2, ?3)"),
         {recordId, number, reverses.isEmpty() ? QVariant() : QVariant(reverses)});
+    chain::chainRecord(journal, recordId);
+    if (!reverses.isEmpty()) {
+        const QList<QVariantList> by = journal.runBeside(
+            QStringLiteral("SELECT KORISNIK FROM promet WHERE {id} = ?1"), {recordId});
+        chain::log(journal, by.value(0).value(0).toString(), QStringLiteral("STORNO"),
+                   QStringLiteral("Dokument %1 storniran dokumentom %2").arg(reverses, number));
+    }
     return number;
 }
 
@@ -342,6 +366,11 @@ DayClose closeDay(engine::Table &journal, const QDate &day, const QString &close
              c.dinars.in.hundredths(), c.dinars.out.hundredths(), c.dinars.closing().hundredths(),
              c.euros.opening.hundredths(), c.euros.in.hundredths(), c.euros.out.hundredths(),
              c.euros.closing().hundredths()});
+        chain::log(journal, closedBy, QStringLiteral("ZAKLJUCAK"),
+                   QStringLiteral("Zakljucen dan %1, izvestaj br. %2")
+                       .arg(day.toString(Qt::ISODate))
+                       .arg(c.number),
+                   now);
         return c;
     });
 }

@@ -8,6 +8,7 @@
 #include "desk/DeskTables.h"
 
 #include "desk/CashBook.h"
+#include "desk/JournalChain.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -173,9 +174,15 @@ QString JournalFiller::fill(const FillOptions &options)
     if (sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
         return fail();
     sqlite3_close(db);
-    // The document numbers, as the program gives an older journal at its first start.
-    return desk::cashbook::prepareDirectory(options.directory,
-                                            desk::tablePassword());
+    // The document numbers, as the program gives an older journal at its first start, and
+    // the chain: begun over the whole journal at a first start, continued over the records
+    // added otherwise.
+    if (const QString error = desk::cashbook::prepareDirectory(options.directory, desk::tablePassword());
+        !error.isEmpty())
+        return error;
+    return desk::chain::chainAppended(options.directory, desk::tablePassword(),
+                                      QStringLiteral("PUNJENJE"),
+                                      QStringLiteral("Dodato %1 zapisa alatom za punjenje"));
 }
 
 } // namespace testsupport

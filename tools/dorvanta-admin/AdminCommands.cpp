@@ -5,6 +5,7 @@
 #include "desk/CashBook.h"
 #include "desk/CashBookCsv.h"
 #include "desk/DayReport.h"
+#include "desk/JournalChain.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -14,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -147,6 +149,35 @@ QString AdminCommands::dayReport(const QDate &day, const QString &currency, cons
     if (!report::writePdf(*document, pdf, &error))
         return QStringLiteral("cannot write %1: %2").arg(pdf, error);
     return {};
+}
+
+int AdminCommands::verify(const QString &file, const QByteArray &head, QString &report)
+{
+    // Read only: the journal is not made ready first, so what is checked is what is stored.
+    desk::chain::Verdict verdict;
+    if (file.isEmpty()) {
+        verdict = desk::chain::verifyDirectory(m_dir, desk::tablePassword(), head);
+    } else {
+        const QFileInfo info(file);
+        engine::Session session;
+        session.setBaseDir(info.absolutePath());
+        session.setPassword(desk::tablePassword());
+        try {
+            engine::Table backup(session, info.fileName());
+            backup.open();
+            verdict = desk::chain::verify(backup, head);
+        } catch (const engine::EngineError &e) {
+            verdict.readable = false;
+            verdict.findings << desk::chain::Finding{0, {}, e.message()};
+        }
+    }
+    report = verdict.text();
+    if (!head.isEmpty() && verdict.readable)
+        report += verdict.headFound ? QStringLiteral("\nGlava %1 je deo istorije").arg(QString::fromLatin1(head))
+                                    : QStringLiteral("\nGlava %1 NIJE deo istorije").arg(QString::fromLatin1(head));
+    if (!verdict.readable)
+        return 2;
+    return verdict.ok() && (head.isEmpty() || verdict.headFound) ? 0 : 1;
 }
 
 } // namespace admin

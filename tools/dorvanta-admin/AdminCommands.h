@@ -33,6 +33,12 @@ public:
     QString dayReport(const QDate &day, const QString &currency, const QDateTime &now,
                       const QString &pdf);
 
+    // Checks the journal (or the backup file `file`) against its chain and audit log, and with
+    // `head` whether that head is part of its history. 0 when all agree (`report` the records
+    // and the head), 1 when not (`report` names the first record and every log entry that
+    // does not fit), 2 when the data cannot be read.
+    int verify(const QString &file, const QByteArray &head, QString &report);
+
 private:
     QString m_dir;
 };

@@ -22,7 +22,8 @@ const char Usage[] =
     "  close-day --date YYYY-MM-DD --admin-code CODE\n"
     "  day-report --date YYYY-MM-DD [--currency DIN|EUR] --pdf FILE\n"
     "  reverse NUMBER --admin-code CODE\n"
-    "  backup [--keep N]\n";
+    "  backup [--keep N]\n"
+    "  verify [--head HEX] [--file BACKUP]\n";
 
 } // namespace
 
@@ -68,11 +69,17 @@ int main(int argc, char *argv[])
                                  QStringLiteral("FILE"));
     const QCommandLineOption keep(QStringLiteral("keep"),
                                   QStringLiteral("Keep only the N newest backups."), QStringLiteral("N"));
-    parser.addOptions({dir, from, to, output, date, adminCode, currency, pdf, keep});
+    const QCommandLineOption head(QStringLiteral("head"),
+                                  QStringLiteral("A chain head printed earlier, to look for in the history."),
+                                  QStringLiteral("HEX"));
+    const QCommandLineOption file(QStringLiteral("file"),
+                                  QStringLiteral("Verify this backup file instead of the journal."),
+                                  QStringLiteral("BACKUP"));
+    parser.addOptions({dir, from, to, output, date, adminCode, currency, pdf, keep, head, file});
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
-                                 QStringLiteral("export-csv, close-day, day-report or reverse"));
+                                 QStringLiteral("export-csv, close-day, day-report, reverse, backup or verify"));
 
     const auto wrong = [&err](const QString &reason) {
         err << "dorvanta-admin: " << reason << "\n" << Usage;
@@ -105,7 +112,8 @@ int main(int argc, char *argv[])
     };
     // Options that belong to the command; any other one set is a wrong command line.
     const auto only = [&](const QList<const QCommandLineOption *> &allowed) -> QString {
-        for (const QCommandLineOption *o : {&from, &to, &output, &date, &adminCode, &currency, &pdf, &keep}) {
+        for (const QCommandLineOption *o :
+             {&from, &to, &output, &date, &adminCode, &currency, &pdf, &keep, &head, &file}) {
             if (parser.isSet(*o) && !allowed.contains(o))
                 return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
         }
@@ -151,6 +159,19 @@ int main(int argc, char *argv[])
             return failed(e);
         out << summary << "\n";
         return 0;
+    }
+    if (command == QLatin1String("verify")) {
+        if (positional.size() != 1)
+            return wrong(QStringLiteral("verify takes no arguments"));
+        if (const QString e = only({&head, &file}); !e.isEmpty())
+            return wrong(e);
+        const QByteArray wanted = parser.value(head).toLatin1();
+        if (parser.isSet(head) && (wanted.size() != 64 || QByteArray::fromHex(wanted).toHex() != wanted.toLower()))
+            return wrong(QStringLiteral("--head takes the 64 hex digits of a chain head"));
+        QString report;
+        const int status = commands.verify(parser.value(file), wanted, report);
+        (status == 0 ? out : err) << report << "\n";
+        return status;
     }
     if (command == QLatin1String("backup")) {
         if (const QString e = only({&keep}); !e.isEmpty())

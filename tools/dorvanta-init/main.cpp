@@ -11,6 +11,7 @@
 #include "desk/DataDirectory.h"
 
 #include "desk/CashBook.h"
+#include "desk/JournalChain.h"
 #include "desk/DeskTables.h"
 #include "engine/EngineError.h"
 #include "engine/ServerLink.h"
@@ -82,7 +83,11 @@ QList<engine::ServerGrant> deskGrants()
             // are dropped at a desk's start.
             {QStringLiteral("dorvanta_dokument"), QStringLiteral("SELECT, INSERT, DELETE")},
             {QStringLiteral("dorvanta_brojac"), QStringLiteral("SELECT, INSERT, UPDATE")},
-            {QStringLiteral("dorvanta_zakljucak"), append}};
+            {QStringLiteral("dorvanta_zakljucak"), append},
+            // The chain links written inside a posting (a link left by a record that is gone
+            // is replaced), and the audit log of day closes and reversals.
+            {QStringLiteral("dorvanta_lanac"), QStringLiteral("SELECT, INSERT, DELETE")},
+            {QStringLiteral("dorvanta_dnevnik"), append}};
 }
 
 // Writes a baza.txt naming `uri`, readable by its owner only.
@@ -203,9 +208,21 @@ int main(int argc, char *argv[])
         if (!parser.isSet(server) || !positional.isEmpty() || parser.isSet(join))
             return wrong(QStringLiteral("--import DIR goes with --server URI and nothing else"));
         const QString importDir = parser.value(import);
-        if (const QString error = DataDirectory::importToServer(withAskedPassword(parser.value(server)), importDir);
-            !error.isEmpty())
+        const QString uri = withAskedPassword(parser.value(server));
+        if (const QString error = DataDirectory::importToServer(uri, importDir); !error.isEmpty())
             return failed(error);
+        // The imported journal gets its numbers and its chain on the server now, as one the
+        // server had made before (its chain begun over no records) would not at a desk's start.
+        QTemporaryDir probe;
+        if (!probe.isValid() || !QDir().mkpath(probe.filePath(QStringLiteral("podaci"))) ||
+            !writeBaza(probe.filePath(QStringLiteral("podaci/baza.txt")), uri))
+            return failed(QStringLiteral("cannot make a temporary directory"));
+        QString error = desk::cashbook::prepareDirectory(probe.path(), desk::tablePassword());
+        if (error.isEmpty())
+            error = desk::chain::chainAppended(probe.path(), desk::tablePassword(), QStringLiteral("UVOZ"),
+                                               QStringLiteral("Uvezeno %1 zapisa iz ") + importDir);
+        if (!error.isEmpty())
+            return failed(engine::serverlink::withoutSecret(error, uri));
         out << "Copied the tables of " << importDir << "/podaci to the server\n";
         return 0;
     }

@@ -1,0 +1,703 @@
+// The journal's chain and the audit log beside it: encoding records and log entries, linking
+// them with SHA-256 (OpenSSL's EVP interface), and checking a journal against both. Every
+// statement is in the SQL that SQLite and PostgreSQL share (engine::Table::runBeside), and a
+// value is always encoded from its stored text, so both stores give the same links.
+#include "JournalChain.h"
+
+#include "engine/EngineError.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "engine/TableStore.h"
+
+#include <QDir>
+#include <QHash>
+#include <QSet>
+
+#include <openssl/evp.h>
+
+#include <limits>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace desk::chain {
+
+namespace {
+
+using engine::EngineError;
+
+constexpr int LinkBytes = 32;
+
+// The record's fields in the order they are encoded: the journal's eleven, then its document
+// number and the number it reverses.
+const char RecordColumns[] = "p.KORISNIK, p.DATUM, p.VREME, p.OPIS, p.GRUPA, p.ULAZDIN, "
+                             "p.IZLAZDIN, p.ULAZEUR, p.IZLAZEUR, p.STANJEDIN, p.STANJEEUR, "
+                             "d.BROJ, d.STORNO";
+constexpr int RecordColumnCount = 13;
+const char RecordJoin[] = " FROM promet p LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} ";
+
+const char LogColumns[] = "RB, VREME, KORISNIK, RADNJA, OPIS, ZAPISA, GLAVA, POCETAK, HES";
+constexpr int LogEncodedCount = 8; // every column but HES
+
+// One value of the canonical encoding: "-" for an empty (NULL) value, otherwise the decimal
+// byte length of its UTF-8 text, ":" and the text.
+void encodeValue(QByteArray &out, bool null, QByteArrayView text)
+{
+    if (null) {
+        out.append('-');
+        return;
+    }
+    out.append(QByteArray::number(text.size())).append(':').append(text);
+}
+
+void encodeVariant(QByteArray &out, const QVariant &v)
+{
+    if (v.isNull())
+        return encodeValue(out, true, {});
+    const QByteArray text = v.typeId() == QMetaType::QString ? v.toString().toUtf8()
+                                                              : QByteArray::number(v.toLongLong());
+    encodeValue(out, false, text);
+}
+
+// The encoding of the columns [first, first + count) of a row as stored.
+void encodeRow(QByteArray &out, const engine::RecordView &row, int first, int count)
+{
+    for (int i = first; i < first + count; ++i)
+        encodeValue(out, row.isNull(i), row.isNull(i) ? QByteArrayView() : row.utf8(i));
+}
+
+class Hasher
+{
+public:
+    Hasher() : m_ctx(EVP_MD_CTX_new())
+    {
+        if (!m_ctx)
+            throw EngineError(QStringLiteral("SHA-256 nije dostupan"));
+    }
+    ~Hasher() { EVP_MD_CTX_free(m_ctx); }
+    Hasher(const Hasher &) = delete;
+    Hasher &operator=(const Hasher &) = delete;
+
+    // SHA-256 of the 32 bytes of `previous` and `encoding`, as 32 bytes.
+    QByteArray link(const QByteArray &previous, const QByteArray &encoding)
+    {
+        unsigned char md[EVP_MAX_MD_SIZE];
+        unsigned int size = 0;
+        if (EVP_DigestInit_ex(m_ctx, EVP_sha256(), nullptr) != 1 ||
+            EVP_DigestUpdate(m_ctx, previous.constData(), size_t(previous.size())) != 1 ||
+            EVP_DigestUpdate(m_ctx, encoding.constData(), size_t(encoding.size())) != 1 ||
+            EVP_DigestFinal_ex(m_ctx, md, &size) != 1)
+            throw EngineError(QStringLiteral("SHA-256 nije uspeo"));
+        return QByteArray(reinterpret_cast<const char *>(md), int(size));
+    }
+
+private:
+    EVP_MD_CTX *m_ctx;
+};
+
+QByteArray raw(const QByteArray &hex)
+{
+    const QByteArray bytes = QByteArray::fromHex(hex);
+    return bytes.size() == LinkBytes ? bytes : QByteArray(LinkBytes, '\0');
+}
+
+qint64 integer(const QVariant &v)
+{
+    return v.toLongLong();
+}
+
+// The link the journal's first record chains from: the start of the last segment the log
+// records (the zero link when it records none).
+QByteArray segmentStart(engine::Table &journal)
+{
+    const QList<QVariantList> rows = journal.runBeside(QStringLiteral(
+        "SELECT POCETAK FROM dorvanta_dnevnik WHERE POCETAK IS NOT NULL ORDER BY RB DESC LIMIT 1"));
+    return rows.isEmpty() ? zeroLink() : rows.front().value(0).toString().toLatin1();
+}
+
+qint64 lastRecordId(engine::Table &journal, std::optional<qint64> before = {})
+{
+    const QList<QVariantList> rows =
+        before ? journal.runBeside(QStringLiteral("SELECT MAX({id}) FROM promet WHERE {id} < ?1"),
+                                   {*before})
+               : journal.runBeside(QStringLiteral("SELECT MAX({id}) FROM promet"));
+    return rows.isEmpty() || rows.front().value(0).isNull() ? -1 : integer(rows.front().value(0));
+}
+
+QByteArray encodedRecord(engine::Table &journal, qint64 id)
+{
+    QByteArray encoding;
+    bool found = false;
+    journal.scanBeside(QStringLiteral("SELECT %1%2WHERE p.{id} = ?1")
+                           .arg(QLatin1String(RecordColumns), QLatin1String(RecordJoin)),
+                       {id}, [&](const engine::RecordView &row) {
+                           encodeRow(encoding, row, 0, RecordColumnCount);
+                           found = true;
+                       });
+    if (!found)
+        throw EngineError(QStringLiteral("Zapis %1 prometa ne postoji").arg(id));
+    return encoding;
+}
+
+void insertLinks(engine::Table &journal, const QList<std::pair<qint64, QByteArray>> &links,
+                 qint64 firstPosition)
+{
+    constexpr int Batch = 300;
+    QString sql;
+    QVariantList params;
+    auto flush = [&] {
+        if (params.isEmpty())
+            return;
+        journal.runBeside(QStringLiteral("INSERT INTO dorvanta_lanac (ID, REDNI, HES) VALUES ") + sql,
+                          params);
+        sql.clear();
+        params.clear();
+    };
+    qint64 position = firstPosition;
+    for (const auto &[id, link] : links) {
+        if (!sql.isEmpty())
+            sql += QLatin1String(", ");
+        const auto n = params.size();
+        sql += QStringLiteral("(?%1, ?%2, ?%3)").arg(n + 1).arg(n + 2).arg(n + 3);
+        params << id << position++ << QString::fromLatin1(link.toHex());
+        if (params.size() >= 3 * Batch)
+            flush();
+    }
+    flush();
+}
+
+// Chains the records after `afterId` from `base` (hex), the first of them at `position`.
+int chainFrom(engine::Table &journal, qint64 afterId, const QByteArray &base, qint64 position)
+{
+    Hasher hasher;
+    QByteArray previous = raw(base);
+    QByteArray encoding;
+    QList<std::pair<qint64, QByteArray>> links;
+    journal.scanBeside(QStringLiteral("SELECT p.{id}, %1%2WHERE p.{id} > ?1 ORDER BY p.{id}")
+                           .arg(QLatin1String(RecordColumns), QLatin1String(RecordJoin)),
+                       {afterId}, [&](const engine::RecordView &row) {
+                           encoding.resize(0);
+                           encodeRow(encoding, row, 1, RecordColumnCount);
+                           previous = hasher.link(previous, encoding);
+                           links.append({row.integer(0), previous});
+                       });
+    insertLinks(journal, links, position);
+    return int(links.size());
+}
+
+template<typename Work>
+void inTransaction(engine::Table &journal, Work work)
+{
+    journal.startTransaction();
+    try {
+        work();
+        journal.commit();
+    } catch (...) {
+        try {
+            journal.rollback();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+} // namespace
+
+QByteArray zeroLink()
+{
+    return QByteArray(2 * LinkBytes, '0');
+}
+
+void createTables(engine::Table &journal)
+{
+    journal.runBeside(QStringLiteral("CREATE TABLE IF NOT EXISTS dorvanta_lanac (ID bigint PRIMARY "
+                                     "KEY, REDNI bigint NOT NULL, HES text NOT NULL)"));
+    journal.runBeside(QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS dorvanta_dnevnik (RB bigint PRIMARY KEY, VREME text NOT NULL, "
+        "KORISNIK text, RADNJA text NOT NULL, OPIS text, ZAPISA bigint NOT NULL, GLAVA text, "
+        "POCETAK text, HES text NOT NULL)"));
+}
+
+bool hasChainTable(engine::Table &journal)
+{
+    // Asked of the catalogue, so that a missing table fails no statement (on the server that
+    // would end the transaction): the server's question first, which a table file refuses.
+    QList<QVariantList> rows;
+    try {
+        rows = journal.runBeside(QStringLiteral("SELECT to_regclass('dorvanta_lanac') IS NOT NULL"));
+        return rows.value(0).value(0).toString() == QLatin1String("t");
+    } catch (const EngineError &) {
+    }
+    rows = journal.runBeside(QStringLiteral(
+        "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'dorvanta_lanac'"));
+    return integer(rows.value(0).value(0)) > 0;
+}
+
+ChainHead head(engine::Table &journal)
+{
+    ChainHead h;
+    h.lastId = lastRecordId(journal);
+    if (!hasChainTable(journal))
+        return h;
+    if (h.lastId < 0) {
+        h.head = segmentStart(journal);
+        return h;
+    }
+    const QList<QVariantList> rows = journal.runBeside(
+        QStringLiteral("SELECT REDNI, HES FROM dorvanta_lanac WHERE ID = ?1"), {h.lastId});
+    if (!rows.isEmpty()) {
+        h.records = integer(rows.front().value(0));
+        h.head = rows.front().value(1).toString().toLatin1();
+    }
+    return h;
+}
+
+bool vouchesForLast(engine::Table &journal)
+{
+    const qint64 last = lastRecordId(journal);
+    if (last < 0 || !hasChainTable(journal))
+        return false;
+    const QList<QVariantList> own = journal.runBeside(
+        QStringLiteral("SELECT REDNI, HES FROM dorvanta_lanac WHERE ID = ?1"), {last});
+    if (own.isEmpty())
+        return false;
+    const qint64 position = integer(own.front().value(0));
+    QByteArray base;
+    if (const qint64 before = lastRecordId(journal, last); before >= 0) {
+        const QList<QVariantList> prior = journal.runBeside(
+            QStringLiteral("SELECT ID, REDNI, HES FROM dorvanta_lanac WHERE ID < ?1 "
+                           "ORDER BY ID DESC LIMIT 1"),
+            {last});
+        if (prior.isEmpty() || integer(prior.front().value(0)) != before ||
+            integer(prior.front().value(1)) != position - 1)
+            return false;
+        base = prior.front().value(2).toString().toLatin1();
+    } else {
+        if (position != 1)
+            return false;
+        base = segmentStart(journal);
+    }
+    Hasher hasher;
+    return hasher.link(raw(base), encodedRecord(journal, last)).toHex() ==
+           own.front().value(1).toString().toLatin1();
+}
+
+void chainRecord(engine::Table &journal, qint64 recordId)
+{
+    // The last stored link, also one of a record that is no longer there: a record removed
+    // from the end stays visible, since the new record chains from the link it left.
+    const QList<QVariantList> last = journal.runBeside(
+        QStringLiteral("SELECT REDNI, HES FROM dorvanta_lanac ORDER BY ID DESC LIMIT 1"));
+    const QByteArray previous =
+        last.isEmpty() ? segmentStart(journal) : last.front().value(1).toString().toLatin1();
+    const qint64 position = last.isEmpty() ? 1 : integer(last.front().value(0)) + 1;
+    Hasher hasher;
+    const QByteArray link = hasher.link(raw(previous), encodedRecord(journal, recordId));
+    journal.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac WHERE ID >= ?1"), {recordId});
+    journal.runBeside(QStringLiteral("INSERT INTO dorvanta_lanac (ID, REDNI, HES) VALUES (?1, ?2, ?3)"),
+                      {recordId, position, QString::fromLatin1(link.toHex())});
+}
+
+int chainUnlinked(engine::Table &journal, const QString &who, const QString &act,
+                  const QString &details, bool beginsSegment)
+{
+    createTables(journal);
+    int chained = 0;
+    if (beginsSegment) {
+        journal.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac"));
+        chained = chainFrom(journal, std::numeric_limits<qint64>::min(), zeroLink(), 1);
+    } else {
+        const QList<QVariantList> last = journal.runBeside(
+            QStringLiteral("SELECT ID, REDNI, HES FROM dorvanta_lanac ORDER BY ID DESC LIMIT 1"));
+        chained = last.isEmpty()
+                      ? chainFrom(journal, std::numeric_limits<qint64>::min(), segmentStart(journal), 1)
+                      : chainFrom(journal, integer(last.front().value(0)),
+                                  last.front().value(2).toString().toLatin1(),
+                                  integer(last.front().value(1)) + 1);
+    }
+    if (chained == 0 && !beginsSegment)
+        return 0;
+    log(journal, who, act, QString(details).replace(QLatin1String("%1"), QString::number(chained)),
+        QDateTime::currentDateTime(), beginsSegment ? zeroLink() : QByteArray());
+    return chained;
+}
+
+QString chainAppended(const QString &dir, const QString &password, const QString &act,
+                      const QString &details)
+{
+    engine::Session session;
+    session.setBaseDir(QDir(dir).absolutePath());
+    session.setPassword(password);
+    try {
+        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        inTransaction(journal, [&] { chainUnlinked(journal, {}, act, details, false); });
+    } catch (const EngineError &e) {
+        return e.message();
+    }
+    return {};
+}
+
+void log(engine::Table &journal, const QString &who, const QString &act, const QString &details,
+         const QDateTime &when, const QByteArray &startsFrom)
+{
+    createTables(journal);
+    const QList<QVariantList> last = journal.runBeside(
+        QStringLiteral("SELECT RB, HES FROM dorvanta_dnevnik ORDER BY RB DESC LIMIT 1"));
+    const qint64 rb = last.isEmpty() ? 1 : integer(last.front().value(0)) + 1;
+    const QByteArray previous =
+        last.isEmpty() ? zeroLink() : last.front().value(1).toString().toLatin1();
+    ChainHead h = head(journal);
+    if (h.lastId < 0 && !startsFrom.isEmpty())
+        h.head = startsFrom; // the segment this entry begins is empty yet
+    const QVariantList values = {
+        rb,
+        when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")),
+        who.isEmpty() ? QVariant() : QVariant(who),
+        act,
+        details.isEmpty() ? QVariant() : QVariant(details),
+        h.records,
+        h.head.isEmpty() ? QVariant() : QVariant(QString::fromLatin1(h.head)),
+        startsFrom.isEmpty() ? QVariant() : QVariant(QString::fromLatin1(startsFrom)),
+    };
+    QByteArray encoding;
+    for (const QVariant &v : values)
+        encodeVariant(encoding, v);
+    Hasher hasher;
+    QVariantList params = values;
+    params << QString::fromLatin1(hasher.link(raw(previous), encoding).toHex());
+    journal.runBeside(QStringLiteral("INSERT INTO dorvanta_dnevnik (%1) VALUES (?1, ?2, ?3, ?4, "
+                                     "?5, ?6, ?7, ?8, ?9)")
+                          .arg(QLatin1String(LogColumns)),
+                      params);
+}
+
+void logOwn(engine::Table &journal, const QString &who, const QString &act, const QString &details)
+{
+    journal.startTransaction();
+    try {
+        log(journal, who, act, details);
+        journal.commit();
+    } catch (...) {
+        try {
+            journal.rollback();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+QByteArray headOfDay(engine::Table &journal, const QString &isoDay)
+{
+    const QList<QVariantList> rows = journal.runBeside(
+        QStringLiteral("SELECT l.HES FROM dorvanta_lanac l WHERE l.ID = "
+                       "(SELECT MAX({id}) FROM promet WHERE DATUM <= ?1)"),
+        {isoDay});
+    if (!rows.isEmpty())
+        return rows.front().value(0).toString().toLatin1();
+    if (lastRecordId(journal) >= 0) {
+        const QList<QVariantList> any = journal.runBeside(
+            QStringLiteral("SELECT 1 FROM promet WHERE DATUM <= ?1 LIMIT 1"), {isoDay});
+        if (!any.isEmpty())
+            return {}; // the day's last record has no link
+    }
+    return segmentStart(journal);
+}
+
+// ---------------------------------------------------------------------------------------
+// Clearing and restoring
+
+namespace {
+
+
+QString headText(const ChainHead &h)
+{
+    return h.head.isEmpty() ? QStringLiteral("bez lanca") : QString::fromLatin1(h.head);
+}
+
+} // namespace
+
+void clearJournal(engine::Table &journal, const QString &who, const QString &archive)
+{
+    createTables(journal);
+    inTransaction(journal, [&] {
+        const ChainHead before = head(journal);
+        const QList<QVariantList> count = journal.runBeside(QStringLiteral("SELECT COUNT(*) FROM promet"));
+        journal.first();
+        journal.emptyTable();
+        journal.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac"));
+        journal.runBeside(QStringLiteral("DELETE FROM dorvanta_dokument"));
+        log(journal, who, QStringLiteral("BRISANJE"),
+            QStringLiteral("Obrisano %1 zapisa; glava pre brisanja %2; arhiva %3")
+                .arg(integer(count.value(0).value(0)))
+                .arg(headText(before), archive.isEmpty() ? QStringLiteral("nije snimljena") : archive),
+            QDateTime::currentDateTime(), before.head.isEmpty() ? zeroLink() : before.head);
+    });
+}
+
+KeptLog keepLog(engine::Table &journal)
+{
+    KeptLog kept;
+    try {
+        kept.head = head(journal);
+        kept.entries = journal.runBeside(QStringLiteral("SELECT %1 FROM dorvanta_dnevnik ORDER BY RB")
+                                             .arg(QLatin1String(LogColumns)));
+    } catch (const EngineError &) {
+        return {};
+    }
+    return kept;
+}
+
+void carryOverLog(engine::Table &journal, const KeptLog &kept, const QString &who,
+                  const QString &details)
+{
+    createTables(journal);
+    inTransaction(journal, [&] {
+        if (!kept.entries.isEmpty()) {
+            journal.runBeside(QStringLiteral("DELETE FROM dorvanta_dnevnik"));
+            for (const QVariantList &entry : kept.entries)
+                journal.runBeside(QStringLiteral("INSERT INTO dorvanta_dnevnik (%1) VALUES (?1, ?2, "
+                                                 "?3, ?4, ?5, ?6, ?7, ?8, ?9)")
+                                      .arg(QLatin1String(LogColumns)),
+                                  entry);
+        }
+        const QByteArray start = kept.head.head.isEmpty() ? zeroLink() : kept.head.head;
+        journal.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac"));
+        const int chained = chainFrom(journal, std::numeric_limits<qint64>::min(), start, 1);
+        log(journal, who, QStringLiteral("POVRACAJ"),
+            QStringLiteral("%1; ucitano %2 zapisa; pre toga %3 zapisa, glava %4")
+                .arg(details)
+                .arg(chained)
+                .arg(kept.head.records)
+                .arg(headText(kept.head)),
+            QDateTime::currentDateTime(), start);
+    });
+}
+
+// ---------------------------------------------------------------------------------------
+// Verification
+
+QString Verdict::text() const
+{
+    QStringList lines;
+    if (!readable) {
+        for (const Finding &f : findings)
+            lines << QStringLiteral("GRESKA: ") + f.what;
+        return lines.join(u'\n');
+    }
+    if (findings.isEmpty())
+        lines << QStringLiteral("U redu: %1 zapisa, glava lanca %2")
+                     .arg(records)
+                     .arg(QString::fromLatin1(head));
+    for (const Finding &f : findings) {
+        if (f.position > 0)
+            lines << QStringLiteral("Zapis %1 (%2): %3")
+                         .arg(f.position)
+                         .arg(f.number.isEmpty() ? QStringLiteral("bez broja") : f.number, f.what);
+        else
+            lines << QStringLiteral("Dnevnik: ") + f.what;
+    }
+    return lines.join(u'\n');
+}
+
+Verdict verify(engine::Table &journal, const QByteArray &wanted)
+{
+    Verdict v;
+    const QByteArray wantedHex = wanted.trimmed().toLower();
+
+    // The log first: its own chain, and what it says about the journal.
+    struct Entry
+    {
+        qint64 rb;
+        qint64 records;
+        QByteArray head;
+        QByteArray start;
+    };
+    QList<Entry> entries;
+    try {
+        Hasher hasher;
+        QByteArray previous = raw(zeroLink());
+        qint64 expected = 1;
+        QByteArray encoding;
+        bool broken = false;
+        journal.scanBeside(QStringLiteral("SELECT %1 FROM dorvanta_dnevnik ORDER BY RB")
+                               .arg(QLatin1String(LogColumns)),
+                           {}, [&](const engine::RecordView &row) {
+                               const qint64 rb = row.integer(0);
+                               encoding.resize(0);
+                               encodeRow(encoding, row, 0, LogEncodedCount);
+                               const QByteArray stored = row.utf8(8).toByteArray();
+                               const QByteArray link = hasher.link(previous, encoding);
+                               if (!broken && rb != expected) {
+                                   v.findings << Finding{0, {}, QStringLiteral("unos %1 nedostaje (sledeci je %2)").arg(expected).arg(rb)};
+                                   broken = true;
+                               } else if (!broken && link.toHex() != stored) {
+                                   v.findings << Finding{0, {}, QStringLiteral("unos %1 je promenjen").arg(rb)};
+                                   broken = true;
+                               }
+                               expected = rb + 1;
+                               previous = raw(stored);
+                               entries.append({rb, row.isNull(5) ? 0 : row.integer(5),
+                                               row.isNull(6) ? QByteArray() : row.utf8(6).toByteArray(),
+                                               row.isNull(7) ? QByteArray() : row.utf8(7).toByteArray()});
+                           });
+    } catch (const EngineError &e) {
+        v.findings << Finding{0, {}, QStringLiteral("dnevnik ne postoji ili se ne moze procitati (%1)").arg(e.message())};
+    }
+    if (entries.isEmpty() && v.findings.isEmpty())
+        v.findings << Finding{0, {}, QStringLiteral("dnevnik je prazan: pocetak lanca nije zapisan")};
+
+    // The current segment: from the last entry that begins one.
+    qsizetype segment = -1;
+    for (qsizetype i = entries.size() - 1; i >= 0; --i)
+        if (!entries.at(i).start.isEmpty()) {
+            segment = i;
+            break;
+        }
+    const QByteArray base = segment >= 0 ? entries.at(segment).start : zeroLink();
+    // The positions whose links the log's entries of this segment name.
+    QHash<qint64, QByteArray> named;
+    for (qsizetype i = std::max<qsizetype>(segment, 0); i < entries.size(); ++i)
+        if (entries.at(i).records > 0)
+            named.insert(entries.at(i).records, {});
+    for (const Entry &e : std::as_const(entries))
+        if ((!e.head.isEmpty() && e.head == wantedHex) || (!e.start.isEmpty() && e.start == wantedHex))
+            v.headFound = true;
+
+    if (!hasChainTable(journal)) {
+        QList<QVariantList> first;
+        try {
+            first = journal.runBeside(QStringLiteral("SELECT d.BROJ%1ORDER BY p.{id} LIMIT 1")
+                                          .arg(QLatin1String(RecordJoin)));
+        } catch (const EngineError &) {
+        }
+        v.findings.prepend(Finding{1, first.value(0).value(0).toString(),
+                                   QStringLiteral("tabela lanca (dorvanta_lanac) ne postoji")});
+        return v;
+    }
+
+    // The journal in stored order against its links.
+    Hasher hasher;
+    QByteArray previous = raw(base);
+    QByteArray encoding;
+    qint64 position = 0;
+    qint64 lastId = -1;
+    qint64 previousId = std::numeric_limits<qint64>::min();
+    std::optional<Finding> fault;
+    qint64 faultId = 0, faultPreviousId = 0, faultStoredPosition = 0;
+    if (wantedHex == base)
+        v.headFound = true;
+    try {
+        journal.scanBeside(
+            QStringLiteral("SELECT p.{id}, %1, l.REDNI, l.HES%2LEFT JOIN dorvanta_lanac l ON "
+                           "l.ID = p.{id} ORDER BY p.{id}")
+                .arg(QLatin1String(RecordColumns), QLatin1String(RecordJoin)),
+            {}, [&](const engine::RecordView &row) {
+                ++position;
+                const qint64 id = row.integer(0);
+                if (!fault) {
+                    encoding.resize(0);
+                    encodeRow(encoding, row, 1, RecordColumnCount);
+                    previous = hasher.link(previous, encoding);
+                    const QByteArray hex = previous.toHex();
+                    if (hex == wantedHex)
+                        v.headFound = true;
+                    if (auto it = named.find(position); it != named.end())
+                        *it = hex;
+                    const bool linked = !row.isNull(14);
+                    const qint64 stored = linked ? row.integer(14) : 0;
+                    if (!linked || stored != position || row.utf8(15) != QByteArrayView(hex)) {
+                        fault = Finding{position,
+                                        row.isNull(12) ? QString() : QString::fromUtf8(row.utf8(12)),
+                                        {}};
+                        faultId = id;
+                        faultPreviousId = previousId;
+                        faultStoredPosition = linked ? stored : 0;
+                        if (!linked)
+                            fault->what = QStringLiteral("zapis nije u lancu: umetnut ili dodat van programa");
+                        else if (stored > position)
+                            fault->what = QStringLiteral("%1 zapis(a) ispred ovog je obrisano").arg(stored - position);
+                        else if (stored < position)
+                            fault->what = QStringLiteral("zapis ispred ovog je umetnut van programa");
+                        else
+                            fault->what = QStringLiteral("zapis je promenjen (sadrzaj, broj ili redosled)");
+                    }
+                }
+                previousId = id;
+                lastId = id;
+            });
+    } catch (const EngineError &e) {
+        v.readable = false;
+        v.findings = {Finding{0, {}, e.message()}};
+        return v;
+    }
+    v.records = position;
+    v.head = position == 0 ? base : previous.toHex();
+
+    if (fault && faultStoredPosition > fault->position) {
+        // A record was deleted before this one: name it by its number where that is kept.
+        const QList<QVariantList> gone = journal.runBeside(
+            QStringLiteral("SELECT BROJ FROM dorvanta_dokument WHERE ID > ?1 AND ID < ?2 ORDER BY ID LIMIT 1"),
+            {faultPreviousId, faultId});
+        if (!gone.isEmpty())
+            fault->what += QStringLiteral(" (obrisan je %1)").arg(gone.front().value(0).toString());
+        else
+            fault->what += QStringLiteral(" (obrisani zapis je bio ispred %1)")
+                               .arg(fault->number.isEmpty() ? QStringLiteral("ovog") : fault->number);
+        fault->number.clear();
+    }
+    if (!fault) {
+        // Links of records that are no longer there, after the last one: cut off at the end.
+        const QList<QVariantList> tail = journal.runBeside(
+            QStringLiteral("SELECT l.REDNI, d.BROJ FROM dorvanta_lanac l LEFT JOIN "
+                           "dorvanta_dokument d ON d.ID = l.ID WHERE l.ID > ?1 ORDER BY l.ID LIMIT 1"),
+            {lastId});
+        if (!tail.isEmpty())
+            fault = Finding{position + 1, tail.front().value(1).toString(),
+                            QStringLiteral("zapis sa kraja je obrisan")};
+    }
+    if (!fault) {
+        // The log's entries of this segment must name heads of this journal.
+        for (qsizetype i = std::max<qsizetype>(segment, 0); i < entries.size(); ++i) {
+            const Entry &e = entries.at(i);
+            if (e.records > position) {
+                fault = Finding{position + 1, {},
+                                QStringLiteral("dnevnik (unos %1) belezi %2 zapisa, a postoji %3: "
+                                               "zapisi sa kraja su obrisani")
+                                    .arg(e.rb)
+                                    .arg(e.records)
+                                    .arg(position)};
+                break;
+            }
+            const QByteArray at = e.records == 0 ? base : named.value(e.records);
+            if (!e.head.isEmpty() && e.head != at) {
+                v.findings << Finding{0, {}, QStringLiteral("unos %1 ne odgovara lancu prometa (glava %2 na zapisu %3)")
+                                                 .arg(e.rb)
+                                                 .arg(QString::fromLatin1(e.head))
+                                                 .arg(e.records)};
+            }
+        }
+    }
+    if (fault)
+        v.findings.prepend(*fault);
+    return v;
+}
+
+Verdict verifyDirectory(const QString &dir, const QString &password, const QByteArray &head)
+{
+    engine::Session session;
+    session.setBaseDir(QDir(dir).absolutePath());
+    session.setPassword(password);
+    try {
+        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        return verify(journal, head);
+    } catch (const EngineError &e) {
+        Verdict v;
+        v.readable = false;
+        v.findings << Finding{0, {}, e.message()};
+        return v;
+    }
+}
+
+} // namespace desk::chain

@@ -1,0 +1,154 @@
+#pragma once
+
+// JournalChain: what makes a change of the journal after the fact visible. Every journal
+// record, in stored order, has a link: the SHA-256 of the previous record's link and of the
+// record's canonical encoding (all its fields as stored and its document number). Every
+// administrative act is an entry of the audit log, itself chained the same way, with the
+// journal's head (the last record's link) at that moment. Both live in tables of their own
+// beside the journal, in the same store:
+//
+//   dorvanta_lanac   (ID, REDNI, HES)           one row per journal record: ID the record's
+//                                               id in stored order, REDNI its position in the
+//                                               journal counted from 1, HES its link (64 lower
+//                                               case hex digits)
+//   dorvanta_dnevnik (RB, VREME, KORISNIK, RADNJA, OPIS, ZAPISA, GLAVA, POCETAK, HES)
+//                                               the audit log: RB 1, 2, 3, ... ; when, who,
+//                                               the act and its details; the journal's record
+//                                               count and head at that moment; POCETAK, on an
+//                                               entry that begins a segment (the chain's start,
+//                                               a clear, a restore), the link the journal's
+//                                               first record chains from; HES the entry's link
+//
+// The README's data-format section defines the encodings exactly, so that anyone can check a
+// journal with other tools. Functions that write run inside the caller's transaction unless
+// they say otherwise; every failure throws engine::EngineError.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+namespace engine {
+class RecordView;
+class Table;
+}
+
+namespace desk::chain {
+
+// The link a segment of a new journal begins from: 64 zeros.
+QByteArray zeroLink();
+
+// --- the chain of the journal ---
+
+// The head of the journal as the chain stores it, read in a few indexed steps.
+struct ChainHead
+{
+    qint64 records = 0;  // the position stored with the last record's link (0: empty journal)
+    qint64 lastId = -1;  // the id of the journal's last record (-1: empty journal)
+    QByteArray head;     // the last record's link (hex), the segment's start when the journal
+                         // is empty; empty when the last record has no link
+};
+ChainHead head(engine::Table &journal);
+
+// Whether the chain vouches for the journal's last record: its stored link equals the
+// SHA-256 of the link before it and of the record as stored now, and its position follows
+// that link's. A few indexed reads, never a scan. False for an empty journal.
+bool vouchesForLast(engine::Table &journal);
+
+// Makes the tables when they are missing (inside the caller's transaction).
+void createTables(engine::Table &journal);
+
+// Whether the chain's table exists (outside any transaction: on the server a failed read
+// would end one).
+bool hasChainTable(engine::Table &journal);
+
+// Inside the posting's transaction, after the record `recordId` got its document number:
+// stores its link, chained from the last stored link (from the segment's start when there
+// is none).
+void chainRecord(engine::Table &journal, qint64 recordId);
+
+// Chains the records after the last linked one (all records when none is linked) and writes
+// the log entry `act` with `details` (where "%1" becomes the number of records chained) by
+// `who`; when `beginsSegment`, every record is chained anew from the zero link and the entry
+// records that start, otherwise nothing is logged when nothing was to be chained. Inside the
+// caller's transaction. Returns how many records were chained.
+int chainUnlinked(engine::Table &journal, const QString &who, const QString &act,
+                  const QString &details, bool beginsSegment);
+
+// chainUnlinked() on the journal of the data directory `dir`, in a transaction of its own,
+// for the tools that add records beside the program (filling a journal, an import); nothing is
+// logged when every record is linked. The engine's text of a failure, empty on success.
+QString chainAppended(const QString &dir, const QString &password, const QString &act,
+                      const QString &details);
+
+// --- the audit log ---
+
+// Appends an entry to the audit log: `who` did `act` (details in `details`, never a code or
+// password) at `when`, with the journal's record count and head now. A non-empty
+// `segmentStart` makes the entry the beginning of a segment from that link.
+void log(engine::Table &journal, const QString &who, const QString &act, const QString &details,
+         const QDateTime &when = QDateTime::currentDateTime(), const QByteArray &segmentStart = {});
+
+// log() in a transaction of its own (the journal must have none open); failures are thrown.
+void logOwn(engine::Table &journal, const QString &who, const QString &act,
+            const QString &details);
+
+// The head (hex) of the journal after its last record dated `day` or earlier, in stored
+// order; the segment's start when there is none. The daily cash report prints it.
+QByteArray headOfDay(engine::Table &journal, const QString &isoDay);
+
+// --- clearing and restoring: a new segment ---
+
+// Empties the journal as one act, in a transaction of its own: the records, their links and
+// numbers go, and the log records who cleared it, how many records there were, the head
+// before and `archive` (the backup of the journal just replaced); the next record chains from
+// that head.
+void clearJournal(engine::Table &journal, const QString &who, const QString &archive);
+
+// What a restore keeps of the journal it replaces: its log and its head.
+struct KeptLog
+{
+    QList<QVariantList> entries;
+    ChainHead head;
+};
+// Empty when the journal cannot be read.
+KeptLog keepLog(engine::Table &journal);
+// After a restore replaced the journal's records, in a transaction of its own: the log of the
+// journal replaced comes back (the restored copy's own log is the backup's past, kept in the
+// backup), the records are chained as a new segment from the head before, and the log
+// records `who` restored, with `details`, the head and count before.
+void carryOverLog(engine::Table &journal, const KeptLog &kept, const QString &who,
+                  const QString &details);
+
+// --- verification ---
+
+struct Finding
+{
+    qint64 position = 0; // of the record, counted from 1 in stored order; 0 for the log
+    QString number;      // its document number, when known
+    QString what;        // the finding, ready to be shown
+};
+
+struct Verdict
+{
+    bool readable = true; // false: the data could not be read (what says why)
+    qint64 records = 0;
+    QByteArray head;      // the journal's head as recomputed
+    QList<Finding> findings; // the first fault of the journal, then the log's faults
+    bool headFound = false;  // with a head to look for: whether it is part of the history
+    bool ok() const { return readable && findings.isEmpty(); }
+    // "OK: N zapisa, glava HEX", or the findings line by line.
+    QString text() const;
+};
+
+// Reads the journal, its chain and the audit log and checks that they agree. With `head`,
+// also whether that head is one of the journal's links or a head the log recorded. Never
+// writes.
+Verdict verify(engine::Table &journal, const QByteArray &head = {});
+
+// verify() on the journal of the data directory `dir` opened with `password`.
+Verdict verifyDirectory(const QString &dir, const QString &password, const QByteArray &head = {});
+
+} // namespace desk::chain

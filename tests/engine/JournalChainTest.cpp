@@ -1,0 +1,144 @@
+// The journal's chain over both stores: every way of changing the tables behind the program's
+// back is found and the first record concerned named; an untouched journal verifies, and the
+// O(1) questions about the last record answer as the full check does.
+
+#include "EngineFixture.h"
+
+#include "desk/CashBook.h"
+#include "desk/JournalChain.h"
+
+using desk::DocumentKind;
+using engine::Table;
+namespace cashbook = desk::cashbook;
+namespace chain = desk::chain;
+
+namespace {
+
+class JournalChainTest : public StoreFixture
+{
+protected:
+    void SetUp() override
+    {
+        StoreFixture::SetUp();
+        session.setPassword(password());
+        journal.open();
+        cashbook::prepare(journal); // the chain begins over the empty journal
+        const char *reasons[] = {"a", "b", "c", "d", "e"};
+        for (int i = 0; i < 5; ++i) {
+            journal.startTransaction();
+            journal.insert();
+            journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Ana"));
+            journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("0%1/03/2026").arg(i + 1));
+            journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("10:00:00"));
+            journal.setFieldText(QStringLiteral("OPIS"), QString::fromLatin1(reasons[i]));
+            journal.setFieldText(i % 2 ? QStringLiteral("IZLAZDIN") : QStringLiteral("ULAZDIN"),
+                                 QStringLiteral("%1.50").arg(10 * (i + 1)));
+            journal.post();
+            ids << journal.recordId();
+            numbers << cashbook::numberRecord(journal, journal.recordId(),
+                                              i % 2 ? DocumentKind::Payment : DocumentKind::Receipt, 2026);
+            journal.commit();
+        }
+        // A log entry that knows the journal had five records.
+        cashbook::closeDay(journal, QDate(2026, 3, 1), QStringLiteral("Admin"),
+                           QDateTime(QDate(2026, 3, 6), QTime(9, 0)));
+    }
+
+    void sql(const QString &statement) { journal.runBeside(statement); }
+    QString id(int position) const { return QString::number(ids.at(position - 1)); }
+
+    Table journal{session, QStringLiteral("podaci/promet.db")};
+    QList<qint64> ids;
+    QStringList numbers;
+};
+
+INSTANTIATE_STORES(JournalChainTest);
+
+TEST_P(JournalChainTest, EveryTamperingIsFoundAndTheFirstRecordNamed)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<void()> tamper;
+        qint64 position;    // of the first finding (0: the log)
+        QString named;      // text the first finding names
+        bool lastVouched;   // what vouchesForLast says afterwards
+    };
+    const QList<Case> cases = {
+        {"untouched", [] {}, -1, {}, true},
+        {"changed amount",
+         [&] { sql(QStringLiteral("UPDATE promet SET IZLAZDIN = 999 WHERE {id} = %1").arg(id(2))); },
+         2, numbers.at(1), true},
+        {"changed date",
+         [&] { sql(QStringLiteral("UPDATE promet SET DATUM = '2026-02-28' WHERE {id} = %1").arg(id(3))); },
+         3, numbers.at(2), true},
+        {"deleted record",
+         [&] { sql(QStringLiteral("DELETE FROM promet WHERE {id} = %1").arg(id(2))); }, 2,
+         QStringLiteral("obrisan je ") + numbers.at(1), true},
+        {"appended forged record",
+         [&] {
+             sql(QStringLiteral("INSERT INTO promet (KORISNIK, DATUM, ULAZDIN) VALUES ('Ana', "
+                                "'2026-03-05', 100000)"));
+         },
+         6, QStringLiteral("bez broja"), false},
+        {"last record removed",
+         [&] { sql(QStringLiteral("DELETE FROM promet WHERE {id} = %1").arg(id(5))); }, 5,
+         numbers.at(4), true},
+        {"last record removed with its link and number",
+         [&] {
+             sql(QStringLiteral("DELETE FROM promet WHERE {id} = %1").arg(id(5)));
+             sql(QStringLiteral("DELETE FROM dorvanta_lanac WHERE ID = %1").arg(id(5)));
+             sql(QStringLiteral("DELETE FROM dorvanta_dokument WHERE ID = %1").arg(id(5)));
+         },
+         5, QStringLiteral("belezi 5 zapisa"), true},
+        {"swapped pair",
+         [&] {
+             sql(QStringLiteral("UPDATE promet SET OPIS = 'x' WHERE {id} = %1").arg(id(3)));
+             sql(QStringLiteral("UPDATE promet SET OPIS = 'c' WHERE {id} = %1").arg(id(4)));
+             sql(QStringLiteral("UPDATE promet SET OPIS = 'd' WHERE {id} = %1").arg(id(3)));
+         },
+         3, numbers.at(2), true},
+        {"chain table deleted", [&] { sql(QStringLiteral("DROP TABLE dorvanta_lanac")); }, 1,
+         numbers.at(0), false},
+        {"audit entry deleted", [&] { sql(QStringLiteral("DELETE FROM dorvanta_dnevnik WHERE RB = 1")); },
+         0, QStringLiteral("unos 1 nedostaje"), true},
+    };
+    const chain::Verdict before = chain::verify(journal);
+    ASSERT_TRUE(before.ok()) << before.text().toStdString();
+    const QByteArray headBefore = before.head;
+    EXPECT_EQ(chain::head(journal).head, headBefore);
+    EXPECT_EQ(chain::head(journal).records, 5);
+
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        journal.startTransaction();
+        c.tamper();
+        const chain::Verdict v = chain::verify(journal, headBefore);
+        EXPECT_EQ(chain::vouchesForLast(journal), c.lastVouched);
+        journal.rollback();
+        ASSERT_TRUE(v.readable) << v.text().toStdString();
+        if (c.position < 0) {
+            EXPECT_TRUE(v.ok()) << v.text().toStdString();
+            EXPECT_EQ(v.head, headBefore);
+            EXPECT_EQ(v.records, 5);
+            EXPECT_TRUE(v.headFound);
+            continue;
+        }
+        ASSERT_FALSE(v.findings.isEmpty()) << v.text().toStdString();
+        EXPECT_EQ(v.findings.front().position, c.position) << v.text().toStdString();
+        EXPECT_TRUE(v.text().contains(c.named)) << v.text().toStdString();
+    }
+    // Every change was rolled back: the journal verifies again, and postings go on chaining.
+    EXPECT_TRUE(chain::verify(journal).ok());
+}
+
+TEST_P(JournalChainTest, AHeadIsPartOfTheHistoryOnlyWhenTheChainOrTheLogHoldsIt)
+{
+    const QByteArray third = chain::headOfDay(journal, QStringLiteral("2026-03-03"));
+    EXPECT_TRUE(chain::verify(journal, third).headFound);
+    EXPECT_TRUE(chain::verify(journal, chain::zeroLink()).headFound); // the segment's start
+    EXPECT_FALSE(chain::verify(journal, QByteArray(64, 'a')).headFound);
+    EXPECT_EQ(chain::headOfDay(journal, QStringLiteral("2026-02-01")), chain::zeroLink());
+}
+
+} // namespace
