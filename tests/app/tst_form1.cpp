@@ -262,6 +262,8 @@ private slots:
         QTest::newRow("no amount") << "" << "r" << "g" << "Nije popunjeno: polje sa iznosom";
         QTest::newRow("no reason") << "5" << "" << "g" << "Nije popunjeno: polje sa komentarom";
         QTest::newRow("no group") << "5" << "r" << "" << "Nije popunjeno: polje za grupu";
+        QTest::newRow("blank reason") << "5" << "   " << "g" << "Nije popunjeno: polje sa komentarom";
+        QTest::newRow("blank group") << "5" << "r" << " " << "Nije popunjeno: polje za grupu";
         QTest::newRow("nothing") << "" << "" << ""
                                  << "Nisu popunjena: polje sa iznosom, polje sa komentarom, "
                                     "polje za grupu";

@@ -3,6 +3,7 @@
 #include "UploadServer.h"
 
 #include "Unit1.h"
+#include "Unit2.h"
 #include "ftp/Ftp.h"
 
 #include "platform/TextFiles.h"
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -295,6 +297,53 @@ private slots:
                                   qPrintable(form->Label26->text()), 20000);
         // The first store was not cut off by the refused second one.
         QCOMPARE(server->stored().size(), firstExportSize);
+    }
+
+    // A reversal is a posting: from the journal view and from the review window alike its
+    // export is written and uploaded at once, not at the next posting.
+    void aReversalUploadsItsExport_data()
+    {
+        QTest::addColumn<bool>("fromReview");
+        QTest::newRow("journal view") << false;
+        QTest::newRow("review window") << true;
+    }
+    void aReversalUploadsItsExport()
+    {
+        QFETCH(bool, fromReview);
+        data->addUser("12345", "Admin");
+        data->addPosting("Petar Petrovic", "07/12/2026", "5.00", "0.00", "0.00", "0.00");
+        startServer();
+        writeOptions({"1", "127.0.0.1", "kasa", "tajna"});
+        makeForm();
+        form->MFtp1->Port = server->port;
+        form->MFtp1->SetRetryInterval(0);
+        form->show();
+        TForm2 review(data->session, dialogs, clock, settings);
+        form->setReviewWindow(&review);
+        login(fromReview ? "111" : "12345");
+        QTableView *grid = nullptr;
+        QPushButton *storno = nullptr;
+        if (fromReview) {
+            click("BitBtn18");
+            review.FormActivate();
+            grid = review.DBGrid1;
+            storno = review.BitBtnStorno;
+        } else {
+            click("BitBtn13");
+            click("BitBtn14");
+            grid = find<QTableView>("DBGrid4");
+            storno = find<QPushButton>("BitBtnStorno");
+        }
+        grid->setCurrentIndex(grid->model()->index(0, 0));
+        dialogs.answerYes();
+        storno->click();
+        QTRY_VERIFY2_WITH_TIMEOUT(dialogs.messages().contains(Done),
+                                  qPrintable(form->Label26->text()), 10000);
+        QCOMPARE(dialogs.messages(),
+                 (QStringList{"Dokument U-2026-000001 je storniran dokumentom U-2026-000002",
+                              Wait, Done}));
+        QVERIFY(server->stored().contains("STORNO U-2026-000001: opis"));
+        form->setReviewWindow(nullptr);
     }
 };
 
