@@ -1,7 +1,7 @@
 // The cash book beside the journal, over both stores: numbering a journal of an older data
 // directory, numbers after a clear and a failed posting, day closes and what they refuse.
 
-#include "EngineFixture.h"
+#include "testsupport/EngineFixture.h"
 
 #include "desk/CashBook.h"
 #include "engine/EngineError.h"
@@ -51,16 +51,6 @@ protected:
 };
 
 INSTANTIATE_STORES(CashBookTest);
-
-QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const EngineError &e) {
-        return e.message();
-    }
-    return QStringLiteral("(no error)");
-}
 
 } // namespace
 
