@@ -2,7 +2,7 @@
 // without moving, the statement replaced line by line, a restored journal seen by the next
 // opening, and values that do not fit their field.
 
-#include "EngineFixture.h"
+#include "testsupport/EngineFixture.h"
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"

@@ -2,7 +2,7 @@
 // directory, numbers after a clear and a failed posting, day closes and what they refuse,
 // reversals, and a backup and its restore.
 
-#include "EngineFixture.h"
+#include "testsupport/EngineFixture.h"
 
 #include "desk/CashBook.h"
 #include "engine/EngineError.h"
@@ -53,16 +53,6 @@ protected:
 };
 
 INSTANTIATE_STORES(CashBookTest);
-
-QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const EngineError &e) {
-        return e.message();
-    }
-    return QStringLiteral("(no error)");
-}
 
 } // namespace
 
