@@ -88,9 +88,12 @@ QString archiveJournal(const QString &startDir, const QString &dateText, const Q
 {
     const QString name = QStringLiteral("bck-arhiva-") +
                          backup_files::backupFileName(dateText, timeText).mid(4);
+    // A session of its own: the archive is written as a backup is, with its cash book.
+    engine::Session own;
+    own.setBaseDir(startDir);
+    own.setPassword(desk::tablePassword());
     try {
-        engine::copyTableFile(backup_files::journalFile(startDir),
-                              QDir(backup_files::dataDirectory(startDir)).filePath(name));
+        desk::cashbook::backupJournal(own, name);
     } catch (const engine::EngineError &e) {
         reason = e.message();
         return {};
@@ -278,10 +281,9 @@ void TForm1::BitBtn20Click()
 {
     const QString name =
         backup_files::backupFileName(todayText(), engine::timeText(clock.now()));
-    const QString target =
-        QDir(backup_files::dataDirectory(startDir)).filePath(name);
     try {
-        engine::copyTableFile(backup_files::journalFile(startDir), target);
+        session.setPassword(desk::tablePassword());
+        desk::cashbook::backupJournal(session, name);
         dialogs.message(QStringLiteral("SNIMLJENO"));
     } catch (const engine::EngineError &e) {
         dialogs.message(QStringLiteral("Back-up NIJE snimljen: ") + e.message());
@@ -392,8 +394,11 @@ void TForm1::BitBtn23Click()
     }
     Table3->setTablePath(tablePath);
     try {
-        OpenTables tables(session, {Table3});
-        desk::cashbook::carryOver(*Table3, kept);
+        // The restored records keep the numbers the backup gave them (on the server they
+        // are new records with new ids).
+        engine::Table backup(session, QStringLiteral("podaci/") + name);
+        OpenTables tables(session, {Table3, &backup});
+        desk::cashbook::copyBook(backup, *Table3, kept);
         desk::chain::carryOverLog(
             *Table3, keptLog, currentUser,
             QStringLiteral("Ucitan back-up %1 (%2); arhiva %3")
@@ -491,6 +496,9 @@ void TForm1::RadioButton15Click()
     }
     if (!saveFtpOptions(typedFtpSettings().toLines()))
         restoreFtpOption(RadioButton16);
+    else
+        logAct(QStringLiteral("FTP"), QStringLiteral("FTP pristup ukljucen: server %1, korisnik %2")
+                                          .arg(Edit14->text(), Edit15->text()));
 }
 
 FtpSettings TForm1::typedFtpSettings() const
@@ -529,6 +537,24 @@ void TForm1::RadioButton16Click()
     CheckBox2->setChecked(true); // the next setting is a new one: passive
     if (!saveFtpOptions({QStringLiteral("0")}))
         restoreFtpOption(RadioButton15);
+    else
+        logAct(QStringLiteral("FTP"), QStringLiteral("FTP pristup iskljucen"));
+}
+
+void TForm1::logAct(const QString &act, const QString &details)
+{
+    // An act that was done stays done; a log that cannot be written is said, not hidden.
+    // A session of its own: the window's tables stay open as they are.
+    engine::Session own;
+    own.setBaseDir(startDir);
+    own.setPassword(desk::tablePassword());
+    try {
+        engine::Table journal(own, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        desk::chain::logOwn(journal, currentUser, act, details);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(QStringLiteral("Dnevnik radnji nije upisan: ") + e.message());
+    }
 }
 
 bool TForm1::saveFtpOptions(const QStringList &lines)

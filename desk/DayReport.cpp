@@ -24,6 +24,8 @@ report::Document dayReportDocument(const cashbook::DayBook &book, const QDate &d
         r.setText(report::DayReportState, QStringLiteral("NIJE ZAKLJUCEN"));
     }
     r.setText(report::DayReportDay, QStringLiteral("za dan ") + day.toString(shown));
+    if (!book.chainHead.isEmpty())
+        r.setText(report::DayReportHead, QStringLiteral("Glava lanca: ") + QString::fromLatin1(book.chainHead));
     r.setText(report::OpeningDinars, book.dinars.opening.toText());
     r.setText(report::OpeningEur, book.euros.opening.toText());
     r.setText(report::ClosingDinars, book.dinars.closing().toText());

@@ -387,8 +387,26 @@ void logOwn(engine::Table &journal, const QString &who, const QString &act, cons
     }
 }
 
+QString logDirectory(const QString &dir, const QString &password, const QString &act,
+                     const QString &details)
+{
+    engine::Session session;
+    session.setBaseDir(QDir(dir).absolutePath());
+    session.setPassword(password);
+    try {
+        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        logOwn(journal, {}, act, details);
+    } catch (const EngineError &e) {
+        return e.message();
+    }
+    return {};
+}
+
 QByteArray headOfDay(engine::Table &journal, const QString &isoDay)
 {
+    if (!hasChainTable(journal))
+        return {};
     const QList<QVariantList> rows = journal.runBeside(
         QStringLiteral("SELECT l.HES FROM dorvanta_lanac l WHERE l.ID = "
                        "(SELECT MAX({id}) FROM promet WHERE DATUM <= ?1)"),

@@ -95,6 +95,11 @@ void log(engine::Table &journal, const QString &who, const QString &act, const Q
 void logOwn(engine::Table &journal, const QString &who, const QString &act,
             const QString &details);
 
+// logOwn() on the journal of the data directory `dir` (for the tools); the engine's text of
+// a failure, empty on success.
+QString logDirectory(const QString &dir, const QString &password, const QString &act,
+                     const QString &details);
+
 // The head (hex) of the journal after its last record dated `day` or earlier, in stored
 // order; the segment's start when there is none. The daily cash report prints it.
 QByteArray headOfDay(engine::Table &journal, const QString &isoDay);

@@ -8,6 +8,7 @@ namespace report {
 inline constexpr char DayReportTitle[] = "DayReportTitle";     // "BLAGAJNICKI IZVESTAJ br. 3/2026"
 inline constexpr char DayReportDay[] = "DayReportDay";         // "za dan 07/12/2026"
 inline constexpr char DayReportState[] = "DayReportState";     // who closed it, or NIJE ZAKLJUCEN
+inline constexpr char DayReportHead[] = "DayReportHead";       // "Glava lanca: <hex>"
 inline constexpr char OpeningDinars[] = "OpeningDinars";
 inline constexpr char OpeningEur[] = "OpeningEur";
 inline constexpr char ClosingDinars[] = "ClosingDinars";

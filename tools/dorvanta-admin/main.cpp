@@ -6,6 +6,7 @@
 #include "AdminCommands.h"
 
 #include "platform/AtomicFile.h"
+#include "tools/common/CommandLine.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -38,10 +39,8 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("dorvanta-admin"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(DORVANTA_VERSION));
+    const toolcli::CommandLine line("dorvanta-admin", QString::fromLatin1(Usage));
     QTextStream out(stdout);
-    QTextStream err(stderr);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -76,25 +75,12 @@ int main(int argc, char *argv[])
                                   QStringLiteral("Verify this backup file instead of the journal."),
                                   QStringLiteral("BACKUP"));
     parser.addOptions({dir, from, to, output, date, adminCode, currency, pdf, keep, head, file});
-    parser.addHelpOption();
-    parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("export-csv, close-day, day-report, reverse, backup or verify"));
-
-    const auto wrong = [&err](const QString &reason) {
-        err << "dorvanta-admin: " << reason << "\n" << Usage;
-        return 2;
-    };
-    const auto failed = [&err](const QString &reason) {
-        err << "dorvanta-admin: " << reason << "\n";
-        return 1;
-    };
-    if (!parser.parse(app.arguments()))
-        return wrong(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    if (const std::optional<int> end = line.parse(parser))
+        return *end;
+    const auto wrong = [&line](const QString &reason) { return line.wrong(reason); };
+    const auto failed = [&line](const QString &reason) { return line.failed(reason); };
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return wrong(QStringLiteral("no command given"));
@@ -170,7 +156,12 @@ int main(int argc, char *argv[])
             return wrong(QStringLiteral("--head takes the 64 hex digits of a chain head"));
         QString report;
         const int status = commands.verify(parser.value(file), wanted, report);
-        (status == 0 ? out : err) << report << "\n";
+        if (status == 0) {
+            out << report << "\n";
+        } else {
+            QTextStream err(stderr);
+            err << report << "\n";
+        }
         return status;
     }
     if (command == QLatin1String("backup")) {

@@ -2,7 +2,7 @@
 // back is found and the first record concerned named; an untouched journal verifies, and the
 // O(1) questions about the last record answer as the full check does.
 
-#include "EngineFixture.h"
+#include "testsupport/EngineFixture.h"
 
 #include "desk/CashBook.h"
 #include "desk/JournalChain.h"

@@ -1,0 +1,176 @@
+// The journal's chain through the real window: clearing and restoring archive the journal,
+// log the act and leave a journal that verifies; a journal changed behind the program's back
+// is reported at the administrator's login, and the program goes on working.
+#include "WindowTest.h"
+
+#include "BackupFiles.h"
+#include "ChainCheck.h"
+
+#include "desk/JournalChain.h"
+#include "platform/TextFiles.h"
+
+#include <QComboBox>
+#include <QSignalSpy>
+
+class TestChain : public QObject, WindowTest<>
+{
+    Q_OBJECT
+
+private:
+    void post(const QString &amount)
+    {
+        login("111");
+        auto *c3 = find<QComboBox>("ComboBox3");
+        c3->setCurrentIndex(c3->findText(QStringLiteral("ULAZ")));
+        form->ComboBox3Change();
+        find<QLineEdit>("Edit4")->setText(amount);
+        find<QLineEdit>("Edit5")->setText(QStringLiteral("Racun"));
+        find<QLineEdit>("Edit12")->setText(QStringLiteral("Gorivo"));
+        dialogs.answerYes();
+        click("BitBtn8");
+        form->Glavnimeni1Click();
+    }
+    void at(int minute) { clock.set(QDateTime(QDate(2026, 12, 7), QTime(14, minute, 0))); }
+    desk::chain::Verdict verify()
+    {
+        return desk::chain::verifyDirectory(data->path(), DataDir::password());
+    }
+    // The audit log's acts and details, in order.
+    QList<QStringList> log()
+    {
+        data->session.setPassword(DataDir::password());
+        QList<QStringList> out;
+        {
+            engine::Table journal(data->session, QStringLiteral("podaci/promet.db"));
+            journal.open();
+            for (const QVariantList &row :
+                 journal.runBeside(QStringLiteral("SELECT RADNJA, OPIS FROM dorvanta_dnevnik ORDER BY RB")))
+                out << QStringList{row.value(0).toString(), row.value(1).toString()};
+        }
+        data->session.close();
+        return out;
+    }
+    QStringList acts()
+    {
+        QStringList out;
+        for (const QStringList &entry : log())
+            out << entry.front();
+        return out;
+    }
+    // Logs the administrator in and waits for the login's check of the journal.
+    void adminLogin()
+    {
+        QSignalSpy answered(form->journalCheck(), &ChainCheck::done);
+        login("12345");
+        QVERIFY(answered.wait(20000));
+    }
+
+private slots:
+    void init()
+    {
+        freshData();
+        data->addUser("12345", "Admin");
+        data->addUser("111", "Petar Petrovic");
+        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
+        at(0);
+    }
+    void cleanup() { finish(); }
+
+    void clearedAndRestoredJournalsVerifyAndTheLogNamesTheArchives()
+    {
+        showForm();
+        post("100");
+        post("200");
+        QVERIFY(verify().ok());
+        const QByteArray headBefore = verify().head;
+
+        // Clearing with the code: archived first, then a new segment from the old head.
+        at(1);
+        adminLogin();
+        QCOMPARE(dialogs.messages(), QStringList());
+        click("BitBtn19");
+        dialogs.answerText(QStringLiteral("tovel38"));
+        click("BitBtn21");
+        QCOMPARE(dialogs.messages().last(), QStringLiteral("Tabela sa podacima prometa obrisana!"));
+        const QString archive = QStringLiteral("bck-arhiva-07-12-26-14-01-00.db");
+        QVERIFY(backup_files::listBackupNames(data->file("podaci")).contains(archive));
+        QVERIFY(verify().ok());
+        QCOMPARE(verify().head, headBefore);
+        form->Glavnimeni1Click();
+        post("300");
+        QCOMPARE(verify().records, 1);
+        QVERIFY(verify().ok());
+        // The archive verifies on its own, with the two records it saved.
+        engine::Session own;
+        own.setBaseDir(data->file("podaci"));
+        own.setPassword(DataDir::password());
+        {
+            engine::Table saved(own, archive);
+            saved.open();
+            const desk::chain::Verdict v = desk::chain::verify(saved);
+            QVERIFY2(v.ok(), qPrintable(v.text()));
+            QCOMPARE(v.records, 2);
+            QCOMPARE(v.head, headBefore);
+        }
+        own.close();
+
+        // A backup, one more posting, and the backup restored.
+        at(2);
+        adminLogin();
+        click("BitBtn19");
+        click("BitBtn20");
+        form->Glavnimeni1Click();
+        at(3);
+        post("400");
+        const QByteArray headBeforeRestore = verify().head;
+        at(4);
+        adminLogin();
+        click("BitBtn19");
+        find<QLineEdit>("Edit11")->setText(QStringLiteral("bck-07-12-26-14-02-00.db"));
+        dialogs.answerYes();
+        click("BitBtn23");
+        QCOMPARE(dialogs.messages().last(), QStringLiteral("Ucitao sam podatke iz back-up fajla!"));
+        const desk::chain::Verdict restored = verify();
+        QVERIFY2(restored.ok(), qPrintable(restored.text()));
+        QCOMPARE(restored.records, 1);
+        QCOMPARE(acts(), (QStringList{"LANAC", "BRISANJE", "POVRACAJ"}));
+        const QString details = log().last().value(1);
+        QVERIFY2(details.contains("bck-07-12-26-14-02-00.db") &&
+                     details.contains("bck-arhiva-07-12-26-14-04-00.db") &&
+                     details.contains(QString::fromLatin1(headBeforeRestore)),
+                 qPrintable(details));
+        // Every head printed so far is still part of the history the log keeps.
+        QVERIFY(desk::chain::verifyDirectory(data->path(), DataDir::password(), headBefore).headFound);
+        form->Glavnimeni1Click();
+        post("500");
+        QVERIFY(verify().ok());
+    }
+
+    void aChangedJournalIsReportedAtTheAdministratorsLogin()
+    {
+        showForm();
+        post("100");
+        post("200");
+        data->session.setPassword(DataDir::password());
+        {
+            engine::Table journal(data->session, QStringLiteral("podaci/promet.db"));
+            journal.open();
+            journal.runBeside(QStringLiteral("UPDATE promet SET ULAZDIN = 1 WHERE {id} = "
+                                             "(SELECT MIN({id}) FROM promet)"));
+        }
+        data->session.close();
+        adminLogin();
+        QCOMPARE(form->pageIndex(), int(PageMenu)); // the page is there, the program goes on
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY2(dialogs.messages().front().startsWith("UPOZORENJE:") &&
+                     dialogs.messages().front().contains("Zapis 1 (U-2026-000001)"),
+                 qPrintable(dialogs.messages().front()));
+        // A posting still chains from the stored head; the change stays visible.
+        form->Glavnimeni1Click();
+        post("300");
+        QCOMPARE(verify().findings.front().position, 1);
+    }
+};
+
+QTEST_MAIN(TestChain)
+#include "tst_chain.moc"
