@@ -229,11 +229,10 @@ int prepare(engine::Table &journal)
         createTables(journal);
         chain::createTables(journal);
         // Numbers of records that are gone (a journal cleared by an older version) go with
-        // them, unless the chain still holds the record: then verification names it. The
-        // counters stay, so a number is never given twice in a year.
+        // them: a table file gives their ids again. The counters stay, so a number is never
+        // given twice in a year.
         journal.runBeside(QStringLiteral(
-            "DELETE FROM dorvanta_dokument WHERE ID NOT IN (SELECT {id} FROM promet) "
-            "AND ID NOT IN (SELECT ID FROM dorvanta_lanac)"));
+            "DELETE FROM dorvanta_dokument WHERE ID NOT IN (SELECT {id} FROM promet)"));
         const QList<QVariantList> missing = journal.runBeside(QStringLiteral(
             "SELECT p.{id}, p.DATUM, p.ULAZDIN, p.ULAZEUR FROM promet p "
             "LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} WHERE d.ID IS NULL ORDER BY p.{id}"));
