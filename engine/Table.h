@@ -107,7 +107,8 @@ public:
     // above it), each with its id: what a copy of the table that holds the records up to
     // `id` lacks. On the server only those records are sent, in batches.
     void scanAfter(qint64 id, const std::function<void(qint64, const RecordView &)> &visit) const;
-    // How many stored records have an id of at most `id` (read in the table's connection).
+    // How many stored records have an id of at most `id` (read in the table's connection);
+    // with the largest qint64, every record, counted as fast as the store can.
     qint64 countThrough(qint64 id) const;
 
     // Sums of money fields over every stored record, read in the table's own connection, so
