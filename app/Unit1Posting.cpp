@@ -367,9 +367,10 @@ std::optional<engine::Money> TForm1::checkPostingInput(const QString &reason,
     QStringList empty;
     if (amountText.isEmpty() || amountText == QLatin1String("0.00"))
         empty.append(QStringLiteral("polje sa iznosom"));
-    if (reason.isEmpty())
+    // Blanks alone are no reason and no group.
+    if (reason.trimmed().isEmpty())
         empty.append(QStringLiteral("polje sa komentarom"));
-    if (group.isEmpty())
+    if (group.trimmed().isEmpty())
         empty.append(QStringLiteral("polje za grupu"));
     if (!empty.isEmpty()) {
         dialogs.message(

@@ -30,7 +30,9 @@ struct Query::Private : Cursor
     bool open = false;
     QString tablePath;
     std::vector<SqlResultColumn> columns;
-    std::vector<Cell> cells; // row-major
+    std::vector<Cell> cells; // row-major, `width` cells a row
+    size_t width = 0;        // the columns, and the row's id after them when it has one
+    bool withIds = false;
     int rows = 0;
 
     void requireOpen() const
@@ -58,7 +60,7 @@ struct Query::Private : Cursor
     {
         if (row < 0 || row >= rows)
             return nullptr;
-        return &cells[size_t(row) * columns.size() + size_t(column)];
+        return &cells[size_t(row) * width + size_t(column)];
     }
 };
 
@@ -97,7 +99,12 @@ void Query::open()
     std::vector<SqlResultColumn> columns;
     std::vector<Cell> cells;
     store->select(select, columns, cells);
-    const int rows = columns.empty() ? 0 : int(cells.size() / columns.size());
+    const size_t width = columns.size();
+    const int rows = width == 0 ? 0 : int(cells.size() / width);
+    d->withIds = width > 0 && columns.back().recordId;
+    if (d->withIds)
+        columns.pop_back(); // read by recordIdAt(), not a field
+    d->width = width;
     d->tablePath = select.tablePath;
     d->columns = std::move(columns);
     d->cells = std::move(cells);
@@ -116,6 +123,8 @@ void Query::close()
     d->columns.clear();
     d->cells.clear();
     d->cells.shrink_to_fit();
+    d->width = 0;
+    d->withIds = false;
     d->rows = 0;
     d->reset();
     d->session.unregisterQuery(this);
@@ -236,6 +245,14 @@ Money Query::moneyAt(int row, int column) const
     d->checkColumn(column);
     const Cell *cell = d->cell(row, column);
     return cell ? cell->toMoney() : Money();
+}
+
+qint64 Query::recordIdAt(int row) const
+{
+    d->requireOpen();
+    if (!d->withIds || row < 0 || row >= d->rows)
+        return -1;
+    return d->cells[size_t(row) * d->width + d->width - 1].integer;
 }
 
 } // namespace engine

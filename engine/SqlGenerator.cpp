@@ -51,6 +51,11 @@ public:
             throw EngineError(EngineError::Kind::Syntax, QStringLiteral("Fields and sums cannot be listed together in a "
                                              "statement on %1")
                                   .arg(m_table.displayPath()));
+        if (plain) {
+            // Integers in a money column read as integers on both stores.
+            columns << (pg() ? QStringLiteral("id") : QStringLiteral("rowid"));
+            m_out.columns.push_back({QString(), FieldType::Money, true});
+        }
         m_out.sql = QStringLiteral("SELECT %1 FROM %2")
                         .arg(columns.join(QStringLiteral(", ")),
                              name(m_table.tableName()));

@@ -1,7 +1,9 @@
 // A journal moved to the server: the export a desk joined to the server writes is the one
-// the local journal wrote, byte for byte.
+// the local journal wrote, byte for byte, and its records keep their document numbers.
 #include "WindowTest.h"
 
+#include "desk/CashBook.h"
+#include "engine/Table.h"
 #include "testsupport/FaultProxy.h"
 #include "testsupport/PgCluster.h"
 
@@ -75,12 +77,44 @@ private slots:
             {"KORISNIK", "Ana", "DATUM", "01/01/2000", "VREME", "12:30:00", "OPIS", "staro",
              "GRUPA", "g", "IZLAZDIN", "99999999.99", "STANJEDIN", "-99998499.75", "STANJEEUR",
              "-7.50"}};
+        // The local cash book's own numbers, which numbering the records afresh would not give:
+        // a cleared record used U-2026-000001; a reversal that names its original; a closed day.
+        data->addRecord(QStringLiteral("promet"), {"DATUM", "01/12/2026", "ULAZDIN", "1.00"});
+        QCOMPARE(desk::cashbook::prepareDirectory(data->path(), DataDir::password()), QString());
+        {
+            data->session.setPassword(DataDir::password());
+            engine::Table journal(data->session, QStringLiteral("podaci/promet.db"));
+            journal.open();
+            journal.emptyTable();
+            desk::cashbook::prepare(journal); // as the next start does
+            data->session.close();
+        }
         for (const QStringList &p : postings)
             data->addRecord(QStringLiteral("promet"), p);
+        {
+            data->session.setPassword(DataDir::password());
+            engine::Table journal(data->session, QStringLiteral("podaci/promet.db"));
+            journal.open();
+            desk::cashbook::prepare(journal);
+            desk::cashbook::reverse(journal, QStringLiteral("U-2026-000002"), QStringLiteral("Ana"),
+                                    QDate(2026, 12, 31), QStringLiteral("23:59:59"),
+                                    data->session.dateFormat());
+            desk::cashbook::closeDay(journal, QDate(2024, 2, 29), QStringLiteral("Admin"),
+                                     QDateTime(QDate(2026, 12, 31), QTime(23, 59)));
+            data->session.close();
+        }
         const QByteArray local = exportedJournal();
-        QVERIFY(local.count('\n') == 6 + postings.size());
+        QVERIFY(local.count('\n') == 6 + postings.size() + 1);
 
         QCOMPARE(runInit({QStringLiteral("--server"), uri, QStringLiteral("--import"), data->path()}), 0);
+        QCOMPARE(PgCluster::shared().value(QStringLiteral(
+                     "SELECT string_agg(d.broj || coalesce(' > ' || d.storno, ''), ', ' ORDER BY "
+                     "p.id) FROM promet p JOIN dorvanta_dokument d ON d.id = p.id")),
+                 QStringLiteral("U-2024-000001, U-2026-000002, I-2000-000001, "
+                                "U-2026-000003 > U-2026-000002"));
+        QCOMPARE(PgCluster::shared().value(QStringLiteral(
+                     "SELECT string_agg(datum || ' ' || broj, ', ') FROM dorvanta_zakljucak")),
+                 QStringLiteral("2024-02-29 1"));
         data.reset();
         data = std::make_unique<DataDir>(); // a fresh desk, joined to the server
         QCOMPARE(runInit({QStringLiteral("--join"), uri, data->path()}), 0);
