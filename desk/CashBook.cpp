@@ -152,6 +152,42 @@ DayClose closeOf(const QVariantList &row)
     return c;
 }
 
+// Writes rows of dorvanta_dokument (ID, BROJ, STORNO) a few hundred to a statement.
+class NumberRows
+{
+public:
+    // `skipTaken`: a row whose ID or BROJ is taken already is left out rather than refused.
+    NumberRows(engine::Table &journal, bool skipTaken) : m_journal(journal), m_skipTaken(skipTaken) {}
+    void add(qint64 id, const QString &number, const QVariant &reverses = {})
+    {
+        if (!m_sql.isEmpty())
+            m_sql += QLatin1String(", ");
+        m_sql += QStringLiteral("(?%1, ?%2, ?%3)")
+                     .arg(m_params.size() + 1)
+                     .arg(m_params.size() + 2)
+                     .arg(m_params.size() + 3);
+        m_params << id << number << reverses;
+        if (m_params.size() >= 3 * 300)
+            flush();
+    }
+    void flush()
+    {
+        if (m_params.isEmpty())
+            return;
+        m_journal.runBeside(QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ, STORNO) VALUES ") +
+                                m_sql + (m_skipTaken ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString()),
+                            m_params);
+        m_sql.clear();
+        m_params.clear();
+    }
+
+private:
+    engine::Table &m_journal;
+    bool m_skipTaken;
+    QString m_sql;
+    QVariantList m_params;
+};
+
 // Inside the journal's transaction: gives every record of the journal that has no number the
 // number `numbers` (BROJ, STORNO, DATUM, VREME, KORISNIK by place in stored order) holds for its
 // place, as long as the places hold records of the same date, time and cashier (from the first
@@ -165,18 +201,7 @@ QList<QVariantList> placeNumbers(engine::Table &journal, const QList<QVariantLis
     const QList<QVariantList> places = journal.runBeside(QStringLiteral(
         "SELECT p.{id}, d.BROJ, p.DATUM, p.VREME, p.KORISNIK FROM promet p "
         "LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} ORDER BY p.{id}"));
-    constexpr int Batch = 300;
-    QString sql;
-    QVariantList params;
-    auto flush = [&] {
-        if (params.isEmpty())
-            return;
-        journal.runBeside(QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ, STORNO) VALUES ") +
-                              sql + QStringLiteral(" ON CONFLICT DO NOTHING"),
-                          params);
-        sql.clear();
-        params.clear();
-    };
+    NumberRows rows(journal, true);
     QHash<QString, QVariantList> highest; // "U2026" -> VRSTA, GODINA, POSLEDNJI
     for (qsizetype k = 0; k < std::min(places.size(), numbers.size()); ++k) {
         const QVariantList &from = numbers.at(k);
@@ -188,16 +213,8 @@ QList<QVariantList> placeNumbers(engine::Table &journal, const QList<QVariantLis
         const QString number = from.value(0).toString();
         if (number.isEmpty() || !to.value(1).isNull())
             continue;
-        if (!sql.isEmpty())
-            sql += QLatin1String(", ");
-        sql += QStringLiteral("(?%1, ?%2, ?%3)")
-                   .arg(params.size() + 1)
-                   .arg(params.size() + 2)
-                   .arg(params.size() + 3);
-        params << to.value(0).toLongLong() << number
-               << (from.value(1).isNull() ? QVariant() : QVariant(from.value(1).toString()));
-        if (params.size() >= 3 * Batch)
-            flush();
+        rows.add(to.value(0).toLongLong(), number,
+                 from.value(1).isNull() ? QVariant() : QVariant(from.value(1).toString()));
         // "U-2026-000042": kind, year, number in the year.
         const QString kind = number.left(1);
         const int year = number.mid(2, 4).toInt();
@@ -206,7 +223,7 @@ QList<QVariantList> placeNumbers(engine::Table &journal, const QList<QVariantLis
         if (counter.isEmpty() || counter.at(2).toLongLong() < sequence)
             counter = {kind, year, sequence};
     }
-    flush();
+    rows.flush();
     return highest.values();
 }
 
@@ -244,18 +261,7 @@ int prepare(engine::Table &journal)
              journal.runBeside(QStringLiteral("SELECT VRSTA, GODINA, POSLEDNJI FROM dorvanta_brojac")))
             last.insert(row.at(0).toString() + row.at(1).toString(), row.at(2).toLongLong());
 
-        constexpr int Batch = 400;
-        QString sql;
-        QVariantList params;
-        auto flush = [&] {
-            if (params.isEmpty())
-                return;
-            journal.runBeside(QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ) VALUES ") +
-                                  sql,
-                              params);
-            sql.clear();
-            params.clear();
-        };
+        NumberRows rows(journal, false);
         struct Counter
         {
             QString kind;
@@ -269,14 +275,9 @@ int prepare(engine::Table &journal)
             const QString key = letter(kind) + QString::number(year);
             const qint64 sequence = ++last[key];
             touched.insert(key, {letter(kind), year});
-            if (!sql.isEmpty())
-                sql += QLatin1String(", ");
-            sql += QStringLiteral("(?%1, ?%2)").arg(params.size() + 1).arg(params.size() + 2);
-            params << row.at(0).toLongLong() << documentNumber(kind, year, sequence);
-            if (params.size() >= 2 * Batch)
-                flush();
+            rows.add(row.at(0).toLongLong(), documentNumber(kind, year, sequence));
         }
-        flush();
+        rows.flush();
         for (auto it = touched.cbegin(); it != touched.cend(); ++it) {
             journal.runBeside(
                 QStringLiteral("INSERT INTO dorvanta_brojac (VRSTA, GODINA, POSLEDNJI) VALUES "

@@ -91,6 +91,12 @@ public:
     virtual QList<Money> sumMoney(const QList<int> &fields, const QStringList &names) = 0;
     // Every record as stored, in stored order, in one pass.
     virtual void scan(const std::function<void(const RecordView &)> &visit) = 0;
+    // The records whose id is above `id`, as stored, in stored order, each with its id; memory
+    // stays bounded however many there are (the server sends them in batches).
+    virtual void scanAfter(qint64 id,
+                           const std::function<void(qint64, const RecordView &)> &visit) = 0;
+    // How many records have an id of at most `id`.
+    virtual qint64 countThrough(qint64 id) = 0;
     // The indexes kept with the table (not the store's own keys), fields in index order.
     virtual QList<IndexDef> readIndexes() = 0;
     // Replaces every record by the records of `source` in its stored order, in one
