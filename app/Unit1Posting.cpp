@@ -477,10 +477,9 @@ void TForm1::showNoBalances()
 void TForm1::numberPosting(bool receipt)
 {
     const QDate day = session.dateFormat().parseOrThrow(Label8->text());
-    desk::cashbook::requireOpenDay(*Table3, day);
     lastDocument = desk::cashbook::numberRecord(
         *Table3, Table3->recordId(), receipt ? desk::DocumentKind::Receipt : desk::DocumentKind::Payment,
-        day.year());
+        day);
 }
 
 bool TForm1::prepareCashBook()

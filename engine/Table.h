@@ -125,6 +125,11 @@ public:
     // a value is a null QVariant, a qint64 or a QString (on the server always a QString, so
     // read numbers with toLongLong()). The table must be open.
     QList<QVariantList> runBeside(const QString &sql, const QVariantList &params = {});
+    // runBeside() for several statements in their order, sent to the server at once (one wait
+    // for its answers instead of one per statement): the rows of each. None may make a table;
+    // the first that fails throws, and the rest have not run.
+    using BesideStatement = std::pair<QString, QVariantList>;
+    QList<QList<QVariantList>> runBesideTogether(const QList<BesideStatement> &statements);
 
     // --- changing ---
     // Starts a new, empty record (it is appended at the end when posted).
