@@ -36,7 +36,8 @@ protected:
             journal.post();
             ids << journal.recordId();
             numbers << cashbook::numberRecord(journal, journal.recordId(),
-                                              i % 2 ? DocumentKind::Payment : DocumentKind::Receipt, 2026);
+                                              i % 2 ? DocumentKind::Payment : DocumentKind::Receipt,
+                                              QDate(2026, 3, i + 1));
             journal.commit();
         }
         // A log entry that knows the journal had five records.
