@@ -626,6 +626,38 @@ public:
         columns = std::move(generated.columns);
     }
 
+    void selectIds(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
+                   std::vector<qint64> &ids) override
+    {
+        GeneratedSql generated = SqlGenerator::generate(statement, *this, SqlDialect::Postgres);
+        Params p;
+        for (const Cell &c : generated.parameters)
+            p.add(c);
+        const Result r = exec(generated.idsSql, p, QStringLiteral("Cannot read table"));
+        ids.reserve(ids.size() + size_t(r.rows()));
+        for (int row = 0; row < r.rows(); ++row)
+            ids.push_back(r.bytes(row, 0).toLongLong());
+        columns = std::move(generated.columns);
+    }
+
+    void selectRange(const SqlSelect &statement, qint64 fromId, qint64 toId,
+                     std::vector<qint64> &ids, std::vector<Cell> &cells) override
+    {
+        const GeneratedSql generated = SqlGenerator::generate(statement, *this, SqlDialect::Postgres);
+        Params p;
+        for (const Cell &c : generated.parameters)
+            p.add(c);
+        p.add(fromId);
+        p.add(toId);
+        const Result r = exec(generated.rangeSql, p, QStringLiteral("Cannot read table"));
+        const int width = int(generated.columns.size());
+        for (int row = 0; row < r.rows(); ++row) {
+            ids.push_back(r.bytes(row, 0).toLongLong());
+            for (int c = 0; c < width; ++c)
+                cells.push_back(cellOf(r, row, c + 1, generated.columns[size_t(c)].type));
+        }
+    }
+
     std::vector<std::vector<Cell>> runBeside(const QString &sql,
                                              const std::vector<Cell> &params) override
     {

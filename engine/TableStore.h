@@ -118,6 +118,13 @@ public:
     // cells row by row.
     virtual void select(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
                         std::vector<Cell> &cells) = 0;
+    // The same for a statement of rows (not sums), read in parts: selectIds() gives the
+    // result's columns and the stored ids of its rows in order, selectRange() the rows of the
+    // result whose ids lie from `fromId` to `toId`: their ids to `ids`, their cells row by row.
+    virtual void selectIds(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
+                           std::vector<qint64> &ids) = 0;
+    virtual void selectRange(const SqlSelect &statement, qint64 fromId, qint64 toId,
+                             std::vector<qint64> &ids, std::vector<Cell> &cells) = 0;
 
     // Runs `sql` on the tables kept beside this one (in the same table file; in the same
     // server database) on this table's own connection, so inside its transaction. `sql` is in
