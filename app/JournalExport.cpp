@@ -80,63 +80,77 @@ QStringList headingLines(const QString &todayText, const QString &dinarBalance,
             Header};
 }
 
-QByteArray buildFile(const engine::Table &journal, const engine::DateTextFormat &dateForm,
-                     const QString &todayText, const QString &dinarBalance,
-                     const QString &euroBalance)
+QByteArray headingBytes(const QString &todayText, const QString &dinarBalance,
+                        const QString &euroBalance)
 {
-    std::array<int, FieldCount> column{};
-    for (int f = 0; f < FieldCount; ++f) {
-        const QString name = QString::fromLatin1(FieldNames[f]);
-        column[f] = journal.fieldIndex(name);
-        if (column[f] < 0)
-            journal.fieldType(name); // throws the engine's "Unknown field" error
-    }
-    const bool dayMonthYear = dateForm.format() == QLatin1String("dd/MM/yyyy");
-
     QByteArray out;
-    out.reserve(qsizetype(journal.recordCount()) * 160 + 512);
     for (const QString &line : headingLines(todayText, dinarBalance, euroBalance)) {
         out.append(platform::toWindows1250(platform::withoutControlCharacters(line)));
         out.append("\r\n", 2);
     }
+    return out;
+}
 
-    journal.scan([&](const engine::RecordView &r) {
-        const qsizetype start = out.size();
-        const auto money = [&](Field f) {
-            appendMoney(out, r.isNull(column[f]), r.integer(column[f]));
-        };
-        appendText(out, r.utf8(column[Korisnik]));
-        padTo(out, start, 22);
-        out.append("__", 2);
-        const QByteArrayView iso = r.utf8(column[Datum]);
-        int year = 0, month = 0, day = 0;
-        if (dayMonthYear && platform::readIsoDate(iso.data(), iso.size(), year, month, day)) {
-            const char date[10] = {iso[8], iso[9], '/', iso[5], iso[6], '/',
-                                   iso[0], iso[1], iso[2], iso[3]};
-            out.append(date, 10);
-        } else if (!iso.isEmpty()) {
-            appendText(out, dateForm.isoToText(QString::fromUtf8(iso)).toUtf8());
-        }
-        out.append("__", 2);
-        appendText(out, r.utf8(column[Vreme]));
-        padTo(out, start, 48);
-        money(StanjeDin);
-        padTo(out, start, 63);
-        money(StanjeEur);
-        padTo(out, start, 74);
-        money(IzlazDin);
-        padTo(out, start, 86);
-        money(IzlazEur);
-        padTo(out, start, 98);
-        money(UlazDin);
-        padTo(out, start, 109);
-        money(UlazEur);
-        padTo(out, start, 119);
-        appendText(out, r.utf8(column[Grupa]));
-        padTo(out, start, 131);
-        appendText(out, r.utf8(column[Opis]));
-        out.append("\r\n", 2);
-    });
+LineEncoder::LineEncoder(const engine::Table &journal, const engine::DateTextFormat &dateForm)
+    : m_dateForm(dateForm), m_dayMonthYear(dateForm.format() == QLatin1String("dd/MM/yyyy"))
+{
+    static_assert(std::tuple_size_v<decltype(m_column)> == FieldCount);
+    for (int f = 0; f < FieldCount; ++f) {
+        const QString name = QString::fromLatin1(FieldNames[f]);
+        m_column[f] = journal.fieldIndex(name);
+        if (m_column[f] < 0)
+            journal.fieldType(name); // throws the engine's "Unknown field" error
+    }
+}
+
+void LineEncoder::append(QByteArray &out, const engine::RecordView &r) const
+{
+    const auto &column = m_column;
+    const qsizetype start = out.size();
+    const auto money = [&](Field f) {
+        appendMoney(out, r.isNull(column[f]), r.integer(column[f]));
+    };
+    appendText(out, r.utf8(column[Korisnik]));
+    padTo(out, start, 22);
+    out.append("__", 2);
+    const QByteArrayView iso = r.utf8(column[Datum]);
+    int year = 0, month = 0, day = 0;
+    if (m_dayMonthYear && platform::readIsoDate(iso.data(), iso.size(), year, month, day)) {
+        const char date[10] = {iso[8], iso[9], '/', iso[5], iso[6], '/',
+                               iso[0], iso[1], iso[2], iso[3]};
+        out.append(date, 10);
+    } else if (!iso.isEmpty()) {
+        appendText(out, m_dateForm.isoToText(QString::fromUtf8(iso)).toUtf8());
+    }
+    out.append("__", 2);
+    appendText(out, r.utf8(column[Vreme]));
+    padTo(out, start, 48);
+    money(StanjeDin);
+    padTo(out, start, 63);
+    money(StanjeEur);
+    padTo(out, start, 74);
+    money(IzlazDin);
+    padTo(out, start, 86);
+    money(IzlazEur);
+    padTo(out, start, 98);
+    money(UlazDin);
+    padTo(out, start, 109);
+    money(UlazEur);
+    padTo(out, start, 119);
+    appendText(out, r.utf8(column[Grupa]));
+    padTo(out, start, 131);
+    appendText(out, r.utf8(column[Opis]));
+    out.append("\r\n", 2);
+}
+
+QByteArray buildFile(const engine::Table &journal, const engine::DateTextFormat &dateForm,
+                     const QString &todayText, const QString &dinarBalance,
+                     const QString &euroBalance)
+{
+    const LineEncoder encoder(journal, dateForm);
+    QByteArray out = headingBytes(todayText, dinarBalance, euroBalance);
+    out.reserve(qsizetype(journal.recordCount()) * 160 + 512);
+    journal.scan([&](const engine::RecordView &r) { encoder.append(out, r); });
     return out;
 }
 

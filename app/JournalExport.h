@@ -14,9 +14,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+
 namespace engine {
 class Table;
 class DateTextFormat;
+class RecordView;
 } // namespace engine
 
 namespace journal_export {
@@ -27,6 +30,25 @@ extern const QString Header;
 // The six heading lines.
 QStringList headingLines(const QString &todayText, const QString &dinarBalance,
                          const QString &euroBalance);
+
+// The six heading lines as the file holds them.
+QByteArray headingBytes(const QString &todayText, const QString &dinarBalance,
+                        const QString &euroBalance);
+
+// Writes records of a journal table as the file's lines. Throws the engine's error when the
+// table lacks one of the journal's fields.
+class LineEncoder
+{
+public:
+    LineEncoder(const engine::Table &journal, const engine::DateTextFormat &dateForm);
+    // Appends the line of `record` (a record of that table, as scan() shows it), CR LF included.
+    void append(QByteArray &out, const engine::RecordView &record) const;
+
+private:
+    std::array<int, 11> m_column{};
+    const engine::DateTextFormat &m_dateForm;
+    bool m_dayMonthYear;
+};
 
 // The whole file's bytes for the open journal table, its records from the first in table
 // order, dates written in `dateForm`. Throws the engine's error when the table lacks one

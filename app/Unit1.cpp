@@ -312,6 +312,7 @@ void TForm1::BitBtn9Click()
         Edit1->clear();
         return;
     }
+    forgetShownDocument(); // also when the last log-out was not through the menu
     if (!prepareCashBook())
         return;
     if (currentUser == QLatin1String("Admin")) {
@@ -394,6 +395,7 @@ void TForm1::Glavnimeni1Click()
     Query1->close();
     if (reviewWindow)
         reviewWindow->logOut();
+    forgetShownDocument();
     showPage(PageLogin);
     Edit1->clear();
 }
@@ -409,6 +411,21 @@ void TForm1::Izlazizprograma1Click()
 void TForm1::showPage(int index)
 {
     Notebook1->setCurrentIndex(index);
+}
+
+void TForm1::forgetShownDocument()
+{
+    // "STAMPAJ DOKUMENT" prints the document of a posting of this login only.
+    lastDocument.clear();
+    shownDocument.clear();
+    LabelDocument->clear();
+}
+
+void TForm1::setReviewWindow(TForm2 *window)
+{
+    reviewWindow = window;
+    if (window)
+        window->setReversal([this](const QString &number) { reverseDocument(number); });
 }
 
 void TForm1::closeSession()

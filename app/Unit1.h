@@ -162,7 +162,8 @@ public:
 
     // The review window that the posting page's "STA STE SVE KNJIZILI?" shows; main()
     // creates it after the main window.
-    void setReviewWindow(TForm2 *window) { reviewWindow = window; }
+    // Its "STORNIRAJ" reverses through reverseDocument().
+    void setReviewWindow(TForm2 *window);
     // How the report page shows its report (the preview window unless replaced).
     void setReportPreview(ReportPreview preview) { reportPreview = std::move(preview); }
 
@@ -192,6 +193,8 @@ private:
     // The error of reading a line the option file lacks.
     void showMissingLine(qsizetype index);
     QString todayText() const;
+    // Forgets the last posting's document: the posting page shows none and prints none.
+    void forgetShownDocument();
 
     // The posting last sent whose outcome is not known yet: its identity and the inputs it
     // was made for.
@@ -387,6 +390,11 @@ public:
     // The journal view's "STORNIRAJ": reverses the current record's document (Unit1Master.cpp).
     QPushButton *BitBtnStorno = nullptr;
     void BitBtnStornoClick();
+    // Reverses the document `number` after "Da li ste sigurni?" in the name of the logged-in
+    // user, then shows the balances, writes the export and uploads it as after a posting; the
+    // journal view's and the review window's "STORNIRAJ" both come here. True when the
+    // reversal is stored.
+    bool reverseDocument(const QString &number);
 
     void RadioButton8Click(); // Sve
     void RadioButton7Click(); // Za period

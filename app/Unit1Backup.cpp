@@ -260,10 +260,9 @@ void TForm1::BitBtn20Click()
 {
     const QString name =
         backup_files::backupFileName(todayText(), engine::timeText(clock.now()));
-    const QString target =
-        QDir(backup_files::dataDirectory(startDir)).filePath(name);
     try {
-        engine::copyTableFile(backup_files::journalFile(startDir), target);
+        session.setPassword(desk::tablePassword());
+        desk::cashbook::backupJournal(session, name);
         dialogs.message(QStringLiteral("SNIMLJENO"));
     } catch (const engine::EngineError &e) {
         dialogs.message(QStringLiteral("Back-up NIJE snimljen: ") + e.message());
@@ -356,8 +355,11 @@ void TForm1::BitBtn23Click()
     }
     Table3->setTablePath(tablePath);
     try {
-        OpenTables tables(session, {Table3});
-        desk::cashbook::carryOver(*Table3, kept);
+        // The restored records keep the numbers the backup gave them (on the server they
+        // are new records with new ids).
+        engine::Table backup(session, QStringLiteral("podaci/") + name);
+        OpenTables tables(session, {Table3, &backup});
+        desk::cashbook::copyBook(backup, *Table3, kept);
     } catch (const engine::EngineError &e) {
         dialogs.message(QStringLiteral("Ucitao sam podatke iz back-up fajla, ali zakljuceni dani "
                                        "i brojevi dokumenata nisu preneti: ") +

@@ -30,7 +30,7 @@ void TForm1::BitBtnCsvClick()
 {
     const ReportStatement statement = buildReportStatement(reportCriteria());
     if (!statement.complete) {
-        dialogs.message(QStringLiteral("Morate uneti text za pretragu"));
+        dialogs.message(statement.missing); // as the report says it
         return;
     }
     const std::optional<QString> name =

@@ -164,24 +164,61 @@ void TForm1::BitBtn26Click()
 
 void TForm1::BitBtnStornoClick()
 {
+    QString number;
     try {
-        const QString number =
-            Table3->isOpen() && Table3->recordId() >= 0 ? desk::cashbook::numberOf(*Table3, Table3->recordId())
-                                                        : QString();
-        if (number.isEmpty()) {
-            dialogs.message(QStringLiteral("Prvo otvorite tabelu i izaberite dokument"));
-            return;
+        if (Table3->isOpen() && Table3->recordId() >= 0)
+            number = desk::cashbook::numberOf(*Table3, Table3->recordId());
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return;
+    }
+    if (number.isEmpty()) {
+        dialogs.message(QStringLiteral("Prvo otvorite tabelu i izaberite dokument"));
+        return;
+    }
+    reverseDocument(number);
+}
+
+bool TForm1::reverseDocument(const QString &number)
+{
+    if (!dialogs.confirm(QStringLiteral("Da li ste sigurni?")))
+        return false;
+    // The journal view keeps its table open; the export closes the session, so the view
+    // opens it again after it, on the record it stood on.
+    const bool viewOpen = Table3->isOpen();
+    const qint64 viewRecord = viewOpen ? Table3->recordId() : -1;
+    try {
+        if (!viewOpen) {
+            session.setPassword(desk::tablePassword());
+            Table3->open();
         }
-        if (!dialogs.confirm(QStringLiteral("Da li ste sigurni?")))
-            return;
         const desk::BookEntry reversal = desk::cashbook::reverse(
             *Table3, number, currentUser, clock.today(), engine::timeText(clock.now()),
             session.dateFormat());
         dialogs.message(QStringLiteral("Dokument %1 je storniran dokumentom %2")
                             .arg(number, reversal.number));
     } catch (const engine::EngineError &e) {
+        if (!viewOpen)
+            closeSession();
         dialogs.message(e.message());
+        return false;
     }
+    // A reversal is a posting: the balances, the export and its upload follow it alike.
+    try {
+        refreshBalances();
+    } catch (const engine::EngineError &e) {
+        showNoBalances();
+        dialogs.message(QStringLiteral("Storno je proknjizen, ali stanje kase nije izracunato: ") +
+                        e.message());
+    }
+    if (exportJournal(QStringLiteral("Storno je proknjizen, ali izvoz nije zapisan: ")))
+        uploadDecision();
+    if (viewOpen) {
+        openMasterTable(Table3);
+        if (Table3->isOpen())
+            Table3->moveToId(viewRecord);
+    }
+    return true;
 }
 
 void TForm1::BitBtn14Click()

@@ -2,6 +2,7 @@
 // posting of one journal record and the balance refresh.
 #include "Unit1.h"
 
+#include "JournalBalances.h"
 #include "OpenTables.h"
 #include "UiHelpers.h"
 #include "Unit2.h"
@@ -367,9 +368,10 @@ std::optional<engine::Money> TForm1::checkPostingInput(const QString &reason,
     QStringList empty;
     if (amountText.isEmpty() || amountText == QLatin1String("0.00"))
         empty.append(QStringLiteral("polje sa iznosom"));
-    if (reason.isEmpty())
+    // Blanks alone are no reason and no group.
+    if (reason.trimmed().isEmpty())
         empty.append(QStringLiteral("polje sa komentarom"));
-    if (group.isEmpty())
+    if (group.trimmed().isEmpty())
         empty.append(QStringLiteral("polje za grupu"));
     if (!empty.isEmpty()) {
         dialogs.message(
@@ -406,10 +408,8 @@ QString TForm1::postingQuestion(engine::Money amount)
     // The journal's balance now, not the one shown: another desk may have posted since.
     const bool euro = RadioButton2->isChecked();
     OpenTables tables(session, {Table3});
-    const QList<engine::Money> sums =
-        euro ? Table3->sumMoney({QStringLiteral("ULAZEUR"), QStringLiteral("IZLAZEUR")})
-             : Table3->sumMoney({QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN")});
-    if (sums.at(0) - sums.at(1) - amount < engine::Money())
+    const journal_balances::Balances now = journal_balances::current(*Table3);
+    if ((euro ? now.euros : now.dinars) - amount < engine::Money())
         return QStringLiteral("Stanje kase ce biti negativno. ") + sure;
     return sure;
 }
@@ -426,16 +426,14 @@ bool TForm1::storePosting(const QUuid &key, engine::Money amount, const QString 
                           const QString &group)
 {
     OpenTables tables(session, {Table3});
-    // The running balances are the journal's sums at the moment of storing: the write lock
-    // is held from the sums to the commit, so a second desk posting at the same time waits
-    // and then sums this record too.
+    // The running balances are the journal's balances at the moment of storing: the write
+    // lock is held from reading them to the commit, so a second desk posting at the same time
+    // waits and then counts this record too.
     if (!Table3->startPosting(key))
         return false;
-    const QList<engine::Money> sums = Table3->sumMoney(
-        {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
-         QStringLiteral("IZLAZEUR")});
-    engine::Money dinars = sums.at(0) - sums.at(1);
-    engine::Money euros = sums.at(2) - sums.at(3);
+    const journal_balances::Balances before = journal_balances::current(*Table3);
+    engine::Money dinars = before.dinars;
+    engine::Money euros = before.euros;
 
     Table3->insert();
     Table3->setFieldText(QStringLiteral("KORISNIK"), Label10->text());
@@ -496,14 +494,7 @@ bool TForm1::prepareCashBook()
 void TForm1::refreshBalances()
 {
     OpenTables tables(session, {Table3});
-    Table3->first();
-    Query1->sql().clear();
-    Query1->close();
-    Query1->sql().append(QStringLiteral(
-        "select sum(izlazeur), sum(izlazdin), sum(ulazeur), sum(ulazdin) from podaci\\promet.db"));
-    Query1->open();
-    const engine::Money euros = Query1->columnMoney(2) - Query1->columnMoney(0);
-    const engine::Money dinars = Query1->columnMoney(3) - Query1->columnMoney(1);
-    Edit2->setText(dinars.toText());
-    Edit3->setText(euros.toText());
+    const journal_balances::Balances now = journal_balances::current(*Table3);
+    Edit2->setText(now.dinars.toText());
+    Edit3->setText(now.euros.toText());
 }

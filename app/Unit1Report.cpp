@@ -44,6 +44,8 @@ namespace {
 
 const QString MissingText = QStringLiteral("Morate uneti text za pretragu");
 const QString MissingCashier = QStringLiteral("Morate izabrati korisnika iz liste!");
+const QString MissingActivity = QStringLiteral("Morate izabrati cesti promet iz liste!");
+const QString MissingGroup = QStringLiteral("Morate izabrati grupu iz liste!");
 const QString NoRecords = QStringLiteral("Nema zapisa u izvestaju!");
 
 constexpr int FrameTop = 44;
@@ -429,13 +431,13 @@ TForm1::ReportStatement TForm1::buildReportStatement(const ReportCriteria &c)
     }
     if (c.activity) {
         if (c.activityText.isEmpty())
-            return {false, {}, {}, MissingText};
+            return {false, {}, {}, MissingActivity};
         s += connector("(opis = ") + quoted(c.activityText) + QLatin1Char(')');
         titles[2] = QStringLiteral("Za izabrani promet: ") + c.activityText;
     }
     if (c.group) {
         if (c.groupName.isEmpty())
-            return {false, {}, {}, MissingText};
+            return {false, {}, {}, MissingGroup};
         s += connector("(grupa = ") + quoted(c.groupName) + QLatin1Char(')');
         titles[3] = QStringLiteral("Za izabranu grupu: ") + c.groupName;
     }

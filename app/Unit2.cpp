@@ -299,78 +299,33 @@ void TForm2::BitBtn3Click()
 
 void TForm2::BitBtnStornoClick()
 {
+    QString number;
     try {
         const QModelIndex current = DBGrid1->currentIndex();
-        const QString number = Query1->isOpen() && current.isValid() && !Label2->text().isEmpty()
-                                   ? numberOfRow(current.row())
-                                   : QString();
-        if (number.isEmpty()) {
-            dialogs.message(QStringLiteral("Prvo izaberite dokument"));
-            afterOwnDialog();
-            return;
-        }
-        if (!dialogs.confirm(QStringLiteral("Da li ste sigurni?"))) {
-            afterOwnDialog();
-            return;
-        }
-        const desk::BookEntry reversal = desk::cashbook::reverse(
-            *Table1, number, Label2->text(), clock.today(), engine::timeText(clock.now()),
-            session.dateFormat());
-        dialogs.message(QStringLiteral("Dokument %1 je storniran dokumentom %2")
-                            .arg(number, reversal.number));
+        if (Query1->isOpen() && current.isValid() && !Label2->text().isEmpty())
+            number = numberOfRow(current.row());
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
+        afterOwnDialog();
+        return;
     }
+    if (number.isEmpty())
+        dialogs.message(QStringLiteral("Prvo izaberite dokument"));
+    else if (reversal)
+        reversal(number);
     afterOwnDialog(); // the list shows the reversal
 }
 
 QString TForm2::numberOfRow(int row)
 {
-    // The list holds no record ids, but its rows come in stored order: the row is the k-th
-    // of the records of its day that are equal to it in every field, k counted in the list.
-    const QStringList texts = {QStringLiteral("KORISNIK"), QStringLiteral("DATUM"),
-                               QStringLiteral("VREME"), QStringLiteral("OPIS"),
-                               QStringLiteral("GRUPA")};
-    const QStringList amounts = {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"),
-                                 QStringLiteral("ULAZEUR"), QStringLiteral("IZLAZEUR"),
-                                 QStringLiteral("STANJEDIN"), QStringLiteral("STANJEEUR")};
-    const auto sameRows = [&](int a, int b) {
-        for (const QString &name : texts)
-            if (Query1->textAt(a, Query1->fieldIndex(name)) != Query1->textAt(b, Query1->fieldIndex(name)))
-                return false;
-        for (const QString &name : amounts)
-            if (Query1->moneyAt(a, Query1->fieldIndex(name)) != Query1->moneyAt(b, Query1->fieldIndex(name)))
-                return false;
-        return true;
-    };
-    int k = 0;
-    for (int earlier = 0; earlier < row; ++earlier)
-        k += sameRows(earlier, row) ? 1 : 0;
-
-    const auto text = [&](const char *name) {
-        return Query1->textAt(row, Query1->fieldIndex(QLatin1String(name)));
-    };
-    const auto amount = [&](const char *name) {
-        return Query1->moneyAt(row, Query1->fieldIndex(QLatin1String(name)));
-    };
-    const std::optional<QDate> day = session.dateFormat().parse(text("DATUM"));
-    if (!day)
+    const qint64 id = Query1->recordIdAt(row);
+    if (id < 0)
         return {};
     if (!Table1->isOpen()) {
         session.setPassword(desk::tablePassword());
         Table1->open();
     }
-    for (const desk::BookEntry &e : desk::cashbook::entries(*Table1, *day, *day)) {
-        const bool same = e.cashier == text("KORISNIK") && e.time == text("VREME") &&
-                          e.description == text("OPIS") && e.group == text("GRUPA") &&
-                          e.dinarsIn == amount("ULAZDIN") && e.dinarsOut == amount("IZLAZDIN") &&
-                          e.eurosIn == amount("ULAZEUR") && e.eurosOut == amount("IZLAZEUR") &&
-                          e.dinarBalance == amount("STANJEDIN") &&
-                          e.euroBalance == amount("STANJEEUR");
-        if (same && k-- == 0)
-            return e.number;
-    }
-    return {};
+    return desk::cashbook::numberOf(*Table1, id);
 }
 
 void TForm2::FormClose()

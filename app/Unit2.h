@@ -7,6 +7,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 #include "ReportPreview.h"
 
 class QDateEdit;
@@ -52,6 +54,12 @@ public:
     // Log-out of the main window: hides the window, forgets the cashier and empties the grid,
     // so that the next cashier never sees the previous one's postings.
     void logOut();
+    // What "STORNIRAJ" does with the chosen row's document number: the main window's
+    // reversal, the same as its journal view's (without it the button does nothing).
+    void setReversal(std::function<void(const QString &number)> reverse)
+    {
+        reversal = std::move(reverse);
+    }
     // How "STAMPAJ OVAJ IZVESTAJ" shows its report (the preview window unless replaced).
     void setReportPreview(ReportPreview preview) { reportPreview = std::move(preview); }
 
@@ -77,7 +85,8 @@ private:
     // refused it (shown).
     bool load(const QString &statement, const Filter &filter);
     void afterOwnDialog();
-    // The document number of the journal record shown in `row` of the list; empty when none.
+    // The document number of the journal record shown in `row` of the list (by the record's id
+    // that the row carries); empty when none.
     QString numberOfRow(int row);
 
     engine::Session &session;
@@ -85,6 +94,7 @@ private:
     const platform::Clock &clock;
     const platform::SystemSettings &settings;
     ReportPreview reportPreview;
+    std::function<void(const QString &number)> reversal;
     engine::Table *Table1;
     engine::Query *Query1;
     QueryModel *model;

@@ -6,9 +6,13 @@
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "engine/TableStores.h"
 
 #include <QDir>
+#include <QFile>
 #include <QHash>
+
+#include <algorithm>
 
 namespace desk {
 
@@ -121,6 +125,81 @@ DayClose closeOf(const QVariantList &row)
     return c;
 }
 
+// Writes rows of dorvanta_dokument (ID, BROJ, STORNO) a few hundred to a statement.
+class NumberRows
+{
+public:
+    // `skipTaken`: a row whose ID or BROJ is taken already is left out rather than refused.
+    NumberRows(engine::Table &journal, bool skipTaken) : m_journal(journal), m_skipTaken(skipTaken) {}
+    void add(qint64 id, const QString &number, const QVariant &reverses = {})
+    {
+        if (!m_sql.isEmpty())
+            m_sql += QLatin1String(", ");
+        m_sql += QStringLiteral("(?%1, ?%2, ?%3)")
+                     .arg(m_params.size() + 1)
+                     .arg(m_params.size() + 2)
+                     .arg(m_params.size() + 3);
+        m_params << id << number << reverses;
+        if (m_params.size() >= 3 * 300)
+            flush();
+    }
+    void flush()
+    {
+        if (m_params.isEmpty())
+            return;
+        m_journal.runBeside(QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ, STORNO) VALUES ") +
+                                m_sql + (m_skipTaken ? QStringLiteral(" ON CONFLICT DO NOTHING") : QString()),
+                            m_params);
+        m_sql.clear();
+        m_params.clear();
+    }
+
+private:
+    engine::Table &m_journal;
+    bool m_skipTaken;
+    QString m_sql;
+    QVariantList m_params;
+};
+
+// Inside the journal's transaction: gives every record of the journal that has no number the
+// number `numbers` (BROJ, STORNO, DATUM, VREME, KORISNIK by place in stored order) holds for its
+// place, as long as the places hold records of the same date, time and cashier (from the first
+// that differs on, prepare() numbers the rest). Returns the counters (VRSTA, GODINA,
+// POSLEDNJI) the numbers given need at least.
+QList<QVariantList> placeNumbers(engine::Table &journal, const QList<QVariantList> &numbers)
+{
+    // A number of a record that is gone (the journal was replaced) is free for its record.
+    journal.runBeside(
+        QStringLiteral("DELETE FROM dorvanta_dokument WHERE ID NOT IN (SELECT {id} FROM promet)"));
+    const QList<QVariantList> places = journal.runBeside(QStringLiteral(
+        "SELECT p.{id}, d.BROJ, p.DATUM, p.VREME, p.KORISNIK FROM promet p "
+        "LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} ORDER BY p.{id}"));
+    NumberRows rows(journal, true);
+    QHash<QString, QVariantList> highest; // "U2026" -> VRSTA, GODINA, POSLEDNJI
+    for (qsizetype k = 0; k < std::min(places.size(), numbers.size()); ++k) {
+        const QVariantList &from = numbers.at(k);
+        const QVariantList &to = places.at(k);
+        if (from.value(2).toString() != to.value(2).toString() ||
+            from.value(3).toString() != to.value(3).toString() ||
+            from.value(4).toString() != to.value(4).toString())
+            break;
+        const QString number = from.value(0).toString();
+        if (number.isEmpty() || !to.value(1).isNull())
+            continue;
+        rows.add(to.value(0).toLongLong(), number,
+                 from.value(1).isNull() ? QVariant() : QVariant(from.value(1).toString()));
+        // "U-2026-000042": kind, year, number in the year.
+        const QString kind = number.left(1);
+        const int year = number.mid(2, 4).toInt();
+        const qint64 sequence = number.mid(7).toLongLong();
+        QVariantList &counter = highest[kind + QString::number(year)];
+        if (counter.isEmpty() || counter.at(2).toLongLong() < sequence)
+            counter = {kind, year, sequence};
+    }
+    rows.flush();
+    return highest.values();
+}
+
 } // namespace
 
 QString documentNumber(DocumentKind kind, int year, qint64 sequence)
@@ -158,18 +237,7 @@ int prepare(engine::Table &journal)
              journal.runBeside(QStringLiteral("SELECT VRSTA, GODINA, POSLEDNJI FROM dorvanta_brojac")))
             last.insert(row.at(0).toString() + row.at(1).toString(), row.at(2).toLongLong());
 
-        constexpr int Batch = 400;
-        QString sql;
-        QVariantList params;
-        auto flush = [&] {
-            if (params.isEmpty())
-                return;
-            journal.runBeside(QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ) VALUES ") +
-                                  sql,
-                              params);
-            sql.clear();
-            params.clear();
-        };
+        NumberRows rows(journal, false);
         struct Counter
         {
             QString kind;
@@ -183,14 +251,9 @@ int prepare(engine::Table &journal)
             const QString key = letter(kind) + QString::number(year);
             const qint64 sequence = ++last[key];
             touched.insert(key, {letter(kind), year});
-            if (!sql.isEmpty())
-                sql += QLatin1String(", ");
-            sql += QStringLiteral("(?%1, ?%2)").arg(params.size() + 1).arg(params.size() + 2);
-            params << row.at(0).toLongLong() << documentNumber(kind, year, sequence);
-            if (params.size() >= 2 * Batch)
-                flush();
+            rows.add(row.at(0).toLongLong(), documentNumber(kind, year, sequence));
         }
-        flush();
+        rows.flush();
         for (auto it = touched.cbegin(); it != touched.cend(); ++it) {
             journal.runBeside(
                 QStringLiteral("INSERT INTO dorvanta_brojac (VRSTA, GODINA, POSLEDNJI) VALUES "
@@ -238,7 +301,10 @@ void carryOver(engine::Table &journal, const KeptBook &kept)
                                              "ON CONFLICT (DATUM) DO NOTHING")
                                   .arg(QLatin1String(CloseColumns)),
                               close);
-        for (const QVariantList &counter : kept.counters)
+        QList<QVariantList> counters = kept.counters;
+        if (!kept.numbers.isEmpty())
+            counters += placeNumbers(journal, kept.numbers);
+        for (const QVariantList &counter : std::as_const(counters))
             journal.runBeside(QStringLiteral("INSERT INTO dorvanta_brojac (VRSTA, GODINA, POSLEDNJI) "
                                              "VALUES (?1, ?2, ?3) ON CONFLICT (VRSTA, GODINA) DO "
                                              "UPDATE SET POSLEDNJI = excluded.POSLEDNJI "
@@ -247,6 +313,43 @@ void carryOver(engine::Table &journal, const KeptBook &kept)
         return 0;
     });
     prepare(journal);
+}
+
+void copyBook(engine::Table &source, engine::Table &target, const KeptBook &also)
+{
+    KeptBook book = keep(source);
+    book.closes += also.closes;
+    book.counters += also.counters;
+    // Only a copy whose records lack numbers needs them read (a whole journal's worth).
+    createTables(target);
+    const QList<QVariantList> unnumbered = target.runBeside(QStringLiteral(
+        "SELECT COUNT(*) FROM promet p LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} "
+        "WHERE d.ID IS NULL"));
+    if (unnumbered.value(0).value(0).toLongLong() > 0)
+        book.numbers = source.runBeside(QStringLiteral(
+            "SELECT d.BROJ, d.STORNO, p.DATUM, p.VREME, p.KORISNIK FROM promet p "
+            "LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} ORDER BY p.{id}"));
+    carryOver(target, book);
+}
+
+void backupJournal(engine::Session &session, const QString &name)
+{
+    const QString journalPath = QStringLiteral("podaci/promet.db");
+    const QString backupPath = QStringLiteral("podaci/") + name;
+    const QString file = session.resolvePath(backupPath);
+    engine::copyTableFile(session.resolvePath(journalPath), file);
+    try {
+        engine::Table journal(session, journalPath);
+        engine::Table backup(session, backupPath);
+        journal.open();
+        backup.open();
+        copyBook(journal, backup);
+        session.close();
+    } catch (...) {
+        session.close();
+        QFile::remove(file);
+        throw;
+    }
 }
 
 QString numberRecord(engine::Table &journal, qint64 recordId, DocumentKind kind, int year,

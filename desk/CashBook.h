@@ -32,6 +32,7 @@
 
 namespace engine {
 class DateTextFormat;
+class Session;
 class Table;
 }
 
@@ -91,16 +92,32 @@ int prepare(engine::Table &journal);
 QString prepareDirectory(const QString &dir, const QString &password);
 
 // What a restore keeps of the journal it replaces: its closes and its counters, so that a
-// restore never reopens a closed day nor gives a number of the year again.
+// restore never reopens a closed day nor gives a number of the year again; and, read from a
+// journal that is copied, the numbers of its records by their places.
 struct KeptBook
 {
     QList<QVariantList> closes;
     QList<QVariantList> counters;
+    // BROJ, STORNO, DATUM, VREME, KORISNIK of every record in stored order.
+    QList<QVariantList> numbers;
 };
 KeptBook keep(engine::Table &journal);
-// Adds the kept closes (a day the restored journal has closed already stays as it is there) and
-// raises the counters to the kept ones, then prepare()s the journal; one transaction.
+// Adds the kept closes (a day the restored journal has closed already stays as it is there),
+// gives every record without a number the kept number of its place (while the places hold
+// records of the same date, time and cashier), raises the counters to the kept ones and to the
+// numbers given, then prepare()s the journal; one transaction.
 void carryOver(engine::Table &journal, const KeptBook &kept);
+// After `target` was made a copy of `source` (engine::copyTableFile: a backup, a restore, an
+// import to the server): carries source's cash book over with carryOver(), together with
+// `also`. A copy between table files holds it already; a copy to or from the server gives the
+// records other ids, so there the numbers go by the records' places in stored order, as the
+// copy keeps it.
+void copyBook(engine::Table &source, engine::Table &target, const KeptBook &also = {});
+// Writes a backup of the journal (podaci/promet.db of the session's base directory, on either
+// store) to the table file podaci/`name` with its cash book (copyBook), so that a restore of it
+// gives its records their numbers back. The session must have the table password; it is
+// closed afterwards. On a failure the backup is removed and the engine's error thrown.
+void backupJournal(engine::Session &session, const QString &name);
 
 // Inside the posting's transaction, after the record `recordId` was stored: gives it the next
 // number of its kind in `year` and returns it. `reverses` is the number of the document a

@@ -4,6 +4,7 @@
 
 #include "desk/DataDirectory.h"
 
+#include "desk/CashBook.h"
 #include "desk/DeskTables.h"
 
 #include "engine/EngineError.h"
@@ -14,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <optional>
 
@@ -133,6 +135,33 @@ QString DataDirectory::importToServer(const QString &uri, const QString &directo
         engine::importTablesToServer(uri, files);
     } catch (const engine::EngineError &e) {
         return e.message();
+    }
+    // The imported records keep their document numbers, those without get theirs in stored
+    // order, and the closed days stay closed, as in the table files. The server's journal is
+    // reached through a directory of its own that names it.
+    QTemporaryDir probe;
+    const QString notNumbered = QStringLiteral("the tables are on the server, but the document "
+                                               "numbers are not: ");
+    if (!probe.isValid() || !QDir().mkpath(probe.filePath(QStringLiteral("podaci"))))
+        return notNumbered + QStringLiteral("cannot make a temporary directory");
+    if (const QString error =
+            writeOptionFile(probe.filePath(QStringLiteral("podaci/baza.txt")), uri.toUtf8() + '\n');
+        !error.isEmpty())
+        return notNumbered + error;
+    engine::Session here;
+    here.setBaseDir(QDir(directory).absolutePath());
+    here.setPassword(tablePassword());
+    engine::Session there;
+    there.setBaseDir(probe.path());
+    there.setPassword(tablePassword());
+    try {
+        engine::Table source(here, QStringLiteral("podaci/promet.db"));
+        engine::Table target(there, QStringLiteral("podaci/promet.db"));
+        source.open();
+        target.open();
+        cashbook::copyBook(source, target);
+    } catch (const engine::EngineError &e) {
+        return notNumbered + e.message();
     }
     return {};
 }

@@ -50,7 +50,8 @@ public:
     // reason or "".
     static QString join(const QString &uri, const QString &directory);
     // Copies the four tables of DIR/podaci to the server in one transaction (see
-    // engine::importTablesToServer). Returns the reason or "".
+    // engine::importTablesToServer), then the journal's cash book (document numbers, closed
+    // days, counters; records without a number get one). Returns the reason or "".
     static QString importToServer(const QString &uri, const QString &directory);
 };
 

@@ -189,6 +189,8 @@ void Query::open()
         rows = columns.empty() ? 0 : int(cells.size() / columns.size());
     } else {
         store->selectIds(select, columns, ids);
+        if (!columns.empty() && columns.back().recordId)
+            columns.pop_back(); // the ids are kept apart, read by recordIdAt()
         rows = int(ids.size());
     }
     d->release();
@@ -334,6 +336,14 @@ Money Query::moneyAt(int row, int column) const
     d->checkColumn(column);
     const Cell *cell = d->cell(row, column);
     return cell ? cell->toMoney() : Money();
+}
+
+qint64 Query::recordIdAt(int row) const
+{
+    d->requireOpen();
+    if (!d->store || row < 0 || row >= d->rows)
+        return -1;
+    return d->ids[size_t(row)];
 }
 
 } // namespace engine

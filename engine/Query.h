@@ -80,6 +80,10 @@ public:
     // Without moving (for grids).
     QString textAt(int row, int column) const;
     Money moneyAt(int row, int column) const;
+    // The store's id of the record in `row` (as Table::recordId() gives it), so that a row of
+    // the result can be told from an equal one; -1 for a row out of range and for a result of
+    // sums.
+    qint64 recordIdAt(int row) const;
 
 signals:
     void opened();

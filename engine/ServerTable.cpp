@@ -14,9 +14,15 @@
 
 #include <libpq-fe.h>
 
+#include <netinet/in.h>
+#include <linux/tcp.h>
+#include <sys/socket.h>
+
 #include <QUuid>
 
 #include <map>
+#include <mutex>
+#include <set>
 #include <utility>
 
 namespace engine {
@@ -33,8 +39,30 @@ namespace {
 class Connection
 {
 public:
-    Connection(QString uri, int answerSeconds) : m_uri(std::move(uri)), m_answerSeconds(answerSeconds) {}
-    ~Connection() { PQfinish(m_conn); }
+    Connection(QString uri, int answerSeconds) : m_uri(std::move(uri)), m_answerSeconds(answerSeconds)
+    {
+        const std::lock_guard<std::mutex> hold(registryLock());
+        registry().insert(this);
+    }
+    ~Connection()
+    {
+        PQfinish(m_conn);
+        const std::lock_guard<std::mutex> hold(registryLock());
+        registry().erase(this);
+    }
+
+    // Every connection of the process, for serverBytesReceived(); never destroyed, since
+    // connections end with the process's static objects.
+    static std::set<Connection *> &registry()
+    {
+        static auto *all = new std::set<Connection *>;
+        return *all;
+    }
+    static std::mutex &registryLock()
+    {
+        static auto *lock = new std::mutex;
+        return *lock;
+    }
 
     // The open connection, connecting when there is none or it broke.
     PGconn *get()
@@ -83,6 +111,17 @@ public:
     }
 
     const QString &uri() const { return m_uri; }
+    // What TCP has received on the open connection (0 when none or not over TCP).
+    qint64 bytesReceived() const
+    {
+        if (!m_conn || PQsocket(m_conn) < 0)
+            return 0;
+        tcp_info info{};
+        socklen_t size = sizeof info;
+        if (getsockopt(PQsocket(m_conn), IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
+            return 0;
+        return qint64(info.tcpi_bytes_received);
+    }
     int answerSeconds() const { return m_answerSeconds; }
 
     bool m_transaction = false;
@@ -286,6 +325,15 @@ namespace {
 // a desk that lost the answer to its COMMIT can ask whether it was stored.
 } // namespace
 
+qint64 serverBytesReceived()
+{
+    qint64 total = 0;
+    const std::lock_guard<std::mutex> hold(Connection::registryLock());
+    for (const Connection *connection : Connection::registry())
+        total += connection->bytesReceived();
+    return total;
+}
+
 QString serverKeyTableStatement()
 {
     return QStringLiteral("CREATE TABLE IF NOT EXISTS dorvanta_kljuc (kljuc uuid PRIMARY KEY)");
@@ -296,16 +344,24 @@ namespace {
 class ResultRecord final : public RecordView
 {
 public:
-    ResultRecord(const Result &r, int columns) : m_r(r), m_columns(columns) {}
+    // `first` is the result's column of the record's first field.
+    ResultRecord(const Result &r, int columns, int first = 0)
+        : m_r(r), m_columns(columns), m_first(first)
+    {
+    }
     int fieldCount() const override { return m_columns; }
-    bool isNull(int index) const override { return m_r.isNull(m_row, index); }
-    qint64 integer(int index) const override { return m_r.bytes(m_row, index).toLongLong(); }
-    QByteArrayView utf8(int index) const override { return m_r.bytes(m_row, index); }
+    bool isNull(int index) const override { return m_r.isNull(m_row, index + m_first); }
+    qint64 integer(int index) const override
+    {
+        return m_r.bytes(m_row, index + m_first).toLongLong();
+    }
+    QByteArrayView utf8(int index) const override { return m_r.bytes(m_row, index + m_first); }
     int m_row = 0;
 
 private:
     const Result &m_r;
     int m_columns;
+    int m_first;
 };
 
 class ServerTable final : public TableStore
@@ -462,6 +518,37 @@ public:
         ResultRecord record(r, int(m_fields.size()));
         for (record.m_row = 0; record.m_row < r.rows(); ++record.m_row)
             visit(record);
+    }
+
+    void scanAfter(qint64 id, const std::function<void(qint64, const RecordView &)> &visit) override
+    {
+        // Batches by id keep the desk's memory bounded; a record stored meanwhile with a
+        // higher id is seen by a later batch, as a scan started after it would see it.
+        constexpr int batch = 5000;
+        const QString sql = QStringLiteral("SELECT id, %1 FROM %2 WHERE id > $1 ORDER BY id LIMIT %3")
+                                .arg(m_columnList, table())
+                                .arg(batch);
+        for (;;) {
+            Params p;
+            p.add(id);
+            const Result r = exec(sql, p, QStringLiteral("Cannot read table"));
+            ResultRecord record(r, int(m_fields.size()), 1);
+            for (record.m_row = 0; record.m_row < r.rows(); ++record.m_row) {
+                id = r.bytes(record.m_row, 0).toLongLong();
+                visit(id, record);
+            }
+            if (r.rows() < batch)
+                return;
+        }
+    }
+
+    qint64 countThrough(qint64 id) override
+    {
+        Params p;
+        p.add(id);
+        const Result r = exec(QStringLiteral("SELECT count(*) FROM %1 WHERE id <= $1").arg(table()), p,
+                              QStringLiteral("Cannot read table"));
+        return r.bytes(0, 0).toLongLong();
     }
 
     QList<IndexDef> readIndexes() override
@@ -650,11 +737,11 @@ public:
         p.add(fromId);
         p.add(toId);
         const Result r = exec(generated.rangeSql, p, QStringLiteral("Cannot read table"));
-        const int width = int(generated.columns.size());
+        const int width = int(generated.columns.size()) - 1; // the fields, then the id
         for (int row = 0; row < r.rows(); ++row) {
-            ids.push_back(r.bytes(row, 0).toLongLong());
             for (int c = 0; c < width; ++c)
-                cells.push_back(cellOf(r, row, c + 1, generated.columns[size_t(c)].type));
+                cells.push_back(cellOf(r, row, c, generated.columns[size_t(c)].type));
+            ids.push_back(r.bytes(row, width).toLongLong());
         }
     }
 

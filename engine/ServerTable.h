@@ -54,4 +54,8 @@ QString serverWriteLock(const QString &table);
 // The statement that makes the table of posting keys (dorvanta_kljuc) when it is missing.
 QString serverKeyTableStatement();
 
+// The bytes this process has received from the servers over its open connections so far
+// (as TCP counts them; 0 for a connection that is not over TCP): for measurements.
+qint64 serverBytesReceived();
+
 } // namespace engine

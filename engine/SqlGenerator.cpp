@@ -51,6 +51,11 @@ public:
             throw EngineError(EngineError::Kind::Syntax, QStringLiteral("Fields and sums cannot be listed together in a "
                                              "statement on %1")
                                   .arg(m_table.displayPath()));
+        if (plain) {
+            // Integers in a money column read as integers on both stores.
+            columns << (pg() ? QStringLiteral("id") : QStringLiteral("rowid"));
+            m_out.columns.push_back({QString(), FieldType::Money, true});
+        }
         const QString table = name(m_table.tableName());
         const QString where = select.where ? condition(*select.where) : QString();
         m_out.sql = QStringLiteral("SELECT %1 FROM %2").arg(columns.join(QStringLiteral(", ")), table);
@@ -59,15 +64,16 @@ public:
         if (plain) {
             const QString id = pg() ? QStringLiteral("id") : QStringLiteral("rowid");
             m_out.sql += QStringLiteral(" ORDER BY ") + id;
-            // The same rows by their ids: all ids, then the rows of one id range.
+            // The same rows by their ids: all ids, then the rows (as above, the id last) of
+            // one range of ids.
             m_out.idsSql = QStringLiteral("SELECT %1 FROM %2").arg(id, table);
             if (!where.isEmpty())
                 m_out.idsSql += QStringLiteral(" WHERE ") + where;
             m_out.idsSql += QStringLiteral(" ORDER BY ") + id;
             const qsizetype n = m_out.parameters.size();
             const QString mark = pg() ? QStringLiteral("$") : QStringLiteral("?");
-            m_out.rangeSql = QStringLiteral("SELECT %1, %2 FROM %3 WHERE %1 >= %4%5 AND %1 <= %4%6")
-                                 .arg(id, columns.join(QStringLiteral(", ")), table, mark)
+            m_out.rangeSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 >= %4%5 AND %3 <= %4%6")
+                                 .arg(columns.join(QStringLiteral(", ")), table, id, mark)
                                  .arg(n + 1)
                                  .arg(n + 2);
             if (!where.isEmpty())

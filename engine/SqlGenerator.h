@@ -11,7 +11,8 @@
 // For SQLite, LIKE becomes dorvanta_like(pattern, value[, escape]) and UPPER dorvanta_upper(x)
 // (the functions TableFile registers); for PostgreSQL, LIKE ... ESCAPE '' (or the statement's
 // escape character) and upper(x).
-// Rows of "select *" and of a field list come in table order (the rowid's or the server's id).
+// Rows of "select *" and of a field list come in table order (the rowid's or the server's id),
+// each with that id in a last column of its own (SqlResultColumn::recordId).
 // Throws EngineError "Unknown field 'xyz' in podaci\promet.db", "'13/45/2026' is not a valid
 // date", "Cannot sum the field 'OPIS' in ..." and the like.
 
@@ -31,6 +32,9 @@ struct SqlResultColumn
 {
     QString name; // the field's stored name, or "SUM(FIELD)"
     FieldType type = FieldType::Text;
+    // The last column of a select of fields: the store's id of the row (its rowid, the
+    // server's id), read as an integer; the query keeps it apart from the fields.
+    bool recordId = false;
 };
 
 // The SQL a statement is written in: SQLite for a table file, PostgreSQL for a table on the
@@ -44,8 +48,8 @@ struct GeneratedSql
     std::vector<Cell> parameters; // parameters[i] is ?(i+1) in the text
     std::vector<SqlResultColumn> columns;
     // For a statement of rows (not sums), the same rows read in parts by their stored ids:
-    // `idsSql` gives the id of every row in order; `rangeSql` gives the id and the columns of
-    // the rows whose ids lie from parameter (parameters.size() + 1) to (parameters.size() + 2).
+    // `idsSql` gives the id of every row in order; `rangeSql` gives the rows as `sql` does (the
+    // id last) whose ids lie from parameter (parameters.size() + 1) to (parameters.size() + 2).
     // Empty for a statement of sums.
     QString idsSql;
     QString rangeSql;

@@ -420,6 +420,18 @@ void Table::scan(const std::function<void(const RecordView &)> &visit) const
     d->store->scan(visit);
 }
 
+void Table::scanAfter(qint64 id, const std::function<void(qint64, const RecordView &)> &visit) const
+{
+    d->requireOpen();
+    d->store->scanAfter(id, visit);
+}
+
+qint64 Table::countThrough(qint64 id) const
+{
+    d->requireOpen();
+    return d->store->countThrough(id);
+}
+
 QList<Money> Table::sumMoney(const QStringList &names) const
 {
     d->requireOpen();

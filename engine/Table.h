@@ -103,6 +103,12 @@ public:
     // table and without converting anything: the fast way to write a whole table out.
     // `visit` gets each record as stored. The table must be open.
     void scan(const std::function<void(const RecordView &)> &visit) const;
+    // scan() of the records stored after the record with id `id` (every record whose id is
+    // above it), each with its id: what a copy of the table that holds the records up to
+    // `id` lacks. On the server only those records are sent, in batches.
+    void scanAfter(qint64 id, const std::function<void(qint64, const RecordView &)> &visit) const;
+    // How many stored records have an id of at most `id` (read in the table's connection).
+    qint64 countThrough(qint64 id) const;
 
     // Sums of money fields over every stored record, read in the table's own connection, so
     // inside its transaction and under its write lock. An empty table sums to 0. A sum beyond

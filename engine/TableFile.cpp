@@ -159,14 +159,19 @@ void registerFunctions(sqlite3 *db)
 class StatementRecord final : public RecordView
 {
 public:
-    explicit StatementRecord(const TableFile::Statement &stmt) : m_stmt(stmt) {}
-    int fieldCount() const override { return m_stmt.columnCount(); }
-    bool isNull(int index) const override { return m_stmt.columnIsNull(index); }
-    qint64 integer(int index) const override { return m_stmt.columnInteger(index); }
-    QByteArrayView utf8(int index) const override { return m_stmt.columnUtf8(index); }
+    // `first` is the statement's column of the record's first field.
+    explicit StatementRecord(const TableFile::Statement &stmt, int first = 0)
+        : m_stmt(stmt), m_first(first)
+    {
+    }
+    int fieldCount() const override { return m_stmt.columnCount() - m_first; }
+    bool isNull(int index) const override { return m_stmt.columnIsNull(index + m_first); }
+    qint64 integer(int index) const override { return m_stmt.columnInteger(index + m_first); }
+    QByteArrayView utf8(int index) const override { return m_stmt.columnUtf8(index + m_first); }
 
 private:
     const TableFile::Statement &m_stmt;
+    int m_first;
 };
 
 } // namespace
@@ -522,6 +527,24 @@ void TableFile::scan(const std::function<void(const RecordView &)> &visit)
         visit(record);
 }
 
+void TableFile::scanAfter(qint64 id, const std::function<void(qint64, const RecordView &)> &visit)
+{
+    Statement stmt(*this, QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid > ? ORDER BY rowid")
+                              .arg(m_columnList, table()));
+    stmt.bindInteger(1, id);
+    const StatementRecord record(stmt, 1);
+    while (stmt.step())
+        visit(stmt.columnInteger(0), record);
+}
+
+qint64 TableFile::countThrough(qint64 id)
+{
+    Statement stmt(*this, QStringLiteral("SELECT count(*) FROM %1 WHERE rowid <= ?").arg(table()));
+    stmt.bindInteger(1, id);
+    stmt.step();
+    return stmt.columnInteger(0);
+}
+
 std::vector<std::vector<Cell>> TableFile::runBeside(const QString &sql,
                                                     const std::vector<Cell> &params)
 {
@@ -643,11 +666,11 @@ void TableFile::selectRange(const SqlSelect &statement, qint64 fromId, qint64 to
         stmt.bind(i + 1, generated.parameters[size_t(i)]);
     stmt.bindInteger(n + 1, fromId);
     stmt.bindInteger(n + 2, toId);
-    const int width = int(generated.columns.size());
+    const int width = int(generated.columns.size()) - 1; // the fields, then the id
     while (stmt.step()) {
-        ids.push_back(stmt.columnInteger(0));
         for (int c = 0; c < width; ++c)
-            cells.push_back(stmt.column(c + 1, generated.columns[size_t(c)].type));
+            cells.push_back(stmt.column(c, generated.columns[size_t(c)].type));
+        ids.push_back(stmt.columnInteger(width));
     }
 }
 

@@ -36,6 +36,8 @@ public:
     void deleteAll() override;
     QList<Money> sumMoney(const QList<int> &fields, const QStringList &names) override;
     void scan(const std::function<void(const RecordView &)> &visit) override;
+    void scanAfter(qint64 id, const std::function<void(qint64, const RecordView &)> &visit) override;
+    qint64 countThrough(qint64 id) override;
     QList<IndexDef> readIndexes() override;
     void replaceAll(TableStore &source) override;
     void begin() override;

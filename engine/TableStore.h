@@ -90,6 +90,12 @@ public:
     virtual QList<Money> sumMoney(const QList<int> &fields, const QStringList &names) = 0;
     // Every record as stored, in stored order, in one pass.
     virtual void scan(const std::function<void(const RecordView &)> &visit) = 0;
+    // The records whose id is above `id`, as stored, in stored order, each with its id; memory
+    // stays bounded however many there are (the server sends them in batches).
+    virtual void scanAfter(qint64 id,
+                           const std::function<void(qint64, const RecordView &)> &visit) = 0;
+    // How many records have an id of at most `id`.
+    virtual qint64 countThrough(qint64 id) = 0;
     // The indexes kept with the table (not the store's own keys), fields in index order.
     virtual QList<IndexDef> readIndexes() = 0;
     // Replaces every record by the records of `source` in its stored order, in one
@@ -119,8 +125,9 @@ public:
     virtual void select(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
                         std::vector<Cell> &cells) = 0;
     // The same for a statement of rows (not sums), read in parts: selectIds() gives the
-    // result's columns and the stored ids of its rows in order, selectRange() the rows of the
-    // result whose ids lie from `fromId` to `toId`: their ids to `ids`, their cells row by row.
+    // result's columns (as select() gives them, the id column last) and the stored ids of its
+    // rows in order, selectRange() the rows of the result whose ids lie from `fromId` to
+    // `toId`: their ids to `ids`, their fields' cells (without the id) row by row.
     virtual void selectIds(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
                            std::vector<qint64> &ids) = 0;
     virtual void selectRange(const SqlSelect &statement, qint64 fromId, qint64 toId,

@@ -120,44 +120,69 @@ bool TemporaryFile::renameTo(const QString &targetPath)
     return true;
 }
 
-bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error,
-                         QFileDevice::Permissions permissions)
+AtomicWriter::AtomicWriter(const QString &path, QFileDevice::Permissions permissions)
+    : m_path(path), m_temp(path)
 {
-    const auto fail = [error](const QString &reason) {
-        if (error)
-            *error = reason;
-        return false;
-    };
-    TemporaryFile temp(path);
-    if (!temp.isOpen())
-        return fail(temp.errorString());
-
+    if (!m_temp.isOpen()) {
+        fail(m_temp.errorString());
+        return;
+    }
     mode_t mode = defaultMode();
     struct stat existing;
     if (permissions)
         mode = modeOf(permissions);
     else if (::stat(encoded(path).constData(), &existing) == 0 && S_ISREG(existing.st_mode))
         mode = existing.st_mode & 07777;
-    if (::fchmod(temp.handle(), mode) != 0)
-        return fail(systemReason(errno));
+    if (::fchmod(m_temp.handle(), mode) != 0)
+        fail(systemReason(errno));
+}
 
-    const char *p = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(temp.handle(), p, size_t(left));
+bool AtomicWriter::fail(const QString &reason)
+{
+    if (!m_failed)
+        m_error = reason;
+    m_failed = true;
+    return false;
+}
+
+bool AtomicWriter::write(const char *data, qsizetype size)
+{
+    if (m_failed)
+        return false;
+    while (size > 0) {
+        const ssize_t n = ::write(m_temp.handle(), data, size_t(size));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             return fail(systemReason(errno));
         }
-        p += n;
-        left -= n;
+        data += n;
+        size -= n;
     }
-    if (::fsync(temp.handle()) != 0)
-        return fail(systemReason(errno));
-    if (!temp.renameTo(path))
-        return fail(temp.errorString());
     return true;
+}
+
+bool AtomicWriter::commit()
+{
+    if (m_failed)
+        return false;
+    if (::fsync(m_temp.handle()) != 0)
+        return fail(systemReason(errno));
+    if (!m_temp.renameTo(m_path))
+        return fail(m_temp.errorString());
+    m_failed = true; // written: a second commit() has nothing to do
+    return true;
+}
+
+bool writeFileAtomically(const QString &path, const QByteArray &data, QString *error,
+                         QFileDevice::Permissions permissions)
+{
+    AtomicWriter writer(path, permissions);
+    if (writer.write(data) && writer.commit())
+        return true;
+    if (error)
+        *error = writer.errorString();
+    return false;
 }
 
 bool isTemporaryFileName(const QString &fileName)

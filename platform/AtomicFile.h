@@ -50,6 +50,28 @@ private:
     bool m_renamed = false;
 };
 
+// writeFileAtomically() for a file written in pieces: the pieces go to a TemporaryFile beside
+// `path` and only commit() (checked writes, flush to disk, rename) replaces the target; an
+// AtomicWriter destroyed without a successful commit() leaves the old file as it was. Every
+// call after a failure returns false; the first failure's reason is in errorString().
+class AtomicWriter
+{
+public:
+    explicit AtomicWriter(const QString &path, QFileDevice::Permissions permissions = {});
+    bool write(const char *data, qsizetype size);
+    bool write(QByteArrayView data) { return write(data.data(), data.size()); }
+    bool commit();
+    const QString &errorString() const { return m_error; }
+
+private:
+    bool fail(const QString &reason);
+
+    QString m_path;
+    TemporaryFile m_temp;
+    QString m_error;
+    bool m_failed = false;
+};
+
 // Whether `fileName` (without folder) has the name pattern of the temporary files above,
 // also with the "-journal" or "-wal" companions SQLite puts beside a database.
 bool isTemporaryFileName(const QString &fileName);

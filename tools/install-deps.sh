@@ -7,6 +7,7 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsqlite3-dev sqlite3
+  libxxhash-dev
   libpq-dev postgresql
   libjpeg-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev

@@ -8,6 +8,7 @@
 #include "platform/TextFiles.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QTableView>
 
@@ -91,6 +92,16 @@ private slots:
                 QVERIFY2(texts.contains(QString::fromUtf8(text)), qPrintable(texts.join('|')));
         }
         QCOMPARE(previews, 2);
+
+        // The next cashier sees no number and prints nothing of the previous one's.
+        form->Glavnimeni1Click();
+        data->addUser("222", "Marko Markovic");
+        login("222");
+        QCOMPARE(shownDocument(), QString());
+        dialogs.clear();
+        click("BitBtnSlip");
+        QCOMPARE(dialogs.messages(), QStringList{"Nema proknjizenog dokumenta za stampu"});
+        QCOMPARE(previews, 2);
     }
 
     // The administrator closes the day while a cashier is still logged in on it: his next
@@ -159,6 +170,9 @@ private slots:
         login("12345");
         click("BitBtn5");
         select("RadioButton14");
+        click("BitBtnCsv"); // no group chosen: said as the report says it, nothing written
+        QCOMPARE(dialogs.messages(), QStringList{"Morate izabrati grupu iz liste!"});
+        dialogs.clear();
         find<QLineEdit>("Edit13")->setText(QStringLiteral("Gorivo"));
         dialogs.answerText(QStringLiteral("gorivo.csv"));
         click("BitBtnCsv");
@@ -215,55 +229,71 @@ private slots:
             dialogs.answerYes();
             click("BitBtnStorno");
             QCOMPARE(dialogs.messages(), expected);
+            // The view stays open after the export, with the reversal in it.
+            QCOMPARE(find<QTableView>("DBGrid4")->model()->rowCount(), 2);
         }
         const QList<QStringList> rows = data->records("promet");
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows.at(1).at(3), QStringLiteral("STORNO U-2026-000001: opis"));
         QCOMPARE(rows.at(1).at(5), QStringLiteral("-5.00"));
+        // The export follows the reversal as it follows a posting.
+        QVERIFY(data->readFile("podaci.txt").contains("STORNO U-2026-000001: opis"));
     }
 
     // The review window reverses the document of the chosen row, told apart from an equal
-    // record by its place; never twice, never a reversal, nothing of a closed day.
+    // record by the id the row carries; never twice, never a reversal, nothing of a closed
+    // day; the export follows each reversal.
     void theReviewWindowReversesTheChosenDocument()
     {
-        data->addPosting("Ana", "07/12/2026", "5.00", "0.00", "0.00", "0.00");
-        data->addPosting("Ana", "07/12/2026", "5.00", "0.00", "0.00", "0.00");
-        data->addPosting("Ana", "07/12/2026", "0.00", "0.00", "0.00", "7.00");
+        const QString cashier = QStringLiteral("Petar Petrovic");
+        data->addPosting(cashier, "07/12/2026", "5.00", "0.00", "0.00", "0.00");
+        data->addPosting(cashier, "07/12/2026", "5.00", "0.00", "0.00", "0.00");
+        data->addPosting(cashier, "07/12/2026", "0.00", "0.00", "0.00", "7.00");
         showForm();
-        login("111"); // numbers the journal
         TForm2 review(data->session, dialogs, clock, settings);
-        review.Label2->setText(QStringLiteral("Ana"));
-        review.show();
+        form->setReviewWindow(&review);
+        login("111"); // numbers the journal
+        click("BitBtn18");
         review.FormActivate();
         const struct
         {
             int row;
             bool closeFirst;
             QString said;
+            int records;
         } steps[] = {
-            {1, false, "Dokument U-2026-000002 je storniran dokumentom U-2026-000003"},
-            {1, false, "Dokument U-2026-000002 je vec storniran (U-2026-000003)"},
+            {1, false, "Dokument U-2026-000002 je storniran dokumentom U-2026-000003", 4},
+            {0, false, "Dokument U-2026-000001 je storniran dokumentom U-2026-000004", 5},
+            {1, false, "Dokument U-2026-000002 je vec storniran (U-2026-000003)", 5},
             {3, false, "Dokument U-2026-000003 je storno dokumenta U-2026-000002 i ne moze se "
-                       "stornirati"},
-            {0, true, "Dokument U-2026-000001 je iz zakljucenog dana 07/12/2026: ne moze se "
-                      "stornirati"},
+                       "stornirati", 5},
+            {2, true, "Dokument I-2026-000001 je iz zakljucenog dana 07/12/2026: ne moze se "
+                      "stornirati", 5},
         };
         for (const auto &step : steps) {
             if (step.closeFirst) {
                 closeDay(QDate(2026, 12, 7));
                 review.FormActivate(); // the close ends the shared session; back in the window
             }
+            QFile::remove(data->file("podaci.txt"));
             review.DBGrid1->setCurrentIndex(review.DBGrid1->model()->index(step.row, 0));
             dialogs.clear();
             dialogs.answerYes();
             review.BitBtnStorno->click();
             QCOMPARE(dialogs.messages(), QStringList{step.said});
+            QCOMPARE(data->records("promet").size(), step.records);
+            // Written after a stored reversal only.
+            QCOMPARE(QFile::exists(data->file("podaci.txt")), step.said.contains("storniran dok"));
+            review.FormActivate(); // reading the journal here ended the shared session
         }
         const QList<QStringList> rows = data->records("promet");
-        QCOMPARE(rows.size(), 4);
         QCOMPARE(rows.at(3).mid(0, 6),
-                 (QStringList{"Ana", "07/12/2026", "14:05:09",
-                              "STORNO U-2026-000002: opis", "grupa", "-5.00"}));
+                 (QStringList{cashier, "07/12/2026", "14:05:09", "STORNO U-2026-000002: opis",
+                              "grupa", "-5.00"}));
+        QCOMPARE(rows.at(4).at(3), QStringLiteral("STORNO U-2026-000001: opis"));
+        // The balance boxes follow the reversals: 5 + 5 - 5 - 5 dinars, 7 euros.
+        QCOMPARE(find<QLineEdit>("Edit2")->text(), QStringLiteral("0.00"));
+        form->setReviewWindow(nullptr);
     }
 };
 

@@ -236,8 +236,10 @@ private slots:
         QTest::addColumn<QString>("missing");
         const Criteria none;
         QTest::newRow("cashier") << cashier(none, "") << MissingCashier;
-        QTest::newRow("activity") << activity(cashier(none, "Ana"), "") << MissingText;
-        QTest::newRow("group") << group(none, "") << MissingText;
+        // An activity and a group are chosen from their lists like a cashier.
+        QTest::newRow("activity") << activity(cashier(none, "Ana"), "")
+                                  << QStringLiteral("Morate izabrati cesti promet iz liste!");
+        QTest::newRow("group") << group(none, "") << QStringLiteral("Morate izabrati grupu iz liste!");
         QTest::newRow("keyword") << keyword(group(period(none, "01/12/2026", "07/12/2026"), "G"),
                                             "")
                                  << MissingText;

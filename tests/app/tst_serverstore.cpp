@@ -1,11 +1,15 @@
 // A journal moved to the server: the export a desk joined to the server writes is the one
-// the local journal wrote, byte for byte.
+// the local journal wrote, byte for byte, and its records keep their document numbers, also
+// through a backup and its restore on the server.
 #include "WindowTest.h"
 
+#include "desk/CashBook.h"
+#include "engine/Table.h"
 #include "testsupport/FaultProxy.h"
 #include "testsupport/PgCluster.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QProcess>
 
 class TestServerStore : public QObject, WindowTest<>
@@ -34,6 +38,12 @@ class TestServerStore : public QObject, WindowTest<>
     // reaches the server through `proxy`, with an answer time-out of 3 s.
     void joinThrough(const FaultProxy &proxy)
     {
+        moveToServer(proxy.uri(PgCluster::shared().uri(), PgCluster::shared().port()) +
+                     QStringLiteral("\ntimeout=3"));
+    }
+    // The same, the desk reaching the server at `deskUri` (baza.txt's text).
+    void moveToServer(const QString &deskUri)
+    {
         QCOMPARE(PgCluster::shared().reset(), QString());
         data->addRecord(QStringLiteral("korisnici"), {"SIFRA", "111", "IMEIPREZIME", "Petar"});
         QCOMPARE(runInit({QStringLiteral("--server"), PgCluster::shared().uri(),
@@ -44,8 +54,26 @@ class TestServerStore : public QObject, WindowTest<>
         ftp.write("0\r\n");
         QFile baza(data->file(QStringLiteral("podaci/baza.txt")));
         QVERIFY(baza.open(QIODevice::WriteOnly));
-        baza.write(proxy.uri(PgCluster::shared().uri(), PgCluster::shared().port()).toUtf8() +
-                   "\ntimeout=3\n");
+        baza.write(deskUri.toUtf8() + "\n");
+    }
+    QString numbers() const
+    {
+        return PgCluster::shared().value(QStringLiteral(
+            "SELECT string_agg(d.broj, ', ' ORDER BY p.id) FROM promet p "
+            "JOIN dorvanta_dokument d ON d.id = p.id"));
+    }
+    void post(const QString &amount)
+    {
+        form->findChild<QLineEdit *>("Edit4")->setText(amount);
+        form->findChild<QLineEdit *>("Edit5")->setText(QStringLiteral("Racun"));
+        form->findChild<QLineEdit *>("Edit12")->setText(QStringLiteral("Gorivo"));
+        dialogs.answerYes();
+        form->BitBtn8Click();
+    }
+    void relogin(const QString &code)
+    {
+        form->Glavnimeni1Click();
+        login(code);
     }
     QString journalCount() const
     {
@@ -75,12 +103,44 @@ private slots:
             {"KORISNIK", "Ana", "DATUM", "01/01/2000", "VREME", "12:30:00", "OPIS", "staro",
              "GRUPA", "g", "IZLAZDIN", "99999999.99", "STANJEDIN", "-99998499.75", "STANJEEUR",
              "-7.50"}};
+        // The local cash book's own numbers, which numbering the records afresh would not give:
+        // a cleared record used U-2026-000001; a reversal that names its original; a closed day.
+        data->addRecord(QStringLiteral("promet"), {"DATUM", "01/12/2026", "ULAZDIN", "1.00"});
+        QCOMPARE(desk::cashbook::prepareDirectory(data->path(), DataDir::password()), QString());
+        {
+            data->session.setPassword(DataDir::password());
+            engine::Table journal(data->session, QStringLiteral("podaci/promet.db"));
+            journal.open();
+            journal.emptyTable();
+            desk::cashbook::prepare(journal); // as the next start does
+            data->session.close();
+        }
         for (const QStringList &p : postings)
             data->addRecord(QStringLiteral("promet"), p);
+        {
+            data->session.setPassword(DataDir::password());
+            engine::Table journal(data->session, QStringLiteral("podaci/promet.db"));
+            journal.open();
+            desk::cashbook::prepare(journal);
+            desk::cashbook::reverse(journal, QStringLiteral("U-2026-000002"), QStringLiteral("Ana"),
+                                    QDate(2026, 12, 31), QStringLiteral("23:59:59"),
+                                    data->session.dateFormat());
+            desk::cashbook::closeDay(journal, QDate(2024, 2, 29), QStringLiteral("Admin"),
+                                     QDateTime(QDate(2026, 12, 31), QTime(23, 59)));
+            data->session.close();
+        }
         const QByteArray local = exportedJournal();
-        QVERIFY(local.count('\n') == 6 + postings.size());
+        QVERIFY(local.count('\n') == 6 + postings.size() + 1);
 
         QCOMPARE(runInit({QStringLiteral("--server"), uri, QStringLiteral("--import"), data->path()}), 0);
+        QCOMPARE(PgCluster::shared().value(QStringLiteral(
+                     "SELECT string_agg(d.broj || coalesce(' > ' || d.storno, ''), ', ' ORDER BY "
+                     "p.id) FROM promet p JOIN dorvanta_dokument d ON d.id = p.id")),
+                 QStringLiteral("U-2024-000001, U-2026-000002, I-2000-000001, "
+                                "U-2026-000003 > U-2026-000002"));
+        QCOMPARE(PgCluster::shared().value(QStringLiteral(
+                     "SELECT string_agg(datum || ' ' || broj, ', ') FROM dorvanta_zakljucak")),
+                 QStringLiteral("2024-02-29 1"));
         data.reset();
         data = std::make_unique<DataDir>(); // a fresh desk, joined to the server
         QCOMPARE(runInit({QStringLiteral("--join"), uri, data->path()}), 0);
@@ -140,6 +200,36 @@ private slots:
         QCOMPARE(text("Edit4"), QString());
         QCOMPARE(journalCount(), QStringLiteral("1"));
         QCOMPARE(text("Edit2"), QStringLiteral("-25.00"));
+    }
+
+    // A restore on the server gives the restored records (new records there, with new ids) the
+    // numbers printed on their documents; the numbers given after the backup are not given again.
+    void aRestoreOnTheServerKeepsTheNumbersOfTheBackup()
+    {
+        data->addUser(QStringLiteral("12345"), QStringLiteral("Admin"));
+        moveToServer(PgCluster::shared().uri());
+        makeForm();
+        login(QStringLiteral("111"));
+        post(QStringLiteral("10"));
+        post(QStringLiteral("20"));
+        relogin(QStringLiteral("12345"));
+        form->BitBtn19Click();
+        form->findChild<QPushButton *>("BitBtn20")->click(); // bck-07-12-26-14-05-09.db
+        relogin(QStringLiteral("111"));
+        post(QStringLiteral("30"));
+        QCOMPARE(numbers(), QStringLiteral("I-2026-000001, I-2026-000002, I-2026-000003"));
+
+        relogin(QStringLiteral("12345"));
+        form->BitBtn19Click();
+        form->findChild<QLineEdit *>("Edit11")->setText(QStringLiteral("bck-07-12-26-14-05-09.db"));
+        dialogs.answerYes();
+        form->findChild<QPushButton *>("BitBtn23")->click();
+        QCOMPARE(dialogs.messages().last(), QStringLiteral("Ucitao sam podatke iz back-up fajla!"));
+        QCOMPARE(journalCount(), QStringLiteral("2"));
+        QCOMPARE(numbers(), QStringLiteral("I-2026-000001, I-2026-000002"));
+        relogin(QStringLiteral("111"));
+        post(QStringLiteral("40"));
+        QCOMPARE(numbers(), QStringLiteral("I-2026-000001, I-2026-000002, I-2026-000004"));
     }
 
     // A balance that cannot be read at login is shown as no balance, never as 0.00.

@@ -1,17 +1,29 @@
-// The upload of the journal export after a posting, against a real FTP server on loopback.
+// The upload of the journal export after a posting, against a real FTP server on loopback;
+// and the encrypted upload: the option file's optional "FTPS" and key lines, "PROVERI VEZU"
+// on the backup page, and the upload after a posting, against pyftpdlib's TLS handler (TLS
+// required, self-signed certificate for 127.0.0.1).
 #include "WindowTest.h"
-#include "UploadServer.h"
+#include "testsupport/FtpTlsServer.h"
+#include "testsupport/UploadServer.h"
 
 #include "Unit1.h"
+#include "Unit2.h"
 #include "ftp/Ftp.h"
 
 #include "platform/TextFiles.h"
 
+#include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -29,7 +41,22 @@ class TestUpload : public QObject, WindowTest<>
 
 private:
     std::unique_ptr<UploadServer> server;
+    std::unique_ptr<ftptest::PyFtpsServer> tlsServer;
 
+    void startTlsServer()
+    {
+        tlsServer = std::make_unique<ftptest::PyFtpsServer>();
+        if (!tlsServer->start()) {
+            if (tlsServer->missing)
+                QSKIP(qPrintable(tlsServer->problem));
+            QFAIL(qPrintable(tlsServer->problem));
+        }
+        QVERIFY(QDir(tlsServer->home()).mkpath(QStringLiteral("public_html/dv")));
+        makeForm();
+        form->MFtp1->Port = tlsServer->port;
+        form->MFtp1->SetRetryInterval(0);
+        form->show();
+    }
     void startServer(int bytesPerSecond = 0)
     {
         server = std::make_unique<UploadServer>(bytesPerSecond);
@@ -64,12 +91,14 @@ private slots:
     void init()
     {
         freshData();
+        data->addUser("12345", "Admin");
         data->addUser("111", "Petar Petrovic");
     }
     void cleanup()
     {
         form.reset();
         server.reset();
+        tlsServer.reset();
         data.reset();
     }
 
@@ -295,6 +324,108 @@ private slots:
                                   qPrintable(form->Label26->text()), 20000);
         // The first store was not cut off by the refused second one.
         QCOMPARE(server->stored().size(), firstExportSize);
+    }
+
+    // A reversal is a posting: from the journal view and from the review window alike its
+    // export is written and uploaded at once, not at the next posting.
+    void aReversalUploadsItsExport_data()
+    {
+        QTest::addColumn<bool>("fromReview");
+        QTest::newRow("journal view") << false;
+        QTest::newRow("review window") << true;
+    }
+    void aReversalUploadsItsExport()
+    {
+        QFETCH(bool, fromReview);
+        data->addPosting("Petar Petrovic", "07/12/2026", "5.00", "0.00", "0.00", "0.00");
+        startServer();
+        writeOptions({"1", "127.0.0.1", "kasa", "tajna"});
+        makeForm();
+        form->MFtp1->Port = server->port;
+        form->MFtp1->SetRetryInterval(0);
+        form->show();
+        TForm2 review(data->session, dialogs, clock, settings);
+        form->setReviewWindow(&review);
+        login(fromReview ? "111" : "12345");
+        QTableView *grid = nullptr;
+        QPushButton *storno = nullptr;
+        if (fromReview) {
+            click("BitBtn18");
+            review.FormActivate();
+            grid = review.DBGrid1;
+            storno = review.BitBtnStorno;
+        } else {
+            click("BitBtn13");
+            click("BitBtn14");
+            grid = find<QTableView>("DBGrid4");
+            storno = find<QPushButton>("BitBtnStorno");
+        }
+        grid->setCurrentIndex(grid->model()->index(0, 0));
+        dialogs.answerYes();
+        storno->click();
+        QTRY_VERIFY2_WITH_TIMEOUT(dialogs.messages().contains(Done),
+                                  qPrintable(form->Label26->text()), 10000);
+        QCOMPARE(dialogs.messages(),
+                 (QStringList{"Dokument U-2026-000001 je storniran dokumentom U-2026-000002",
+                              Wait, Done}));
+        QVERIFY(server->stored().contains("STORNO U-2026-000001: opis"));
+        form->setReviewWindow(nullptr);
+    }
+
+    // An untrusted server is named by its key and trusted on Yes; the key then stays in the
+    // option file (mode 0600) and the next check logs in encrypted. A plain login is refused.
+    void checkTrustsTheShownKeyOnYes()
+    {
+        writeOptions({"1", "127.0.0.1", "tester", "secret", "FTPS"});
+        startTlsServer();
+        form->Edit1->setText("12345");
+        form->BitBtn9Click();
+        form->BitBtn19Click();
+        QVERIFY(form->CheckBox1->isChecked());
+        QVERIFY(form->RadioButton15->isChecked());
+
+        dialogs.answerYes();
+        form->BitBtn30->click();
+        QCOMPARE(dialogs.messages().value(0),
+                 QStringLiteral("Sertifikat servera nije potvrden. Otisak kljuca servera:\n")
+                     + tlsServer->fingerprint());
+        QCOMPARE(dialogs.questions(), QStringList{QStringLiteral("Da li verujete ovom serveru?")});
+        QCOMPARE(data->readFile("podaci/ftpop.txt"),
+                 "1\r\n127.0.0.1\r\ntester\r\nsecret\r\nFTPS\r\n" + tlsServer->fingerprint().toLatin1()
+                     + "\r\n");
+        struct stat st{};
+        QCOMPARE(::stat(QFile::encodeName(data->file("podaci/ftpop.txt")).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, 0600u);
+
+        dialogs.clear();
+        form->BitBtn30->click();
+        QVERIFY2(dialogs.messages().value(0).startsWith(
+                     QStringLiteral("Veza je uspesna. Podaci se prenose sifrovano (TLSv1.")),
+                 qPrintable(dialogs.messages().join('|')));
+
+        // The server takes no login in clear.
+        dialogs.clear();
+        form->CheckBox1->setChecked(false);
+        form->BitBtn30->click();
+        QCOMPARE(dialogs.messages().value(0),
+                 QStringLiteral("Server je odbio korisnicko ime ili lozinku."));
+    }
+
+    // With "FTPS" and the pinned key in the option file a posting uploads over TLS.
+    void postingUploadsEncryptedWithTheOptionLines()
+    {
+        startTlsServer();
+        writeOptions({"1", "127.0.0.1", "tester", "secret", "FTPS", tlsServer->fingerprint()});
+        form->Edit1->setText("111");
+        form->BitBtn9Click();
+        post();
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            dialogs.messages().contains(Done),
+            qPrintable(form->Label26->text()), 15000);
+        QVERIFY(form->MFtp1->TlsFingerprint() == tlsServer->fingerprint());
+        QFile stored(tlsServer->home() + QStringLiteral("/public_html/dv/podaci.txt"));
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QVERIFY(stored.readAll().contains("Petar Petrovic"));
     }
 };
 

@@ -3,7 +3,7 @@
 // opening, values that do not fit their field, and results longer than the rows a query keeps
 // in memory, read in any order and after the table changed.
 
-#include "EngineFixture.h"
+#include "testsupport/EngineFixture.h"
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"
@@ -75,6 +75,45 @@ TEST_P(QueryTest, ReadsRowsByPositionAndByNameWithoutMoving)
         FAIL() << "no error";
     } catch (const EngineError &e) {
         EXPECT_EQ(e.message(), QStringLiteral("Unknown field 'grupa' in podaci\\promet.db"));
+    }
+}
+
+// Each row of a select of fields carries its record's id, so that equal rows can be told apart;
+// a result of sums has none.
+TEST_P(QueryTest, RowsCarryTheIdsOfTheirRecords)
+{
+    post({"Ana Anic", "03/12/2026", "Kafa", "Ostalo", "0.00", "0.00", "10.00"}); // equal to the third
+    QList<qint64> stored;
+    {
+        engine::Table t(session, QStringLiteral("podaci/promet.db"));
+        t.open();
+        for (t.first(); !t.eof(); t.next())
+            stored << t.recordId();
+        session.close();
+    }
+    session.setPassword(password());
+    const struct
+    {
+        const char *statement;
+        QList<int> rows; // places in the journal
+    } cases[] = {
+        {"select * from podaci\\promet.db", {0, 1, 2, 3}},
+        {"select opis from podaci\\promet.db where korisnik = 'Ana Anic'", {2, 3}},
+        {"select sum(ulazeur) from podaci\\promet.db", {}},
+    };
+    for (const auto &c : cases) {
+        setStatement(QString::fromUtf8(c.statement));
+        QList<qint64> ids;
+        for (int row = 0; row < query.recordCount(); ++row)
+            ids << query.recordIdAt(row);
+        QList<qint64> expected;
+        for (int place : c.rows)
+            expected << stored.at(place);
+        if (c.rows.isEmpty())
+            expected << -1; // the one row of sums
+        EXPECT_EQ(ids, expected) << c.statement;
+        EXPECT_EQ(query.fieldNames().contains(QString()), false) << c.statement;
+        EXPECT_EQ(query.recordIdAt(query.recordCount()), -1) << c.statement;
     }
 }
 

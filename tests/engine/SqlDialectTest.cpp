@@ -3,7 +3,7 @@
 // on period ends, quotes and values crafted to break out of their quotes, case-sensitive like,
 // and on statements outside the dialect.
 
-#include "EngineFixture.h"
+#include "testsupport/EngineFixture.h"
 
 #include "engine/EngineError.h"
 #include "engine/Query.h"

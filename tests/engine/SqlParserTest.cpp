@@ -2,7 +2,7 @@
 // dialect's edges (paths, quoted names, NOT, IS NULL, negative numbers, statements over
 // several lines).
 
-#include "QtPrinters.h"
+#include "testsupport/QtPrinters.h"
 
 #include "engine/EngineError.h"
 #include "engine/SqlParser.h"

@@ -1,8 +1,9 @@
 // Tables: opening (missing table, not a table, password handling and the prompt), walking in
 // stored order, fields by name, insert/edit/post/cancel/delete, the session closing everything,
-// and whole-file operations (layout check, consistent copy).
+// whole-file operations (layout check, consistent copy), and the store on the server (its
+// faults on the wire, a backup of it killed midway).
 
-#include "EngineFixture.h"
+#include "testsupport/EngineFixture.h"
 #include "testsupport/FaultProxy.h"
 #include "testsupport/JournalFiller.h"
 
@@ -28,33 +29,6 @@ using engine::Money;
 using engine::Table;
 
 namespace {
-
-QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const EngineError &e) {
-        return e.message();
-    }
-    return QStringLiteral("(no error)");
-}
-
-// Runs one SQL statement on a file directly and returns the first column of each row.
-QStringList rawQuery(const QString &file, const char *sql)
-{
-    sqlite3 *db = nullptr;
-    sqlite3_open(file.toUtf8().constData(), &db);
-    sqlite3_stmt *stmt = nullptr;
-    sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
-    QStringList values;
-    while (sqlite3_step(stmt) == SQLITE_ROW)
-        values << QStringLiteral("%1:%2")
-                      .arg(sqlite3_column_type(stmt, 0) == SQLITE_INTEGER ? "int" : "text")
-                      .arg(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0))));
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
-    return values;
-}
 
 void addUser(Table &users, const QString &code, const QString &name)
 {
@@ -332,26 +306,6 @@ TEST_P(StoredTableTest, EditChangesOnlyTheCurrentRecordWhenPosted)
     EXPECT_EQ(users.fieldText(QStringLiteral("IMEIPREZIME")), QStringLiteral("Zoran"));
 }
 
-TEST_F(TableTest, DeletingFromTheFirstRecordUntilTheEndEmptiesTheTable)
-{
-    for (int i = 0; i < 5; ++i)
-        post({"Petar", "01/12/2026", QString::number(i), "G"});
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
-    journal.first();
-    int deleted = 0;
-    while (!journal.eof()) {
-        journal.deleteRecord();
-        ++deleted;
-    }
-    EXPECT_EQ(deleted, 5);
-    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT COUNT(*) FROM promet"),
-              QStringList{"int:0"});
-    EXPECT_EQ(errorOf([&] { journal.deleteRecord(); }),
-              QStringLiteral("Cannot delete from the empty table podaci/promet.db"));
-}
-
 TEST_P(StoredTableTest, ClearingAndWalkingWorkAcrossBlocks)
 {
     session.setPassword(password());
@@ -388,6 +342,8 @@ TEST_P(StoredTableTest, ClearingAndWalkingWorkAcrossBlocks)
     EXPECT_EQ(deleted, 300);
     EXPECT_EQ(users.recordCount(), 0);
     EXPECT_EQ(users.recNo(), -1);
+    EXPECT_EQ(errorOf([&] { users.deleteRecord(); }),
+              QStringLiteral("Cannot delete from the empty table podaci/korisnici.db"));
 
     // Deleting the last record makes the one before it current.
     addUser(users, QStringLiteral("a"), QStringLiteral("A"));
@@ -503,58 +459,6 @@ TEST_P(StoredTableTest, AnotherTableOnTheSameFileSeesNewRecords)
     EXPECT_EQ(grid.fieldText(QStringLiteral("OPIS")), QStringLiteral("1"));
     grid.next();
     EXPECT_EQ(grid.fieldText(QStringLiteral("OPIS")), QStringLiteral("2"));
-}
-
-TEST_F(TableTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
-{
-    QTemporaryDir target;
-    QProcess init;
-    init.start(QStringLiteral(DORVANTA_INIT), {target.path(), QStringLiteral("--demo")});
-    ASSERT_TRUE(init.waitForFinished(30000));
-    EXPECT_EQ(init.exitCode(), 0);
-    const QString printed = QString::fromUtf8(init.readAllStandardOutput());
-    EXPECT_TRUE(printed.contains(QStringLiteral("Admin code: 12345"))) << printed.toStdString();
-    EXPECT_TRUE(printed.contains(QStringLiteral("Petar Petrovic code: 111"))) << printed.toStdString();
-
-    engine::Session other;
-    other.setBaseDir(target.path());
-    other.setPassword(password());
-    Table users(other, QStringLiteral("podaci\\korisnici.db"));
-    users.open();
-    QStringList records;
-    for (; !users.eof(); users.next())
-        records << users.fieldText(QStringLiteral("SIFRA")) + QLatin1Char('=') +
-                       users.fieldText(QStringLiteral("IMEIPREZIME"));
-    EXPECT_EQ(records, (QStringList{"12345=Admin", "111=Petar Petrovic"}));
-    EXPECT_NO_THROW(desk::promet().checkTableFile(target.path() + "/podaci/promet.db", password()));
-    QFile options(target.path() + QStringLiteral("/podaci/ftpop.txt"));
-    ASSERT_TRUE(options.open(QIODevice::ReadOnly));
-    EXPECT_EQ(options.readAll(), QByteArray("0\r\n"));
-    other.close();
-
-    init.start(QStringLiteral(DORVANTA_INIT), {target.path(), QStringLiteral("--admin-code"), QStringLiteral("999")});
-    ASSERT_TRUE(init.waitForFinished(30000));
-    EXPECT_EQ(init.exitCode(), 1);
-    EXPECT_TRUE(QString::fromUtf8(init.readAllStandardError()).contains(QStringLiteral("already exist")));
-    other.setPassword(password());
-    users.open();
-    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("12345")); // untouched
-}
-
-TEST_F(TableTest, JournalFillMakesAWholeDataDirectory)
-{
-    QTemporaryDir target;
-    testsupport::FillOptions options;
-    options.directory = target.path();
-    options.postings = 3;
-    options.cashiers = 1;
-    ASSERT_EQ(testsupport::JournalFiller::fill(options), QString());
-    QFile ftpOptions(target.path() + QStringLiteral("/podaci/ftpop.txt"));
-    ASSERT_TRUE(ftpOptions.open(QIODevice::ReadOnly)); // the program reads it after every posting
-    EXPECT_EQ(ftpOptions.readAll(), QByteArray("0\r\n"));
-    EXPECT_EQ(rawQuery(target.path() + QStringLiteral("/podaci/korisnici.db"),
-                       "SELECT SIFRA FROM korisnici"),
-              (QStringList{"text:12345", "text:101"}));
 }
 
 TEST_P(StoredTableTest, CopyIsAJournalTableAndOthersAreNot)
@@ -723,138 +627,6 @@ TEST_F(ServerStoreTest, AServerAwayStoresNothingAndTheNextActionTriesAgain)
 
 namespace {
 
-// Every record of the journal of `directory` as its field texts, in stored order.
-QStringList journalTexts(const QString &directory)
-{
-    engine::Session other;
-    other.setBaseDir(directory);
-    other.setPassword(QStringLiteral("kvr604"));
-    other.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
-    Table journal(other, QStringLiteral("podaci/promet.db"));
-    journal.open();
-    QStringList rows;
-    for (; !journal.eof(); journal.next()) {
-        QStringList fields;
-        for (const char *name : {"KORISNIK", "DATUM", "VREME", "OPIS", "GRUPA", "ULAZDIN",
-                                    "IZLAZDIN", "ULAZEUR", "IZLAZEUR", "STANJEDIN", "STANJEEUR"})
-            fields << journal.fieldText(name);
-        rows << fields.join(u'|');
-    }
-    return rows;
-}
-
-// Runs dorvanta-init with `input` on its standard input; its standard error in `errors`, both
-// of its outputs in `shown`.
-int runInit(const QStringList &args, QString *errors = nullptr, const QByteArray &input = {},
-            QString *shown = nullptr)
-{
-    QProcess init;
-    init.start(QStringLiteral(DORVANTA_INIT), args);
-    init.write(input);
-    init.closeWriteChannel();
-    init.waitForFinished(60000);
-    const QString error = QString::fromUtf8(init.readAllStandardError());
-    if (errors)
-        *errors = error;
-    if (shown)
-        *shown += QString::fromUtf8(init.readAllStandardOutput()) + error;
-    return init.exitStatus() == QProcess::NormalExit ? init.exitCode() : -1;
-}
-
-} // namespace
-
-// A desk's journal moves to the server with its order and balances; another desk joins; a
-// server that has the tables already refuses a second set-up and a second import.
-TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
-{
-    ASSERT_EQ(PgCluster::shared().reset(), QString());
-    const QString uri = PgCluster::shared().uri();
-    QTemporaryDir local, desk, other;
-    ASSERT_EQ(runInit({local.path(), QStringLiteral("--demo")}), 0);
-    {
-        engine::Session localSession;
-        localSession.setBaseDir(local.path());
-        localSession.setPassword(password());
-        localSession.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
-        Table journal(localSession, QStringLiteral("podaci/promet.db"));
-        journal.open();
-        for (int i = 0; i < 3; ++i) {
-            journal.insert();
-            journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("Zapis %1").arg(3 - i));
-            journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("0%1/12/2026").arg(i + 1));
-            journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("9:0%1:00").arg(i));
-            journal.setFieldText(QStringLiteral("ULAZDIN"), QStringLiteral("1500.25"));
-            journal.setFieldText(QStringLiteral("STANJEDIN"), QString::number(1500.25 * (i + 1), 'f', 2));
-            journal.post();
-        }
-    }
-    const QStringList before = journalTexts(local.path());
-    ASSERT_EQ(before.size(), 3);
-
-    ASSERT_EQ(runInit({QStringLiteral("--server"), uri, QStringLiteral("--import"), local.path()}), 0);
-    QString errors;
-    EXPECT_EQ(runInit({QStringLiteral("--server"), uri, QStringLiteral("--import"), local.path()}, &errors), 1);
-    EXPECT_TRUE(errors.contains(QStringLiteral("not empty"))) << errors.toStdString();
-
-    ASSERT_EQ(runInit({QStringLiteral("--join"), uri, desk.path()}), 0);
-    EXPECT_EQ(QFile::permissions(desk.path() + QStringLiteral("/podaci/baza.txt")) &
-                  (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
-              QFile::Permissions()); // it may hold the database password
-    EXPECT_TRUE(QFile::exists(desk.path() + QStringLiteral("/podaci/ftpop.txt")));
-    EXPECT_EQ(journalTexts(desk.path()), before);
-
-    EXPECT_EQ(runInit({QStringLiteral("--server"), uri, other.path()}, &errors), 1);
-    EXPECT_TRUE(errors.contains(QStringLiteral("already exist"))) << errors.toStdString();
-    EXPECT_FALSE(QFile::exists(other.path() + QStringLiteral("/podaci/baza.txt")));
-    EXPECT_EQ(journalTexts(desk.path()), before); // nothing of the server's tables was dropped
-}
-
-// A journal of another layout is refused by a joining desk, naming the table and the column;
-// the desk keeps no baza.txt, or the one it had.
-TEST_F(ServerStoreTest, AJoinRefusesAJournalOfAnotherLayout)
-{
-    const struct
-    {
-        const char *alter;
-        const char *mend; // "" for the last row
-        const char *named;
-    } layouts[] = {
-        {"ALTER TABLE promet ALTER COLUMN datum TYPE text",
-         "ALTER TABLE promet ALTER COLUMN datum TYPE date USING datum::date", "column DATUM is TEXT, not DATE"},
-        {"ALTER TABLE promet ALTER COLUMN izlazdin TYPE numeric",
-         "ALTER TABLE promet ALTER COLUMN izlazdin TYPE bigint", "column IZLAZDIN is TEXT, not MONEY"},
-        {"ALTER TABLE promet RENAME COLUMN grupa TO \"GRUPA\"",
-         "ALTER TABLE promet RENAME COLUMN \"GRUPA\" TO grupa", "column GRUPA is not in lower case"},
-        {"ALTER TABLE promet DROP COLUMN opis", "", "column OPIS is missing"},
-    };
-    const QString uri = PgCluster::shared().uri();
-    QTemporaryDir joined;
-    ASSERT_TRUE(QDir().mkpath(joined.filePath(QStringLiteral("podaci"))));
-    const QString joinedBaza = joined.filePath(QStringLiteral("podaci/baza.txt"));
-    QFile earlier(joinedBaza);
-    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
-    earlier.write("postgresql://kasa@192.0.2.1/prije\n");
-    earlier.close();
-    for (const auto &layout : layouts) {
-        SCOPED_TRACE(layout.alter);
-        ASSERT_EQ(PgCluster::shared().exec(QLatin1String(layout.alter)), QString());
-        QTemporaryDir fresh;
-        QString errors;
-        EXPECT_EQ(runInit({QStringLiteral("--join"), uri, fresh.path()}, &errors), 1);
-        EXPECT_TRUE(errors.contains(QStringLiteral("promet.db is not a promet table (%1)").arg(QLatin1String(layout.named))))
-            << errors.toStdString();
-        EXPECT_FALSE(QFile::exists(fresh.filePath(QStringLiteral("podaci/baza.txt"))));
-        EXPECT_EQ(runInit({QStringLiteral("--join"), uri, joined.path()}), 1);
-        ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
-        EXPECT_EQ(earlier.readAll(), "postgresql://kasa@192.0.2.1/prije\n");
-        earlier.close();
-        if (*layout.mend)
-            ASSERT_EQ(PgCluster::shared().exec(QLatin1String(layout.mend)), QString());
-    }
-}
-
-namespace {
-
 // Whether another desk gets the journal's write lock within `seconds` (asking every 100 ms).
 bool writeLockFreeWithin(int seconds)
 {
@@ -942,189 +714,6 @@ TEST_F(ServerStoreTest, FaultsOnTheWireNeverDoubleAPostingNorHoldTheDesk)
         journal.close();
         EXPECT_EQ(again, fault.outcome == NotStored); // a stored posting is never stored twice
         EXPECT_EQ(cluster.value(QStringLiteral("SELECT count(*) FROM promet")), QStringLiteral("1"));
-    }
-}
-
-namespace {
-
-const QString adminPassword = QStringLiteral("Adm1n-tajna");
-const QString deskPassword = QStringLiteral("Kasa-tajna7");
-
-QString roleUri(const QString &role)
-{
-    return QStringLiteral("postgresql://%1@127.0.0.1:%2/postgres").arg(role).arg(PgCluster::shared().port());
-}
-
-// Runs `sql` with psql as `role`, its password from a password file; true when it succeeded.
-bool psqlAs(const QString &role, const QString &password, const QString &sql, QString *errors)
-{
-    QTemporaryDir home;
-    const QString passFile = home.filePath(QStringLiteral("pgpass"));
-    QFile pass(passFile);
-    pass.open(QIODevice::WriteOnly);
-    pass.write(QStringLiteral("127.0.0.1:%1:postgres:%2:%3\n")
-                   .arg(PgCluster::shared().port())
-                   .arg(role, password)
-                   .toUtf8());
-    pass.close();
-    pass.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    QProcess psql;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PGPASSFILE"), passFile);
-    psql.setProcessEnvironment(env);
-    psql.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-w"),
-                                        QStringLiteral("-v"), QStringLiteral("ON_ERROR_STOP=1"),
-                                        QStringLiteral("-c"), sql, roleUri(role)});
-    psql.waitForFinished(30000);
-    *errors = QString::fromUtf8(psql.readAllStandardError());
-    return psql.exitStatus() == QProcess::NormalExit && psql.exitCode() == 0;
-}
-
-} // namespace
-
-// The shop's two roles: the desks' role posts, reads and reports but can neither change nor
-// delete a record, through the program or through psql; the administrator's role can.
-TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheData)
-{
-    QString shown;
-    ASSERT_EQ(runInit({QStringLiteral("--server"), PgCluster::shared().uri(), QStringLiteral("--roles")},
-                      nullptr, (adminPassword + u'\n' + deskPassword + u'\n').toUtf8(), &shown),
-              0)
-        << shown.toStdString();
-    EXPECT_TRUE(shown.contains(roleUri(QStringLiteral("dorvanta_kasa")))) << shown.toStdString();
-    post({QStringLiteral("Ana"), QStringLiteral("01/12/2026"), QStringLiteral("prvo"), QStringLiteral("g"),
-          QStringLiteral("5.00")});
-
-    // Through the program: a desk joined with the desks' role (its password typed in).
-    QTemporaryDir deskDir;
-    ASSERT_EQ(runInit({QStringLiteral("--join"), roleUri(QStringLiteral("dorvanta_kasa")), deskDir.path()},
-                      nullptr, deskPassword.toUtf8() + "\n", &shown),
-              0)
-        << shown.toStdString();
-    engine::Session desk;
-    desk.setBaseDir(deskDir.path());
-    desk.setPassword(password());
-    desk.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
-    Table journal(desk, QStringLiteral("podaci/promet.db"));
-    journal.open();
-    ASSERT_TRUE(journal.startPosting(QUuid::createUuid()));
-    EXPECT_EQ(journal.sumMoney({QStringLiteral("ULAZDIN")}).at(0).toText(), QStringLiteral("5.00"));
-    journal.insert();
-    journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("sa kase"));
-    journal.post();
-    EXPECT_NO_THROW(journal.commit());
-    engine::Query report(desk);
-    report.sql().append(QStringLiteral("select * from podaci\\promet.db where opis like 'sa%'"));
-    EXPECT_NO_THROW(report.open());
-    EXPECT_EQ(report.recordCount(), 1);
-    Table users(desk, QStringLiteral("podaci/korisnici.db"));
-    users.open();
-    const std::pair<const char *, std::function<void()>> refused[] = {
-        {"edit a journal record", [&] { journal.first(); journal.edit(); journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("x")); journal.post(); }},
-        {"delete a journal record", [&] { journal.cancel(); journal.first(); journal.deleteRecord(); }},
-        {"empty the journal", [&] { journal.emptyTable(); }},
-        {"add a user", [&] { users.insert(); users.setFieldText(QStringLiteral("SIFRA"), QStringLiteral("9")); users.post(); }},
-    };
-    for (const auto &[what, action] : refused)
-        EXPECT_TRUE(errorOf(action).contains(QStringLiteral("permission denied"))) << what;
-    users.close();
-    journal.close();
-    EXPECT_EQ(PgCluster::shared().value(QStringLiteral("SELECT count(*) FROM promet")), QStringLiteral("2"));
-
-    // Through psql, with each role's credentials.
-    struct Attempt
-    {
-        const char *sql;
-        bool desk;
-        bool admin;
-    };
-    const Attempt attempts[] = {
-        {"SELECT count(*) FROM promet, korisnici, aktivnost, grupe", true, true},
-        {"INSERT INTO promet (opis) VALUES ('psql')", true, true},
-        {"UPDATE promet SET opis = 'drugo'", false, true},
-        {"DELETE FROM promet WHERE opis = 'psql'", false, true},
-        {"UPDATE dorvanta_password SET hash = hash", false, true},
-        {"DELETE FROM dorvanta_kljuc", false, true},
-        {"INSERT INTO grupe (grupa) VALUES ('tudja')", false, true},
-        {"CREATE TABLE tudja (x int)", false, true},
-        {"TRUNCATE promet", false, true},
-    };
-    for (const char *role : {"dorvanta_kasa", "dorvanta_admin"}) {
-        const bool isDesk = QLatin1String(role) == QLatin1String("dorvanta_kasa");
-        for (const Attempt &a : attempts) {
-            QString errors;
-            EXPECT_EQ(psqlAs(QLatin1String(role), isDesk ? deskPassword : adminPassword,
-                             QLatin1String(a.sql), &errors),
-                      isDesk ? a.desk : a.admin)
-                << role << ": " << a.sql << " " << errors.toStdString();
-        }
-    }
-    EXPECT_EQ(PgCluster::shared().exec(QStringLiteral("DROP TABLE IF EXISTS tudja")), QString());
-}
-
-// No password on a command line, in a message or in the server's log: dorvanta-init reads it
-// from standard input, and every text that could carry it is shown without it.
-TEST_F(ServerStoreTest, PasswordsNeverShowInCommandLinesMessagesOrLogs)
-{
-    QString shown;
-    ASSERT_EQ(runInit({QStringLiteral("--server"), PgCluster::shared().uri(), QStringLiteral("--roles")},
-                      nullptr, (adminPassword + u'\n' + deskPassword + u'\n').toUtf8(), &shown),
-              0);
-    QTemporaryDir deskDir;
-    const QString desk = roleUri(QStringLiteral("dorvanta_kasa"));
-    QProcess init;
-    init.start(QStringLiteral(DORVANTA_INIT), {QStringLiteral("--join"), desk, deskDir.path()});
-    ASSERT_TRUE(init.waitForStarted());
-    // What ps shows every user; until the child has exec'd it still shows the test's own.
-    QByteArray commandLine;
-    for (int i = 0; i < 500 && !commandLine.contains("--join"); ++i) {
-        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(init.processId()));
-        if (cmdline.open(QIODevice::ReadOnly))
-            commandLine = cmdline.readAll();
-        if (!commandLine.contains("--join"))
-            QThread::msleep(10);
-    }
-    init.write(deskPassword.toUtf8() + "\n");
-    init.closeWriteChannel();
-    ASSERT_TRUE(init.waitForFinished(30000));
-    EXPECT_EQ(init.exitCode(), 0);
-    shown += QString::fromUtf8(init.readAllStandardOutput() + init.readAllStandardError());
-    EXPECT_TRUE(commandLine.contains("dorvanta_kasa@"));
-
-    // Failures whose texts come from libpq or name the server.
-    const QString hidden = QStringLiteral("postgresql://dorvanta_kasa:%1@127.0.0.1:%2/postgres")
-                               .arg(deskPassword)
-                               .arg(PgCluster::shared().port());
-    QTemporaryDir other;
-    const QStringList failing[] = {
-        {QStringLiteral("--join"), hidden + QStringLiteral("%zz"), other.path()}, // not a URI
-        {QStringLiteral("--join"), hidden + QStringLiteral("?sslmode=nonsense"), other.path()},
-        {QStringLiteral("--server"), hidden + QStringLiteral("%zz"), QStringLiteral("--import"), deskDir.path()},
-    };
-    for (const QStringList &args : failing) {
-        QString errors;
-        EXPECT_EQ(runInit(args, &errors, {}, &shown), 1) << args.join(u' ').toStdString();
-        EXPECT_TRUE(errors.contains(QStringLiteral("dorvanta-init: "))) << errors.toStdString();
-    }
-    {
-        QFile baza(deskDir.filePath(QStringLiteral("podaci/baza.txt")));
-        ASSERT_TRUE(baza.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        baza.write((hidden + QStringLiteral("%zz\n")).toUtf8());
-    }
-    engine::Session session2;
-    session2.setBaseDir(deskDir.path());
-    session2.setPassword(password());
-    Table journal(session2, QStringLiteral("podaci/promet.db"));
-    shown += errorOf([&] { journal.open(); });
-    EXPECT_TRUE(shown.contains(QStringLiteral("Server baze podataka nije dostupan: ")));
-
-    QFile log(PgCluster::shared().logFile());
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QString serverLog = QString::fromUtf8(log.readAll());
-    for (const QString &secret : {adminPassword, deskPassword}) {
-        EXPECT_FALSE(commandLine.contains(secret.toUtf8()));
-        EXPECT_FALSE(shown.contains(secret)) << shown.toStdString();
-        EXPECT_FALSE(serverLog.contains(secret));
     }
 }
 

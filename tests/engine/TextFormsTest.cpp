@@ -6,7 +6,7 @@
 #include "engine/Money.h"
 #include "engine/TextForms.h"
 
-#include "QtPrinters.h"
+#include "testsupport/QtPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // the events the component must raise. Time-outs are one second and every wait ends on an
 // event, so the rows do not depend on how loaded the machine is.
 
-#include "FtpTestSupport.h"
-#include "ScriptedFtpServer.h"
+#include "testsupport/FtpTestSupport.h"
+#include "testsupport/ScriptedFtpServer.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -22,27 +22,6 @@ using namespace ftp;
 using namespace ftptest;
 
 namespace {
-
-QByteArray pattern(int size)
-{
-    QByteArray b(size, '\0');
-    for (int i = 0; i < size; ++i)
-        b[i] = static_cast<char>(i * 7 % 251);
-    return b;
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.write(data);
-}
 
 // Answers the login dialogue up to PWD.
 void login(ScriptedSession &s)

@@ -2,8 +2,8 @@
 // a whole dialogue through a SITE proxy, server-type detection from SYST and from the
 // NetTerm welcome, the initial directory, and values asked through OnFtpNeedInfo.
 
-#include "FtpTestSupport.h"
-#include "ScriptedFtpServer.h"
+#include "testsupport/FtpTestSupport.h"
+#include "testsupport/ScriptedFtpServer.h"
 
 #include "ftp/FtpMisc.h"
 

@@ -2,8 +2,8 @@
 // reply grammar, the masked password, refusals, retries and their reports, connection
 // failures and the time-out, keep-alive, and the end of a connection that closes early.
 
-#include "FtpTestSupport.h"
-#include "ScriptedFtpServer.h"
+#include "testsupport/FtpTestSupport.h"
+#include "testsupport/ScriptedFtpServer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -438,19 +438,13 @@ int noopsWithin(int ms, quint16 interval, const QString &noopAnswer)
 
 } // namespace
 
-TEST_F(SessionTest, KeepAliveSendsNoopEveryInterval)
+// A NOOP every interval; a NOOP the server does not know ends the keep-alive, a busy
+// answer does not; interval 0 sends none.
+TEST_F(SessionTest, KeepAliveSendsNoopEveryIntervalUntilItIsUnknown)
 {
     EXPECT_EQ(noopsWithin(2500, 1, QStringLiteral("200 ok")), 2);
-}
-
-TEST_F(SessionTest, KeepAliveStopsOnlyWhenNoopIsUnknown)
-{
     EXPECT_EQ(noopsWithin(2500, 1, QStringLiteral("502 Not implemented")), 1);
     EXPECT_EQ(noopsWithin(2500, 1, QStringLiteral("421 Busy, try later")), 2);
-}
-
-TEST_F(SessionTest, KeepAliveNeverFiresAtIntervalZero)
-{
     EXPECT_EQ(noopsWithin(1200, 0, QStringLiteral("200 ok")), 0);
 }
 

@@ -2,8 +2,8 @@
 // peer's close is reported once after the data before it, Close and lookups behave as
 // the component relies on, and error codes are mapped from errno and lookup failures.
 
-#include "FtpTestSupport.h"
-#include "ScriptedFtpServer.h"
+#include "testsupport/FtpTestSupport.h"
+#include "testsupport/ScriptedFtpServer.h"
 
 #include "ftp/FTPSock.h"
 

@@ -2,8 +2,8 @@
 // both data-connection modes, TYPE only when it changes, the resume decisions, refused
 // commands, bad PASV replies, empty files, and the synchronous mode.
 
-#include "FtpTestSupport.h"
-#include "ScriptedFtpServer.h"
+#include "testsupport/FtpTestSupport.h"
+#include "testsupport/ScriptedFtpServer.h"
 
 #include "ftp/FtpMisc.h"
 
@@ -147,17 +147,6 @@ protected:
         return ok;
     }
     QString local(const QString &name) const { return dir.filePath(name); }
-    static void write(const QString &path, const QByteArray &data)
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(data);
-    }
-    static QByteArray read(const QString &path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
     QStringList transferCommands() const
     {
         QStringList out;
@@ -182,14 +171,6 @@ protected:
     std::unique_ptr<FtpLog> log;
 };
 
-QByteArray pattern(int size, char seed)
-{
-    QByteArray b(size, '\0');
-    for (int i = 0; i < size; ++i)
-        b[i] = static_cast<char>(seed + i * 7 % 251);
-    return b;
-}
-
 } // namespace
 
 TEST_F(TransferTest, DownloadAndUploadInBothModes)
@@ -206,7 +187,7 @@ TEST_F(TransferTest, DownloadAndUploadInBothModes)
         ASSERT_TRUE(waitReady()) << log->dump().toStdString();
         EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("received")}));
         EXPECT_TRUE(log->has(QStringLiteral("info 13 300000")));
-        EXPECT_EQ(read(target), content);
+        EXPECT_EQ(readFile(target), content);
         EXPECT_EQ(ftp->BytesTransferred(), 300000u);
 
         log->lines.clear();
@@ -275,7 +256,7 @@ TEST_F(TransferTest, DownloadResumeDecisionsForExistingFile)
         remote.put(QStringLiteral("r.bin"), content);
         resumeAnswer = QStringLiteral("Resume");
         const QString target = local(QStringLiteral("r%1.bin").arg(c.remoteSize));
-        write(target, localPart);
+        writeFile(target, localPart);
         ftp->DownloadFile(QStringLiteral("r.bin"), target);
         ASSERT_TRUE(waitReady()) << log->dump().toStdString();
         EXPECT_TRUE(log->has(QStringLiteral("need 3")));
@@ -286,11 +267,11 @@ TEST_F(TransferTest, DownloadResumeDecisionsForExistingFile)
         EXPECT_EQ(log->has(QStringLiteral("received")), c.received);
         EXPECT_FALSE(log->has(QStringLiteral("error")));
         if (c.remoteSize == 5000 || c.remoteSize < 0)
-            EXPECT_EQ(read(target), localPart + content.mid(1000));
+            EXPECT_EQ(readFile(target), localPart + content.mid(1000));
         else if (c.remoteSize == 800)
-            EXPECT_EQ(read(target), content); // the old, longer file keeps no tail
+            EXPECT_EQ(readFile(target), content); // the old, longer file keeps no tail
         else
-            EXPECT_EQ(read(target), localPart);
+            EXPECT_EQ(readFile(target), localPart);
         ftp.reset();
         server.reset();
     }
@@ -301,21 +282,21 @@ TEST_F(TransferTest, DownloadAnswersOtherThanResume)
     start();
     remote.put(QStringLiteral("r.bin"), pattern(700, 'R'));
     const QString target = local(QStringLiteral("r.bin"));
-    write(target, pattern(1000, 'L'));
+    writeFile(target, pattern(1000, 'L'));
 
     resumeAnswer = QStringLiteral("Later");
     ftp->DownloadFile(QStringLiteral("r.bin"), target);
     ASSERT_TRUE(waitReady());
     EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready")}));
     EXPECT_EQ(server->count(QStringLiteral("RETR")), 0);
-    EXPECT_EQ(read(target), pattern(1000, 'L'));
+    EXPECT_EQ(readFile(target), pattern(1000, 'L'));
 
     log->lines.clear();
     resumeAnswer = QStringLiteral("Overwrite");
     ftp->DownloadFile(QStringLiteral("r.bin"), target);
     ASSERT_TRUE(waitReady());
     EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("received")}));
-    EXPECT_EQ(read(target), pattern(700, 'R'));
+    EXPECT_EQ(readFile(target), pattern(700, 'R'));
     EXPECT_EQ(server->count(QStringLiteral("SIZE")), 0);
 }
 
@@ -327,7 +308,7 @@ TEST_F(TransferTest, SizeRefusedMeansNothingToResume)
     });
     remote.put(QStringLiteral("r.bin"), pattern(5000, 'R'));
     const QString target = local(QStringLiteral("r.bin"));
-    write(target, pattern(1000, 'L'));
+    writeFile(target, pattern(1000, 'L'));
     resumeAnswer = QStringLiteral("Resume");
     for (int i = 0; i < 2; ++i) {
         log->lines.clear();
@@ -352,7 +333,7 @@ TEST_F(TransferTest, RefusedCommandsEndTheOperation)
     });
     remote.put(QStringLiteral("r.bin"), pattern(5000, 'R'));
     const QString target = local(QStringLiteral("r.bin"));
-    write(target, pattern(1000, 'L'));
+    writeFile(target, pattern(1000, 'L'));
     resumeAnswer = QStringLiteral("Resume");
     ftp->DownloadFile(QStringLiteral("r.bin"), target);
     ASSERT_TRUE(waitReady());
@@ -396,7 +377,7 @@ TEST_F(TransferTest, UploadResumeDecisions)
     start();
     const QString source = local(QStringLiteral("u.bin"));
     const QByteArray content = pattern(1000, 'U');
-    write(source, content);
+    writeFile(source, content);
     resumeAnswer = QStringLiteral("Resume");
 
     remote.put(QStringLiteral("half.bin"), content.left(400));
@@ -422,7 +403,7 @@ TEST_F(TransferTest, EmptyUploadCompletesTwice)
 {
     start();
     const QString source = local(QStringLiteral("empty.txt"));
-    write(source, QByteArray());
+    writeFile(source, QByteArray());
     ftp->UploadFile(source, QStringLiteral("empty.txt"));
     ASSERT_TRUE(waitReady()) << log->dump().toStdString();
     EXPECT_EQ(log->count(QStringLiteral("info 10")), 2);
@@ -437,7 +418,7 @@ TEST_F(TransferTest, UploadWithoutResumeSupportAsksNothing)
     });
     remote.put(QStringLiteral("u.bin"), pattern(10, 'x'));
     const QString source = local(QStringLiteral("u.bin"));
-    write(source, pattern(2000, 'U'));
+    writeFile(source, pattern(2000, 'U'));
     ftp->UploadFile(source, QStringLiteral("u.bin"));
     ASSERT_TRUE(waitReady());
     EXPECT_EQ(server->count(QStringLiteral("SIZE")), 0);
@@ -490,7 +471,7 @@ TEST_F(TransferTest, SynchronousTransferReturnsWhenDone)
     ftp->DownloadFile(QStringLiteral("s.bin"), local(QStringLiteral("s.bin")));
     EXPECT_FALSE(ftp->Busy());
     EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("received")}));
-    EXPECT_EQ(read(local(QStringLiteral("s.bin"))), pattern(50000, 's'));
+    EXPECT_EQ(readFile(local(QStringLiteral("s.bin"))), pattern(50000, 's'));
 }
 
 TEST_F(TransferTest, TransfersAreRefusedWhenNotConnectedOrBusy)

@@ -1,12 +1,17 @@
-// The turnover report written as PDF and read back with poppler's pdftotext: the texts are
-// there, and every element stands where the layout tables put it.
+// The turnover report and a posting's printed document written as PDF and read back with
+// poppler's pdftotext: the texts are there, and every element stands where the layout tables
+// put it.
 #include "TestJournal.h"
+
+#include "desk/DayReport.h"
 
 #include "report/Document.h"
 #include "report/Output.h"
 #include "report/TurnoverReport.h"
 
 #include <QFile>
+
+#include <algorithm>
 #include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -77,6 +82,46 @@ protected:
         return pages;
     }
 
+    enum Edge
+    {
+        Left,
+        Right,
+        Centre
+    };
+    struct Expected
+    {
+        const char *word;
+        Edge edge;
+        double x, top; // band-relative, as in the layout tables
+        double bandTop;
+    };
+    // Each word stands where the layout puts it (the page's left margin 12.7 mm), within a
+    // tenth of a millimetre: the word of that text nearest to its place is measured.
+    template <size_t N> void expectPlaces(const QList<Word> &page, const Expected (&expected)[N])
+    {
+        for (const Expected &e : expected) {
+            const double x = 12.7 + e.x;
+            const double top = e.bandTop + e.top;
+            const auto edgeOf = [&e](const Word &w) {
+                return e.edge == Left ? w.left : e.edge == Right ? w.right : (w.left + w.right) / 2;
+            };
+            const Word *best = nullptr;
+            double bestDistance = 1e9;
+            for (const Word &w : page) {
+                if (w.text != QString::fromUtf8(e.word))
+                    continue;
+                const double distance = std::abs(edgeOf(w) - x) + std::abs(w.top - top);
+                if (distance < bestDistance) {
+                    bestDistance = distance;
+                    best = &w;
+                }
+            }
+            ASSERT_NE(best, nullptr) << e.word;
+            EXPECT_NEAR(edgeOf(*best), x, 0.1) << e.word << " at " << e.x << "," << e.top;
+            EXPECT_NEAR(best->top, top, 0.1) << e.word << " at " << e.x << "," << e.top;
+        }
+    }
+
     QString m_pdftotext;
     QTemporaryDir m_dir;
 };
@@ -120,20 +165,6 @@ TEST_F(PdfOutput, ElementsStandWhereTheLayoutPutsThemWithinATenthOfAMillimetre)
     const QList<QList<Word>> pages = words(pdf);
     ASSERT_EQ(pages.size(), 1);
     const QList<Word> &page = pages.front();
-
-    enum Edge
-    {
-        Left,
-        Right,
-        Centre
-    };
-    struct Expected
-    {
-        const char *word;
-        Edge edge;
-        double x, top; // band-relative, as in the layout tables
-        double bandTop;
-    };
     const double title = 12.7 + 10.6;
     const double detail = title + 30.2;
     const double summary = detail + 3 * 5.6;
@@ -176,30 +207,70 @@ TEST_F(PdfOutput, ElementsStandWhereTheLayoutPutsThemWithinATenthOfAMillimetre)
         {"Strana", Left, 161.4, 2.6, footer},
         {"1", Left, 174.6, 2.6, footer},
     };
-    for (const Expected &e : expected) {
-        const double x = 12.7 + e.x;
-        const double top = e.bandTop + e.top;
-        // The word of that text nearest to where it belongs.
-        const Word *best = nullptr;
-        double bestDistance = 1e9;
-        for (const Word &w : page) {
-            if (w.text != QLatin1String(e.word))
-                continue;
-            const double wx = e.edge == Left    ? w.left
-                              : e.edge == Right ? w.right
-                                                : (w.left + w.right) / 2;
-            const double distance = std::abs(wx - x) + std::abs(w.top - top);
-            if (distance < bestDistance) {
-                bestDistance = distance;
-                best = &w;
-            }
-        }
-        ASSERT_NE(best, nullptr) << e.word;
-        const double wx = e.edge == Left    ? best->left
-                          : e.edge == Right ? best->right
-                                            : (best->left + best->right) / 2;
-        EXPECT_NEAR(wx, x, 0.1) << e.word << " at " << e.x << "," << e.top;
-        EXPECT_NEAR(best->top, top, 0.1) << e.word << " at " << e.x << "," << e.top;
+    expectPlaces(page, expected);
+}
+
+// The printed document of a posting (uplatnica, isplatnica): its number, date, cashier,
+// amount and currency, reason, group and signature lines where the layout puts them.
+TEST_F(PdfOutput, APostingsDocumentShowsItsFiguresWhereTheLayoutPutsThem)
+{
+    desk::BookEntry receipt;
+    receipt.number = "U-2026-000042";
+    receipt.date = QDate(2026, 12, 7);
+    receipt.cashier = "Petar Petrovic";
+    receipt.description = "Uplata pazara";
+    receipt.group = "Pazar";
+    receipt.dinarsIn = engine::Money::fromHundredths(1234567);
+    desk::BookEntry payment = receipt;
+    payment.number = "I-2026-000007";
+    payment.description = "Racun za gorivo";
+    payment.group = "Gorivo";
+    payment.dinarsIn = {};
+    payment.eurosOut = engine::Money::fromHundredths(2050);
+    const struct
+    {
+        desk::BookEntry entry;
+        const char *title, *kind, *amount, *currency, *reason, *group, *party;
+    } cases[] = {
+        {receipt, "UPLATNICA br. U-2026-000042", "UPLATNICA", "12345.67", "DIN", "Uplata", "Pazar",
+         "Uplatilac"},
+        {payment, "ISPLATNICA br. I-2026-000007", "ISPLATNICA", "20.50", "EUR", "Racun", "Gorivo",
+         "Primalac"},
+    };
+    const double band = 12.7; // the document is the first band of the page
+    const double footer = 279.4 - 12.7 - 10.6;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.kind);
+        const QString pdf = write(desk::postingSlipDocument(
+            c.entry, QDateTime(QDate(2026, 12, 8), QTime(9, 30, 0))));
+        EXPECT_TRUE(text(pdf).contains(QString::fromUtf8(c.title)));
+        const QList<QList<Word>> pages = words(pdf);
+        ASSERT_EQ(pages.size(), 1);
+        const Expected expected[] = {
+            {c.kind, Left, 2.1, 2.1, band},
+            {"Datum:", Left, 2.1, 16.0, band},
+            {"07/12/2026", Left, 30.0, 16.0, band},
+            {"Blagajnik:", Left, 2.1, 24.0, band},
+            {"Petar", Left, 30.0, 24.0, band},
+            {"Iznos:", Left, 2.1, 32.0, band},
+            {c.amount, Left, 30.0, 32.0, band},
+            {"Opis:", Left, 2.1, 40.0, band},
+            {c.reason, Left, 30.0, 40.0, band},
+            {"Grupa:", Left, 2.1, 48.0, band},
+            {c.group, Left, 30.0, 48.0, band},
+            {"Blagajnik", Left, 25.0, 85.0, band},
+            {c.party, Left, 135.0, 85.0, band},
+            {"08/12/2026", Left, 15.9, 2.6, footer},
+        };
+        expectPlaces(pages.front(), expected);
+        // The currency follows the amount on its line.
+        const auto amount = std::find_if(pages.front().cbegin(), pages.front().cend(),
+                                         [&c](const Word &w) { return w.text == QString::fromUtf8(c.amount); });
+        ASSERT_NE(amount, pages.front().cend());
+        const auto next = std::next(amount);
+        ASSERT_NE(next, pages.front().cend());
+        EXPECT_EQ(next->text, QString::fromUtf8(c.currency));
+        EXPECT_NEAR(next->top, amount->top, 0.1);
     }
 }
 

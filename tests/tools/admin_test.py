@@ -171,19 +171,29 @@ class AdminTest(unittest.TestCase):
         self.assertNotIn('NIJE', texts)
         self.assertIn('br.', texts)
 
-    def test_a_document_is_reversed_once(self):
+    def test_a_document_is_reversed_once_and_the_export_follows(self):
         number = self.rows()[-1]['BROJ']
+        export = os.path.join(self.dir, 'podaci.txt')
         cases = [
-            (('reverse', number, '--admin-code', 'pogresna'), 1, b'not right'),
-            (('reverse', '--admin-code', '12345'), 2, b'NUMBER'),
-            (('reverse', number, '--admin-code', '12345'), 0, b''),
-            (('reverse', number, '--admin-code', '12345'), 1, b'vec storniran'),
+            (('reverse', number, '--admin-code', 'pogresna'), 1, b'not right', False),
+            (('reverse', '--admin-code', '12345'), 2, b'NUMBER', False),
+            (('reverse', number, '--admin-code', '12345'), 0, b'', True),
+            (('reverse', number, '--admin-code', '12345'), 1, b'vec storniran', False),
         ]
-        for args, status, said in cases:
+        for args, status, said, exported in cases:
             with self.subTest(args=args):
+                if os.path.exists(export):
+                    os.remove(export)
                 run = self.admin(*args)
                 self.assertEqual(run.returncode, status, run.stderr)
                 self.assertIn(said, run.stderr)
+                self.assertEqual(os.path.exists(export), exported)
+                if exported:
+                    with open(export, 'rb') as f:
+                        lines = f.read().split(b'\r\n')
+                    count = self.journal('SELECT COUNT(*) FROM promet')[0][0]
+                    self.assertEqual(len(lines), 6 + count + 1)  # the empty rest after the last
+                    self.assertIn(b'STORNO ' + number.encode(), lines[-2])
         last = self.rows()[-1]
         self.assertTrue(last['OPIS'].startswith('STORNO %s: ' % number), last)
 

@@ -2,6 +2,7 @@
 
 #include "desk/DeskTables.h"
 #include "BackupFiles.h"
+#include "JournalExport.h"
 #include "desk/CashBook.h"
 #include "desk/CashBookCsv.h"
 #include "desk/DayReport.h"
@@ -10,6 +11,7 @@
 #include "engine/Table.h"
 #include "engine/TableStores.h"
 #include "engine/TextForms.h"
+#include "platform/AtomicFile.h"
 #include "report/Output.h"
 
 #include <QDir>
@@ -87,12 +89,34 @@ QString AdminCommands::closeDay(const QDate &day, const QDateTime &now, QString 
 
 QString AdminCommands::reverse(const QString &number, const QDateTime &now, QString &summary)
 {
-    return onJournal(m_dir, [&](engine::Table &journal) {
+    const engine::DateTextFormat dates(QStringLiteral("dd/MM/yyyy"));
+    bool stored = false;
+    QByteArray exported;
+    const QString error = onJournal(m_dir, [&](engine::Table &journal) {
         const desk::BookEntry r = desk::cashbook::reverse(
             journal, number, QStringLiteral("Admin"), now.date(), engine::timeText(now.time()),
-            engine::DateTextFormat(QStringLiteral("dd/MM/yyyy")));
+            dates);
+        stored = true;
         summary = QStringLiteral("Dokument %1 je storniran dokumentom %2").arg(number, r.number);
+        // The desk's export follows every change of the journal, as after a posting; its
+        // heading carries the journal's balances, as the posting page shows them.
+        const QList<engine::Money> sums = journal.sumMoney(
+            {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
+             QStringLiteral("IZLAZEUR")});
+        journal.first();
+        exported = journal_export::buildFile(journal, dates, now.date().toString(QStringLiteral("dd/MM/yyyy")),
+                                             (sums.at(0) - sums.at(1)).toText(),
+                                             (sums.at(2) - sums.at(3)).toText());
     });
+    const QString notExported = QStringLiteral("the reversal is stored, but podaci.txt was not written: ");
+    if (!error.isEmpty())
+        return stored ? notExported + error : error;
+    QString reason;
+    if (!platform::writeFileAtomically(QDir(m_dir).filePath(QStringLiteral("podaci.txt")), exported,
+                                       &reason))
+        return notExported + reason;
+    summary += QStringLiteral("\nIzvoz zapisan: podaci.txt");
+    return {};
 }
 
 QString AdminCommands::backup(const QDateTime &now, int keep, QString &summary)
@@ -100,8 +124,11 @@ QString AdminCommands::backup(const QDateTime &now, int keep, QString &summary)
     const QString name = backup_files::backupFileName(now.toString(QStringLiteral("dd/MM/yyyy")),
                                                       now.toString(QStringLiteral("HH:mm:ss")));
     const QDir data(backup_files::dataDirectory(m_dir));
+    engine::Session session;
+    session.setBaseDir(m_dir);
+    session.setPassword(desk::tablePassword());
     try {
-        engine::copyTableFile(backup_files::journalFile(m_dir), data.filePath(name));
+        desk::cashbook::backupJournal(session, name);
     } catch (const engine::EngineError &e) {
         return e.message();
     }

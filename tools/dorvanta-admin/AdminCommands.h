@@ -23,8 +23,9 @@ public:
     QString exportCsv(std::optional<QDate> from, std::optional<QDate> to, QByteArray &csv);
     // Closes `day` in the name of Admin; `summary` tells the report's number and figures.
     QString closeDay(const QDate &day, const QDateTime &now, QString &summary);
-    // Reverses the document `number` in the name of Admin, dated `now`; `summary` names the
-    // reversal's number.
+    // Reverses the document `number` in the name of Admin, dated `now`, and writes the
+    // directory's export podaci.txt anew (not uploaded: the next posting's upload or the
+    // administrator's mftp sends it); `summary` names the reversal's number.
     QString reverse(const QString &number, const QDateTime &now, QString &summary);
     // A backup of the journal as the backup page writes it (podaci/bck-DD-MM-YY-HH-MM-SS.db);
     // with `keep` above 0 only the `keep` newest of those backups stay. `summary` names them.

@@ -6,6 +6,7 @@
 #include "AdminCommands.h"
 
 #include "platform/AtomicFile.h"
+#include "tools/common/CommandLine.h"
 
 #include <QCommandLineParser>
 #include <QGuiApplication>
@@ -37,10 +38,8 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("dorvanta-admin"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(DORVANTA_VERSION));
+    const toolcli::CommandLine line("dorvanta-admin", QString::fromLatin1(Usage));
     QTextStream out(stdout);
-    QTextStream err(stderr);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -69,25 +68,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption keep(QStringLiteral("keep"),
                                   QStringLiteral("Keep only the N newest backups."), QStringLiteral("N"));
     parser.addOptions({dir, from, to, output, date, adminCode, currency, pdf, keep});
-    parser.addHelpOption();
-    parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
-                                 QStringLiteral("export-csv, close-day, day-report or reverse"));
-
-    const auto wrong = [&err](const QString &reason) {
-        err << "dorvanta-admin: " << reason << "\n" << Usage;
-        return 2;
-    };
-    const auto failed = [&err](const QString &reason) {
-        err << "dorvanta-admin: " << reason << "\n";
-        return 1;
-    };
-    if (!parser.parse(app.arguments()))
-        return wrong(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+                                 QStringLiteral("export-csv, close-day, day-report, reverse or backup"));
+    if (const std::optional<int> end = line.parse(parser))
+        return *end;
+    const auto wrong = [&line](const QString &reason) { return line.wrong(reason); };
+    const auto failed = [&line](const QString &reason) { return line.failed(reason); };
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
         return wrong(QStringLiteral("no command given"));

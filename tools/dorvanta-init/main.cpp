@@ -15,6 +15,7 @@
 #include "engine/EngineError.h"
 #include "engine/ServerLink.h"
 #include "engine/ServerRoles.h"
+#include "tools/common/CommandLine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -100,10 +101,11 @@ bool writeBaza(const QString &path, const QString &uri)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("dorvanta-init"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(DORVANTA_VERSION));
+    const toolcli::CommandLine line(
+        "dorvanta-init",
+        QStringLiteral("usage: dorvanta-init DIR [--admin-code CODE] [--demo] [--server URI]  "
+                       "(--help for more)\n"));
     QTextStream out(stdout);
-    QTextStream err(stderr);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -141,29 +143,14 @@ int main(int argc, char *argv[])
                                    QStringLiteral("With --server: set up the administrator's and "
                                                   "the desks' roles."));
     parser.addOptions({adminCode, demo, server, import, join, roles});
-    parser.addHelpOption();
-    parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("DIR"),
                                  QStringLiteral("The directory to create podaci/ in."));
-
-    // A wrong command line ends with its reason and status 2; --help and --version with 0.
-    const auto wrong = [&err](const QString &reason) {
-        err << "dorvanta-init: " << reason << "\n"
-            << "usage: dorvanta-init DIR [--admin-code CODE] [--demo] [--server URI]  "
-               "(--help for more)\n";
-        return 2;
-    };
-    // A refused or failed action ends with its reason and status 1.
-    const auto failed = [&err](const QString &reason) {
-        err << "dorvanta-init: " << reason << "\n";
-        return 1;
-    };
-    if (!parser.parse(app.arguments()))
-        return wrong(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(0);
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    // A wrong command line ends with its reason and status 2, a refused or failed action with
+    // its reason and status 1; --help and --version with 0.
+    if (const std::optional<int> end = line.parse(parser))
+        return *end;
+    const auto wrong = [&line](const QString &reason) { return line.wrong(reason); };
+    const auto failed = [&line](const QString &reason) { return line.failed(reason); };
     const QStringList positional = parser.positionalArguments();
     if (positional.size() > 1)
         return wrong(QStringLiteral("one directory only"));

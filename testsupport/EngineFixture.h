@@ -9,16 +9,20 @@
 #include "QtPrinters.h"
 
 #include "desk/DeskTables.h"
+#include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
 #include "testsupport/PgCluster.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
-#include <QFile>
-
 #include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <functional>
 
 struct JournalRow
 {
@@ -87,6 +91,34 @@ protected:
     QTemporaryDir dir;
     engine::Session session;
 };
+
+// The message of the engine error an action throws, or "(no error)".
+inline QString errorOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const engine::EngineError &e) {
+        return e.message();
+    }
+    return QStringLiteral("(no error)");
+}
+
+// Runs one SQL statement on a file directly and returns the first column of each row.
+inline QStringList rawQuery(const QString &file, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open(file.toUtf8().constData(), &db);
+    sqlite3_stmt *stmt = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    QStringList values;
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        values << QStringLiteral("%1:%2")
+                      .arg(sqlite3_column_type(stmt, 0) == SQLITE_INTEGER ? "int" : "text")
+                      .arg(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, 0))));
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return values;
+}
 
 enum class Store { File, Server };
 

@@ -1,10 +1,12 @@
 // The cash book beside the journal, over both stores: numbering a journal of an older data
-// directory, numbers after a clear and a failed posting, day closes and what they refuse.
+// directory, numbers after a clear and a failed posting, day closes and what they refuse,
+// reversals, and a backup and its restore.
 
-#include "EngineFixture.h"
+#include "testsupport/EngineFixture.h"
 
 #include "desk/CashBook.h"
 #include "engine/EngineError.h"
+#include "engine/TableStores.h"
 
 using desk::DocumentKind;
 using engine::EngineError;
@@ -51,16 +53,6 @@ protected:
 };
 
 INSTANTIATE_STORES(CashBookTest);
-
-QString errorOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const EngineError &e) {
-        return e.message();
-    }
-    return QStringLiteral("(no error)");
-}
 
 } // namespace
 
@@ -205,4 +197,54 @@ TEST_P(CashBookTest, ADocumentIsReversedOnceAndAReversalNever)
                   }),
                   QString::fromLatin1(c.error));
     EXPECT_EQ(cashbook::entries(journal).size(), 3); // nothing stored by a refusal
+}
+
+// A backup and its restore keep every record's number, the reversal it names and the closed
+// days on both stores (on the server a restored record is a new record with a new id); the
+// numbers the replaced journal gave after the backup are never given again.
+TEST_P(CashBookTest, ABackupAndItsRestoreKeepTheNumbersPrintedOnPaper)
+{
+    cashbook::prepare(journal);
+    const QString first = postNumbered(QStringLiteral("01/05/2026"), true);
+    postNumbered(QStringLiteral("01/05/2026"), false);
+    postNumbered(QStringLiteral("02/05/2026"), true);
+    cashbook::reverse(journal, first, QStringLiteral("Ana"), QDate(2026, 5, 2),
+                      QStringLiteral("09:00:00"), session.dateFormat());
+    cashbook::closeDay(journal, QDate(2026, 5, 1), QStringLiteral("Admin"),
+                       QDateTime(QDate(2026, 5, 2), QTime(20, 0)));
+    const QStringList backedUp = numbers();
+    ASSERT_EQ(backedUp, (QStringList{"U-2026-000001", "I-2026-000001", "U-2026-000002",
+                                     "U-2026-000003"}));
+    const QString name = QStringLiteral("bck-02-05-26-20-00-00.db");
+    journal.close();
+    cashbook::backupJournal(session, name);
+
+    // What a restore of the backup (a table file) finds in it.
+    session.setPassword(password());
+    Table backup(session, QStringLiteral("podaci/") + name);
+    backup.open();
+    QStringList inBackup;
+    for (const desk::BookEntry &e : cashbook::entries(backup))
+        inBackup << e.number;
+    EXPECT_EQ(inBackup, backedUp);
+    EXPECT_EQ(cashbook::reversalOf(backup, first), QStringLiteral("U-2026-000003"));
+    EXPECT_TRUE(cashbook::dayClose(backup, QDate(2026, 5, 1)).has_value());
+    session.close();
+
+    // A posting after the backup, then the restore as the backup page does it.
+    session.setPassword(password());
+    journal.open();
+    EXPECT_EQ(postNumbered(QStringLiteral("02/05/2026"), true), QStringLiteral("U-2026-000004"));
+    const cashbook::KeptBook kept = cashbook::keep(journal);
+    session.close();
+    engine::copyTableFile(dataFile(name), dataFile(QStringLiteral("promet.db")));
+    session.setPassword(password());
+    journal.open();
+    backup.open();
+    cashbook::copyBook(backup, journal, kept);
+    EXPECT_EQ(numbers(), backedUp);
+    EXPECT_EQ(cashbook::reversalOf(journal, first), QStringLiteral("U-2026-000003"));
+    EXPECT_TRUE(cashbook::dayClose(journal, QDate(2026, 5, 1)).has_value());
+    EXPECT_EQ(cashbook::prepare(journal), 0);
+    EXPECT_EQ(postNumbered(QStringLiteral("02/05/2026"), true), QStringLiteral("U-2026-000005"));
 }

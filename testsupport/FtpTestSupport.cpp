@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTimer>
 
 using namespace ftp;
@@ -40,6 +41,50 @@ void pumpFor(int ms)
     QElapsedTimer clock;
     clock.start();
     waitUntil([&] { return clock.elapsed() >= ms; }, ms + 1000);
+}
+
+QByteArray pattern(int size, char seed)
+{
+    QByteArray b(size, '\0');
+    for (int i = 0; i < size; ++i)
+        b[i] = static_cast<char>(seed + ((i * 131) ^ (i >> 9)));
+    return b;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    const bool written = f.open(QIODevice::WriteOnly | QIODevice::Truncate)
+                         && f.write(bytes) == bytes.size();
+    f.close();
+    return written && f.setPermissions(f.permissions() | QFile::ReadOther | QFile::WriteOther);
+}
+
+ProgramRun runProgram(const QString &program, const QStringList &args, const QStringList &env,
+                      int timeoutMs)
+{
+    QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    for (const QString &v : env)
+        e.insert(v.section(QLatin1Char('='), 0, 0), v.section(QLatin1Char('='), 1));
+    p.setProcessEnvironment(e);
+    p.start(program, args);
+    ProgramRun r;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = program + QStringLiteral(" did not finish");
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
 }
 
 void pointAt(TMFtp &ftp, quint16 port, int timeOut)
@@ -130,7 +175,6 @@ logging.basicConfig(level=logging.CRITICAL)
 home = sys.argv[1]
 auth = DummyAuthorizer()
 auth.add_user("tester", "secret", home, perm="elradfmwMT")
-auth.add_user("reader", "secret", home, perm="elr")
 handler = FTPHandler
 handler.authorizer = auth
 handler.auth_failed_timeout = 0.1

@@ -41,6 +41,31 @@ void pointAt(ftp::TMFtp &ftp, quint16 port, int timeOut = 3);
 void pointAtRealServer(ftp::TMFtp &ftp, quint16 port,
                        const QString &user = QStringLiteral("tester"));
 
+// Bytes of a pattern that repeats at no block or record size; another seed, other bytes.
+QByteArray pattern(int size, char seed = 0);
+// A file's bytes, or "<missing>" when it cannot be read.
+QByteArray readFile(const QString &path);
+// Writes a whole file, readable and writable by everyone (a real server may run as another
+// user); false when it cannot be written.
+bool writeFile(const QString &path, const QByteArray &bytes);
+
+// A finished run of a program: its exit status (-1 when it did not finish within the time,
+// -2 when it crashed) and its standard error.
+struct ProgramRun
+{
+    int status = -1;
+    QString err;
+};
+// Runs program with args and the variables of env ("NAME=value") added to the environment.
+ProgramRun runProgram(const QString &program, const QStringList &args,
+                      const QStringList &env = {}, int timeoutMs = 30000);
+#ifdef MFTP_PATH
+inline ProgramRun mftp(const QStringList &args, const QStringList &env = {})
+{
+    return runProgram(QStringLiteral(MFTP_PATH), args, env);
+}
+#endif
+
 class FtpLog;
 // Starts a login and runs the event loop until one more "loggedin" is in the log; false
 // when timeoutMs passed first.
@@ -95,9 +120,8 @@ private:
 };
 
 // A pyftpdlib server started with /usr/bin/python3 on a free loopback port, serving a
-// temporary home directory to user "tester" with password "secret" (full rights), and to
-// "reader" with password "secret" (read-only). Like many servers it refuses REST in ASCII
-// type, the type a session starts in.
+// temporary home directory to user "tester" with password "secret" (full rights). Like many
+// servers it refuses REST in ASCII type, the type a session starts in.
 class PyFtpServer
 {
 public:

@@ -5,7 +5,7 @@
 // "citac"/"tajna" (read only) and to "bezimena"/"tajna" (everything but renaming). Uploads are slowed to `bytesPerSecond` when it is given, so
 // a test can act while a store is running.
 
-#include "../ftp/FtpTestSupport.h"
+#include "FtpTestSupport.h"
 
 #include <QDir>
 #include <QFile>
