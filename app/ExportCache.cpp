@@ -191,8 +191,6 @@ struct Continuation
 std::optional<Continuation> continuationOf(const engine::Table &journal, const LineEncoder &encoder,
                                            const CacheHeader &h)
 {
-    if (journal.countThrough(h.lastId) != h.records)
-        return std::nullopt;
     Continuation c{{}, 0, h.lastId, h.mark};
     // With records cached, the scan starts at the cached last one, to see it unchanged.
     bool fits = h.records == 0;
@@ -213,7 +211,9 @@ std::optional<Continuation> continuationOf(const engine::Table &journal, const L
                           c.lastId = id;
                           c.mark = recordMark(r);
                       });
-    if (!fits)
+    // No record gone or put in before the cached last one: the journal holds the cached
+    // records and the new ones, no more. (A record stored since the scan makes a rebuild.)
+    if (!fits || journal.countThrough(std::numeric_limits<qint64>::max()) != h.records + c.count)
         return std::nullopt;
     return c;
 }

@@ -4,6 +4,11 @@
 
 #include "engine/Table.h"
 
+#if __has_include("desk/JournalChain.h")
+#include "desk/JournalChain.h"
+#define DORVANTA_JOURNAL_CHAIN 1
+#endif
+
 #include <QStringList>
 
 #include <optional>
@@ -15,7 +20,13 @@ namespace {
 // The last record's id when the chain vouches for that record, else nullopt.
 std::optional<qint64> vouchedLastRecord(engine::Table &journal)
 {
+#ifdef DORVANTA_JOURNAL_CHAIN
+    if (desk::chain::vouchesForLast(journal))
+        return desk::chain::head(journal).lastId;
+#else
+    // Without the record chain nothing vouches for a stored balance: always the full sums.
     Q_UNUSED(journal);
+#endif
     return std::nullopt;
 }
 
@@ -42,6 +53,31 @@ Balances current(engine::Table &journal)
         {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
          QStringLiteral("IZLAZEUR")});
     return {sums.at(0) - sums.at(1), sums.at(2) - sums.at(3), false};
+}
+
+Balances after(engine::Table &journal, qint64 id, const Balances &at)
+{
+    const int in[2] = {journal.fieldIndex(QStringLiteral("ULAZDIN")),
+                       journal.fieldIndex(QStringLiteral("ULAZEUR"))};
+    const int out[2] = {journal.fieldIndex(QStringLiteral("IZLAZDIN")),
+                        journal.fieldIndex(QStringLiteral("IZLAZEUR"))};
+    qint64 change[2] = {0, 0};
+    bool seen = false;
+    const auto amount = [](const engine::RecordView &r, int field) {
+        return r.isNull(field) ? 0 : r.integer(field);
+    };
+    journal.scanAfter(id - 1, [&](qint64 recordId, const engine::RecordView &r) {
+        if (recordId == id) {
+            seen = true;
+            return;
+        }
+        for (int c = 0; c < 2; ++c)
+            change[c] += amount(r, in[c]) - amount(r, out[c]);
+    });
+    if (!seen)
+        return current(journal);
+    return {at.dinars + engine::Money::fromHundredths(change[0]),
+            at.euros + engine::Money::fromHundredths(change[1]), true};
 }
 
 } // namespace journal_balances

@@ -26,4 +26,10 @@ struct Balances
 // and under its write lock when one is held). Throws the engine's error.
 Balances current(engine::Table &journal);
 
+// The balances of the open journal after the record `id` whose running balances are `at`:
+// `at` plus the amounts of the records stored after it, read in time of those records. For
+// the refresh right after a posting, whose balances were the journal's under its write lock.
+// Falls back to current() when there is no record `id` any more.
+Balances after(engine::Table &journal, qint64 id, const Balances &at);
+
 } // namespace journal_balances

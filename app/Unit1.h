@@ -125,7 +125,8 @@ public:
     // The largest amount a posting takes, in either direction.
     static constexpr engine::Money MaxAmount = engine::Money::fromHundredths(99999999999);
 
-    // Balance refresh: sums the journal and writes both balances into Edit2 and Edit3.
+    // Balance refresh: the journal's balances (JournalBalances.h) into Edit2 and Edit3. After
+    // a posting, its stored running balances plus the records stored after it.
     void refreshBalances();
     // The amount of the posting page when the input may be posted; otherwise nullopt, after
     // showing which field is empty or why the amount is refused (not a number, not above
@@ -296,6 +297,9 @@ public:
     QLabel *LabelDocument = nullptr;       // the last posting's document number
     QPushButton *BitBtnSlip = nullptr;     // prints the last posting's document
     QString lastDocument;
+    // The record the last posting stored and its running balances (id -1: none yet).
+    qint64 lastPostedId = -1;
+    engine::Money lastPostedDinars, lastPostedEuros;
     QString shownDocument; // the number LabelDocument shows: of a posting that is stored
 
     // --- master data pages (Unit1Master.cpp) ---

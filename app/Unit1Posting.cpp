@@ -458,7 +458,11 @@ bool TForm1::storePosting(const QUuid &key, engine::Money amount, const QString 
     Table3->setFieldText(QStringLiteral("VREME"), engine::timeText(clock.now()));
     Table3->post();
     numberPosting(in);
+    const qint64 stored = Table3->recordId();
     Table3->commit();
+    lastPostedId = stored;
+    lastPostedDinars = dinars;
+    lastPostedEuros = euros;
     // An error before the commit leaves the scope: closing the session drops the pending
     // record and rolls the transaction back, so nothing of it is stored.
     return true;
@@ -473,10 +477,9 @@ void TForm1::showNoBalances()
 void TForm1::numberPosting(bool receipt)
 {
     const QDate day = session.dateFormat().parseOrThrow(Label8->text());
-    desk::cashbook::requireOpenDay(*Table3, day);
     lastDocument = desk::cashbook::numberRecord(
         *Table3, Table3->recordId(), receipt ? desk::DocumentKind::Receipt : desk::DocumentKind::Payment,
-        day.year());
+        day);
 }
 
 bool TForm1::prepareCashBook()
@@ -494,7 +497,11 @@ bool TForm1::prepareCashBook()
 void TForm1::refreshBalances()
 {
     OpenTables tables(session, {Table3});
-    const journal_balances::Balances now = journal_balances::current(*Table3);
+    const journal_balances::Balances now =
+        lastPostedId >= 0
+            ? journal_balances::after(*Table3, lastPostedId, {lastPostedDinars, lastPostedEuros})
+            : journal_balances::current(*Table3);
+    lastPostedId = -1; // a later refresh (the next login) reads the journal again
     Edit2->setText(now.dinars.toText());
     Edit3->setText(now.euros.toText());
 }

@@ -38,17 +38,44 @@ int yearOf(const QVariant &isoDate)
     return isoDate.toString().left(4).toInt(); // a record without a date counts in year 0
 }
 
-// The next number of `kind` ("U", "I", "Z") in `year`; the counter row is locked until commit.
+// Counts the counter of ?1 ("U", "I", "Z") in year ?2 on by one, starting it at 1; the counter
+// row is locked until commit.
+const char NextInCounter[] =
+    "INSERT INTO dorvanta_brojac (VRSTA, GODINA, POSLEDNJI) VALUES (?1, ?2, 1) "
+    "ON CONFLICT (VRSTA, GODINA) DO UPDATE SET POSLEDNJI = dorvanta_brojac.POSLEDNJI + 1";
+
+// A counter row's POSLEDNJI as documentNumber() writes it: six digits at least.
+const char SequenceText[] = "CASE WHEN POSLEDNJI < 1000000 THEN substr(CAST(1000000 + POSLEDNJI "
+                            "AS TEXT), 2) ELSE CAST(POSLEDNJI AS TEXT) END";
+
+const char LastClosedDay[] = "SELECT MAX(DATUM) FROM dorvanta_zakljucak";
+
+// The next number of `kind` in `year`.
 qint64 nextSequence(engine::Table &journal, const QString &kind, int year)
 {
-    journal.runBeside(QStringLiteral("INSERT INTO dorvanta_brojac (VRSTA, GODINA, POSLEDNJI) "
-                                     "VALUES (?1, ?2, 0) ON CONFLICT (VRSTA, GODINA) DO NOTHING"),
-                      {kind, year});
     const QList<QVariantList> rows = journal.runBeside(
-        QStringLiteral("UPDATE dorvanta_brojac SET POSLEDNJI = POSLEDNJI + 1 "
-                       "WHERE VRSTA = ?1 AND GODINA = ?2 RETURNING POSLEDNJI"),
-        {kind, year});
+        QString::fromLatin1(NextInCounter) + QStringLiteral(" RETURNING POSLEDNJI"), {kind, year});
     return rows.value(0).value(0).toLongLong();
+}
+
+QString numberPrefix(DocumentKind kind, int year)
+{
+    return QStringLiteral("%1-%2-").arg(letter(kind)).arg(year, 4, 10, QLatin1Char('0'));
+}
+
+std::optional<QDate> lastClosedOf(const QList<QVariantList> &rows)
+{
+    if (rows.isEmpty() || rows.front().value(0).isNull())
+        return std::nullopt;
+    return QDate::fromString(rows.front().value(0).toString(), Qt::ISODate);
+}
+
+void refuseClosed(const QDate &day, const std::optional<QDate> &last)
+{
+    if (last && day <= *last)
+        throw EngineError(QStringLiteral("Dan %1 je zakljucen (poslednji zakljuceni dan je %2): "
+                                         "promena nije proknjizena. Prijavite se ponovo.")
+                              .arg(day.toString(DateShown), last->toString(DateShown)));
 }
 
 // Runs `work` in a transaction of the journal: committed when it returns, rolled back when it
@@ -204,10 +231,7 @@ QList<QVariantList> placeNumbers(engine::Table &journal, const QList<QVariantLis
 
 QString documentNumber(DocumentKind kind, int year, qint64 sequence)
 {
-    return QStringLiteral("%1-%2-%3")
-        .arg(letter(kind))
-        .arg(year, 4, 10, QLatin1Char('0'))
-        .arg(sequence, 6, 10, QLatin1Char('0'));
+    return numberPrefix(kind, year) + QStringLiteral("%1").arg(sequence, 6, 10, QLatin1Char('0'));
 }
 
 DocumentKind kindOf(const BookEntry &entry)
@@ -352,26 +376,36 @@ void backupJournal(engine::Session &session, const QString &name)
     }
 }
 
-QString numberRecord(engine::Table &journal, qint64 recordId, DocumentKind kind, int year,
+QString numberRecord(engine::Table &journal, qint64 recordId, DocumentKind kind, const QDate &day,
                      const QString &reverses)
 {
-    const QString number = documentNumber(kind, year, nextSequence(journal, letter(kind), year));
-    // A table file gives a cleared journal's ids again: a number left from before belongs to
-    // a record that is gone (ids only grow, so nothing at or after this id is still there).
-    journal.runBeside(QStringLiteral("DELETE FROM dorvanta_dokument WHERE ID >= ?1"), {recordId});
-    journal.runBeside(
-        QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ, STORNO) VALUES (?1, ?2, ?3)"),
-        {recordId, number, reverses.isEmpty() ? QVariant() : QVariant(reverses)});
+    const int year = day.year();
+    // One trip to the server inside the journal's lock, where every wait holds up the other
+    // desks: the day's check, the counter, and the record's number made from it.
+    const QList<QList<QVariantList>> results = journal.runBesideTogether({
+        {QString::fromLatin1(LastClosedDay), {}},
+        {QString::fromLatin1(NextInCounter), {letter(kind), year}},
+        // A table file gives a cleared journal's ids again: a number left from before belongs
+        // to a record that is gone (ids only grow, so nothing at or after this id is still
+        // there).
+        {QStringLiteral("DELETE FROM dorvanta_dokument WHERE ID >= ?1"), {recordId}},
+        {QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ, STORNO) SELECT CAST(?1 AS "
+                        "BIGINT), CAST(?2 AS TEXT) || %1, CAST(?3 AS TEXT) FROM dorvanta_brojac "
+                        "WHERE VRSTA = ?4 AND GODINA = ?5 RETURNING BROJ")
+             .arg(QLatin1String(SequenceText)),
+         {recordId, numberPrefix(kind, year), reverses.isEmpty() ? QVariant() : QVariant(reverses),
+          letter(kind), year}},
+    });
+    refuseClosed(day, lastClosedOf(results.value(0)));
+    const QString number = results.value(3).value(0).value(0).toString();
+    if (number.isEmpty())
+        throw EngineError(QStringLiteral("Broj dokumenta nije dodeljen"));
     return number;
 }
 
 std::optional<QDate> lastClosedDay(engine::Table &journal)
 {
-    const QList<QVariantList> rows =
-        journal.runBeside(QStringLiteral("SELECT MAX(DATUM) FROM dorvanta_zakljucak"));
-    if (rows.isEmpty() || rows.front().value(0).isNull())
-        return std::nullopt;
-    return QDate::fromString(rows.front().value(0).toString(), Qt::ISODate);
+    return lastClosedOf(journal.runBeside(QString::fromLatin1(LastClosedDay)));
 }
 
 std::optional<DayClose> dayClose(engine::Table &journal, const QDate &day)
@@ -387,11 +421,7 @@ std::optional<DayClose> dayClose(engine::Table &journal, const QDate &day)
 
 void requireOpenDay(engine::Table &journal, const QDate &day)
 {
-    const std::optional<QDate> last = lastClosedDay(journal);
-    if (last && day <= *last)
-        throw EngineError(QStringLiteral("Dan %1 je zakljucen (poslednji zakljuceni dan je %2): "
-                                         "promena nije proknjizena. Prijavite se ponovo.")
-                              .arg(day.toString(DateShown), last->toString(DateShown)));
+    refuseClosed(day, lastClosedDay(journal));
 }
 
 DayBook dayBook(engine::Table &journal, const QDate &day)

@@ -119,10 +119,11 @@ void copyBook(engine::Table &source, engine::Table &target, const KeptBook &also
 // closed afterwards. On a failure the backup is removed and the engine's error thrown.
 void backupJournal(engine::Session &session, const QString &name);
 
-// Inside the posting's transaction, after the record `recordId` was stored: gives it the next
-// number of its kind in `year` and returns it. `reverses` is the number of the document a
-// reversal reverses.
-QString numberRecord(engine::Table &journal, qint64 recordId, DocumentKind kind, int year,
+// Inside the posting's transaction, after the record `recordId` of `day` was stored: gives it
+// the next number of its kind in the day's year and returns it; throws as requireOpenDay()
+// does when the day is closed (the caller then rolls the transaction back). `reverses` is the
+// number of the document a reversal reverses. On the server this is one round trip.
+QString numberRecord(engine::Table &journal, qint64 recordId, DocumentKind kind, const QDate &day,
                      const QString &reverses = {});
 
 // The last closed day, if any.

@@ -31,7 +31,6 @@ BookEntry reverse(engine::Table &journal, const QString &number, const QString &
             throw EngineError(QStringLiteral("Dokument %1 je iz zakljucenog dana %2: ne moze se "
                                              "stornirati")
                                   .arg(number, original->date.toString(shown)));
-        requireOpenDay(journal, day);
 
         const QList<engine::Money> sums = journal.sumMoney(
             {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
@@ -64,7 +63,7 @@ BookEntry reverse(engine::Table &journal, const QString &number, const QString &
         journal.setFieldMoney(QStringLiteral("STANJEEUR"), r.euroBalance);
         journal.post();
         r.id = journal.recordId();
-        r.number = numberRecord(journal, r.id, kindOf(*original), day.year(), number);
+        r.number = numberRecord(journal, r.id, kindOf(*original), day, number);
         journal.commit();
         return r;
     } catch (...) {

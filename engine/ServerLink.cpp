@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <utility>
 
 namespace engine::serverlink {
 
@@ -76,6 +77,37 @@ PGconn *connectBounded(const QString &uri, int answerSeconds)
     const char *values[] = {timeout.constData(), "1", idle.constData(), "1", "3",
                             userTimeout.constData(), dbname.constData(), nullptr};
     return PQconnectdbParams(parameterKeys, values, 1);
+}
+
+// Sends what libpq holds, reading what comes meanwhile so that the server never waits on us.
+Outcome flushBounded(PGconn *conn, int ms)
+{
+    for (;;) {
+        const int flushed = PQflush(conn);
+        if (flushed == 0)
+            return Outcome::Answered;
+        if (flushed < 0)
+            return Outcome::Broken;
+        const int ready = waitFor(conn, POLLIN | POLLOUT, ms);
+        if (ready == 0)
+            return Outcome::TimedOut;
+        if (ready < 0 || !PQconsumeInput(conn))
+            return Outcome::Broken;
+    }
+}
+
+// Waits until PQgetResult can answer without blocking; every byte that arrives starts the
+// time-out again.
+Outcome awaitResult(PGconn *conn, int ms)
+{
+    while (PQisBusy(conn)) {
+        const int ready = waitFor(conn, POLLIN, ms);
+        if (ready == 0)
+            return Outcome::TimedOut;
+        if (ready < 0 || !PQconsumeInput(conn))
+            return Outcome::Broken;
+    }
+    return Outcome::Answered;
 }
 
 } // namespace
@@ -145,28 +177,14 @@ Outcome exec(PGconn *conn, const QByteArray &sql, int count, const char *const *
                                              nullptr, nullptr, 0);
     if (!sent)
         return Outcome::Broken;
-    // The statement out, reading what comes meanwhile so that the server never waits on us.
-    for (;;) {
-        const int flushed = PQflush(conn);
-        if (flushed == 0)
-            break;
-        if (flushed < 0)
-            return Outcome::Broken;
-        const int ready = waitFor(conn, POLLIN | POLLOUT, ms);
-        if (ready == 0)
-            return Outcome::TimedOut;
-        if (ready < 0 || !PQconsumeInput(conn))
-            return Outcome::Broken;
-    }
+    if (const Outcome out = flushBounded(conn, ms); out != Outcome::Answered)
+        return out;
     // Its results; every byte that arrives starts the time-out again.
     PGresult *kept = nullptr;
     for (;;) {
-        while (PQisBusy(conn)) {
-            const int ready = waitFor(conn, POLLIN, ms);
-            if (ready <= 0 || !PQconsumeInput(conn)) {
-                PQclear(kept);
-                return ready == 0 ? Outcome::TimedOut : Outcome::Broken;
-            }
+        if (const Outcome out = awaitResult(conn, ms); out != Outcome::Answered) {
+            PQclear(kept);
+            return out;
         }
         PGresult *r = PQgetResult(conn);
         if (!r)
@@ -179,6 +197,53 @@ Outcome exec(PGconn *conn, const QByteArray &sql, int count, const char *const *
         }
     }
     *result = kept;
+    return Outcome::Answered;
+}
+
+Outcome execBatch(PGconn *conn, const std::vector<BatchStatement> &statements, int answerSeconds,
+                  std::vector<PGresult *> &results)
+{
+    results.assign(statements.size(), nullptr);
+    auto fail = [&](Outcome out) {
+        for (PGresult *&r : results)
+            PQclear(std::exchange(r, nullptr));
+        return out;
+    };
+    const int ms = answerSeconds * 1000;
+    if (!PQenterPipelineMode(conn))
+        return Outcome::Broken;
+    for (const BatchStatement &s : statements) {
+        if (!PQsendQueryParams(conn, s.sql.constData(), int(s.values.size()), nullptr,
+                               s.values.empty() ? nullptr : s.values.data(), nullptr, nullptr, 0))
+            return fail(Outcome::Broken);
+    }
+    if (!PQpipelineSync(conn))
+        return fail(Outcome::Broken);
+    if (const Outcome out = flushBounded(conn, ms); out != Outcome::Answered)
+        return fail(out);
+    // Each statement's results end with a null; the sync point ends the batch.
+    size_t statement = 0;
+    for (;;) {
+        if (const Outcome out = awaitResult(conn, ms); out != Outcome::Answered)
+            return fail(out);
+        PGresult *r = PQgetResult(conn);
+        if (!r) {
+            ++statement;
+            continue;
+        }
+        if (PQresultStatus(r) == PGRES_PIPELINE_SYNC) {
+            PQclear(r);
+            break;
+        }
+        if (statement < results.size() && !results[statement])
+            results[statement] = r;
+        else
+            PQclear(r);
+        if (PQstatus(conn) != CONNECTION_OK)
+            return fail(Outcome::Broken);
+    }
+    if (statement != results.size() || !PQexitPipelineMode(conn))
+        return fail(Outcome::Broken);
     return Outcome::Answered;
 }
 

@@ -12,7 +12,10 @@
 // keep-alives and the TCP user time-out drop a connection whose peer stopped answering, on
 // both ends.
 
+#include <QByteArray>
 #include <QString>
+
+#include <vector>
 
 // libpq's handles, as libpq-fe.h declares them (users of the URI helpers need no libpq).
 typedef struct pg_conn PGconn;
@@ -40,6 +43,20 @@ enum class Outcome { Answered, Broken, TimedOut };
 // may hold several statements.
 Outcome exec(PGconn *conn, const QByteArray &sql, int count, const char *const *values,
              int answerSeconds, PGresult **result);
+
+// One statement of a batch: its text and its text parameters (nullptr for NULL).
+struct BatchStatement
+{
+    QByteArray sql;
+    std::vector<const char *> values;
+};
+
+// Sends `statements` at once and waits for all their results (one round trip instead of one
+// each), bounded as exec() is. Answered: `results` holds one result per statement; after the
+// first that failed, the server skipped the others (PGRES_PIPELINE_ABORTED). Broken and
+// TimedOut as for exec(); the connection is then of no more use.
+Outcome execBatch(PGconn *conn, const std::vector<BatchStatement> &statements, int answerSeconds,
+                  std::vector<PGresult *> &results);
 
 // Whether the failed result `r` says the server is ending the session (a FATAL or PANIC
 // error: terminated, shut down, crashed); the connection is then of no more use, even while

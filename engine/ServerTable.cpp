@@ -213,6 +213,30 @@ private:
     PGresult *m_r;
 };
 
+// Throws for the failed result `r` of a statement: "<context> <path>: <server's reason>", the
+// busy text or the unavailable text.
+[[noreturn]] void failed(Connection &connection, PGconn *conn, const Result &r,
+                         const QString &context, const QString &path)
+{
+    const QString reason = QString::fromUtf8(r.get() ? PQresultErrorMessage(r.get())
+                                                     : PQerrorMessage(conn))
+                               .trimmed();
+    // A session the server ends answers with a FATAL error before the connection closes:
+    // that is a break, never a failure of the statement (a table "missing", a password
+    // "wrong").
+    const QString shown = reason.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn)) : reason;
+    if (serverlink::endsSession(r.get()))
+        connection.drop();
+    if (connection.broke())
+        unavailable(shown);
+    const char *state = PQresultErrorField(r.get(), PG_DIAG_SQLSTATE);
+    if (state && qstrcmp(state, "55P03") == 0) // lock_not_available
+        throw EngineError(EngineError::Kind::Busy,
+                          QStringLiteral("Table %1 is busy: another desk is writing it, try again")
+                              .arg(path));
+    throw EngineError(QStringLiteral("%1 %2: %3").arg(context, path, reason));
+}
+
 // Runs `sql`; throws "<context> <path>: <server's reason>", the busy text or the unavailable
 // text.
 Result run(Connection &connection, const QString &sql, const Params &params,
@@ -235,28 +259,26 @@ Result run(Connection &connection, const QString &sql, const Params &params,
     if (outcome == serverlink::Outcome::Answered &&
         (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK))
         return r;
-    const QString reason = QString::fromUtf8(r.get() ? PQresultErrorMessage(r.get())
-                                                     : PQerrorMessage(conn))
-                               .trimmed();
-    // A session the server ends answers with a FATAL error before the connection closes:
-    // that is a break, never a failure of the statement (a table "missing", a password
-    // "wrong").
-    const QString shown = reason.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn)) : reason;
-    if (serverlink::endsSession(r.get()))
-        connection.drop();
-    if (connection.broke())
-        unavailable(shown);
-    const char *state = PQresultErrorField(r.get(), PG_DIAG_SQLSTATE);
-    if (state && qstrcmp(state, "55P03") == 0) // lock_not_available
-        throw EngineError(EngineError::Kind::Busy,
-                          QStringLiteral("Table %1 is busy: another desk is writing it, try again")
-                              .arg(path));
-    throw EngineError(QStringLiteral("%1 %2: %3").arg(context, path, reason));
+    failed(connection, conn, r, context, path);
 }
 
 Result run(Connection &connection, const QString &sql, const QString &context, const QString &path)
 {
     return run(connection, sql, Params(), context, path);
+}
+
+// A statement beside a table as the server takes it: ?N becomes $N (a ? inside a quoted
+// literal is left alone) and {id} the hidden id.
+QString serverParameters(const QString &sql)
+{
+    QString text;
+    bool quoted = false;
+    for (const QChar c : sql) {
+        if (c == u'\'')
+            quoted = !quoted;
+        text += !quoted && c == u'?' ? u'$' : c;
+    }
+    return text.replace(QLatin1String("{id}"), QLatin1String("id"));
 }
 
 Cell cellOf(const Result &r, int row, int col, FieldType type)
@@ -373,10 +395,12 @@ public:
         m_tableName = serverTableName(absolutePath);
         Params p;
         p.add(Cell::fromText(m_tableName));
+        // From the catalogue itself: the information schema's view of it costs the server
+        // milliseconds, and every desk opens the journal for every posting.
         const Result columns = exec(
-            QStringLiteral("SELECT column_name, data_type FROM information_schema.columns "
-                           "WHERE table_schema = current_schema() AND table_name = $1 "
-                           "AND column_name <> 'id' ORDER BY ordinal_position"),
+            QStringLiteral("SELECT attname, format_type(atttypid, atttypmod) FROM pg_attribute "
+                           "WHERE attrelid = to_regclass(quote_ident($1)) AND attnum > 0 "
+                           "AND NOT attisdropped AND attname <> 'id' ORDER BY attnum"),
             p, QStringLiteral("Cannot open table"));
         const Result password = exec(
             QStringLiteral("SELECT encode(salt, 'hex'), encode(hash, 'hex') FROM "
@@ -688,6 +712,54 @@ public:
             rollback();
         } catch (...) {
         }
+    }
+
+    // One wait for the answers to all statements, in a pipeline: numbering a posting takes
+    // several statements inside the journal's lock, and every round trip there is time no
+    // other desk can post.
+    std::vector<std::vector<std::vector<Cell>>>
+    runBesideTogether(const std::vector<BesideStatement> &statements) override
+    {
+        std::vector<QByteArray> texts;
+        std::vector<Params> params(statements.size());
+        std::vector<std::vector<const char *>> pointers;
+        std::vector<serverlink::BatchStatement> batch;
+        for (size_t i = 0; i < statements.size(); ++i) {
+            texts.push_back(serverParameters(statements[i].first).toUtf8());
+            for (const Cell &c : statements[i].second)
+                params[i].add(c);
+            batch.push_back({texts.back(), params[i].pointers()});
+        }
+        std::vector<PGresult *> raw;
+        PGconn *conn = m_conn.get();
+        const serverlink::Outcome outcome =
+            serverlink::execBatch(conn, batch, m_conn.answerSeconds(), raw);
+        std::vector<Result> results;
+        for (PGresult *r : raw)
+            results.emplace_back(r);
+        if (outcome != serverlink::Outcome::Answered) {
+            // A pipeline left half read is of no more use; the transaction went with it.
+            m_conn.drop();
+            m_conn.broke();
+            unavailable(outcome == serverlink::Outcome::TimedOut
+                            ? QStringLiteral("server ne odgovara (%1 s)").arg(m_conn.answerSeconds())
+                            : QStringLiteral("the connection broke"));
+        }
+        std::vector<std::vector<std::vector<Cell>>> rows(results.size());
+        for (size_t i = 0; i < results.size(); ++i) {
+            const Result &r = results[i];
+            const auto status = PQresultStatus(r.get());
+            // The first that failed says why (the server skipped the ones after it).
+            if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
+                failed(m_conn, conn, r, QStringLiteral("Cannot access table"), m_displayPath);
+            const int columns = PQnfields(r.get());
+            for (int row = 0; row < r.rows(); ++row) {
+                std::vector<Cell> &cells = rows[i].emplace_back();
+                for (int c = 0; c < columns; ++c)
+                    cells.push_back(r.isNull(row, c) ? Cell() : Cell::fromText(r.text(row, c)));
+            }
+        }
+        return rows;
     }
 
     void select(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,

@@ -468,6 +468,39 @@ QList<QVariantList> Table::runBeside(const QString &sql, const QVariantList &par
     return rows;
 }
 
+QList<QList<QVariantList>> Table::runBesideTogether(const QList<BesideStatement> &statements)
+{
+    d->requireOpen();
+    std::vector<TableStore::BesideStatement> sent;
+    for (const auto &[sql, params] : statements) {
+        std::vector<Cell> &cells = sent.emplace_back(sql, std::vector<Cell>()).second;
+        for (const QVariant &v : params) {
+            if (v.isNull())
+                cells.emplace_back();
+            else if (v.typeId() == QMetaType::QString)
+                cells.push_back(Cell::fromText(v.toString()));
+            else
+                cells.push_back(Cell::fromInteger(v.toLongLong()));
+        }
+    }
+    QList<QList<QVariantList>> results;
+    for (const std::vector<std::vector<Cell>> &rows : d->store->runBesideTogether(sent)) {
+        QList<QVariantList> &out = results.emplace_back();
+        for (const std::vector<Cell> &row : rows) {
+            QVariantList &values = out.emplace_back();
+            for (const Cell &c : row) {
+                if (c.kind == Cell::Integer)
+                    values << QVariant(c.integer);
+                else if (c.kind == Cell::Null)
+                    values << QVariant();
+                else
+                    values << QVariant(c.kind == Cell::Date ? c.isoText() : c.text);
+            }
+        }
+    }
+    return results;
+}
+
 void Table::insert()
 {
     d->checkBrowseMode();

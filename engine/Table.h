@@ -107,7 +107,8 @@ public:
     // above it), each with its id: what a copy of the table that holds the records up to
     // `id` lacks. On the server only those records are sent, in batches.
     void scanAfter(qint64 id, const std::function<void(qint64, const RecordView &)> &visit) const;
-    // How many stored records have an id of at most `id` (read in the table's connection).
+    // How many stored records have an id of at most `id` (read in the table's connection);
+    // with the largest qint64, every record, counted as fast as the store can.
     qint64 countThrough(qint64 id) const;
 
     // Sums of money fields over every stored record, read in the table's own connection, so
@@ -124,6 +125,11 @@ public:
     // a value is a null QVariant, a qint64 or a QString (on the server always a QString, so
     // read numbers with toLongLong()). The table must be open.
     QList<QVariantList> runBeside(const QString &sql, const QVariantList &params = {});
+    // runBeside() for several statements in their order, sent to the server at once (one wait
+    // for its answers instead of one per statement): the rows of each. None may make a table;
+    // the first that fails throws, and the rest have not run.
+    using BesideStatement = std::pair<QString, QVariantList>;
+    QList<QList<QVariantList>> runBesideTogether(const QList<BesideStatement> &statements);
 
     // --- changing ---
     // Starts a new, empty record (it is appended at the end when posted).

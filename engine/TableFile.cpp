@@ -20,6 +20,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <limits>
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -539,6 +541,12 @@ void TableFile::scanAfter(qint64 id, const std::function<void(qint64, const Reco
 
 qint64 TableFile::countThrough(qint64 id)
 {
+    // Without a condition SQLite counts the table's pages instead of visiting every row.
+    if (id == std::numeric_limits<qint64>::max()) {
+        Statement all(*this, QStringLiteral("SELECT count(*) FROM %1").arg(table()));
+        all.step();
+        return all.columnInteger(0);
+    }
     Statement stmt(*this, QStringLiteral("SELECT count(*) FROM %1 WHERE rowid <= ?").arg(table()));
     stmt.bindInteger(1, id);
     stmt.step();

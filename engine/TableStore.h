@@ -29,6 +29,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace engine {
@@ -132,6 +133,18 @@ public:
                            std::vector<qint64> &ids) = 0;
     virtual void selectRange(const SqlSelect &statement, qint64 fromId, qint64 toId,
                              std::vector<qint64> &ids, std::vector<Cell> &cells) = 0;
+
+    // Several runBeside() statements in their order (none making a table), the rows of each;
+    // the first that fails throws and the rest do not run. The server sends them at once.
+    using BesideStatement = std::pair<QString, std::vector<Cell>>;
+    virtual std::vector<std::vector<std::vector<Cell>>>
+    runBesideTogether(const std::vector<BesideStatement> &statements)
+    {
+        std::vector<std::vector<std::vector<Cell>>> results;
+        for (const auto &[sql, params] : statements)
+            results.push_back(runBeside(sql, params));
+        return results;
+    }
 
     // Runs `sql` on the tables kept beside this one (in the same table file; in the same
     // server database) on this table's own connection, so inside its transaction. `sql` is in

@@ -71,7 +71,7 @@ int main(int argc, char *argv[])
             journal.post();
             desk::cashbook::numberRecord(journal, journal.recordId(),
                                          in ? desk::DocumentKind::Receipt : desk::DocumentKind::Payment,
-                                         day.year());
+                                         day);
             journal.commit();
             journal.close();
         }

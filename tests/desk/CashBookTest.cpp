@@ -34,11 +34,16 @@ protected:
         journal.setFieldText(QStringLiteral("DATUM"), date);
         journal.setFieldText(in ? QStringLiteral("ULAZDIN") : QStringLiteral("IZLAZDIN"), amount);
         journal.post();
-        const QString number = cashbook::numberRecord(
-            journal, journal.recordId(), in ? DocumentKind::Receipt : DocumentKind::Payment,
-            session.dateFormat().parseOrThrow(date).year());
-        journal.commit();
-        return number;
+        try {
+            const QString number = cashbook::numberRecord(
+                journal, journal.recordId(), in ? DocumentKind::Receipt : DocumentKind::Payment,
+                session.dateFormat().parseOrThrow(date));
+            journal.commit();
+            return number;
+        } catch (...) {
+            journal.rollback();
+            throw;
+        }
     }
 
     QStringList numbers()
@@ -97,12 +102,42 @@ TEST_P(CashBookTest, NumbersAreNeverGivenTwiceAfterAClearOrAFailedPosting)
     journal.insert();
     journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("01/02/2026"));
     journal.post();
-    cashbook::numberRecord(journal, journal.recordId(), DocumentKind::Payment, 2026);
+    cashbook::numberRecord(journal, journal.recordId(), DocumentKind::Payment, QDate(2026, 2, 1));
     journal.rollback();
     EXPECT_EQ(postNumbered(QStringLiteral("01/02/2026"), false), QStringLiteral("I-2026-000004"));
 
+    // The number is made from the counter by the store; past six digits it grows.
+    journal.runBeside(QStringLiteral("UPDATE dorvanta_brojac SET POSLEDNJI = 999998"));
+    EXPECT_EQ(postNumbered(QStringLiteral("01/02/2026"), false), QStringLiteral("I-2026-999999"));
+    EXPECT_EQ(postNumbered(QStringLiteral("01/02/2026"), false), QStringLiteral("I-2026-1000000"));
+    EXPECT_EQ(desk::documentNumber(DocumentKind::Payment, 2026, 1000000),
+              QStringLiteral("I-2026-1000000"));
+
     EXPECT_EQ(cashbook::prepare(journal), 0);
-    EXPECT_EQ(numbers(), (QStringList{"I-2026-000003", "I-2026-000004"}));
+    EXPECT_EQ(numbers(), (QStringList{"I-2026-000003", "I-2026-000004", "I-2026-999999",
+                                      "I-2026-1000000"}));
+}
+
+// Statements sent together stop at the first that fails: its own reason (not a broken
+// connection), none after it stored, and the journal posts on as before.
+TEST_P(CashBookTest, AFailedStatementAmongOthersSentTogetherStopsThemAndTheJournalGoesOn)
+{
+    cashbook::prepare(journal);
+    const QString insert = QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ) VALUES (?1, ?2)");
+    journal.startTransaction();
+    try {
+        journal.runBesideTogether({{insert, {1, QStringLiteral("A")}},
+                                   {insert, {2, QStringLiteral("A")}},
+                                   {insert, {3, QStringLiteral("B")}}});
+        ADD_FAILURE() << "a number was stored twice";
+    } catch (const EngineError &e) {
+        EXPECT_NE(e.kind(), EngineError::Kind::Unavailable) << e.message().toStdString();
+    }
+    journal.rollback();
+    EXPECT_EQ(journal.runBeside(QStringLiteral("SELECT COUNT(*) FROM dorvanta_dokument"))
+                  .value(0).value(0).toLongLong(),
+              0);
+    EXPECT_EQ(postNumbered(QStringLiteral("01/02/2026"), true), QStringLiteral("U-2026-000001"));
 }
 
 // Closing a day keeps the day's figures against the journal's sums, numbers the reports of a
@@ -142,9 +177,13 @@ TEST_P(CashBookTest, ADayCloseKeepsItsFiguresAndRefusesEarlierPostings)
         {[&] { cashbook::requireOpenDay(journal, QDate(2026, 3, 1)); },
          "Dan 01/03/2026 je zakljucen (poslednji zakljuceni dan je 02/03/2026): promena nije "
          "proknjizena. Prijavite se ponovo."},
+        {[&] { postNumbered(QStringLiteral("02/03/2026"), true); },
+         "Dan 02/03/2026 je zakljucen (poslednji zakljuceni dan je 02/03/2026): promena nije "
+         "proknjizena. Prijavite se ponovo."},
     };
     for (const auto &r : refused)
         EXPECT_EQ(errorOf(r.action), QString::fromLatin1(r.error));
+    EXPECT_EQ(cashbook::entries(journal).size(), 4); // the refused posting left nothing
     EXPECT_EQ(errorOf([&] { cashbook::requireOpenDay(journal, QDate(2026, 3, 3)); }),
               QStringLiteral("(no error)"));
 

@@ -110,3 +110,30 @@ TEST_P(MftpRealServers, PutGetAndBothResumesCopyEveryByte)
 
 INSTANTIATE_TEST_SUITE_P(Rows, MftpRealServers, ::testing::ValuesIn(rows()),
                          [](const ::testing::TestParamInfo<Row> &i) { return rowName(i.param); });
+
+// An upload's blocks reach the system gathered into large sends: at every size around the
+// gathering's edges every byte arrives, in order, also from a server that reads slower than
+// the client sends (pyftpdlib), so that sends stop half way.
+TEST(MftpUploadSizes, EveryByteArrivesInOrderWhateverTheSize)
+{
+    for (auto kind : {RealFtpServer::Kind::Vsftpd, RealFtpServer::Kind::Pyftpdlib}) {
+        RealFtpServer server(kind, tlsNone, false);
+        FTPTEST_START_OR_SKIP(server);
+        const QString url = QStringLiteral("ftp://%1:%2@%3:%4/")
+                                .arg(server.user(), server.password(), server.host())
+                                .arg(server.port);
+        QTemporaryDir local;
+        for (const int size : {0, 1, 1514, 262143, 262144, 262145, 3 * 262144 + 1515, 6000001}) {
+            SCOPED_TRACE(RealFtpServer::name(kind).toStdString() + " " + std::to_string(size));
+            const QByteArray data = pattern(size);
+            const QString source = local.filePath(QStringLiteral("s.bin"));
+            writeFile(source, data);
+            const ProgramRun r = mftp({QStringLiteral("put"), source, url + QStringLiteral("s.bin"),
+                                       QStringLiteral("--passive"), QStringLiteral("--timeout"),
+                                       QStringLiteral("5")});
+            EXPECT_EQ(r.status, 0) << r.err.toStdString();
+            const QByteArray stored = readFile(server.home() + QStringLiteral("/s.bin"));
+            EXPECT_TRUE(stored == data) << stored.size() << " bytes";
+        }
+    }
+}
