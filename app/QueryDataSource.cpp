@@ -1,6 +1,7 @@
 // The report engine's data source over an open engine query.
 #include "QueryDataSource.h"
 
+#include "engine/EngineError.h"
 #include "engine/FieldType.h"
 #include "engine/Money.h"
 #include "engine/Query.h"
@@ -33,7 +34,11 @@ int QueryDataSource::column(const QString &field) const
 QString QueryDataSource::text(const QString &field) const
 {
     const int c = column(field);
-    return c < 0 ? QString() : query.textAt(row, c);
+    try {
+        return c < 0 ? QString() : query.textAt(row, c);
+    } catch (const engine::EngineError &) {
+        return {};
+    }
 }
 
 std::optional<qint64> QueryDataSource::hundredths(const QString &field) const
@@ -41,7 +46,11 @@ std::optional<qint64> QueryDataSource::hundredths(const QString &field) const
     const int c = column(field);
     if (c < 0 || query.columnType(c) != engine::FieldType::Money)
         return std::nullopt;
-    if (query.textAt(row, c).isEmpty())
+    try {
+        if (query.textAt(row, c).isEmpty())
+            return std::nullopt;
+        return query.moneyAt(row, c).hundredths();
+    } catch (const engine::EngineError &) {
         return std::nullopt;
-    return query.moneyAt(row, c).hundredths();
+    }
 }

@@ -1,8 +1,10 @@
 #pragma once
 
-// Feeds a report from an open query of the table engine. The query's whole result is in
-// memory, so any record can be reached directly. While the query is closed (the engine
-// session was closed meanwhile) the source reads as empty fields instead of failing.
+// Feeds a report from an open query of the table engine. The query reads its rows from the
+// table in blocks of consecutive rows, so the next record is cheap and any record can be
+// reached directly. While the query is closed (the engine session was closed meanwhile), and
+// for a record the table cannot give any more, the source reads as empty fields instead of
+// failing.
 
 #include "report/DataSource.h"
 

@@ -1,6 +1,7 @@
 // The read-only grid model over an engine query.
 #include "QueryModel.h"
 
+#include "engine/EngineError.h"
 #include "engine/FieldType.h"
 #include "engine/Query.h"
 
@@ -39,8 +40,13 @@ QVariant QueryModel::data(const QModelIndex &index, int role) const
     const int c = queryColumns.value(index.column(), -1);
     if (c < 0)
         return {};
-    if (role == Qt::DisplayRole)
-        return query.textAt(index.row(), c);
+    if (role == Qt::DisplayRole) {
+        try {
+            return query.textAt(index.row(), c);
+        } catch (const engine::EngineError &) {
+            return {}; // a row the table cannot give any more is shown empty
+        }
+    }
     if (role == Qt::TextAlignmentRole && query.columnType(c) == engine::FieldType::Money)
         return int(Qt::AlignRight | Qt::AlignVCenter);
     return {};

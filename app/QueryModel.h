@@ -2,7 +2,9 @@
 
 // A read-only grid model over an engine query: the chosen columns, titled with their field
 // names, one row per result record. It follows the query: opening fills it, closing (also
-// through the engine session) empties it.
+// through the engine session) empties it. Rows are read from the query only when a view asks
+// for them (the query reads them from its table in blocks); a row the table cannot give any
+// more is shown empty.
 
 #include <QAbstractTableModel>
 #include <QStringList>

@@ -1,6 +1,9 @@
 // Query: parses the statement, opens the store of the table it names (with the session's
-// password check), has the store run the statement and keeps the whole result in memory; the
-// store is released again before open() returns, so an open query never holds a table.
+// password check) and has the store run the statement. A statement of sums is read whole at
+// opening and the store released again. A statement of rows is read as the ids of its rows at
+// opening; the rows themselves are read from the store, which stays open while the query is,
+// in blocks of consecutive rows when they are first asked for, and only a few blocks are
+// kept, so a result of a million rows costs its ids and a few thousand rows in memory.
 
 #include "engine/Query.h"
 
@@ -16,13 +19,36 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 namespace engine {
 
+namespace {
+
+// Rows read in one go, and how many such blocks are kept (a grid's screen or a report's page
+// may straddle two; walking back and forth over a boundary reads nothing again).
+constexpr int BlockRows = 512;
+constexpr size_t KeptBlocks = 4;
+
+bool isStatementOfSums(const SqlSelect &select)
+{
+    return !select.star && std::any_of(select.items.begin(), select.items.end(),
+                                       [](const SqlSelectItem &item) { return item.sum; });
+}
+
+} // namespace
+
 struct Query::Private : Cursor
 {
     explicit Private(Session &s) : session(s), sessionAlive(&s) {}
+
+    struct Block
+    {
+        int start = -1; // the first row, -1 for none
+        std::vector<Cell> cells;
+        quint64 used = 0;
+    };
 
     Session &session;
     QPointer<Session> sessionAlive; // a query may outlive its session (closed by it first)
@@ -30,10 +56,15 @@ struct Query::Private : Cursor
     bool open = false;
     QString tablePath;
     std::vector<SqlResultColumn> columns;
-    std::vector<Cell> cells; // row-major, `width` cells a row
-    size_t width = 0;        // the columns, and the row's id after them when it has one
-    bool withIds = false;
     int rows = 0;
+    // A statement of sums: every cell, row-major.
+    std::vector<Cell> cells;
+    // A statement of rows: the store, the statement, the ids of the rows and the kept blocks.
+    std::unique_ptr<TableStore> store;
+    SqlSelect select;
+    std::vector<qint64> ids;
+    mutable std::array<Block, KeptBlocks> blocks;
+    mutable quint64 uses = 0;
 
     void requireOpen() const
     {
@@ -60,7 +91,59 @@ struct Query::Private : Cursor
     {
         if (row < 0 || row >= rows)
             return nullptr;
-        return &cells[size_t(row) * width + size_t(column)];
+        if (!store)
+            return &cells[size_t(row) * columns.size() + size_t(column)];
+        const Block &block = blockOf(row);
+        return &block.cells[size_t(row - block.start) * columns.size() + size_t(column)];
+    }
+    // The kept block holding `row`, read from the store when there is none. A row that is no
+    // longer in the store (deleted or changed since the query was opened) reads as empty.
+    const Block &blockOf(int row) const
+    {
+        const int start = row - row % BlockRows;
+        Block *oldest = &blocks[0];
+        for (Block &b : blocks) {
+            if (b.start == start) {
+                b.used = ++uses;
+                return b;
+            }
+            if (b.used < oldest->used)
+                oldest = &b;
+        }
+        const int end = std::min(rows, start + BlockRows);
+        std::vector<qint64> found;
+        std::vector<Cell> read;
+        found.reserve(size_t(end - start));
+        read.reserve(size_t(end - start) * columns.size());
+        store->selectRange(select, ids[size_t(start)], ids[size_t(end - 1)], found, read);
+        Block &b = *oldest;
+        b.start = -1; // until it is whole
+        b.cells.assign(size_t(end - start) * columns.size(), Cell());
+        size_t f = 0;
+        for (int r = start; r < end; ++r) {
+            while (f < found.size() && found[f] < ids[size_t(r)])
+                ++f;
+            if (f < found.size() && found[f] == ids[size_t(r)]) {
+                std::move(read.begin() + ptrdiff_t(f * columns.size()),
+                          read.begin() + ptrdiff_t((f + 1) * columns.size()),
+                          b.cells.begin() + ptrdiff_t(size_t(r - start) * columns.size()));
+                ++f;
+            }
+        }
+        b.start = start;
+        b.used = ++uses;
+        return b;
+    }
+    void release()
+    {
+        store.reset();
+        select = SqlSelect();
+        ids.clear();
+        ids.shrink_to_fit();
+        for (Block &b : blocks)
+            b = Block();
+        cells.clear();
+        cells.shrink_to_fit();
     }
 };
 
@@ -91,23 +174,34 @@ void Query::open()
 {
     if (d->open)
         return;
-    const SqlSelect select = SqlParser::parse(d->lines.join(QLatin1Char('\n')));
-    const auto store = openTableStore(d->session.resolvePath(select.tablePath), select.tablePath);
+    SqlSelect select = SqlParser::parse(d->lines.join(QLatin1Char('\n')));
+    auto store = openTableStore(d->session.resolvePath(select.tablePath), select.tablePath);
     d->session.checkPassword(select.tablePath, [&store](const QString &password) {
         return store->passwordRecord().matches(password);
     });
     std::vector<SqlResultColumn> columns;
     std::vector<Cell> cells;
-    store->select(select, columns, cells);
-    const size_t width = columns.size();
-    const int rows = width == 0 ? 0 : int(cells.size() / width);
-    d->withIds = width > 0 && columns.back().recordId;
-    if (d->withIds)
-        columns.pop_back(); // read by recordIdAt(), not a field
-    d->width = width;
+    std::vector<qint64> ids;
+    int rows = 0;
+    const bool sums = isStatementOfSums(select);
+    if (sums) {
+        store->select(select, columns, cells);
+        rows = columns.empty() ? 0 : int(cells.size() / columns.size());
+    } else {
+        store->selectIds(select, columns, ids);
+        if (!columns.empty() && columns.back().recordId)
+            columns.pop_back(); // the ids are kept apart, read by recordIdAt()
+        rows = int(ids.size());
+    }
+    d->release();
     d->tablePath = select.tablePath;
     d->columns = std::move(columns);
     d->cells = std::move(cells);
+    d->ids = std::move(ids);
+    if (!sums) {
+        d->select = std::move(select);
+        d->store = std::move(store);
+    }
     d->rows = rows;
     d->toFirst(rows > 0);
     d->open = true;
@@ -121,10 +215,7 @@ void Query::close()
         return;
     d->open = false;
     d->columns.clear();
-    d->cells.clear();
-    d->cells.shrink_to_fit();
-    d->width = 0;
-    d->withIds = false;
+    d->release();
     d->rows = 0;
     d->reset();
     d->session.unregisterQuery(this);
@@ -250,9 +341,9 @@ Money Query::moneyAt(int row, int column) const
 qint64 Query::recordIdAt(int row) const
 {
     d->requireOpen();
-    if (!d->withIds || row < 0 || row >= d->rows)
+    if (!d->store || row < 0 || row >= d->rows)
         return -1;
-    return d->cells[size_t(row) * d->width + d->width - 1].integer;
+    return d->ids[size_t(row)];
 }
 
 } // namespace engine

@@ -5,8 +5,13 @@
 // The statement is the lines of sql() joined by line breaks; open() parses it (SqlParser),
 // checks its names against the table it names (opening that table with the session's
 // password, see Session) and has the table's store run it (a file's SQLite or the server)
-// with every literal bound as a parameter. The whole result is read at opening; rows come in
-// the table's stored order.
+// with every literal bound as a parameter; rows come in the table's stored order. A statement
+// of sums is read whole at opening. A statement of rows is read as the list of its rows' ids
+// at opening, and the rows themselves when first asked for, a block of consecutive rows at a
+// time from the table, which stays open while the query is; the record count is known at
+// opening. A row deleted or changed in the table meanwhile so that it no longer matches reads
+// as empty fields; a row that could not be read throws EngineError from textAt/moneyAt and
+// the other readers of a row.
 //
 // The dialect: select * | select f1, f2 | select sum(f1), sum(f2) ... from <table path with "\"
 // or "/"> [where <condition>], conditions with ( ), and, or, not, =, <>, <, <=, >, >=,

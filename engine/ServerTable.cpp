@@ -786,6 +786,38 @@ public:
         columns = std::move(generated.columns);
     }
 
+    void selectIds(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
+                   std::vector<qint64> &ids) override
+    {
+        GeneratedSql generated = SqlGenerator::generate(statement, *this, SqlDialect::Postgres);
+        Params p;
+        for (const Cell &c : generated.parameters)
+            p.add(c);
+        const Result r = exec(generated.idsSql, p, QStringLiteral("Cannot read table"));
+        ids.reserve(ids.size() + size_t(r.rows()));
+        for (int row = 0; row < r.rows(); ++row)
+            ids.push_back(r.bytes(row, 0).toLongLong());
+        columns = std::move(generated.columns);
+    }
+
+    void selectRange(const SqlSelect &statement, qint64 fromId, qint64 toId,
+                     std::vector<qint64> &ids, std::vector<Cell> &cells) override
+    {
+        const GeneratedSql generated = SqlGenerator::generate(statement, *this, SqlDialect::Postgres);
+        Params p;
+        for (const Cell &c : generated.parameters)
+            p.add(c);
+        p.add(fromId);
+        p.add(toId);
+        const Result r = exec(generated.rangeSql, p, QStringLiteral("Cannot read table"));
+        const int width = int(generated.columns.size()) - 1; // the fields, then the id
+        for (int row = 0; row < r.rows(); ++row) {
+            for (int c = 0; c < width; ++c)
+                cells.push_back(cellOf(r, row, c, generated.columns[size_t(c)].type));
+            ids.push_back(r.bytes(row, width).toLongLong());
+        }
+    }
+
     // A statement beside the table as the server takes it: ?N becomes $N (a ? inside a
     // quoted literal is left alone) and {id} the hidden id. Empty when the statement makes a
     // table that is there already: the server asks for the right to create tables even then,

@@ -56,13 +56,30 @@ public:
             columns << (pg() ? QStringLiteral("id") : QStringLiteral("rowid"));
             m_out.columns.push_back({QString(), FieldType::Money, true});
         }
-        m_out.sql = QStringLiteral("SELECT %1 FROM %2")
-                        .arg(columns.join(QStringLiteral(", ")),
-                             name(m_table.tableName()));
-        if (select.where)
-            m_out.sql += QStringLiteral(" WHERE ") + condition(*select.where);
-        if (plain)
-            m_out.sql += pg() ? QStringLiteral(" ORDER BY id") : QStringLiteral(" ORDER BY rowid");
+        const QString table = name(m_table.tableName());
+        const QString where = select.where ? condition(*select.where) : QString();
+        m_out.sql = QStringLiteral("SELECT %1 FROM %2").arg(columns.join(QStringLiteral(", ")), table);
+        if (!where.isEmpty())
+            m_out.sql += QStringLiteral(" WHERE ") + where;
+        if (plain) {
+            const QString id = pg() ? QStringLiteral("id") : QStringLiteral("rowid");
+            m_out.sql += QStringLiteral(" ORDER BY ") + id;
+            // The same rows by their ids: all ids, then the rows (as above, the id last) of
+            // one range of ids.
+            m_out.idsSql = QStringLiteral("SELECT %1 FROM %2").arg(id, table);
+            if (!where.isEmpty())
+                m_out.idsSql += QStringLiteral(" WHERE ") + where;
+            m_out.idsSql += QStringLiteral(" ORDER BY ") + id;
+            const qsizetype n = m_out.parameters.size();
+            const QString mark = pg() ? QStringLiteral("$") : QStringLiteral("?");
+            m_out.rangeSql = QStringLiteral("SELECT %1 FROM %2 WHERE %3 >= %4%5 AND %3 <= %4%6")
+                                 .arg(columns.join(QStringLiteral(", ")), table, id, mark)
+                                 .arg(n + 1)
+                                 .arg(n + 2);
+            if (!where.isEmpty())
+                m_out.rangeSql += QStringLiteral(" AND (") + where + QLatin1Char(')');
+            m_out.rangeSql += QStringLiteral(" ORDER BY ") + id;
+        }
         return std::move(m_out);
     }
 

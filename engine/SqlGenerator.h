@@ -47,6 +47,12 @@ struct GeneratedSql
     QString sql;
     std::vector<Cell> parameters; // parameters[i] is ?(i+1) in the text
     std::vector<SqlResultColumn> columns;
+    // For a statement of rows (not sums), the same rows read in parts by their stored ids:
+    // `idsSql` gives the id of every row in order; `rangeSql` gives the rows as `sql` does (the
+    // id last) whose ids lie from parameter (parameters.size() + 1) to (parameters.size() + 2).
+    // Empty for a statement of sums.
+    QString idsSql;
+    QString rangeSql;
 };
 
 class SqlGenerator

@@ -663,6 +663,36 @@ void TableFile::select(const SqlSelect &statement, std::vector<SqlResultColumn> 
     columns = std::move(generated.columns);
 }
 
+void TableFile::selectIds(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
+                          std::vector<qint64> &ids)
+{
+    GeneratedSql generated = SqlGenerator::generate(statement, *this);
+    Statement stmt(*this, generated.idsSql);
+    for (size_t i = 0; i < generated.parameters.size(); ++i)
+        stmt.bind(int(i + 1), generated.parameters[i]);
+    while (stmt.step())
+        ids.push_back(stmt.columnInteger(0));
+    columns = std::move(generated.columns);
+}
+
+void TableFile::selectRange(const SqlSelect &statement, qint64 fromId, qint64 toId,
+                            std::vector<qint64> &ids, std::vector<Cell> &cells)
+{
+    const GeneratedSql generated = SqlGenerator::generate(statement, *this);
+    Statement stmt(*this, generated.rangeSql);
+    const int n = int(generated.parameters.size());
+    for (int i = 0; i < n; ++i)
+        stmt.bind(i + 1, generated.parameters[size_t(i)]);
+    stmt.bindInteger(n + 1, fromId);
+    stmt.bindInteger(n + 2, toId);
+    const int width = int(generated.columns.size()) - 1; // the fields, then the id
+    while (stmt.step()) {
+        for (int c = 0; c < width; ++c)
+            cells.push_back(stmt.column(c, generated.columns[size_t(c)].type));
+        ids.push_back(stmt.columnInteger(width));
+    }
+}
+
 
 void createTableFile(const QString &filePath, const TableSchema &schema,
                      const PasswordRecord &password, bool intoEmptyFile)

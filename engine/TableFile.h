@@ -46,6 +46,10 @@ public:
     void rollbackQuietly() noexcept override;
     void select(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
                 std::vector<Cell> &cells) override;
+    void selectIds(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
+                   std::vector<qint64> &ids) override;
+    void selectRange(const SqlSelect &statement, qint64 fromId, qint64 toId,
+                     std::vector<qint64> &ids, std::vector<Cell> &cells) override;
     std::vector<std::vector<Cell>> runBeside(const QString &sql,
                                              const std::vector<Cell> &params) override;
     void scanBeside(const QString &sql, const std::vector<Cell> &params,

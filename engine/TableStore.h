@@ -125,6 +125,14 @@ public:
     // cells row by row.
     virtual void select(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
                         std::vector<Cell> &cells) = 0;
+    // The same for a statement of rows (not sums), read in parts: selectIds() gives the
+    // result's columns (as select() gives them, the id column last) and the stored ids of its
+    // rows in order, selectRange() the rows of the result whose ids lie from `fromId` to
+    // `toId`: their ids to `ids`, their fields' cells (without the id) row by row.
+    virtual void selectIds(const SqlSelect &statement, std::vector<SqlResultColumn> &columns,
+                           std::vector<qint64> &ids) = 0;
+    virtual void selectRange(const SqlSelect &statement, qint64 fromId, qint64 toId,
+                             std::vector<qint64> &ids, std::vector<Cell> &cells) = 0;
 
     // Several runBeside() statements in their order (none making a table), the rows of each;
     // the first that fails throws and the rest do not run. The server sends them at once.

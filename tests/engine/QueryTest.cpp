@@ -1,6 +1,7 @@
 // Queries as the windows use them: reading results by position and name, grids reading rows
 // without moving, the statement replaced line by line, a restored journal seen by the next
-// opening, and values that do not fit their field.
+// opening, values that do not fit their field, and results longer than the rows a query keeps
+// in memory, read in any order and after the table changed.
 
 #include "testsupport/EngineFixture.h"
 
@@ -9,6 +10,9 @@
 #include "engine/TableStores.h"
 
 #include <QSignalSpy>
+
+#include <functional>
+#include <vector>
 
 using engine::EngineError;
 using engine::Money;
@@ -166,4 +170,129 @@ TEST_P(QueryTest, LiteralsMustFitTheFieldTheyMeet)
     EXPECT_EQ(query.recordCount(), 0);
 }
 
+// A journal longer than the rows a query keeps in memory: record i (from 0) by cashier "B"
+// when i is a multiple of 3, else "A", described "Zapis i", with i dinars in.
+class WindowedQueryTest : public StoreFixture
+{
+protected:
+    static constexpr int Records = 2700;
+
+    void SetUp() override
+    {
+        StoreFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        session.setPassword(password());
+        journal.open();
+        journal.startTransaction();
+        for (int i = 0; i < Records; ++i) {
+            journal.insert();
+            journal.setFieldText(QStringLiteral("KORISNIK"), cashier(i));
+            journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("01/12/2026"));
+            journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("Zapis %1").arg(i));
+            journal.setFieldMoney(QStringLiteral("ULAZDIN"), Money::fromHundredths(i * 100));
+            journal.post();
+        }
+        journal.commit();
+    }
+
+    static QString cashier(int i) { return i % 3 == 0 ? QStringLiteral("B") : QStringLiteral("A"); }
+
+    void open(const QString &statement)
+    {
+        query.close();
+        query.sql().clear();
+        query.sql().append(statement);
+        query.open();
+    }
+
+    // What the query shows in row `row` as "OPIS/ULAZDIN".
+    QString shown(int row)
+    {
+        return query.textAt(row, query.fieldIndex(QStringLiteral("OPIS"))) + u'/' +
+               query.textAt(row, query.fieldIndex(QStringLiteral("ULAZDIN")));
+    }
+
+    engine::Table journal{session, QStringLiteral("podaci/promet.db")};
+    Query query{session};
+};
+
+TEST_P(WindowedQueryTest, RowsAreTheMatchingRecordsInAnyOrderOfReading)
+{
+    struct Case
+    {
+        const char *where;
+        std::function<bool(int)> matches;
+    };
+    const Case cases[] = {
+        {"", [](int) { return true; }},
+        {" where korisnik = 'B'", [](int i) { return i % 3 == 0; }},
+        {" where opis like '%7' and ulazdin > 100", [](int i) { return i % 10 == 7 && i > 100; }},
+        {" where korisnik = 'nobody'", [](int) { return false; }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.where);
+        QStringList expected;
+        for (int i = 0; i < Records; ++i)
+            if (c.matches(i))
+                expected << QStringLiteral("Zapis %1/%2.00").arg(i).arg(i);
+        open(QStringLiteral("select opis, ulazdin from podaci\\promet.db") + QLatin1String(c.where));
+        const int n = int(expected.size());
+        ASSERT_EQ(query.recordCount(), n);
+        // Forward, backward, and jumps across the kept blocks and their boundaries.
+        std::vector<int> order;
+        for (int r = 0; r < n; ++r)
+            order.push_back(r);
+        for (int r = n - 1; r >= 0; --r)
+            order.push_back(r);
+        for (int r : {n - 1, 0, 511, 512, 1023, 1024, 2047, 2048, n / 2, n - 1, 0, 1})
+            if (r >= 0 && r < n)
+                order.push_back(r);
+        for (int k = 0; k < 200 && n > 0; ++k)
+            order.push_back(int((k * 7919L) % n));
+        for (int r : order)
+            ASSERT_EQ(shown(r), expected.at(r)) << "row " << r;
+        EXPECT_EQ(shown(n), QStringLiteral("/")); // past the end: empty
+        query.last();
+        EXPECT_EQ(query.recNo(), n - 1);
+        if (n > 0) {
+            EXPECT_EQ(query.fieldText(QStringLiteral("OPIS")), expected.last().section(u'/', 0, 0));
+        }
+    }
+}
+
+TEST_P(WindowedQueryTest, ChangesAfterOpeningKeepEveryOtherRowInPlace)
+{
+    open(QStringLiteral("select * from podaci\\promet.db where korisnik = 'B'"));
+    ASSERT_EQ(query.recordCount(), Records / 3);
+    EXPECT_EQ(shown(0), QStringLiteral("Zapis 0/0.00")); // the first rows are read
+    // Record 1800 (row 600) is deleted, record 2100 (row 700) no longer matches, one more
+    // matching record is added: the count and every other row stay as they were opened.
+    journal.moveTo(1800);
+    journal.deleteRecord();
+    journal.moveTo(2099);
+    ASSERT_EQ(journal.fieldText(QStringLiteral("OPIS")), QStringLiteral("Zapis 2100"));
+    journal.edit();
+    journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("A"));
+    journal.post();
+    journal.insert();
+    journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("B"));
+    journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("Novi"));
+    journal.post();
+    EXPECT_EQ(query.recordCount(), Records / 3);
+    for (int row = 0; row < Records / 3; ++row) {
+        const int i = row * 3;
+        const QString expected =
+            i == 1800 || i == 2100 ? QStringLiteral("/") : QStringLiteral("Zapis %1/%1.00").arg(i);
+        ASSERT_EQ(shown(row), expected) << "row " << row;
+    }
+    EXPECT_EQ(query.textAt(600, query.fieldIndex(QStringLiteral("KORISNIK"))), QString());
+    // The next opening sees the table as it is now.
+    query.close();
+    query.open();
+    EXPECT_EQ(query.recordCount(), Records / 3 - 1);
+    EXPECT_EQ(shown(Records / 3 - 2), QStringLiteral("Novi/"));
+}
+
 INSTANTIATE_STORES(QueryTest);
+INSTANTIATE_STORES(WindowedQueryTest);
