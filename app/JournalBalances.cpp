@@ -34,20 +34,45 @@ std::optional<qint64> vouchedLastRecord(engine::Table &journal)
 
 Balances current(engine::Table &journal)
 {
+    // The chain says the last record is as it was stored, not that its balances were right
+    // when it was: a journal chained at its first start vouches for records another program
+    // wrote. So the last record's balances are used only when they follow from its
+    // predecessor's and its own amounts; a journal where they do not is summed whole.
     if (const std::optional<qint64> last = vouchedLastRecord(journal)) {
-        const int din = journal.fieldIndex(QStringLiteral("STANJEDIN"));
-        const int eur = journal.fieldIndex(QStringLiteral("STANJEEUR"));
-        Balances found;
+        const QList<QVariantList> prior = journal.runBeside(
+            QStringLiteral("SELECT ID FROM dorvanta_lanac WHERE ID < ?1 ORDER BY ID DESC LIMIT 1"),
+            {*last});
+        const qint64 from = prior.isEmpty() ? *last : prior.front().value(0).toLongLong();
+        const int balance[2] = {journal.fieldIndex(QStringLiteral("STANJEDIN")),
+                                journal.fieldIndex(QStringLiteral("STANJEEUR"))};
+        const int in[2] = {journal.fieldIndex(QStringLiteral("ULAZDIN")),
+                           journal.fieldIndex(QStringLiteral("ULAZEUR"))};
+        const int out[2] = {journal.fieldIndex(QStringLiteral("IZLAZDIN")),
+                            journal.fieldIndex(QStringLiteral("IZLAZEUR"))};
+        const auto value = [](const engine::RecordView &r, int field) -> qint64 {
+            return r.isNull(field) ? 0 : r.integer(field);
+        };
+        qint64 before[2] = {0, 0};
+        qint64 stored[2] = {0, 0};
+        bool follows = false;
         bool seen = false;
-        journal.scanAfter(*last - 1, [&](qint64 id, const engine::RecordView &r) {
-            if (id != *last)
+        journal.scanAfter(from - 1, [&](qint64 id, const engine::RecordView &r) {
+            if (id != *last) {
+                if (id == from)
+                    for (int c = 0; c < 2; ++c)
+                        before[c] = value(r, balance[c]);
                 return;
-            found = {engine::Money::fromHundredths(r.isNull(din) ? 0 : r.integer(din)),
-                     engine::Money::fromHundredths(r.isNull(eur) ? 0 : r.integer(eur)), true};
+            }
             seen = true;
+            follows = true;
+            for (int c = 0; c < 2; ++c) {
+                stored[c] = value(r, balance[c]);
+                follows = follows && stored[c] == before[c] + value(r, in[c]) - value(r, out[c]);
+            }
         });
-        if (seen)
-            return found;
+        if (seen && follows)
+            return {engine::Money::fromHundredths(stored[0]),
+                    engine::Money::fromHundredths(stored[1]), true};
     }
     const QList<engine::Money> sums = journal.sumMoney(
         {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
