@@ -15,6 +15,8 @@
 
 #include <openssl/evp.h>
 
+#include <functional>
+
 #include <limits>
 #include <memory>
 #include <optional>
@@ -322,8 +324,12 @@ int chainUnlinked(engine::Table &journal, const QString &who, const QString &act
     return chained;
 }
 
-QString chainAppended(const QString &dir, const QString &password, const QString &act,
-                      const QString &details)
+namespace {
+
+// Runs `work` on the journal of the data directory `dir`; the engine's text of a failure,
+// empty on success.
+QString onDirectoryJournal(const QString &dir, const QString &password,
+                           const std::function<void(engine::Table &)> &work)
 {
     engine::Session session;
     session.setBaseDir(QDir(dir).absolutePath());
@@ -331,11 +337,21 @@ QString chainAppended(const QString &dir, const QString &password, const QString
     try {
         engine::Table journal(session, QStringLiteral("podaci/promet.db"));
         journal.open();
-        inTransaction(journal, [&] { chainUnlinked(journal, {}, act, details, false); });
+        work(journal);
     } catch (const EngineError &e) {
         return e.message();
     }
     return {};
+}
+
+} // namespace
+
+QString chainAppended(const QString &dir, const QString &password, const QString &act,
+                      const QString &details)
+{
+    return onDirectoryJournal(dir, password, [&](engine::Table &journal) {
+        inTransaction(journal, [&] { chainUnlinked(journal, {}, act, details, false); });
+    });
 }
 
 void log(engine::Table &journal, const QString &who, const QString &act, const QString &details,
@@ -390,17 +406,8 @@ void logOwn(engine::Table &journal, const QString &who, const QString &act, cons
 QString logDirectory(const QString &dir, const QString &password, const QString &act,
                      const QString &details)
 {
-    engine::Session session;
-    session.setBaseDir(QDir(dir).absolutePath());
-    session.setPassword(password);
-    try {
-        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
-        journal.open();
-        logOwn(journal, {}, act, details);
-    } catch (const EngineError &e) {
-        return e.message();
-    }
-    return {};
+    return onDirectoryJournal(dir, password,
+                              [&](engine::Table &journal) { logOwn(journal, {}, act, details); });
 }
 
 QByteArray headOfDay(engine::Table &journal, const QString &isoDay)
