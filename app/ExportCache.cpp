@@ -8,14 +8,18 @@
 #include "platform/AtomicFile.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 
 #include <xxhash.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
 #include <limits>
 #include <optional>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,8 +32,8 @@ namespace {
 // The header: "key value" lines padded with blanks to HeaderSize bytes, the last one a
 // line feed; the body follows it.
 constexpr qsizetype HeaderSize = 512;
-const QByteArray Magic = QByteArrayLiteral("dorvanta export body 1");
-// Pieces in which the body is checked and copied, and new lines are written.
+const QByteArray Magic = QByteArrayLiteral("dorvanta export body 2");
+// Pieces in which a body made anew is written.
 constexpr qsizetype Piece = 1 << 20;
 
 struct CacheHeader
@@ -40,7 +44,9 @@ struct CacheHeader
     qint64 lastId = 0;
     quint64 mark = 0; // recordMark() of the record lastId
     qint64 length = 0;
-    quint64 check = 0; // XXH3 of the body
+    quint64 chain = 0; // BodyHasher's chain over the body's whole pieces
+    quint64 check = 0; // BodyHasher's check of the body
+    timespec stamp{};  // the cache file's modification time as the program last set it
 };
 
 QByteArray headerBytes(const CacheHeader &h)
@@ -58,7 +64,10 @@ QByteArray headerBytes(const CacheHeader &h)
     line("last", QByteArray::number(h.lastId));
     line("mark", QByteArray::number(h.mark, 16));
     line("length", QByteArray::number(h.length));
+    line("chain", QByteArray::number(h.chain, 16));
     line("check", QByteArray::number(h.check, 16));
+    line("stamp", QByteArray::number(qint64(h.stamp.tv_sec)) + '.' +
+                      QByteArray::number(qint64(h.stamp.tv_nsec)));
     if (out.size() >= HeaderSize)
         return {}; // a location this long is not cached
     out.append(HeaderSize - 1 - out.size(), ' ');
@@ -71,26 +80,33 @@ std::optional<CacheHeader> parseHeader(const QByteArray &bytes)
     if (bytes.size() != HeaderSize || !bytes.endsWith('\n'))
         return std::nullopt;
     const QList<QByteArray> lines = bytes.trimmed().split('\n');
-    if (lines.size() != 8 || lines[0] != Magic)
+    constexpr int Keys = 9;
+    if (lines.size() != Keys + 1 || lines[0] != Magic)
         return std::nullopt;
     CacheHeader h;
-    const char *keys[] = {"store", "form", "records", "last", "mark", "length", "check"};
-    QByteArray values[7];
-    for (int i = 0; i < 7; ++i) {
+    const char *keys[Keys] = {"store", "form", "records", "last", "mark", "length", "chain", "check", "stamp"};
+    QByteArray values[Keys];
+    for (int i = 0; i < Keys; ++i) {
         const QByteArray &l = lines[i + 1];
         const qsizetype space = l.indexOf(' ');
         if (space < 0 || l.left(space) != keys[i])
             return std::nullopt;
         values[i] = l.mid(space + 1);
     }
-    bool ok[5] = {};
+    const QList<QByteArray> stamp = values[8].split('.');
+    if (stamp.size() != 2)
+        return std::nullopt;
+    bool ok[8] = {};
     h.store = QByteArray::fromHex(values[0]);
     h.form = QByteArray::fromHex(values[1]);
     h.records = values[2].toLongLong(&ok[0]);
     h.lastId = values[3].toLongLong(&ok[1]);
     h.mark = values[4].toULongLong(&ok[2], 16);
     h.length = values[5].toLongLong(&ok[3]);
-    h.check = values[6].toULongLong(&ok[4], 16);
+    h.chain = values[6].toULongLong(&ok[4], 16);
+    h.check = values[7].toULongLong(&ok[5], 16);
+    h.stamp.tv_sec = time_t(stamp[0].toLongLong(&ok[6]));
+    h.stamp.tv_nsec = long(stamp[1].toLongLong(&ok[7]));
     for (const bool b : ok)
         if (!b)
             return std::nullopt;
@@ -117,19 +133,60 @@ quint64 recordMark(const engine::RecordView &r)
     return XXH3_64bits(bytes.constData(), size_t(bytes.size()));
 }
 
-class Hasher
+// The body's checksum, made so that an append costs its own bytes only: XXH3 of each whole
+// piece of Piece bytes, seeded with the value of the pieces before (the chain), and the check,
+// XXH3 of the bytes after the last whole piece seeded with the chain. The chain and the check
+// of a body and the bytes after its last whole piece give those of the body grown.
+class BodyHasher
 {
 public:
-    Hasher() : m_state(XXH3_createState()) { XXH3_64bits_reset(m_state); }
-    ~Hasher() { XXH3_freeState(m_state); }
-    Hasher(const Hasher &) = delete;
-    Hasher &operator=(const Hasher &) = delete;
-    void add(const char *data, qsizetype size) { XXH3_64bits_update(m_state, data, size_t(size)); }
-    quint64 value() const { return XXH3_64bits_digest(m_state); }
+    BodyHasher() = default;
+    BodyHasher(quint64 chain, QByteArray tail) : m_chain(chain), m_tail(std::move(tail)) {}
+    void add(const char *data, qsizetype size)
+    {
+        if (!m_tail.isEmpty()) {
+            const qsizetype take = std::min(size, Piece - m_tail.size());
+            m_tail.append(data, take);
+            data += take;
+            size -= take;
+            if (m_tail.size() < Piece)
+                return;
+            m_chain = XXH3_64bits_withSeed(m_tail.constData(), size_t(Piece), m_chain);
+            m_tail.clear();
+        }
+        for (; size >= Piece; data += Piece, size -= Piece)
+            m_chain = XXH3_64bits_withSeed(data, size_t(Piece), m_chain);
+        m_tail.append(data, size);
+    }
+    quint64 chain() const { return m_chain; }
+    quint64 check() const
+    {
+        return XXH3_64bits_withSeed(m_tail.constData(), size_t(m_tail.size()), m_chain);
+    }
 
 private:
-    XXH3_state_t *m_state;
+    quint64 m_chain = 0;
+    QByteArray m_tail;
 };
+
+// A modification time no later change of the file can give it: the clock's second with a
+// random fraction. A cache whose time is still this one was not written since the program
+// wrote it, so its body need not be read to be trusted.
+timespec freshStamp()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    now.tv_nsec = long(QRandomGenerator::global()->bounded(1000000000));
+    return now;
+}
+
+// Sets the cache's modification time to its header's stamp; a file system or owner that does
+// not allow it only costs a check of the whole body at the next use.
+void setStamp(int fd, const timespec &stamp)
+{
+    const timespec times[2] = {{0, UTIME_OMIT}, stamp};
+    ::futimens(fd, times);
+}
 
 class Descriptor
 {
@@ -218,29 +275,50 @@ std::optional<Continuation> continuationOf(const engine::Table &journal, const L
     return c;
 }
 
-// The export from the cache open at `fd` (locked) with header `h`: false when the body does
-// not match its checksum (nothing is written then, `error` stays empty) or writing failed
-// (`error` says why).
+// Whether the body of the cache open at `fd` with header `h` is the one the header describes:
+// at once when the file still has the size and the modification time the program gave it,
+// else by reading the whole body against its checksum.
+bool bodyIsIntact(int fd, const CacheHeader &h)
+{
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || info.st_size != HeaderSize + h.length)
+        return false;
+    if (info.st_mtim.tv_sec == h.stamp.tv_sec && info.st_mtim.tv_nsec == h.stamp.tv_nsec)
+        return true;
+    BodyHasher hasher;
+    if (h.length > 0) {
+        // Checked where it lies, mapped rather than copied.
+        const size_t mapped = size_t(HeaderSize + h.length);
+        void *map = ::mmap(nullptr, mapped, PROT_READ, MAP_SHARED, fd, 0);
+        if (map == MAP_FAILED)
+            return false;
+        ::madvise(map, mapped, MADV_SEQUENTIAL);
+        hasher.add(static_cast<const char *>(map) + HeaderSize, h.length);
+        ::munmap(map, mapped);
+    }
+    return hasher.chain() == h.chain && hasher.check() == h.check;
+}
+
+// The export from the cache open at `fd` (locked) with header `h`: false when the body is not
+// the one described (nothing is written then, `error` stays empty) or writing failed (`error`
+// says why).
 bool writeFromCache(int fd, const CacheHeader &h, const Continuation &c, const QByteArray &heading,
                     const QString &exportPath, QString *error)
 {
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || info.st_size < HeaderSize + h.length)
+    if (!bodyIsIntact(fd, h))
         return false;
+    // The bytes after the body's last whole piece carry its checksum on.
+    const qint64 whole = h.length - h.length % Piece;
+    QByteArray tail(qsizetype(h.length - whole), Qt::Uninitialized);
+    if (!readAt(fd, tail.data(), tail.size(), HeaderSize + whole))
+        return false;
+    BodyHasher hasher(h.chain, tail);
+    if (hasher.check() != h.check)
+        return false;
+
     platform::AtomicWriter out(exportPath);
     out.write(heading);
-    Hasher hasher;
-    QByteArray piece(Piece, Qt::Uninitialized);
-    for (qint64 done = 0; done < h.length;) {
-        const qsizetype n = qsizetype(std::min<qint64>(Piece, h.length - done));
-        if (!readAt(fd, piece.data(), n, HeaderSize + done))
-            return false;
-        hasher.add(piece.constData(), n);
-        out.write(piece.constData(), n);
-        done += n;
-    }
-    if (hasher.value() != h.check)
-        return false; // the temporary export is removed with `out`
+    out.copyFrom(fd, HeaderSize, h.length); // in the kernel, never through this program
     out.write(c.lines);
     if (!out.commit()) {
         *error = out.errorString();
@@ -248,20 +326,23 @@ bool writeFromCache(int fd, const CacheHeader &h, const Continuation &c, const Q
     }
     if (c.count == 0)
         return true;
-    // The cache grows by the new lines: they first, then the header that counts them, so that
-    // a cache cut short between the two is seen by its checksum. A failure leaves a cache
-    // that is rebuilt next time.
+    // The cache grows by the new lines: they first, then the header that counts them, then
+    // its stamp, so that a cache cut short between the steps is seen by its size, checksum or
+    // time. A failure leaves a cache that is rebuilt next time.
     hasher.add(c.lines.constData(), c.lines.size());
     CacheHeader next = h;
     next.records += c.count;
     next.lastId = c.lastId;
     next.mark = c.mark;
     next.length += c.lines.size();
-    next.check = hasher.value();
+    next.chain = hasher.chain();
+    next.check = hasher.check();
+    next.stamp = freshStamp();
     const QByteArray header = headerBytes(next);
     if (writeAt(fd, c.lines.constData(), c.lines.size(), HeaderSize + h.length) &&
-        ::ftruncate(fd, off_t(HeaderSize + next.length)) == 0 && !header.isEmpty())
-        writeAt(fd, header.constData(), header.size(), 0);
+        ::ftruncate(fd, off_t(HeaderSize + next.length)) == 0 && !header.isEmpty() &&
+        writeAt(fd, header.constData(), header.size(), 0))
+        setStamp(fd, next.stamp);
     return true;
 }
 
@@ -275,7 +356,7 @@ bool rebuild(const engine::Table &journal, const LineEncoder &encoder, CacheHead
     platform::TemporaryFile cache(cachePath);
     bool caching = cache.isOpen() && writeAt(cache.handle(), QByteArray(HeaderSize, ' ').constData(),
                                              HeaderSize, 0);
-    Hasher hasher;
+    BodyHasher hasher;
     QByteArray lines;
     lines.reserve(Piece + 4096);
     const auto flush = [&] {
@@ -305,7 +386,9 @@ bool rebuild(const engine::Table &journal, const LineEncoder &encoder, CacheHead
     }
     if (!caching)
         return true;
-    h.check = hasher.value();
+    h.chain = hasher.chain();
+    h.check = hasher.check();
+    h.stamp = freshStamp();
     h.mark = 0;
     if (h.records > 0) {
         bool found = false;
@@ -319,8 +402,10 @@ bool rebuild(const engine::Table &journal, const LineEncoder &encoder, CacheHead
             return true;
     }
     const QByteArray header = headerBytes(h);
-    if (!header.isEmpty() && writeAt(cache.handle(), header.constData(), header.size(), 0))
+    if (!header.isEmpty() && writeAt(cache.handle(), header.constData(), header.size(), 0)) {
+        setStamp(cache.handle(), h.stamp);
         cache.renameTo(cachePath);
+    }
     return true;
 }
 

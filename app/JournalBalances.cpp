@@ -4,10 +4,7 @@
 
 #include "engine/Table.h"
 
-#if __has_include("desk/JournalChain.h")
 #include "desk/JournalChain.h"
-#define DORVANTA_JOURNAL_CHAIN 1
-#endif
 
 #include <QStringList>
 
@@ -20,13 +17,8 @@ namespace {
 // The last record's id when the chain vouches for that record, else nullopt.
 std::optional<qint64> vouchedLastRecord(engine::Table &journal)
 {
-#ifdef DORVANTA_JOURNAL_CHAIN
     if (desk::chain::vouchesForLast(journal))
         return desk::chain::head(journal).lastId;
-#else
-    // Without the record chain nothing vouches for a stored balance: always the full sums.
-    Q_UNUSED(journal);
-#endif
     return std::nullopt;
 }
 

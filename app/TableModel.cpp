@@ -147,14 +147,24 @@ bool TableModel::isInserting() const
 
 void TableModel::follow()
 {
+    if (!m_following && !m_active)
+        return; // out of sight and already shown closed: nothing to read
     // Runs from the table's signals, also from a queued one straight in the event loop: an
     // engine error is reported, never thrown out of a Qt callback.
     run([this] { followTable(); });
 }
 
+void TableModel::setFollowing(bool following)
+{
+    if (following == m_following)
+        return;
+    m_following = following;
+    follow();
+}
+
 void TableModel::followTable()
 {
-    const bool active = m_table.isOpen();
+    const bool active = m_following && m_table.isOpen();
     const engine::Table::State state = m_table.state();
     const bool inserting = state == engine::Table::State::Insert;
     if (state != engine::Table::State::Insert && state != engine::Table::State::Edit)

@@ -49,7 +49,14 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
-    // Whether the table is open.
+    // Whether the model follows its table (the default). A model whose views are out of sight
+    // stops following: it shows no table and reads nothing, so the handlers that open, post to
+    // and close a long table in a hidden page pay nothing for the model; following again
+    // brings it in line with the table.
+    void setFollowing(bool following);
+    bool isFollowing() const { return m_following; }
+
+    // Whether the table is open (and followed).
     bool isActive() const { return m_active; }
     // The row of the table's current record (the extra last row while inserting); -1 when the
     // table is closed or empty.
@@ -109,6 +116,7 @@ private:
 
     engine::Table &m_table;
     bool m_readOnly = false;
+    bool m_following = true;
     bool m_active = false;
     int m_rows = 0;
     QStringList m_columns;

@@ -112,6 +112,12 @@ void TForm1::buildMasterDataPages()
         grid->setDataSource(source);
         *p.grid = grid;
     }
+    // The journal's grid reads the journal only while its page is shown: the postings and
+    // reports open and close the journal many times, and a grid out of sight that followed
+    // would count a long journal at every opening.
+    DataSource3->setFollowing(Notebook1->currentIndex() == PageJournal);
+    connect(Notebook1, &QStackedWidget::currentChanged, this,
+            [this](int index) { DataSource3->setFollowing(index == PageJournal); });
     connect(Table1, &engine::Table::changed, this, [this] {
         QStringList names;
         try {

@@ -7,6 +7,7 @@
 #include "engine/TableStore.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace engine {
 
@@ -16,6 +17,7 @@ void RecordCache::reset(TableStore *store, int columns)
     m_columns = columns;
     m_idsLoaded = false;
     m_ids.clear();
+    m_count = -1;
     invalidateBlock();
 }
 
@@ -30,6 +32,7 @@ void RecordCache::loadIds()
 {
     m_store->readIds(m_ids);
     m_idsLoaded = true;
+    m_count = -1;
     // The cached block stays valid only if it agrees with the ids.
     if (!m_blockIds.empty() &&
         (blockEnd() > int(m_ids.size()) ||
@@ -41,7 +44,25 @@ void RecordCache::setEmpty()
 {
     m_ids.clear();
     m_idsLoaded = true;
+    m_count = -1;
     invalidateBlock();
+}
+
+int RecordCache::count()
+{
+    if (m_idsLoaded)
+        return int(m_ids.size());
+    if (m_count < 0)
+        m_count = int(m_store->countThrough(std::numeric_limits<qint64>::max()));
+    return m_count;
+}
+
+void RecordCache::placeAppended(int position, qint64 id, std::vector<Cell> &&cells)
+{
+    invalidateBlock();
+    m_blockStart = position;
+    m_blockIds.push_back(id);
+    m_blockCells = std::move(cells);
 }
 
 bool RecordCache::fetchForward(int start, qint64 afterId)
@@ -106,6 +127,11 @@ int RecordCache::positionOf(qint64 id) const
 
 void RecordCache::appended(qint64 id)
 {
+    if (!m_idsLoaded) {
+        if (m_count >= 0)
+            ++m_count;
+        return;
+    }
     if (!m_ids.empty() && id < m_ids.back())
         loadIds(); // not appended in id order (never with the engine's own files)
     else
@@ -116,6 +142,8 @@ void RecordCache::removed(int position)
 {
     if (m_idsLoaded)
         m_ids.erase(m_ids.begin() + position);
+    else if (m_count > 0)
+        --m_count;
     if (inBlock(position)) {
         const int offset = position - m_blockStart;
         m_blockIds.erase(m_blockIds.begin() + offset);

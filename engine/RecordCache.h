@@ -3,7 +3,10 @@
 // RecordCache: the records of an open table as Table walks them. A block of up to 256
 // consecutive records (their ids and fields) read in one go, and the ordered list of all
 // record ids, read only when positions are needed beyond a forward walk (record count,
-// moveTo, last, going back past the block, inserting). Reads go to the table's store.
+// moveTo, last, going back past the block). The number of records is known without the ids:
+// the store counts them once (cheaply: a table file counts its pages), and storing or deleting
+// a record keeps the count, so a posting on a long table never reads every id. Reads go to the
+// table's store.
 // Internal to the engine.
 
 #include "engine/Cell.h"
@@ -35,6 +38,9 @@ public:
     void loadIds();
     // The ids are known to be none (the table was emptied).
     void setEmpty();
+    // How many records there are: from the ids when they are loaded, else counted by the store
+    // once and then kept by appended() and removed().
+    int count();
 
     bool inBlock(int position) const { return position >= m_blockStart && position < blockEnd(); }
     int blockStart() const { return m_blockStart; }
@@ -55,6 +61,8 @@ public:
 
     // A record was stored at the end with this id.
     void appended(qint64 id);
+    // The record with `id` and fields `cells`, stored last, at `position`: becomes the block.
+    void placeAppended(int position, qint64 id, std::vector<Cell> &&cells);
     // The record at `position` was deleted.
     void removed(int position);
 
@@ -67,6 +75,7 @@ private:
     int m_columns = 0;
     bool m_idsLoaded = false;
     std::deque<qint64> m_ids;
+    int m_count = -1; // the store's count while the ids are not loaded; -1: not counted yet
     // The block: positions m_blockStart .. blockEnd() - 1.
     int m_blockStart = 0;
     std::vector<qint64> m_blockIds;

@@ -20,6 +20,7 @@
 
 #include <QUuid>
 
+#include <limits>
 #include <map>
 #include <mutex>
 #include <set>
@@ -570,9 +571,12 @@ public:
     qint64 countThrough(qint64 id) override
     {
         Params p;
-        p.add(id);
-        const Result r = exec(QStringLiteral("SELECT count(*) FROM %1 WHERE id <= $1").arg(table()), p,
-                              QStringLiteral("Cannot read table"));
+        const bool all = id == std::numeric_limits<qint64>::max();
+        if (!all)
+            p.add(id);
+        const Result r = exec(all ? QStringLiteral("SELECT count(*) FROM %1").arg(table())
+                                  : QStringLiteral("SELECT count(*) FROM %1 WHERE id <= $1").arg(table()),
+                              p, QStringLiteral("Cannot read table"));
         return r.bytes(0, 0).toLongLong();
     }
 

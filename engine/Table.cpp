@@ -75,8 +75,7 @@ struct Table::Private : Cursor
     int count()
     {
         sync();
-        cache.ensureIds();
-        return int(cache.ids().size());
+        return cache.count();
     }
 
     [[noreturn]] void fail(const QString &text,
@@ -142,6 +141,8 @@ struct Table::Private : Cursor
         sync();
         if (!store || !validPosition(pos))
             return -1;
+        if (!cache.inBlock(pos))
+            cache.ensureIds(); // a position reached by counting alone
         return cache.idAt(pos);
     }
 
@@ -587,12 +588,20 @@ void Table::post()
     d->requireOpen();
     d->sync();
     if (d->state == State::Insert) {
-        d->cache.ensureIds();
         const qint64 id = d->store->insertRecord(d->buffer);
         d->cache.appended(id);
         d->state = State::Browse;
-        d->buffer.clear();
-        moveToId(id);
+        if (d->cache.idsLoaded()) {
+            d->buffer.clear();
+            moveToId(id);
+        } else {
+            // The new record is the last (ids grow in stored order): it becomes the current
+            // record at the end without reading every id of a long table.
+            const int position = d->cache.count() - 1;
+            d->cache.placeAppended(position, id, std::move(d->buffer));
+            d->buffer.clear();
+            d->toPosition(position, position + 1);
+        }
         d->changedFile();
     } else if (d->state == State::Edit) {
         if (!d->store->updateRecord(d->currentId(), d->buffer))

@@ -4,8 +4,9 @@
 //
 // Records are in the order they were stored (the store's record ids grow in that order). Opening positions at the
 // first record; records are fetched in blocks, so walking is fast, and the first call that needs
-// positions (recordCount, moveTo, last, ...) reads the list of record ids once, after which
-// moveTo(position) is fast too. Field names are matched without regard to case.
+// positions (moveTo, last, ...) reads the list of record ids once, after which moveTo(position)
+// is fast too. recordCount() and posting a new record need no ids: the store counts the
+// records, so a posting on a long table reads only the new record. Field names are matched without regard to case.
 //
 // Reading: fieldText gives text for a text field, date text (the session's short form) for a
 // date field, "HH:MM:SS" for a time field, money text for a money field, and "" for an empty

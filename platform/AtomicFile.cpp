@@ -8,8 +8,10 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <thread>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -162,15 +164,90 @@ bool AtomicWriter::write(const char *data, qsizetype size)
     return true;
 }
 
+bool AtomicWriter::copyFrom(int fd, qint64 offset, qint64 size)
+{
+    if (m_failed)
+        return false;
+    loff_t from = offset;
+    bool inKernel = true;
+    while (size > 0) {
+        if (inKernel) {
+            const ssize_t n = ::copy_file_range(fd, &from, m_temp.handle(), nullptr,
+                                                size_t(std::min<qint64>(size, qint64(1) << 30)), 0);
+            if (n > 0) {
+                size -= n;
+                continue;
+            }
+            if (n == 0)
+                return fail(QStringLiteral("the source file ends early"));
+            if (errno == EINTR)
+                continue;
+            // Kernels and file systems without an in-kernel copy between these files.
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
+                return fail(systemReason(errno));
+            inKernel = false;
+        }
+        char buffer[1 << 16];
+        const ssize_t n = ::pread(fd, buffer, size_t(std::min<qint64>(size, sizeof buffer)), from);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return fail(systemReason(errno));
+        if (n == 0)
+            return fail(QStringLiteral("the source file ends early"));
+        if (!write(buffer, n))
+            return false;
+        from += n;
+        size -= n;
+    }
+    return true;
+}
+
+namespace {
+
+// Files from this size on are freed in the background when replaced.
+constexpr qint64 ParkedSize = qint64(16) << 20;
+
+// The file at `path`, when it is large, under a second (temporary) name as well, so that the
+// rename over it does not free it: the file system frees a file when its last name goes, in
+// time of its size. Empty when the file is small or missing or cannot be linked.
+QByteArray parkReplaced(const QString &path)
+{
+    struct stat info;
+    const QByteArray target = encoded(path);
+    if (::stat(target.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < ParkedSize)
+        return {};
+    const QFileInfo where(path);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const QByteArray candidate = encoded(where.absolutePath() + u'/' + TemporaryPrefix +
+                                             where.fileName() + u'-' + randomSuffix());
+        if (::link(target.constData(), candidate.constData()) == 0)
+            return candidate;
+        if (errno != EEXIST)
+            return {};
+    }
+    return {};
+}
+
+} // namespace
+
 bool AtomicWriter::commit()
 {
     if (m_failed)
         return false;
     if (::fsync(m_temp.handle()) != 0)
         return fail(systemReason(errno));
-    if (!m_temp.renameTo(m_path))
+    const QByteArray parked = parkReplaced(m_path);
+    if (!m_temp.renameTo(m_path)) {
+        if (!parked.isEmpty())
+            ::unlink(parked.constData());
         return fail(m_temp.errorString());
+    }
     m_failed = true; // written: a second commit() has nothing to do
+    // The old file goes in the background; one left by a killed process has the temporary
+    // name that removeStaleTemporaryFiles() clears.
+    if (!parked.isEmpty())
+        std::thread([parked] { ::unlink(parked.constData()); }).detach();
     return true;
 }
 

@@ -60,6 +60,9 @@ public:
     explicit AtomicWriter(const QString &path, QFileDevice::Permissions permissions = {});
     bool write(const char *data, qsizetype size);
     bool write(QByteArrayView data) { return write(data.data(), data.size()); }
+    // Appends `size` bytes of the open file `fd` from `offset`, copied by the kernel where it
+    // can (copy_file_range), else through a buffer. A source shorter than that fails.
+    bool copyFrom(int fd, qint64 offset, qint64 size);
     bool commit();
     const QString &errorString() const { return m_error; }
 

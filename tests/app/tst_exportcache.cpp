@@ -27,6 +27,8 @@ enum class Step {
     OddTexts,       // control characters, letters beyond ASCII, long names
     TruncateCache,  // the cache file cut short
     EditCache,      // a byte of the cached body changed
+    TouchCache,     // the cache file's time changed, its bytes not: read and found whole
+    ManyPostings,   // enough records for a body of several pieces of the checksum
     DeleteCache,    // the cache file gone
 };
 
@@ -109,6 +111,11 @@ class TestExportCache : public QObject
             return;
         }
         QVERIFY(cache.open(QIODevice::ReadWrite));
+        if (step == Step::TouchCache) {
+            QVERIFY(cache.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                      QFileDevice::FileModificationTime));
+            return;
+        }
         if (step == Step::TruncateCache) {
             QVERIFY(cache.resize(cache.size() - 7));
             return;
@@ -141,6 +148,10 @@ private slots:
                               {S::Post, false},        {S::EditCache, true},
                               {S::Declined, false},    {S::DeleteCache, true},
                               {S::OddTexts, false},    {S::EditCache, true}};
+        const History longBody{{S::Post, true},       {S::ManyPostings, false},
+                               {S::TouchCache, false}, {S::Post, false},
+                               {S::EditCache, true},   {S::Post, false}};
+        QTest::addRow("file: a body of several checksum pieces") << false << longBody;
         for (const bool server : {false, true}) {
             const char *where = server ? "server: " : "file: ";
             QTest::addRow("%spostings and a declined one", where) << server << postings;
@@ -187,6 +198,13 @@ private slots:
                 break;
             case Step::Declined:
                 break;
+            case Step::ManyPostings:
+                journal->startTransaction();
+                for (int i = 0; i < 16000; ++i)
+                    post(*journal, "kafa");
+                journal->commit();
+                postedSinceClear += 16000;
+                break;
             case Step::Backup:
                 engine::copyTableFile(journal->filePath(), backup);
                 break;
@@ -214,6 +232,7 @@ private slots:
                      QStringLiteral("Đorđe Šćekić ") + QString(80, QChar('x')));
                 break;
             case Step::TruncateCache:
+            case Step::TouchCache:
             case Step::EditCache:
             case Step::DeleteCache:
                 damageCache(e.step);

@@ -355,8 +355,7 @@ private slots:
         click("BitBtn4");
         navigate(find<DBNavigator>("DBNavigator2"), DBNavigator::Insert);
         typeIntoCell(find<DBGrid>("DBGrid2"), 1, 0, "Nedovrseno");
-        QCOMPARE(find<DBGrid>("DBGrid4")->dataSource()->rowCount(), 0); // an empty journal
-        QVERIFY(find<DBGrid>("DBGrid4")->dataSource()->isActive());
+        QVERIFY(find<DBGrid>("DBGrid4")->dataSource()->table().isOpen());
 
         // The posting handler works elsewhere and closes the session when done.
         find<QLabel>("Label8")->setText("07/12/2026");
