@@ -8,11 +8,14 @@
 // The cache is an optimisation only: the file written is always byte for byte the one
 // buildFile() makes of the journal at that moment. The cache holds, in a header of its own,
 // what it was made of: the journal (its location), the date form, the number of records,
-// the id of the last one and a mark of its stored fields, and the length and a checksum
-// (XXH3) of the body. It is used when the journal still has exactly that many records up to
-// that id, that last record unchanged, and the body still has its length and checksum; any
-// other journal (cleared, restored, another journal or date form, records gone or put in
-// between) or cache (truncated, edited, half written) is rebuilt from the whole journal.
+// the id of the last one and a mark of its stored fields, the length and a checksum (XXH3 of
+// each MiB chained, so that an append costs its own bytes) of the body, and the modification
+// time the program gave the file. It is used when the journal still has exactly that many
+// records up to that id, that last record unchanged, and the file still has its size and that
+// time (else its body is read against the checksum); any other journal (cleared, restored,
+// another journal or date form, records gone or put in between) or cache (truncated, edited,
+// half written) is rebuilt from the whole journal. The body is copied into the export by the
+// kernel, so a posting on a long journal costs about a write of the export.
 // A cache that cannot be written is left out: the export is written all the same.
 //
 // The records after the cached ones are read with Table::scanAfter, so on the server only

@@ -65,12 +65,12 @@ void RecordCache::placeAppended(int position, qint64 id, std::vector<Cell> &&cel
     m_blockCells = std::move(cells);
 }
 
-bool RecordCache::fetchForward(int start, qint64 afterId)
+bool RecordCache::fetchForward(int start, qint64 afterId, int limit)
 {
     // Read into the spare vectors and swap, so that walking reuses the same memory.
     m_spareIds.clear();
     m_spareCells.clear();
-    m_store->readRecords(afterId, false, blockSize, m_spareIds, m_spareCells);
+    m_store->readRecords(afterId, false, limit, m_spareIds, m_spareCells);
     if (m_spareIds.empty())
         return false;
     m_blockStart = start;

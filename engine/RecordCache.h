@@ -48,7 +48,7 @@ public:
 
     // Walking forward without the ids: the records after `afterId` become the block starting
     // at `start`. Returns false (and keeps the block) when there is none.
-    bool fetchForward(int start, qint64 afterId);
+    bool fetchForward(int start, qint64 afterId, int limit = blockSize);
     // The fields of the record at a valid `position` (fetching its block when needed).
     Cell *row(int position);
     // The id of the record at a valid position that is in the block or whose ids are loaded.

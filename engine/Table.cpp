@@ -1,5 +1,5 @@
 // Table: a table opened through the session, over its store (TableStore) and the cache of its
-// records (RecordCache). Opening reads only the first block of records. The record being
+// records (RecordCache). Opening reads only the first record. The record being
 // inserted or edited lives in a buffer of stored values until post(); a set that fails leaves
 // the buffer unchanged, and close() or cancel() drop it without touching the file. When
 // another table of the session changed the file, the next read re-reads the records quietly
@@ -216,7 +216,9 @@ void Table::open()
     d->cache.reset(d->store.get(), d->columns);
     d->state = State::Browse;
     try {
-        const bool any = d->cache.fetchForward(0, std::numeric_limits<qint64>::min());
+        // The first record only: the handlers open a table to post or to read a few records,
+        // and a walk reads the blocks after it as it goes.
+        const bool any = d->cache.fetchForward(0, std::numeric_limits<qint64>::min(), 1);
         d->toFirst(any);
     } catch (...) {
         d->cache.reset(nullptr, 0);

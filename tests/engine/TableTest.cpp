@@ -402,6 +402,33 @@ TEST_P(StoredTableTest, PositionsReachAnyRecordAcrossBlocks)
     for (; !users.bof(); users.prior())
         EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QString::number(699 - seen++));
     EXPECT_EQ(seen, 700);
+
+    // Posting on a table whose ids were never read (counted first or not) puts the record
+    // last at the right position; the walk back, a deletion and the count agree with it.
+    int count = 700;
+    for (const bool countedFirst : {false, true}) {
+        users.close();
+        users.open();
+        if (countedFirst)
+            EXPECT_EQ(users.recordCount(), count);
+        const QString code = QStringLiteral("new%1").arg(count);
+        addUser(users, code, QStringLiteral("New"));
+        EXPECT_EQ(users.recNo(), count);
+        EXPECT_EQ(users.recordCount(), ++count);
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), code);
+        users.prior();
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")),
+                  countedFirst ? QStringLiteral("new700") : QStringLiteral("699"));
+        users.close();
+        users.open();
+        const QString following = users.textAt(2, 0);
+        users.moveTo(1);
+        users.deleteRecord();
+        EXPECT_EQ(users.recordCount(), --count);
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), following);
+        users.moveTo(count - 1);
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), code);
+    }
 }
 
 TEST_F(TableTest, ClosingTheSessionClosesEveryTableAndQuery)

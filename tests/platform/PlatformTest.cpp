@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,43 @@ TEST_F(PlatformFiles, AWholeFileWriteReplacesTheTargetOrLeavesItAsItWas)
     EXPECT_FALSE(platform::writeFileAtomically(path("b.txt"), "x", &error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(files(), QStringList{"a.txt"});
+}
+
+// A file written in pieces, part of it copied from another file: a large target replaced
+// leaves no second name behind once the background removal ran; a copy from a source that
+// ends early, or one beyond the size limit, fails and leaves the old target whole.
+TEST_F(PlatformFiles, APieceWriterCopiesFromAFileAndReplacesALargeTargetWhole)
+{
+    const QByteArray source = QByteArray(17 << 20, 's') + "end";
+    ASSERT_TRUE(platform::writeFileAtomically(path("source"), source));
+    ASSERT_TRUE(platform::writeFileAtomically(path("big.txt"), QByteArray(17 << 20, 'o')));
+    QFile in(path("source"));
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    {
+        platform::AtomicWriter out(path("big.txt"));
+        EXPECT_TRUE(out.write("head "));
+        EXPECT_TRUE(out.copyFrom(in.handle(), 1, source.size() - 1));
+        ASSERT_TRUE(out.commit()) << out.errorString().toStdString();
+    }
+    EXPECT_EQ(read("big.txt"), "head " + source.mid(1));
+    for (int i = 0; i < 200 && files().size() > 2; ++i)
+        QThread::msleep(10); // the old file's second name goes in the background
+    EXPECT_EQ(files(), (QStringList{"big.txt", "source"}));
+
+    const QByteArray before = read("big.txt");
+    {
+        platform::AtomicWriter out(path("big.txt"));
+        EXPECT_FALSE(out.copyFrom(in.handle(), 10, source.size()));
+        EXPECT_FALSE(out.commit());
+        EXPECT_EQ(out.errorString(), QStringLiteral("the source file ends early"));
+    }
+    EXPECT_EQ(runWithFileSizeLimit(1 << 20, [&] {
+                  platform::AtomicWriter out(path("big.txt"));
+                  return !out.copyFrom(in.handle(), 0, source.size()) && !out.commit() ? 0 : 1;
+              }),
+              0);
+    EXPECT_EQ(read("big.txt"), before);
+    EXPECT_EQ(files(), (QStringList{"big.txt", "source"}));
 }
 
 TEST_F(PlatformFiles, CleanUpRemovesOnlyTheTemporaryFilesNobodyHolds)
