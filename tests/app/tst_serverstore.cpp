@@ -202,36 +202,6 @@ private slots:
         QCOMPARE(text("Edit2"), QStringLiteral("-25.00"));
     }
 
-    // A restore on the server gives the restored records (new records there, with new ids) the
-    // numbers printed on their documents; the numbers given after the backup are not given again.
-    void aRestoreOnTheServerKeepsTheNumbersOfTheBackup()
-    {
-        data->addUser(QStringLiteral("12345"), QStringLiteral("Admin"));
-        moveToServer(PgCluster::shared().uri());
-        makeForm();
-        login(QStringLiteral("111"));
-        post(QStringLiteral("10"));
-        post(QStringLiteral("20"));
-        relogin(QStringLiteral("12345"));
-        form->BitBtn19Click();
-        form->findChild<QPushButton *>("BitBtn20")->click(); // bck-07-12-26-14-05-09.db
-        relogin(QStringLiteral("111"));
-        post(QStringLiteral("30"));
-        QCOMPARE(numbers(), QStringLiteral("I-2026-000001, I-2026-000002, I-2026-000003"));
-
-        relogin(QStringLiteral("12345"));
-        form->BitBtn19Click();
-        form->findChild<QLineEdit *>("Edit11")->setText(QStringLiteral("bck-07-12-26-14-05-09.db"));
-        dialogs.answerYes();
-        form->findChild<QPushButton *>("BitBtn23")->click();
-        QCOMPARE(dialogs.messages().last(), QStringLiteral("Ucitao sam podatke iz back-up fajla!"));
-        QCOMPARE(journalCount(), QStringLiteral("2"));
-        QCOMPARE(numbers(), QStringLiteral("I-2026-000001, I-2026-000002"));
-        relogin(QStringLiteral("111"));
-        post(QStringLiteral("40"));
-        QCOMPARE(numbers(), QStringLiteral("I-2026-000001, I-2026-000002, I-2026-000004"));
-    }
-
     // A balance that cannot be read at login is shown as no balance, never as 0.00.
     void unreadableBalancesAtLoginShowNone()
     {

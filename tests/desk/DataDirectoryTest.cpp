@@ -1,9 +1,8 @@
 // The data directory and its tool: dorvanta-init making a data directory, moving a journal to
 // the server, desks joining it (and refusing a journal of another layout), the shop's two
-// server roles, passwords kept out of sight; and the journal filler's data directory.
+// server roles, passwords kept out of sight.
 
 #include "testsupport/EngineFixture.h"
-#include "testsupport/JournalFiller.h"
 
 #include "desk/CashBook.h"
 #include "engine/Query.h"
@@ -63,22 +62,6 @@ TEST_F(DataDirectoryTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
     other.setPassword(password());
     users.open();
     EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("12345")); // untouched
-}
-
-TEST_F(DataDirectoryTest, JournalFillMakesAWholeDataDirectory)
-{
-    QTemporaryDir target;
-    testsupport::FillOptions options;
-    options.directory = target.path();
-    options.postings = 3;
-    options.cashiers = 1;
-    ASSERT_EQ(testsupport::JournalFiller::fill(options), QString());
-    QFile ftpOptions(target.path() + QStringLiteral("/podaci/ftpop.txt"));
-    ASSERT_TRUE(ftpOptions.open(QIODevice::ReadOnly)); // the program reads it after every posting
-    EXPECT_EQ(ftpOptions.readAll(), QByteArray("0\r\n"));
-    EXPECT_EQ(rawQuery(target.path() + QStringLiteral("/podaci/korisnici.db"),
-                       "SELECT SIFRA FROM korisnici"),
-              (QStringList{"text:12345", "text:101"}));
 }
 
 namespace {

@@ -140,6 +140,21 @@ TEST_P(StoredTableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
     users.first();
     EXPECT_EQ(users.recordId(), ids[0]);
     EXPECT_EQ(users.recordCount(), 3);
+
+    // An edit changes only the current record, and only when posted (moving posts it).
+    users.edit();
+    users.setFieldText(QStringLiteral("IMEIPREZIME"), QStringLiteral("Ana Anic"));
+    users.cancel();
+    EXPECT_EQ(users.fieldText(QStringLiteral("IMEIPREZIME")), QStringLiteral("Ana"));
+    users.edit();
+    users.setFieldText(QStringLiteral("IMEIPREZIME"), QStringLiteral("Ana Anic"));
+    users.next();
+    users.close();
+    users.open();
+    names.clear();
+    for (users.first(); !users.eof(); users.next())
+        names << users.fieldText(QStringLiteral("IMEIPREZIME"));
+    EXPECT_EQ(names, (QStringList{"Ana Anic", "Zoran", "Bojan"}));
 }
 
 TEST_P(StoredTableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
@@ -284,29 +299,7 @@ TEST_F(TableTest, AnyShortDateFormIsReadAndWritten)
               QStringList{"text:2026-03-05"});
 }
 
-TEST_P(StoredTableTest, EditChangesOnlyTheCurrentRecordWhenPosted)
-{
-    session.setPassword(password());
-    Table users(session, QStringLiteral("podaci/korisnici.db"));
-    users.open();
-    addUser(users, QStringLiteral("1"), QStringLiteral("Ana"));
-    addUser(users, QStringLiteral("2"), QStringLiteral("Zoran"));
-    users.first();
-    users.edit();
-    users.setFieldText(QStringLiteral("IMEIPREZIME"), QStringLiteral("Ana Anic"));
-    users.cancel();
-    EXPECT_EQ(users.fieldText(QStringLiteral("IMEIPREZIME")), QStringLiteral("Ana"));
-    users.edit();
-    users.setFieldText(QStringLiteral("IMEIPREZIME"), QStringLiteral("Ana Anic"));
-    users.next(); // moving posts the edit
-    users.close();
-    users.open();
-    EXPECT_EQ(users.fieldText(QStringLiteral("IMEIPREZIME")), QStringLiteral("Ana Anic"));
-    users.next();
-    EXPECT_EQ(users.fieldText(QStringLiteral("IMEIPREZIME")), QStringLiteral("Zoran"));
-}
-
-TEST_P(StoredTableTest, ClearingAndWalkingWorkAcrossBlocks)
+TEST_P(StoredTableTest, PositionsWalkingAndClearingWorkAcrossBlocks)
 {
     session.setPassword(password());
     Table users(session, QStringLiteral("podaci/korisnici.db"));
@@ -315,9 +308,22 @@ TEST_P(StoredTableTest, ClearingAndWalkingWorkAcrossBlocks)
         addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
     users.close();
 
+    // Positions reach any record, also backwards; reading a cell does not move.
+    users.open();
+    EXPECT_EQ(users.recordCount(), 600);
+    users.moveTo(550);
+    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("550"));
+    EXPECT_EQ(users.textAt(3, 1), QStringLiteral("User 3"));
+    EXPECT_EQ(users.recNo(), 550);
+    int seen = 0;
+    for (users.last(); !users.bof(); users.prior())
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QString::number(599 - seen++));
+    EXPECT_EQ(seen, 600);
+    users.close();
+
     // A fresh open walks forward block by block; deleting every second record on the way.
     users.open();
-    int seen = 0;
+    seen = 0;
     while (!users.eof()) {
         EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QString::number(seen));
         if (seen % 2 == 0)
@@ -380,28 +386,6 @@ TEST_F(TableTest, ATransactionKeepsAllOrNothing)
     session.close(); // closing without commit undoes the delete
     EXPECT_EQ(rawQuery(dataFile(QStringLiteral("korisnici.db")), "SELECT COUNT(*) FROM korisnici"),
               QStringList{"int:300"});
-}
-
-TEST_P(StoredTableTest, PositionsReachAnyRecordAcrossBlocks)
-{
-    session.setPassword(password());
-    Table users(session, QStringLiteral("podaci/korisnici.db"));
-    users.open();
-    for (int i = 0; i < 700; ++i)
-        addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
-    users.close();
-    users.open();
-    EXPECT_EQ(users.recordCount(), 700);
-    users.moveTo(650);
-    EXPECT_EQ(users.recNo(), 650);
-    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("650"));
-    EXPECT_EQ(users.textAt(3, 1), QStringLiteral("User 3"));
-    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("650")); // did not move
-    users.last();
-    int seen = 0;
-    for (; !users.bof(); users.prior())
-        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QString::number(699 - seen++));
-    EXPECT_EQ(seen, 700);
 }
 
 TEST_F(TableTest, ClosingTheSessionClosesEveryTableAndQuery)
