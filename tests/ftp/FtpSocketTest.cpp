@@ -7,11 +7,12 @@
 
 #include "ftp/FTPSock.h"
 
-#include <QHostInfo>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+
+#include <netdb.h>
 
 using namespace ftp;
 using namespace ftptest;
@@ -199,8 +200,8 @@ TEST_F(SocketTest, ErrorCodesFollowTheComponentTable)
     EXPECT_EQ(TMSocket::ErrorCode(O::System, ECONNRESET), 10054);
     EXPECT_EQ(TMSocket::ErrorCode(O::System, ENOTCONN), 10057);
     EXPECT_EQ(TMSocket::ErrorCode(O::System, EBADF), 10038);
-    EXPECT_EQ(TMSocket::ErrorCode(O::Lookup, QHostInfo::HostNotFound), 11001);
-    EXPECT_EQ(TMSocket::ErrorCode(O::Lookup, QHostInfo::UnknownError), 11003);
+    EXPECT_EQ(TMSocket::ErrorCode(O::Lookup, EAI_NONAME), 11001);
+    EXPECT_EQ(TMSocket::ErrorCode(O::Lookup, EAI_AGAIN), 11003);
 }
 
 TEST_F(SocketTest, ConnectionRefusedArrivesWithConnectNotification)
