@@ -120,18 +120,6 @@ private slots:
         QCOMPARE(rows(), 2); // "%%" matches every posting of the period with a description
     }
 
-    void searchBoxIsEmptiedOnlyWhenTheFocusMovesToIt()
-    {
-        open("Petar");
-        form->Edit1->setText("racun");
-        QFocusEvent windowBack(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
-        QApplication::sendEvent(form->Edit1, &windowBack);
-        QCOMPARE(form->Edit1->text(), QStringLiteral("racun"));
-        QFocusEvent click(QEvent::FocusIn, Qt::MouseFocusReason);
-        QApplication::sendEvent(form->Edit1, &click);
-        QCOMPARE(form->Edit1->text(), QString());
-    }
-
     void noMatchShowsTheMessageAndReloadsTheLastThirtyDays()
     {
         open("Petar");
