@@ -494,11 +494,6 @@ private slots:
         QCOMPARE(data->records("promet").size(), 1);
         QCOMPARE(find<QLineEdit>("Edit12")->text(), QString());
         QCOMPARE(c4->currentText(), QStringLiteral("Izaberite grupu na koju se odnosi ulaz/izlaz..."));
-
-        find<QLineEdit>("Edit4")->setText("7");
-        find<QLineEdit>("Edit5")->setText("Racun");
-        click("BitBtn8");
-        QCOMPARE(dialogs.messages(), QStringList{FillEverything + "Nije popunjeno: polje za grupu"});
     }
 
     void onlyAFocusMoveWithinTheWindowEmptiesTheAmount_data()
