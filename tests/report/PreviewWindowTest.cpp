@@ -110,20 +110,6 @@ private slots:
     }
 
     void printsTheChosenPagesFromThePapersCorner();
-
-    void savesTheWholeReportAsPdf()
-    {
-        QTemporaryDir dir;
-        report::PreviewWindow window(document(100));
-        const QString path = dir.filePath("out.pdf");
-        QString error;
-        QVERIFY2(window.savePdf(path, &error), qPrintable(error));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        QVERIFY(bytes.startsWith("%PDF"));
-        QCOMPARE(pdfPageCount(path), 3);
-    }
 };
 
 void PreviewWindowTest::printsTheChosenPagesFromThePapersCorner()
