@@ -5,6 +5,7 @@
 #include "testsupport/EngineFixture.h"
 
 #include "desk/CashBook.h"
+#include "desk/JournalChain.h"
 #include "engine/Query.h"
 
 #include <QFile>
@@ -125,6 +126,12 @@ TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
     }
     const QStringList before = journalTexts(local.path());
     ASSERT_EQ(before.size(), 3);
+    // The desk's journal numbered and chained as at its next start: the server's copy verifies
+    // with the same head.
+    ASSERT_EQ(desk::cashbook::prepareDirectory(local.path(), password()), QString());
+    ASSERT_EQ(desk::chain::chainAppended(local.path(), password(), QStringLiteral("UVOZ"), {}), QString());
+    const desk::chain::Verdict atDesk = desk::chain::verifyDirectory(local.path(), password());
+    ASSERT_TRUE(atDesk.ok()) << atDesk.text().toStdString();
 
     ASSERT_EQ(runInit({QStringLiteral("--server"), uri, QStringLiteral("--import"), local.path()}), 0);
     QString errors;
@@ -137,6 +144,10 @@ TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
               QFile::Permissions()); // it may hold the database password
     EXPECT_TRUE(QFile::exists(desk.path() + QStringLiteral("/podaci/ftpop.txt")));
     EXPECT_EQ(journalTexts(desk.path()), before);
+    const desk::chain::Verdict onServer = desk::chain::verifyDirectory(desk.path(), password());
+    EXPECT_TRUE(onServer.ok()) << onServer.text().toStdString();
+    EXPECT_EQ(onServer.records, 3);
+    EXPECT_EQ(onServer.head, atDesk.head);
 
     EXPECT_EQ(runInit({QStringLiteral("--server"), uri, other.path()}, &errors), 1);
     EXPECT_TRUE(errors.contains(QStringLiteral("already exist"))) << errors.toStdString();
