@@ -242,9 +242,6 @@ private slots:
         QCOMPARE(gridRow(grid, 1), (QStringList{"111", "Petar Petrovic"}));
         navigate(navigator, DBNavigator::First);
         QCOMPARE(stored("korisnici")[1], (QStringList{"111", "Petar Petrovic"}));
-        QCOMPARE(grid->currentIndex().row(), 0);
-        navigate(navigator, DBNavigator::Last);
-        QCOMPARE(grid->currentIndex().row(), 1);
     }
 
     void journalGridRefusesEdits()
