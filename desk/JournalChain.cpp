@@ -10,8 +10,6 @@
 #include "engine/TableStore.h"
 
 #include <QDir>
-#include <QHash>
-#include <QSet>
 
 #include <openssl/evp.h>
 
