@@ -233,6 +233,8 @@ private:
         bool storeFailed = false;
         bool renaming = false;      // RenameFile called, OnFileRenamed not yet come
         bool renameFailed = false;
+        bool deleting = false;      // the temporary copy after a refused rename
+        bool deleteFailed = false;
         bool direct = false;        // storing under the remote path itself
         QString remotePath;         // from the option file
         QString temporaryPath;      // stored under first, then renamed over remotePath
@@ -471,6 +473,7 @@ public:
     void MFtp1LoggedIn(ftp::TMFtp *sender);
     void MFtp1FileStored(ftp::TMFtp *sender);
     void MFtp1FileRenamed(ftp::TMFtp *sender);
+    void MFtp1FileDeleted(ftp::TMFtp *sender);
     void finishUpload(ftp::TMFtp *sender);
 
     ftp::TMFtp *MFtp1 = nullptr;

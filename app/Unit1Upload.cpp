@@ -68,6 +68,7 @@ void TForm1::buildUpload()
     MFtp1->OnLoggedIn = [this](TMFtp *sender) { MFtp1LoggedIn(sender); };
     MFtp1->OnFileStored = [this](TMFtp *sender) { MFtp1FileStored(sender); };
     MFtp1->OnFileRenamed = [this](TMFtp *sender) { MFtp1FileRenamed(sender); };
+    MFtp1->OnFileDeleted = [this](TMFtp *sender) { MFtp1FileDeleted(sender); };
 }
 
 void TForm1::uploadDecision()
@@ -93,7 +94,8 @@ void TForm1::uploadDecision()
     // under way (also while the component waits to retry) is not started again: the
     // upload it leads to sends the export as it is on disk then, that is this newer one.
     const bool uploadRunning =
-        MFtp1->CurrentOperation() == opUpload || MFtp1->CurrentOperation() == opRename;
+        MFtp1->CurrentOperation() == opUpload || MFtp1->CurrentOperation() == opRename
+        || MFtp1->CurrentOperation() == opDelete;
     // A login whose attempts are over (refused, timed out, retries used up) runs no more:
     // this posting starts a fresh one.
     const bool loginRunning = upload.pending && !upload.loggedIn && MFtp1->LoginRunning();
@@ -178,6 +180,10 @@ void TForm1::MFtp1FtpError(TMFtp *sender, FtpError, const QString &addinfo)
         upload.renameFailed = true;
         return; // not the end: the export is stored directly (MFtp1FileRenamed)
     }
+    if (upload.deleting) {
+        upload.deleteFailed = true;
+        return; // not the end either: a temporary copy left behind harms nothing
+    }
     // A refused login comes without a text of its own: the server's refusal says why.
     const QString text = addinfo.isEmpty() ? sender->LastReply() : addinfo;
     upload.errorStatus = failureLine(text);
@@ -214,13 +220,24 @@ void TForm1::MFtp1FileRenamed(TMFtp *sender)
         finishUpload(sender);
         return;
     }
-    // The server refuses the rename: the export goes directly under its name, and the
-    // status line says so.
+    // The server refuses the rename: the temporary copy is deleted (the server's folder
+    // keeps no stray file), and the export goes directly under its name, as the status
+    // line says.
+    upload.deleting = true;
+    upload.deleteFailed = false;
+    Label26->setText(QStringLiteral("Server ne dozvoljava preimenovanje; saljem direktno u ")
+                     + upload.remotePath);
+    sender->DeleteFile(upload.temporaryPath);
+}
+
+void TForm1::MFtp1FileDeleted(TMFtp *sender)
+{
+    if (!upload.deleting)
+        return;
+    upload.deleting = false;
     upload.direct = true;
     upload.storing = true;
     upload.storeFailed = false;
-    Label26->setText(QStringLiteral("Server ne dozvoljava preimenovanje; saljem direktno u ")
-                     + upload.remotePath);
     sender->UploadFile(QDir(startDir).filePath(QStringLiteral("podaci.txt")), upload.remotePath);
 }
 
@@ -231,7 +248,11 @@ void TForm1::finishUpload(TMFtp *sender)
     sender->Close();
     if (upload.direct)
         Label26->setText(QStringLiteral("Server ne dozvoljava preimenovanje; podaci su poslati "
-                                        "direktno u ") + upload.remotePath);
+                                        "direktno u ") + upload.remotePath
+                         + (upload.deleteFailed ? QStringLiteral("; privremena datoteka ")
+                                                      + upload.temporaryPath
+                                                      + QStringLiteral(" ostaje na serveru")
+                                                : QString()));
     dialogs.message(QStringLiteral("Podaci preneti na server!"));
     QFile::remove(QDir(startDir).filePath(QStringLiteral("podaci.txt")));
 }

@@ -10,13 +10,14 @@
 #include "engine/TableStore.h"
 
 #include <QDir>
-#include <QHash>
-#include <QSet>
 
 #include <openssl/evp.h>
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstring>
 #include <functional>
-
 #include <limits>
 #include <memory>
 #include <optional>
@@ -32,24 +33,53 @@ constexpr int LinkBytes = 32;
 
 // The record's fields in the order they are encoded: the journal's eleven, then its document
 // number and the number it reverses.
-const char RecordColumns[] = "p.KORISNIK, p.DATUM, p.VREME, p.OPIS, p.GRUPA, p.ULAZDIN, "
-                             "p.IZLAZDIN, p.ULAZEUR, p.IZLAZEUR, p.STANJEDIN, p.STANJEEUR, "
-                             "d.BROJ, d.STORNO";
+#define DORVANTA_JOURNAL_COLUMNS                                                               \
+    "p.KORISNIK, p.DATUM, p.VREME, p.OPIS, p.GRUPA, p.ULAZDIN, p.IZLAZDIN, p.ULAZEUR, "        \
+    "p.IZLAZEUR, p.STANJEDIN, p.STANJEEUR"
+const char JournalColumns[] = DORVANTA_JOURNAL_COLUMNS;
+constexpr int JournalColumnCount = 11;
+const char RecordColumns[] = DORVANTA_JOURNAL_COLUMNS ", d.BROJ, d.STORNO";
+#undef DORVANTA_JOURNAL_COLUMNS
 constexpr int RecordColumnCount = 13;
 const char RecordJoin[] = " FROM promet p LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} ";
 
 const char LogColumns[] = "RB, VREME, KORISNIK, RADNJA, OPIS, ZAPISA, GLAVA, POCETAK, HES";
 constexpr int LogEncodedCount = 8; // every column but HES
 
+// A growing byte buffer for encodings that are made and hashed once per record: appending is
+// a copy into memory kept from the record before.
+class Encoding
+{
+public:
+    void clear() { m_size = 0; }
+    void append(const char *data, qsizetype size)
+    {
+        if (m_size + size > qsizetype(m_bytes.size()))
+            m_bytes.resize(size_t(std::max<qsizetype>(2 * m_bytes.size(), m_size + size + 256)));
+        std::memcpy(m_bytes.data() + m_size, data, size_t(size));
+        m_size += size;
+    }
+    QByteArrayView view() const { return QByteArrayView(m_bytes.data(), m_size); }
+
+private:
+    std::vector<char> m_bytes;
+    qsizetype m_size = 0;
+};
+
 // One value of the canonical encoding: "-" for an empty (NULL) value, otherwise the decimal
 // byte length of its UTF-8 text, ":" and the text.
-void encodeValue(QByteArray &out, bool null, QByteArrayView text)
+template<typename Out>
+void encodeValue(Out &out, bool null, QByteArrayView text)
 {
     if (null) {
-        out.append('-');
+        out.append("-", 1);
         return;
     }
-    out.append(QByteArray::number(text.size())).append(':').append(text);
+    char digits[24];
+    char *end = std::to_chars(digits, digits + sizeof digits - 1, text.size()).ptr;
+    *end++ = ':';
+    out.append(digits, end - digits);
+    out.append(text.data(), text.size());
 }
 
 void encodeVariant(QByteArray &out, const QVariant &v)
@@ -62,40 +92,94 @@ void encodeVariant(QByteArray &out, const QVariant &v)
 }
 
 // The encoding of the columns [first, first + count) of a row as stored.
-void encodeRow(QByteArray &out, const engine::RecordView &row, int first, int count)
+template<typename Out>
+void encodeRow(Out &out, const engine::RecordView &row, int first, int count)
 {
-    for (int i = first; i < first + count; ++i)
-        encodeValue(out, row.isNull(i), row.isNull(i) ? QByteArrayView() : row.utf8(i));
+    for (int i = first; i < first + count; ++i) {
+        const bool null = row.isNull(i);
+        encodeValue(out, null, null ? QByteArrayView() : row.utf8(i));
+    }
 }
+
+using Link = std::array<unsigned char, LinkBytes>;
 
 class Hasher
 {
 public:
-    Hasher() : m_ctx(EVP_MD_CTX_new())
+    // The digest is looked up once: looking it up at every record costs more than hashing it.
+    Hasher() : m_md(EVP_MD_fetch(nullptr, "SHA256", nullptr)), m_ctx(EVP_MD_CTX_new())
     {
-        if (!m_ctx)
+        if (!m_md || !m_ctx) {
+            EVP_MD_free(m_md);
+            EVP_MD_CTX_free(m_ctx);
             throw EngineError(QStringLiteral("SHA-256 nije dostupan"));
+        }
     }
-    ~Hasher() { EVP_MD_CTX_free(m_ctx); }
+    ~Hasher()
+    {
+        EVP_MD_CTX_free(m_ctx);
+        EVP_MD_free(m_md);
+    }
     Hasher(const Hasher &) = delete;
     Hasher &operator=(const Hasher &) = delete;
 
-    // SHA-256 of the 32 bytes of `previous` and `encoding`, as 32 bytes.
+    // SHA-256 of the 32 bytes of `previous` and `encoding`, into `out` (which may be
+    // `previous`).
+    void link(const Link &previous, QByteArrayView encoding, Link &out)
+    {
+        unsigned int size = 0;
+        if (EVP_DigestInit_ex2(m_ctx, m_md, nullptr) != 1 ||
+            EVP_DigestUpdate(m_ctx, previous.data(), previous.size()) != 1 ||
+            EVP_DigestUpdate(m_ctx, encoding.data(), size_t(encoding.size())) != 1 ||
+            EVP_DigestFinal_ex(m_ctx, out.data(), &size) != 1 || size != LinkBytes)
+            throw EngineError(QStringLiteral("SHA-256 nije uspeo"));
+    }
+
+    // The same for links kept as 32-byte arrays.
     QByteArray link(const QByteArray &previous, const QByteArray &encoding)
     {
-        unsigned char md[EVP_MAX_MD_SIZE];
-        unsigned int size = 0;
-        if (EVP_DigestInit_ex(m_ctx, EVP_sha256(), nullptr) != 1 ||
-            EVP_DigestUpdate(m_ctx, previous.constData(), size_t(previous.size())) != 1 ||
-            EVP_DigestUpdate(m_ctx, encoding.constData(), size_t(encoding.size())) != 1 ||
-            EVP_DigestFinal_ex(m_ctx, md, &size) != 1)
-            throw EngineError(QStringLiteral("SHA-256 nije uspeo"));
-        return QByteArray(reinterpret_cast<const char *>(md), int(size));
+        Link base{};
+        std::copy_n(previous.constData(), std::min<qsizetype>(previous.size(), LinkBytes),
+                    base.begin());
+        Link out;
+        link(base, encoding, out);
+        return QByteArray(reinterpret_cast<const char *>(out.data()), LinkBytes);
     }
 
 private:
+    EVP_MD *m_md;
     EVP_MD_CTX *m_ctx;
 };
+
+// A link from its stored text: exactly 64 lower case hex digits, the only form the program
+// writes; false for any other text.
+bool parseLink(QByteArrayView hex, Link &out)
+{
+    static const auto values = [] {
+        std::array<signed char, 256> v;
+        v.fill(-1);
+        for (int c = '0'; c <= '9'; ++c)
+            v[size_t(c)] = static_cast<signed char>(c - '0');
+        for (int c = 'a'; c <= 'f'; ++c)
+            v[size_t(c)] = static_cast<signed char>(c - 'a' + 10);
+        return v;
+    }();
+    if (hex.size() != 2 * LinkBytes)
+        return false;
+    const auto *p = reinterpret_cast<const unsigned char *>(hex.data());
+    int bad = 0;
+    for (size_t i = 0; i < LinkBytes; ++i) {
+        const int high = values[p[2 * i]], low = values[p[2 * i + 1]];
+        bad |= high | low;
+        out[i] = static_cast<unsigned char>(high << 4 | low);
+    }
+    return bad >= 0;
+}
+
+QByteArray hexOf(const Link &link)
+{
+    return QByteArray(reinterpret_cast<const char *>(link.data()), LinkBytes).toHex();
+}
 
 QByteArray raw(const QByteArray &hex)
 {
@@ -187,6 +271,121 @@ int chainFrom(engine::Table &journal, qint64 afterId, const QByteArray &base, qi
     return int(links.size());
 }
 
+// A side table's rows in the order of ID as a walk of the journal meets them, read a chunk at
+// a time along the table's key: memory stays small however long the journal is, and each row
+// costs one step along the key instead of a look-up from the key's root per record.
+// `columns` are read after ID; `keep(row, buffer)` keeps one row (the chunk's values that
+// are not fixed in size go to `buffer`).
+template<typename Row>
+class SideRows
+{
+public:
+    using Keep = std::function<void(const engine::RecordView &, Row &, QByteArray &)>;
+    SideRows(engine::Table &journal, const char *table, const char *columns, Keep keep)
+        : m_journal(journal),
+          m_first(QStringLiteral("SELECT ID, %1 FROM %2 WHERE ID IS NOT NULL ORDER BY ID LIMIT %3")
+                      .arg(QLatin1String(columns), QLatin1String(table)).arg(Chunk)),
+          m_next(QStringLiteral("SELECT ID, %1 FROM %2 WHERE ID > ?1 ORDER BY ID LIMIT %3")
+                     .arg(QLatin1String(columns), QLatin1String(table)).arg(Chunk)),
+          m_keep(std::move(keep))
+    {
+    }
+
+    // The row with ID `id`, or null when there is none; ids asked for must grow.
+    const Row *find(qint64 id)
+    {
+        for (;;) {
+            while (m_at < m_rows.size() && m_rows[m_at].id < id)
+                ++m_at;
+            if (m_at < m_rows.size())
+                return m_rows[m_at].id == id ? &m_rows[m_at] : nullptr;
+            if (!refill())
+                return nullptr;
+        }
+    }
+    const QByteArray &buffer() const { return m_buffer; }
+
+private:
+    static constexpr int Chunk = 8192;
+
+    bool refill()
+    {
+        if (m_done)
+            return false;
+        const bool first = !m_started;
+        const qint64 after = m_rows.empty() ? 0 : m_rows.back().id;
+        m_started = true;
+        m_rows.clear();
+        m_buffer.resize(0);
+        m_at = 0;
+        m_journal.scanBeside(first ? m_first : m_next, first ? QVariantList() : QVariantList{after},
+                             [this](const engine::RecordView &row) {
+                                 Row &r = m_rows.emplace_back();
+                                 r.id = row.integer(0);
+                                 m_keep(row, r, m_buffer);
+                             });
+        m_done = m_rows.size() < size_t(Chunk);
+        return !m_rows.empty();
+    }
+
+    engine::Table &m_journal;
+    const QString m_first, m_next;
+    Keep m_keep;
+    std::vector<Row> m_rows;
+    QByteArray m_buffer;
+    size_t m_at = 0;
+    bool m_started = false;
+    bool m_done = false;
+};
+
+// A record's link as the chain stores it.
+struct StoredLink
+{
+    qint64 id;
+    qint64 position;
+    Link link;
+    bool valid; // the stored text is a link at all
+};
+
+SideRows<StoredLink> storedLinks(engine::Table &journal)
+{
+    return SideRows<StoredLink>(journal, "dorvanta_lanac", "REDNI, HES",
+                                [](const engine::RecordView &row, StoredLink &l, QByteArray &) {
+                                    l.position = row.isNull(1) ? 0 : row.integer(1);
+                                    l.valid = !row.isNull(2) && parseLink(row.utf8(2), l.link);
+                                });
+}
+
+// A record's number and the number it reverses, encoded as they end the record's encoding:
+// the bytes [offset, end) of the chunk's buffer, the number's own encoding up to `between`.
+struct StoredNumber
+{
+    qint64 id;
+    qsizetype offset;
+    qsizetype between;
+    qsizetype end;
+};
+
+SideRows<StoredNumber> storedNumbers(engine::Table &journal)
+{
+    return SideRows<StoredNumber>(journal, "dorvanta_dokument", "BROJ, STORNO",
+                                  [](const engine::RecordView &row, StoredNumber &n, QByteArray &text) {
+                                      n.offset = text.size();
+                                      encodeRow(text, row, 1, 1);
+                                      n.between = text.size();
+                                      encodeRow(text, row, 2, 1);
+                                      n.end = text.size();
+                                  });
+}
+
+// The document number of a stored number (empty when it is NULL).
+QString numberText(const QByteArray &buffer, const StoredNumber &n)
+{
+    const QByteArrayView value = QByteArrayView(buffer).sliced(n.offset, n.between - n.offset);
+    const qsizetype colon = value.indexOf(':');
+    return colon < 0 ? QString() : QString::fromUtf8(value.sliced(colon + 1));
+}
+
 template<typename Work>
 void inTransaction(engine::Table &journal, Work work)
 {
@@ -220,19 +419,58 @@ void createTables(engine::Table &journal)
         "POCETAK text, HES text NOT NULL)"));
 }
 
-bool hasChainTable(engine::Table &journal)
+namespace {
+
+// Whether a table beside the journal exists, asked of the catalogue, so that a missing table
+// fails no statement (on the server that would end the transaction): the server's question
+// first, which a table file refuses.
+bool hasSideTable(engine::Table &journal, const QString &name)
 {
-    // Asked of the catalogue, so that a missing table fails no statement (on the server that
-    // would end the transaction): the server's question first, which a table file refuses.
     QList<QVariantList> rows;
     try {
-        rows = journal.runBeside(QStringLiteral("SELECT to_regclass('dorvanta_lanac') IS NOT NULL"));
+        rows = journal.runBeside(QStringLiteral("SELECT to_regclass(?1) IS NOT NULL"), {name});
         return rows.value(0).value(0).toString() == QLatin1String("t");
     } catch (const EngineError &) {
     }
-    rows = journal.runBeside(QStringLiteral(
-        "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'dorvanta_lanac'"));
+    rows = journal.runBeside(
+        QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ?1"), {name});
     return integer(rows.value(0).value(0)) > 0;
+}
+
+// Ends a transaction that only read when it goes out of scope (the reads are done by then,
+// so a failure to end it changes nothing of what they found).
+class ReadingGuard
+{
+public:
+    explicit ReadingGuard(engine::Table &journal) : m_journal(journal)
+    {
+        if (!journal.inTransaction()) {
+            journal.startReading();
+            m_own = true;
+        }
+    }
+    ~ReadingGuard()
+    {
+        if (m_own) {
+            try {
+                m_journal.commit();
+            } catch (const EngineError &) {
+            }
+        }
+    }
+    ReadingGuard(const ReadingGuard &) = delete;
+    ReadingGuard &operator=(const ReadingGuard &) = delete;
+
+private:
+    engine::Table &m_journal;
+    bool m_own = false;
+};
+
+} // namespace
+
+bool hasChainTable(engine::Table &journal)
+{
+    return hasSideTable(journal, QStringLiteral("dorvanta_lanac"));
 }
 
 ChainHead head(engine::Table &journal)
@@ -529,6 +767,16 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
 {
     Verdict v;
     const QByteArray wantedHex = wanted.trimmed().toLower();
+    // Every read below sees one state of the store: a posting stored meanwhile by a desk is
+    // either wholly in what is read (record, number and link) or not at all.
+    std::optional<ReadingGuard> reading;
+    try {
+        reading.emplace(journal);
+    } catch (const EngineError &e) {
+        v.readable = false;
+        v.findings = {Finding{0, {}, e.message()}};
+        return v;
+    }
 
     // The log first: its own chain, and what it says about the journal.
     struct Entry
@@ -545,6 +793,8 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
         qint64 expected = 1;
         QByteArray encoding;
         bool broken = false;
+        if (!hasSideTable(journal, QStringLiteral("dorvanta_dnevnik")))
+            throw EngineError(QStringLiteral("tabela dorvanta_dnevnik ne postoji"));
         journal.scanBeside(QStringLiteral("SELECT %1 FROM dorvanta_dnevnik ORDER BY RB")
                                .arg(QLatin1String(LogColumns)),
                            {}, [&](const engine::RecordView &row) {
@@ -580,11 +830,18 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
             break;
         }
     const QByteArray base = segment >= 0 ? entries.at(segment).start : zeroLink();
-    // The positions whose links the log's entries of this segment name.
-    QHash<qint64, QByteArray> named;
+    // The positions whose links the log's entries of this segment name, in order, with their
+    // links as the walk below finds them.
+    std::vector<std::pair<qint64, QByteArray>> named;
     for (qsizetype i = std::max<qsizetype>(segment, 0); i < entries.size(); ++i)
         if (entries.at(i).records > 0)
-            named.insert(entries.at(i).records, {});
+            named.push_back({entries.at(i).records, {}});
+    std::sort(named.begin(), named.end());
+    named.erase(std::unique(named.begin(), named.end()), named.end());
+    const auto namedLink = [&named](qint64 position) {
+        const auto it = std::lower_bound(named.begin(), named.end(), std::pair{position, QByteArray()});
+        return it != named.end() && it->first == position ? it->second : QByteArray();
+    };
     for (const Entry &e : std::as_const(entries))
         if ((!e.head.isEmpty() && e.head == wantedHex) || (!e.start.isEmpty() && e.start == wantedHex))
             v.headFound = true;
@@ -601,10 +858,17 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
         return v;
     }
 
-    // The journal in stored order against its links.
+    // The journal in stored order against its links: the chain and the document numbers are
+    // read whole first, then met in step by one walk of the journal.
     Hasher hasher;
-    QByteArray previous = raw(base);
-    QByteArray encoding;
+    Link previous;
+    {
+        const QByteArray start = raw(base);
+        std::copy_n(start.constData(), LinkBytes, previous.begin());
+    }
+    Link wantedLink;
+    const bool wantsLink = parseLink(wantedHex, wantedLink);
+    Encoding encoding;
     qint64 position = 0;
     qint64 lastId = -1;
     qint64 previousId = std::numeric_limits<qint64>::min();
@@ -613,36 +877,41 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
     if (wantedHex == base)
         v.headFound = true;
     try {
+        SideRows<StoredLink> links = storedLinks(journal);
+        SideRows<StoredNumber> numbers = storedNumbers(journal);
+        size_t atNamed = 0;
         journal.scanBeside(
-            QStringLiteral("SELECT p.{id}, %1, l.REDNI, l.HES%2LEFT JOIN dorvanta_lanac l ON "
-                           "l.ID = p.{id} ORDER BY p.{id}")
-                .arg(QLatin1String(RecordColumns), QLatin1String(RecordJoin)),
+            QStringLiteral("SELECT p.{id}, %1 FROM promet p ORDER BY p.{id}").arg(QLatin1String(JournalColumns)),
             {}, [&](const engine::RecordView &row) {
                 ++position;
                 const qint64 id = row.integer(0);
                 if (!fault) {
-                    encoding.resize(0);
-                    encodeRow(encoding, row, 1, RecordColumnCount);
-                    previous = hasher.link(previous, encoding);
-                    const QByteArray hex = previous.toHex();
-                    if (hex == wantedHex)
+                    const StoredNumber *number = numbers.find(id);
+                    const StoredLink *stored = links.find(id);
+                    encoding.clear();
+                    encodeRow(encoding, row, 1, JournalColumnCount);
+                    if (number) {
+                        encoding.append(numbers.buffer().constData() + number->offset,
+                                        number->end - number->offset);
+                    } else {
+                        encoding.append("--", 2); // no number, nothing reversed
+                    }
+                    hasher.link(previous, encoding.view(), previous);
+                    if (wantsLink && previous == wantedLink)
                         v.headFound = true;
-                    if (auto it = named.find(position); it != named.end())
-                        *it = hex;
-                    const bool linked = !row.isNull(14);
-                    const qint64 stored = linked ? row.integer(14) : 0;
-                    if (!linked || stored != position || row.utf8(15) != QByteArrayView(hex)) {
-                        fault = Finding{position,
-                                        row.isNull(12) ? QString() : QString::fromUtf8(row.utf8(12)),
-                                        {}};
+                    if (atNamed < named.size() && named[atNamed].first == position)
+                        named[atNamed++].second = hexOf(previous);
+                    if (!stored || stored->position != position || !stored->valid ||
+                        stored->link != previous) {
+                        fault = Finding{position, number ? numberText(numbers.buffer(), *number) : QString(), {}};
                         faultId = id;
                         faultPreviousId = previousId;
-                        faultStoredPosition = linked ? stored : 0;
-                        if (!linked)
+                        faultStoredPosition = stored ? stored->position : 0;
+                        if (!stored)
                             fault->what = QStringLiteral("zapis nije u lancu: umetnut ili dodat van programa");
-                        else if (stored > position)
-                            fault->what = QStringLiteral("%1 zapis(a) ispred ovog je obrisano").arg(stored - position);
-                        else if (stored < position)
+                        else if (stored->position > position)
+                            fault->what = QStringLiteral("%1 zapis(a) ispred ovog je obrisano").arg(stored->position - position);
+                        else if (stored->position < position)
                             fault->what = QStringLiteral("zapis ispred ovog je umetnut van programa");
                         else
                             fault->what = QStringLiteral("zapis je promenjen (sadrzaj, broj ili redosled)");
@@ -657,7 +926,7 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
         return v;
     }
     v.records = position;
-    v.head = position == 0 ? base : previous.toHex();
+    v.head = position == 0 ? base : hexOf(previous);
 
     if (fault && faultStoredPosition > fault->position) {
         // A record was deleted before this one: name it by its number where that is kept.
@@ -694,7 +963,7 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
                                     .arg(position)};
                 break;
             }
-            const QByteArray at = e.records == 0 ? base : named.value(e.records);
+            const QByteArray at = e.records == 0 ? base : namedLink(e.records);
             if (!e.head.isEmpty() && e.head != at) {
                 v.findings << Finding{0, {}, QStringLiteral("unos %1 ne odgovara lancu prometa (glava %2 na zapisu %3)")
                                                  .arg(e.rb)

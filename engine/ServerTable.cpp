@@ -635,6 +635,19 @@ public:
 
     void begin() override { beginPosting({}); }
 
+    void beginReading() override
+    {
+        // One snapshot for every statement until the end; writers are not held up.
+        m_conn.m_transaction = m_inTransaction = true;
+        try {
+            exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"), {},
+                 QStringLiteral("Cannot start a transaction on table"));
+        } catch (...) {
+            rollbackQuietly();
+            throw;
+        }
+    }
+
     bool beginPosting(const QString &key) override
     {
         QString sql = QStringLiteral("BEGIN; ") + serverWriteLock(m_tableName);

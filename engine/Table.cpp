@@ -715,6 +715,15 @@ void Table::startTransaction()
     d->transaction = true;
 }
 
+void Table::startReading()
+{
+    d->checkBrowseMode();
+    if (d->transaction)
+        d->fail(QStringLiteral("Table %1 is already in a transaction").arg(d->path));
+    d->store->beginReading();
+    d->transaction = true;
+}
+
 bool Table::startPosting(const QUuid &key)
 {
     d->checkBrowseMode();

@@ -173,6 +173,10 @@ public:
     // throws EngineError of kind OutcomeUnknown (cannot tell). False, and no transaction, when
     // the posting with this key is stored already.
     bool startPosting(const QUuid &key);
+    // A transaction that only reads, ended by commit(): every read until then (of this table
+    // and the tables beside it, runBeside()) sees them as they were at the first read, while
+    // others go on posting. Nothing may be written in it.
+    void startReading();
     void commit();
     void rollback();
     bool inTransaction() const;

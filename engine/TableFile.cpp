@@ -627,6 +627,12 @@ void TableFile::begin()
     exec("BEGIN IMMEDIATE", QStringLiteral("Cannot start a transaction on table"));
 }
 
+void TableFile::beginReading()
+{
+    // Deferred: the snapshot is taken at the first read and kept until the end.
+    exec("BEGIN DEFERRED", QStringLiteral("Cannot start a transaction on table"));
+}
+
 void TableFile::commit()
 {
     // A commit that fails ends the transaction too: the caller rolls nothing back afterwards.

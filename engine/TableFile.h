@@ -41,6 +41,7 @@ public:
     QList<IndexDef> readIndexes() override;
     void replaceAll(TableStore &source) override;
     void begin() override;
+    void beginReading() override;
     void commit() override;
     void rollback() override;
     void rollbackQuietly() noexcept override;

@@ -117,6 +117,10 @@ public:
         begin();
         return true;
     }
+    // A transaction that only reads: every read until commit() sees the store in one state,
+    // however long it takes and whatever other connections commit meanwhile. It takes no
+    // write lock (a table file's writer waits at its commit for it to end, as for any read).
+    virtual void beginReading() = 0;
     virtual void commit() = 0;
     virtual void rollback() = 0;
     virtual void rollbackQuietly() noexcept = 0;

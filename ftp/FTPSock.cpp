@@ -10,7 +10,7 @@
 #include "FTPSock.h"
 #include "FtpTls.h"
 
-#include <QHostInfo>
+#include <QMetaObject>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -18,12 +18,14 @@
 #include <cerrno>
 #include <algorithm>
 #include <cstring>
+#include <netdb.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <thread>
 
 namespace ftp {
 
@@ -146,7 +148,9 @@ private:
 
 } // namespace
 
-TMSocket::TMSocket(QObject *owner) : QObject(owner), m_window(new TMNotifyWindow(this))
+TMSocket::TMSocket(QObject *owner)
+    : QObject(owner), m_window(new TMNotifyWindow(this)),
+      m_mailbox(std::make_shared<LookupMailbox>())
 {
     m_window->WndProc = [this](TMMessage &m) { WndProc(m); };
     m_peer.ss_family = AF_INET;
@@ -162,8 +166,11 @@ TMSocket::TMSocket(QObject *owner) : QObject(owner), m_window(new TMNotifyWindow
 TMSocket::~TMSocket()
 {
     m_window->WndProc = nullptr;
-    if (m_pendingLookup != 0)
-        QHostInfo::abortHostLookup(m_pendingLookup);
+    {
+        std::lock_guard<std::mutex> guard(m_mailbox->lock);
+        m_mailbox->socket = nullptr; // a lookup still running delivers to nobody
+    }
+    m_pendingLookup = 0;
     m_window->StopTimer(m_timerId);
     DetachNotifiers();
     if (m_handle >= 0)
@@ -278,31 +285,60 @@ void TMSocket::ResolveHost(const QString &name)
     }
     std::memset(m_hostNameBuffer, 0, sizeof m_hostNameBuffer);
     std::memcpy(m_hostNameBuffer, bytes.constData(), static_cast<size_t>(bytes.size()));
-    m_pendingLookup = QHostInfo::lookupHost(QString::fromUtf8(m_hostNameBuffer), m_window,
-                                            [this](const QHostInfo &info) {
-                                                HandleLookupDone(info.lookupId(), info);
-                                            });
+    // The system's resolver blocks, so it runs on a thread of its own; its answer comes
+    // back through the notification window's event queue (dropped with the window) and
+    // counts only while it is the pending lookup.
+    static std::atomic<int> lastLookupId{0};
+    const int id = ++lastLookupId == 0 ? ++lastLookupId : lastLookupId.load();
+    m_pendingLookup = id;
+    m_mailbox->socket = this;
+    std::thread([mailbox = m_mailbox, id, name = std::string(m_hostNameBuffer)] {
+        addrinfo hints{};
+        hints.ai_family = AF_UNSPEC;
+        hints.ai_socktype = SOCK_STREAM;
+        addrinfo *found = nullptr;
+        const int result = ::getaddrinfo(name.c_str(), nullptr, &hints, &found);
+        std::vector<sockaddr_storage> addresses;
+        for (const addrinfo *a = found; result == 0 && a; a = a->ai_next) {
+            if ((a->ai_family != AF_INET && a->ai_family != AF_INET6)
+                || a->ai_addrlen > sizeof(sockaddr_storage))
+                continue;
+            sockaddr_storage s{};
+            std::memcpy(&s, a->ai_addr, a->ai_addrlen);
+            const bool seen = std::any_of(addresses.begin(), addresses.end(), [&](const auto &o) {
+                return std::memcmp(&o, &s, sizeof s) == 0;
+            });
+            if (!seen)
+                addresses.push_back(s);
+        }
+        if (found)
+            ::freeaddrinfo(found);
+        std::lock_guard<std::mutex> guard(mailbox->lock);
+        TMSocket *socket = mailbox->socket;
+        if (!socket)
+            return;
+        // Queued to the socket's window: it runs on the socket's thread, and not at all
+        // once the window (a child of the socket) is gone.
+        QMetaObject::invokeMethod(
+            socket->m_window,
+            [socket, id, result, addresses = std::move(addresses)]() mutable {
+                socket->HandleLookupDone(id, result, std::move(addresses));
+            },
+            Qt::QueuedConnection);
+    }).detach();
     LastError = 0;
     ArmTimeout(TimeOut);
 }
 
-void TMSocket::HandleLookupDone(int lookupId, const QHostInfo &info)
+void TMSocket::HandleLookupDone(int lookupId, int result, std::vector<sockaddr_storage> addresses)
 {
-    quint16 error = ErrorCode(ErrorOrigin::Lookup, info.error());
+    if (lookupId != m_pendingLookup)
+        return; // given up (Close) or replaced
+    quint16 error = ErrorCode(ErrorOrigin::Lookup, result);
     // Every address of the name, in the order the resolver gives: connecting tries them in
     // turn.
-    std::vector<sockaddr_storage> addresses;
-    if (error == 0) {
-        for (const QHostAddress &a : info.addresses()) {
-            sockaddr_storage s{};
-            if ((a.protocol() == QAbstractSocket::IPv4Protocol
-                 || a.protocol() == QAbstractSocket::IPv6Protocol)
-                && parseAddress(a.toString(), s))
-                addresses.push_back(s);
-        }
-        if (addresses.empty())
-            error = sockNoAddress;
-    }
+    if (error == 0 && addresses.empty())
+        error = sockNoAddress;
     TMMessage m;
     m.Msg = MsgLookupDone;
     m.WParam = static_cast<quintptr>(lookupId);
@@ -421,10 +457,7 @@ void TMSocket::Accept(TMSocket *listener, const QString &onlyFrom)
 
 void TMSocket::Close()
 {
-    if (m_pendingLookup != 0) {
-        QHostInfo::abortHostLookup(m_pendingLookup);
-        m_pendingLookup = 0;
-    }
+    m_pendingLookup = 0; // a lookup still running delivers to nobody
     ArmTimeout(0);
     if (m_handle < 0)
         return;

@@ -16,6 +16,9 @@
 #include "SocketErrors.h"
 
 #include <QObject>
+
+#include <memory>
+#include <mutex>
 #include <QString>
 
 #include <netinet/in.h>
@@ -25,7 +28,6 @@
 #include <memory>
 #include <vector>
 
-class QHostInfo;
 class QSocketNotifier;
 
 namespace ftp {
@@ -181,7 +183,7 @@ protected:
 
 private:
     void HandleSocketEvent(const TMMessage &message);
-    void HandleLookupDone(int lookupId, const QHostInfo &info);
+    void HandleLookupDone(int lookupId, int result, std::vector<sockaddr_storage> addresses);
     void Raise(const Handler &handler) { if (handler) handler(this); }
     void AttachNotifiers(bool read, bool write);
     void DetachNotifiers();
@@ -209,6 +211,14 @@ private:
     size_t m_nextResolved = 0;
     std::vector<sockaddr_storage> m_lookupAddresses; // of the lookup being delivered
     int m_pendingLookup = 0;
+    // Where a lookup's thread delivers its answer: the socket while it lives; the
+    // destructor empties it under the lock, so a late answer is dropped.
+    struct LookupMailbox
+    {
+        std::mutex lock;
+        TMSocket *socket = nullptr;
+    };
+    std::shared_ptr<LookupMailbox> m_mailbox;
     int m_countdown = 0;
     int m_timerId = 0;
     char m_hostNameBuffer[MaxHostNameLength + 1] = {};

@@ -49,6 +49,7 @@ enum TMFtpOperation : int {
     opDownload = 10,
     opUpload = 12,
     opRename = 14,
+    opDelete = 15,
     opKeepAlive = 19,
 };
 
@@ -77,6 +78,9 @@ public:
     // Renames a remote file (RNFR, RNTO), replacing a file of the new name where the server
     // allows it. Ends with OnFtpReady and OnFileRenamed, after an error it reported too.
     void RenameFile(const QString &from, const QString &to);
+    // Deletes a remote file (DELE). Ends with OnFtpReady and OnFileDeleted, after an error
+    // it reported too.
+    void DeleteFile(const QString &remoteFile);
     void Quit();
     // Close() (inherited) closes the control connection at once.
 
@@ -235,7 +239,7 @@ protected:
     void HandleNoopReply(const QString &reply);
     void HandleQuitReply(const QString &reply);
     void HandleRnfrReply(const QString &reply);
-    void HandleRntoReply(const QString &reply);
+    void HandleCompletionReply(const QString &reply);
     void PumpMessages();
     void WaitForEvents();
     void StartNoopTimer();

@@ -142,11 +142,11 @@ void TMFtp::HandleRnfrReply(const QString &reply)
         EndWithError(errCommandFailed);
         return;
     }
-    SendCommand(QStringLiteral("RNTO ") + m_remoteFileName, &TMFtp::HandleRntoReply);
+    SendCommand(QStringLiteral("RNTO ") + m_remoteFileName, &TMFtp::HandleCompletionReply);
 }
 
-// Expects: 250 to RNTO.
-void TMFtp::HandleRntoReply(const QString &reply)
+// Expects: 250 to RNTO or DELE, the last command of the operation.
+void TMFtp::HandleCompletionReply(const QString &reply)
 {
     if (!reply.startsWith(QLatin1Char('2'))) {
         m_lastErrorText = reply;
@@ -154,6 +154,14 @@ void TMFtp::HandleRntoReply(const QString &reply)
         return;
     }
     FinishOperation();
+}
+
+void TMFtp::DeleteFile(const QString &remoteFile)
+{
+    if (!BeginOperation())
+        return;
+    m_currentOperation = opDelete;
+    SendCommand(QStringLiteral("DELE ") + remoteFile, &TMFtp::HandleCompletionReply);
 }
 
 void TMFtp::RestoreRealServer()
@@ -514,6 +522,11 @@ void TMFtp::HandleNotification(TMMessage &message)
             m_currentOperation = opNone;
             if (OnFileRenamed)
                 OnFileRenamed(this);
+            break;
+        case opDelete:
+            m_currentOperation = opNone;
+            if (OnFileDeleted)
+                OnFileDeleted(this);
             break;
         case opNone:
         case opKeepAlive:

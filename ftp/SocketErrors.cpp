@@ -3,7 +3,7 @@
 
 #include "SocketErrors.h"
 
-#include <QHostInfo>
+#include <netdb.h>
 
 #include <cerrno>
 
@@ -76,17 +76,20 @@ quint16 SocketErrorFromErrno(int err)
     return static_cast<quint16>(10000 + (err & 0x3FFF));
 }
 
-quint16 SocketErrorFromLookup(int hostInfoError)
+quint16 SocketErrorFromLookup(int result)
 {
-    switch (static_cast<QHostInfo::HostInfoError>(hostInfoError)) {
-    case QHostInfo::NoError:
+    switch (result) {
+    case 0:
         return sockNoError;
-    case QHostInfo::HostNotFound:
+    case EAI_NONAME:
+    case EAI_FAIL:
+#ifdef EAI_NODATA
+    case EAI_NODATA:
+#endif
         return sockHostNotFound;
-    case QHostInfo::UnknownError:
+    default:
         return sockLookupFailed;
     }
-    return sockNoAddress;
 }
 
 SocketErrorReport ReportForSocketError(quint16 code)

@@ -59,8 +59,8 @@ enum SocketError : quint16 {
 // shape 10000 + errno, so that it still reads as an unexpected socket error.
 quint16 SocketErrorFromErrno(int err);
 
-// The code of a failed host lookup (a QHostInfo::HostInfoError value; 0 for NoError).
-quint16 SocketErrorFromLookup(int hostInfoError);
+// The code of a failed host lookup (a getaddrinfo result; 0 for success).
+quint16 SocketErrorFromLookup(int result);
 
 // How the component reports a socket error code other than a TLS one: the FtpError kind
 // and the text of the error notice.

@@ -80,7 +80,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 depends=$(field Depends)
 depends_names=$(sed 's/ *([^)]*)//g; s/, */\n/g' <<<"$depends")
-for need in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 \
+for need in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 \
             libqt6printsupport6 libsqlite3-0 libpq5 libxxhash0 libjpeg62-turbo libssl3 qt6-qpa-plugins \
             fonts-liberation ca-certificates; do
     grep -qxF -e "$need" -e "${need}t64" <<<"$depends_names" || fail "Depends lacks $need: $depends"

@@ -130,6 +130,8 @@ FtpLog::FtpLog(TMFtp &ftp)
     ftp.OnLoggedIn = [this](TMFtp *) { lines.append(QStringLiteral("loggedin")); };
     ftp.OnFileReceived = [this](TMFtp *) { lines.append(QStringLiteral("received")); };
     ftp.OnFileStored = [this](TMFtp *) { lines.append(QStringLiteral("stored")); };
+    ftp.OnFileRenamed = [this](TMFtp *) { lines.append(QStringLiteral("renamed")); };
+    ftp.OnFileDeleted = [this](TMFtp *) { lines.append(QStringLiteral("deleted")); };
     ftp.OnFtpQuit = [this](TMFtp *) { lines.append(QStringLiteral("quit")); };
     ftp.OnFtpBusy = [this](TMFtp *) { lines.append(QStringLiteral("busy")); };
 }

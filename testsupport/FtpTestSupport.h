@@ -84,7 +84,7 @@ bool logIn(ftp::TMFtp &ftp, FtpLog &log, int timeoutMs = 4000);
 
 // Records every event of a component as one line each:
 // "info <kind> <text>", "error <kind> <text>", "ready", "loggedin", "received", "stored",
-// "quit", "busy".
+// "renamed", "deleted", "quit", "busy".
 class FtpLog
 {
 public:

@@ -5,7 +5,8 @@
 // conflict with vsftpd as installed packages), and pyftpdlib. Each serves a temporary home
 // directory with full rights, in the clear or with TLS (explicit or implicit, where the
 // server offers it) required for the login and the data, with a certificate the test makes
-// for 127.0.0.1 and ::1. The configurations work whether the test runs as root or not.
+// for 127.0.0.1 and ::1. The configurations work whether the test runs as root or not,
+// except Pure-FTPd's: Debian builds it for root only, so without root it is skipped.
 
 #include "FtpTestSupport.h"
 
@@ -34,7 +35,7 @@ public:
 
     bool start();
     QString problem;
-    bool missing = false; // the server's program is not there: the one reason to skip
+    bool missing = false; // the server cannot run here (not there, or not as this user): skip
     quint16 port = 0;
     QString host() const { return m_ipv6 ? QStringLiteral("::1") : QStringLiteral("127.0.0.1"); }
     QString user() const { return m_user; }

@@ -2,8 +2,9 @@
 
 // A real FTP server for the upload tests: pyftpdlib, started with /usr/bin/python3 on a free
 // loopback port, serving one temporary home to "kasa"/"tajna" (full rights) and to
-// "citac"/"tajna" (read only) and to "bezimena"/"tajna" (everything but renaming). Uploads are slowed to `bytesPerSecond` when it is given, so
-// a test can act while a store is running.
+// "citac"/"tajna" (read only), to "bezimena"/"tajna" (everything but renaming) and to
+// "samopis"/"tajna" (neither renaming nor deleting). Uploads are slowed to `bytesPerSecond`
+// when it is given, so a test can act while a store is running.
 
 #include "FtpTestSupport.h"
 
@@ -31,6 +32,7 @@ auth = DummyAuthorizer()
 auth.add_user("kasa", "tajna", home, perm="elradfmwMT")
 auth.add_user("citac", "tajna", home, perm="elr")
 auth.add_user("bezimena", "tajna", home, perm="elradmwMT")
+auth.add_user("samopis", "tajna", home, perm="elramwMT")
 class Handler(FTPHandler):
     authorizer = auth
     auth_failed_timeout = 0

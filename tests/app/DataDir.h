@@ -9,7 +9,6 @@
 
 #include "desk/DataDirectory.h"
 #include "desk/DeskTables.h"
-#include "engine/Money.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
 
@@ -17,14 +16,6 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
-
-#include <functional>
-#include <memory>
-
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 class DataDir
 {

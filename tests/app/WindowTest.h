@@ -2,7 +2,7 @@
 
 // The set-up every window test shares: a data directory made fresh for each test case,
 // scripted dialogs, a fixed clock and settings, the window under test (TForm1 unless named)
-// with the report previews it showed, finding its controls by name, and logging in. A test
+// with the report previews it showed, finding its controls by name, logging in and posting. A test
 // class derives from QObject and from this; its init() calls freshData() and its cleanup()
 // calls finish(), which fails the test case on a question the script left unanswered.
 
@@ -15,6 +15,7 @@
 #include "testsupport/ScriptedDialogs.h"
 #include "testsupport/FixedSettings.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -88,5 +89,30 @@ protected:
     {
         find<QLineEdit>(QStringLiteral("Edit1"))->setText(code);
         click(QStringLiteral("BitBtn9"));
+    }
+    // Fills the posting page as the cashier does: currency and direction chosen from their
+    // lists, then amount, reason and group typed.
+    void fillPosting(const QString &currency, const QString &direction, const QString &amount,
+                     const QString &reason = QStringLiteral("Racun"),
+                     const QString &group = QStringLiteral("Gorivo"))
+    {
+        auto *c2 = find<QComboBox>(QStringLiteral("ComboBox2"));
+        c2->setCurrentIndex(c2->findText(currency));
+        form->ComboBox2Change();
+        auto *c3 = find<QComboBox>(QStringLiteral("ComboBox3"));
+        c3->setCurrentIndex(c3->findText(direction));
+        form->ComboBox3Change();
+        find<QLineEdit>(QStringLiteral("Edit4"))->setText(amount);
+        find<QLineEdit>(QStringLiteral("Edit5"))->setText(reason);
+        find<QLineEdit>(QStringLiteral("Edit12"))->setText(group);
+    }
+    // The same, then the posting button pressed with "Yes" to its question.
+    void post(const QString &currency, const QString &direction, const QString &amount,
+              const QString &reason = QStringLiteral("Racun"),
+              const QString &group = QStringLiteral("Gorivo"))
+    {
+        fillPosting(currency, direction, amount, reason, group);
+        dialogs.answerYes();
+        form->BitBtn8Click();
     }
 };

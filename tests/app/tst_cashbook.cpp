@@ -19,17 +19,6 @@ class TestCashBook : public QObject, WindowTest<>
     Q_OBJECT
 
 private:
-    void post(const QString &direction, const QString &amount)
-    {
-        auto *c3 = find<QComboBox>("ComboBox3");
-        c3->setCurrentIndex(c3->findText(direction));
-        form->ComboBox3Change();
-        find<QLineEdit>("Edit4")->setText(amount);
-        find<QLineEdit>("Edit5")->setText(QStringLiteral("Racun"));
-        find<QLineEdit>("Edit12")->setText(QStringLiteral("Gorivo"));
-        dialogs.answerYes();
-        click("BitBtn8");
-    }
     QString shownDocument() { return find<QLabel>("LabelDocument")->text(); }
 
     void closeDay(const QDate &day)
@@ -61,9 +50,9 @@ private slots:
         showForm();
         login("111");
         QCOMPARE(dialogs.messages(), QStringList());
-        post("ULAZ", "150");
+        post("DINARI", "ULAZ", "150");
         QCOMPARE(shownDocument(), QStringLiteral("Dokument: U-2026-000002"));
-        post("IZLAZ", "20");
+        post("DINARI", "IZLAZ", "20");
         QCOMPARE(shownDocument(), QStringLiteral("Dokument: I-2026-000001"));
         QCOMPARE(data->records("promet").size(), 3);
     }
@@ -85,7 +74,7 @@ private slots:
             {"IZLAZ", "20", "ISPLATNICA br. I-2026-000001", "20.00 DIN", "Primalac"},
         };
         for (const auto &c : cases) {
-            post(c.direction, c.amount);
+            post("DINARI", c.direction, c.amount);
             click("BitBtnSlip");
             for (const char *text : {c.title, "07/12/2026", "Petar Petrovic", c.shown, "Racun",
                                      "Gorivo", "Blagajnik", c.party})
@@ -110,9 +99,9 @@ private slots:
     {
         showForm();
         login("111");
-        post("ULAZ", "150");
+        post("DINARI", "ULAZ", "150");
         closeDay(QDate(2026, 12, 7));
-        post("ULAZ", "30");
+        post("DINARI", "ULAZ", "30");
         QCOMPARE(dialogs.messages(),
                  QStringList{"Dan 07/12/2026 je zakljucen (poslednji zakljuceni dan je "
                              "07/12/2026): promena nije proknjizena. Prijavite se ponovo."});
@@ -127,14 +116,14 @@ private slots:
     {
         showForm();
         login("111");
-        post("ULAZ", "150");
+        post("DINARI", "ULAZ", "150");
         form->Glavnimeni1Click();
         login("12345");
         click("BitBtn19");
         click("BitBtn20"); // the backup holds U-2026-000001 only
         form->Glavnimeni1Click();
         login("111");
-        post("ULAZ", "20");
+        post("DINARI", "ULAZ", "20");
         QCOMPARE(shownDocument(), QStringLiteral("Dokument: U-2026-000002"));
         closeDay(QDate(2026, 12, 7));
 
@@ -149,13 +138,13 @@ private slots:
 
         form->Glavnimeni1Click();
         login("111");
-        post("ULAZ", "30");
+        post("DINARI", "ULAZ", "30");
         QVERIFY(dialogs.messages().last().startsWith("Dan 07/12/2026 je zakljucen"));
         QCOMPARE(data->records("promet").size(), 1);
         clock.set(QDateTime(QDate(2026, 12, 8), QTime(8, 0)));
         form->Glavnimeni1Click();
         login("111");
-        post("ULAZ", "30");
+        post("DINARI", "ULAZ", "30");
         QCOMPARE(shownDocument(), QStringLiteral("Dokument: U-2026-000003"));
     }
 
@@ -241,8 +230,8 @@ private slots:
     }
 
     // The review window reverses the document of the chosen row, told apart from an equal
-    // record by the id the row carries; never twice, never a reversal, nothing of a closed
-    // day; the export follows each reversal.
+    // record by the id the row carries; the export follows each reversal. What a reversal
+    // refuses is the cash book's (tests/desk).
     void theReviewWindowReversesTheChosenDocument()
     {
         const QString cashier = QStringLiteral("Petar Petrovic");
@@ -258,35 +247,25 @@ private slots:
         const struct
         {
             int row;
-            bool closeFirst;
             QString said;
-            int records;
         } steps[] = {
-            {1, false, "Dokument U-2026-000002 je storniran dokumentom U-2026-000003", 4},
-            {0, false, "Dokument U-2026-000001 je storniran dokumentom U-2026-000004", 5},
-            {1, false, "Dokument U-2026-000002 je vec storniran (U-2026-000003)", 5},
-            {3, false, "Dokument U-2026-000003 je storno dokumenta U-2026-000002 i ne moze se "
-                       "stornirati", 5},
-            {2, true, "Dokument I-2026-000001 je iz zakljucenog dana 07/12/2026: ne moze se "
-                      "stornirati", 5},
+            {1, "Dokument U-2026-000002 je storniran dokumentom U-2026-000003"},
+            {0, "Dokument U-2026-000001 je storniran dokumentom U-2026-000004"},
+            {1, "Dokument U-2026-000002 je vec storniran (U-2026-000003)"},
         };
         for (const auto &step : steps) {
-            if (step.closeFirst) {
-                closeDay(QDate(2026, 12, 7));
-                review.FormActivate(); // the close ends the shared session; back in the window
-            }
             QFile::remove(data->file("podaci.txt"));
             review.DBGrid1->setCurrentIndex(review.DBGrid1->model()->index(step.row, 0));
             dialogs.clear();
             dialogs.answerYes();
             review.BitBtnStorno->click();
             QCOMPARE(dialogs.messages(), QStringList{step.said});
-            QCOMPARE(data->records("promet").size(), step.records);
             // Written after a stored reversal only.
             QCOMPARE(QFile::exists(data->file("podaci.txt")), step.said.contains("storniran dok"));
             review.FormActivate(); // reading the journal here ended the shared session
         }
         const QList<QStringList> rows = data->records("promet");
+        QCOMPARE(rows.size(), 5); // the refused second reversal stored nothing
         QCOMPARE(rows.at(3).mid(0, 6),
                  (QStringList{cashier, "07/12/2026", "14:05:09", "STORNO U-2026-000002: opis",
                               "grupa", "-5.00"}));

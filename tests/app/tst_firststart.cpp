@@ -130,11 +130,8 @@ private slots:
         QTest::addColumn<QString>("says");
         QTest::newRow("dorvanta --help") << DORVANTA_BIN << QStringList{"--help"} << 0
                                          << "Usage: dorvanta [--help] [--version]";
-        QTest::newRow("dorvanta -h") << DORVANTA_BIN << QStringList{"-h"} << 0 << "--version";
         QTest::newRow("dorvanta --version") << DORVANTA_BIN << QStringList{"--version"} << 0
                                             << "dorvanta 1.5";
-        QTest::newRow("journal-fill --help") << JOURNAL_FILL_BIN << QStringList{"--help"} << 0
-                                             << "codes 101 to 100+N: 101 Petar Petrovic";
         QTest::newRow("journal-fill, too many cashiers")
             << JOURNAL_FILL_BIN << QStringList{"d", "--cashiers", "99900"} << 2 << "usage:";
         QTest::newRow("journal-fill, no directory") << JOURNAL_FILL_BIN << QStringList{} << 2

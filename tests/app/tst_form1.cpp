@@ -41,19 +41,11 @@ class TestForm1 : public QObject, WindowTest<>
 
 private:
 
-    void fillPosting(const QString &currency, const QString &direction, const QString &amount,
-                     const QString &reason = QStringLiteral("Racun"),
-                     const QString &group = QStringLiteral("Gorivo"))
+    // A new window with the cashier Petar Petrovic logged in.
+    void showPostingPage()
     {
-        auto *c2 = find<QComboBox>("ComboBox2");
-        c2->setCurrentIndex(c2->findText(currency));
-        form->ComboBox2Change();
-        auto *c3 = find<QComboBox>("ComboBox3");
-        c3->setCurrentIndex(c3->findText(direction));
-        form->ComboBox3Change();
-        find<QLineEdit>("Edit4")->setText(amount);
-        find<QLineEdit>("Edit5")->setText(reason);
-        find<QLineEdit>("Edit12")->setText(group);
+        showForm();
+        login("111");
     }
     QString balanceDin() { return find<QLineEdit>("Edit2")->text(); }
     QString balanceEur() { return find<QLineEdit>("Edit3")->text(); }
@@ -87,11 +79,6 @@ private slots:
                                              "Podesite u Control Panelu datum na format dd/MM/yyyy"
                                              " - kod Vas je podesen format dd.MM.yyyy",
                                              "Takodje podesite da se decimalno mesto odvaja tackom!"};
-        QTest::newRow("short") << "d.M.yyyy" << QChar(u'.')
-                               << QStringList{"NEPRAVILNO PODESEN DATUM !!!",
-                                              "Podesite u Control Panelu datum na format "
-                                              "dd/MM/yyyy - kod Vas je podesen format d.M.yyyy",
-                                              "Takodje podesite da se decimalno mesto odvaja tackom!"};
         QTest::newRow("separator") << "dd/MM/yyyy" << QChar(u'-')
                                    << QStringList{"NEPRAVILNO PODESEN DATUM",
                                                   "Podesite u Control Panelu datum na format DD/MM/YYYY",
@@ -124,70 +111,42 @@ private slots:
         QVERIFY(QFileInfo::exists(data->file("podaci/bck-1.db")));
     }
 
-    void wrongCodeIsRefusedAndEmptied()
+    // Only the exact "Admin" reaches the menu; of two users with one code the last wins; Enter
+    // in the code box logs in; a wrong or empty code is refused and emptied.
+    void loginGoesWhereTheCodeLeads_data()
     {
-        showForm();
-        login("999");
-        QCOMPARE(dialogs.messages(), QStringList{"NE POSTOJI KORISNIK SA OVOM SIFROM"});
-        QCOMPARE(find<QLineEdit>("Edit1")->text(), QString());
-        QCOMPARE(form->pageIndex(), int(PageLogin));
-        login("");
-        QCOMPARE(dialogs.messages().size(), 2);
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<QString>("cashier");
+        QTest::addColumn<QStringList>("messages");
+        const QStringList none;
+        const QStringList unknown{"NE POSTOJI KORISNIK SA OVOM SIFROM"};
+        QTest::newRow("wrong code") << "999" << int(PageLogin) << "" << unknown;
+        QTest::newRow("empty code") << "" << int(PageLogin) << "" << unknown;
+        QTest::newRow("administrator") << "12345" << int(PageMenu) << "" << none;
+        QTest::newRow("admin in lower case") << "222" << int(PagePosting) << "admin" << none;
+        QTest::newRow("Admin with a blank") << "333" << int(PagePosting) << "Admin " << none;
+        QTest::newRow("last of one code") << "111" << int(PagePosting) << "Marko Markovic" << none;
     }
-
-    void onlyExactAdminReachesTheMenu()
+    void loginGoesWhereTheCodeLeads()
     {
+        QFETCH(QString, code);
+        QFETCH(int, page);
+        QFETCH(QString, cashier);
+        QFETCH(QStringList, messages);
         data->addUser("222", "admin");
         data->addUser("333", "Admin ");
-        showForm();
-        login("12345");
-        QCOMPARE(form->pageIndex(), int(PageMenu));
-        QCOMPARE(find<QLineEdit>("Edit1")->text(), QStringLiteral("12345"));
-        form->Glavnimeni1Click();
-        login("222");
-        QCOMPARE(form->pageIndex(), int(PagePosting));
-        QCOMPARE(find<QLabel>("Label10")->text(), QStringLiteral("admin"));
-        form->Glavnimeni1Click();
-        login("333");
-        QCOMPARE(form->pageIndex(), int(PagePosting));
-        QCOMPARE(find<QLabel>("Label10")->text(), QStringLiteral("Admin "));
-    }
-
-    // The window starts on the login page with the code masked; of two users with one code
-    // the last wins.
-    void lastUserWithTheSameCodeWinsAndEnterLogsIn()
-    {
         data->addUser("111", "Marko Markovic");
         showForm();
-        QCOMPARE(form->pageIndex(), int(PageLogin));
         auto *edit1 = find<QLineEdit>("Edit1");
-        edit1->setFocus();
-        QTest::keyClicks(edit1, "1112345");
-        QCOMPARE(edit1->text(), QStringLiteral("11123")); // a sixth character cannot be typed
-        QCOMPARE(edit1->displayText(), QStringLiteral("*****"));
-        QVERIFY(dialogs.messages().isEmpty());
-        edit1->setText("111");
+        edit1->setText(code);
         QTest::keyClick(edit1, Qt::Key_Return);
-        QCOMPARE(form->pageIndex(), int(PagePosting));
-        QCOMPARE(find<QLabel>("Label10")->text(), QStringLiteral("Marko Markovic"));
-        QCOMPARE(find<QLabel>("Label8")->text(), QStringLiteral("07/12/2026"));
-    }
-
-    void cashierLoginFillsListsAndBalances()
-    {
-        data->addPosting("x", "01/12/2026", "1000.00", "0.00", "0.00", "0.00");
-        data->addPosting("x", "01/12/2026", "0.00", "0.00", "0.00", "20.50");
-        showForm();
-        find<QComboBox>("ComboBox1")->setEditText("zadrzan tekst");
-        login("111");
-        QCOMPARE(balanceDin(), QStringLiteral("1000.00"));
-        QCOMPARE(balanceEur(), QStringLiteral("-20.50"));
-        auto *c1 = find<QComboBox>("ComboBox1");
-        QCOMPARE(c1->count(), 1);
-        QCOMPARE(c1->itemText(0), QStringLiteral("Kupovina robe"));
-        QCOMPARE(c1->currentText(), QStringLiteral("zadrzan tekst"));
-        QCOMPARE(find<QComboBox>("ComboBox4")->itemText(0), QStringLiteral("Gorivo"));
-        QCOMPARE(find<QLineEdit>("Edit4")->text(), QString());
+        QCOMPARE(dialogs.messages(), messages);
+        QCOMPARE(form->pageIndex(), page);
+        if (page == PageLogin)
+            QCOMPARE(edit1->text(), QString());
+        if (page == PagePosting)
+            QCOMPARE(find<QLabel>("Label10")->text(), cashier);
     }
 
     void postingInEachCurrencyAndDirection_data()
@@ -217,8 +176,7 @@ private slots:
         QFETCH(QString, eur);
         QFETCH(QString, question);
         data->addPosting("x", "01/12/2026", "1000.00", "0.00", "100.00", "0.00");
-        showForm();
-        login("111");
+        showPostingPage();
         fillPosting(currency, direction, "150");
         dialogs.answerYes();
         click("BitBtn8");
@@ -238,49 +196,16 @@ private slots:
             QCOMPARE(r.at(f), f == field ? QStringLiteral("150.00") : QStringLiteral("0.00"));
         QCOMPARE(r.at(STANJEDIN), din);
         QCOMPARE(r.at(STANJEEUR), eur);
-        // The inputs are emptied; currency and direction stay.
+        // The inputs are emptied, so that a second press does not post the same again.
         QCOMPARE(find<QLineEdit>("Edit4")->text(), QString());
         QCOMPARE(find<QLineEdit>("Edit5")->text(), QString());
         QCOMPARE(find<QLineEdit>("Edit12")->text(), QString());
-        QCOMPARE(find<QLabel>("Label18")->text(), currency);
-        QCOMPARE(find<QLabel>("Label21")->text(), direction);
     }
 
-    void incompleteInputIsRefusedWithoutAQuestion_data()
-    {
-        QTest::addColumn<QString>("amount");
-        QTest::addColumn<QString>("reason");
-        QTest::addColumn<QString>("group");
-        QTest::addColumn<QString>("empty");
-        QTest::newRow("0.00") << "0.00" << "r" << "g" << "Nije popunjeno: polje sa iznosom";
-        QTest::newRow("no amount") << "" << "r" << "g" << "Nije popunjeno: polje sa iznosom";
-        QTest::newRow("no reason") << "5" << "" << "g" << "Nije popunjeno: polje sa komentarom";
-        QTest::newRow("no group") << "5" << "r" << "" << "Nije popunjeno: polje za grupu";
-        QTest::newRow("blank reason") << "5" << "   " << "g" << "Nije popunjeno: polje sa komentarom";
-        QTest::newRow("blank group") << "5" << "r" << " " << "Nije popunjeno: polje za grupu";
-        QTest::newRow("nothing") << "" << "" << ""
-                                 << "Nisu popunjena: polje sa iznosom, polje sa komentarom, "
-                                    "polje za grupu";
-    }
-    void incompleteInputIsRefusedWithoutAQuestion()
-    {
-        QFETCH(QString, amount);
-        QFETCH(QString, reason);
-        QFETCH(QString, group);
-        QFETCH(QString, empty);
-        showForm();
-        login("111");
-        fillPosting("DINARI", "IZLAZ", amount, reason, group);
-        click("BitBtn8");
-        QCOMPARE(dialogs.messages(), QStringList{FillEverything + empty});
-        QVERIFY(dialogs.questions().isEmpty());
-        QVERIFY(data->records("promet").isEmpty());
-        QVERIFY(!QFile::exists(data->file("podaci.txt")));
-    }
-
-    // The amount is made an amount, or refused with the reason, before anything is asked;
-    // a payment that takes its currency below zero is asked about, not refused.
-    void amountTextsAreCheckedBeforeTheQuestion_data()
+    // Missing inputs are named, and the amount is made an amount or refused with the reason,
+    // before anything is asked; a payment that takes its currency below zero is asked about,
+    // not refused.
+    void inputsAreCheckedBeforeTheQuestion_data()
     {
         QTest::addColumn<QString>("currency");
         QTest::addColumn<QString>("direction");
@@ -288,35 +213,50 @@ private slots:
         QTest::addColumn<QString>("refusal");
         QTest::addColumn<QString>("question");
         QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("group");
         const QString sure = QStringLiteral("Da li ste sigurni?");
         const QString negative = QStringLiteral("Stanje kase ce biti negativno. Da li ste sigurni?");
         const QString notAboveZero = QStringLiteral("Iznos mora biti veci od nule");
-        QTest::newRow("0") << "DINARI" << "ULAZ" << "0" << notAboveZero << "" << "";
-        QTest::newRow("0,0") << "DINARI" << "IZLAZ" << "0,0" << notAboveZero << "" << "";
-        QTest::newRow("-50 out") << "DINARI" << "IZLAZ" << "-50" << notAboveZero << "" << "";
-        QTest::newRow("-50 in") << "EUR" << "ULAZ" << "-50" << notAboveZero << "" << "";
-        QTest::newRow("350,50") << "DINARI" << "ULAZ" << "350,50" << "" << sure << "350.50";
-        QTest::newRow("1.234,56") << "DINARI" << "ULAZ" << "1.234,56"
-                                  << NotANumber.arg("1.234,56") << "" << "";
-        QTest::newRow("1,234,56") << "DINARI" << "ULAZ" << "1,234,56"
-                                  << NotANumber.arg("1,234,56") << "" << "";
-        QTest::newRow("abc") << "EUR" << "IZLAZ" << "abc" << NotANumber.arg("abc") << "" << "";
-        QTest::newRow("blank") << "DINARI" << "ULAZ" << "   "
-                               << FillEverything + "Nije popunjeno: polje sa iznosom" << "" << "";
-        QTest::newRow("blanks around") << "DINARI" << "ULAZ" << " 12,5 " << "" << sure << "12.50";
-        QTest::newRow("beyond the limit") << "DINARI" << "ULAZ" << "1000000000"
-                                          << "Iznos je prevelik, najvise moze biti 999999999.99"
-                                          << "" << "";
-        QTest::newRow("beyond any number") << "DINARI" << "ULAZ" << "90000000000000000000"
-                                           << NotANumber.arg("90000000000000000000") << "" << "";
-        QTest::newRow("the limit") << "DINARI" << "ULAZ" << "999999999,99" << "" << sure
-                                   << "999999999.99";
-        QTest::newRow("payment to zero") << "DINARI" << "IZLAZ" << "100" << "" << sure << "100.00";
-        QTest::newRow("payment below zero") << "DINARI" << "IZLAZ" << "100,01" << "" << negative
-                                            << "100.01";
-        QTest::newRow("euros below zero") << "EUR" << "IZLAZ" << "0.01" << "" << negative << "0.01";
+        const QString noAmount = FillEverything + "Nije popunjeno: polje sa iznosom";
+        const QString noReason = FillEverything + "Nije popunjeno: polje sa komentarom";
+        const QString noGroup = FillEverything + "Nije popunjeno: polje za grupu";
+        const auto row = [](const char *name, const QString &currency, const QString &direction,
+                            const QString &amount, const QString &refusal, const QString &question,
+                            const QString &stored, const QString &reason = "Racun",
+                            const QString &group = "Gorivo") {
+            QTest::newRow(name) << currency << direction << amount << refusal << question << stored
+                                << reason << group;
+        };
+        row("0.00", "DINARI", "IZLAZ", "0.00", noAmount, "", "");
+        row("no amount", "DINARI", "IZLAZ", "", noAmount, "", "");
+        row("blank amount", "DINARI", "ULAZ", "   ", noAmount, "", "");
+        row("no reason", "DINARI", "IZLAZ", "5", noReason, "", "", "");
+        row("no group", "DINARI", "IZLAZ", "5", noGroup, "", "", "r", "");
+        row("blank reason", "DINARI", "IZLAZ", "5", noReason, "", "", "   ");
+        row("blank group", "DINARI", "IZLAZ", "5", noGroup, "", "", "r", " ");
+        row("nothing", "DINARI", "IZLAZ", "",
+            FillEverything + "Nisu popunjena: polje sa iznosom, polje sa komentarom, polje za grupu",
+            "", "", "", "");
+        row("0", "DINARI", "ULAZ", "0", notAboveZero, "", "");
+        row("0,0", "DINARI", "IZLAZ", "0,0", notAboveZero, "", "");
+        row("-50 out", "DINARI", "IZLAZ", "-50", notAboveZero, "", "");
+        row("-50 in", "EUR", "ULAZ", "-50", notAboveZero, "", "");
+        row("350,50", "DINARI", "ULAZ", "350,50", "", sure, "350.50");
+        row("1.234,56", "DINARI", "ULAZ", "1.234,56", NotANumber.arg("1.234,56"), "", "");
+        row("1,234,56", "DINARI", "ULAZ", "1,234,56", NotANumber.arg("1,234,56"), "", "");
+        row("abc", "EUR", "IZLAZ", "abc", NotANumber.arg("abc"), "", "");
+        row("blanks around", "DINARI", "ULAZ", " 12,5 ", "", sure, "12.50");
+        row("beyond the limit", "DINARI", "ULAZ", "1000000000",
+            "Iznos je prevelik, najvise moze biti 999999999.99", "", "");
+        row("beyond any number", "DINARI", "ULAZ", "90000000000000000000",
+            NotANumber.arg("90000000000000000000"), "", "");
+        row("the limit", "DINARI", "ULAZ", "999999999,99", "", sure, "999999999.99");
+        row("payment to zero", "DINARI", "IZLAZ", "100", "", sure, "100.00");
+        row("payment below zero", "DINARI", "IZLAZ", "100,01", "", negative, "100.01");
+        row("euros below zero", "EUR", "IZLAZ", "0.01", "", negative, "0.01");
     }
-    void amountTextsAreCheckedBeforeTheQuestion()
+    void inputsAreCheckedBeforeTheQuestion()
     {
         QFETCH(QString, currency);
         QFETCH(QString, direction);
@@ -324,11 +264,12 @@ private slots:
         QFETCH(QString, refusal);
         QFETCH(QString, question);
         QFETCH(QString, stored);
+        QFETCH(QString, reason);
+        QFETCH(QString, group);
         data->addPosting("x", "01/12/2026", "100.00", "0.00", "0.00", "0.00");
         QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
-        showForm();
-        login("111");
-        fillPosting(currency, direction, amount);
+        showPostingPage();
+        fillPosting(currency, direction, amount, reason, group);
         if (!question.isEmpty())
             dialogs.answerYes();
         click("BitBtn8");
@@ -347,19 +288,6 @@ private slots:
         QCOMPARE(rows.last().at(field), stored);
     }
 
-    void balancesOverAMillionAreExact()
-    {
-        data->addPosting("x", "01/12/2026", "12345678.45", "0.00", "0.00", "0.00");
-        showForm();
-        login("111");
-        QCOMPARE(balanceDin(), QStringLiteral("12345678.45"));
-        fillPosting("DINARI", "ULAZ", "0.01");
-        dialogs.answerYes();
-        form->BitBtn8Click();
-        QCOMPARE(balanceDin(), QStringLiteral("12345678.46"));
-        QCOMPARE(data->records("promet").last().at(STANJEDIN), QStringLiteral("12345678.46"));
-    }
-
     void overflowingSumsStoreNothing()
     {
         QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
@@ -367,12 +295,9 @@ private slots:
         // with a clear error, never stored and then reported as failed.
         for (int i = 0; i < 2; ++i)
             data->addPosting("x", "01/12/2026", "90000000000000000.00", "0.00", "0.00", "0.00");
-        showForm();
-        login("111");
+        showPostingPage();
         dialogs.clear();
-        fillPosting("DINARI", "ULAZ", "5");
-        dialogs.answerYes();
-        form->BitBtn8Click();
+        post("DINARI", "ULAZ", "5");
         fillPosting("DINARI", "IZLAZ", "5"); // the balance is read before the question
         form->BitBtn8Click();
         QCOMPARE(dialogs.questions(), QStringList{"Da li ste sigurni?"});
@@ -384,14 +309,11 @@ private slots:
 
     void storedBalancesAreTheJournalsSumsAtTheCommit()
     {
-        showForm();
-        login("111");
+        showPostingPage();
         QCOMPARE(balanceDin(), QStringLiteral("0.00"));
         // Another desk posts after this login: the display is stale.
         data->addPosting("Druga kasa", "07/12/2026", "100.00", "0.00", "0.00", "3.00");
-        fillPosting("DINARI", "ULAZ", "50");
-        dialogs.answerYes();
-        form->BitBtn8Click();
+        post("DINARI", "ULAZ", "50");
         const QStringList last = data->records("promet").last();
         QCOMPARE(last.at(STANJEDIN), QStringLiteral("150.00"));
         QCOMPARE(last.at(STANJEEUR), QStringLiteral("-3.00"));
@@ -411,9 +333,7 @@ private slots:
                     "db.execute('COMMIT')\n",
                     data->file("podaci/promet.db")});
         QVERIFY(desk.waitForReadyRead(30000));
-        fillPosting("DINARI", "ULAZ", "1");
-        dialogs.answerYes();
-        form->BitBtn8Click();
+        post("DINARI", "ULAZ", "1");
         QVERIFY(desk.waitForFinished(30000));
         QCOMPARE(desk.exitCode(), 0);
         const QList<QStringList> rows = data->records("promet");
@@ -426,12 +346,9 @@ private slots:
         // Written by another tool, straight into the journal.
         data->addPosting("Ana\rB", "01/12/2026", "1.00", "0.00", "0.00", "0.00", "x\ny",
                          QString("g") + QChar(0x7F) + QChar(0));
-        showForm();
-        login("111");
+        showPostingPage();
         const QString pasted = "Racun\r\nPetar Petrovic__________07/12/2026__14:05:09____LAZNI";
-        fillPosting("DINARI", "ULAZ", "5", pasted, "Go\tri\n");
-        dialogs.answerYes();
-        form->BitBtn8Click();
+        post("DINARI", "ULAZ", "5", pasted, "Go\tri\n");
         const QByteArray bytes = data->readFile("podaci.txt");
         QCOMPARE(bytes.count('\n'), 8); // six heading lines and two records
         QCOMPARE(bytes.count('\r'), 8);
@@ -444,8 +361,7 @@ private slots:
 
     void answeringNoStillRewritesTheExport()
     {
-        showForm();
-        login("111");
+        showPostingPage();
         fillPosting("DINARI", "IZLAZ", "5");
         dialogs.answerNo();
         form->BitBtn8Click();
@@ -466,14 +382,10 @@ private slots:
         data->addPosting("Ana", "01/12/2026", "7.00", "7.00", "0.00", "0.00", "x", "g");
         showForm();
         login("777");
-        fillPosting("DINARI", "ULAZ", "1500", "Uplata pazara", "Prodaja");
-        dialogs.answerYes();
-        form->BitBtn8Click();
+        post("DINARI", "ULAZ", "1500", "Uplata pazara", "Prodaja");
         form->Glavnimeni1Click();
         login("555");
-        fillPosting("EUR", "ULAZ", "2.5", QString::fromUtf8("Čaj i šećer"), "Kuhinja");
-        dialogs.answerYes();
-        form->BitBtn8Click();
+        post("EUR", "ULAZ", "2.5", QString::fromUtf8("Čaj i šećer"), "Kuhinja");
 
         const QByteArray bytes = data->readFile("podaci.txt");
         QVERIFY(bytes.endsWith("\r\n"));
@@ -504,12 +416,9 @@ private slots:
 
     void failedExportKeepsThePreviousFile()
     {
-        showForm();
-        login("111");
+        showPostingPage();
         QDir(data->path()).mkdir("podaci.txt"); // a folder where the file should go
-        fillPosting("DINARI", "IZLAZ", "5");
-        dialogs.answerYes();
-        form->BitBtn8Click();
+        post("DINARI", "IZLAZ", "5");
         QCOMPARE(dialogs.messages().size(), 1);
         // The posting is stored, and the message says so.
         QVERIFY(dialogs.messages().first().startsWith(
@@ -527,8 +436,7 @@ private slots:
         QFile file(data->file("podaci.txt"));
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
         file.close();
-        showForm();
-        login("111");
+        showPostingPage();
         fillPosting("DINARI", "IZLAZ", "5");
         dialogs.answerNo();
         // The new export (about 700 bytes) does not fit; only its message may follow.
@@ -548,44 +456,34 @@ private slots:
     void currencyAndDirectionAreChosenByKeyAndResetAtLogin()
     {
         data->addUser("222", "Ana Anic");
-        showForm();
-        login("111");
+        showPostingPage();
         auto *edit4 = find<QLineEdit>("Edit4");
         auto *c2 = find<QComboBox>("ComboBox2");
         auto *c3 = find<QComboBox>("ComboBox3");
-        QVERIFY(!c2->isEditable() && !c3->isEditable());
         edit4->setText("150");
         QTest::keyClick(c2, Qt::Key_E);
         QCOMPARE(find<QLabel>("Label18")->text(), QStringLiteral("EUR"));
         QVERIFY(find<QRadioButton>("RadioButton2")->isChecked());
-        QVERIFY(!find<QRadioButton>("RadioButton1")->isChecked());
-        QVERIFY(!find<QRadioButton>("RadioButton2")->isVisible());
         QCOMPARE(edit4->text(), QString());
         edit4->setText("150");
         QTest::keyClicks(c2, "5");
         QCOMPARE(c2->currentText(), QStringLiteral("EUR"));
         QCOMPARE(edit4->text(), QStringLiteral("150")); // nothing was chosen
         QTest::keyClicks(c3, "ULAZ");
-        QCOMPARE(c3->currentText(), QStringLiteral("ULAZ"));
-        QCOMPARE(find<QLabel>("Label21")->text(), QStringLiteral("ULAZ"));
         QVERIFY(find<QRadioButton>("RadioButton3")->isChecked());
         QCOMPARE(edit4->text(), QString());
 
+        // The next cashier's posting goes out in dinars, whatever the previous one chose.
         form->Glavnimeni1Click();
         login("222");
-        QCOMPARE(c2->currentText(), QStringLiteral("DINARI"));
-        QCOMPARE(find<QLabel>("Label18")->text(), QStringLiteral("DINARI"));
         QVERIFY(find<QRadioButton>("RadioButton1")->isChecked());
-        QCOMPARE(c3->currentText(), QStringLiteral("IZLAZ"));
-        QCOMPARE(find<QLabel>("Label21")->text(), QStringLiteral("IZLAZ"));
         QVERIFY(find<QRadioButton>("RadioButton4")->isChecked());
     }
 
     void groupListAndGroupBoxAgreeAfterAPosting()
     {
         QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
-        showForm();
-        login("111");
+        showPostingPage();
         auto *c4 = find<QComboBox>("ComboBox4");
         fillPosting("DINARI", "ULAZ", "5", "Racun", "");
         c4->setCurrentIndex(0);
@@ -596,11 +494,6 @@ private slots:
         QCOMPARE(data->records("promet").size(), 1);
         QCOMPARE(find<QLineEdit>("Edit12")->text(), QString());
         QCOMPARE(c4->currentText(), QStringLiteral("Izaberite grupu na koju se odnosi ulaz/izlaz..."));
-
-        find<QLineEdit>("Edit4")->setText("7");
-        find<QLineEdit>("Edit5")->setText("Racun");
-        click("BitBtn8");
-        QCOMPARE(dialogs.messages(), QStringList{FillEverything + "Nije popunjeno: polje za grupu"});
     }
 
     void onlyAFocusMoveWithinTheWindowEmptiesTheAmount_data()
@@ -618,8 +511,7 @@ private slots:
     {
         QFETCH(int, reason);
         QFETCH(bool, emptied);
-        showForm();
-        login("111");
+        showPostingPage();
         auto *edit4 = find<QLineEdit>("Edit4");
         QTest::keyClicks(edit4, "12");
         QFocusEvent focusIn(QEvent::FocusIn, Qt::FocusReason(reason));
@@ -658,6 +550,7 @@ private slots:
         QTest::addColumn<QString>("out");
         QTest::addColumn<QString>("shown");
         QTest::newRow("small") << "0.00" << "0.00" << "0.00";
+        QTest::newRow("over a million, exact") << "12345678.45" << "0.00" << "12345678.45";
         QTest::newRow("minus hundreds of millions") << "0.00" << "620446403.52" << "-620446403.52";
         QTest::newRow("largest") << "999999999999.99" << "0.00" << "999999999999.99";
         QTest::newRow("most negative") << "0.00" << "999999999999.99" << "-999999999999.99";
@@ -668,12 +561,10 @@ private slots:
         QFETCH(QString, out);
         QFETCH(QString, shown);
         data->addPosting("x", "01/12/2026", in, out, in, out);
-        showForm();
-        login("111");
+        showPostingPage();
         for (const char *name : {"Edit2", "Edit3"}) {
             auto *box = find<QLineEdit>(name);
             QCOMPARE(box->text(), shown);
-            QCOMPARE(box->width(), 158);
             // The text's width fits inside the frame and the box's own margins.
             QStyleOptionFrame option;
             option.initFrom(box);
@@ -682,15 +573,12 @@ private slots:
                 box->style()->subElementRect(QStyle::SE_LineEditContents, &option, box);
             QVERIFY2(QFontMetricsF(box->font()).horizontalAdvance(shown) <= contents.width() - 5,
                      name);
-            if (shown == QLatin1String("0.00"))
-                QCOMPARE(box->font().pointSizeF(), 14.0);
         }
     }
 
     void reasonEnterRules()
     {
-        showForm();
-        login("111");
+        showPostingPage();
         auto *edit5 = find<QLineEdit>("Edit5");
         QChar enter(u'\r');
         form->Edit5KeyPress(enter); // prompt still shown: reason stays empty
@@ -703,41 +591,20 @@ private slots:
         QChar enter2(u'\r');
         form->Edit5KeyPress(enter2);
         QCOMPARE(edit5->text(), QStringLiteral("Kupovina robe"));
-        auto *c4 = find<QComboBox>("ComboBox4");
-        c4->setCurrentIndex(0);
-        form->ComboBox4Change();
-        QCOMPARE(find<QLineEdit>("Edit12")->text(), QStringLiteral("Gorivo"));
     }
 
     void mainMenuLogsOutAndLeavesThePostingPage()
     {
-        data->addPosting("x", "01/12/2026", "10.00", "0.00", "0.00", "0.00");
-        showForm();
-        login("111");
+        showPostingPage();
         form->Glavnimeni1Click();
         QCOMPARE(form->pageIndex(), int(PageLogin));
         QCOMPARE(find<QLineEdit>("Edit1")->text(), QString());
-        QCOMPARE(find<QLabel>("Label10")->text(), QStringLiteral("Petar Petrovic"));
-        QCOMPARE(balanceDin(), QStringLiteral("10.00"));
-    }
-
-    // The menu's own buttons and the table and report pages' back buttons are driven by
-    // tst_master and tst_report; the backup page's back button leads to the menu too.
-    void backupPageLeadsBackToTheMenu()
-    {
-        showForm();
-        login("12345");
-        click("BitBtn19");
-        QCOMPARE(form->pageIndex(), int(PageBackup));
-        click("BitBtn22");
-        QCOMPARE(form->pageIndex(), int(PageMenu));
     }
 
     void missingUsersTableShowsTheEngineMessage()
     {
         QFile::remove(data->file("podaci/korisnici.db"));
-        showForm();
-        login("111");
+        showPostingPage();
         QCOMPARE(dialogs.messages().size(), 1);
         QVERIFY(dialogs.messages().first().contains("korisnici.db"));
         QCOMPARE(form->pageIndex(), int(PageLogin));

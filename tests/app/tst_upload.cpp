@@ -271,10 +271,18 @@ private slots:
         QTest::addColumn<QString>("status");
         QTest::addColumn<bool>("temporaryLeft");
         QTest::newRow("renamed") << "kasa" << "   Disconnected" << false;
+        // The temporary copy is deleted before the direct store; a refused delete is noted
+        // and does not make the stored upload a failure.
         QTest::newRow("rename refused: stored directly")
             << "bezimena"
             << "Server ne dozvoljava preimenovanje; podaci su poslati direktno u "
                "public_html/dv/drugi.txt"
+            << false;
+        QTest::newRow("rename and delete refused: stored directly, copy left")
+            << "samopis"
+            << "Server ne dozvoljava preimenovanje; podaci su poslati direktno u "
+               "public_html/dv/drugi.txt; privremena datoteka public_html/dv/.drugi.txt.part "
+               "ostaje na serveru"
             << true;
     }
     void uploadStoresUnderATemporaryNameAndRenamesIt()

@@ -1,11 +1,11 @@
 // The data directory and its tool: dorvanta-init making a data directory, moving a journal to
 // the server, desks joining it (and refusing a journal of another layout), the shop's two
-// server roles, passwords kept out of sight; and the journal filler's data directory.
+// server roles, passwords kept out of sight.
 
 #include "testsupport/EngineFixture.h"
-#include "testsupport/JournalFiller.h"
 
 #include "desk/CashBook.h"
+#include "desk/JournalChain.h"
 #include "engine/Query.h"
 
 #include <QFile>
@@ -40,45 +40,21 @@ TEST_F(DataDirectoryTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
     EXPECT_TRUE(printed.contains(QStringLiteral("Admin code: 12345"))) << printed.toStdString();
     EXPECT_TRUE(printed.contains(QStringLiteral("Petar Petrovic code: 111"))) << printed.toStdString();
 
-    engine::Session other;
-    other.setBaseDir(target.path());
-    other.setPassword(password());
-    Table users(other, QStringLiteral("podaci\\korisnici.db"));
-    users.open();
-    QStringList records;
-    for (; !users.eof(); users.next())
-        records << users.fieldText(QStringLiteral("SIFRA")) + QLatin1Char('=') +
-                       users.fieldText(QStringLiteral("IMEIPREZIME"));
-    EXPECT_EQ(records, (QStringList{"12345=Admin", "111=Petar Petrovic"}));
+    const QString users = target.path() + QStringLiteral("/podaci/korisnici.db");
+    const char *listUsers = "SELECT SIFRA || '=' || IMEIPREZIME FROM korisnici";
+    EXPECT_EQ(rawQuery(users, listUsers),
+              (QStringList{"text:12345=Admin", "text:111=Petar Petrovic"}));
     EXPECT_NO_THROW(desk::promet().checkTableFile(target.path() + "/podaci/promet.db", password()));
     QFile options(target.path() + QStringLiteral("/podaci/ftpop.txt"));
     ASSERT_TRUE(options.open(QIODevice::ReadOnly));
     EXPECT_EQ(options.readAll(), QByteArray("0\r\n"));
-    other.close();
 
     init.start(QStringLiteral(DORVANTA_INIT), {target.path(), QStringLiteral("--admin-code"), QStringLiteral("999")});
     ASSERT_TRUE(init.waitForFinished(30000));
     EXPECT_EQ(init.exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(init.readAllStandardError()).contains(QStringLiteral("already exist")));
-    other.setPassword(password());
-    users.open();
-    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("12345")); // untouched
-}
-
-TEST_F(DataDirectoryTest, JournalFillMakesAWholeDataDirectory)
-{
-    QTemporaryDir target;
-    testsupport::FillOptions options;
-    options.directory = target.path();
-    options.postings = 3;
-    options.cashiers = 1;
-    ASSERT_EQ(testsupport::JournalFiller::fill(options), QString());
-    QFile ftpOptions(target.path() + QStringLiteral("/podaci/ftpop.txt"));
-    ASSERT_TRUE(ftpOptions.open(QIODevice::ReadOnly)); // the program reads it after every posting
-    EXPECT_EQ(ftpOptions.readAll(), QByteArray("0\r\n"));
-    EXPECT_EQ(rawQuery(target.path() + QStringLiteral("/podaci/korisnici.db"),
-                       "SELECT SIFRA FROM korisnici"),
-              (QStringList{"text:12345", "text:101"}));
+    EXPECT_EQ(rawQuery(users, listUsers), // untouched
+              (QStringList{"text:12345=Admin", "text:111=Petar Petrovic"}));
 }
 
 namespace {
@@ -150,6 +126,12 @@ TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
     }
     const QStringList before = journalTexts(local.path());
     ASSERT_EQ(before.size(), 3);
+    // The desk's journal numbered and chained as at its next start: the server's copy verifies
+    // with the same head.
+    ASSERT_EQ(desk::cashbook::prepareDirectory(local.path(), password()), QString());
+    ASSERT_EQ(desk::chain::chainAppended(local.path(), password(), QStringLiteral("UVOZ"), {}), QString());
+    const desk::chain::Verdict atDesk = desk::chain::verifyDirectory(local.path(), password());
+    ASSERT_TRUE(atDesk.ok()) << atDesk.text().toStdString();
 
     ASSERT_EQ(runInit({QStringLiteral("--server"), uri, QStringLiteral("--import"), local.path()}), 0);
     QString errors;
@@ -162,6 +144,10 @@ TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
               QFile::Permissions()); // it may hold the database password
     EXPECT_TRUE(QFile::exists(desk.path() + QStringLiteral("/podaci/ftpop.txt")));
     EXPECT_EQ(journalTexts(desk.path()), before);
+    const desk::chain::Verdict onServer = desk::chain::verifyDirectory(desk.path(), password());
+    EXPECT_TRUE(onServer.ok()) << onServer.text().toStdString();
+    EXPECT_EQ(onServer.records, 3);
+    EXPECT_EQ(onServer.head, atDesk.head);
 
     EXPECT_EQ(runInit({QStringLiteral("--server"), uri, other.path()}, &errors), 1);
     EXPECT_TRUE(errors.contains(QStringLiteral("already exist"))) << errors.toStdString();

@@ -7,6 +7,9 @@
 #include "desk/CashBook.h"
 #include "desk/JournalChain.h"
 
+#include <atomic>
+#include <thread>
+
 using desk::DocumentKind;
 using engine::Table;
 namespace cashbook = desk::cashbook;
@@ -46,6 +49,18 @@ protected:
     }
 
     void sql(const QString &statement) { journal.runBeside(statement); }
+    // One posting as a desk makes it: record, number and link in one transaction.
+    void postOne(Table &t, int amount)
+    {
+        t.startTransaction();
+        t.insert();
+        t.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Marko"));
+        t.setFieldText(QStringLiteral("DATUM"), QStringLiteral("07/03/2026"));
+        t.setFieldText(QStringLiteral("ULAZDIN"), QStringLiteral("%1.00").arg(amount));
+        t.post();
+        cashbook::numberRecord(t, t.recordId(), DocumentKind::Receipt, QDate(2026, 3, 7));
+        t.commit();
+    }
     QString id(int position) const { return QString::number(ids.at(position - 1)); }
 
     Table journal{session, QStringLiteral("podaci/promet.db")};
@@ -140,6 +155,86 @@ TEST_P(JournalChainTest, AHeadIsPartOfTheHistoryOnlyWhenTheChainOrTheLogHoldsIt)
     EXPECT_TRUE(chain::verify(journal, chain::zeroLink()).headFound); // the segment's start
     EXPECT_FALSE(chain::verify(journal, QByteArray(64, 'a')).headFound);
     EXPECT_EQ(chain::headOfDay(journal, QStringLiteral("2026-02-01")), chain::zeroLink());
+}
+
+TEST_P(JournalChainTest, ALongJournalIsCheckedAcrossTheChunksItsChainIsReadIn)
+{
+    // 9,000 more records, numbered and linked, so that the chain and the numbers are read in
+    // more than one chunk: faults on either side of a chunk's end are found and named.
+    constexpr int Added = 9000;
+    journal.startTransaction();
+    sql(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                       "INSERT INTO promet (KORISNIK, ULAZDIN) SELECT 'Ana', i FROM n").arg(Added));
+    sql(QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ) SELECT {id}, 'T-' || {id} FROM "
+                       "promet WHERE {id} > %1").arg(ids.last()));
+    ASSERT_EQ(chain::chainUnlinked(journal, {}, QStringLiteral("DODATO"), QStringLiteral("%1"), false), Added);
+    journal.commit();
+    const QList<QVariantList> order = journal.runBeside(QStringLiteral("SELECT {id} FROM promet ORDER BY {id}"));
+    ASSERT_EQ(order.size(), 5 + Added);
+    const auto idAt = [&](int position) { return order.at(position - 1).value(0).toString(); };
+
+    struct Case
+    {
+        const char *name;
+        int position;       // of the record tampered with (-1: none)
+        const char *change; // with %1 its id
+        const char *named;  // what the finding says
+    };
+    const Case cases[] = {
+        {"untouched", -1, "", ""},
+        {"amount at a chunk's end", 8192, "UPDATE promet SET ULAZDIN = 1 WHERE {id} = %1", "promenjen"},
+        {"link missing after a chunk's end", 8193, "DELETE FROM dorvanta_lanac WHERE ID = %1",
+         "nije u lancu"},
+        {"number changed far in", 9001, "UPDATE dorvanta_dokument SET BROJ = 'X' WHERE ID = %1", "X"},
+        {"number missing", 8300, "DELETE FROM dorvanta_dokument WHERE ID = %1", "bez broja"},
+        {"last link removed", 5 + Added, "DELETE FROM dorvanta_lanac WHERE ID = %1", "nije u lancu"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        journal.startTransaction();
+        if (c.position > 0)
+            sql(QString::fromLatin1(c.change).arg(idAt(c.position)));
+        const chain::Verdict v = chain::verify(journal);
+        journal.rollback();
+        ASSERT_TRUE(v.readable) << v.text().toStdString();
+        if (c.position < 0) {
+            EXPECT_TRUE(v.ok()) << v.text().toStdString();
+            EXPECT_EQ(v.records, 5 + Added);
+            EXPECT_EQ(v.head, chain::head(journal).head);
+            continue;
+        }
+        ASSERT_FALSE(v.findings.isEmpty());
+        EXPECT_EQ(v.findings.front().position, c.position) << v.text().toStdString();
+        EXPECT_TRUE(v.findings.front().what.contains(QLatin1String(c.named)) ||
+                    v.text().contains(QLatin1String(c.named)))
+            << v.text().toStdString();
+    }
+}
+
+TEST_P(JournalChainTest, PostingsStoredWhileAVerificationReadsAreNotTakenForChanges)
+{
+    // A check reads in its own connection, over and over, while another desk posts: every
+    // pass sees the journal, its numbers, links and log in one state.
+    std::atomic<bool> posting{true};
+    QStringList findings;
+    int passes = 0;
+    std::thread check([&] {
+        while (posting.load() || passes == 0) {
+            const chain::Verdict v = chain::verifyDirectory(dir.path(), password());
+            ++passes;
+            if (!v.ok())
+                findings << v.text();
+        }
+    });
+    Table desk(session, QStringLiteral("podaci/promet.db"));
+    desk.open();
+    for (int i = 1; i <= 40; ++i)
+        postOne(desk, i);
+    posting = false;
+    check.join();
+    EXPECT_GT(passes, 0);
+    EXPECT_TRUE(findings.isEmpty()) << findings.join(u'\n').toStdString();
+    EXPECT_TRUE(chain::verify(journal).ok());
 }
 
 } // namespace

@@ -51,37 +51,32 @@ class StoredTableTest : public StoreFixture
 
 INSTANTIATE_STORES(StoredTableTest);
 
-TEST_F(TableTest, MissingOrForeignFilesFailWithTheirPath)
+// A missing or foreign file fails with its path; a table opens only with its password, which
+// is nowhere in the file.
+TEST_F(TableTest, OpensOnlyATableFileWithTheTablePassword)
 {
+    Table users(session, QStringLiteral("podaci\\korisnici.db"));
+    for (const char *tried : {"", "KVR604"}) {
+        session.setPassword(QString::fromLatin1(tried));
+        EXPECT_EQ(errorOf([&] { users.open(); }),
+                  QStringLiteral("Invalid password for table podaci\\korisnici.db"));
+    }
     session.setPassword(password());
+    users.open();
+    EXPECT_TRUE(users.isOpen());
+    QFile file(dataFile(QStringLiteral("korisnici.db")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(file.readAll().contains("kvr604"));
+
     Table missing(session, QStringLiteral("podaci/nema.db"));
     EXPECT_EQ(errorOf([&] { missing.open(); }), QStringLiteral("Table does not exist: podaci/nema.db"));
     EXPECT_FALSE(missing.isOpen());
-
     QFile junk(dataFile(QStringLiteral("junk.db")));
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray(4096, 'x'));
     junk.close();
     Table foreign(session, QStringLiteral("podaci\\junk.db"));
     EXPECT_EQ(errorOf([&] { foreign.open(); }), QStringLiteral("podaci\\junk.db is not a table file"));
-}
-
-TEST_F(TableTest, OpensOnlyWithTheTablePassword)
-{
-    Table users(session, QStringLiteral("podaci\\korisnici.db"));
-    EXPECT_EQ(errorOf([&] { users.open(); }),
-              QStringLiteral("Invalid password for table podaci\\korisnici.db"));
-    session.setPassword(QStringLiteral("KVR604"));
-    EXPECT_EQ(errorOf([&] { users.open(); }),
-              QStringLiteral("Invalid password for table podaci\\korisnici.db"));
-    session.setPassword(password());
-    users.open();
-    EXPECT_TRUE(users.isOpen());
-
-    // The password itself is nowhere in the file.
-    QFile file(dataFile(QStringLiteral("korisnici.db")));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_FALSE(file.readAll().contains("kvr604"));
 }
 
 TEST_P(StoredTableTest, PromptIsAskedWhenNoPasswordFitsAndItsAnswerIsKept)
@@ -111,10 +106,12 @@ TEST_P(StoredTableTest, PromptIsAskedWhenNoPasswordFitsAndItsAnswerIsKept)
     EXPECT_EQ(asked.size(), 4);
 }
 
+// Records in stored order, identical ones kept apart; fields found in any case, an unknown one
+// named with the table's path as written.
 TEST_P(StoredTableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
 {
     session.setPassword(password());
-    Table users(session, QStringLiteral("podaci/korisnici.db"));
+    Table users(session, QStringLiteral("podaci\\korisnici.db"));
     users.open();
     EXPECT_TRUE(users.eof());
     addUser(users, QStringLiteral("1"), QStringLiteral("Ana"));
@@ -132,6 +129,9 @@ TEST_P(StoredTableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
     }
     EXPECT_EQ(names, (QStringList{"Ana", "Zoran", "Ana", "Bojan"}));
     EXPECT_NE(ids[0], ids[2]);
+    EXPECT_EQ(users.fieldNames(), (QStringList{"SIFRA", "IMEIPREZIME"}));
+    EXPECT_EQ(errorOf([&] { users.fieldText(QStringLiteral("xyz")); }),
+              QStringLiteral("Unknown field 'xyz' in podaci\\korisnici.db"));
 
     // Deleting the second "Ana" keeps the first one.
     ASSERT_TRUE(users.moveToId(ids[2]));
@@ -140,6 +140,21 @@ TEST_P(StoredTableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
     users.first();
     EXPECT_EQ(users.recordId(), ids[0]);
     EXPECT_EQ(users.recordCount(), 3);
+
+    // An edit changes only the current record, and only when posted (moving posts it).
+    users.edit();
+    users.setFieldText(QStringLiteral("IMEIPREZIME"), QStringLiteral("Ana Anic"));
+    users.cancel();
+    EXPECT_EQ(users.fieldText(QStringLiteral("IMEIPREZIME")), QStringLiteral("Ana"));
+    users.edit();
+    users.setFieldText(QStringLiteral("IMEIPREZIME"), QStringLiteral("Ana Anic"));
+    users.next();
+    users.close();
+    users.open();
+    names.clear();
+    for (users.first(); !users.eof(); users.next())
+        names << users.fieldText(QStringLiteral("IMEIPREZIME"));
+    EXPECT_EQ(names, (QStringList{"Ana Anic", "Zoran", "Bojan"}));
 }
 
 TEST_P(StoredTableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
@@ -167,19 +182,6 @@ TEST_P(StoredTableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
     EXPECT_EQ(journal.recNo(), 1); // the table did not move
     journal.close();
     EXPECT_THROW(journal.scan([](const engine::RecordView &) {}), engine::EngineError);
-}
-
-TEST_P(StoredTableTest, FieldsAreFoundInAnyCaseAndUnknownOnesAreNamed)
-{
-    session.setPassword(password());
-    Table users(session, QStringLiteral("podaci\\korisnici.db"));
-    users.open();
-    addUser(users, QStringLiteral("12345"), QStringLiteral("Admin"));
-    EXPECT_EQ(users.fieldNames(), (QStringList{"SIFRA", "IMEIPREZIME"}));
-    EXPECT_EQ(users.fieldText(QStringLiteral("ImeIPrezime")), QStringLiteral("Admin"));
-    EXPECT_EQ(users.fieldText(QStringLiteral("sifra")), QStringLiteral("12345"));
-    EXPECT_EQ(errorOf([&] { users.fieldText(QStringLiteral("xyz")); }),
-              QStringLiteral("Unknown field 'xyz' in podaci\\korisnici.db"));
 }
 
 TEST_F(TableTest, StoresDatesAsIsoAndMoneyAsHundredths)
@@ -284,29 +286,7 @@ TEST_F(TableTest, AnyShortDateFormIsReadAndWritten)
               QStringList{"text:2026-03-05"});
 }
 
-TEST_P(StoredTableTest, EditChangesOnlyTheCurrentRecordWhenPosted)
-{
-    session.setPassword(password());
-    Table users(session, QStringLiteral("podaci/korisnici.db"));
-    users.open();
-    addUser(users, QStringLiteral("1"), QStringLiteral("Ana"));
-    addUser(users, QStringLiteral("2"), QStringLiteral("Zoran"));
-    users.first();
-    users.edit();
-    users.setFieldText(QStringLiteral("IMEIPREZIME"), QStringLiteral("Ana Anic"));
-    users.cancel();
-    EXPECT_EQ(users.fieldText(QStringLiteral("IMEIPREZIME")), QStringLiteral("Ana"));
-    users.edit();
-    users.setFieldText(QStringLiteral("IMEIPREZIME"), QStringLiteral("Ana Anic"));
-    users.next(); // moving posts the edit
-    users.close();
-    users.open();
-    EXPECT_EQ(users.fieldText(QStringLiteral("IMEIPREZIME")), QStringLiteral("Ana Anic"));
-    users.next();
-    EXPECT_EQ(users.fieldText(QStringLiteral("IMEIPREZIME")), QStringLiteral("Zoran"));
-}
-
-TEST_P(StoredTableTest, ClearingAndWalkingWorkAcrossBlocks)
+TEST_P(StoredTableTest, PositionsWalkingAndClearingWorkAcrossBlocks)
 {
     session.setPassword(password());
     Table users(session, QStringLiteral("podaci/korisnici.db"));
@@ -315,9 +295,47 @@ TEST_P(StoredTableTest, ClearingAndWalkingWorkAcrossBlocks)
         addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
     users.close();
 
+    // Positions reach any record, also backwards; reading a cell does not move.
+    users.open();
+    EXPECT_EQ(users.recordCount(), 600);
+    users.moveTo(550);
+    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("550"));
+    EXPECT_EQ(users.textAt(3, 1), QStringLiteral("User 3"));
+    EXPECT_EQ(users.recNo(), 550);
+    int seen = 0;
+    for (users.last(); !users.bof(); users.prior())
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QString::number(599 - seen++));
+    EXPECT_EQ(seen, 600);
+
+    // Posting on a table whose ids were never read (counted first or not) puts the record
+    // last at the right position; the walk back, a deletion and the count agree with it.
+    int count = 600;
+    for (const bool countedFirst : {false, true}) {
+        users.close();
+        users.open();
+        if (countedFirst)
+            EXPECT_EQ(users.recordCount(), count);
+        const QString code = QStringLiteral("new%1").arg(count);
+        addUser(users, code, QStringLiteral("New"));
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), code);
+        EXPECT_EQ(users.recNo(), count);
+        EXPECT_EQ(users.recordCount(), ++count);
+        users.prior();
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")),
+                  countedFirst ? QStringLiteral("new600") : QStringLiteral("599"));
+        users.close();
+        users.open();
+        users.moveTo(count - 1);
+        users.deleteRecord();
+        EXPECT_EQ(users.recordCount(), --count);
+        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")),
+                  countedFirst ? QStringLiteral("new600") : QStringLiteral("599"));
+    }
+    users.close();
+
     // A fresh open walks forward block by block; deleting every second record on the way.
     users.open();
-    int seen = 0;
+    seen = 0;
     while (!users.eof()) {
         EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QString::number(seen));
         if (seen % 2 == 0)
@@ -380,55 +398,6 @@ TEST_F(TableTest, ATransactionKeepsAllOrNothing)
     session.close(); // closing without commit undoes the delete
     EXPECT_EQ(rawQuery(dataFile(QStringLiteral("korisnici.db")), "SELECT COUNT(*) FROM korisnici"),
               QStringList{"int:300"});
-}
-
-TEST_P(StoredTableTest, PositionsReachAnyRecordAcrossBlocks)
-{
-    session.setPassword(password());
-    Table users(session, QStringLiteral("podaci/korisnici.db"));
-    users.open();
-    for (int i = 0; i < 700; ++i)
-        addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
-    users.close();
-    users.open();
-    EXPECT_EQ(users.recordCount(), 700);
-    users.moveTo(650);
-    EXPECT_EQ(users.recNo(), 650);
-    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("650"));
-    EXPECT_EQ(users.textAt(3, 1), QStringLiteral("User 3"));
-    EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QStringLiteral("650")); // did not move
-    users.last();
-    int seen = 0;
-    for (; !users.bof(); users.prior())
-        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), QString::number(699 - seen++));
-    EXPECT_EQ(seen, 700);
-
-    // Posting on a table whose ids were never read (counted first or not) puts the record
-    // last at the right position; the walk back, a deletion and the count agree with it.
-    int count = 700;
-    for (const bool countedFirst : {false, true}) {
-        users.close();
-        users.open();
-        if (countedFirst)
-            EXPECT_EQ(users.recordCount(), count);
-        const QString code = QStringLiteral("new%1").arg(count);
-        addUser(users, code, QStringLiteral("New"));
-        EXPECT_EQ(users.recNo(), count);
-        EXPECT_EQ(users.recordCount(), ++count);
-        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), code);
-        users.prior();
-        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")),
-                  countedFirst ? QStringLiteral("new700") : QStringLiteral("699"));
-        users.close();
-        users.open();
-        const QString following = users.textAt(2, 0);
-        users.moveTo(1);
-        users.deleteRecord();
-        EXPECT_EQ(users.recordCount(), --count);
-        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), following);
-        users.moveTo(count - 1);
-        EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), code);
-    }
 }
 
 TEST_F(TableTest, ClosingTheSessionClosesEveryTableAndQuery)

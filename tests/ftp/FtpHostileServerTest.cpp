@@ -76,7 +76,7 @@ struct Row
     std::function<void(ScriptedSession &)> script;
     // Starts the operation; ftp is connected and logged in unless loginInRow.
     std::function<void(TMFtp &ftp, const QString &localFile)> act;
-    // error, ready, received, stored and quit events, in order.
+    // error, ready, received, stored, renamed, deleted and quit events, in order.
     QStringList expected;
     // Further checks once the events are in.
     std::function<void(TMFtp &ftp, FtpLog &log, ScriptedFtpServer &server,
@@ -256,6 +256,53 @@ std::vector<Row> rows()
                  },
                  upload, {QStringLiteral("error 27 Transfer incomplete"), QStringLiteral("ready")},
                  nullptr, pattern(20 * 1024 * 1024)});
+    // --- a refused rename or delete ends that operation with the server's words, and the
+    // session goes on ---
+    const struct
+    {
+        const char *name, *secondReply, *error;
+        bool rename;
+    } fileCommands[] = {
+        {"refused RNTO", "553 Rename refused", "error 12 553 Rename refused", true},
+        {"accepted DELE", nullptr, nullptr, false},
+        {"refused DELE", nullptr, "error 12 550 Permission denied", false},
+    };
+    for (const auto &f : fileCommands)
+        r.push_back({f.name,
+                     [f](ScriptedSession &s) {
+                         if (f.rename) {
+                             answer(s, QStringLiteral("350 Waiting for RNTO"));
+                             answer(s, QString::fromLatin1(f.secondReply));
+                         } else {
+                             answer(s, QLatin1String(f.error ? "550 Permission denied"
+                                                             : "250 Deleted"));
+                         }
+                         drain(s);
+                     },
+                     [rename = f.rename](TMFtp &ftp, const QString &) {
+                         if (rename)
+                             ftp.RenameFile(QStringLiteral(".f.part"), QStringLiteral("f.bin"));
+                         else
+                             ftp.DeleteFile(QStringLiteral(".f.part"));
+                     },
+                     f.error ? failed(QString::fromLatin1(f.error),
+                                      QLatin1String(f.rename ? "renamed" : "deleted"))
+                             : QStringList{QStringLiteral("ready"), QStringLiteral("deleted")},
+                     [rename = f.rename](TMFtp &ftp, FtpLog &, ScriptedFtpServer &server,
+                                         const QString &) {
+                         QStringList sent = server.commands();
+                         sent.removeIf([](const QString &c) {
+                             return !c.startsWith(QLatin1String("RN"))
+                                    && !c.startsWith(QLatin1String("DELE"));
+                         });
+                         const QStringList expected =
+                             rename ? QStringList{QStringLiteral("RNFR .f.part"),
+                                                  QStringLiteral("RNTO f.bin")}
+                                    : QStringList{QStringLiteral("DELE .f.part")};
+                         EXPECT_EQ(sent, expected);
+                         EXPECT_TRUE(ftp.ControlConnected());
+                         EXPECT_EQ(ftp.CurrentOperation(), opNone);
+                     }});
     // --- nothing in a command line but the command ---
     r.push_back({"CR LF in a file name is refused",
                  [](ScriptedSession &s) {
@@ -439,6 +486,7 @@ void runRow(const Row &row)
     pumpFor(50);
     const QStringList events = log.only({QStringLiteral("error"), QStringLiteral("ready"),
                                          QStringLiteral("received"), QStringLiteral("stored"),
+                                         QStringLiteral("renamed"), QStringLiteral("deleted"),
                                          QStringLiteral("loggedin"), QStringLiteral("quit")});
     ASSERT_EQ(events.size(), row.expected.size()) << log.dump().toStdString();
     for (int i = 0; i < events.size(); ++i)

@@ -1,7 +1,8 @@
 // TMFtp over TLS against pyftpdlib's TLS handler on loopback (TLS required on the control
-// and the data connections, so nothing succeeds in clear), and against a plain server: the
-// order of the login and whom it trusts. Copies over TLS, both data modes, are checked
-// against every server by MftpRealServersTest.
+// and the data connections, so nothing succeeds in clear), and against a plain server: whom
+// the login trusts. Copies over TLS in both modes, and the order of the login (the user
+// name only inside TLS, protected data), are checked against every server by
+// MftpRealServersTest.
 
 #include "testsupport/FtpTestSupport.h"
 #include "testsupport/FtpTlsServer.h"
@@ -31,52 +32,6 @@ bool loggedInOrEnded(TMFtp &, FtpLog &log)
 
 } // namespace
 
-class FtpTlsModeTest : public ::testing::TestWithParam<PyFtpsServer::Mode>
-{
-};
-
-TEST_P(FtpTlsModeTest, TheUserNameGoesOutOnlyInsideTlsAndDataIsProtected)
-{
-    PyFtpsServer server(GetParam());
-    ensureApp();
-    FTPTEST_START_OR_SKIP(server);
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAtRealServer(ftp, 21);
-    ftp.SetTls(GetParam() == PyFtpsServer::Mode::Implicit ? tlsImplicit : tlsExplicit);
-    if (GetParam() == PyFtpsServer::Mode::Implicit) {
-        EXPECT_EQ(ftp.Port, 990); // the implicit mode's own port by default
-    }
-    ftp.Port = server.port;
-    ftp.SetTlsCaFile(server.certificateFile());
-    ftp.Login();
-    ASSERT_TRUE(loggedInOrEnded(ftp, log)) << log.dump().toStdString();
-    ASSERT_TRUE(log.has(QStringLiteral("loggedin"))) << log.dump().toStdString();
-    EXPECT_TRUE(ftp.TlsActive());
-    EXPECT_EQ(ftp.TlsFingerprint(), server.fingerprint());
-    EXPECT_TRUE(log.has(QStringLiteral("info 23 TLS established: TLSv1.")));
-
-    // The user name goes out only inside TLS, and data connections are protected.
-    const QStringList commands = commandsSent(log);
-    const int user = log.indexOf(QStringLiteral("info 4 USER"));
-    EXPECT_GT(user, log.indexOf(QStringLiteral("info 23")));
-    EXPECT_EQ(commands.contains(QStringLiteral("AUTH TLS")),
-              GetParam() == PyFtpsServer::Mode::Explicit);
-    EXPECT_LT(commands.indexOf(QStringLiteral("PASS (want to know) :-P")),
-              commands.indexOf(QStringLiteral("PROT P")));
-
-    ftp.Quit();
-    EXPECT_TRUE(waitUntil([&] { return log.has(QStringLiteral("quit")); }, 8000));
-}
-
-INSTANTIATE_TEST_SUITE_P(Modes, FtpTlsModeTest,
-                         ::testing::Values(PyFtpsServer::Mode::Explicit,
-                                           PyFtpsServer::Mode::Implicit),
-                         [](const auto &info) {
-                             return info.param == PyFtpsServer::Mode::Explicit ? "Explicit"
-                                                                               : "Implicit";
-                         });
-
 TEST(FtpTlsTrustTest, ServerIsTrustedByChainAndHostNameOrByPinnedKeyOnly)
 {
     PyFtpsServer server;
@@ -99,6 +54,14 @@ TEST(FtpTlsTrustTest, ServerIsTrustedByChainAndHostNameOrByPinnedKeyOnly)
         {"own key pinned", QStringLiteral("127.0.0.1"), false, true, server.fingerprint(), true},
         {"verification off", QStringLiteral("127.0.0.1"), false, false, {}, true},
     };
+    {
+        // The implicit mode moves the default port to its own, and back.
+        TMFtp ftp;
+        ftp.SetTls(tlsImplicit);
+        EXPECT_EQ(ftp.Port, 990);
+        ftp.SetTls(tlsNone);
+        EXPECT_EQ(ftp.Port, 21);
+    }
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         TMFtp ftp;
@@ -116,6 +79,7 @@ TEST(FtpTlsTrustTest, ServerIsTrustedByChainAndHostNameOrByPinnedKeyOnly)
         ASSERT_TRUE(loggedInOrEnded(ftp, log)) << log.dump().toStdString();
         pumpFor(50);
         EXPECT_EQ(log.has(QStringLiteral("loggedin")), c.trusted) << log.dump().toStdString();
+        EXPECT_EQ(ftp.TlsActive(), c.trusted);
         EXPECT_EQ(ftp.TlsFingerprint(), server.fingerprint()) << log.dump().toStdString();
         if (!c.trusted) {
             EXPECT_EQ(log.only({QStringLiteral("error")}).value(0).left(9), QStringLiteral("error 32 "));

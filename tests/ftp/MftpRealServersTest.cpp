@@ -1,7 +1,8 @@
 // mftp against the servers shops run: one row per server, TLS mode, data mode and address
 // family (IPv6 goes through EPSV and EPRT), each
 // doing a put, a get, a resumed get and a resumed put (each resuming from where the copy
-// stopped), byte-compared, every run ending with exit status 0 within its time-out.
+// stopped), byte-compared, every run ending with exit status 0 within its time-out; over
+// TLS the user name goes out only inside TLS and the data connections are protected.
 
 #include "testsupport/RealFtpServers.h"
 
@@ -104,6 +105,14 @@ TEST_P(MftpRealServers, PutGetAndBothResumesCopyEveryByte)
         const ProgramRun r = mftp(op.args + common);
         EXPECT_EQ(r.status, 0) << r.err.toStdString();
         EXPECT_TRUE(op.sent.isEmpty() || r.err.contains(op.sent)) << r.err.right(2000).toStdString();
+        EXPECT_FALSE(r.err.contains(server.password())) << "the password is never shown";
+        if (!op.sent.isEmpty() && row.tls != tlsNone) {
+            // The user name goes out only inside TLS, and data connections are protected.
+            const qsizetype user = r.err.indexOf(QStringLiteral("\nUSER "));
+            EXPECT_GT(user, r.err.indexOf(QStringLiteral("TLS established: TLSv1.")));
+            EXPECT_EQ(r.err.contains(QStringLiteral("\nAUTH TLS")), row.tls == tlsExplicit);
+            EXPECT_GT(r.err.indexOf(QStringLiteral("\nPROT P")), user);
+        }
         EXPECT_TRUE(readFile(op.result) == data) << readFile(op.result).size() << " bytes";
     }
 }

@@ -72,17 +72,13 @@ private slots:
         QCOMPARE(window.pageCount(), 3);
         QCOMPARE(window.currentPage(), 1);
         QVERIFY(hasInk(window.currentImage()));
-        auto *previous = child<QToolButton>(window, "previousPage");
         auto *next = child<QToolButton>(window, "nextPage");
-        QVERIFY(!previous->isEnabled());
-
         QTest::mouseClick(next, Qt::LeftButton);
         QCOMPARE(window.currentPage(), 2);
         QCOMPARE(child<QSpinBox>(window, "pageNumber")->value(), 2);
         QTest::mouseClick(child<QToolButton>(window, "lastPage"), Qt::LeftButton);
         QCOMPARE(window.currentPage(), 3);
-        QVERIFY(!next->isEnabled());
-        QTest::mouseClick(next, Qt::LeftButton); // disabled: stays
+        QTest::mouseClick(next, Qt::LeftButton); // past the last page: stays
         QCOMPARE(window.currentPage(), 3);
         QTest::mouseClick(child<QToolButton>(window, "firstPage"), Qt::LeftButton);
         QCOMPARE(window.currentPage(), 1);
@@ -110,20 +106,6 @@ private slots:
     }
 
     void printsTheChosenPagesFromThePapersCorner();
-
-    void savesTheWholeReportAsPdf()
-    {
-        QTemporaryDir dir;
-        report::PreviewWindow window(document(100));
-        const QString path = dir.filePath("out.pdf");
-        QString error;
-        QVERIFY2(window.savePdf(path, &error), qPrintable(error));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
-        QVERIFY(bytes.startsWith("%PDF"));
-        QCOMPARE(pdfPageCount(path), 3);
-    }
 };
 
 void PreviewWindowTest::printsTheChosenPagesFromThePapersCorner()

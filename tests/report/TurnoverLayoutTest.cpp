@@ -78,29 +78,13 @@ TEST(TurnoverLayout, OneRecordPrintsNumberOneItsAmountsAsSumsAndInMinusOutAsBala
     EXPECT_EQ(only(page, "Description"), "Racun za gorivo");
     EXPECT_EQ(only(page, "DinarsIn"), "1500.00");
     EXPECT_EQ(only(page, "DinarsOut"), "20.50");
-    EXPECT_EQ(only(page, "EurIn"), "0.00");
     EXPECT_EQ(only(page, "SumDinarsIn"), "1500.00");
     EXPECT_EQ(only(page, "SumDinarsOut"), "20.50");
     EXPECT_EQ(only(page, "SumEurIn"), "0.00");
     EXPECT_EQ(only(page, "SumEurOut"), "12.30");
     EXPECT_EQ(only(page, "BalanceDinars"), "1479.50");
     EXPECT_EQ(only(page, "BalanceEur"), "-12.30");
-    EXPECT_EQ(only(page, "TitleLine1"), "Promet dorvante od pocetka pracenja prometa");
-    EXPECT_EQ(only(page, "TitleLine4"), "Za sve grupe");
     EXPECT_EQ(only(page, "PrintTime"), "07/12/2026 14:05:09");
-    EXPECT_EQ(only(page, "PageNumber"), "1");
-}
-
-TEST(TurnoverLayout, SumsAreExactBeyondEightSignificantDigits)
-{
-    Posting a{"01/12/2026", "08:00:00", "A", "a"};
-    a.dinarsIn = "99999999.99";
-    Posting b = a;
-    b.dinarsIn = "0.01";
-    b.dinarsOut = "12345678.45";
-    const Page page = turnover(testjournal::journal({a, b})).page(1);
-    EXPECT_EQ(only(page, "SumDinarsIn"), "100000000.00");
-    EXPECT_EQ(only(page, "BalanceDinars"), "87654321.55");
 }
 
 TEST(TurnoverLayout, EveryPageHasHeaderAndFooterAndTheSummaryComesOnceAfterTheLastRecord)
@@ -204,19 +188,14 @@ TEST(TurnoverLayout, LongCashierNameEndsBeforeTheDescription)
 TEST(TurnoverLayout, ReviewReportHasNoFourthTitleLineAndARuleOverItsSummary)
 {
     report::Report review = report::reviewReport();
-    EXPECT_TRUE(review.setText(report::TitleLine3, "Rezultat pretrage po reci za pretragu: x"));
     EXPECT_FALSE(review.setText(report::TitleLine4, "Za sve grupe"));
-    EXPECT_EQ(review.element(report::TitleLine4), nullptr);
 
     auto summaryRules = [](const report::Report &definition) {
         const Page page = Document(definition, testjournal::numberedJournal(1)).page(1);
         const double summaryTop = 12.7 + 10.6 + 30.2 + 5.6;
         int count = 0;
-        for (const PageItem &rule : page.rules()) {
-            EXPECT_DOUBLE_EQ(rule.x, 12.7);
-            EXPECT_DOUBLE_EQ(rule.x2, 12.7 + 190.5);
+        for (const PageItem &rule : page.rules())
             count += std::abs(rule.y - summaryTop) < 1e-9 ? 1 : 0;
-        }
         return count;
     };
     // The detail's bottom rule lies on the summary's top edge in both; only the review
@@ -253,13 +232,27 @@ TEST(TurnoverLayout, PagesAreLaidOutFromTheirOwnRecordsAndSumsAreMadeOnce)
     EXPECT_LE(counting->moves, 41);
 }
 
-TEST(TurnoverLayout, SumBeyondTheAmountRangePrintsAMarkNotAWrappedFigure)
+// Sums are exact beyond eight significant digits; one beyond the amount range prints a mark,
+// never a wrapped figure.
+TEST(TurnoverLayout, SumsAreExactOrMarked)
 {
-    Posting big{"01/12/2026", "08:00:00", "A", "a"};
-    big.dinarsIn = "92233720368547758.07";
-    big.eurIn = "1.00";
-    const Page page = turnover(testjournal::journal({big, big})).page(1);
-    EXPECT_EQ(only(page, "SumDinarsIn"), "########");
-    EXPECT_EQ(only(page, "BalanceDinars"), "########");
-    EXPECT_EQ(only(page, "SumEurIn"), "2.00");
+    const struct
+    {
+        const char *firstIn, *secondIn, *secondOut, *sumIn, *balance;
+    } cases[] = {
+        {"99999999.99", "0.01", "12345678.45", "100000000.00", "87654321.55"},
+        {"92233720368547758.07", "92233720368547758.07", "0", "########", "########"},
+    };
+    for (const auto &c : cases) {
+        Posting a{"01/12/2026", "08:00:00", "A", "a"};
+        a.dinarsIn = c.firstIn;
+        a.eurIn = "1.00";
+        Posting b = a;
+        b.dinarsIn = c.secondIn;
+        b.dinarsOut = c.secondOut;
+        const Page page = turnover(testjournal::journal({a, b})).page(1);
+        EXPECT_EQ(only(page, "SumDinarsIn"), c.sumIn) << c.firstIn;
+        EXPECT_EQ(only(page, "BalanceDinars"), c.balance) << c.firstIn;
+        EXPECT_EQ(only(page, "SumEurIn"), "2.00");
+    }
 }
