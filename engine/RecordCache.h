@@ -63,6 +63,8 @@ public:
     void appended(qint64 id);
     // The record with `id` and fields `cells`, stored last, at `position`: becomes the block.
     void placeAppended(int position, qint64 id, std::vector<Cell> &&cells);
+    // The block's records are at positions from `start` on (their place became known).
+    void moveBlockTo(int start) { m_blockStart = start; }
     // The record at `position` was deleted.
     void removed(int position);
 

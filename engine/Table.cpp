@@ -42,6 +42,10 @@ struct Table::Private : Cursor
     std::vector<Cell> buffer; // the record being inserted or edited
 
     bool stale = false; // another table changed the file; re-read at the next use
+    // The record just posted on a table whose ids were never read is current, alone in the
+    // block at a provisional position: its real one (the last) is counted when first needed,
+    // so a posting on a long table counts nothing.
+    bool uncounted = false;
     bool transaction = false;
 
     bool editing() const { return state == State::Insert || state == State::Edit; }
@@ -50,6 +54,7 @@ struct Table::Private : Cursor
     void reload()
     {
         const qint64 id = currentIdAsCached();
+        uncounted = false;
         const int oldPos = pos;
         cache.invalidateBlock();
         cache.loadIds();
@@ -75,7 +80,19 @@ struct Table::Private : Cursor
     int count()
     {
         sync();
+        settle();
         return cache.count();
+    }
+
+    // Gives the record posted without counting its real position.
+    void settle()
+    {
+        if (!uncounted)
+            return;
+        uncounted = false;
+        const int position = cache.count() - 1;
+        cache.moveBlockTo(position);
+        pos = position;
     }
 
     [[noreturn]] void fail(const QString &text,
@@ -111,6 +128,7 @@ struct Table::Private : Cursor
     bool validPosition(int position)
     {
         sync();
+        settle();
         if (position < 0)
             return false;
         return cache.inBlock(position) || position < count();
@@ -121,6 +139,8 @@ struct Table::Private : Cursor
         sync();
         if (editing())
             return buffer.data();
+        if (uncounted && cache.inBlock(pos))
+            return cache.row(pos);
         if (!store || !validPosition(pos))
             return nullptr;
         return cache.row(pos);
@@ -139,6 +159,8 @@ struct Table::Private : Cursor
     qint64 currentId()
     {
         sync();
+        if (uncounted && cache.inBlock(pos))
+            return cache.idAt(pos);
         if (!store || !validPosition(pos))
             return -1;
         if (!cache.inBlock(pos))
@@ -152,6 +174,7 @@ struct Table::Private : Cursor
         sync();
         if (editing())
             q->post();
+        settle();
     }
 
     void requireEditing() const
@@ -214,6 +237,7 @@ void Table::open()
     d->store = std::move(store);
     d->columns = int(d->store->fields().size());
     d->cache.reset(d->store.get(), d->columns);
+    d->uncounted = false;
     d->state = State::Browse;
     try {
         // The first record only: the handlers open a table to post or to read a few records,
@@ -242,6 +266,7 @@ void Table::close()
     d->cache.reset(nullptr, 0);
     d->store.reset();
     d->stale = false;
+    d->uncounted = false;
     d->buffer.clear();
     d->state = State::Inactive;
     d->reset();
@@ -324,6 +349,7 @@ int Table::recordCount() const
 int Table::recNo() const
 {
     d->sync();
+    d->settle();
     return d->store ? d->pos : -1;
 }
 
@@ -343,6 +369,7 @@ bool Table::moveToId(qint64 id)
 {
     d->requireOpen();
     d->sync();
+    d->settle();
     d->cache.ensureIds();
     const int position = d->cache.positionOf(id);
     if (position < 0)
@@ -598,11 +625,11 @@ void Table::post()
             moveToId(id);
         } else {
             // The new record is the last (ids grow in stored order): it becomes the current
-            // record at the end without reading every id of a long table.
-            const int position = d->cache.count() - 1;
-            d->cache.placeAppended(position, id, std::move(d->buffer));
+            // record without reading every id of a long table, or counting its records.
+            d->cache.placeAppended(0, id, std::move(d->buffer));
             d->buffer.clear();
-            d->toPosition(position, position + 1);
+            d->toPosition(0, 1);
+            d->uncounted = true;
         }
         d->changedFile();
     } else if (d->state == State::Edit) {
@@ -634,6 +661,7 @@ void Table::deleteRecord()
         if (inserting)
             return;
     }
+    d->settle();
     const qint64 id = d->currentId();
     if (id < 0)
         d->fail(QStringLiteral("Cannot delete from the empty table %1").arg(d->path));
@@ -669,6 +697,7 @@ void Table::emptyTable()
     d->store->deleteAll();
     d->cache.setEmpty();
     d->reset();
+    d->uncounted = false;
     d->changedFile();
 }
 
