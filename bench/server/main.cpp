@@ -13,6 +13,7 @@
 #include "engine/EngineError.h"
 #include "engine/ServerTable.h"
 #include "engine/Session.h"
+#include "engine/Table.h"
 #include "engine/TableStores.h"
 #include "platform/SystemSettings.h"
 #include "platform/TextFiles.h"
@@ -170,6 +171,23 @@ int main(int argc, char **argv)
         if (const QString error = desk::cashbook::prepareDirectory(dir, desk::tablePassword());
             !error.isEmpty())
             std::fprintf(stderr, "cash book: %s\n", qPrintable(error));
+        // The numbers and links of the large journal go with it: a new journal on the server
+        // starts its ids again, and its first postings would otherwise clear a million of them
+        // (a table file goes whole, with them).
+        engine::Session session;
+        session.setBaseDir(dir);
+        session.setPassword(desk::tablePassword());
+        engine::Table table(session, QStringLiteral("podaci/promet.db"));
+        try {
+            table.open();
+            // TRUNCATE, not DELETE, so that no million dead rows slow the desks' look-ups.
+            if (engine::serverUriFor(table.filePath()))
+                table.runBeside(QStringLiteral(
+                    "TRUNCATE dorvanta_dokument, dorvanta_lanac, dorvanta_dnevnik"));
+        } catch (const engine::EngineError &e) {
+            std::fprintf(stderr, "side tables: %s\n", qPrintable(e.message()));
+        }
+        session.close();
     };
     QDir().mkpath(desks.filePath(QStringLiteral("podaci")));
     emptyJournal(desks.path());
