@@ -841,14 +841,7 @@ public:
     // and a desk's role, which has no such right, skips it.
     QString besideStatement(const QString &sql)
     {
-        QString text;
-        bool quoted = false;
-        for (const QChar c : sql) {
-            if (c == u'\'')
-                quoted = !quoted;
-            text += !quoted && c == u'?' ? u'$' : c;
-        }
-        text.replace(QLatin1String("{id}"), QLatin1String("id"));
+        const QString text = serverParameters(sql);
         static const QRegularExpression createIfMissing(
             QStringLiteral("^\\s*CREATE TABLE IF NOT EXISTS\\s+(\\w+)"),
             QRegularExpression::CaseInsensitiveOption);

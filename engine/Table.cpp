@@ -487,6 +487,24 @@ std::vector<Cell> besideParams(const QVariantList &params)
     return cells;
 }
 
+// The rows of a statement beside the table as runBeside() gives them.
+QList<QVariantList> besideRows(const std::vector<std::vector<Cell>> &rows)
+{
+    QList<QVariantList> out;
+    for (const std::vector<Cell> &row : rows) {
+        QVariantList &values = out.emplace_back();
+        for (const Cell &c : row) {
+            if (c.kind == Cell::Integer)
+                values << QVariant(c.integer);
+            else if (c.kind == Cell::Null)
+                values << QVariant();
+            else
+                values << QVariant(c.kind == Cell::Date ? c.isoText() : c.text);
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 void Table::scanBeside(const QString &sql, const QVariantList &params,
@@ -499,51 +517,18 @@ void Table::scanBeside(const QString &sql, const QVariantList &params,
 QList<QVariantList> Table::runBeside(const QString &sql, const QVariantList &params)
 {
     d->requireOpen();
-    QList<QVariantList> rows;
-    for (const std::vector<Cell> &row : d->store->runBeside(sql, besideParams(params))) {
-        QVariantList &out = rows.emplace_back();
-        for (const Cell &c : row) {
-            if (c.kind == Cell::Integer)
-                out << QVariant(c.integer);
-            else if (c.kind == Cell::Null)
-                out << QVariant();
-            else
-                out << QVariant(c.kind == Cell::Date ? c.isoText() : c.text);
-        }
-    }
-    return rows;
+    return besideRows(d->store->runBeside(sql, besideParams(params)));
 }
 
 QList<QList<QVariantList>> Table::runBesideTogether(const QList<BesideStatement> &statements)
 {
     d->requireOpen();
     std::vector<TableStore::BesideStatement> sent;
-    for (const auto &[sql, params] : statements) {
-        std::vector<Cell> &cells = sent.emplace_back(sql, std::vector<Cell>()).second;
-        for (const QVariant &v : params) {
-            if (v.isNull())
-                cells.emplace_back();
-            else if (v.typeId() == QMetaType::QString)
-                cells.push_back(Cell::fromText(v.toString()));
-            else
-                cells.push_back(Cell::fromInteger(v.toLongLong()));
-        }
-    }
+    for (const auto &[sql, params] : statements)
+        sent.emplace_back(sql, besideParams(params));
     QList<QList<QVariantList>> results;
-    for (const std::vector<std::vector<Cell>> &rows : d->store->runBesideTogether(sent)) {
-        QList<QVariantList> &out = results.emplace_back();
-        for (const std::vector<Cell> &row : rows) {
-            QVariantList &values = out.emplace_back();
-            for (const Cell &c : row) {
-                if (c.kind == Cell::Integer)
-                    values << QVariant(c.integer);
-                else if (c.kind == Cell::Null)
-                    values << QVariant();
-                else
-                    values << QVariant(c.kind == Cell::Date ? c.isoText() : c.text);
-            }
-        }
-    }
+    for (const std::vector<std::vector<Cell>> &rows : d->store->runBesideTogether(sent))
+        results.append(besideRows(rows));
     return results;
 }
 
