@@ -1,6 +1,8 @@
 // views-bench: the logins and the three views of a large journal, through the real windows
-// (offscreen): the administrator's and a cashier's login, the administrator's journal page ("PREGLED TABELE PROMETA", "OTVORI TABELU") until its grid
-// has painted its first screen, and then until it has painted the last one; the cashier's
+// (offscreen): the administrator's and a cashier's login (the cashier's while the check the
+// administrator's login starts may still run), the administrator's journal page ("PREGLED
+// TABELE PROMETA", "OTVORI TABELU") until its grid has painted its first screen, and then
+// until it has painted the last one; the cashier's
 // review window from showing (all his postings, then the last 30 days on activation) until
 // its grid has painted; and the report page's "PRIKAZI PROMET KASE" over every posting until
 // the preview's first page is ready. After each, the process's peak memory (ru_maxrss).
