@@ -160,6 +160,7 @@ QString DataDirectory::importToServer(const QString &uri, const QString &directo
         source.open();
         target.open();
         cashbook::copyBook(source, target);
+        target.runBeside(QStringLiteral("ANALYZE dorvanta_dokument"));
     } catch (const engine::EngineError &e) {
         return notNumbered + e.message();
     }

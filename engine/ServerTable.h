@@ -54,6 +54,13 @@ QString serverWriteLock(const QString &table);
 // The statement that makes the table of posting keys (dorvanta_kljuc) when it is missing.
 QString serverKeyTableStatement();
 
+// The statements, for one transaction of the table's owner, after which the server keeps the
+// number of records of its table `name` (lower case) as records come and go: a row of
+// dorvanta_broj, started from the records there are, and kept by statement triggers of the
+// table. Counting the table then reads that row instead of every record. Run again, they
+// start the count anew.
+QStringList keptCountStatements(const QString &name);
+
 // The bytes this process has received from the servers over its open connections so far
 // (as TCP counts them; 0 for a connection that is not over TCP): for measurements.
 qint64 serverBytesReceived();

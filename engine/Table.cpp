@@ -43,9 +43,11 @@ struct Table::Private : Cursor
 
     bool stale = false; // another table changed the file; re-read at the next use
     // The record just posted on a table whose ids were never read is current, alone in the
-    // block at a provisional position: its real one (the last) is counted when first needed,
-    // so a posting on a long table counts nothing.
+    // block at a provisional position: its real one is counted when first needed, so a
+    // posting on a long table counts nothing. It is counted by its id, as records posted
+    // after it (by other connections, once the transaction is over) come after it.
     bool uncounted = false;
+    qint64 placedId = -1;
     bool transaction = false;
 
     bool editing() const { return state == State::Insert || state == State::Edit; }
@@ -90,7 +92,7 @@ struct Table::Private : Cursor
         if (!uncounted)
             return;
         uncounted = false;
-        const int position = cache.count() - 1;
+        const int position = int(store->countThrough(placedId)) - 1;
         cache.moveBlockTo(position);
         pos = position;
     }
@@ -168,12 +170,19 @@ struct Table::Private : Cursor
         return cache.idAt(pos);
     }
 
-    void checkBrowseMode()
+    // Posts the record being edited; a record posted uncounted stays so (a transaction's
+    // start or end needs no position).
+    void finishEditing()
     {
         requireOpen();
         sync();
         if (editing())
             q->post();
+    }
+
+    void checkBrowseMode()
+    {
+        finishEditing();
         settle();
     }
 
@@ -615,6 +624,7 @@ void Table::post()
             d->buffer.clear();
             d->toPosition(0, 1);
             d->uncounted = true;
+            d->placedId = id;
         }
         d->changedFile();
     } else if (d->state == State::Edit) {
@@ -722,7 +732,7 @@ void Table::refresh()
 
 void Table::startTransaction()
 {
-    d->checkBrowseMode();
+    d->finishEditing();
     if (d->transaction)
         d->fail(QStringLiteral("Table %1 is already in a transaction").arg(d->path));
     d->store->begin();
@@ -731,7 +741,7 @@ void Table::startTransaction()
 
 void Table::startReading()
 {
-    d->checkBrowseMode();
+    d->finishEditing();
     if (d->transaction)
         d->fail(QStringLiteral("Table %1 is already in a transaction").arg(d->path));
     d->store->beginReading();
@@ -740,7 +750,7 @@ void Table::startReading()
 
 bool Table::startPosting(const QUuid &key)
 {
-    d->checkBrowseMode();
+    d->finishEditing();
     if (d->transaction)
         d->fail(QStringLiteral("Table %1 is already in a transaction").arg(d->path));
     if (!d->store->beginPosting(key.toString(QUuid::WithoutBraces)))
@@ -751,7 +761,7 @@ bool Table::startPosting(const QUuid &key)
 
 void Table::commit()
 {
-    d->checkBrowseMode();
+    d->finishEditing();
     if (!d->transaction)
         return;
     // Once asked to commit, the store ends the transaction itself, whatever the outcome.

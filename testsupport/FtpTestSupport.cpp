@@ -168,20 +168,27 @@ QStringList FtpLog::only(const QStringList &prefixes) const
 namespace {
 
 const char *serverScript = R"PY(
-import sys
+import sys, logging
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
-import logging
 logging.basicConfig(level=logging.CRITICAL)
-home = sys.argv[1]
+home, limit, port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 auth = DummyAuthorizer()
 auth.add_user("tester", "secret", home, perm="elradfmwMT")
-handler = FTPHandler
-handler.authorizer = auth
-handler.auth_failed_timeout = 0.1
-handler.permit_foreign_addresses = False
-server = FTPServer(("127.0.0.1", 0), handler)
+auth.add_user("kasa", "tajna", home, perm="elradfmwMT")
+auth.add_user("citac", "tajna", home, perm="elr")
+auth.add_user("bezimena", "tajna", home, perm="elradmwMT")
+auth.add_user("samopis", "tajna", home, perm="elramwMT")
+class Handler(FTPHandler):
+    authorizer = auth
+    auth_failed_timeout = 0
+    permit_foreign_addresses = False
+if limit > 0:
+    dtp = ThrottledDTPHandler
+    dtp.read_limit = limit
+    Handler.dtp_handler = dtp
+server = FTPServer(("127.0.0.1", port), Handler)
 print(server.socket.getsockname()[1], flush=True)
 server.serve_forever(timeout=0.2)
 )PY";
@@ -234,9 +241,11 @@ bool PythonServer::start(const char *script, const QStringList &args, const QStr
     return true;
 }
 
-bool PyFtpServer::start()
+bool PyFtpServer::start(quint16 onPort)
 {
-    const bool started = m_python.start(serverScript, {home()}, QStringLiteral("pyftpdlib"));
+    const bool started = m_python.start(
+        serverScript, {home(), QString::number(m_bytesPerSecond), QString::number(onPort)},
+        QStringLiteral("pyftpdlib"));
     problem = m_python.problem;
     missing = m_python.missing;
     port = static_cast<quint16>(m_python.firstLine.value(0).toUInt());

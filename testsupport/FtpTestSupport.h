@@ -119,13 +119,17 @@ private:
     std::unique_ptr<QProcess> m_process;
 };
 
-// A pyftpdlib server started with /usr/bin/python3 on a free loopback port, serving a
-// temporary home directory to user "tester" with password "secret" (full rights). Like many
-// servers it refuses REST in ASCII type, the type a session starts in.
+// A pyftpdlib server started with /usr/bin/python3 on a loopback port (a free one unless
+// given), serving a temporary home directory to user "tester" with password "secret" and to
+// "kasa"/"tajna" (both full rights), to "citac"/"tajna" (read only), to "bezimena"/"tajna"
+// (everything but renaming) and to "samopis"/"tajna" (neither renaming nor deleting).
+// Uploads are slowed to bytesPerSecond when it is given, so a test can act while a store is
+// running. Like many servers it refuses REST in ASCII type, the type a session starts in.
 class PyFtpServer
 {
 public:
-    bool start();
+    explicit PyFtpServer(int bytesPerSecond = 0) : m_bytesPerSecond(bytesPerSecond) {}
+    bool start(quint16 onPort = 0);
     // Why start() failed, or empty when it succeeded.
     QString problem;
     // True when /usr/bin/python3 lacks pyftpdlib (the only reason to skip).
@@ -134,6 +138,7 @@ public:
     QString home() const { return m_home.path(); }
 
 private:
+    int m_bytesPerSecond;
     QTemporaryDir m_home;
     PythonServer m_python;
 };

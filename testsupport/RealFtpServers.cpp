@@ -39,23 +39,30 @@ bool writeText(const QString &path, const QString &text, QFile::Permissions perm
 const QFile::Permissions Readable = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
                                     | QFile::ReadOther;
 
-// A port of the loopback address that nothing listens on now.
-quint16 freePort(bool ipv6)
+// The loopback address of the family at port, and its length.
+socklen_t loopback(bool ipv6, quint16 port, sockaddr_storage &a)
 {
-    const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
-    sockaddr_storage a{};
-    socklen_t len;
+    a = {};
     if (ipv6) {
         auto *a6 = reinterpret_cast<sockaddr_in6 *>(&a);
         a6->sin6_family = AF_INET6;
         a6->sin6_addr = in6addr_loopback;
-        len = sizeof *a6;
-    } else {
-        auto *a4 = reinterpret_cast<sockaddr_in *>(&a);
-        a4->sin_family = AF_INET;
-        a4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        len = sizeof *a4;
+        a6->sin6_port = htons(port);
+        return sizeof *a6;
     }
+    auto *a4 = reinterpret_cast<sockaddr_in *>(&a);
+    a4->sin_family = AF_INET;
+    a4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a4->sin_port = htons(port);
+    return sizeof *a4;
+}
+
+// A port of the loopback address that nothing listens on now.
+quint16 freePort(bool ipv6)
+{
+    const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+    sockaddr_storage a;
+    socklen_t len = loopback(ipv6, 0, a);
     quint16 port = 0;
     if (::bind(fd, reinterpret_cast<sockaddr *>(&a), len) == 0
         && ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
@@ -69,20 +76,9 @@ quint16 freePort(bool ipv6)
 bool accepting(bool ipv6, quint16 port)
 {
     const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
-    int r;
-    if (ipv6) {
-        sockaddr_in6 a{};
-        a.sin6_family = AF_INET6;
-        a.sin6_addr = in6addr_loopback;
-        a.sin6_port = htons(port);
-        r = ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    } else {
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(port);
-        r = ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    }
+    sockaddr_storage a;
+    const socklen_t len = loopback(ipv6, port, a);
+    const int r = ::connect(fd, reinterpret_cast<sockaddr *>(&a), len);
     ::close(fd);
     return r == 0;
 }
@@ -158,22 +154,17 @@ QString RealFtpServer::certificateFile() const
 bool RealFtpServer::start()
 {
     if (m_kind == Kind::Pyftpdlib) {
-        bool started;
-        if (m_tls == tlsNone) {
-            m_py = std::make_unique<PyFtpServer>();
-            started = m_py->start();
-            problem = m_py->problem;
-            missing = m_py->missing;
-            port = m_py->port;
-        } else {
-            m_pys = std::make_unique<PyFtpsServer>(m_tls == tlsImplicit ? PyFtpsServer::Mode::Implicit
-                                                                        : PyFtpsServer::Mode::Explicit);
-            started = m_pys->start();
-            problem = m_pys->problem;
-            missing = m_pys->missing;
-            port = m_pys->port;
-        }
-        return started;
+        const auto take = [this](auto &server) {
+            const bool started = server.start();
+            problem = server.problem;
+            missing = server.missing;
+            port = server.port;
+            return started;
+        };
+        if (m_tls == tlsNone)
+            return take(*(m_py = std::make_unique<PyFtpServer>()));
+        return take(*(m_pys = std::make_unique<PyFtpsServer>(
+                          m_tls == tlsImplicit ? PyFtpsServer::Mode::Implicit : PyFtpsServer::Mode::Explicit)));
     }
     // The served user writes into the home directory, whoever it is.
     QFile::setPermissions(m_home.path(), QFile::Permissions(0x7777));
@@ -192,8 +183,7 @@ bool RealFtpServer::start()
 
 bool RealFtpServer::makeCertificate()
 {
-    const QString done = run(
-        QStringLiteral("openssl"),
+    run(QStringLiteral("openssl"),
         {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
          QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
          QStringLiteral("-keyout"), path(QStringLiteral("key.pem")), QStringLiteral("-out"),
@@ -206,7 +196,6 @@ bool RealFtpServer::makeCertificate()
         problem = QStringLiteral("openssl made no certificate");
         return false;
     }
-    Q_UNUSED(done);
     // Pure-FTPd takes key and certificate from one file.
     QFile both(path(QStringLiteral("both.pem")));
     both.open(QIODevice::WriteOnly);

@@ -2,8 +2,9 @@
 
 // A data directory made fresh for one window test: a temporary start directory holding
 // podaci/ with the four empty tables (made as the program makes them, DataDirectory), made
-// current for the test's lifetime, with helpers to add users, activities, groups and journal
-// records through the engine.
+// current for the test's lifetime, with helpers that read and change its tables through a
+// session of their own (as another program would, leaving the window's session alone) and
+// write its files.
 
 #include "testsupport/FileSizeLimit.h"
 
@@ -16,6 +17,8 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 class DataDir
 {
@@ -39,53 +42,56 @@ public:
     QString path() const { return dir.path(); }
     QString file(const QString &relative) const { return dir.filePath(relative); }
 
-    void addRecord(const QString &table, const QStringList &fieldsAndValues)
+    // Runs `change` on podaci/<table>.db, opened in a session of its own that is closed after.
+    template <typename Change> void withTable(const QString &table, Change &&change) const
     {
-        session.setPassword(password());
-        engine::Table t(session, QStringLiteral("podaci/") + table + ".db");
+        engine::Session own;
+        own.setBaseDir(dir.path());
+        own.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+        own.setDurableWrites(false);
+        own.setPassword(password());
+        engine::Table t(own, QStringLiteral("podaci/") + table + ".db");
         t.open();
-        t.insert();
-        for (int i = 0; i + 1 < fieldsAndValues.size(); i += 2)
-            t.setFieldText(fieldsAndValues.at(i), fieldsAndValues.at(i + 1));
-        t.post();
+        change(t);
         t.close();
-        session.close();
     }
-    void addUser(const QString &code, const QString &name)
+    void addRecord(const QString &table, const QStringList &fieldsAndValues) const
+    {
+        withTable(table, [&](engine::Table &t) {
+            t.insert();
+            for (int i = 0; i + 1 < fieldsAndValues.size(); i += 2)
+                t.setFieldText(fieldsAndValues.at(i), fieldsAndValues.at(i + 1));
+            t.post();
+        });
+    }
+    void addUser(const QString &code, const QString &name) const
     {
         addRecord(QStringLiteral("korisnici"), {"SIFRA", code, "IMEIPREZIME", name});
     }
-    void addActivity(const QString &text) { addRecord("aktivnost", {"AKTIVNOST", text}); }
-    void addGroup(const QString &text) { addRecord("grupe", {"GRUPA", text}); }
+    void addActivity(const QString &text) const { addRecord("aktivnost", {"AKTIVNOST", text}); }
+    void addGroup(const QString &text) const { addRecord("grupe", {"GRUPA", text}); }
     void addPosting(const QString &user, const QString &date, const QString &ulazDin,
                     const QString &izlazDin, const QString &ulazEur, const QString &izlazEur,
                     const QString &opis = QStringLiteral("opis"),
-                    const QString &grupa = QStringLiteral("grupa"))
+                    const QString &grupa = QStringLiteral("grupa")) const
     {
         addRecord("promet", {"KORISNIK", user, "DATUM", date, "VREME", "10:00:00", "OPIS", opis,
                              "GRUPA", grupa, "ULAZDIN", ulazDin, "IZLAZDIN", izlazDin,
                              "ULAZEUR", ulazEur, "IZLAZEUR", izlazEur});
     }
 
-    // Every record of a table, each as its fields' texts in table order, read through the
-    // window's session (which is closed afterwards) or through `reader`.
-    QList<QStringList> records(const QString &table) { return records(table, session); }
-    QList<QStringList> records(const QString &table, engine::Session &reader)
+    // Every record of a table as stored, each as its fields' texts in table order.
+    QList<QStringList> records(const QString &table) const
     {
-        reader.setPassword(password());
         QList<QStringList> out;
-        {
-            engine::Table t(reader, QStringLiteral("podaci/") + table + ".db");
-            t.open();
+        withTable(table, [&](engine::Table &t) {
             for (t.first(); !t.eof(); t.next()) {
                 QStringList row;
                 for (int i = 0; i < t.fieldCount(); ++i)
                     row.append(t.fieldText(i));
                 out.append(row);
             }
-            t.close();
-        }
-        reader.close();
+        });
         return out;
     }
 
@@ -96,6 +102,20 @@ public:
             return {};
         return f.readAll();
     }
+    // Writes the whole file; false when it could not.
+    bool writeFile(const QString &relative, const QByteArray &bytes) const
+    {
+        QFile f(file(relative));
+        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+    }
+    // The file's permission bits (0600 for owner-only), -1 when it is missing.
+    int mode(const QString &relative) const
+    {
+        struct stat st{};
+        if (::stat(QFile::encodeName(file(relative)).constData(), &st) != 0)
+            return -1;
+        return int(st.st_mode & 0777);
+    }
 
     // The session the window under test uses.
     engine::Session session;
@@ -104,4 +124,3 @@ private:
     QTemporaryDir dir;
     QString previous;
 };
-

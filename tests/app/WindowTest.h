@@ -2,7 +2,8 @@
 
 // The set-up every window test shares: a data directory made fresh for each test case,
 // scripted dialogs, a fixed clock and settings, the window under test (TForm1 unless named)
-// with the report previews it showed, finding its controls by name, logging in and posting. A test
+// with the report previews it showed, finding its controls by name, logging in, posting and
+// the one message a failure shows. A test
 // class derives from QObject and from this; its init() calls freshData() and its cleanup()
 // calls finish(), which fails the test case on a question the script left unanswered.
 
@@ -41,6 +42,7 @@ protected:
         form.reset();
         data = std::make_unique<DataDir>();
         dialogs = platform::ScriptedDialogs();
+        clock.set(QDateTime(QDate(2026, 12, 7), QTime(14, 5, 9)));
         settings = platform::FixedSettings();
         previews = 0;
         onPreview = nullptr;
@@ -89,6 +91,26 @@ protected:
     {
         find<QLineEdit>(QStringLiteral("Edit1"))->setText(code);
         click(QStringLiteral("BitBtn9"));
+    }
+    // A new window, shown, with the user of `code` logged in.
+    Form &showLoggedIn(const QString &code)
+    {
+        showForm();
+        login(code);
+        return *form;
+    }
+    // A new window with the administrator logged in and the page of the menu's button open.
+    void adminOpens(const QString &menuButton)
+    {
+        showLoggedIn(QStringLiteral("12345"));
+        click(menuButton);
+    }
+    QString boxText(const QString &edit) { return find<QLineEdit>(edit)->text(); }
+    // Fails unless exactly one message was shown and it begins with `start`.
+    void saidOnce(const QString &start)
+    {
+        const QStringList said = dialogs.messages();
+        QVERIFY2(said.size() == 1 && said.first().startsWith(start), qPrintable(said.join(" | ")));
     }
     // Fills the posting page as the cashier does: currency and direction chosen from their
     // lists, then amount, reason and group typed.

@@ -9,17 +9,11 @@
 #include "report/TurnoverReport.h"
 
 #include <QDateEdit>
-#include <QFile>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTest>
-
-#include <memory>
 
 using Criteria = TForm1::ReportCriteria;
+// Criteria are written with designated initializers: the criteria not named stay unchosen.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 Q_DECLARE_METATYPE(TForm1::ReportCriteria)
 
@@ -29,38 +23,6 @@ const QString Base = QStringLiteral("select * from podaci\\promet.db ");
 const QString MissingText = QStringLiteral("Morate uneti text za pretragu");
 const QString MissingCashier = QStringLiteral("Morate izabrati korisnika iz liste!");
 const QString NoRecords = QStringLiteral("Nema zapisa u izvestaju!");
-
-Criteria period(Criteria c, const QString &from, const QString &to)
-{
-    c.period = true;
-    c.from = from;
-    c.to = to;
-    return c;
-}
-Criteria cashier(Criteria c, const QString &name)
-{
-    c.cashier = true;
-    c.cashierName = name;
-    return c;
-}
-Criteria activity(Criteria c, const QString &text)
-{
-    c.activity = true;
-    c.activityText = text;
-    return c;
-}
-Criteria group(Criteria c, const QString &name)
-{
-    c.group = true;
-    c.groupName = name;
-    return c;
-}
-Criteria keyword(Criteria c, const QString &text)
-{
-    c.keyword = true;
-    c.keywordText = text;
-    return c;
-}
 
 // What a preview showed, taken while it was open.
 struct Previewed
@@ -90,11 +52,8 @@ private:
 
     void enterPage()
     {
-        if (!form) {
-            makeForm().show();
-            login("12345");
-            QCOMPARE(form->pageIndex(), int(PageMenu));
-        }
+        if (!form)
+            showLoggedIn("12345");
         click("BitBtn5");
         QCOMPARE(form->pageIndex(), int(PageReport));
     }
@@ -116,7 +75,6 @@ private:
             out.append(list->item(i)->text());
         return out;
     }
-    QString text(const char *edit) { return find<QLineEdit>(edit)->text(); }
     void setText(const char *edit, const QString &value) { find<QLineEdit>(edit)->setText(value); }
     void setPeriod(QDate from, QDate to)
     {
@@ -159,40 +117,40 @@ private slots:
     {
         QTest::addColumn<Criteria>("criteria");
         QTest::addColumn<QString>("statement");
-        const Criteria none;
         const QString from = "01/12/2026", to = "07/12/2026";
         const QString between = "where (datum between '12/01/2026' and '12/07/2026')";
 
-        QTest::newRow("nothing chosen") << none << Base;
-        QTest::newRow("period") << period(none, from, to) << Base + between;
-        QTest::newRow("cashier") << cashier(none, "Petar Petrovic")
+        QTest::newRow("nothing chosen") << Criteria{} << Base;
+        QTest::newRow("period") << Criteria{.period = true, .from = from, .to = to} << Base + between;
+        QTest::newRow("cashier") << Criteria{.cashier = true, .cashierName = "Petar Petrovic"}
                                  << Base + " where (korisnik = 'Petar Petrovic')";
-        QTest::newRow("activity") << activity(none, "Uplata pazara")
+        QTest::newRow("activity") << Criteria{.activity = true, .activityText = "Uplata pazara"}
                                   << Base + " where (opis = 'Uplata pazara')";
-        QTest::newRow("group") << group(none, "Gorivo") << Base + " where (grupa = 'Gorivo')";
-        QTest::newRow("keyword") << keyword(none, "racun")
+        QTest::newRow("group") << Criteria{.group = true, .groupName = "Gorivo"}
+                               << Base + " where (grupa = 'Gorivo')";
+        QTest::newRow("keyword") << Criteria{.keyword = true, .keywordText = "racun"}
                                  << Base + " where upper(opis) like upper('%racun%')";
         QTest::newRow("period, group, keyword")
-            << keyword(group(period(none, from, to), "Gorivo"), "racun")
+            << Criteria{.period = true, .from = from, .to = to, .group = true,
+                        .groupName = "Gorivo", .keyword = true, .keywordText = "racun"}
             << "select * from podaci\\promet.db where (datum between '12/01/2026' and "
                "'12/07/2026') and (grupa = 'Gorivo') and upper(opis) like upper('%racun%')";
         QTest::newRow("group, keyword")
-            << keyword(group(none, "Gorivo"), "racun")
+            << Criteria{.group = true, .groupName = "Gorivo", .keyword = true, .keywordText = "racun"}
             << "select * from podaci\\promet.db  where (grupa = 'Gorivo') and upper(opis) like "
                "upper('%racun%')";
         QTest::newRow("all five")
-            << keyword(group(activity(cashier(period(none, from, to), "Ana"), "Dnevnica"), "Pazar"),
-                       "put")
+            << Criteria{true, from, to, true, "Ana", true, "Dnevnica", true, "Pazar", true, "put"}
             << Base + between +
                    " and (korisnik = 'Ana') and (opis = 'Dnevnica') and (grupa = 'Pazar') and "
                    "upper(opis) like upper('%put%')";
         QTest::newRow("values with quotes")
-            << keyword(group(activity(cashier(none, "D'Artanjan"), "Kafa 'Jacobs'"), "Grupa'"),
-                       "d'o")
+            << Criteria{false, "", "", true, "D'Artanjan", true, "Kafa 'Jacobs'", true, "Grupa'",
+                        true, "d'o"}
             << Base + " where (korisnik = 'D''Artanjan') and (opis = 'Kafa ''Jacobs''') and "
                       "(grupa = 'Grupa''') and upper(opis) like upper('%d''o%')";
         QTest::newRow("wildcards in the keyword")
-            << keyword(none, "10%_\\'")
+            << Criteria{.keyword = true, .keywordText = "10%_\\'"}
             << Base + " where upper(opis) like upper('%10\\%\\_\\\\''%') escape '\\'";
     }
     void statementJoinsTheChosenCriteria()
@@ -208,17 +166,18 @@ private slots:
     {
         QTest::addColumn<Criteria>("criteria");
         QTest::addColumn<QString>("missing");
-        const Criteria none;
-        QTest::newRow("cashier") << cashier(none, "") << MissingCashier;
+        QTest::newRow("cashier") << Criteria{.cashier = true} << MissingCashier;
         // An activity and a group are chosen from their lists like a cashier.
-        QTest::newRow("activity") << activity(cashier(none, "Ana"), "")
+        QTest::newRow("activity") << Criteria{.cashier = true, .cashierName = "Ana", .activity = true}
                                   << QStringLiteral("Morate izabrati cesti promet iz liste!");
-        QTest::newRow("group") << group(none, "") << QStringLiteral("Morate izabrati grupu iz liste!");
-        QTest::newRow("keyword") << keyword(group(period(none, "01/12/2026", "07/12/2026"), "G"),
-                                            "")
+        QTest::newRow("group") << Criteria{.group = true}
+                               << QStringLiteral("Morate izabrati grupu iz liste!");
+        QTest::newRow("keyword") << Criteria{true, "01/12/2026", "07/12/2026", false, "", false, "",
+                                             true, "G", true, ""}
                                  << MissingText;
-        QTest::newRow("all empty") << keyword(group(activity(cashier(none, ""), ""), ""), "")
-                                   << MissingCashier;
+        QTest::newRow("all empty")
+            << Criteria{.cashier = true, .activity = true, .group = true, .keyword = true}
+            << MissingCashier;
     }
     void chosenCriterionWithoutTextStopsTheBuild()
     {
@@ -240,8 +199,8 @@ private slots:
                  (QStringList{"Petar Petrovic", "admin", "Admin 2", "D'Artanjan"}));
         QCOMPARE(lines("ListBox2"), (QStringList{"Kupovina robe", "Uplata pazara"}));
         QCOMPARE(lines("ListBox5"), (QStringList{"Gorivo", "Pazar"}));
-        QCOMPARE(text("Edit6"), QStringLiteral("07/11/2026"));
-        QCOMPARE(text("Edit7"), QStringLiteral("07/12/2026"));
+        QCOMPARE(boxText("Edit6"), QStringLiteral("07/11/2026"));
+        QCOMPARE(boxText("Edit7"), QStringLiteral("07/12/2026"));
         QCOMPARE(find<QDateEdit>("DateTimePicker1")->date(), QDate(2026, 11, 7));
 
         // Change everything, then come back through the menu.
@@ -261,14 +220,14 @@ private slots:
         for (const char *all :
              {"RadioButton8", "RadioButton9", "RadioButton11", "RadioButton13", "RadioButton5"})
             QVERIFY2(checked(all), all);
-        QCOMPARE(text("Edit6"), QStringLiteral("07/11/2026"));
-        QCOMPARE(text("Edit7"), QStringLiteral("07/12/2026"));
+        QCOMPARE(boxText("Edit6"), QStringLiteral("07/11/2026"));
+        QCOMPARE(boxText("Edit7"), QStringLiteral("07/12/2026"));
         QCOMPARE(lines("ListBox5"), (QStringList{"Gorivo", "Pazar", "Ostalo"}));
         QCOMPARE(lines("ListBox1").size(), 4);
         // The edit boxes keep their texts.
-        QCOMPARE(text("Edit8"), QStringLiteral("Ana"));
-        QCOMPARE(text("Edit13"), QStringLiteral("Pazar"));
-        QCOMPARE(text("Edit10"), QStringLiteral("put"));
+        QCOMPARE(boxText("Edit8"), QStringLiteral("Ana"));
+        QCOMPARE(boxText("Edit13"), QStringLiteral("Pazar"));
+        QCOMPARE(boxText("Edit10"), QStringLiteral("put"));
         QVERIFY(!data->session.hasPassword());
     }
 
@@ -277,16 +236,16 @@ private slots:
         enterPage();
         select("RadioButton7");
         find<QDateEdit>("DateTimePicker2")->setDate(QDate(2026, 12, 3));
-        QCOMPARE(text("Edit7"), QStringLiteral("03/12/2026"));
+        QCOMPARE(boxText("Edit7"), QStringLiteral("03/12/2026"));
         select("RadioButton10");
         clickLine("ListBox1", "Admin 2");
-        QCOMPARE(text("Edit8"), QStringLiteral("Admin 2"));
+        QCOMPARE(boxText("Edit8"), QStringLiteral("Admin 2"));
         select("RadioButton12");
         clickLine("ListBox2", "Uplata pazara");
-        QCOMPARE(text("Edit9"), QStringLiteral("Uplata pazara"));
+        QCOMPARE(boxText("Edit9"), QStringLiteral("Uplata pazara"));
         select("RadioButton14");
         clickLine("ListBox5", "Pazar");
-        QCOMPARE(text("Edit13"), QStringLiteral("Pazar"));
+        QCOMPARE(boxText("Edit13"), QStringLiteral("Pazar"));
 
         // Choosing the search goes back to every cashier and every activity; choosing a
         // cashier again keeps the search, and both apply.
@@ -344,10 +303,10 @@ private slots:
         // The end step: the table and session are closed, the cashier, activity and keyword
         // texts emptied; the group text and every option stay.
         QVERIFY(!data->session.hasPassword());
-        QCOMPARE(text("Edit8"), QString());
-        QCOMPARE(text("Edit13"), QStringLiteral("Gorivo"));
+        QCOMPARE(boxText("Edit8"), QString());
+        QCOMPARE(boxText("Edit13"), QStringLiteral("Gorivo"));
         QVERIFY(checked("RadioButton7") && checked("RadioButton14"));
-        QCOMPARE(text("Edit6"), QStringLiteral("01/12/2026"));
+        QCOMPARE(boxText("Edit6"), QStringLiteral("01/12/2026"));
     }
 
     void missingTextIsToldOnceAndTheEndStepRuns()
@@ -362,7 +321,7 @@ private slots:
         press();
         QCOMPARE(dialogs.messages(), QStringList{MissingCashier});
         QCOMPARE(shownReports.size(), 0);
-        QCOMPARE(text("Edit9"), QString());                      // emptied by the end step
+        QCOMPARE(boxText("Edit9"), QString());                      // emptied by the end step
         QVERIFY(form->reportStatement().contains("01/15/2013")); // nothing was run
 
         // A cashier picked from the list is emptied by every press, and the list then shows
@@ -373,23 +332,23 @@ private slots:
         clickLine("ListBox1", "Petar Petrovic");
         press();
         QCOMPARE(shownReports.size(), 1);
-        QCOMPARE(text("Edit8"), QString());
+        QCOMPARE(boxText("Edit8"), QString());
         QCOMPARE(find<QListWidget>("ListBox1")->selectedItems().size(), 0);
         QCOMPARE(find<QListWidget>("ListBox1")->currentRow(), -1);
         press();
         QCOMPARE(dialogs.messages(), QStringList{MissingCashier});
         QCOMPARE(shownReports.size(), 1);
         clickLine("ListBox1", "Petar Petrovic"); // the same name can be picked again
-        QCOMPARE(text("Edit8"), QStringLiteral("Petar Petrovic"));
+        QCOMPARE(boxText("Edit8"), QStringLiteral("Petar Petrovic"));
     }
 
-    void typedValuesMatchExactlyAndQuotesLiterally()
+    // A name with a quote picked from the list finds its postings and titles the report; a
+    // keyword crafted to leave its quotes finds nothing. (What typed values find is the
+    // statement's, above, and the dialect's, tests/engine.)
+    void quotesInTheValuesAreLiteral()
     {
         data->addPosting("D'Artanjan", "02/12/2026", "3.00", "0.00", "0.00", "0.00",
                          "Racun za d'oru", "Gorivo");
-        data->addPosting("Petar Petrovic", "02/12/2026", "5.00", "0.00", "0.00", "0.00",
-                         "RACUN za struju", "Gorivo");
-        data->addPosting("Petar", "02/12/2026", "7.00", "0.00", "0.00", "0.00", "nesto", "Gorivo");
         enterPage();
         select("RadioButton10");
         clickLine("ListBox1", "D'Artanjan");
@@ -398,25 +357,11 @@ private slots:
         QCOMPARE(shownReports.last().all("Cashier"), QStringList{"D'Artanjan"});
         QCOMPARE(shownReports.last().all("TitleLine2"),
                  QStringList{"Za izabranog dorvantika D'Artanjan"});
-
-        // A name typed in matches only postings whose cashier equals it.
-        setText("Edit8", "Petar");
-        press();
-        QCOMPARE(shownReports.last().all("SumDinarsIn"), QStringList{"7.00"});
-
-        // The keyword matches anywhere in the description, whatever its case.
         select("RadioButton6");
-        setText("Edit10", "rAcUn");
-        press();
-        QCOMPARE(shownReports.last().all("Description"),
-                 (QStringList{"Racun za d'oru", "RACUN za struju"}));
-        setText("Edit10", "d'o");
-        press();
-        QCOMPARE(shownReports.last().all("Description"), QStringList{"Racun za d'oru"});
         setText("Edit10", "x' or 'a'='a");
         press();
         QCOMPARE(dialogs.messages(), QStringList{NoRecords});
-        QCOMPARE(shownReports.size(), 4);
+        QCOMPARE(shownReports.size(), 1);
         QVERIFY(!data->session.hasPassword()); // the end step ran
     }
 
@@ -430,7 +375,7 @@ private slots:
         QCOMPARE(dialogs.messages().size(), 1);
         QVERIFY(dialogs.messages().first().contains("promet.db"));
         QCOMPARE(shownReports.size(), 0);
-        QCOMPARE(text("Edit8"), QStringLiteral("Ana"));
+        QCOMPARE(boxText("Edit8"), QStringLiteral("Ana"));
     }
 };
 

@@ -1,12 +1,11 @@
-// The upload of the journal export after a posting, against a real FTP server on loopback;
-// and the encrypted upload: the option file's optional "FTPS" and key lines, "PROVERI VEZU"
-// on the backup page, and the upload after a posting, against pyftpdlib's TLS handler (TLS
-// required, self-signed certificate for 127.0.0.1).
+// The upload of the journal export after a posting or a reversal, against a real FTP server on
+// loopback; and the encrypted upload: the option file's optional "FTPS" and key lines, "PROVERI
+// VEZU" on the backup page, and the upload after a posting, against pyftpdlib's TLS handler
+// (TLS required, self-signed certificate for 127.0.0.1).
 #include "WindowTest.h"
 #include "testsupport/FtpTlsServer.h"
 #include "testsupport/UploadServer.h"
 
-#include "Unit1.h"
 #include "Unit2.h"
 #include "ftp/Ftp.h"
 
@@ -15,17 +14,9 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTableView>
-#include <QTest>
 #include <QTimer>
-
-#include <sys/stat.h>
-
-#include <memory>
 
 using namespace ftp;
 
@@ -52,8 +43,14 @@ private:
             QFAIL(qPrintable(tlsServer->problem));
         }
         QVERIFY(QDir(tlsServer->home()).mkpath(QStringLiteral("public_html/dv")));
+        showWithFtp(tlsServer->port);
+    }
+    // A new window whose uploads go to `port` (0: the option file's) without waiting to retry.
+    void showWithFtp(quint16 port)
+    {
         makeForm();
-        form->MFtp1->Port = tlsServer->port;
+        if (port)
+            form->MFtp1->Port = port;
         form->MFtp1->SetRetryInterval(0);
         form->show();
     }
@@ -69,12 +66,8 @@ private:
     }
     void loginAndPost(bool yes = true)
     {
-        makeForm();
-        form->MFtp1->Port = server ? server->port : 1;
-        form->MFtp1->SetRetryInterval(0);
-        form->show();
-        form->Edit1->setText("111");
-        form->BitBtn9Click();
+        showWithFtp(server ? server->port : 1);
+        login("111");
         post(yes);
     }
     void post(bool yes = true)
@@ -125,42 +118,38 @@ private slots:
         QVERIFY(!written.isEmpty());
         QCOMPARE(server->stored(), written);
         QVERIFY(!QFile::exists(data->file("podaci.txt")));
-        QVERIFY(form->ListBox6->isHidden());
-        QCOMPARE(form->ListBox6->count(), 4);
+        QVERIFY(form->ListBox6->isHidden()); // the option lines, password among them
     }
 
-    void optionOffOrNotExactlyOneUploadsNothing_data()
+    // The option off, a first line not exactly "1", a missing or a short option file: the
+    // posting stands, the export stays, no login is started; the last two are reported.
+    void optionFileWithoutAnUploadKeepsTheExport_data()
     {
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("0") << QStringList{"0"};
-        QTest::newRow("1 with a blank") << QStringList{"1 ", "127.0.0.1", "kasa", "tajna"};
+        QTest::addColumn<QStringList>("lines"); // empty: no option file
+        QTest::addColumn<QString>("said");
+        QTest::newRow("0") << QStringList{"0"} << "";
+        QTest::newRow("1 with a blank") << QStringList{"1 ", "127.0.0.1", "kasa", "tajna"} << "";
+        QTest::newRow("missing") << QStringList() << "ftpop.txt";
+        QTest::newRow("short") << QStringList{"1", "127.0.0.1"} << "List index out of bounds (2)";
     }
-    void optionOffOrNotExactlyOneUploadsNothing()
+    void optionFileWithoutAnUploadKeepsTheExport()
     {
         QFETCH(QStringList, lines);
+        QFETCH(QString, said);
         startServer();
-        writeOptions(lines);
+        if (lines.isEmpty())
+            QFile::remove(data->file("podaci/ftpop.txt"));
+        else
+            writeOptions(lines);
         loginAndPost();
+        QCOMPARE(form->MFtp1->CurrentOperation(), opNone);
         QTest::qWait(300);
-        QVERIFY(dialogs.messages().isEmpty());
+        QCOMPARE(dialogs.messages().size(), said.isEmpty() ? 0 : 1);
+        if (!said.isEmpty())
+            QVERIFY2(dialogs.messages().first().contains(said), qPrintable(dialogs.messages().first()));
+        QCOMPARE(data->records("promet").size(), 1);
         QVERIFY(!server->hasStored());
         QVERIFY(QFile::exists(data->file("podaci.txt")));
-    }
-
-    void missingOrShortOptionFileIsReported()
-    {
-        QFile::remove(data->file("podaci/ftpop.txt"));
-        loginAndPost();
-        QCOMPARE(dialogs.messages().size(), 1);
-        QVERIFY(dialogs.messages().first().contains("ftpop.txt"));
-        QVERIFY(QFile::exists(data->file("podaci.txt")));
-        QCOMPARE(data->records("promet").size(), 1);
-
-        dialogs.clear();
-        writeOptions({"1", "127.0.0.1"});
-        post();
-        QCOMPARE(dialogs.messages(), QStringList{"List index out of bounds (2)"});
-        QCOMPARE(form->MFtp1->CurrentOperation(), opNone); // no login was started
     }
 
     void refusedStoreKeepsTheExport()
@@ -209,8 +198,7 @@ private slots:
             error(sender, kind, text);
             lastError = text;
         };
-        form->Edit1->setText("111");
-        form->BitBtn9Click();
+        login("111");
         post();
         QTRY_VERIFY_WITH_TIMEOUT(retriesOver, 15000);
         QTRY_COMPARE_WITH_TIMEOUT(form->MFtp1->CurrentOperation(), opNone, 5000);
@@ -299,11 +287,8 @@ private slots:
             if (text == Wait)
                 written = exportBytes();
         };
-        makeForm();
-        form->MFtp1->SetRetryInterval(0);
-        form->show();
-        form->Edit1->setText("111");
-        form->BitBtn9Click();
+        showWithFtp(0);
+        login("111");
         post();
         QTRY_VERIFY2_WITH_TIMEOUT(dialogs.messages().contains(Done),
                                   qPrintable(form->Label26->text()), 10000);
@@ -335,7 +320,8 @@ private slots:
     }
 
     // A reversal is a posting: from the journal view and from the review window alike its
-    // export is written and uploaded at once, not at the next posting.
+    // export is written and uploaded at once, not at the next posting. The journal view stays
+    // open with the reversal in it and refuses a second reversal of the document.
     void aReversalUploadsItsExport_data()
     {
         QTest::addColumn<bool>("fromReview");
@@ -348,10 +334,7 @@ private slots:
         data->addPosting("Petar Petrovic", "07/12/2026", "5.00", "0.00", "0.00", "0.00");
         startServer();
         writeOptions({"1", "127.0.0.1", "kasa", "tajna"});
-        makeForm();
-        form->MFtp1->Port = server->port;
-        form->MFtp1->SetRetryInterval(0);
-        form->show();
+        showWithFtp(server->port);
         TForm2 review(data->session, dialogs, clock, settings);
         form->setReviewWindow(&review);
         login(fromReview ? "111" : "12345");
@@ -377,17 +360,27 @@ private slots:
                  (QStringList{"Dokument U-2026-000001 je storniran dokumentom U-2026-000002",
                               Wait, Done}));
         QVERIFY(server->stored().contains("STORNO U-2026-000001: opis"));
+        if (!fromReview) {
+            QCOMPARE(grid->model()->rowCount(), 2);
+            grid->setCurrentIndex(grid->model()->index(0, 0));
+            dialogs.clear();
+            dialogs.answerYes();
+            storno->click();
+            QCOMPARE(dialogs.messages(),
+                     QStringList{"Dokument U-2026-000001 je vec storniran (U-2026-000002)"});
+            QCOMPARE(data->records("promet").size(), 2);
+        }
         form->setReviewWindow(nullptr);
     }
 
     // An untrusted server is named by its key and trusted on Yes; the key then stays in the
-    // option file (mode 0600) and the next check logs in encrypted. A plain login is refused.
-    void checkTrustsTheShownKeyOnYes()
+    // option file (mode 0600), the next check logs in encrypted and a posting uploads over TLS
+    // with the option lines. A plain login is refused.
+    void checkTrustsTheShownKeyAndPostingsUploadEncrypted()
     {
         writeOptions({"1", "127.0.0.1", "tester", "secret", "FTPS"});
         startTlsServer();
-        form->Edit1->setText("12345");
-        form->BitBtn9Click();
+        login("12345");
         form->BitBtn19Click();
         QVERIFY(form->CheckBox1->isChecked());
         QVERIFY(form->RadioButton15->isChecked());
@@ -401,39 +394,32 @@ private slots:
         QCOMPARE(data->readFile("podaci/ftpop.txt"),
                  "1\r\n127.0.0.1\r\ntester\r\nsecret\r\nFTPS\r\n" + tlsServer->fingerprint().toLatin1()
                      + "\r\n");
-        struct stat st{};
-        QCOMPARE(::stat(QFile::encodeName(data->file("podaci/ftpop.txt")).constData(), &st), 0);
-        QCOMPARE(st.st_mode & 0777, 0600u);
+        QCOMPARE(data->mode("podaci/ftpop.txt"), 0600);
 
         dialogs.clear();
         form->BitBtn30->click();
-        QVERIFY2(dialogs.messages().value(0).startsWith(
-                     QStringLiteral("Veza je uspesna. Podaci se prenose sifrovano (TLSv1.")),
-                 qPrintable(dialogs.messages().join('|')));
+        saidOnce("Veza je uspesna. Podaci se prenose sifrovano (TLSv1.");
+
+        form->Glavnimeni1Click();
+        login("111");
+        dialogs.clear();
+        post();
+        QTRY_VERIFY2_WITH_TIMEOUT(dialogs.messages().contains(Done),
+                                  qPrintable(form->Label26->text()), 15000);
+        QVERIFY(form->MFtp1->TlsFingerprint() == tlsServer->fingerprint());
+        QFile stored(tlsServer->home() + QStringLiteral("/public_html/dv/podaci.txt"));
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QVERIFY(stored.readAll().contains("Petar Petrovic"));
 
         // The server takes no login in clear.
+        form->Glavnimeni1Click();
+        login("12345");
+        form->BitBtn19Click();
         dialogs.clear();
         form->CheckBox1->setChecked(false);
         form->BitBtn30->click();
         QCOMPARE(dialogs.messages().value(0),
                  QStringLiteral("Server je odbio korisnicko ime ili lozinku."));
-    }
-
-    // With "FTPS" and the pinned key in the option file a posting uploads over TLS.
-    void postingUploadsEncryptedWithTheOptionLines()
-    {
-        startTlsServer();
-        writeOptions({"1", "127.0.0.1", "tester", "secret", "FTPS", tlsServer->fingerprint()});
-        form->Edit1->setText("111");
-        form->BitBtn9Click();
-        post();
-        QTRY_VERIFY2_WITH_TIMEOUT(
-            dialogs.messages().contains(Done),
-            qPrintable(form->Label26->text()), 15000);
-        QVERIFY(form->MFtp1->TlsFingerprint() == tlsServer->fingerprint());
-        QFile stored(tlsServer->home() + QStringLiteral("/public_html/dv/podaci.txt"));
-        QVERIFY(stored.open(QIODevice::ReadOnly));
-        QVERIFY(stored.readAll().contains("Petar Petrovic"));
     }
 };
 

@@ -301,6 +301,7 @@ TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheDa
         {"DELETE FROM dorvanta_kljuc", false, true},
         {"INSERT INTO grupe (grupa) VALUES ('tudja')", false, true},
         {"CREATE TABLE tudja (x int)", false, true},
+        {"UPDATE dorvanta_broj SET zapisa = zapisa", false, true},
         {"TRUNCATE promet", false, true},
     };
     for (const char *role : {"dorvanta_kasa", "dorvanta_admin"}) {
@@ -314,6 +315,25 @@ TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheDa
         }
     }
     EXPECT_EQ(PgCluster::shared().exec(QStringLiteral("DROP TABLE IF EXISTS tudja")), QString());
+
+    // The count the server keeps of the journal followed every change above, whoever made
+    // it; one it no longer keeps is not believed, and setting the roles up again restarts it.
+    const QString kept = QStringLiteral("SELECT zapisa FROM dorvanta_broj WHERE tabela = 'promet'");
+    EXPECT_EQ(PgCluster::shared().value(kept), QStringLiteral("0"));
+    PgCluster::shared().exec(QStringLiteral("ALTER TABLE promet DISABLE TRIGGER dorvanta_broj_dodaj"));
+    PgCluster::shared().exec(QStringLiteral("INSERT INTO promet (opis) VALUES ('mimo')"));
+    journal.open();
+    EXPECT_EQ(journal.recordCount(), 1);
+    journal.close();
+    ASSERT_EQ(runInit({QStringLiteral("--server"), PgCluster::shared().uri(), QStringLiteral("--roles")},
+                      nullptr, (adminPassword + u'\n' + deskPassword + u'\n').toUtf8(), &shown),
+              0);
+    EXPECT_EQ(PgCluster::shared().value(kept), QStringLiteral("1"));
+    journal.open();
+    journal.insert();
+    journal.post();
+    EXPECT_EQ(journal.recordCount(), 2);
+    EXPECT_EQ(PgCluster::shared().value(kept), QStringLiteral("2"));
 }
 
 // No password on a command line, in a message or in the server's log: dorvanta-init reads it

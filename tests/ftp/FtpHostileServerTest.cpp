@@ -51,6 +51,27 @@ void drain(ScriptedSession &s)
         s.next();
 }
 
+// Answers TYPE and PASV.
+void typeAndPasv(ScriptedSession &s)
+{
+    answer(s, QStringLiteral("200 Type set"));
+    answer(s, s.openPassive());
+}
+
+// Reads RETR and sends data on the passive connection as the 100000 bytes announced, then
+// the final reply unless it is left out.
+void sendFile(ScriptedSession &s, const QByteArray &data, bool finalReply = true)
+{
+    s.next();
+    s.acceptPassive();
+    s.reply(QStringLiteral("150 Opening BINARY mode data connection for f.bin (100000 bytes)."));
+    s.sendData(data);
+    s.closeData();
+    if (finalReply)
+        s.reply(QStringLiteral("226 Done"));
+    drain(s);
+}
+
 // Connects from another loopback address to the client's PORT listener and sends text.
 void connectAsStranger(const QString &portArgument, const QByteArray &text)
 {
@@ -150,8 +171,7 @@ std::vector<Row> rows()
     for (const auto &f : retrFailures)
         r.push_back({f.name,
                      [reply = QString::fromLatin1(f.reply)](ScriptedSession &s) {
-                         answer(s, QStringLiteral("200 Type set"));
-                         answer(s, s.openPassive());
+                         typeAndPasv(s);
                          answer(s, reply);
                          drain(s);
                      },
@@ -166,13 +186,7 @@ std::vector<Row> rows()
                      QString pasv = s.openPassive();
                      pasv.replace(QStringLiteral("(127,0,0,1,"), QStringLiteral("(10,9,9,9,"));
                      answer(s, pasv);
-                     s.next();
-                     s.acceptPassive();
-                     s.reply(QStringLiteral("150 Here it comes"));
-                     s.sendData(Content);
-                     s.closeData();
-                     s.reply(QStringLiteral("226 Done"));
-                     drain(s);
+                     sendFile(s, Content);
                  },
                  download, Received,
                  [](TMFtp &, FtpLog &log, ScriptedFtpServer &, const QString &local) {
@@ -190,13 +204,7 @@ std::vector<Row> rows()
                                                .split(QLatin1Char(','));
                      const int port = f.value(4).toInt() * 256 + f.value(5).toInt();
                      answer(s, QStringLiteral("229 Entering Extended Passive Mode (|||%1|)").arg(port));
-                     s.next();
-                     s.acceptPassive();
-                     s.reply(QStringLiteral("150 Here it comes"));
-                     s.sendData(Content);
-                     s.closeData();
-                     s.reply(QStringLiteral("226 Done"));
-                     drain(s);
+                     sendFile(s, Content);
                  },
                  download, Received,
                  [](TMFtp &, FtpLog &, ScriptedFtpServer &server, const QString &local) {
@@ -229,15 +237,8 @@ std::vector<Row> rows()
     // --- short transfers are failures ---
     r.push_back({"download shorter than announced",
                  [](ScriptedSession &s) {
-                     answer(s, QStringLiteral("200 Type set"));
-                     answer(s, s.openPassive());
-                     s.next();
-                     s.acceptPassive();
-                     s.reply(QStringLiteral("150 Opening BINARY mode data connection for f.bin (100000 bytes)."));
-                     s.sendData(Content.left(50000));
-                     s.closeData();
-                     s.reply(QStringLiteral("226 Done"));
-                     drain(s);
+                     typeAndPasv(s);
+                     sendFile(s, Content.left(50000));
                  },
                  download,
                  {QStringLiteral("error 27 Transfer incomplete: 50000 of 100000 bytes received"),
@@ -306,8 +307,7 @@ std::vector<Row> rows()
     // --- nothing in a command line but the command ---
     r.push_back({"CR LF in a file name is refused",
                  [](ScriptedSession &s) {
-                     answer(s, QStringLiteral("200 Type set"));
-                     answer(s, s.openPassive());
+                     typeAndPasv(s);
                      drain(s);
                  },
                  [](TMFtp &ftp, const QString &local) {
@@ -331,15 +331,13 @@ std::vector<Row> rows()
                  nullptr, TimedOut, nullptr, QByteArray(), true});
     r.push_back({"unanswered RETR",
                  [](ScriptedSession &s) {
-                     answer(s, QStringLiteral("200 Type set"));
-                     answer(s, s.openPassive());
+                     typeAndPasv(s);
                      drain(s);
                  },
                  download, TimedOut, nullptr});
     r.push_back({"stalled data connection",
                  [](ScriptedSession &s) {
-                     answer(s, QStringLiteral("200 Type set"));
-                     answer(s, s.openPassive());
+                     typeAndPasv(s);
                      s.next();
                      s.acceptPassive();
                      s.reply(QStringLiteral("150 Here it comes"));
@@ -360,8 +358,7 @@ std::vector<Row> rows()
                  upload, TimedOut, nullptr, pattern(20 * 1024 * 1024)});
     r.push_back({"slow but moving download goes on",
                  [](ScriptedSession &s) {
-                     answer(s, QStringLiteral("200 Type set"));
-                     answer(s, s.openPassive());
+                     typeAndPasv(s);
                      s.next();
                      s.acceptPassive();
                      s.reply(QStringLiteral("150 Opening BINARY mode data connection for f.bin (100000 bytes)."));
@@ -379,14 +376,8 @@ std::vector<Row> rows()
                  }});
     r.push_back({"missing final reply",
                  [](ScriptedSession &s) {
-                     answer(s, QStringLiteral("200 Type set"));
-                     answer(s, s.openPassive());
-                     s.next();
-                     s.acceptPassive();
-                     s.reply(QStringLiteral("150 Here it comes"));
-                     s.sendData(Content);
-                     s.closeData();
-                     drain(s);
+                     typeAndPasv(s);
+                     sendFile(s, Content, false);
                  },
                  download, TimedOut, nullptr});
     // --- floods are bounded ---

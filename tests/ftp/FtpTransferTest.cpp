@@ -220,98 +220,101 @@ TEST_F(TransferTest, DownloadAndUploadInBothModes)
               QStringList({QStringLiteral("TYPE I"), QStringLiteral("TYPE A"), QStringLiteral("TYPE A")}));
 }
 
-TEST_F(TransferTest, DownloadResumeDecisionsForExistingFile)
+// Every resume decision of both directions, one row each. The source is the remote file of a
+// download or the local file of an upload, the target the other one; the row names what the
+// target holds afterwards.
+TEST_F(TransferTest, ResumeDecisions)
 {
-    const QByteArray localPart = pattern(1000, 'L');
-    struct Case
-    {
-        int remoteSize;
-        const char *report;
-        bool rest;
-        bool received;
-    } cases[] = {
-        {5000, nullptr, true, true},
-        {1000, "info 20 I am afraid I have nothing to do", false, false},
-        {800, "info 17 I don't know how to resume this file, I will overwrite it", false, true},
-        // Sizes past 4 GiB are not wrapped: still a resume from the local size.
-        {-1, nullptr, true, true},
+    enum Result { Resumed, Replaced, Kept };
+    const Override sizeRefused = [](const QString &c) {
+        return c.startsWith(QLatin1String("SIZE")) ? QStringLiteral("500 Unknown command") : QString();
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.remoteSize);
-        const QByteArray content = pattern(c.remoteSize < 0 ? 3000 : c.remoteSize, 'R');
-        start([&c](const QString &cmd) {
-            return c.remoteSize < 0 && cmd.startsWith(QLatin1String("SIZE"))
-                       ? QStringLiteral("213 5000000000")
-                       : QString();
-        });
-        remote.put(QStringLiteral("r.bin"), content);
-        resumeAnswer = QStringLiteral("Resume");
-        const QString target = local(QStringLiteral("r%1.bin").arg(c.remoteSize));
-        writeFile(target, localPart);
-        ftp->DownloadFile(QStringLiteral("r.bin"), target);
-        ASSERT_TRUE(waitReady()) << log->dump().toStdString();
-        EXPECT_TRUE(log->has(QStringLiteral("need 3")));
-        if (c.report) {
-            EXPECT_TRUE(log->has(QString::fromLatin1(c.report))) << log->dump().toStdString();
+    const struct
+    {
+        const char *name;
+        bool upload;
+        int remoteSize, localSize;
+        const char *answer;
+        Override override;
+        QStringList outcome;
+        const char *report;  // an info the operation reports, or null
+        const char *sent;    // a command sent once, or null
+        const char *notSent; // a command never sent, or null
+        Result result;
+        int runs = 1;
+        bool asks = true; // whether the resume choice is asked for
+    } rows[] = {
+        {"download resumes from the local size", false, 5000, 1000, "Resume", {},
+         {QStringLiteral("ready"), QStringLiteral("received")}, nullptr, "REST 1000", nullptr, Resumed},
+        {"download of a file as long as the local one", false, 1000, 1000, "Resume", {},
+         {QStringLiteral("ready")}, "info 20 I am afraid I have nothing to do", nullptr, "RETR", Kept},
+        {"download of a shorter file overwrites, leaving no old tail", false, 800, 1000, "Resume", {},
+         {QStringLiteral("ready"), QStringLiteral("received")},
+         "info 17 I don't know how to resume this file, I will overwrite it", nullptr, "REST 1000", Replaced},
+        {"download of a file past 4 GiB still resumes (no wrapped size)", false, 3000, 1000, "Resume",
+         [](const QString &c) {
+             return c.startsWith(QLatin1String("SIZE")) ? QStringLiteral("213 5000000000") : QString();
+         },
+         {QStringLiteral("ready"), QStringLiteral("received")}, nullptr, "REST 1000", nullptr, Resumed},
+        {"download answered Later", false, 700, 1000, "Later", {}, {QStringLiteral("ready")}, nullptr,
+         nullptr, "RETR", Kept},
+        {"download answered Overwrite", false, 700, 1000, "Overwrite", {},
+         {QStringLiteral("ready"), QStringLiteral("received")}, nullptr, nullptr, "SIZE", Replaced},
+        // Refused once, SIZE is not asked again on the same connection.
+        {"download with SIZE refused has nothing to resume", false, 5000, 1000, "Resume", sizeRefused,
+         {QStringLiteral("ready")}, "info 20 I am afraid I have nothing to do", "SIZE", "RETR", Kept, 2},
+        {"upload resumes from the remote size", true, 400, 1000, "Resume", {},
+         {QStringLiteral("ready"), QStringLiteral("stored")}, nullptr, "REST 400", nullptr, Resumed},
+        {"upload over a longer remote file", true, 1500, 1000, "Resume", {}, {QStringLiteral("ready")},
+         "info 20 I am afraid I have nothing to do", nullptr, "STOR", Kept},
+        {"upload to a server without resume asks nothing", true, 10, 2000, "Resume",
+         [](const QString &c) { return c == QLatin1String("REST 100") ? QStringLiteral("502 No") : QString(); },
+         {QStringLiteral("ready"), QStringLiteral("stored")}, nullptr, nullptr, "SIZE", Replaced, 1, false},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        start(row.override);
+        resumeAnswer = QString::fromLatin1(row.answer);
+        const QByteArray remoteBytes = pattern(row.remoteSize, 'R');
+        const QByteArray localBytes = pattern(row.localSize, 'L');
+        remote.put(QStringLiteral("r.bin"), remoteBytes);
+        const QString target = local(QStringLiteral("r.bin"));
+        writeFile(target, localBytes);
+        for (int run = 0; run < row.runs; ++run) {
+            log->lines.clear();
+            if (row.upload)
+                ftp->UploadFile(target, QStringLiteral("r.bin"));
+            else
+                ftp->DownloadFile(QStringLiteral("r.bin"), target);
+            ASSERT_TRUE(waitReady()) << log->dump().toStdString();
+            EXPECT_EQ(outcome(), row.outcome) << log->dump().toStdString();
+            EXPECT_EQ(log->has(QStringLiteral("need 3")), row.asks);
+            if (row.report) {
+                EXPECT_TRUE(log->has(QString::fromLatin1(row.report))) << log->dump().toStdString();
+            }
         }
-        EXPECT_EQ(server->count(QStringLiteral("REST 1000")), c.rest ? 1 : 0);
-        EXPECT_EQ(log->has(QStringLiteral("received")), c.received);
-        EXPECT_FALSE(log->has(QStringLiteral("error")));
-        if (c.remoteSize == 5000 || c.remoteSize < 0)
-            EXPECT_EQ(readFile(target), localPart + content.mid(1000));
-        else if (c.remoteSize == 800)
-            EXPECT_EQ(readFile(target), content); // the old, longer file keeps no tail
-        else
-            EXPECT_EQ(readFile(target), localPart);
+        if (row.sent) {
+            EXPECT_EQ(server->count(QString::fromLatin1(row.sent)), 1);
+        }
+        if (row.notSent) {
+            EXPECT_EQ(server->count(QString::fromLatin1(row.notSent)), 0);
+        }
+        const QByteArray source = row.upload ? localBytes : remoteBytes;
+        const QByteArray before = row.upload ? remoteBytes : localBytes;
+        const QByteArray after = row.upload ? remote.get(QStringLiteral("r.bin")) : readFile(target);
+        EXPECT_EQ(after, row.result == Resumed    ? before + source.mid(before.size())
+                         : row.result == Replaced ? source
+                                                  : before);
+        if (row.upload && row.result == Resumed) {
+            EXPECT_EQ(ftp->BytesTransferred(), 600u);
+        }
         ftp.reset();
         server.reset();
     }
 }
 
-TEST_F(TransferTest, DownloadAnswersOtherThanResume)
-{
-    start();
-    remote.put(QStringLiteral("r.bin"), pattern(700, 'R'));
-    const QString target = local(QStringLiteral("r.bin"));
-    writeFile(target, pattern(1000, 'L'));
-
-    resumeAnswer = QStringLiteral("Later");
-    ftp->DownloadFile(QStringLiteral("r.bin"), target);
-    ASSERT_TRUE(waitReady());
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready")}));
-    EXPECT_EQ(server->count(QStringLiteral("RETR")), 0);
-    EXPECT_EQ(readFile(target), pattern(1000, 'L'));
-
-    log->lines.clear();
-    resumeAnswer = QStringLiteral("Overwrite");
-    ftp->DownloadFile(QStringLiteral("r.bin"), target);
-    ASSERT_TRUE(waitReady());
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("received")}));
-    EXPECT_EQ(readFile(target), pattern(700, 'R'));
-    EXPECT_EQ(server->count(QStringLiteral("SIZE")), 0);
-}
-
-TEST_F(TransferTest, SizeRefusedMeansNothingToResume)
-{
-    start([](const QString &c) {
-        return c.startsWith(QLatin1String("SIZE")) ? QStringLiteral("500 Unknown command")
-                                                   : QString();
-    });
-    remote.put(QStringLiteral("r.bin"), pattern(5000, 'R'));
-    const QString target = local(QStringLiteral("r.bin"));
-    writeFile(target, pattern(1000, 'L'));
-    resumeAnswer = QStringLiteral("Resume");
-    for (int i = 0; i < 2; ++i) {
-        log->lines.clear();
-        ftp->DownloadFile(QStringLiteral("r.bin"), target);
-        ASSERT_TRUE(waitReady());
-        EXPECT_TRUE(log->has(QStringLiteral("info 20 I am afraid I have nothing to do")));
-        EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready")}));
-    }
-    EXPECT_FALSE(ftp->SizeSupported());
-    EXPECT_EQ(server->count(QStringLiteral("SIZE")), 1);
-}
-
+// A refused command or a missing file ends the operation with its error and the closing
+// events, and keeps the connection.
 TEST_F(TransferTest, RefusedCommandsEndTheOperation)
 {
     start([](const QString &c) {
@@ -323,71 +326,36 @@ TEST_F(TransferTest, RefusedCommandsEndTheOperation)
         return QString();
     });
     remote.put(QStringLiteral("r.bin"), pattern(5000, 'R'));
+    remote.put(QStringLiteral("up.bin"), pattern(500, 'U'));
     const QString target = local(QStringLiteral("r.bin"));
     writeFile(target, pattern(1000, 'L'));
     resumeAnswer = QStringLiteral("Resume");
-    ftp->DownloadFile(QStringLiteral("r.bin"), target);
-    ASSERT_TRUE(waitReady());
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 28 Failed to resume downloading file"),
-                                      QStringLiteral("ready"), QStringLiteral("received")}));
-
-    log->lines.clear();
-    ftp->DownloadFile(QStringLiteral("secret.bin"), local(QStringLiteral("s.bin")));
-    ASSERT_TRUE(waitReady());
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 29 Access denied or file not found"),
-                                      QStringLiteral("ready"), QStringLiteral("received")}));
-
-    log->lines.clear();
-    remote.put(QStringLiteral("up.bin"), pattern(500, 'U'));
-    ftp->UploadFile(target, QStringLiteral("up.bin"));
-    ASSERT_TRUE(waitReady());
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 28 Failed to resume uploading file"),
-                                      QStringLiteral("ready"), QStringLiteral("stored")}));
-
-    log->lines.clear();
-    ftp->UploadFile(target, QStringLiteral("ro.bin"));
-    ASSERT_TRUE(waitReady());
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 29 Access denied or file not found"),
-                                      QStringLiteral("ready"), QStringLiteral("stored")}));
-    EXPECT_TRUE(ftp->ControlConnected()); // these failures keep the connection
-
-    log->lines.clear();
-    ftp->DownloadFile(QString(), target);
-    ASSERT_TRUE(waitReady());
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 23 "), QStringLiteral("ready"),
-                                      QStringLiteral("received")}));
-    log->lines.clear();
-    ftp->UploadFile(local(QStringLiteral("missing.bin")), QStringLiteral("x"));
-    ASSERT_TRUE(waitReady());
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 20 "), QStringLiteral("ready"),
-                                      QStringLiteral("stored")}));
-}
-
-TEST_F(TransferTest, UploadResumeDecisions)
-{
-    start();
-    const QString source = local(QStringLiteral("u.bin"));
-    const QByteArray content = pattern(1000, 'U');
-    writeFile(source, content);
-    resumeAnswer = QStringLiteral("Resume");
-
-    remote.put(QStringLiteral("half.bin"), content.left(400));
-    ftp->UploadFile(source, QStringLiteral("half.bin"));
-    ASSERT_TRUE(waitReady());
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("stored")}));
-    EXPECT_EQ(remote.get(QStringLiteral("half.bin")), content);
-    EXPECT_EQ(server->count(QStringLiteral("REST 400")), 1);
-    EXPECT_EQ(ftp->BytesTransferred(), 600u);
-
-    // A remote file longer than the local one leaves nothing to send.
-    log->lines.clear();
-    remote.put(QStringLiteral("long.bin"), pattern(1500, 'X'));
-    ftp->UploadFile(source, QStringLiteral("long.bin"));
-    ASSERT_TRUE(waitReady());
-    EXPECT_TRUE(log->has(QStringLiteral("info 20 I am afraid I have nothing to do")));
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready")}));
-    EXPECT_EQ(server->count(QStringLiteral("STOR long.bin")), 0);
-    EXPECT_EQ(remote.get(QStringLiteral("long.bin")), pattern(1500, 'X'));
+    const struct
+    {
+        bool upload;
+        QString from, to;
+        const char *error;
+    } cases[] = {
+        {false, QStringLiteral("r.bin"), target, "error 28 Failed to resume downloading file"},
+        {false, QStringLiteral("secret.bin"), local(QStringLiteral("s.bin")),
+         "error 29 Access denied or file not found"},
+        {true, target, QStringLiteral("up.bin"), "error 28 Failed to resume uploading file"},
+        {true, target, QStringLiteral("ro.bin"), "error 29 Access denied or file not found"},
+        {false, QString(), target, "error 23 "},
+        {true, local(QStringLiteral("missing.bin")), QStringLiteral("x"), "error 20 "},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.error);
+        log->lines.clear();
+        if (c.upload)
+            ftp->UploadFile(c.from, c.to);
+        else
+            ftp->DownloadFile(c.from, c.to);
+        ASSERT_TRUE(waitReady());
+        EXPECT_EQ(outcome(), QStringList({QString::fromLatin1(c.error), QStringLiteral("ready"),
+                                          c.upload ? QStringLiteral("stored") : QStringLiteral("received")}));
+        EXPECT_TRUE(ftp->ControlConnected());
+    }
 }
 
 TEST_F(TransferTest, EmptyUploadCompletesTwice)
@@ -402,44 +370,23 @@ TEST_F(TransferTest, EmptyUploadCompletesTwice)
     EXPECT_EQ(server->count(QStringLiteral("STOR empty.txt")), 1);
 }
 
-TEST_F(TransferTest, UploadWithoutResumeSupportAsksNothing)
+// A PASV reply that does not parse (the forms are in FtpMisc.PasvAndPortArguments) ends the
+// transfer before RETR, with no data connection left open.
+TEST_F(TransferTest, BadPasvReplyIsRefused)
 {
     start([](const QString &c) {
-        return c == QLatin1String("REST 100") ? QStringLiteral("502 No") : QString();
+        return c == QLatin1String("PASV") ? QStringLiteral("227 Entering Passive Mode (127,0,0,1,4,256)")
+                                          : QString();
     });
-    remote.put(QStringLiteral("u.bin"), pattern(10, 'x'));
-    const QString source = local(QStringLiteral("u.bin"));
-    writeFile(source, pattern(2000, 'U'));
-    ftp->UploadFile(source, QStringLiteral("u.bin"));
+    ftp->SetPassive(true);
+    remote.put(QStringLiteral("r.bin"), "x");
+    ftp->DownloadFile(QStringLiteral("r.bin"), local(QStringLiteral("r.bin")));
     ASSERT_TRUE(waitReady());
-    EXPECT_EQ(server->count(QStringLiteral("SIZE")), 0);
-    EXPECT_FALSE(server->commands().contains(QStringLiteral("REST 10")));
-    EXPECT_FALSE(log->has(QStringLiteral("need")));
-    EXPECT_EQ(remote.get(QStringLiteral("u.bin")), pattern(2000, 'U'));
+    EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 12 "), QStringLiteral("ready"),
+                                      QStringLiteral("received")}));
+    EXPECT_EQ(server->count(QStringLiteral("RETR")), 0);
+    EXPECT_FALSE(ftp->DataSocket()->SocketOpen());
 }
-
-TEST_F(TransferTest, BadPasvRepliesAreRefused)
-{
-    for (const QString &bad : {QStringLiteral("227 Entering Passive Mode 127,0,0,1,4,1"),
-                               QStringLiteral("227 Entering Passive Mode (127,0,0,1,4,1,9)"),
-                               QStringLiteral("227 Entering Passive Mode (127,0,0,1,4,256)"),
-                               QStringLiteral("227 Entering Passive Mode (127,0,x,1,4,1)"),
-                               QStringLiteral("227 Entering Passive Mode (127,0,0,1,4)")}) {
-        SCOPED_TRACE(bad.toStdString());
-        start([bad](const QString &c) { return c == QLatin1String("PASV") ? bad : QString(); });
-        ftp->SetPassive(true);
-        remote.put(QStringLiteral("r.bin"), "x");
-        ftp->DownloadFile(QStringLiteral("r.bin"), local(QStringLiteral("r.bin")));
-        ASSERT_TRUE(waitReady());
-        EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 12 "), QStringLiteral("ready"),
-                                          QStringLiteral("received")}));
-        EXPECT_EQ(server->count(QStringLiteral("RETR")), 0);
-        EXPECT_FALSE(ftp->DataSocket()->SocketOpen());
-        ftp.reset();
-        server.reset();
-    }
-}
-
 TEST_F(TransferTest, LocalWriteFailureDropsTheRestButEndsNormally)
 {
     if (!QFile::exists(QStringLiteral("/dev/full")))
@@ -485,9 +432,12 @@ TEST(FtpMisc, PasvAndPortArguments)
     EXPECT_TRUE(misc::ParsePasvAddress(QStringLiteral("227 ok (10,0,0,7,19,137)."), host, port));
     EXPECT_EQ(host, QStringLiteral("10.0.0.7"));
     EXPECT_EQ(port, 5001);
-    EXPECT_FALSE(misc::ParsePasvAddress(QStringLiteral("227 ok (1,2,3,4,5,6"), host, port));
-    EXPECT_FALSE(misc::ParsePasvAddress(QStringLiteral("227 ok (-1,2,3,4,5,6)"), host, port));
-    EXPECT_EQ(host, QStringLiteral("10.0.0.7"));
+    for (const char *bad : {"227 ok (1,2,3,4,5,6", "227 ok (-1,2,3,4,5,6)", "227 ok 127,0,0,1,4,1",
+                            "227 ok (127,0,0,1,4,1,9)", "227 ok (127,0,0,1,4,256)",
+                            "227 ok (127,0,x,1,4,1)", "227 ok (127,0,0,1,4)"}) {
+        EXPECT_FALSE(misc::ParsePasvAddress(QLatin1String(bad), host, port)) << bad;
+        EXPECT_EQ(host, QStringLiteral("10.0.0.7")) << bad;
+    }
     EXPECT_EQ(misc::PortArgument(QStringLiteral("192.168.1.5"), 1234),
               QStringLiteral("192,168,1,5,4,210"));
     EXPECT_EQ(misc::EprtArgument(QStringLiteral("::1"), 6446), QStringLiteral("|2|::1|6446|"));
