@@ -224,7 +224,7 @@ bool TMSocket::MatchFamily()
 void TMSocket::CloseHandle()
 {
     m_inStart = m_inEnd = 0;
-    m_streamCut = false;
+    m_streamCut = MoreToCome = false;
     EndTls();
     DetachNotifiers();
     if (m_handle >= 0)
@@ -462,14 +462,15 @@ void TMSocket::Close()
     if (m_handle < 0)
         return;
     m_inStart = m_inEnd = 0;
-    if (m_streamCut) {
+    const bool cut = m_streamCut || MoreToCome;
+    m_streamCut = MoreToCome = false;
+    if (cut) {
         // The sender gave up half way: the peer must not see an orderly end of a cut stream.
         const linger reset{1, 0};
         ::setsockopt(m_handle, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
-        m_streamCut = false;
     }
     std::unique_ptr<TMTlsChannel> lingering;
-    if (m_tls && m_tls->Established() && !m_tlsHandshaking) {
+    if (m_tls && m_tls->Established() && !m_tlsHandshaking && !cut) {
         m_tls->CloseNotify();
         lingering = std::move(m_tls);
     }

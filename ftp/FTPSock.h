@@ -157,10 +157,11 @@ public:
     quint16 Port = 0;
     quint16 LastError = 0;
     bool ReportWouldBlock = false;
-    // Set by a sender that has more data right behind this send: the system may then hold
-    // a short last segment back for what follows, and a close that comes before a whole
-    // send without it (the sender gave up half way) resets the connection, so the peer
-    // never takes a cut stream for a whole one.
+    // Set by a sender while its stream has more to come, cleared before its last send: the
+    // system may then hold a short last segment back for what follows. A close while it is
+    // set, or after a send that did not take all it was given (the sender gave up half
+    // way), resets the connection without the TLS close alert, so the peer never takes a
+    // cut stream for a whole one. Every new connection starts with it cleared.
     bool MoreToCome = false;
 
     // Handler slots; an empty slot is skipped.

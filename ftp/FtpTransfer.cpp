@@ -718,6 +718,8 @@ void TMFtp::UploadConnected()
         m_startTick.start();
         m_elapsedTicks = 0;
         m_uploadSize = m_localFileOpen ? m_localStream.size() : 0;
+        // Until the last block is handed over, closing the connection resets it.
+        m_dataSocket.MoreToCome = m_localFileOpen && m_localStream.pos() < m_uploadSize;
         ReportInfo(infoFileSize, QString::number(m_uploadSize));
     } else {
         Fail(errDataConnection);
@@ -779,7 +781,6 @@ void TMFtp::SendData()
             m_dataSocket.MoreToCome = m_localStream.pos() < m_uploadSize;
             const int n = m_dataSocket.SendBuffer(sendBuffer + sent, block - sent);
             m_dataSocket.ReportWouldBlock = false;
-            m_dataSocket.MoreToCome = false;
             sent += n;
             if (m_dataSocket.LastError == ErrWouldBlock) {
                 // The part not sent is read again at the next ready-to-send notification.
