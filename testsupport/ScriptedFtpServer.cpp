@@ -267,3 +267,20 @@ int ScriptedFtpServer::count(const QString &prefix) const
             ++n;
     return n;
 }
+
+ScriptedFtpServer::Script answering(std::function<QString(const QString &)> answer)
+{
+    return [answer](ScriptedSession &s, int) {
+        s.reply(QStringLiteral("220 ready"));
+        s.serve([&answer](const QString &command) {
+            const QString text = answer ? answer(command) : QString();
+            return text.isEmpty() ? ScriptedSession::loginAnswer(command) : text;
+        });
+    };
+}
+
+quint16 closedPort()
+{
+    ScriptedFtpServer gone([](ScriptedSession &, int) {});
+    return gone.port();
+}

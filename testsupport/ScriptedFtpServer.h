@@ -86,3 +86,10 @@ private:
     QStringList m_commands;
     std::thread m_thread;
 };
+
+// A script that welcomes with "220 ready" and answers each command with answer(command), or
+// with ScriptedSession::loginAnswer where answer gives no text (or is not given).
+ScriptedFtpServer::Script answering(std::function<QString(const QString &command)> answer = {});
+
+// A loopback port that nothing listens on: a scripted server's, closed again.
+quint16 closedPort();

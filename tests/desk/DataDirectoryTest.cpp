@@ -59,13 +59,20 @@ TEST_F(DataDirectoryTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
 
 namespace {
 
+// Sets a session up as a desk on `directory` has it: its tables, their password (written out:
+// the one of every data directory made so far), the short date form.
+void useDirectory(engine::Session &session, const QString &directory)
+{
+    session.setBaseDir(directory);
+    session.setPassword(QStringLiteral("kvr604"));
+    session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+}
+
 // Every record of the journal of `directory` as its field texts, in stored order.
 QStringList journalTexts(const QString &directory)
 {
     engine::Session other;
-    other.setBaseDir(directory);
-    other.setPassword(QStringLiteral("kvr604"));
-    other.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+    useDirectory(other, directory);
     Table journal(other, QStringLiteral("podaci/promet.db"));
     journal.open();
     QStringList rows;
@@ -109,9 +116,7 @@ TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
     ASSERT_EQ(runInit({local.path(), QStringLiteral("--demo")}), 0);
     {
         engine::Session localSession;
-        localSession.setBaseDir(local.path());
-        localSession.setPassword(password());
-        localSession.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+        useDirectory(localSession, local.path());
         Table journal(localSession, QStringLiteral("podaci/promet.db"));
         journal.open();
         for (int i = 0; i < 3; ++i) {
@@ -204,6 +209,13 @@ namespace {
 const QString adminPassword = QStringLiteral("Adm1n-tajna");
 const QString deskPassword = QStringLiteral("Kasa-tajna7");
 
+// Sets up the shop's two roles with their passwords typed in; what was shown in `shown`.
+int setUpRoles(QString *shown)
+{
+    return runInit({QStringLiteral("--server"), PgCluster::shared().uri(), QStringLiteral("--roles")},
+                   nullptr, (adminPassword + u'\n' + deskPassword + u'\n').toUtf8(), shown);
+}
+
 QString roleUri(const QString &role)
 {
     return QStringLiteral("postgresql://%1@127.0.0.1:%2/postgres").arg(role).arg(PgCluster::shared().port());
@@ -241,10 +253,7 @@ bool psqlAs(const QString &role, const QString &password, const QString &sql, QS
 TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheData)
 {
     QString shown;
-    ASSERT_EQ(runInit({QStringLiteral("--server"), PgCluster::shared().uri(), QStringLiteral("--roles")},
-                      nullptr, (adminPassword + u'\n' + deskPassword + u'\n').toUtf8(), &shown),
-              0)
-        << shown.toStdString();
+    ASSERT_EQ(setUpRoles(&shown), 0) << shown.toStdString();
     EXPECT_TRUE(shown.contains(roleUri(QStringLiteral("dorvanta_kasa")))) << shown.toStdString();
     post({QStringLiteral("Ana"), QStringLiteral("01/12/2026"), QStringLiteral("prvo"), QStringLiteral("g"),
           QStringLiteral("5.00")});
@@ -256,9 +265,7 @@ TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheDa
               0)
         << shown.toStdString();
     engine::Session desk;
-    desk.setBaseDir(deskDir.path());
-    desk.setPassword(password());
-    desk.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+    useDirectory(desk, deskDir.path());
     Table journal(desk, QStringLiteral("podaci/promet.db"));
     journal.open();
     ASSERT_TRUE(journal.startPosting(QUuid::createUuid()));
@@ -325,9 +332,7 @@ TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheDa
     journal.open();
     EXPECT_EQ(journal.recordCount(), 1);
     journal.close();
-    ASSERT_EQ(runInit({QStringLiteral("--server"), PgCluster::shared().uri(), QStringLiteral("--roles")},
-                      nullptr, (adminPassword + u'\n' + deskPassword + u'\n').toUtf8(), &shown),
-              0);
+    ASSERT_EQ(setUpRoles(&shown), 0);
     EXPECT_EQ(PgCluster::shared().value(kept), QStringLiteral("1"));
     journal.open();
     journal.insert();
@@ -341,9 +346,7 @@ TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheDa
 TEST_F(ServerStoreTest, PasswordsNeverShowInCommandLinesMessagesOrLogs)
 {
     QString shown;
-    ASSERT_EQ(runInit({QStringLiteral("--server"), PgCluster::shared().uri(), QStringLiteral("--roles")},
-                      nullptr, (adminPassword + u'\n' + deskPassword + u'\n').toUtf8(), &shown),
-              0);
+    ASSERT_EQ(setUpRoles(&shown), 0);
     QTemporaryDir deskDir;
     const QString desk = roleUri(QStringLiteral("dorvanta_kasa"));
     QProcess init;
@@ -386,8 +389,7 @@ TEST_F(ServerStoreTest, PasswordsNeverShowInCommandLinesMessagesOrLogs)
         baza.write((hidden + QStringLiteral("%zz\n")).toUtf8());
     }
     engine::Session session2;
-    session2.setBaseDir(deskDir.path());
-    session2.setPassword(password());
+    useDirectory(session2, deskDir.path());
     Table journal(session2, QStringLiteral("podaci/promet.db"));
     shown += errorOf([&] { journal.open(); });
     EXPECT_TRUE(shown.contains(QStringLiteral("Server baze podataka nije dostupan: ")));

@@ -70,10 +70,7 @@ TEST_F(LoginTest, FirstCommandOfEachProxyKind)
 
 TEST_F(LoginTest, ProxyWithoutServerIsNoProxy)
 {
-    ScriptedFtpServer server([](ScriptedSession &s, int) {
-        s.reply(QStringLiteral("220 ready"));
-        s.serve(ScriptedSession::loginAnswer);
-    });
+    ScriptedFtpServer server(answering());
     TMFtp ftp;
     FtpLog log(ftp);
     pointAt(ftp, server.port());
@@ -153,18 +150,13 @@ TEST_F(LoginTest, RefusedStagesFailWithTheirKinds)
     };
     for (const Case &c : cases) {
         const QString refused = QString::fromLatin1(c.refused);
-        ScriptedFtpServer server([refused](ScriptedSession &s, int) {
-            s.reply(QStringLiteral("220 ready"));
-            s.serve([refused](const QString &cmd) {
-                if (cmd.startsWith(refused))
-                    return QStringLiteral("530 refused");
-                if (cmd.startsWith(QLatin1String("HOST")))
-                    return QStringLiteral("331 user please");
-                if (cmd.startsWith(QLatin1String("OPEN")))
-                    return QStringLiteral("220 open");
-                return ScriptedSession::loginAnswer(cmd);
-            });
-        });
+        ScriptedFtpServer server(answering([refused](const QString &cmd) {
+            if (cmd.startsWith(refused))
+                return QStringLiteral("530 refused");
+            if (cmd.startsWith(QLatin1String("HOST")))
+                return QStringLiteral("331 user please");
+            return cmd.startsWith(QLatin1String("OPEN")) ? QStringLiteral("220 open") : QString();
+        }));
         TMFtp ftp;
         FtpLog log(ftp);
         pointAt(ftp, server.port());
@@ -206,12 +198,9 @@ TEST_F(LoginTest, ServerTypeFromSyst)
     };
     for (const auto &c : cases) {
         const QString systReply = QString::fromLatin1(c.reply);
-        ScriptedFtpServer server([systReply](ScriptedSession &s, int) {
-            s.reply(QStringLiteral("220 ready"));
-            s.serve([systReply](const QString &cmd) {
-                return cmd == QLatin1String("SYST") ? systReply : ScriptedSession::loginAnswer(cmd);
-            });
-        });
+        ScriptedFtpServer server(answering([systReply](const QString &cmd) {
+            return cmd == QLatin1String("SYST") ? systReply : QString();
+        }));
         TMFtp ftp;
         FtpLog log(ftp);
         pointAt(ftp, server.port());
@@ -244,13 +233,9 @@ TEST_F(LoginTest, NetTermWelcomeOnDirectConnection)
 
 TEST_F(LoginTest, RefusedResumeProbeSkipsRestZero)
 {
-    ScriptedFtpServer server([](ScriptedSession &s, int) {
-        s.reply(QStringLiteral("220 ready"));
-        s.serve([](const QString &cmd) {
-            return cmd.startsWith(QLatin1String("REST")) ? QStringLiteral("502 No REST")
-                                                         : ScriptedSession::loginAnswer(cmd);
-        });
-    });
+    ScriptedFtpServer server(answering([](const QString &cmd) {
+        return cmd.startsWith(QLatin1String("REST")) ? QStringLiteral("502 No REST") : QString();
+    }));
     TMFtp ftp;
     FtpLog log(ftp);
     pointAt(ftp, server.port());
@@ -265,16 +250,11 @@ TEST_F(LoginTest, InitialDirectory)
     for (const QString &cwdReply : {QStringLiteral("250 CWD command successful"),
                                     QStringLiteral("550 No such directory"),
                                     QStringLiteral("250 \"/pub/dv\" is current")}) {
-        ScriptedFtpServer server([cwdReply](ScriptedSession &s, int) {
-            s.reply(QStringLiteral("220 ready"));
-            s.serve([cwdReply](const QString &cmd) {
-                if (cmd.startsWith(QLatin1String("CWD")))
-                    return cwdReply;
-                if (cmd == QLatin1String("PWD"))
-                    return QStringLiteral("257 \"/pub/dv\"");
-                return ScriptedSession::loginAnswer(cmd);
-            });
-        });
+        ScriptedFtpServer server(answering([cwdReply](const QString &cmd) {
+            if (cmd.startsWith(QLatin1String("CWD")))
+                return cwdReply;
+            return cmd == QLatin1String("PWD") ? QStringLiteral("257 \"/pub/dv\"") : QString();
+        }));
         TMFtp ftp;
         FtpLog log(ftp);
         pointAt(ftp, server.port());

@@ -347,22 +347,18 @@ TEST_F(PdfOutput, FiguresOfALargeJournalStandApartAndWhole)
     }
 }
 
-TEST(PdfOutputFile, UnwritablePathFailsWithAReasonAndLeavesNothing)
-{
-    const report::Document document(report::turnoverReport(), testjournal::numberedJournal(1));
-    QString error;
-    EXPECT_FALSE(report::writePdf(document, "/nonexistent-dir/report.pdf", &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(QFile::exists("/nonexistent-dir/report.pdf"));
-}
-
-TEST(PdfOutputFile, CancelledWritingLeavesNoFile)
+// A writing that fails (a folder that is not there) or is cancelled half way fails with a
+// reason and leaves no file.
+TEST(PdfOutputFile, AFailedOrCancelledWritingLeavesNoFile)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath("cancelled.pdf");
     const report::Document document(report::turnoverReport(), testjournal::numberedJournal(200));
-    QString error;
-    EXPECT_FALSE(report::writePdf(document, path, &error, [](int page) { return page < 3; }));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(QFile::exists(path));
+    for (const bool cancelled : {false, true}) {
+        const QString path = cancelled ? dir.filePath("cancelled.pdf") : QStringLiteral("/nonexistent-dir/report.pdf");
+        QString error;
+        EXPECT_FALSE(report::writePdf(document, path, &error,
+                                      [cancelled](int page) { return !cancelled || page < 3; }));
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_FALSE(QFile::exists(path));
+    }
 }

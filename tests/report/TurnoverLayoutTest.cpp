@@ -67,7 +67,7 @@ TEST(TurnoverLayout, OneRecordPrintsNumberOneItsAmountsAsSumsAndInMinusOutAsBala
     p.dinarsIn = "1500";
     p.dinarsOut = "20.5";
     p.eurOut = "12.30";
-    const Document document = turnover(testjournal::journal({p}));
+    Document document = turnover(testjournal::journal({p}));
 
     ASSERT_EQ(document.pageCount(), 1);
     const Page page = document.page(1);
@@ -85,6 +85,9 @@ TEST(TurnoverLayout, OneRecordPrintsNumberOneItsAmountsAsSumsAndInMinusOutAsBala
     EXPECT_EQ(only(page, "BalanceDinars"), "1479.50");
     EXPECT_EQ(only(page, "BalanceEur"), "-12.30");
     EXPECT_EQ(only(page, "PrintTime"), "07/12/2026 14:05:09");
+    // The print time's date form is the document's.
+    document.setDateFormat("yyyy-MM-dd");
+    EXPECT_EQ(only(document.page(1), "PrintTime"), "2026-12-07 14:05:09");
 }
 
 TEST(TurnoverLayout, EveryPageHasHeaderAndFooterAndTheSummaryComesOnceAfterTheLastRecord)
@@ -202,13 +205,6 @@ TEST(TurnoverLayout, ReviewReportHasNoFourthTitleLineAndARuleOverItsSummary)
     // report draws a rule of its own there.
     EXPECT_EQ(summaryRules(report::turnoverReport()), 1);
     EXPECT_EQ(summaryRules(review), 2);
-}
-
-TEST(TurnoverLayout, PrintTimeAndDateFormComeFromTheDocument)
-{
-    Document document = turnover(testjournal::numberedJournal(1));
-    document.setDateFormat("yyyy-MM-dd");
-    EXPECT_EQ(only(document.page(1), "PrintTime"), "2026-12-07 14:05:09");
 }
 
 TEST(TurnoverLayout, PagesAreLaidOutFromTheirOwnRecordsAndSumsAreMadeOnce)
