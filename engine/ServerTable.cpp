@@ -1169,6 +1169,11 @@ void dropServerTable(const QString &uri, const QString &displayPath)
         p.add(Cell::fromText(name));
         run(conn, QStringLiteral("DELETE FROM dorvanta_password WHERE tabela = $1"), p, context,
             displayPath);
+        if (run(conn, QStringLiteral("SELECT to_regclass('dorvanta_broj') IS NOT NULL"), context,
+                displayPath)
+                .bytes(0, 0) == "t")
+            run(conn, QStringLiteral("DELETE FROM dorvanta_broj WHERE tabela = $1"), p, context,
+                displayPath);
     });
 }
 
