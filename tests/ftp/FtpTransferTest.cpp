@@ -7,7 +7,6 @@
 
 #include "ftp/FtpMisc.h"
 
-#include <QDir>
 #include <QFile>
 #include <QMap>
 #include <QTemporaryDir>
