@@ -24,10 +24,20 @@ bool QueryDataSource::moveTo(int index)
     return true;
 }
 
+void QueryDataSource::failed(const QString &reason) const
+{
+    if (error.isEmpty())
+        error = reason;
+}
+
 int QueryDataSource::column(const QString &field) const
 {
-    if (!query.isOpen() || row < 0 || row >= query.recordCount())
+    if (row < 0)
         return -1;
+    if (!query.isOpen() || row >= query.recordCount()) {
+        failed(QStringLiteral("upit je zatvoren ili nema vise zapisa"));
+        return -1;
+    }
     return query.fieldIndex(field);
 }
 
@@ -36,7 +46,8 @@ QString QueryDataSource::text(const QString &field) const
     const int c = column(field);
     try {
         return c < 0 ? QString() : query.textAt(row, c);
-    } catch (const engine::EngineError &) {
+    } catch (const engine::EngineError &e) {
+        failed(e.message());
         return {};
     }
 }
@@ -50,7 +61,8 @@ std::optional<qint64> QueryDataSource::hundredths(const QString &field) const
         if (query.textAt(row, c).isEmpty())
             return std::nullopt;
         return query.moneyAt(row, c).hundredths();
-    } catch (const engine::EngineError &) {
+    } catch (const engine::EngineError &e) {
+        failed(e.message());
         return std::nullopt;
     }
 }

@@ -224,7 +224,7 @@ bool TMSocket::MatchFamily()
 void TMSocket::CloseHandle()
 {
     m_inStart = m_inEnd = 0;
-    m_outStart = m_outEnd = 0;
+    m_streamCut = MoreToCome = false;
     EndTls();
     DetachNotifiers();
     if (m_handle >= 0)
@@ -462,14 +462,15 @@ void TMSocket::Close()
     if (m_handle < 0)
         return;
     m_inStart = m_inEnd = 0;
-    if (m_outStart < m_outEnd) {
-        // Gathered bytes never sent: the peer must not see an orderly end of a cut stream.
+    const bool cut = m_streamCut || MoreToCome;
+    m_streamCut = MoreToCome = false;
+    if (cut) {
+        // The sender gave up half way: the peer must not see an orderly end of a cut stream.
         const linger reset{1, 0};
         ::setsockopt(m_handle, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     }
-    m_outStart = m_outEnd = 0;
     std::unique_ptr<TMTlsChannel> lingering;
-    if (m_tls && m_tls->Established() && !m_tlsHandshaking) {
+    if (m_tls && m_tls->Established() && !m_tlsHandshaking && !cut) {
         m_tls->CloseNotify();
         lingering = std::move(m_tls);
     }
@@ -497,22 +498,8 @@ int TMSocket::SendBuffer(const char *data, int length)
     if (m_tls || m_tlsFailed || m_tlsWaiting)
         return TlsSend(data, length);
     const int flags = MSG_NOSIGNAL | (MoreToCome ? MSG_MORE : 0);
-    if (MoreToCome || m_outEnd > 0) {
-        // What is gathered goes first: when the gathering is full, and before a send that
-        // has nothing behind it.
-        if ((m_outEnd == GatherSize || !MoreToCome) && !SendGathered(flags))
-            return 0;
-        if (MoreToCome) {
-            if (!m_outBuffer)
-                m_outBuffer = std::make_unique<char[]>(GatherSize);
-            const int n = std::min(length, GatherSize - m_outEnd);
-            std::memcpy(m_outBuffer.get() + m_outEnd, data, static_cast<size_t>(n));
-            m_outEnd += n;
-            LastError = 0;
-            return n;
-        }
-    }
     const ssize_t n = ::send(m_handle, data, static_cast<size_t>(length), flags);
+    m_streamCut = MoreToCome || n < length;
     if (n > 0) {
         LastError = 0;
         return static_cast<int>(n);
@@ -529,33 +516,6 @@ int TMSocket::SendBuffer(const char *data, int length)
             LastError = 0;
     }
     return 0;
-}
-
-// Hands the gathered bytes to the system; true when all went. Otherwise LastError is as
-// SendBuffer leaves it (after would-block, the write notifier tells when there is room).
-bool TMSocket::SendGathered(int flags)
-{
-    while (m_outStart < m_outEnd) {
-        const ssize_t n = ::send(m_handle, m_outBuffer.get() + m_outStart,
-                                 static_cast<size_t>(m_outEnd - m_outStart), flags);
-        if (n > 0) {
-            m_outStart += static_cast<int>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        SetLastErrorFromErrno(n < 0 ? errno : EWOULDBLOCK);
-        if (LastError == ErrWouldBlock) {
-            if (m_writeNotifier)
-                m_writeNotifier->setEnabled(true);
-            if (!ReportWouldBlock)
-                LastError = 0;
-        }
-        return false;
-    }
-    m_outStart = m_outEnd = 0;
-    LastError = 0;
-    return true;
 }
 
 void TMSocket::SetReceiveLowWater(int bytes)

@@ -157,12 +157,11 @@ public:
     quint16 Port = 0;
     quint16 LastError = 0;
     bool ReportWouldBlock = false;
-    // Set by a sender that has more data right behind this send: its blocks are then
-    // gathered and handed to the system GatherSize bytes at a time (a system call per small
-    // block costs more than the copying), and a send without it first sends what was
-    // gathered. SendBuffer counts a gathered byte as sent; one it cannot pass on yet makes it
-    // accept nothing (the would-block error). A close with bytes still gathered (the sender
-    // gave up) resets the connection, so the peer never takes a cut stream for a whole one.
+    // Set by a sender while its stream has more to come, cleared before its last send: the
+    // system may then hold a short last segment back for what follows. A close while it is
+    // set, or after a send that did not take all it was given (the sender gave up half
+    // way), resets the connection without the TLS close alert, so the peer never takes a
+    // cut stream for a whole one. Every new connection starts with it cleared.
     bool MoreToCome = false;
 
     // Handler slots; an empty slot is skipped.
@@ -197,7 +196,6 @@ private:
     void TlsHandshakeStep();
     void EndTls();
     int TlsSend(const char *data, int length);
-    bool SendGathered(int flags);
     int TlsReceive(char *buffer, int size);
 
     TMNotifyWindow *m_window;
@@ -237,10 +235,7 @@ private:
     int m_inStart = 0;
     int m_inEnd = 0;
 
-    static constexpr int GatherSize = 256 * 1024;
-    std::unique_ptr<char[]> m_outBuffer;
-    int m_outStart = 0; // gathered bytes not yet sent: m_outStart .. m_outEnd
-    int m_outEnd = 0;
+    bool m_streamCut = false; // the last send left more of the stream to come
 
     std::unique_ptr<TMTlsChannel> m_tls;
     std::unique_ptr<TMTlsChannel> m_tlsFailed; // kept for its reason and fingerprint

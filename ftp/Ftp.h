@@ -422,11 +422,15 @@ protected:
     qint64 m_uploadSize = 0;
     QElapsedTimer m_startTick;
     QElapsedTimer m_pumpClock; // when the send loop last processed messages
-    // Both buffers live as long as the component; no block allocates.
+    // Both buffers live as long as the component; no block allocates. A plain upload reads
+    // the file and hands it to the system a large block at a time (a read and a send per
+    // small block would cost more than the bytes themselves); a protected one a TLS record
+    // at a time.
     static constexpr int ReceiveBufferSize = 4096;
-    static constexpr int SendBlockSize = 1514;
+    static constexpr int SendBlockSize = 256 * 1024;
+    static constexpr int TlsSendBlockSize = 16384; // one full TLS record
     char m_receiveBuffer[ReceiveBufferSize];
-    char m_sendBuffer[SendBlockSize];
+    std::unique_ptr<char[]> m_sendBuffer; // SendBlockSize bytes, made by the first upload
 
     TMSocket m_dataSocket;
     TMSocket m_listenSocket;
@@ -444,8 +448,6 @@ protected:
     bool m_tlsActive = false;
     bool m_dataProtected = false;
     std::shared_ptr<TMTlsContext> m_tlsContext;
-    static constexpr int TlsSendBlockSize = 16384; // one full TLS record
-    char m_tlsSendBuffer[TlsSendBlockSize];
 };
 
 } // namespace ftp

@@ -1,7 +1,8 @@
 // Data connections and file transfers of TMFtp: DownloadFile (RETR) and UploadFile (STOR),
 // with TYPE sent only when it changes, active (PORT, ListenSocket) or passive (PASV) data
 // connections, SIZE and REST for resumed transfers chosen through OnFtpNeedInfo, and the
-// data moved in 4096-byte reads and 1514-byte sends driven by socket notifications.
+// data moved in 4096-byte reads and in sends of blocks of the file (256 KiB, or a TLS
+// record on a protected connection) driven by socket notifications.
 // Guarantees: sizes, offsets and byte counts are 64-bit; a download changes the local file
 // only once the server has accepted RETR, and one from offset 0 then replaces the whole
 // file; a refused download of a new file leaves no file behind; data connections go only
@@ -717,6 +718,8 @@ void TMFtp::UploadConnected()
         m_startTick.start();
         m_elapsedTicks = 0;
         m_uploadSize = m_localFileOpen ? m_localStream.size() : 0;
+        // Until the last block is handed over, closing the connection resets it.
+        m_dataSocket.MoreToCome = m_localFileOpen && m_localStream.pos() < m_uploadSize;
         ReportInfo(infoFileSize, QString::number(m_uploadSize));
     } else {
         Fail(errDataConnection);
@@ -743,7 +746,9 @@ void TMFtp::SendData()
     } guard(m_inSendData);
     // Protected data goes out in full TLS records (a record per small block would cost an
     // encryption and a header each).
-    char *const sendBuffer = m_dataSocket.TlsChannel() ? m_tlsSendBuffer : m_sendBuffer;
+    if (!m_sendBuffer)
+        m_sendBuffer = std::make_unique<char[]>(SendBlockSize);
+    char *const sendBuffer = m_sendBuffer.get();
     int block = m_dataSocket.TlsChannel() ? TlsSendBlockSize : SendBlockSize;
     bool wouldBlock = false;
     while (!LocalFileAtEnd()) {
@@ -762,9 +767,9 @@ void TMFtp::SendData()
         block = static_cast<int>(read);
         int sent = 0;
         while (sent < block) {
-            // Messages are processed between blocks, at most about once a millisecond:
+            // Messages are processed between sends, at most about once a millisecond:
             // often enough for the window and the control connection, while a pass of
-            // the event loop per 1514-byte block would cost as much as the sends.
+            // the event loop per TLS record would cost as much as the sends.
             if (!m_pumpClock.isValid() || m_pumpClock.elapsed() >= 1) {
                 TouchActivity();
                 PumpMessages();
@@ -776,7 +781,6 @@ void TMFtp::SendData()
             m_dataSocket.MoreToCome = m_localStream.pos() < m_uploadSize;
             const int n = m_dataSocket.SendBuffer(sendBuffer + sent, block - sent);
             m_dataSocket.ReportWouldBlock = false;
-            m_dataSocket.MoreToCome = false;
             sent += n;
             if (m_dataSocket.LastError == ErrWouldBlock) {
                 // The part not sent is read again at the next ready-to-send notification.

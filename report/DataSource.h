@@ -32,6 +32,11 @@ public:
     // The current record's field as an exact amount in hundredths; nothing when the field
     // is unknown, empty or not a number.
     virtual std::optional<qint64> hundredths(const QString &field) const = 0;
+
+    // Why a record could not be read, once one could not (it then read as empty fields):
+    // a report printed or saved from it would be missing records. Empty while every read
+    // succeeded.
+    virtual QString readError() const { return {}; }
 };
 
 } // namespace report

@@ -27,6 +27,8 @@ public:
 
     const Report &report() const { return m_report; }
     const std::shared_ptr<DataSource> &dataSource() const { return m_data; }
+    // The data source's readError(): pages laid out since it failed show empty records.
+    QString readError() const { return m_data ? m_data->readError() : QString(); }
     int recordCount() const;
 
     // The date and time printed as "the time of printing"; the current time by default.

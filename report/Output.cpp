@@ -38,7 +38,8 @@ bool paintPages(const Document &document, QPagedPaintDevice &device, int from, i
             device.newPage();
         pagePainter.paint(document.page(number));
     }
-    return painter.end();
+    // Pages with records that could not be read are not a report.
+    return painter.end() && document.readError().isEmpty();
 }
 
 bool writePdf(const Document &document, const QString &path, QString *error,
@@ -64,6 +65,8 @@ bool writePdf(const Document &document, const QString &path, QString *error,
         preparePagedDevice(document, writer);
         if (!paintPages(document, writer, 1, document.pageCount(), watch)) {
             file.cancelWriting();
+            if (const QString unread = document.readError(); !unread.isEmpty())
+                return fail(QStringLiteral("Podaci izvestaja nisu procitani: %1").arg(unread));
             return fail(cancelled ? QStringLiteral("Writing the PDF file was cancelled.")
                                   : QStringLiteral("The PDF file could not be painted."));
         }

@@ -25,7 +25,7 @@ void preparePagedDevice(const Document &document, QPagedPaintDevice &device);
 // Paints pages `from` to `to` (from 1, both included) on a prepared paged device, one
 // device page each. `progress`, when given, is told each page number before it is painted
 // and stops the job by returning false. Returns false when painting could not start or was
-// stopped.
+// stopped, or when records of the report could not be read (Document::readError()).
 bool paintPages(const Document &document, QPagedPaintDevice &device, int from, int to,
                 const std::function<bool(int)> &progress = {});
 

@@ -212,8 +212,11 @@ void PreviewWindow::print()
     QPrintDialog dialog(&printer, this);
     dialog.setMinMax(1, m_pageCount);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage);
-    if (dialog.exec() == QDialog::Accepted)
-        printTo(printer);
+    if (dialog.exec() == QDialog::Accepted && !printTo(printer) &&
+        !m_document.readError().isEmpty())
+        QMessageBox::warning(this, tr("Stampanje"),
+                             tr("Odstampani izvestaj nije potpun: podaci nisu procitani (%1)")
+                                 .arg(m_document.readError()));
 }
 
 bool PreviewWindow::printTo(QPrinter &printer)

@@ -3,6 +3,7 @@
 #include "ScriptedFtpServer.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -199,12 +200,14 @@ void ScriptedSession::sendData(const QByteArray &data)
     }
 }
 
-QByteArray ScriptedSession::receiveData()
+QByteArray ScriptedSession::receiveData(bool *reset)
 {
     QByteArray all;
     char chunk[65536];
     while (m_dataFd >= 0) {
         const ssize_t n = ::recv(m_dataFd, chunk, sizeof chunk, 0);
+        if (reset)
+            *reset = n < 0 && errno == ECONNRESET;
         if (n <= 0)
             break;
         all.append(chunk, n);
@@ -346,8 +349,13 @@ void serveFiles(ScriptedSession &s, RemoteFiles &remote,
                 continue;
             }
             s.reply(QStringLiteral("150 Ok to send data"));
-            const QByteArray data = s.receiveData();
+            bool reset = false;
+            const QByteArray data = s.receiveData(&reset);
             s.closeData();
+            if (reset) { // a cut stream is not stored
+                s.reply(QStringLiteral("426 Connection reset"));
+                continue;
+            }
             remote.put(arg, rest > 0 ? remote.get(arg).left(rest) + data : data);
             rest = 0;
             s.reply(QStringLiteral("226 Transfer complete"));

@@ -48,7 +48,8 @@ public:
     bool acceptPassive();
     bool connectActive(const QString &portArgument);
     void sendData(const QByteArray &data);
-    QByteArray receiveData();
+    // Reads until the data connection ends; reset tells whether the client reset it.
+    QByteArray receiveData(bool *reset = nullptr);
     void closeData();
 
 private:

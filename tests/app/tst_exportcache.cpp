@@ -89,17 +89,12 @@ class TestExportCache : public QObject
                      QString());
             return;
         }
-        engine::Session other;
-        other.setBaseDir(data->path());
-        other.setShortDateFormat("dd/MM/yyyy");
-        other.setPassword(DataDir::password());
-        engine::Table t(other, "podaci/promet.db");
-        t.open();
-        if (deleteFirst)
-            t.deleteRecord();
-        else
-            post(t, "drugi program", "Druga kasa");
-        t.close();
+        data->withTable("promet", [&](engine::Table &t) {
+            if (deleteFirst)
+                t.deleteRecord();
+            else
+                post(t, "drugi program", "Druga kasa");
+        });
     }
 
     void damageCache(Step step)
@@ -176,9 +171,7 @@ private slots:
             for (const char *name : {"korisnici", "aktivnost", "grupe", "promet"})
                 files << data->file(QStringLiteral("podaci/%1.db").arg(QLatin1String(name)));
             engine::importTablesToServer(PgCluster::shared().uri(), files);
-            QFile baza(data->file("podaci/baza.txt"));
-            QVERIFY(baza.open(QIODevice::WriteOnly));
-            baza.write(PgCluster::shared().uri().toUtf8() + "\n");
+            QVERIFY(data->writeFile("podaci/baza.txt", PgCluster::shared().uri().toUtf8() + "\n"));
         }
         engine::Session &session = data->session;
         session.setPassword(DataDir::password());

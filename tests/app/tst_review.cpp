@@ -7,17 +7,10 @@
 #include "engine/Query.h"
 #include "report/Document.h"
 
-#include <QApplication>
 #include <QDateEdit>
-#include <QFocusEvent>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
-#include <QTest>
-
-#include <memory>
 
 class TestReview : public QObject, WindowTest<TForm2>
 {
@@ -153,11 +146,9 @@ private slots:
         QFETCH(int, expected);
         open(cashier);
         dialogs.clear();
-        form->Edit1->setText(word);
-        form->BitBtn2Click();
+        search(word);
         // After a no-match message the window reloads the last 30 days of the cashier.
-        form->Edit1->setText(word);
-        form->BitBtn2Click();
+        search(word);
         const int shown = rows();
         for (int r = 0; r < form->query().recordCount(); ++r)
             QCOMPARE(form->query().textAt(r, form->query().fieldIndex("KORISNIK")), cashier);

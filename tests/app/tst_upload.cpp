@@ -95,30 +95,60 @@ private slots:
         data.reset();
     }
 
+    // A posting (also one answered No) uploads the export under a temporary name, renames it
+    // and deletes the local export. A file of four lines is active mode to the old path; the
+    // lines after the TLS lines give passive mode, the port and the path. A server refusing the
+    // rename gets the export directly, the temporary copy deleted first; a refused delete is
+    // noted and does not make the stored upload a failure.
     void postingUploadsTheExportAndDeletesIt_data()
     {
+        QTest::addColumn<QString>("user"); // empty: a file of four lines
         QTest::addColumn<bool>("yes");
-        QTest::newRow("answered Yes") << true;
-        QTest::newRow("answered No") << false;
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("temporaryLeft");
+        const QString direct = QStringLiteral("Server ne dozvoljava preimenovanje; podaci su poslati "
+                                              "direktno u public_html/dv/drugi.txt");
+        QTest::newRow("four lines, answered Yes") << "" << true << "   Disconnected" << false;
+        QTest::newRow("four lines, answered No") << "" << false << "   Disconnected" << false;
+        QTest::newRow("network lines") << "kasa" << true << "   Disconnected" << false;
+        QTest::newRow("rename refused: stored directly") << "bezimena" << true << direct << false;
+        QTest::newRow("rename and delete refused: stored directly, copy left")
+            << "samopis" << true
+            << direct + "; privremena datoteka public_html/dv/.drugi.txt.part ostaje na serveru"
+            << true;
     }
     void postingUploadsTheExportAndDeletesIt()
     {
+        QFETCH(QString, user);
         QFETCH(bool, yes);
+        QFETCH(QString, status);
+        QFETCH(bool, temporaryLeft);
         startServer();
-        writeOptions({"1", "127.0.0.1", "kasa", "tajna"});
+        const bool fourLines = user.isEmpty();
+        if (fourLines)
+            writeOptions({"1", "127.0.0.1", "kasa", "tajna"});
+        else
+            writeOptions({"1", "127.0.0.1", user, "tajna", "", "", "1",
+                          QString::number(server->port), "public_html/dv/drugi.txt"});
+        const QString name = fourLines ? "podaci.txt" : "drugi.txt";
         QByteArray written;
         dialogs.onMessage = [&](const QString &text) {
             if (text == Wait)
                 written = exportBytes();
         };
-        loginAndPost(yes);
+        showWithFtp(fourLines ? server->port : 0); // else the port line's
+        login("111");
+        post(yes);
         QTRY_VERIFY2_WITH_TIMEOUT(dialogs.messages().contains(Done),
                                   qPrintable(form->Label26->text()), 10000);
         QCOMPARE(dialogs.messages(), (QStringList{Wait, Done}));
         QVERIFY(!written.isEmpty());
-        QCOMPARE(server->stored(), written);
+        QCOMPARE(server->file("public_html/dv/" + name), written);
+        QCOMPARE(server->file("public_html/dv/." + name + ".part") != "<missing>", temporaryLeft);
+        QCOMPARE(form->MFtp1->Passive(), !fourLines);
         QVERIFY(!QFile::exists(data->file("podaci.txt")));
         QVERIFY(form->ListBox6->isHidden()); // the option lines, password among them
+        QVERIFY2(form->Label26->text().endsWith(status), qPrintable(form->Label26->text()));
     }
 
     // The option off, a first line not exactly "1", a missing or a short option file: the
@@ -251,52 +281,6 @@ private slots:
             QVERIFY(server->hasStored());
             QVERIFY(!QFile::exists(data->file("podaci.txt")));
         }
-    }
-
-    void uploadStoresUnderATemporaryNameAndRenamesIt_data()
-    {
-        QTest::addColumn<QString>("user");
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<bool>("temporaryLeft");
-        QTest::newRow("renamed") << "kasa" << "   Disconnected" << false;
-        // The temporary copy is deleted before the direct store; a refused delete is noted
-        // and does not make the stored upload a failure.
-        QTest::newRow("rename refused: stored directly")
-            << "bezimena"
-            << "Server ne dozvoljava preimenovanje; podaci su poslati direktno u "
-               "public_html/dv/drugi.txt"
-            << false;
-        QTest::newRow("rename and delete refused: stored directly, copy left")
-            << "samopis"
-            << "Server ne dozvoljava preimenovanje; podaci su poslati direktno u "
-               "public_html/dv/drugi.txt; privremena datoteka public_html/dv/.drugi.txt.part "
-               "ostaje na serveru"
-            << true;
-    }
-    void uploadStoresUnderATemporaryNameAndRenamesIt()
-    {
-        QFETCH(QString, user);
-        QFETCH(QString, status);
-        QFETCH(bool, temporaryLeft);
-        startServer();
-        // Passive mode, the port and the remote path from the lines after the TLS lines.
-        writeOptions({"1", "127.0.0.1", user, "tajna", "", "", "1",
-                      QString::number(server->port), "public_html/dv/drugi.txt"});
-        QByteArray written;
-        dialogs.onMessage = [&](const QString &text) {
-            if (text == Wait)
-                written = exportBytes();
-        };
-        showWithFtp(0);
-        login("111");
-        post();
-        QTRY_VERIFY2_WITH_TIMEOUT(dialogs.messages().contains(Done),
-                                  qPrintable(form->Label26->text()), 10000);
-        QVERIFY(form->MFtp1->Passive());
-        QCOMPARE(server->file("public_html/dv/drugi.txt"), written);
-        QCOMPARE(server->file("public_html/dv/.drugi.txt.part") != "<missing>", temporaryLeft);
-        QVERIFY(!server->hasStored());
-        QVERIFY2(form->Label26->text().endsWith(status), qPrintable(form->Label26->text()));
     }
 
     void secondPostingDuringAnUploadFindsTheComponentBusy()

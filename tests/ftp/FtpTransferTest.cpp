@@ -305,6 +305,27 @@ TEST_F(TransferTest, LocalWriteFailureDropsTheRestButEndsNormally)
     EXPECT_TRUE(ftp->ControlConnected());
 }
 
+// An upload that gives up before the file is out (here its local file is cut once its size
+// was taken, so the first read fails) resets the data connection rather than closing it in
+// order: the server must not store what it got as the whole file.
+TEST_F(TransferTest, UploadGivingUpResetsTheDataConnection)
+{
+    start();
+    const QString source = local(QStringLiteral("cut.bin"));
+    writeFile(source, pattern(100000, 'c'));
+    const TMFtp::InfoEvent logged = ftp->OnFtpInfo;
+    ftp->OnFtpInfo = [&](TMFtp *sender, FtpInfo info, const QString &text) {
+        if (info == infoFileSize)
+            QFile::resize(source, 0);
+        logged(sender, info, text);
+    };
+    ftp->UploadFile(source, QStringLiteral("cut.bin"));
+    ASSERT_TRUE(waitReady()) << log->dump().toStdString();
+    EXPECT_TRUE(log->has(QStringLiteral("error 22 "))) << log->dump().toStdString();
+    std::lock_guard<std::mutex> lock(remote.mutex);
+    EXPECT_FALSE(remote.files.contains(QStringLiteral("cut.bin")));
+}
+
 TEST_F(TransferTest, SynchronousTransferReturnsWhenDone)
 {
     start();

@@ -347,18 +347,69 @@ TEST_F(PdfOutput, FiguresOfALargeJournalStandApartAndWhole)
     }
 }
 
-// A writing that fails (a folder that is not there) or is cancelled half way fails with a
-// reason and leaves no file.
-TEST(PdfOutputFile, AFailedOrCancelledWritingLeavesNoFile)
+// A records source that fails from its `failAt`-th record on, as a table that cannot be read
+// any more does: those records read empty and the source keeps why.
+class FailingSource final : public report::DataSource
+{
+public:
+    FailingSource(std::shared_ptr<report::DataSource> records, int failAt)
+        : m_records(std::move(records)), m_failAt(failAt)
+    {
+    }
+    int recordCount() const override { return m_records->recordCount(); }
+    bool moveTo(int index) override
+    {
+        m_current = index;
+        return m_records->moveTo(index);
+    }
+    QString text(const QString &field) const override
+    {
+        return unreadable() ? QString() : m_records->text(field);
+    }
+    std::optional<qint64> hundredths(const QString &field) const override
+    {
+        return unreadable() ? std::nullopt : m_records->hundredths(field);
+    }
+    QString readError() const override { return m_error; }
+
+private:
+    bool unreadable() const
+    {
+        if (m_current < m_failAt)
+            return false;
+        m_error = QStringLiteral("disk I/O error");
+        return true;
+    }
+    std::shared_ptr<report::DataSource> m_records;
+    int m_failAt;
+    int m_current = -1;
+    mutable QString m_error;
+};
+
+// An unwritable place, a cancel and records that could not be read each fail with a reason
+// and leave no file, never a PDF with records missing.
+TEST(PdfOutputFile, AFailedWriteLeavesNoFileAndSaysWhy)
 {
     QTemporaryDir dir;
-    const report::Document document(report::turnoverReport(), testjournal::numberedJournal(200));
-    for (const bool cancelled : {false, true}) {
-        const QString path = cancelled ? dir.filePath("cancelled.pdf") : QStringLiteral("/nonexistent-dir/report.pdf");
+    const report::Document whole(report::turnoverReport(), testjournal::numberedJournal(200));
+    const report::Document unread(report::turnoverReport(),
+                                  std::make_shared<FailingSource>(testjournal::numberedJournal(200), 150));
+    const struct
+    {
+        const char *what;
+        const report::Document &document;
+        QString path;
+        std::function<bool(int)> progress;
+        const char *reason;
+    } rows[] = {
+        {"unwritable", whole, QStringLiteral("/nonexistent-dir/report.pdf"), {}, ""},
+        {"cancelled", whole, dir.filePath("cancelled.pdf"), [](int page) { return page < 3; }, "cancelled"},
+        {"unread", unread, dir.filePath("unread.pdf"), {}, "disk I/O error"},
+    };
+    for (const auto &row : rows) {
         QString error;
-        EXPECT_FALSE(report::writePdf(document, path, &error,
-                                      [cancelled](int page) { return !cancelled || page < 3; }));
-        EXPECT_FALSE(error.isEmpty());
-        EXPECT_FALSE(QFile::exists(path));
+        EXPECT_FALSE(report::writePdf(row.document, row.path, &error, row.progress)) << row.what;
+        EXPECT_TRUE(!error.isEmpty() && error.contains(QLatin1String(row.reason))) << row.what << ": " << error.toStdString();
+        EXPECT_FALSE(QFile::exists(row.path)) << row.what;
     }
 }
