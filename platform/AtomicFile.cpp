@@ -170,12 +170,20 @@ bool AtomicWriter::copyFrom(int fd, qint64 offset, qint64 size)
         return false;
     loff_t from = offset;
     bool inKernel = true;
+    // Copied a piece at a time, each piece's way to the disk started at once: the sync at the
+    // commit then waits for the last pieces only, not for all the copy has written.
+    constexpr qint64 Piece = qint64(16) << 20;
+    off_t to = ::lseek(m_temp.handle(), 0, SEEK_CUR);
     while (size > 0) {
         if (inKernel) {
             const ssize_t n = ::copy_file_range(fd, &from, m_temp.handle(), nullptr,
-                                                size_t(std::min<qint64>(size, qint64(1) << 30)), 0);
+                                                size_t(std::min(size, Piece)), 0);
             if (n > 0) {
                 size -= n;
+                if (to >= 0) {
+                    ::sync_file_range(m_temp.handle(), to, n, SYNC_FILE_RANGE_WRITE);
+                    to += n;
+                }
                 continue;
             }
             if (n == 0)

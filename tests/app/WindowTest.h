@@ -18,6 +18,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
@@ -106,6 +107,24 @@ protected:
         click(menuButton);
     }
     QString boxText(const QString &edit) { return find<QLineEdit>(edit)->text(); }
+    QStringList listLines(const QString &listName)
+    {
+        QStringList out;
+        auto *list = find<QListWidget>(listName);
+        for (int i = 0; i < list->count(); ++i)
+            out.append(list->item(i)->text());
+        return out;
+    }
+    // A click on the list's line that reads `line`, as the user picks it.
+    void clickLine(const QString &listName, const QString &line)
+    {
+        auto *list = find<QListWidget>(listName);
+        const QList<QListWidgetItem *> items = list->findItems(line, Qt::MatchExactly);
+        QVERIFY2(items.size() == 1, qPrintable(line));
+        list->scrollToItem(items.first());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(items.first()).center());
+    }
     // Fails unless exactly one message was shown and it begins with `start`.
     void saidOnce(const QString &start)
     {

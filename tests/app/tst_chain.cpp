@@ -39,13 +39,6 @@ private:
         });
         return out;
     }
-    QStringList acts()
-    {
-        QStringList out;
-        for (const QStringList &entry : log())
-            out << entry.front();
-        return out;
-    }
     // Logs the administrator in and waits for the login's check of the journal.
     void adminLogin()
     {
@@ -119,8 +112,12 @@ private slots:
         const desk::chain::Verdict restored = verify();
         QVERIFY2(restored.ok(), qPrintable(restored.text()));
         QCOMPARE(restored.records, 1);
-        QCOMPARE(acts(), (QStringList{"LANAC", "BRISANJE", "POVRACAJ"}));
-        const QString details = log().last().value(1);
+        const QList<QStringList> entries = log();
+        QStringList acts;
+        for (const QStringList &entry : entries)
+            acts << entry.front();
+        QCOMPARE(acts, (QStringList{"LANAC", "BRISANJE", "POVRACAJ"}));
+        const QString details = entries.last().value(1);
         QVERIFY2(details.contains("bck-07-12-26-14-02-00.db") &&
                      details.contains("bck-arhiva-07-12-26-14-04-00.db") &&
                      details.contains(QString::fromLatin1(headBeforeRestore)),

@@ -296,7 +296,8 @@ private slots:
                     "import sqlite3, sys, time\n"
                     "db = sqlite3.connect(sys.argv[1], isolation_level=None)\n"
                     "db.execute('BEGIN IMMEDIATE')\n"
-                    "db.execute(\"INSERT INTO promet (KORISNIK, ULAZDIN, IZLAZEUR) VALUES ('B', 1000, 300)\")\n"
+                    "db.execute(\"INSERT INTO promet (KORISNIK, ULAZDIN, IZLAZEUR) \"\n"
+                    "           \"VALUES ('B', 1000, 300)\")\n"
                     "print('locked', flush=True)\n"
                     "time.sleep(1)\n"
                     "db.execute('COMMIT')\n",

@@ -58,23 +58,6 @@ private:
         QCOMPARE(form->pageIndex(), int(PageReport));
     }
     bool checked(const char *option) { return find<QRadioButton>(option)->isChecked(); }
-    void clickLine(const char *listName, const QString &line)
-    {
-        auto *list = find<QListWidget>(listName);
-        const QList<QListWidgetItem *> items = list->findItems(line, Qt::MatchExactly);
-        QVERIFY2(items.size() == 1, qPrintable(line));
-        list->scrollToItem(items.first());
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(items.first()).center());
-    }
-    QStringList lines(const char *listName)
-    {
-        QStringList out;
-        auto *list = find<QListWidget>(listName);
-        for (int i = 0; i < list->count(); ++i)
-            out.append(list->item(i)->text());
-        return out;
-    }
     void setText(const char *edit, const QString &value) { find<QLineEdit>(edit)->setText(value); }
     void setPeriod(QDate from, QDate to)
     {
@@ -121,7 +104,8 @@ private slots:
         const QString between = "where (datum between '12/01/2026' and '12/07/2026')";
 
         QTest::newRow("nothing chosen") << Criteria{} << Base;
-        QTest::newRow("period") << Criteria{.period = true, .from = from, .to = to} << Base + between;
+        QTest::newRow("period") << Criteria{.period = true, .from = from, .to = to}
+                                << Base + between;
         QTest::newRow("cashier") << Criteria{.cashier = true, .cashierName = "Petar Petrovic"}
                                  << Base + " where (korisnik = 'Petar Petrovic')";
         QTest::newRow("activity") << Criteria{.activity = true, .activityText = "Uplata pazara"}
@@ -136,7 +120,8 @@ private slots:
             << "select * from podaci\\promet.db where (datum between '12/01/2026' and "
                "'12/07/2026') and (grupa = 'Gorivo') and upper(opis) like upper('%racun%')";
         QTest::newRow("group, keyword")
-            << Criteria{.group = true, .groupName = "Gorivo", .keyword = true, .keywordText = "racun"}
+            << Criteria{.group = true, .groupName = "Gorivo", .keyword = true,
+                        .keywordText = "racun"}
             << "select * from podaci\\promet.db  where (grupa = 'Gorivo') and upper(opis) like "
                "upper('%racun%')";
         QTest::newRow("all five")
@@ -168,7 +153,8 @@ private slots:
         QTest::addColumn<QString>("missing");
         QTest::newRow("cashier") << Criteria{.cashier = true} << MissingCashier;
         // An activity and a group are chosen from their lists like a cashier.
-        QTest::newRow("activity") << Criteria{.cashier = true, .cashierName = "Ana", .activity = true}
+        QTest::newRow("activity")
+            << Criteria{.cashier = true, .cashierName = "Ana", .activity = true}
                                   << QStringLiteral("Morate izabrati cesti promet iz liste!");
         QTest::newRow("group") << Criteria{.group = true}
                                << QStringLiteral("Morate izabrati grupu iz liste!");
@@ -195,10 +181,10 @@ private slots:
     void enteringThePageResetsCriteriaAndReadsTheLists()
     {
         enterPage();
-        QCOMPARE(lines("ListBox1"),
+        QCOMPARE(listLines("ListBox1"),
                  (QStringList{"Petar Petrovic", "admin", "Admin 2", "D'Artanjan"}));
-        QCOMPARE(lines("ListBox2"), (QStringList{"Kupovina robe", "Uplata pazara"}));
-        QCOMPARE(lines("ListBox5"), (QStringList{"Gorivo", "Pazar"}));
+        QCOMPARE(listLines("ListBox2"), (QStringList{"Kupovina robe", "Uplata pazara"}));
+        QCOMPARE(listLines("ListBox5"), (QStringList{"Gorivo", "Pazar"}));
         QCOMPARE(boxText("Edit6"), QStringLiteral("07/11/2026"));
         QCOMPARE(boxText("Edit7"), QStringLiteral("07/12/2026"));
         QCOMPARE(find<QDateEdit>("DateTimePicker1")->date(), QDate(2026, 11, 7));
@@ -222,8 +208,8 @@ private slots:
             QVERIFY2(checked(all), all);
         QCOMPARE(boxText("Edit6"), QStringLiteral("07/11/2026"));
         QCOMPARE(boxText("Edit7"), QStringLiteral("07/12/2026"));
-        QCOMPARE(lines("ListBox5"), (QStringList{"Gorivo", "Pazar", "Ostalo"}));
-        QCOMPARE(lines("ListBox1").size(), 4);
+        QCOMPARE(listLines("ListBox5"), (QStringList{"Gorivo", "Pazar", "Ostalo"}));
+        QCOMPARE(listLines("ListBox1").size(), 4);
         // The edit boxes keep their texts.
         QCOMPARE(boxText("Edit8"), QStringLiteral("Ana"));
         QCOMPARE(boxText("Edit13"), QStringLiteral("Pazar"));

@@ -35,19 +35,13 @@ class TestServerStore : public QObject, WindowTest<>
     // reaches the server through `proxy`, with an answer time-out of 3 s.
     void joinThrough(const FaultProxy &proxy)
     {
-        moveToServer(proxy.uri(PgCluster::shared().uri(), PgCluster::shared().port()) +
-                     QStringLiteral("\ntimeout=3"));
-    }
-    // The same, the desk reaching the server at `deskUri` (baza.txt's text).
-    void moveToServer(const QString &deskUri)
-    {
-        QCOMPARE(PgCluster::shared().reset(), QString());
-        data->addRecord(QStringLiteral("korisnici"), {"SIFRA", "111", "IMEIPREZIME", "Petar"});
-        QCOMPARE(runInit({QStringLiteral("--server"), PgCluster::shared().uri(),
-                          QStringLiteral("--import"), data->path()}),
-                 0);
+        const PgCluster &cluster = PgCluster::shared();
+        QCOMPARE(cluster.reset(), QString());
+        data->addUser("111", "Petar");
+        QCOMPARE(runInit({"--server", cluster.uri(), "--import", data->path()}), 0);
         QVERIFY(data->writeFile("podaci/ftpop.txt", "0\r\n"));
-        QVERIFY(data->writeFile("podaci/baza.txt", deskUri.toUtf8() + "\n"));
+        QVERIFY(data->writeFile("podaci/baza.txt",
+                                proxy.uri(cluster.uri(), cluster.port()).toUtf8() + "\ntimeout=3\n"));
     }
     QString journalCount() const
     {
@@ -147,7 +141,7 @@ private slots:
         saidOnce(said);
         QCOMPARE(boxText("Edit4"), QStringLiteral("25.00")); // kept for pressing again
         if (action == QLatin1String("cut"))
-            QVERIFY(dialogs.messages().first().endsWith(QStringLiteral("Promena nije proknjizena.")));
+            QVERIFY(dialogs.messages().first().endsWith("Promena nije proknjizena."));
 
         QVERIFY(proxy.command(QStringLiteral("thaw")));
         dialogs.clear();

@@ -89,10 +89,9 @@ private slots:
     }
     void cleanup()
     {
-        form.reset();
+        finish();
         server.reset();
         tlsServer.reset();
-        data.reset();
     }
 
     // A posting (also one answered No) uploads the export under a temporary name, renames it
@@ -106,8 +105,8 @@ private slots:
         QTest::addColumn<bool>("yes");
         QTest::addColumn<QString>("status");
         QTest::addColumn<bool>("temporaryLeft");
-        const QString direct = QStringLiteral("Server ne dozvoljava preimenovanje; podaci su poslati "
-                                              "direktno u public_html/dv/drugi.txt");
+        const QString direct = QStringLiteral("Server ne dozvoljava preimenovanje; podaci su "
+                                              "poslati direktno u public_html/dv/drugi.txt");
         QTest::newRow("four lines, answered Yes") << "" << true << "   Disconnected" << false;
         QTest::newRow("four lines, answered No") << "" << false << "   Disconnected" << false;
         QTest::newRow("network lines") << "kasa" << true << "   Disconnected" << false;
@@ -176,7 +175,8 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(dialogs.messages().size(), said.isEmpty() ? 0 : 1);
         if (!said.isEmpty())
-            QVERIFY2(dialogs.messages().first().contains(said), qPrintable(dialogs.messages().first()));
+            QVERIFY2(dialogs.messages().first().contains(said),
+                     qPrintable(dialogs.messages().first()));
         QCOMPARE(data->records("promet").size(), 1);
         QVERIFY(!server->hasStored());
         QVERIFY(QFile::exists(data->file("podaci.txt")));
