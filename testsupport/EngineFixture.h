@@ -10,6 +10,7 @@
 
 #include "desk/DeskTables.h"
 #include "engine/EngineError.h"
+#include "engine/Query.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
 #include "testsupport/PgCluster.h"
@@ -101,6 +102,15 @@ inline QString errorOf(const std::function<void()> &action)
         return e.message();
     }
     return QStringLiteral("(no error)");
+}
+
+// Gives `query` the statement `text` alone and opens it.
+inline void reopen(engine::Query &query, const QString &text)
+{
+    query.close();
+    query.sql().clear();
+    query.sql().append(text);
+    query.open();
 }
 
 // Runs one SQL statement on a file directly and returns the first column of each row.

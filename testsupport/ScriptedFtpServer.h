@@ -4,9 +4,11 @@
 // thread of its own, with blocking sockets and short time-outs so that a test that goes
 // wrong fails instead of hanging. The script sends replies (whole, split, delayed, with
 // zero bytes), reads commands (every command of every connection is recorded in order),
-// closes, and serves data connections in passive and active mode.
+// closes, and serves data connections in passive and active mode. Beside it: a script that
+// answers the login and what a test overrides, and a small file server (serveFiles).
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -93,3 +95,27 @@ ScriptedFtpServer::Script answering(std::function<QString(const QString &command
 
 // A loopback port that nothing listens on: a scripted server's, closed again.
 quint16 closedPort();
+
+// Remote files of the scripted server, shared with its thread.
+struct RemoteFiles
+{
+    std::mutex mutex;
+    QMap<QString, QByteArray> files;
+    void put(const QString &name, const QByteArray &data)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        files[name] = data;
+    }
+    QByteArray get(const QString &name)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return files.value(name);
+    }
+};
+
+// A small FTP server on a scripted session: the welcome, the login, TYPE, PASV, PORT, SIZE,
+// REST, RETR and STOR over the remote files. An override answers a command first when it
+// returns text.
+void serveFiles(ScriptedSession &s, RemoteFiles &remote,
+                const std::function<QString(const QString &command)> &override = {},
+                const QByteArray &welcome = "220 ready");

@@ -15,6 +15,13 @@ class TestMaster : public QObject, WindowTest<>
     Q_OBJECT
 
 private:
+    // The administrator's users page with its table open.
+    DBGrid *openUsers()
+    {
+        adminOpens("BitBtn3");
+        click("BitBtn2");
+        return find<DBGrid>("DBGrid1");
+    }
     void navigate(DBNavigator *navigator, DBNavigator::Button which)
     {
         QToolButton *b = navigator->button(which);
@@ -124,10 +131,8 @@ private slots:
 
     void newUserTypedInTheGridCanLogIn()
     {
-        adminOpens("BitBtn3");
-        auto *grid = find<DBGrid>("DBGrid1");
+        auto *grid = openUsers();
         auto *navigator = find<DBNavigator>("DBNavigator1");
-        click("BitBtn2");
         QCOMPARE(grid->model()->rowCount(), 2);
 
         navigate(navigator, DBNavigator::Insert);
@@ -155,9 +160,7 @@ private slots:
     {
         data->addUser("5", "Isti");
         data->addUser("5", "Isti");
-        adminOpens("BitBtn3");
-        auto *grid = find<DBGrid>("DBGrid1");
-        click("BitBtn2");
+        auto *grid = openUsers();
         typeIntoCell(grid, 3, 1, "Drugi");
         QCOMPARE(gridRow(grid, 3), (QStringList{"5", "Drugi"}));
         navigate(find<DBNavigator>("DBNavigator1"), DBNavigator::Post);
@@ -170,10 +173,8 @@ private slots:
 
     void deleteAsksAndOnlyYesRemoves()
     {
-        adminOpens("BitBtn3");
-        auto *grid = find<DBGrid>("DBGrid1");
+        auto *grid = openUsers();
         auto *navigator = find<DBNavigator>("DBNavigator1");
-        click("BitBtn2");
         grid->setCurrentIndex(grid->model()->index(1, 1));
 
         dialogs.answerNo();
@@ -197,10 +198,8 @@ private slots:
 
     void unchangedNewRowIsDroppedAndCancelRestores()
     {
-        adminOpens("BitBtn3");
-        auto *grid = find<DBGrid>("DBGrid1");
+        auto *grid = openUsers();
         auto *navigator = find<DBNavigator>("DBNavigator1");
-        click("BitBtn2");
         navigate(navigator, DBNavigator::Insert);
         grid->setCurrentIndex(grid->model()->index(0, 0));
         QCOMPARE(grid->model()->rowCount(), 2);
@@ -321,9 +320,7 @@ private slots:
 
     void closingOnOnePageClosesTheOthersAndDropsTheirEdits()
     {
-        adminOpens("BitBtn3");
-        auto *users = find<DBGrid>("DBGrid1");
-        click("BitBtn2");
+        auto *users = openUsers();
         typeIntoCell(users, 1, 1, "Izmenjeno");
         click("BitBtn2"); // opening again keeps the record being edited
         QCOMPARE(gridRow(users, 1), (QStringList{"111", "Izmenjeno"}));
@@ -339,9 +336,7 @@ private slots:
 
     void recordThatCannotBeStoredKeepsTheGridOnIt()
     {
-        adminOpens("BitBtn3");
-        auto *grid = find<DBGrid>("DBGrid1");
-        click("BitBtn2");
+        auto *grid = openUsers();
         typeIntoCell(grid, 1, 1, "Izmenjeno");
         // Another program removes the record meanwhile.
         data->withTable("korisnici", [](engine::Table &t) {

@@ -275,8 +275,7 @@ TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheDa
     journal.post();
     EXPECT_NO_THROW(journal.commit());
     engine::Query report(desk);
-    report.sql().append(QStringLiteral("select * from podaci\\promet.db where opis like 'sa%'"));
-    EXPECT_NO_THROW(report.open());
+    EXPECT_NO_THROW(reopen(report, QStringLiteral("select * from podaci\\promet.db where opis like 'sa%'")));
     EXPECT_EQ(report.recordCount(), 1);
     Table users(desk, QStringLiteral("podaci/korisnici.db"));
     users.open();

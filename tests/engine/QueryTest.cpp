@@ -32,23 +32,8 @@ protected:
         session.setPassword(password());
     }
 
-    void setStatement(const QString &text)
-    {
-        query.sql().clear();
-        query.close();
-        query.sql().append(text);
-        query.open();
-    }
-
-    QString errorOf(const QString &text)
-    {
-        try {
-            setStatement(text);
-        } catch (const EngineError &e) {
-            return e.message();
-        }
-        return QStringLiteral("(no error)");
-    }
+    void setStatement(const QString &text) { reopen(query, text); }
+    QString errorOf(const QString &text) { return ::errorOf([&] { reopen(query, text); }); }
 
     Query query{session};
 };
@@ -194,13 +179,7 @@ protected:
 
     static QString cashier(int i) { return i % 3 == 0 ? QStringLiteral("B") : QStringLiteral("A"); }
 
-    void open(const QString &statement)
-    {
-        query.close();
-        query.sql().clear();
-        query.sql().append(statement);
-        query.open();
-    }
+    void open(const QString &statement) { reopen(query, statement); }
 
     // What the query shows in row `row` as "OPIS/ULAZDIN".
     QString shown(int row)

@@ -5,10 +5,8 @@
 
 #include "testsupport/EngineFixture.h"
 
-#include "engine/EngineError.h"
 #include "engine/Query.h"
 
-using engine::EngineError;
 using engine::Query;
 
 class SqlDialectTest : public StoreFixture
@@ -27,21 +25,9 @@ protected:
     void run(const QString &statement)
     {
         session.setPassword(password());
-        query.sql().clear();
-        query.close();
-        query.sql().append(statement);
-        query.open();
+        reopen(query, statement);
     }
-
-    QString errorOf(const QString &statement)
-    {
-        try {
-            run(statement);
-        } catch (const EngineError &e) {
-            return e.message();
-        }
-        return QStringLiteral("(no error)");
-    }
+    QString errorOf(const QString &statement) { return ::errorOf([&] { run(statement); }); }
 
     // Balances as the posting page computes them: in minus out per currency.
     std::pair<QString, QString> balances()
@@ -250,8 +236,7 @@ TEST_P(SqlDialectTest, StatementsOutsideTheDialectNameThePlace)
 
 TEST_P(SqlDialectTest, QueriesNeedThePasswordToo)
 {
-    query.sql().append(QStringLiteral("select * from podaci\\promet.db"));
-    EXPECT_EQ(::errorOf([&] { query.open(); }),
+    EXPECT_EQ(::errorOf([&] { reopen(query, QStringLiteral("select * from podaci\\promet.db")); }),
               QStringLiteral("Invalid password for table podaci\\promet.db"));
 }
 

@@ -399,8 +399,7 @@ TEST_F(TableTest, ClosingTheSessionClosesEveryTableAndQuery)
     engine::Query query(session);
     users.open();
     journal.open();
-    query.sql().append(QStringLiteral("select * from podaci\\promet.db"));
-    query.open();
+    reopen(query, QStringLiteral("select * from podaci\\promet.db"));
     QSignalSpy usersClosed(&users, &Table::closed);
     QSignalSpy queryClosed(&query, &engine::Query::closed);
     session.close();
@@ -564,8 +563,7 @@ TEST_P(StoredTableTest, ASumBeyondSixtyFourBitsIsReported)
     EXPECT_EQ(errorOf([&] { journal.sumMoney({QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZDIN")}); }),
               QStringLiteral("The sum of ULAZDIN in podaci/promet.db is too large"));
     engine::Query sums(session);
-    sums.sql().append(QStringLiteral("select sum(ulazdin) from podaci\\promet.db"));
-    EXPECT_THROW(sums.open(), EngineError);
+    EXPECT_THROW(reopen(sums, QStringLiteral("select sum(ulazdin) from podaci\\promet.db")), EngineError);
 }
 
 class ServerStoreTest : public EngineFixture

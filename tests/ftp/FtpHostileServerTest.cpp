@@ -16,8 +16,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
-
 using namespace ftp;
 using namespace ftptest;
 

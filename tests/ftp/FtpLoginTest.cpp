@@ -101,14 +101,6 @@ TEST_F(LoginTest, SiteProxyDialogueAndNeededValues)
     });
     TMFtp ftp;
     FtpLog log(ftp);
-    log.answer = [](TMFtpInfoNeeded need) {
-        switch (need) {
-        case needUsername: return QStringLiteral("gate");
-        case needPassword: return QStringLiteral("gatepw");
-        case needAccount: return QStringLiteral("acc1");
-        default: return QString();
-        }
-    };
     ftp.SetServer(QStringLiteral("ftp.example.com"));
     ftp.SetRetries(0);
     ftp.SetUsername(QStringLiteral("kasa"));

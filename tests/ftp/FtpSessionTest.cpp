@@ -262,10 +262,17 @@ TEST_F(SessionTest, ConnectionRefusedIsReportedOnceAndNotRetried)
     EXPECT_TRUE(ftp.LastErrorText().isEmpty()); // used once
 }
 
-TEST_F(SessionTest, HostNotFoundAndOverlongHostName)
+TEST_F(SessionTest, MissingUnknownAndOverlongHostNames)
 {
     TMFtp ftp;
     FtpLog log(ftp);
+    // No server at all: it is asked for, then reported.
+    ftp.Login();
+    pumpFor(30);
+    EXPECT_EQ(log.lines, QStringList({QStringLiteral("need 1"), QStringLiteral("error 18 "),
+                                      QStringLiteral("ready")}));
+
+    log.lines.clear();
     ftp.SetServer(QStringLiteral("h") + QString(80, QLatin1Char('x')) + QStringLiteral(".example"));
     ftp.Login();
     pumpFor(50);
@@ -415,14 +422,4 @@ TEST_F(SessionTest, KeepAliveSendsNoopEveryIntervalUntilItIsUnknown)
     EXPECT_EQ(noopsWithin(2500, 1, QStringLiteral("502 Not implemented")), 1);
     EXPECT_EQ(noopsWithin(2500, 1, QStringLiteral("421 Busy, try later")), 2);
     EXPECT_EQ(noopsWithin(1200, 0, QStringLiteral("200 ok")), 0);
-}
-
-TEST_F(SessionTest, MissingServerIsAskedForThenReported)
-{
-    TMFtp ftp;
-    FtpLog log(ftp);
-    ftp.Login();
-    pumpFor(30);
-    EXPECT_EQ(log.lines, QStringList({QStringLiteral("need 1"), QStringLiteral("error 18 "),
-                                      QStringLiteral("ready")}));
 }

@@ -7,119 +7,18 @@
 
 #include "ftp/FtpMisc.h"
 
-#include <QDir>
 #include <QFile>
-#include <QMap>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 
 using namespace ftp;
 using namespace ftptest;
 
 namespace {
 
-// Remote files of the scripted server, shared with its thread.
-struct RemoteFiles
-{
-    std::mutex mutex;
-    QMap<QString, QByteArray> files;
-    void put(const QString &name, const QByteArray &data)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        files[name] = data;
-    }
-    QByteArray get(const QString &name)
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        return files.value(name);
-    }
-};
-
 using Override = std::function<QString(const QString &command)>;
-
-// A small FTP server on a scripted session: login, TYPE, PASV, PORT, SIZE, REST, RETR,
-// STOR over the remote files. An override answers a command first when it returns text.
-void serveFiles(ScriptedSession &s, RemoteFiles &remote, const Override &override)
-{
-    s.reply(QStringLiteral("220 ready"));
-    QString portArgument;
-    bool passive = false;
-    qint64 rest = 0;
-    auto openData = [&]() {
-        return passive ? s.acceptPassive() : s.connectActive(portArgument);
-    };
-    while (s.isOpen()) {
-        const QString c = s.next();
-        if (!s.isOpen())
-            return;
-        const QString o = override ? override(c) : QString();
-        if (!o.isEmpty()) {
-            if (c == QLatin1String("PASV"))
-                passive = true;
-            s.reply(o);
-            continue;
-        }
-        const QString arg = c.section(QLatin1Char(' '), 1);
-        std::unique_lock<std::mutex> lock(remote.mutex);
-        const bool exists = remote.files.contains(arg);
-        const QByteArray content = remote.files.value(arg);
-        lock.unlock();
-        if (c.startsWith(QLatin1String("TYPE"))) {
-            s.reply(QStringLiteral("200 Type set"));
-        } else if (c == QLatin1String("PASV")) {
-            passive = true;
-            s.reply(s.openPassive());
-        } else if (c.startsWith(QLatin1String("PORT "))) {
-            passive = false;
-            portArgument = arg;
-            s.reply(QStringLiteral("200 PORT command successful"));
-        } else if (c.startsWith(QLatin1String("SIZE "))) {
-            s.reply(exists ? QStringLiteral("213 %1").arg(content.size())
-                           : QStringLiteral("550 No such file"));
-        } else if (c.startsWith(QLatin1String("REST ")) && c != QLatin1String("REST 100")
-                   && c != QLatin1String("REST 0")) {
-            rest = arg.toLongLong();
-            s.reply(QStringLiteral("350 Restarting at %1").arg(rest));
-        } else if (c.startsWith(QLatin1String("RETR "))) {
-            if (!exists) {
-                s.reply(QStringLiteral("550 No such file"));
-                continue;
-            }
-            if (!openData()) {
-                s.reply(QStringLiteral("425 Cannot open data connection"));
-                continue;
-            }
-            s.reply(QStringLiteral("150 Opening BINARY mode data connection for %1 (%2 bytes).")
-                        .arg(arg)
-                        .arg(content.size()));
-            s.sendData(content.mid(rest));
-            s.closeData();
-            rest = 0;
-            s.reply(QStringLiteral("226 Transfer complete"));
-        } else if (c.startsWith(QLatin1String("STOR "))) {
-            if (!openData()) {
-                s.reply(QStringLiteral("425 Cannot open data connection"));
-                continue;
-            }
-            s.reply(QStringLiteral("150 Ok to send data"));
-            bool reset = false;
-            const QByteArray data = s.receiveData(&reset);
-            s.closeData();
-            if (reset) { // a cut stream is not stored
-                s.reply(QStringLiteral("426 Connection reset"));
-                continue;
-            }
-            remote.put(arg, rest > 0 ? remote.get(arg).left(rest) + data : data);
-            rest = 0;
-            s.reply(QStringLiteral("226 Transfer complete"));
-        } else {
-            s.reply(ScriptedSession::loginAnswer(c));
-        }
-    }
-}
 
 class TransferTest : public ::testing::Test
 {

@@ -49,9 +49,6 @@ TEST(MftpOptions, ParsesCommandsUrlsAndOptions)
                                     QStringLiteral("out.bin")},
                                    g, error));
     EXPECT_FALSE(g.put);
-    EXPECT_EQ(g.port, 21);
-    EXPECT_TRUE(g.user.isEmpty());
-    EXPECT_FALSE(g.hasPassword);
     EXPECT_EQ(g.localFile, QStringLiteral("out.bin"));
 
     // A password missing from the URL comes from netrc: the host's entry whose login
@@ -212,24 +209,9 @@ TEST_F(MftpRunTest, RunsEndAsTheFilesSay)
 
     // ASCII put sends CR LF line ends (a real server would turn them into its own), and
     // --verbose shows the server's control bytes escaped, never raw to the terminal.
-    QByteArray stored;
-    ScriptedFtpServer scripted([&stored](ScriptedSession &s, int) {
-        s.send("220 ready \x1b[2J\r\n");
-        for (QString c = s.next(); s.isOpen(); c = s.next()) {
-            if (c == QLatin1String("PASV")) {
-                s.reply(s.openPassive());
-            } else if (c.startsWith(QLatin1String("STOR"))) {
-                s.acceptPassive();
-                s.reply(QStringLiteral("150 Ok"));
-                stored = s.receiveData();
-                s.closeData();
-                s.reply(QStringLiteral("226 Done"));
-            } else {
-                s.reply(c.startsWith(QLatin1String("TYPE")) ? QStringLiteral("200 Type set")
-                                                            : ScriptedSession::loginAnswer(c));
-            }
-        }
-    });
+    RemoteFiles remote;
+    ScriptedFtpServer scripted(
+        [&remote](ScriptedSession &s, int) { serveFiles(s, remote, {}, "220 ready \x1b[2J"); });
     const ProgramRun r = mftp({QStringLiteral("put"), textFile,
                             QStringLiteral("ftp://127.0.0.1:%1/t.txt").arg(scripted.port()),
                             QStringLiteral("--ascii"), QStringLiteral("--passive"),
@@ -237,7 +219,7 @@ TEST_F(MftpRunTest, RunsEndAsTheFilesSay)
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("220 ready \\x1b[2J"))) << r.err.toStdString();
     EXPECT_FALSE(r.err.contains(QChar(0x1b)));
-    EXPECT_EQ(stored, QByteArray("line one\r\nline two\r\nline three\r\n"));
+    EXPECT_EQ(remote.get(QStringLiteral("t.txt")), QByteArray("line one\r\nline two\r\nline three\r\n"));
 }
 
 TEST_F(MftpRunTest, FailuresExitNonZeroWithKindAndText)
