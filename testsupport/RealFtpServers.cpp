@@ -1,6 +1,7 @@
 // The real FTP servers of the tests; see RealFtpServers.h.
 
 #include "RealFtpServers.h"
+#include "FtpTlsServer.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -124,22 +125,47 @@ QString RealFtpServer::name(Kind kind)
     case Kind::Vsftpd: return QStringLiteral("vsftpd");
     case Kind::Proftpd: return QStringLiteral("ProFTPD");
     case Kind::PureFtpd: return QStringLiteral("Pure-FTPd");
+    case Kind::Pyftpdlib: return QStringLiteral("pyftpdlib");
     }
     return QString();
 }
 
-bool RealFtpServer::offers(Kind kind, TMFtpTlsMode tls)
+bool RealFtpServer::offers(Kind kind, TMFtpTlsMode tls, bool ipv6)
 {
-    return !(kind == Kind::PureFtpd && tls == tlsImplicit);
+    return !(kind == Kind::PureFtpd && tls == tlsImplicit) && !(kind == Kind::Pyftpdlib && ipv6);
+}
+
+QString RealFtpServer::home() const
+{
+    if (m_py)
+        return m_py->home();
+    if (m_pys)
+        return m_pys->home();
+    return m_home.path();
 }
 
 QString RealFtpServer::certificateFile() const
 {
-    return m_tls == tlsNone ? QString() : path(QStringLiteral("cert.pem"));
+    if (m_tls == tlsNone)
+        return QString();
+    return m_pys ? m_pys->certificateFile() : path(QStringLiteral("cert.pem"));
 }
 
 bool RealFtpServer::start()
 {
+    if (m_kind == Kind::Pyftpdlib) {
+        const auto take = [this](auto &server) {
+            const bool started = server.start();
+            problem = server.problem;
+            missing = server.missing;
+            port = server.port;
+            return started;
+        };
+        if (m_tls == tlsNone)
+            return take(*(m_py = std::make_unique<PyFtpServer>()));
+        return take(*(m_pys = std::make_unique<PyFtpsServer>(
+                          m_tls == tlsImplicit ? PyFtpsServer::Mode::Implicit : PyFtpsServer::Mode::Explicit)));
+    }
     // The served user writes into the home directory, whoever it is.
     QFile::setPermissions(m_home.path(), QFile::Permissions(0x7777));
     QFile::setPermissions(m_run.path(), QFile::Permissions(0x7755));
@@ -150,6 +176,7 @@ bool RealFtpServer::start()
     case Kind::Vsftpd: return startVsftpd();
     case Kind::Proftpd: return startProftpd();
     case Kind::PureFtpd: return startPureFtpd();
+    case Kind::Pyftpdlib: break;
     }
     return false;
 }

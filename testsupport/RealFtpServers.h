@@ -2,7 +2,7 @@
 // The FTP servers shops run, started for a test on a free loopback port and stopped when
 // the object goes: vsftpd (installed from its Debian package), ProFTPD and Pure-FTPd
 // (unpacked from their Debian packages into the build tree by the test set-up, since they
-// conflict with vsftpd as installed packages). Each serves a temporary home
+// conflict with vsftpd as installed packages), and pyftpdlib. Each serves a temporary home
 // directory with full rights, in the clear or with TLS (explicit or implicit, where the
 // server offers it) required for the login and the data, with a certificate the test makes
 // for 127.0.0.1 and ::1. The configurations work whether the test runs as root or not,
@@ -18,16 +18,20 @@
 
 namespace ftptest {
 
+class PyFtpServer;
+class PyFtpsServer;
+
 class RealFtpServer
 {
 public:
-    enum class Kind { Vsftpd, Proftpd, PureFtpd };
+    enum class Kind { Vsftpd, Proftpd, PureFtpd, Pyftpdlib };
     RealFtpServer(Kind kind, ftp::TMFtpTlsMode tls, bool ipv6 = false);
     ~RealFtpServer();
 
     static QString name(Kind kind);
-    // Whether the server offers the TLS mode at all (Pure-FTPd has no implicit TLS).
-    static bool offers(Kind kind, ftp::TMFtpTlsMode tls);
+    // Whether the server offers the TLS mode at all (Pure-FTPd has no implicit TLS) over
+    // the address family (the pyftpdlib servers of the tests listen on IPv4 only).
+    static bool offers(Kind kind, ftp::TMFtpTlsMode tls, bool ipv6);
 
     bool start();
     QString problem;
@@ -36,7 +40,7 @@ public:
     QString host() const { return m_ipv6 ? QStringLiteral("::1") : QStringLiteral("127.0.0.1"); }
     QString user() const { return m_user; }
     QString password() const { return QStringLiteral("secret"); }
-    QString home() const { return m_home.path(); }
+    QString home() const;
     // The certificate that makes the server trusted (PEM); empty without TLS.
     QString certificateFile() const;
 
@@ -55,6 +59,8 @@ private:
     QTemporaryDir m_home;
     QTemporaryDir m_run; // configuration, certificate, logs
     std::unique_ptr<QProcess> m_process;
+    std::unique_ptr<PyFtpServer> m_py;
+    std::unique_ptr<PyFtpsServer> m_pys;
 };
 
 } // namespace ftptest
