@@ -120,9 +120,9 @@ TEST_P(MftpRealServers, PutGetAndBothResumesCopyEveryByte)
 INSTANTIATE_TEST_SUITE_P(Rows, MftpRealServers, ::testing::ValuesIn(rows()),
                          [](const ::testing::TestParamInfo<Row> &i) { return rowName(i.param); });
 
-// An upload's blocks reach the system gathered into large sends: at every size around the
-// gathering's edges every byte arrives, in order, also from a server that reads slower than
-// the client sends (pyftpdlib), so that sends stop half way.
+// A plain upload reads its file and sends it 256 KiB at a time: at every size around those
+// edges every byte arrives, in order, also at a server that reads slower than the client
+// sends (pyftpdlib), so that sends stop half way.
 TEST(MftpUploadSizes, EveryByteArrivesInOrderWhateverTheSize)
 {
     for (auto kind : {RealFtpServer::Kind::Vsftpd, RealFtpServer::Kind::Pyftpdlib}) {
