@@ -316,7 +316,7 @@ bool writeFromCache(int fd, const CacheHeader &h, const Continuation &c, const Q
     if (hasher.check() != h.check)
         return false;
 
-    platform::AtomicWriter out(exportPath);
+    platform::AtomicWriter out(exportPath, {}, platform::AtomicWriter::Space::ReuseSpace);
     out.write(heading);
     out.copyFrom(fd, HeaderSize, h.length); // in the kernel, never through this program
     out.write(c.lines);
@@ -351,7 +351,7 @@ bool rebuild(const engine::Table &journal, const LineEncoder &encoder, CacheHead
              const QByteArray &heading, const QString &exportPath, const QString &cachePath,
              QString *error, ExportOutcome &outcome)
 {
-    platform::AtomicWriter out(exportPath);
+    platform::AtomicWriter out(exportPath, {}, platform::AtomicWriter::Space::ReuseSpace);
     out.write(heading);
     platform::TemporaryFile cache(cachePath);
     bool caching = cache.isOpen() && writeAt(cache.handle(), QByteArray(HeaderSize, ' ').constData(),

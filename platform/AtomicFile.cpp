@@ -70,6 +70,11 @@ mode_t defaultMode()
 
 TemporaryFile::TemporaryFile(const QString &targetPath)
 {
+    create(targetPath);
+}
+
+void TemporaryFile::create(const QString &targetPath)
+{
     const QFileInfo target(targetPath);
     const QString folder = target.absolutePath();
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
@@ -94,6 +99,45 @@ TemporaryFile::TemporaryFile(const QString &targetPath)
     }
     if (m_fd < 0 && m_error.isEmpty())
         m_error = QStringLiteral("cannot create a temporary file in %1").arg(folder);
+}
+
+namespace {
+
+// The spare at `path`, open, locked and proven unused (see AtomicWriter), or -1.
+int takeSpare(const QByteArray &path)
+{
+    const int fd = ::open(path.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return -1;
+    struct stat held, named;
+    // Locked like every temporary file being written; still under that name and no other (a
+    // clean-up or another writer may have taken it meanwhile); open nowhere else: the
+    // system grants a write lease only on a file that no other descriptor has open.
+    const bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+                      S_ISREG(held.st_mode) && held.st_nlink == 1 &&
+                      ::lstat(path.constData(), &named) == 0 && named.st_ino == held.st_ino &&
+                      named.st_dev == held.st_dev && ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0;
+    if (!free) {
+        ::close(fd);
+        return -1;
+    }
+    // The lease served as the proof only: a reader opening the file now would wait for it.
+    ::fcntl(fd, F_SETLEASE, F_UNLCK);
+    return fd;
+}
+
+} // namespace
+
+TemporaryFile::TemporaryFile(const QString &targetPath, const QString &sparePath)
+{
+    const int fd = sparePath.isEmpty() ? -1 : takeSpare(encoded(sparePath));
+    if (fd < 0) {
+        create(targetPath);
+        return;
+    }
+    m_fd = fd;
+    m_path = sparePath;
+    m_reused = true;
 }
 
 TemporaryFile::~TemporaryFile()
@@ -122,8 +166,16 @@ bool TemporaryFile::renameTo(const QString &targetPath)
     return true;
 }
 
-AtomicWriter::AtomicWriter(const QString &path, QFileDevice::Permissions permissions)
-    : m_path(path), m_temp(path)
+QString spareFileName(const QString &targetPath)
+{
+    const QFileInfo target(targetPath);
+    return target.absolutePath() + u'/' + TemporaryPrefix + target.fileName() +
+           QStringLiteral("-rezerva");
+}
+
+AtomicWriter::AtomicWriter(const QString &path, QFileDevice::Permissions permissions, Space space)
+    : m_path(path), m_keepSpare(space == Space::ReuseSpace),
+      m_temp(path, m_keepSpare ? spareFileName(path) : QString())
 {
     if (!m_temp.isOpen()) {
         fail(m_temp.errorString());
@@ -243,6 +295,12 @@ bool AtomicWriter::commit()
 {
     if (m_failed)
         return false;
+    // A spare written over may have been longer than what it holds now.
+    if (m_temp.reused()) {
+        const off_t end = ::lseek(m_temp.handle(), 0, SEEK_CUR);
+        if (end < 0 || ::ftruncate(m_temp.handle(), end) != 0)
+            return fail(systemReason(errno));
+    }
     if (::fsync(m_temp.handle()) != 0)
         return fail(systemReason(errno));
     const QByteArray parked = parkReplaced(m_path);
@@ -252,9 +310,14 @@ bool AtomicWriter::commit()
         return fail(m_temp.errorString());
     }
     m_failed = true; // written: a second commit() has nothing to do
-    // The old file goes in the background; one left by a killed process has the temporary
-    // name that removeStaleTemporaryFiles() clears.
-    if (!parked.isEmpty())
+    if (parked.isEmpty())
+        return true;
+    // The old file becomes the spare when that name is free (a link replaces nothing), else it
+    // goes in the background; one left by a killed process has the temporary name that
+    // removeStaleTemporaryFiles() clears.
+    if (m_keepSpare && ::link(parked.constData(), encoded(spareFileName(m_path)).constData()) == 0)
+        ::unlink(parked.constData());
+    else
         std::thread([parked] { ::unlink(parked.constData()); }).detach();
     return true;
 }

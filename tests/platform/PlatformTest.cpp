@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 class PlatformFiles : public ::testing::Test
@@ -109,6 +112,56 @@ TEST_F(PlatformFiles, APieceWriterCopiesFromAFileAndReplacesALargeTargetWhole)
               0);
     EXPECT_EQ(read("big.txt"), before);
     EXPECT_EQ(files(), (QStringList{"big.txt", "source"}));
+}
+
+// Writing over the spare of a large target: each write's bytes exactly (a longer spare cut to
+// them), the spare written over only when nobody else holds it (a reader of the file it once
+// was keeps reading that file, a spare with another name keeps its bytes), the target whole
+// after a failed write, and the spare cleared at start-up like any temporary file.
+TEST_F(PlatformFiles, AWriterReusingSpaceNeverTouchesAFileSomebodyHolds)
+{
+    using platform::AtomicWriter;
+    const QString spare = QFileInfo(platform::spareFileName(path("big.txt"))).fileName();
+    const auto write = [&](char c, qsizetype size) {
+        AtomicWriter out(path("big.txt"), {}, AtomicWriter::Space::ReuseSpace);
+        return out.write(QByteArray(size, c)) && out.commit();
+    };
+    const auto inode = [&](const QString &name) {
+        struct stat info{};
+        return ::stat(QFile::encodeName(path(name)).constData(), &info) == 0 ? info.st_ino : 0;
+    };
+    constexpr qsizetype Big = 17 << 20;
+    ASSERT_TRUE(write('a', Big));
+    ASSERT_TRUE(write('b', Big + 3));
+    EXPECT_EQ(files(), (QStringList{spare, "big.txt"}));
+    const ino_t first = inode(spare);
+    ASSERT_TRUE(write('c', Big - 5)); // over the longer spare
+    EXPECT_EQ(inode("big.txt"), first);
+    EXPECT_EQ(read("big.txt"), QByteArray(Big - 5, 'c'));
+    EXPECT_EQ(read(spare), QByteArray(Big + 3, 'b'));
+
+    QFile reader(path("big.txt"));
+    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+    ASSERT_TRUE(write('d', Big));
+    ASSERT_TRUE(write('e', Big)); // the spare is the reader's file now
+    ASSERT_TRUE(write('f', Big));
+    EXPECT_EQ(reader.readAll(), QByteArray(Big - 5, 'c'));
+    reader.close();
+    EXPECT_EQ(read("big.txt"), QByteArray(Big, 'f'));
+
+    ASSERT_EQ(::link(QFile::encodeName(path(spare)).constData(),
+                     QFile::encodeName(path("linked")).constData()), 0);
+    const QByteArray linked = read("linked");
+    ASSERT_TRUE(write('g', Big));
+    EXPECT_EQ(read("linked"), linked);
+    QFile::remove(path("linked"));
+
+    EXPECT_EQ(runWithFileSizeLimit(1 << 20, [&] { return write('h', Big) ? 1 : 0; }), 0);
+    EXPECT_EQ(read("big.txt"), QByteArray(Big, 'g'));
+    for (int i = 0; i < 200 && files().size() > 2; ++i)
+        QThread::msleep(10); // an old file's second name goes in the background
+    platform::removeStaleTemporaryFiles(dir.path());
+    EXPECT_EQ(files(), QStringList{"big.txt"});
 }
 
 TEST_F(PlatformFiles, CleanUpRemovesOnlyTheTemporaryFilesNobodyHolds)
