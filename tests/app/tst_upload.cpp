@@ -145,6 +145,10 @@ private slots:
         QCOMPARE(server->file("public_html/dv/" + name), written);
         QCOMPARE(server->file("public_html/dv/." + name + ".part") != "<missing>", temporaryLeft);
         QCOMPARE(form->MFtp1->Passive(), !fourLines);
+        // Answered No: nothing stored, the inputs kept, the export written again all the same.
+        QCOMPARE(written.count("\r\n"), yes ? 7 : 6);
+        QCOMPARE(data->records("promet").size(), yes ? 1 : 0);
+        QCOMPARE(form->Edit4->text(), yes ? QString() : QStringLiteral("150"));
         QVERIFY(!QFile::exists(data->file("podaci.txt")));
         QVERIFY(form->ListBox6->isHidden()); // the option lines, password among them
         QVERIFY2(form->Label26->text().endsWith(status), qPrintable(form->Label26->text()));
