@@ -1,16 +1,13 @@
 // The cash book through the real window: document numbers on the posting page, the printed
-// slip, the CSV of the report page, the day report page and reversals from the review window.
-// A closed day refusing a posting (also after a restore) and the numbers a restore keeps are
-// the backup test's, a reversal from the journal view the upload test's.
+// slip, the CSV of the report page and the day report page. A closed day refusing a posting
+// (also after a restore) and the numbers a restore keeps are the backup test's, reversals
+// from the journal view and the review window the upload test's.
 #include "WindowTest.h"
-
-#include "Unit2.h"
 
 #include "platform/TextFiles.h"
 #include "report/Document.h"
 
 #include <QLabel>
-#include <QTableView>
 
 class TestCashBook : public QObject, WindowTest<>
 {
@@ -117,52 +114,6 @@ private slots:
                  QStringLiteral("ZAKLJUCEN: izvestaj br. 1/2026 (Admin, 07/12/2026 14:05:09)"));
         click("DayPreview");
         QVERIFY(texts.contains("BLAGAJNICKI IZVESTAJ br. 1/2026"));
-    }
-
-    // The review window reverses the document of the chosen row, told apart from an equal
-    // record by the id the row carries; the export follows each reversal. What a reversal
-    // refuses is the cash book's (tests/desk).
-    void theReviewWindowReversesTheChosenDocument()
-    {
-        const QString cashier = QStringLiteral("Petar Petrovic");
-        data->addPosting(cashier, "07/12/2026", "5.00", "0.00", "0.00", "0.00");
-        data->addPosting(cashier, "07/12/2026", "5.00", "0.00", "0.00", "0.00");
-        data->addPosting(cashier, "07/12/2026", "0.00", "0.00", "0.00", "7.00");
-        showForm();
-        TForm2 review(data->session, dialogs, clock, settings);
-        form->setReviewWindow(&review);
-        login("111"); // numbers the journal
-        click("BitBtn18");
-        review.FormActivate();
-        const struct
-        {
-            int row;
-            QString said;
-        } steps[] = {
-            {1, "Dokument U-2026-000002 je storniran dokumentom U-2026-000003"},
-            {0, "Dokument U-2026-000001 je storniran dokumentom U-2026-000004"},
-            {1, "Dokument U-2026-000002 je vec storniran (U-2026-000003)"},
-        };
-        for (const auto &step : steps) {
-            QFile::remove(data->file("podaci.txt"));
-            review.DBGrid1->setCurrentIndex(review.DBGrid1->model()->index(step.row, 0));
-            dialogs.clear();
-            dialogs.answerYes();
-            review.BitBtnStorno->click();
-            QCOMPARE(dialogs.messages(), QStringList{step.said});
-            // Written after a stored reversal only.
-            QCOMPARE(QFile::exists(data->file("podaci.txt")), step.said.contains("storniran dok"));
-            review.FormActivate(); // reading the journal here ended the shared session
-        }
-        const QList<QStringList> rows = data->records("promet");
-        QCOMPARE(rows.size(), 5); // the refused second reversal stored nothing
-        QCOMPARE(rows.at(3).mid(0, 6),
-                 (QStringList{cashier, "07/12/2026", "14:05:09", "STORNO U-2026-000002: opis",
-                              "grupa", "-5.00"}));
-        QCOMPARE(rows.at(4).at(3), QStringLiteral("STORNO U-2026-000001: opis"));
-        // The balance boxes follow the reversals: 5 + 5 - 5 - 5 dinars, 7 euros.
-        QCOMPARE(find<QLineEdit>("Edit2")->text(), QStringLiteral("0.00"));
-        form->setReviewWindow(nullptr);
     }
 };
 

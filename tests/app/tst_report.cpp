@@ -295,9 +295,12 @@ private slots:
         QCOMPARE(boxText("Edit6"), QStringLiteral("01/12/2026"));
     }
 
+    // A cashier chosen without a name is told once; a name picked from the list, a quote in
+    // it, finds its postings and titles the report as it reads. (What typed values find is the
+    // statement's, above, and the dialect's, tests/engine.)
     void missingTextIsToldOnceAndTheEndStepRuns()
     {
-        data->addPosting("Petar Petrovic", "02/12/2026", "1.00", "0.00", "0.00", "0.00");
+        data->addPosting("D'Artanjan", "02/12/2026", "1.00", "0.00", "0.00", "0.00");
         enterPage();
         select("RadioButton10");
         select("RadioButton12");
@@ -315,40 +318,27 @@ private slots:
         dialogs.clear();
         select("RadioButton11");
         select("RadioButton13");
-        clickLine("ListBox1", "Petar Petrovic");
-        press();
-        QCOMPARE(shownReports.size(), 1);
-        QCOMPARE(boxText("Edit8"), QString());
-        QCOMPARE(find<QListWidget>("ListBox1")->selectedItems().size(), 0);
-        QCOMPARE(find<QListWidget>("ListBox1")->currentRow(), -1);
-        press();
-        QCOMPARE(dialogs.messages(), QStringList{MissingCashier});
-        QCOMPARE(shownReports.size(), 1);
-        clickLine("ListBox1", "Petar Petrovic"); // the same name can be picked again
-        QCOMPARE(boxText("Edit8"), QStringLiteral("Petar Petrovic"));
-    }
-
-    // A name with a quote picked from the list finds its postings and titles the report; a
-    // keyword crafted to leave its quotes finds nothing. (What typed values find is the
-    // statement's, above, and the dialect's, tests/engine.)
-    void quotesInTheValuesAreLiteral()
-    {
-        data->addPosting("D'Artanjan", "02/12/2026", "3.00", "0.00", "0.00", "0.00",
-                         "Racun za d'oru", "Gorivo");
-        enterPage();
-        select("RadioButton10");
         clickLine("ListBox1", "D'Artanjan");
         press();
         QCOMPARE(shownReports.size(), 1);
         QCOMPARE(shownReports.last().all("Cashier"), QStringList{"D'Artanjan"});
         QCOMPARE(shownReports.last().all("TitleLine2"),
                  QStringList{"Za izabranog dorvantika D'Artanjan"});
+        QCOMPARE(boxText("Edit8"), QString());
+        QCOMPARE(find<QListWidget>("ListBox1")->selectedItems().size(), 0);
+        QCOMPARE(find<QListWidget>("ListBox1")->currentRow(), -1);
+        press();
+        QCOMPARE(dialogs.messages(), QStringList{MissingCashier});
+        QCOMPARE(shownReports.size(), 1);
+        clickLine("ListBox1", "D'Artanjan"); // the same name can be picked again
+        QCOMPARE(boxText("Edit8"), QStringLiteral("D'Artanjan"));
+        // A keyword crafted to leave its quotes finds nothing.
         select("RadioButton6");
         setText("Edit10", "x' or 'a'='a");
+        dialogs.clear();
         press();
         QCOMPARE(dialogs.messages(), QStringList{NoRecords});
         QCOMPARE(shownReports.size(), 1);
-        QVERIFY(!data->session.hasPassword()); // the end step ran
     }
 
     void engineErrorEndsThePressWithoutTheEndStep()
