@@ -120,9 +120,7 @@ bool RealFtpServer::start()
     if (m_kind == Kind::Pyftpdlib) {
         const auto take = [this](auto &server) {
             const bool started = server.start();
-            problem = server.problem;
-            missing = server.missing;
-            port = server.port;
+            static_cast<ServerStart &>(*this) = server;
             return started;
         };
         if (m_tls == tlsNone)
