@@ -187,7 +187,6 @@ private slots:
         QCOMPARE(listLines("ListBox5"), (QStringList{"Gorivo", "Pazar"}));
         QCOMPARE(boxText("Edit6"), QStringLiteral("07/11/2026"));
         QCOMPARE(boxText("Edit7"), QStringLiteral("07/12/2026"));
-        QCOMPARE(find<QDateEdit>("DateTimePicker1")->date(), QDate(2026, 11, 7));
 
         // Change everything, then come back through the menu.
         for (const char *chosen :

@@ -105,13 +105,14 @@ private slots:
     }
 
     // The connection fails around the commit of a posting: the page says what became of it,
-    // and pressing PROKNJIZI again with the boxes as they are never stores it twice.
+    // and pressing PROKNJIZI again with the boxes as they are never stores it twice. (A lost
+    // answer to a commit that arrived is a stored posting to the desk: tests/engine's
+    // FaultsOnTheWireNeverDoubleAPostingNorHoldTheDesk.)
     void postingThroughABrokenCommitIsStoredOnce_data()
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("said");       // the start of the message after the press
         QTest::addColumn<QString>("saidAgain");  // after the second press; "" when none
-        QTest::newRow("answer lost") << "drop" << "" << "";
         QTest::newRow("answer lost, server out of reach")
             << "sever" << "Nije poznato da li je promena proknjizena"
             << "Promena je vec proknjizena";
@@ -132,12 +133,6 @@ private slots:
         QVERIFY(proxy.command(QStringLiteral("arm COMMIT ") + action));
         dialogs.answerYes();
         form->BitBtn8Click();
-        if (said.isEmpty()) {
-            QCOMPARE(dialogs.messages(), QStringList());
-            QCOMPARE(boxText("Edit4"), QString()); // stored: the boxes are emptied
-            QCOMPARE(journalCount(), QStringLiteral("1"));
-            return;
-        }
         saidOnce(said);
         QCOMPARE(boxText("Edit4"), QStringLiteral("25.00")); // kept for pressing again
         if (action == QLatin1String("cut"))
