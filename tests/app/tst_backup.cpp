@@ -57,7 +57,6 @@ private slots:
         data->addUser("12345", "Admin");
         data->addUser("111", "Petar Petrovic");
         data->addPosting("x", "01/12/2026", "1000.00", "0.00", "0.00", "0.00");
-        writeFile("podaci/ftpop.txt", "0\r\n");
     }
     void cleanup() { finish(); }
 

@@ -4,7 +4,6 @@
 // from the journal view and the review window the upload test's.
 #include "WindowTest.h"
 
-#include "platform/TextFiles.h"
 #include "report/Document.h"
 
 #include <QLabel>
@@ -23,7 +22,6 @@ private slots:
         freshData();
         data->addUser("12345", "Admin");
         data->addUser("111", "Petar Petrovic");
-        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
     }
     void cleanup() { finish(); }
 

@@ -7,7 +7,6 @@
 #include "ChainCheck.h"
 
 #include "desk/JournalChain.h"
-#include "platform/TextFiles.h"
 
 #include <QSignalSpy>
 
@@ -56,7 +55,6 @@ private slots:
         freshData();
         data->addUser("12345", "Admin");
         data->addUser("111", "Petar Petrovic");
-        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
         at(0);
     }
     void cleanup() { finish(); }

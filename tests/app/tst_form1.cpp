@@ -195,7 +195,6 @@ private slots:
         QFETCH(QString, reason);
         QFETCH(QString, group);
         data->addPosting("x", "01/12/2026", "100.00", "0.00", "0.00", "0.00");
-        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
         showPostingPage();
         fillPosting(currency, direction, amount, reason, group);
         if (!question.isEmpty())
@@ -231,7 +230,6 @@ private slots:
 
     void overflowingSumsStoreNothing()
     {
-        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
         // Records written by another tool whose sum leaves the range: a posting is refused
         // with a clear error, never stored and then reported as failed.
         for (int i = 0; i < 2; ++i)
@@ -407,7 +405,6 @@ private slots:
 
     void groupListAndGroupBoxAgreeAfterAPosting()
     {
-        QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"0"}));
         showPostingPage();
         auto *c4 = find<QComboBox>("ComboBox4");
         fillPosting("DINARI", "ULAZ", "5", "Racun", "");

@@ -39,7 +39,6 @@ class TestServerStore : public QObject, WindowTest<>
         QCOMPARE(cluster.reset(), QString());
         data->addUser("111", "Petar");
         QCOMPARE(runInit({"--server", cluster.uri(), "--import", data->path()}), 0);
-        QVERIFY(data->writeFile("podaci/ftpop.txt", "0\r\n"));
         QVERIFY(data->writeFile("podaci/baza.txt",
                                 proxy.uri(cluster.uri(), cluster.port()).toUtf8() + "\ntimeout=3\n"));
     }
