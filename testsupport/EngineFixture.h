@@ -37,6 +37,16 @@ struct JournalRow
     QString izlazEur = QStringLiteral("0.00");
 };
 
+// A table of the session, opened at once with the table password.
+struct OpenTable : engine::Table
+{
+    OpenTable(engine::Session &session, const QString &path) : engine::Table(session, path)
+    {
+        session.setPassword(desk::tablePassword());
+        open();
+    }
+};
+
 class EngineFixture : public ::testing::Test
 {
 protected:
@@ -72,9 +82,7 @@ protected:
 
     void post(const JournalRow &row)
     {
-        session.setPassword(password());
-        engine::Table t(session, QStringLiteral("podaci/promet.db"));
-        t.open();
+        OpenTable t(session, QStringLiteral("podaci/promet.db"));
         t.insert();
         t.setFieldText(QStringLiteral("KORISNIK"), row.korisnik);
         t.setFieldText(QStringLiteral("DATUM"), row.datum);

@@ -66,8 +66,7 @@ TEST_P(QueryTest, RowsCarryTheIdsOfTheirRecords)
     post({"Ana Anic", "03/12/2026", "Kafa", "Ostalo", "0.00", "0.00", "10.00"}); // equal to the third
     QList<qint64> stored;
     {
-        engine::Table t(session, QStringLiteral("podaci/promet.db"));
-        t.open();
+        OpenTable t(session, QStringLiteral("podaci/promet.db"));
         for (t.first(); !t.eof(); t.next())
             stored << t.recordId();
         session.close();

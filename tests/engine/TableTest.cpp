@@ -110,9 +110,7 @@ TEST_P(StoredTableTest, PromptIsAskedWhenNoPasswordFitsAndItsAnswerIsKept)
 // named with the table's path as written.
 TEST_P(StoredTableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
 {
-    session.setPassword(password());
-    Table users(session, QStringLiteral("podaci\\korisnici.db"));
-    users.open();
+    OpenTable users(session, QStringLiteral("podaci\\korisnici.db"));
     EXPECT_TRUE(users.eof());
     addUser(users, QStringLiteral("1"), QStringLiteral("Ana"));
     addUser(users, QStringLiteral("2"), QStringLiteral("Zoran"));
@@ -162,9 +160,7 @@ TEST_P(StoredTableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
     post({QStringLiteral("Ana"), QStringLiteral("07/12/2026"), QStringLiteral("Racun"),
           QStringLiteral("g"), QStringLiteral("-20.5")});
     post({QStringLiteral("\u0160ime"), QStringLiteral("01/01/2026"), QString(), QStringLiteral("g")});
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     journal.next();
     const int korisnik = journal.fieldIndex(QStringLiteral("KORISNIK"));
     const int datum = journal.fieldIndex(QStringLiteral("DATUM"));
@@ -187,9 +183,7 @@ TEST_P(StoredTableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
 TEST_F(TableTest, StoresDatesAsIsoInAnyShortFormAndMoneyAsHundredths)
 {
     post({"Petar Petrovic", "07/12/2026", "Gorivo", "Auto", "0.00", "1234567.89", "0.00", "0.00"});
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     EXPECT_EQ(journal.fieldText(QStringLiteral("datum")), QStringLiteral("07/12/2026"));
     EXPECT_EQ(journal.fieldText(QStringLiteral("vreme")), QStringLiteral("10:00:00"));
     EXPECT_EQ(journal.fieldText(QStringLiteral("izlazdin")), QStringLiteral("1234567.89"));
@@ -215,9 +209,7 @@ TEST_F(TableTest, StoresDatesAsIsoInAnyShortFormAndMoneyAsHundredths)
 // field keeps its earlier value and nothing reaches the file before post().
 TEST_F(TableTest, ValuesMustFitTheirFieldsAndAFailedSetStoresNothing)
 {
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     QSignalSpy changed(&journal, &Table::changed);
     journal.insert();
     journal.setFieldText(QStringLiteral("IZLAZDIN"), QStringLiteral("15.50"));
@@ -281,9 +273,7 @@ TEST_F(TableTest, RelativePathsFollowTheCurrentDirectoryWithoutABaseDir)
 
 TEST_P(StoredTableTest, PositionsWalkingAndClearingWorkAcrossBlocks)
 {
-    session.setPassword(password());
-    Table users(session, QStringLiteral("podaci/korisnici.db"));
-    users.open();
+    OpenTable users(session, QStringLiteral("podaci/korisnici.db"));
     for (int i = 0; i < 600; ++i)
         addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
     users.close();
@@ -306,8 +296,9 @@ TEST_P(StoredTableTest, PositionsWalkingAndClearingWorkAcrossBlocks)
     for (const bool countedFirst : {false, true}) {
         users.close();
         users.open();
-        if (countedFirst)
+        if (countedFirst) {
             EXPECT_EQ(users.recordCount(), count);
+        }
         const QString code = QStringLiteral("new%1").arg(count);
         addUser(users, code, QStringLiteral("New"));
         EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), code);
@@ -366,9 +357,7 @@ TEST_P(StoredTableTest, PositionsWalkingAndClearingWorkAcrossBlocks)
 TEST_F(TableTest, ATransactionKeepsAllOrNothing)
 {
     session.setDurableWrites(true);
-    session.setPassword(password());
-    Table users(session, QStringLiteral("podaci/korisnici.db"));
-    users.open();
+    OpenTable users(session, QStringLiteral("podaci/korisnici.db"));
     users.startTransaction();
     for (int i = 0; i < 300; ++i)
         addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
@@ -393,12 +382,9 @@ TEST_F(TableTest, ATransactionKeepsAllOrNothing)
 
 TEST_F(TableTest, ClosingTheSessionClosesEveryTableAndQuery)
 {
-    session.setPassword(password());
-    Table users(session, QStringLiteral("podaci/korisnici.db"));
-    Table journal(session, QStringLiteral("podaci/promet.db"));
+    OpenTable users(session, QStringLiteral("podaci/korisnici.db"));
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     engine::Query query(session);
-    users.open();
-    journal.open();
     reopen(query, QStringLiteral("select * from podaci\\promet.db"));
     QSignalSpy usersClosed(&users, &Table::closed);
     QSignalSpy queryClosed(&query, &engine::Query::closed);
@@ -412,11 +398,8 @@ TEST_F(TableTest, ClosingTheSessionClosesEveryTableAndQuery)
 
 TEST_P(StoredTableTest, AnotherTableOnTheSameFileSeesNewRecords)
 {
-    session.setPassword(password());
-    Table grid(session, QStringLiteral("podaci/promet.db"));
-    Table posting(session, QStringLiteral("podaci\\promet.db"));
-    grid.open();
-    posting.open();
+    OpenTable grid(session, QStringLiteral("podaci/promet.db"));
+    OpenTable posting(session, QStringLiteral("podaci\\promet.db"));
     posting.insert();
     posting.setFieldText(QStringLiteral("OPIS"), QStringLiteral("x"));
     posting.post();
@@ -471,9 +454,7 @@ TEST_P(StoredTableTest, FourDesksPostingAtOnceStoreTheRunningBalances)
     constexpr int desks = 4;
     constexpr int postings = 250;
     {
-        session.setPassword(password());
-        Table journal(session, QStringLiteral("podaci/promet.db"));
-        journal.open();
+        OpenTable journal(session, QStringLiteral("podaci/promet.db"));
         desk::cashbook::prepare(journal); // as the program does at the login
     }
     std::vector<std::unique_ptr<QProcess>> processes;
@@ -486,9 +467,7 @@ TEST_P(StoredTableTest, FourDesksPostingAtOnceStoreTheRunningBalances)
         ASSERT_TRUE(p->waitForFinished(240000));
         EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
     }
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     EXPECT_EQ(journal.recordCount(), desks * postings);
     Money running;
     int wrong = 0;
@@ -522,11 +501,8 @@ TEST_P(StoredTableTest, FourDesksPostingAtOnceStoreTheRunningBalances)
 // connection of its own holding the journal's lock.
 TEST_P(StoredTableTest, ASecondWriterHearsTheTableIsBusy)
 {
-    session.setPassword(password());
-    Table first(session, QStringLiteral("podaci/promet.db"));
-    Table second(session, QStringLiteral("podaci/promet.db")); // a file connection of its own
-    first.open();
-    second.open();
+    OpenTable first(session, QStringLiteral("podaci/promet.db"));
+    OpenTable second(session, QStringLiteral("podaci/promet.db")); // a file connection of its own
     PGconn *otherDesk = nullptr;
     if (onServer()) {
         otherDesk = PQconnectdb(PgCluster::shared().uri().toUtf8().constData());
@@ -549,9 +525,7 @@ TEST_P(StoredTableTest, ASecondWriterHearsTheTableIsBusy)
 // Sums are exact in 64 bits; one that leaves them is an error, never a wrong figure.
 TEST_P(StoredTableTest, ASumBeyondSixtyFourBitsIsReported)
 {
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     for (int i = 0; i < 2; ++i) {
         journal.insert();
         journal.setFieldMoney(QStringLiteral("ULAZDIN"),
@@ -576,9 +550,7 @@ protected:
 // leaves nothing of it stored, and the next action connects again.
 TEST_F(ServerStoreTest, AServerAwayStoresNothingAndTheNextActionTriesAgain)
 {
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     journal.startTransaction();
     journal.insert();
     journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("izgubljeno"));

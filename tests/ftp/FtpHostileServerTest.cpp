@@ -56,13 +56,30 @@ void typeAndPasv(ScriptedSession &s)
     answer(s, s.openPassive());
 }
 
+// Reads RETR or STOR, takes the passive data connection and answers it.
+void openTransfer(ScriptedSession &s,
+                  const QString &reply = QStringLiteral(
+                      "150 Opening BINARY mode data connection for f.bin (100000 bytes)."))
+{
+    s.next();
+    s.acceptPassive();
+    s.reply(reply);
+}
+
+// Answers an upload's TYPE, SIZE (no such file) and PASV, and opens its STOR.
+void openUpload(ScriptedSession &s)
+{
+    answer(s, QStringLiteral("200 Type set"));
+    answer(s, QStringLiteral("550 No such file")); // SIZE
+    answer(s, s.openPassive());
+    openTransfer(s, QStringLiteral("150 Ok to send data"));
+}
+
 // Reads RETR and sends data on the passive connection as the 100000 bytes announced, then
 // the final reply unless it is left out.
 void sendFile(ScriptedSession &s, const QByteArray &data, bool finalReply = true)
 {
-    s.next();
-    s.acceptPassive();
-    s.reply(QStringLiteral("150 Opening BINARY mode data connection for f.bin (100000 bytes)."));
+    openTransfer(s);
     s.sendData(data);
     s.closeData();
     if (finalReply)
@@ -243,12 +260,7 @@ std::vector<Row> rows()
                   QStringLiteral("ready")}, nullptr});
     r.push_back({"226 before the upload was sent",
                  [](ScriptedSession &s) {
-                     answer(s, QStringLiteral("200 Type set"));
-                     answer(s, QStringLiteral("550 No such file")); // SIZE
-                     answer(s, s.openPassive());
-                     s.next();
-                     s.acceptPassive();
-                     s.reply(QStringLiteral("150 Ok to send data"));
+                     openUpload(s);
                      s.sleep(50);
                      s.reply(QStringLiteral("226 Transfer complete"));
                      drain(s);
@@ -319,14 +331,13 @@ std::vector<Row> rows()
                      EXPECT_TRUE(ftp.ControlConnected());
                  }});
     // --- every wait ends within TimeOut ---
-    r.push_back({"silent server", [](ScriptedSession &s) { drain(s); }, nullptr, TimedOut,
-                 nullptr, QByteArray(), true});
-    r.push_back({"banner without a line end",
-                 [](ScriptedSession &s) {
-                     s.send("220 hello");
-                     drain(s);
-                 },
-                 nullptr, TimedOut, nullptr, QByteArray(), true});
+    for (const QByteArray &banner : {QByteArray(), QByteArray("220 hello")})
+        r.push_back({banner.isEmpty() ? "silent server" : "banner without a line end",
+                     [banner](ScriptedSession &s) {
+                         s.send(banner);
+                         drain(s);
+                     },
+                     nullptr, TimedOut, nullptr, QByteArray(), true});
     r.push_back({"unanswered RETR",
                  [](ScriptedSession &s) {
                      typeAndPasv(s);
@@ -336,30 +347,21 @@ std::vector<Row> rows()
     r.push_back({"stalled data connection",
                  [](ScriptedSession &s) {
                      typeAndPasv(s);
-                     s.next();
-                     s.acceptPassive();
-                     s.reply(QStringLiteral("150 Here it comes"));
+                     openTransfer(s);
                      s.sendData(Content.left(1000));
                      drain(s);
                  },
                  download, TimedOut, nullptr});
     r.push_back({"stalled upload",
                  [](ScriptedSession &s) {
-                     answer(s, QStringLiteral("200 Type set"));
-                     answer(s, QStringLiteral("550 No such file")); // SIZE
-                     answer(s, s.openPassive());
-                     s.next();
-                     s.acceptPassive();
-                     s.reply(QStringLiteral("150 Ok to send data")); // and never reads
+                     openUpload(s); // and never reads
                      drain(s);
                  },
                  upload, TimedOut, nullptr, pattern(20 * 1024 * 1024)});
     r.push_back({"slow but moving download goes on",
                  [](ScriptedSession &s) {
                      typeAndPasv(s);
-                     s.next();
-                     s.acceptPassive();
-                     s.reply(QStringLiteral("150 Opening BINARY mode data connection for f.bin (100000 bytes)."));
+                     openTransfer(s);
                      for (int i = 0; i < 10; ++i) {
                          s.sendData(Content.mid(i * 10000, 10000));
                          s.sleep(300); // longer in all than the one-second time-out
@@ -379,26 +381,26 @@ std::vector<Row> rows()
                  },
                  download, TimedOut, nullptr});
     // --- floods are bounded ---
-    r.push_back({"multi-line reply without end",
-                 [](ScriptedSession &s) {
-                     const QByteArray line = "220-" + QByteArray(1000, 'x') + "\r\n";
-                     for (int i = 0; i < 3000 && s.isOpen(); ++i)
-                         s.send(line);
-                     drain(s);
-                 },
-                 nullptr,
-                 {QStringLiteral("error 12 Reply from the server too long"),
-                  QStringLiteral("quit"), QStringLiteral("ready")},
-                 nullptr, QByteArray(), true});
-    r.push_back({"line without line end",
-                 [](ScriptedSession &s) {
-                     s.send(QByteArray(20000, 'x'));
-                     drain(s);
-                 },
-                 nullptr,
-                 {QStringLiteral("error 12 Reply line from the server too long"),
-                  QStringLiteral("quit"), QStringLiteral("ready")},
-                 nullptr, QByteArray(), true});
+    const struct
+    {
+        const char *name, *error;
+        QByteArray chunk; // sent 3000 times, or until the client goes
+    } floods[] = {
+        {"multi-line reply without end", "error 12 Reply from the server too long",
+         "220-" + QByteArray(1000, 'x') + "\r\n"},
+        {"line without line end", "error 12 Reply line from the server too long",
+         QByteArray(1000, 'x')},
+    };
+    for (const auto &f : floods)
+        r.push_back({f.name,
+                     [chunk = f.chunk](ScriptedSession &s) {
+                         for (int i = 0; i < 3000 && s.isOpen(); ++i)
+                             s.send(chunk);
+                         drain(s);
+                     },
+                     nullptr,
+                     {QString::fromLatin1(f.error), QStringLiteral("quit"), QStringLiteral("ready")},
+                     nullptr, QByteArray(), true});
     // --- replies answer only the command they follow ---
     r.push_back({"second welcome line does not answer USER",
                  [](ScriptedSession &s) {
@@ -446,14 +448,12 @@ void runRow(const Row &row)
         writeFile(local, row.localBefore);
     const bool loginInRow = row.loginInRow;
     auto script = row.script;
-    ScriptedFtpServer server([&](ScriptedSession &s, int) {
+    ScriptedClient client([&](ScriptedSession &s, int) {
         if (!loginInRow)
             login(s);
         script(s);
-    });
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port(), 1);
+    }, 1);
+    auto &[server, ftp, log] = client;
     ftp.SetPassive(row.passive);
     // The event loop must keep turning while a server floods.
     int ticks = 0;

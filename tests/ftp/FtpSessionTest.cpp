@@ -33,7 +33,7 @@ protected:
 
 TEST_F(SessionTest, ReplyGrammar)
 {
-    ScriptedFtpServer server([](ScriptedSession &s, int) {
+    ScriptedClient client([](ScriptedSession &s, int) {
         // A multi-line welcome with the same code throughout.
         s.send("220-Welcome\r\n220-second line\r\n220 ready\r\n");
         s.next(); // USER: the reply split over two reads
@@ -55,10 +55,7 @@ TEST_F(SessionTest, ReplyGrammar)
         s.reply(QStringLiteral("226 Unsolicited"));
         s.serve(ScriptedSession::loginAnswer);
     });
-    TMFtp ftp;
-    FtpLog log(ftp);
-    QStringList handled;
-    pointAt(ftp, server.port());
+    auto &[server, ftp, log] = client;
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     ASSERT_TRUE(waitUntil([&] { return ftp.LastReply() == QStringLiteral("226 Unsolicited"); }));
     pumpFor(50);
@@ -94,10 +91,8 @@ TEST_F(SessionTest, ReplyGrammar)
 
 TEST_F(SessionTest, PasswordIsMaskedAndOtherCommandsShownWithLineEnd)
 {
-    ScriptedFtpServer server(answering());
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
+    ScriptedClient client(answering());
+    auto &[server, ftp, log] = client;
     ftp.SetUsername(QStringLiteral("kasa"));
     ftp.SetPassword(QStringLiteral("s3cret-word"));
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
@@ -115,7 +110,7 @@ TEST_F(SessionTest, PasswordIsMaskedAndOtherCommandsShownWithLineEnd)
 
 TEST_F(SessionTest, OperationsAreRefusedWhenNotConnectedBusyOrLoggingIn)
 {
-    ScriptedFtpServer server([](ScriptedSession &s, int) {
+    ScriptedClient client([](ScriptedSession &s, int) {
         s.reply(QStringLiteral("220 ready"));
         s.next();
         s.reply(QStringLiteral("331 Password"));
@@ -130,9 +125,7 @@ TEST_F(SessionTest, OperationsAreRefusedWhenNotConnectedBusyOrLoggingIn)
             return ScriptedSession::loginAnswer(c);
         });
     });
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
+    auto &[server, ftp, log] = client;
 
     ftp.Quit();
     EXPECT_EQ(log.lines, QStringList({QStringLiteral("info 1 Not connected to the server")}));
@@ -199,7 +192,7 @@ TEST_F(SessionTest, RefusedWelcomeIsRetriedThenReportedAsDisconnected)
         SCOPED_TRACE(c.welcome);
         const QString welcome = QString::fromLatin1(c.welcome);
         const bool secondWelcomed = c.secondWelcomed;
-        ScriptedFtpServer server([welcome, secondWelcomed](ScriptedSession &s, int connection) {
+        ScriptedClient client([welcome, secondWelcomed](ScriptedSession &s, int connection) {
             if (secondWelcomed && connection > 0) {
                 answering()(s, connection);
                 return;
@@ -207,9 +200,7 @@ TEST_F(SessionTest, RefusedWelcomeIsRetriedThenReportedAsDisconnected)
             s.reply(welcome);
             s.close();
         });
-        TMFtp ftp;
-        FtpLog log(ftp);
-        pointAt(ftp, server.port());
+        auto &[server, ftp, log] = client;
         ftp.SetRetries(c.retries);
         ftp.Login();
         ASSERT_TRUE(waitUntil([&] { return log.has(c.reports.last()); }));
@@ -226,40 +217,23 @@ TEST_F(SessionTest, RefusedWelcomeIsRetriedThenReportedAsDisconnected)
 TEST_F(SessionTest, QuittingEndsTheRetryWait)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            ScriptedFtpServer server([](ScriptedSession &s, int) {
-                s.reply(QStringLiteral("421 Too many users"));
-                s.close();
-            });
-            TMFtp ftp;
-            FtpLog log(ftp);
-            pointAt(ftp, server.port());
-            ftp.SetRetries(2);
-            ftp.SetRetryInterval(60);
-            ftp.OnFtpInfo = [](TMFtp *, FtpInfo info, const QString &) {
-                if (info == infoRetrying)
-                    QTimer::singleShot(100, [] { QCoreApplication::exit(0); });
-            };
-            ftp.Login();
-            waitUntil([&] { return log.has(QStringLiteral("quit")); }, 20000);
-            std::_Exit(log.has(QStringLiteral("quit")) && server.connectionCount() == 1 ? 7 : 1);
-        },
-        ::testing::ExitedWithCode(7), "");
-}
-
-TEST_F(SessionTest, ConnectionRefusedIsReportedOnceAndNotRetried)
-{
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, closedPort());
-    ftp.SetRetries(3);
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error")); }));
-    pumpFor(100);
-    EXPECT_EQ(retryReports(log), QStringList({QStringLiteral("error 11 Connection Refused")}));
-    EXPECT_EQ(ftp.LastErrorKind(), errConnectionRefused);
-    EXPECT_TRUE(ftp.LastErrorText().isEmpty()); // used once
+    const auto child = [] {
+        ScriptedClient client([](ScriptedSession &s, int) {
+            s.reply(QStringLiteral("421 Too many users"));
+            s.close();
+        });
+        auto &[server, ftp, log] = client;
+        ftp.SetRetries(2);
+        ftp.SetRetryInterval(60);
+        ftp.OnFtpInfo = [](TMFtp *, FtpInfo info, const QString &) {
+            if (info == infoRetrying)
+                QTimer::singleShot(100, [] { QCoreApplication::exit(0); });
+        };
+        ftp.Login();
+        waitUntil([&] { return log.has(QStringLiteral("quit")); }, 20000);
+        std::_Exit(log.has(QStringLiteral("quit")) && server.connectionCount() == 1 ? 7 : 1);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(7), "");
 }
 
 TEST_F(SessionTest, MissingUnknownAndOverlongHostNames)
@@ -292,19 +266,6 @@ TEST_F(SessionTest, MissingUnknownAndOverlongHostNames)
     EXPECT_EQ(ftp.LastError, 11001);
 }
 
-TEST_F(SessionTest, HostNameIsResolvedBeforeConnecting)
-{
-    ScriptedFtpServer server(answering());
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
-    ftp.SetServer(QStringLiteral("localhost"));
-    ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
-    EXPECT_EQ(log.only({QStringLiteral("info 2"), QStringLiteral("info 19"), QStringLiteral("info 0")}),
-              QStringList({QStringLiteral("info 2 localhost"), QStringLiteral("info 19 127.0.0.1"),
-                           QStringLiteral("info 0 127.0.0.1")}));
-}
-
 TEST_F(SessionTest, OwnTimeoutReportsButLetsTheConnectGoOn)
 {
     // A listener whose accept queue is full leaves further connects hanging.
@@ -335,13 +296,17 @@ TEST_F(SessionTest, OwnTimeoutReportsButLetsTheConnectGoOn)
     ::close(fd);
 }
 
-TEST_F(SessionTest, LoginWhileConnectedReplacesTheSocketSilently)
+// A host name is resolved before connecting; a login while connected replaces the socket
+// without a word of the old connection's end.
+TEST_F(SessionTest, HostNameIsResolvedAndALoginWhileConnectedReplacesTheSocketSilently)
 {
-    ScriptedFtpServer server(answering());
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
+    ScriptedClient client(answering());
+    auto &[server, ftp, log] = client;
+    ftp.SetServer(QStringLiteral("localhost"));
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
+    EXPECT_EQ(log.only({QStringLiteral("info 2"), QStringLiteral("info 19"), QStringLiteral("info 0")}),
+              QStringList({QStringLiteral("info 2 localhost"), QStringLiteral("info 19 127.0.0.1"),
+                           QStringLiteral("info 0 127.0.0.1")}));
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     pumpFor(100);
     EXPECT_EQ(server.connectionCount(), 2);
@@ -351,13 +316,14 @@ TEST_F(SessionTest, LoginWhileConnectedReplacesTheSocketSilently)
 }
 
 // After a connection that ended (a reconnect refused, a server that closed before the
-// login), Quit is refused at once: neither admitted nor spinning on a dead socket.
+// login), Quit is refused at once: neither admitted nor spinning on a dead socket. A refused
+// connection is reported once and not retried.
 TEST_F(SessionTest, AnEndedConnectionLeavesNothingToSendTo)
 {
     const quint16 gonePort = closedPort();
     for (const bool reconnect : {true, false}) {
         SCOPED_TRACE(reconnect ? "failed reconnect" : "closed before the login");
-        ScriptedFtpServer server([reconnect](ScriptedSession &s, int connection) {
+        ScriptedClient client([reconnect](ScriptedSession &s, int connection) {
             if (reconnect) {
                 answering()(s, connection);
                 return;
@@ -366,16 +332,19 @@ TEST_F(SessionTest, AnEndedConnectionLeavesNothingToSendTo)
             s.next();
             s.close(); // no answer to USER
         });
-        TMFtp ftp;
-        FtpLog log(ftp);
-        pointAt(ftp, server.port());
+        auto &[server, ftp, log] = client;
+        ftp.SetRetries(3);
         if (reconnect) {
             ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
+            log.lines.clear();
             ftp.Port = gonePort;
             ftp.Login();
-            ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error 11")); }));
+            ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error")); }));
+            pumpFor(100);
+            EXPECT_EQ(retryReports(log), QStringList({QStringLiteral("error 11 Connection Refused")}));
+            EXPECT_EQ(ftp.LastErrorKind(), errConnectionRefused);
+            EXPECT_TRUE(ftp.LastErrorText().isEmpty()); // used once
         } else {
-            ftp.SetRetries(3);
             ftp.Login();
             ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); }));
             EXPECT_EQ(retryReports(log),
@@ -395,12 +364,10 @@ namespace {
 // Logs in with a one-second keep-alive and counts the NOOPs within the given time.
 int noopsWithin(int ms, quint16 interval, const QString &noopAnswer)
 {
-    ScriptedFtpServer server(answering([noopAnswer](const QString &c) {
+    ScriptedClient client(answering([noopAnswer](const QString &c) {
         return c == QLatin1String("NOOP") ? noopAnswer : QString();
     }));
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
+    auto &[server, ftp, log] = client;
     ftp.SetNoopInterval(interval);
     if (!logIn(ftp, log))
         return -1;
