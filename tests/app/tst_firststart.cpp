@@ -31,59 +31,52 @@ private:
     }
 
 private slots:
-    void presentDataDirectoryAsksNothing()
+    // Every way out before the codes agree leaves the start directory as it was: a present
+    // podaci/ asks nothing, "No" and a cancel create nothing, and a directory that cannot be
+    // made ends the program with the reason, not the login page.
+    void onlyAgreedCodesMakeTheDirectory_data()
     {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("podaci")));
-        platform::ScriptedDialogs dialogs;
-        QCOMPARE(FirstStart::run(dir.path(), dialogs), Result::Ready);
-        QVERIFY(dialogs.shown.isEmpty());
-        QCOMPARE(contents(dir), QStringList{"podaci"});
+        QTest::addColumn<QString>("before");       // in the start directory: "podaci" (a
+                                                   // directory) or "datoteka" (a file in the way)
+        QTest::addColumn<QStringList>("answers");  // "yes" or "no", then the codes typed
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("present") << "podaci" << QStringList() << int(Result::Ready) << "";
+        QTest::newRow("no") << "" << QStringList{"no"} << int(Result::Declined) << "";
+        QTest::newRow("cancel first code") << "" << QStringList{"yes", "cancel"}
+                                           << int(Result::Declined) << "";
+        QTest::newRow("cancel repeat") << "" << QStringList{"yes", "123", "cancel"}
+                                       << int(Result::Declined) << "";
+        QTest::newRow("cannot be made") << "datoteka" << QStringList{"yes", "1", "1"}
+                                        << int(Result::Failed) << "Baza podataka nije napravljena: ";
     }
-
-    // Every way out before the codes agree leaves the directory as it was.
-    void decliningCreatesNothing_data()
+    void onlyAgreedCodesMakeTheDirectory()
     {
-        QTest::addColumn<bool>("yes");
-        QTest::addColumn<QList<std::optional<QString>>>("codes");
-        QTest::newRow("no") << false << QList<std::optional<QString>>{};
-        QTest::newRow("cancel first code") << true << QList<std::optional<QString>>{std::nullopt};
-        QTest::newRow("cancel repeat")
-            << true << QList<std::optional<QString>>{QString("123"), std::nullopt};
-    }
-    void decliningCreatesNothing()
-    {
-        QFETCH(bool, yes);
-        QFETCH(QList<std::optional<QString>>, codes);
+        QFETCH(QString, before);
+        QFETCH(QStringList, answers);
+        QFETCH(int, result);
+        QFETCH(QString, said);
         QTemporaryDir dir;
+        if (before == "podaci")
+            QVERIFY(QDir(dir.path()).mkdir(before));
+        else if (!before.isEmpty())
+            QVERIFY(QFile(dir.filePath(before)).open(QIODevice::WriteOnly));
+        const QString start = before == "datoteka" ? dir.filePath("datoteka/kasa") : dir.path();
         platform::ScriptedDialogs dialogs;
-        yes ? dialogs.answerYes() : dialogs.answerNo();
-        for (const auto &code : codes)
-            dialogs.answerText(code);
-        QCOMPARE(FirstStart::run(dir.path(), dialogs), Result::Declined);
-        QCOMPARE(dialogs.questions(), QStringList{FirstStart::question(dir.path())});
+        for (const QString &answer : answers) {
+            if (answer == "yes" || answer == "no")
+                answer == "yes" ? dialogs.answerYes() : dialogs.answerNo();
+            else
+                dialogs.answerText(answer == "cancel" ? std::nullopt : std::optional(answer));
+        }
+        QCOMPARE(int(FirstStart::run(start, dialogs)), result);
         QVERIFY(dialogs.unanswered.isEmpty());
-        QVERIFY(dialogs.messages().isEmpty());
-        QCOMPARE(contents(dir), QStringList{});
-    }
-
-    // A directory that cannot be made ends the program with the reason, not the login page.
-    void failureIsReportedAndEndsTheStart()
-    {
-        QTemporaryDir dir;
-        QFile blocker(dir.filePath(QStringLiteral("datoteka")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        platform::ScriptedDialogs dialogs;
-        dialogs.answerYes();
-        dialogs.answerText(QStringLiteral("1"));
-        dialogs.answerText(QStringLiteral("1"));
-        QCOMPARE(FirstStart::run(blocker.fileName() + QStringLiteral("/kasa"), dialogs),
-                 Result::Failed);
-        QCOMPARE(dialogs.messages().size(), 1);
-        QVERIFY(dialogs.messages().first().startsWith(
-            QStringLiteral("Baza podataka nije napravljena: ")));
-        QCOMPARE(contents(dir), QStringList{"datoteka"});
+        QCOMPARE(dialogs.questions(),
+                 answers.isEmpty() ? QStringList() : QStringList{FirstStart::question(start)});
+        QCOMPARE(dialogs.messages().size(), said.isEmpty() ? 0 : 1);
+        if (!said.isEmpty())
+            QVERIFY(dialogs.messages().first().startsWith(said));
+        QCOMPARE(contents(dir), before.isEmpty() ? QStringList() : QStringList{before});
     }
 
     void createdDirectoryLetsTheAdministratorIn()
