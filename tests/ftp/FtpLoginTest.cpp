@@ -12,13 +12,9 @@
 using namespace ftp;
 using namespace ftptest;
 
-namespace {
+using LoginTest = FtpTest;
 
-class LoginTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { ensureApp(); }
-};
+namespace {
 
 struct ProxyCase
 {

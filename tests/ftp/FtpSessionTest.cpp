@@ -17,15 +17,7 @@
 using namespace ftp;
 using namespace ftptest;
 
-namespace {
-
-class SessionTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { ensureApp(); }
-};
-
-} // namespace
+using SessionTest = FtpTest;
 
 TEST_F(SessionTest, ReplyGrammar)
 {

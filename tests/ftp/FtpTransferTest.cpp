@@ -20,11 +20,9 @@ namespace {
 
 using Override = std::function<QString(const QString &command)>;
 
-class TransferTest : public ::testing::Test
+class TransferTest : public FtpTest
 {
 protected:
-    void SetUp() override { ensureApp(); }
-
     // Starts the server and logs in; the server answers from remote and override.
     void start(const Override &override = {})
     {
