@@ -393,9 +393,7 @@ std::vector<Row> rows()
                  nullptr, {QStringLiteral("ready"), QStringLiteral("loggedin")},
                  [](TMFtp &, FtpLog &, ScriptedFtpServer &server, const QString &) {
                      EXPECT_EQ(server.commands().mid(0, 3),
-                               QStringList({QStringLiteral("USER anonymous"),
-                                            QStringLiteral("PASS guest@dorvanta.local"),
-                                            QStringLiteral("SYST")}));
+                               QStringList({"USER anonymous", "PASS guest@dorvanta.local", "SYST"}));
                  },
                  QByteArray(), true});
     r.push_back({"transfer asked for before the welcome is refused",
@@ -445,15 +443,13 @@ void runRow(const Row &row)
     tick.start(0);
     ftp.Login();
     if (!loginInRow) {
-        ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }))
-            << log.dump().toStdString();
+        ASSERT_TRUE(waitUntil([&] { return log.has("loggedin"); })) << log.dump().toStdString();
         log.lines.clear();
     }
     if (row.act)
         row.act(ftp, local);
     const QString last = row.expected.last();
-    ASSERT_TRUE(waitUntil([&] { return log.has(last) || log.has(QStringLiteral("quit")); },
-                          8000))
+    ASSERT_TRUE(waitUntil([&] { return log.has(last) || log.has("quit"); }, 8000))
         << log.dump().toStdString();
     pumpFor(50);
     const QStringList events = log.only({QStringLiteral("error"), QStringLiteral("ready"),
