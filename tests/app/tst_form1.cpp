@@ -1,6 +1,9 @@
-// The main window driven through its real widgets: start-up check, login, navigation,
-// posting, document numbers and the printed slip, balances and the journal export.
+// The main window driven through its real widgets: the first start and the command line,
+// start-up check, login, navigation, posting, document numbers and the printed slip, balances
+// and the journal export.
 #include "WindowTest.h"
+
+#include "FirstStart.h"
 
 #include "platform/TextFiles.h"
 #include "report/Document.h"
@@ -26,6 +29,8 @@ const QString NotANumber =
 
 } // namespace
 
+using FirstStart::Result;
+
 class TestForm1 : public QObject, WindowTest<>
 {
     Q_OBJECT
@@ -41,6 +46,10 @@ private:
             lines.removeLast();
         return lines;
     }
+    static QStringList contents(const QTemporaryDir &dir)
+    {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
 
 private slots:
     void init()
@@ -53,6 +62,111 @@ private slots:
     }
     void cleanup() { finish(); }
 
+    // Every way out before the codes agree leaves the start directory as it was: a present
+    // podaci/ asks nothing, "No" and a cancel create nothing, and a directory that cannot be
+    // made ends the program with the reason, not the login page.
+    void onlyAgreedCodesMakeTheDirectory_data()
+    {
+        QTest::addColumn<QString>("before");       // in the start directory: "podaci" (a
+                                                   // directory) or "datoteka" (a file in the way)
+        QTest::addColumn<QStringList>("answers");  // "yes" or "no", then the codes typed
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("present") << "podaci" << QStringList() << int(Result::Ready) << "";
+        QTest::newRow("no") << "" << QStringList{"no"} << int(Result::Declined) << "";
+        QTest::newRow("cancel first code") << "" << QStringList{"yes", "cancel"}
+                                           << int(Result::Declined) << "";
+        QTest::newRow("cancel repeat") << "" << QStringList{"yes", "123", "cancel"}
+                                       << int(Result::Declined) << "";
+        QTest::newRow("cannot be made") << "datoteka" << QStringList{"yes", "1", "1"}
+                                        << int(Result::Failed) << "Baza podataka nije napravljena: ";
+    }
+    void onlyAgreedCodesMakeTheDirectory()
+    {
+        QFETCH(QString, before);
+        QFETCH(QStringList, answers);
+        QFETCH(int, result);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        if (before == "podaci")
+            QVERIFY(QDir(dir.path()).mkdir(before));
+        else if (!before.isEmpty())
+            QVERIFY(QFile(dir.filePath(before)).open(QIODevice::WriteOnly));
+        const QString start = before == "datoteka" ? dir.filePath("datoteka/kasa") : dir.path();
+        for (const QString &answer : answers) {
+            if (answer == "yes" || answer == "no")
+                answer == "yes" ? dialogs.answerYes() : dialogs.answerNo();
+            else
+                dialogs.answerText(answer == "cancel" ? std::nullopt : std::optional(answer));
+        }
+        QCOMPARE(int(FirstStart::run(start, dialogs)), result);
+        QCOMPARE(dialogs.questions(),
+                 answers.isEmpty() ? QStringList() : QStringList{FirstStart::question(start)});
+        QCOMPARE(dialogs.messages().size(), said.isEmpty() ? 0 : 1);
+        if (!said.isEmpty())
+            QVERIFY(dialogs.messages().first().startsWith(said));
+        QCOMPARE(contents(dir), before.isEmpty() ? QStringList() : QStringList{before});
+    }
+
+    // A start directory without podaci/ gets one only after "Yes" and the administrator's
+    // code typed twice alike; then the window logs that code in.
+    void createdDirectoryLetsTheAdministratorIn()
+    {
+        QVERIFY(QDir(data->file("podaci")).removeRecursively());
+        dialogs.answerYes();
+        // Too long, then two codes that differ, then the same code twice.
+        for (const char *code : {"123456", "4321", "4322", "4321", "4321"})
+            dialogs.answerText(QString::fromLatin1(code));
+        QCOMPARE(FirstStart::run(data->path(), dialogs), Result::Ready);
+        QCOMPARE(dialogs.messages(),
+                 (QStringList{FirstStart::badLength, FirstStart::mismatch, FirstStart::created}));
+        QVERIFY(QFile::exists(data->file("podaci/ftpop.txt")));
+        dialogs.clear();
+        showLoggedIn("4321");
+        QCOMPARE(form->pageIndex(), int(PageMenu));
+        QVERIFY2(dialogs.messages().isEmpty(), qPrintable(dialogs.messages().join(", ")));
+    }
+
+    // --help and --version answer without a display and without touching the directory; a
+    // wrong command line ends with status 2.
+    void commandLinesAnswerWithoutAWindow_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("dorvanta --help") << DORVANTA_BIN << QStringList{"--help"} << 0
+                                         << "Usage: dorvanta [--help] [--version]";
+        QTest::newRow("dorvanta --version") << DORVANTA_BIN << QStringList{"--version"} << 0
+                                            << "dorvanta 1.5";
+        QTest::newRow("journal-fill, too many cashiers")
+            << JOURNAL_FILL_BIN << QStringList{"d", "--cashiers", "99900"} << 2 << "usage:";
+        QTest::newRow("journal-fill, no directory") << JOURNAL_FILL_BIN << QStringList{} << 2
+                                                    << "usage:";
+    }
+    void commandLinesAnswerWithoutAWindow()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert("QT_QPA_PLATFORM", "xcb"); // a window could not open
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), status);
+        const QString output = QString::fromUtf8(status == 0 ? process.readAllStandardOutput()
+                                                             : process.readAllStandardError());
+        QVERIFY2(output.contains(says), qPrintable(output));
+        QCOMPARE(contents(dir), QStringList());
+    }
     void wrongDateFormsShowTheirMessagesAndEndTheProgram_data()
     {
         QTest::addColumn<QString>("form");
