@@ -13,6 +13,7 @@
 #include "engine/Query.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "platform/AtomicFile.h"
 #include "testsupport/PgCluster.h"
 
 #include <QDir>
@@ -64,9 +65,8 @@ protected:
             PgCluster &cluster = PgCluster::shared();
             ASSERT_TRUE(cluster.ok()) << cluster.error().toStdString();
             ASSERT_EQ(cluster.reset(), QString());
-            QFile uri(dataFile(QStringLiteral("baza.txt")));
-            ASSERT_TRUE(uri.open(QIODevice::WriteOnly));
-            uri.write(cluster.uri().toUtf8() + "\n");
+            ASSERT_TRUE(platform::writeFileAtomically(dataFile(QStringLiteral("baza.txt")),
+                                                      cluster.uri().toUtf8() + "\n"));
         }
         for (const engine::TableSchema &schema : desk::tableSchemas())
             schema.createTable(dataFile(schema.name() + QStringLiteral(".db")), password());

@@ -21,6 +21,11 @@ protected:
             result << query.fieldText(QStringLiteral("opis"));
         return result;
     }
+    // OPIS of the journal's rows that meet the condition.
+    QStringList matching(const QString &condition)
+    {
+        return descriptions(QStringLiteral("select * from podaci\\promet.db where ") + condition);
+    }
 
     void run(const QString &statement)
     {
@@ -135,23 +140,14 @@ TEST_P(SqlDialectTest, ReviewStatementsShowOnlyTheCashiersPostings)
 TEST_P(SqlDialectTest, QuotesAreDataAndNeverChangeTheStatement)
 {
     addSampleJournal();
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where (korisnik='O''Brien')")),
-              QStringList{"Uplata 'EUR'"});
-    EXPECT_EQ(descriptions(QStringLiteral(
-                  "select * from podaci\\promet.db where upper(opis) like upper('%''eur''%')")),
-              QStringList{"Uplata 'EUR'"});
+    EXPECT_EQ(matching("(korisnik='O''Brien')"), QStringList{"Uplata 'EUR'"});
+    EXPECT_EQ(matching("upper(opis) like upper('%''eur''%')"), QStringList{"Uplata 'EUR'"});
     // A name typed as  x' or '1'='1  and doubled by the builder matches only literally.
-    EXPECT_EQ(descriptions(QStringLiteral(
-                  "select * from podaci\\promet.db where (korisnik='x'' or ''1''=''1')")),
-              QStringList{});
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where (korisnik='x'') or "
-                                          "(''1''=''1')")),
-              QStringList{});
+    EXPECT_EQ(matching("(korisnik='x'' or ''1''=''1')"), QStringList{});
+    EXPECT_EQ(matching("(korisnik='x'') or (''1''=''1')"), QStringList{});
     // ... and finds the posting whose cashier is literally named so, and only that one.
     post({"x' or '1'='1", "08/12/2026", "Literal", "Ostalo", "1.00"});
-    EXPECT_EQ(descriptions(QStringLiteral(
-                  "select * from podaci\\promet.db where (korisnik='x'' or ''1''=''1')")),
-              QStringList{"Literal"});
+    EXPECT_EQ(matching("(korisnik='x'' or ''1''=''1')"), QStringList{"Literal"});
     // Not doubled, the quote ends the value and what follows is outside the dialect.
     EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where (korisnik='O'Brien')")),
               QStringLiteral("Syntax error at position 56: unterminated string"));
@@ -163,15 +159,11 @@ TEST_P(SqlDialectTest, QuotesAreDataAndNeverChangeTheStatement)
 TEST_P(SqlDialectTest, AndBindsTighterThanOrAndNotAppliesToOneFactor)
 {
     addSampleJournal();
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where opis = 'Kafa' or "
-                                          "not grupa = 'Gorivo' and korisnik = 'Marko Markovic'")),
+    EXPECT_EQ(matching("opis = 'Kafa' or not grupa = 'Gorivo' and korisnik = 'Marko Markovic'"),
               (QStringList{"racun za vodu", "Kafa"}));
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where not (grupa = "
-                                          "'Gorivo' or grupa = 'Ostalo') and izlazdin > 1000")),
+    EXPECT_EQ(matching("not (grupa = 'Gorivo' or grupa = 'Ostalo') and izlazdin > 1000"),
               QStringList{"Racun za struju"});
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where izlazdin > -5 and "
-                                          "opis is not null and opis not like '%a%'")),
-              QStringList{});
+    EXPECT_EQ(matching("izlazdin > -5 and opis is not null and opis not like '%a%'"), QStringList{});
 }
 
 TEST_P(SqlDialectTest, LikeIsCaseSensitiveWithPercentAndUnderscore)
@@ -192,19 +184,14 @@ TEST_P(SqlDialectTest, LikeIsCaseSensitiveWithPercentAndUnderscore)
     EXPECT_EQ(descriptions(escaped.arg("K\\_fa", "\\")), QStringList{});
     EXPECT_EQ(descriptions(escaped.arg("%l\\_1 \\\\ k%", "\\")), QStringList{"fajl_1 \\ kasa"});
     EXPECT_EQ(descriptions(escaped.arg("%a!_%", "!")), QStringList{});
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where upper(opis) not "
-                                          "like upper('%t 10!%') escape '!' and opis like 'R%'")),
+    EXPECT_EQ(matching("upper(opis) not like upper('%t 10!%') escape '!' and opis like 'R%'"),
               QStringList{"Racun za struju"});
     EXPECT_EQ(errorOf(escaped.arg("Kafa\\", "\\")),
               QStringLiteral("Syntax error at position 63: expected a pattern that does not end in its "
                              "escape character, found ''\\''"));
     // upper() reaches letters beyond ASCII.
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where upper(opis) like "
-                                          "upper('%ŠEĆ%')")),
-              QStringList{"čaj i šećer"});
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where opis not like '%a%' "
-                                          "or opis is null")),
-              QStringList{});
+    EXPECT_EQ(matching("upper(opis) like upper('%ŠEĆ%')"), QStringList{"čaj i šećer"});
+    EXPECT_EQ(matching("opis not like '%a%' or opis is null"), QStringList{});
 }
 
 TEST_P(SqlDialectTest, StatementsOutsideTheDialectNameThePlace)
@@ -243,8 +230,7 @@ TEST_P(SqlDialectTest, QueriesNeedThePasswordToo)
 TEST_P(SqlDialectTest, MoneyComparesAsAmountsAndFieldListsKeepOrder)
 {
     addSampleJournal();
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where izlazdin >= 1500 and "
-                                          "izlazdin <= '3000.00'")),
+    EXPECT_EQ(matching("izlazdin >= 1500 and izlazdin <= '3000.00'"),
               (QStringList{"Racun za struju", "Gorivo racun"}));
     run(QStringLiteral("select opis, izlazdin from podaci\\promet.db where opis = 'Kafa'"));
     EXPECT_EQ(query.fieldNames(), (QStringList{"OPIS", "IZLAZDIN"}));

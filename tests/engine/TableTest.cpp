@@ -71,10 +71,8 @@ TEST_F(TableTest, OpensOnlyATableFileWithTheTablePassword)
     Table missing(session, QStringLiteral("podaci/nema.db"));
     EXPECT_EQ(errorOf([&] { missing.open(); }), QStringLiteral("Table does not exist: podaci/nema.db"));
     EXPECT_FALSE(missing.isOpen());
-    QFile junk(dataFile(QStringLiteral("junk.db")));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(4096, 'x'));
-    junk.close();
+    ASSERT_TRUE(
+        platform::writeFileAtomically(dataFile(QStringLiteral("junk.db")), QByteArray(4096, 'x')));
     Table foreign(session, QStringLiteral("podaci\\junk.db"));
     EXPECT_EQ(errorOf([&] { foreign.open(); }), QStringLiteral("podaci\\junk.db is not a table file"));
 }
@@ -569,15 +567,13 @@ TEST_F(ServerStoreTest, AServerAwayStoresNothingAndTheNextActionTriesAgain)
     journal.open();
     EXPECT_EQ(journal.recordCount(), 0);
 
-    QFile uri(dataFile(QStringLiteral("baza.txt")));
-    ASSERT_TRUE(uri.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    uri.write("postgresql://postgres@127.0.0.1:1/postgres\n"); // nobody listens there
-    uri.close();
+    const QString uri = dataFile(QStringLiteral("baza.txt"));
+    // Nobody listens there.
+    ASSERT_TRUE(platform::writeFileAtomically(uri, "postgresql://postgres@127.0.0.1:1/postgres\n"));
     Table away(session, QStringLiteral("podaci/korisnici.db"));
     EXPECT_TRUE(errorOf([&] { away.open(); })
                     .startsWith(QStringLiteral("Server baze podataka nije dostupan: ")));
-    ASSERT_TRUE(uri.open(QIODevice::WriteOnly | QIODevice::Truncate)); // an empty first line
-    uri.close();
+    ASSERT_TRUE(platform::writeFileAtomically(uri, QByteArray())); // an empty first line
     EXPECT_EQ(errorOf([&] { away.open(); }),
               QStringLiteral("Server baze podataka nije dostupan: baza.txt names no server"));
 }
@@ -626,10 +622,9 @@ TEST_F(ServerStoreTest, FaultsOnTheWireNeverDoubleAPostingNorHoldTheDesk)
     PgCluster &cluster = PgCluster::shared();
     FaultProxy proxy(cluster.port());
     ASSERT_TRUE(proxy.ok());
-    QFile baza(dataFile(QStringLiteral("baza.txt")));
-    ASSERT_TRUE(baza.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    baza.write(proxy.uri(cluster.uri(), cluster.port()).toUtf8() + "\ntimeout=3\n");
-    baza.close();
+    const QByteArray throughProxy = proxy.uri(cluster.uri(), cluster.port()).toUtf8();
+    ASSERT_TRUE(platform::writeFileAtomically(dataFile(QStringLiteral("baza.txt")),
+                                              throughProxy + "\ntimeout=3\n"));
     session.setPassword(password());
     Table journal(session, QStringLiteral("podaci/promet.db"));
     const auto posting = [&](const QUuid &key) {

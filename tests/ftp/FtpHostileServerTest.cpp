@@ -141,59 +141,50 @@ const QStringList TimedOut = {QStringLiteral("error 7 Connection timed out"),
 std::vector<Row> rows()
 {
     std::vector<Row> r;
-    // --- a refused download changes nothing local ---
-    for (const bool resume : {false, true}) {
-        r.push_back({resume ? "refused resumed RETR keeps the local file"
-                            : "refused RETR keeps the local file",
-                     [](ScriptedSession &s) {
-                         answer(s, QStringLiteral("200 Type set"));
-                         const QString c = s.next();
-                         if (c.startsWith(QLatin1String("SIZE"))) {
-                             s.reply(QStringLiteral("550 No such file"));
-                             s.next();
-                         }
-                         s.reply(s.openPassive());
-                         answer(s, QStringLiteral("550 No such file"));
-                         drain(s);
-                     },
-                     download,
-                     failed(QStringLiteral("error 29 Access denied or file not found"),
-                            QStringLiteral("received")),
-                     [](TMFtp &, FtpLog &, ScriptedFtpServer &, const QString &local) {
-                         EXPECT_EQ(readFile(local), Existing);
-                     },
-                     Existing});
-        if (resume)
-            r.back().act = [](TMFtp &ftp, const QString &local) {
-                ftp.OnFtpNeedInfo = [](TMFtp *, TMFtpInfoNeeded, QString &v) {
-                    v = QStringLiteral("Resume");
-                };
-                download(ftp, local);
-            };
-    }
-    // A refusal of the file is told as one; a server's own failure in its words.
+    // --- a refused download changes nothing local: a file there stays as it was (also one
+    // to be resumed), none appears. A refusal of the file is told as one; a server's own
+    // failure in its words. ---
+    const QString refused = QStringLiteral("error 29 Access denied or file not found");
     const struct
     {
-        const char *name, *reply, *error;
+        const char *name, *reply;
+        QString error;
+        QByteArray before; // null: no local file
+        bool resume = false;
     } retrFailures[] = {
-        {"refused RETR of a new file leaves no file", "550 No such file",
-         "error 29 Access denied or file not found"},
+        {"refused RETR keeps the local file", "550 No such file", refused, Existing},
+        {"refused resumed RETR keeps the local file", "550 No such file", refused, Existing, true},
+        {"refused RETR of a new file leaves no file", "550 No such file", refused, {}},
         {"failed RETR of a new file is the server's failure and leaves no file",
-         "500 OOPS: vsf_sysutil_bind", "error 12 500 OOPS: vsf_sysutil_bind"},
+         "500 OOPS: vsf_sysutil_bind", QStringLiteral("error 12 500 OOPS: vsf_sysutil_bind"), {}},
         {"RETR without a data connection is a data connection failure",
-         "425 Failed to establish connection.", "error 27 425 Failed to establish connection."},
+         "425 Failed to establish connection.",
+         QStringLiteral("error 27 425 Failed to establish connection."), {}},
     };
     for (const auto &f : retrFailures)
         r.push_back({f.name,
                      [reply = QString::fromLatin1(f.reply)](ScriptedSession &s) {
-                         typeAndPasv(s);
+                         answer(s, QStringLiteral("200 Type set"));
+                         if (s.next().startsWith(QLatin1String("SIZE"))) { // before a resume
+                             s.reply(QStringLiteral("550 No such file"));
+                             s.next();
+                         }
+                         s.reply(s.openPassive());
                          answer(s, reply);
                          drain(s);
                      },
-                     download, failed(QString::fromLatin1(f.error), QStringLiteral("received")),
-                     [](TMFtp &, FtpLog &, ScriptedFtpServer &, const QString &local) {
-                         EXPECT_FALSE(QFile::exists(local));
-                     }});
+                     [resume = f.resume](TMFtp &ftp, const QString &local) {
+                         if (resume)
+                             ftp.OnFtpNeedInfo = [](TMFtp *, TMFtpInfoNeeded, QString &v) {
+                                 v = QStringLiteral("Resume");
+                             };
+                         download(ftp, local);
+                     },
+                     failed(f.error, QStringLiteral("received")),
+                     [before = f.before](TMFtp &, FtpLog &, ScriptedFtpServer &, const QString &local) {
+                         EXPECT_EQ(readFile(local), before.isNull() ? QByteArray("<missing>") : before);
+                     },
+                     f.before});
     // --- data connections only with the control connection's peer ---
     r.push_back({"PASV naming another host goes to the control peer",
                  [](ScriptedSession &s) {

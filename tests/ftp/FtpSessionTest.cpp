@@ -3,6 +3,7 @@
 // failures and the time-out, keep-alive, and the end of a connection that closes early.
 
 #include "testsupport/FtpTestSupport.h"
+#include "testsupport/Loopback.h"
 #include "testsupport/ScriptedFtpServer.h"
 
 #include <QCoreApplication>
@@ -10,11 +11,6 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdlib>
 
@@ -269,23 +265,19 @@ TEST_F(SessionTest, MissingUnknownAndOverlongHostNames)
 TEST_F(SessionTest, OwnTimeoutReportsButLetsTheConnectGoOn)
 {
     // A listener whose accept queue is full leaves further connects hanging.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(fd, 0), 0);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    quint16 port = 0;
+    const int fd = loopback::listenOnFreePort(port, 0);
+    sockaddr_storage a;
+    const socklen_t len = loopback::address(false, port, a);
     int fillers[3];
     for (int &f : fillers) {
         f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        ::connect(f, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        ::connect(f, reinterpret_cast<sockaddr *>(&a), len);
     }
     pumpFor(100);
     TMFtp ftp;
     FtpLog log(ftp);
-    pointAt(ftp, ntohs(a.sin_port));
+    pointAt(ftp, port);
     ftp.TimeOut = 1;
     ftp.Login();
     ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error")); }, 3000)) << log.dump().toStdString();

@@ -73,18 +73,13 @@ TEST(MftpOptions, ParsesCommandsUrlsAndOptions)
         EXPECT_EQ(n.password, c.password) << c.url.toStdString();
     }
 
+    const QStringList put = {QStringLiteral("put"), QStringLiteral("x"), QStringLiteral("ftp://h/f")};
     for (const QStringList &bad :
          {QStringList{QStringLiteral("get"), QStringLiteral("ftp://host/"), QStringLiteral("x")},
           QStringList{QStringLiteral("get"), QStringLiteral("http://host/f"), QStringLiteral("x")},
-          QStringList{QStringLiteral("put"), QStringLiteral("x")},
-          QStringList{QStringLiteral("put"), QStringLiteral("x"), QStringLiteral("ftp://h/f"),
-                      QStringLiteral("--retries"), QStringLiteral("many")},
-          QStringList{QStringLiteral("put"), QStringLiteral("x"), QStringLiteral("ftp://h/f"),
-                      QStringLiteral("--fast")},
-          QStringList{QStringLiteral("put"), QStringLiteral("x"), QStringLiteral("ftp://h/f"),
-                      QStringLiteral("--passive=yes")},
-          QStringList{QStringLiteral("put"), QStringLiteral("x"), QStringLiteral("ftp://h/f"),
-                      QStringLiteral("--timeout")}}) {
+          put.mid(0, 2), put + QStringList{QStringLiteral("--retries"), QStringLiteral("many")},
+          put + QStringList{QStringLiteral("--fast")}, put + QStringList{QStringLiteral("--passive=yes")},
+          put + QStringList{QStringLiteral("--timeout")}}) {
         MftpOptions b;
         EXPECT_FALSE(MftpOptions::parse(bad, b, error)) << bad.join(QLatin1Char(' ')).toStdString();
         EXPECT_FALSE(error.isEmpty());
