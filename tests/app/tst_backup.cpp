@@ -453,7 +453,7 @@ private slots:
         cashierTakesIn("300");
         QCOMPARE(verify().records, 1);
         QVERIFY(verify().ok());
-        // The archive verifies on its own, with the two records it saved.
+        // The archive verifies on its own, with the three records it saved.
         data->withTable(archive.chopped(3), [&](engine::Table &saved) {
             const desk::chain::Verdict v = desk::chain::verify(saved);
             QVERIFY2(v.ok(), qPrintable(v.text()));
