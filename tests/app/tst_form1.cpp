@@ -1,6 +1,9 @@
-// The main window driven through its real widgets: start-up check, login, navigation,
-// posting, document numbers and the printed slip, balances and the journal export.
+// The main window driven through its real widgets: the first start and the command line,
+// start-up check, login, navigation, posting, document numbers and the printed slip, balances
+// and the journal export.
 #include "WindowTest.h"
+
+#include "FirstStart.h"
 
 #include "platform/TextFiles.h"
 #include "report/Document.h"
@@ -26,6 +29,8 @@ const QString NotANumber =
 
 } // namespace
 
+using FirstStart::Result;
+
 class TestForm1 : public QObject, WindowTest<>
 {
     Q_OBJECT
@@ -41,6 +46,10 @@ private:
             lines.removeLast();
         return lines;
     }
+    static QStringList contents(const QTemporaryDir &dir)
+    {
+        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+    }
 
 private slots:
     void init()
@@ -52,6 +61,101 @@ private slots:
         data->addGroup("Gorivo");
     }
     void cleanup() { finish(); }
+
+    // Every way out before the codes agree leaves the start directory as it was: a present
+    // podaci/ asks nothing, "No" and a cancel create nothing, and a directory that cannot be
+    // made ends the program with the reason, not the login page.
+    void onlyAgreedCodesMakeTheDirectory_data()
+    {
+        QTest::addColumn<QString>("before");       // in the start directory: "podaci" (a
+                                                   // directory) or "datoteka" (a file in the way)
+        QTest::addColumn<QStringList>("answers");  // "yes" or "no", then the codes typed
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("present") << "podaci" << QStringList() << int(Result::Ready) << "";
+        QTest::newRow("no") << "" << QStringList{"no"} << int(Result::Declined) << "";
+        QTest::newRow("cancel first code") << "" << QStringList{"yes", "cancel"}
+                                           << int(Result::Declined) << "";
+        QTest::newRow("cancel repeat") << "" << QStringList{"yes", "123", "cancel"}
+                                       << int(Result::Declined) << "";
+        QTest::newRow("cannot be made") << "datoteka" << QStringList{"yes", "1", "1"}
+                                        << int(Result::Failed) << "Baza podataka nije napravljena: ";
+    }
+    void onlyAgreedCodesMakeTheDirectory()
+    {
+        QFETCH(QString, before);
+        QFETCH(QStringList, answers);
+        QFETCH(int, result);
+        QFETCH(QString, said);
+        QTemporaryDir dir;
+        if (before == "podaci")
+            QVERIFY(QDir(dir.path()).mkdir(before));
+        else if (!before.isEmpty())
+            QVERIFY(QFile(dir.filePath(before)).open(QIODevice::WriteOnly));
+        const QString start = before == "datoteka" ? dir.filePath("datoteka/kasa") : dir.path();
+        for (const QString &answer : answers) {
+            if (answer == "yes" || answer == "no")
+                answer == "yes" ? dialogs.answerYes() : dialogs.answerNo();
+            else
+                dialogs.answerText(answer == "cancel" ? std::nullopt : std::optional(answer));
+        }
+        QCOMPARE(int(FirstStart::run(start, dialogs)), result);
+        QCOMPARE(dialogs.questions(),
+                 answers.isEmpty() ? QStringList() : QStringList{FirstStart::question(start)});
+        QCOMPARE(dialogs.messages().size(), said.isEmpty() ? 0 : 1);
+        if (!said.isEmpty())
+            QVERIFY(dialogs.messages().first().startsWith(said));
+        QCOMPARE(contents(dir), before.isEmpty() ? QStringList() : QStringList{before});
+    }
+
+    // A start directory without podaci/ gets one only after "Yes" and the administrator's
+    // code typed twice alike; then the window logs that code in.
+    void createdDirectoryLetsTheAdministratorIn()
+    {
+        QVERIFY(QDir(data->file("podaci")).removeRecursively());
+        dialogs.answerYes();
+        // Too long, then two codes that differ, then the same code twice.
+        for (const char *code : {"123456", "4321", "4322", "4321", "4321"})
+            dialogs.answerText(QString::fromLatin1(code));
+        QCOMPARE(FirstStart::run(data->path(), dialogs), Result::Ready);
+        QCOMPARE(dialogs.messages(),
+                 (QStringList{FirstStart::badLength, FirstStart::mismatch, FirstStart::created}));
+        QVERIFY(QFile::exists(data->file("podaci/ftpop.txt")));
+        dialogs.clear();
+        showLoggedIn("4321");
+        QCOMPARE(form->pageIndex(), int(PageMenu));
+        QVERIFY2(dialogs.messages().isEmpty(), qPrintable(dialogs.messages().join(", ")));
+    }
+
+    // --help and --version answer on standard output without a display and without touching
+    // the directory. (The journal maker's command line is the tools' test, tests/tools.)
+    void commandLinesAnswerWithoutAWindow_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("--help") << "--help" << "Usage: dorvanta [--help] [--version]";
+        QTest::newRow("--version") << "--version" << "dorvanta 1.5";
+    }
+    void commandLinesAnswerWithoutAWindow()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, says);
+        QTemporaryDir dir;
+        QProcess process;
+        process.setWorkingDirectory(dir.path());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert("QT_QPA_PLATFORM", "xcb"); // a window could not open
+        process.setProcessEnvironment(environment);
+        process.start(DORVANTA_BIN, {argument});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        const QString output = QString::fromUtf8(process.readAllStandardOutput());
+        QVERIFY2(output.contains(says), qPrintable(output));
+        QCOMPARE(contents(dir), QStringList());
+    }
 
     void wrongDateFormsShowTheirMessagesAndEndTheProgram_data()
     {
@@ -445,9 +549,23 @@ private slots:
         QVERIFY(find<QRadioButton>("RadioButton4")->isChecked());
     }
 
-    void groupListAndGroupBoxAgreeAfterAPosting()
+    // The activity list fills the reason (Enter in the box takes the last activity chosen,
+    // nothing while the prompt shows), the group list the group box; after a posting the group
+    // list shows its prompt again.
+    void listsFillTheReasonAndGroupBoxes()
     {
         showPostingPage();
+        auto *edit5 = find<QLineEdit>("Edit5");
+        QChar enter(u'\r');
+        form->Edit5KeyPress(enter);
+        QCOMPARE(edit5->text(), QString());
+        find<QComboBox>("ComboBox1")->setCurrentIndex(0);
+        form->ComboBox1Change();
+        QCOMPARE(edit5->text(), QStringLiteral("Kupovina robe"));
+        edit5->clear();
+        form->Edit5KeyPress(enter);
+        QCOMPARE(edit5->text(), QStringLiteral("Kupovina robe"));
+
         auto *c4 = find<QComboBox>("ComboBox4");
         fillPosting("DINARI", "ULAZ", "5", "Racun", "");
         c4->setCurrentIndex(0);
@@ -456,7 +574,6 @@ private slots:
         dialogs.answerYes();
         click("BitBtn8");
         QCOMPARE(data->records("promet").size(), 1);
-        QCOMPARE(find<QLineEdit>("Edit12")->text(), QString());
         QCOMPARE(c4->currentText(), QStringLiteral("Izaberite grupu na koju se odnosi ulaz/izlaz..."));
     }
 
@@ -537,23 +654,6 @@ private slots:
             QVERIFY2(QFontMetricsF(box->font()).horizontalAdvance(shown) <= contents.width() - 5,
                      name);
         }
-    }
-
-    void reasonEnterRules()
-    {
-        showPostingPage();
-        auto *edit5 = find<QLineEdit>("Edit5");
-        QChar enter(u'\r');
-        form->Edit5KeyPress(enter); // prompt still shown: reason stays empty
-        QCOMPARE(edit5->text(), QString());
-        auto *c1 = find<QComboBox>("ComboBox1");
-        c1->setCurrentIndex(0);
-        form->ComboBox1Change();
-        QCOMPARE(edit5->text(), QStringLiteral("Kupovina robe"));
-        edit5->clear();
-        QChar enter2(u'\r');
-        form->Edit5KeyPress(enter2);
-        QCOMPARE(edit5->text(), QStringLiteral("Kupovina robe"));
     }
 
     void missingUsersTableShowsTheEngineMessage()

@@ -173,7 +173,7 @@ private slots:
     // ---------------------------------------------------------------------------------
     // The page
 
-    void enteringThePageResetsCriteriaAndReadsTheLists()
+    void enteringThePageResetsCriteriaAndTheListsFillTheBoxes()
     {
         enterPage();
         QCOMPARE(listLines("ListBox1"),
@@ -209,11 +209,8 @@ private slots:
         QCOMPARE(boxText("Edit13"), QStringLiteral("Pazar"));
         QCOMPARE(boxText("Edit10"), QStringLiteral("put"));
         QVERIFY(!data->session.hasPassword());
-    }
 
-    void listsFillTheEditBoxesAndTheSearchResetsCashierAndActivity()
-    {
-        enterPage();
+        // The lists fill the edit boxes; choosing the search resets cashier and activity.
         select("RadioButton7");
         find<QDateEdit>("DateTimePicker2")->setDate(QDate(2026, 12, 3));
         QCOMPARE(boxText("Edit7"), QStringLiteral("03/12/2026"));

@@ -145,15 +145,16 @@ class TestServerStore : public QObject, WindowTest<>
     }
 
     // The data directory's tables moved to the cluster, with the cashier 111; the desk then
-    // reaches the server through `proxy`, with an answer time-out of 3 s.
-    void joinThrough(const FaultProxy &proxy)
+    // reaches the server straight or through `proxy`, with an answer time-out of 3 s.
+    void joinThrough(const FaultProxy *proxy)
     {
         const PgCluster &cluster = PgCluster::shared();
+        QVERIFY2(cluster.ok(), qPrintable(cluster.error()));
         QCOMPARE(cluster.reset(), QString());
         data->addUser("111", "Petar");
         QCOMPARE(runInit({"--server", cluster.uri(), "--import", data->path()}), 0);
-        QVERIFY(data->writeFile("podaci/baza.txt",
-                                proxy.uri(cluster.uri(), cluster.port()).toUtf8() + "\ntimeout=3\n"));
+        const QString uri = proxy ? proxy->uri(cluster.uri(), cluster.port()) : cluster.uri();
+        QVERIFY(data->writeFile("podaci/baza.txt", uri.toUtf8() + "\ntimeout=3\n"));
     }
     QString journalCount() const
     {
@@ -203,15 +204,8 @@ private slots:
         QFETCH(History, history);
         serial = 0;
         postedSinceClear = 0;
-        if (server) {
-            QVERIFY2(PgCluster::shared().ok(), qPrintable(PgCluster::shared().error()));
-            QCOMPARE(PgCluster::shared().reset(), QString());
-            QStringList files;
-            for (const char *name : {"korisnici", "aktivnost", "grupe", "promet"})
-                files << data->file(QStringLiteral("podaci/%1.db").arg(QLatin1String(name)));
-            engine::importTablesToServer(PgCluster::shared().uri(), files);
-            QVERIFY(data->writeFile("podaci/baza.txt", PgCluster::shared().uri().toUtf8() + "\n"));
-        }
+        if (server)
+            joinThrough(nullptr);
         engine::Session &session = data->session;
         session.setPassword(DataDir::password());
         auto journal = std::make_unique<engine::Table>(session, "podaci/promet.db");
@@ -359,7 +353,7 @@ private slots:
         QFETCH(QString, saidAgain);
         FaultProxy proxy(PgCluster::shared().port());
         QVERIFY(proxy.ok());
-        joinThrough(proxy);
+        joinThrough(&proxy);
         makeForm();
         login(QStringLiteral("111"));
         fillPosting("DINARI", "IZLAZ", "25.00");
@@ -389,7 +383,7 @@ private slots:
     {
         FaultProxy proxy(PgCluster::shared().port());
         QVERIFY(proxy.ok());
-        joinThrough(proxy);
+        joinThrough(&proxy);
         data->addRecord(QStringLiteral("promet"), {"OPIS", "x", "ULAZDIN", "10.00"});
         makeForm();
         QVERIFY(proxy.command(QStringLiteral("arm SUM( cut")));

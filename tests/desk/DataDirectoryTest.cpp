@@ -27,38 +27,6 @@ protected:
     bool onServer() const override { return true; }
 };
 
-} // namespace
-
-TEST_F(DataDirectoryTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
-{
-    QTemporaryDir target;
-    QProcess init;
-    init.start(QStringLiteral(DORVANTA_INIT), {target.path(), QStringLiteral("--demo")});
-    ASSERT_TRUE(init.waitForFinished(30000));
-    EXPECT_EQ(init.exitCode(), 0);
-    const QString printed = QString::fromUtf8(init.readAllStandardOutput());
-    EXPECT_TRUE(printed.contains(QStringLiteral("Admin code: 12345"))) << printed.toStdString();
-    EXPECT_TRUE(printed.contains(QStringLiteral("Petar Petrovic code: 111"))) << printed.toStdString();
-
-    const QString users = target.path() + QStringLiteral("/podaci/korisnici.db");
-    const char *listUsers = "SELECT SIFRA || '=' || IMEIPREZIME FROM korisnici";
-    EXPECT_EQ(rawQuery(users, listUsers),
-              (QStringList{"text:12345=Admin", "text:111=Petar Petrovic"}));
-    EXPECT_NO_THROW(desk::promet().checkTableFile(target.path() + "/podaci/promet.db", password()));
-    QFile options(target.path() + QStringLiteral("/podaci/ftpop.txt"));
-    ASSERT_TRUE(options.open(QIODevice::ReadOnly));
-    EXPECT_EQ(options.readAll(), QByteArray("0\r\n"));
-
-    init.start(QStringLiteral(DORVANTA_INIT), {target.path(), QStringLiteral("--admin-code"), QStringLiteral("999")});
-    ASSERT_TRUE(init.waitForFinished(30000));
-    EXPECT_EQ(init.exitCode(), 1);
-    EXPECT_TRUE(QString::fromUtf8(init.readAllStandardError()).contains(QStringLiteral("already exist")));
-    EXPECT_EQ(rawQuery(users, listUsers), // untouched
-              (QStringList{"text:12345=Admin", "text:111=Petar Petrovic"}));
-}
-
-namespace {
-
 // Sets a session up as a desk on `directory` has it: its tables, their password (written out:
 // the one of every data directory made so far), the short date form.
 void useDirectory(engine::Session &session, const QString &directory)
@@ -87,6 +55,31 @@ int runInit(const QStringList &args, QString *errors = nullptr, const QByteArray
 }
 
 } // namespace
+
+TEST_F(DataDirectoryTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
+{
+    QTemporaryDir target;
+    QString printed;
+    EXPECT_EQ(runInit({target.path(), QStringLiteral("--demo")}, nullptr, {}, &printed), 0);
+    EXPECT_TRUE(printed.contains(QStringLiteral("Admin code: 12345"))) << printed.toStdString();
+    EXPECT_TRUE(printed.contains(QStringLiteral("Petar Petrovic code: 111"))) << printed.toStdString();
+
+    const QString users = target.path() + QStringLiteral("/podaci/korisnici.db");
+    const char *listUsers = "SELECT SIFRA || '=' || IMEIPREZIME FROM korisnici";
+    EXPECT_EQ(rawQuery(users, listUsers),
+              (QStringList{"text:12345=Admin", "text:111=Petar Petrovic"}));
+    EXPECT_NO_THROW(desk::promet().checkTableFile(target.path() + "/podaci/promet.db", password()));
+    QFile options(target.path() + QStringLiteral("/podaci/ftpop.txt"));
+    ASSERT_TRUE(options.open(QIODevice::ReadOnly));
+    EXPECT_EQ(options.readAll(), QByteArray("0\r\n"));
+
+    QString errors;
+    EXPECT_EQ(runInit({target.path(), QStringLiteral("--admin-code"), QStringLiteral("999")}, &errors), 1);
+    EXPECT_TRUE(errors.contains(QStringLiteral("already exist"))) << errors.toStdString();
+    EXPECT_EQ(rawQuery(users, listUsers), // untouched
+              (QStringList{"text:12345=Admin", "text:111=Petar Petrovic"}));
+}
+
 
 // A desk's journal moves to the server with its order and balances; another desk joins; a
 // server that has the tables already refuses a second set-up and a second import.
