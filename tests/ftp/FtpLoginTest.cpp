@@ -245,8 +245,6 @@ TEST(FtpMisc, QuotedDirectoryNeedsTwoQuotes)
 {
     EXPECT_EQ(misc::QuotedDirectory(QStringLiteral("257 \"/a b\" is \"x\"")), QStringLiteral("/a b"));
     EXPECT_EQ(misc::QuotedDirectory(QStringLiteral("257 \"/open")), QString());
-    EXPECT_EQ(misc::QuotedDirectory(QStringLiteral("257 \"") + QString(2000, QLatin1Char('d'))
-                                       + QStringLiteral("\""))
-                  .size(),
-              999);
+    const QString overlong = QStringLiteral("257 \"") + QString(2000, QLatin1Char('d')) + u'"';
+    EXPECT_EQ(misc::QuotedDirectory(overlong).size(), 999);
 }

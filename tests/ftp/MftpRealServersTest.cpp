@@ -86,17 +86,14 @@ TEST_P(MftpRealServers, PutGetAndBothResumesCopyEveryByte)
         QString result;
         QString sent; // a command the run must show (--verbose): a resume really resumes
     } ops[] = {
-        {"put", nullptr, {QStringLiteral("put"), source, url + QStringLiteral("m.bin")},
-         home + QStringLiteral("/m.bin")},
+        {"put", nullptr, {"put", source, url + QStringLiteral("m.bin")}, home + "/m.bin", {}},
         {"get", [&] { writeFile(back, QByteArray(2000000, 'z')); },
-         {QStringLiteral("get"), url + QStringLiteral("m.bin"), back}, back},
+         {"get", url + QStringLiteral("m.bin"), back}, back, {}},
         {"resumed get", [&] { writeFile(back, data.left(100000)); },
-         {QStringLiteral("get"), url + QStringLiteral("m.bin"), back, QStringLiteral("--resume"),
-          QStringLiteral("--verbose")}, back, QStringLiteral("REST 100000")},
+         {"get", url + QStringLiteral("m.bin"), back, "--resume", "--verbose"}, back, "REST 100000"},
         {"resumed put", [&] { writeFile(home + QStringLiteral("/r.bin"), data.left(300001)); },
-         {QStringLiteral("put"), source, url + QStringLiteral("r.bin"), QStringLiteral("--resume"),
-          QStringLiteral("--verbose")},
-         home + QStringLiteral("/r.bin"), QStringLiteral("REST 300001")},
+         {"put", source, url + QStringLiteral("r.bin"), "--resume", "--verbose"},
+         home + QStringLiteral("/r.bin"), "REST 300001"},
     };
     for (const Op &op : ops) {
         SCOPED_TRACE(op.name);
