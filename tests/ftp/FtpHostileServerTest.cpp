@@ -452,10 +452,8 @@ void runRow(const Row &row)
     ASSERT_TRUE(waitUntil([&] { return log.has(last) || log.has("quit"); }, 8000))
         << log.dump().toStdString();
     pumpFor(50);
-    const QStringList events = log.only({QStringLiteral("error"), QStringLiteral("ready"),
-                                         QStringLiteral("received"), QStringLiteral("stored"),
-                                         QStringLiteral("renamed"), QStringLiteral("deleted"),
-                                         QStringLiteral("loggedin"), QStringLiteral("quit")});
+    const QStringList events = log.only(
+        {"error", "ready", "received", "stored", "renamed", "deleted", "loggedin", "quit"});
     ASSERT_EQ(events.size(), row.expected.size()) << log.dump().toStdString();
     for (int i = 0; i < events.size(); ++i)
         EXPECT_TRUE(events.at(i).startsWith(row.expected.at(i)))

@@ -141,9 +141,7 @@ namespace {
 
 QStringList retryReports(const FtpLog &log)
 {
-    return log.only({QStringLiteral("error"), QStringLiteral("info 18"), QStringLiteral("info 21"),
-                     QStringLiteral("info 1 "), QStringLiteral("quit"), QStringLiteral("ready"),
-                     QStringLiteral("loggedin")});
+    return log.only({"error", "info 18", "info 21", "info 1 ", "quit", "ready", "loggedin"});
 }
 
 } // namespace
@@ -155,9 +153,7 @@ TEST_F(SessionTest, RefusedWelcomeIsRetriedThenReportedAsDisconnected)
 {
     const QString refused = QStringLiteral("error 25 ");
     const QString retrying = QStringLiteral("info 18 Retrying...");
-    const QStringList end = {QStringLiteral("info 21 Retry Finished"),
-                             QStringLiteral("info 1 Disconnected"), QStringLiteral("quit"),
-                             QStringLiteral("ready")};
+    const QStringList end = {"info 21 Retry Finished", "info 1 Disconnected", "quit", "ready"};
     const struct
     {
         int retries;

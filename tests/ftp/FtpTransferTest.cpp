@@ -61,8 +61,7 @@ protected:
     }
     QStringList outcome() const
     {
-        return log->only({QStringLiteral("error"), QStringLiteral("ready"),
-                          QStringLiteral("received"), QStringLiteral("stored")});
+        return log->only({"error", "ready", "received", "stored"});
     }
 
     QTemporaryDir dir;
