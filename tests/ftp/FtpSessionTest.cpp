@@ -343,8 +343,7 @@ int noopsWithin(int ms, quint16 interval, const QString &noopAnswer)
         return -1;
     pumpFor(ms);
     // A keep-alive neither raises OnFtpBusy nor ends with OnFtpReady.
-    if (ftp.Busy() || !ftp.LoggedIn() || log.count(QStringLiteral("ready")) != 1
-        || log.has(QStringLiteral("busy")))
+    if (ftp.Busy() || !ftp.LoggedIn() || log.count("ready") != 1 || log.has("busy"))
         return -2;
     return server.count(QStringLiteral("NOOP"));
 }

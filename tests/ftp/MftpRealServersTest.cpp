@@ -134,9 +134,8 @@ TEST(MftpUploadSizes, EveryByteArrivesInOrderWhateverTheSize)
             const QByteArray data = pattern(size);
             const QString source = local.filePath(QStringLiteral("s.bin"));
             writeFile(source, data);
-            const ProgramRun r = mftp({QStringLiteral("put"), source, url + QStringLiteral("s.bin"),
-                                       QStringLiteral("--passive"), QStringLiteral("--timeout"),
-                                       QStringLiteral("5")});
+            const ProgramRun r =
+                mftp({"put", source, url + QStringLiteral("s.bin"), "--passive", "--timeout", "5"});
             EXPECT_EQ(r.status, 0) << r.err.toStdString();
             const QByteArray stored = readFile(server.home() + QStringLiteral("/s.bin"));
             EXPECT_TRUE(stored == data) << stored.size() << " bytes";

@@ -142,9 +142,8 @@ TEST_F(MftpRunTest, RunsEndAsTheFilesSay)
     const QString textFile = local.filePath(QStringLiteral("text.txt"));
     writeFile(textFile, text);
     const QString netrc = local.filePath(QStringLiteral("netrc"));
-    writeFile(netrc, QStringLiteral("machine other login x password y\n"
-                                    "machine 127.0.0.1 login tester password secret\n")
-                         .toUtf8());
+    writeFile(netrc,
+              "machine other login x password y\nmachine 127.0.0.1 login tester password secret\n");
     const QString plainUrl = QStringLiteral("ftp://127.0.0.1:%1/").arg(server.port);
     const QString none = local.filePath(QStringLiteral("none.bin"));
     ScriptedFtpServer refusing([](ScriptedSession &s, int) {
@@ -209,10 +208,8 @@ TEST_F(MftpRunTest, RunsEndAsTheFilesSay)
     RemoteFiles remote;
     ScriptedFtpServer scripted(
         [&remote](ScriptedSession &s, int) { serveFiles(s, remote, {}, "220 ready \x1b[2J"); });
-    const ProgramRun r = mftp({QStringLiteral("put"), textFile,
-                            QStringLiteral("ftp://127.0.0.1:%1/t.txt").arg(scripted.port()),
-                            QStringLiteral("--ascii"), QStringLiteral("--passive"),
-                            QStringLiteral("--verbose")});
+    const QString target = QStringLiteral("ftp://127.0.0.1:%1/t.txt").arg(scripted.port());
+    const ProgramRun r = mftp({"put", textFile, target, "--ascii", "--passive", "--verbose"});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("220 ready \\x1b[2J"))) << r.err.toStdString();
     EXPECT_FALSE(r.err.contains(QChar(0x1b)));
