@@ -83,16 +83,13 @@ protected:
     void post(const JournalRow &row)
     {
         OpenTable t(session, QStringLiteral("podaci/promet.db"));
+        const std::pair<const char *, QString> fields[] = {
+            {"KORISNIK", row.korisnik}, {"DATUM", row.datum}, {"VREME", QStringLiteral("10:00:00")},
+            {"OPIS", row.opis}, {"GRUPA", row.grupa}, {"ULAZDIN", row.ulazDin},
+            {"IZLAZDIN", row.izlazDin}, {"ULAZEUR", row.ulazEur}, {"IZLAZEUR", row.izlazEur}};
         t.insert();
-        t.setFieldText(QStringLiteral("KORISNIK"), row.korisnik);
-        t.setFieldText(QStringLiteral("DATUM"), row.datum);
-        t.setFieldText(QStringLiteral("VREME"), QStringLiteral("10:00:00"));
-        t.setFieldText(QStringLiteral("OPIS"), row.opis);
-        t.setFieldText(QStringLiteral("GRUPA"), row.grupa);
-        t.setFieldText(QStringLiteral("ULAZDIN"), row.ulazDin);
-        t.setFieldText(QStringLiteral("IZLAZDIN"), row.izlazDin);
-        t.setFieldText(QStringLiteral("ULAZEUR"), row.ulazEur);
-        t.setFieldText(QStringLiteral("IZLAZEUR"), row.izlazEur);
+        for (const auto &[field, text] : fields)
+            t.setFieldText(QLatin1String(field), text);
         t.post();
         t.close();
     }

@@ -102,10 +102,9 @@ private:
                               {QStringLiteral("-R"), QStringLiteral("postgres"), m_dir.path()});
         m_port = loopback::freePort();
         if (!run(QStringLiteral("initdb"),
-                 {QStringLiteral("-D"), m_data, QStringLiteral("-A"), QStringLiteral("trust"),
-                  QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-E"),
-                  QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8"),
-                  QStringLiteral("--no-sync")}))
+                 QStringList{QStringLiteral("-D"), m_data}
+                     + QStringLiteral("-A trust -U postgres -E UTF8 --locale=C.UTF-8 --no-sync")
+                           .split(QLatin1Char(' '))))
             return;
         // The shop's two roles log in with their passwords; the tests' own superuser needs none.
         {

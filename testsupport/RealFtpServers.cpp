@@ -146,12 +146,11 @@ bool RealFtpServer::start()
 bool RealFtpServer::makeCertificate()
 {
     run(QStringLiteral("openssl"),
-        {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-         QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-         QStringLiteral("-keyout"), path(QStringLiteral("key.pem")), QStringLiteral("-out"),
-         path(QStringLiteral("cert.pem")), QStringLiteral("-days"), QStringLiteral("2"),
-         QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
-         QStringLiteral("subjectAltName=IP:127.0.0.1,IP:::1"), QStringLiteral("-batch")});
+        QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+                       "-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1,IP:::1 -batch")
+                .split(QLatin1Char(' '))
+            + QStringList{QStringLiteral("-keyout"), path(QStringLiteral("key.pem")),
+                          QStringLiteral("-out"), path(QStringLiteral("cert.pem"))});
     QFile key(path(QStringLiteral("key.pem")));
     QFile cert(path(QStringLiteral("cert.pem")));
     if (!key.open(QIODevice::ReadOnly) || !cert.open(QIODevice::ReadOnly)) {
@@ -324,12 +323,10 @@ bool RealFtpServer::startPureFtpd()
         mkdb.start(pw, {QStringLiteral("mkdb"), db, QStringLiteral("-f"), passwd});
         mkdb.waitForFinished(10000);
     }
-    QStringList args{QStringLiteral("-S"), QStringLiteral("%1,%2").arg(host()).arg(port),
-                     QStringLiteral("-l"), QStringLiteral("puredb:") + db,
-                     QStringLiteral("-E"), QStringLiteral("-H"), QStringLiteral("-u"),
-                     QStringLiteral("1"), QStringLiteral("-f"), QStringLiteral("none"),
-                     QStringLiteral("-U"), QStringLiteral("022:022"),
-                     QStringLiteral("-g"), path(QStringLiteral("pure-ftpd.pid"))};
+    QStringList args = QStringLiteral("-E -H -u 1 -f none -U 022:022").split(QLatin1Char(' '))
+                       + QStringList{QStringLiteral("-S"), QStringLiteral("%1,%2").arg(host()).arg(port),
+                                     QStringLiteral("-l"), QStringLiteral("puredb:") + db,
+                                     QStringLiteral("-g"), path(QStringLiteral("pure-ftpd.pid"))};
     if (m_tls != tlsNone)
         args << QStringLiteral("-Y") << QStringLiteral("3") << QStringLiteral("-2")
              << path(QStringLiteral("both.pem"));

@@ -113,8 +113,7 @@ TEST_P(SqlDialectTest, ReportStatementsFindTheirPostings)
         EXPECT_EQ(descriptions(c.statement), c.found) << c.statement.toStdString();
     query.first();
     EXPECT_EQ(query.fieldText(QStringLiteral("DATUM")), QStringLiteral("30/11/2026"));
-    EXPECT_EQ(errorOf(period.arg("13/01/2026", "12/01/2026")),
-              QStringLiteral("'13/01/2026' is not a valid date"));
+    EXPECT_EQ(errorOf(period.arg("13/01/2026", "12/01/2026")), "'13/01/2026' is not a valid date");
 }
 
 TEST_P(SqlDialectTest, ReviewStatementsShowOnlyTheCashiersPostings)
@@ -149,10 +148,10 @@ TEST_P(SqlDialectTest, QuotesAreDataAndNeverChangeTheStatement)
     post({"x' or '1'='1", "08/12/2026", "Literal", "Ostalo", "1.00"});
     EXPECT_EQ(matching("(korisnik='x'' or ''1''=''1')"), QStringList{"Literal"});
     // Not doubled, the quote ends the value and what follows is outside the dialect.
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where (korisnik='O'Brien')")),
-              QStringLiteral("Syntax error at position 56: unterminated string"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where (korisnik='O'Brien'')")),
-              QStringLiteral("Syntax error at position 51: expected ')', found 'Brien'"));
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where (korisnik='O'Brien')"),
+              "Syntax error at position 56: unterminated string");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where (korisnik='O'Brien'')"),
+              "Syntax error at position 51: expected ')', found 'Brien'");
 }
 
 // AND binds tighter than OR, and NOT applies to the one factor after it.
@@ -196,35 +195,34 @@ TEST_P(SqlDialectTest, LikeIsCaseSensitiveWithPercentAndUnderscore)
 
 TEST_P(SqlDialectTest, StatementsOutsideTheDialectNameThePlace)
 {
-    EXPECT_EQ(errorOf(QStringLiteral("select * form podaci\\promet.db")),
-              QStringLiteral("Syntax error at position 10: expected FROM, found 'form'"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where (grupa = 'Gorivo')) ")),
-              QStringLiteral("Syntax error at position 56: expected the end of the statement, found ')'"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where opis = 'abc")),
-              QStringLiteral("Syntax error at position 45: unterminated string"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db order by datum")),
-              QStringLiteral("Syntax error at position 32: expected the end of the statement, found 'order'"));
-    EXPECT_EQ(errorOf(QStringLiteral("delete from podaci\\promet.db")),
-              QStringLiteral("Syntax error at position 1: expected SELECT, found 'delete'"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where opis = 'a'; drop table promet")),
-              QStringLiteral("Syntax error at position 50: expected the end of the statement, found 'drop'"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where opis # 'a'")),
-              QStringLiteral("Syntax error at position 43: unexpected character '#'"));
-    EXPECT_EQ(errorOf(QStringLiteral("select sum(xyz) from podaci\\promet.db")),
-              QStringLiteral("Unknown field 'xyz' in podaci\\promet.db"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where xyz = 1")),
-              QStringLiteral("Unknown field 'xyz' in podaci\\promet.db"));
-    EXPECT_EQ(errorOf(QStringLiteral("select sum(opis) from podaci\\promet.db")),
-              QStringLiteral("Cannot sum the field 'OPIS' in podaci\\promet.db"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\nema.db")),
-              QStringLiteral("Table does not exist: podaci\\nema.db"));
+    EXPECT_EQ(errorOf("select * form podaci\\promet.db"),
+              "Syntax error at position 10: expected FROM, found 'form'");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where (grupa = 'Gorivo')) "),
+              "Syntax error at position 56: expected the end of the statement, found ')'");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where opis = 'abc"),
+              "Syntax error at position 45: unterminated string");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db order by datum"),
+              "Syntax error at position 32: expected the end of the statement, found 'order'");
+    EXPECT_EQ(errorOf("delete from podaci\\promet.db"),
+              "Syntax error at position 1: expected SELECT, found 'delete'");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where opis = 'a'; drop table promet"),
+              "Syntax error at position 50: expected the end of the statement, found 'drop'");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where opis # 'a'"),
+              "Syntax error at position 43: unexpected character '#'");
+    EXPECT_EQ(errorOf("select sum(xyz) from podaci\\promet.db"),
+              "Unknown field 'xyz' in podaci\\promet.db");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where xyz = 1"),
+              "Unknown field 'xyz' in podaci\\promet.db");
+    EXPECT_EQ(errorOf("select sum(opis) from podaci\\promet.db"),
+              "Cannot sum the field 'OPIS' in podaci\\promet.db");
+    EXPECT_EQ(errorOf("select * from podaci\\nema.db"), "Table does not exist: podaci\\nema.db");
     EXPECT_FALSE(query.isOpen());
 }
 
 TEST_P(SqlDialectTest, QueriesNeedThePasswordToo)
 {
-    EXPECT_EQ(::errorOf([&] { reopen(query, QStringLiteral("select * from podaci\\promet.db")); }),
-              QStringLiteral("Invalid password for table podaci\\promet.db"));
+    EXPECT_EQ(::errorOf([&] { reopen(query, "select * from podaci\\promet.db"); }),
+              "Invalid password for table podaci\\promet.db");
 }
 
 TEST_P(SqlDialectTest, MoneyComparesAsAmountsAndFieldListsKeepOrder)
@@ -235,8 +233,8 @@ TEST_P(SqlDialectTest, MoneyComparesAsAmountsAndFieldListsKeepOrder)
     run(QStringLiteral("select opis, izlazdin from podaci\\promet.db where opis = 'Kafa'"));
     EXPECT_EQ(query.fieldNames(), (QStringList{"OPIS", "IZLAZDIN"}));
     EXPECT_EQ(query.columnText(1), QStringLiteral("300.00"));
-    EXPECT_EQ(errorOf(QStringLiteral("select opis, sum(izlazdin) from podaci\\promet.db")),
-              QStringLiteral("Fields and sums cannot be listed together in a statement on podaci\\promet.db"));
+    EXPECT_EQ(errorOf("select opis, sum(izlazdin) from podaci\\promet.db"),
+              "Fields and sums cannot be listed together in a statement on podaci\\promet.db");
 }
 
 INSTANTIATE_STORES(SqlDialectTest);

@@ -59,7 +59,7 @@ TEST_F(TableTest, OpensOnlyATableFileWithTheTablePassword)
     for (const char *tried : {"", "KVR604"}) {
         session.setPassword(QString::fromLatin1(tried));
         EXPECT_EQ(errorOf([&] { users.open(); }),
-                  QStringLiteral("Invalid password for table podaci\\korisnici.db"));
+                  "Invalid password for table podaci\\korisnici.db");
     }
     session.setPassword(password());
     users.open();
@@ -71,8 +71,7 @@ TEST_F(TableTest, OpensOnlyATableFileWithTheTablePassword)
     Table missing(session, QStringLiteral("podaci/nema.db"));
     EXPECT_EQ(errorOf([&] { missing.open(); }), QStringLiteral("Table does not exist: podaci/nema.db"));
     EXPECT_FALSE(missing.isOpen());
-    ASSERT_TRUE(
-        platform::writeFileAtomically(dataFile(QStringLiteral("junk.db")), QByteArray(4096, 'x')));
+    ASSERT_TRUE(platform::writeFileAtomically(dataFile("junk.db"), QByteArray(4096, 'x')));
     Table foreign(session, QStringLiteral("podaci\\junk.db"));
     EXPECT_EQ(errorOf([&] { foreign.open(); }), QStringLiteral("podaci\\junk.db is not a table file"));
 }
@@ -86,11 +85,9 @@ TEST_P(StoredTableTest, PromptIsAskedWhenNoPasswordFitsAndItsAnswerIsKept)
         return answer;
     });
     Table journal(session, QStringLiteral("podaci/promet.db"));
-    EXPECT_EQ(errorOf([&] { journal.open(); }),
-              QStringLiteral("Invalid password for table podaci/promet.db"));
+    EXPECT_EQ(errorOf([&] { journal.open(); }), "Invalid password for table podaci/promet.db");
     answer.reset(); // cancelled
-    EXPECT_EQ(errorOf([&] { journal.open(); }),
-              QStringLiteral("Invalid password for table podaci/promet.db"));
+    EXPECT_EQ(errorOf([&] { journal.open(); }), "Invalid password for table podaci/promet.db");
     answer = password();
     journal.open();
     EXPECT_EQ(asked, QStringList(3, QStringLiteral("podaci/promet.db")));
@@ -126,8 +123,8 @@ TEST_P(StoredTableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
     EXPECT_EQ(names, (QStringList{"Ana", "Zoran", "Ana", "Bojan"}));
     EXPECT_NE(ids[0], ids[2]);
     EXPECT_EQ(users.fieldNames(), (QStringList{"SIFRA", "IMEIPREZIME"}));
-    EXPECT_EQ(errorOf([&] { users.fieldText(QStringLiteral("xyz")); }),
-              QStringLiteral("Unknown field 'xyz' in podaci\\korisnici.db"));
+    EXPECT_EQ(errorOf([&] { users.fieldText("xyz"); }),
+              "Unknown field 'xyz' in podaci\\korisnici.db");
 
     // Deleting the second "Ana" keeps the first one.
     ASSERT_TRUE(users.moveToId(ids[2]));
@@ -171,8 +168,7 @@ TEST_P(StoredTableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
                     (r.isNull(opis) ? QStringLiteral("NULL") : QString::fromUtf8(r.utf8(opis))) +
                     QLatin1Char('|') + QString::number(r.integer(ulazDin));
     });
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("Ana|2026-12-07|Racun|-2050"),
-                                 QStringLiteral("\u0160ime|2026-01-01|NULL|0")}));
+    EXPECT_EQ(seen, (QStringList{"Ana|2026-12-07|Racun|-2050", "\u0160ime|2026-01-01|NULL|0"}));
     EXPECT_EQ(journal.recNo(), 1); // the table did not move
     journal.close();
     EXPECT_THROW(journal.scan([](const engine::RecordView &) {}), engine::EngineError);
@@ -221,11 +217,10 @@ TEST_F(TableTest, ValuesMustFitTheirFieldsAndAFailedSetStoresNothing)
     for (const auto &r : refused)
         EXPECT_EQ(errorOf([&] { journal.setFieldText(QString::fromLatin1(r.field), QString::fromLatin1(r.text)); }),
                   QString::fromLatin1(r.message));
-    EXPECT_EQ(errorOf([&] { journal.setFieldMoney(QStringLiteral("DATUM"), Money::fromUnits(5)); }),
-              QStringLiteral("Field 'DATUM' in podaci/promet.db cannot hold an amount"));
+    EXPECT_EQ(errorOf([&] { journal.setFieldMoney("DATUM", Money::fromUnits(5)); }),
+              "Field 'DATUM' in podaci/promet.db cannot hold an amount");
     EXPECT_EQ(journal.fieldText(QStringLiteral("IZLAZDIN")), QStringLiteral("15.50"));
-    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT COUNT(*) FROM promet"),
-              QStringList{"int:0"});
+    EXPECT_EQ(rawQuery(dataFile("promet.db"), "SELECT COUNT(*) FROM promet"), QStringList{"int:0"});
 
     journal.setFieldMoney(QStringLiteral("OPIS"), Money::parse(u"-3.5"));
     journal.setFieldMoney(QStringLiteral("STANJEDIN"), Money::parse(u"1000000.01"));
@@ -236,7 +231,7 @@ TEST_F(TableTest, ValuesMustFitTheirFieldsAndAFailedSetStoresNothing)
     EXPECT_EQ(journal.fieldText(QStringLiteral("OPIS")), QStringLiteral("-3.50"));
     EXPECT_EQ(journal.fieldText(QStringLiteral("STANJEDIN")), QStringLiteral("1000000.01"));
     EXPECT_TRUE(journal.fieldIsEmpty(QStringLiteral("GRUPA")));
-    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT GRUPA IS NULL FROM promet"),
+    EXPECT_EQ(rawQuery(dataFile("promet.db"), "SELECT GRUPA IS NULL FROM promet"),
               QStringList{"int:1"});
 
     // cancel() and closing the session drop an unposted insert.
@@ -249,8 +244,8 @@ TEST_F(TableTest, ValuesMustFitTheirFieldsAndAFailedSetStoresNothing)
     session.setPassword(password());
     journal.open();
     EXPECT_EQ(journal.recordCount(), 1);
-    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("x")); }),
-              QStringLiteral("Table podaci/promet.db is not in edit or insert mode"));
+    EXPECT_EQ(errorOf([&] { journal.setFieldText("KORISNIK", "x"); }),
+              "Table podaci/promet.db is not in edit or insert mode");
 }
 
 TEST_F(TableTest, RelativePathsFollowTheCurrentDirectoryWithoutABaseDir)
@@ -341,7 +336,7 @@ TEST_P(StoredTableTest, PositionsWalkingAndClearingWorkAcrossBlocks)
     EXPECT_EQ(users.recordCount(), 0);
     EXPECT_EQ(users.recNo(), -1);
     EXPECT_EQ(errorOf([&] { users.deleteRecord(); }),
-              QStringLiteral("Cannot delete from the empty table podaci/korisnici.db"));
+              "Cannot delete from the empty table podaci/korisnici.db");
 
     // Deleting the last record makes the one before it current.
     addUser(users, QStringLiteral("a"), QStringLiteral("A"));
@@ -360,7 +355,7 @@ TEST_F(TableTest, ATransactionKeepsAllOrNothing)
     for (int i = 0; i < 300; ++i)
         addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
     users.commit();
-    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("korisnici.db")), "SELECT COUNT(*) FROM korisnici"),
+    EXPECT_EQ(rawQuery(dataFile("korisnici.db"), "SELECT COUNT(*) FROM korisnici"),
               QStringList{"int:300"});
 
     users.startTransaction();
@@ -374,7 +369,7 @@ TEST_F(TableTest, ATransactionKeepsAllOrNothing)
     users.first();
     users.deleteRecord();
     session.close(); // closing without commit undoes the delete
-    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("korisnici.db")), "SELECT COUNT(*) FROM korisnici"),
+    EXPECT_EQ(rawQuery(dataFile("korisnici.db"), "SELECT COUNT(*) FROM korisnici"),
               QStringList{"int:300"});
 }
 
@@ -435,14 +430,14 @@ TEST_P(StoredTableTest, CopyIsAJournalTableAndOthersAreNot)
     EXPECT_EQ(rawQuery(backup, "SELECT ULAZDIN FROM promet"), QStringList{"int:1000"});
     EXPECT_THROW(journal.checkTableFile(backup, QStringLiteral("nope")), EngineError);
     EXPECT_THROW(journal.checkTableFile(dataFile(QStringLiteral("korisnici.db")), password()), EngineError);
-    EXPECT_EQ(errorOf([&] { journal.checkTableFile(dataFile(QStringLiteral("none.db")), password()); }),
-              QStringLiteral("Table does not exist: %1").arg(dataFile(QStringLiteral("none.db"))));
+    EXPECT_EQ(errorOf([&] { journal.checkTableFile(dataFile("none.db"), password()); }),
+              QStringLiteral("Table does not exist: %1").arg(dataFile("none.db")));
     EXPECT_THROW(engine::copyTableFile(dataFile(QStringLiteral("none.db")), backup), EngineError);
     EXPECT_NO_THROW(journal.checkTableFile(backup, password())); // untouched by the failure
     EXPECT_THROW(journal.createTable(backup, password()), EngineError);
     // A copy, also one of the server's table, carries the journal file's index.
     EXPECT_EQ(rawQuery(backup, "SELECT name FROM sqlite_master WHERE type = 'index'"),
-              QStringList{QStringLiteral("text:promet_amounts")});
+              QStringList{"text:promet_amounts"});
 }
 
 // Four desks post at the same moment: each stores the balance of every record committed before
@@ -509,7 +504,7 @@ TEST_P(StoredTableTest, ASecondWriterHearsTheTableIsBusy)
         first.startTransaction();
     }
     EXPECT_EQ(errorOf([&] { second.startTransaction(); }),
-              QStringLiteral("Table podaci/promet.db is busy: another desk is writing it, try again"));
+              "Table podaci/promet.db is busy: another desk is writing it, try again");
     if (onServer()) {
         PQclear(PQexec(otherDesk, "COMMIT"));
         PQfinish(otherDesk);
@@ -533,7 +528,7 @@ TEST_P(StoredTableTest, ASumBeyondSixtyFourBitsIsReported)
     }
     EXPECT_EQ(journal.sumMoney({QStringLiteral("IZLAZDIN")}).at(0), Money::fromHundredths(-10));
     EXPECT_EQ(errorOf([&] { journal.sumMoney({QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZDIN")}); }),
-              QStringLiteral("The sum of ULAZDIN in podaci/promet.db is too large"));
+              "The sum of ULAZDIN in podaci/promet.db is too large");
     engine::Query sums(session);
     EXPECT_THROW(reopen(sums, QStringLiteral("select sum(ulazdin) from podaci\\promet.db")), EngineError);
 }
@@ -571,11 +566,10 @@ TEST_F(ServerStoreTest, AServerAwayStoresNothingAndTheNextActionTriesAgain)
     // Nobody listens there.
     ASSERT_TRUE(platform::writeFileAtomically(uri, "postgresql://postgres@127.0.0.1:1/postgres\n"));
     Table away(session, QStringLiteral("podaci/korisnici.db"));
-    EXPECT_TRUE(errorOf([&] { away.open(); })
-                    .startsWith(QStringLiteral("Server baze podataka nije dostupan: ")));
+    EXPECT_TRUE(errorOf([&] { away.open(); }).startsWith("Server baze podataka nije dostupan: "));
     ASSERT_TRUE(platform::writeFileAtomically(uri, QByteArray())); // an empty first line
     EXPECT_EQ(errorOf([&] { away.open(); }),
-              QStringLiteral("Server baze podataka nije dostupan: baza.txt names no server"));
+              "Server baze podataka nije dostupan: baza.txt names no server");
 }
 
 namespace {
@@ -623,8 +617,8 @@ TEST_F(ServerStoreTest, FaultsOnTheWireNeverDoubleAPostingNorHoldTheDesk)
     FaultProxy proxy(cluster.port());
     ASSERT_TRUE(proxy.ok());
     const QByteArray throughProxy = proxy.uri(cluster.uri(), cluster.port()).toUtf8();
-    ASSERT_TRUE(platform::writeFileAtomically(dataFile(QStringLiteral("baza.txt")),
-                                              throughProxy + "\ntimeout=3\n"));
+    ASSERT_TRUE(
+        platform::writeFileAtomically(dataFile("baza.txt"), throughProxy + "\ntimeout=3\n"));
     session.setPassword(password());
     Table journal(session, QStringLiteral("podaci/promet.db"));
     const auto posting = [&](const QUuid &key) {
@@ -656,8 +650,8 @@ TEST_F(ServerStoreTest, FaultsOnTheWireNeverDoubleAPostingNorHoldTheDesk)
         }
         journal.close();
         EXPECT_EQ(outcome, fault.outcome) << message.toStdString();
-        EXPECT_EQ(cluster.value(QStringLiteral("SELECT count(*) FROM promet")),
-                  fault.outcome == NotStored ? QStringLiteral("0") : QStringLiteral("1"));
+        EXPECT_EQ(cluster.value("SELECT count(*) FROM promet"),
+                  fault.outcome == NotStored ? "0" : "1");
         EXPECT_TRUE(writeLockFreeWithin(10));
 
         ASSERT_TRUE(proxy.command(QStringLiteral("thaw")));

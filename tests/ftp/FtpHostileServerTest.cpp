@@ -262,49 +262,41 @@ std::vector<Row> rows()
     // session goes on ---
     const struct
     {
-        const char *name, *secondReply, *error;
-        bool rename;
+        const char *name, *error; // error: null when the command is accepted
+        QStringList replies, sent; // the server's answers; the commands it must get
     } fileCommands[] = {
-        {"refused RNTO", "553 Rename refused", "error 12 553 Rename refused", true},
-        {"accepted DELE", nullptr, nullptr, false},
-        {"refused DELE", nullptr, "error 12 550 Permission denied", false},
+        {"refused RNTO", "error 12 553 Rename refused", {"350 Waiting for RNTO", "553 Rename refused"},
+         {"RNFR .f.part", "RNTO f.bin"}},
+        {"accepted DELE", nullptr, {"250 Deleted"}, {"DELE .f.part"}},
+        {"refused DELE", "error 12 550 Permission denied", {"550 Permission denied"}, {"DELE .f.part"}},
     };
-    for (const auto &f : fileCommands)
+    for (const auto &f : fileCommands) {
+        const bool rename = f.sent.size() == 2;
+        const QString event = QLatin1String(rename ? "renamed" : "deleted");
         r.push_back({f.name,
-                     [f](ScriptedSession &s) {
-                         if (f.rename) {
-                             answer(s, QStringLiteral("350 Waiting for RNTO"));
-                             answer(s, QString::fromLatin1(f.secondReply));
-                         } else {
-                             answer(s, QLatin1String(f.error ? "550 Permission denied"
-                                                             : "250 Deleted"));
-                         }
+                     [replies = f.replies](ScriptedSession &s) {
+                         for (const QString &reply : replies)
+                             answer(s, reply);
                          drain(s);
                      },
-                     [rename = f.rename](TMFtp &ftp, const QString &) {
+                     [rename](TMFtp &ftp, const QString &) {
                          if (rename)
                              ftp.RenameFile(QStringLiteral(".f.part"), QStringLiteral("f.bin"));
                          else
                              ftp.DeleteFile(QStringLiteral(".f.part"));
                      },
-                     f.error ? failed(QString::fromLatin1(f.error),
-                                      QLatin1String(f.rename ? "renamed" : "deleted"))
-                             : QStringList{QStringLiteral("ready"), QStringLiteral("deleted")},
-                     [rename = f.rename](TMFtp &ftp, FtpLog &, ScriptedFtpServer &server,
-                                         const QString &) {
-                         QStringList sent = server.commands();
-                         sent.removeIf([](const QString &c) {
-                             return !c.startsWith(QLatin1String("RN"))
-                                    && !c.startsWith(QLatin1String("DELE"));
+                     f.error ? failed(QString::fromLatin1(f.error), event)
+                             : QStringList{QStringLiteral("ready"), event},
+                     [sent = f.sent](TMFtp &ftp, FtpLog &, ScriptedFtpServer &server, const QString &) {
+                         QStringList got = server.commands();
+                         got.removeIf([](const QString &c) {
+                             return !c.startsWith(QLatin1String("RN")) && !c.startsWith(QLatin1String("DELE"));
                          });
-                         const QStringList expected =
-                             rename ? QStringList{QStringLiteral("RNFR .f.part"),
-                                                  QStringLiteral("RNTO f.bin")}
-                                    : QStringList{QStringLiteral("DELE .f.part")};
-                         EXPECT_EQ(sent, expected);
+                         EXPECT_EQ(got, sent);
                          EXPECT_TRUE(ftp.ControlConnected());
                          EXPECT_EQ(ftp.CurrentOperation(), opNone);
                      }});
+    }
     // --- nothing in a command line but the command ---
     r.push_back({"CR LF in a file name is refused",
                  [](ScriptedSession &s) {
@@ -401,9 +393,7 @@ std::vector<Row> rows()
                  nullptr, {QStringLiteral("ready"), QStringLiteral("loggedin")},
                  [](TMFtp &, FtpLog &, ScriptedFtpServer &server, const QString &) {
                      EXPECT_EQ(server.commands().mid(0, 3),
-                               QStringList({QStringLiteral("USER anonymous"),
-                                            QStringLiteral("PASS guest@dorvanta.local"),
-                                            QStringLiteral("SYST")}));
+                               QStringList({"USER anonymous", "PASS guest@dorvanta.local", "SYST"}));
                  },
                  QByteArray(), true});
     r.push_back({"transfer asked for before the welcome is refused",
@@ -453,15 +443,13 @@ void runRow(const Row &row)
     tick.start(0);
     ftp.Login();
     if (!loginInRow) {
-        ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }))
-            << log.dump().toStdString();
+        ASSERT_TRUE(waitUntil([&] { return log.has("loggedin"); })) << log.dump().toStdString();
         log.lines.clear();
     }
     if (row.act)
         row.act(ftp, local);
     const QString last = row.expected.last();
-    ASSERT_TRUE(waitUntil([&] { return log.has(last) || log.has(QStringLiteral("quit")); },
-                          8000))
+    ASSERT_TRUE(waitUntil([&] { return log.has(last) || log.has("quit"); }, 8000))
         << log.dump().toStdString();
     pumpFor(50);
     const QStringList events = log.only({QStringLiteral("error"), QStringLiteral("ready"),

@@ -12,13 +12,9 @@
 using namespace ftp;
 using namespace ftptest;
 
-namespace {
+using LoginTest = FtpTest;
 
-class LoginTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { ensureApp(); }
-};
+namespace {
 
 struct ProxyCase
 {
@@ -63,7 +59,7 @@ TEST_F(LoginTest, FirstCommandOfEachProxyKind)
         viaProxy(ftp, c.type, proxy.port());
         ftp.Port = c.realPort;
         ftp.Login();
-        ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); }))
+        ASSERT_TRUE(waitUntil([&] { return log.has("ready"); }))
             << c.firstCommand << "\n" << log.dump().toStdString();
         EXPECT_EQ(proxy.commands().value(0), QString::fromLatin1(c.firstCommand));
         EXPECT_FALSE(log.has(QStringLiteral("info 2 "))) << "the real server is never looked up";
@@ -112,10 +108,8 @@ TEST_F(LoginTest, SiteProxyDialogueAndNeededValues)
     };
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     EXPECT_EQ(proxy.commands().mid(0, 7),
-              QStringList({QStringLiteral("USER gate"), QStringLiteral("PASS gatepw"),
-                           QStringLiteral("SITE ftp.example.com"), QStringLiteral("USER kasa"),
-                           QStringLiteral("PASS "), QStringLiteral("ACCT acc1"),
-                           QStringLiteral("SYST")}));
+              QStringList({"USER gate", "PASS gatepw", "SITE ftp.example.com", "USER kasa", "PASS ",
+                           "ACCT acc1", "SYST"}));
     EXPECT_EQ(ftp.ServerType(), ftpstUNIX);
     EXPECT_EQ(ftp.ProxyPassword(), QStringLiteral("gatepw"));
     EXPECT_EQ(ftp.Account(), QStringLiteral("acc1"));
@@ -150,8 +144,7 @@ TEST_F(LoginTest, RefusedStagesFailWithTheirKinds)
             viaProxy(ftp, c.proxy, server.port());
         ftp.Login();
         ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); })) << c.refused;
-        EXPECT_EQ(log.only({QStringLiteral("error")}),
-                  QStringList({QStringLiteral("error %1 ").arg(c.kind)}))
+        EXPECT_EQ(log.only({"error"}), QStringList({QStringLiteral("error %1 ").arg(c.kind)}))
             << c.refused;
         EXPECT_FALSE(log.has(QStringLiteral("loggedin")));
     }
@@ -236,7 +229,7 @@ TEST_F(LoginTest, InitialDirectory)
         ASSERT_TRUE(logIn(ftp, log)) << cwdReply.toStdString();
         EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/pub/dv"));
         EXPECT_EQ(server.count(QStringLiteral("CWD pub/dv")), 1);
-        EXPECT_EQ(server.count(QStringLiteral("PWD")), cwdReply.contains(QLatin1Char('"')) ? 0 : 1)
+        EXPECT_EQ(server.count("PWD"), cwdReply.contains(QLatin1Char('"')) ? 0 : 1)
             << cwdReply.toStdString();
     }
 }

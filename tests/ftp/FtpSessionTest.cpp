@@ -17,15 +17,7 @@
 using namespace ftp;
 using namespace ftptest;
 
-namespace {
-
-class SessionTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { ensureApp(); }
-};
-
-} // namespace
+using SessionTest = FtpTest;
 
 TEST_F(SessionTest, ReplyGrammar)
 {
@@ -58,15 +50,13 @@ TEST_F(SessionTest, ReplyGrammar)
 
     EXPECT_EQ(ftp.ServerType(), ftpstUNIX); // SYST reached its handler with the final line
     EXPECT_EQ(ftp.ReplyLines(),
-              QStringList({QStringLiteral("215-first"), QStringLiteral("215-again"),
-                           QStringLiteral("214 other code"), QStringLiteral("215 UNIX Type: L8")}));
+              QStringList({"215-first", "215-again", "214 other code", "215 UNIX Type: L8"}));
     EXPECT_EQ(log.count(QStringLiteral("info 16")), 2); // welcome and SYST
     EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/a\rb"));
     EXPECT_TRUE(ftp.ResumeSupported());
     EXPECT_EQ(server.commands().mid(0, 6),
-              QStringList({QStringLiteral("USER anonymous"), QStringLiteral("PASS guest@dorvanta.local"),
-                           QStringLiteral("SYST"), QStringLiteral("REST 100"),
-                           QStringLiteral("REST 0"), QStringLiteral("PWD")}));
+              QStringList({"USER anonymous", "PASS guest@dorvanta.local", "SYST", "REST 100",
+                           "REST 0", "PWD"}));
     EXPECT_FALSE(log.has(QStringLiteral("error")));
     for (const QString &l : log.lines)
         EXPECT_FALSE(l.contains(QStringLiteral("999"))) << l.toStdString();
@@ -100,8 +90,7 @@ TEST_F(SessionTest, PasswordIsMaskedAndOtherCommandsShownWithLineEnd)
     EXPECT_TRUE(log.has(QStringLiteral("info 12 Logged in")));
     EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/home"));
     // Success ends with OnFtpReady, then OnLoggedIn.
-    EXPECT_EQ(log.only({QStringLiteral("ready"), QStringLiteral("loggedin")}),
-              QStringList({QStringLiteral("ready"), QStringLiteral("loggedin")}));
+    EXPECT_EQ(log.only({"ready", "loggedin"}), QStringList({"ready", "loggedin"}));
 }
 
 TEST_F(SessionTest, OperationsAreRefusedWhenNotConnectedBusyOrLoggingIn)
@@ -142,9 +131,8 @@ TEST_F(SessionTest, OperationsAreRefusedWhenNotConnectedBusyOrLoggingIn)
     EXPECT_EQ(log.lines.last(), QStringLiteral("info 5 The component is busy doing something"));
     ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("quit")); }));
     EXPECT_EQ(server.count(QStringLiteral("QUIT")), 1);
-    EXPECT_EQ(log.only({QStringLiteral("info 1"), QStringLiteral("quit"), QStringLiteral("ready")}),
-              QStringList({QStringLiteral("info 1 Disconnected"), QStringLiteral("quit"),
-                           QStringLiteral("ready")}));
+    EXPECT_EQ(log.only({"info 1", "quit", "ready"}),
+              QStringList({"info 1 Disconnected", "quit", "ready"}));
     EXPECT_FALSE(ftp.ControlConnected());
     EXPECT_FALSE(ftp.LoggedIn());
 }
@@ -239,8 +227,7 @@ TEST_F(SessionTest, MissingUnknownAndOverlongHostNames)
     // No server at all: it is asked for, then reported.
     ftp.Login();
     pumpFor(30);
-    EXPECT_EQ(log.lines, QStringList({QStringLiteral("need 1"), QStringLiteral("error 18 "),
-                                      QStringLiteral("ready")}));
+    EXPECT_EQ(log.lines, QStringList({"need 1", "error 18 ", "ready"}));
 
     log.lines.clear();
     ftp.SetServer(QStringLiteral("h") + QString(80, QLatin1Char('x')) + QStringLiteral(".example"));
@@ -255,10 +242,8 @@ TEST_F(SessionTest, MissingUnknownAndOverlongHostNames)
     ftp.Login();
     ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error")); }));
     pumpFor(50);
-    EXPECT_EQ(log.only({QStringLiteral("info 2 "), QStringLiteral("error"), QStringLiteral("ready"),
-                        QStringLiteral("quit")}),
-              QStringList({QStringLiteral("info 2 no such host"),
-                           QStringLiteral("error 15 Address resolution error")}));
+    EXPECT_EQ(log.only({"info 2 ", "error", "ready", "quit"}),
+              QStringList({"info 2 no such host", "error 15 Address resolution error"}));
     EXPECT_EQ(ftp.LastError, 11001);
 }
 
@@ -296,9 +281,8 @@ TEST_F(SessionTest, HostNameIsResolvedAndALoginWhileConnectedReplacesTheSocketSi
     auto &[server, ftp, log] = client;
     ftp.SetServer(QStringLiteral("localhost"));
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
-    EXPECT_EQ(log.only({QStringLiteral("info 2"), QStringLiteral("info 19"), QStringLiteral("info 0")}),
-              QStringList({QStringLiteral("info 2 localhost"), QStringLiteral("info 19 127.0.0.1"),
-                           QStringLiteral("info 0 127.0.0.1")}));
+    EXPECT_EQ(log.only({"info 2", "info 19", "info 0"}),
+              QStringList({"info 2 localhost", "info 19 127.0.0.1", "info 0 127.0.0.1"}));
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     pumpFor(100);
     EXPECT_EQ(server.connectionCount(), 2);
@@ -339,9 +323,7 @@ TEST_F(SessionTest, AnEndedConnectionLeavesNothingToSendTo)
         } else {
             ftp.Login();
             ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); }));
-            EXPECT_EQ(retryReports(log),
-                      QStringList({QStringLiteral("info 1 Disconnected"), QStringLiteral("quit"),
-                                   QStringLiteral("ready")}));
+            EXPECT_EQ(retryReports(log), QStringList({"info 1 Disconnected", "quit", "ready"}));
             EXPECT_FALSE(ftp.ControlConnected());
             EXPECT_EQ(server.connectionCount(), 1);
         }

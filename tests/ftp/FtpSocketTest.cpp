@@ -38,13 +38,9 @@ TMMessage socketEvent(quint64 serial, int event)
     return m;
 }
 
-class SocketTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { ensureApp(); }
-};
-
 } // namespace
+
+using SocketTest = FtpTest;
 
 TEST_F(SocketTest, NotificationForReplacedSocketIsDropped)
 {

@@ -104,8 +104,7 @@ TEST(FtpTlsTrustTest, ServerWithoutAuthTlsNeverSeesTheUserName)
     ftp.SetRetryInterval(0);
     ftp.SetTls(tlsExplicit);
     ASSERT_TRUE(loggedInOrEnded(ftp, log)) << log.dump().toStdString();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("quit")); }, 4000))
-        << log.dump().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return log.has("quit"); }, 4000)) << log.dump().toStdString();
     EXPECT_EQ(commandsSent(log), QStringList({QStringLiteral("AUTH TLS")}));
     EXPECT_EQ(log.only({QStringLiteral("error")}).value(0).left(9), QStringLiteral("error 30 "));
     EXPECT_FALSE(log.has(QStringLiteral("loggedin")));

@@ -20,11 +20,9 @@ namespace {
 
 using Override = std::function<QString(const QString &command)>;
 
-class TransferTest : public ::testing::Test
+class TransferTest : public FtpTest
 {
 protected:
-    void SetUp() override { ensureApp(); }
-
     // Starts the server and logs in; the server answers from remote and override.
     void start(const Override &override = {})
     {
@@ -107,13 +105,9 @@ TEST_F(TransferTest, DownloadAndUploadInBothModes)
         EXPECT_EQ(ftp->BytesTransferred(), 300000u);
     }
     // TYPE only on the first transfer of the connection; SIZE asks before each upload.
-    EXPECT_EQ(transferCommands(),
-              QStringList({QStringLiteral("TYPE I"), QStringLiteral("PORT"),
-                           QStringLiteral("RETR big.bin"), QStringLiteral("SIZE copy.bin"),
-                           QStringLiteral("PORT"), QStringLiteral("STOR copy.bin"),
-                           QStringLiteral("PASV"), QStringLiteral("RETR big.bin"),
-                           QStringLiteral("SIZE copy.bin"), QStringLiteral("PASV"),
-                           QStringLiteral("STOR copy.bin")}));
+    EXPECT_EQ(transferCommands(), QStringList({"TYPE I", "PORT", "RETR big.bin", "SIZE copy.bin",
+                                               "PORT", "STOR copy.bin", "PASV", "RETR big.bin",
+                                               "SIZE copy.bin", "PASV", "STOR copy.bin"}));
     // Sent again when the mode changes, and on the first transfer of a new login.
     remote.put(QStringLiteral("f.txt"), "text\r\n");
     for (const bool newLogin : {false, true}) {
@@ -125,8 +119,7 @@ TEST_F(TransferTest, DownloadAndUploadInBothModes)
         ftp->DownloadFile(QStringLiteral("f.txt"), local(QStringLiteral("f%1.txt").arg(newLogin)));
         ASSERT_TRUE(waitReady());
     }
-    EXPECT_EQ(server->commands().filter(QStringLiteral("TYPE")),
-              QStringList({QStringLiteral("TYPE I"), QStringLiteral("TYPE A"), QStringLiteral("TYPE A")}));
+    EXPECT_EQ(server->commands().filter("TYPE"), QStringList({"TYPE I", "TYPE A", "TYPE A"}));
 }
 
 // Every resume decision of both directions, one row each. The source is the remote file of a
@@ -261,8 +254,8 @@ TEST_F(TransferTest, RefusedCommandsEndTheOperation)
         else
             ftp->DownloadFile(c.from, c.to);
         ASSERT_TRUE(waitReady());
-        EXPECT_EQ(outcome(), QStringList({QString::fromLatin1(c.error), QStringLiteral("ready"),
-                                          c.upload ? QStringLiteral("stored") : QStringLiteral("received")}));
+        EXPECT_EQ(outcome(), QStringList({QString::fromLatin1(c.error), "ready",
+                                          c.upload ? "stored" : "received"}));
         EXPECT_TRUE(ftp->ControlConnected());
     }
 }
@@ -291,8 +284,7 @@ TEST_F(TransferTest, BadPasvReplyIsRefused)
     remote.put(QStringLiteral("r.bin"), "x");
     ftp->DownloadFile(QStringLiteral("r.bin"), local(QStringLiteral("r.bin")));
     ASSERT_TRUE(waitReady());
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 12 "), QStringLiteral("ready"),
-                                      QStringLiteral("received")}));
+    EXPECT_EQ(outcome(), QStringList({"error 12 ", "ready", "received"}));
     EXPECT_EQ(server->count(QStringLiteral("RETR")), 0);
     EXPECT_FALSE(ftp->DataSocket()->SocketOpen());
 }
@@ -304,8 +296,7 @@ TEST_F(TransferTest, LocalWriteFailureDropsTheRestButEndsNormally)
     remote.put(QStringLiteral("r.bin"), pattern(100000, 'r'));
     ftp->DownloadFile(QStringLiteral("r.bin"), QStringLiteral("/dev/full"));
     ASSERT_TRUE(waitReady()) << log->dump().toStdString();
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 21 "), QStringLiteral("ready"),
-                                      QStringLiteral("received")}));
+    EXPECT_EQ(outcome(), QStringList({"error 21 ", "ready", "received"}));
     EXPECT_EQ(server->count(QStringLiteral("RETR r.bin")), 1);
     EXPECT_TRUE(ftp->ControlConnected());
 }
@@ -355,8 +346,7 @@ TEST(FtpMisc, PasvAndPortArguments)
         EXPECT_FALSE(misc::ParsePasvAddress(QLatin1String(bad), host, port)) << bad;
         EXPECT_EQ(host, QStringLiteral("10.0.0.7")) << bad;
     }
-    EXPECT_EQ(misc::PortArgument(QStringLiteral("192.168.1.5"), 1234),
-              QStringLiteral("192,168,1,5,4,210"));
+    EXPECT_EQ(misc::PortArgument("192.168.1.5", 1234), "192,168,1,5,4,210");
     EXPECT_EQ(misc::EprtArgument(QStringLiteral("::1"), 6446), QStringLiteral("|2|::1|6446|"));
     EXPECT_EQ(misc::EprtArgument(QStringLiteral("10.0.0.7"), 21), QStringLiteral("|1|10.0.0.7|21|"));
 
