@@ -36,8 +36,6 @@ class TestForm1 : public QObject, WindowTest<>
     Q_OBJECT
 
 private:
-    // A new window with the cashier Petar Petrovic logged in.
-    void showPostingPage() { showLoggedIn("111"); }
     QStringList exportLines()
     {
         const QByteArray bytes = data->readFile(QStringLiteral("podaci.txt"));
@@ -341,7 +339,7 @@ private slots:
         QFETCH(QString, reason);
         QFETCH(QString, group);
         data->addPosting("x", "01/12/2026", "100.00", "0.00", "0.00", "0.00");
-        showPostingPage();
+        showLoggedIn("111");
         fillPosting(currency, direction, amount, reason, group);
         if (!question.isEmpty())
             dialogs.answerYes();
@@ -380,7 +378,7 @@ private slots:
         // with a clear error, never stored and then reported as failed.
         for (int i = 0; i < 2; ++i)
             data->addPosting("x", "01/12/2026", "90000000000000000.00", "0.00", "0.00", "0.00");
-        showPostingPage();
+        showLoggedIn("111");
         dialogs.clear();
         post("DINARI", "ULAZ", "5");
         fillPosting("DINARI", "IZLAZ", "5"); // the balance is read before the question
@@ -397,7 +395,7 @@ private slots:
     // it stores and shows count it, not the stale display.
     void storedBalancesAreTheJournalsSumsAtTheCommit()
     {
-        showPostingPage();
+        showLoggedIn("111");
         QCOMPARE(boxText("Edit2"), QStringLiteral("0.00"));
         QProcess desk;
         desk.start("/usr/bin/python3",
@@ -428,7 +426,7 @@ private slots:
         // Written by another tool, straight into the journal.
         data->addPosting("Ana\rB", "01/12/2026", "1.00", "0.00", "0.00", "0.00", "x\ny",
                          QString("g") + QChar(0x7F) + QChar(0));
-        showPostingPage();
+        showLoggedIn("111");
         const QString pasted = "Racun\r\nPetar Petrovic__________07/12/2026__14:05:09____LAZNI";
         post("DINARI", "ULAZ", "5", pasted, "Go\tri\n");
         const QByteArray bytes = data->readFile("podaci.txt");
@@ -487,7 +485,7 @@ private slots:
 
     void failedExportKeepsThePreviousFile()
     {
-        showPostingPage();
+        showLoggedIn("111");
         QDir(data->path()).mkdir("podaci.txt"); // a folder where the file should go
         post("DINARI", "IZLAZ", "5");
         // The posting is stored, and the message says so.
@@ -503,7 +501,7 @@ private slots:
         QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), {"1", "127.0.0.1", "u", "p"}));
         const QByteArray old = "DATUM: 06/12/2026\r\n";
         QVERIFY(data->writeFile("podaci.txt", old));
-        showPostingPage();
+        showLoggedIn("111");
         fillPosting("DINARI", "IZLAZ", "5");
         dialogs.answerNo();
         // The new export (about 700 bytes) does not fit; only its message may follow.
@@ -523,7 +521,7 @@ private slots:
     void currencyAndDirectionAreChosenByKeyAndResetAtLogin()
     {
         data->addUser("222", "Ana Anic");
-        showPostingPage();
+        showLoggedIn("111");
         auto *edit4 = find<QLineEdit>("Edit4");
         auto *c2 = find<QComboBox>("ComboBox2");
         auto *c3 = find<QComboBox>("ComboBox3");
@@ -554,7 +552,7 @@ private slots:
     // list shows its prompt again.
     void listsFillTheReasonAndGroupBoxes()
     {
-        showPostingPage();
+        showLoggedIn("111");
         auto *edit5 = find<QLineEdit>("Edit5");
         QChar enter(u'\r');
         form->Edit5KeyPress(enter);
@@ -592,7 +590,7 @@ private slots:
     {
         QFETCH(int, reason);
         QFETCH(bool, emptied);
-        showPostingPage();
+        showLoggedIn("111");
         auto *edit4 = find<QLineEdit>("Edit4");
         QTest::keyClicks(edit4, "12");
         QFocusEvent focusIn(QEvent::FocusIn, Qt::FocusReason(reason));
@@ -641,7 +639,7 @@ private slots:
         QFETCH(QString, out);
         QFETCH(QString, shown);
         data->addPosting("x", "01/12/2026", in, out, in, out);
-        showPostingPage();
+        showLoggedIn("111");
         for (const char *name : {"Edit2", "Edit3"}) {
             auto *box = find<QLineEdit>(name);
             QCOMPARE(box->text(), shown);
@@ -659,7 +657,7 @@ private slots:
     void missingUsersTableShowsTheEngineMessage()
     {
         QFile::remove(data->file("podaci/korisnici.db"));
-        showPostingPage();
+        showLoggedIn("111");
         QCOMPARE(dialogs.messages().size(), 1);
         QVERIFY(dialogs.messages().first().contains("korisnici.db"));
         QCOMPARE(form->pageIndex(), int(PageLogin));

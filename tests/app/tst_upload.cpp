@@ -34,17 +34,6 @@ private:
     std::unique_ptr<UploadServer> server;
     std::unique_ptr<ftptest::PyFtpsServer> tlsServer;
 
-    void startTlsServer()
-    {
-        tlsServer = std::make_unique<ftptest::PyFtpsServer>();
-        if (!tlsServer->start()) {
-            if (tlsServer->missing)
-                QSKIP(qPrintable(tlsServer->problem));
-            QFAIL(qPrintable(tlsServer->problem));
-        }
-        QVERIFY(QDir(tlsServer->home()).mkpath(QStringLiteral("public_html/dv")));
-        showWithFtp(tlsServer->port);
-    }
     // A new window whose uploads go to `port` (0: the option file's) without waiting to retry.
     void showWithFtp(quint16 port)
     {
@@ -64,11 +53,11 @@ private:
     {
         QVERIFY(platform::saveLines(data->file("podaci/ftpop.txt"), lines));
     }
-    void loginAndPost(bool yes = true)
+    void loginAndPost()
     {
         showWithFtp(server ? server->port : 1);
         login("111");
-        post(yes);
+        post();
     }
     void post(bool yes = true)
     {
@@ -388,7 +377,14 @@ private slots:
     void checkTrustsTheShownKeyAndPostingsUploadEncrypted()
     {
         writeOptions({"1", "127.0.0.1", "tester", "secret", "FTPS"});
-        startTlsServer();
+        tlsServer = std::make_unique<ftptest::PyFtpsServer>();
+        if (!tlsServer->start()) {
+            if (tlsServer->missing)
+                QSKIP(qPrintable(tlsServer->problem));
+            QFAIL(qPrintable(tlsServer->problem));
+        }
+        QVERIFY(QDir(tlsServer->home()).mkpath(QStringLiteral("public_html/dv")));
+        showWithFtp(tlsServer->port);
         login("12345");
         form->BitBtn19Click();
         QVERIFY(form->CheckBox1->isChecked());
