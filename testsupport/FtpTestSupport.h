@@ -3,6 +3,7 @@
 // waiting through the real event loop, a log of every event a TMFtp raises, and a real
 // pyftpdlib server on loopback.
 
+#include "QtPrinters.h"
 #include "ftp/Ftp.h"
 
 #include <QProcess>
@@ -12,16 +13,6 @@
 
 #include <functional>
 #include <memory>
-
-#include <ostream>
-
-QT_BEGIN_NAMESPACE
-// Readable QString values in test failure messages.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace ftptest {
 

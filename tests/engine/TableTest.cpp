@@ -548,9 +548,8 @@ TEST_F(ServerStoreTest, AServerAwayStoresNothingAndTheNextActionTriesAgain)
     journal.insert();
     journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("izgubljeno"));
     journal.post();
-    ASSERT_EQ(PgCluster::shared().exec(QStringLiteral(
-                  "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
-                  "pid <> pg_backend_pid() AND backend_type = 'client backend'")),
+    ASSERT_EQ(PgCluster::shared().exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                                       "pid <> pg_backend_pid() AND backend_type = 'client backend'"),
               QString());
     EXPECT_TRUE(errorOf([&] {
                     journal.insert();

@@ -16,14 +16,13 @@ using namespace engine;
 
 TEST(Money, ParsesAmountTextExactly)
 {
-    EXPECT_EQ(Money::parse(u"1500").hundredths(), 150000);
-    EXPECT_EQ(Money::parse(u"-20.5").hundredths(), -2050);
-    EXPECT_EQ(Money::parse(u"0.00").hundredths(), 0);
-    EXPECT_EQ(Money::parse(u"0.07").hundredths(), 7);
-    EXPECT_EQ(Money::parse(u"-0").hundredths(), 0);
-    EXPECT_EQ(Money::parse(u"12345678.45").hundredths(), 1234567845);
-    EXPECT_EQ(Money::parse(u"92233720368547758.07").hundredths(), std::numeric_limits<qint64>::max());
-    EXPECT_EQ(Money::parse(u"-92233720368547758.08").hundredths(), std::numeric_limits<qint64>::min());
+    const std::pair<const char16_t *, qint64> amounts[] = {
+        {u"1500", 150000}, {u"-20.5", -2050}, {u"0.00", 0}, {u"0.07", 7}, {u"-0", 0},
+        {u"12345678.45", 1234567845}, {u"92233720368547758.07", std::numeric_limits<qint64>::max()},
+        {u"-92233720368547758.08", std::numeric_limits<qint64>::min()}};
+    for (const auto &[text, hundredths] : amounts)
+        EXPECT_EQ(Money::parse(text).hundredths(), hundredths)
+            << QString::fromUtf16(text).toStdString();
 }
 
 // Refused, and the error names the text.

@@ -416,10 +416,6 @@ std::vector<Row> rows()
     return r;
 }
 
-} // namespace
-
-namespace {
-
 // One row; a failed assertion ends only this row.
 void runRow(const Row &row)
 {

@@ -9,13 +9,11 @@
 
 #include "ftp/FTPSock.h"
 
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
 
 #include <netdb.h>
-
 
 using namespace ftp;
 using namespace ftptest;

@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace ftp;
 using namespace ftptest;
 

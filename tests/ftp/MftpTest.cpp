@@ -144,7 +144,6 @@ TEST_F(MftpRunTest, RunsEndAsTheFilesSay)
     const QString netrc = local.filePath(QStringLiteral("netrc"));
     writeFile(netrc,
               "machine other login x password y\nmachine 127.0.0.1 login tester password secret\n");
-    const QString plainUrl = QStringLiteral("ftp://127.0.0.1:%1/").arg(server.port);
     const QString none = local.filePath(QStringLiteral("none.bin"));
     ScriptedFtpServer refusing([](ScriptedSession &s, int) {
         s.reply(QStringLiteral("421 Too many users"));
@@ -171,7 +170,7 @@ TEST_F(MftpRunTest, RunsEndAsTheFilesSay)
          {"put", textFile, url + "long.bin", "--resume"}, 1, "I am afraid I have nothing to do",
          [&] { EXPECT_EQ(readFile(home + "/long.bin"), data); }},
         {"ascii get writes LF, password from netrc", [&] { writeFile(home + "/t.txt", text); },
-         {"get", plainUrl.left(6) + "tester@" + plainUrl.mid(6) + "t.txt", back, "--ascii"}, 0, {},
+         {"get", QStringLiteral("ftp://tester@127.0.0.1:%1/t.txt").arg(server.port), back, "--ascii"}, 0, {},
          [&] { EXPECT_EQ(readFile(back), QByteArray("line one\nline two\nline three\n")); }},
         {"line end in the URL is refused before connecting", nullptr,
          {"get", url + "a%0D%0ADELE%20t.txt", back}, 2, "line end",
