@@ -13,6 +13,7 @@
 #include "engine/Query.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
+#include "platform/AtomicFile.h"
 #include "testsupport/PgCluster.h"
 
 #include <QDir>
@@ -37,6 +38,16 @@ struct JournalRow
     QString izlazEur = QStringLiteral("0.00");
 };
 
+// A table of the session, opened at once with the table password.
+struct OpenTable : engine::Table
+{
+    OpenTable(engine::Session &session, const QString &path) : engine::Table(session, path)
+    {
+        session.setPassword(desk::tablePassword());
+        open();
+    }
+};
+
 class EngineFixture : public ::testing::Test
 {
 protected:
@@ -54,9 +65,8 @@ protected:
             PgCluster &cluster = PgCluster::shared();
             ASSERT_TRUE(cluster.ok()) << cluster.error().toStdString();
             ASSERT_EQ(cluster.reset(), QString());
-            QFile uri(dataFile(QStringLiteral("baza.txt")));
-            ASSERT_TRUE(uri.open(QIODevice::WriteOnly));
-            uri.write(cluster.uri().toUtf8() + "\n");
+            ASSERT_TRUE(platform::writeFileAtomically(dataFile(QStringLiteral("baza.txt")),
+                                                      cluster.uri().toUtf8() + "\n"));
         }
         for (const engine::TableSchema &schema : desk::tableSchemas())
             schema.createTable(dataFile(schema.name() + QStringLiteral(".db")), password());
@@ -72,19 +82,14 @@ protected:
 
     void post(const JournalRow &row)
     {
-        session.setPassword(password());
-        engine::Table t(session, QStringLiteral("podaci/promet.db"));
-        t.open();
+        OpenTable t(session, QStringLiteral("podaci/promet.db"));
+        const std::pair<const char *, QString> fields[] = {
+            {"KORISNIK", row.korisnik}, {"DATUM", row.datum}, {"VREME", QStringLiteral("10:00:00")},
+            {"OPIS", row.opis}, {"GRUPA", row.grupa}, {"ULAZDIN", row.ulazDin},
+            {"IZLAZDIN", row.izlazDin}, {"ULAZEUR", row.ulazEur}, {"IZLAZEUR", row.izlazEur}};
         t.insert();
-        t.setFieldText(QStringLiteral("KORISNIK"), row.korisnik);
-        t.setFieldText(QStringLiteral("DATUM"), row.datum);
-        t.setFieldText(QStringLiteral("VREME"), QStringLiteral("10:00:00"));
-        t.setFieldText(QStringLiteral("OPIS"), row.opis);
-        t.setFieldText(QStringLiteral("GRUPA"), row.grupa);
-        t.setFieldText(QStringLiteral("ULAZDIN"), row.ulazDin);
-        t.setFieldText(QStringLiteral("IZLAZDIN"), row.izlazDin);
-        t.setFieldText(QStringLiteral("ULAZEUR"), row.ulazEur);
-        t.setFieldText(QStringLiteral("IZLAZEUR"), row.izlazEur);
+        for (const auto &[field, text] : fields)
+            t.setFieldText(QLatin1String(field), text);
         t.post();
         t.close();
     }

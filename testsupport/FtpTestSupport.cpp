@@ -233,7 +233,8 @@ bool PythonServer::start(const char *script, const QStringList &args, const QStr
            && m_process->state() == QProcess::Running)
         m_process->waitForReadyRead(200);
     firstLine = m_process->readLine().trimmed().split(' ');
-    if (firstLine.value(0).toUInt() == 0) {
+    port = static_cast<quint16>(firstLine.value(0).toUInt());
+    if (port == 0) {
         problem = QStringLiteral("the server gave no port: ")
                   + QString::fromUtf8(m_process->readAllStandardError());
         return false;
@@ -246,9 +247,7 @@ bool PyFtpServer::start(quint16 onPort)
     const bool started = m_python.start(
         serverScript, {home(), QString::number(m_bytesPerSecond), QString::number(onPort)},
         QStringLiteral("pyftpdlib"));
-    problem = m_python.problem;
-    missing = m_python.missing;
-    port = static_cast<quint16>(m_python.firstLine.value(0).toUInt());
+    static_cast<ServerStart &>(*this) = m_python;
     return started;
 }
 

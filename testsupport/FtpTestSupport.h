@@ -3,6 +3,7 @@
 // waiting through the real event loop, a log of every event a TMFtp raises, and a real
 // pyftpdlib server on loopback.
 
+#include "QtPrinters.h"
 #include "ftp/Ftp.h"
 
 #include <QProcess>
@@ -12,16 +13,6 @@
 
 #include <functional>
 #include <memory>
-
-#include <ostream>
-
-QT_BEGIN_NAMESPACE
-// Readable QString values in test failure messages.
-inline void PrintTo(const QString &s, std::ostream *os)
-{
-    *os << '"' << s.toStdString() << '"';
-}
-QT_END_NAMESPACE
 
 namespace ftptest {
 
@@ -101,19 +92,26 @@ public:
     QString dump() const { return lines.join(QLatin1Char('\n')); }
 };
 
+// What the start() of a test's server leaves: why it failed (empty when it did not), whether
+// that is something this machine lacks (the one reason to skip a test rather than fail it),
+// and the port the server listens on.
+struct ServerStart
+{
+    QString problem;
+    bool missing = false;
+    quint16 port = 0;
+};
+
 // A server script run by /usr/bin/python3 for as long as this object lives. start()
 // checks that python3 can import modules (a comma-separated list), runs the script with
 // args, and reads the first line it prints: the words of that line (the port first) are
-// in firstLine. On failure problem says why, and missing is set when python3 or a module
-// is absent (the one reason to skip a test rather than fail it).
-class PythonServer
+// in firstLine. missing is set when python3 or a module is absent.
+class PythonServer : public ServerStart
 {
 public:
     ~PythonServer();
     bool start(const char *script, const QStringList &args, const QString &modules);
     QList<QByteArray> firstLine;
-    QString problem;
-    bool missing = false;
 
 private:
     std::unique_ptr<QProcess> m_process;
@@ -125,16 +123,11 @@ private:
 // (everything but renaming) and to "samopis"/"tajna" (neither renaming nor deleting).
 // Uploads are slowed to bytesPerSecond when it is given, so a test can act while a store is
 // running. Like many servers it refuses REST in ASCII type, the type a session starts in.
-class PyFtpServer
+class PyFtpServer : public ServerStart
 {
 public:
     explicit PyFtpServer(int bytesPerSecond = 0) : m_bytesPerSecond(bytesPerSecond) {}
     bool start(quint16 onPort = 0);
-    // Why start() failed, or empty when it succeeded.
-    QString problem;
-    // True when /usr/bin/python3 lacks pyftpdlib (the only reason to skip).
-    bool missing = false;
-    quint16 port = 0;
     QString home() const { return m_home.path(); }
 
 private:

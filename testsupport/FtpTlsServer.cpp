@@ -78,9 +78,7 @@ bool PyFtpsServer::start()
         {home(), m_certs.path(),
          m_mode == Mode::Implicit ? QStringLiteral("implicit") : QStringLiteral("explicit")},
         QStringLiteral("pyftpdlib, OpenSSL, cryptography"));
-    problem = m_python.problem;
-    missing = m_python.missing;
-    port = static_cast<quint16>(m_python.firstLine.value(0).toUInt());
+    static_cast<ServerStart &>(*this) = m_python;
     m_fingerprint = QString::fromLatin1(m_python.firstLine.value(1));
     return started;
 }

@@ -12,15 +12,12 @@
 
 namespace ftptest {
 
-class PyFtpsServer
+class PyFtpsServer : public ServerStart
 {
 public:
     enum class Mode { Explicit, Implicit };
     explicit PyFtpsServer(Mode mode = Mode::Explicit);
     bool start();
-    QString problem;
-    bool missing = false; // /usr/bin/python3 lacks pyftpdlib or its TLS support
-    quint16 port = 0;
     QString home() const { return m_home.path(); }
     QString certificateFile() const { return m_certs.filePath(QStringLiteral("cert.pem")); }
     // The server key's fingerprint as the component reports it ("sha256//...").

@@ -11,12 +11,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include <libpq-fe.h>
+#include "Loopback.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <libpq-fe.h>
 
 class PgCluster
 {
@@ -103,12 +100,11 @@ private:
         if (m_root) // the server refuses to run as root
             QProcess::execute(QStringLiteral("chown"),
                               {QStringLiteral("-R"), QStringLiteral("postgres"), m_dir.path()});
-        m_port = freePort();
+        m_port = loopback::freePort();
         if (!run(QStringLiteral("initdb"),
-                 {QStringLiteral("-D"), m_data, QStringLiteral("-A"), QStringLiteral("trust"),
-                  QStringLiteral("-U"), QStringLiteral("postgres"), QStringLiteral("-E"),
-                  QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8"),
-                  QStringLiteral("--no-sync")}))
+                 QStringList{QStringLiteral("-D"), m_data}
+                     + QStringLiteral("-A trust -U postgres -E UTF8 --locale=C.UTF-8 --no-sync")
+                           .split(QLatin1Char(' '))))
             return;
         // The shop's two roles log in with their passwords; the tests' own superuser needs none.
         {
@@ -131,19 +127,6 @@ private:
                   QStringLiteral("start")}))
             return;
         m_started = true;
-    }
-
-    static int freePort()
-    {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-        socklen_t len = sizeof addr;
-        ::getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len);
-        ::close(fd);
-        return ntohs(addr.sin_port);
     }
 
     bool run(const QString &tool, const QStringList &args)

@@ -2,17 +2,14 @@
 
 #include "RealFtpServers.h"
 #include "FtpTlsServer.h"
+#include "Loopback.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 
-#include <arpa/inet.h>
 #include <grp.h>
 #include <pwd.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace ftp;
 
@@ -39,45 +36,12 @@ bool writeText(const QString &path, const QString &text, QFile::Permissions perm
 const QFile::Permissions Readable = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
                                     | QFile::ReadOther;
 
-// The loopback address of the family at port, and its length.
-socklen_t loopback(bool ipv6, quint16 port, sockaddr_storage &a)
-{
-    a = {};
-    if (ipv6) {
-        auto *a6 = reinterpret_cast<sockaddr_in6 *>(&a);
-        a6->sin6_family = AF_INET6;
-        a6->sin6_addr = in6addr_loopback;
-        a6->sin6_port = htons(port);
-        return sizeof *a6;
-    }
-    auto *a4 = reinterpret_cast<sockaddr_in *>(&a);
-    a4->sin_family = AF_INET;
-    a4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a4->sin_port = htons(port);
-    return sizeof *a4;
-}
-
-// A port of the loopback address that nothing listens on now.
-quint16 freePort(bool ipv6)
-{
-    const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
-    sockaddr_storage a;
-    socklen_t len = loopback(ipv6, 0, a);
-    quint16 port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&a), len) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
-        port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6 *>(&a)->sin6_port
-                          : reinterpret_cast<sockaddr_in *>(&a)->sin_port);
-    ::close(fd);
-    return port;
-}
-
 // Whether something accepts connections at the loopback port.
 bool accepting(bool ipv6, quint16 port)
 {
     const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
     sockaddr_storage a;
-    const socklen_t len = loopback(ipv6, port, a);
+    const socklen_t len = loopback::address(ipv6, port, a);
     const int r = ::connect(fd, reinterpret_cast<sockaddr *>(&a), len);
     ::close(fd);
     return r == 0;
@@ -156,9 +120,7 @@ bool RealFtpServer::start()
     if (m_kind == Kind::Pyftpdlib) {
         const auto take = [this](auto &server) {
             const bool started = server.start();
-            problem = server.problem;
-            missing = server.missing;
-            port = server.port;
+            static_cast<ServerStart &>(*this) = server;
             return started;
         };
         if (m_tls == tlsNone)
@@ -171,7 +133,7 @@ bool RealFtpServer::start()
     QFile::setPermissions(m_run.path(), QFile::Permissions(0x7755));
     if (m_tls != tlsNone && !makeCertificate())
         return false;
-    port = freePort(m_ipv6);
+    port = loopback::freePort(m_ipv6);
     switch (m_kind) {
     case Kind::Vsftpd: return startVsftpd();
     case Kind::Proftpd: return startProftpd();
@@ -184,12 +146,11 @@ bool RealFtpServer::start()
 bool RealFtpServer::makeCertificate()
 {
     run(QStringLiteral("openssl"),
-        {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("ec"),
-         QStringLiteral("-pkeyopt"), QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
-         QStringLiteral("-keyout"), path(QStringLiteral("key.pem")), QStringLiteral("-out"),
-         path(QStringLiteral("cert.pem")), QStringLiteral("-days"), QStringLiteral("2"),
-         QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
-         QStringLiteral("subjectAltName=IP:127.0.0.1,IP:::1"), QStringLiteral("-batch")});
+        QStringLiteral("req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+                       "-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1,IP:::1 -batch")
+                .split(QLatin1Char(' '))
+            + QStringList{QStringLiteral("-keyout"), path(QStringLiteral("key.pem")),
+                          QStringLiteral("-out"), path(QStringLiteral("cert.pem"))});
     QFile key(path(QStringLiteral("key.pem")));
     QFile cert(path(QStringLiteral("cert.pem")));
     if (!key.open(QIODevice::ReadOnly) || !cert.open(QIODevice::ReadOnly)) {
@@ -362,12 +323,10 @@ bool RealFtpServer::startPureFtpd()
         mkdb.start(pw, {QStringLiteral("mkdb"), db, QStringLiteral("-f"), passwd});
         mkdb.waitForFinished(10000);
     }
-    QStringList args{QStringLiteral("-S"), QStringLiteral("%1,%2").arg(host()).arg(port),
-                     QStringLiteral("-l"), QStringLiteral("puredb:") + db,
-                     QStringLiteral("-E"), QStringLiteral("-H"), QStringLiteral("-u"),
-                     QStringLiteral("1"), QStringLiteral("-f"), QStringLiteral("none"),
-                     QStringLiteral("-U"), QStringLiteral("022:022"),
-                     QStringLiteral("-g"), path(QStringLiteral("pure-ftpd.pid"))};
+    QStringList args = QStringLiteral("-E -H -u 1 -f none -U 022:022").split(QLatin1Char(' '))
+                       + QStringList{QStringLiteral("-S"), QStringLiteral("%1,%2").arg(host()).arg(port),
+                                     QStringLiteral("-l"), QStringLiteral("puredb:") + db,
+                                     QStringLiteral("-g"), path(QStringLiteral("pure-ftpd.pid"))};
     if (m_tls != tlsNone)
         args << QStringLiteral("-Y") << QStringLiteral("3") << QStringLiteral("-2")
              << path(QStringLiteral("both.pem"));

@@ -21,7 +21,7 @@ namespace ftptest {
 class PyFtpServer;
 class PyFtpsServer;
 
-class RealFtpServer
+class RealFtpServer : public ServerStart
 {
 public:
     enum class Kind { Vsftpd, Proftpd, PureFtpd, Pyftpdlib };
@@ -33,10 +33,8 @@ public:
     // the address family (the pyftpdlib servers of the tests listen on IPv4 only).
     static bool offers(Kind kind, ftp::TMFtpTlsMode tls, bool ipv6);
 
+    // missing: the server cannot run here (not there, or not as this user).
     bool start();
-    QString problem;
-    bool missing = false; // the server cannot run here (not there, or not as this user): skip
-    quint16 port = 0;
     QString host() const { return m_ipv6 ? QStringLiteral("::1") : QStringLiteral("127.0.0.1"); }
     QString user() const { return m_user; }
     QString password() const { return QStringLiteral("secret"); }

@@ -57,10 +57,7 @@ public:
     // Script.
     void answerYes() { confirmAnswers.push_back(true); }
     void answerNo() { confirmAnswers.push_back(false); }
-    void answerText(const std::optional<QString> &text)
-    {
-        textAnswers.push_back({text.has_value(), text.value_or(QString())});
-    }
+    void answerText(const std::optional<QString> &text) { textAnswers.push_back(text); }
 
     // What was shown.
     QStringList messages() const { return texts(Kind::Message); }
@@ -70,12 +67,7 @@ public:
     QList<Shown> shown;
     QStringList unanswered;
     std::deque<bool> confirmAnswers;
-    struct TextAnswer
-    {
-        bool given; // false: Cancel
-        QString text;
-    };
-    std::deque<TextAnswer> textAnswers;
+    std::deque<std::optional<QString>> textAnswers; // nullopt: Cancel
     std::function<void(const QString &)> onMessage;
 
 private:
@@ -85,11 +77,9 @@ private:
             unanswered.append(caption);
             return std::nullopt;
         }
-        const TextAnswer answer = textAnswers.front();
+        const std::optional<QString> answer = textAnswers.front();
         textAnswers.pop_front();
-        if (!answer.given)
-            return std::nullopt;
-        return answer.text;
+        return answer;
     }
     QStringList texts(Kind kind) const
     {

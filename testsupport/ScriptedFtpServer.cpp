@@ -1,13 +1,10 @@
 // The scripted FTP server of the tests; see ScriptedFtpServer.h.
 
 #include "ScriptedFtpServer.h"
+#include "Loopback.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <chrono>
 
@@ -21,23 +18,6 @@ void setTimeouts(int fd)
     tv.tv_sec = IoTimeoutMs / 1000;
     setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-}
-
-int listenLoopback(quint16 &port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = 0;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    ::listen(fd, 8);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
-    port = ntohs(a.sin_port);
-    return fd;
 }
 
 int acceptWithin(int listenFd, int ms)
@@ -154,7 +134,7 @@ QString ScriptedSession::openPassive()
 {
     closeFd(m_passiveFd);
     quint16 port = 0;
-    m_passiveFd = listenLoopback(port);
+    m_passiveFd = loopback::listenOnFreePort(port);
     return QStringLiteral("227 Entering Passive Mode (127,0,0,1,%1,%2).")
         .arg(port / 256)
         .arg(port % 256);
@@ -222,7 +202,7 @@ void ScriptedSession::closeData()
 
 ScriptedFtpServer::ScriptedFtpServer(Script script) : m_script(std::move(script))
 {
-    m_listenFd = listenLoopback(m_port);
+    m_listenFd = loopback::listenOnFreePort(m_port);
     m_thread = std::thread([this] { run(); });
 }
 

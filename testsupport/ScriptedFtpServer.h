@@ -5,7 +5,13 @@
 // wrong fails instead of hanging. The script sends replies (whole, split, delayed, with
 // zero bytes), reads commands (every command of every connection is recorded in order),
 // closes, and serves data connections in passive and active mode. Beside it: a script that
-// answers the login and what a test overrides, and a small file server (serveFiles).
+// answers the login and what a test overrides, a small file server (serveFiles), the
+// fixture of the component's tests (FtpTest), and a component pointed at a scripted server
+// with the log of its events (ScriptedClient).
+
+#include "FtpTestSupport.h"
+
+#include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QMap>
@@ -92,6 +98,29 @@ private:
 // A script that welcomes with "220 ready" and answers each command with answer(command), or
 // with ScriptedSession::loginAnswer where answer gives no text (or is not given).
 ScriptedFtpServer::Script answering(std::function<QString(const QString &command)> answer = {});
+
+// A test of the component: the application object its event loop needs is there.
+class FtpTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ftptest::ensureApp(); }
+};
+
+// A component pointed at a scripted server running script (see ftptest::pointAt), with the
+// log of its events; a test names the three parts with
+//     ScriptedClient client(answering());
+//     auto &[server, ftp, log] = client;
+struct ScriptedClient
+{
+    explicit ScriptedClient(ScriptedFtpServer::Script script, int timeOut = 3)
+        : server(std::move(script))
+    {
+        ftptest::pointAt(ftp, server.port(), timeOut);
+    }
+    ScriptedFtpServer server;
+    ftp::TMFtp ftp;
+    ftptest::FtpLog log{ftp};
+};
 
 // A loopback port that nothing listens on: a scripted server's, closed again.
 quint16 closedPort();

@@ -18,15 +18,10 @@ standard input; each command is answered "ok" once it is in force:
         stall     nothing from PATTERN on moves in either direction; the server's end stays
                   open also after the client closed its end (a dead network, not a closed
                   connection)
-    freeze               every open connection stops moving data in either direction, and so
-                         does every new one, until "thaw"
-    thaw                 data moves again (held bytes are passed on), new connections are
-                         taken again
-    close                closes every connection through the proxy
-    quit                 ends the proxy
+    thaw                 new connections are taken again (after "sever")
 
-When an armed action takes effect the proxy prints "fired ACTION". Standard input at its end
-also ends the proxy, so a test that dies leaves no proxy behind.
+When an armed action takes effect the proxy prints "fired ACTION". The proxy ends at the end
+of its standard input, so a test that dies leaves no proxy behind.
 """
 
 import os
@@ -47,7 +42,6 @@ class Link:
         self.silent_down = False  # the server's bytes are thrown away
         self.stalled = False      # nothing moves either way
         self.drop_on_reply = False
-        self.held = {client: b"", server: b""}  # bytes read while frozen, per source
 
 
 class Proxy:
@@ -62,7 +56,6 @@ class Proxy:
         self.sel.register(sys.stdin, selectors.EVENT_READ, ("command", None))
         self.links = []
         self.armed = None  # (pattern bytes, action)
-        self.frozen = False
         self.refusing = False
         self.running = True
         self.pending = b""
@@ -123,9 +116,6 @@ class Proxy:
             return
         if link.stalled:
             return
-        if self.frozen:
-            link.held[source] += chunk
-            return
         if source is link.client:
             if self.armed:
                 pattern, action = self.armed
@@ -176,21 +166,8 @@ class Proxy:
             return
         if words[0] == "arm" and len(words) == 3 and words[2] in ("cut", "drop", "sever", "swallow", "stall"):
             self.armed = (words[1].encode(), words[2])
-        elif words[0] == "freeze":
-            self.frozen = True
         elif words[0] == "thaw":
-            self.frozen = False
             self.refusing = False
-            for link in list(self.links):
-                for source, target in ((link.client, link.server), (link.server, link.client)):
-                    held, link.held[source] = link.held[source], b""
-                    if held:
-                        self.send(link, target, held)
-        elif words[0] == "close":
-            for link in list(self.links):
-                self.shut(link)
-        elif words[0] == "quit":
-            self.running = False
         else:
             self.say("error " + line.strip())
             return

@@ -1,7 +1,8 @@
 #pragma once
 
 // A data directory made fresh for one window test: a temporary start directory holding
-// podaci/ with the four empty tables (made as the program makes them, DataDirectory), made
+// podaci/ with the four empty tables (made as the program makes them, DataDirectory) and the
+// FTP option file with the upload off ("0"), as the first start leaves it, made
 // current for the test's lifetime, with helpers that read and change its tables through a
 // session of their own (as another program would, leaving the window's session alone) and
 // write its files.
@@ -28,6 +29,8 @@ public:
         if (const QString error = desk::DataDirectory::createTables(dir.path());
             !error.isEmpty())
             qFatal("cannot make the data directory: %s", qPrintable(error));
+        if (!writeFile(QStringLiteral("podaci/ftpop.txt"), "0\r\n"))
+            qFatal("cannot write the FTP option file");
         QDir::setCurrent(dir.path());
         session.setBaseDir(dir.path());
         session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));

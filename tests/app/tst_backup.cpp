@@ -1,15 +1,18 @@
 // The backup and settings page driven through its real widgets: backup names and the
 // backup list, backup and restore (also the refused and failing ones), both clearings of
-// the journal, and the FTP option file.
+// the journal, the journal's chain and audit log across them, and the FTP option file.
 #include "WindowTest.h"
 
 #include "BackupFiles.h"
+#include "ChainCheck.h"
 
 #include "desk/CashBook.h"
+#include "desk/JournalChain.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 
 using Kind = platform::ScriptedDialogs::Kind;
 
@@ -49,6 +52,40 @@ private:
     bool ftpOn() { return find<QRadioButton>("RadioButton15")->isChecked(); }
     bool ftpOff() { return find<QRadioButton>("RadioButton16")->isChecked(); }
 
+    // The cashier logs in, takes `amount` dinars in and logs out.
+    void cashierTakesIn(const QString &amount)
+    {
+        login("111");
+        post("DINARI", "ULAZ", amount);
+        form->Glavnimeni1Click();
+    }
+    void at(int minute) { clock.set(QDateTime(QDate(2026, 12, 7), QTime(14, minute, 0))); }
+    desk::chain::Verdict verify()
+    {
+        return desk::chain::verifyDirectory(data->path(), DataDir::password());
+    }
+    // The audit log's acts and details, in order.
+    QList<QStringList> log()
+    {
+        QList<QStringList> out;
+        data->withTable("promet", [&](engine::Table &journal) {
+            for (const QVariantList &row :
+                 journal.runBeside(QStringLiteral("SELECT RADNJA, OPIS FROM dorvanta_dnevnik ORDER BY RB")))
+                out << QStringList{row.value(0).toString(), row.value(1).toString()};
+        });
+        return out;
+    }
+    // Logs the administrator in and waits for the login's check of the journal.
+    void adminLogin()
+    {
+        QSignalSpy answered(form->journalCheck(), &ChainCheck::done);
+        login("12345");
+        // The check may answer before login() returns: count what came, then wait.
+        QTRY_VERIFY_WITH_TIMEOUT(answered.count() > 0, 20000);
+        // The window's own slot was queued before the spy counted: let it run.
+        QCoreApplication::processEvents();
+    }
+
 private slots:
     void init()
     {
@@ -57,16 +94,15 @@ private slots:
         data->addUser("12345", "Admin");
         data->addUser("111", "Petar Petrovic");
         data->addPosting("x", "01/12/2026", "1000.00", "0.00", "0.00", "0.00");
-        writeFile("podaci/ftpop.txt", "0\r\n");
     }
     void cleanup() { finish(); }
 
+    // A time of two-digit parts is the window's own (the backup test below).
     void backupNameHasDateAndTwoDigitTimeParts_data()
     {
         QTest::addColumn<QString>("time");
         QTest::addColumn<QString>("name");
         QTest::newRow("one-digit hour") << "9:05:33" << "bck-07-12-26-09-05-33.db";
-        QTest::newRow("two-digit hour") << "09:05:33" << "bck-07-12-26-09-05-33.db";
         QTest::newRow("with suffix") << "9:05:33 AM" << "bck-07-12-26-.db";
     }
     void backupNameHasDateAndTwoDigitTimeParts()
@@ -186,7 +222,8 @@ private slots:
     // A restore gives the backup's records and balance at the next cashier's login, and keeps
     // what the cash book promised since the backup: a closed day stays closed (a posting on it
     // is refused with the reason, stores nothing and uses no number) and no number of the year
-    // is given again.
+    // is given again. The restored journal verifies; the log names the backup, the archive of
+    // the replaced journal and its head, which stays part of the history; postings chain on.
     void restoreGivesTheBackupsBalanceAndKeepsClosesAndNumbers()
     {
         enterPage();
@@ -199,6 +236,7 @@ private slots:
         data->withTable("promet", [this](engine::Table &journal) {
             desk::cashbook::closeDay(journal, clock.today(), "Admin", clock.currentDateTime());
         });
+        const QByteArray headBeforeRestore = verify().head;
 
         enterPage();
         clickLine("ListBox3", backupName);
@@ -209,6 +247,17 @@ private slots:
         QCOMPARE(dialogs.messages(), QStringList{"Ucitao sam podatke iz back-up fajla!"});
         QCOMPARE(find<QLineEdit>("Edit11")->text(), QString());
         QVERIFY(QFileInfo::exists(data->file("podaci/" + backupName)));
+        const desk::chain::Verdict restored = verify();
+        QVERIFY2(restored.ok(), qPrintable(restored.text()));
+        QCOMPARE(restored.records, 1);
+        const QStringList entry = log().last();
+        QCOMPARE(entry.front(), QStringLiteral("POVRACAJ"));
+        QVERIFY2(entry.at(1).contains(backupName) &&
+                     entry.at(1).contains("bck-arhiva-07-12-26-09-05-33.db") &&
+                     entry.at(1).contains(QString::fromLatin1(headBeforeRestore)),
+                 qPrintable(entry.at(1)));
+        QVERIFY(desk::chain::verifyDirectory(data->path(), DataDir::password(), headBeforeRestore)
+                    .headFound);
 
         form->Glavnimeni1Click();
         login("111");
@@ -225,6 +274,7 @@ private slots:
         login("111");
         post("DINARI", "IZLAZ", "30");
         QCOMPARE(find<QLabel>("LabelDocument")->text(), QStringLiteral("Dokument: I-2026-000002"));
+        QVERIFY(verify().ok());
     }
 
     void damagedTablesAreNeverCopiedAndAMissingJournalCanBeRestored()
@@ -390,6 +440,68 @@ private slots:
         QVERIFY(data->records("promet").isEmpty());
     }
 
+    // The journal's chain: clearing archives the journal, logs the act and leaves a journal that
+    // verifies and chains on (the record posted at set-up, behind the program, is chained at
+    // the first login). A restore's chain and log are the restore test's.
+    void aClearedJournalIsArchivedLoggedAndVerifies()
+    {
+        at(0);
+        showForm();
+        cashierTakesIn("100");
+        cashierTakesIn("200");
+        QVERIFY(verify().ok());
+        const QByteArray headBefore = verify().head;
+
+        // Clearing with the code: archived first, then a new segment from the old head.
+        at(1);
+        adminLogin();
+        QCOMPARE(dialogs.messages(), QStringList());
+        click("BitBtn19");
+        dialogs.answerText(QStringLiteral("tovel38"));
+        click("BitBtn21");
+        const QString archive = QStringLiteral("bck-arhiva-07-12-26-14-01-00.db");
+        QVERIFY(backup_files::listBackupNames(data->file("podaci")).contains(archive));
+        QVERIFY(verify().ok());
+        QCOMPARE(verify().head, headBefore);
+        form->Glavnimeni1Click();
+        cashierTakesIn("300");
+        QCOMPARE(verify().records, 1);
+        QVERIFY(verify().ok());
+        // The archive verifies on its own, with the three records it saved.
+        data->withTable(archive.chopped(3), [&](engine::Table &saved) {
+            const desk::chain::Verdict v = desk::chain::verify(saved);
+            QVERIFY2(v.ok(), qPrintable(v.text()));
+            QCOMPARE(v.records, 3);
+            QCOMPARE(v.head, headBefore);
+        });
+
+        QStringList acts;
+        for (const QStringList &entry : log())
+            acts << entry.front();
+        QCOMPARE(acts, (QStringList{"LANAC", "BRISANJE"}));
+    }
+
+    // A journal changed behind the program's back is reported at the administrator's login,
+    // and the program goes on working.
+    void aChangedJournalIsReportedAtTheAdministratorsLogin()
+    {
+        showForm();
+        cashierTakesIn("100");
+        cashierTakesIn("200");
+        data->withTable("promet", [](engine::Table &journal) {
+            journal.runBeside(QStringLiteral("UPDATE promet SET ULAZDIN = 1 WHERE {id} = "
+                                             "(SELECT MIN({id}) FROM promet)"));
+        });
+        adminLogin();
+        QCOMPARE(form->pageIndex(), int(PageMenu)); // the page is there, the program goes on
+        saidOnce("UPOZORENJE:");
+        QVERIFY2(dialogs.messages().front().contains("Zapis 1 (U-2026-000001)"),
+                 qPrintable(dialogs.messages().front()));
+        // A posting still chains from the stored head; the change stays visible.
+        form->Glavnimeni1Click();
+        cashierTakesIn("300");
+        QCOMPARE(verify().findings.front().position, 1);
+    }
     void ftpOptionsWriteTheOptionFileForTheOwnerOnly()
     {
         QFile::setPermissions(data->file("podaci/ftpop.txt"),

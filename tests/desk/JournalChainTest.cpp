@@ -26,22 +26,10 @@ protected:
         session.setPassword(password());
         journal.open();
         cashbook::prepare(journal); // the chain begins over the empty journal
-        const char *reasons[] = {"a", "b", "c", "d", "e"};
         for (int i = 0; i < 5; ++i) {
-            journal.startTransaction();
-            journal.insert();
-            journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Ana"));
-            journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("0%1/03/2026").arg(i + 1));
-            journal.setFieldText(QStringLiteral("VREME"), QStringLiteral("10:00:00"));
-            journal.setFieldText(QStringLiteral("OPIS"), QString::fromLatin1(reasons[i]));
-            journal.setFieldText(i % 2 ? QStringLiteral("IZLAZDIN") : QStringLiteral("ULAZDIN"),
-                                 QStringLiteral("%1.50").arg(10 * (i + 1)));
-            journal.post();
+            numbers << postOne(journal, i + 1, i % 2 == 0, QStringLiteral("%1.50").arg(10 * (i + 1)),
+                               QString(QChar(u'a' + i)));
             ids << journal.recordId();
-            numbers << cashbook::numberRecord(journal, journal.recordId(),
-                                              i % 2 ? DocumentKind::Payment : DocumentKind::Receipt,
-                                              QDate(2026, 3, i + 1));
-            journal.commit();
         }
         // A log entry that knows the journal had five records.
         cashbook::closeDay(journal, QDate(2026, 3, 1), QStringLiteral("Admin"),
@@ -49,17 +37,22 @@ protected:
     }
 
     void sql(const QString &statement) { journal.runBeside(statement); }
-    // One posting as a desk makes it: record, number and link in one transaction.
-    void postOne(Table &t, int amount)
+    // One posting as a desk makes it, on a day of March 2026: record, number and link in one
+    // transaction. Its number.
+    QString postOne(Table &t, int day, bool in, const QString &amount, const QString &reason = {})
     {
         t.startTransaction();
         t.insert();
-        t.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Marko"));
-        t.setFieldText(QStringLiteral("DATUM"), QStringLiteral("07/03/2026"));
-        t.setFieldText(QStringLiteral("ULAZDIN"), QStringLiteral("%1.00").arg(amount));
+        t.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Ana"));
+        t.setFieldText(QStringLiteral("DATUM"), QStringLiteral("%1/03/2026").arg(day, 2, 10, QChar(u'0')));
+        t.setFieldText(QStringLiteral("VREME"), QStringLiteral("10:00:00"));
+        t.setFieldText(QStringLiteral("OPIS"), reason);
+        t.setFieldText(in ? QStringLiteral("ULAZDIN") : QStringLiteral("IZLAZDIN"), amount);
         t.post();
-        cashbook::numberRecord(t, t.recordId(), DocumentKind::Receipt, QDate(2026, 3, 7));
+        const QString number = cashbook::numberRecord(
+            t, t.recordId(), in ? DocumentKind::Receipt : DocumentKind::Payment, QDate(2026, 3, day));
         t.commit();
+        return number;
     }
     QString id(int position) const { return QString::number(ids.at(position - 1)); }
 
@@ -229,7 +222,7 @@ TEST_P(JournalChainTest, PostingsStoredWhileAVerificationReadsAreNotTakenForChan
     Table desk(session, QStringLiteral("podaci/promet.db"));
     desk.open();
     for (int i = 1; i <= 40; ++i)
-        postOne(desk, i);
+        postOne(desk, 7, true, QStringLiteral("%1.00").arg(i));
     posting = false;
     check.join();
     EXPECT_GT(passes, 0);

@@ -55,8 +55,8 @@ TEST_P(QueryTest, ReadsRowsByPositionAndByNameWithoutMoving)
     EXPECT_TRUE(query.eof());
     query.prior();
     EXPECT_EQ(query.columnText(1), QStringLiteral("Pazar"));
-    EXPECT_EQ(::errorOf([&] { query.fieldText(QStringLiteral("grupa")); }),
-              QStringLiteral("Unknown field 'grupa' in podaci\\promet.db"));
+    EXPECT_EQ(::errorOf([&] { query.fieldText("grupa"); }),
+              "Unknown field 'grupa' in podaci\\promet.db");
 }
 
 // Each row of a select of fields carries its record's id, so that equal rows can be told apart;
@@ -66,8 +66,7 @@ TEST_P(QueryTest, RowsCarryTheIdsOfTheirRecords)
     post({"Ana Anic", "03/12/2026", "Kafa", "Ostalo", "0.00", "0.00", "10.00"}); // equal to the third
     QList<qint64> stored;
     {
-        engine::Table t(session, QStringLiteral("podaci/promet.db"));
-        t.open();
+        OpenTable t(session, QStringLiteral("podaci/promet.db"));
         for (t.first(); !t.eof(); t.next())
             stored << t.recordId();
         session.close();
@@ -137,12 +136,12 @@ TEST_P(QueryTest, ARestoredJournalIsSeenByTheNextOpening)
 
 TEST_P(QueryTest, LiteralsMustFitTheFieldTheyMeet)
 {
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where ulazdin = '12a'")),
-              QStringLiteral("'12a' is not a valid amount"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where ulazdin = 1.234")),
-              QStringLiteral("'1.234' is not a valid amount"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where datum = 'yesterday'")),
-              QStringLiteral("'yesterday' is not a valid date"));
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where ulazdin = '12a'"),
+              "'12a' is not a valid amount");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where ulazdin = 1.234"),
+              "'1.234' is not a valid amount");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where datum = 'yesterday'"),
+              "'yesterday' is not a valid date");
     // ISO dates are understood as well, on either side.
     setStatement(QStringLiteral("select * from podaci\\promet.db where '2026-12-02' = datum"));
     EXPECT_EQ(query.fieldText(QStringLiteral("OPIS")), QStringLiteral("Gorivo"));

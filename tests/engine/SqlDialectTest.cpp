@@ -21,6 +21,11 @@ protected:
             result << query.fieldText(QStringLiteral("opis"));
         return result;
     }
+    // OPIS of the journal's rows that meet the condition.
+    QStringList matching(const QString &condition)
+    {
+        return descriptions(QStringLiteral("select * from podaci\\promet.db where ") + condition);
+    }
 
     void run(const QString &statement)
     {
@@ -108,8 +113,7 @@ TEST_P(SqlDialectTest, ReportStatementsFindTheirPostings)
         EXPECT_EQ(descriptions(c.statement), c.found) << c.statement.toStdString();
     query.first();
     EXPECT_EQ(query.fieldText(QStringLiteral("DATUM")), QStringLiteral("30/11/2026"));
-    EXPECT_EQ(errorOf(period.arg("13/01/2026", "12/01/2026")),
-              QStringLiteral("'13/01/2026' is not a valid date"));
+    EXPECT_EQ(errorOf(period.arg("13/01/2026", "12/01/2026")), "'13/01/2026' is not a valid date");
 }
 
 TEST_P(SqlDialectTest, ReviewStatementsShowOnlyTheCashiersPostings)
@@ -135,43 +139,30 @@ TEST_P(SqlDialectTest, ReviewStatementsShowOnlyTheCashiersPostings)
 TEST_P(SqlDialectTest, QuotesAreDataAndNeverChangeTheStatement)
 {
     addSampleJournal();
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where (korisnik='O''Brien')")),
-              QStringList{"Uplata 'EUR'"});
-    EXPECT_EQ(descriptions(QStringLiteral(
-                  "select * from podaci\\promet.db where upper(opis) like upper('%''eur''%')")),
-              QStringList{"Uplata 'EUR'"});
+    EXPECT_EQ(matching("(korisnik='O''Brien')"), QStringList{"Uplata 'EUR'"});
+    EXPECT_EQ(matching("upper(opis) like upper('%''eur''%')"), QStringList{"Uplata 'EUR'"});
     // A name typed as  x' or '1'='1  and doubled by the builder matches only literally.
-    EXPECT_EQ(descriptions(QStringLiteral(
-                  "select * from podaci\\promet.db where (korisnik='x'' or ''1''=''1')")),
-              QStringList{});
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where (korisnik='x'') or "
-                                          "(''1''=''1')")),
-              QStringList{});
+    EXPECT_EQ(matching("(korisnik='x'' or ''1''=''1')"), QStringList{});
+    EXPECT_EQ(matching("(korisnik='x'') or (''1''=''1')"), QStringList{});
     // ... and finds the posting whose cashier is literally named so, and only that one.
     post({"x' or '1'='1", "08/12/2026", "Literal", "Ostalo", "1.00"});
-    EXPECT_EQ(descriptions(QStringLiteral(
-                  "select * from podaci\\promet.db where (korisnik='x'' or ''1''=''1')")),
-              QStringList{"Literal"});
+    EXPECT_EQ(matching("(korisnik='x'' or ''1''=''1')"), QStringList{"Literal"});
     // Not doubled, the quote ends the value and what follows is outside the dialect.
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where (korisnik='O'Brien')")),
-              QStringLiteral("Syntax error at position 56: unterminated string"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where (korisnik='O'Brien'')")),
-              QStringLiteral("Syntax error at position 51: expected ')', found 'Brien'"));
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where (korisnik='O'Brien')"),
+              "Syntax error at position 56: unterminated string");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where (korisnik='O'Brien'')"),
+              "Syntax error at position 51: expected ')', found 'Brien'");
 }
 
 // AND binds tighter than OR, and NOT applies to the one factor after it.
 TEST_P(SqlDialectTest, AndBindsTighterThanOrAndNotAppliesToOneFactor)
 {
     addSampleJournal();
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where opis = 'Kafa' or "
-                                          "not grupa = 'Gorivo' and korisnik = 'Marko Markovic'")),
+    EXPECT_EQ(matching("opis = 'Kafa' or not grupa = 'Gorivo' and korisnik = 'Marko Markovic'"),
               (QStringList{"racun za vodu", "Kafa"}));
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where not (grupa = "
-                                          "'Gorivo' or grupa = 'Ostalo') and izlazdin > 1000")),
+    EXPECT_EQ(matching("not (grupa = 'Gorivo' or grupa = 'Ostalo') and izlazdin > 1000"),
               QStringList{"Racun za struju"});
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where izlazdin > -5 and "
-                                          "opis is not null and opis not like '%a%'")),
-              QStringList{});
+    EXPECT_EQ(matching("izlazdin > -5 and opis is not null and opis not like '%a%'"), QStringList{});
 }
 
 TEST_P(SqlDialectTest, LikeIsCaseSensitiveWithPercentAndUnderscore)
@@ -192,65 +183,58 @@ TEST_P(SqlDialectTest, LikeIsCaseSensitiveWithPercentAndUnderscore)
     EXPECT_EQ(descriptions(escaped.arg("K\\_fa", "\\")), QStringList{});
     EXPECT_EQ(descriptions(escaped.arg("%l\\_1 \\\\ k%", "\\")), QStringList{"fajl_1 \\ kasa"});
     EXPECT_EQ(descriptions(escaped.arg("%a!_%", "!")), QStringList{});
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where upper(opis) not "
-                                          "like upper('%t 10!%') escape '!' and opis like 'R%'")),
+    EXPECT_EQ(matching("upper(opis) not like upper('%t 10!%') escape '!' and opis like 'R%'"),
               QStringList{"Racun za struju"});
     EXPECT_EQ(errorOf(escaped.arg("Kafa\\", "\\")),
               QStringLiteral("Syntax error at position 63: expected a pattern that does not end in its "
                              "escape character, found ''\\''"));
     // upper() reaches letters beyond ASCII.
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where upper(opis) like "
-                                          "upper('%ŠEĆ%')")),
-              QStringList{"čaj i šećer"});
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where opis not like '%a%' "
-                                          "or opis is null")),
-              QStringList{});
+    EXPECT_EQ(matching("upper(opis) like upper('%ŠEĆ%')"), QStringList{"čaj i šećer"});
+    EXPECT_EQ(matching("opis not like '%a%' or opis is null"), QStringList{});
 }
 
 TEST_P(SqlDialectTest, StatementsOutsideTheDialectNameThePlace)
 {
-    EXPECT_EQ(errorOf(QStringLiteral("select * form podaci\\promet.db")),
-              QStringLiteral("Syntax error at position 10: expected FROM, found 'form'"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where (grupa = 'Gorivo')) ")),
-              QStringLiteral("Syntax error at position 56: expected the end of the statement, found ')'"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where opis = 'abc")),
-              QStringLiteral("Syntax error at position 45: unterminated string"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db order by datum")),
-              QStringLiteral("Syntax error at position 32: expected the end of the statement, found 'order'"));
-    EXPECT_EQ(errorOf(QStringLiteral("delete from podaci\\promet.db")),
-              QStringLiteral("Syntax error at position 1: expected SELECT, found 'delete'"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where opis = 'a'; drop table promet")),
-              QStringLiteral("Syntax error at position 50: expected the end of the statement, found 'drop'"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where opis # 'a'")),
-              QStringLiteral("Syntax error at position 43: unexpected character '#'"));
-    EXPECT_EQ(errorOf(QStringLiteral("select sum(xyz) from podaci\\promet.db")),
-              QStringLiteral("Unknown field 'xyz' in podaci\\promet.db"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\promet.db where xyz = 1")),
-              QStringLiteral("Unknown field 'xyz' in podaci\\promet.db"));
-    EXPECT_EQ(errorOf(QStringLiteral("select sum(opis) from podaci\\promet.db")),
-              QStringLiteral("Cannot sum the field 'OPIS' in podaci\\promet.db"));
-    EXPECT_EQ(errorOf(QStringLiteral("select * from podaci\\nema.db")),
-              QStringLiteral("Table does not exist: podaci\\nema.db"));
+    EXPECT_EQ(errorOf("select * form podaci\\promet.db"),
+              "Syntax error at position 10: expected FROM, found 'form'");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where (grupa = 'Gorivo')) "),
+              "Syntax error at position 56: expected the end of the statement, found ')'");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where opis = 'abc"),
+              "Syntax error at position 45: unterminated string");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db order by datum"),
+              "Syntax error at position 32: expected the end of the statement, found 'order'");
+    EXPECT_EQ(errorOf("delete from podaci\\promet.db"),
+              "Syntax error at position 1: expected SELECT, found 'delete'");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where opis = 'a'; drop table promet"),
+              "Syntax error at position 50: expected the end of the statement, found 'drop'");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where opis # 'a'"),
+              "Syntax error at position 43: unexpected character '#'");
+    EXPECT_EQ(errorOf("select sum(xyz) from podaci\\promet.db"),
+              "Unknown field 'xyz' in podaci\\promet.db");
+    EXPECT_EQ(errorOf("select * from podaci\\promet.db where xyz = 1"),
+              "Unknown field 'xyz' in podaci\\promet.db");
+    EXPECT_EQ(errorOf("select sum(opis) from podaci\\promet.db"),
+              "Cannot sum the field 'OPIS' in podaci\\promet.db");
+    EXPECT_EQ(errorOf("select * from podaci\\nema.db"), "Table does not exist: podaci\\nema.db");
     EXPECT_FALSE(query.isOpen());
 }
 
 TEST_P(SqlDialectTest, QueriesNeedThePasswordToo)
 {
-    EXPECT_EQ(::errorOf([&] { reopen(query, QStringLiteral("select * from podaci\\promet.db")); }),
-              QStringLiteral("Invalid password for table podaci\\promet.db"));
+    EXPECT_EQ(::errorOf([&] { reopen(query, "select * from podaci\\promet.db"); }),
+              "Invalid password for table podaci\\promet.db");
 }
 
 TEST_P(SqlDialectTest, MoneyComparesAsAmountsAndFieldListsKeepOrder)
 {
     addSampleJournal();
-    EXPECT_EQ(descriptions(QStringLiteral("select * from podaci\\promet.db where izlazdin >= 1500 and "
-                                          "izlazdin <= '3000.00'")),
+    EXPECT_EQ(matching("izlazdin >= 1500 and izlazdin <= '3000.00'"),
               (QStringList{"Racun za struju", "Gorivo racun"}));
     run(QStringLiteral("select opis, izlazdin from podaci\\promet.db where opis = 'Kafa'"));
     EXPECT_EQ(query.fieldNames(), (QStringList{"OPIS", "IZLAZDIN"}));
     EXPECT_EQ(query.columnText(1), QStringLiteral("300.00"));
-    EXPECT_EQ(errorOf(QStringLiteral("select opis, sum(izlazdin) from podaci\\promet.db")),
-              QStringLiteral("Fields and sums cannot be listed together in a statement on podaci\\promet.db"));
+    EXPECT_EQ(errorOf("select opis, sum(izlazdin) from podaci\\promet.db"),
+              "Fields and sums cannot be listed together in a statement on podaci\\promet.db");
 }
 
 INSTANTIATE_STORES(SqlDialectTest);

@@ -1,7 +1,7 @@
 // The tokenizer and the parser on their own: token positions, paths, and where errors point
 // (also in statements over several lines). What statements find is the dialect's test.
 
-#include "testsupport/QtPrinters.h"
+#include "testsupport/EngineFixture.h"
 
 #include "engine/EngineError.h"
 #include "engine/SqlParser.h"
@@ -15,12 +15,7 @@ namespace {
 
 QString parseError(const QString &text)
 {
-    try {
-        SqlParser::parse(text);
-    } catch (const EngineError &e) {
-        return e.message();
-    }
-    return QStringLiteral("(no error)");
+    return errorOf([&] { SqlParser::parse(text); });
 }
 
 } // namespace

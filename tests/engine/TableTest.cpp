@@ -59,7 +59,7 @@ TEST_F(TableTest, OpensOnlyATableFileWithTheTablePassword)
     for (const char *tried : {"", "KVR604"}) {
         session.setPassword(QString::fromLatin1(tried));
         EXPECT_EQ(errorOf([&] { users.open(); }),
-                  QStringLiteral("Invalid password for table podaci\\korisnici.db"));
+                  "Invalid password for table podaci\\korisnici.db");
     }
     session.setPassword(password());
     users.open();
@@ -71,10 +71,7 @@ TEST_F(TableTest, OpensOnlyATableFileWithTheTablePassword)
     Table missing(session, QStringLiteral("podaci/nema.db"));
     EXPECT_EQ(errorOf([&] { missing.open(); }), QStringLiteral("Table does not exist: podaci/nema.db"));
     EXPECT_FALSE(missing.isOpen());
-    QFile junk(dataFile(QStringLiteral("junk.db")));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(4096, 'x'));
-    junk.close();
+    ASSERT_TRUE(platform::writeFileAtomically(dataFile("junk.db"), QByteArray(4096, 'x')));
     Table foreign(session, QStringLiteral("podaci\\junk.db"));
     EXPECT_EQ(errorOf([&] { foreign.open(); }), QStringLiteral("podaci\\junk.db is not a table file"));
 }
@@ -88,11 +85,9 @@ TEST_P(StoredTableTest, PromptIsAskedWhenNoPasswordFitsAndItsAnswerIsKept)
         return answer;
     });
     Table journal(session, QStringLiteral("podaci/promet.db"));
-    EXPECT_EQ(errorOf([&] { journal.open(); }),
-              QStringLiteral("Invalid password for table podaci/promet.db"));
+    EXPECT_EQ(errorOf([&] { journal.open(); }), "Invalid password for table podaci/promet.db");
     answer.reset(); // cancelled
-    EXPECT_EQ(errorOf([&] { journal.open(); }),
-              QStringLiteral("Invalid password for table podaci/promet.db"));
+    EXPECT_EQ(errorOf([&] { journal.open(); }), "Invalid password for table podaci/promet.db");
     answer = password();
     journal.open();
     EXPECT_EQ(asked, QStringList(3, QStringLiteral("podaci/promet.db")));
@@ -110,9 +105,7 @@ TEST_P(StoredTableTest, PromptIsAskedWhenNoPasswordFitsAndItsAnswerIsKept)
 // named with the table's path as written.
 TEST_P(StoredTableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
 {
-    session.setPassword(password());
-    Table users(session, QStringLiteral("podaci\\korisnici.db"));
-    users.open();
+    OpenTable users(session, QStringLiteral("podaci\\korisnici.db"));
     EXPECT_TRUE(users.eof());
     addUser(users, QStringLiteral("1"), QStringLiteral("Ana"));
     addUser(users, QStringLiteral("2"), QStringLiteral("Zoran"));
@@ -130,8 +123,8 @@ TEST_P(StoredTableTest, WalksRecordsInStoredOrderKeepingIdenticalOnesApart)
     EXPECT_EQ(names, (QStringList{"Ana", "Zoran", "Ana", "Bojan"}));
     EXPECT_NE(ids[0], ids[2]);
     EXPECT_EQ(users.fieldNames(), (QStringList{"SIFRA", "IMEIPREZIME"}));
-    EXPECT_EQ(errorOf([&] { users.fieldText(QStringLiteral("xyz")); }),
-              QStringLiteral("Unknown field 'xyz' in podaci\\korisnici.db"));
+    EXPECT_EQ(errorOf([&] { users.fieldText("xyz"); }),
+              "Unknown field 'xyz' in podaci\\korisnici.db");
 
     // Deleting the second "Ana" keeps the first one.
     ASSERT_TRUE(users.moveToId(ids[2]));
@@ -162,9 +155,7 @@ TEST_P(StoredTableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
     post({QStringLiteral("Ana"), QStringLiteral("07/12/2026"), QStringLiteral("Racun"),
           QStringLiteral("g"), QStringLiteral("-20.5")});
     post({QStringLiteral("\u0160ime"), QStringLiteral("01/01/2026"), QString(), QStringLiteral("g")});
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     journal.next();
     const int korisnik = journal.fieldIndex(QStringLiteral("KORISNIK"));
     const int datum = journal.fieldIndex(QStringLiteral("DATUM"));
@@ -177,8 +168,7 @@ TEST_P(StoredTableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
                     (r.isNull(opis) ? QStringLiteral("NULL") : QString::fromUtf8(r.utf8(opis))) +
                     QLatin1Char('|') + QString::number(r.integer(ulazDin));
     });
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("Ana|2026-12-07|Racun|-2050"),
-                                 QStringLiteral("\u0160ime|2026-01-01|NULL|0")}));
+    EXPECT_EQ(seen, (QStringList{"Ana|2026-12-07|Racun|-2050", "\u0160ime|2026-01-01|NULL|0"}));
     EXPECT_EQ(journal.recNo(), 1); // the table did not move
     journal.close();
     EXPECT_THROW(journal.scan([](const engine::RecordView &) {}), engine::EngineError);
@@ -187,9 +177,7 @@ TEST_P(StoredTableTest, ScanSeesStoredValuesInStoredOrderWithoutMoving)
 TEST_F(TableTest, StoresDatesAsIsoInAnyShortFormAndMoneyAsHundredths)
 {
     post({"Petar Petrovic", "07/12/2026", "Gorivo", "Auto", "0.00", "1234567.89", "0.00", "0.00"});
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     EXPECT_EQ(journal.fieldText(QStringLiteral("datum")), QStringLiteral("07/12/2026"));
     EXPECT_EQ(journal.fieldText(QStringLiteral("vreme")), QStringLiteral("10:00:00"));
     EXPECT_EQ(journal.fieldText(QStringLiteral("izlazdin")), QStringLiteral("1234567.89"));
@@ -215,9 +203,7 @@ TEST_F(TableTest, StoresDatesAsIsoInAnyShortFormAndMoneyAsHundredths)
 // field keeps its earlier value and nothing reaches the file before post().
 TEST_F(TableTest, ValuesMustFitTheirFieldsAndAFailedSetStoresNothing)
 {
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     QSignalSpy changed(&journal, &Table::changed);
     journal.insert();
     journal.setFieldText(QStringLiteral("IZLAZDIN"), QStringLiteral("15.50"));
@@ -231,11 +217,10 @@ TEST_F(TableTest, ValuesMustFitTheirFieldsAndAFailedSetStoresNothing)
     for (const auto &r : refused)
         EXPECT_EQ(errorOf([&] { journal.setFieldText(QString::fromLatin1(r.field), QString::fromLatin1(r.text)); }),
                   QString::fromLatin1(r.message));
-    EXPECT_EQ(errorOf([&] { journal.setFieldMoney(QStringLiteral("DATUM"), Money::fromUnits(5)); }),
-              QStringLiteral("Field 'DATUM' in podaci/promet.db cannot hold an amount"));
+    EXPECT_EQ(errorOf([&] { journal.setFieldMoney("DATUM", Money::fromUnits(5)); }),
+              "Field 'DATUM' in podaci/promet.db cannot hold an amount");
     EXPECT_EQ(journal.fieldText(QStringLiteral("IZLAZDIN")), QStringLiteral("15.50"));
-    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT COUNT(*) FROM promet"),
-              QStringList{"int:0"});
+    EXPECT_EQ(rawQuery(dataFile("promet.db"), "SELECT COUNT(*) FROM promet"), QStringList{"int:0"});
 
     journal.setFieldMoney(QStringLiteral("OPIS"), Money::parse(u"-3.5"));
     journal.setFieldMoney(QStringLiteral("STANJEDIN"), Money::parse(u"1000000.01"));
@@ -246,7 +231,7 @@ TEST_F(TableTest, ValuesMustFitTheirFieldsAndAFailedSetStoresNothing)
     EXPECT_EQ(journal.fieldText(QStringLiteral("OPIS")), QStringLiteral("-3.50"));
     EXPECT_EQ(journal.fieldText(QStringLiteral("STANJEDIN")), QStringLiteral("1000000.01"));
     EXPECT_TRUE(journal.fieldIsEmpty(QStringLiteral("GRUPA")));
-    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("promet.db")), "SELECT GRUPA IS NULL FROM promet"),
+    EXPECT_EQ(rawQuery(dataFile("promet.db"), "SELECT GRUPA IS NULL FROM promet"),
               QStringList{"int:1"});
 
     // cancel() and closing the session drop an unposted insert.
@@ -259,8 +244,8 @@ TEST_F(TableTest, ValuesMustFitTheirFieldsAndAFailedSetStoresNothing)
     session.setPassword(password());
     journal.open();
     EXPECT_EQ(journal.recordCount(), 1);
-    EXPECT_EQ(errorOf([&] { journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("x")); }),
-              QStringLiteral("Table podaci/promet.db is not in edit or insert mode"));
+    EXPECT_EQ(errorOf([&] { journal.setFieldText("KORISNIK", "x"); }),
+              "Table podaci/promet.db is not in edit or insert mode");
 }
 
 TEST_F(TableTest, RelativePathsFollowTheCurrentDirectoryWithoutABaseDir)
@@ -281,9 +266,7 @@ TEST_F(TableTest, RelativePathsFollowTheCurrentDirectoryWithoutABaseDir)
 
 TEST_P(StoredTableTest, PositionsWalkingAndClearingWorkAcrossBlocks)
 {
-    session.setPassword(password());
-    Table users(session, QStringLiteral("podaci/korisnici.db"));
-    users.open();
+    OpenTable users(session, QStringLiteral("podaci/korisnici.db"));
     for (int i = 0; i < 600; ++i)
         addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
     users.close();
@@ -306,8 +289,9 @@ TEST_P(StoredTableTest, PositionsWalkingAndClearingWorkAcrossBlocks)
     for (const bool countedFirst : {false, true}) {
         users.close();
         users.open();
-        if (countedFirst)
+        if (countedFirst) {
             EXPECT_EQ(users.recordCount(), count);
+        }
         const QString code = QStringLiteral("new%1").arg(count);
         addUser(users, code, QStringLiteral("New"));
         EXPECT_EQ(users.fieldText(QStringLiteral("SIFRA")), code);
@@ -352,7 +336,7 @@ TEST_P(StoredTableTest, PositionsWalkingAndClearingWorkAcrossBlocks)
     EXPECT_EQ(users.recordCount(), 0);
     EXPECT_EQ(users.recNo(), -1);
     EXPECT_EQ(errorOf([&] { users.deleteRecord(); }),
-              QStringLiteral("Cannot delete from the empty table podaci/korisnici.db"));
+              "Cannot delete from the empty table podaci/korisnici.db");
 
     // Deleting the last record makes the one before it current.
     addUser(users, QStringLiteral("a"), QStringLiteral("A"));
@@ -366,14 +350,12 @@ TEST_P(StoredTableTest, PositionsWalkingAndClearingWorkAcrossBlocks)
 TEST_F(TableTest, ATransactionKeepsAllOrNothing)
 {
     session.setDurableWrites(true);
-    session.setPassword(password());
-    Table users(session, QStringLiteral("podaci/korisnici.db"));
-    users.open();
+    OpenTable users(session, QStringLiteral("podaci/korisnici.db"));
     users.startTransaction();
     for (int i = 0; i < 300; ++i)
         addUser(users, QString::number(i), QStringLiteral("User %1").arg(i));
     users.commit();
-    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("korisnici.db")), "SELECT COUNT(*) FROM korisnici"),
+    EXPECT_EQ(rawQuery(dataFile("korisnici.db"), "SELECT COUNT(*) FROM korisnici"),
               QStringList{"int:300"});
 
     users.startTransaction();
@@ -387,18 +369,15 @@ TEST_F(TableTest, ATransactionKeepsAllOrNothing)
     users.first();
     users.deleteRecord();
     session.close(); // closing without commit undoes the delete
-    EXPECT_EQ(rawQuery(dataFile(QStringLiteral("korisnici.db")), "SELECT COUNT(*) FROM korisnici"),
+    EXPECT_EQ(rawQuery(dataFile("korisnici.db"), "SELECT COUNT(*) FROM korisnici"),
               QStringList{"int:300"});
 }
 
 TEST_F(TableTest, ClosingTheSessionClosesEveryTableAndQuery)
 {
-    session.setPassword(password());
-    Table users(session, QStringLiteral("podaci/korisnici.db"));
-    Table journal(session, QStringLiteral("podaci/promet.db"));
+    OpenTable users(session, QStringLiteral("podaci/korisnici.db"));
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     engine::Query query(session);
-    users.open();
-    journal.open();
     reopen(query, QStringLiteral("select * from podaci\\promet.db"));
     QSignalSpy usersClosed(&users, &Table::closed);
     QSignalSpy queryClosed(&query, &engine::Query::closed);
@@ -412,11 +391,8 @@ TEST_F(TableTest, ClosingTheSessionClosesEveryTableAndQuery)
 
 TEST_P(StoredTableTest, AnotherTableOnTheSameFileSeesNewRecords)
 {
-    session.setPassword(password());
-    Table grid(session, QStringLiteral("podaci/promet.db"));
-    Table posting(session, QStringLiteral("podaci\\promet.db"));
-    grid.open();
-    posting.open();
+    OpenTable grid(session, QStringLiteral("podaci/promet.db"));
+    OpenTable posting(session, QStringLiteral("podaci\\promet.db"));
     posting.insert();
     posting.setFieldText(QStringLiteral("OPIS"), QStringLiteral("x"));
     posting.post();
@@ -454,14 +430,14 @@ TEST_P(StoredTableTest, CopyIsAJournalTableAndOthersAreNot)
     EXPECT_EQ(rawQuery(backup, "SELECT ULAZDIN FROM promet"), QStringList{"int:1000"});
     EXPECT_THROW(journal.checkTableFile(backup, QStringLiteral("nope")), EngineError);
     EXPECT_THROW(journal.checkTableFile(dataFile(QStringLiteral("korisnici.db")), password()), EngineError);
-    EXPECT_EQ(errorOf([&] { journal.checkTableFile(dataFile(QStringLiteral("none.db")), password()); }),
-              QStringLiteral("Table does not exist: %1").arg(dataFile(QStringLiteral("none.db"))));
+    EXPECT_EQ(errorOf([&] { journal.checkTableFile(dataFile("none.db"), password()); }),
+              QStringLiteral("Table does not exist: %1").arg(dataFile("none.db")));
     EXPECT_THROW(engine::copyTableFile(dataFile(QStringLiteral("none.db")), backup), EngineError);
     EXPECT_NO_THROW(journal.checkTableFile(backup, password())); // untouched by the failure
     EXPECT_THROW(journal.createTable(backup, password()), EngineError);
     // A copy, also one of the server's table, carries the journal file's index.
     EXPECT_EQ(rawQuery(backup, "SELECT name FROM sqlite_master WHERE type = 'index'"),
-              QStringList{QStringLiteral("text:promet_amounts")});
+              QStringList{"text:promet_amounts"});
 }
 
 // Four desks post at the same moment: each stores the balance of every record committed before
@@ -471,9 +447,7 @@ TEST_P(StoredTableTest, FourDesksPostingAtOnceStoreTheRunningBalances)
     constexpr int desks = 4;
     constexpr int postings = 250;
     {
-        session.setPassword(password());
-        Table journal(session, QStringLiteral("podaci/promet.db"));
-        journal.open();
+        OpenTable journal(session, QStringLiteral("podaci/promet.db"));
         desk::cashbook::prepare(journal); // as the program does at the login
     }
     std::vector<std::unique_ptr<QProcess>> processes;
@@ -486,9 +460,7 @@ TEST_P(StoredTableTest, FourDesksPostingAtOnceStoreTheRunningBalances)
         ASSERT_TRUE(p->waitForFinished(240000));
         EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
     }
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     EXPECT_EQ(journal.recordCount(), desks * postings);
     Money running;
     int wrong = 0;
@@ -522,11 +494,8 @@ TEST_P(StoredTableTest, FourDesksPostingAtOnceStoreTheRunningBalances)
 // connection of its own holding the journal's lock.
 TEST_P(StoredTableTest, ASecondWriterHearsTheTableIsBusy)
 {
-    session.setPassword(password());
-    Table first(session, QStringLiteral("podaci/promet.db"));
-    Table second(session, QStringLiteral("podaci/promet.db")); // a file connection of its own
-    first.open();
-    second.open();
+    OpenTable first(session, QStringLiteral("podaci/promet.db"));
+    OpenTable second(session, QStringLiteral("podaci/promet.db")); // a file connection of its own
     PGconn *otherDesk = nullptr;
     if (onServer()) {
         otherDesk = PQconnectdb(PgCluster::shared().uri().toUtf8().constData());
@@ -535,7 +504,7 @@ TEST_P(StoredTableTest, ASecondWriterHearsTheTableIsBusy)
         first.startTransaction();
     }
     EXPECT_EQ(errorOf([&] { second.startTransaction(); }),
-              QStringLiteral("Table podaci/promet.db is busy: another desk is writing it, try again"));
+              "Table podaci/promet.db is busy: another desk is writing it, try again");
     if (onServer()) {
         PQclear(PQexec(otherDesk, "COMMIT"));
         PQfinish(otherDesk);
@@ -549,9 +518,7 @@ TEST_P(StoredTableTest, ASecondWriterHearsTheTableIsBusy)
 // Sums are exact in 64 bits; one that leaves them is an error, never a wrong figure.
 TEST_P(StoredTableTest, ASumBeyondSixtyFourBitsIsReported)
 {
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     for (int i = 0; i < 2; ++i) {
         journal.insert();
         journal.setFieldMoney(QStringLiteral("ULAZDIN"),
@@ -561,7 +528,7 @@ TEST_P(StoredTableTest, ASumBeyondSixtyFourBitsIsReported)
     }
     EXPECT_EQ(journal.sumMoney({QStringLiteral("IZLAZDIN")}).at(0), Money::fromHundredths(-10));
     EXPECT_EQ(errorOf([&] { journal.sumMoney({QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZDIN")}); }),
-              QStringLiteral("The sum of ULAZDIN in podaci/promet.db is too large"));
+              "The sum of ULAZDIN in podaci/promet.db is too large");
     engine::Query sums(session);
     EXPECT_THROW(reopen(sums, QStringLiteral("select sum(ulazdin) from podaci\\promet.db")), EngineError);
 }
@@ -576,16 +543,13 @@ protected:
 // leaves nothing of it stored, and the next action connects again.
 TEST_F(ServerStoreTest, AServerAwayStoresNothingAndTheNextActionTriesAgain)
 {
-    session.setPassword(password());
-    Table journal(session, QStringLiteral("podaci/promet.db"));
-    journal.open();
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
     journal.startTransaction();
     journal.insert();
     journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("izgubljeno"));
     journal.post();
-    ASSERT_EQ(PgCluster::shared().exec(QStringLiteral(
-                  "SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
-                  "pid <> pg_backend_pid() AND backend_type = 'client backend'")),
+    ASSERT_EQ(PgCluster::shared().exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
+                                       "pid <> pg_backend_pid() AND backend_type = 'client backend'"),
               QString());
     EXPECT_TRUE(errorOf([&] {
                     journal.insert();
@@ -597,17 +561,14 @@ TEST_F(ServerStoreTest, AServerAwayStoresNothingAndTheNextActionTriesAgain)
     journal.open();
     EXPECT_EQ(journal.recordCount(), 0);
 
-    QFile uri(dataFile(QStringLiteral("baza.txt")));
-    ASSERT_TRUE(uri.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    uri.write("postgresql://postgres@127.0.0.1:1/postgres\n"); // nobody listens there
-    uri.close();
+    const QString uri = dataFile(QStringLiteral("baza.txt"));
+    // Nobody listens there.
+    ASSERT_TRUE(platform::writeFileAtomically(uri, "postgresql://postgres@127.0.0.1:1/postgres\n"));
     Table away(session, QStringLiteral("podaci/korisnici.db"));
-    EXPECT_TRUE(errorOf([&] { away.open(); })
-                    .startsWith(QStringLiteral("Server baze podataka nije dostupan: ")));
-    ASSERT_TRUE(uri.open(QIODevice::WriteOnly | QIODevice::Truncate)); // an empty first line
-    uri.close();
+    EXPECT_TRUE(errorOf([&] { away.open(); }).startsWith("Server baze podataka nije dostupan: "));
+    ASSERT_TRUE(platform::writeFileAtomically(uri, QByteArray())); // an empty first line
     EXPECT_EQ(errorOf([&] { away.open(); }),
-              QStringLiteral("Server baze podataka nije dostupan: baza.txt names no server"));
+              "Server baze podataka nije dostupan: baza.txt names no server");
 }
 
 namespace {
@@ -654,10 +615,9 @@ TEST_F(ServerStoreTest, FaultsOnTheWireNeverDoubleAPostingNorHoldTheDesk)
     PgCluster &cluster = PgCluster::shared();
     FaultProxy proxy(cluster.port());
     ASSERT_TRUE(proxy.ok());
-    QFile baza(dataFile(QStringLiteral("baza.txt")));
-    ASSERT_TRUE(baza.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    baza.write(proxy.uri(cluster.uri(), cluster.port()).toUtf8() + "\ntimeout=3\n");
-    baza.close();
+    const QByteArray throughProxy = proxy.uri(cluster.uri(), cluster.port()).toUtf8();
+    ASSERT_TRUE(
+        platform::writeFileAtomically(dataFile("baza.txt"), throughProxy + "\ntimeout=3\n"));
     session.setPassword(password());
     Table journal(session, QStringLiteral("podaci/promet.db"));
     const auto posting = [&](const QUuid &key) {
@@ -689,8 +649,8 @@ TEST_F(ServerStoreTest, FaultsOnTheWireNeverDoubleAPostingNorHoldTheDesk)
         }
         journal.close();
         EXPECT_EQ(outcome, fault.outcome) << message.toStdString();
-        EXPECT_EQ(cluster.value(QStringLiteral("SELECT count(*) FROM promet")),
-                  fault.outcome == NotStored ? QStringLiteral("0") : QStringLiteral("1"));
+        EXPECT_EQ(cluster.value("SELECT count(*) FROM promet"),
+                  fault.outcome == NotStored ? "0" : "1");
         EXPECT_TRUE(writeLockFreeWithin(10));
 
         ASSERT_TRUE(proxy.command(QStringLiteral("thaw")));

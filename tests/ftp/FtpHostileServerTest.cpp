@@ -56,13 +56,30 @@ void typeAndPasv(ScriptedSession &s)
     answer(s, s.openPassive());
 }
 
+// Reads RETR or STOR, takes the passive data connection and answers it.
+void openTransfer(ScriptedSession &s,
+                  const QString &reply = QStringLiteral(
+                      "150 Opening BINARY mode data connection for f.bin (100000 bytes)."))
+{
+    s.next();
+    s.acceptPassive();
+    s.reply(reply);
+}
+
+// Answers an upload's TYPE, SIZE (no such file) and PASV, and opens its STOR.
+void openUpload(ScriptedSession &s)
+{
+    answer(s, QStringLiteral("200 Type set"));
+    answer(s, QStringLiteral("550 No such file")); // SIZE
+    answer(s, s.openPassive());
+    openTransfer(s, QStringLiteral("150 Ok to send data"));
+}
+
 // Reads RETR and sends data on the passive connection as the 100000 bytes announced, then
 // the final reply unless it is left out.
 void sendFile(ScriptedSession &s, const QByteArray &data, bool finalReply = true)
 {
-    s.next();
-    s.acceptPassive();
-    s.reply(QStringLiteral("150 Opening BINARY mode data connection for f.bin (100000 bytes)."));
+    openTransfer(s);
     s.sendData(data);
     s.closeData();
     if (finalReply)
@@ -124,59 +141,50 @@ const QStringList TimedOut = {QStringLiteral("error 7 Connection timed out"),
 std::vector<Row> rows()
 {
     std::vector<Row> r;
-    // --- a refused download changes nothing local ---
-    for (const bool resume : {false, true}) {
-        r.push_back({resume ? "refused resumed RETR keeps the local file"
-                            : "refused RETR keeps the local file",
-                     [](ScriptedSession &s) {
-                         answer(s, QStringLiteral("200 Type set"));
-                         const QString c = s.next();
-                         if (c.startsWith(QLatin1String("SIZE"))) {
-                             s.reply(QStringLiteral("550 No such file"));
-                             s.next();
-                         }
-                         s.reply(s.openPassive());
-                         answer(s, QStringLiteral("550 No such file"));
-                         drain(s);
-                     },
-                     download,
-                     failed(QStringLiteral("error 29 Access denied or file not found"),
-                            QStringLiteral("received")),
-                     [](TMFtp &, FtpLog &, ScriptedFtpServer &, const QString &local) {
-                         EXPECT_EQ(readFile(local), Existing);
-                     },
-                     Existing});
-        if (resume)
-            r.back().act = [](TMFtp &ftp, const QString &local) {
-                ftp.OnFtpNeedInfo = [](TMFtp *, TMFtpInfoNeeded, QString &v) {
-                    v = QStringLiteral("Resume");
-                };
-                download(ftp, local);
-            };
-    }
-    // A refusal of the file is told as one; a server's own failure in its words.
+    // --- a refused download changes nothing local: a file there stays as it was (also one
+    // to be resumed), none appears. A refusal of the file is told as one; a server's own
+    // failure in its words. ---
+    const QString refused = QStringLiteral("error 29 Access denied or file not found");
     const struct
     {
-        const char *name, *reply, *error;
+        const char *name, *reply;
+        QString error;
+        QByteArray before; // null: no local file
+        bool resume = false;
     } retrFailures[] = {
-        {"refused RETR of a new file leaves no file", "550 No such file",
-         "error 29 Access denied or file not found"},
+        {"refused RETR keeps the local file", "550 No such file", refused, Existing},
+        {"refused resumed RETR keeps the local file", "550 No such file", refused, Existing, true},
+        {"refused RETR of a new file leaves no file", "550 No such file", refused, {}},
         {"failed RETR of a new file is the server's failure and leaves no file",
-         "500 OOPS: vsf_sysutil_bind", "error 12 500 OOPS: vsf_sysutil_bind"},
+         "500 OOPS: vsf_sysutil_bind", QStringLiteral("error 12 500 OOPS: vsf_sysutil_bind"), {}},
         {"RETR without a data connection is a data connection failure",
-         "425 Failed to establish connection.", "error 27 425 Failed to establish connection."},
+         "425 Failed to establish connection.",
+         QStringLiteral("error 27 425 Failed to establish connection."), {}},
     };
     for (const auto &f : retrFailures)
         r.push_back({f.name,
                      [reply = QString::fromLatin1(f.reply)](ScriptedSession &s) {
-                         typeAndPasv(s);
+                         answer(s, QStringLiteral("200 Type set"));
+                         if (s.next().startsWith(QLatin1String("SIZE"))) { // before a resume
+                             s.reply(QStringLiteral("550 No such file"));
+                             s.next();
+                         }
+                         s.reply(s.openPassive());
                          answer(s, reply);
                          drain(s);
                      },
-                     download, failed(QString::fromLatin1(f.error), QStringLiteral("received")),
-                     [](TMFtp &, FtpLog &, ScriptedFtpServer &, const QString &local) {
-                         EXPECT_FALSE(QFile::exists(local));
-                     }});
+                     [resume = f.resume](TMFtp &ftp, const QString &local) {
+                         if (resume)
+                             ftp.OnFtpNeedInfo = [](TMFtp *, TMFtpInfoNeeded, QString &v) {
+                                 v = QStringLiteral("Resume");
+                             };
+                         download(ftp, local);
+                     },
+                     failed(f.error, QStringLiteral("received")),
+                     [before = f.before](TMFtp &, FtpLog &, ScriptedFtpServer &, const QString &local) {
+                         EXPECT_EQ(readFile(local), before.isNull() ? QByteArray("<missing>") : before);
+                     },
+                     f.before});
     // --- data connections only with the control connection's peer ---
     r.push_back({"PASV naming another host goes to the control peer",
                  [](ScriptedSession &s) {
@@ -243,12 +251,7 @@ std::vector<Row> rows()
                   QStringLiteral("ready")}, nullptr});
     r.push_back({"226 before the upload was sent",
                  [](ScriptedSession &s) {
-                     answer(s, QStringLiteral("200 Type set"));
-                     answer(s, QStringLiteral("550 No such file")); // SIZE
-                     answer(s, s.openPassive());
-                     s.next();
-                     s.acceptPassive();
-                     s.reply(QStringLiteral("150 Ok to send data"));
+                     openUpload(s);
                      s.sleep(50);
                      s.reply(QStringLiteral("226 Transfer complete"));
                      drain(s);
@@ -259,49 +262,41 @@ std::vector<Row> rows()
     // session goes on ---
     const struct
     {
-        const char *name, *secondReply, *error;
-        bool rename;
+        const char *name, *error; // error: null when the command is accepted
+        QStringList replies, sent; // the server's answers; the commands it must get
     } fileCommands[] = {
-        {"refused RNTO", "553 Rename refused", "error 12 553 Rename refused", true},
-        {"accepted DELE", nullptr, nullptr, false},
-        {"refused DELE", nullptr, "error 12 550 Permission denied", false},
+        {"refused RNTO", "error 12 553 Rename refused", {"350 Waiting for RNTO", "553 Rename refused"},
+         {"RNFR .f.part", "RNTO f.bin"}},
+        {"accepted DELE", nullptr, {"250 Deleted"}, {"DELE .f.part"}},
+        {"refused DELE", "error 12 550 Permission denied", {"550 Permission denied"}, {"DELE .f.part"}},
     };
-    for (const auto &f : fileCommands)
+    for (const auto &f : fileCommands) {
+        const bool rename = f.sent.size() == 2;
+        const QString event = QLatin1String(rename ? "renamed" : "deleted");
         r.push_back({f.name,
-                     [f](ScriptedSession &s) {
-                         if (f.rename) {
-                             answer(s, QStringLiteral("350 Waiting for RNTO"));
-                             answer(s, QString::fromLatin1(f.secondReply));
-                         } else {
-                             answer(s, QLatin1String(f.error ? "550 Permission denied"
-                                                             : "250 Deleted"));
-                         }
+                     [replies = f.replies](ScriptedSession &s) {
+                         for (const QString &reply : replies)
+                             answer(s, reply);
                          drain(s);
                      },
-                     [rename = f.rename](TMFtp &ftp, const QString &) {
+                     [rename](TMFtp &ftp, const QString &) {
                          if (rename)
                              ftp.RenameFile(QStringLiteral(".f.part"), QStringLiteral("f.bin"));
                          else
                              ftp.DeleteFile(QStringLiteral(".f.part"));
                      },
-                     f.error ? failed(QString::fromLatin1(f.error),
-                                      QLatin1String(f.rename ? "renamed" : "deleted"))
-                             : QStringList{QStringLiteral("ready"), QStringLiteral("deleted")},
-                     [rename = f.rename](TMFtp &ftp, FtpLog &, ScriptedFtpServer &server,
-                                         const QString &) {
-                         QStringList sent = server.commands();
-                         sent.removeIf([](const QString &c) {
-                             return !c.startsWith(QLatin1String("RN"))
-                                    && !c.startsWith(QLatin1String("DELE"));
+                     f.error ? failed(QString::fromLatin1(f.error), event)
+                             : QStringList{QStringLiteral("ready"), event},
+                     [sent = f.sent](TMFtp &ftp, FtpLog &, ScriptedFtpServer &server, const QString &) {
+                         QStringList got = server.commands();
+                         got.removeIf([](const QString &c) {
+                             return !c.startsWith(QLatin1String("RN")) && !c.startsWith(QLatin1String("DELE"));
                          });
-                         const QStringList expected =
-                             rename ? QStringList{QStringLiteral("RNFR .f.part"),
-                                                  QStringLiteral("RNTO f.bin")}
-                                    : QStringList{QStringLiteral("DELE .f.part")};
-                         EXPECT_EQ(sent, expected);
+                         EXPECT_EQ(got, sent);
                          EXPECT_TRUE(ftp.ControlConnected());
                          EXPECT_EQ(ftp.CurrentOperation(), opNone);
                      }});
+    }
     // --- nothing in a command line but the command ---
     r.push_back({"CR LF in a file name is refused",
                  [](ScriptedSession &s) {
@@ -319,14 +314,13 @@ std::vector<Row> rows()
                      EXPECT_TRUE(ftp.ControlConnected());
                  }});
     // --- every wait ends within TimeOut ---
-    r.push_back({"silent server", [](ScriptedSession &s) { drain(s); }, nullptr, TimedOut,
-                 nullptr, QByteArray(), true});
-    r.push_back({"banner without a line end",
-                 [](ScriptedSession &s) {
-                     s.send("220 hello");
-                     drain(s);
-                 },
-                 nullptr, TimedOut, nullptr, QByteArray(), true});
+    for (const QByteArray &banner : {QByteArray(), QByteArray("220 hello")})
+        r.push_back({banner.isEmpty() ? "silent server" : "banner without a line end",
+                     [banner](ScriptedSession &s) {
+                         s.send(banner);
+                         drain(s);
+                     },
+                     nullptr, TimedOut, nullptr, QByteArray(), true});
     r.push_back({"unanswered RETR",
                  [](ScriptedSession &s) {
                      typeAndPasv(s);
@@ -336,30 +330,21 @@ std::vector<Row> rows()
     r.push_back({"stalled data connection",
                  [](ScriptedSession &s) {
                      typeAndPasv(s);
-                     s.next();
-                     s.acceptPassive();
-                     s.reply(QStringLiteral("150 Here it comes"));
+                     openTransfer(s);
                      s.sendData(Content.left(1000));
                      drain(s);
                  },
                  download, TimedOut, nullptr});
     r.push_back({"stalled upload",
                  [](ScriptedSession &s) {
-                     answer(s, QStringLiteral("200 Type set"));
-                     answer(s, QStringLiteral("550 No such file")); // SIZE
-                     answer(s, s.openPassive());
-                     s.next();
-                     s.acceptPassive();
-                     s.reply(QStringLiteral("150 Ok to send data")); // and never reads
+                     openUpload(s); // and never reads
                      drain(s);
                  },
                  upload, TimedOut, nullptr, pattern(20 * 1024 * 1024)});
     r.push_back({"slow but moving download goes on",
                  [](ScriptedSession &s) {
                      typeAndPasv(s);
-                     s.next();
-                     s.acceptPassive();
-                     s.reply(QStringLiteral("150 Opening BINARY mode data connection for f.bin (100000 bytes)."));
+                     openTransfer(s);
                      for (int i = 0; i < 10; ++i) {
                          s.sendData(Content.mid(i * 10000, 10000));
                          s.sleep(300); // longer in all than the one-second time-out
@@ -379,26 +364,26 @@ std::vector<Row> rows()
                  },
                  download, TimedOut, nullptr});
     // --- floods are bounded ---
-    r.push_back({"multi-line reply without end",
-                 [](ScriptedSession &s) {
-                     const QByteArray line = "220-" + QByteArray(1000, 'x') + "\r\n";
-                     for (int i = 0; i < 3000 && s.isOpen(); ++i)
-                         s.send(line);
-                     drain(s);
-                 },
-                 nullptr,
-                 {QStringLiteral("error 12 Reply from the server too long"),
-                  QStringLiteral("quit"), QStringLiteral("ready")},
-                 nullptr, QByteArray(), true});
-    r.push_back({"line without line end",
-                 [](ScriptedSession &s) {
-                     s.send(QByteArray(20000, 'x'));
-                     drain(s);
-                 },
-                 nullptr,
-                 {QStringLiteral("error 12 Reply line from the server too long"),
-                  QStringLiteral("quit"), QStringLiteral("ready")},
-                 nullptr, QByteArray(), true});
+    const struct
+    {
+        const char *name, *error;
+        QByteArray chunk; // sent 3000 times, or until the client goes
+    } floods[] = {
+        {"multi-line reply without end", "error 12 Reply from the server too long",
+         "220-" + QByteArray(1000, 'x') + "\r\n"},
+        {"line without line end", "error 12 Reply line from the server too long",
+         QByteArray(1000, 'x')},
+    };
+    for (const auto &f : floods)
+        r.push_back({f.name,
+                     [chunk = f.chunk](ScriptedSession &s) {
+                         for (int i = 0; i < 3000 && s.isOpen(); ++i)
+                             s.send(chunk);
+                         drain(s);
+                     },
+                     nullptr,
+                     {QString::fromLatin1(f.error), QStringLiteral("quit"), QStringLiteral("ready")},
+                     nullptr, QByteArray(), true});
     // --- replies answer only the command they follow ---
     r.push_back({"second welcome line does not answer USER",
                  [](ScriptedSession &s) {
@@ -408,9 +393,7 @@ std::vector<Row> rows()
                  nullptr, {QStringLiteral("ready"), QStringLiteral("loggedin")},
                  [](TMFtp &, FtpLog &, ScriptedFtpServer &server, const QString &) {
                      EXPECT_EQ(server.commands().mid(0, 3),
-                               QStringList({QStringLiteral("USER anonymous"),
-                                            QStringLiteral("PASS guest@dorvanta.local"),
-                                            QStringLiteral("SYST")}));
+                               QStringList({"USER anonymous", "PASS guest@dorvanta.local", "SYST"}));
                  },
                  QByteArray(), true});
     r.push_back({"transfer asked for before the welcome is refused",
@@ -433,10 +416,6 @@ std::vector<Row> rows()
     return r;
 }
 
-} // namespace
-
-namespace {
-
 // One row; a failed assertion ends only this row.
 void runRow(const Row &row)
 {
@@ -446,14 +425,12 @@ void runRow(const Row &row)
         writeFile(local, row.localBefore);
     const bool loginInRow = row.loginInRow;
     auto script = row.script;
-    ScriptedFtpServer server([&](ScriptedSession &s, int) {
+    ScriptedClient client([&](ScriptedSession &s, int) {
         if (!loginInRow)
             login(s);
         script(s);
-    });
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port(), 1);
+    }, 1);
+    auto &[server, ftp, log] = client;
     ftp.SetPassive(row.passive);
     // The event loop must keep turning while a server floods.
     int ticks = 0;
@@ -462,21 +439,17 @@ void runRow(const Row &row)
     tick.start(0);
     ftp.Login();
     if (!loginInRow) {
-        ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("loggedin")); }))
-            << log.dump().toStdString();
+        ASSERT_TRUE(waitUntil([&] { return log.has("loggedin"); })) << log.dump().toStdString();
         log.lines.clear();
     }
     if (row.act)
         row.act(ftp, local);
     const QString last = row.expected.last();
-    ASSERT_TRUE(waitUntil([&] { return log.has(last) || log.has(QStringLiteral("quit")); },
-                          8000))
+    ASSERT_TRUE(waitUntil([&] { return log.has(last) || log.has("quit"); }, 8000))
         << log.dump().toStdString();
     pumpFor(50);
-    const QStringList events = log.only({QStringLiteral("error"), QStringLiteral("ready"),
-                                         QStringLiteral("received"), QStringLiteral("stored"),
-                                         QStringLiteral("renamed"), QStringLiteral("deleted"),
-                                         QStringLiteral("loggedin"), QStringLiteral("quit")});
+    const QStringList events = log.only(
+        {"error", "ready", "received", "stored", "renamed", "deleted", "loggedin", "quit"});
     ASSERT_EQ(events.size(), row.expected.size()) << log.dump().toStdString();
     for (int i = 0; i < events.size(); ++i)
         EXPECT_TRUE(events.at(i).startsWith(row.expected.at(i)))

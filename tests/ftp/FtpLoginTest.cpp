@@ -12,13 +12,9 @@
 using namespace ftp;
 using namespace ftptest;
 
-namespace {
+using LoginTest = FtpTest;
 
-class LoginTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { ensureApp(); }
-};
+namespace {
 
 struct ProxyCase
 {
@@ -26,6 +22,18 @@ struct ProxyCase
     quint16 realPort;
     const char *firstCommand;
 };
+
+// Sends ftp as "kasa" to ftp.example.com through the proxy of the given kind at
+// 127.0.0.1:proxyPort (written with blanks around it), whose own user is "gate".
+void viaProxy(TMFtp &ftp, TMFtpProxyType type, quint16 proxyPort)
+{
+    ftp.SetServer(QStringLiteral("ftp.example.com"));
+    ftp.SetUsername(QStringLiteral("kasa"));
+    ftp.SetProxyUsername(QStringLiteral("gate"));
+    ftp.SetProxyType(type);
+    ftp.SetProxyServer(QStringLiteral(" 127.0.0.1 "));
+    ftp.SetProxyPort(proxyPort);
+}
 
 } // namespace
 
@@ -41,24 +49,17 @@ TEST_F(LoginTest, FirstCommandOfEachProxyKind)
         {proxyUserSite, 2121, "USER kasa@ftp.example.com:2121"},
     };
     for (const ProxyCase &c : cases) {
-        ScriptedFtpServer proxy([](ScriptedSession &s, int) {
+        ScriptedClient client([](ScriptedSession &s, int) {
             s.reply(QStringLiteral("220 proxy ready"));
             s.next();
             s.reply(QStringLiteral("530 no"));
             s.next();
         });
-        TMFtp ftp;
-        FtpLog log(ftp);
-        ftp.SetServer(QStringLiteral("ftp.example.com"));
+        auto &[proxy, ftp, log] = client;
+        viaProxy(ftp, c.type, proxy.port());
         ftp.Port = c.realPort;
-        ftp.SetRetries(0);
-        ftp.SetUsername(QStringLiteral("kasa"));
-        ftp.SetProxyUsername(QStringLiteral("gate"));
-        ftp.SetProxyType(c.type);
-        ftp.SetProxyServer(QStringLiteral(" 127.0.0.1 "));
-        ftp.SetProxyPort(proxy.port());
         ftp.Login();
-        ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); }))
+        ASSERT_TRUE(waitUntil([&] { return log.has("ready"); }))
             << c.firstCommand << "\n" << log.dump().toStdString();
         EXPECT_EQ(proxy.commands().value(0), QString::fromLatin1(c.firstCommand));
         EXPECT_FALSE(log.has(QStringLiteral("info 2 "))) << "the real server is never looked up";
@@ -70,10 +71,8 @@ TEST_F(LoginTest, FirstCommandOfEachProxyKind)
 
 TEST_F(LoginTest, ProxyWithoutServerIsNoProxy)
 {
-    ScriptedFtpServer server(answering());
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
+    ScriptedClient client(answering());
+    auto &[server, ftp, log] = client;
     ftp.SetProxyType(proxyHost);
     ftp.SetProxyServer(QStringLiteral("   "));
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
@@ -83,7 +82,7 @@ TEST_F(LoginTest, ProxyWithoutServerIsNoProxy)
 
 TEST_F(LoginTest, SiteProxyDialogueAndNeededValues)
 {
-    ScriptedFtpServer proxy([](ScriptedSession &s, int) {
+    ScriptedClient client([](ScriptedSession &s, int) {
         s.reply(QStringLiteral("220 NetTerm FTP server ready")); // not detected through a proxy
         s.serve([](const QString &c) {
             if (c == QLatin1String("USER gate"))
@@ -99,16 +98,9 @@ TEST_F(LoginTest, SiteProxyDialogueAndNeededValues)
             return ScriptedSession::loginAnswer(c);
         });
     });
-    TMFtp ftp;
-    FtpLog log(ftp);
-    ftp.SetServer(QStringLiteral("ftp.example.com"));
-    ftp.SetRetries(0);
-    ftp.SetUsername(QStringLiteral("kasa"));
+    auto &[proxy, ftp, log] = client;
+    viaProxy(ftp, proxySite, proxy.port());
     ftp.SetPassword(QString());
-    ftp.SetProxyUsername(QStringLiteral("gate"));
-    ftp.SetProxyType(proxySite);
-    ftp.SetProxyServer(QStringLiteral("127.0.0.1"));
-    ftp.SetProxyPort(proxy.port());
     log.answer = [&ftp](TMFtpInfoNeeded need) {
         if (need == needPassword)
             return ftp.ProxyPassword().isEmpty() ? QStringLiteral("gatepw") : QString();
@@ -116,10 +108,8 @@ TEST_F(LoginTest, SiteProxyDialogueAndNeededValues)
     };
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     EXPECT_EQ(proxy.commands().mid(0, 7),
-              QStringList({QStringLiteral("USER gate"), QStringLiteral("PASS gatepw"),
-                           QStringLiteral("SITE ftp.example.com"), QStringLiteral("USER kasa"),
-                           QStringLiteral("PASS "), QStringLiteral("ACCT acc1"),
-                           QStringLiteral("SYST")}));
+              QStringList({"USER gate", "PASS gatepw", "SITE ftp.example.com", "USER kasa", "PASS ",
+                           "ACCT acc1", "SYST"}));
     EXPECT_EQ(ftp.ServerType(), ftpstUNIX);
     EXPECT_EQ(ftp.ProxyPassword(), QStringLiteral("gatepw"));
     EXPECT_EQ(ftp.Account(), QStringLiteral("acc1"));
@@ -142,26 +132,19 @@ TEST_F(LoginTest, RefusedStagesFailWithTheirKinds)
     };
     for (const Case &c : cases) {
         const QString refused = QString::fromLatin1(c.refused);
-        ScriptedFtpServer server(answering([refused](const QString &cmd) {
+        ScriptedClient client(answering([refused](const QString &cmd) {
             if (cmd.startsWith(refused))
                 return QStringLiteral("530 refused");
             if (cmd.startsWith(QLatin1String("HOST")))
                 return QStringLiteral("331 user please");
             return cmd.startsWith(QLatin1String("OPEN")) ? QStringLiteral("220 open") : QString();
         }));
-        TMFtp ftp;
-        FtpLog log(ftp);
-        pointAt(ftp, server.port());
-        if (c.proxy != proxyNone) {
-            ftp.SetServer(QStringLiteral("real.example"));
-            ftp.SetProxyType(c.proxy);
-            ftp.SetProxyServer(QStringLiteral("127.0.0.1"));
-            ftp.SetProxyPort(server.port());
-        }
+        auto &[server, ftp, log] = client;
+        if (c.proxy != proxyNone)
+            viaProxy(ftp, c.proxy, server.port());
         ftp.Login();
         ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); })) << c.refused;
-        EXPECT_EQ(log.only({QStringLiteral("error")}),
-                  QStringList({QStringLiteral("error %1 ").arg(c.kind)}))
+        EXPECT_EQ(log.only({"error"}), QStringList({QStringLiteral("error %1 ").arg(c.kind)}))
             << c.refused;
         EXPECT_FALSE(log.has(QStringLiteral("loggedin")));
     }
@@ -190,12 +173,10 @@ TEST_F(LoginTest, ServerTypeFromSyst)
     };
     for (const auto &c : cases) {
         const QString systReply = QString::fromLatin1(c.reply);
-        ScriptedFtpServer server(answering([systReply](const QString &cmd) {
+        ScriptedClient client(answering([systReply](const QString &cmd) {
             return cmd == QLatin1String("SYST") ? systReply : QString();
         }));
-        TMFtp ftp;
-        FtpLog log(ftp);
-        pointAt(ftp, server.port());
+        auto &[server, ftp, log] = client;
         ASSERT_TRUE(logIn(ftp, log)) << c.reply;
         EXPECT_EQ(ftp.ServerType(), c.type) << c.reply;
         // The detected kind is kept: the next login asks no SYST.
@@ -206,7 +187,7 @@ TEST_F(LoginTest, ServerTypeFromSyst)
 
 TEST_F(LoginTest, NetTermWelcomeOnDirectConnection)
 {
-    ScriptedFtpServer server([](ScriptedSession &s, int) {
+    ScriptedClient client([](ScriptedSession &s, int) {
         s.reply(QStringLiteral("220 NetTerm FTP server ready"));
         s.serve([](const QString &cmd) {
             if (cmd == QLatin1String("PWD"))
@@ -214,9 +195,7 @@ TEST_F(LoginTest, NetTermWelcomeOnDirectConnection)
             return ScriptedSession::loginAnswer(cmd);
         });
     });
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
+    auto &[server, ftp, log] = client;
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     EXPECT_EQ(ftp.ServerType(), ftpstNetTerm);
     EXPECT_EQ(server.count(QStringLiteral("SYST")), 0);
@@ -225,12 +204,10 @@ TEST_F(LoginTest, NetTermWelcomeOnDirectConnection)
 
 TEST_F(LoginTest, RefusedResumeProbeSkipsRestZero)
 {
-    ScriptedFtpServer server(answering([](const QString &cmd) {
+    ScriptedClient client(answering([](const QString &cmd) {
         return cmd.startsWith(QLatin1String("REST")) ? QStringLiteral("502 No REST") : QString();
     }));
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
+    auto &[server, ftp, log] = client;
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     EXPECT_FALSE(ftp.ResumeSupported());
     EXPECT_TRUE(log.has(QStringLiteral("info 17 This site cannot resume broken downloads/uploads")));
@@ -242,19 +219,17 @@ TEST_F(LoginTest, InitialDirectory)
     for (const QString &cwdReply : {QStringLiteral("250 CWD command successful"),
                                     QStringLiteral("550 No such directory"),
                                     QStringLiteral("250 \"/pub/dv\" is current")}) {
-        ScriptedFtpServer server(answering([cwdReply](const QString &cmd) {
+        ScriptedClient client(answering([cwdReply](const QString &cmd) {
             if (cmd.startsWith(QLatin1String("CWD")))
                 return cwdReply;
             return cmd == QLatin1String("PWD") ? QStringLiteral("257 \"/pub/dv\"") : QString();
         }));
-        TMFtp ftp;
-        FtpLog log(ftp);
-        pointAt(ftp, server.port());
+        auto &[server, ftp, log] = client;
         ftp.SetInitialDirectory(QStringLiteral("pub/dv"));
         ASSERT_TRUE(logIn(ftp, log)) << cwdReply.toStdString();
         EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/pub/dv"));
         EXPECT_EQ(server.count(QStringLiteral("CWD pub/dv")), 1);
-        EXPECT_EQ(server.count(QStringLiteral("PWD")), cwdReply.contains(QLatin1Char('"')) ? 0 : 1)
+        EXPECT_EQ(server.count("PWD"), cwdReply.contains(QLatin1Char('"')) ? 0 : 1)
             << cwdReply.toStdString();
     }
 }
@@ -270,8 +245,6 @@ TEST(FtpMisc, QuotedDirectoryNeedsTwoQuotes)
 {
     EXPECT_EQ(misc::QuotedDirectory(QStringLiteral("257 \"/a b\" is \"x\"")), QStringLiteral("/a b"));
     EXPECT_EQ(misc::QuotedDirectory(QStringLiteral("257 \"/open")), QString());
-    EXPECT_EQ(misc::QuotedDirectory(QStringLiteral("257 \"") + QString(2000, QLatin1Char('d'))
-                                       + QStringLiteral("\""))
-                  .size(),
-              999);
+    const QString overlong = QStringLiteral("257 \"") + QString(2000, QLatin1Char('d')) + u'"';
+    EXPECT_EQ(misc::QuotedDirectory(overlong).size(), 999);
 }

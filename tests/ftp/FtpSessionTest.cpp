@@ -3,6 +3,7 @@
 // failures and the time-out, keep-alive, and the end of a connection that closes early.
 
 #include "testsupport/FtpTestSupport.h"
+#include "testsupport/Loopback.h"
 #include "testsupport/ScriptedFtpServer.h"
 
 #include <QCoreApplication>
@@ -11,29 +12,16 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdlib>
 
 using namespace ftp;
 using namespace ftptest;
 
-namespace {
-
-class SessionTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { ensureApp(); }
-};
-
-} // namespace
+using SessionTest = FtpTest;
 
 TEST_F(SessionTest, ReplyGrammar)
 {
-    ScriptedFtpServer server([](ScriptedSession &s, int) {
+    ScriptedClient client([](ScriptedSession &s, int) {
         // A multi-line welcome with the same code throughout.
         s.send("220-Welcome\r\n220-second line\r\n220 ready\r\n");
         s.next(); // USER: the reply split over two reads
@@ -55,25 +43,20 @@ TEST_F(SessionTest, ReplyGrammar)
         s.reply(QStringLiteral("226 Unsolicited"));
         s.serve(ScriptedSession::loginAnswer);
     });
-    TMFtp ftp;
-    FtpLog log(ftp);
-    QStringList handled;
-    pointAt(ftp, server.port());
+    auto &[server, ftp, log] = client;
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     ASSERT_TRUE(waitUntil([&] { return ftp.LastReply() == QStringLiteral("226 Unsolicited"); }));
     pumpFor(50);
 
     EXPECT_EQ(ftp.ServerType(), ftpstUNIX); // SYST reached its handler with the final line
     EXPECT_EQ(ftp.ReplyLines(),
-              QStringList({QStringLiteral("215-first"), QStringLiteral("215-again"),
-                           QStringLiteral("214 other code"), QStringLiteral("215 UNIX Type: L8")}));
+              QStringList({"215-first", "215-again", "214 other code", "215 UNIX Type: L8"}));
     EXPECT_EQ(log.count(QStringLiteral("info 16")), 2); // welcome and SYST
     EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/a\rb"));
     EXPECT_TRUE(ftp.ResumeSupported());
     EXPECT_EQ(server.commands().mid(0, 6),
-              QStringList({QStringLiteral("USER anonymous"), QStringLiteral("PASS guest@dorvanta.local"),
-                           QStringLiteral("SYST"), QStringLiteral("REST 100"),
-                           QStringLiteral("REST 0"), QStringLiteral("PWD")}));
+              QStringList({"USER anonymous", "PASS guest@dorvanta.local", "SYST", "REST 100",
+                           "REST 0", "PWD"}));
     EXPECT_FALSE(log.has(QStringLiteral("error")));
     for (const QString &l : log.lines)
         EXPECT_FALSE(l.contains(QStringLiteral("999"))) << l.toStdString();
@@ -94,10 +77,8 @@ TEST_F(SessionTest, ReplyGrammar)
 
 TEST_F(SessionTest, PasswordIsMaskedAndOtherCommandsShownWithLineEnd)
 {
-    ScriptedFtpServer server(answering());
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
+    ScriptedClient client(answering());
+    auto &[server, ftp, log] = client;
     ftp.SetUsername(QStringLiteral("kasa"));
     ftp.SetPassword(QStringLiteral("s3cret-word"));
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
@@ -109,13 +90,12 @@ TEST_F(SessionTest, PasswordIsMaskedAndOtherCommandsShownWithLineEnd)
     EXPECT_TRUE(log.has(QStringLiteral("info 12 Logged in")));
     EXPECT_EQ(ftp.CurrentDirectory(), QStringLiteral("/home"));
     // Success ends with OnFtpReady, then OnLoggedIn.
-    EXPECT_EQ(log.only({QStringLiteral("ready"), QStringLiteral("loggedin")}),
-              QStringList({QStringLiteral("ready"), QStringLiteral("loggedin")}));
+    EXPECT_EQ(log.only({"ready", "loggedin"}), QStringList({"ready", "loggedin"}));
 }
 
 TEST_F(SessionTest, OperationsAreRefusedWhenNotConnectedBusyOrLoggingIn)
 {
-    ScriptedFtpServer server([](ScriptedSession &s, int) {
+    ScriptedClient client([](ScriptedSession &s, int) {
         s.reply(QStringLiteral("220 ready"));
         s.next();
         s.reply(QStringLiteral("331 Password"));
@@ -130,9 +110,7 @@ TEST_F(SessionTest, OperationsAreRefusedWhenNotConnectedBusyOrLoggingIn)
             return ScriptedSession::loginAnswer(c);
         });
     });
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
+    auto &[server, ftp, log] = client;
 
     ftp.Quit();
     EXPECT_EQ(log.lines, QStringList({QStringLiteral("info 1 Not connected to the server")}));
@@ -153,9 +131,8 @@ TEST_F(SessionTest, OperationsAreRefusedWhenNotConnectedBusyOrLoggingIn)
     EXPECT_EQ(log.lines.last(), QStringLiteral("info 5 The component is busy doing something"));
     ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("quit")); }));
     EXPECT_EQ(server.count(QStringLiteral("QUIT")), 1);
-    EXPECT_EQ(log.only({QStringLiteral("info 1"), QStringLiteral("quit"), QStringLiteral("ready")}),
-              QStringList({QStringLiteral("info 1 Disconnected"), QStringLiteral("quit"),
-                           QStringLiteral("ready")}));
+    EXPECT_EQ(log.only({"info 1", "quit", "ready"}),
+              QStringList({"info 1 Disconnected", "quit", "ready"}));
     EXPECT_FALSE(ftp.ControlConnected());
     EXPECT_FALSE(ftp.LoggedIn());
 }
@@ -164,9 +141,7 @@ namespace {
 
 QStringList retryReports(const FtpLog &log)
 {
-    return log.only({QStringLiteral("error"), QStringLiteral("info 18"), QStringLiteral("info 21"),
-                     QStringLiteral("info 1 "), QStringLiteral("quit"), QStringLiteral("ready"),
-                     QStringLiteral("loggedin")});
+    return log.only({"error", "info 18", "info 21", "info 1 ", "quit", "ready", "loggedin"});
 }
 
 } // namespace
@@ -178,9 +153,7 @@ TEST_F(SessionTest, RefusedWelcomeIsRetriedThenReportedAsDisconnected)
 {
     const QString refused = QStringLiteral("error 25 ");
     const QString retrying = QStringLiteral("info 18 Retrying...");
-    const QStringList end = {QStringLiteral("info 21 Retry Finished"),
-                             QStringLiteral("info 1 Disconnected"), QStringLiteral("quit"),
-                             QStringLiteral("ready")};
+    const QStringList end = {"info 21 Retry Finished", "info 1 Disconnected", "quit", "ready"};
     const struct
     {
         int retries;
@@ -199,7 +172,7 @@ TEST_F(SessionTest, RefusedWelcomeIsRetriedThenReportedAsDisconnected)
         SCOPED_TRACE(c.welcome);
         const QString welcome = QString::fromLatin1(c.welcome);
         const bool secondWelcomed = c.secondWelcomed;
-        ScriptedFtpServer server([welcome, secondWelcomed](ScriptedSession &s, int connection) {
+        ScriptedClient client([welcome, secondWelcomed](ScriptedSession &s, int connection) {
             if (secondWelcomed && connection > 0) {
                 answering()(s, connection);
                 return;
@@ -207,9 +180,7 @@ TEST_F(SessionTest, RefusedWelcomeIsRetriedThenReportedAsDisconnected)
             s.reply(welcome);
             s.close();
         });
-        TMFtp ftp;
-        FtpLog log(ftp);
-        pointAt(ftp, server.port());
+        auto &[server, ftp, log] = client;
         ftp.SetRetries(c.retries);
         ftp.Login();
         ASSERT_TRUE(waitUntil([&] { return log.has(c.reports.last()); }));
@@ -226,40 +197,23 @@ TEST_F(SessionTest, RefusedWelcomeIsRetriedThenReportedAsDisconnected)
 TEST_F(SessionTest, QuittingEndsTheRetryWait)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            ScriptedFtpServer server([](ScriptedSession &s, int) {
-                s.reply(QStringLiteral("421 Too many users"));
-                s.close();
-            });
-            TMFtp ftp;
-            FtpLog log(ftp);
-            pointAt(ftp, server.port());
-            ftp.SetRetries(2);
-            ftp.SetRetryInterval(60);
-            ftp.OnFtpInfo = [](TMFtp *, FtpInfo info, const QString &) {
-                if (info == infoRetrying)
-                    QTimer::singleShot(100, [] { QCoreApplication::exit(0); });
-            };
-            ftp.Login();
-            waitUntil([&] { return log.has(QStringLiteral("quit")); }, 20000);
-            std::_Exit(log.has(QStringLiteral("quit")) && server.connectionCount() == 1 ? 7 : 1);
-        },
-        ::testing::ExitedWithCode(7), "");
-}
-
-TEST_F(SessionTest, ConnectionRefusedIsReportedOnceAndNotRetried)
-{
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, closedPort());
-    ftp.SetRetries(3);
-    ftp.Login();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error")); }));
-    pumpFor(100);
-    EXPECT_EQ(retryReports(log), QStringList({QStringLiteral("error 11 Connection Refused")}));
-    EXPECT_EQ(ftp.LastErrorKind(), errConnectionRefused);
-    EXPECT_TRUE(ftp.LastErrorText().isEmpty()); // used once
+    const auto child = [] {
+        ScriptedClient client([](ScriptedSession &s, int) {
+            s.reply(QStringLiteral("421 Too many users"));
+            s.close();
+        });
+        auto &[server, ftp, log] = client;
+        ftp.SetRetries(2);
+        ftp.SetRetryInterval(60);
+        ftp.OnFtpInfo = [](TMFtp *, FtpInfo info, const QString &) {
+            if (info == infoRetrying)
+                QTimer::singleShot(100, [] { QCoreApplication::exit(0); });
+        };
+        ftp.Login();
+        waitUntil([&] { return log.has(QStringLiteral("quit")); }, 20000);
+        std::_Exit(log.has(QStringLiteral("quit")) && server.connectionCount() == 1 ? 7 : 1);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(7), "");
 }
 
 TEST_F(SessionTest, MissingUnknownAndOverlongHostNames)
@@ -269,8 +223,7 @@ TEST_F(SessionTest, MissingUnknownAndOverlongHostNames)
     // No server at all: it is asked for, then reported.
     ftp.Login();
     pumpFor(30);
-    EXPECT_EQ(log.lines, QStringList({QStringLiteral("need 1"), QStringLiteral("error 18 "),
-                                      QStringLiteral("ready")}));
+    EXPECT_EQ(log.lines, QStringList({"need 1", "error 18 ", "ready"}));
 
     log.lines.clear();
     ftp.SetServer(QStringLiteral("h") + QString(80, QLatin1Char('x')) + QStringLiteral(".example"));
@@ -285,46 +238,27 @@ TEST_F(SessionTest, MissingUnknownAndOverlongHostNames)
     ftp.Login();
     ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error")); }));
     pumpFor(50);
-    EXPECT_EQ(log.only({QStringLiteral("info 2 "), QStringLiteral("error"), QStringLiteral("ready"),
-                        QStringLiteral("quit")}),
-              QStringList({QStringLiteral("info 2 no such host"),
-                           QStringLiteral("error 15 Address resolution error")}));
+    EXPECT_EQ(log.only({"info 2 ", "error", "ready", "quit"}),
+              QStringList({"info 2 no such host", "error 15 Address resolution error"}));
     EXPECT_EQ(ftp.LastError, 11001);
-}
-
-TEST_F(SessionTest, HostNameIsResolvedBeforeConnecting)
-{
-    ScriptedFtpServer server(answering());
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
-    ftp.SetServer(QStringLiteral("localhost"));
-    ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
-    EXPECT_EQ(log.only({QStringLiteral("info 2"), QStringLiteral("info 19"), QStringLiteral("info 0")}),
-              QStringList({QStringLiteral("info 2 localhost"), QStringLiteral("info 19 127.0.0.1"),
-                           QStringLiteral("info 0 127.0.0.1")}));
 }
 
 TEST_F(SessionTest, OwnTimeoutReportsButLetsTheConnectGoOn)
 {
     // A listener whose accept queue is full leaves further connects hanging.
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&a), sizeof a), 0);
-    ASSERT_EQ(::listen(fd, 0), 0);
-    socklen_t len = sizeof a;
-    getsockname(fd, reinterpret_cast<sockaddr *>(&a), &len);
+    quint16 port = 0;
+    const int fd = loopback::listenOnFreePort(port, 0);
+    sockaddr_storage a;
+    const socklen_t len = loopback::address(false, port, a);
     int fillers[3];
     for (int &f : fillers) {
         f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        ::connect(f, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        ::connect(f, reinterpret_cast<sockaddr *>(&a), len);
     }
     pumpFor(100);
     TMFtp ftp;
     FtpLog log(ftp);
-    pointAt(ftp, ntohs(a.sin_port));
+    pointAt(ftp, port);
     ftp.TimeOut = 1;
     ftp.Login();
     ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error")); }, 3000)) << log.dump().toStdString();
@@ -335,13 +269,16 @@ TEST_F(SessionTest, OwnTimeoutReportsButLetsTheConnectGoOn)
     ::close(fd);
 }
 
-TEST_F(SessionTest, LoginWhileConnectedReplacesTheSocketSilently)
+// A host name is resolved before connecting; a login while connected replaces the socket
+// without a word of the old connection's end.
+TEST_F(SessionTest, HostNameIsResolvedAndALoginWhileConnectedReplacesTheSocketSilently)
 {
-    ScriptedFtpServer server(answering());
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
+    ScriptedClient client(answering());
+    auto &[server, ftp, log] = client;
+    ftp.SetServer(QStringLiteral("localhost"));
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
+    EXPECT_EQ(log.only({"info 2", "info 19", "info 0"}),
+              QStringList({"info 2 localhost", "info 19 127.0.0.1", "info 0 127.0.0.1"}));
     ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
     pumpFor(100);
     EXPECT_EQ(server.connectionCount(), 2);
@@ -351,13 +288,14 @@ TEST_F(SessionTest, LoginWhileConnectedReplacesTheSocketSilently)
 }
 
 // After a connection that ended (a reconnect refused, a server that closed before the
-// login), Quit is refused at once: neither admitted nor spinning on a dead socket.
+// login), Quit is refused at once: neither admitted nor spinning on a dead socket. A refused
+// connection is reported once and not retried.
 TEST_F(SessionTest, AnEndedConnectionLeavesNothingToSendTo)
 {
     const quint16 gonePort = closedPort();
     for (const bool reconnect : {true, false}) {
         SCOPED_TRACE(reconnect ? "failed reconnect" : "closed before the login");
-        ScriptedFtpServer server([reconnect](ScriptedSession &s, int connection) {
+        ScriptedClient client([reconnect](ScriptedSession &s, int connection) {
             if (reconnect) {
                 answering()(s, connection);
                 return;
@@ -366,21 +304,22 @@ TEST_F(SessionTest, AnEndedConnectionLeavesNothingToSendTo)
             s.next();
             s.close(); // no answer to USER
         });
-        TMFtp ftp;
-        FtpLog log(ftp);
-        pointAt(ftp, server.port());
+        auto &[server, ftp, log] = client;
+        ftp.SetRetries(3);
         if (reconnect) {
             ASSERT_TRUE(logIn(ftp, log)) << log.dump().toStdString();
+            log.lines.clear();
             ftp.Port = gonePort;
             ftp.Login();
-            ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error 11")); }));
+            ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("error")); }));
+            pumpFor(100);
+            EXPECT_EQ(retryReports(log), QStringList({QStringLiteral("error 11 Connection Refused")}));
+            EXPECT_EQ(ftp.LastErrorKind(), errConnectionRefused);
+            EXPECT_TRUE(ftp.LastErrorText().isEmpty()); // used once
         } else {
-            ftp.SetRetries(3);
             ftp.Login();
             ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("ready")); }));
-            EXPECT_EQ(retryReports(log),
-                      QStringList({QStringLiteral("info 1 Disconnected"), QStringLiteral("quit"),
-                                   QStringLiteral("ready")}));
+            EXPECT_EQ(retryReports(log), QStringList({"info 1 Disconnected", "quit", "ready"}));
             EXPECT_FALSE(ftp.ControlConnected());
             EXPECT_EQ(server.connectionCount(), 1);
         }
@@ -395,19 +334,16 @@ namespace {
 // Logs in with a one-second keep-alive and counts the NOOPs within the given time.
 int noopsWithin(int ms, quint16 interval, const QString &noopAnswer)
 {
-    ScriptedFtpServer server(answering([noopAnswer](const QString &c) {
+    ScriptedClient client(answering([noopAnswer](const QString &c) {
         return c == QLatin1String("NOOP") ? noopAnswer : QString();
     }));
-    TMFtp ftp;
-    FtpLog log(ftp);
-    pointAt(ftp, server.port());
+    auto &[server, ftp, log] = client;
     ftp.SetNoopInterval(interval);
     if (!logIn(ftp, log))
         return -1;
     pumpFor(ms);
     // A keep-alive neither raises OnFtpBusy nor ends with OnFtpReady.
-    if (ftp.Busy() || !ftp.LoggedIn() || log.count(QStringLiteral("ready")) != 1
-        || log.has(QStringLiteral("busy")))
+    if (ftp.Busy() || !ftp.LoggedIn() || log.count("ready") != 1 || log.has("busy"))
         return -2;
     return server.count(QStringLiteral("NOOP"));
 }

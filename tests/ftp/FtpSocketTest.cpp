@@ -9,13 +9,11 @@
 
 #include "ftp/FTPSock.h"
 
-
 #include <gtest/gtest.h>
 
 #include <cerrno>
 
 #include <netdb.h>
-
 
 using namespace ftp;
 using namespace ftptest;
@@ -38,13 +36,9 @@ TMMessage socketEvent(quint64 serial, int event)
     return m;
 }
 
-class SocketTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { ensureApp(); }
-};
-
 } // namespace
+
+using SocketTest = FtpTest;
 
 TEST_F(SocketTest, NotificationForReplacedSocketIsDropped)
 {

@@ -23,8 +23,10 @@ QStringList commandsSent(const FtpLog &log)
     return out;
 }
 
-bool loggedInOrEnded(TMFtp &, FtpLog &log)
+// Starts a login and waits until it is in or has failed.
+bool loggedInOrEnded(TMFtp &ftp, FtpLog &log)
 {
+    ftp.Login();
     return waitUntil([&] {
         return log.has(QStringLiteral("loggedin")) || log.has(QStringLiteral("error"));
     }, 15000);
@@ -75,7 +77,6 @@ TEST(FtpTlsTrustTest, ServerIsTrustedByChainAndHostNameOrByPinnedKeyOnly)
         ftp.SetTlsPinnedSha256(c.pin);
         if (c.caFile)
             ftp.SetTlsCaFile(server.certificateFile());
-        ftp.Login();
         ASSERT_TRUE(loggedInOrEnded(ftp, log)) << log.dump().toStdString();
         pumpFor(50);
         EXPECT_EQ(log.has(QStringLiteral("loggedin")), c.trusted) << log.dump().toStdString();
@@ -102,10 +103,8 @@ TEST(FtpTlsTrustTest, ServerWithoutAuthTlsNeverSeesTheUserName)
     ftp.SetRetries(2);
     ftp.SetRetryInterval(0);
     ftp.SetTls(tlsExplicit);
-    ftp.Login();
     ASSERT_TRUE(loggedInOrEnded(ftp, log)) << log.dump().toStdString();
-    ASSERT_TRUE(waitUntil([&] { return log.has(QStringLiteral("quit")); }, 4000))
-        << log.dump().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return log.has("quit"); }, 4000)) << log.dump().toStdString();
     EXPECT_EQ(commandsSent(log), QStringList({QStringLiteral("AUTH TLS")}));
     EXPECT_EQ(log.only({QStringLiteral("error")}).value(0).left(9), QStringLiteral("error 30 "));
     EXPECT_FALSE(log.has(QStringLiteral("loggedin")));

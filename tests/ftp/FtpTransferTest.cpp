@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace ftp;
 using namespace ftptest;
 
@@ -20,11 +19,9 @@ namespace {
 
 using Override = std::function<QString(const QString &command)>;
 
-class TransferTest : public ::testing::Test
+class TransferTest : public FtpTest
 {
 protected:
-    void SetUp() override { ensureApp(); }
-
     // Starts the server and logs in; the server answers from remote and override.
     void start(const Override &override = {})
     {
@@ -63,8 +60,7 @@ protected:
     }
     QStringList outcome() const
     {
-        return log->only({QStringLiteral("error"), QStringLiteral("ready"),
-                          QStringLiteral("received"), QStringLiteral("stored")});
+        return log->only({"error", "ready", "received", "stored"});
     }
 
     QTemporaryDir dir;
@@ -77,6 +73,8 @@ protected:
 
 } // namespace
 
+// Both directions in both modes, a transfer refused while one runs (refusals when not
+// connected are in SessionTest), and TYPE only when it is needed.
 TEST_F(TransferTest, DownloadAndUploadInBothModes)
 {
     start();
@@ -88,6 +86,9 @@ TEST_F(TransferTest, DownloadAndUploadInBothModes)
         log->lines.clear();
         const QString target = local(passive ? QStringLiteral("p.bin") : QStringLiteral("a.bin"));
         ftp->DownloadFile(QStringLiteral("big.bin"), target);
+        // A second transfer while one runs is refused and leaves the first alone.
+        ftp->UploadFile(target, QStringLiteral("y"));
+        EXPECT_TRUE(log->has(QStringLiteral("info 5 The component is busy doing something")));
         ASSERT_TRUE(waitReady()) << log->dump().toStdString();
         EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("received")}));
         EXPECT_TRUE(log->has(QStringLiteral("info 13 300000")));
@@ -102,13 +103,9 @@ TEST_F(TransferTest, DownloadAndUploadInBothModes)
         EXPECT_EQ(ftp->BytesTransferred(), 300000u);
     }
     // TYPE only on the first transfer of the connection; SIZE asks before each upload.
-    EXPECT_EQ(transferCommands(),
-              QStringList({QStringLiteral("TYPE I"), QStringLiteral("PORT"),
-                           QStringLiteral("RETR big.bin"), QStringLiteral("SIZE copy.bin"),
-                           QStringLiteral("PORT"), QStringLiteral("STOR copy.bin"),
-                           QStringLiteral("PASV"), QStringLiteral("RETR big.bin"),
-                           QStringLiteral("SIZE copy.bin"), QStringLiteral("PASV"),
-                           QStringLiteral("STOR copy.bin")}));
+    EXPECT_EQ(transferCommands(), QStringList({"TYPE I", "PORT", "RETR big.bin", "SIZE copy.bin",
+                                               "PORT", "STOR copy.bin", "PASV", "RETR big.bin",
+                                               "SIZE copy.bin", "PASV", "STOR copy.bin"}));
     // Sent again when the mode changes, and on the first transfer of a new login.
     remote.put(QStringLiteral("f.txt"), "text\r\n");
     for (const bool newLogin : {false, true}) {
@@ -120,8 +117,7 @@ TEST_F(TransferTest, DownloadAndUploadInBothModes)
         ftp->DownloadFile(QStringLiteral("f.txt"), local(QStringLiteral("f%1.txt").arg(newLogin)));
         ASSERT_TRUE(waitReady());
     }
-    EXPECT_EQ(server->commands().filter(QStringLiteral("TYPE")),
-              QStringList({QStringLiteral("TYPE I"), QStringLiteral("TYPE A"), QStringLiteral("TYPE A")}));
+    EXPECT_EQ(server->commands().filter("TYPE"), QStringList({"TYPE I", "TYPE A", "TYPE A"}));
 }
 
 // Every resume decision of both directions, one row each. The source is the remote file of a
@@ -256,8 +252,8 @@ TEST_F(TransferTest, RefusedCommandsEndTheOperation)
         else
             ftp->DownloadFile(c.from, c.to);
         ASSERT_TRUE(waitReady());
-        EXPECT_EQ(outcome(), QStringList({QString::fromLatin1(c.error), QStringLiteral("ready"),
-                                          c.upload ? QStringLiteral("stored") : QStringLiteral("received")}));
+        EXPECT_EQ(outcome(), QStringList({QString::fromLatin1(c.error), "ready",
+                                          c.upload ? "stored" : "received"}));
         EXPECT_TRUE(ftp->ControlConnected());
     }
 }
@@ -286,8 +282,7 @@ TEST_F(TransferTest, BadPasvReplyIsRefused)
     remote.put(QStringLiteral("r.bin"), "x");
     ftp->DownloadFile(QStringLiteral("r.bin"), local(QStringLiteral("r.bin")));
     ASSERT_TRUE(waitReady());
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 12 "), QStringLiteral("ready"),
-                                      QStringLiteral("received")}));
+    EXPECT_EQ(outcome(), QStringList({"error 12 ", "ready", "received"}));
     EXPECT_EQ(server->count(QStringLiteral("RETR")), 0);
     EXPECT_FALSE(ftp->DataSocket()->SocketOpen());
 }
@@ -299,8 +294,7 @@ TEST_F(TransferTest, LocalWriteFailureDropsTheRestButEndsNormally)
     remote.put(QStringLiteral("r.bin"), pattern(100000, 'r'));
     ftp->DownloadFile(QStringLiteral("r.bin"), QStringLiteral("/dev/full"));
     ASSERT_TRUE(waitReady()) << log->dump().toStdString();
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("error 21 "), QStringLiteral("ready"),
-                                      QStringLiteral("received")}));
+    EXPECT_EQ(outcome(), QStringList({"error 21 ", "ready", "received"}));
     EXPECT_EQ(server->count(QStringLiteral("RETR r.bin")), 1);
     EXPECT_TRUE(ftp->ControlConnected());
 }
@@ -337,19 +331,6 @@ TEST_F(TransferTest, SynchronousTransferReturnsWhenDone)
     EXPECT_EQ(readFile(local(QStringLiteral("s.bin"))), pattern(50000, 's'));
 }
 
-// A second transfer while one runs is refused and leaves the first alone (refusals when
-// not connected are in SessionTest).
-TEST_F(TransferTest, TransferWhileBusyIsRefused)
-{
-    start();
-    remote.put(QStringLiteral("r.bin"), pattern(1000, 'r'));
-    ftp->DownloadFile(QStringLiteral("r.bin"), local(QStringLiteral("r.bin")));
-    ftp->UploadFile(local(QStringLiteral("r.bin")), QStringLiteral("y"));
-    EXPECT_TRUE(log->has(QStringLiteral("info 5 The component is busy doing something")));
-    ASSERT_TRUE(waitReady());
-    EXPECT_EQ(outcome(), QStringList({QStringLiteral("ready"), QStringLiteral("received")}));
-}
-
 TEST(FtpMisc, PasvAndPortArguments)
 {
     QString host = QStringLiteral("unchanged");
@@ -363,8 +344,7 @@ TEST(FtpMisc, PasvAndPortArguments)
         EXPECT_FALSE(misc::ParsePasvAddress(QLatin1String(bad), host, port)) << bad;
         EXPECT_EQ(host, QStringLiteral("10.0.0.7")) << bad;
     }
-    EXPECT_EQ(misc::PortArgument(QStringLiteral("192.168.1.5"), 1234),
-              QStringLiteral("192,168,1,5,4,210"));
+    EXPECT_EQ(misc::PortArgument("192.168.1.5", 1234), "192,168,1,5,4,210");
     EXPECT_EQ(misc::EprtArgument(QStringLiteral("::1"), 6446), QStringLiteral("|2|::1|6446|"));
     EXPECT_EQ(misc::EprtArgument(QStringLiteral("10.0.0.7"), 21), QStringLiteral("|1|10.0.0.7|21|"));
 

@@ -86,17 +86,14 @@ TEST_P(MftpRealServers, PutGetAndBothResumesCopyEveryByte)
         QString result;
         QString sent; // a command the run must show (--verbose): a resume really resumes
     } ops[] = {
-        {"put", nullptr, {QStringLiteral("put"), source, url + QStringLiteral("m.bin")},
-         home + QStringLiteral("/m.bin")},
+        {"put", nullptr, {"put", source, url + QStringLiteral("m.bin")}, home + "/m.bin", {}},
         {"get", [&] { writeFile(back, QByteArray(2000000, 'z')); },
-         {QStringLiteral("get"), url + QStringLiteral("m.bin"), back}, back},
+         {"get", url + QStringLiteral("m.bin"), back}, back, {}},
         {"resumed get", [&] { writeFile(back, data.left(100000)); },
-         {QStringLiteral("get"), url + QStringLiteral("m.bin"), back, QStringLiteral("--resume"),
-          QStringLiteral("--verbose")}, back, QStringLiteral("REST 100000")},
+         {"get", url + QStringLiteral("m.bin"), back, "--resume", "--verbose"}, back, "REST 100000"},
         {"resumed put", [&] { writeFile(home + QStringLiteral("/r.bin"), data.left(300001)); },
-         {QStringLiteral("put"), source, url + QStringLiteral("r.bin"), QStringLiteral("--resume"),
-          QStringLiteral("--verbose")},
-         home + QStringLiteral("/r.bin"), QStringLiteral("REST 300001")},
+         {"put", source, url + QStringLiteral("r.bin"), "--resume", "--verbose"},
+         home + QStringLiteral("/r.bin"), "REST 300001"},
     };
     for (const Op &op : ops) {
         SCOPED_TRACE(op.name);
@@ -137,9 +134,8 @@ TEST(MftpUploadSizes, EveryByteArrivesInOrderWhateverTheSize)
             const QByteArray data = pattern(size);
             const QString source = local.filePath(QStringLiteral("s.bin"));
             writeFile(source, data);
-            const ProgramRun r = mftp({QStringLiteral("put"), source, url + QStringLiteral("s.bin"),
-                                       QStringLiteral("--passive"), QStringLiteral("--timeout"),
-                                       QStringLiteral("5")});
+            const ProgramRun r =
+                mftp({"put", source, url + QStringLiteral("s.bin"), "--passive", "--timeout", "5"});
             EXPECT_EQ(r.status, 0) << r.err.toStdString();
             const QByteArray stored = readFile(server.home() + QStringLiteral("/s.bin"));
             EXPECT_TRUE(stored == data) << stored.size() << " bytes";

@@ -63,10 +63,9 @@ TEST_F(PlatformFiles, AWholeFileWriteReplacesTheTargetOrLeavesItAsItWas)
     // temporary file is left.
     ASSERT_TRUE(platform::writeFileAtomically(path("a.txt"), QByteArray(4096, 'z')));
     EXPECT_EQ(runWithFileSizeLimit(100, [&] {
-                  return !platform::writeFileAtomically(path("a.txt"), QByteArray(4096, 'y'), &error) &&
-                                 error == QLatin1String("File too large")
-                             ? 0
-                             : 1;
+                  const bool written =
+                      platform::writeFileAtomically(path("a.txt"), QByteArray(4096, 'y'), &error);
+                  return !written && error == QLatin1String("File too large") ? 0 : 1;
               }),
               0);
     EXPECT_EQ(read("a.txt"), QByteArray(4096, 'z'));

@@ -6,6 +6,7 @@
 #include "desk/DayReport.h"
 
 #include "report/Document.h"
+#include "report/MoneyText.h"
 #include "report/Output.h"
 #include "report/TurnoverReport.h"
 
@@ -264,50 +265,21 @@ TEST_F(PdfOutput, LongReportHasOnePdfPageForEveryLaidOutPage)
     }
 }
 
-// 100,005 postings, each with amounts as wide as a column allows and wider, made as they
-// are read.
-class WideJournal : public report::DataSource
-{
-public:
-    int recordCount() const override { return 100005; }
-    bool moveTo(int index) override
-    {
-        m_index = index;
-        return index >= 0 && index < recordCount();
-    }
-    QString text(const QString &field) const override
-    {
-        if (field == "DATUM")
-            return "08/12/2026";
-        if (field == "VREME")
-            return "23:59:59";
-        if (field == "KORISNIK")
-            return "Kasir";
-        if (field == "OPIS")
-            return QString(60, QLatin1Char('W'));
-        return {};
-    }
-    std::optional<qint64> hundredths(const QString &field) const override
-    {
-        if (field == "ULAZDIN")
-            return 999999999 + m_index % 7; // 9999999.99 and a little more
-        if (field == "IZLAZDIN")
-            return 12345678;
-        if (field == "ULAZEUR")
-            return 123456789;
-        if (field == "IZLAZEUR")
-            return -9999999999;
-        return std::nullopt;
-    }
-
-private:
-    int m_index = 0;
-};
-
 TEST_F(PdfOutput, FiguresOfALargeJournalStandApartAndWhole)
 {
+    // 100,005 postings, each with amounts as wide as a column allows and wider.
+    auto wide = std::make_shared<report::MemoryDataSource>(
+        QStringList{"DATUM", "VREME", "KORISNIK", "OPIS", "ULAZDIN", "IZLAZDIN", "ULAZEUR", "IZLAZEUR"});
+    const QString description(60, QLatin1Char('W'));
+    QStringList amountsIn; // 9999999.99 and a little more
+    for (int i = 0; i < 7; ++i)
+        amountsIn << report::formatHundredths(999999999 + i);
+    wide->reserve(100005);
+    for (int i = 0; i < 100005; ++i)
+        wide->append({"08/12/2026", "23:59:59", "Kasir", description, amountsIn.at(i % 7),
+                      "123456.78", "1234567.89", "-99999999.99"});
     const report::Document document = sample(report::turnoverReport(), {});
-    const report::Document large(document.report(), std::make_shared<WideJournal>());
+    const report::Document large(document.report(), wide);
     const int last = large.pageCount();
     const QString pdf = m_dir.filePath("last.pdf");
     {

@@ -88,17 +88,12 @@ private slots:
         QCOMPARE(window.currentPage(), 3);
     }
 
-    void zoomScalesThePage()
+    void zoomScalesThePageAndExecReturnsWhenTheUserClosesIt()
     {
         report::PreviewWindow window(document(1));
         const int width = window.currentImage().width();
         child<QComboBox>(window, "zoom")->setCurrentIndex(5); // 200%
         QVERIFY(qAbs(window.currentImage().width() - 2 * width) <= 2);
-    }
-
-    void execReturnsWhenTheUserClosesIt()
-    {
-        report::PreviewWindow window(document(1));
         QTimer::singleShot(0, &window, [&window] {
             QTest::mouseClick(child<QPushButton>(window, "closeButton"), Qt::LeftButton);
         });

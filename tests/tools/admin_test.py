@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """dorvanta-admin on a data directory made by journal-fill: the CSV read back by the csv module
 has the journal's sums and its gapless numbers; the exit status of refused and wrong command
-lines; a closed day is closed once."""
+lines (journal-fill's too); a closed day is closed once."""
 import csv
 import io
 import os
@@ -101,6 +101,14 @@ class AdminTest(unittest.TestCase):
         with open(out, newline='', encoding='utf-8') as f:
             self.assertEqual(len(list(csv.reader(f))), 1 + len(self.rows()))
         self.assertEqual(self.journal("SELECT COUNT(*) FROM dorvanta_zakljucak WHERE DATUM = '2026-01-01'"), [(0,)])
+
+    def test_journal_fill_refuses_a_wrong_command_line_and_makes_nothing(self):
+        for args in (('d', '--cashiers', '99900'), ()):
+            with self.subTest(args=args), tempfile.TemporaryDirectory() as cwd:
+                run = subprocess.run([FILL, *args], capture_output=True, cwd=cwd)
+                self.assertEqual(run.returncode, 2)
+                self.assertIn(b'usage:', run.stderr)
+                self.assertEqual(os.listdir(cwd), [])
 
     def test_a_day_is_closed_once_with_its_figures(self):
         run = self.admin('close-day', '--date', '2024-05-06', '--admin-code', '12345')
