@@ -174,8 +174,9 @@ TEST_F(ServerStoreTest, AJoinRefusesAJournalOfAnotherLayout)
         ASSERT_TRUE(earlier.open(QIODevice::ReadOnly));
         EXPECT_EQ(earlier.readAll(), "postgresql://kasa@192.0.2.1/prije\n");
         earlier.close();
-        if (*layout.mend)
+        if (*layout.mend) {
             ASSERT_EQ(PgCluster::shared().exec(QLatin1String(layout.mend)), QString());
+        }
     }
 }
 
