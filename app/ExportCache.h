@@ -15,7 +15,8 @@
 // time (else its body is read against the checksum); any other journal (cleared, restored,
 // another journal or date form, records gone or put in between) or cache (truncated, edited,
 // half written) is rebuilt from the whole journal. The body is copied into the export by the
-// kernel, so a posting on a long journal costs about a write of the export.
+// kernel, over the spare the last export left (platform::AtomicWriter's ReuseSpace), so a
+// posting on a long journal costs about a write of the export.
 // A cache that cannot be written is left out: the export is written all the same.
 //
 // The records after the cached ones are read with Table::scanAfter, so on the server only
