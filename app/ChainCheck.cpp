@@ -5,6 +5,30 @@
 
 #include <QThread>
 
+namespace {
+
+// The administrator's warning: a chain that does not hold means a change outside the
+// program; a closed day that no longer matches its records means a restore of an older
+// backup (or such a change).
+QString warningOf(const desk::chain::Verdict &v)
+{
+    QStringList parts;
+    if (!v.chainOk())
+        parts << QStringLiteral("UPOZORENJE: promet se ne slaze sa svojim lancem i dnevnikom, "
+                                "podaci su menjani van programa.\n") +
+                     v.chainText();
+    if (v.readable && !v.closedDays.isEmpty())
+        parts << QStringLiteral("UPOZORENJE: zakljuceni dani se ne slazu sa prometom (ucitan je "
+                                "stariji back-up ili su podaci menjani):\n") +
+                     v.closedDays.join(u'\n');
+    if (parts.isEmpty())
+        return v.text();
+    return parts.join(u'\n') +
+           QStringLiteral("\nProgram radi dalje; proverite promet ili ucitajte back-up.");
+}
+
+} // namespace
+
 ChainCheck::ChainCheck(QObject *parent) : QObject(parent) {}
 
 ChainCheck::~ChainCheck()
@@ -27,7 +51,7 @@ void ChainCheck::start(const QString &dir)
         // a finding is a change made outside the program and is reported at once.
         const desk::chain::Verdict v = desk::chain::verifyDirectory(dir, desk::tablePassword());
         // Queued: the slot runs in the window's thread.
-        emit done(v.ok(), v.text());
+        emit done(v.ok(), warningOf(v));
     }));
     m_thread->start(QThread::LowPriority);
 }

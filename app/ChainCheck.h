@@ -27,7 +27,8 @@ public:
     void wait();
 
 signals:
-    // `ok` when journal, chain and log agree; otherwise `text` says what was found.
+    // `ok` when journal, chain, log and closed days agree; otherwise `text` is the warning to
+    // show, saying what was found.
     void done(bool ok, const QString &text);
 
 private:

@@ -110,11 +110,7 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     chainCheck = new ChainCheck(this);
     connect(chainCheck, &ChainCheck::done, this, [this](bool ok, const QString &text) {
         if (!ok)
-            this->dialogs.message(QStringLiteral("UPOZORENJE: promet se ne slaze sa svojim lancem i "
-                                           "dnevnikom, podaci su menjani van programa.\n") +
-                            text +
-                            QStringLiteral("\nProgram radi dalje; proverite promet ili ucitajte "
-                                           "back-up."));
+            this->dialogs.message(text);
     });
 
     FormCreate();

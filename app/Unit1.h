@@ -144,18 +144,15 @@ public:
     // After the question was answered Yes: stores the posting and refreshes the balances,
     // saying what became of it when it failed; true when it is stored.
     bool postConfirmed(engine::Money amount, const QString &reason, const QString &group);
-    // Stores one posting of `amount` (above zero) in the page's currency and direction with
-    // the identity `key`, with the running balances taken from the journal's sums under its
-    // write lock; false when the posting with that key is stored already. Throws EngineError
+    // Fills a desk::Posting of `amount` (above zero) from the page's cashier, day, currency and
+    // direction with the identity `key` and stores it through desk::post() (desk/Posting.h);
+    // false when the posting with that key is stored already. Throws EngineError
     // (and stores nothing) when the journal fails; of kind OutcomeUnknown when the server's
     // answer to the commit was lost and could not be asked afterwards.
     bool storePosting(const QUuid &key, engine::Money amount, const QString &reason,
                       const QString &group);
     // Empties both balance boxes: no balance is shown rather than a wrong one.
     void showNoBalances();
-    // Inside the posting's transaction, after the record is stored: refuses a closed day and
-    // gives the record its document number (lastDocument).
-    void numberPosting(bool receipt);
     // Gives the journal's records their document numbers (the cash book's tables are made on
     // the first start with an older data directory); false after showing why not.
     bool prepareCashBook();
@@ -191,7 +188,6 @@ private:
     void closeSession();
     // How many records of the journal the backup `name` of the data directory does not hold,
     // so many postings a restore of it loses; nullopt when either table cannot be read.
-    std::optional<int> postingsLostByRestore(const QString &name);
     void fillComboFromTable(QComboBox *combo, engine::Table &table, const QString &field);
     // The FTP option file's lines; nullopt (after showing the file error) when unreadable.
     std::optional<QStringList> loadFtpOptionLines();

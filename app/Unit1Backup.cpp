@@ -19,6 +19,7 @@
 
 #include "desk/CashBook.h"
 #include "desk/JournalChain.h"
+#include "desk/Restore.h"
 
 #include "engine/EngineError.h"
 #include "engine/Session.h"
@@ -54,32 +55,6 @@ const QString AreYouSure = QStringLiteral("Da li ste sigurni?");
 // The option file holds the FTP password: owner only.
 constexpr QFileDevice::Permissions OptionFilePermissions =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-
-// Calls `visit` with a 64-bit hash of each record of an open table, over its stored values.
-void scanRecordHashes(const engine::Table &table, const std::function<void(size_t)> &visit)
-{
-    QList<bool> money;
-    for (const QString &name : table.fieldNames())
-        money.append(table.fieldType(name) == engine::FieldType::Money);
-    QByteArray key;
-    table.scan([&](const engine::RecordView &r) {
-        key.resize(0);
-        for (int i = 0; i < money.size(); ++i) {
-            if (r.isNull(i)) {
-                key.append('\0');
-            } else if (money.at(i)) {
-                const qint64 value = r.integer(i);
-                key.append('$').append(reinterpret_cast<const char *>(&value), sizeof value);
-            } else {
-                const QByteArrayView text = r.utf8(i);
-                const qint64 size = text.size();
-                key.append('"').append(reinterpret_cast<const char *>(&size), sizeof size);
-                key.append(text);
-            }
-        }
-        visit(qHash(QByteArrayView(key), 0x64a1b7c3));
-    });
-}
 
 // Saves the journal as an archive backup ("bck-arhiva-...", listed with the backups) before a
 // clear or a restore replaces it. The name, or empty with the reason in `reason`.
@@ -291,45 +266,31 @@ void TForm1::BitBtn20Click()
     BitBtn10Click();
 }
 
-std::optional<int> TForm1::postingsLostByRestore(const QString &name)
-{
-    const QString source = QDir(backup_files::dataDirectory(startDir)).filePath(name);
-    if (!backup_files::checkPlainFileName(name).isEmpty() || !QFileInfo(source).isFile())
-        return std::nullopt;
-    try {
-        desk::promet().checkTableFile(source, desk::tablePassword());
-        engine::Table backup(session, QStringLiteral("podaci/") + name);
-        OpenTables tables(session, {&backup, Table3});
-        // Each record of the journal that is not matched by an equal one of the backup is
-        // lost. A hash collision of two different records (odds of about 1 in 10^9 over a
-        // million records) could only make the count one too small.
-        QHash<size_t, int> kept;
-        kept.reserve(backup.recordCount());
-        scanRecordHashes(backup, [&kept](size_t hash) { ++kept[hash]; });
-        int lost = 0;
-        scanRecordHashes(*Table3, [&kept, &lost](size_t hash) {
-            const auto match = kept.find(hash);
-            if (match == kept.end() || match.value() == 0)
-                ++lost;
-            else
-                --match.value();
-        });
-        return lost;
-    } catch (const engine::EngineError &) {
-        return std::nullopt; // the restore itself says what is wrong
-    }
-}
-
 void TForm1::BitBtn23Click()
 {
-    // The question says what the restore costs when both tables can be read.
-    const std::optional<int> lost = postingsLostByRestore(Edit11->text());
-    if (!dialogs.confirm(
-            lost ? AreYouSure + QStringLiteral(" %1 promena posle ovog back-up-a ce biti izgubljeno")
-                                    .arg(*lost)
-                 : AreYouSure))
-        return;
     const QString name = Edit11->text();
+    // The question says what the restore costs when both tables can be read: the postings
+    // lost and every closed day whose figures it would change.
+    std::optional<desk::restore::Preview> preview;
+    QString refusal;
+    try {
+        preview = desk::restore::preview(startDir, name);
+    } catch (const engine::EngineError &e) {
+        refusal = e.message();
+    }
+    QString question = AreYouSure;
+    if (preview && preview->lost)
+        question += QStringLiteral(" %1 promena posle ovog back-up-a ce biti izgubljeno").arg(*preview->lost);
+    const bool changesClosedDays = preview && !preview->closedDays.isEmpty();
+    if (changesClosedDays) {
+        QStringList days;
+        for (const desk::cashbook::ClosedDayDrift &d : std::as_const(preview->closedDays))
+            days += d.lines();
+        question += QStringLiteral("\n\nOvaj back-up MENJA ZAKLJUCENE DANE:\n") + days.join(u'\n') +
+                    QStringLiteral("\n\nZa ucitavanje je potrebna sifra administratora.");
+    }
+    if (!dialogs.confirm(question))
+        return;
     if (name.isEmpty()) {
         dialogs.message(QStringLiteral("Prvo izaberite neki back-up iz liste!"));
         return;
@@ -337,82 +298,44 @@ void TForm1::BitBtn23Click()
     const auto refuse = [this](const QString &reason) {
         dialogs.message(QStringLiteral("Back-up NIJE ucitan: ") + reason);
     };
-
-    // Only a journal table of the data directory, protected by the table password, may
-    // replace the journal.
-    QString reason = backup_files::checkPlainFileName(name);
-    if (!reason.isEmpty())
-        return refuse(reason);
-    const QString source = QDir(backup_files::dataDirectory(startDir)).filePath(name);
-    if (!QFileInfo(source).isFile())
-        return refuse(QStringLiteral("Table does not exist: %1").arg(name));
-    try {
-        desk::promet().checkTableFile(source, desk::tablePassword());
-        engine::checkTableIntegrity(source); // a damaged copy never replaces the journal
-    } catch (const engine::EngineError &e) {
-        return refuse(e.message());
-    }
-
-    // The closes and number counters of the journal being replaced stay (when it can be
-    // read): a restore never reopens a closed day nor gives a number of the year again.
-    desk::cashbook::KeptBook kept;
-    // The journal replaced is archived first, its log carried over, and the backup checked
-    // on its own: the log names all three.
-    QString archiveReason;
-    const QString archive =
-        archiveJournal(startDir, todayText(), engine::timeText(clock.now()), archiveReason);
-    desk::chain::KeptLog keptLog;
-    QString backupState;
-    try {
-        OpenTables tables(session, {Table3});
-        kept = desk::cashbook::keep(*Table3);
-        keptLog = desk::chain::keepLog(*Table3);
-    } catch (const engine::EngineError &) {
-    }
-    try {
-        engine::Table backup(session, QStringLiteral("podaci/") + name);
-        OpenTables tables(session, {&backup});
-        const desk::chain::Verdict v = desk::chain::verify(backup);
-        backupState = v.ok() ? QStringLiteral("glava %1, proveren").arg(QString::fromLatin1(v.head))
-                             : QStringLiteral("NE PROLAZI PROVERU: ") +
-                                   v.text().section(u'\n', 0, 0);
-    } catch (const engine::EngineError &e) {
-        backupState = QStringLiteral("nije proveren: ") + e.message();
+    if (!preview)
+        return refuse(refusal);
+    // A closed day is changed only by the administrator, who says so with his code.
+    if (changesClosedDays) {
+        const std::optional<QString> code = dialogs.password(
+            QStringLiteral("Sifra administratora"),
+            QStringLiteral("Back-up menja zakljucene dane. Unesite sifru administratora:"));
+        if (!code)
+            return;
+        if (!desk::checkAdminCode(startDir, *code).isEmpty())
+            return refuse(QStringLiteral("sifra administratora nije tacna"));
     }
 
     // Nothing may hold the journal open while it is replaced: close the whole session and
-    // detach the journal. The journal itself is not opened first, so a missing or damaged
-    // one can still be replaced by a sound backup.
+    // detach the journal.
     closeSession();
     const QString tablePath = Table3->tablePath();
     Table3->setTablePath(QString());
+    desk::restore::Outcome outcome;
     try {
-        engine::copyTableFile(source, backup_files::journalFile(startDir));
+        outcome = desk::restore::run(
+            startDir, name, currentUser,
+            QStringLiteral("bck-arhiva-") +
+                backup_files::backupFileName(todayText(), engine::timeText(clock.now())).mid(4),
+            preview->closedDays);
     } catch (const engine::EngineError &e) {
         Table3->setTablePath(tablePath);
         return refuse(e.message());
     }
     Table3->setTablePath(tablePath);
-    try {
-        // The restored records keep the numbers the backup gave them (on the server they
-        // are new records with new ids).
-        engine::Table backup(session, QStringLiteral("podaci/") + name);
-        OpenTables tables(session, {Table3, &backup});
-        desk::cashbook::copyBook(backup, *Table3, kept);
-        desk::chain::carryOverLog(
-            *Table3, keptLog, currentUser,
-            QStringLiteral("Ucitan back-up %1 (%2); arhiva %3")
-                .arg(name, backupState,
-                     archive.isEmpty() ? QStringLiteral("nije snimljena: ") + archiveReason : archive));
-    } catch (const engine::EngineError &e) {
+    Edit11->clear();
+    if (!outcome.bookError.isEmpty()) {
         dialogs.message(QStringLiteral("Ucitao sam podatke iz back-up fajla, ali zakljuceni dani "
                                        "i brojevi dokumenata nisu preneti: ") +
-                        e.message());
-        Edit11->clear();
+                        outcome.bookError);
         return;
     }
     dialogs.message(QStringLiteral("Ucitao sam podatke iz back-up fajla!"));
-    Edit11->clear();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -3,12 +3,15 @@
 // preview of the daily cash report and the day close.
 #include "Unit1.h"
 
+#include "BackupFiles.h"
 #include "OpenTables.h"
 #include "UiHelpers.h"
 
 #include "desk/CashBook.h"
 #include "desk/DayReport.h"
+#include "desk/DeskTables.h"
 #include "engine/EngineError.h"
+#include "engine/TextForms.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 
@@ -105,18 +108,39 @@ void TForm1::DayPreviewClick()
 void TForm1::DayCloseClick()
 {
     const QDate day = DayPicker->date();
+    // What would be refused is said before the question, not after a Yes.
+    try {
+        OpenTables tables(session, {Table3});
+        if (const std::optional<desk::DayClose> close = desk::cashbook::dayClose(*Table3, day)) {
+            dialogs.message(QStringLiteral("Dan %1 je vec zakljucen: izvestaj br. %2/%3.")
+                                .arg(day.toString(DayShown))
+                                .arg(close->number)
+                                .arg(day.year()));
+            return;
+        }
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return;
+    }
     if (!dialogs.confirm(QStringLiteral("Da li ste sigurni? Posle zakljucenja niko ne moze "
                                         "knjiziti na dan %1 ni pre njega.")
                              .arg(day.toString(DayShown))))
         return;
+    // The close writes a backup too, so that the newest backup holds every closed day.
+    const QString backup =
+        backup_files::backupFileName(todayText(), engine::timeText(clock.now()));
     try {
-        OpenTables tables(session, {Table3});
-        const desk::DayClose close = desk::cashbook::closeDay(
-            *Table3, day, currentUser, clock.currentDateTime());
+        session.setPassword(desk::tablePassword());
+        QString backupError;
+        const desk::DayClose close = desk::cashbook::closeDayAndBackUp(
+            session, day, currentUser, clock.currentDateTime(), backup, backupError);
         dialogs.message(QStringLiteral("Dan %1 je zakljucen: izvestaj br. %2/%3.")
                             .arg(day.toString(DayShown))
                             .arg(close.number)
-                            .arg(day.year()));
+                            .arg(day.year()) +
+                        (backupError.isEmpty()
+                             ? QStringLiteral("\nBack-up: %1").arg(backup)
+                             : QStringLiteral("\nBack-up NIJE snimljen: ") + backupError));
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
     }

@@ -2,7 +2,8 @@
 // posting of one journal record and the balance refresh.
 #include "Unit1.h"
 
-#include "JournalBalances.h"
+#include "desk/JournalBalances.h"
+#include "desk/Posting.h"
 #include "OpenTables.h"
 #include "UiHelpers.h"
 #include "Unit2.h"
@@ -425,46 +426,24 @@ void TForm1::resetPostingChoices()
 bool TForm1::storePosting(const QUuid &key, engine::Money amount, const QString &reason,
                           const QString &group)
 {
+    desk::Posting posting;
+    posting.cashier = Label10->text();
+    posting.day = session.dateFormat().parseOrThrow(Label8->text());
+    posting.time = engine::timeText(clock.now());
+    posting.currency = RadioButton2->isChecked() ? desk::Currency::Euros : desk::Currency::Dinars;
+    posting.direction = RadioButton3->isChecked() ? desk::Direction::In : desk::Direction::Out;
+    posting.amount = amount;
+    posting.reason = reason;
+    posting.group = group;
+    posting.key = key;
     OpenTables tables(session, {Table3});
-    // The running balances are the journal's balances at the moment of storing: the write
-    // lock is held from reading them to the commit, so a second desk posting at the same time
-    // waits and then counts this record too.
-    if (!Table3->startPosting(key))
+    const desk::Posted stored = desk::post(*Table3, posting, session.dateFormat());
+    if (!stored.stored)
         return false;
-    const journal_balances::Balances before = journal_balances::current(*Table3);
-    engine::Money dinars = before.dinars;
-    engine::Money euros = before.euros;
-
-    Table3->insert();
-    Table3->setFieldText(QStringLiteral("KORISNIK"), Label10->text());
-    Table3->setFieldText(QStringLiteral("DATUM"), Label8->text());
-
-    const bool euro = RadioButton2->isChecked();
-    const bool in = RadioButton3->isChecked();
-    const QString amountText = amount.toText();
-    const QString zero = QStringLiteral("0.00");
-    Table3->setFieldText(QStringLiteral("IZLAZDIN"), !in && !euro ? amountText : zero);
-    Table3->setFieldText(QStringLiteral("IZLAZEUR"), !in && euro ? amountText : zero);
-    Table3->setFieldText(QStringLiteral("ULAZDIN"), in && !euro ? amountText : zero);
-    Table3->setFieldText(QStringLiteral("ULAZEUR"), in && euro ? amountText : zero);
-
-    engine::Money &balance = euro ? euros : dinars;
-    balance = in ? balance + amount : balance - amount;
-
-    Table3->setFieldText(QStringLiteral("OPIS"), reason);
-    Table3->setFieldText(QStringLiteral("GRUPA"), group);
-    Table3->setFieldMoney(QStringLiteral("STANJEDIN"), dinars);
-    Table3->setFieldMoney(QStringLiteral("STANJEEUR"), euros);
-    Table3->setFieldText(QStringLiteral("VREME"), engine::timeText(clock.now()));
-    Table3->post();
-    numberPosting(in);
-    const qint64 stored = Table3->recordId();
-    Table3->commit();
-    lastPostedId = stored;
-    lastPostedDinars = dinars;
-    lastPostedEuros = euros;
-    // An error before the commit leaves the scope: closing the session drops the pending
-    // record and rolls the transaction back, so nothing of it is stored.
+    lastDocument = stored.number;
+    lastPostedId = stored.id;
+    lastPostedDinars = stored.dinars;
+    lastPostedEuros = stored.euros;
     return true;
 }
 
@@ -472,14 +451,6 @@ void TForm1::showNoBalances()
 {
     Edit2->clear();
     Edit3->clear();
-}
-
-void TForm1::numberPosting(bool receipt)
-{
-    const QDate day = session.dateFormat().parseOrThrow(Label8->text());
-    lastDocument = desk::cashbook::numberRecord(
-        *Table3, Table3->recordId(), receipt ? desk::DocumentKind::Receipt : desk::DocumentKind::Payment,
-        day);
 }
 
 bool TForm1::prepareCashBook()

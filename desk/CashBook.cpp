@@ -2,6 +2,7 @@
 // with its numbers. Every statement is in the SQL that SQLite and PostgreSQL share (see
 // engine::Table::runBeside), so both stores run the same code.
 #include "CashBook.h"
+#include "DeskTables.h"
 #include "JournalChain.h"
 
 #include "engine/EngineError.h"
@@ -480,6 +481,81 @@ DayBook dayBook(engine::Table &journal, const QDate &day)
     return book;
 }
 
+QList<DayClose> closes(engine::Table &journal)
+{
+    QList<DayClose> out;
+    for (const QVariantList &row :
+         journal.runBeside(QStringLiteral("SELECT %1 FROM dorvanta_zakljucak ORDER BY DATUM")
+                               .arg(QLatin1String(CloseColumns))))
+        out << closeOf(row);
+    return out;
+}
+
+QList<ClosedDayDrift> closedDayDrift(engine::Table &journal)
+{
+    return closedDayDrift(journal, closes(journal));
+}
+
+QList<ClosedDayDrift> closedDayDrift(engine::Table &journal, const QList<DayClose> &closed)
+{
+    QList<ClosedDayDrift> drift;
+    if (closed.isEmpty())
+        return drift;
+    QList<DayClose> days = closed;
+    std::sort(days.begin(), days.end(),
+              [](const DayClose &a, const DayClose &b) { return a.day < b.day; });
+    // The journal's sums per day, once; a record without a date belongs to no day and to no
+    // opening balance (as dayBook() counts).
+    const QList<QVariantList> perDay = journal.runBeside(QStringLiteral(
+        "SELECT DATUM, SUM(ULAZDIN), SUM(IZLAZDIN), SUM(ULAZEUR), SUM(IZLAZEUR) FROM promet "
+        "WHERE DATUM IS NOT NULL GROUP BY DATUM ORDER BY DATUM"));
+    qsizetype row = 0;
+    Money dinars, euros; // the balance before the row `row`
+    for (const DayClose &close : std::as_const(days)) {
+        const QString iso = close.day.toString(Qt::ISODate);
+        const auto dateOf = [&](qsizetype k) {
+            const QVariant v = perDay.at(k).value(0);
+            return v.typeId() == QMetaType::QDate ? v.toDate().toString(Qt::ISODate) : v.toString();
+        };
+        while (row < perDay.size() && dateOf(row) < iso) {
+            const QVariantList &r = perDay.at(row++);
+            dinars += money(r.value(1)) - money(r.value(2));
+            euros += money(r.value(3)) - money(r.value(4));
+        }
+        ClosedDayDrift d{close, {dinars, {}, {}}, {euros, {}, {}}};
+        if (row < perDay.size() && dateOf(row) == iso) {
+            const QVariantList &r = perDay.at(row);
+            d.dinars.in = money(r.value(1));
+            d.dinars.out = money(r.value(2));
+            d.euros.in = money(r.value(3));
+            d.euros.out = money(r.value(4));
+        }
+        if (!d.lines().isEmpty())
+            drift << d;
+    }
+    return drift;
+}
+
+QStringList ClosedDayDrift::lines() const
+{
+    QStringList out;
+    const QString day = close.day.toString(DateShown);
+    const auto compare = [&](const CurrencyFigures &was, const CurrencyFigures &now,
+                             const QString &currency) {
+        if (was.closing() != now.closing())
+            out << QStringLiteral("Dan %1 je zakljucen sa stanjem %2 %3, promet sada daje %4 %3")
+                       .arg(day, was.closing().toText(), currency, now.closing().toText());
+        else if (was.opening != now.opening || was.in != now.in || was.out != now.out)
+            out << QStringLiteral("Dan %1 je zakljucen sa prethodnim stanjem %2, ulazom %3 i "
+                                  "izlazom %4 %5, promet sada daje %6, %7 i %8 %5")
+                       .arg(day, was.opening.toText(), was.in.toText(), was.out.toText(), currency,
+                            now.opening.toText(), now.in.toText(), now.out.toText());
+    };
+    compare(close.dinars, dinars, QStringLiteral("DIN"));
+    compare(close.euros, euros, QStringLiteral("EUR"));
+    return out;
+}
+
 DayClose closeDay(engine::Table &journal, const QDate &day, const QString &closedBy,
                   const QDateTime &now)
 {
@@ -516,6 +592,28 @@ DayClose closeDay(engine::Table &journal, const QDate &day, const QString &close
                    now);
         return c;
     });
+}
+
+DayClose closeDayAndBackUp(engine::Session &session, const QDate &day, const QString &closedBy,
+                           const QDateTime &now, const QString &backupName, QString &backupError)
+{
+    DayClose close;
+    try {
+        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        close = closeDay(journal, day, closedBy, now);
+    } catch (...) {
+        session.close();
+        throw;
+    }
+    session.close();
+    session.setPassword(tablePassword());
+    try {
+        backupJournal(session, backupName);
+    } catch (const EngineError &e) {
+        backupError = e.message();
+    }
+    return close;
 }
 
 QList<BookEntry> entries(engine::Table &journal, std::optional<QDate> from, std::optional<QDate> to)

@@ -26,6 +26,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 
 #include <optional>
@@ -145,21 +146,54 @@ struct DayBook
 };
 DayBook dayBook(engine::Table &journal, const QDate &day);
 
+// A closed day whose stored figures the journal's records no longer give (a restore of an
+// older backup, a change made outside the program).
+struct ClosedDayDrift
+{
+    DayClose close;        // as the day was closed
+    CurrencyFigures dinars; // what the records give now
+    CurrencyFigures euros;
+    // "Dan 07/12/2026 je zakljucen sa stanjem 4317.00 DIN, promet sada daje 1617.00 DIN", one
+    // line per currency whose figures differ.
+    QStringList lines() const;
+};
+// Every closed day of `closes` (those of `journal` itself when not given) whose opening
+// balance, receipts, payments or closing balance in either currency differ from what the
+// records of `journal` give; one reading of the journal, whatever the number of days.
+QList<ClosedDayDrift> closedDayDrift(engine::Table &journal);
+QList<ClosedDayDrift> closedDayDrift(engine::Table &journal, const QList<DayClose> &closes);
+// Every closed day in date order.
+QList<DayClose> closes(engine::Table &journal);
+
 // Closes `day`: in one transaction of its own, records who closed it, when, the day's
 // figures and the next report number of the year. Refused when the day is already closed or
 // lies after `now`.
 DayClose closeDay(engine::Table &journal, const QDate &day, const QString &closedBy,
                   const QDateTime &now);
 
+// closeDay() on the journal of the session's data directory, then a backup of the journal
+// named `backupName` (backupJournal()), so that the newest backup holds every closed day. The
+// close stands when the backup fails: `backupError` then says why. The session must have the
+// table password; it is closed afterwards.
+DayClose closeDayAndBackUp(engine::Session &session, const QDate &day, const QString &closedBy,
+                           const QDateTime &now, const QString &backupName, QString &backupError);
+
 // Every record with its number, in stored order (dates from `from` to `to` when given).
 QList<BookEntry> entries(engine::Table &journal, std::optional<QDate> from = {},
                          std::optional<QDate> to = {});
+
+// Why a reversal of `number` dated `day` would be refused, ready to be shown; empty when it
+// may be stored. A window asks it before its question; reverse() asks it again inside its
+// transaction.
+QString reversalRefusal(engine::Table &journal, const QString &number, const QDate &day);
 
 // Reverses (storno) the document `number`: in one transaction of its own, a new record dated
 // `day` (date text in `dates`) at `time` by `cashier`, with the opposite amounts in the same
 // fields, the reason "STORNO <number>: <reason>", the same group, the running balances from the
 // journal's sums, and a number of its own of the original's kind. Refused when there is no such
-// document, it is itself a reversal, it was reversed already, its day or `day` is closed.
+// document, it is itself a reversal, it was reversed already, or `day` is closed. A document of
+// a closed day may be reversed: the reversal is a document of `day`, and the closed day's
+// records and figures stay as they were closed.
 BookEntry reverse(engine::Table &journal, const QString &number, const QString &cashier,
                   const QDate &day, const QString &time, const engine::DateTextFormat &dates);
 // The number of the record `id`; empty when it has none.

@@ -2,7 +2,12 @@
 
 #include "desk/DeskTables.h"
 
+#include "engine/EngineError.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
 #include "engine/TableStores.h"
+
+#include <QDir>
 
 namespace desk {
 
@@ -66,6 +71,25 @@ void placeTablesOnServer()
     for (const engine::TableSchema &schema : tableSchemas())
         names << schema.name();
     engine::setServerTables(names);
+}
+
+QString checkAdminCode(const QString &dir, const QString &code)
+{
+    engine::Session session;
+    session.setBaseDir(QDir(dir).absolutePath());
+    session.setPassword(tablePassword());
+    try {
+        engine::Table users(session, QStringLiteral("podaci/korisnici.db"));
+        users.open();
+        for (users.first(); !users.eof(); users.next()) {
+            if (users.fieldText(QStringLiteral("IMEIPREZIME")) == QLatin1String("Admin") &&
+                users.fieldText(QStringLiteral("SIFRA")) == code)
+                return {};
+        }
+    } catch (const engine::EngineError &e) {
+        return e.message();
+    }
+    return QStringLiteral("the admin code is not right, nothing changed");
 }
 
 } // namespace desk

@@ -34,4 +34,8 @@ const QList<engine::TableSchema> &tableSchemas();
 // the desk calls it before it opens a table; the data directory functions call it themselves.
 void placeTablesOnServer();
 
+// Empty when `code` is the login code of a user named "Admin" in the users table of the data
+// directory `dir`; otherwise the reason (also when the table cannot be read).
+QString checkAdminCode(const QString &dir, const QString &code);
+
 } // namespace desk

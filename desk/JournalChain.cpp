@@ -3,6 +3,7 @@
 // statement is in the SQL that SQLite and PostgreSQL share (engine::Table::runBeside), and a
 // value is always encoded from its stored text, so both stores give the same links.
 #include "JournalChain.h"
+#include "CashBook.h"
 
 #include "engine/EngineError.h"
 #include "engine/Session.h"
@@ -742,6 +743,14 @@ void carryOverLog(engine::Table &journal, const KeptLog &kept, const QString &wh
 
 QString Verdict::text() const
 {
+    QStringList lines{chainText()};
+    if (readable)
+        lines += closedDays;
+    return lines.join(u'\n');
+}
+
+QString Verdict::chainText() const
+{
     QStringList lines;
     if (!readable) {
         for (const Finding &f : findings)
@@ -992,6 +1001,22 @@ Verdict verifyPass(engine::Table &journal, const QByteArray &wanted, bool holdin
 
 } // namespace
 
+// What every closed day was closed as against what the records give now; nothing for a
+// journal without the cash book's tables (an older one, a bare backup).
+static QStringList closedDaysAgainstRecords(engine::Table &journal)
+{
+    QList<DayClose> closed;
+    try {
+        closed = cashbook::closes(journal);
+    } catch (const EngineError &) {
+        return {};
+    }
+    QStringList lines;
+    for (const cashbook::ClosedDayDrift &d : cashbook::closedDayDrift(journal, closed))
+        lines += d.lines();
+    return lines;
+}
+
 Verdict verify(engine::Table &journal, const QByteArray &wanted)
 {
     // On a table file a reading transaction keeps every desk from storing a posting until it
@@ -1000,9 +1025,10 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
     // the like) to that pass, so a finding counts only when a pass in one reading
     // transaction finds it too.
     Verdict quick = verifyPass(journal, wanted, false);
-    if (quick.ok())
-        return quick;
-    return verifyPass(journal, wanted, true);
+    Verdict v = quick.ok() ? quick : verifyPass(journal, wanted, true);
+    if (v.readable)
+        v.closedDays = closedDaysAgainstRecords(journal);
+    return v;
 }
 
 Verdict verifyDirectory(const QString &dir, const QString &password, const QByteArray &head)

@@ -143,9 +143,16 @@ struct Verdict
     QByteArray head;      // the journal's head as recomputed
     QList<Finding> findings; // the first fault of the journal, then the log's faults
     bool headFound = false;  // with a head to look for: whether it is part of the history
-    bool ok() const { return readable && findings.isEmpty(); }
-    // "OK: N zapisa, glava HEX", or the findings line by line.
+    // The closed days whose stored figures the records no longer give, a line per day and
+    // currency ("Dan 07/12/2026 je zakljucen sa stanjem ...").
+    QStringList closedDays;
+    bool ok() const { return readable && findings.isEmpty() && closedDays.isEmpty(); }
+    bool chainOk() const { return readable && findings.isEmpty(); }
+    // "OK: N zapisa, glava HEX", or the findings line by line; then the closed days that no
+    // longer match.
     QString text() const;
+    // The findings of the chain and the log alone, line by line ("U redu: ..." when none).
+    QString chainText() const;
 };
 
 // Reads the journal, its chain and the audit log and checks that they agree. With `head`,

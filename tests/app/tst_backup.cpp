@@ -238,24 +238,50 @@ private slots:
         });
         const QByteArray headBeforeRestore = verify().head;
 
+        // The backup lacks a posting of the closed day: the question names the day with its
+        // figures, and only the administrator's code lets the restore change it.
+        const QString changed = QStringLiteral(
+            "Dan 07/12/2026 je zakljucen sa stanjem 750.00 DIN, promet sada daje 1000.00 DIN");
         enterPage();
-        clickLine("ListBox3", backupName);
-        QCOMPARE(boxText("Edit11"), backupName);
-        dialogs.clear();
-        dialogs.answerYes();
-        click("BitBtn23");
+        for (const QString &code : {QStringLiteral("111"), QStringLiteral("12345")}) {
+            clickLine("ListBox3", backupName);
+            QCOMPARE(boxText("Edit11"), backupName);
+            dialogs.clear();
+            dialogs.answerYes();
+            dialogs.answerText(code);
+            click("BitBtn23");
+            QCOMPARE(dialogs.questions().size(), 1);
+            QVERIFY2(dialogs.questions().front().contains("MENJA ZAKLJUCENE DANE:\n" + changed),
+                     qPrintable(dialogs.questions().front()));
+            QCOMPARE(dialogs.unanswered, QStringList());
+            if (code == QLatin1String("111"))
+                QCOMPARE(dialogs.messages(),
+                         QStringList{"Back-up NIJE ucitan: sifra administratora nije tacna"});
+        }
         QCOMPARE(dialogs.messages(), QStringList{"Ucitao sam podatke iz back-up fajla!"});
         QCOMPARE(find<QLineEdit>("Edit11")->text(), QString());
         QVERIFY(QFileInfo::exists(data->file("podaci/" + backupName)));
         const desk::chain::Verdict restored = verify();
-        QVERIFY2(restored.ok(), qPrintable(restored.text()));
+        QVERIFY2(restored.chainOk(), qPrintable(restored.text()));
+        QCOMPARE(restored.closedDays, QStringList{changed});
         QCOMPARE(restored.records, 1);
-        const QStringList entry = log().last();
+        const QList<QStringList> entries = log();
+        const QStringList entry = entries.last();
         QCOMPARE(entry.front(), QStringLiteral("POVRACAJ"));
+        QCOMPARE(entries.count(entry), 1); // the wrong code restored nothing
         QVERIFY2(entry.at(1).contains(backupName) &&
                      entry.at(1).contains("bck-arhiva-07-12-26-09-05-33.db") &&
-                     entry.at(1).contains(QString::fromLatin1(headBeforeRestore)),
+                     entry.at(1).contains(QString::fromLatin1(headBeforeRestore)) &&
+                     entry.at(1).contains("PROMENJENI ZAKLJUCENI DANI: " + changed),
                  qPrintable(entry.at(1)));
+        // The administrator's next login warns about the day.
+        dialogs.clear();
+        form->Glavnimeni1Click();
+        adminLogin();
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY2(dialogs.messages().front().startsWith("UPOZORENJE: zakljuceni dani") &&
+                     dialogs.messages().front().contains(changed),
+                 qPrintable(dialogs.messages().front()));
         QVERIFY(desk::chain::verifyDirectory(data->path(), DataDir::password(), headBeforeRestore)
                     .headFound);
 
@@ -274,7 +300,7 @@ private slots:
         login("111");
         post("DINARI", "IZLAZ", "30");
         QCOMPARE(find<QLabel>("LabelDocument")->text(), QStringLiteral("Dokument: I-2026-000002"));
-        QVERIFY(verify().ok());
+        QVERIFY(verify().chainOk());
     }
 
     void damagedTablesAreNeverCopiedAndAMissingJournalCanBeRestored()

@@ -6,6 +6,7 @@
 // (tests/report).
 #include "WindowTest.h"
 
+#include "desk/CashBook.h"
 #include "report/Document.h"
 #include "report/TurnoverReport.h"
 
@@ -371,12 +372,23 @@ private slots:
                  qPrintable(texts.join('|')));
         dialogs.answerYes();
         click("DayClose");
+        // The close leaves a backup that holds it.
         QCOMPARE(dialogs.messages(),
-                 QStringList{"Dan 07/12/2026 je zakljucen: izvestaj br. 1/2026."});
+                 QStringList{"Dan 07/12/2026 je zakljucen: izvestaj br. 1/2026.\n"
+                             "Back-up: bck-07-12-26-14-05-09.db"});
+        data->withTable("bck-07-12-26-14-05-09", [](engine::Table &backup) {
+            QCOMPARE(desk::cashbook::dayClose(backup, QDate(2026, 12, 7))->number, 1);
+        });
         QCOMPARE(find<QLabel>("DayState")->text(),
                  QStringLiteral("ZAKLJUCEN: izvestaj br. 1/2026 (Admin, 07/12/2026 14:05:09)"));
         click("DayPreview");
         QVERIFY(texts.contains("BLAGAJNICKI IZVESTAJ br. 1/2026"));
+        // A second close is refused before any question.
+        dialogs.clear();
+        click("DayClose");
+        QCOMPARE(dialogs.questions(), QStringList());
+        QCOMPARE(dialogs.messages(),
+                 QStringList{"Dan 07/12/2026 je vec zakljucen: izvestaj br. 1/2026."});
     }
     void engineErrorEndsThePressWithoutTheEndStep()
     {

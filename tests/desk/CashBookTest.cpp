@@ -5,6 +5,8 @@
 #include "testsupport/EngineFixture.h"
 
 #include "desk/CashBook.h"
+#include "desk/JournalChain.h"
+#include "desk/Restore.h"
 #include "engine/EngineError.h"
 #include "engine/TableStores.h"
 
@@ -195,7 +197,8 @@ TEST_P(CashBookTest, ADayCloseKeepsItsFiguresAndRefusesEarlierPostings)
 
 // A reversal is a new posting that cancels the document: the opposite amounts in the same
 // fields, its own number of the original's kind, the balances back where they were. A document
-// is reversed once at most, a reversal never, and nothing of a closed day.
+// is reversed once at most, a reversal never; a closed day's document is reversed on an open
+// day, and the closed day stays as it was closed.
 TEST_P(CashBookTest, ADocumentIsReversedOnceAndAReversalNever)
 {
     cashbook::prepare(journal);
@@ -216,6 +219,13 @@ TEST_P(CashBookTest, ADocumentIsReversedOnceAndAReversalNever)
 
     cashbook::closeDay(journal, QDate(2026, 4, 2), QStringLiteral("Admin"),
                        QDateTime(QDate(2026, 4, 3), QTime(8, 0)));
+    const desk::BookEntry late = cashbook::reverse(journal, payment, QStringLiteral("Ana"),
+                                                   QDate(2026, 4, 3), QStringLiteral("09:30:00"), dates);
+    EXPECT_EQ(late.number, QStringLiteral("I-2026-000002"));
+    EXPECT_EQ(late.date, QDate(2026, 4, 3));
+    EXPECT_TRUE(cashbook::closedDayDrift(journal).isEmpty());
+    EXPECT_EQ(cashbook::dayBook(journal, QDate(2026, 4, 3)).dinars.closing().toText(),
+              QStringLiteral("0.00"));
     const struct
     {
         QString number;
@@ -225,17 +235,20 @@ TEST_P(CashBookTest, ADocumentIsReversedOnceAndAReversalNever)
         {receipt, QDate(2026, 4, 3), "Dokument U-2026-000001 je vec storniran (U-2026-000002)"},
         {r.number, QDate(2026, 4, 3),
          "Dokument U-2026-000002 je storno dokumenta U-2026-000001 i ne moze se stornirati"},
-        {payment, QDate(2026, 4, 3),
-         "Dokument I-2026-000001 je iz zakljucenog dana 02/04/2026: ne moze se stornirati"},
+        {receipt, QDate(2026, 4, 2),
+         "Dan 02/04/2026 je zakljucen: storno se ne moze proknjiziti (poslednji zakljuceni dan "
+         "je 02/04/2026)"},
         {QStringLiteral("I-2026-000099"), QDate(2026, 4, 3), "Ne postoji dokument I-2026-000099"},
     };
-    for (const auto &c : refused)
+    for (const auto &c : refused) {
+        EXPECT_EQ(cashbook::reversalRefusal(journal, c.number, c.day), QString::fromLatin1(c.error));
         EXPECT_EQ(errorOf([&] {
                       cashbook::reverse(journal, c.number, QStringLiteral("Ana"), c.day,
                                         QStringLiteral("09:00:00"), dates);
                   }),
                   QString::fromLatin1(c.error));
-    EXPECT_EQ(cashbook::entries(journal).size(), 3); // nothing stored by a refusal
+    }
+    EXPECT_EQ(cashbook::entries(journal).size(), 4); // nothing stored by a refusal
 }
 
 // A backup and its restore keep every record's number, the reversal it names and the closed
@@ -274,16 +287,81 @@ TEST_P(CashBookTest, ABackupAndItsRestoreKeepTheNumbersPrintedOnPaper)
     session.setPassword(password());
     journal.open();
     EXPECT_EQ(postNumbered(QStringLiteral("02/05/2026"), true), QStringLiteral("U-2026-000004"));
-    const cashbook::KeptBook kept = cashbook::keep(journal);
     session.close();
-    engine::copyTableFile(dataFile(name), dataFile(QStringLiteral("promet.db")));
+    const desk::restore::Outcome outcome = desk::restore::run(
+        dir.path(), name, QStringLiteral("Admin"), QStringLiteral("bck-arhiva-1.db"), {});
+    EXPECT_EQ(outcome.bookError, QString());
+    EXPECT_EQ(outcome.archive, QStringLiteral("bck-arhiva-1.db"));
     session.setPassword(password());
     journal.open();
-    backup.open();
-    cashbook::copyBook(backup, journal, kept);
     EXPECT_EQ(numbers(), backedUp);
     EXPECT_EQ(cashbook::reversalOf(journal, first), QStringLiteral("U-2026-000003"));
     EXPECT_TRUE(cashbook::dayClose(journal, QDate(2026, 5, 1)).has_value());
     EXPECT_EQ(cashbook::prepare(journal), 0);
     EXPECT_EQ(postNumbered(QStringLiteral("02/05/2026"), true), QStringLiteral("U-2026-000005"));
+}
+
+// A close leaves a backup that holds it. A restore of a backup older than a closed day names the
+// day with its figures before and after, logs them, and from then on verification names the
+// day; a restore of the close's backup makes the day whole again.
+TEST_P(CashBookTest, AClosedDayIsBackedUpAndARestoreThatChangesItIsNamed)
+{
+    cashbook::prepare(journal);
+    postNumbered(QStringLiteral("01/06/2026"), true, QStringLiteral("100.00"));
+    journal.close();
+    cashbook::backupJournal(session, QStringLiteral("bck-old.db"));
+    session.setPassword(password());
+    journal.open();
+    postNumbered(QStringLiteral("02/06/2026"), true, QStringLiteral("50.00"));
+    postNumbered(QStringLiteral("02/06/2026"), false, QStringLiteral("20.00"));
+    journal.close();
+
+    QString backupError;
+    session.setPassword(password());
+    const desk::DayClose close = cashbook::closeDayAndBackUp(
+        session, QDate(2026, 6, 2), QStringLiteral("Admin"),
+        QDateTime(QDate(2026, 6, 2), QTime(20, 0)), QStringLiteral("bck-close.db"), backupError);
+    EXPECT_EQ(backupError, QString());
+    EXPECT_EQ(close.dinars.closing().toText(), QStringLiteral("130.00"));
+    {
+        OpenTable backup(session, QStringLiteral("podaci/bck-close.db"));
+        EXPECT_TRUE(cashbook::dayClose(backup, QDate(2026, 6, 2)).has_value());
+        EXPECT_EQ(backup.recordCount(), 3);
+    }
+    session.close();
+
+    const desk::restore::Preview same = desk::restore::preview(dir.path(), QStringLiteral("bck-close.db"));
+    EXPECT_EQ(same.lost, 0);
+    EXPECT_TRUE(same.closedDays.isEmpty());
+    const desk::restore::Preview older = desk::restore::preview(dir.path(), QStringLiteral("bck-old.db"));
+    EXPECT_EQ(older.lost, 2);
+    ASSERT_EQ(older.closedDays.size(), 1);
+    const QString line = QStringLiteral(
+        "Dan 02/06/2026 je zakljucen sa stanjem 130.00 DIN, promet sada daje 100.00 DIN");
+    EXPECT_EQ(older.closedDays.front().lines(), QStringList{line});
+
+    desk::restore::run(dir.path(), QStringLiteral("bck-old.db"), QStringLiteral("Admin"),
+                       QStringLiteral("bck-arhiva-2.db"), older.closedDays);
+    session.setPassword(password());
+    journal.open();
+    const desk::chain::Verdict changed = desk::chain::verify(journal);
+    EXPECT_TRUE(changed.chainOk()) << changed.text().toStdString();
+    EXPECT_FALSE(changed.ok());
+    EXPECT_EQ(changed.closedDays, QStringList{line});
+    EXPECT_TRUE(changed.text().endsWith(line));
+    const QList<QVariantList> logged = journal.runBeside(
+        QStringLiteral("SELECT OPIS FROM dorvanta_dnevnik ORDER BY RB DESC LIMIT 1"));
+    EXPECT_TRUE(logged.value(0).value(0).toString().contains(
+        QStringLiteral("PROMENJENI ZAKLJUCENI DANI: ") + line))
+        << logged.value(0).value(0).toString().toStdString();
+    journal.close();
+
+    // A backup of an unknown name, or a path, is refused before anything changes.
+    EXPECT_EQ(errorOf([&] { desk::restore::preview(dir.path(), QStringLiteral("../promet.db")); }),
+              QStringLiteral("'../promet.db' is not a file name of the data directory"));
+    desk::restore::run(dir.path(), QStringLiteral("bck-close.db"), QStringLiteral("Admin"),
+                       QStringLiteral("bck-arhiva-3.db"), {});
+    session.setPassword(password());
+    journal.open();
+    EXPECT_TRUE(desk::chain::verify(journal).ok()) << desk::chain::verify(journal).text().toStdString();
 }

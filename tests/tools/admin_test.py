@@ -11,6 +11,7 @@ import sqlite3
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 ADMIN, FILL = sys.argv[1], sys.argv[2]
@@ -208,6 +209,9 @@ class AdminTest(unittest.TestCase):
     def test_backup_keeps_the_newest_by_the_time_in_their_names(self):
         data = os.path.join(self.dir, 'podaci')
         journal = os.path.join(data, 'promet.db')
+        for name in os.listdir(data):  # the backups the closes of the other tests left
+            if name.startswith('bck-'):
+                os.remove(os.path.join(data, name))
         # Name order is not time order: 05-06-25 is newer than 31-12-24.
         for name in ('bck-01-01-20-10-00-00.db', 'bck-05-06-25-08-00-00.db',
                      'bck-31-12-24-23-59-59.db'):
@@ -223,6 +227,57 @@ class AdminTest(unittest.TestCase):
             self.assertEqual(f.read(16), g.read(16))
         self.assertEqual(len(sqlite3.connect(os.path.join(data, made)).execute(
             'SELECT * FROM promet').fetchall()), len(self.rows()))
+
+    def test_closed_days_stay_closed_through_reversals_closes_and_restores(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            subprocess.run([FILL, tmp, '200'], check=True, capture_output=True)
+            admin = lambda *args: subprocess.run([ADMIN, '--dir', tmp, *args], capture_output=True)
+            data = os.path.join(tmp, 'podaci')
+            query = lambda sql: sqlite3.connect(os.path.join(data, 'promet.db')).execute(sql).fetchall()
+            shutil.copy(os.path.join(data, 'promet.db'), os.path.join(data, 'bck-stari.db'))
+            first_day, number = query('SELECT p.DATUM, d.BROJ FROM promet p JOIN dorvanta_dokument d '
+                                      'ON d.ID = p.rowid ORDER BY p.rowid LIMIT 1')[0]
+            today = query("SELECT date('now', 'localtime')")[0][0]
+            backups = lambda: {f for f in os.listdir(data) if re.match(r'bck-\d\d-', f)}
+            steps = [
+                # A closed day's document is reversed on an open day.
+                (('close-day', '--date', first_day, '--admin-code', '12345'), 0, b''),
+                (('reverse', number, '--admin-code', '12345'), 0, b''),
+                (('close-day', '--date', today, '--admin-code', '12345'), 0, b''),
+                (('close-day', '--date', today, '--admin-code', '12345'), 1, b'vec zakljucen'),
+                (('reverse', number, '--admin-code', '12345'), 1, b'storno se ne moze'),
+                # The old copy lacks today's reversal: it changes a closed day.
+                (('restore', 'bck-stari.db', '--admin-code', '12345'), 1, b'je zakljucen sa stanjem'),
+                (('restore', 'bck-stari.db', '--admin-code', 'pogresna'), 1, b'not right'),
+                (('restore', 'bck-stari.db', '--admin-code', '12345', '--change-closed-days'), 0, b''),
+                (('verify',), 1, b'je zakljucen sa stanjem'),
+            ]
+            for args, status, said in steps:
+                with self.subTest(args=args):
+                    if args[0] == 'close-day':
+                        time.sleep(1.1)  # a backup's name tells its second
+                    before = backups()
+                    count = query('SELECT COUNT(*) FROM promet')[0][0]
+                    run = admin(*args)
+                    self.assertEqual(run.returncode, status, run.stderr)
+                    self.assertIn(said, run.stderr)
+                    if args[0] == 'close-day' and status == 0:
+                        made = backups() - before
+                        self.assertEqual(len(made), 1, run.stdout)
+                        self.assertIn(b'Snimljeno: podaci/' + min(made).encode(), run.stdout)
+                        closed = sqlite3.connect(os.path.join(data, min(made))).execute(
+                            'SELECT DATUM FROM dorvanta_zakljucak ORDER BY DATUM').fetchall()
+                        self.assertEqual(closed[-1], (args[2],))
+                    if status != 0:
+                        self.assertEqual(query('SELECT COUNT(*) FROM promet')[0][0], count)
+            self.assertEqual(query("SELECT RADNJA FROM dorvanta_dnevnik ORDER BY RB DESC LIMIT 1"),
+                             [('POVRACAJ',)])
+            # The backup the close wrote gives the closed day back whole.
+            newest = max(backups(), key=lambda f: os.path.getmtime(os.path.join(data, f)))
+            self.assertEqual(admin('restore', newest, '--admin-code', '12345').returncode, 0)
+            run = admin('verify')
+            self.assertEqual(run.returncode, 0, run.stderr)
+
 
 if __name__ == '__main__':
     unittest.main(argv=sys.argv[:1])

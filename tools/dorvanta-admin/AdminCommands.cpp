@@ -7,6 +7,7 @@
 #include "desk/CashBookCsv.h"
 #include "desk/DayReport.h"
 #include "desk/JournalChain.h"
+#include "desk/Restore.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -52,21 +53,7 @@ AdminCommands::AdminCommands(const QString &dir) : m_dir(QDir(dir).absolutePath(
 
 QString AdminCommands::checkAdminCode(const QString &code)
 {
-    engine::Session session;
-    session.setBaseDir(m_dir);
-    session.setPassword(desk::tablePassword());
-    try {
-        engine::Table users(session, QStringLiteral("podaci/korisnici.db"));
-        users.open();
-        for (users.first(); !users.eof(); users.next()) {
-            if (users.fieldText(QStringLiteral("IMEIPREZIME")) == QLatin1String("Admin") &&
-                users.fieldText(QStringLiteral("SIFRA")) == code)
-                return {};
-        }
-    } catch (const engine::EngineError &e) {
-        return e.message();
-    }
-    return QStringLiteral("the admin code is not right, nothing changed");
+    return desk::checkAdminCode(m_dir, code);
 }
 
 QString AdminCommands::exportCsv(std::optional<QDate> from, std::optional<QDate> to, QByteArray &csv)
@@ -78,15 +65,33 @@ QString AdminCommands::exportCsv(std::optional<QDate> from, std::optional<QDate>
 
 QString AdminCommands::closeDay(const QDate &day, const QDateTime &now, QString &summary)
 {
-    return onJournal(m_dir, [&](engine::Table &journal) {
-        const desk::DayClose c =
-            desk::cashbook::closeDay(journal, day, QStringLiteral("Admin"), now);
-        summary = QStringLiteral("Dan %1 zakljucen, izvestaj br. %2/%3: stanje %4 DIN, %5 EUR")
-                      .arg(day.toString(QStringLiteral("dd/MM/yyyy")))
-                      .arg(c.number)
-                      .arg(day.year())
-                      .arg(c.dinars.closing().toText(), c.euros.closing().toText());
-    });
+    // The cash book made ready first, as for every command.
+    if (const QString e = onJournal(m_dir, [](engine::Table &) {}); !e.isEmpty())
+        return e;
+    // The close writes a backup too, so that the newest backup holds every closed day.
+    const QString name = backup_files::backupFileName(now.toString(QStringLiteral("dd/MM/yyyy")),
+                                                      now.toString(QStringLiteral("HH:mm:ss")));
+    engine::Session session;
+    session.setBaseDir(m_dir);
+    session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+    session.setPassword(desk::tablePassword());
+    QString backupError;
+    desk::DayClose c;
+    try {
+        c = desk::cashbook::closeDayAndBackUp(session, day, QStringLiteral("Admin"), now, name,
+                                              backupError);
+    } catch (const engine::EngineError &e) {
+        return e.message();
+    }
+    summary = QStringLiteral("Dan %1 zakljucen, izvestaj br. %2/%3: stanje %4 DIN, %5 EUR")
+                  .arg(day.toString(QStringLiteral("dd/MM/yyyy")))
+                  .arg(c.number)
+                  .arg(day.year())
+                  .arg(c.dinars.closing().toText(), c.euros.closing().toText());
+    if (!backupError.isEmpty())
+        return QStringLiteral("the day is closed, but its backup was not written: ") + backupError;
+    summary += QStringLiteral("\nSnimljeno: podaci/") + name;
+    return {};
 }
 
 QString AdminCommands::reverse(const QString &number, const QDateTime &now, QString &summary)
@@ -153,6 +158,42 @@ QString AdminCommands::backup(const QDateTime &now, int keep, QString &summary)
         if (!QFile::remove(data.filePath(backups.at(i).second)))
             return QStringLiteral("cannot remove the old backup %1").arg(backups.at(i).second);
         summary += QStringLiteral("\nObrisano: podaci/") + backups.at(i).second;
+    }
+    return {};
+}
+
+QString AdminCommands::restore(const QString &name, const QDateTime &now, bool changeClosedDays,
+                               QString &summary)
+{
+    try {
+        const desk::restore::Preview preview = desk::restore::preview(m_dir, name);
+        QStringList days;
+        for (const desk::cashbook::ClosedDayDrift &d : preview.closedDays)
+            days += d.lines();
+        if (!days.isEmpty() && !changeClosedDays)
+            return QStringLiteral("%1 would change closed days, nothing changed (give "
+                                  "--change-closed-days to restore it all the same):\n")
+                       .arg(name) +
+                   days.join(u'\n');
+        const QString archive =
+            QStringLiteral("bck-arhiva-") +
+            backup_files::backupFileName(now.toString(QStringLiteral("dd/MM/yyyy")),
+                                         now.toString(QStringLiteral("HH:mm:ss")))
+                .mid(4);
+        const desk::restore::Outcome outcome =
+            desk::restore::run(m_dir, name, QStringLiteral("Admin"), archive, preview.closedDays);
+        summary = QStringLiteral("Ucitan back-up podaci/%1").arg(name);
+        summary += outcome.archive.isEmpty()
+                       ? QStringLiteral("\nArhiva NIJE snimljena: ") + outcome.archiveReason
+                       : QStringLiteral("\nArhiva: podaci/") + outcome.archive;
+        if (!days.isEmpty())
+            summary += QStringLiteral("\nPromenjeni zakljuceni dani:\n") + days.join(u'\n');
+        if (!outcome.bookError.isEmpty())
+            return QStringLiteral("the records are restored, but the closes and numbers were not "
+                                  "carried over: ") +
+                   outcome.bookError;
+    } catch (const engine::EngineError &e) {
+        return e.message();
     }
     return {};
 }

@@ -30,6 +30,12 @@ public:
     // A backup of the journal as the backup page writes it (podaci/bck-DD-MM-YY-HH-MM-SS.db);
     // with `keep` above 0 only the `keep` newest of those backups stay. `summary` names them.
     QString backup(const QDateTime &now, int keep, QString &summary);
+    // Restores the backup podaci/`name` over the journal in the name of Admin, as the backup
+    // page does (the journal archived first, closes, counters and log kept). A backup that
+    // changes what a closed day was closed as is refused, naming the days, unless
+    // `changeClosedDays`; then the log names them. `summary` says what was done.
+    QString restore(const QString &name, const QDateTime &now, bool changeClosedDays,
+                    QString &summary);
     // The daily cash report of `day` ("DIN", "EUR" or both when empty) as the PDF file `pdf`.
     QString dayReport(const QDate &day, const QString &currency, const QDateTime &now,
                       const QString &pdf);

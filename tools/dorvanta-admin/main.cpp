@@ -24,6 +24,7 @@ const char Usage[] =
     "  day-report --date YYYY-MM-DD [--currency DIN|EUR] --pdf FILE\n"
     "  reverse NUMBER --admin-code CODE\n"
     "  backup [--keep N]\n"
+    "  restore NAME --admin-code CODE [--change-closed-days]\n"
     "  verify [--head HEX] [--file BACKUP]\n";
 
 } // namespace
@@ -74,9 +75,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption file(QStringLiteral("file"),
                                   QStringLiteral("Verify this backup file instead of the journal."),
                                   QStringLiteral("BACKUP"));
-    parser.addOptions({dir, from, to, output, date, adminCode, currency, pdf, keep, head, file});
+    const QCommandLineOption changeClosedDays(
+        QStringLiteral("change-closed-days"),
+        QStringLiteral("Restore also a backup that changes what closed days were closed as."));
+    parser.addOptions(
+        {dir, from, to, output, date, adminCode, currency, pdf, keep, head, file, changeClosedDays});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
-                                 QStringLiteral("export-csv, close-day, day-report, reverse, backup or verify"));
+                                 QStringLiteral("export-csv, close-day, day-report, reverse, backup, restore or verify"));
     if (const std::optional<int> end = line.parse(parser))
         return *end;
     const auto wrong = [&line](const QString &reason) { return line.wrong(reason); };
@@ -99,7 +104,8 @@ int main(int argc, char *argv[])
     // Options that belong to the command; any other one set is a wrong command line.
     const auto only = [&](const QList<const QCommandLineOption *> &allowed) -> QString {
         for (const QCommandLineOption *o :
-             {&from, &to, &output, &date, &adminCode, &currency, &pdf, &keep, &head, &file}) {
+             {&from, &to, &output, &date, &adminCode, &currency, &pdf, &keep, &head, &file,
+              &changeClosedDays}) {
             if (parser.isSet(*o) && !allowed.contains(o))
                 return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
         }
@@ -187,6 +193,21 @@ int main(int argc, char *argv[])
             return failed(e);
         QString summary;
         if (const QString e = commands.reverse(positional.at(1), QDateTime::currentDateTime(), summary);
+            !e.isEmpty())
+            return failed(e);
+        out << summary << "\n";
+        return 0;
+    }
+    if (command == QLatin1String("restore")) {
+        if (const QString e = only({&adminCode, &changeClosedDays}); !e.isEmpty())
+            return wrong(e);
+        if (positional.size() != 2 || !parser.isSet(adminCode))
+            return wrong(QStringLiteral("restore needs the backup's NAME and --admin-code CODE"));
+        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
+            return failed(e);
+        QString summary;
+        if (const QString e = commands.restore(positional.at(1), QDateTime::currentDateTime(),
+                                               parser.isSet(changeClosedDays), summary);
             !e.isEmpty())
             return failed(e);
         out << summary << "\n";

@@ -1,6 +1,6 @@
 // The journal's balances: the last record's running balances when the chain vouches for
 // them, else the sums over the whole journal.
-#include "JournalBalances.h"
+#include "desk/JournalBalances.h"
 
 #include "engine/Table.h"
 

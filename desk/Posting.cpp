@@ -1,0 +1,71 @@
+// Storing one posting: the record, its balances, its number and its link in one transaction.
+#include "Posting.h"
+
+#include "JournalBalances.h"
+
+#include "engine/Table.h"
+#include "engine/TextForms.h"
+
+namespace desk {
+
+Amounts amountsOf(const Posting &p)
+{
+    Amounts a;
+    const bool in = p.direction == Direction::In;
+    if (p.currency == Currency::Euros)
+        (in ? a.eurosIn : a.eurosOut) = p.amount;
+    else
+        (in ? a.dinarsIn : a.dinarsOut) = p.amount;
+    return a;
+}
+
+Posted writeRecord(engine::Table &journal, const Posting &p, const Amounts &a, DocumentKind kind,
+                   const QString &reverses, const engine::DateTextFormat &dates)
+{
+    const journal_balances::Balances before = journal_balances::current(journal);
+    Posted out;
+    out.dinars = before.dinars + a.dinarsIn - a.dinarsOut;
+    out.euros = before.euros + a.eurosIn - a.eurosOut;
+    journal.insert();
+    journal.setFieldText(QStringLiteral("KORISNIK"), p.cashier);
+    journal.setFieldText(QStringLiteral("DATUM"), dates.toText(p.day));
+    journal.setFieldText(QStringLiteral("VREME"), p.time);
+    journal.setFieldText(QStringLiteral("OPIS"), p.reason);
+    journal.setFieldText(QStringLiteral("GRUPA"), p.group);
+    journal.setFieldMoney(QStringLiteral("ULAZDIN"), a.dinarsIn);
+    journal.setFieldMoney(QStringLiteral("IZLAZDIN"), a.dinarsOut);
+    journal.setFieldMoney(QStringLiteral("ULAZEUR"), a.eurosIn);
+    journal.setFieldMoney(QStringLiteral("IZLAZEUR"), a.eurosOut);
+    journal.setFieldMoney(QStringLiteral("STANJEDIN"), out.dinars);
+    journal.setFieldMoney(QStringLiteral("STANJEEUR"), out.euros);
+    journal.post();
+    out.id = journal.recordId();
+    out.number = cashbook::numberRecord(journal, out.id, kind, p.day, reverses);
+    out.stored = true;
+    return out;
+}
+
+Posted post(engine::Table &journal, const Posting &p, const engine::DateTextFormat &dates)
+{
+    if (p.key.isNull())
+        journal.startTransaction();
+    else if (!journal.startPosting(p.key))
+        return {};
+    try {
+        const Posted out = writeRecord(journal, p, amountsOf(p),
+                                       p.direction == Direction::In ? DocumentKind::Receipt
+                                                                    : DocumentKind::Payment,
+                                       {}, dates);
+        journal.commit();
+        return out;
+    } catch (...) {
+        try {
+            journal.cancel();
+            journal.rollback();
+        } catch (...) {
+        }
+        throw;
+    }
+}
+
+} // namespace desk

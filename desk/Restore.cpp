@@ -1,0 +1,217 @@
+// Restoring a backup over the journal: the checks, the question's figures and the act.
+#include "Restore.h"
+
+#include "DeskTables.h"
+#include "JournalChain.h"
+
+#include "engine/EngineError.h"
+#include "engine/FieldType.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "engine/TableSchema.h"
+#include "engine/TableStores.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+#include <functional>
+
+namespace desk::restore {
+
+namespace {
+
+using engine::EngineError;
+
+const QString Journal = QStringLiteral("podaci/promet.db");
+
+// Calls `visit` with a 64-bit hash of each record of an open table, over its stored values.
+void scanRecordHashes(const engine::Table &table, const std::function<void(size_t)> &visit)
+{
+    QList<bool> money;
+    for (const QString &name : table.fieldNames())
+        money.append(table.fieldType(name) == engine::FieldType::Money);
+    QByteArray key;
+    table.scan([&](const engine::RecordView &r) {
+        key.resize(0);
+        for (int i = 0; i < money.size(); ++i) {
+            if (r.isNull(i)) {
+                key.append('\0');
+            } else if (money.at(i)) {
+                const qint64 value = r.integer(i);
+                key.append('$').append(reinterpret_cast<const char *>(&value), sizeof value);
+            } else {
+                const QByteArrayView text = r.utf8(i);
+                const qint64 size = text.size();
+                key.append('"').append(reinterpret_cast<const char *>(&size), sizeof size);
+                key.append(text);
+            }
+        }
+        visit(qHash(QByteArrayView(key), 0x64a1b7c3));
+    });
+}
+
+// Each record of the journal that is not matched by an equal one of the backup is lost. A
+// hash collision of two different records (odds of about 1 in 10^9 over a million records)
+// could only make the count one too small.
+int lostRecords(const engine::Table &backup, const engine::Table &journal)
+{
+    QHash<size_t, int> kept;
+    kept.reserve(backup.recordCount());
+    scanRecordHashes(backup, [&kept](size_t hash) { ++kept[hash]; });
+    int lost = 0;
+    scanRecordHashes(journal, [&kept, &lost](size_t hash) {
+        const auto match = kept.find(hash);
+        if (match == kept.end() || match.value() == 0)
+            ++lost;
+        else
+            --match.value();
+    });
+    return lost;
+}
+
+// The backup's path after the checks every restore makes; throws the reason it is refused.
+QString checkedSource(const QString &base, const QString &name)
+{
+    if (const QString reason = checkPlainFileName(name); !reason.isEmpty())
+        throw EngineError(reason);
+    const QString source = QDir(base).filePath(QStringLiteral("podaci/") + name);
+    if (!QFileInfo(source).isFile())
+        throw EngineError(QStringLiteral("Table does not exist: %1").arg(name));
+    promet().checkTableFile(source, tablePassword());
+    engine::checkTableIntegrity(source); // a damaged copy never replaces the journal
+    return source;
+}
+
+// The closes of an open journal; none when it has no cash book yet.
+QList<DayClose> closesOf(engine::Table &table)
+{
+    try {
+        return cashbook::closes(table);
+    } catch (const EngineError &) {
+        return {};
+    }
+}
+
+} // namespace
+
+QString checkPlainFileName(const QString &name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
+        name.contains(u'/') || name.contains(u'\\') || name.contains(QChar(0)))
+        return QStringLiteral("'%1' is not a file name of the data directory").arg(name);
+    return {};
+}
+
+Preview preview(const QString &dir, const QString &name)
+{
+    const QString base = QDir(dir).absolutePath();
+    Preview p;
+    p.source = checkedSource(base, name);
+    engine::Session session;
+    session.setBaseDir(base);
+    session.setPassword(tablePassword());
+    try {
+        engine::Table backup(session, QStringLiteral("podaci/") + name);
+        backup.open();
+        // The closes the restore keeps: the journal's as they were closed, then any the backup
+        // adds.
+        QList<DayClose> closed;
+        try {
+            engine::Table journal(session, Journal);
+            journal.open();
+            p.lost = lostRecords(backup, journal);
+            closed = closesOf(journal);
+        } catch (const EngineError &) {
+            // a missing or damaged journal loses nothing that can be counted
+        }
+        for (const DayClose &c : closesOf(backup)) {
+            if (std::none_of(closed.cbegin(), closed.cend(),
+                             [&](const DayClose &k) { return k.day == c.day; }))
+                closed << c;
+        }
+        p.closedDays = cashbook::closedDayDrift(backup, closed);
+    } catch (...) {
+        session.close();
+        throw;
+    }
+    session.close();
+    return p;
+}
+
+Outcome run(const QString &dir, const QString &name, const QString &who, const QString &archiveName,
+            const QList<cashbook::ClosedDayDrift> &closedDays)
+{
+    const QString base = QDir(dir).absolutePath();
+    const QString source = checkedSource(base, name);
+    engine::Session session;
+    session.setBaseDir(base);
+    const auto withPassword = [&] { session.setPassword(tablePassword()); };
+    Outcome out;
+
+    // The journal replaced is archived first, its closes, counters and log kept, and the backup
+    // checked on its own: the log names all three.
+    withPassword();
+    try {
+        cashbook::backupJournal(session, archiveName);
+        out.archive = archiveName;
+    } catch (const EngineError &e) {
+        out.archiveReason = e.message();
+    }
+    cashbook::KeptBook kept;
+    chain::KeptLog keptLog;
+    QString backupState;
+    withPassword();
+    try {
+        engine::Table journal(session, Journal);
+        journal.open();
+        kept = cashbook::keep(journal);
+        keptLog = chain::keepLog(journal);
+    } catch (const EngineError &) {
+    }
+    session.close();
+    withPassword();
+    try {
+        engine::Table backup(session, QStringLiteral("podaci/") + name);
+        backup.open();
+        const chain::Verdict v = chain::verify(backup);
+        backupState = v.ok() ? QStringLiteral("glava %1, proveren").arg(QString::fromLatin1(v.head))
+                             : QStringLiteral("NE PROLAZI PROVERU: ") + v.text().section(u'\n', 0, 0);
+    } catch (const EngineError &e) {
+        backupState = QStringLiteral("nije proveren: ") + e.message();
+    }
+    session.close();
+
+    // Nothing holds the journal open while it is replaced; it is not opened first, so a
+    // missing or damaged one can still be replaced by a sound backup.
+    engine::copyTableFile(source, QDir(base).filePath(Journal));
+
+    QString details = QStringLiteral("Ucitan back-up %1 (%2); arhiva %3")
+                          .arg(name, backupState,
+                               out.archive.isEmpty()
+                                   ? QStringLiteral("nije snimljena: ") + out.archiveReason
+                                   : out.archive);
+    if (!closedDays.isEmpty()) {
+        QStringList lines;
+        for (const cashbook::ClosedDayDrift &d : closedDays)
+            lines += d.lines();
+        details += QStringLiteral("; PROMENJENI ZAKLJUCENI DANI: ") + lines.join(QStringLiteral("; "));
+    }
+    withPassword();
+    try {
+        // The restored records keep the numbers the backup gave them (on the server they are
+        // new records with new ids).
+        engine::Table journal(session, Journal);
+        engine::Table backup(session, QStringLiteral("podaci/") + name);
+        journal.open();
+        backup.open();
+        cashbook::copyBook(backup, journal, kept);
+        chain::carryOverLog(journal, keptLog, who, details);
+    } catch (const EngineError &e) {
+        out.bookError = e.message();
+    }
+    session.close();
+    return out;
+}
+
+} // namespace desk::restore
