@@ -8,7 +8,7 @@
 #include "UiHelpers.h"
 
 #include "desk/CashBook.h"
-#include "desk/DayReport.h"
+#include "CashBookPrints.h"
 #include "desk/DeskTables.h"
 #include "engine/EngineError.h"
 #include "engine/TextForms.h"
@@ -96,7 +96,7 @@ void TForm1::DayPreviewClick()
         {
             OpenTables tables(session, {Table3});
             const QDate day = DayPicker->date();
-            document = desk::dayReportDocument(desk::cashbook::dayBook(*Table3, day), day,
+            document = cash_prints::dayReport(desk::cashbook::dayBook(*Table3, day), day,
                                                currencies, clock.currentDateTime());
         }
         reportPreview(*document);

@@ -9,7 +9,7 @@
 #include "Unit2.h"
 
 #include "desk/CashBook.h"
-#include "desk/DayReport.h"
+#include "CashBookPrints.h"
 #include "engine/EngineError.h"
 #include "engine/Money.h"
 #include "engine/Query.h"
@@ -205,7 +205,7 @@ void TForm1::BitBtnSlipClick()
             const std::optional<desk::BookEntry> e = desk::cashbook::entry(*Table3, shownDocument);
             if (!e)
                 throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(shownDocument));
-            document = desk::postingSlipDocument(*e, clock.currentDateTime());
+            document = cash_prints::postingSlip(*e, clock.currentDateTime());
         }
         reportPreview(*document);
     } catch (const engine::EngineError &e) {

@@ -3,6 +3,7 @@
 #include "DailyCashReport.h"
 
 #include "HouseStyle.h"
+#include "MemoryDataSource.h"
 
 namespace report {
 
@@ -164,6 +165,57 @@ Report dailyCashReport(DayCurrencies currencies)
     r.setBand(summaryBand(c));
     r.setBand(pageFooterBand());
     return r;
+}
+
+Document dayReportDocument(const DayFigures &f, DayCurrencies currencies, const QDateTime &printTime)
+{
+    const bool dinars = currencies != DayCurrencies::Euros;
+    const bool euros = currencies != DayCurrencies::Dinars;
+    Report r = dailyCashReport(currencies);
+    if (f.closeNumber > 0) {
+        r.setText(DayReportTitle,
+                  QStringLiteral("BLAGAJNICKI IZVESTAJ br. %1/%2").arg(f.closeNumber).arg(f.day.year()));
+        r.setText(DayReportState,
+                  QStringLiteral("Zakljucio: %1, %2")
+                      .arg(f.closedBy, f.closedAt.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))));
+    } else {
+        r.setText(DayReportTitle, QStringLiteral("BLAGAJNICKI IZVESTAJ"));
+        r.setText(DayReportState, QStringLiteral("NIJE ZAKLJUCEN"));
+    }
+    r.setText(DayReportDay, QStringLiteral("za dan ") + f.day.toString(QStringLiteral("dd/MM/yyyy")));
+    if (!f.chainHead.isEmpty())
+        r.setText(DayReportHead, QStringLiteral("Glava lanca: ") + f.chainHead);
+    r.setText(OpeningDinars, f.openingDinars);
+    r.setText(OpeningEur, f.openingEuros);
+    r.setText(ClosingDinars, f.closingDinars);
+    r.setText(ClosingEur, f.closingEuros);
+
+    auto data = std::make_shared<MemoryDataSource>(
+        QStringList{"BROJ", "VREME", "KORISNIK", "OPIS", "ULAZDIN", "IZLAZDIN", "ULAZEUR", "IZLAZEUR"});
+    data->reserve(int(f.lines.size()));
+    for (const DayLine &l : f.lines) {
+        if (!(dinars && euros) && !(dinars && l.dinars) && !(euros && l.euros))
+            continue;
+        data->append({l.number, l.time, l.cashier, l.description, l.dinarsIn, l.dinarsOut,
+                      l.eurosIn, l.eurosOut});
+    }
+    Document document(r, data);
+    document.setPrintTime(printTime);
+    return document;
+}
+
+Document postingSlipDocument(const SlipFigures &slip, const QDateTime &printTime)
+{
+    Report r = postingSlip();
+    r.setText(SlipParty, slip.receipt ? QStringLiteral("Uplatilac") : QStringLiteral("Primalac"));
+    auto data = std::make_shared<MemoryDataSource>(
+        QStringList{"NASLOV", "DATUM", "KORISNIK", "IZNOS", "OPIS", "GRUPA"});
+    data->append({(slip.receipt ? QStringLiteral("UPLATNICA br. ") : QStringLiteral("ISPLATNICA br. ")) +
+                      slip.number,
+                  slip.date, slip.cashier, slip.amount, slip.description, slip.group});
+    Document document(r, data);
+    document.setPrintTime(printTime);
+    return document;
 }
 
 } // namespace report

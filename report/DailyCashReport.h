@@ -1,6 +1,12 @@
 #pragma once
 
+#include "Document.h"
 #include "Report.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QString>
 
 namespace report {
 
@@ -31,5 +37,45 @@ Report dailyCashReport(DayCurrencies currencies);
 // currency), OPIS and GRUPA under their captions, and the signature lines of the cashier and
 // of the one who pays in or takes the money.
 Report postingSlip();
+
+// The figures of one day as the daily cash report prints them, amounts as money text
+// ("1500.00"). The cash book gives them; the report engine only lays them out.
+struct DayLine
+{
+    QString number, time, cashier, description;
+    QString dinarsIn, dinarsOut, eurosIn, eurosOut;
+    bool dinars = false; // whether the line has an amount in dinars
+    bool euros = false;  // ... in euros
+};
+struct DayFigures
+{
+    QDate day;
+    int closeNumber = 0; // the report's number in its year; 0 while the day is open
+    QString closedBy;
+    QDateTime closedAt;
+    QString chainHead; // hex, empty when there is none
+    QString openingDinars, openingEuros, closingDinars, closingEuros;
+    QList<DayLine> lines;
+};
+
+// The daily cash report of `figures`: the lines that have an amount in the currencies printed
+// (all of them for both); the title carries the report's number and who closed the day, or
+// "NIJE ZAKLJUCEN" when it is not closed.
+Document dayReportDocument(const DayFigures &figures, DayCurrencies currencies,
+                           const QDateTime &printTime);
+
+// One posting's printed document: "UPLATNICA br. <number>" for a receipt, "ISPLATNICA br.
+// <number>" for a payment, with its date, cashier, amount and currency, reason and group.
+struct SlipFigures
+{
+    bool receipt = true;
+    QString number;
+    QString date;   // dd/MM/yyyy
+    QString cashier;
+    QString amount; // "80.00 DIN"
+    QString description;
+    QString group;
+};
+Document postingSlipDocument(const SlipFigures &slip, const QDateTime &printTime);
 
 } // namespace report

@@ -3,7 +3,7 @@
 // put it.
 #include "TestJournal.h"
 
-#include "desk/DayReport.h"
+#include "report/DailyCashReport.h"
 
 #include "report/Document.h"
 #include "report/MoneyText.h"
@@ -193,22 +193,13 @@ TEST_F(PdfOutput, ElementsStandWhereTheLayoutPutsThemWithinATenthOfAMillimetre)
 // amount and currency, reason, group and signature lines where the layout puts them.
 TEST_F(PdfOutput, APostingsDocumentShowsItsFiguresWhereTheLayoutPutsThem)
 {
-    desk::BookEntry receipt;
-    receipt.number = "U-2026-000042";
-    receipt.date = QDate(2026, 12, 7);
-    receipt.cashier = "Petar Petrovic";
-    receipt.description = "Uplata pazara";
-    receipt.group = "Pazar";
-    receipt.dinarsIn = engine::Money::fromHundredths(1234567);
-    desk::BookEntry payment = receipt;
-    payment.number = "I-2026-000007";
-    payment.description = "Racun za gorivo";
-    payment.group = "Gorivo";
-    payment.dinarsIn = {};
-    payment.eurosOut = engine::Money::fromHundredths(2050);
+    const report::SlipFigures receipt{true, "U-2026-000042", "07/12/2026", "Petar Petrovic",
+                                      "12345.67 DIN", "Uplata pazara", "Pazar"};
+    const report::SlipFigures payment{false, "I-2026-000007", "07/12/2026", "Petar Petrovic",
+                                      "20.50 EUR", "Racun za gorivo", "Gorivo"};
     const struct
     {
-        desk::BookEntry entry;
+        report::SlipFigures slip;
         const char *title, *kind, *amount, *currency, *reason, *group, *party;
     } cases[] = {
         {receipt, "UPLATNICA br. U-2026-000042", "UPLATNICA", "12345.67", "DIN", "Uplata", "Pazar",
@@ -220,8 +211,8 @@ TEST_F(PdfOutput, APostingsDocumentShowsItsFiguresWhereTheLayoutPutsThem)
     const double footer = 279.4 - 12.7 - 10.6;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.kind);
-        const QString pdf = write(desk::postingSlipDocument(
-            c.entry, QDateTime(QDate(2026, 12, 8), QTime(9, 30, 0))));
+        const QString pdf = write(report::postingSlipDocument(
+            c.slip, QDateTime(QDate(2026, 12, 8), QTime(9, 30, 0))));
         EXPECT_TRUE(text(pdf).contains(QString::fromUtf8(c.title)));
         const QList<QList<Word>> pages = words(pdf);
         ASSERT_EQ(pages.size(), 1);

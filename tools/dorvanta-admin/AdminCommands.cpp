@@ -5,7 +5,7 @@
 #include "JournalExport.h"
 #include "desk/CashBook.h"
 #include "desk/CashBookCsv.h"
-#include "desk/DayReport.h"
+#include "CashBookPrints.h"
 #include "desk/JournalChain.h"
 #include "desk/Restore.h"
 #include "engine/EngineError.h"
@@ -208,7 +208,7 @@ QString AdminCommands::dayReport(const QDate &day, const QString &currency, cons
                                                  : report::DayCurrencies::Both;
     std::optional<report::Document> document;
     if (const QString e = onJournal(m_dir, [&](engine::Table &journal) {
-            document = desk::dayReportDocument(desk::cashbook::dayBook(journal, day), day,
+            document = cash_prints::dayReport(desk::cashbook::dayBook(journal, day), day,
                                                currencies, now);
         });
         !e.isEmpty())
