@@ -56,24 +56,11 @@ const QString AreYouSure = QStringLiteral("Da li ste sigurni?");
 constexpr QFileDevice::Permissions OptionFilePermissions =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
-// Saves the journal as an archive backup ("bck-arhiva-...", listed with the backups) before a
-// clear or a restore replaces it. The name, or empty with the reason in `reason`.
-QString archiveJournal(const QString &startDir, const QString &dateText, const QString &timeText,
-                       QString &reason)
+// The name of the archive backup ("bck-arhiva-...", listed with the backups) that a clear or a
+// restore writes of the journal before replacing it.
+QString archiveName(const QString &dateText, const QString &timeText)
 {
-    const QString name = QStringLiteral("bck-arhiva-") +
-                         backup_files::backupFileName(dateText, timeText).mid(4);
-    // A session of its own: the archive is written as a backup is, with its cash book.
-    engine::Session own;
-    own.setBaseDir(startDir);
-    own.setPassword(desk::tablePassword());
-    try {
-        desk::cashbook::backupJournal(own, name);
-    } catch (const engine::EngineError &e) {
-        reason = e.message();
-        return {};
-    }
-    return name;
+    return QStringLiteral("bck-arhiva-") + backup_files::backupFileName(dateText, timeText).mid(4);
 }
 
 } // namespace
@@ -319,9 +306,7 @@ void TForm1::BitBtn23Click()
     desk::restore::Outcome outcome;
     try {
         outcome = desk::restore::run(
-            startDir, name, currentUser,
-            QStringLiteral("bck-arhiva-") +
-                backup_files::backupFileName(todayText(), engine::timeText(clock.now())).mid(4),
+            startDir, name, currentUser, archiveName(todayText(), engine::timeText(clock.now())),
             preview->closedDays);
     } catch (const engine::EngineError &e) {
         Table3->setTablePath(tablePath);
@@ -352,17 +337,12 @@ void TForm1::BitBtn21Click()
         dialogs.message(QStringLiteral("SIFRA NIJE TACNA, TABELA NIJE OBRISANA!"));
         return;
     }
-    // The journal is archived first; without an archive nothing is cleared.
-    QString reason;
-    const QString archive = archiveJournal(startDir, todayText(), engine::timeText(clock.now()), reason);
-    if (archive.isEmpty()) {
-        dialogs.message(QStringLiteral("Arhiva prometa nije snimljena, tabela NIJE obrisana: ") + reason);
-        return;
-    }
     try {
         OpenTables tables(session, {Table3});
-        // One transaction: the journal is emptied whole, and logged, or not at all.
-        desk::chain::clearJournal(*Table3, currentUser, archive);
+        // The journal is archived first, then emptied whole in one transaction and logged, or
+        // not at all.
+        desk::restore::clear(*Table3, startDir, currentUser,
+                             archiveName(todayText(), engine::timeText(clock.now())));
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
         return;
@@ -378,13 +358,8 @@ void TForm1::BitBtn29Click()
     // it with its own prompt, and a wrong or cancelled answer fails the opening.
     try {
         Table3->open();
-        QString reason;
-        const QString archive =
-            archiveJournal(startDir, todayText(), engine::timeText(clock.now()), reason);
-        if (archive.isEmpty())
-            throw engine::EngineError(
-                QStringLiteral("Arhiva prometa nije snimljena, tabela NIJE obrisana: ") + reason);
-        desk::chain::clearJournal(*Table3, currentUser, archive);
+        desk::restore::clear(*Table3, startDir, currentUser,
+                             archiveName(todayText(), engine::timeText(clock.now())));
         Table3->close();
     } catch (const engine::EngineError &e) {
         Table3->close();

@@ -103,6 +103,25 @@ QString checkPlainFileName(const QString &name)
     return {};
 }
 
+void archive(const QString &dir, const QString &archiveName)
+{
+    engine::Session own;
+    own.setBaseDir(QDir(dir).absolutePath());
+    own.setPassword(tablePassword());
+    cashbook::backupJournal(own, archiveName);
+}
+
+void clear(engine::Table &journal, const QString &dir, const QString &who, const QString &archiveName)
+{
+    try {
+        archive(dir, archiveName);
+    } catch (const EngineError &e) {
+        throw EngineError(QStringLiteral("Arhiva prometa nije snimljena, tabela NIJE obrisana: ") +
+                          e.message());
+    }
+    chain::clearJournal(journal, who, archiveName);
+}
+
 Preview preview(const QString &dir, const QString &name)
 {
     const QString base = QDir(dir).absolutePath();
@@ -151,9 +170,8 @@ Outcome run(const QString &dir, const QString &name, const QString &who, const Q
 
     // The journal replaced is archived first, its closes, counters and log kept, and the backup
     // checked on its own: the log names all three.
-    withPassword();
     try {
-        cashbook::backupJournal(session, archiveName);
+        archive(base, archiveName);
         out.archive = archiveName;
     } catch (const EngineError &e) {
         out.archiveReason = e.message();

@@ -1,7 +1,8 @@
 #pragma once
 
-// Restoring a backup over the journal, as the backup page and dorvanta-admin do it: one
-// operation, so that both ask the same questions and keep the same promises.
+// Restoring a backup over the journal and clearing the journal, as the backup page and
+// dorvanta-admin do them: one operation each, so that both ask the same questions and keep the
+// same promises.
 //
 //   preview()  reads what a restore of a backup would do without changing anything: the
 //              journal's records the backup lacks and the closed days whose figures the
@@ -24,6 +25,10 @@
 #include <QString>
 
 #include <optional>
+
+namespace engine {
+class Table;
+}
 
 namespace desk::restore {
 
@@ -53,6 +58,18 @@ struct Outcome
 // `closedDays` are the changed closed days the caller confirmed: the log entry names them.
 Outcome run(const QString &dir, const QString &name, const QString &who, const QString &archiveName,
             const QList<cashbook::ClosedDayDrift> &closedDays);
+
+// Saves the journal of `dir` as the archive backup podaci/`archiveName` (written as a backup
+// is, with its cash book) before a clear or a restore replaces it; throws the reason it could
+// not be written.
+void archive(const QString &dir, const QString &archiveName);
+
+// Clears the open journal `journal` of `dir` in the name of `who`: the archive first (without
+// an archive nothing is cleared: "Arhiva prometa nije snimljena, tabela NIJE obrisana: ..."),
+// then the records, their numbers and links in one transaction, logged with the archive's name
+// (chain::clearJournal()).
+void clear(engine::Table &journal, const QString &dir, const QString &who,
+           const QString &archiveName);
 
 // Whether `name` is a plain file name of the data directory; the reason it is not.
 QString checkPlainFileName(const QString &name);
