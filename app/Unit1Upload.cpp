@@ -220,7 +220,12 @@ void TForm1::MFtp1FtpInfo(TMFtp *sender, FtpInfo info, const QString &addinfo)
         upload.pending = false;
     const bool cutOff = (upload.pending && upload.loggedIn) || upload.storing || upload.renaming
                         || upload.deleting;
-    if (cutOff && upload.errorStatus.isEmpty())
+    if (!cutOff)
+        return;
+    upload.pending = false;
+    if (upload.storing)
+        upload.storeFailed = true; // whatever the store reports after this, it is no success
+    if (upload.errorStatus.isEmpty())
         showUploadFailure(failureLine(QStringLiteral("veza sa serverom je prekinuta"), addinfo));
 }
 

@@ -304,6 +304,29 @@ private slots:
         QCOMPARE(server->stored().size(), firstExportSize);
     }
 
+    // The server gone in the middle of the store: the status line says in Serbian that the
+    // upload failed and why, never a byte count beside the component's own text; the export
+    // stays for the next try.
+    void serverGoneDuringTheStoreIsAFailure()
+    {
+        for (int i = 0; i < 1500; ++i)
+            data->addPosting("Neko", "01/12/2026", "1.00", "0.00", "0.00", "0.00");
+        startServer(64 * 1024);
+        writeOptions({"1", "127.0.0.1", "kasa", "tajna"});
+        loginAndPost();
+        QTRY_VERIFY_WITH_TIMEOUT(form->MFtp1->CurrentOperation() == opUpload
+                                     && form->MFtp1->BytesTransferred() > 0,
+                                 10000);
+        server.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(form->MFtp1->CurrentOperation() == opNone, 25000);
+        QTest::qWait(200);
+        const QString line = form->Label26->text();
+        QVERIFY2(line.startsWith(QStringLiteral("Prenos na server nije uspeo: ")), qPrintable(line));
+        QVERIFY2(!line.contains(QStringLiteral("preneto")), qPrintable(line));
+        QVERIFY(QFile::exists(data->file("podaci.txt")));
+        QCOMPARE(dialogs.messages(), QStringList{Wait});
+    }
+
     // The upload's outcome takes no keys: the next amount, typed while the upload ends, lands
     // whole in its box. Closing the window while the upload runs asks first, and No keeps it.
     void keysTypedWhileTheUploadEndsAllLandAndClosingAsks()
