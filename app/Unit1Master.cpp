@@ -135,6 +135,15 @@ void TForm1::buildMasterDataPages()
         grid->setReadOnly(p.readOnly);
         grid->setDataSource(source);
         *p.grid = grid;
+        if (p.index == PageJournal) {
+            // The document column wide enough for a reversed number with its mark (the grid's
+            // columns are laid out anew whenever the table opens).
+            connect(source, &QAbstractItemModel::modelReset, grid, [grid] {
+                grid->setColumnWidth(
+                    0, grid->fontMetrics().horizontalAdvance(QStringLiteral("U-2026-000000 (storniran)"))
+                           + 16);
+            });
+        }
     }
     // The journal's grid reads the journal only while its page is shown: the postings and
     // reports open and close the journal many times, and a grid out of sight that followed

@@ -42,7 +42,9 @@ QString oneLine(const QString &text)
 // file has gone so far.
 QString progressLine(const TMFtp *ftp, const QString &text)
 {
-    return QStringLiteral("Prenos na server: ") + oneLine(text)
+    const QString line = oneLine(text);
+    return (line.isEmpty() ? QStringLiteral("Prenos na server u toku")
+                           : QStringLiteral("Prenos na server: ") + line)
            + QStringLiteral(" (preneto %1 B)").arg(ftp->BytesTransferred());
 }
 
