@@ -281,14 +281,13 @@ bool TForm1::reverseDocument(const QString &number)
     } catch (const engine::EngineError &e) {
         refusal = e.message();
     }
-    if (!viewOpen)
-        closeSession(); // nothing stays open while the question waits
-    if (!refusal.isEmpty()) {
-        dialogs.message(refusal);
+    if (!refusal.isEmpty() || !dialogs.confirm(question)) {
+        if (!refusal.isEmpty())
+            dialogs.message(refusal);
+        if (!viewOpen)
+            closeSession(); // after the dialog: the review window's list stays while it shows
         return false;
     }
-    if (!dialogs.confirm(question))
-        return false;
     try {
         if (!viewOpen) {
             session.setPassword(desk::tablePassword());
