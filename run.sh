@@ -9,5 +9,7 @@ if [ ! -d "$demo/podaci" ]; then
   "$top/build/tools/dorvanta-init/dorvanta-init" "$demo" --demo
 fi
 cd "$demo"
-export LC_TIME=en_GB.UTF-8 LC_NUMERIC=C
-exec "$top/build/app/dorvanta"
+# Handed to the program only: Qt reads its date form from the name en_GB.UTF-8 whether or not
+# that locale is generated, while this shell, given it by export, would complain when it is
+# not.
+exec env LC_TIME=en_GB.UTF-8 LC_NUMERIC=C "$top/build/app/dorvanta"

@@ -5,6 +5,8 @@
 #include "engine/FieldType.h"
 #include "engine/Query.h"
 
+#include <QColor>
+
 QueryModel::QueryModel(engine::Query &query, QStringList columns, QObject *parent)
     : QAbstractTableModel(parent), query(query), columns(std::move(columns))
 {
@@ -20,7 +22,31 @@ void QueryModel::reload()
     rows = query.isOpen() ? query.recordCount() : 0;
     for (const QString &c : columns)
         queryColumns.append(query.isOpen() ? query.fieldIndex(c) : -1);
+    leadCells.clear();
+    if (leadLoad && query.isOpen()) {
+        try {
+            leadCells = leadLoad();
+        } catch (const engine::EngineError &) {
+        }
+    }
     endResetModel();
+}
+
+void QueryModel::setLeadColumn(const QString &title,
+                               std::function<QHash<qint64, LeadCell>()> load)
+{
+    leadTitle = title;
+    leadLoad = std::move(load);
+    reload();
+}
+
+QueryModel::LeadCell QueryModel::leadCell(int row) const
+{
+    try {
+        return leadCells.value(query.recordIdAt(row));
+    } catch (const engine::EngineError &) {
+        return {};
+    }
 }
 
 int QueryModel::rowCount(const QModelIndex &parent) const
@@ -30,14 +56,20 @@ int QueryModel::rowCount(const QModelIndex &parent) const
 
 int QueryModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(columns.size());
+    return parent.isValid() ? 0 : int(columns.size()) + lead();
 }
 
 QVariant QueryModel::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() >= rows || !query.isOpen())
         return {};
-    const int c = queryColumns.value(index.column(), -1);
+    if (lead() && (index.column() == 0 || role == Qt::ForegroundRole)) {
+        const LeadCell cell = leadCell(index.row());
+        if (role == Qt::ForegroundRole)
+            return cell.marked ? QVariant(QColor(Qt::gray)) : QVariant();
+        return role == Qt::DisplayRole ? QVariant(cell.text) : QVariant();
+    }
+    const int c = queryColumns.value(index.column() - lead(), -1);
     if (c < 0)
         return {};
     if (role == Qt::DisplayRole) {
@@ -57,7 +89,7 @@ QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int ro
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)
-        return columns.value(section);
+        return lead() && section == 0 ? leadTitle : columns.value(section - lead());
     return section + 1;
 }
 

@@ -7,7 +7,10 @@
 // more is shown empty.
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QStringList>
+
+#include <functional>
 
 namespace engine {
 class Query;
@@ -25,6 +28,16 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+    // A column before the chosen ones, titled `title`, read beside the query: `load` gives the
+    // cells by the records' ids and is called whenever the query opens (an engine error
+    // leaves the column empty). A marked cell's whole row is shown grey.
+    struct LeadCell
+    {
+        QString text;
+        bool marked = false;
+    };
+    void setLeadColumn(const QString &title, std::function<QHash<qint64, LeadCell>()> load);
+
 private:
     void reload();
 
@@ -32,4 +45,9 @@ private:
     QStringList columns;
     QList<int> queryColumns; // index in the query's result for each shown column, or -1
     int rows = 0;
+    QString leadTitle;
+    std::function<QHash<qint64, LeadCell>()> leadLoad;
+    QHash<qint64, LeadCell> leadCells;
+    int lead() const { return leadLoad ? 1 : 0; }
+    LeadCell leadCell(int row) const;
 };

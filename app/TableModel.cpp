@@ -7,6 +7,8 @@
 #include "engine/EngineError.h"
 #include "engine/Table.h"
 
+#include <QColor>
+
 namespace {
 
 const QString CurrentMark = QString(QChar(0x25B6)); // the row the table stands on
@@ -43,24 +45,56 @@ int TableModel::rowCount(const QModelIndex &parent) const
 
 int TableModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_columns.size());
+    return parent.isValid() ? 0 : int(m_columns.size()) + lead();
+}
+
+void TableModel::setLeadColumn(const QString &title, std::function<QList<LeadCell>()> load)
+{
+    beginResetModel();
+    m_leadTitle = title;
+    m_leadLoad = std::move(load);
+    loadLeadColumn();
+    endResetModel();
+}
+
+void TableModel::loadLeadColumn()
+{
+    m_lead.clear();
+    if (!m_leadLoad || !m_active)
+        return;
+    try {
+        m_lead = m_leadLoad();
+    } catch (const engine::EngineError &) {
+    }
 }
 
 QVariant TableModel::data(const QModelIndex &index, int role) const
 {
-    if (role == Qt::TextAlignmentRole && index.isValid() && m_table.isOpen() &&
-        index.column() < m_columns.size()) {
+    if (!index.isValid())
+        return {};
+    if (lead() && index.column() == 0) {
+        const LeadCell cell = m_lead.value(index.row());
+        if (role == Qt::DisplayRole)
+            return cell.text;
+        if (role == Qt::ForegroundRole && cell.marked)
+            return QColor(Qt::gray);
+        return {};
+    }
+    if (role == Qt::ForegroundRole && lead() && m_lead.value(index.row()).marked)
+        return QColor(Qt::gray);
+    const QModelIndex field = lead() ? this->index(index.row(), index.column() - lead()) : index;
+    if (role == Qt::TextAlignmentRole && m_table.isOpen() && field.column() < m_columns.size()) {
         try {
-            if (m_table.fieldType(m_columns.at(index.column())) == engine::FieldType::Money)
+            if (m_table.fieldType(m_columns.at(field.column())) == engine::FieldType::Money)
                 return int(Qt::AlignRight | Qt::AlignVCenter); // amounts stand right-aligned
         } catch (const engine::EngineError &) {
         }
         return {};
     }
-    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
         return {};
-    const int row = index.row();
-    const int column = index.column();
+    const int row = field.row();
+    const int column = field.column();
     if (!m_table.isOpen() || row >= m_rows || column >= m_columns.size())
         return {};
     try {
@@ -81,7 +115,7 @@ QVariant TableModel::headerData(int section, Qt::Orientation orientation, int ro
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)
-        return m_columns.value(section);
+        return lead() && section == 0 ? m_leadTitle : m_columns.value(section - lead());
     if (section != m_currentRow)
         return QString();
     switch (m_table.state()) {
@@ -99,7 +133,7 @@ Qt::ItemFlags TableModel::flags(const QModelIndex &index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
-    if (!m_readOnly)
+    if (!m_readOnly && index.column() >= lead())
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -109,8 +143,8 @@ bool TableModel::setData(const QModelIndex &index, const QVariant &value, int ro
     if (role != Qt::EditRole || m_readOnly || !index.isValid() || !m_table.isOpen())
         return false;
     const int row = index.row();
-    const int column = index.column();
-    if (row >= m_rows || column >= m_columns.size())
+    const int column = index.column() - lead();
+    if (row >= m_rows || column < 0 || column >= m_columns.size())
         return false;
     if (row != m_currentRow && !moveToRow(row))
         return false;
@@ -129,7 +163,7 @@ bool TableModel::setData(const QModelIndex &index, const QVariant &value, int ro
         return false;
     }
     m_modified = true;
-    emit dataChanged(this->index(row, 0), this->index(row, int(m_columns.size()) - 1));
+    emit dataChanged(this->index(row, 0), this->index(row, columnCount() - 1));
     emit headerDataChanged(Qt::Vertical, row, row);
     return true;
 }
@@ -181,11 +215,12 @@ void TableModel::followTable()
         m_active = active;
         m_rows = rows;
         m_columns = columns;
+        loadLeadColumn();
         endResetModel();
     } else if (rows > 0 && !columns.isEmpty()) {
         // The record under the cursor may have been stored or re-read: views repaint. (One
         // range, so that a walk over a long table costs the views nothing per step.)
-        emit dataChanged(index(0, 0), index(rows - 1, int(columns.size()) - 1));
+        emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1));
     }
 
     const int current = !active ? -1 : inserting ? m_table.recordCount() : m_table.recNo();
@@ -257,7 +292,7 @@ bool TableModel::insertRecord()
     QStringList values;
     if (from >= 0) {
         for (int c = 0; c < m_columns.size(); ++c)
-            values.append(data(index(from, c), Qt::EditRole).toString());
+            values.append(data(index(from, c + lead()), Qt::EditRole).toString());
     }
     m_insertFromRow = from;
     m_insertFromValues = values;

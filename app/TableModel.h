@@ -24,7 +24,10 @@
 // operation that failed returns false leaving the table where it was.
 
 #include <QAbstractTableModel>
+#include <QList>
 #include <QStringList>
+
+#include <functional>
 
 namespace engine {
 class Table;
@@ -48,6 +51,17 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+
+    // A read-only column before the table's own, titled `title`, whose cells are read beside
+    // the table: `load` gives one cell per record in the table's order, and is called when the
+    // table is opened or its number of records changes (an engine error leaves the column
+    // empty). A marked cell's whole row is shown grey.
+    struct LeadCell
+    {
+        QString text;
+        bool marked = false;
+    };
+    void setLeadColumn(const QString &title, std::function<QList<LeadCell>()> load);
 
     // Whether the model follows its table (the default). A model whose views are out of sight
     // stops following: it shows no table and reads nothing, so the handlers that open, post to
@@ -111,6 +125,9 @@ private:
     // Brings the model's shape, contents and current row in line with the table.
     void follow();
     void followTable();
+    void loadLeadColumn();
+    // 1 while the lead column is shown, else 0: the table's field f is column f + lead().
+    int lead() const { return m_leadLoad && !m_columns.isEmpty() ? 1 : 0; }
     // Runs an engine operation; an engine error is reported and gives false.
     template <typename F> bool run(F &&operation);
 
@@ -128,4 +145,7 @@ private:
     // there is shown from this copy.
     int m_insertFromRow = -1;
     QStringList m_insertFromValues;
+    QString m_leadTitle;
+    std::function<QList<LeadCell>()> m_leadLoad;
+    QList<LeadCell> m_lead;
 };

@@ -339,7 +339,13 @@ void TForm1::BitBtn9Click()
     try {
         fillComboFromTable(ComboBox1, *Table2, QStringLiteral("AKTIVNOST"));
         fillComboFromTable(ComboBox4, *Table4, QStringLiteral("GRUPA"));
+        offerFirstGroup();
         refreshBalances();
+        // Said at once, so that the cashier does not type a posting that will be refused.
+        const QString closed = closedDay(Label8->text());
+        dayNotice = closed.isEmpty() ? QString()
+                                     : closed + QStringLiteral(": danas se vise ne knjizi");
+        showStatusLine();
     } catch (const engine::EngineError &e) {
         showNoBalances(); // not 0.00 / 0.00, as if the desk were empty
         dialogs.message(e.message());
@@ -405,6 +411,7 @@ void TForm1::Glavnimeni1Click()
     if (reviewWindow)
         reviewWindow->logOut();
     forgetShownDocument();
+    clearPostingBoxes();
     showPage(PageLogin);
     Edit1->clear();
 }
@@ -459,6 +466,8 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
                 Edit4KeyPress(c);
             else if (watched == Edit5)
                 Edit5KeyPress(c);
+            else if (watched == Edit12)
+                Edit12KeyPress(c);
             if (c.isNull())
                 return true;
         }

@@ -33,6 +33,7 @@ struct FtpSettings;
 
 class QAction;
 class QButtonGroup;
+class QCloseEvent;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -123,6 +124,7 @@ public:
     void ComboBox1Change();
     void Edit5KeyPress(QChar &key);
     void ComboBox4Change();
+    void Edit12KeyPress(QChar &key);
     void BitBtn8Click(); // PROKNJIZI
     void BitBtn18Click(); // STA STE SVE KNJIZILI?
 
@@ -139,6 +141,18 @@ public:
     // The question before a posting: a payment that takes its currency's balance in the
     // journal below zero says so. Throws EngineError when the journal cannot be read.
     QString postingQuestion(engine::Money amount);
+    // The posting the question confirms, on its second line: direction, amount, currency,
+    // reason and group.
+    QString postingSummary(engine::Money amount, const QString &reason,
+                           const QString &group) const;
+    // "Dan <dayText> je zakljucen" when the day (date text) or a later one is closed, else
+    // empty. Throws EngineError when the journal cannot be read.
+    QString closedDay(const QString &dayText);
+    // The posting page's boxes as before any posting, and no word of a closed day: at log-out,
+    // so that nothing of one cashier's posting stays for the next.
+    void clearPostingBoxes();
+    // An empty group box takes the first group of the list (login).
+    void offerFirstGroup();
     // Currency and direction back to dinars and out, as every cashier starts.
     void resetPostingChoices();
     // After the question was answered Yes: stores the posting and refreshes the balances,
@@ -171,6 +185,8 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // During an upload, asks before closing.
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildMenu();
@@ -234,8 +250,19 @@ private:
         bool direct = false;        // storing under the remote path itself
         QString remotePath;         // from the option file
         QString temporaryPath;      // stored under first, then renamed over remotePath
-        QString errorStatus;        // the status line of the last error event
+        QString errorStatus;        // the status line of this attempt's error
     } upload;
+
+    // The posting page's status line (Label26): that today is closed, then the upload's part.
+    // A failed upload's line stands until an upload succeeds; a success's until the next
+    // posting; the progress of an attempt shows only while neither stands.
+    QString dayNotice;
+    QString uploadStatus;
+    bool uploadFailed = false;
+    bool uploadDoneShown = false;
+    void showStatusLine();
+    void showUploadFailure(const QString &line);
+    void showUploadProgress(const QString &line);
 
     // Data components.
     engine::Table *Table1; // podaci\korisnici.db
@@ -402,6 +429,10 @@ public:
     // journal view's and the review window's "STORNIRAJ" both come here. True when the
     // reversal is stored.
     bool reverseDocument(const QString &number);
+    // Why the document `number` cannot be reversed (no such document, a reversal itself,
+    // reversed already, today closed), read in the open journal; empty when it can, and then
+    // `question` is the question that names it. Throws EngineError.
+    QString reversalRefusal(const QString &number, QString &question);
 
     void RadioButton8Click(); // Sve
     void RadioButton7Click(); // Za period
@@ -471,6 +502,8 @@ public:
     void MFtp1FileRenamed(ftp::TMFtp *sender);
     void MFtp1FileDeleted(ftp::TMFtp *sender);
     void finishUpload(ftp::TMFtp *sender);
+    // Whether an upload (its login, store, rename or the delete of its copy) is under way.
+    bool uploadInProgress() const;
 
     ftp::TMFtp *MFtp1 = nullptr;
     class QListWidget *ListBox6 = nullptr; // the option file's lines, never visible

@@ -21,10 +21,34 @@
 #include "engine/TextForms.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/SystemSettings.h"
 
 #include <QLabel>
 #include <QPushButton>
+#include <QSet>
 #include <QStackedWidget>
+
+namespace {
+
+// The document number of every journal record in stored order, a reversed one marked.
+QList<TableModel::LeadCell> documentCells(engine::Table &journal)
+{
+    const QList<desk::BookEntry> entries = desk::cashbook::entries(journal);
+    QSet<QString> reversed;
+    for (const desk::BookEntry &e : entries) {
+        if (!e.reverses.isEmpty())
+            reversed.insert(e.reverses);
+    }
+    QList<TableModel::LeadCell> cells;
+    cells.reserve(entries.size());
+    for (const desk::BookEntry &e : entries) {
+        const bool marked = reversed.contains(e.number);
+        cells.append({marked ? e.number + QStringLiteral(" (storniran)") : e.number, marked});
+    }
+    return cells;
+}
+
+} // namespace
 
 void TForm1::buildMasterDataPages()
 {
@@ -111,10 +135,21 @@ void TForm1::buildMasterDataPages()
         grid->setReadOnly(p.readOnly);
         grid->setDataSource(source);
         *p.grid = grid;
+        if (p.index == PageJournal) {
+            // The document column wide enough for a reversed number with its mark (the grid's
+            // columns are laid out anew whenever the table opens).
+            connect(source, &QAbstractItemModel::modelReset, grid, [grid] {
+                grid->setColumnWidth(
+                    0, grid->fontMetrics().horizontalAdvance(QStringLiteral("U-2026-000000 (storniran)"))
+                           + 16);
+            });
+        }
     }
     // The journal's grid reads the journal only while its page is shown: the postings and
     // reports open and close the journal many times, and a grid out of sight that followed
     // would count a long journal at every opening.
+    // The document numbers beside the journal's own fields.
+    DataSource3->setLeadColumn(QStringLiteral("DOKUMENT"), [this] { return documentCells(*Table3); });
     DataSource3->setFollowing(Notebook1->currentIndex() == PageJournal);
     connect(Notebook1, &QStackedWidget::currentChanged, this,
             [this](int index) { DataSource3->setFollowing(index == PageJournal); });
@@ -198,14 +233,61 @@ void TForm1::BitBtnStornoClick()
     reverseDocument(number);
 }
 
+QString TForm1::reversalRefusal(const QString &number, QString &question)
+{
+    const std::optional<desk::BookEntry> original = desk::cashbook::entry(*Table3, number);
+    if (!original)
+        return QStringLiteral("Ne postoji dokument %1").arg(number);
+    if (!original->reverses.isEmpty())
+        return QStringLiteral("Dokument %1 je storno dokumenta %2 i ne moze se stornirati")
+            .arg(number, original->reverses);
+    if (const QString earlier = desk::cashbook::reversalOf(*Table3, number); !earlier.isEmpty())
+        return QStringLiteral("Dokument %1 je vec storniran (%2)").arg(number, earlier);
+    // The reversal is dated today: a closed today takes none (a closed earlier day's
+    // document is corrected exactly so).
+    const QDate today = clock.today();
+    if (const std::optional<QDate> last = desk::cashbook::lastClosedDay(*Table3);
+        last && today <= *last)
+        return QStringLiteral("Dan %1 je zakljucen: danas se vise ne stornira").arg(todayText());
+
+    const desk::BookEntry &e = *original;
+    const bool euros = e.eurosIn != engine::Money() || e.eurosOut != engine::Money();
+    const engine::Money amount = euros ? (e.eurosIn != engine::Money() ? e.eurosIn : e.eurosOut)
+                                       : (e.dinarsIn != engine::Money() ? e.dinarsIn : e.dinarsOut);
+    question = QStringLiteral("Da li ste sigurni?\nStorno dokumenta %1 od %2: %3 %4 %5, %6")
+                   .arg(number, platform::formatShortDate(settings, e.date),
+                        desk::kindOf(e) == desk::DocumentKind::Receipt ? QStringLiteral("ULAZ")
+                                                                       : QStringLiteral("IZLAZ"),
+                        amount.toText(), euros ? QStringLiteral("EUR") : QStringLiteral("DIN"),
+                        e.description);
+    return {};
+}
+
 bool TForm1::reverseDocument(const QString &number)
 {
-    if (!dialogs.confirm(QStringLiteral("Da li ste sigurni?")))
-        return false;
     // The journal view keeps its table open; the export closes the session, so the view
     // opens it again after it, on the record it stood on.
     const bool viewOpen = Table3->isOpen();
     const qint64 viewRecord = viewOpen ? Table3->recordId() : -1;
+    // What cannot be reversed is said before the question, which names the document.
+    QString question;
+    QString refusal;
+    try {
+        if (!viewOpen) {
+            session.setPassword(desk::tablePassword());
+            Table3->open();
+        }
+        refusal = reversalRefusal(number, question);
+    } catch (const engine::EngineError &e) {
+        refusal = e.message();
+    }
+    if (!refusal.isEmpty() || !dialogs.confirm(question)) {
+        if (!refusal.isEmpty())
+            dialogs.message(refusal);
+        if (!viewOpen)
+            closeSession(); // after the dialog: the review window's list stays while it shows
+        return false;
+    }
     try {
         if (!viewOpen) {
             session.setPassword(desk::tablePassword());

@@ -161,6 +161,7 @@ void TForm1::buildPostingPage()
     ComboBox4->setGeometry(8, 104, 625, 26);
     Edit12 = named(new QLineEdit(GroupBox4), "Edit12");
     Edit12->setGeometry(8, 136, 625, 26);
+    Edit12->installEventFilter(this);
 
     BitBtn8 = named(new QPushButton(QStringLiteral("PROKNJIZI"), page), "BitBtn8");
     BitBtn8->setFont(uiFont(24, true));
@@ -174,10 +175,11 @@ void TForm1::buildPostingPage()
     BitBtnSlip = named(new QPushButton(QStringLiteral("STAMPAJ DOKUMENT"), page), "BitBtnSlip");
     BitBtnSlip->setGeometry(328, 299, 185, 22); // above the reason's group box
 
-    Label26 = named(new QLabel(QStringLiteral("0.00"), page), "Label26");
-    Label26->setFont(uiFont(7, false));
+    // The status line: that today is closed, the upload's progress and outcome, in words.
+    Label26 = named(new QLabel(page), "Label26");
+    Label26->setFont(uiFont(9, false));
     Label26->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label26->setGeometry(232, 476, 440, 16);
+    Label26->setGeometry(16, 475, 656, 20);
 
     // Combo boxes: a choice from the list or typing, never a change made by the program.
     // Currency and direction are choices only (a key chooses the item it begins).
@@ -260,7 +262,62 @@ void TForm1::Edit5KeyPress(QChar &key)
         return;
     if (Edit5->text().isEmpty() && ComboBox1->currentText() != ActivityPrompt)
         Edit5->setText(ComboBox1->currentText());
-    BitBtn8->setFocus();
+    // The group box holds the group of the last posting (at login the list's first): Enter
+    // goes on to "PROKNJIZI", or to the group box when that is empty.
+    if (Edit12->text().trimmed().isEmpty())
+        Edit12->setFocus();
+    else
+        BitBtn8->setFocus();
+}
+
+void TForm1::Edit12KeyPress(QChar &key)
+{
+    if (key == u'\r')
+        BitBtn8->setFocus();
+}
+
+void TForm1::offerFirstGroup()
+{
+    if (!Edit12->text().isEmpty() || ComboBox4->count() == 0)
+        return;
+    ComboBox4->setCurrentIndex(0);
+    Edit12->setText(ComboBox4->itemText(0));
+}
+
+void TForm1::clearPostingBoxes()
+{
+    Edit4->setText(QStringLiteral("0.00"));
+    Edit5->clear();
+    Edit12->clear();
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox1->setEditText(ActivityPrompt);
+    ComboBox4->setCurrentIndex(-1);
+    ComboBox4->setEditText(GroupPrompt);
+    dayNotice.clear();
+    showStatusLine();
+}
+
+void TForm1::showStatusLine()
+{
+    QStringList parts;
+    if (!dayNotice.isEmpty())
+        parts << dayNotice;
+    if (!uploadStatus.isEmpty())
+        parts << uploadStatus;
+    Label26->setText(parts.join(QStringLiteral("   ")));
+    Label26->setToolTip(Label26->text()); // whole, should the line be too long for its place
+    Label26->setStyleSheet(!dayNotice.isEmpty() || uploadFailed ? QStringLiteral("color: red")
+                                                                : QString());
+}
+
+QString TForm1::closedDay(const QString &dayText)
+{
+    const QDate day = session.dateFormat().parseOrThrow(dayText);
+    OpenTables tables(session, {Table3});
+    const std::optional<QDate> last = desk::cashbook::lastClosedDay(*Table3);
+    if (!last || day > *last)
+        return {};
+    return QStringLiteral("Dan %1 je zakljucen").arg(dayText);
 }
 
 void TForm1::ComboBox4Change()
@@ -281,6 +338,11 @@ void TForm1::BitBtn18Click()
 
 void TForm1::BitBtn8Click()
 {
+    if (uploadDoneShown) { // the last upload's success was news until now
+        uploadDoneShown = false;
+        uploadStatus.clear();
+        showStatusLine();
+    }
     // A control character (a pasted line break) would split the record's export line.
     const QString reason = platform::withoutControlCharacters(Edit5->text());
     const QString group = platform::withoutControlCharacters(Edit12->text());
@@ -289,7 +351,15 @@ void TForm1::BitBtn8Click()
         return;
     QString question;
     try {
-        question = postingQuestion(*amount);
+        // A closed day takes no posting: said before the question, not after Yes. (Storing
+        // checks again, inside its transaction.)
+        if (const QString closed = closedDay(Label8->text()); !closed.isEmpty()) {
+            dialogs.message(closed + QStringLiteral(": na taj dan se vise ne knjizi. Promena "
+                                                    "nije proknjizena."));
+            return;
+        }
+        question = postingQuestion(*amount) + QLatin1Char('\n')
+                   + postingSummary(*amount, reason, group);
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
         return;
@@ -343,12 +413,10 @@ bool TForm1::postConfirmed(engine::Money amount, const QString &reason, const QS
         dialogs.message(QStringLiteral("Promena je vec proknjizena (prethodni pokusaj je uspeo)."));
     shownDocument = lastDocument;
     LabelDocument->setText(QStringLiteral("Dokument: ") + shownDocument);
+    // The group stays for the next posting, which is mostly of the same group; the question
+    // names it before it is stored.
     Edit4->clear();
     Edit5->clear();
-    Edit12->clear();
-    // The group list shows no group while the group box is empty.
-    ComboBox4->setCurrentIndex(-1);
-    ComboBox4->setEditText(GroupPrompt);
     Edit4->setFocus();
     try {
         refreshBalances();
@@ -413,6 +481,16 @@ QString TForm1::postingQuestion(engine::Money amount)
     if ((euro ? now.euros : now.dinars) - amount < engine::Money())
         return QStringLiteral("Stanje kase ce biti negativno. ") + sure;
     return sure;
+}
+
+QString TForm1::postingSummary(engine::Money amount, const QString &reason,
+                               const QString &group) const
+{
+    return QStringLiteral("%1 %2 %3, razlog: %4, grupa: %5")
+        .arg(RadioButton3->isChecked() ? QStringLiteral("ULAZ") : QStringLiteral("IZLAZ"),
+             amount.toText(),
+             RadioButton2->isChecked() ? QStringLiteral("EUR") : QStringLiteral("DIN"),
+             reason.trimmed(), group.trimmed());
 }
 
 void TForm1::resetPostingChoices()

@@ -6,13 +6,15 @@
 // message, and its commands never cut into the login dialogue. A store that the component
 // ends with an error is not reported as done, and the local export is then kept. An
 // attempt that failed is over: the status line says so and why, and the next posting
-// starts afresh.
+// starts afresh. The outcome, success or failure, goes to the posting page's status line,
+// never to a message box that would pop up while the cashier types the next posting.
 #include "Unit1.h"
 #include "FtpSettings.h"
 #include "ftp/Ftp.h"
 
 #include "platform/Dialogs.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -36,17 +38,66 @@ QString oneLine(const QString &text)
     return line;
 }
 
-// The status line while an upload goes on: the bytes moved, three blanks, and the text.
-QString statusLine(const TMFtp *ftp, const QString &text)
+// The status line while an upload goes on: what the component reports and how much of the
+// file has gone so far.
+QString progressLine(const TMFtp *ftp, const QString &text)
 {
-    return QString::number(ftp->BytesTransferred()) + QStringLiteral("   ") + oneLine(text);
+    const QString line = oneLine(text);
+    return (line.isEmpty() ? QStringLiteral("Prenos na server u toku")
+                           : QStringLiteral("Prenos na server: ") + line)
+           + QStringLiteral(" (preneto %1 B)").arg(ftp->BytesTransferred());
 }
 
-// The status line after a failed attempt: that it failed and why, without the byte count
-// (which would be that of an earlier transfer).
-QString failureLine(const QString &reason)
+// Why an attempt failed, in the cashier's words.
+QString failureReason(FtpError error)
 {
-    return QStringLiteral("Prenos na server nije uspeo: ") + oneLine(reason);
+    switch (error) {
+    case errConnectionRefused:
+    case errConnectRejected:
+    case errNoServer:
+        return QStringLiteral("server ne prihvata vezu");
+    case errHostNotFound:
+    case errInvalidAddress:
+        return QStringLiteral("server nije pronadjen");
+    case errTimedOut:
+        return QStringLiteral("server ne odgovara");
+    case errConnectionAborted:
+    case errConnectionReset:
+        return QStringLiteral("veza sa serverom je prekinuta");
+    case errNetworkDown:
+    case errNetworkUnreachable:
+    case errHostUnreachable:
+    case errAddressNotAvailable:
+        return QStringLiteral("mreza ili server nisu dostupni");
+    case errLoginFailed:
+        return QStringLiteral("server je odbio korisnicko ime ili lozinku");
+    case errAccessDenied:
+    case errNoRemoteFile:
+        return QStringLiteral("server nije dozvolio upis");
+    case errCommandFailed:
+        return QStringLiteral("server je odbio komandu");
+    case errDataConnection:
+        return QStringLiteral("veza za prenos podataka nije uspostavljena");
+    case errLocalFileOpen:
+    case errLocalFileRead:
+    case errLocalFileWrite:
+        return QStringLiteral("datoteka podaci.txt nije procitana");
+    case errTlsRefused:
+    case errTlsHandshake:
+    case errTlsUntrusted:
+        return QStringLiteral("sifrovana veza nije uspostavljena");
+    default:
+        return QStringLiteral("greska pri prenosu");
+    }
+}
+
+// The status line after a failed attempt: that it failed and why, the component's own text
+// after it; no byte count (which would be that of an earlier transfer).
+QString failureLine(const QString &reason, const QString &detail)
+{
+    const QString text = oneLine(detail);
+    return QStringLiteral("Prenos na server nije uspeo: ") + reason
+           + (text.isEmpty() ? QString() : QStringLiteral(" (") + text + QLatin1Char(')'));
 }
 
 } // namespace
@@ -73,6 +124,7 @@ void TForm1::buildUpload()
 
 void TForm1::uploadDecision()
 {
+    uploadDoneShown = false; // the outcome of the upload before is no longer news
     ListBox6->clear();
     const std::optional<QStringList> lines = loadFtpOptionLines();
     if (!lines)
@@ -160,19 +212,26 @@ void TForm1::MFtp1LoggedIn(TMFtp *)
 
 void TForm1::MFtp1FtpInfo(TMFtp *sender, FtpInfo info, const QString &addinfo)
 {
-    Label26->setText(statusLine(sender, addinfo));
+    showUploadProgress(progressLine(sender, addinfo));
     if (info != infoDisconnected)
         return;
-    // The connection is over. After a failure the status line ends with the error, not
-    // with the same "Disconnected" that ends a success; a login that never completed is
-    // over too, and the next posting logs in again.
+    // The connection is over. A login that never completed is over too, and the next posting
+    // logs in again. A connection that ends in the middle of the work, with no error of its
+    // own, is a failure all the same.
     if (upload.pending && !upload.loggedIn)
         upload.pending = false;
-    if (!upload.errorStatus.isEmpty())
-        Label26->setText(upload.errorStatus);
+    const bool cutOff = (upload.pending && upload.loggedIn) || upload.storing || upload.renaming
+                        || upload.deleting;
+    if (!cutOff)
+        return;
+    upload.pending = false;
+    if (upload.storing)
+        upload.storeFailed = true; // whatever the store reports after this, it is no success
+    if (upload.errorStatus.isEmpty())
+        showUploadFailure(failureLine(QStringLiteral("veza sa serverom je prekinuta"), addinfo));
 }
 
-void TForm1::MFtp1FtpError(TMFtp *sender, FtpError, const QString &addinfo)
+void TForm1::MFtp1FtpError(TMFtp *sender, FtpError error, const QString &addinfo)
 {
     if (upload.storing)
         upload.storeFailed = true;
@@ -186,8 +245,33 @@ void TForm1::MFtp1FtpError(TMFtp *sender, FtpError, const QString &addinfo)
     }
     // A refused login comes without a text of its own: the server's refusal says why.
     const QString text = addinfo.isEmpty() ? sender->LastReply() : addinfo;
-    upload.errorStatus = failureLine(text);
-    Label26->setText(upload.errorStatus);
+    showUploadFailure(failureLine(failureReason(error), text));
+}
+
+void TForm1::showUploadFailure(const QString &line)
+{
+    upload.errorStatus = line;
+    uploadFailed = true;
+    uploadDoneShown = false;
+    uploadStatus = line;
+    showStatusLine();
+}
+
+void TForm1::showUploadProgress(const QString &line)
+{
+    // A failure stands until an upload succeeds, the outcome until the next action: the
+    // progress of the connection's last steps never hides either.
+    if (uploadFailed || uploadDoneShown)
+        return;
+    uploadStatus = line;
+    showStatusLine();
+}
+
+bool TForm1::uploadInProgress() const
+{
+    return upload.pending || upload.storing || upload.renaming || upload.deleting
+           || MFtp1->CurrentOperation() == opUpload || MFtp1->CurrentOperation() == opRename
+           || MFtp1->CurrentOperation() == opDelete;
 }
 
 void TForm1::MFtp1FileStored(TMFtp *sender)
@@ -196,10 +280,8 @@ void TForm1::MFtp1FileStored(TMFtp *sender)
     upload.storing = false;
     if (!stored) {
         // The server did not take the file: the connection is dropped, the status line
-        // shows the component's error and the export stays for the next try.
+        // keeps the component's error and the export stays for the next try.
         sender->Close();
-        if (!upload.errorStatus.isEmpty())
-            Label26->setText(upload.errorStatus);
         return;
     }
     if (!upload.direct) {
@@ -225,8 +307,8 @@ void TForm1::MFtp1FileRenamed(TMFtp *sender)
     // line says.
     upload.deleting = true;
     upload.deleteFailed = false;
-    Label26->setText(QStringLiteral("Server ne dozvoljava preimenovanje; saljem direktno u ")
-                     + upload.remotePath);
+    showUploadProgress(QStringLiteral("Server ne dozvoljava preimenovanje; saljem direktno u ")
+                       + upload.remotePath);
     sender->DeleteFile(upload.temporaryPath);
 }
 
@@ -243,16 +325,34 @@ void TForm1::MFtp1FileDeleted(TMFtp *sender)
 
 void TForm1::finishUpload(TMFtp *sender)
 {
-    upload.errorStatus.clear(); // a failed attempt before this success is over
+    // The outcome goes to the status line, never to a message box: one that pops up by
+    // itself would take the keys of the next posting being typed.
+    upload.errorStatus.clear();
+    uploadFailed = false;
+    uploadStatus = QStringLiteral("Podaci preneti na server!");
+    if (upload.direct)
+        uploadStatus += QStringLiteral(" Server ne dozvoljava preimenovanje; podaci su poslati "
+                                       "direktno u ") + upload.remotePath
+                        + (upload.deleteFailed ? QStringLiteral("; privremena datoteka ")
+                                                     + upload.temporaryPath
+                                                     + QStringLiteral(" ostaje na serveru")
+                                               : QString());
+    uploadDoneShown = true;
+    showStatusLine();
     sender->Quit();
     sender->Close();
-    if (upload.direct)
-        Label26->setText(QStringLiteral("Server ne dozvoljava preimenovanje; podaci su poslati "
-                                        "direktno u ") + upload.remotePath
-                         + (upload.deleteFailed ? QStringLiteral("; privremena datoteka ")
-                                                      + upload.temporaryPath
-                                                      + QStringLiteral(" ostaje na serveru")
-                                                : QString()));
-    dialogs.message(QStringLiteral("Podaci preneti na server!"));
     QFile::remove(QDir(startDir).filePath(QStringLiteral("podaci.txt")));
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    // Closing cuts the upload off: the server keeps no new export, only the temporary copy.
+    if (uploadInProgress()
+        && !dialogs.confirm(QStringLiteral("Podaci se upravo prenose na server. Ako sada "
+                                           "zatvorite program, prenos se prekida.\n"
+                                           "Zatvoriti program?"))) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }

@@ -29,6 +29,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QScreen>
+#include <QSet>
 #include <QStyle>
 #include <QTableView>
 
@@ -120,6 +121,24 @@ TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platf
                             QStringLiteral("IZLAZEUR"), QStringLiteral("ULAZEUR"),
                             QStringLiteral("OPIS"), QStringLiteral("GRUPA")},
                            this);
+    // The document number of each row, read beside the record; a reversed one is marked.
+    model->setLeadColumn(QStringLiteral("DOKUMENT"), [this] {
+        QHash<qint64, QueryModel::LeadCell> cells;
+        if (!Table1->isOpen())
+            return cells;
+        const QList<desk::BookEntry> entries = desk::cashbook::entries(*Table1);
+        QSet<QString> reversed;
+        for (const desk::BookEntry &e : entries) {
+            if (!e.reverses.isEmpty())
+                reversed.insert(e.reverses);
+        }
+        for (const desk::BookEntry &e : entries) {
+            const bool marked = reversed.contains(e.number);
+            cells.insert(e.id, {marked ? e.number + QStringLiteral(" (storniran)") : e.number,
+                                marked});
+        }
+        return cells;
+    });
     DBGrid1 = named(new QTableView(this), "DBGrid1");
     DBGrid1->setModel(model);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -134,17 +153,18 @@ TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platf
     const QFontMetrics headerMetrics(DBGrid1->horizontalHeader()->font());
     const int padding =
         2 * (DBGrid1->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, DBGrid1) + 1) + 8;
-    for (int column = 0; column < 6; ++column) {
-        const QString sample = column == 0   ? QStringLiteral("dd/MM/yyyy")
-                               : column == 1 ? QStringLiteral("00:00:00")
+    for (int column = 0; column < 7; ++column) {
+        const QString sample = column == 0   ? QStringLiteral("U-2026-000000 (storniran)")
+                               : column == 1 ? QStringLiteral("dd/MM/yyyy")
+                               : column == 2 ? QStringLiteral("00:00:00")
                                              : QStringLiteral("1234567.89");
         const QString heading = model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
         DBGrid1->setColumnWidth(column, std::max(cellMetrics.horizontalAdvance(sample),
                                                  headerMetrics.horizontalAdvance(heading)) +
                                             padding);
     }
-    DBGrid1->setColumnWidth(6, 320);
-    DBGrid1->setColumnWidth(7, 95);
+    DBGrid1->setColumnWidth(7, 320);
+    DBGrid1->setColumnWidth(8, 95);
     DBGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
     for (QPushButton *button : {BitBtn1, BitBtn2, BitBtn3, BitBtnStorno})

@@ -63,12 +63,15 @@ int main(int argc, char **argv)
     platform::SystemClock clock;
     platform::LocaleSettings settings;
 
-    // No podaci/ here: offer to create the data directory before the login page.
-    if (const auto start = FirstStart::run(QDir::currentPath(), dialogs);
-        start != FirstStart::Result::Ready)
-        return start == FirstStart::Result::Declined ? 0 : 1;
-
+    // The window checks the system's date form first: with a wrong one it says so and the
+    // program ends, without offering a data directory that it could not use.
     TForm1 form1(session, dialogs, clock, settings);
+    // No podaci/ here: offer to create the data directory before the login page.
+    if (form1.dateFormatAccepted()) {
+        if (const auto start = FirstStart::run(QDir::currentPath(), dialogs);
+            start != FirstStart::Result::Ready)
+            return start == FirstStart::Result::Declined ? 0 : 1;
+    }
     dialogs.setParent(&form1);
     TForm2 form2(session, dialogs, clock, settings);
     form1.setReviewWindow(&form2);

@@ -291,8 +291,8 @@ private slots:
         QCOMPARE(data->records("promet").size(), 1);
         post("DINARI", "IZLAZ", "30");
         QCOMPARE(dialogs.messages().last(),
-                 QStringLiteral("Dan 07/12/2026 je zakljucen (poslednji zakljuceni dan je "
-                                "07/12/2026): promena nije proknjizena. Prijavite se ponovo."));
+                 QStringLiteral("Dan 07/12/2026 je zakljucen: na taj dan se vise ne knjizi. "
+                                "Promena nije proknjizena."));
         QCOMPARE(data->records("promet").size(), 1);
         QCOMPARE(boxText("Edit4"), QStringLiteral("30")); // kept for a retry
         clock.set(QDateTime(QDate(2026, 12, 8), QTime(8, 0)));

@@ -5,6 +5,8 @@
 
 #include "FirstStart.h"
 
+#include "desk/CashBook.h"
+#include "engine/Table.h"
 #include "platform/TextFiles.h"
 #include "report/Document.h"
 #include "report/MoneyText.h"
@@ -345,7 +347,12 @@ private slots:
             dialogs.answerYes();
         click("BitBtn8");
         QCOMPARE(dialogs.messages(), refusal.isEmpty() ? QStringList() : QStringList{refusal});
-        QCOMPARE(dialogs.questions(), question.isEmpty() ? QStringList() : QStringList{question});
+        // The second line names the posting the question confirms.
+        const QString named = QStringLiteral("\n%1 %2 %3, razlog: %4, grupa: %5")
+                                  .arg(direction, stored, currency == "EUR" ? "EUR" : "DIN",
+                                       reason, group);
+        QCOMPARE(dialogs.questions(),
+                 question.isEmpty() ? QStringList() : QStringList{question + named});
         const QList<QStringList> rows = data->records("promet");
         if (stored.isEmpty()) {
             QCOMPARE(rows.size(), 1);
@@ -367,9 +374,11 @@ private slots:
                                    report::formatHundredths(euros ? change : 0)};
         QCOMPARE(r.mid(STANJEDIN), balances);
         QCOMPARE((QStringList{boxText("Edit2"), boxText("Edit3")}), balances);
-        // The inputs are emptied, so that a second press does not post the same again.
-        for (const char *input : {"Edit4", "Edit5", "Edit12"})
+        // The amount and reason are emptied, so that a second press does not post the same
+        // again; the group stays for the next posting.
+        for (const char *input : {"Edit4", "Edit5"})
             QCOMPARE(boxText(input), QString());
+        QCOMPARE(boxText("Edit12"), group);
     }
 
     void overflowingSumsStoreNothing()
@@ -383,7 +392,8 @@ private slots:
         post("DINARI", "ULAZ", "5");
         fillPosting("DINARI", "IZLAZ", "5"); // the balance is read before the question
         form->BitBtn8Click();
-        QCOMPARE(dialogs.questions(), QStringList{"Da li ste sigurni?"});
+        QCOMPARE(dialogs.questions(),
+                 QStringList{"Da li ste sigurni?\nULAZ 5.00 DIN, razlog: Racun, grupa: Gorivo"});
         QCOMPARE(dialogs.messages(),
                  QStringList(2, "The sum of ULAZDIN in podaci/promet.db is too large"));
         QCOMPARE(data->records("promet").size(), 2);
@@ -538,18 +548,23 @@ private slots:
         QVERIFY(find<QRadioButton>("RadioButton3")->isChecked());
         QCOMPARE(edit4->text(), QString());
 
-        // The next cashier's posting goes out in dinars, whatever the previous one chose.
+        // The next cashier's posting goes out in dinars, whatever the previous one chose, and
+        // nothing of a refused posting stays in the boxes.
+        find<QLineEdit>("Edit5")->setText("Tudji razlog");
+        find<QLineEdit>("Edit12")->setText("Tudja grupa");
         form->Glavnimeni1Click();
         QCOMPARE(form->pageIndex(), int(PageLogin));
         QCOMPARE(boxText("Edit1"), QString());
         login("222");
         QVERIFY(find<QRadioButton>("RadioButton1")->isChecked());
         QVERIFY(find<QRadioButton>("RadioButton4")->isChecked());
+        QCOMPARE((QStringList{boxText("Edit4"), boxText("Edit5"), boxText("Edit12")}),
+                 (QStringList{"", "", "Gorivo"}));
     }
 
     // The activity list fills the reason (Enter in the box takes the last activity chosen,
-    // nothing while the prompt shows), the group list the group box; after a posting the group
-    // list shows its prompt again.
+    // nothing while the prompt shows), the group list the group box; the group stays for the
+    // next posting.
     void listsFillTheReasonAndGroupBoxes()
     {
         showLoggedIn("111");
@@ -572,7 +587,8 @@ private slots:
         dialogs.answerYes();
         click("BitBtn8");
         QCOMPARE(data->records("promet").size(), 1);
-        QCOMPARE(c4->currentText(), QStringLiteral("Izaberite grupu na koju se odnosi ulaz/izlaz..."));
+        QCOMPARE(c4->currentText(), QStringLiteral("Gorivo"));
+        QCOMPARE(find<QLineEdit>("Edit12")->text(), QStringLiteral("Gorivo"));
     }
 
     void onlyAFocusMoveWithinTheWindowEmptiesTheAmount_data()
@@ -599,27 +615,105 @@ private slots:
         QCOMPARE(edit4->text(), emptied ? QStringLiteral("50") : QStringLiteral("1250"));
     }
 
-    void enterCarriesTheKeyboardFlowThroughTheButtons()
+    // The keyboard alone: code, Enter; amount, Enter, reason, Enter, Enter. The group box
+    // offers the list's first group; emptied, the reason's Enter goes to it, and its own Enter
+    // on to "PROKNJIZI".
+    void keyboardAloneCarriesAPosting_data()
     {
+        QTest::addColumn<QString>("typedGroup"); // empty: the offered one is kept
+        QTest::newRow("group offered") << "";
+        QTest::newRow("group typed") << "Kafa";
+    }
+    void keyboardAloneCarriesAPosting()
+    {
+        QFETCH(QString, typedGroup);
         data->addPosting("x", "01/12/2026", "5000.00", "0.00", "0.00", "0.00");
         showForm();
-        find<QLineEdit>("Edit1")->setText("111");
-        QTest::keyClick(find<QPushButton>("BitBtn9"), Qt::Key_Return);
+        auto *code = find<QLineEdit>("Edit1");
+        QTest::keyClicks(code, "111");
+        QTest::keyClick(code, Qt::Key_Return);
         QCOMPARE(form->pageIndex(), int(PagePosting));
+        auto *group = find<QLineEdit>("Edit12");
+        QCOMPARE(group->text(), QStringLiteral("Gorivo"));
+        if (!typedGroup.isEmpty())
+            group->clear();
 
         auto *edit4 = find<QLineEdit>("Edit4");
         QTest::keyClicks(edit4, "1250");
         QTest::keyClick(edit4, Qt::Key_Return);
         QTest::keyClicks(find<QLineEdit>("Edit5"), "Racun");
         QTest::keyClick(find<QLineEdit>("Edit5"), Qt::Key_Return);
+        if (!typedGroup.isEmpty()) {
+            QCOMPARE(form->focusWidget(), group);
+            QTest::keyClicks(group, typedGroup);
+            QTest::keyClick(group, Qt::Key_Return);
+        }
         auto *post = find<QPushButton>("BitBtn8");
         QCOMPARE(form->focusWidget(), post);
-        find<QLineEdit>("Edit12")->setText("Gorivo");
         dialogs.answerYes();
         QTest::keyClick(post, Qt::Key_Return);
-        QCOMPARE(dialogs.questions(), QStringList{"Da li ste sigurni?"});
-        QCOMPARE(data->records("promet").size(), 2);
-        QCOMPARE(data->records("promet").last().at(IZLAZDIN), QStringLiteral("1250.00"));
+        QCOMPARE(dialogs.messages(), QStringList());
+        const QString stored = typedGroup.isEmpty() ? QStringLiteral("Gorivo") : typedGroup;
+        QCOMPARE(dialogs.questions(),
+                 QStringList{"Da li ste sigurni?\nIZLAZ 1250.00 DIN, razlog: Racun, grupa: " + stored});
+        const QStringList record = data->records("promet").last();
+        QCOMPARE((QStringList{record.at(IZLAZDIN), record.at(OPIS), record.at(GRUPA)}),
+                 (QStringList{"1250.00", "Racun", stored}));
+    }
+
+    // What cannot be done is said before any question, with the reason, and stores nothing: a
+    // posting or a reversal when today is closed (said at login too), a second reversal and
+    // the reversal of a reversal. A reversal's question names its document.
+    void refusalsComeBeforeAnyQuestion_data()
+    {
+        QTest::addColumn<bool>("closeToday");
+        QTest::addColumn<QString>("reversed"); // empty: a posting
+        QTest::addColumn<QString>("said");
+        QTest::newRow("posting, today closed")
+            << true << ""
+            << "Dan 07/12/2026 je zakljucen: na taj dan se vise ne knjizi. Promena nije "
+               "proknjizena.";
+        QTest::newRow("reversal, today closed")
+            << true << "U-2026-000002" << "Dan 07/12/2026 je zakljucen: danas se vise ne stornira";
+        QTest::newRow("second reversal")
+            << false << "U-2026-000001" << "Dokument U-2026-000001 je vec storniran (U-2026-000003)";
+        QTest::newRow("reversal of a reversal")
+            << false << "U-2026-000003"
+            << "Dokument U-2026-000003 je storno dokumenta U-2026-000001 i ne moze se stornirati";
+    }
+    void refusalsComeBeforeAnyQuestion()
+    {
+        QFETCH(bool, closeToday);
+        QFETCH(QString, reversed);
+        QFETCH(QString, said);
+        data->addPosting("Petar Petrovic", "07/12/2026", "5.00", "0.00", "0.00", "0.00");
+        data->addPosting("Petar Petrovic", "07/12/2026", "7.00", "0.00", "0.00", "0.00");
+        showLoggedIn("111"); // numbers the journal
+        dialogs.answerYes();
+        QVERIFY(form->reverseDocument("U-2026-000001")); // by U-2026-000003
+        QCOMPARE(dialogs.questions(),
+                 QStringList{"Da li ste sigurni?\nStorno dokumenta U-2026-000001 od 07/12/2026: "
+                             "ULAZ 5.00 DIN, opis"});
+        if (closeToday) {
+            data->withTable("promet", [this](engine::Table &journal) {
+                desk::cashbook::closeDay(journal, clock.today(), "Admin", clock.currentDateTime());
+            });
+        }
+        form->Glavnimeni1Click();
+        login("111");
+        QCOMPARE(find<QLabel>("Label26")->text(),
+                 closeToday ? QStringLiteral("Dan 07/12/2026 je zakljucen: danas se vise ne knjizi")
+                            : QString());
+        dialogs.clear();
+        if (reversed.isEmpty()) {
+            fillPosting("DINARI", "ULAZ", "5");
+            click("BitBtn8");
+        } else {
+            QVERIFY(!form->reverseDocument(reversed));
+        }
+        QCOMPARE(dialogs.questions(), QStringList());
+        QCOMPARE(dialogs.messages(), QStringList{said});
+        QCOMPARE(data->records("promet").size(), 3);
     }
 
     void balancesAreShownWholeWithTheirSign_data()

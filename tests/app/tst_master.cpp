@@ -106,8 +106,9 @@ private slots:
         QVERIFY(grid->model()->columnCount() > 0);
     }
 
-    // The journal's grid: every field in table order, opened again on the record it stood on,
-    // and no edit of a record, neither through the model nor by typing into a cell.
+    // The journal's grid: the document number, then every field in table order, opened again
+    // on the record it stood on, and no edit of a record, neither through the model nor by
+    // typing into a cell.
     void journalGridShowsEveryFieldInTableOrderAndRefusesEdits()
     {
         data->addPosting("Petar Petrovic", "01/12/2026", "1500.00", "0.00", "0.00", "0.00",
@@ -117,11 +118,13 @@ private slots:
         auto *grid = find<DBGrid>("DBGrid4");
         click("BitBtn14");
         const QAbstractItemModel *model = grid->model();
-        QCOMPARE(model->columnCount(), 11);
+        QCOMPARE(model->columnCount(), 12);
         QCOMPARE(model->rowCount(), 2);
-        QCOMPARE(gridRow(grid, 0).mid(0, 6), (QStringList{"Petar Petrovic", "01/12/2026",
-                                                          "10:00:00", "Racun", "Gorivo", "1500.00"}));
-        QCOMPARE(model->index(1, 8).data().toString(), QStringLiteral("20.50"));
+        QCOMPARE(gridRow(grid, 0).mid(0, 7),
+                 (QStringList{"U-2026-000001", "Petar Petrovic", "01/12/2026", "10:00:00", "Racun",
+                              "Gorivo", "1500.00"}));
+        QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("I-2026-000001"));
+        QCOMPARE(model->index(1, 9).data().toString(), QStringLiteral("20.50"));
         QCOMPARE(grid->currentIndex().row(), 0); // opened on the first record
 
         grid->setCurrentIndex(model->index(1, 0));
@@ -130,7 +133,7 @@ private slots:
         QCOMPARE(grid->currentIndex().row(), 1);
         QCOMPARE(model->rowCount(), 2);
 
-        const QModelIndex cell = model->index(0, 3);
+        const QModelIndex cell = model->index(0, 4);
         QVERIFY(!(model->flags(cell) & Qt::ItemIsEditable));
         QVERIFY(!grid->model()->setData(cell, "promenjeno"));
         grid->setCurrentIndex(cell);
