@@ -235,21 +235,12 @@ void TForm1::BitBtnStornoClick()
 
 QString TForm1::reversalRefusal(const QString &number, QString &question)
 {
+    // The cash book's own rules (desk::cashbook::reversalRefusal), asked before the question;
+    // the reversal asks them again inside its transaction.
+    if (const QString refusal = desk::cashbook::reversalRefusal(*Table3, number, clock.today());
+        !refusal.isEmpty())
+        return refusal;
     const std::optional<desk::BookEntry> original = desk::cashbook::entry(*Table3, number);
-    if (!original)
-        return QStringLiteral("Ne postoji dokument %1").arg(number);
-    if (!original->reverses.isEmpty())
-        return QStringLiteral("Dokument %1 je storno dokumenta %2 i ne moze se stornirati")
-            .arg(number, original->reverses);
-    if (const QString earlier = desk::cashbook::reversalOf(*Table3, number); !earlier.isEmpty())
-        return QStringLiteral("Dokument %1 je vec storniran (%2)").arg(number, earlier);
-    // The reversal is dated today: a closed today takes none (a closed earlier day's
-    // document is corrected exactly so).
-    const QDate today = clock.today();
-    if (const std::optional<QDate> last = desk::cashbook::lastClosedDay(*Table3);
-        last && today <= *last)
-        return QStringLiteral("Dan %1 je zakljucen: danas se vise ne stornira").arg(todayText());
-
     const desk::BookEntry &e = *original;
     const bool euros = e.eurosIn != engine::Money() || e.eurosOut != engine::Money();
     const engine::Money amount = euros ? (e.eurosIn != engine::Money() ? e.eurosIn : e.eurosOut)

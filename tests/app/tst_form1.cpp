@@ -674,7 +674,9 @@ private slots:
             << "Dan 07/12/2026 je zakljucen: na taj dan se vise ne knjizi. Promena nije "
                "proknjizena.";
         QTest::newRow("reversal, today closed")
-            << true << "U-2026-000002" << "Dan 07/12/2026 je zakljucen: danas se vise ne stornira";
+            << true << "U-2026-000002"
+            << "Dan 07/12/2026 je zakljucen: storno se ne moze proknjiziti (poslednji zakljuceni "
+               "dan je 07/12/2026)";
         QTest::newRow("second reversal")
             << false << "U-2026-000001" << "Dokument U-2026-000001 je vec storniran (U-2026-000003)";
         QTest::newRow("reversal of a reversal")
