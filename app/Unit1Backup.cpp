@@ -442,17 +442,12 @@ void TForm1::RadioButton16Click()
 void TForm1::logAct(const QString &act, const QString &details)
 {
     // An act that was done stays done; a log that cannot be written is said, not hidden.
-    // A session of its own: the window's tables stay open as they are.
-    engine::Session own;
-    own.setBaseDir(startDir);
-    own.setPassword(desk::tablePassword());
-    try {
-        engine::Table journal(own, QStringLiteral("podaci/promet.db"));
-        journal.open();
-        desk::chain::logOwn(journal, currentUser, act, details);
-    } catch (const engine::EngineError &e) {
-        dialogs.message(QStringLiteral("Dnevnik radnji nije upisan: ") + e.message());
-    }
+    // The journal of its own session: the window's tables stay open as they are.
+    if (const QString e = desk::inJournalOf(startDir, [&](engine::Table &journal) {
+            desk::chain::logOwn(journal, currentUser, act, details);
+        });
+        !e.isEmpty())
+        dialogs.message(QStringLiteral("Dnevnik radnji nije upisan: ") + e);
 }
 
 bool TForm1::saveFtpOptions(const QStringList &lines)

@@ -318,17 +318,7 @@ int prepare(engine::Table &journal)
 
 QString prepareDirectory(const QString &dir, const QString &password)
 {
-    engine::Session session;
-    session.setBaseDir(QDir(dir).absolutePath());
-    session.setPassword(password);
-    try {
-        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
-        journal.open();
-        prepare(journal);
-    } catch (const EngineError &e) {
-        return e.message();
-    }
-    return {};
+    return inJournalOf(dir, [](engine::Table &journal) { prepare(journal); }, password);
 }
 
 KeptBook keep(engine::Table &journal)
