@@ -9,6 +9,7 @@
 #include "engine/Session.h"
 #include "engine/Table.h"
 #include "engine/TableStores.h"
+#include "engine/Transaction.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,18 +86,10 @@ void refuseClosed(const QDate &day, const std::optional<QDate> &last)
 template<typename Work>
 auto inTransaction(engine::Table &journal, Work work)
 {
-    journal.startTransaction();
-    try {
-        auto result = work();
-        journal.commit();
-        return result;
-    } catch (...) {
-        try {
-            journal.rollback();
-        } catch (...) {
-        }
-        throw;
-    }
+    engine::Transaction transaction(journal);
+    auto result = work();
+    transaction.commit();
+    return result;
 }
 
 void createTables(engine::Table &journal)

@@ -5,6 +5,7 @@
 // stores give the same links.
 #include "JournalChain.h"
 #include "CashBook.h"
+#include "DeskTables.h"
 
 #include "engine/EngineError.h"
 #include "engine/Session.h"
@@ -541,32 +542,14 @@ int chainUnlinked(engine::Table &journal, const QString &who, const QString &act
 
 namespace {
 
-// Runs `work` on the journal of the data directory `dir`; the engine's text of a failure,
-// empty on success.
-QString onDirectoryJournal(const QString &dir, const QString &password,
-                           const std::function<void(engine::Table &)> &work)
-{
-    engine::Session session;
-    session.setBaseDir(QDir(dir).absolutePath());
-    session.setPassword(password);
-    try {
-        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
-        journal.open();
-        work(journal);
-    } catch (const EngineError &e) {
-        return e.message();
-    }
-    return {};
-}
-
 } // namespace
 
 QString chainAppended(const QString &dir, const QString &password, const QString &act,
                       const QString &details)
 {
-    return onDirectoryJournal(dir, password, [&](engine::Table &journal) {
+    return inJournalOf(dir, [&](engine::Table &journal) {
         inTransaction(journal, [&] { chainUnlinked(journal, {}, act, details, false); });
-    });
+    }, password);
 }
 
 void log(engine::Table &journal, const QString &who, const QString &act, const QString &details,
@@ -613,8 +596,8 @@ void logOwn(engine::Table &journal, const QString &who, const QString &act, cons
 QString logDirectory(const QString &dir, const QString &password, const QString &act,
                      const QString &details)
 {
-    return onDirectoryJournal(dir, password,
-                              [&](engine::Table &journal) { logOwn(journal, {}, act, details); });
+    return inJournalOf(
+        dir, [&](engine::Table &journal) { logOwn(journal, {}, act, details); }, password);
 }
 
 QByteArray headOfDay(engine::Table &journal, const QString &isoDay)
@@ -1113,19 +1096,15 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
 
 Verdict verifyDirectory(const QString &dir, const QString &password, const QByteArray &head)
 {
-    engine::Session session;
-    session.setBaseDir(QDir(dir).absolutePath());
-    session.setPassword(password);
-    try {
-        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
-        journal.open();
-        return verify(journal, head);
-    } catch (const EngineError &e) {
-        Verdict v;
+    Verdict v;
+    if (const QString e = inJournalOf(
+            dir, [&](engine::Table &journal) { v = verify(journal, head); }, password);
+        !e.isEmpty()) {
+        v = Verdict();
         v.readable = false;
-        v.findings << Finding{0, {}, e.message()};
-        return v;
+        v.findings << Finding{0, {}, e};
     }
+    return v;
 }
 
 } // namespace desk::chain
