@@ -6,6 +6,7 @@
 #include "PagePlan.h"
 #include "Totals.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace report {
@@ -54,8 +55,34 @@ Document::Cache &Document::cache() const
 int Document::pageCount() const
 {
     Cache &c = cache();
-    if (!c.plan)
+    if (c.plan)
+        return c.plan->pageCount();
+    const Band *detail = m_report.band(BandKind::Detail);
+    const bool grows = detail && m_data &&
+                       std::any_of(detail->elements.cbegin(), detail->elements.cend(),
+                                   [](const Element &e) { return e.grows && e.hasBox(); });
+    if (!grows) {
         c.plan = PagePlan(m_report, recordCount());
+        return c.plan->pageCount();
+    }
+    // Details that grow with their records: one pass over the records measures them.
+    if (!c.fonts)
+        c.fonts = std::make_unique<FontBook>();
+    const PageBuilder measure(m_report, m_data.get(), *c.fonts, QString(),
+                              []() -> const Totals & {
+                                  static const Totals none;
+                                  return none;
+                              });
+    QHash<int, double> taller;
+    const int count = recordCount();
+    for (int r = 0; r < count; ++r) {
+        if (!m_data->moveTo(r))
+            break;
+        const double height = measure.bandHeight(*detail, r);
+        if (height > detail->height)
+            taller.insert(r, height);
+    }
+    c.plan = PagePlan(m_report, count, taller);
     return c.plan->pageCount();
 }
 
