@@ -16,7 +16,8 @@ namespace report {
 //
 // Pages are laid out only when asked for: the page count comes from the band heights and
 // the record count alone (a detail that grows with its record is measured first, in one pass
-// over the records), a page reads only its own records, and the sums are made in one
+// over the records, when there are at most 50,000 of them; with more, details keep their own
+// height), a page reads only its own records, and the sums are made in one
 // pass over the numbers the first time a page needs them. Copies share the data source and
 // what has been worked out so far. The data source must not change while the document is
 // in use.

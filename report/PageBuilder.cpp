@@ -98,8 +98,33 @@ double PageBuilder::bandHeight(const Band &band, int record) const
     return height;
 }
 
+bool PageBuilder::surelyOneLine(const Element &element, const QString &text) const
+{
+    // The advances of the single characters add up to at least the shaped text's width, up to
+    // kerning, which the margin covers: a text well inside the box needs no shaping at all.
+    if (!(m_advancesFont == element.font)) {
+        m_advances.clear();
+        m_advancesFont = element.font;
+    }
+    double sum = 0.0;
+    const double limit = element.boxWidth * 0.9;
+    for (const QChar c : text) {
+        if (c.isSurrogate() || c == u'\n' || c == u'\r')
+            return false;
+        auto advance = m_advances.constFind(c);
+        if (advance == m_advances.cend())
+            advance = m_advances.insert(c, m_fonts.width(element.font, QString(c)));
+        sum += *advance;
+        if (sum > limit)
+            return false;
+    }
+    return true;
+}
+
 int PageBuilder::lineCount(const Element &element, const QString &text) const
 {
+    if (surelyOneLine(element, text))
+        return 1;
     const auto known = m_lineCounts.constFind(text);
     if (known != m_lineCounts.cend())
         return *known;

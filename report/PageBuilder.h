@@ -41,6 +41,9 @@ private:
     QStringList wrap(const QString &text, const FontStyle &font, double width, int maxLines) const;
     // How many lines the box's text takes wrapped (whole, for a growing box).
     int lineCount(const Element &element, const QString &text) const;
+    // Whether the text fits on one line of the box by the sum of its characters' advances,
+    // without shaping it.
+    bool surelyOneLine(const Element &element, const QString &text) const;
 
     const Report &m_report;
     DataSource *m_data;
@@ -49,6 +52,8 @@ private:
     TotalsProvider m_totals;
     // Line counts of growing boxes by their text: a journal repeats its descriptions.
     mutable QHash<QString, int> m_lineCounts;
+    mutable QHash<QChar, double> m_advances; // of single characters in m_advancesFont
+    mutable FontStyle m_advancesFont;
 };
 
 } // namespace report

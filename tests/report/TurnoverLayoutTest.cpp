@@ -3,6 +3,7 @@
 
 #include "report/Document.h"
 #include "report/FontBook.h"
+#include "report/PagePlan.h"
 #include "report/TurnoverReport.h"
 
 #include <QMap>
@@ -243,6 +244,12 @@ TEST(TurnoverLayout, PagesAreLaidOutFromTheirOwnRecordsAndRowsAndSumsAreMadeOnce
     const Document copy = document; // shares what was worked out
     copy.page(copy.pageCount());
     EXPECT_LE(counting->moves, 41);
+
+    // Beyond 50,000 records the rows keep their height: nothing is read for the page count.
+    auto many = std::make_shared<CountingSource>(testjournal::numberedJournal(50001));
+    const Document longReport = turnover(many);
+    EXPECT_EQ(longReport.pageCount(), report::PagePlan(report::turnoverReport(), 50001).pageCount());
+    EXPECT_EQ(many->moves, 0);
 }
 
 // Sums are exact beyond eight significant digits; one beyond the amount range prints a mark,
