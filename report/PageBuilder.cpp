@@ -177,9 +177,10 @@ void PageBuilder::placeText(Page &page, const Element &element, double left, dou
         element.grows
             ? INT_MAX
             : std::max(1, int(std::floor((element.boxHeight + 1e-6) / std::max(lineHeight, 1e-3))));
-    const QRectF box(item.x, item.y, element.boxWidth,
-                     element.grows ? std::max(element.boxHeight, lineCount(element, text) * lineHeight)
-                                   : element.boxHeight);
+    const double boxHeight =
+        element.grows ? std::max(element.boxHeight, lineCount(element, text) * lineHeight)
+                      : element.boxHeight;
+    const QRectF box(item.x, item.y, element.boxWidth, boxHeight);
     switch (element.alignment) {
     case Alignment::Left:
         break;

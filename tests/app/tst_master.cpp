@@ -255,30 +255,24 @@ private slots:
         const QString taken = "Korisnik nije sacuvan: sifru %1 vec ima korisnik %2.";
         const QString empty = "Korisnik nije sacuvan: sifra je prazna";
         const QString secondAdmin = "Korisnik nije sacuvan: korisnik Admin vec postoji";
-        QTest::newRow("new, code taken") << QStringList() << -1 << QStringList{"111", "Marko"}
-                                         << taken.arg("111", "Petar Petrovic");
-        QTest::newRow("new, no code") << QStringList() << -1 << QStringList{"", "Marko"} << empty;
-        QTest::newRow("new, blank code") << QStringList() << -1 << QStringList{"  ", "Marko"}
-                                         << empty;
-        QTest::newRow("new Admin") << QStringList() << -1 << QStringList{"999", "Admin"}
-                                   << secondAdmin;
-        QTest::newRow("code changed to a taken one")
-            << QStringList() << 1 << QStringList{"12345", "Petar Petrovic"}
-            << taken.arg("12345", "Admin");
-        QTest::newRow("renamed to Admin") << QStringList() << 1 << QStringList{"111", "Admin"}
-                                          << secondAdmin;
-        QTest::newRow("last Admin renamed")
-            << QStringList() << 0 << QStringList{"12345", "Petar"}
-            << "Korisnik nije sacuvan: Admin se ne moze preimenovati";
-        QTest::newRow("last Admin deleted") << QStringList() << 0 << QStringList()
-                                            << "Korisnik Admin se ne moze obrisati";
-        QTest::newRow("new, free code") << QStringList() << -1 << QStringList{"222", "Marko"}
-                                        << QString();
-        QTest::newRow("one of two Admins deleted")
-            << QStringList{"777", "Admin"} << 0 << QStringList() << QString();
-        QTest::newRow("duplicate code from before, renamed")
-            << QStringList{"111", "Drugi Petar"} << 2 << QStringList{"111", "Petar Drugi"}
-            << QString();
+        const auto row = [](const char *name, QStringList before, int r, QStringList typed,
+                            QString refusal) {
+            QTest::newRow(name) << before << r << typed << refusal;
+        };
+        row("new, code taken", {}, -1, {"111", "Marko"}, taken.arg("111", "Petar Petrovic"));
+        row("new, no code", {}, -1, {"", "Marko"}, empty);
+        row("new, blank code", {}, -1, {"  ", "Marko"}, empty);
+        row("new Admin", {}, -1, {"999", "Admin"}, secondAdmin);
+        row("code changed to a taken one", {}, 1, {"12345", "Petar Petrovic"},
+            taken.arg("12345", "Admin"));
+        row("renamed to Admin", {}, 1, {"111", "Admin"}, secondAdmin);
+        row("last Admin renamed", {}, 0, {"12345", "Petar"},
+            "Korisnik nije sacuvan: Admin se ne moze preimenovati");
+        row("last Admin deleted", {}, 0, {}, "Korisnik Admin se ne moze obrisati");
+        row("new, free code", {}, -1, {"222", "Marko"}, {});
+        row("one of two Admins deleted", {"777", "Admin"}, 0, {}, {});
+        row("duplicate code from before, renamed", {"111", "Drugi Petar"}, 2,
+            {"111", "Petar Drugi"}, {});
     }
     void usersPageRefusesCollidingUsers()
     {

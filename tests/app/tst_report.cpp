@@ -356,8 +356,8 @@ private slots:
     }
 
     // A keyword search: the header names the word under the other criteria, a long reason
-    // prints whole on a taller row, and the word stays in its box, so the CSV of the same
-    // search follows without asking for it again.
+    // prints whole, and the word stays in its box, so the CSV of the same search follows
+    // without asking for it again.
     void keywordIsNamedInTheHeaderAndStaysForTheCsvAndLongReasonsPrintWhole()
     {
         const QString longReason =
@@ -377,12 +377,8 @@ private slots:
         QCOMPARE(p.all("TitleLine4"), QStringList{"Za sve grupe"});
         QCOMPARE(p.all("TitleLine5"),
                  QStringList{"Rezultat pretrage po reci za pretragu: papir"});
-        const QStringList description = p.all("Description");
+        const QStringList description = p.all("Description"); // how the row grows: tests/report
         QCOMPARE(description.mid(0, description.size() - 1).join(' '), longReason);
-        QVERIFY(description.size() > 2);
-        // The row grew: the next record's date stands below the whole reason.
-        const report::PageItem last = p.content.first().itemsOf("Description").at(description.size() - 2);
-        QVERIFY(p.content.first().itemsOf("Date").at(1).y > last.y);
         QCOMPARE(boxText("Edit10"), QStringLiteral("papir"));
 
         dialogs.answerText(QStringLiteral("papir.csv"));

@@ -152,10 +152,11 @@ TEST(TurnoverLayout, LongDescriptionPrintsWholeOnATallerRow)
         "Isplata dnevnice za sluzbeni put u Novi Sad i nazad, sa prenocistem i troskovima "
         "parkiranja na aerodromu, racun broj 2026-0012345 od dobavljaca";
     const QString oneWord = QString(120, QLatin1Char('W'));
-    const Document document = turnover(testjournal::journal({{"01/12/2026", "08:00:00", "A", longText},
-                                                             {"01/12/2026", "08:00:00", "A", oneWord},
-                                                             {"01/12/2026", "08:00:00", "A", "Kratko"},
-                                                             {"01/12/2026", "08:00:00", "A", "Isto"}}));
+    const QString day = "01/12/2026", time = "08:00:00";
+    const Document document = turnover(testjournal::journal({{day, time, "A", longText},
+                                                             {day, time, "A", oneWord},
+                                                             {day, time, "A", "Kratko"},
+                                                             {day, time, "A", "Isto"}}));
     const Page page = document.page(1);
     report::FontBook fonts;
 
@@ -248,7 +249,8 @@ TEST(TurnoverLayout, PagesAreLaidOutFromTheirOwnRecordsAndRowsAndSumsAreMadeOnce
     // Beyond 50,000 records the rows keep their height: nothing is read for the page count.
     auto many = std::make_shared<CountingSource>(testjournal::numberedJournal(50001));
     const Document longReport = turnover(many);
-    EXPECT_EQ(longReport.pageCount(), report::PagePlan(report::turnoverReport(), 50001).pageCount());
+    EXPECT_EQ(longReport.pageCount(),
+              report::PagePlan(report::turnoverReport(), 50001).pageCount());
     EXPECT_EQ(many->moves, 0);
 }
 
