@@ -694,10 +694,17 @@ void carryOverLog(engine::Table &journal, const KeptLog &kept, const QString &wh
 
 QString Verdict::text() const
 {
-    QStringList lines{chainText()};
-    if (readable)
-        lines += closedDays;
-    return lines.join(u'\n');
+    if (!readable || closedDays.isEmpty())
+        return chainText();
+    QStringList lines;
+    if (findings.isEmpty())
+        lines << QStringLiteral("Lanac i dnevnik su u redu (%1 zapisa, glava lanca %2), ali "
+                                "zakljuceni dani se ne slazu sa prometom:")
+                     .arg(records)
+                     .arg(QString::fromLatin1(head));
+    else
+        lines << chainText();
+    return (lines + closedDays).join(u'\n');
 }
 
 QString Verdict::chainText() const
