@@ -382,6 +382,11 @@ void inTransaction(engine::Table &journal, Work work)
 
 } // namespace
 
+void encodeStored(QByteArray &out, const engine::RecordView &row, int first, int count)
+{
+    encodeRow(out, row, first, count);
+}
+
 QByteArray zeroLink()
 {
     return QByteArray(2 * LinkBytes, '0');
