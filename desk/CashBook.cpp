@@ -624,6 +624,28 @@ std::optional<BookEntry> entry(engine::Table &journal, const QString &number)
     return entryOf(rows.front());
 }
 
+QHash<qint64, DocumentMark> documentMarks(engine::Table &journal, const QList<qint64> &ids)
+{
+    QHash<qint64, DocumentMark> marks;
+    if (ids.isEmpty())
+        return marks;
+    QStringList places;
+    QVariantList params;
+    for (const qint64 id : ids) {
+        params << id;
+        places << QStringLiteral("?%1").arg(params.size());
+    }
+    const QList<QVariantList> rows = journal.runBeside(
+        QStringLiteral("SELECT d.ID, d.BROJ, r.BROJ FROM dorvanta_dokument d LEFT JOIN "
+                       "dorvanta_dokument r ON r.STORNO = d.BROJ WHERE d.ID IN (%1)")
+            .arg(places.join(QStringLiteral(", "))),
+        params);
+    for (const QVariantList &row : rows)
+        marks.insert(row.value(0).toLongLong(),
+                     {row.value(1).toString(), !row.value(2).isNull()});
+    return marks;
+}
+
 QString reversalOf(engine::Table &journal, const QString &number)
 {
     const QList<QVariantList> rows = journal.runBeside(
