@@ -36,7 +36,11 @@ LeadColumn::Cell QueryModel::leadCell(int row) const
 {
     if (!query.isOpen())
         return {};
-    return leadColumn.cell(row, rows, [this](int r) { return query.recordIdAt(r); });
+    try {
+        return leadColumn.cell(row, rows, [this](int r) { return query.recordIdAt(r); });
+    } catch (const engine::EngineError &) {
+        return {};
+    }
 }
 
 int QueryModel::rowCount(const QModelIndex &parent) const

@@ -59,8 +59,12 @@ LeadColumn::Cell TableModel::leadCell(int row) const
 {
     if (!m_active || !m_table.isOpen())
         return {};
-    return m_lead.cell(row, m_table.recordCount(),
-                       [this](int r) { return m_table.recordIdAt(r); });
+    try {
+        return m_lead.cell(row, m_table.recordCount(),
+                           [this](int r) { return m_table.recordIdAt(r); });
+    } catch (const engine::EngineError &) {
+        return {}; // a journal the file cannot give any more shows no numbers
+    }
 }
 
 QVariant TableModel::data(const QModelIndex &index, int role) const
