@@ -636,13 +636,15 @@ QHash<qint64, DocumentMark> documentMarks(engine::Table &journal, const QList<qi
         places << QStringLiteral("?%1").arg(params.size());
     }
     const QList<QVariantList> rows = journal.runBeside(
-        QStringLiteral("SELECT d.ID, d.BROJ, r.BROJ FROM dorvanta_dokument d LEFT JOIN "
-                       "dorvanta_dokument r ON r.STORNO = d.BROJ WHERE d.ID IN (%1)")
+        // A subquery, not a join: SQLite then finds the reversal through STORNO's index.
+        QStringLiteral("SELECT d.ID, d.BROJ, CASE WHEN EXISTS (SELECT 1 FROM dorvanta_dokument r "
+                       "WHERE r.STORNO = d.BROJ) THEN 1 ELSE 0 END FROM dorvanta_dokument d "
+                       "WHERE d.ID IN (%1)")
             .arg(places.join(QStringLiteral(", "))),
         params);
     for (const QVariantList &row : rows)
         marks.insert(row.value(0).toLongLong(),
-                     {row.value(1).toString(), !row.value(2).isNull()});
+                     {row.value(1).toString(), row.value(2).toLongLong() == 1});
     return marks;
 }
 
