@@ -19,6 +19,7 @@
 
 #include "desk/CashBook.h"
 #include "desk/JournalChain.h"
+#include "desk/Offsite.h"
 #include "desk/Restore.h"
 
 #include "engine/EngineError.h"
@@ -291,7 +292,10 @@ void TForm1::BitBtn20Click()
     try {
         session.setPassword(desk::tablePassword());
         desk::cashbook::backupJournal(session, name);
-        dialogs.message(QStringLiteral("SNIMLJENO"));
+        // The off-site copy follows; its failure is said, the backup stands.
+        const QString sent = desk::offsite::send(startDir, name, clock.currentDateTime());
+        dialogs.message(sent.isEmpty() ? QStringLiteral("SNIMLJENO")
+                                       : QStringLiteral("SNIMLJENO\n") + sent);
     } catch (const engine::EngineError &e) {
         dialogs.message(QStringLiteral("Back-up NIJE snimljen: ") + e.message());
     }

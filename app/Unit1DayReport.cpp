@@ -10,6 +10,7 @@
 #include "desk/CashBook.h"
 #include "CashBookPrints.h"
 #include "desk/DeskTables.h"
+#include "desk/Offsite.h"
 #include "engine/EngineError.h"
 #include "engine/TextForms.h"
 #include "platform/Clock.h"
@@ -132,6 +133,11 @@ void TForm1::DayCloseClick()
     try {
         session.setPassword(desk::tablePassword());
         QString backupError;
+        // The backup's off-site copy follows; its failure is said, the close stands.
+        const auto offsiteCopy = [this](const QString &name) {
+            const QString sent = desk::offsite::send(startDir, name, clock.currentDateTime());
+            return sent.isEmpty() ? sent : u'\n' + sent;
+        };
         const desk::DayClose close = desk::cashbook::closeDayAndBackUp(
             session, day, currentUser, clock.currentDateTime(), backup, backupError);
         dialogs.message(QStringLiteral("Dan %1 je zakljucen: izvestaj br. %2/%3.")
@@ -139,7 +145,7 @@ void TForm1::DayCloseClick()
                             .arg(close.number)
                             .arg(day.year()) +
                         (backupError.isEmpty()
-                             ? QStringLiteral("\nBack-up: %1").arg(backup)
+                             ? QStringLiteral("\nBack-up: %1").arg(backup) + offsiteCopy(backup)
                              : QStringLiteral("\nBack-up NIJE snimljen: ") + backupError));
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());

@@ -7,6 +7,7 @@
 #include "desk/CashBookCsv.h"
 #include "CashBookPrints.h"
 #include "desk/JournalChain.h"
+#include "desk/Offsite.h"
 #include "desk/Restore.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
@@ -82,6 +83,8 @@ QString AdminCommands::closeDay(const QDate &day, const QDateTime &now, QString 
     if (!backupError.isEmpty())
         return QStringLiteral("the day is closed, but its backup was not written: ") + backupError;
     summary += QStringLiteral("\nSnimljeno: podaci/") + name;
+    if (const QString sent = desk::offsite::send(m_dir, name, now); !sent.isEmpty())
+        summary += u'\n' + sent;
     return {};
 }
 
@@ -131,6 +134,9 @@ QString AdminCommands::backup(const QDateTime &now, int keep, QString &summary)
         return e.message();
     }
     summary = QStringLiteral("Snimljeno: podaci/") + name;
+    // A failed off-site copy leaves the backup standing: the summary says why.
+    if (const QString sent = desk::offsite::send(m_dir, name, now); !sent.isEmpty())
+        summary += u'\n' + sent;
     if (keep <= 0)
         return {};
     // The program's backups by the moment their names tell (name order is not time order).
