@@ -1,12 +1,17 @@
 // The off-site copy's file: what comes back from a copy is the backup byte for byte, and a copy
 // read with another key, changed anywhere or cut anywhere is refused without writing anything.
+// The targets: what they keep over the years, and a target with nothing on it.
 
+#include "desk/Offsite.h"
 #include "desk/SealedBackup.h"
 #include "engine/EngineError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -106,6 +111,85 @@ TEST(SealedBackupTest, RecoveryTextGivesTheKeyBackAndCatchesATypo)
     EXPECT_THROW(desk::sealed::keyFromRecoveryText(typo), engine::EngineError);
     EXPECT_THROW(desk::sealed::keyFromRecoveryText(text.left(text.size() - 5)), engine::EngineError);
     EXPECT_THROW(desk::sealed::keyFromRecoveryText(QString(text).replace(0, 1, u'U')), engine::EngineError);
+}
+
+// "2026-12-10-06-20-00.dvr" for a day counted from 2010-01-01 and an hour.
+QString copyOn(int day, int hour = 12)
+{
+    return QDateTime(QDate(2010, 1, 1).addDays(day), QTime(hour, 0)).toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss")) +
+           QStringLiteral(".dvr");
+}
+
+TEST(OffsiteTest, KeepsTheNewestThirtyAndTheLastOfEachMonthForTenYears)
+{
+    struct Retention
+    {
+        const char *name;
+        QStringList copies;
+        qsizetype kept;
+        QStringList mustKeep;
+        QStringList mustDrop;
+    };
+    QStringList daily, twice, years;
+    for (int d = 0; d < 100; ++d) // 2010-01-01 .. 2010-04-10
+        daily += copyOn(d);
+    for (int d = 0; d < 60; ++d) // 2010-01-01 .. 2010-03-01
+        twice << copyOn(d, 9) << copyOn(d, 18);
+    for (int d = 0; d < 12 * 365; d += 7) // weekly for twelve years
+        years += copyOn(d);
+    const Retention cases[] = {
+        {"fewer than thirty", daily.mid(0, 12), 12, {}, {}},
+        // Days 70-99 are the newest thirty; January's and February's last days stay.
+        {"a hundred days", daily, 32, {copyOn(99), copyOn(70), copyOn(30), copyOn(58)}, {copyOn(69), copyOn(31)}},
+        {"two a day", twice, 31, {copyOn(59, 18), copyOn(45, 9), copyOn(30, 18)}, {copyOn(30, 9), copyOn(44, 18)}},
+        // The newest thirty weeks, then one a month back to the 120th month: none older.
+        {"twelve years", years, 30 + 113, {years.last()}, {copyOn(0), copyOn(7 * 52)}},
+        {"other files left alone", {QStringLiteral("notes.txt"), copyOn(1)}, 1, {copyOn(1)}, {}},
+    };
+    for (const Retention &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QStringList kept = desk::offsite::keep(c.copies);
+        EXPECT_EQ(kept.size(), c.kept) << qPrintable(kept.join(u' '));
+        for (const QString &n : c.mustKeep)
+            EXPECT_TRUE(kept.contains(n)) << qPrintable(n);
+        for (const QString &n : c.mustDrop)
+            EXPECT_FALSE(kept.contains(n)) << qPrintable(n);
+        // Every month of the last ten years that had a copy still has one.
+        QSet<QString> months, keptMonths;
+        for (const QString &n : c.copies)
+            if (desk::offsite::isCopyName(n) && n < kept.first() && kept.first().left(4).toInt() - n.left(4).toInt() < 9)
+                months.insert(n.left(7));
+        for (const QString &n : kept)
+            keptMonths.insert(n.left(7));
+        EXPECT_TRUE(keptMonths.contains(months));
+    }
+}
+
+TEST(OffsiteTest, AnEmptyOrMissingTargetIsSaidSoAndTheBackupStands)
+{
+    QTemporaryDir shop, usb;
+    ASSERT_TRUE(QDir(shop.path()).mkpath(QStringLiteral("podaci")));
+    writeAll(shop.filePath("podaci/bck-10-12-26-06-20-00.db"), "SQLite forma");
+    const QString text = desk::offsite::init(shop.path(), {usb.path(), false});
+    EXPECT_EQ(desk::sealed::keyFromRecoveryText(text), desk::offsite::key(shop.path()));
+    EXPECT_TRUE(desk::offsite::list(shop.path(), desk::offsite::settings(shop.path())).isEmpty());
+    EXPECT_THROW(desk::offsite::fetch(shop.path(), desk::offsite::settings(shop.path()),
+                                      QStringLiteral("2026-12-10-06-20-00.dvr"),
+                                      desk::offsite::key(shop.path()), QStringLiteral("bck-x.db")),
+                 engine::EngineError);
+    EXPECT_EQ(desk::offsite::statusLine(shop.path()), QStringLiteral("Kopija van lokacije jos nije snimljena"));
+    const QDateTime now(QDate(2026, 12, 10), QTime(6, 20));
+    EXPECT_EQ(desk::offsite::send(shop.path(), QStringLiteral("bck-10-12-26-06-20-00.db"), now),
+              QStringLiteral("Kopija van lokacije: fascikla %1/2026-12-10-06-20-00.dvr")
+                  .arg(desk::offsite::folderOfCopies(usb.path())));
+    EXPECT_TRUE(desk::offsite::statusLine(shop.path()).startsWith(
+        QStringLiteral("Poslednja kopija van lokacije: 2026-12-10-06-20-00.dvr, 10/12/2026 06:20")));
+    // The disk taken away: the copy fails, says why, and the page shows it.
+    ASSERT_TRUE(QDir(desk::offsite::folderOfCopies(usb.path())).removeRecursively());
+    const QString failed = desk::offsite::send(shop.path(), QStringLiteral("bck-10-12-26-06-20-00.db"), now);
+    EXPECT_TRUE(failed.contains(QLatin1String("NIJE snimljena"))) << qPrintable(failed);
+    EXPECT_TRUE(desk::offsite::statusLine(shop.path()).contains(QLatin1String("disk prikljucen")));
+    EXPECT_FALSE(QFileInfo::exists(desk::offsite::folderOfCopies(usb.path())));
 }
 
 } // namespace

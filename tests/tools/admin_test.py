@@ -278,6 +278,72 @@ class AdminTest(unittest.TestCase):
             run = admin('verify')
             self.assertEqual(run.returncode, 0, run.stderr)
 
+    def test_offsite_copy_restores_on_a_new_computer_and_damage_changes_nothing(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            shop, fresh, usb = (os.path.join(tmp, n) for n in ('shop', 'fresh', 'usb'))
+            os.mkdir(usb)
+            subprocess.run([FILL, shop, '300'], check=True, capture_output=True)
+            subprocess.run([FILL, fresh, '0'], check=True, capture_output=True)
+            admin = lambda d, *args: subprocess.run([ADMIN, '--dir', d, *args], capture_output=True)
+            copies = os.path.join(usb, 'dorvanta-rezerva')
+            self.assertEqual(admin(shop, 'offsite-init').returncode, 2)
+            run = admin(shop, 'offsite-init', '--folder', usb)
+            self.assertEqual(run.returncode, 0, run.stderr)
+            key_text = re.search(rb'([0-9A-Z]{4}-){13}[0-9A-Z]{4}', run.stdout).group(0).decode()
+            self.assertEqual(os.stat(os.path.join(shop, 'podaci', 'rezerva-kljuc.txt')).st_mode & 0o777,
+                             0o600)
+            # A target that is not there (a disk not mounted) fails the copy, not the backup.
+            os.rename(copies, copies + '.x')
+            run = admin(shop, 'backup')
+            self.assertEqual(run.returncode, 0, run.stderr)
+            self.assertIn(b'NIJE snimljena', run.stdout)
+            self.assertIn(b'da li je disk prikljucen', run.stdout)
+            os.rename(copies + '.x', copies)
+            time.sleep(1.1)  # a copy's name tells its second
+            run = admin(shop, 'backup')
+            self.assertEqual(run.returncode, 0, run.stderr)
+            [name] = os.listdir(copies)
+            self.assertRegex(name, r'^\d{4}(-\d\d){5}\.dvr$')
+            self.assertIn(name.encode(), admin(shop, 'offsite-list').stdout)
+            with open(os.path.join(copies, name), 'rb') as f:
+                sealed = f.read()
+            for clear in (b'SQLite format', b'Petar Petrovic', b'promet', b'U-20'):
+                self.assertNotIn(clear, sealed)
+            head = admin(shop, 'verify').stdout.split()[-1]
+
+            # The new computer has a key of its own; the shop's copy needs the shop's key text.
+            self.assertEqual(admin(fresh, 'offsite-init', '--folder', usb).returncode, 0)
+            journal = os.path.join(fresh, 'podaci', 'promet.db')
+            files = lambda: sorted(os.listdir(os.path.join(fresh, 'podaci')))
+            restore = lambda *more: admin(fresh, 'restore-offsite', name, '--admin-code', '12345',
+                                          '--folder', usb, *more)
+            wrong_key = key_text[:-9] + ('0000-' if key_text[-9:-5] != '0000' else '1111-') + key_text[-4:]
+            damages = [
+                ('flipped byte', lambda b: b[:5000] + bytes([b[5000] ^ 1]) + b[5001:], key_text, b'izmenjena'),
+                ('cut file', lambda b: b[:len(b) // 2], key_text, b'izmenjena'),
+                ('other key', lambda b: b, None, b'kljucem'),
+                ('mistyped key text', lambda b: b, wrong_key, b'nije ispravan'),
+            ]
+            for what, damage, key, said in damages:
+                with self.subTest(what), open(journal, 'rb') as f:
+                    before, listed = f.read(), files()
+                    with open(os.path.join(copies, name), 'wb') as f:
+                        f.write(damage(sealed))
+                    run = restore(*(['--key-text', key] if key else []))
+                    self.assertEqual(run.returncode, 1, run.stdout)
+                    self.assertIn(said, run.stderr)
+                    with open(journal, 'rb') as g:
+                        self.assertEqual(g.read(), before)
+                    self.assertEqual(files(), listed)
+            with open(os.path.join(copies, name), 'wb') as f:
+                f.write(sealed)
+            run = restore('--key-text', key_text)
+            self.assertEqual(run.returncode, 0, run.stderr)
+            run = admin(fresh, 'verify')
+            self.assertEqual(run.returncode, 0, run.stderr)
+            self.assertEqual(run.stdout.split()[-1], head)
+            self.assertEqual(admin(fresh, 'export-csv').stdout, admin(shop, 'export-csv').stdout)
+
 
 if __name__ == '__main__':
     unittest.main(argv=sys.argv[:1])
