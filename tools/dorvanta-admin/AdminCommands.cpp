@@ -9,6 +9,7 @@
 #include "desk/JournalChain.h"
 #include "desk/Offsite.h"
 #include "desk/Restore.h"
+#include "desk/SigningKey.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -237,6 +238,8 @@ int AdminCommands::verify(const QString &file, const QByteArray &head, QString &
         }
     }
     report = verdict.text();
+    if (const QString key = desk::signing::fingerprintOf(m_dir); file.isEmpty() && !key.isEmpty())
+        report += QStringLiteral("\nOtisak kljuca za potpis: ") + key;
     if (!head.isEmpty() && verdict.readable)
         report += verdict.headFound ? QStringLiteral("\nGlava %1 je deo istorije").arg(QString::fromLatin1(head))
                                     : QStringLiteral("\nGlava %1 NIJE deo istorije").arg(QString::fromLatin1(head));

@@ -1,6 +1,7 @@
 #include "OffsiteCommands.h"
 
 #include "AdminCommands.h"
+#include "ArchiveCommands.h"
 
 #include "desk/Offsite.h"
 #include "desk/SealedBackup.h"
@@ -18,12 +19,15 @@ const char OffsiteUsage[] =
     "  offsite-init [--folder PATH] [--ftp] [--key-text TEXT]\n"
     "  offsite-list [--folder PATH]\n"
     "  restore-offsite NAME --admin-code CODE [--key-text TEXT] [--folder PATH] "
-    "[--change-closed-days]\n";
+    "[--change-closed-days]\n"
+    "  archive --year YYYY --output DIR\n"
+    "  verify-archive DIR [--fingerprint HEX]\n";
 
 namespace {
 
 const QStringList Commands = {QStringLiteral("offsite-init"), QStringLiteral("offsite-list"),
-                              QStringLiteral("restore-offsite")};
+                              QStringLiteral("restore-offsite"), QStringLiteral("archive"),
+                              QStringLiteral("verify-archive")};
 
 } // namespace
 
@@ -37,20 +41,24 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
     const QCommandLineOption keyText(QStringLiteral("key-text"), QString(), QStringLiteral("TEXT"));
     const QCommandLineOption adminCode(QStringLiteral("admin-code"), QString(), QStringLiteral("CODE"));
     const QCommandLineOption changeClosedDays(QStringLiteral("change-closed-days"), QString());
-    parser.addOptions({dir, folder, ftp, keyText, adminCode, changeClosedDays});
+    const QCommandLineOption year(QStringLiteral("year"), QString(), QStringLiteral("YYYY"));
+    const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption fingerprint(QStringLiteral("fingerprint"), QString(), QStringLiteral("HEX"));
+    parser.addOptions({dir, folder, ftp, keyText, adminCode, changeClosedDays, year, output, fingerprint});
     const QStringList arguments = QCoreApplication::arguments();
     const bool ours = std::any_of(arguments.begin() + 1, arguments.end(),
                                   [](const QString &a) { return Commands.contains(a); });
     if (!ours)
         return std::nullopt;
     if (!parser.parse(arguments))
-        return line.wrong(parser.errorText());
+        return std::nullopt; // another command's options: its parser says what is wrong
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty() || !Commands.contains(positional.first()))
         return std::nullopt;
     const QString command = positional.first();
     const auto only = [&](const QList<const QCommandLineOption *> &allowed) -> QString {
-        for (const QCommandLineOption *o : {&folder, &ftp, &keyText, &adminCode, &changeClosedDays})
+        for (const QCommandLineOption *o :
+             {&folder, &ftp, &keyText, &adminCode, &changeClosedDays, &year, &output, &fingerprint})
             if (parser.isSet(*o) && !allowed.contains(o))
                 return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
         return {};
@@ -64,6 +72,37 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
         return desk::offsite::settings(data);
     };
     try {
+        if (command == QLatin1String("archive")) {
+            if (const QString e = only({&year, &output}); !e.isEmpty())
+                return line.wrong(e);
+            bool ok = false;
+            const int y = parser.value(year).toInt(&ok);
+            if (positional.size() != 1 || !ok || parser.value(year).size() != 4 || !parser.isSet(output))
+                return line.wrong(QStringLiteral("archive needs --year YYYY and --output DIR"));
+            QString summary;
+            if (const QString e = writeArchive(data, y, parser.value(output), summary); !e.isEmpty())
+                return line.failed(e);
+            out << summary << "\n";
+            return 0;
+        }
+        if (command == QLatin1String("verify-archive")) {
+            if (const QString e = only({&fingerprint}); !e.isEmpty())
+                return line.wrong(e);
+            const QByteArray hex = parser.value(fingerprint).toLatin1();
+            if (positional.size() != 2 ||
+                (parser.isSet(fingerprint) && (hex.size() != 64 || QByteArray::fromHex(hex).toHex() != hex.toLower())))
+                return line.wrong(QStringLiteral("verify-archive needs the archive's DIR and optionally "
+                                                 "--fingerprint with 64 hex digits"));
+            QString report;
+            const int status = verifyArchive(positional.at(1), parser.value(fingerprint), report);
+            if (status == 0) {
+                out << report << "\n";
+            } else {
+                QTextStream err(stderr);
+                err << report << "\n";
+            }
+            return status;
+        }
         if (command == QLatin1String("offsite-init")) {
             if (const QString e = only({&folder, &ftp, &keyText}); !e.isEmpty())
                 return line.wrong(e);
