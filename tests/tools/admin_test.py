@@ -344,6 +344,65 @@ class AdminTest(unittest.TestCase):
             self.assertEqual(run.stdout.split()[-1], head)
             self.assertEqual(admin(fresh, 'export-csv').stdout, admin(shop, 'export-csv').stdout)
 
+    def test_archive_verifies_and_names_every_changed_missing_or_added_file(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            shop, archive = os.path.join(tmp, 'shop'), os.path.join(tmp, 'arhiva')
+            subprocess.run([FILL, shop, '400', '--from', '2025-01-01', '--to', '2025-12-31'],
+                           check=True, capture_output=True)
+            admin = lambda *args: subprocess.run([ADMIN, '--dir', shop, *args], capture_output=True)
+            day = sqlite3.connect(os.path.join(shop, 'podaci', 'promet.db')).execute(
+                'SELECT MIN(DATUM) FROM promet').fetchall()[0][0]
+            self.assertEqual(admin('close-day', '--date', day, '--admin-code', '12345').returncode, 0)
+            run = admin('archive', '--year', '2025', '--output', archive)
+            self.assertEqual(run.returncode, 0, run.stderr)
+            fingerprint = re.search(rb'Otisak kljuca za potpis: ([0-9a-f]{64})', run.stdout).group(1)
+            self.assertIn(fingerprint, admin('verify').stdout)
+            head = admin('verify').stdout.split()[5]
+            with open(os.path.join(archive, 'MANIFEST'), 'rb') as f:
+                self.assertIn(head, f.read())
+            files = sorted(os.listdir(archive))
+            self.assertEqual(files, ['MANIFEST', 'MANIFEST.sig', 'brojaci-2025.csv', 'dnevnik-2025.csv',
+                                     'izvestaj-%s.pdf' % day, 'potpis-javni.pem', 'promet-2025.csv',
+                                     'zakljucci-2025.csv'])
+            with open(os.path.join(archive, 'promet-2025.csv'), 'rb') as f:
+                self.assertEqual(f.read(), admin('export-csv', '--from', '2025-01-01', '--to', '2025-12-31').stdout)
+            self.assertEqual(admin('archive', '--year', '2025', '--output', archive).returncode, 1)
+            check = lambda *more: subprocess.run([ADMIN, 'verify-archive', archive, *more], capture_output=True)
+            self.assertEqual(check().returncode, 0)
+            self.assertEqual(check('--fingerprint', fingerprint.decode()).returncode, 0)
+            run = check('--fingerprint', '0' * 64)
+            self.assertEqual(run.returncode, 1)
+            self.assertIn(fingerprint, run.stderr)
+            # What an inspector runs, without the program.
+            inspector = subprocess.run("grep -v '^#' MANIFEST | sha256sum -c --quiet && openssl pkeyutl "
+                                       "-verify -pubin -inkey potpis-javni.pem -rawin -in MANIFEST "
+                                       "-sigfile MANIFEST.sig", shell=True, cwd=archive, capture_output=True)
+            self.assertEqual(inspector.returncode, 0, inspector.stderr)
+            for name in files + ['missing', 'added']:
+                with self.subTest(name):
+                    path = os.path.join(archive, name if name not in ('missing', 'added') else files[2])
+                    with open(path, 'rb') as f:
+                        before = f.read()
+                    if name == 'missing':
+                        os.remove(path)
+                        named = b'nedostaje: ' + files[2].encode()
+                    elif name == 'added':
+                        open(os.path.join(archive, 'dodat.csv'), 'w').close()
+                        named = b'dodat.csv'
+                    else:
+                        with open(path, 'wb') as f:
+                            f.write(before[:len(before) // 2] + bytes([before[len(before) // 2] ^ 1]) +
+                                    before[len(before) // 2 + 1:])
+                        named = b'MANIFEST' if name.startswith('MANIFEST') else name.encode()
+                    run = check()
+                    self.assertEqual(run.returncode, 1, run.stdout)
+                    self.assertIn(named, run.stderr)
+                    with open(path, 'wb') as f:
+                        f.write(before)
+                    if name == 'added':
+                        os.remove(os.path.join(archive, 'dodat.csv'))
+                    self.assertEqual(check().returncode, 0)
+
 
 if __name__ == '__main__':
     unittest.main(argv=sys.argv[:1])
