@@ -11,6 +11,7 @@
 #include "CashBookPrints.h"
 #include "desk/DeskTables.h"
 #include "desk/Offsite.h"
+#include "desk/SigningKey.h"
 #include "engine/EngineError.h"
 #include "engine/TextForms.h"
 #include "platform/Clock.h"
@@ -98,7 +99,8 @@ void TForm1::DayPreviewClick()
             OpenTables tables(session, {Table3});
             const QDate day = DayPicker->date();
             document = cash_prints::dayReport(desk::cashbook::dayBook(*Table3, day), day,
-                                               currencies, clock.currentDateTime());
+                                               currencies, clock.currentDateTime(),
+                                               desk::signing::fingerprintOf(startDir));
         }
         reportPreview(*document);
     } catch (const engine::EngineError &e) {

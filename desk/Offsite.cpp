@@ -156,6 +156,9 @@ QString init(const QString &dir, const Settings &s, const QByteArray &givenKey)
 {
     if (!s.any())
         throw EngineError(QStringLiteral("Nije dat nijedan cilj kopija van lokacije"));
+    if (s.ftp && !ftpFactory())
+        throw EngineError(QStringLiteral("Kopije na FTP server ovaj program jos ne pravi; "
+                                         "zadajte fasciklu (--folder)"));
     if (!s.folder.isEmpty()) {
         if (!QFileInfo(s.folder).isDir())
             throw EngineError(QStringLiteral("nema fascikle %1").arg(s.folder));

@@ -357,6 +357,9 @@ class AdminTest(unittest.TestCase):
             self.assertEqual(run.returncode, 0, run.stderr)
             fingerprint = re.search(rb'Otisak kljuca za potpis: ([0-9a-f]{64})', run.stdout).group(1)
             self.assertIn(fingerprint, admin('verify').stdout)
+            # Every daily report carries the fingerprint, so an archive can be held against it.
+            self.assertIn(fingerprint.decode(), [w[0] for w in self.words(
+                os.path.join(archive, 'izvestaj-%s.pdf' % day))])
             head = admin('verify').stdout.split()[5]
             with open(os.path.join(archive, 'MANIFEST'), 'rb') as f:
                 self.assertIn(head, f.read())
