@@ -3,7 +3,8 @@
 namespace cash_prints {
 
 report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day,
-                           report::DayCurrencies currencies, const QDateTime &printTime)
+                           report::DayCurrencies currencies, const QDateTime &printTime,
+                           const QString &keyFingerprint)
 {
     report::DayFigures f;
     f.day = day;
@@ -13,6 +14,7 @@ report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day
         f.closedAt = book.close->closedAt;
     }
     f.chainHead = QString::fromLatin1(book.chainHead);
+    f.keyFingerprint = keyFingerprint;
     f.openingDinars = book.dinars.opening.toText();
     f.openingEuros = book.euros.opening.toText();
     f.closingDinars = book.dinars.closing().toText();

@@ -9,9 +9,11 @@
 
 namespace cash_prints {
 
-// The daily cash report of `book` (desk::cashbook::dayBook() of its day).
+// The daily cash report of `book` (desk::cashbook::dayBook() of its day); `keyFingerprint` is
+// the fingerprint of the shop's signing key (desk::signing::fingerprintOf()).
 report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day,
-                           report::DayCurrencies currencies, const QDateTime &printTime);
+                           report::DayCurrencies currencies, const QDateTime &printTime,
+                           const QString &keyFingerprint = {});
 
 // The printed document (uplatnica or isplatnica) of `entry`.
 report::Document postingSlip(const desk::BookEntry &entry, const QDateTime &printTime);

@@ -10,6 +10,8 @@
 #include "desk/CashBook.h"
 #include "CashBookPrints.h"
 #include "desk/DeskTables.h"
+#include "desk/Offsite.h"
+#include "desk/SigningKey.h"
 #include "engine/EngineError.h"
 #include "engine/TextForms.h"
 #include "platform/Clock.h"
@@ -97,7 +99,8 @@ void TForm1::DayPreviewClick()
             OpenTables tables(session, {Table3});
             const QDate day = DayPicker->date();
             document = cash_prints::dayReport(desk::cashbook::dayBook(*Table3, day), day,
-                                               currencies, clock.currentDateTime());
+                                               currencies, clock.currentDateTime(),
+                                               desk::signing::fingerprintOf(startDir));
         }
         reportPreview(*document);
     } catch (const engine::EngineError &e) {
@@ -132,6 +135,11 @@ void TForm1::DayCloseClick()
     try {
         session.setPassword(desk::tablePassword());
         QString backupError;
+        // The backup's off-site copy follows; its failure is said, the close stands.
+        const auto offsiteCopy = [this](const QString &name) {
+            const QString sent = desk::offsite::send(startDir, name, clock.currentDateTime());
+            return sent.isEmpty() ? sent : u'\n' + sent;
+        };
         const desk::DayClose close = desk::cashbook::closeDayAndBackUp(
             session, day, currentUser, clock.currentDateTime(), backup, backupError);
         dialogs.message(QStringLiteral("Dan %1 je zakljucen: izvestaj br. %2/%3.")
@@ -139,7 +147,7 @@ void TForm1::DayCloseClick()
                             .arg(close.number)
                             .arg(day.year()) +
                         (backupError.isEmpty()
-                             ? QStringLiteral("\nBack-up: %1").arg(backup)
+                             ? QStringLiteral("\nBack-up: %1").arg(backup) + offsiteCopy(backup)
                              : QStringLiteral("\nBack-up NIJE snimljen: ") + backupError));
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
