@@ -116,7 +116,14 @@ private slots:
     {
         enterPage();
         QVERIFY(!listed().contains(backupName));
+        // The progress dialog is up before the copy is made and gone when it is there.
+        QStringList progress;
+        dialogs.onProgress = [&](const QString &step) {
+            progress << step + (QFileInfo::exists(data->file("podaci/" + backupName)) ? "+" : "-");
+        };
         click("BitBtn20");
+        dialogs.onProgress = nullptr;
+        QCOMPARE(progress, (QStringList{"Snimanje back-up-a u toku...-", "+"}));
         QCOMPARE(dialogs.messages(), QStringList{"SNIMLJENO"});
         QCOMPARE(form->pageIndex(), int(PageMenu));
         click("BitBtn19");
@@ -260,6 +267,7 @@ private slots:
                          QStringList{"Back-up NIJE ucitan: sifra administratora nije tacna"});
         }
         QCOMPARE(dialogs.messages(), QStringList{"Ucitao sam podatke iz back-up fajla!"});
+        QCOMPARE(dialogs.steps(), QStringList{"Vracanje back-up-a u toku..."});
         QCOMPARE(find<QLineEdit>("Edit11")->text(), QString());
         QVERIFY(QFileInfo::exists(data->file("podaci/" + backupName)));
         const desk::chain::Verdict restored = verify();
