@@ -412,6 +412,28 @@ void copyBook(engine::Table &source, engine::Table &target, const KeptBook &also
     carryOver(target, book);
 }
 
+namespace {
+
+// Whether a copy of the journal holds its cash book already, every record numbered and
+// chained: a copy between table files copies the tables beside the journal with it.
+bool holdsItsBook(engine::Table &copy)
+{
+    try {
+        if (!chain::hasChainTable(copy))
+            return false;
+        copy.runBeside(QStringLiteral("SELECT 1 FROM dorvanta_zakljucak, dorvanta_brojac, "
+                                      "dorvanta_izdat LIMIT 1"));
+        const QList<QVariantList> unnumbered = copy.runBeside(QStringLiteral(
+            "SELECT COUNT(*) FROM promet p LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} "
+            "WHERE d.ID IS NULL"));
+        return unnumbered.value(0).value(0).toLongLong() == 0;
+    } catch (const EngineError &) {
+        return false; // a table of the cash book is missing
+    }
+}
+
+} // namespace
+
 void backupJournal(engine::Session &session, const QString &name)
 {
     const QString journalPath = QStringLiteral("podaci/promet.db");
@@ -423,7 +445,8 @@ void backupJournal(engine::Session &session, const QString &name)
         engine::Table backup(session, backupPath);
         journal.open();
         backup.open();
-        copyBook(journal, backup);
+        if (!holdsItsBook(backup))
+            copyBook(journal, backup);
         session.close();
     } catch (...) {
         session.close();

@@ -5,7 +5,7 @@
         build/bench/journal-fill/journal-fill [COUNT] [--runs N]
 
 journal-fill makes a journal of COUNT records (1,000,000 unless given) in a temporary data
-directory. Then, each the best of N runs (3 unless given):
+directory (or in DIR, on the first run, reused after). Then, each the best of N runs (3 unless given):
 - export-csv --output FILE against `sqlite3 -csv` of the same join of the journal and its
   numbers, with the peak memory (resident set) of export-csv;
 - backup against `sqlite3 .backup` of the journal plus `PRAGMA quick_check` of the copy.
@@ -48,11 +48,14 @@ def main():
     parser.add_argument('fill')
     parser.add_argument('count', nargs='?', type=int, default=1000000)
     parser.add_argument('--runs', type=int, default=3)
+    parser.add_argument('--dir', help='a data directory to fill on the first run and reuse after')
     a = parser.parse_args()
-    with tempfile.TemporaryDirectory() as tmp:
-        start = time.monotonic()
-        subprocess.run([a.fill, tmp, str(a.count)], check=True, capture_output=True)
-        print('journal-fill %d records: %.1f s' % (a.count, time.monotonic() - start))
+    with tempfile.TemporaryDirectory() as scratch:
+        tmp = a.dir or scratch
+        if not os.path.exists(os.path.join(tmp, 'podaci', 'promet.db')):
+            start = time.monotonic()
+            subprocess.run([a.fill, tmp, str(a.count)], check=True, capture_output=True)
+            print('journal-fill %d records: %.1f s' % (a.count, time.monotonic() - start))
         data = os.path.join(tmp, 'podaci')
         journal = os.path.join(data, 'promet.db')
         print('journal: %.0f MB' % (os.path.getsize(journal) / 1e6))
