@@ -280,6 +280,14 @@ int prepare(engine::Table &journal)
     const int numbered = inTransaction(journal, [&] {
         createTables(journal);
         chain::createTables(journal);
+        // Numbers of records that are gone (a journal emptied by an older version) go with
+        // them, as a table file gives their ids again. Only when there are any: the program's
+        // own removals (a clear, a restore) tidy them away at once, so that a desk's login
+        // removes nothing and the desks' role on a server needs no DELETE.
+        const QString orphans =
+            QStringLiteral("FROM dorvanta_dokument WHERE ID NOT IN (SELECT {id} FROM promet)");
+        if (!journal.runBeside(QStringLiteral("SELECT 1 ") + orphans + QStringLiteral(" LIMIT 1")).isEmpty())
+            journal.runBeside(QStringLiteral("DELETE ") + orphans);
         const QList<QVariantList> missing = journal.runBeside(QStringLiteral(
             "SELECT p.{id}, p.DATUM, p.ULAZDIN, p.ULAZEUR FROM promet p "
             "LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} WHERE d.ID IS NULL ORDER BY p.{id}"));

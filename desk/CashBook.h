@@ -89,10 +89,11 @@ DocumentKind kindOf(const BookEntry &entry);
 
 namespace cashbook {
 
-// Makes the tables when they are missing and numbers every record that has none, in stored
-// order, each in its kind and the year of its date, after the numbers already given. It only
-// reads and appends (a desk runs it at its login, and the desks' role on a server may do no
-// more). In one transaction of its own (the journal must have none open). Returns how many
+// Makes the tables when they are missing, drops the numbers of records that are gone when
+// there are any (a journal emptied by an older version) and numbers every record that has
+// none, in stored order, each in its kind and the year of its date, after the numbers already
+// given. After the program's own acts it only reads and appends (a desk runs it at its login,
+// and the desks' role on a server may do no more). In one transaction of its own (the journal must have none open). Returns how many
 // records got a number.
 int prepare(engine::Table &journal);
 

@@ -428,6 +428,7 @@ private slots:
         QFETCH(int, left);
         data->addPosting("y", "02/12/2026", "0.00", "0.00", "3.00", "0.00");
         enterPage();
+        dialogs.clear(); // the login's
         for (int time = 0; time < (left == 0 ? 2 : 1); ++time) {
             dialogs.answerText(answer);
             click("BitBtn21");
