@@ -298,7 +298,10 @@ void TForm1::BitBtn20Click()
         backup_files::backupFileName(todayText(), engine::timeText(clock.now()));
     try {
         session.setPassword(desk::tablePassword());
-        desk::cashbook::backupJournal(session, name);
+        {
+            const platform::ProgressShown busy(dialogs, QStringLiteral("Snimanje back-up-a u toku..."));
+            desk::cashbook::backupJournal(session, name);
+        }
         // The off-site copy follows; its failure is said, the backup stands.
         const QString sent = desk::offsite::send(startDir, name, clock.currentDateTime());
         dialogs.message(sent.isEmpty() ? QStringLiteral("SNIMLJENO")
@@ -363,6 +366,7 @@ void TForm1::BitBtn23Click()
     Table3->setTablePath(QString());
     desk::restore::Outcome outcome;
     try {
+        const platform::ProgressShown busy(dialogs, QStringLiteral("Vracanje back-up-a u toku..."));
         outcome = desk::restore::run(
             startDir, name, currentUser, archiveName(todayText(), engine::timeText(clock.now())),
             preview->closedDays);

@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QHash>
 
+#include <optional>
+
 void TForm1::BitBtnCsvClick()
 {
     const ReportStatement statement = buildReportStatement(reportCriteria());
@@ -28,6 +30,8 @@ void TForm1::BitBtnCsvClick()
         return;
     const QString path = QDir(startDir).absoluteFilePath(name->trimmed());
 
+    std::optional<platform::ProgressShown> busy(std::in_place, dialogs,
+                                                QStringLiteral("Izvoz u CSV u toku..."));
     QList<desk::BookEntry> chosen;
     try {
         OpenTables tables(session, {Table3});
@@ -50,11 +54,14 @@ void TForm1::BitBtnCsvClick()
             chosen << all.at(*found);
         }
     } catch (const engine::EngineError &e) {
+        busy.reset();
         dialogs.message(e.message());
         return;
     }
     QString error;
-    if (!platform::writeFileAtomically(path, desk::csvOf(chosen), &error)) {
+    const bool written = platform::writeFileAtomically(path, desk::csvOf(chosen), &error);
+    busy.reset();
+    if (!written) {
         dialogs.message(QStringLiteral("CSV NIJE snimljen: ") + error);
         return;
     }

@@ -9,6 +9,7 @@
 #include "Unit2.h"
 
 #include "desk/CashBook.h"
+#include "desk/JournalChain.h"
 #include "desk/SigningKey.h"
 #include "CashBookPrints.h"
 #include "engine/EngineError.h"
@@ -536,6 +537,10 @@ bool TForm1::prepareCashBook()
 {
     try {
         OpenTables tables(session, {Table3});
+        // The first start over an old journal chains every record: that takes a while.
+        std::optional<platform::ProgressShown> busy;
+        if (!desk::chain::hasChainTable(*Table3))
+            busy.emplace(dialogs, QStringLiteral("Povezivanje zapisa u lanac u toku..."));
         desk::cashbook::prepare(*Table3);
         // An older data directory gets the key that signs its yearly archives; without it the
         // desk works on, and the archive tries again and says why.

@@ -16,6 +16,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <limits>
 
 namespace desk {
 
@@ -41,11 +42,27 @@ int yearOf(const QVariant &isoDate)
     return isoDate.toString().left(4).toInt(); // a record without a date counts in year 0
 }
 
-// Counts the counter of ?1 ("U", "I", "Z") in year ?2 on by one, starting it at 1; the counter
-// row is locked until commit.
+// The counters are kept in two tables. dorvanta_brojac holds, per kind and year, the last
+// number given as of the administrator's last tidying (tidy()); every number given since is
+// appended to dorvanta_izdat. A desk so only reads and appends: the next number of ?1 ("U",
+// "I", "Z") in year ?2 is one past the larger of the two, and appending it to dorvanta_izdat
+// (whose key is the kind, the year and the number) takes it. Desks give numbers under the
+// journal's write lock, so two never take the same one; if they did, the key refuses the second.
 const char NextInCounter[] =
-    "INSERT INTO dorvanta_brojac (VRSTA, GODINA, POSLEDNJI) VALUES (?1, ?2, 1) "
-    "ON CONFLICT (VRSTA, GODINA) DO UPDATE SET POSLEDNJI = dorvanta_brojac.POSLEDNJI + 1";
+    "INSERT INTO dorvanta_izdat (VRSTA, GODINA, REDNI) SELECT CAST(?1 AS TEXT), "
+    "CAST(?2 AS BIGINT), COALESCE(MAX(n), 0) + 1 FROM (SELECT MAX(REDNI) AS n FROM dorvanta_izdat "
+    "WHERE VRSTA = ?1 AND GODINA = ?2 UNION ALL SELECT POSLEDNJI AS n FROM dorvanta_brojac "
+    "WHERE VRSTA = ?1 AND GODINA = ?2) t";
+
+// The last number given of ?1 in year ?2, as POSLEDNJI (after NextInCounter, the one it took).
+const char LastInCounter[] =
+    "(SELECT MAX(REDNI) AS POSLEDNJI FROM dorvanta_izdat WHERE VRSTA = ?4 AND GODINA = ?5) t";
+
+// The last number given per kind and year: VRSTA, GODINA, POSLEDNJI.
+const char AllCounters[] =
+    "SELECT VRSTA, GODINA, MAX(POSLEDNJI) FROM (SELECT VRSTA, GODINA, POSLEDNJI FROM "
+    "dorvanta_brojac UNION ALL SELECT VRSTA, GODINA, REDNI AS POSLEDNJI FROM dorvanta_izdat) t "
+    "GROUP BY VRSTA, GODINA";
 
 // A counter row's POSLEDNJI as documentNumber() writes it: six digits at least.
 const char SequenceText[] = "CASE WHEN POSLEDNJI < 1000000 THEN substr(CAST(1000000 + POSLEDNJI "
@@ -57,7 +74,7 @@ const char LastClosedDay[] = "SELECT MAX(DATUM) FROM dorvanta_zakljucak";
 qint64 nextSequence(engine::Table &journal, const QString &kind, int year)
 {
     const QList<QVariantList> rows = journal.runBeside(
-        QString::fromLatin1(NextInCounter) + QStringLiteral(" RETURNING POSLEDNJI"), {kind, year});
+        QString::fromLatin1(NextInCounter) + QStringLiteral(" RETURNING REDNI"), {kind, year});
     return rows.value(0).value(0).toLongLong();
 }
 
@@ -99,6 +116,8 @@ void createTables(engine::Table &journal)
              "BROJ text NOT NULL UNIQUE, STORNO text UNIQUE)",
              "CREATE TABLE IF NOT EXISTS dorvanta_brojac (VRSTA text NOT NULL, "
              "GODINA bigint NOT NULL, POSLEDNJI bigint NOT NULL, PRIMARY KEY (VRSTA, GODINA))",
+             "CREATE TABLE IF NOT EXISTS dorvanta_izdat (VRSTA text NOT NULL, "
+             "GODINA bigint NOT NULL, REDNI bigint NOT NULL, PRIMARY KEY (VRSTA, GODINA, REDNI))",
              "CREATE TABLE IF NOT EXISTS dorvanta_zakljucak (DATUM text PRIMARY KEY, "
              "BROJ bigint NOT NULL, KORISNIK text, VREME text, PRETHODNODIN bigint, "
              "ULAZDIN bigint, IZLAZDIN bigint, STANJEDIN bigint, PRETHODNOEUR bigint, "
@@ -222,6 +241,21 @@ QList<QVariantList> placeNumbers(engine::Table &journal, const QList<QVariantLis
     return highest.values();
 }
 
+// Inside a transaction, with the administrator's rights: drops the numbers of records that are
+// gone (a table file gives their ids again) and folds the numbers given since the last tidying
+// into the counters (keeping every counter, so that a number is never given twice in a year).
+void tidyTables(engine::Table &journal)
+{
+    journal.runBeside(
+        QStringLiteral("DELETE FROM dorvanta_dokument WHERE ID NOT IN (SELECT {id} FROM promet)"));
+    journal.runBeside(QStringLiteral(
+        "INSERT INTO dorvanta_brojac (VRSTA, GODINA, POSLEDNJI) SELECT VRSTA, GODINA, MAX(REDNI) "
+        "FROM dorvanta_izdat WHERE 1 = 1 GROUP BY VRSTA, GODINA ON CONFLICT (VRSTA, GODINA) DO "
+        "UPDATE SET POSLEDNJI = excluded.POSLEDNJI WHERE dorvanta_brojac.POSLEDNJI < "
+        "excluded.POSLEDNJI"));
+    journal.runBeside(QStringLiteral("DELETE FROM dorvanta_izdat"));
+}
+
 } // namespace
 
 QString documentNumber(DocumentKind kind, int year, qint64 sequence)
@@ -246,11 +280,14 @@ int prepare(engine::Table &journal)
     const int numbered = inTransaction(journal, [&] {
         createTables(journal);
         chain::createTables(journal);
-        // Numbers of records that are gone (a journal cleared by an older version) go with
-        // them: a table file gives their ids again. The counters stay, so a number is never
-        // given twice in a year.
-        journal.runBeside(QStringLiteral(
-            "DELETE FROM dorvanta_dokument WHERE ID NOT IN (SELECT {id} FROM promet)"));
+        // Numbers of records that are gone (a journal emptied by an older version) go with
+        // them, as a table file gives their ids again. Only when there are any: the program's
+        // own removals (a clear, a restore) tidy them away at once, so that a desk's login
+        // removes nothing and the desks' role on a server needs no DELETE.
+        const QString orphans =
+            QStringLiteral("FROM dorvanta_dokument WHERE ID NOT IN (SELECT {id} FROM promet)");
+        if (!journal.runBeside(QStringLiteral("SELECT 1 ") + orphans + QStringLiteral(" LIMIT 1")).isEmpty())
+            journal.runBeside(QStringLiteral("DELETE ") + orphans);
         const QList<QVariantList> missing = journal.runBeside(QStringLiteral(
             "SELECT p.{id}, p.DATUM, p.ULAZDIN, p.ULAZEUR FROM promet p "
             "LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} WHERE d.ID IS NULL ORDER BY p.{id}"));
@@ -258,8 +295,7 @@ int prepare(engine::Table &journal)
             return 0;
 
         QHash<QString, qint64> last; // "U2026" -> last number given
-        for (const QVariantList &row :
-             journal.runBeside(QStringLiteral("SELECT VRSTA, GODINA, POSLEDNJI FROM dorvanta_brojac")))
+        for (const QVariantList &row : journal.runBeside(QString::fromLatin1(AllCounters)))
             last.insert(row.at(0).toString() + row.at(1).toString(), row.at(2).toLongLong());
 
         NumberRows rows(journal, false);
@@ -281,9 +317,7 @@ int prepare(engine::Table &journal)
         rows.flush();
         for (auto it = touched.cbegin(); it != touched.cend(); ++it) {
             journal.runBeside(
-                QStringLiteral("INSERT INTO dorvanta_brojac (VRSTA, GODINA, POSLEDNJI) VALUES "
-                               "(?1, ?2, ?3) ON CONFLICT (VRSTA, GODINA) DO UPDATE SET "
-                               "POSLEDNJI = excluded.POSLEDNJI"),
+                QStringLiteral("INSERT INTO dorvanta_izdat (VRSTA, GODINA, REDNI) VALUES (?1, ?2, ?3)"),
                 {it->kind, it->year, last.value(it.key())});
         }
         return int(missing.size());
@@ -314,14 +348,33 @@ QString prepareDirectory(const QString &dir, const QString &password)
     return inJournalOf(dir, [](engine::Table &journal) { prepare(journal); }, password);
 }
 
+void tidy(engine::Table &journal)
+{
+    inTransaction(journal, [&] {
+        createTables(journal);
+        tidyTables(journal);
+        return 0;
+    });
+}
+
+QString tidyDirectory(const QString &dir, const QString &password)
+{
+    return inJournalOf(
+        dir,
+        [](engine::Table &journal) {
+            tidy(journal);
+            prepare(journal);
+        },
+        password);
+}
+
 KeptBook keep(engine::Table &journal)
 {
     createTables(journal);
     KeptBook kept;
     kept.closes = journal.runBeside(QStringLiteral("SELECT %1 FROM dorvanta_zakljucak")
                                         .arg(QLatin1String(CloseColumns)));
-    kept.counters =
-        journal.runBeside(QStringLiteral("SELECT VRSTA, GODINA, POSLEDNJI FROM dorvanta_brojac"));
+    kept.counters = journal.runBeside(QString::fromLatin1(AllCounters));
     return kept;
 }
 
@@ -344,6 +397,7 @@ void carryOver(engine::Table &journal, const KeptBook &kept)
                                              "UPDATE SET POSLEDNJI = excluded.POSLEDNJI "
                                              "WHERE dorvanta_brojac.POSLEDNJI < excluded.POSLEDNJI"),
                               counter);
+        tidyTables(journal);
         return 0;
     });
     prepare(journal);
@@ -366,6 +420,27 @@ void copyBook(engine::Table &source, engine::Table &target, const KeptBook &also
     carryOver(target, book);
 }
 
+namespace {
+
+// Whether a copy of the journal holds its cash book already: a copy between table files
+// copies the tables beside the journal with it, exactly as they are (a record the journal has
+// not numbered yet gets its number when the backup is restored, as at the journal's next start).
+bool holdsItsBook(engine::Table &copy)
+{
+    try {
+        if (!chain::hasChainTable(copy))
+            return false;
+        for (const char *table : {"dorvanta_dokument", "dorvanta_zakljucak", "dorvanta_brojac",
+                                  "dorvanta_izdat"})
+            copy.runBeside(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(QLatin1String(table)));
+        return true;
+    } catch (const EngineError &) {
+        return false; // a table of the cash book is missing
+    }
+}
+
+} // namespace
+
 void backupJournal(engine::Session &session, const QString &name)
 {
     const QString journalPath = QStringLiteral("podaci/promet.db");
@@ -377,7 +452,8 @@ void backupJournal(engine::Session &session, const QString &name)
         engine::Table backup(session, backupPath);
         journal.open();
         backup.open();
-        copyBook(journal, backup);
+        if (!holdsItsBook(backup))
+            copyBook(journal, backup);
         session.close();
     } catch (...) {
         session.close();
@@ -392,22 +468,30 @@ QString numberRecord(engine::Table &journal, qint64 recordId, DocumentKind kind,
     const int year = day.year();
     // One trip to the server inside the journal's lock, where every wait holds up the other
     // desks: the day's check, the counter, and the record's number made from it.
+    const QString insertNumber =
+        QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ, STORNO) SELECT CAST(?1 AS BIGINT), "
+                       "CAST(?2 AS TEXT) || %1, CAST(?3 AS TEXT) FROM %2 WHERE POSLEDNJI IS NOT NULL "
+                       "ON CONFLICT (ID) DO NOTHING RETURNING BROJ")
+            .arg(QLatin1String(SequenceText), QLatin1String(LastInCounter));
+    const QVariantList numberParams{recordId, numberPrefix(kind, year),
+                                    reverses.isEmpty() ? QVariant() : QVariant(reverses),
+                                    letter(kind), year};
     const QList<QList<QVariantList>> results = journal.runBesideTogether({
         {QString::fromLatin1(LastClosedDay), {}},
         {QString::fromLatin1(NextInCounter), {letter(kind), year}},
-        // A table file gives a cleared journal's ids again: a number left from before belongs
-        // to a record that is gone (ids only grow, so nothing at or after this id is still
-        // there).
-        {QStringLiteral("DELETE FROM dorvanta_dokument WHERE ID >= ?1"), {recordId}},
-        {QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ, STORNO) SELECT CAST(?1 AS "
-                        "BIGINT), CAST(?2 AS TEXT) || %1, CAST(?3 AS TEXT) FROM dorvanta_brojac "
-                        "WHERE VRSTA = ?4 AND GODINA = ?5 RETURNING BROJ")
-             .arg(QLatin1String(SequenceText)),
-         {recordId, numberPrefix(kind, year), reverses.isEmpty() ? QVariant() : QVariant(reverses),
-          letter(kind), year}},
+        {QStringLiteral("SELECT MAX(ID) FROM dorvanta_dokument"), {}},
+        {insertNumber, numberParams},
     });
     refuseClosed(day, lastClosedOf(results.value(0)));
-    const QString number = results.value(3).value(0).value(0).toString();
+    QString number = results.value(3).value(0).value(0).toString();
+    const QVariant highestNumbered = results.value(2).value(0).value(0);
+    if (number.isEmpty() && !highestNumbered.isNull() && highestNumbered.toLongLong() >= recordId) {
+        // A table file gives a cleared journal's ids again: a number left from before belongs
+        // to a record that is gone (ids only grow, so nothing at or after this id is still
+        // there). Only then is anything removed, so that the desks' role needs no DELETE.
+        journal.runBeside(QStringLiteral("DELETE FROM dorvanta_dokument WHERE ID >= ?1"), {recordId});
+        number = journal.runBeside(insertNumber, numberParams).value(0).value(0).toString();
+    }
     if (number.isEmpty())
         throw EngineError(QStringLiteral("Broj dokumenta nije dodeljen"));
     chain::chainRecord(journal, recordId);
@@ -613,6 +697,32 @@ QList<BookEntry> entries(engine::Table &journal, std::optional<QDate> from, std:
     for (const QVariantList &row : journal.runBeside(sql, params))
         out << entryOf(row);
     return out;
+}
+
+void scanEntries(engine::Table &journal, std::optional<QDate> from, std::optional<QDate> to,
+                 const std::function<void(const engine::RecordView &)> &visit)
+{
+    // Pages of records after the last id seen: each a short walk of the journal's own order,
+    // however far into the journal it starts.
+    constexpr int Page = 20000;
+    const QString sql = QString::fromLatin1(EntryColumns) +
+                        QStringLiteral("WHERE p.{id} > ?1 AND (p.DATUM BETWEEN ?2 AND ?3 OR ?4 = 1) "
+                                       "ORDER BY p.{id} LIMIT %1")
+                            .arg(Page);
+    const QVariant first = from ? from->toString(Qt::ISODate) : QStringLiteral("0001-01-01");
+    const QVariant last = to ? to->toString(Qt::ISODate) : QStringLiteral("9999-12-31");
+    const int everyDay = from || to ? 0 : 1;
+    qint64 after = std::numeric_limits<qint64>::min();
+    for (;;) {
+        int seen = 0;
+        journal.scanBeside(sql, {after, first, last, everyDay}, [&](const engine::RecordView &row) {
+            after = row.integer(0);
+            ++seen;
+            visit(row);
+        });
+        if (seen < Page)
+            return;
+    }
 }
 
 std::optional<BookEntry> entry(engine::Table &journal, const QString &number)

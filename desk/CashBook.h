@@ -10,7 +10,10 @@
 //                                               BROJ "U-2026-000001" or "I-2026-000001",
 //                                               STORNO the number a reversal reverses
 //   dorvanta_brojac   (VRSTA, GODINA, POSLEDNJI) the last number given per kind and year
-//                                               (U receipts, I payments, Z day reports)
+//                                               (U receipts, I payments, Z day reports) as of
+//                                               the administrator's last tidy()
+//   dorvanta_izdat    (VRSTA, GODINA, REDNI)     numbers given since: the last given is the
+//                                               larger of the two tables' (desks only append)
 //   dorvanta_zakljucak (DATUM, BROJ, KORISNIK, VREME, PRETHODNODIN, ULAZDIN, IZLAZDIN,
 //                      STANJEDIN, PRETHODNOEUR, ULAZEUR, IZLAZEUR, STANJEEUR)
 //                                               one row per closed day with its report number
@@ -30,9 +33,13 @@
 #include <QStringList>
 #include <QVariantList>
 
+#include <functional>
+#include <optional>
+
 #include <optional>
 
 namespace engine {
+class RecordView;
 class DateTextFormat;
 class Session;
 class Table;
@@ -83,15 +90,25 @@ DocumentKind kindOf(const BookEntry &entry);
 
 namespace cashbook {
 
-// Makes the tables when they are missing, drops the numbers of records that are gone (after a
-// clear) and numbers every record that has none, in stored order, each in its kind and the
-// year of its date, after the numbers already given. In one transaction of its own (the
-// journal must have none open). Returns how many records got a number.
+// Makes the tables when they are missing, drops the numbers of records that are gone when
+// there are any (a journal emptied by an older version) and numbers every record that has
+// none, in stored order, each in its kind and the year of its date, after the numbers already
+// given. After the program's own acts it only reads and appends (a desk runs it at its login,
+// and the desks' role on a server may do no more). In one transaction of its own (the journal must have none open). Returns how many
+// records got a number.
 int prepare(engine::Table &journal);
 
 // prepare() on the journal of the data directory `dir` (its podaci/promet.db, on either store)
 // opened with `password`; the engine's text of a failure, empty on success.
 QString prepareDirectory(const QString &dir, const QString &password);
+
+// The administrator's tidying, which needs the rights to change and delete rows: drops the
+// numbers of records that are gone (after a clear or a restore) and folds the numbers given
+// since into the counters. In one transaction of its own. A restore (carryOver) tidies; the
+// server's set-up (dorvanta-init --roles) runs tidyDirectory().
+void tidy(engine::Table &journal);
+// tidy(), then prepare(), on the journal of the data directory `dir`, as prepareDirectory().
+QString tidyDirectory(const QString &dir, const QString &password);
 
 // What a restore keeps of the journal it replaces: its closes and its counters, so that a
 // restore never reopens a closed day nor gives a number of the year again; and, read from a
@@ -107,7 +124,7 @@ KeptBook keep(engine::Table &journal);
 // Adds the kept closes (a day the restored journal has closed already stays as it is there),
 // gives every record without a number the kept number of its place (while the places hold
 // records of the same date, time and cashier), raises the counters to the kept ones and to the
-// numbers given, then prepare()s the journal; one transaction.
+// numbers given and tidies (tidy()), then prepare()s the journal; one transaction.
 void carryOver(engine::Table &journal, const KeptBook &kept);
 // After `target` was made a copy of `source` (engine::copyTableFile: a backup, a restore, an
 // import to the server): carries source's cash book over with carryOver(), together with
@@ -182,6 +199,13 @@ DayClose closeDayAndBackUp(engine::Session &session, const QDate &day, const QSt
 // Every record with its number, in stored order (dates from `from` to `to` when given).
 QList<BookEntry> entries(engine::Table &journal, std::optional<QDate> from = {},
                          std::optional<QDate> to = {});
+
+// entries() for a journal of any size: `visit` sees each row as stored (the columns id, BROJ,
+// STORNO, KORISNIK, DATUM, VREME, OPIS, GRUPA, ULAZDIN, IZLAZDIN, ULAZEUR, IZLAZEUR, STANJEDIN,
+// STANJEEUR; a date ISO text, an amount in hundredths), in stored order. The rows are read a
+// page at a time, so that the whole journal is never held in memory.
+void scanEntries(engine::Table &journal, std::optional<QDate> from, std::optional<QDate> to,
+                 const std::function<void(const engine::RecordView &)> &visit);
 
 // Why a reversal of `number` dated `day` would be refused, ready to be shown; empty when it
 // may be stored. A window asks it before its question; reverse() asks it again inside its

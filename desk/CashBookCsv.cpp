@@ -1,8 +1,29 @@
 #include "CashBookCsv.h"
 
+#include "engine/Table.h"
+#include "platform/DecimalText.h"
+
 namespace desk {
 
 namespace {
+
+const char Header[] = "BROJ,DATUM,VREME,KORISNIK,GRUPA,OPIS,ULAZDIN,IZLAZDIN,ULAZEUR,IZLAZEUR,"
+                      "STANJEDIN,STANJEEUR\r\n";
+
+void appendField(QByteArray &out, QByteArrayView utf8)
+{
+    if (utf8.contains(',') || utf8.contains('"') || utf8.contains('\r') || utf8.contains('\n')) {
+        out += '"';
+        for (const char c : utf8) {
+            if (c == '"')
+                out += '"';
+            out += c;
+        }
+        out += '"';
+    } else {
+        out += utf8;
+    }
+}
 
 void appendField(QByteArray &out, const QString &text)
 {
@@ -19,8 +40,7 @@ void appendField(QByteArray &out, const QString &text)
 
 QByteArray csvOf(const QList<BookEntry> &entries)
 {
-    QByteArray out("BROJ,DATUM,VREME,KORISNIK,GRUPA,OPIS,ULAZDIN,IZLAZDIN,ULAZEUR,IZLAZEUR,"
-                   "STANJEDIN,STANJEEUR\r\n");
+    QByteArray out(Header);
     for (const BookEntry &e : entries) {
         const QString fields[] = {
             e.number, e.date.toString(Qt::ISODate), e.time, e.cashier, e.group, e.description,
@@ -37,6 +57,54 @@ QByteArray csvOf(const QList<BookEntry> &entries)
         out += "\r\n";
     }
     return out;
+}
+
+bool writeCsv(engine::Table &journal, std::optional<QDate> from, std::optional<QDate> to,
+              const std::function<bool(QByteArrayView)> &write)
+{
+    constexpr qsizetype Piece = 64 * 1024;
+    QByteArray out(Header);
+    out.reserve(2 * Piece);
+    bool stopped = false;
+    // The row's fields as entries() and csvOf() give them: a date that is no ISO date is
+    // empty, an empty amount is 0.00.
+    const auto date = [&](QByteArrayView text) {
+        int y = 0, m = 0, d = 0;
+        if (platform::readIsoDate(text.data(), text.size(), y, m, d))
+            out += text;
+        else if (!text.isEmpty())
+            out += QDate::fromString(QString::fromUtf8(text), Qt::ISODate).toString(Qt::ISODate).toUtf8();
+    };
+    const auto amount = [&](const engine::RecordView &row, int column) {
+        char buffer[platform::hundredthsTextCapacity];
+        char *const end = buffer + sizeof buffer;
+        const char *start = platform::writeHundredths(end, row.isNull(column) ? 0 : row.integer(column));
+        out.append(start, end - start);
+    };
+    cashbook::scanEntries(journal, from, to, [&](const engine::RecordView &row) {
+        if (stopped)
+            return;
+        // id, BROJ, STORNO, KORISNIK, DATUM, VREME, OPIS, GRUPA, amounts and balances
+        appendField(out, row.utf8(1));
+        out += ',';
+        date(row.utf8(4));
+        for (const int column : {5, 3, 7, 6}) {
+            out += ',';
+            appendField(out, row.utf8(column));
+        }
+        for (const int column : {8, 9, 10, 11, 12, 13}) {
+            out += ',';
+            amount(row, column);
+        }
+        out += "\r\n";
+        if (out.size() >= Piece) {
+            stopped = !write(out);
+            out.clear();
+        }
+    });
+    if (stopped)
+        return false;
+    return out.isEmpty() || write(out);
 }
 
 } // namespace desk

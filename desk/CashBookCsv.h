@@ -9,9 +9,20 @@
 #include "desk/CashBook.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+
+#include <functional>
+#include <optional>
 
 namespace desk {
 
 QByteArray csvOf(const QList<BookEntry> &entries);
+
+// The same CSV of the journal's records dated from `from` to `to` (every record when neither
+// is given), written row by row: `write` gets the text a piece of at most about 64 KiB at a
+// time and returns false to stop (a full disk). Memory stays the same whatever the journal's
+// size. False when `write` stopped it; the engine's errors are thrown.
+bool writeCsv(engine::Table &journal, std::optional<QDate> from, std::optional<QDate> to,
+              const std::function<bool(QByteArrayView)> &write);
 
 } // namespace desk

@@ -510,13 +510,16 @@ void chainRecord(engine::Table &journal, qint64 recordId)
     // The last stored link, also one of a record that is no longer there: a record removed
     // from the end stays visible, since the new record chains from the link it left.
     const QList<QVariantList> last = journal.runBeside(
-        QStringLiteral("SELECT REDNI, HES FROM dorvanta_lanac ORDER BY ID DESC LIMIT 1"));
+        QStringLiteral("SELECT REDNI, HES, ID FROM dorvanta_lanac ORDER BY ID DESC LIMIT 1"));
     const QByteArray previous =
         last.isEmpty() ? segmentStart(journal) : last.front().value(1).toString().toLatin1();
     const qint64 position = last.isEmpty() ? 1 : integer(last.front().value(0)) + 1;
     Hasher hasher;
     const QByteArray link = hasher.link(raw(previous), encodedRecord(journal, recordId));
-    journal.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac WHERE ID >= ?1"), {recordId});
+    // Links left at or after this id (a table file gives a cleared journal's ids again) are
+    // replaced; only then is anything removed, so that the desks' role needs no DELETE.
+    if (!last.isEmpty() && integer(last.front().value(2)) >= recordId)
+        journal.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac WHERE ID >= ?1"), {recordId});
     journal.runBeside(QStringLiteral("INSERT INTO dorvanta_lanac (ID, REDNI, HES) VALUES (?1, ?2, ?3)"),
                       {recordId, position, QString::fromLatin1(link.toHex())});
 }

@@ -756,7 +756,7 @@ void createTableFile(const QString &filePath, const TableSchema &schema,
     ::close(fd);
 }
 
-QString tableFileFinding(const QString &filePath)
+QString tableFileFinding(const QString &filePath, bool quick)
 {
     sqlite3 *db = nullptr;
     QString reason;
@@ -766,7 +766,8 @@ QString tableFileFinding(const QString &filePath)
     } else {
         sqlite3_busy_timeout(db, busyTimeoutMs);
         sqlite3_stmt *stmt = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check(1)", -1, &stmt, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v2(db, quick ? "PRAGMA quick_check(1)" : "PRAGMA integrity_check(1)",
+                               -1, &stmt, nullptr) != SQLITE_OK) {
             reason = QString::fromUtf8(sqlite3_errmsg(db));
         } else {
             const int rc = sqlite3_step(stmt);
@@ -829,9 +830,11 @@ void copyWholeTableFile(const QString &sourcePath, const QString &targetPath)
         reason = QStringLiteral("cannot close the copy");
     if (reason.isEmpty() && ::fsync(temp.handle()) != 0)
         reason = qt_error_string(errno);
-    // A damaged source gives a damaged copy: it never replaces the target.
+    // A damaged source gives a damaged copy: it never replaces the target. The copy is
+    // checked once, structurally (a source from outside the program, a backup to restore, is
+    // checked whole by checkTableIntegrity before it is copied).
     if (reason.isEmpty()) {
-        const QString finding = tableFileFinding(temp.path());
+        const QString finding = tableFileFinding(temp.path(), true);
         if (!finding.isEmpty()) {
             reason = QStringLiteral("%1 is damaged: %2").arg(sourcePath, finding);
             kind = EngineError::Kind::Damaged;

@@ -55,7 +55,8 @@ void checkTableIntegrity(const QString &filePath);
 // - server to file: one snapshot of the server's table, with its indexes;
 // - file to server: replaces every record of the server's table in one transaction (the source
 //   must pass checkTableIntegrity and have the table's layout).
-// A file target is written to a temporary file of platform::TemporaryFile beside it, checked,
+// A file target is written to a temporary file of platform::TemporaryFile beside it, checked
+// (structurally, SQLite's quick check: a file to copy from outside is checked first),
 // flushed and renamed over the target, so the target is always either the old or the new whole
 // file and a copy killed midway leaves only a temporary file the start-up clean-up removes.
 // A damaged source is never copied over the target. Throws EngineError naming the table when

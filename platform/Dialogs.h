@@ -33,6 +33,22 @@ public:
                                           const QString &initial = {}) = 0;
     // A masked password prompt with OK and Cancel; nullopt when cancelled.
     virtual std::optional<QString> password(const QString &caption, const QString &label) = 0;
+    // Long work in the window: shows `step` in a progress dialog (no buttons) until the next
+    // step or an empty one, which closes it. Shown at once, before the work starts.
+    virtual void progress(const QString &step) { Q_UNUSED(step); }
+};
+
+// A progress dialog showing `step` for the life of this object.
+class ProgressShown
+{
+public:
+    ProgressShown(Dialogs &dialogs, const QString &step) : m_dialogs(dialogs) { dialogs.progress(step); }
+    ~ProgressShown() { m_dialogs.progress({}); }
+    ProgressShown(const ProgressShown &) = delete;
+    ProgressShown &operator=(const ProgressShown &) = delete;
+
+private:
+    Dialogs &m_dialogs;
 };
 
 } // namespace platform

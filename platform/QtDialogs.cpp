@@ -63,4 +63,26 @@ std::optional<QString> QtDialogs::password(const QString &caption, const QString
     return text;
 }
 
+void QtDialogs::progress(const QString &step)
+{
+    if (step.isEmpty()) {
+        delete progress_;
+        return;
+    }
+    if (!progress_) {
+        progress_ = new QProgressDialog(ownerOf(parent_));
+        progress_->setWindowModality(Qt::WindowModal);
+        progress_->setCancelButton(nullptr);
+        progress_->setRange(0, 0); // busy: the work does not know its length
+        progress_->setMinimumDuration(0);
+        progress_->setAutoClose(false);
+        progress_->setAutoReset(false);
+    }
+    progress_->setLabelText(step);
+    progress_->show();
+    // Painted now: the work that follows holds the event loop.
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
 } // namespace platform

@@ -2,6 +2,9 @@
 
 #include "Dialogs.h"
 
+#include <QPointer>
+#include <QProgressDialog>
+
 class QWidget;
 
 namespace platform {
@@ -20,9 +23,11 @@ public:
     std::optional<QString> prompt(const QString &caption, const QString &label,
                                   const QString &initial) override;
     std::optional<QString> password(const QString &caption, const QString &label) override;
+    void progress(const QString &step) override;
 
 private:
     QWidget *parent_;
+    QPointer<QProgressDialog> progress_;
 };
 
 } // namespace platform

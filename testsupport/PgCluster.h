@@ -69,7 +69,7 @@ public:
     QString reset() const
     {
         return exec(QStringLiteral("SET client_min_messages = warning; DROP TABLE IF EXISTS korisnici, aktivnost, promet, grupe, "
-                                   "dorvanta_password, dorvanta_kljuc, dorvanta_dokument, dorvanta_brojac, dorvanta_zakljucak, "
+                                   "dorvanta_password, dorvanta_kljuc, dorvanta_dokument, dorvanta_brojac, dorvanta_izdat, dorvanta_zakljucak, "
                                    "dorvanta_lanac, dorvanta_dnevnik"));
     }
 

@@ -18,7 +18,7 @@ namespace platform {
 class ScriptedDialogs final : public Dialogs
 {
 public:
-    enum class Kind { Message, Confirm, Prompt, Password };
+    enum class Kind { Message, Confirm, Prompt, Password, Progress };
     struct Shown
     {
         Kind kind;
@@ -54,6 +54,14 @@ public:
         return take(caption);
     }
 
+    void progress(const QString &step) override
+    {
+        if (!step.isEmpty())
+            shown.append({Kind::Progress, step});
+        if (onProgress)
+            onProgress(step);
+    }
+
     // Script.
     void answerYes() { confirmAnswers.push_back(true); }
     void answerNo() { confirmAnswers.push_back(false); }
@@ -62,6 +70,7 @@ public:
     // What was shown.
     QStringList messages() const { return texts(Kind::Message); }
     QStringList questions() const { return texts(Kind::Confirm); }
+    QStringList steps() const { return texts(Kind::Progress); }
     void clear() { shown.clear(); unanswered.clear(); }
 
     QList<Shown> shown;
@@ -69,6 +78,7 @@ public:
     std::deque<bool> confirmAnswers;
     std::deque<std::optional<QString>> textAnswers; // nullopt: Cancel
     std::function<void(const QString &)> onMessage;
+    std::function<void(const QString &)> onProgress; // also "" when the dialog closes
 
 private:
     std::optional<QString> take(const QString &caption)

@@ -118,7 +118,14 @@ private slots:
     {
         enterPage();
         QVERIFY(!listed().contains(backupName));
+        // The progress dialog is up before the copy is made and gone when it is there.
+        QStringList progress;
+        dialogs.onProgress = [&](const QString &step) {
+            progress << step + (QFileInfo::exists(data->file("podaci/" + backupName)) ? "+" : "-");
+        };
         click("BitBtn20");
+        dialogs.onProgress = nullptr;
+        QCOMPARE(progress, (QStringList{"Snimanje back-up-a u toku...-", "+"}));
         QCOMPARE(dialogs.messages(), QStringList{"SNIMLJENO"});
         QCOMPARE(form->pageIndex(), int(PageMenu));
         click("BitBtn19");
@@ -291,6 +298,7 @@ private slots:
                          QStringList{"Back-up NIJE ucitan: sifra administratora nije tacna"});
         }
         QCOMPARE(dialogs.messages(), QStringList{"Ucitao sam podatke iz back-up fajla!"});
+        QCOMPARE(dialogs.steps(), QStringList{"Vracanje back-up-a u toku..."});
         QCOMPARE(find<QLineEdit>("Edit11")->text(), QString());
         QVERIFY(QFileInfo::exists(data->file("podaci/" + backupName)));
         const desk::chain::Verdict restored = verify();
@@ -451,6 +459,7 @@ private slots:
         QFETCH(int, left);
         data->addPosting("y", "02/12/2026", "0.00", "0.00", "3.00", "0.00");
         enterPage();
+        dialogs.clear(); // the login's
         for (int time = 0; time < (left == 0 ? 2 : 1); ++time) {
             dialogs.answerText(answer);
             click("BitBtn21");
@@ -507,6 +516,8 @@ private slots:
         showForm();
         cashierTakesIn("100");
         cashierTakesIn("200");
+        // Only the first login, which chains the journal of an older data directory, shows it.
+        QCOMPARE(dialogs.steps(), QStringList{"Povezivanje zapisa u lanac u toku..."});
         QVERIFY(verify().ok());
         const QByteArray headBefore = verify().head;
 

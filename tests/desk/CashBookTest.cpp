@@ -5,6 +5,7 @@
 #include "testsupport/EngineFixture.h"
 
 #include "desk/CashBook.h"
+#include "desk/CashBookCsv.h"
 #include "desk/JournalChain.h"
 #include "desk/Restore.h"
 #include "engine/EngineError.h"
@@ -109,7 +110,7 @@ TEST_P(CashBookTest, NumbersAreNeverGivenTwiceAfterAClearOrAFailedPosting)
     EXPECT_EQ(postNumbered(QStringLiteral("01/02/2026"), false), QStringLiteral("I-2026-000004"));
 
     // The number is made from the counter by the store; past six digits it grows.
-    journal.runBeside(QStringLiteral("UPDATE dorvanta_brojac SET POSLEDNJI = 999998"));
+    journal.runBeside(QStringLiteral("INSERT INTO dorvanta_izdat (VRSTA, GODINA, REDNI) VALUES ('I', 2026, 999998)"));
     EXPECT_EQ(postNumbered(QStringLiteral("01/02/2026"), false), QStringLiteral("I-2026-999999"));
     EXPECT_EQ(postNumbered(QStringLiteral("01/02/2026"), false), QStringLiteral("I-2026-1000000"));
     EXPECT_EQ(desk::documentNumber(DocumentKind::Payment, 2026, 1000000),
@@ -118,6 +119,56 @@ TEST_P(CashBookTest, NumbersAreNeverGivenTwiceAfterAClearOrAFailedPosting)
     EXPECT_EQ(cashbook::prepare(journal), 0);
     EXPECT_EQ(numbers(), (QStringList{"I-2026-000003", "I-2026-000004", "I-2026-999999",
                                       "I-2026-1000000"}));
+
+    // The administrator's tidying drops the numbers of records that are gone and folds the
+    // numbers given into the counters; numbering goes on after them.
+    const auto count = [&](const char *sql) {
+        return journal.runBeside(QString::fromLatin1(sql)).value(0).value(0).toLongLong();
+    };
+    journal.runBeside(QStringLiteral("INSERT INTO dorvanta_dokument (ID, BROJ) VALUES (?1, ?2)"),
+                      {qint64(1) << 40, QStringLiteral("U-2026-000009")});
+    cashbook::tidy(journal);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM dorvanta_izdat"), 0);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM dorvanta_dokument WHERE BROJ = 'U-2026-000009'"), 0);
+    EXPECT_EQ(count("SELECT POSLEDNJI FROM dorvanta_brojac WHERE VRSTA = 'I' AND GODINA = 2026"), 1000000);
+    EXPECT_EQ(postNumbered(QStringLiteral("01/02/2026"), false), QStringLiteral("I-2026-1000001"));
+    EXPECT_EQ(cashbook::prepare(journal), 0);
+}
+
+// The CSV written row by row is the CSV of the journal's entries, for every range of days; a
+// writer that stops ends it.
+TEST_P(CashBookTest, TheCsvWrittenRowByRowIsTheCsvOfTheEntries)
+{
+    cashbook::prepare(journal);
+    postNumbered(QStringLiteral("30/12/2025"), true, QStringLiteral("1500.00"));
+    postNumbered(QStringLiteral("02/01/2026"), false, QStringLiteral("-20.50"));
+    journal.insert(); // no date, no amount, a reason the CSV must quote
+    journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("Racun, \"hitno\"\r\nx"));
+    journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Ana"));
+    journal.post();
+    postNumbered(QStringLiteral("03/01/2026"), true, QStringLiteral("0.05"));
+    journal.close();
+    journal.open();
+    cashbook::prepare(journal);
+    const std::optional<QDate> none;
+    const std::pair<std::optional<QDate>, std::optional<QDate>> ranges[] = {
+        {none, none},
+        {QDate(2026, 1, 1), none},
+        {none, QDate(2025, 12, 31)},
+        {QDate(2026, 1, 2), QDate(2026, 1, 3)},
+        {QDate(2027, 1, 1), QDate(2027, 12, 31)},
+    };
+    for (const auto &[from, to] : ranges) {
+        QByteArray written;
+        EXPECT_TRUE(desk::writeCsv(journal, from, to, [&](QByteArrayView piece) {
+            written += piece;
+            return true;
+        }));
+        EXPECT_EQ(written, desk::csvOf(cashbook::entries(journal, from, to)))
+            << (from ? from->toString(Qt::ISODate).toStdString() : "-") << " "
+            << (to ? to->toString(Qt::ISODate).toStdString() : "-");
+    }
+    EXPECT_FALSE(desk::writeCsv(journal, none, none, [](QByteArrayView) { return false; }));
 }
 
 // Statements sent together stop at the first that fails: its own reason (not a broken

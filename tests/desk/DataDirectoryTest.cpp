@@ -6,6 +6,7 @@
 
 #include "desk/CashBook.h"
 #include "desk/JournalChain.h"
+#include "desk/Posting.h"
 #include "engine/Query.h"
 
 #include <QFile>
@@ -265,7 +266,56 @@ TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheDa
         EXPECT_TRUE(errorOf(action).contains(QStringLiteral("permission denied"))) << what;
     users.close();
     journal.close();
-    EXPECT_EQ(PgCluster::shared().value(QStringLiteral("SELECT count(*) FROM promet")), QStringLiteral("2"));
+    journal.open();
+
+    // The desk's own work through the cash book, with nothing but reading and appending: its
+    // login (numbering the records above), a posting, its reversal and the day's close.
+    EXPECT_EQ(errorOf([&] { EXPECT_EQ(desk::cashbook::prepare(journal), 1); }),
+              QStringLiteral("(no error)"));
+    desk::Posted posted;
+    const QDate day(2026, 12, 1);
+    EXPECT_EQ(errorOf([&] {
+                  posted = desk::post(journal,
+                                      {QStringLiteral("Ana"), day, QStringLiteral("10:00:00"),
+                                       desk::Currency::Dinars, desk::Direction::In,
+                                       engine::Money::fromHundredths(700), QStringLiteral("uplata"),
+                                       QStringLiteral("g"), QUuid::createUuid()},
+                                      desk.dateFormat());
+              }),
+              QStringLiteral("(no error)"));
+    EXPECT_EQ(posted.number, QStringLiteral("U-2026-000002"));
+    EXPECT_EQ(errorOf([&] {
+                  EXPECT_EQ(desk::cashbook::reverse(journal, posted.number, QStringLiteral("Ana"), day,
+                                                    QStringLiteral("10:05:00"), desk.dateFormat())
+                                .number,
+                            QStringLiteral("U-2026-000003"));
+                  desk::cashbook::closeDay(journal, day, QStringLiteral("Ana"),
+                                           QDateTime(day.addDays(1), QTime(8, 0)));
+              }),
+              QStringLiteral("(no error)"));
+    EXPECT_TRUE(errorOf([&] { desk::cashbook::requireOpenDay(journal, day); }).contains(QStringLiteral("zakljucen")));
+    journal.close();
+    EXPECT_EQ(PgCluster::shared().value(QStringLiteral("SELECT count(*) FROM promet")), QStringLiteral("4"));
+
+    // Through psql the desks' role can change, delete or empty no table of the program.
+    const QStringList tables =
+        PgCluster::shared()
+            .value(QStringLiteral("SELECT string_agg(table_name || '.' || c, ' ') FROM (SELECT "
+                                  "table_name, min(column_name) AS c FROM information_schema.columns "
+                                  "WHERE table_schema = current_schema() GROUP BY table_name) t"))
+            .split(u' ');
+    EXPECT_GE(tables.size(), 13) << tables.join(u' ').toStdString();
+    for (const QString &tableAndColumn : tables) {
+        const QString table = tableAndColumn.section(u'.', 0, 0);
+        const QString column = tableAndColumn.section(u'.', 1);
+        for (const QString &sql : {QStringLiteral("UPDATE %1 SET %2 = %2").arg(table, column),
+                                   QStringLiteral("DELETE FROM %1").arg(table),
+                                   QStringLiteral("TRUNCATE %1").arg(table)}) {
+            QString errors;
+            EXPECT_FALSE(psqlAs(QStringLiteral("dorvanta_kasa"), deskPassword, sql, &errors)) << sql.toStdString();
+            EXPECT_TRUE(errors.contains(QStringLiteral("permission denied"))) << errors.toStdString();
+        }
+    }
 
     // Through psql, with each role's credentials.
     struct Attempt

@@ -49,11 +49,15 @@ QString AdminCommands::checkAdminCode(const QString &code)
     return desk::checkAdminCode(m_dir, code);
 }
 
-QString AdminCommands::exportCsv(std::optional<QDate> from, std::optional<QDate> to, QByteArray &csv)
+QString AdminCommands::exportCsv(std::optional<QDate> from, std::optional<QDate> to,
+                                 const std::function<bool(QByteArrayView)> &write,
+                                 const QString &writeError)
 {
-    return onJournal(m_dir, [&](engine::Table &journal) {
-        csv = desk::csvOf(desk::cashbook::entries(journal, from, to));
+    bool written = true;
+    const QString error = onJournal(m_dir, [&](engine::Table &journal) {
+        written = desk::writeCsv(journal, from, to, write);
     });
+    return !error.isEmpty() || written ? error : writeError;
 }
 
 QString AdminCommands::closeDay(const QDate &day, const QDateTime &now, QString &summary)

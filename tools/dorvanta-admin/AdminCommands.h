@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QByteArrayView>
+
+#include <functional>
+
 // The work of dorvanta-admin's commands on the data directory `dir` (either store). Each
 // returns an empty text on success and the reason otherwise; nothing is half written.
 
@@ -19,8 +23,11 @@ public:
 
     // Whether `code` is the login code of the user "Admin"; the reason when it is not.
     QString checkAdminCode(const QString &code);
-    // The journal with its numbers as CSV, dates from `from` to `to` when given.
-    QString exportCsv(std::optional<QDate> from, std::optional<QDate> to, QByteArray &csv);
+    // The journal with its numbers as CSV, dates from `from` to `to` when given, handed to
+    // `write` a piece at a time (desk::writeCsv); `write` returns false to stop, with its
+    // reason in `writeError`.
+    QString exportCsv(std::optional<QDate> from, std::optional<QDate> to,
+                      const std::function<bool(QByteArrayView)> &write, const QString &writeError);
     // Closes `day` in the name of Admin; `summary` tells the report's number and figures.
     QString closeDay(const QDate &day, const QDateTime &now, QString &summary);
     // Reverses the document `number` in the name of Admin, dated `now`, and writes the

@@ -126,17 +126,28 @@ int main(int argc, char *argv[])
         const auto last = day(to);
         if (badDay)
             return wrong(QStringLiteral("a day is written YYYY-MM-DD"));
-        QByteArray csv;
-        if (const QString e = commands.exportCsv(first, last, csv); !e.isEmpty())
-            return failed(e);
+        // Written as it is read: to a temporary file beside FILE that replaces it only when
+        // whole, or to the standard output.
         if (parser.isSet(output)) {
-            QString error;
-            if (!platform::writeFileAtomically(parser.value(output), csv, &error))
-                return failed(QStringLiteral("cannot write %1: %2").arg(parser.value(output), error));
-        } else if (std::fwrite(csv.constData(), 1, size_t(csv.size()), stdout) != size_t(csv.size()) ||
-                   std::fflush(stdout) != 0) {
-            return failed(QStringLiteral("cannot write the standard output"));
+            platform::AtomicWriter writer(parser.value(output));
+            const QString e = commands.exportCsv(
+                first, last, [&](QByteArrayView piece) { return writer.write(piece); }, QString());
+            if (!e.isEmpty())
+                return failed(e);
+            if (!writer.commit())
+                return failed(QStringLiteral("cannot write %1: %2").arg(parser.value(output), writer.errorString()));
+            return 0;
         }
+        const QString e = commands.exportCsv(
+            first, last,
+            [](QByteArrayView piece) {
+                return std::fwrite(piece.data(), 1, size_t(piece.size()), stdout) == size_t(piece.size());
+            },
+            QStringLiteral("cannot write the standard output"));
+        if (!e.isEmpty())
+            return failed(e);
+        if (std::fflush(stdout) != 0)
+            return failed(QStringLiteral("cannot write the standard output"));
         return 0;
     }
     if (command == QLatin1String("close-day")) {

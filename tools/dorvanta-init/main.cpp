@@ -70,26 +70,22 @@ QString withAskedPassword(const QString &uri)
         uri, readSecret(QStringLiteral("Password for %1: ").arg(engine::serverlink::withoutPassword(uri))));
 }
 
-// The rights of the desks' role: reading the master tables and the password records, reading
-// and appending to the journal and its posting keys, and keeping the document numbers;
-// nothing else.
+// The rights of the desks' role: reading the master tables and the password records, and
+// reading and appending to the journal and the cash book's tables beside it (the posting keys,
+// the document numbers and the numbers given, the day closes, the chain links and the audit
+// log); nothing else. No row a desk can reach may be changed or deleted by it: what removed
+// records leave behind is cleared by the administrator's acts (restore, clear, import and
+// setting the roles up), and the counters are kept by appending (desk::cashbook::tidy()).
 QList<engine::ServerGrant> deskGrants()
 {
     const QString read = QStringLiteral("SELECT");
     const QString append = QStringLiteral("SELECT, INSERT");
-    return {{QStringLiteral("korisnici"), read},       {QStringLiteral("aktivnost"), read},
-            {QStringLiteral("grupe"), read},           {QStringLiteral("dorvanta_password"), read},
-            {QStringLiteral("promet"), append},        {QStringLiteral("dorvanta_kljuc"), append},
-            // The document numbers written inside a posting, the counters they come from,
-            // and the day closes (a desk closes its day). Numbers of records that are gone
-            // are dropped at a desk's start.
-            {QStringLiteral("dorvanta_dokument"), QStringLiteral("SELECT, INSERT, DELETE")},
-            {QStringLiteral("dorvanta_brojac"), QStringLiteral("SELECT, INSERT, UPDATE")},
-            {QStringLiteral("dorvanta_zakljucak"), append},
-            // The chain links written inside a posting (a link left by a record that is gone
-            // is replaced), and the audit log of day closes and reversals.
-            {QStringLiteral("dorvanta_lanac"), QStringLiteral("SELECT, INSERT, DELETE")},
-            {QStringLiteral("dorvanta_dnevnik"), append}};
+    return {{QStringLiteral("korisnici"), read},          {QStringLiteral("aktivnost"), read},
+            {QStringLiteral("grupe"), read},              {QStringLiteral("dorvanta_password"), read},
+            {QStringLiteral("promet"), append},           {QStringLiteral("dorvanta_kljuc"), append},
+            {QStringLiteral("dorvanta_dokument"), append}, {QStringLiteral("dorvanta_brojac"), read},
+            {QStringLiteral("dorvanta_izdat"), append},    {QStringLiteral("dorvanta_zakljucak"), append},
+            {QStringLiteral("dorvanta_lanac"), append},    {QStringLiteral("dorvanta_dnevnik"), append}};
 }
 
 // Writes a baza.txt naming `uri`, readable by its owner only.
@@ -171,14 +167,15 @@ int main(int argc, char *argv[])
                                       readSecret(QStringLiteral("New password for dorvanta_kasa: "))};
         if (admin.password.isEmpty() || cashier.password.isEmpty())
             return failed(QStringLiteral("a role needs a password, nothing changed"));
-        // The cash book's own tables are made (and the journal's records numbered) first, as
-        // a desk's first start would, so that the desks' role gets its rights on them too.
+        // The cash book's own tables are made, tidied and the journal's records numbered first,
+        // so that the desks' role gets its rights on them too and finds nothing it would have
+        // to remove.
         QTemporaryDir probe;
         if (!probe.isValid() || !QDir().mkpath(probe.filePath(QStringLiteral("podaci"))) ||
             !writeBaza(probe.filePath(QStringLiteral("podaci/baza.txt")), uri))
             return failed(QStringLiteral("cannot make a temporary directory"));
         desk::placeTablesOnServer();
-        if (const QString error = desk::cashbook::prepareDirectory(probe.path(), desk::tablePassword());
+        if (const QString error = desk::cashbook::tidyDirectory(probe.path(), desk::tablePassword());
             !error.isEmpty())
             return failed(engine::serverlink::withoutSecret(error, uri));
         try {
@@ -211,7 +208,7 @@ int main(int argc, char *argv[])
         if (!probe.isValid() || !QDir().mkpath(probe.filePath(QStringLiteral("podaci"))) ||
             !writeBaza(probe.filePath(QStringLiteral("podaci/baza.txt")), uri))
             return failed(QStringLiteral("cannot make a temporary directory"));
-        QString error = desk::cashbook::prepareDirectory(probe.path(), desk::tablePassword());
+        QString error = desk::cashbook::tidyDirectory(probe.path(), desk::tablePassword());
         if (error.isEmpty())
             error = desk::chain::chainAppended(probe.path(), desk::tablePassword(), QStringLiteral("UVOZ"),
                                                QStringLiteral("Uvezeno %1 zapisa iz ") + importDir);
