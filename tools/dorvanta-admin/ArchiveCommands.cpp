@@ -94,7 +94,14 @@ QString writeArchive(const QString &dir, int year, const QString &output, QStrin
     const QDate last(year, 12, 31);
     QMap<QString, QByteArray> files;
     QByteArray csv;
-    if (const QString e = commands.exportCsv(first, last, csv); !e.isEmpty())
+    if (const QString e = commands.exportCsv(
+            first, last,
+            [&csv](QByteArrayView piece) {
+                csv.append(piece);
+                return true;
+            },
+            QString());
+        !e.isEmpty())
         return e;
     files.insert(QStringLiteral("promet-%1.csv").arg(year), csv);
     QList<QDate> closed;
