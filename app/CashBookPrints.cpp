@@ -1,5 +1,8 @@
 #include "CashBookPrints.h"
 
+#include "desk/AmountInWords.h"
+#include "desk/Posting.h"
+
 namespace cash_prints {
 
 report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day,
@@ -26,17 +29,25 @@ report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day
     return report::dayReportDocument(f, currencies, printTime);
 }
 
-report::Document postingSlip(const desk::BookEntry &e, const QDateTime &printTime)
+report::Document voucher(const desk::BookEntry &e, const QDateTime &printTime)
 {
     const bool receipt = desk::kindOf(e) == desk::DocumentKind::Receipt;
     const bool euros = !e.eurosIn.isZero() || !e.eurosOut.isZero();
     const engine::Money amount = euros ? (receipt ? e.eurosIn : e.eurosOut)
                                        : (receipt ? e.dinarsIn : e.dinarsOut);
-    return report::postingSlipDocument(
-        {receipt, e.number, e.date.toString(QStringLiteral("dd/MM/yyyy")), e.cashier,
-         amount.toText() + (euros ? QStringLiteral(" EUR") : QStringLiteral(" DIN")),
-         e.description, e.group},
-        printTime);
+    report::VoucherFigures v;
+    v.receipt = receipt;
+    v.number = e.number;
+    v.reverses = e.reverses;
+    v.date = e.date.toString(QStringLiteral("dd/MM/yyyy"));
+    v.time = e.time;
+    v.currency = euros ? QStringLiteral("EUR") : QStringLiteral("DIN");
+    v.amount = amount.toText();
+    v.words = desk::amountInWords(amount, euros ? desk::Currency::Euros : desk::Currency::Dinars);
+    v.description = e.description;
+    v.group = e.group;
+    v.cashier = e.cashier;
+    return report::voucherDocument(v, printTime);
 }
 
 } // namespace cash_prints

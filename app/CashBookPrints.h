@@ -1,7 +1,7 @@
 #pragma once
 
 // The cash book's figures as the report engine prints them: a day's book for the daily cash
-// report, one document for its printed slip. The program and dorvanta-admin print through
+// report, one document for its voucher. The program and dorvanta-admin print through
 // these, so both print the same.
 
 #include "desk/CashBook.h"
@@ -13,7 +13,7 @@ namespace cash_prints {
 report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day,
                            report::DayCurrencies currencies, const QDateTime &printTime);
 
-// The printed document (uplatnica or isplatnica) of `entry`.
-report::Document postingSlip(const desk::BookEntry &entry, const QDateTime &printTime);
+// The voucher (nalog blagajni) of `entry`, its amount also in words.
+report::Document voucher(const desk::BookEntry &entry, const QDateTime &printTime);
 
 } // namespace cash_prints

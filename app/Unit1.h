@@ -384,7 +384,9 @@ public:
     QPushButton *DayClose = nullptr;   // ZAKLJUCI DAN
     void showDayState();
     void DayPreviewClick();
-    void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's uplatnica or isplatnica
+    void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's voucher (nalog blagajni)
+    // Previews the voucher of the document `number`, read in the journal (open or not).
+    void printVoucher(const QString &number);
     void DayCloseClick();
 
     // --- report page (Unit1Report.cpp) ---
@@ -424,6 +426,9 @@ public:
     // The journal view's "STORNIRAJ": reverses the current record's document (Unit1Master.cpp).
     QPushButton *BitBtnStorno = nullptr;
     void BitBtnStornoClick();
+    // The journal view's "STAMPAJ NALOG": the current record's voucher.
+    QPushButton *BitBtnVoucher = nullptr;
+    void BitBtnVoucherClick();
     // Reverses the document `number` after "Da li ste sigurni?" in the name of the logged-in
     // user, then shows the balances, writes the export and uploads it as after a posting; the
     // journal view's and the review window's "STORNIRAJ" both come here. True when the

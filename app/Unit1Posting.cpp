@@ -200,14 +200,23 @@ void TForm1::BitBtnSlipClick()
         dialogs.message(QStringLiteral("Nema proknjizenog dokumenta za stampu"));
         return;
     }
+    printVoucher(shownDocument);
+}
+
+void TForm1::printVoucher(const QString &number)
+{
     try {
         std::optional<report::Document> document;
         {
-            OpenTables tables(session, {Table3});
-            const std::optional<desk::BookEntry> e = desk::cashbook::entry(*Table3, shownDocument);
+            // The journal view keeps its table open; otherwise it is opened for the reading.
+            const bool wasOpen = Table3->isOpen();
+            std::optional<OpenTables> tables;
+            if (!wasOpen)
+                tables.emplace(session, std::initializer_list<engine::Table *>{Table3});
+            const std::optional<desk::BookEntry> e = desk::cashbook::entry(*Table3, number);
             if (!e)
-                throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(shownDocument));
-            document = cash_prints::postingSlip(*e, clock.currentDateTime());
+                throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(number));
+            document = cash_prints::voucher(*e, clock.currentDateTime());
         }
         reportPreview(*document);
     } catch (const engine::EngineError &e) {

@@ -186,8 +186,8 @@ private slots:
 
     // A journal of the previous version is numbered at the first login, saying nothing; each
     // posting then shows its own number, and "STAMPAJ DOKUMENT" previews the document of the
-    // posting just stored, of its kind.
-    void postingsShowTheirNumbersAndPrintTheirSlips()
+    // posting just stored: its voucher, of its kind.
+    void postingsShowTheirNumbersAndPrintTheirVouchers()
     {
         data->addPosting("x", "01/12/2026", "1000.00", "0.00", "0.00", "0.00");
         showLoggedIn("111");
@@ -197,18 +197,20 @@ private slots:
         onPreview = [&texts](report::Document &document) { texts = document.pageTexts(1); };
         const struct
         {
-            const char *direction, *amount, *number, *title, *shown;
+            const char *direction, *amount, *number, *title, *shown, *words;
         } cases[] = {
-            {"ULAZ", "150", "U-2026-000002", "UPLATNICA br. U-2026-000002", "150.00 DIN"},
-            {"IZLAZ", "20", "I-2026-000001", "ISPLATNICA br. I-2026-000001", "20.00 DIN"},
+            {"ULAZ", "150", "U-2026-000002", "NALOG BLAGAJNI ZA NAPLATU", "150.00 DIN",
+             "slovima: sto pedeset dinara"},
+            {"IZLAZ", "20", "I-2026-000001", "NALOG BLAGAJNI ZA ISPLATU", "20.00 DIN",
+             "slovima: dvadeset dinara"},
         };
         for (const auto &c : cases) {
             post("DINARI", c.direction, c.amount);
             QCOMPARE(find<QLabel>("LabelDocument")->text(), QStringLiteral("Dokument: ") + c.number);
             click("BitBtnSlip");
-            // The posting's own figures; the slip's layout is the report engine's (tests/report).
-            for (const char *text : {c.title, "07/12/2026", "Petar Petrovic", c.shown, "Racun",
-                                     "Gorivo"})
+            // The posting's own figures; the voucher's layout is the report engine's.
+            for (const char *text : {c.title, c.number, "Petar Petrovic", c.shown, c.words,
+                                     "Racun", "Gorivo"})
                 QVERIFY2(texts.contains(QString::fromUtf8(text)), qPrintable(texts.join('|')));
         }
         QCOMPARE(previews, 2);

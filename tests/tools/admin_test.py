@@ -278,6 +278,51 @@ class AdminTest(unittest.TestCase):
             run = admin('verify')
             self.assertEqual(run.returncode, 0, run.stderr)
 
+    def text(self, pdf):
+        out = subprocess.run(['pdftotext', '-layout', pdf, '-'], check=True,
+                             capture_output=True).stdout.decode('utf-8')
+        return ' '.join(out.split())
+
+    def test_voucher_prints_the_document_with_its_amount_in_words(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            subprocess.run([FILL, tmp, '20'], check=True, capture_output=True)
+            admin = lambda *args: subprocess.run([ADMIN, '--dir', tmp, *args], capture_output=True)
+            db = sqlite3.connect(os.path.join(tmp, 'podaci', 'promet.db'))
+            number = lambda sql: db.execute('SELECT d.BROJ, p.rowid FROM promet p JOIN dorvanta_dokument d '
+                                            'ON d.ID = p.rowid WHERE ' + sql + ' LIMIT 1').fetchone()
+            receipt, receipt_id = number("d.BROJ LIKE 'U-%'")
+            payment, payment_id = number("d.BROJ LIKE 'I-%'")
+            # Amounts whose words are known; the voucher does not check the chain.
+            db.execute('UPDATE promet SET ULAZDIN = 350050, ULAZEUR = 0 WHERE rowid = ?', (receipt_id,))
+            db.execute('UPDATE promet SET IZLAZDIN = 0, IZLAZEUR = 2100 WHERE rowid = ?', (payment_id,))
+            db.commit()
+            db.close()
+            self.assertEqual(admin('reverse', receipt, '--admin-code', '12345').returncode, 0)
+            reversal = admin('export-csv').stdout.decode().splitlines()[-1].split(',')[0]
+            pdf = os.path.join(tmp, 'nalog.pdf')
+            cases = [
+                (receipt, ['NALOG BLAGAJNI ZA NAPLATU', receipt, '3500.50 DIN',
+                           'slovima: tri hiljade petsto dinara i 50/100', 'Uplatilac']),
+                (payment, ['NALOG BLAGAJNI ZA ISPLATU', payment, '21.00 EUR',
+                           'slovima: dvadeset jedan evro', 'Primalac']),
+                (reversal, ['NALOG BLAGAJNI ZA NAPLATU', 'STORNO dokumenta ' + receipt,
+                            '-3500.50 DIN', 'slovima: minus tri hiljade petsto dinara i 50/100']),
+            ]
+            for document, expected in cases:
+                with self.subTest(document=document):
+                    run = admin('voucher', document, '--pdf', pdf)
+                    self.assertEqual(run.returncode, 0, run.stderr)
+                    text = self.text(pdf)
+                    for part in expected + ['Blagajnik', 'Odobrio', 'Datum i vreme:']:
+                        self.assertIn(part, text)
+            refused = [(('voucher', 'U-1999-000001', '--pdf', pdf), 1, b'Ne postoji'),
+                       (('voucher', receipt), 2, b'--pdf')]
+            for args, status, said in refused:
+                with self.subTest(args=args):
+                    run = admin(*args)
+                    self.assertEqual(run.returncode, status)
+                    self.assertIn(said, run.stderr)
+
 
 if __name__ == '__main__':
     unittest.main(argv=sys.argv[:1])

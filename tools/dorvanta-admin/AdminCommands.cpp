@@ -219,6 +219,23 @@ QString AdminCommands::dayReport(const QDate &day, const QString &currency, cons
     return {};
 }
 
+QString AdminCommands::voucher(const QString &number, const QDateTime &now, const QString &pdf)
+{
+    std::optional<report::Document> document;
+    if (const QString e = onJournal(m_dir, [&](engine::Table &journal) {
+            const std::optional<desk::BookEntry> entry = desk::cashbook::entry(journal, number);
+            if (!entry)
+                throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(number));
+            document = cash_prints::voucher(*entry, now);
+        });
+        !e.isEmpty())
+        return e;
+    QString error;
+    if (!report::writePdf(*document, pdf, &error))
+        return QStringLiteral("cannot write %1: %2").arg(pdf, error);
+    return {};
+}
+
 int AdminCommands::verify(const QString &file, const QByteArray &head, QString &report)
 {
     // Read only: the journal is not made ready first, so what is checked is what is stored.

@@ -39,6 +39,8 @@ public:
     // The daily cash report of `day` ("DIN", "EUR" or both when empty) as the PDF file `pdf`.
     QString dayReport(const QDate &day, const QString &currency, const QDateTime &now,
                       const QString &pdf);
+    // The voucher of the document `number` as the PDF file `pdf`.
+    QString voucher(const QString &number, const QDateTime &now, const QString &pdf);
 
     // Checks the journal (or the backup file `file`) against its chain and audit log, and with
     // `head` whether that head is part of its history. 0 when all agree (`report` the records

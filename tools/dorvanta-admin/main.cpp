@@ -23,6 +23,7 @@ const char Usage[] =
     "  close-day --date YYYY-MM-DD --admin-code CODE\n"
     "  day-report --date YYYY-MM-DD [--currency DIN|EUR] --pdf FILE\n"
     "  reverse NUMBER --admin-code CODE\n"
+    "  voucher NUMBER --pdf FILE\n"
     "  backup [--keep N]\n"
     "  restore NAME --admin-code CODE [--change-closed-days]\n"
     "  verify [--head HEX] [--file BACKUP]\n";
@@ -81,7 +82,7 @@ int main(int argc, char *argv[])
     parser.addOptions(
         {dir, from, to, output, date, adminCode, currency, pdf, keep, head, file, changeClosedDays});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
-                                 QStringLiteral("export-csv, close-day, day-report, reverse, backup, restore or verify"));
+                                 QStringLiteral("export-csv, close-day, day-report, reverse, voucher, backup, restore or verify"));
     if (const std::optional<int> end = line.parse(parser))
         return *end;
     const auto wrong = [&line](const QString &reason) { return line.wrong(reason); };
@@ -211,6 +212,17 @@ int main(int argc, char *argv[])
             !e.isEmpty())
             return failed(e);
         out << summary << "\n";
+        return 0;
+    }
+    if (command == QLatin1String("voucher")) {
+        if (const QString e = only({&pdf}); !e.isEmpty())
+            return wrong(e);
+        if (positional.size() != 2 || !parser.isSet(pdf))
+            return wrong(QStringLiteral("voucher needs the document's NUMBER and --pdf FILE"));
+        if (const QString e = commands.voucher(positional.at(1), QDateTime::currentDateTime(),
+                                               parser.value(pdf));
+            !e.isEmpty())
+            return failed(e);
         return 0;
     }
     if (command == QLatin1String("day-report")) {
