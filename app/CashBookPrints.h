@@ -5,13 +5,19 @@
 // these, so both print the same.
 
 #include "desk/CashBook.h"
+#include "desk/CashCount.h"
+#include "desk/DeskSettings.h"
 #include "report/DailyCashReport.h"
 
 namespace cash_prints {
 
-// The daily cash report of `book` (desk::cashbook::dayBook() of its day).
+// The daily cash report of `book` (desk::cashbook::dayBook() of its day) with the day's cash
+// counts and, for a currency with a cash limit in `shared`, the limit and the excess of the
+// closing balance over it.
 report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day,
-                           report::DayCurrencies currencies, const QDateTime &printTime);
+                           report::DayCurrencies currencies, const QDateTime &printTime,
+                           const QList<desk::cashcount::Count> &counts = {},
+                           const desk::settings::Shared &shared = {});
 
 // The voucher (nalog blagajni) of `entry`, its amount also in words.
 report::Document voucher(const desk::BookEntry &entry, const QDateTime &printTime);

@@ -97,7 +97,9 @@ void TForm1::DayPreviewClick()
             OpenTables tables(session, {Table3});
             const QDate day = DayPicker->date();
             document = cash_prints::dayReport(desk::cashbook::dayBook(*Table3, day), day,
-                                               currencies, clock.currentDateTime());
+                                               currencies, clock.currentDateTime(),
+                                               desk::cashcount::ofDay(*Table3, day),
+                                               desk::settings::read(*Table3));
         }
         reportPreview(*document);
     } catch (const engine::EngineError &e) {

@@ -2,6 +2,8 @@
 // with its numbers. Every statement is in the SQL that SQLite and PostgreSQL share (see
 // engine::Table::runBeside), so both stores run the same code.
 #include "CashBook.h"
+#include "CashCount.h"
+#include "DeskSettings.h"
 #include "DeskTables.h"
 #include "JournalChain.h"
 
@@ -112,6 +114,8 @@ void createTables(engine::Table &journal)
              "ULAZEUR bigint, IZLAZEUR bigint, STANJEEUR bigint)",
          })
         journal.runBeside(QString::fromLatin1(sql));
+    cashcount::createTables(journal);
+    settings::createTable(journal);
 }
 
 const char CloseColumns[] = "DATUM, BROJ, KORISNIK, VREME, PRETHODNODIN, ULAZDIN, IZLAZDIN, "

@@ -3,6 +3,7 @@
 // statement is in the SQL that SQLite and PostgreSQL share (engine::Table::runBeside), and a
 // value is always encoded from its stored text, so both stores give the same links.
 #include "JournalChain.h"
+#include "CashCount.h"
 #include "CashBook.h"
 
 #include "engine/EngineError.h"
@@ -745,7 +746,7 @@ QString Verdict::text() const
 {
     QStringList lines{chainText()};
     if (readable)
-        lines += closedDays;
+        lines += closedDays + counts;
     return lines.join(u'\n');
 }
 
@@ -1028,6 +1029,8 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
     Verdict v = quick.ok() ? quick : verifyPass(journal, wanted, true);
     if (v.readable)
         v.closedDays = closedDaysAgainstRecords(journal);
+    if (v.readable)
+        v.counts = cashcount::check(journal);
     return v;
 }
 

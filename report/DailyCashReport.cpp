@@ -5,6 +5,8 @@
 #include "HouseStyle.h"
 #include "MemoryDataSource.h"
 
+#include <algorithm>
+
 namespace report {
 
 namespace {
@@ -109,6 +111,49 @@ Band summaryBand(Currencies c)
     return b;
 }
 
+// The summary band with the day's limit lines and its counts below the signature lines, two
+// counts side by side.
+Band withCounts(Band b, const DayFigures &f)
+{
+    constexpr double Line = 4.6;
+    double top = 36.0;
+    for (const QString &line : f.limitLines) {
+        b.elements << Element::label(line, 2.1, top).named(QStringLiteral("LimitLine")).withFont(9, Bold);
+        top += Line;
+    }
+    if (!f.limitLines.isEmpty())
+        top += 2.0;
+    for (qsizetype k = 0; k < f.counts.size(); k += 2) {
+        double bottom = top;
+        for (qsizetype j = k; j < std::min(k + 2, f.counts.size()); ++j) {
+            const CountFigures &count = f.counts.at(j);
+            const double left = 2.1 + 96.0 * double(j - k);
+            double y = top;
+            b.elements << Element::label(count.heading, left, y)
+                              .named(QStringLiteral("CountHeading"))
+                              .withFont(9, Bold)
+                              .fittingIn(92.0);
+            y += Line + 0.6;
+            for (const CountLine &l : count.lines) {
+                b.elements << Element::label(l.caption, left + 2.0, y)
+                                  .named(QStringLiteral("CountCaption"))
+                                  .withFont(9)
+                                  .fittingIn(56.0)
+                           << Element::label(l.amount, left + 90.0, y)
+                                  .named(QStringLiteral("CountAmount"))
+                                  .alignedRight()
+                                  .withFont(9)
+                                  .fittingIn(30.0);
+                y += Line;
+            }
+            bottom = std::max(bottom, y);
+        }
+        top = bottom + 3.0;
+    }
+    b.height = std::max(b.height, top);
+    return b;
+}
+
 Band voucherBand()
 {
     Band b;
@@ -202,6 +247,8 @@ Document dayReportDocument(const DayFigures &f, DayCurrencies currencies, const 
         r.setText(DayReportTitle, QStringLiteral("BLAGAJNICKI IZVESTAJ"));
         r.setText(DayReportState, QStringLiteral("NIJE ZAKLJUCEN"));
     }
+    if (!f.counts.isEmpty() || !f.limitLines.isEmpty())
+        r.setBand(withCounts(*r.band(BandKind::Summary), f));
     r.setText(DayReportDay, QStringLiteral("za dan ") + f.day.toString(QStringLiteral("dd/MM/yyyy")));
     if (!f.chainHead.isEmpty())
         r.setText(DayReportHead, QStringLiteral("Glava lanca: ") + f.chainHead);

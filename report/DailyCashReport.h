@@ -49,6 +49,18 @@ struct DayLine
     bool dinars = false; // whether the line has an amount in dinars
     bool euros = false;  // ... in euros
 };
+// A cash count as the daily report prints it under the day's sums: a heading ("POPIS
+// GOTOVINE DIN, Petar Petrovic, 07/12/2026 18:30"), then a caption and an amount per line
+// (each denomination's pieces, the total, the book balance, the difference and its document).
+struct CountLine
+{
+    QString caption, amount;
+};
+struct CountFigures
+{
+    QString heading;
+    QList<CountLine> lines;
+};
 struct DayFigures
 {
     QDate day;
@@ -58,6 +70,10 @@ struct DayFigures
     QString chainHead; // hex, empty when there is none
     QString openingDinars, openingEuros, closingDinars, closingEuros;
     QList<DayLine> lines;
+    QList<CountFigures> counts;
+    // The cash limit and the excess at the close, a line per currency with a limit
+    // ("Blagajnicki maksimum 100000.00 DIN, visak 2500.00 DIN").
+    QStringList limitLines;
 };
 
 // The daily cash report of `figures`: the lines that have an amount in the currencies printed

@@ -323,6 +323,70 @@ class AdminTest(unittest.TestCase):
                     self.assertEqual(run.returncode, status)
                     self.assertIn(said, run.stderr)
 
+    def test_a_count_posts_its_difference_and_the_day_report_prints_it(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            subprocess.run([FILL, tmp, '50'], check=True, capture_output=True)
+            admin = lambda *args: subprocess.run([ADMIN, '--dir', tmp, *args], capture_output=True)
+            query = lambda sql: sqlite3.connect(os.path.join(tmp, 'podaci', 'promet.db')).execute(sql).fetchall()
+            today = query("SELECT date('now', 'localtime')")[0][0]
+            count = lambda currency, pieces, code='12345': admin(
+                'count', '--date', today, '--currency', currency, '--pieces', pieces, '--admin-code', code)
+            balance = lambda: query('SELECT COALESCE(SUM(ULAZDIN), 0) - COALESCE(SUM(IZLAZDIN), 0) FROM promet')[0][0]
+            documents = lambda: query('SELECT d.BROJ, p.OPIS, p.ULAZDIN, p.IZLAZDIN, p.KORISNIK FROM promet p '
+                                      'JOIN dorvanta_dokument d ON d.ID = p.rowid ORDER BY p.rowid DESC LIMIT 1')[0]
+            steps = [
+                # Whatever the journal holds, the first count makes the balance 5,000,000.00.
+                ('5000x1000', 500000000, None, None),
+                ('5000x999,2000x2,500x1,200x2', 499990000, 'I-', 'MANJAK po popisu'),
+                ('5000x1000', 500000000, 'U-', 'VISAK po popisu'),
+                ('5000x1000', 500000000, '', None),
+            ]
+            for pieces, counted, kind, reason in steps:
+                with self.subTest(pieces=pieces):
+                    before = query('SELECT COUNT(*) FROM promet')[0][0]
+                    run = count('DIN', pieces)
+                    self.assertEqual(run.returncode, 0, run.stderr)
+                    self.assertEqual(balance(), counted)
+                    if kind is None:
+                        continue
+                    self.assertEqual(query('SELECT COUNT(*) FROM promet')[0][0], before + bool(kind))
+                    if kind:
+                        number, opis, ulaz, izlaz, who = documents()
+                        self.assertTrue(number.startswith(kind), number)
+                        self.assertTrue(opis.startswith(reason), opis)
+                        self.assertEqual(ulaz + izlaz, 10000)
+                        self.assertEqual(who, 'Admin')
+                        self.assertIn(number.encode(), run.stdout)
+            shortage = query("SELECT DOKUMENT FROM dorvanta_popis WHERE RB = 2")[0][0]
+            run = admin('verify')
+            self.assertEqual(run.returncode, 0, run.stderr)
+            stored = query('SELECT COUNT(*) FROM dorvanta_popis')[0][0]
+            records = query('SELECT COUNT(*) FROM promet')[0][0]
+            refused = [
+                (('DIN', '3000x1'), 1, b'Apoen 3000 ne postoji'),
+                (('DIN', '5000x-1'), 1, b'negativan'),
+                (('DIN', '5000x1.5'), 1, b'ceo broj'),
+                (('DIN', '5000x1;1000x2'), 1, b'Neispravan popis'),
+                (('EUR', '1000x1'), 1, b'Apoen 1000 ne postoji u valuti EUR'),
+                (('DIN', '5000x1', 'pogresna'), 1, b'not right'),
+                (('KM', '5000x1'), 2, b'--currency'),
+            ]
+            for args, status, said in refused:
+                with self.subTest(args=args):
+                    run = count(*args)
+                    self.assertEqual(run.returncode, status)
+                    self.assertIn(said, run.stderr)
+            self.assertEqual(query('SELECT COUNT(*) FROM dorvanta_popis')[0][0], stored)
+            self.assertEqual(query('SELECT COUNT(*) FROM promet')[0][0], records)
+            pdf = os.path.join(tmp, 'dan.pdf')
+            run = admin('day-report', '--date', today, '--pdf', pdf)
+            self.assertEqual(run.returncode, 0, run.stderr)
+            text = self.text(pdf)
+            for part in ('POPIS GOTOVINE DIN', '5000 x 999', '4995000.00', 'UKUPNO PREBROJANO 4999900.00',
+                         'KNJIZNO STANJE 5000000.00', 'RAZLIKA (MANJAK) -100.00',
+                         'Dokument razlike ' + shortage):
+                self.assertIn(part, text)
+
 
 if __name__ == '__main__':
     unittest.main(argv=sys.argv[:1])

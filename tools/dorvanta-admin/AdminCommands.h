@@ -27,6 +27,11 @@ public:
     // directory's export podaci.txt anew (not uploaded: the next posting's upload or the
     // administrator's mftp sends it); `summary` names the reversal's number.
     QString reverse(const QString &number, const QDateTime &now, QString &summary);
+    // Counts the cash of `currency` ("DIN" or "EUR") on `day` in the name of Admin: `pieces`
+    // as "5000x3,1000x12"; a difference is posted as its own document and the export
+    // podaci.txt written anew (not uploaded). `summary` tells the sums and the document.
+    QString count(const QDate &day, const QString &currency, const QString &pieces,
+                  const QDateTime &now, QString &summary);
     // A backup of the journal as the backup page writes it (podaci/bck-DD-MM-YY-HH-MM-SS.db);
     // with `keep` above 0 only the `keep` newest of those backups stay. `summary` names them.
     QString backup(const QDateTime &now, int keep, QString &summary);
