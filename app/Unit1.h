@@ -384,6 +384,17 @@ public:
     QPushButton *DayClose = nullptr;   // ZAKLJUCI DAN
     void showDayState();
     void DayPreviewClick();
+    // The cash count (POPIS GOTOVINE) of the chosen day: pieces per denomination of the chosen
+    // currency, the counted sum, the book balance (shown only after the count when the count is
+    // blind) and "PROKNJIZI POPIS", which stores it and posts its difference.
+    QComboBox *CountCurrency = nullptr;           // DIN, EUR
+    class QTableWidget *CountTable = nullptr;     // Apoen, Komada (a spin box), Iznos
+    QLabel *CountTotal = nullptr;                 // "Prebrojano: 4300.00 DIN"
+    QLabel *CountBook = nullptr;                  // "Knjizno stanje: 4400.00 DIN"
+    QPushButton *CountPost = nullptr;             // PROKNJIZI POPIS
+    void showCountTable();
+    void showCountSums();
+    void CountPostClick();
     void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's voucher (nalog blagajni)
     // Previews the voucher of the document `number`, read in the journal (open or not).
     void printVoucher(const QString &number);
