@@ -395,6 +395,17 @@ public:
     void showCountTable();
     void showCountSums();
     void CountPostClick();
+
+    // --- the desk settings every desk shares, on the backup page (Unit1Settings.cpp) ---
+    class QGroupBox *GroupBoxSettings = nullptr; // POSTAVKE BLAGAJNE
+    QLineEdit *EditLimitDin = nullptr;           // the cash limit in dinars (0: none)
+    QLineEdit *EditLimitEur = nullptr;           // ... in euros
+    class QCheckBox *CheckBlindCount = nullptr;  // Slepi popis
+    class QCheckBox *CheckVoucherAfter = nullptr; // Nalog posle knjizenja
+    QPushButton *SaveSettings = nullptr;         // SNIMI POSTAVKE
+    void buildDeskSettingsBox(QWidget *page);
+    void loadDeskSettings();
+    void SaveSettingsClick();
     void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's voucher (nalog blagajni)
     // Previews the voucher of the document `number`, read in the journal (open or not).
     void printVoucher(const QString &number);

@@ -6,6 +6,7 @@
 #include "FirstStart.h"
 
 #include "desk/CashBook.h"
+#include "desk/DeskSettings.h"
 #include "engine/Table.h"
 #include "platform/TextFiles.h"
 #include "report/Document.h"
@@ -225,6 +226,54 @@ private slots:
         click("BitBtnSlip");
         QCOMPARE(dialogs.messages(), QStringList{"Nema proknjizenog dokumenta za stampu"});
         QCOMPARE(previews, 2);
+    }
+
+    // The shared settings: a receipt that takes its currency over the cash limit asks so first
+    // (a payment never does, nor a currency without a limit), and the voucher follows each
+    // posting when the settings say so. The balance before is 100.00 DIN and 0.00 EUR.
+    void theCashLimitAsksAndTheVoucherFollowsWhenSet_data()
+    {
+        QTest::addColumn<QString>("currency");
+        QTest::addColumn<QString>("direction");
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<bool>("voucherAfter");
+        QTest::addColumn<QString>("question");
+        const QString sure = QStringLiteral("Da li ste sigurni?");
+        const QString over = QStringLiteral("Stanje kase ce preci blagajnicki maksimum od %1. Visak "
+                                            "uplatite u banku. Da li ste sigurni?");
+        QTest::newRow("up to the limit") << "DINARI" << "ULAZ" << "900" << false << sure;
+        QTest::newRow("over it") << "DINARI" << "ULAZ" << "900.01" << false << over.arg("1000.00 DIN");
+        QTest::newRow("a payment") << "DINARI" << "IZLAZ" << "50" << true << sure;
+        QTest::newRow("euros over") << "EUR" << "ULAZ" << "10.01" << true << over.arg("10.00 EUR");
+    }
+    void theCashLimitAsksAndTheVoucherFollowsWhenSet()
+    {
+        QFETCH(QString, currency);
+        QFETCH(QString, direction);
+        QFETCH(QString, amount);
+        QFETCH(bool, voucherAfter);
+        QFETCH(QString, question);
+        data->addPosting("x", "01/12/2026", "100.00", "0.00", "0.00", "0.00");
+        data->withTable("promet", [voucherAfter](engine::Table &journal) {
+            desk::cashbook::prepare(journal);
+            desk::settings::Shared shared;
+            shared.limitDinars = engine::Money::parse(u"1000");
+            shared.limitEuros = engine::Money::parse(u"10");
+            shared.voucherAfterPosting = voucherAfter;
+            desk::settings::write(journal, shared, QStringLiteral("Admin"));
+        });
+        showLoggedIn("111");
+        QStringList texts;
+        onPreview = [&texts](report::Document &document) { texts = document.pageTexts(1); };
+        fillPosting(currency, direction, amount, "Racun", "Gorivo");
+        dialogs.answerYes();
+        click("BitBtn8");
+        QCOMPARE(dialogs.questions().value(0).section(u'\n', 0, 0), question);
+        QCOMPARE(data->records("promet").size(), 2);
+        QCOMPARE(previews, voucherAfter ? 1 : 0);
+        if (voucherAfter)
+            QVERIFY2(texts.contains(find<QLabel>("LabelDocument")->text().mid(10)),
+                     qPrintable(texts.join('|')));
     }
 
     // Which files the clean-up removes is the platform's (tests/platform); the window runs

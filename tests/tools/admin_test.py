@@ -386,6 +386,23 @@ class AdminTest(unittest.TestCase):
                          'KNJIZNO STANJE 5000000.00', 'RAZLIKA (MANJAK) -100.00',
                          'Dokument razlike ' + shortage):
                 self.assertIn(part, text)
+            # The cash limit: the day's report shows it with the excess of the closing balance.
+            limits = [
+                (('--din', '1000000', '--admin-code', '12345'), 0, b''),
+                (('--din', '-5', '--admin-code', '12345'), 2, b'--din'),
+                (('--din', '12a', '--admin-code', '12345'), 2, b'--din'),
+                (('--admin-code', '12345'), 2, b'--din'),
+                (('--eur', '5', '--admin-code', 'pogresna'), 1, b'not right'),
+            ]
+            for args, status, said in limits:
+                with self.subTest(args=args):
+                    run = admin('limit', *args)
+                    self.assertEqual(run.returncode, status, run.stderr)
+                    self.assertIn(said, run.stderr)
+            self.assertEqual(query("SELECT VREDNOST FROM dorvanta_postavke WHERE KLJUC = 'LIMITDIN'"),
+                             [('1000000.00',)])
+            self.assertEqual(admin('day-report', '--date', today, '--pdf', pdf).returncode, 0)
+            self.assertIn('Blagajnicki maksimum 1000000.00 DIN, visak 4000000.00 DIN', self.text(pdf))
 
 
 if __name__ == '__main__':

@@ -179,6 +179,24 @@ QString AdminCommands::count(const QDate &day, const QString &currency, const QS
     return {};
 }
 
+QString AdminCommands::limit(std::optional<engine::Money> dinars,
+                             std::optional<engine::Money> euros, QString &summary)
+{
+    return onJournal(m_dir, [&](engine::Table &journal) {
+        desk::settings::Shared shared = desk::settings::read(journal);
+        if (dinars)
+            shared.limitDinars = *dinars;
+        if (euros)
+            shared.limitEuros = *euros;
+        desk::settings::write(journal, shared, QStringLiteral("Admin"));
+        const auto shown = [](engine::Money m) {
+            return m.isZero() ? QStringLiteral("bez maksimuma") : m.toText();
+        };
+        summary = QStringLiteral("Blagajnicki maksimum: %1 DIN, %2 EUR")
+                      .arg(shown(shared.limitDinars), shown(shared.limitEuros));
+    });
+}
+
 QString AdminCommands::backup(const QDateTime &now, int keep, QString &summary)
 {
     const QString name = backup_files::backupFileName(now.toString(QStringLiteral("dd/MM/yyyy")),

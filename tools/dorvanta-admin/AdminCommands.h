@@ -3,6 +3,8 @@
 // The work of dorvanta-admin's commands on the data directory `dir` (either store). Each
 // returns an empty text on success and the reason otherwise; nothing is half written.
 
+#include "engine/Money.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -32,6 +34,10 @@ public:
     // podaci.txt written anew (not uploaded). `summary` tells the sums and the document.
     QString count(const QDate &day, const QString &currency, const QString &pieces,
                   const QDateTime &now, QString &summary);
+    // Sets the cash limit in dinars and/or euros (0: none) in the name of Admin; a limit not
+    // given stays. `summary` tells the limits now.
+    QString limit(std::optional<engine::Money> dinars, std::optional<engine::Money> euros,
+                  QString &summary);
     // A backup of the journal as the backup page writes it (podaci/bck-DD-MM-YY-HH-MM-SS.db);
     // with `keep` above 0 only the `keep` newest of those backups stay. `summary` names them.
     QString backup(const QDateTime &now, int keep, QString &summary);

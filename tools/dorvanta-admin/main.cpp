@@ -25,6 +25,7 @@ const char Usage[] =
     "  reverse NUMBER --admin-code CODE\n"
     "  voucher NUMBER --pdf FILE\n"
     "  count --date YYYY-MM-DD --currency DIN|EUR --pieces LIST --admin-code CODE\n"
+    "  limit [--din AMOUNT] [--eur AMOUNT] --admin-code CODE\n"
     "  backup [--keep N]\n"
     "  restore NAME --admin-code CODE [--change-closed-days]\n"
     "  verify [--head HEX] [--file BACKUP]\n";
@@ -72,6 +73,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption pieces(QStringLiteral("pieces"),
                                     QStringLiteral("The counted pieces, e.g. 5000x3,1000x12,50x7."),
                                     QStringLiteral("LIST"));
+    const QCommandLineOption din(QStringLiteral("din"),
+                                 QStringLiteral("The cash limit in dinars (0: none)."),
+                                 QStringLiteral("AMOUNT"));
+    const QCommandLineOption eur(QStringLiteral("eur"),
+                                 QStringLiteral("The cash limit in euros (0: none)."),
+                                 QStringLiteral("AMOUNT"));
     const QCommandLineOption keep(QStringLiteral("keep"),
                                   QStringLiteral("Keep only the N newest backups."), QStringLiteral("N"));
     const QCommandLineOption head(QStringLiteral("head"),
@@ -84,10 +91,10 @@ int main(int argc, char *argv[])
         QStringLiteral("change-closed-days"),
         QStringLiteral("Restore also a backup that changes what closed days were closed as."));
     parser.addOptions(
-        {dir, from, to, output, date, adminCode, currency, pdf, pieces, keep, head, file,
+        {dir, from, to, output, date, adminCode, currency, pdf, pieces, din, eur, keep, head, file,
          changeClosedDays});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
-                                 QStringLiteral("export-csv, close-day, day-report, reverse, voucher, count, backup, restore or verify"));
+                                 QStringLiteral("export-csv, close-day, day-report, reverse, voucher, count, limit, backup, restore or verify"));
     if (const std::optional<int> end = line.parse(parser))
         return *end;
     const auto wrong = [&line](const QString &reason) { return line.wrong(reason); };
@@ -110,8 +117,8 @@ int main(int argc, char *argv[])
     // Options that belong to the command; any other one set is a wrong command line.
     const auto only = [&](const QList<const QCommandLineOption *> &allowed) -> QString {
         for (const QCommandLineOption *o :
-             {&from, &to, &output, &date, &adminCode, &currency, &pdf, &pieces, &keep, &head,
-              &file, &changeClosedDays}) {
+             {&from, &to, &output, &date, &adminCode, &currency, &pdf, &pieces, &din, &eur, &keep,
+              &head, &file, &changeClosedDays}) {
             if (parser.isSet(*o) && !allowed.contains(o))
                 return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
         }
@@ -236,6 +243,27 @@ int main(int argc, char *argv[])
         if (const QString e = commands.count(*counted, money, parser.value(pieces),
                                              QDateTime::currentDateTime(), summary);
             !e.isEmpty())
+            return failed(e);
+        out << summary << "\n";
+        return 0;
+    }
+    if (command == QLatin1String("limit")) {
+        if (const QString e = only({&din, &eur, &adminCode}); !e.isEmpty())
+            return wrong(e);
+        const auto amount = [&](const QCommandLineOption &o) -> std::optional<engine::Money> {
+            return parser.isSet(o) ? engine::Money::tryParse(parser.value(o)) : std::nullopt;
+        };
+        const std::optional<engine::Money> dinars = amount(din), euros = amount(eur);
+        if (positional.size() != 1 || !parser.isSet(adminCode) ||
+            (!parser.isSet(din) && !parser.isSet(eur)) || (parser.isSet(din) && !dinars) ||
+            (parser.isSet(eur) && !euros) || (dinars && *dinars < engine::Money()) ||
+            (euros && *euros < engine::Money()))
+            return wrong(QStringLiteral("limit needs --din AMOUNT and/or --eur AMOUNT (0 or "
+                                        "more, 0: no limit) and --admin-code CODE"));
+        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
+            return failed(e);
+        QString summary;
+        if (const QString e = commands.limit(dinars, euros, summary); !e.isEmpty())
             return failed(e);
         out << summary << "\n";
         return 0;
