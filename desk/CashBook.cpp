@@ -343,6 +343,8 @@ KeptBook keep(engine::Table &journal)
                                         .arg(QLatin1String(CloseColumns)));
     kept.counters =
         journal.runBeside(QStringLiteral("SELECT VRSTA, GODINA, POSLEDNJI FROM dorvanta_brojac"));
+    kept.settings =
+        journal.runBeside(QStringLiteral("SELECT KLJUC, VREDNOST FROM dorvanta_postavke"));
     return kept;
 }
 
@@ -356,6 +358,11 @@ void carryOver(engine::Table &journal, const KeptBook &kept)
                                              "ON CONFLICT (DATUM) DO NOTHING")
                                   .arg(QLatin1String(CloseColumns)),
                               close);
+        for (const QVariantList &setting : kept.settings)
+            journal.runBeside(QStringLiteral("INSERT INTO dorvanta_postavke (KLJUC, VREDNOST) "
+                                             "VALUES (?1, ?2) ON CONFLICT (KLJUC) DO UPDATE SET "
+                                             "VREDNOST = excluded.VREDNOST"),
+                              setting);
         QList<QVariantList> counters = kept.counters;
         if (!kept.numbers.isEmpty())
             counters += placeNumbers(journal, kept.numbers);
@@ -375,6 +382,7 @@ void copyBook(engine::Table &source, engine::Table &target, const KeptBook &also
     KeptBook book = keep(source);
     book.closes += also.closes;
     book.counters += also.counters;
+    book.settings += also.settings;
     // Only a copy whose records lack numbers needs them read (a whole journal's worth).
     createTables(target);
     const QList<QVariantList> unnumbered = target.runBeside(QStringLiteral(

@@ -6,6 +6,7 @@
 
 #include "desk/CashBook.h"
 #include "desk/CashCount.h"
+#include "desk/DeskSettings.h"
 #include "desk/JournalBalances.h"
 #include "desk/JournalChain.h"
 #include "desk/Restore.h"
@@ -269,6 +270,9 @@ TEST_P(CashBookTest, ABackupAndItsRestoreKeepTheNumbersPrintedOnPaper)
     const QStringList backedUp = numbers();
     ASSERT_EQ(backedUp, (QStringList{"U-2026-000001", "I-2026-000001", "U-2026-000002",
                                      "U-2026-000003"}));
+    desk::settings::Shared shared;
+    shared.limitDinars = Money::fromUnits(500);
+    desk::settings::write(journal, shared, QStringLiteral("Admin"));
     const QString name = QStringLiteral("bck-02-05-26-20-00-00.db");
     journal.close();
     cashbook::backupJournal(session, name);
@@ -283,12 +287,17 @@ TEST_P(CashBookTest, ABackupAndItsRestoreKeepTheNumbersPrintedOnPaper)
     EXPECT_EQ(inBackup, backedUp);
     EXPECT_EQ(cashbook::reversalOf(backup, first), QStringLiteral("U-2026-000003"));
     EXPECT_TRUE(cashbook::dayClose(backup, QDate(2026, 5, 1)).has_value());
+    EXPECT_EQ(desk::settings::read(backup).limitDinars, Money::fromUnits(500));
     session.close();
 
-    // A posting after the backup, then the restore as the backup page does it.
+    // A posting and a new limit after the backup, then the restore as the backup page does
+    // it: the settings are the journal's, not the backup's.
     session.setPassword(password());
     journal.open();
     EXPECT_EQ(postNumbered(QStringLiteral("02/05/2026"), true), QStringLiteral("U-2026-000004"));
+    shared.limitDinars = Money::fromUnits(700);
+    shared.blindCount = true;
+    desk::settings::write(journal, shared, QStringLiteral("Admin"));
     session.close();
     const desk::restore::Outcome outcome = desk::restore::run(
         dir.path(), name, QStringLiteral("Admin"), QStringLiteral("bck-arhiva-1.db"), {});
@@ -301,6 +310,8 @@ TEST_P(CashBookTest, ABackupAndItsRestoreKeepTheNumbersPrintedOnPaper)
     EXPECT_TRUE(cashbook::dayClose(journal, QDate(2026, 5, 1)).has_value());
     EXPECT_EQ(cashbook::prepare(journal), 0);
     EXPECT_EQ(postNumbered(QStringLiteral("02/05/2026"), true), QStringLiteral("U-2026-000005"));
+    EXPECT_EQ(desk::settings::read(journal).limitDinars, Money::fromUnits(700));
+    EXPECT_TRUE(desk::settings::read(journal).blindCount);
 }
 
 // A close leaves a backup that holds it. A restore of a backup older than a closed day names the

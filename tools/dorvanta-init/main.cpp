@@ -70,8 +70,8 @@ QString withAskedPassword(const QString &uri)
 }
 
 // The rights of the desks' role: reading the master tables and the password records, reading
-// and appending to the journal and its posting keys, and keeping the document numbers;
-// nothing else.
+// and appending to the journal and its posting keys, keeping the document numbers, the cash
+// counts and the shared settings; nothing else.
 QList<engine::ServerGrant> deskGrants()
 {
     const QString read = QStringLiteral("SELECT");
@@ -88,7 +88,12 @@ QList<engine::ServerGrant> deskGrants()
             // The chain links written inside a posting (a link left by a record that is gone
             // is replaced), and the audit log of day closes and reversals.
             {QStringLiteral("dorvanta_lanac"), QStringLiteral("SELECT, INSERT, DELETE")},
-            {QStringLiteral("dorvanta_dnevnik"), append}};
+            {QStringLiteral("dorvanta_dnevnik"), append},
+            // The cash counts (a desk counts its cash), and the settings every desk shares
+            // (the administrator saves them at a desk).
+            {QStringLiteral("dorvanta_popis"), append},
+            {QStringLiteral("dorvanta_popis_apoen"), append},
+            {QStringLiteral("dorvanta_postavke"), QStringLiteral("SELECT, INSERT, UPDATE")}};
 }
 
 // Writes a baza.txt naming `uri`, readable by its owner only.
