@@ -98,7 +98,7 @@ void DBNavigator::buttonClick(Button which)
         // A record being inserted is only dropped: nothing stored is lost, so nothing is asked.
         if (source.isInserting()) {
             source.cancel();
-        } else if (source.rowCount() > 0 &&
+        } else if (source.rowCount() > 0 && source.mayDelete() &&
                    m_dialogs.confirm(QStringLiteral("Da li ste sigurni?"))) {
             source.deleteRecord();
         }

@@ -205,36 +205,6 @@ private:
     int m_fd;
 };
 
-bool readAt(int fd, char *data, qsizetype size, qint64 offset)
-{
-    while (size > 0) {
-        const ssize_t n = ::pread(fd, data, size_t(size), off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= n;
-        offset += n;
-    }
-    return true;
-}
-
-bool writeAt(int fd, const char *data, qsizetype size, qint64 offset)
-{
-    while (size > 0) {
-        const ssize_t n = ::pwrite(fd, data, size_t(size), off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= n;
-        offset += n;
-    }
-    return true;
-}
-
 // The records after the cache's last one, when the journal still begins with the cached
 // records: their lines, how many, and the new last record.
 struct Continuation
@@ -310,7 +280,7 @@ bool writeFromCache(int fd, const CacheHeader &h, const Continuation &c, const Q
     // The bytes after the body's last whole piece carry its checksum on.
     const qint64 whole = h.length - h.length % Piece;
     QByteArray tail(qsizetype(h.length - whole), Qt::Uninitialized);
-    if (!readAt(fd, tail.data(), tail.size(), HeaderSize + whole))
+    if (!platform::readAt(fd, tail.data(), tail.size(), HeaderSize + whole))
         return false;
     BodyHasher hasher(h.chain, tail);
     if (hasher.check() != h.check)
@@ -339,9 +309,9 @@ bool writeFromCache(int fd, const CacheHeader &h, const Continuation &c, const Q
     next.check = hasher.check();
     next.stamp = freshStamp();
     const QByteArray header = headerBytes(next);
-    if (writeAt(fd, c.lines.constData(), c.lines.size(), HeaderSize + h.length) &&
+    if (platform::writeAt(fd, c.lines.constData(), c.lines.size(), HeaderSize + h.length) &&
         ::ftruncate(fd, off_t(HeaderSize + next.length)) == 0 && !header.isEmpty() &&
-        writeAt(fd, header.constData(), header.size(), 0))
+        platform::writeAt(fd, header.constData(), header.size(), 0))
         setStamp(fd, next.stamp);
     return true;
 }
@@ -354,8 +324,9 @@ bool rebuild(const engine::Table &journal, const LineEncoder &encoder, CacheHead
     platform::AtomicWriter out(exportPath, {}, platform::AtomicWriter::Space::ReuseSpace);
     out.write(heading);
     platform::TemporaryFile cache(cachePath);
-    bool caching = cache.isOpen() && writeAt(cache.handle(), QByteArray(HeaderSize, ' ').constData(),
-                                             HeaderSize, 0);
+    bool caching =
+        cache.isOpen() &&
+        platform::writeAt(cache.handle(), QByteArray(HeaderSize, ' ').constData(), HeaderSize, 0);
     BodyHasher hasher;
     QByteArray lines;
     lines.reserve(Piece + 4096);
@@ -363,7 +334,8 @@ bool rebuild(const engine::Table &journal, const LineEncoder &encoder, CacheHead
         out.write(lines);
         hasher.add(lines.constData(), lines.size());
         if (caching)
-            caching = writeAt(cache.handle(), lines.constData(), lines.size(), HeaderSize + h.length);
+            caching = platform::writeAt(cache.handle(), lines.constData(), lines.size(),
+                                        HeaderSize + h.length);
         h.length += lines.size();
         lines.clear();
     };
@@ -402,7 +374,8 @@ bool rebuild(const engine::Table &journal, const LineEncoder &encoder, CacheHead
             return true;
     }
     const QByteArray header = headerBytes(h);
-    if (!header.isEmpty() && writeAt(cache.handle(), header.constData(), header.size(), 0)) {
+    if (!header.isEmpty() &&
+        platform::writeAt(cache.handle(), header.constData(), header.size(), 0)) {
         setStamp(cache.handle(), h.stamp);
         cache.renameTo(cachePath);
     }
@@ -426,7 +399,7 @@ bool writeExport(const engine::Table &journal, const engine::DateTextFormat &dat
     if (fd.get() >= 0 && ::flock(fd.get(), LOCK_EX) == 0) {
         QByteArray bytes(HeaderSize, Qt::Uninitialized);
         std::optional<CacheHeader> h;
-        if (readAt(fd.get(), bytes.data(), HeaderSize, 0))
+        if (platform::readAt(fd.get(), bytes.data(), HeaderSize, 0))
             h = parseHeader(bytes);
         if (h && h->store == wanted.store && h->form == wanted.form) {
             if (const std::optional<Continuation> c = continuationOf(journal, encoder, *h)) {

@@ -303,12 +303,32 @@ bool TableModel::insertRecord()
     return true;
 }
 
+bool TableModel::keepsRule(bool deleting)
+{
+    if (!m_rule)
+        return true;
+    QString refusal;
+    if (!run([&] { refusal = m_rule(m_table, deleting); }))
+        return false;
+    if (refusal.isEmpty())
+        return true;
+    emit errorOccurred(refusal);
+    return false;
+}
+
+bool TableModel::mayDelete()
+{
+    return isInserting() || !m_table.isOpen() || keepsRule(true);
+}
+
 bool TableModel::deleteRecord()
 {
     if (m_readOnly || !m_table.isOpen())
         return false;
     if (!isEditing() && m_table.recordCount() == 0)
         return true; // nothing to delete
+    if (!isInserting() && !keepsRule(true))
+        return false;
     emit revertRequested();
     return run([&] { m_table.deleteRecord(); });
 }
@@ -337,6 +357,8 @@ bool TableModel::post()
     emit commitRequested();
     if (!isEditing())
         return true;
+    if (!keepsRule(false))
+        return false;
     return run([&] { m_table.post(); });
 }
 

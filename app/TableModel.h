@@ -43,6 +43,15 @@ public:
     // A read-only model offers no editable cells and refuses every change.
     void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
     bool isReadOnly() const { return m_readOnly; }
+    // The rule a record must keep: called with the table on the record about to be stored
+    // (deleting false; in its insert or edit state) or deleted (true). A non-empty answer
+    // refuses the change, is reported through errorOccurred(), and leaves the record as it
+    // was, still being edited.
+    using RecordRule = std::function<QString(engine::Table &table, bool deleting)>;
+    void setRecordRule(RecordRule rule) { m_rule = std::move(rule); }
+    // The rule's answer for deleting the current record (reported when not empty); the
+    // navigator asks it before its question.
+    bool mayDelete();
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -130,9 +139,11 @@ private:
     int lead() const { return m_leadLoad && !m_columns.isEmpty() ? 1 : 0; }
     // Runs an engine operation; an engine error is reported and gives false.
     template <typename F> bool run(F &&operation);
+    bool keepsRule(bool deleting);
 
     engine::Table &m_table;
     bool m_readOnly = false;
+    RecordRule m_rule;
     bool m_following = true;
     bool m_active = false;
     int m_rows = 0;

@@ -428,9 +428,10 @@ public:
         bool keyword = false;
         QString keywordText;
     };
-    // The statement over the journal and the report's four title lines made from the
-    // criteria. `complete` is false when a chosen criterion has no text; the statement and
-    // titles are then empty and `missing` is the message that says what is missing.
+    // The statement over the journal and the report's title lines made from the criteria:
+    // four, and a fifth naming the search word when there is one. `complete` is false when a
+    // chosen criterion has no text; the statement and titles are then empty and `missing` is
+    // the message that says what is missing.
     struct ReportStatement
     {
         bool complete = false;
@@ -575,4 +576,16 @@ private:
     FtpSettings typedFtpSettings() const;
     void showFtpSettings(const FtpSettings &settings);
     void restoreFtpOption(QRadioButton *option);
+    // What the option file holds while the upload is on, as the boxes would write it: the
+    // boxes differ from it when changed and not yet stored.
+    QStringList ftpStoredLines;
+    // PROVERI VEZU failed with the boxes' settings, and they have not been stored since.
+    bool ftpCheckFailed = false;
+    // Whether the upload is on and the boxes hold settings the option file does not.
+    bool ftpSettingsChanged() const;
+    // Leaving the backup page: changed settings are stored; after a failed check only when the
+    // administrator says so.
+    void leaveFtpSettings();
+    // The backup list as the data directory holds it now.
+    void fillBackupList();
 };

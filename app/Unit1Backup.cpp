@@ -63,6 +63,28 @@ QString archiveName(const QString &dateText, const QString &timeText)
     return QStringLiteral("bck-arhiva-") + backup_files::backupFileName(dateText, timeText).mid(4);
 }
 
+// Runs `onClose` when its window is asked to close, before the window's own handling.
+class CloseWatch : public QObject
+{
+public:
+    CloseWatch(QWidget *window, std::function<void()> onClose)
+        : QObject(window), m_onClose(std::move(onClose))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close)
+            m_onClose();
+        return false;
+    }
+
+private:
+    std::function<void()> m_onClose;
+};
+
 } // namespace
 
 void TForm1::buildBackupPage()
@@ -115,9 +137,10 @@ void TForm1::buildBackupPage()
     for (const Box &b : boxes) {
         auto *label = new QLabel(QString::fromLatin1(b.label), GroupBoxFtp);
         label->setGeometry(12, b.top + 4, 80, 20);
-        *b.edit = named(new QLineEdit(GroupBoxFtp), b.name); // plain, unmasked
+        *b.edit = named(new QLineEdit(GroupBoxFtp), b.name);
         (*b.edit)->setGeometry(96, b.top, 212, 26);
     }
+    Edit16->setEchoMode(QLineEdit::Password); // the password is never shown over a shoulder
     Edit17->setGeometry(96, 166, 64, 26);
     Edit17->setText(QStringLiteral("21"));
     Edit18->setText(FtpSettings::DefaultRemotePath);
@@ -166,6 +189,22 @@ void TForm1::buildBackupPage()
     connect(ListBox3, &QListWidget::currentRowChanged, this, &TForm1::ListBox3Click);
     connect(BitBtn23, &QPushButton::clicked, this, &TForm1::BitBtn23Click);
     connect(BitBtn29, &QPushButton::clicked, this, &TForm1::BitBtn29Click);
+    // The clearings and the restore write an archive backup (and a failed one may still have
+    // written it): after each, whatever its outcome, the list shows what is there.
+    for (QPushButton *writesBackup : {BitBtn21, BitBtn23, BitBtn29})
+        connect(writesBackup, &QPushButton::clicked, this, &TForm1::fillBackupList);
+    // Leaving the page, for another page or by closing the window, settles changed FTP
+    // settings.
+    connect(Notebook1, &QStackedWidget::currentChanged, this,
+            [this, shown = Notebook1->currentIndex()](int index) mutable {
+                if (shown == PageBackup && index != PageBackup)
+                    leaveFtpSettings();
+                shown = index;
+            });
+    new CloseWatch(this, [this] {
+        if (Notebook1->currentIndex() == PageBackup)
+            leaveFtpSettings();
+    });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -174,14 +213,18 @@ void TForm1::buildBackupPage()
 void TForm1::BitBtn19Click()
 {
     showPage(PageBackup);
-    ListBox3->blockSignals(true); // filling the list is not a choice of a line
-    ListBox3->clear();
     Edit11->clear();
-    ListBox3->addItems(backup_files::listBackupNames(backup_files::dataDirectory(startDir)));
-    ListBox3->blockSignals(false);
-    QDir::setCurrent(startDir);
+    fillBackupList();
     loadFtpOptions();
     loadDeskSettings();
+}
+
+void TForm1::fillBackupList()
+{
+    const QSignalBlocker quiet(ListBox3); // filling the list is not a choice of a line
+    ListBox3->clear();
+    ListBox3->addItems(backup_files::listBackupNames(backup_files::dataDirectory(startDir)));
+    QDir::setCurrent(startDir);
 }
 
 std::optional<QStringList> TForm1::loadFtpOptionLines()
@@ -226,6 +269,8 @@ void TForm1::loadFtpOptions()
         }
         // Optional: "FTPS" and the trusted key, then passive mode, port and remote path.
         showFtpSettings(FtpSettings::fromLines(*lines));
+        ftpStoredLines = typedFtpSettings().toLines();
+        ftpCheckFailed = false;
         RadioButton15->setChecked(true);
     }
     if (*first == QLatin1String("0"))
@@ -252,6 +297,8 @@ void TForm1::BitBtn20Click()
     } catch (const engine::EngineError &e) {
         dialogs.message(QStringLiteral("Back-up NIJE snimljen: ") + e.message());
     }
+    // Back to the administrator menu, as "MENI ADMINISTRATORA" does: the list is filled afresh
+    // when the page is opened again.
     BitBtn10Click();
 }
 
@@ -394,11 +441,15 @@ void TForm1::RadioButton15Click()
         restoreFtpOption(RadioButton16);
         return;
     }
-    if (!saveFtpOptions(typedFtpSettings().toLines()))
+    const QStringList lines = typedFtpSettings().toLines();
+    if (!saveFtpOptions(lines)) {
         restoreFtpOption(RadioButton16);
-    else
-        logAct(QStringLiteral("FTP"), QStringLiteral("FTP pristup ukljucen: server %1, korisnik %2")
-                                          .arg(Edit14->text(), Edit15->text()));
+        return;
+    }
+    ftpStoredLines = lines;
+    ftpCheckFailed = false;
+    logAct(QStringLiteral("FTP"), QStringLiteral("FTP pristup ukljucen: server %1, korisnik %2")
+                                      .arg(Edit14->text(), Edit15->text()));
 }
 
 FtpSettings TForm1::typedFtpSettings() const
@@ -435,26 +486,46 @@ void TForm1::RadioButton16Click()
     Edit16->clear();
     showFtpSettings(FtpSettings{});
     CheckBox2->setChecked(true); // the next setting is a new one: passive
-    if (!saveFtpOptions({QStringLiteral("0")}))
+    if (!saveFtpOptions({QStringLiteral("0")})) {
         restoreFtpOption(RadioButton15);
-    else
-        logAct(QStringLiteral("FTP"), QStringLiteral("FTP pristup iskljucen"));
+        return;
+    }
+    ftpStoredLines.clear();
+    ftpCheckFailed = false;
+    logAct(QStringLiteral("FTP"), QStringLiteral("FTP pristup iskljucen"));
+}
+
+bool TForm1::ftpSettingsChanged() const
+{
+    return RadioButton15->isChecked() && typedFtpSettings().toLines() != ftpStoredLines;
+}
+
+void TForm1::leaveFtpSettings()
+{
+    if (!ftpSettingsChanged())
+        return;
+    if (ftpCheckFailed &&
+        !dialogs.confirm(QStringLiteral("Provera veze sa promenjenim FTP podesavanjima nije "
+                                        "uspela. Da li da ih ipak sacuvam? (Ne: ostaju "
+                                        "prethodna podesavanja)"))) {
+        ftpCheckFailed = false;
+        return;
+    }
+    RadioButton15Click(); // stores the boxes, or says why it cannot
+    // A value the file cannot hold leaves the upload as the file has it: on, as before.
+    if (!RadioButton15->isChecked())
+        restoreFtpOption(RadioButton15);
 }
 
 void TForm1::logAct(const QString &act, const QString &details)
 {
     // An act that was done stays done; a log that cannot be written is said, not hidden.
-    // A session of its own: the window's tables stay open as they are.
-    engine::Session own;
-    own.setBaseDir(startDir);
-    own.setPassword(desk::tablePassword());
-    try {
-        engine::Table journal(own, QStringLiteral("podaci/promet.db"));
-        journal.open();
-        desk::chain::logOwn(journal, currentUser, act, details);
-    } catch (const engine::EngineError &e) {
-        dialogs.message(QStringLiteral("Dnevnik radnji nije upisan: ") + e.message());
-    }
+    // The journal of its own session: the window's tables stay open as they are.
+    if (const QString e = desk::inJournalOf(startDir, [&](engine::Table &journal) {
+            desk::chain::logOwn(journal, currentUser, act, details);
+        });
+        !e.isEmpty())
+        dialogs.message(QStringLiteral("Dnevnik radnji nije upisan: ") + e);
 }
 
 bool TForm1::saveFtpOptions(const QStringList &lines)

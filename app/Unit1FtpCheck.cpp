@@ -4,7 +4,9 @@
 // disturbed, waits for the outcome while the window's events go on, and tells it in
 // Serbian. A server whose certificate is not trusted shows its key fingerprint; when the
 // administrator answers Yes to "Da li verujete ovom serveru?" that key is trusted from then
-// on (and stored at once when the upload is switched on).
+// on (and stored at once when the upload is switched on). With the upload on, changed
+// settings that log in are stored at once; ones that fail are stored on leaving the page only
+// when the administrator says so.
 #include "Unit1.h"
 #include "FtpSettings.h"
 #include "ftp/Ftp.h"
@@ -68,12 +70,24 @@ void TForm1::BitBtn30Click()
     BitBtn30->setEnabled(true);
 
     if (loggedIn) {
-        dialogs.message(ftp.TlsActive()
-                            ? QStringLiteral("Veza je uspesna. Podaci se prenose sifrovano (%1).")
-                                  .arg(ftp.TlsProtocol())
-                            : QStringLiteral("Veza je uspesna. Podaci se prenose nesifrovano."));
+        // Settings changed while the upload is on are stored once they have proved to work.
+        const bool changed = ftpSettingsChanged();
+        if (changed) {
+            RadioButton15Click();
+            if (!RadioButton15->isChecked())
+                restoreFtpOption(RadioButton15); // not stored: the file keeps the upload on
+        }
+        const QString stored = changed && !ftpSettingsChanged()
+                                   ? QStringLiteral("\nPodesavanja su sacuvana.")
+                                   : QString();
+        dialogs.message((ftp.TlsActive()
+                             ? QStringLiteral("Veza je uspesna. Podaci se prenose sifrovano (%1).")
+                                   .arg(ftp.TlsProtocol())
+                             : QStringLiteral("Veza je uspesna. Podaci se prenose nesifrovano.")) +
+                        stored);
         return;
     }
+    ftpCheckFailed = true; // leaving the page asks before storing what failed here
     switch (error) {
     case errTlsUntrusted: {
         const QString key = ftp.TlsFingerprint();

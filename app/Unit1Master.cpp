@@ -28,7 +28,70 @@
 #include <QSet>
 #include <QStackedWidget>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
+
+const QString AdminName = QStringLiteral("Admin");
+
+// The users' rule: the login finds a user by his code alone and opens the administrator menu
+// to the name "Admin", so every code is set and belongs to one user, and there is exactly one
+// "Admin". The answer names what a change would break; empty when it breaks nothing. Only
+// what the change makes is refused: a code or an "Admin" that the record held already (a
+// data directory with duplicates from before) may stay, and the login keeps its rule for it.
+QString usersRule(engine::Table &users, bool deleting)
+{
+    const int codeField = users.fieldIndex(QStringLiteral("SIFRA"));
+    const int nameField = users.fieldIndex(QStringLiteral("IMEIPREZIME"));
+    if (codeField < 0 || nameField < 0)
+        return {};
+    const bool inserting = users.state() == engine::Table::State::Insert;
+    // The record changed or deleted: the one the table stands on, unless a new one is made.
+    const qint64 own = inserting ? -1 : users.recordId();
+    struct Stored
+    {
+        QString code, name;
+    };
+    Stored before;
+    QList<Stored> others;
+    users.scanAfter(std::numeric_limits<qint64>::min(),
+                    [&](qint64 id, const engine::RecordView &r) {
+                        const auto text = [&r](int i) {
+                            return r.isNull(i) ? QString() : QString::fromUtf8(r.utf8(i));
+                        };
+                        const Stored s{text(codeField), text(nameField)};
+                        (id == own ? before : others.emplaceBack()) = s;
+                    });
+    const auto isAdmin = [](const Stored &s) { return s.name == AdminName; };
+    const bool anotherAdmin = std::any_of(others.cbegin(), others.cend(), isAdmin);
+    if (deleting) {
+        if (isAdmin(before) && !anotherAdmin)
+            return QStringLiteral("Korisnik Admin se ne moze obrisati: on je jedini koji ulazi "
+                                  "u meni administratora.");
+        return {};
+    }
+
+    const QString code = users.fieldText(codeField);
+    const QString name = users.fieldText(nameField);
+    if (code.trimmed().isEmpty())
+        return QStringLiteral("Korisnik nije sacuvan: sifra je prazna, a sa praznom sifrom bi "
+                              "se svako prijavio.");
+    if (inserting || code != before.code) {
+        for (const Stored &other : others) {
+            if (other.code == code)
+                return QStringLiteral("Korisnik nije sacuvan: sifru %1 vec ima korisnik %2.")
+                    .arg(code, other.name);
+        }
+    }
+    if (name == AdminName && (inserting || !isAdmin(before)) && anotherAdmin)
+        return QStringLiteral("Korisnik nije sacuvan: korisnik Admin vec postoji, a meni "
+                              "administratora ima samo jedan.");
+    if (!inserting && isAdmin(before) && name != AdminName && !anotherAdmin)
+        return QStringLiteral("Korisnik nije sacuvan: Admin se ne moze preimenovati, on je "
+                              "jedini koji ulazi u meni administratora.");
+    return {};
+}
 
 // The document number of every journal record in stored order, a reversed one marked.
 QList<TableModel::LeadCell> documentCells(engine::Table &journal)
@@ -156,8 +219,14 @@ void TForm1::buildMasterDataPages()
     // The document numbers beside the journal's own fields.
     DataSource3->setLeadColumn(QStringLiteral("DOKUMENT"), [this] { return documentCells(*Table3); });
     DataSource3->setFollowing(Notebook1->currentIndex() == PageJournal);
-    connect(Notebook1, &QStackedWidget::currentChanged, this,
-            [this](int index) { DataSource3->setFollowing(index == PageJournal); });
+    DataSource1->setRecordRule(usersRule);
+    connect(Notebook1, &QStackedWidget::currentChanged, this, [this](int index) {
+        DataSource3->setFollowing(index == PageJournal);
+        // A user the rule refused when the page was left (the grid said why) is dropped: the
+        // table must not store it later, when some other handler moves it.
+        if (index != PageUsers && DataSource1->isEditing())
+            DataSource1->cancel();
+    });
     connect(Table1, &engine::Table::changed, this, [this] {
         QStringList names;
         try {

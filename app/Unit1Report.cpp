@@ -447,6 +447,7 @@ TForm1::ReportStatement TForm1::buildReportStatement(const ReportCriteria &c)
         s += connector("upper(opis) like upper(") + QLatin1Char('\'') + QLatin1Char('%') +
              sqlEscape(likeLiteral(c.keywordText)) + QLatin1Char('%') + QLatin1Char('\'') +
              QLatin1Char(')') + likeEscapeClause(c.keywordText);
+        titles.append(QStringLiteral("Rezultat pretrage po reci za pretragu: ") + c.keywordText);
     }
     return {true, s, titles, {}};
 }
@@ -479,10 +480,12 @@ void TForm1::BitBtn17Click()
     }
 
     if (Query1->recordCount() > 0) {
-        report::Report layout = report::turnoverReport();
+        // The search word is named under the other criteria, as the review's printout does.
+        const bool searched = statement.titles.size() > 4;
+        report::Report layout = report::turnoverReport(searched);
         const char *const names[] = {report::TitleLine1, report::TitleLine2, report::TitleLine3,
-                                     report::TitleLine4};
-        for (int i = 0; i < 4; ++i)
+                                     report::TitleLine4, report::TitleLine5};
+        for (int i = 0; i < statement.titles.size() && i < 5; ++i)
             layout.setText(QString::fromLatin1(names[i]), statement.titles.at(i));
         report::Document document(layout, std::make_shared<QueryDataSource>(*Query1));
         document.setPrintTime(clock.currentDateTime());
@@ -498,9 +501,9 @@ void TForm1::reportEndStep()
 {
     Table3->close();
     closeSession();
+    // The keyword stays: the CSV of the same search, or another press, needs it again.
     Edit8->clear();
     Edit9->clear();
-    Edit10->clear();
     // The lists show no line chosen while their boxes are empty.
     for (QListWidget *list : {ListBox1, ListBox2}) {
         const QSignalBlocker quiet(list);

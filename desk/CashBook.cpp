@@ -11,6 +11,7 @@
 #include "engine/Session.h"
 #include "engine/Table.h"
 #include "engine/TableStores.h"
+#include "engine/Transaction.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,18 +88,10 @@ void refuseClosed(const QDate &day, const std::optional<QDate> &last)
 template<typename Work>
 auto inTransaction(engine::Table &journal, Work work)
 {
-    journal.startTransaction();
-    try {
-        auto result = work();
-        journal.commit();
-        return result;
-    } catch (...) {
-        try {
-            journal.rollback();
-        } catch (...) {
-        }
-        throw;
-    }
+    engine::Transaction transaction(journal);
+    auto result = work();
+    transaction.commit();
+    return result;
 }
 
 void createTables(engine::Table &journal)
@@ -322,17 +315,7 @@ int prepare(engine::Table &journal)
 
 QString prepareDirectory(const QString &dir, const QString &password)
 {
-    engine::Session session;
-    session.setBaseDir(QDir(dir).absolutePath());
-    session.setPassword(password);
-    try {
-        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
-        journal.open();
-        prepare(journal);
-    } catch (const EngineError &e) {
-        return e.message();
-    }
-    return {};
+    return inJournalOf(dir, [](engine::Table &journal) { prepare(journal); }, password);
 }
 
 KeptBook keep(engine::Table &journal)

@@ -73,6 +73,29 @@ void placeTablesOnServer()
     engine::setServerTables(names);
 }
 
+void onJournalOf(const QString &dir, const std::function<void(engine::Table &)> &work,
+                 const QString &password)
+{
+    engine::Session session;
+    session.setBaseDir(QDir(dir).absolutePath());
+    session.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+    session.setPassword(password);
+    engine::Table journal(session, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    work(journal);
+}
+
+QString inJournalOf(const QString &dir, const std::function<void(engine::Table &)> &work,
+                    const QString &password)
+{
+    try {
+        onJournalOf(dir, work, password);
+    } catch (const engine::EngineError &e) {
+        return e.message();
+    }
+    return {};
+}
+
 QString checkAdminCode(const QString &dir, const QString &code)
 {
     engine::Session session;

@@ -10,6 +10,12 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
+namespace engine {
+class Table;
+}
+
 namespace desk {
 
 // The password of the desk's tables.
@@ -33,6 +39,15 @@ const QList<engine::TableSchema> &tableSchemas();
 // folder's baza.txt names one (a backup beside them stays a file). Every program and tool of
 // the desk calls it before it opens a table; the data directory functions call it themselves.
 void placeTablesOnServer();
+
+// Opens the journal (podaci/promet.db) of the data directory `dir` with `password` in a
+// session of its own (its own table file connection; on the server its own connection), with
+// the short date form "dd/MM/yyyy", and runs `work` on it; everything is closed when it
+// returns. Throws the engine's error; inJournalOf() returns its text instead (empty on success).
+void onJournalOf(const QString &dir, const std::function<void(engine::Table &)> &work,
+                 const QString &password = tablePassword());
+QString inJournalOf(const QString &dir, const std::function<void(engine::Table &)> &work,
+                    const QString &password = tablePassword());
 
 // Empty when `code` is the login code of a user named "Admin" in the users table of the data
 // directory `dir`; otherwise the reason (also when the table cannot be read).

@@ -1,19 +1,21 @@
 // The journal's chain and the audit log beside it: encoding records and log entries, linking
-// them with SHA-256 (OpenSSL's EVP interface), and checking a journal against both. Every
-// statement is in the SQL that SQLite and PostgreSQL share (engine::Table::runBeside), and a
-// value is always encoded from its stored text, so both stores give the same links.
+// them with SHA-256 (engine::Sha256, as the engine hashes passwords), and checking a journal
+// against both. Every statement is in the SQL that SQLite and PostgreSQL share
+// (engine::Table::runBeside), and a value is always encoded from its stored text, so both
+// stores give the same links.
 #include "JournalChain.h"
 #include "CashCount.h"
 #include "CashBook.h"
+#include "DeskTables.h"
 
 #include "engine/EngineError.h"
 #include "engine/Session.h"
+#include "engine/Sha256.h"
 #include "engine/Table.h"
 #include "engine/TableStore.h"
+#include "engine/Transaction.h"
 
 #include <QDir>
-
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <array>
@@ -105,36 +107,18 @@ void encodeRow(Out &out, const engine::RecordView &row, int first, int count)
 
 using Link = std::array<unsigned char, LinkBytes>;
 
+// SHA-256 over a link and an encoding, as every link of the chain and the log is made.
 class Hasher
 {
 public:
-    // The digest is looked up once: looking it up at every record costs more than hashing it.
-    Hasher() : m_md(EVP_MD_fetch(nullptr, "SHA256", nullptr)), m_ctx(EVP_MD_CTX_new())
-    {
-        if (!m_md || !m_ctx) {
-            EVP_MD_free(m_md);
-            EVP_MD_CTX_free(m_ctx);
-            throw EngineError(QStringLiteral("SHA-256 nije dostupan"));
-        }
-    }
-    ~Hasher()
-    {
-        EVP_MD_CTX_free(m_ctx);
-        EVP_MD_free(m_md);
-    }
-    Hasher(const Hasher &) = delete;
-    Hasher &operator=(const Hasher &) = delete;
-
     // SHA-256 of the 32 bytes of `previous` and `encoding`, into `out` (which may be
     // `previous`).
     void link(const Link &previous, QByteArrayView encoding, Link &out)
     {
-        unsigned int size = 0;
-        if (EVP_DigestInit_ex2(m_ctx, m_md, nullptr) != 1 ||
-            EVP_DigestUpdate(m_ctx, previous.data(), previous.size()) != 1 ||
-            EVP_DigestUpdate(m_ctx, encoding.data(), size_t(encoding.size())) != 1 ||
-            EVP_DigestFinal_ex(m_ctx, out.data(), &size) != 1 || size != LinkBytes)
-            throw EngineError(QStringLiteral("SHA-256 nije uspeo"));
+        m_sha.start();
+        m_sha.add(QByteArrayView(reinterpret_cast<const char *>(previous.data()), LinkBytes));
+        m_sha.add(encoding);
+        m_sha.finish(out.data());
     }
 
     // The same for links kept as 32-byte arrays.
@@ -149,8 +133,7 @@ public:
     }
 
 private:
-    EVP_MD *m_md;
-    EVP_MD_CTX *m_ctx;
+    engine::Sha256 m_sha;
 };
 
 // A link from its stored text: exactly 64 lower case hex digits, the only form the program
@@ -388,23 +371,22 @@ QString numberText(const QByteArray &buffer, const StoredNumber &n)
     return colon < 0 ? QString() : QString::fromUtf8(value.sliced(colon + 1));
 }
 
+// Runs `work` in one transaction of the journal: committed when it returns, rolled back when
+// it throws.
 template<typename Work>
 void inTransaction(engine::Table &journal, Work work)
 {
-    journal.startTransaction();
-    try {
-        work();
-        journal.commit();
-    } catch (...) {
-        try {
-            journal.rollback();
-        } catch (...) {
-        }
-        throw;
-    }
+    engine::Transaction transaction(journal);
+    work();
+    transaction.commit();
 }
 
 } // namespace
+
+void encodeStored(QByteArray &out, const engine::RecordView &row, int first, int count)
+{
+    encodeRow(out, row, first, count);
+}
 
 QByteArray zeroLink()
 {
@@ -566,32 +548,14 @@ int chainUnlinked(engine::Table &journal, const QString &who, const QString &act
 
 namespace {
 
-// Runs `work` on the journal of the data directory `dir`; the engine's text of a failure,
-// empty on success.
-QString onDirectoryJournal(const QString &dir, const QString &password,
-                           const std::function<void(engine::Table &)> &work)
-{
-    engine::Session session;
-    session.setBaseDir(QDir(dir).absolutePath());
-    session.setPassword(password);
-    try {
-        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
-        journal.open();
-        work(journal);
-    } catch (const EngineError &e) {
-        return e.message();
-    }
-    return {};
-}
-
 } // namespace
 
 QString chainAppended(const QString &dir, const QString &password, const QString &act,
                       const QString &details)
 {
-    return onDirectoryJournal(dir, password, [&](engine::Table &journal) {
+    return inJournalOf(dir, [&](engine::Table &journal) {
         inTransaction(journal, [&] { chainUnlinked(journal, {}, act, details, false); });
-    });
+    }, password);
 }
 
 void log(engine::Table &journal, const QString &who, const QString &act, const QString &details,
@@ -630,24 +594,16 @@ void log(engine::Table &journal, const QString &who, const QString &act, const Q
 
 void logOwn(engine::Table &journal, const QString &who, const QString &act, const QString &details)
 {
-    journal.startTransaction();
-    try {
-        log(journal, who, act, details);
-        journal.commit();
-    } catch (...) {
-        try {
-            journal.rollback();
-        } catch (...) {
-        }
-        throw;
-    }
+    engine::Transaction transaction(journal);
+    log(journal, who, act, details);
+    transaction.commit();
 }
 
 QString logDirectory(const QString &dir, const QString &password, const QString &act,
                      const QString &details)
 {
-    return onDirectoryJournal(dir, password,
-                              [&](engine::Table &journal) { logOwn(journal, {}, act, details); });
+    return inJournalOf(
+        dir, [&](engine::Table &journal) { logOwn(journal, {}, act, details); }, password);
 }
 
 QByteArray headOfDay(engine::Table &journal, const QString &isoDay)
@@ -744,10 +700,20 @@ void carryOverLog(engine::Table &journal, const KeptLog &kept, const QString &wh
 
 QString Verdict::text() const
 {
-    QStringList lines{chainText()};
-    if (readable)
-        lines += closedDays + counts;
-    return lines.join(u'\n');
+    if (!readable || (closedDays.isEmpty() && counts.isEmpty()))
+        return chainText();
+    QStringList lines;
+    if (findings.isEmpty())
+        lines << QStringLiteral("Lanac i dnevnik su u redu (%1 zapisa, glava lanca %2), ali %3:")
+                     .arg(records)
+                     .arg(QString::fromLatin1(head))
+                     .arg(counts.isEmpty()       ? QStringLiteral("zakljuceni dani se ne slazu sa prometom")
+                          : closedDays.isEmpty() ? QStringLiteral("popisi gotovine se ne slazu")
+                                                 : QStringLiteral("zakljuceni dani i popisi gotovine "
+                                                                  "se ne slazu"));
+    else
+        lines << chainText();
+    return (lines + closedDays + counts).join(u'\n');
 }
 
 QString Verdict::chainText() const
@@ -775,32 +741,20 @@ QString Verdict::chainText() const
 
 namespace {
 
-// One check of the journal, its chain and the log. `holding`: every read sees one state of
-// the store, so that a posting stored meanwhile by a desk is either wholly in what is read
-// (record, number and link) or not at all.
-Verdict verifyPass(engine::Table &journal, const QByteArray &wanted, bool holding)
+// One entry of the log as the checks read it.
+struct LogEntry
 {
-    Verdict v;
-    const QByteArray wantedHex = wanted.trimmed().toLower();
-    std::optional<ReadingGuard> reading;
-    try {
-        if (holding)
-            reading.emplace(journal);
-    } catch (const EngineError &e) {
-        v.readable = false;
-        v.findings = {Finding{0, {}, e.message()}};
-        return v;
-    }
+    qint64 rb;
+    qint64 records;
+    QByteArray head;
+    QByteArray start;
+};
 
-    // The log first: its own chain, and what it says about the journal.
-    struct Entry
-    {
-        qint64 rb;
-        qint64 records;
-        QByteArray head;
-        QByteArray start;
-    };
-    QList<Entry> entries;
+// The log's chain: its entries in order; a finding for the first entry missing or changed,
+// for a log that is missing or cannot be read, and for an empty one.
+QList<LogEntry> checkLogChain(engine::Table &journal, Verdict &v)
+{
+    QList<LogEntry> entries;
     try {
         Hasher hasher;
         QByteArray previous = raw(zeroLink());
@@ -809,54 +763,276 @@ Verdict verifyPass(engine::Table &journal, const QByteArray &wanted, bool holdin
         bool broken = false;
         if (!hasSideTable(journal, QStringLiteral("dorvanta_dnevnik")))
             throw EngineError(QStringLiteral("tabela dorvanta_dnevnik ne postoji"));
+        const auto entry = [&](const engine::RecordView &row) {
+            const qint64 rb = row.integer(0);
+            encoding.resize(0);
+            encodeRow(encoding, row, 0, LogEncodedCount);
+            const QByteArray stored = row.utf8(8).toByteArray();
+            const QByteArray link = hasher.link(previous, encoding);
+            if (!broken && rb != expected) {
+                v.findings << Finding{
+                    0,
+                    {},
+                    QStringLiteral("unos %1 nedostaje (sledeci je %2)").arg(expected).arg(rb)};
+                broken = true;
+            } else if (!broken && link.toHex() != stored) {
+                v.findings << Finding{0, {}, QStringLiteral("unos %1 je promenjen").arg(rb)};
+                broken = true;
+            }
+            expected = rb + 1;
+            previous = raw(stored);
+            entries.append({rb, row.isNull(5) ? 0 : row.integer(5),
+                            row.isNull(6) ? QByteArray() : row.utf8(6).toByteArray(),
+                            row.isNull(7) ? QByteArray() : row.utf8(7).toByteArray()});
+        };
         journal.scanBeside(QStringLiteral("SELECT %1 FROM dorvanta_dnevnik ORDER BY RB")
                                .arg(QLatin1String(LogColumns)),
-                           {}, [&](const engine::RecordView &row) {
-                               const qint64 rb = row.integer(0);
-                               encoding.resize(0);
-                               encodeRow(encoding, row, 0, LogEncodedCount);
-                               const QByteArray stored = row.utf8(8).toByteArray();
-                               const QByteArray link = hasher.link(previous, encoding);
-                               if (!broken && rb != expected) {
-                                   v.findings << Finding{0, {}, QStringLiteral("unos %1 nedostaje (sledeci je %2)").arg(expected).arg(rb)};
-                                   broken = true;
-                               } else if (!broken && link.toHex() != stored) {
-                                   v.findings << Finding{0, {}, QStringLiteral("unos %1 je promenjen").arg(rb)};
-                                   broken = true;
-                               }
-                               expected = rb + 1;
-                               previous = raw(stored);
-                               entries.append({rb, row.isNull(5) ? 0 : row.integer(5),
-                                               row.isNull(6) ? QByteArray() : row.utf8(6).toByteArray(),
-                                               row.isNull(7) ? QByteArray() : row.utf8(7).toByteArray()});
-                           });
+                           {}, entry);
     } catch (const EngineError &e) {
         v.findings << Finding{0, {}, QStringLiteral("dnevnik ne postoji ili se ne moze procitati (%1)").arg(e.message())};
     }
     if (entries.isEmpty() && v.findings.isEmpty())
         v.findings << Finding{0, {}, QStringLiteral("dnevnik je prazan: pocetak lanca nije zapisan")};
+    return entries;
+}
 
-    // The current segment: from the last entry that begins one.
-    qsizetype segment = -1;
+// The segment of the chain the journal now runs in: from the last entry of the log that
+// begins one (the whole log when none does).
+struct Segment
+{
+    qsizetype first = 0; // its first entry in the log
+    QByteArray base;     // the link its first record chains from
+    // The positions whose links the segment's entries name, in order, with their links as
+    // the walk finds them.
+    std::vector<std::pair<qint64, QByteArray>> named;
+
+    QByteArray linkAt(qint64 position) const
+    {
+        const auto it =
+            std::lower_bound(named.begin(), named.end(), std::pair{position, QByteArray()});
+        return it != named.end() && it->first == position ? it->second : QByteArray();
+    }
+};
+
+Segment currentSegment(const QList<LogEntry> &entries)
+{
+    Segment s;
+    qsizetype at = -1;
     for (qsizetype i = entries.size() - 1; i >= 0; --i)
         if (!entries.at(i).start.isEmpty()) {
-            segment = i;
+            at = i;
             break;
         }
-    const QByteArray base = segment >= 0 ? entries.at(segment).start : zeroLink();
-    // The positions whose links the log's entries of this segment name, in order, with their
-    // links as the walk below finds them.
-    std::vector<std::pair<qint64, QByteArray>> named;
-    for (qsizetype i = std::max<qsizetype>(segment, 0); i < entries.size(); ++i)
+    s.first = std::max<qsizetype>(at, 0);
+    s.base = at >= 0 ? entries.at(at).start : zeroLink();
+    for (qsizetype i = s.first; i < entries.size(); ++i)
         if (entries.at(i).records > 0)
-            named.push_back({entries.at(i).records, {}});
-    std::sort(named.begin(), named.end());
-    named.erase(std::unique(named.begin(), named.end()), named.end());
-    const auto namedLink = [&named](qint64 position) {
-        const auto it = std::lower_bound(named.begin(), named.end(), std::pair{position, QByteArray()});
-        return it != named.end() && it->first == position ? it->second : QByteArray();
-    };
-    for (const Entry &e : std::as_const(entries))
+            s.named.push_back({entries.at(i).records, {}});
+    std::sort(s.named.begin(), s.named.end());
+    s.named.erase(std::unique(s.named.begin(), s.named.end()), s.named.end());
+    return s;
+}
+
+// The first record whose link is not the one stored for it, and where it stands.
+struct WalkFault
+{
+    Finding finding;
+    qint64 id = 0;
+    qint64 previousId = 0;
+    qint64 storedPosition = 0; // the position its stored link names (0: none stored)
+};
+
+// The journal walk: every record in stored order chained from the segment's base and met
+// with its stored link and number; notes the first fault, the links at the positions the log
+// names and whether the wanted link comes up. The chain and the numbers are read whole
+// alongside, in step with the walk.
+class JournalWalk
+{
+public:
+    JournalWalk(engine::Table &journal, Segment &segment, const QByteArray &wantedHex)
+        : m_links(storedLinks(journal)), m_numbers(storedNumbers(journal)), m_segment(segment)
+    {
+        const QByteArray start = raw(segment.base);
+        std::copy_n(start.constData(), LinkBytes, m_previous.begin());
+        m_wantsLink = parseLink(wantedHex, m_wanted);
+    }
+
+    // Walks the journal a chunk at a time: on a table file a statement that reads keeps a
+    // desk from storing its posting until it is done. Throws EngineError when it cannot read.
+    void run(engine::Table &journal)
+    {
+        constexpr int JournalChunk = 8192;
+        const QString chunk = QStringLiteral("SELECT p.{id}, %1 FROM promet p WHERE p.{id} > ?1 "
+                                             "ORDER BY p.{id} LIMIT %2")
+                                  .arg(QLatin1String(JournalColumns))
+                                  .arg(JournalChunk);
+        for (qint64 inChunk = JournalChunk; inChunk == JournalChunk;) {
+            inChunk = 0;
+            journal.scanBeside(chunk, {m_previousId}, [&](const engine::RecordView &row) {
+                ++inChunk;
+                record(row);
+            });
+        }
+    }
+
+    qint64 records() const { return m_position; }
+    qint64 lastId() const { return m_lastId; }
+    QByteArray head() const { return m_position == 0 ? m_segment.base : hexOf(m_previous); }
+    bool wantedMet() const { return m_wantedMet; }
+    std::optional<WalkFault> &fault() { return m_fault; }
+
+private:
+    void record(const engine::RecordView &row)
+    {
+        ++m_position;
+        const qint64 id = row.integer(0);
+        if (!m_fault) {
+            const StoredNumber *number = m_numbers.find(id);
+            const StoredLink *stored = m_links.find(id);
+            m_encoding.clear();
+            encodeRow(m_encoding, row, 1, JournalColumnCount);
+            if (number)
+                m_encoding.append(m_numbers.buffer().constData() + number->offset,
+                                  number->end - number->offset);
+            else
+                m_encoding.append("--", 2); // no number, nothing reversed
+            m_hasher.link(m_previous, m_encoding.view(), m_previous);
+            if (m_wantsLink && m_previous == m_wanted)
+                m_wantedMet = true;
+            if (m_atNamed < m_segment.named.size() &&
+                m_segment.named[m_atNamed].first == m_position)
+                m_segment.named[m_atNamed++].second = hexOf(m_previous);
+            if (!stored || stored->position != m_position || !stored->valid ||
+                stored->link != m_previous)
+                noteFault(id, stored, number);
+        }
+        m_previousId = id;
+        m_lastId = id;
+    }
+
+    void noteFault(qint64 id, const StoredLink *stored, const StoredNumber *number)
+    {
+        WalkFault &f = m_fault.emplace();
+        f.finding =
+            Finding{m_position, number ? numberText(m_numbers.buffer(), *number) : QString(), {}};
+        f.id = id;
+        f.previousId = m_previousId;
+        f.storedPosition = stored ? stored->position : 0;
+        if (!stored)
+            f.finding.what = QStringLiteral("zapis nije u lancu: umetnut ili dodat van programa");
+        else if (stored->position > m_position)
+            f.finding.what = QStringLiteral("%1 zapis(a) ispred ovog je obrisano")
+                                 .arg(stored->position - m_position);
+        else if (stored->position < m_position)
+            f.finding.what = QStringLiteral("zapis ispred ovog je umetnut van programa");
+        else
+            f.finding.what = QStringLiteral("zapis je promenjen (sadrzaj, broj ili redosled)");
+    }
+
+    SideRows<StoredLink> m_links;
+    SideRows<StoredNumber> m_numbers;
+    Segment &m_segment;
+    Hasher m_hasher;
+    Link m_previous;
+    Link m_wanted;
+    bool m_wantsLink = false;
+    bool m_wantedMet = false;
+    Encoding m_encoding;
+    size_t m_atNamed = 0;
+    qint64 m_position = 0;
+    qint64 m_lastId = -1;
+    qint64 m_previousId = std::numeric_limits<qint64>::min();
+    std::optional<WalkFault> m_fault;
+};
+
+// Deletions: a fault where records before it are gone names the first of them by its kept
+// number (or the record it stood before).
+void nameDeletion(engine::Table &journal, WalkFault &fault)
+{
+    if (fault.storedPosition <= fault.finding.position)
+        return;
+    const QList<QVariantList> gone = journal.runBeside(
+        QStringLiteral(
+            "SELECT BROJ FROM dorvanta_dokument WHERE ID > ?1 AND ID < ?2 ORDER BY ID LIMIT 1"),
+        {fault.previousId, fault.id});
+    if (!gone.isEmpty())
+        fault.finding.what +=
+            QStringLiteral(" (obrisan je %1)").arg(gone.front().value(0).toString());
+    else
+        fault.finding.what += QStringLiteral(" (obrisani zapis je bio ispred %1)")
+                                  .arg(fault.finding.number.isEmpty() ? QStringLiteral("ovog")
+                                                                      : fault.finding.number);
+    fault.finding.number.clear();
+}
+
+// The tail: links kept after the journal's last record mean records cut off at the end.
+std::optional<Finding> checkTail(engine::Table &journal, qint64 records, qint64 lastId)
+{
+    const QList<QVariantList> tail = journal.runBeside(
+        QStringLiteral("SELECT l.REDNI, d.BROJ FROM dorvanta_lanac l LEFT JOIN "
+                       "dorvanta_dokument d ON d.ID = l.ID WHERE l.ID > ?1 ORDER BY l.ID LIMIT 1"),
+        {lastId});
+    if (tail.isEmpty())
+        return std::nullopt;
+    return Finding{records + 1, tail.front().value(1).toString(),
+                   QStringLiteral("zapis sa kraja je obrisan")};
+}
+
+// The log heads: each entry of the segment names a head of this journal; the first that
+// counts more records than there are is a fault, a head that does not match is a finding.
+std::optional<Finding> checkLogHeads(const QList<LogEntry> &entries, const Segment &segment,
+                                     qint64 records, Verdict &v)
+{
+    for (qsizetype i = segment.first; i < entries.size(); ++i) {
+        const LogEntry &e = entries.at(i);
+        if (e.records > records)
+            return Finding{records + 1,
+                           {},
+                           QStringLiteral("dnevnik (unos %1) belezi %2 zapisa, a postoji %3: "
+                                          "zapisi sa kraja su obrisani")
+                               .arg(e.rb)
+                               .arg(e.records)
+                               .arg(records)};
+        const QByteArray at = e.records == 0 ? segment.base : segment.linkAt(e.records);
+        if (!e.head.isEmpty() && e.head != at)
+            v.findings << Finding{
+                0,
+                {},
+                QStringLiteral("unos %1 ne odgovara lancu prometa (glava %2 na zapisu %3)")
+                    .arg(e.rb)
+                    .arg(QString::fromLatin1(e.head))
+                    .arg(e.records)};
+    }
+    return std::nullopt;
+}
+
+// The verdict on a journal that cannot be read: the reason instead of any finding.
+Verdict unreadable(Verdict v, const EngineError &e)
+{
+    v.readable = false;
+    v.findings = {Finding{0, {}, e.message()}};
+    return v;
+}
+
+// One check of the journal, its chain and the log. `holding`: every read sees one state of
+// the store, so that a posting stored meanwhile by a desk is either wholly in what is read
+// (record, number and link) or not at all.
+Verdict verifyPass(engine::Table &journal, const QByteArray &wanted, bool holding)
+{
+    const QByteArray wantedHex = wanted.trimmed().toLower();
+    std::optional<ReadingGuard> reading;
+    try {
+        if (holding)
+            reading.emplace(journal);
+    } catch (const EngineError &e) {
+        return unreadable({}, e);
+    }
+
+    Verdict v;
+    // The log first: its own chain, and what it says about the journal.
+    const QList<LogEntry> entries = checkLogChain(journal, v);
+    Segment segment = currentSegment(entries);
+    for (const LogEntry &e : entries)
         if ((!e.head.isEmpty() && e.head == wantedHex) || (!e.start.isEmpty() && e.start == wantedHex))
             v.headFound = true;
 
@@ -872,129 +1048,31 @@ Verdict verifyPass(engine::Table &journal, const QByteArray &wanted, bool holdin
         return v;
     }
 
-    // The journal in stored order against its links: the chain and the document numbers are
-    // read whole first, then met in step by one walk of the journal.
-    Hasher hasher;
-    Link previous;
-    {
-        const QByteArray start = raw(base);
-        std::copy_n(start.constData(), LinkBytes, previous.begin());
-    }
-    Link wantedLink;
-    const bool wantsLink = parseLink(wantedHex, wantedLink);
-    Encoding encoding;
-    qint64 position = 0;
-    qint64 lastId = -1;
-    qint64 previousId = std::numeric_limits<qint64>::min();
-    std::optional<Finding> fault;
-    qint64 faultId = 0, faultPreviousId = 0, faultStoredPosition = 0;
-    if (wantedHex == base)
+    if (wantedHex == segment.base)
         v.headFound = true;
+    std::optional<JournalWalk> walk;
     try {
-        SideRows<StoredLink> links = storedLinks(journal);
-        SideRows<StoredNumber> numbers = storedNumbers(journal);
-        size_t atNamed = 0;
-        // A chunk of records to a statement: on a table file a statement that reads keeps a
-        // desk from storing its posting until it is done.
-        constexpr int JournalChunk = 8192;
-        const QString chunk = QStringLiteral("SELECT p.{id}, %1 FROM promet p WHERE p.{id} > ?1 "
-                                             "ORDER BY p.{id} LIMIT %2")
-                                  .arg(QLatin1String(JournalColumns))
-                                  .arg(JournalChunk);
-        for (qint64 inChunk = JournalChunk; inChunk == JournalChunk;) {
-            inChunk = 0;
-            journal.scanBeside(chunk, {previousId}, [&](const engine::RecordView &row) {
-                ++inChunk;
-                ++position;
-                const qint64 id = row.integer(0);
-                if (!fault) {
-                    const StoredNumber *number = numbers.find(id);
-                    const StoredLink *stored = links.find(id);
-                    encoding.clear();
-                    encodeRow(encoding, row, 1, JournalColumnCount);
-                    if (number) {
-                        encoding.append(numbers.buffer().constData() + number->offset,
-                                        number->end - number->offset);
-                    } else {
-                        encoding.append("--", 2); // no number, nothing reversed
-                    }
-                    hasher.link(previous, encoding.view(), previous);
-                    if (wantsLink && previous == wantedLink)
-                        v.headFound = true;
-                    if (atNamed < named.size() && named[atNamed].first == position)
-                        named[atNamed++].second = hexOf(previous);
-                    if (!stored || stored->position != position || !stored->valid ||
-                        stored->link != previous) {
-                        fault = Finding{position, number ? numberText(numbers.buffer(), *number) : QString(), {}};
-                        faultId = id;
-                        faultPreviousId = previousId;
-                        faultStoredPosition = stored ? stored->position : 0;
-                        if (!stored)
-                            fault->what = QStringLiteral("zapis nije u lancu: umetnut ili dodat van programa");
-                        else if (stored->position > position)
-                            fault->what = QStringLiteral("%1 zapis(a) ispred ovog je obrisano").arg(stored->position - position);
-                        else if (stored->position < position)
-                            fault->what = QStringLiteral("zapis ispred ovog je umetnut van programa");
-                        else
-                            fault->what = QStringLiteral("zapis je promenjen (sadrzaj, broj ili redosled)");
-                    }
-                }
-                previousId = id;
-                lastId = id;
-            });
-        }
+        walk.emplace(journal, segment, wantedHex);
+        walk->run(journal);
     } catch (const EngineError &e) {
-        v.readable = false;
-        v.findings = {Finding{0, {}, e.message()}};
-        return v;
+        if (walk && walk->wantedMet())
+            v.headFound = true;
+        return unreadable(v, e);
     }
-    v.records = position;
-    v.head = position == 0 ? base : hexOf(previous);
+    v.records = walk->records();
+    v.head = walk->head();
+    if (walk->wantedMet())
+        v.headFound = true;
 
-    if (fault && faultStoredPosition > fault->position) {
-        // A record was deleted before this one: name it by its number where that is kept.
-        const QList<QVariantList> gone = journal.runBeside(
-            QStringLiteral("SELECT BROJ FROM dorvanta_dokument WHERE ID > ?1 AND ID < ?2 ORDER BY ID LIMIT 1"),
-            {faultPreviousId, faultId});
-        if (!gone.isEmpty())
-            fault->what += QStringLiteral(" (obrisan je %1)").arg(gone.front().value(0).toString());
-        else
-            fault->what += QStringLiteral(" (obrisani zapis je bio ispred %1)")
-                               .arg(fault->number.isEmpty() ? QStringLiteral("ovog") : fault->number);
-        fault->number.clear();
+    std::optional<Finding> fault;
+    if (walk->fault()) {
+        nameDeletion(journal, *walk->fault());
+        fault = walk->fault()->finding;
     }
-    if (!fault) {
-        // Links of records that are no longer there, after the last one: cut off at the end.
-        const QList<QVariantList> tail = journal.runBeside(
-            QStringLiteral("SELECT l.REDNI, d.BROJ FROM dorvanta_lanac l LEFT JOIN "
-                           "dorvanta_dokument d ON d.ID = l.ID WHERE l.ID > ?1 ORDER BY l.ID LIMIT 1"),
-            {lastId});
-        if (!tail.isEmpty())
-            fault = Finding{position + 1, tail.front().value(1).toString(),
-                            QStringLiteral("zapis sa kraja je obrisan")};
-    }
-    if (!fault) {
-        // The log's entries of this segment must name heads of this journal.
-        for (qsizetype i = std::max<qsizetype>(segment, 0); i < entries.size(); ++i) {
-            const Entry &e = entries.at(i);
-            if (e.records > position) {
-                fault = Finding{position + 1, {},
-                                QStringLiteral("dnevnik (unos %1) belezi %2 zapisa, a postoji %3: "
-                                               "zapisi sa kraja su obrisani")
-                                    .arg(e.rb)
-                                    .arg(e.records)
-                                    .arg(position)};
-                break;
-            }
-            const QByteArray at = e.records == 0 ? base : namedLink(e.records);
-            if (!e.head.isEmpty() && e.head != at) {
-                v.findings << Finding{0, {}, QStringLiteral("unos %1 ne odgovara lancu prometa (glava %2 na zapisu %3)")
-                                                 .arg(e.rb)
-                                                 .arg(QString::fromLatin1(e.head))
-                                                 .arg(e.records)};
-            }
-        }
-    }
+    if (!fault)
+        fault = checkTail(journal, v.records, walk->lastId());
+    if (!fault)
+        fault = checkLogHeads(entries, segment, v.records, v);
     if (fault)
         v.findings.prepend(*fault);
     return v;
@@ -1036,19 +1114,15 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
 
 Verdict verifyDirectory(const QString &dir, const QString &password, const QByteArray &head)
 {
-    engine::Session session;
-    session.setBaseDir(QDir(dir).absolutePath());
-    session.setPassword(password);
-    try {
-        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
-        journal.open();
-        return verify(journal, head);
-    } catch (const EngineError &e) {
-        Verdict v;
+    Verdict v;
+    if (const QString e = inJournalOf(
+            dir, [&](engine::Table &journal) { v = verify(journal, head); }, password);
+        !e.isEmpty()) {
+        v = Verdict();
         v.readable = false;
-        v.findings << Finding{0, {}, e.message()};
-        return v;
+        v.findings << Finding{0, {}, e};
     }
+    return v;
 }
 
 } // namespace desk::chain

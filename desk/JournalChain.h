@@ -104,6 +104,11 @@ QString logDirectory(const QString &dir, const QString &password, const QString 
 // order; the segment's start when there is none. The daily cash report prints it.
 QByteArray headOfDay(engine::Table &journal, const QString &isoDay);
 
+// Appends the canonical encoding (as links are made of it) of the stored values of the columns
+// [first, first + count) of `row` to `out`: one way to say what a record is, for the chain and
+// for comparing journals.
+void encodeStored(QByteArray &out, const engine::RecordView &row, int first, int count);
+
 // --- clearing and restoring: a new segment ---
 
 // Empties the journal as one act, in a transaction of its own: the records, their links and

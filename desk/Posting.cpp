@@ -5,6 +5,9 @@
 
 #include "engine/Table.h"
 #include "engine/TextForms.h"
+#include "engine/Transaction.h"
+
+#include <optional>
 
 namespace desk {
 
@@ -47,25 +50,20 @@ Posted writeRecord(engine::Table &journal, const Posting &p, const Amounts &a, D
 
 Posted post(engine::Table &journal, const Posting &p, const engine::DateTextFormat &dates)
 {
+    // A posting without a key is begun as any transaction is.
+    std::optional<engine::Transaction> transaction;
     if (p.key.isNull())
-        journal.startTransaction();
-    else if (!journal.startPosting(p.key))
+        transaction.emplace(journal);
+    else
+        transaction.emplace(journal, p.key);
+    if (!transaction->begun())
         return {};
-    try {
-        const Posted out = writeRecord(journal, p, amountsOf(p),
-                                       p.direction == Direction::In ? DocumentKind::Receipt
-                                                                    : DocumentKind::Payment,
-                                       {}, dates);
-        journal.commit();
-        return out;
-    } catch (...) {
-        try {
-            journal.cancel();
-            journal.rollback();
-        } catch (...) {
-        }
-        throw;
-    }
+    const Posted out = writeRecord(journal, p, amountsOf(p),
+                                   p.direction == Direction::In ? DocumentKind::Receipt
+                                                                : DocumentKind::Payment,
+                                   {}, dates);
+    transaction->commit();
+    return out;
 }
 
 } // namespace desk

@@ -25,28 +25,15 @@ using engine::EngineError;
 
 const QString Journal = QStringLiteral("podaci/promet.db");
 
-// Calls `visit` with a 64-bit hash of each record of an open table, over its stored values.
+// Calls `visit` with a 64-bit hash of each record of an open table, over the canonical
+// encoding of its stored values.
 void scanRecordHashes(const engine::Table &table, const std::function<void(size_t)> &visit)
 {
-    QList<bool> money;
-    for (const QString &name : table.fieldNames())
-        money.append(table.fieldType(name) == engine::FieldType::Money);
+    const int fields = int(table.fieldNames().size());
     QByteArray key;
     table.scan([&](const engine::RecordView &r) {
         key.resize(0);
-        for (int i = 0; i < money.size(); ++i) {
-            if (r.isNull(i)) {
-                key.append('\0');
-            } else if (money.at(i)) {
-                const qint64 value = r.integer(i);
-                key.append('$').append(reinterpret_cast<const char *>(&value), sizeof value);
-            } else {
-                const QByteArrayView text = r.utf8(i);
-                const qint64 size = text.size();
-                key.append('"').append(reinterpret_cast<const char *>(&size), sizeof size);
-                key.append(text);
-            }
-        }
+        chain::encodeStored(key, r, 0, fields);
         visit(qHash(QByteArrayView(key), 0x64a1b7c3));
     });
 }

@@ -5,6 +5,7 @@
 #include "engine/EngineError.h"
 #include "engine/Table.h"
 #include "engine/TextForms.h"
+#include "engine/Transaction.h"
 
 namespace desk::cashbook {
 
@@ -31,48 +32,39 @@ QString reversalRefusal(engine::Table &journal, const QString &number, const QDa
 BookEntry reverse(engine::Table &journal, const QString &number, const QString &cashier,
                   const QDate &day, const QString &time, const engine::DateTextFormat &dates)
 {
-    journal.startTransaction();
-    try {
-        // Inside the journal's write lock: a second reversal of the same document waits here
-        // and then finds the first.
-        if (const QString refusal = reversalRefusal(journal, number, day); !refusal.isEmpty())
-            throw engine::EngineError(refusal);
-        const BookEntry original = *entry(journal, number);
-        Posting p;
-        p.cashier = cashier;
-        p.day = day;
-        p.time = time;
-        p.reason = QStringLiteral("STORNO %1: %2").arg(number, original.description);
-        p.group = original.group;
-        const Amounts opposite{-original.dinarsIn, -original.dinarsOut, -original.eurosIn,
-                               -original.eurosOut};
-        const Posted stored = writeRecord(journal, p, opposite, kindOf(original), number, dates);
-        journal.commit();
+    engine::Transaction transaction(journal);
+    // Inside the journal's write lock: a second reversal of the same document waits here
+    // and then finds the first.
+    if (const QString refusal = reversalRefusal(journal, number, day); !refusal.isEmpty())
+        throw engine::EngineError(refusal);
+    const BookEntry original = *entry(journal, number);
+    Posting p;
+    p.cashier = cashier;
+    p.day = day;
+    p.time = time;
+    p.reason = QStringLiteral("STORNO %1: %2").arg(number, original.description);
+    p.group = original.group;
+    const Amounts opposite{-original.dinarsIn, -original.dinarsOut, -original.eurosIn,
+                           -original.eurosOut};
+    const Posted stored = writeRecord(journal, p, opposite, kindOf(original), number, dates);
+    transaction.commit();
 
-        BookEntry r;
-        r.id = stored.id;
-        r.number = stored.number;
-        r.reverses = number;
-        r.date = day;
-        r.time = time;
-        r.cashier = cashier;
-        r.group = p.group;
-        r.description = p.reason;
-        r.dinarsIn = opposite.dinarsIn;
-        r.dinarsOut = opposite.dinarsOut;
-        r.eurosIn = opposite.eurosIn;
-        r.eurosOut = opposite.eurosOut;
-        r.dinarBalance = stored.dinars;
-        r.euroBalance = stored.euros;
-        return r;
-    } catch (...) {
-        try {
-            journal.cancel();
-            journal.rollback();
-        } catch (...) {
-        }
-        throw;
-    }
+    BookEntry r;
+    r.id = stored.id;
+    r.number = stored.number;
+    r.reverses = number;
+    r.date = day;
+    r.time = time;
+    r.cashier = cashier;
+    r.group = p.group;
+    r.description = p.reason;
+    r.dinarsIn = opposite.dinarsIn;
+    r.dinarsOut = opposite.dinarsOut;
+    r.eurosIn = opposite.eurosIn;
+    r.eurosOut = opposite.eurosOut;
+    r.dinarBalance = stored.dinars;
+    r.euroBalance = stored.euros;
+    return r;
 }
 
 QString numberOf(engine::Table &journal, qint64 id)

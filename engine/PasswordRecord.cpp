@@ -3,7 +3,8 @@
 
 #include "engine/PasswordRecord.h"
 
-#include <QCryptographicHash>
+#include "engine/Sha256.h"
+
 #include <QRandomGenerator>
 
 namespace engine {
@@ -42,15 +43,16 @@ bool PasswordRecord::matches(const QString &password) const
 
 QByteArray PasswordRecord::hashOf(const QByteArray &salt, const QString &password)
 {
-    QCryptographicHash sha(QCryptographicHash::Sha256);
-    sha.addData(salt);
-    sha.addData(password.toUtf8());
-    QByteArray digest = sha.result();
+    Sha256 sha;
+    sha.start();
+    sha.add(salt);
+    sha.add(password.toUtf8());
+    QByteArray digest = sha.finish();
     for (int i = 1; i < rounds; ++i) {
-        sha.reset();
-        sha.addData(salt);
-        sha.addData(digest);
-        digest = sha.result();
+        sha.start();
+        sha.add(salt);
+        sha.add(digest);
+        sha.finish(reinterpret_cast<unsigned char *>(digest.data()));
     }
     return digest;
 }

@@ -1,274 +1,37 @@
-// ServerTable: the table store on a PostgreSQL server over libpq. Every statement runs with
-// text parameters and text results; a value reaches the SQL only as a parameter.
+// ServerTable: the table store on a PostgreSQL server, over the connection of ServerConnection.h
+// and the layouts of ServerSchema.h.
 
 #include "engine/ServerTable.h"
 
 #include "engine/EngineError.h"
 #include "engine/Money.h"
+#include "engine/ServerConnection.h"
 #include "engine/ServerLink.h"
+#include "engine/ServerSchema.h"
 #include "engine/SqlGenerator.h"
+#include "engine/Transaction.h"
 #include "platform/DecimalText.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
-
-#include <libpq-fe.h>
-
-#include <netinet/in.h>
-#include <linux/tcp.h>
-#include <sys/socket.h>
-
 #include <QUuid>
 
+#include <functional>
 #include <limits>
-#include <map>
 #include <optional>
-#include <mutex>
-#include <set>
 #include <utility>
 
 namespace engine {
 
 namespace {
 
-[[noreturn]] void unavailable(const QString &reason)
-{
-    throw EngineError(EngineError::Kind::Unavailable,
-                      QStringLiteral("Server baze podataka nije dostupan: ") + reason.simplified());
-}
-
-// The process's connection to one server.
-class Connection
-{
-public:
-    Connection(QString uri, int answerSeconds) : m_uri(std::move(uri)), m_answerSeconds(answerSeconds)
-    {
-        const std::lock_guard<std::mutex> hold(registryLock());
-        registry().insert(this);
-    }
-    ~Connection()
-    {
-        PQfinish(m_conn);
-        const std::lock_guard<std::mutex> hold(registryLock());
-        registry().erase(this);
-    }
-
-    // Every connection of the process, for serverBytesReceived(); never destroyed, since
-    // connections end with the process's static objects.
-    static std::set<Connection *> &registry()
-    {
-        static auto *all = new std::set<Connection *>;
-        return *all;
-    }
-    static std::mutex &registryLock()
-    {
-        static auto *lock = new std::mutex;
-        return *lock;
-    }
-
-    // The open connection, connecting when there is none or it broke.
-    PGconn *get()
-    {
-        if (m_lost)
-            unavailable(QStringLiteral("the connection broke during the transaction"));
-        if (m_conn && PQstatus(m_conn) == CONNECTION_OK)
-            return m_conn;
-        // An empty URI would make libpq try its defaults (a local server) instead.
-        if (m_uri.isEmpty())
-            unavailable(QStringLiteral("baza.txt names no server"));
-        drop();
-        QString reason;
-        m_conn = serverlink::connect(m_uri, m_answerSeconds, &reason);
-        if (!m_conn)
-            unavailable(reason);
-        // Who this session is on the server, to make sure of its end after a lost reply.
-        PGresult *r = nullptr;
-        if (serverlink::exec(m_conn, "SELECT backend_start::text FROM pg_stat_activity WHERE pid = "
-                                     "pg_backend_pid()",
-                             0, nullptr, m_answerSeconds, &r) == serverlink::Outcome::Answered &&
-            PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1) {
-            m_pid = PQbackendPID(m_conn);
-            m_backendStart = QByteArray(PQgetvalue(r, 0, 0));
-        }
-        PQclear(r);
-        m_keyTableReady = false;
-        return m_conn;
-    }
-
-    // After a failed statement: whether the connection broke (then a transaction is lost).
-    bool broke()
-    {
-        if (m_conn && PQstatus(m_conn) == CONNECTION_OK)
-            return false;
-        if (m_transaction)
-            m_lost = true;
-        return true;
-    }
-
-    // Gives the connection up (after a time-out it is of no more use).
-    void drop()
-    {
-        PQfinish(m_conn);
-        m_conn = nullptr;
-    }
-
-    const QString &uri() const { return m_uri; }
-    // What TCP has received on the open connection (0 when none or not over TCP).
-    qint64 bytesReceived() const
-    {
-        if (!m_conn || PQsocket(m_conn) < 0)
-            return 0;
-        tcp_info info{};
-        socklen_t size = sizeof info;
-        if (getsockopt(PQsocket(m_conn), IPPROTO_TCP, TCP_INFO, &info, &size) != 0)
-            return 0;
-        return qint64(info.tcpi_bytes_received);
-    }
-    int answerSeconds() const { return m_answerSeconds; }
-
-    bool m_transaction = false;
-    bool m_lost = false; // the transaction was lost with the connection; cleared by rollback
-    bool m_keyTableReady = false;
-    // The server session of the connection: its process id and start time.
-    int m_pid = 0;
-    QByteArray m_backendStart;
-
-private:
-    QString m_uri;
-    int m_answerSeconds;
-    PGconn *m_conn = nullptr;
-};
-
-// The connection to `uri`; `bazaPath` (the baza.txt naming it) gives its answer time-out.
-Connection &connectionTo(const QString &uri, const QString &bazaPath = {})
-{
-    // Per thread: a check that runs beside the window has its own connection.
-    static thread_local std::map<QString, std::unique_ptr<Connection>> connections;
-    auto &c = connections[uri];
-    if (!c)
-        c = std::make_unique<Connection>(uri, bazaPath.isEmpty()
-                                                  ? serverlink::defaultAnswerSeconds
-                                                  : serverlink::answerSecondsFrom(bazaPath));
-    return *c;
-}
-
-QString quote(const QString &name)
-{
-    return quoteIdentifier(name.toLower());
-}
-
-// Parameters of a statement, as text (nullptr for NULL).
-class Params
-{
-public:
-    void add(const Cell &cell)
-    {
-        switch (cell.kind) {
-        case Cell::Null:
-            m_values.emplace_back();
-            m_null.push_back(true);
-            return;
-        case Cell::Integer:
-            m_values.push_back(QByteArray::number(cell.integer));
-            break;
-        case Cell::Text:
-            m_values.push_back(cell.text.toUtf8());
-            break;
-        case Cell::Date:
-            m_values.push_back(cell.isoText().toUtf8());
-            break;
-        }
-        m_null.push_back(false);
-    }
-    void add(qint64 value) { add(Cell::fromInteger(value)); }
-    int size() const { return int(m_values.size()); }
-    std::vector<const char *> pointers() const
-    {
-        std::vector<const char *> out;
-        for (size_t i = 0; i < m_values.size(); ++i)
-            out.push_back(m_null[i] ? nullptr : m_values[i].constData());
-        return out;
-    }
-
-private:
-    std::vector<QByteArray> m_values;
-    std::vector<bool> m_null;
-};
-
-class Result
-{
-public:
-    explicit Result(PGresult *r) : m_r(r) {}
-    ~Result() { PQclear(m_r); }
-    Result(const Result &) = delete;
-    Result &operator=(const Result &) = delete;
-    Result(Result &&o) noexcept : m_r(o.m_r) { o.m_r = nullptr; }
-    PGresult *get() const { return m_r; }
-    int rows() const { return PQntuples(m_r); }
-    bool isNull(int row, int col) const { return PQgetisnull(m_r, row, col); }
-    QByteArrayView bytes(int row, int col) const
-    {
-        return QByteArrayView(PQgetvalue(m_r, row, col), PQgetlength(m_r, row, col));
-    }
-    QString text(int row, int col) const { return QString::fromUtf8(bytes(row, col)); }
-
-private:
-    PGresult *m_r;
-};
-
-// Throws for the failed result `r` of a statement: "<context> <path>: <server's reason>", the
-// busy text or the unavailable text.
-[[noreturn]] void failed(Connection &connection, PGconn *conn, const Result &r,
-                         const QString &context, const QString &path)
-{
-    const QString reason = QString::fromUtf8(r.get() ? PQresultErrorMessage(r.get())
-                                                     : PQerrorMessage(conn))
-                               .trimmed();
-    // A session the server ends answers with a FATAL error before the connection closes:
-    // that is a break, never a failure of the statement (a table "missing", a password
-    // "wrong").
-    const QString shown = reason.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn)) : reason;
-    if (serverlink::endsSession(r.get()))
-        connection.drop();
-    if (connection.broke())
-        unavailable(shown);
-    const char *state = PQresultErrorField(r.get(), PG_DIAG_SQLSTATE);
-    if (state && qstrcmp(state, "55P03") == 0) // lock_not_available
-        throw EngineError(EngineError::Kind::Busy,
-                          QStringLiteral("Table %1 is busy: another desk is writing it, try again")
-                              .arg(path));
-    throw EngineError(QStringLiteral("%1 %2: %3").arg(context, path, reason));
-}
-
-// Runs `sql`; throws "<context> <path>: <server's reason>", the busy text or the unavailable
-// text.
-Result run(Connection &connection, const QString &sql, const Params &params,
-           const QString &context, const QString &path)
-{
-    PGconn *conn = connection.get();
-    const QByteArray text = sql.toUtf8();
-    const auto values = params.pointers();
-    PGresult *raw = nullptr;
-    const serverlink::Outcome outcome =
-        serverlink::exec(conn, text, params.size(), values.empty() ? nullptr : values.data(),
-                         connection.answerSeconds(), &raw);
-    Result r(raw);
-    if (outcome == serverlink::Outcome::TimedOut) {
-        connection.drop();
-        connection.broke();
-        unavailable(QStringLiteral("server ne odgovara (%1 s)").arg(connection.answerSeconds()));
-    }
-    const auto status = PQresultStatus(r.get());
-    if (outcome == serverlink::Outcome::Answered &&
-        (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK))
-        return r;
-    failed(connection, conn, r, context, path);
-}
-
-Result run(Connection &connection, const QString &sql, const QString &context, const QString &path)
-{
-    return run(connection, sql, Params(), context, path);
-}
+using server::Connection;
+using server::fieldTypeOfColumn;
+using server::keptCountTriggerLiterals;
+using server::Params;
+using server::quote;
+using server::Result;
+using server::unavailable;
 
 // A statement beside a table as the server takes it: ?N becomes $N (a ? inside a quoted
 // literal is left alone) and {id} the hidden id.
@@ -305,116 +68,6 @@ Cell cellOf(const Result &r, int row, int col, FieldType type)
     return Cell::fromText(QString::fromUtf8(bytes));
 }
 
-QString columnType(FieldType type)
-{
-    switch (type) {
-    case FieldType::Date:
-        return QStringLiteral("date");
-    case FieldType::Time:
-        return QStringLiteral("time");
-    case FieldType::Money:
-        return QStringLiteral("bigint");
-    case FieldType::Text:
-        break;
-    }
-    return QStringLiteral("text");
-}
-
-FieldType fieldTypeOfColumn(const QString &dataType)
-{
-    if (dataType == QLatin1String("date"))
-        return FieldType::Date;
-    if (dataType.startsWith(QLatin1String("time")) && !dataType.startsWith(QLatin1String("timestamp")))
-        return FieldType::Time;
-    if (dataType == QLatin1String("bigint"))
-        return FieldType::Money;
-    return FieldType::Text;
-}
-
-} // namespace
-
-// An advisory lock keyed by the table's name (FNV-1a, the same on every desk).
-QString serverWriteLock(const QString &table)
-{
-    quint64 h = 14695981039346656037ull;
-    for (const char c : (QByteArrayLiteral("dorvanta:") + table.toUtf8())) {
-        h ^= quint8(c);
-        h *= 1099511628211ull;
-    }
-    return QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(qint64(h));
-}
-
-namespace {
-
-// The keys of stored postings: a posting's random key is stored in its transaction, so that
-// a desk that lost the answer to its COMMIT can ask whether it was stored.
-} // namespace
-
-qint64 serverBytesReceived()
-{
-    qint64 total = 0;
-    const std::lock_guard<std::mutex> hold(Connection::registryLock());
-    for (const Connection *connection : Connection::registry())
-        total += connection->bytesReceived();
-    return total;
-}
-
-QString serverKeyTableStatement()
-{
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS dorvanta_kljuc (kljuc uuid PRIMARY KEY)");
-}
-
-namespace {
-
-// The triggers that keep a table's row of dorvanta_broj: every statement that adds or removes
-// records changes the count by as many, in the same transaction.
-const char *const KeptCountTriggers[][2] = {
-    {"dorvanta_broj_dodaj", "AFTER INSERT ON %1 REFERENCING NEW TABLE AS nova"},
-    {"dorvanta_broj_brisi", "AFTER DELETE ON %1 REFERENCING OLD TABLE AS stara"},
-    {"dorvanta_broj_prazni", "AFTER TRUNCATE ON %1"},
-};
-
-} // namespace
-
-QStringList keptCountStatements(const QString &name)
-{
-    const QString table = quote(name);
-    QString literal = name;
-    literal.replace(QLatin1Char('\''), QLatin1String("''"));
-    QStringList out{
-        QStringLiteral("CREATE TABLE IF NOT EXISTS dorvanta_broj (tabela text PRIMARY KEY, "
-                       "zapisa bigint NOT NULL)"),
-        // No record comes or goes between the count and the triggers.
-        QStringLiteral("LOCK TABLE %1 IN SHARE ROW EXCLUSIVE MODE").arg(table),
-        // Made once, by whoever makes the first table. It runs with its owner's rights, so
-        // that a role which may add records (a desk) need not, and may not, write the counts.
-        QStringLiteral(
-            "DO $d$ BEGIN IF to_regproc('dorvanta_broj_menja') IS NULL THEN "
-            "CREATE FUNCTION dorvanta_broj_menja() RETURNS trigger LANGUAGE plpgsql "
-            "SECURITY DEFINER SET search_path = public, pg_temp AS $f$ "
-            "BEGIN "
-            "IF TG_OP = 'INSERT' THEN UPDATE dorvanta_broj SET zapisa = zapisa + "
-            "(SELECT count(*) FROM nova) WHERE tabela = TG_TABLE_NAME; "
-            "ELSIF TG_OP = 'DELETE' THEN UPDATE dorvanta_broj SET zapisa = zapisa - "
-            "(SELECT count(*) FROM stara) WHERE tabela = TG_TABLE_NAME; "
-            "ELSE UPDATE dorvanta_broj SET zapisa = 0 WHERE tabela = TG_TABLE_NAME; "
-            "END IF; RETURN NULL; END $f$; END IF; END $d$"),
-    };
-    for (const auto &trigger : KeptCountTriggers) {
-        const QString triggerName = QString::fromLatin1(trigger[0]);
-        out << QStringLiteral("DROP TRIGGER IF EXISTS %1 ON %2").arg(triggerName, table)
-            << QStringLiteral("CREATE TRIGGER %1 %2 FOR EACH STATEMENT EXECUTE FUNCTION "
-                              "dorvanta_broj_menja()")
-                   .arg(triggerName, QString::fromLatin1(trigger[1]).arg(table));
-    }
-    out << QStringLiteral("INSERT INTO dorvanta_broj (tabela, zapisa) SELECT '%1', count(*) FROM "
-                          "%2 ON CONFLICT (tabela) DO UPDATE SET zapisa = excluded.zapisa")
-               .arg(literal, table);
-    return out;
-}
-
-namespace {
-
 class ResultRecord final : public RecordView
 {
 public:
@@ -442,7 +95,9 @@ class ServerTable final : public TableStore
 {
 public:
     ServerTable(const QString &uri, const QString &absolutePath, const QString &displayPath)
-        : TableStore(absolutePath, displayPath), m_conn(connectionTo(uri, QFileInfo(absolutePath).absolutePath() + QStringLiteral("/baza.txt")))
+        : TableStore(absolutePath, displayPath),
+          m_conn(server::connectionTo(uri, QFileInfo(absolutePath).absolutePath() +
+                                               QStringLiteral("/baza.txt")))
     {
         m_tableName = serverTableName(absolutePath);
         Params p;
@@ -643,15 +298,12 @@ public:
         const QString context = QStringLiteral("Cannot read table");
         if (m_keptCount == KeptCount::Unknown) {
             const bool there =
-                exec(QStringLiteral("SELECT to_regclass('dorvanta_broj') IS NOT NULL"), {}, context)
-                    .bytes(0, 0) == "t";
+                m_conn.exists(QStringLiteral("dorvanta_broj"), context, m_displayPath);
             m_keptCount = there ? KeptCount::There : KeptCount::Absent;
             if (!there)
                 return std::nullopt;
         }
-        QStringList triggers;
-        for (const auto &trigger : KeptCountTriggers)
-            triggers << QStringLiteral("'%1'").arg(QLatin1String(trigger[0]));
+        const QStringList triggers = keptCountTriggerLiterals();
         Params p;
         p.add(Cell::fromText(m_tableName));
         const Result r = exec(
@@ -690,15 +342,10 @@ public:
     void replaceAll(TableStore &source) override
     {
         requireFieldsOf(*this, source);
-        begin();
-        try {
-            deleteAll();
-            appendAll(source);
-            commit();
-        } catch (...) {
-            rollbackQuietly();
-            throw;
-        }
+        Transaction transaction(*this);
+        deleteAll();
+        appendAll(source);
+        transaction.commit();
     }
 
     // Appends every record of `source` (of this table's layout) in stored order, in batches.
@@ -725,39 +372,30 @@ public:
     void beginReading() override
     {
         // One snapshot for every statement until the end; writers are not held up.
-        m_conn.m_transaction = m_inTransaction = true;
-        try {
-            exec(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"), {},
-                 QStringLiteral("Cannot start a transaction on table"));
-        } catch (...) {
-            rollbackQuietly();
-            throw;
-        }
+        m_conn.begin(QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY"),
+                     QStringLiteral("Cannot start a transaction on table"), m_displayPath);
+        m_inTransaction = true;
     }
 
     bool beginPosting(const QString &key) override
     {
+        const QString context = QStringLiteral("Cannot start a transaction on table");
         QString sql = QStringLiteral("BEGIN; ") + serverWriteLock(m_tableName);
         if (!key.isEmpty()) {
-            ensureKeyTable();
+            m_conn.ensureKeyTable(context, m_displayPath);
             // The key is the caller's own UUID text: hex digits and dashes only.
             if (QUuid::fromString(key).isNull())
                 throw EngineError(QStringLiteral("'%1' is not a posting key").arg(key));
             sql += QStringLiteral("; INSERT INTO dorvanta_kljuc (kljuc) VALUES ('%1') ON CONFLICT "
                                   "DO NOTHING").arg(QUuid::fromString(key).toString(QUuid::WithoutBraces));
         }
-        m_conn.m_transaction = m_inTransaction = true;
-        try {
-            // One round trip. Other desks still read; a second writer waits in the lock until
-            // this one ends.
-            const Result r = exec(sql, {}, QStringLiteral("Cannot start a transaction on table"));
-            if (!key.isEmpty() && qstrcmp(PQcmdTuples(r.get()), "0") == 0) {
-                rollback(); // stored already, by an earlier attempt whose answer was lost
-                return false;
-            }
-        } catch (...) {
-            rollbackQuietly();
-            throw;
+        // One round trip. Other desks still read; a second writer waits in the lock until
+        // this one ends.
+        const Result r = m_conn.begin(sql, context, m_displayPath);
+        m_inTransaction = true;
+        if (!key.isEmpty() && qstrcmp(PQcmdTuples(r.get()), "0") == 0) {
+            rollback(); // stored already, by an earlier attempt whose answer was lost
+            return false;
         }
         m_key = key;
         return true;
@@ -765,50 +403,29 @@ public:
 
     void commit() override
     {
-        const bool lost = m_conn.m_lost;
         const QString key = std::exchange(m_key, QString());
-        m_conn.m_transaction = m_inTransaction = false;
-        m_conn.m_lost = false;
-        if (lost)
-            unavailable(QStringLiteral("the connection broke during the transaction"));
-        PGconn *conn = m_conn.get();
-        PGresult *raw = nullptr;
-        const serverlink::Outcome outcome =
-            serverlink::exec(conn, "COMMIT", 0, nullptr, m_conn.answerSeconds(), &raw);
-        const Result r(raw);
-        if (outcome == serverlink::Outcome::Answered && PQstatus(conn) == CONNECTION_OK &&
-            !serverlink::endsSession(r.get())) {
-            // A transaction that failed earlier ends in a rollback.
-            if (PQresultStatus(r.get()) == PGRES_COMMAND_OK && qstrcmp(PQcmdStatus(r.get()), "COMMIT") == 0)
-                return;
+        m_inTransaction = false;
+        const Connection::CommitAnswer answer = m_conn.commit();
+        switch (answer.outcome) {
+        case Connection::CommitAnswer::Committed:
+            return;
+        case Connection::CommitAnswer::RolledBack:
             throw EngineError(QStringLiteral("Cannot commit table %1: the transaction was rolled back")
                                   .arg(m_displayPath));
+        case Connection::CommitAnswer::AnswerLost:
+            break;
         }
-        // The COMMIT went out, but its answer never came: the server may have stored it.
-        const QString reason = outcome == serverlink::Outcome::TimedOut
-                                   ? QStringLiteral("server ne odgovara (%1 s)").arg(m_conn.answerSeconds())
-                                   : QString::fromUtf8(r.get() ? PQresultErrorMessage(r.get())
-                                                               : PQerrorMessage(conn))
-                                         .simplified();
-        const int pid = m_conn.m_pid;
-        const QByteArray started = m_conn.m_backendStart;
-        m_conn.drop();
-        if (key.isEmpty() || pid == 0)
-            outcomeUnknown(reason);
-        askWhetherStored(key, pid, started, reason);
+        if (key.isEmpty() || answer.pid == 0)
+            outcomeUnknown(answer.reason);
+        askWhetherStored(key, answer.pid, answer.backendStart, answer.reason);
     }
 
     void rollback() override
     {
-        const bool lost = m_conn.m_lost;
-        const bool open = std::exchange(m_inTransaction, false);
-        m_conn.m_transaction = false;
-        m_conn.m_lost = false;
+        if (!std::exchange(m_inTransaction, false))
+            return;
         m_key.clear();
-        // After a commit, or a connection lost meanwhile, there is nothing to roll back; a
-        // ROLLBACK then would only go to a new connection.
-        if (open && !lost)
-            exec(QStringLiteral("ROLLBACK"), {}, QStringLiteral("Cannot roll back table"));
+        m_conn.rollback(m_displayPath);
     }
 
     void rollbackQuietly() noexcept override
@@ -826,44 +443,16 @@ public:
     runBesideTogether(const std::vector<BesideStatement> &statements) override
     {
         std::vector<QByteArray> texts;
-        std::vector<Params> params(statements.size());
-        std::vector<std::vector<const char *>> pointers;
-        std::vector<serverlink::BatchStatement> batch;
-        for (size_t i = 0; i < statements.size(); ++i) {
-            texts.push_back(serverParameters(statements[i].first).toUtf8());
-            for (const Cell &c : statements[i].second)
-                params[i].add(c);
-            batch.push_back({texts.back(), params[i].pointers()});
+        std::vector<Params> params;
+        for (const auto &[sql, cells] : statements) {
+            texts.push_back(serverParameters(sql).toUtf8());
+            params.emplace_back(cells);
         }
-        std::vector<PGresult *> raw;
-        PGconn *conn = m_conn.get();
-        const serverlink::Outcome outcome =
-            serverlink::execBatch(conn, batch, m_conn.answerSeconds(), raw);
-        std::vector<Result> results;
-        for (PGresult *r : raw)
-            results.emplace_back(r);
-        if (outcome != serverlink::Outcome::Answered) {
-            // A pipeline left half read is of no more use; the transaction went with it.
-            m_conn.drop();
-            m_conn.broke();
-            unavailable(outcome == serverlink::Outcome::TimedOut
-                            ? QStringLiteral("server ne odgovara (%1 s)").arg(m_conn.answerSeconds())
-                            : QStringLiteral("the connection broke"));
-        }
-        std::vector<std::vector<std::vector<Cell>>> rows(results.size());
-        for (size_t i = 0; i < results.size(); ++i) {
-            const Result &r = results[i];
-            const auto status = PQresultStatus(r.get());
-            // The first that failed says why (the server skipped the ones after it).
-            if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-                failed(m_conn, conn, r, QStringLiteral("Cannot access table"), m_displayPath);
-            const int columns = PQnfields(r.get());
-            for (int row = 0; row < r.rows(); ++row) {
-                std::vector<Cell> &cells = rows[i].emplace_back();
-                for (int c = 0; c < columns; ++c)
-                    cells.push_back(r.isNull(row, c) ? Cell() : Cell::fromText(r.text(row, c)));
-            }
-        }
+        const std::vector<Result> results =
+            m_conn.runTogether(texts, params, QStringLiteral("Cannot access table"), m_displayPath);
+        std::vector<std::vector<std::vector<Cell>>> rows;
+        for (const Result &r : results)
+            rows.push_back(r.textRows());
         return rows;
     }
 
@@ -871,9 +460,7 @@ public:
                 std::vector<Cell> &cells) override
     {
         GeneratedSql generated = SqlGenerator::generate(statement, *this, SqlDialect::Postgres);
-        Params p;
-        for (const Cell &c : generated.parameters)
-            p.add(c);
+        Params p(generated.parameters);
         const Result r = exec(generated.sql, p, QStringLiteral("Cannot read table"));
         const int width = int(generated.columns.size());
         for (int row = 0; row < r.rows(); ++row) {
@@ -894,9 +481,7 @@ public:
                    std::vector<qint64> &ids) override
     {
         GeneratedSql generated = SqlGenerator::generate(statement, *this, SqlDialect::Postgres);
-        Params p;
-        for (const Cell &c : generated.parameters)
-            p.add(c);
+        Params p(generated.parameters);
         const Result r = exec(generated.idsSql, p, QStringLiteral("Cannot read table"));
         ids.reserve(ids.size() + size_t(r.rows()));
         for (int row = 0; row < r.rows(); ++row)
@@ -908,9 +493,7 @@ public:
                      std::vector<qint64> &ids, std::vector<Cell> &cells) override
     {
         const GeneratedSql generated = SqlGenerator::generate(statement, *this, SqlDialect::Postgres);
-        Params p;
-        for (const Cell &c : generated.parameters)
-            p.add(c);
+        Params p(generated.parameters);
         p.add(fromId);
         p.add(toId);
         const Result r = exec(generated.rangeSql, p, QStringLiteral("Cannot read table"));
@@ -933,11 +516,8 @@ public:
             QStringLiteral("^\\s*CREATE TABLE IF NOT EXISTS\\s+(\\w+)"),
             QRegularExpression::CaseInsensitiveOption);
         if (const auto m = createIfMissing.match(text); m.hasMatch()) {
-            Params name;
-            name.add(Cell::fromText(m.captured(1).toLower()));
-            if (exec(QStringLiteral("SELECT to_regclass($1) IS NOT NULL"), name,
-                     QStringLiteral("Cannot access table"))
-                    .bytes(0, 0) == "t")
+            if (m_conn.exists(m.captured(1).toLower(), QStringLiteral("Cannot access table"),
+                              m_displayPath))
                 return {};
         }
         return text;
@@ -949,18 +529,7 @@ public:
         const QString text = besideStatement(sql);
         if (text.isEmpty())
             return {};
-        Params p;
-        for (const Cell &c : params)
-            p.add(c);
-        const Result r = exec(text, p, QStringLiteral("Cannot access table"));
-        std::vector<std::vector<Cell>> rows;
-        const int columns = PQnfields(r.get());
-        for (int row = 0; row < r.rows(); ++row) {
-            std::vector<Cell> &cells = rows.emplace_back();
-            for (int c = 0; c < columns; ++c)
-                cells.push_back(r.isNull(row, c) ? Cell() : Cell::fromText(r.text(row, c)));
-        }
-        return rows;
+        return exec(text, Params(params), QStringLiteral("Cannot access table")).textRows();
     }
 
     void scanBeside(const QString &sql, const std::vector<Cell> &params,
@@ -969,10 +538,7 @@ public:
         const QString text = besideStatement(sql);
         if (text.isEmpty())
             return;
-        Params p;
-        for (const Cell &c : params)
-            p.add(c);
-        const Result r = exec(text, p, QStringLiteral("Cannot access table"));
+        const Result r = exec(text, Params(params), QStringLiteral("Cannot access table"));
         ResultRecord record(r, PQnfields(r.get()));
         for (record.m_row = 0; record.m_row < r.rows(); ++record.m_row)
             visit(record);
@@ -981,11 +547,11 @@ public:
     Result exec(const QString &sql, const Params &p, const QString &context, bool mayFail = false)
     {
         if (!mayFail)
-            return run(m_conn, sql, p, context, m_displayPath);
+            return m_conn.run(sql, p, context, m_displayPath);
         // Reading the password record of a table that is not there: a missing password table
         // just means no table.
         try {
-            return run(m_conn, sql, p, context, m_displayPath);
+            return m_conn.run(sql, p, context, m_displayPath);
         } catch (const EngineError &e) {
             if (e.kind() == EngineError::Kind::Unavailable)
                 throw;
@@ -1006,19 +572,6 @@ private:
     }
 
     QString table() const { return quote(m_tableName); }
-
-    // Makes the table of posting keys when an older set-up lacks it (the desk role may not:
-    // dorvanta-init --roles makes it then).
-    void ensureKeyTable()
-    {
-        if (m_conn.m_keyTableReady)
-            return;
-        const Result r = exec(QStringLiteral("SELECT to_regclass('dorvanta_kljuc') IS NOT NULL"), {},
-                              QStringLiteral("Cannot start a transaction on table"));
-        if (r.bytes(0, 0) != "t")
-            exec(serverKeyTableStatement(), {}, QStringLiteral("Cannot start a transaction on table"));
-        m_conn.m_keyTableReady = true;
-    }
 
     [[noreturn]] void outcomeUnknown(const QString &reason)
     {
@@ -1083,69 +636,44 @@ std::unique_ptr<TableStore> openServerTable(const QString &uri, const QString &a
 
 namespace {
 
+// One transaction of a connection outside any table's: making, dropping, importing tables.
+class ConnectionTransaction final : public Transactional
+{
+public:
+    ConnectionTransaction(Connection &conn, const QString &context, const QString &path)
+        : m_conn(conn), m_context(context), m_path(path)
+    {
+    }
+    void begin() override { m_conn.begin(QStringLiteral("BEGIN"), m_context, m_path); }
+    void commit() override
+    {
+        const Connection::CommitAnswer answer = m_conn.commit();
+        if (answer.outcome == Connection::CommitAnswer::AnswerLost)
+            unavailable(answer.reason);
+        if (answer.outcome == Connection::CommitAnswer::RolledBack)
+            throw EngineError(QStringLiteral("%1 %2: %3")
+                                  .arg(m_context, m_path,
+                                       answer.reason.isEmpty()
+                                           ? QStringLiteral("the transaction was rolled back")
+                                           : answer.reason));
+    }
+    void rollbackQuietly() noexcept override { m_conn.rollbackQuietly(); }
+
+private:
+    Connection &m_conn;
+    QString m_context;
+    QString m_path;
+};
+
 // Runs `work` in one transaction of the connection: committed when it returns, rolled back
 // when it throws.
 void inTransaction(Connection &conn, const QString &context, const QString &path,
                    const std::function<void()> &work)
 {
-    run(conn, QStringLiteral("BEGIN"), context, path);
-    conn.m_transaction = true;
-    bool committing = false;
-    try {
-        work();
-        conn.m_transaction = false;
-        committing = true;
-        const Result r = run(conn, QStringLiteral("COMMIT"), context, path);
-        if (qstrcmp(PQcmdStatus(r.get()), "COMMIT") != 0)
-            throw EngineError(QStringLiteral("%1 %2: the transaction was rolled back").arg(context, path));
-    } catch (...) {
-        const bool lost = conn.m_lost;
-        conn.m_transaction = conn.m_lost = false;
-        // After COMMIT the transaction has ended either way.
-        if (!lost && !committing) {
-            try {
-                run(conn, QStringLiteral("ROLLBACK"), context, path);
-            } catch (...) {
-            }
-        }
-        throw;
-    }
-}
-
-// Creates the table inside the open transaction.
-void createInTransaction(Connection &conn, const QString &displayPath, const TableSchema &schema,
-                         const PasswordRecord &password)
-{
-    const QString context = QStringLiteral("Cannot create table");
-    const QString name = schema.name().toLower();
-    {
-        run(conn,
-            QStringLiteral("CREATE TABLE IF NOT EXISTS dorvanta_password (tabela text PRIMARY KEY, "
-                           "salt bytea NOT NULL, hash bytea NOT NULL)"),
-            context, displayPath);
-        run(conn, serverKeyTableStatement(), context, displayPath);
-        Params p;
-        p.add(Cell::fromText(name));
-        const Result exists = run(conn, QStringLiteral("SELECT to_regclass($1) IS NOT NULL"), p,
-                                  context, displayPath);
-        if (exists.bytes(0, 0) == "t")
-            throw EngineError(EngineError::Kind::AlreadyExists,
-                              QStringLiteral("Table already exists: %1").arg(displayPath));
-        for (const QString &statement : createTableStatements(schema, quote, columnType,
-                                                              QStringLiteral("id bigserial PRIMARY KEY")))
-            run(conn, statement, context, displayPath);
-        for (const QString &statement : keptCountStatements(name))
-            run(conn, statement, context, displayPath);
-        Params record;
-        record.add(Cell::fromText(name));
-        record.add(Cell::fromText(QString::fromLatin1(password.salt().toHex())));
-        record.add(Cell::fromText(QString::fromLatin1(password.hash().toHex())));
-        run(conn,
-            QStringLiteral("INSERT INTO dorvanta_password (tabela, salt, hash) VALUES "
-                           "($1, decode($2, 'hex'), decode($3, 'hex')) ON CONFLICT (tabela) DO "
-                           "UPDATE SET salt = excluded.salt, hash = excluded.hash"),
-            record, context, displayPath);
-    }
+    ConnectionTransaction connection(conn, context, path);
+    Transaction transaction(connection);
+    work();
+    transaction.commit();
 }
 
 } // namespace
@@ -1153,46 +681,40 @@ void createInTransaction(Connection &conn, const QString &displayPath, const Tab
 void createServerTable(const QString &uri, const QString &displayPath, const TableSchema &schema,
                        const PasswordRecord &password)
 {
-    Connection &conn = connectionTo(uri);
+    Connection &conn = server::connectionTo(uri);
     inTransaction(conn, QStringLiteral("Cannot create table"), displayPath,
-                  [&] { createInTransaction(conn, displayPath, schema, password); });
+                  [&] { server::createServerTableIn(conn, displayPath, schema, password); });
 }
 
 void dropServerTable(const QString &uri, const QString &displayPath)
 {
-    Connection &conn = connectionTo(uri);
+    Connection &conn = server::connectionTo(uri);
     const QString name = serverTableName(displayPath);
     const QString context = QStringLiteral("Cannot remove table");
     inTransaction(conn, context, displayPath, [&] {
-        run(conn, QStringLiteral("DROP TABLE IF EXISTS %1").arg(quote(name)), context, displayPath);
+        conn.run(QStringLiteral("DROP TABLE IF EXISTS %1").arg(quote(name)), context, displayPath);
         Params p;
         p.add(Cell::fromText(name));
-        run(conn, QStringLiteral("DELETE FROM dorvanta_password WHERE tabela = $1"), p, context,
-            displayPath);
-        if (run(conn, QStringLiteral("SELECT to_regclass('dorvanta_broj') IS NOT NULL"), context,
-                displayPath)
-                .bytes(0, 0) == "t")
-            run(conn, QStringLiteral("DELETE FROM dorvanta_broj WHERE tabela = $1"), p, context,
-                displayPath);
+        conn.run(QStringLiteral("DELETE FROM dorvanta_password WHERE tabela = $1"), p, context,
+                 displayPath);
+        if (conn.exists(QStringLiteral("dorvanta_broj"), context, displayPath))
+            conn.run(QStringLiteral("DELETE FROM dorvanta_broj WHERE tabela = $1"), p, context,
+                     displayPath);
     });
 }
 
 void importToServer(const QString &uri, const std::vector<TableStore *> &sources)
 {
-    Connection &conn = connectionTo(uri);
+    Connection &conn = server::connectionTo(uri);
     const QString context = QStringLiteral("Cannot import tables to the server");
     inTransaction(conn, context, serverlink::withoutPassword(uri), [&] {
         for (TableStore *source : sources) {
             const QString &file = source->displayPath();
             const QString name = serverTableName(source->location());
-            Params p;
-            p.add(Cell::fromText(name));
-            const Result exists = run(conn, QStringLiteral("SELECT to_regclass($1) IS NOT NULL"),
-                                      p, context, file);
-            if (exists.bytes(0, 0) != "t")
-                createInTransaction(conn, file,
-                                    TableSchema(name, source->fields(), source->readIndexes()),
-                                    source->passwordRecord());
+            if (!conn.exists(name, context, file))
+                server::createServerTableIn(
+                    conn, file, TableSchema(name, source->fields(), source->readIndexes()),
+                    source->passwordRecord());
             ServerTable server(uri, source->location(), file);
             server.exec(serverWriteLock(name), {}, context);
             if (server.exec(QStringLiteral("SELECT 1 FROM %1 LIMIT 1").arg(quote(name)), {}, context).rows())

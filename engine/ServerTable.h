@@ -19,7 +19,11 @@
 // with beginPosting() stores its key in dorvanta_kljuc; when the answer to its COMMIT is lost,
 // commit() ends the old session on a new connection and looks for the key (stored: returns;
 // not stored: Unavailable; cannot tell: OutcomeUnknown), and never sends ROLLBACK there.
+//
+// In three files: the store (here), its connection and transaction (ServerConnection.h) and
+// the statements that lay its tables out (ServerSchema.h, also for the roles' set-up).
 
+#include "engine/ServerSchema.h"
 #include "engine/TableStore.h"
 
 #include <vector>
@@ -45,21 +49,6 @@ void dropServerTable(const QString &uri, const QString &displayPath);
 // source's layout, indexes and password record). Throws EngineError, and changes nothing,
 // when a table on the server is not empty or has another layout.
 void importToServer(const QString &uri, const std::vector<TableStore *> &sources);
-
-// The statement that takes the write lock of the server table `table` for the transaction:
-// a lock that needs no rights on the table (a desk may only read and append), held by every
-// writer of the table from its begin to its end.
-QString serverWriteLock(const QString &table);
-
-// The statement that makes the table of posting keys (dorvanta_kljuc) when it is missing.
-QString serverKeyTableStatement();
-
-// The statements, for one transaction of the table's owner, after which the server keeps the
-// number of records of its table `name` (lower case) as records come and go: a row of
-// dorvanta_broj, started from the records there are, and kept by statement triggers of the
-// table. Counting the table then reads that row instead of every record. Run again, they
-// start the count anew.
-QStringList keptCountStatements(const QString &name);
 
 // The bytes this process has received from the servers over its open connections so far
 // (as TCP counts them; 0 for a connection that is not over TCP): for measurements.

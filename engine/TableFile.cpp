@@ -599,12 +599,12 @@ QList<IndexDef> TableFile::readIndexes()
 void TableFile::replaceAll(TableStore &source)
 {
     requireFieldsOf(*this, source);
-    begin();
-    try {
-        deleteAll();
-        QStringList marks;
-        for (qsizetype i = 0; i < m_fields.size(); ++i)
-            marks << QStringLiteral("?");
+    Transaction transaction(*this);
+    deleteAll();
+    QStringList marks;
+    for (qsizetype i = 0; i < m_fields.size(); ++i)
+        marks << QStringLiteral("?");
+    {
         Statement insert(*this, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                     .arg(table(), m_columnList, marks.join(u',')));
         std::vector<Cell> cells;
@@ -615,11 +615,8 @@ void TableFile::replaceAll(TableStore &source)
             insert.step();
             insert.reset();
         });
-        commit();
-    } catch (...) {
-        rollbackQuietly();
-        throw;
     }
+    transaction.commit();
 }
 
 void TableFile::begin()

@@ -18,6 +18,7 @@
 #include "engine/FieldType.h"
 #include "engine/PasswordRecord.h"
 #include "engine/TableSchema.h"
+#include "engine/Transaction.h"
 
 #include <QByteArrayView>
 
@@ -53,7 +54,7 @@ protected:
     ~RecordView() = default;
 };
 
-class TableStore
+class TableStore : public Transactional
 {
 public:
     virtual ~TableStore() = default;
@@ -106,7 +107,7 @@ public:
 
     // One transaction at a time: begin() takes the write lock at once, so sums read inside it
     // stay true until commit(). rollbackQuietly() is for closing and never throws.
-    virtual void begin() = 0;
+    void begin() override = 0;
     // begin() for one posting with the caller's random `key` (UUID text): a store that can
     // lose the answer to a commit keeps the key with the posting, so that commit() can ask
     // afterwards whether it was stored, and refuses a second posting with the same key: false
@@ -121,9 +122,9 @@ public:
     // however long it takes and whatever other connections commit meanwhile. It takes no
     // write lock (a table file's writer waits at its commit for it to end, as for any read).
     virtual void beginReading() = 0;
-    virtual void commit() = 0;
+    void commit() override = 0;
     virtual void rollback() = 0;
-    virtual void rollbackQuietly() noexcept = 0;
+    void rollbackQuietly() noexcept override = 0;
 
     // Runs a parsed statement of the SQL dialect on this table: the result's columns, and its
     // cells row by row.

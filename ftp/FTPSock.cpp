@@ -29,6 +29,28 @@
 
 namespace ftp {
 
+bool ipAddress(const QString &text, sockaddr_storage &a)
+{
+    const QByteArray bytes = text.left(INET6_ADDRSTRLEN).toLatin1();
+    in_addr a4{};
+    in6_addr a6{};
+    if (inet_pton(AF_INET, bytes.constData(), &a4) == 1) {
+        a = sockaddr_storage{};
+        auto &in = reinterpret_cast<sockaddr_in &>(a);
+        in.sin_family = AF_INET;
+        in.sin_addr = a4;
+        return true;
+    }
+    if (inet_pton(AF_INET6, bytes.constData(), &a6) == 1) {
+        a = sockaddr_storage{};
+        auto &in = reinterpret_cast<sockaddr_in6 &>(a);
+        in.sin6_family = AF_INET6;
+        in.sin6_addr = a6;
+        return true;
+    }
+    return false;
+}
+
 namespace {
 
 std::atomic<quint64> nextSerial{1};
@@ -60,27 +82,14 @@ bool parseAddress(const QString &text, sockaddr_storage &a)
     QString t = text.trimmed();
     if (t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']')))
         t = t.mid(1, t.size() - 2);
-    const QByteArray bytes = t.left(INET6_ADDRSTRLEN).toLatin1();
     const quint16 port = addressPort(a);
-    in_addr a4{};
-    in6_addr a6{};
-    if (inet_pton(AF_INET, bytes.constData(), &a4) == 1) {
-        a = sockaddr_storage{};
-        auto &in = reinterpret_cast<sockaddr_in &>(a);
-        in.sin_family = AF_INET;
-        in.sin_addr = a4;
-        in.sin_port = htons(port);
-        return true;
-    }
-    if (inet_pton(AF_INET6, bytes.constData(), &a6) == 1) {
-        a = sockaddr_storage{};
-        auto &in = reinterpret_cast<sockaddr_in6 &>(a);
-        in.sin6_family = AF_INET6;
-        in.sin6_addr = a6;
-        in.sin6_port = htons(port);
-        return true;
-    }
-    return false;
+    if (!ipAddress(t, a))
+        return false;
+    if (a.ss_family == AF_INET6)
+        reinterpret_cast<sockaddr_in6 &>(a).sin6_port = htons(port);
+    else
+        reinterpret_cast<sockaddr_in &>(a).sin_port = htons(port);
+    return true;
 }
 
 // The end of a protected connection: the close alert and everything before it still go

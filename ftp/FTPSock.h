@@ -32,6 +32,10 @@ class QSocketNotifier;
 
 namespace ftp {
 
+// Whether `text` is an IP address, IPv4 or IPv6 (no brackets, no spaces); when it is, `a`
+// becomes that address with port 0.
+bool ipAddress(const QString &text, sockaddr_storage &a);
+
 class TMTlsChannel;
 class TMTlsContext;
 struct TMTlsSettings;

@@ -4,6 +4,8 @@
 
 #include "FtpTls.h"
 
+#include "FTPSock.h"
+
 #include <QByteArray>
 
 #include <openssl/bio.h>
@@ -13,7 +15,6 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <sys/socket.h>
 
@@ -123,15 +124,6 @@ int newSession(SSL *ssl, SSL_SESSION *session)
     return 1;
 }
 
-bool isIpAddress(const QString &host)
-{
-    in_addr a{};
-    in6_addr a6{};
-    const QByteArray text = host.toLatin1();
-    return inet_pton(AF_INET, text.constData(), &a) == 1
-           || inet_pton(AF_INET6, text.constData(), &a6) == 1;
-}
-
 } // namespace
 
 // ---- context ------------------------------------------------------------------------------
@@ -195,7 +187,7 @@ TMTlsChannel::TMTlsChannel(std::shared_ptr<TMTlsContext> context, int fd,
     BIO_set_data(bio, new SocketBio{fd, false});
     SSL_set_bio(m_ssl, bio, bio);
     const QByteArray host = settings.host.toUtf8();
-    if (isIpAddress(settings.host)) {
+    if (sockaddr_storage address{}; ipAddress(settings.host, address)) {
         X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(m_ssl), host.constData());
     } else if (!host.isEmpty()) {
         SSL_set_tlsext_host_name(m_ssl, host.constData());

@@ -21,6 +21,44 @@ namespace platform {
 
 namespace {
 
+// Runs `call(done)` (a read or write of the rest after `done` bytes, as read(2) answers) until
+// all `size` bytes are through.
+template <typename Call> bool whole(qsizetype size, Call call)
+{
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t n = call(done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool readAt(int fd, char *data, qsizetype size, qint64 offset)
+{
+    return whole(size, [&](qsizetype done) {
+        return ::pread(fd, data + done, size_t(size - done), off_t(offset + done));
+    });
+}
+
+bool writeAt(int fd, const char *data, qsizetype size, qint64 offset)
+{
+    return whole(size, [&](qsizetype done) {
+        return offset < 0 ? ::write(fd, data + done, size_t(size - done))
+                          : ::pwrite(fd, data + done, size_t(size - done), off_t(offset + done));
+    });
+}
+
+namespace {
+
 const QString TemporaryPrefix = QStringLiteral(".~dorvanta-");
 constexpr int RandomLength = 6;
 
@@ -203,16 +241,8 @@ bool AtomicWriter::write(const char *data, qsizetype size)
 {
     if (m_failed)
         return false;
-    while (size > 0) {
-        const ssize_t n = ::write(m_temp.handle(), data, size_t(size));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail(systemReason(errno));
-        }
-        data += n;
-        size -= n;
-    }
+    if (!writeAt(m_temp.handle(), data, size, -1))
+        return fail(systemReason(errno));
     return true;
 }
 

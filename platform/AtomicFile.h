@@ -10,6 +10,13 @@
 
 namespace platform {
 
+// Reads `size` bytes at `offset` of the open descriptor `fd` into `data`, or writes them from
+// `data` there (a negative offset: at the descriptor's position), in as many calls as it
+// takes, repeating interrupted ones. False when the system fails (errno says why) or the file
+// ends first (errno EIO then).
+bool readAt(int fd, char *data, qsizetype size, qint64 offset);
+bool writeAt(int fd, const char *data, qsizetype size, qint64 offset);
+
 // Replaces the file at `path` with `data`: the bytes go to a temporary file in the same
 // folder, every write is checked, the file is flushed to disk and then renamed over the
 // target, so the target is always either the old whole file or the new whole file (also on

@@ -6,13 +6,23 @@
 #include "PagePlan.h"
 #include "Totals.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace report {
 
+namespace {
+// Measuring the rows means reading every record before the first page: beyond this many
+// records (about 1,200 pages) the rows keep their own height instead, so that the first page
+// of a very long report comes at once; what does not fit a row's box is then cut.
+constexpr int GrowingRowsLimit = 50000;
+} // namespace
+
 struct Document::Cache
 {
     std::optional<PagePlan> plan;
+    // The definition pages are laid out with, when not the report's own (rows that do not grow).
+    std::optional<Report> laidOut;
     std::optional<Totals> totals;
     std::unique_ptr<FontBook> fonts;
 };
@@ -54,8 +64,42 @@ Document::Cache &Document::cache() const
 int Document::pageCount() const
 {
     Cache &c = cache();
-    if (!c.plan)
-        c.plan = PagePlan(m_report, recordCount());
+    if (c.plan)
+        return c.plan->pageCount();
+    const Band *detail = m_report.band(BandKind::Detail);
+    const bool grows = detail && m_data &&
+                       std::any_of(detail->elements.cbegin(), detail->elements.cend(),
+                                   [](const Element &e) { return e.grows && e.hasBox(); });
+    if (grows && recordCount() > GrowingRowsLimit) {
+        Report fixed = m_report;
+        Band rows = *detail;
+        for (Element &e : rows.elements)
+            e.grows = false;
+        fixed.setBand(rows);
+        c.laidOut = std::move(fixed);
+    }
+    if (!grows || c.laidOut) {
+        c.plan = PagePlan(c.laidOut ? *c.laidOut : m_report, recordCount());
+        return c.plan->pageCount();
+    }
+    // Details that grow with their records: one pass over the records measures them.
+    if (!c.fonts)
+        c.fonts = std::make_unique<FontBook>();
+    const PageBuilder measure(m_report, m_data.get(), *c.fonts, QString(),
+                              []() -> const Totals & {
+                                  static const Totals none;
+                                  return none;
+                              });
+    QHash<int, double> taller;
+    const int count = recordCount();
+    for (int r = 0; r < count; ++r) {
+        if (!m_data->moveTo(r))
+            break;
+        const double height = measure.bandHeight(*detail, r);
+        if (height > detail->height)
+            taller.insert(r, height);
+    }
+    c.plan = PagePlan(m_report, count, taller);
     return c.plan->pageCount();
 }
 
@@ -84,7 +128,8 @@ Page Document::page(int number) const
         }
         return *c.totals;
     };
-    const PageBuilder builder(m_report, m_data.get(), *c.fonts, printTimeText(), totals);
+    const PageBuilder builder(c.laidOut ? *c.laidOut : m_report, m_data.get(), *c.fonts,
+                              printTimeText(), totals);
     return builder.build(number, c.plan->content(number));
 }
 

@@ -15,7 +15,9 @@ namespace report {
 // PDF file or a test, which may ask for the page count and for any page without a window.
 //
 // Pages are laid out only when asked for: the page count comes from the band heights and
-// the record count alone, a page reads only its own records, and the sums are made in one
+// the record count alone (a detail that grows with its record is measured first, in one pass
+// over the records, when there are at most 50,000 of them; with more, details keep their own
+// height), a page reads only its own records, and the sums are made in one
 // pass over the numbers the first time a page needs them. Copies share the data source and
 // what has been worked out so far. The data source must not change while the document is
 // in use.

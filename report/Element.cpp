@@ -103,6 +103,12 @@ Element &Element::inBox(double width, double height)
     return *this;
 }
 
+Element &Element::growing()
+{
+    grows = true;
+    return *this;
+}
+
 Element &Element::fittingIn(double width)
 {
     fitWidth = width;

@@ -54,6 +54,9 @@ struct Element
     // box's left edge and the alignment applies inside the box.
     double boxWidth = 0.0;
     double boxHeight = 0.0;
+    // A growing box keeps every line: it grows downwards beyond boxHeight as far as its text
+    // needs, and its band grows with it (see PageBuilder::bandHeight).
+    bool grows = false;
 
     // The width of the element's column (above zero: figures). A text wider than that is
     // drawn in the largest smaller font that fits, on the same x (so a right-aligned
@@ -79,6 +82,7 @@ struct Element
     Element &centred();
     Element &withMask(const QString &numberMask);
     Element &inBox(double width, double height);
+    Element &growing();
     Element &fittingIn(double width);
 };
 

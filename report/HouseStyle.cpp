@@ -57,7 +57,8 @@ Band recordBand(const QList<Element> &own, Currencies c)
                << Element::dataField(QStringLiteral("OPIS"), DescriptionLeft, 0.3)
                       .named(QStringLiteral("Description"))
                       .withFont(6)
-                      .inBox(54.0, 6.1);
+                      .inBox(54.0, 6.1)
+                      .growing();
     if (c.dinars)
         b.elements << field("DinarsIn", "ULAZDIN", DinarsInRight, DescriptionRight)
                    << field("DinarsOut", "IZLAZDIN", DinarsOutRight, DinarsInRight);

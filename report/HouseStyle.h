@@ -32,7 +32,8 @@ struct Currencies
     bool euros = true;
 };
 
-// A ruled line per record, 5.6 mm high: the running number, `own` (the record's columns from
+// A ruled line per record, 5.6 mm high, taller when the description needs more than two
+// lines (it is printed whole): the running number, `own` (the record's columns from
 // RecordLeft on), the cashier, the description and the amount columns of `currencies`
 // (ULAZDIN, IZLAZDIN, ULAZEUR, IZLAZEUR).
 Band recordBand(const QList<Element> &own, Currencies currencies = {});

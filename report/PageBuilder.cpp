@@ -1,13 +1,15 @@
 // Page layout. Bands stack from the top margin: page header, title (first page), details,
 // summary (last page); the page footer sits on the bottom margin. Elements are placed in
 // millimetres from their band's edges; text in a fixed box is wrapped at the box width and
-// keeps only the lines that fit its height.
+// keeps only the lines that fit its height, while a growing box keeps every line and makes
+// its band (and so the page plan) taller.
 #include "PageBuilder.h"
 
 #include "MoneyText.h"
 #include "Totals.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace report {
@@ -46,8 +48,9 @@ Page PageBuilder::build(int number, const PagePlan::Content &content) const
 
     auto place = [&](BandKind kind, int record) {
         if (const Band *band = m_report.band(kind)) {
+            const double height = bandHeight(*band, record);
             placeBand(page, *band, y, record);
-            y += band->height;
+            y += height;
         }
     };
     // Sums are made before any record is read for the page, since making them moves the
@@ -81,6 +84,56 @@ Page PageBuilder::build(int number, const PagePlan::Content &content) const
     return page;
 }
 
+double PageBuilder::bandHeight(const Band &band, int record) const
+{
+    double height = band.height;
+    for (const Element &element : band.elements) {
+        if (!element.grows || !element.hasBox())
+            continue;
+        const int lines = lineCount(element, valueOf(element, record, 0));
+        const double text = lines * m_fonts.lineHeight(element.font);
+        if (text > element.boxHeight) // the room above the text stays below it too
+            height = std::max(height, element.top + text + element.top);
+    }
+    return height;
+}
+
+bool PageBuilder::surelyOneLine(const Element &element, const QString &text) const
+{
+    // The advances of the single characters add up to at least the shaped text's width, up to
+    // kerning, which the margin covers: a text well inside the box needs no shaping at all.
+    if (!(m_advancesFont == element.font)) {
+        m_advances.clear();
+        m_advancesFont = element.font;
+    }
+    double sum = 0.0;
+    const double limit = element.boxWidth * 0.9;
+    for (const QChar c : text) {
+        if (c.isSurrogate() || c == u'\n' || c == u'\r')
+            return false;
+        auto advance = m_advances.constFind(c);
+        if (advance == m_advances.cend())
+            advance = m_advances.insert(c, m_fonts.width(element.font, QString(c)));
+        sum += *advance;
+        if (sum > limit)
+            return false;
+    }
+    return true;
+}
+
+int PageBuilder::lineCount(const Element &element, const QString &text) const
+{
+    if (surelyOneLine(element, text))
+        return 1;
+    const auto known = m_lineCounts.constFind(text);
+    if (known != m_lineCounts.cend())
+        return *known;
+    const int lines = int(wrap(text, element.font, element.boxWidth, INT_MAX).size());
+    if (m_lineCounts.size() < 100000)
+        m_lineCounts.insert(text, lines);
+    return lines;
+}
+
 void PageBuilder::placeBand(Page &page, const Band &band, double top, int record) const
 {
     const PageSetup &setup = m_report.page();
@@ -97,7 +150,7 @@ void PageBuilder::placeBand(Page &page, const Band &band, double top, int record
     if (band.ruleTop)
         rule(top);
     if (band.ruleBottom)
-        rule(top + band.height);
+        rule(top + bandHeight(band, record));
     for (const Element &element : band.elements)
         placeText(page, element, left, top, valueOf(element, record, page.number));
 }
@@ -119,10 +172,15 @@ void PageBuilder::placeText(Page &page, const Element &element, double left, dou
         return;
     }
 
-    const QRectF box(item.x, item.y, element.boxWidth, element.boxHeight);
     const double lineHeight = m_fonts.lineHeight(element.font);
     const int maxLines =
-        std::max(1, int(std::floor((element.boxHeight + 1e-6) / std::max(lineHeight, 1e-3))));
+        element.grows
+            ? INT_MAX
+            : std::max(1, int(std::floor((element.boxHeight + 1e-6) / std::max(lineHeight, 1e-3))));
+    const double boxHeight =
+        element.grows ? std::max(element.boxHeight, lineCount(element, text) * lineHeight)
+                      : element.boxHeight;
+    const QRectF box(item.x, item.y, element.boxWidth, boxHeight);
     switch (element.alignment) {
     case Alignment::Left:
         break;

@@ -6,6 +6,8 @@
 #include "PagePlan.h"
 #include "Report.h"
 
+#include <QHash>
+
 #include <functional>
 
 namespace report {
@@ -24,6 +26,9 @@ public:
                 const QString &dateTimeText, TotalsProvider totals);
 
     Page build(int number, const PagePlan::Content &content) const;
+    // The band's height for the data source's current record: its own height, or more when a
+    // growing box needs more lines than its own height holds.
+    double bandHeight(const Band &band, int record) const;
 
 private:
     void placeBand(Page &page, const Band &band, double top, int record) const;
@@ -34,12 +39,21 @@ private:
     // than `width` millimetres.
     FontStyle fittingFont(const FontStyle &font, const QString &text, double width) const;
     QStringList wrap(const QString &text, const FontStyle &font, double width, int maxLines) const;
+    // How many lines the box's text takes wrapped (whole, for a growing box).
+    int lineCount(const Element &element, const QString &text) const;
+    // Whether the text fits on one line of the box by the sum of its characters' advances,
+    // without shaping it.
+    bool surelyOneLine(const Element &element, const QString &text) const;
 
     const Report &m_report;
     DataSource *m_data;
     FontBook &m_fonts;
     QString m_dateTimeText;
     TotalsProvider m_totals;
+    // Line counts of growing boxes by their text: a journal repeats its descriptions.
+    mutable QHash<QString, int> m_lineCounts;
+    mutable QHash<QChar, double> m_advances; // of single characters in m_advancesFont
+    mutable FontStyle m_advancesFont;
 };
 
 } // namespace report

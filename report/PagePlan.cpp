@@ -55,6 +55,43 @@ PagePlan::PagePlan(const Report &report, int recordCount) : m_records(std::max(0
     m_pageCount = m_recordPages + (!hasSummary || summary <= left ? 0 : 1);
 }
 
+PagePlan::PagePlan(const Report &report, int recordCount, const QHash<int, double> &taller)
+    : PagePlan(report, recordCount)
+{
+    if (taller.isEmpty())
+        return;
+    const qint64 body = micrometres(report.page().bodyHeight());
+    const qint64 space = std::max<qint64>(
+        0, body - micrometres(report.bandHeight(BandKind::PageHeader)) -
+               micrometres(report.bandHeight(BandKind::PageFooter)));
+    const qint64 title = micrometres(report.bandHeight(BandKind::Title));
+    const qint64 detail = micrometres(report.bandHeight(BandKind::Detail));
+    const bool hasSummary = report.band(BandKind::Summary) != nullptr;
+    const qint64 summary = micrometres(report.bandHeight(BandKind::Summary));
+
+    // Records fill each page in turn; a page after the first takes at least one, as does the
+    // first when it has no title (as in the plan of equal details).
+    m_pageStarts = {0};
+    qint64 left = std::max<qint64>(0, space - title);
+    int onPage = 0;
+    bool firstPage = true;
+    for (int r = 0; r < m_records; ++r) {
+        const auto t = taller.constFind(r);
+        const qint64 height = t == taller.cend() ? detail : micrometres(*t);
+        const bool mustTake = onPage == 0 && !(firstPage && title > 0);
+        if (height > left && !mustTake) {
+            m_pageStarts.append(r);
+            left = space;
+            onPage = 0;
+            firstPage = false;
+        }
+        left -= height;
+        ++onPage;
+    }
+    m_recordPages = int(m_pageStarts.size());
+    m_pageCount = m_recordPages + (!hasSummary || summary <= left ? 0 : 1);
+}
+
 PagePlan::Content PagePlan::content(int number) const
 {
     Content c;
@@ -62,6 +99,16 @@ PagePlan::Content PagePlan::content(int number) const
         return c;
     c.title = number == 1;
     c.summary = number == m_pageCount;
+    if (!m_pageStarts.isEmpty()) {
+        if (number <= m_recordPages) {
+            c.firstRecord = m_pageStarts.at(number - 1);
+            c.recordCount = (number < m_recordPages ? m_pageStarts.at(number) : m_records) -
+                            c.firstRecord;
+        } else {
+            c.firstRecord = m_records;
+        }
+        return c;
+    }
     if (number == 1) {
         c.firstRecord = 0;
         c.recordCount = std::min(m_records, m_perFirstPage);

@@ -2,6 +2,9 @@
 
 #include "Report.h"
 
+#include <QHash>
+#include <QList>
+
 namespace report {
 
 // Which records, and whether the title and the summary, go on each page. It is worked out
@@ -26,6 +29,10 @@ public:
 
     PagePlan() = default;
     PagePlan(const Report &report, int recordCount);
+    // The same for a detail band that grows with its record: `taller` gives the height, in
+    // millimetres, of each record whose detail is taller than the band (the rest have the
+    // band's height). Pages then hold as many whole details as fit.
+    PagePlan(const Report &report, int recordCount, const QHash<int, double> &taller);
 
     int pageCount() const { return m_pageCount; }
     // The content of page `number`, from 1 to pageCount().
@@ -37,6 +44,8 @@ private:
     int m_perPage = 1;
     int m_recordPages = 1; // pages that hold records (at least the first)
     int m_pageCount = 1;
+    // With taller details: the first record of each page that holds records.
+    QList<int> m_pageStarts;
 };
 
 } // namespace report

@@ -9,11 +9,15 @@ namespace {
 
 using namespace house;
 
-Band titleBand(bool withFourthLine)
+constexpr double TitleLineStep = 5.0; // a 10 pt title line
+
+Band titleBand(bool withFourthLine, bool withFifthLine)
 {
+    // A fifth line moves the column headings down by one line.
+    const double shift = withFifthLine ? TitleLineStep : 0.0;
     Band b;
     b.kind = BandKind::Title;
-    b.height = 30.2;
+    b.height = 30.2 + shift;
     b.elements = {
         Element::label(QString(), 2.1, 2.1).named(TitleLine1).withFont(16, Bold),
         Element::label(QString(), 2.1, 9.5).named(TitleLine2).withFont(12, Bold),
@@ -21,6 +25,10 @@ Band titleBand(bool withFourthLine)
     };
     if (withFourthLine)
         b.elements << Element::label(QString(), 2.1, 20.1).named(TitleLine4).withFont(10);
+    if (withFifthLine)
+        b.elements << Element::label(QString(), 2.1, 20.1 + TitleLineStep)
+                          .named(TitleLine5)
+                          .withFont(10);
     const struct
     {
         const char *name;
@@ -32,11 +40,11 @@ Band titleBand(bool withFourthLine)
         {"HeadingDescription", "Opis", 70.9},
     };
     for (const auto &h : headings) {
-        b.elements << Element::label(QString::fromLatin1(h.text), h.left, 25.4)
+        b.elements << Element::label(QString::fromLatin1(h.text), h.left, 25.4 + shift)
                           .named(QString::fromLatin1(h.name))
                           .withFont(10);
     }
-    b.elements << currencyHeadings();
+    b.elements << currencyHeadings({}, 19.6 + shift);
     return b;
 }
 
@@ -83,11 +91,11 @@ Band summaryBand(bool ruleTop)
     return b;
 }
 
-Report build(bool review)
+Report build(bool review, bool searchLine)
 {
     Report r(PageSetup{}); // Letter, portrait, 12.7 mm on every side
     r.setBand(pageHeaderBand());
-    r.setBand(titleBand(!review));
+    r.setBand(titleBand(!review, searchLine));
     r.setBand(detailBand());
     r.setBand(summaryBand(review));
     r.setBand(pageFooterBand());
@@ -96,14 +104,14 @@ Report build(bool review)
 
 } // namespace
 
-Report turnoverReport()
+Report turnoverReport(bool searchLine)
 {
-    return build(false);
+    return build(false, searchLine);
 }
 
 Report reviewReport()
 {
-    return build(true);
+    return build(true, false);
 }
 
 } // namespace report

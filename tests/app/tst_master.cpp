@@ -245,6 +245,86 @@ private slots:
         QCOMPARE(data->records("korisnici"), (QList<QStringList>{{"12345", "Admin"}}));
     }
 
+    // The users page refuses, with its reason, a user the login could not tell apart or that
+    // would open or close the administrator menu wrongly, and stores nothing of it, not even
+    // when the page is left and another page reads the users. What the data directory held
+    // before may stay.
+    void usersPageRefusesCollidingUsers_data()
+    {
+        QTest::addColumn<QStringList>("before"); // further users: code, name, code, name...
+        QTest::addColumn<int>("row");            // -1: a new user
+        QTest::addColumn<QStringList>("typed");  // code, name; none: the row deleted
+        QTest::addColumn<QString>("refusal");    // none: stored
+        const QString taken = "Korisnik nije sacuvan: sifru %1 vec ima korisnik %2.";
+        const QString empty = "Korisnik nije sacuvan: sifra je prazna";
+        const QString secondAdmin = "Korisnik nije sacuvan: korisnik Admin vec postoji";
+        const auto row = [](const char *name, QStringList before, int r, QStringList typed,
+                            QString refusal) {
+            QTest::newRow(name) << before << r << typed << refusal;
+        };
+        row("new, code taken", {}, -1, {"111", "Marko"}, taken.arg("111", "Petar Petrovic"));
+        row("new, no code", {}, -1, {"", "Marko"}, empty);
+        row("new, blank code", {}, -1, {"  ", "Marko"}, empty);
+        row("new Admin", {}, -1, {"999", "Admin"}, secondAdmin);
+        row("code changed to a taken one", {}, 1, {"12345", "Petar Petrovic"},
+            taken.arg("12345", "Admin"));
+        row("renamed to Admin", {}, 1, {"111", "Admin"}, secondAdmin);
+        row("last Admin renamed", {}, 0, {"12345", "Petar"},
+            "Korisnik nije sacuvan: Admin se ne moze preimenovati");
+        row("last Admin deleted", {}, 0, {}, "Korisnik Admin se ne moze obrisati");
+        row("new, free code", {}, -1, {"222", "Marko"}, {});
+        row("one of two Admins deleted", {"777", "Admin"}, 0, {}, {});
+        row("duplicate code from before, renamed", {"111", "Drugi Petar"}, 2,
+            {"111", "Petar Drugi"}, {});
+    }
+    void usersPageRefusesCollidingUsers()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(int, row);
+        QFETCH(QStringList, typed);
+        QFETCH(QString, refusal);
+        for (int i = 0; i + 1 < before.size(); i += 2)
+            data->addUser(before[i], before[i + 1]);
+        auto *grid = openUsers();
+        auto *navigator = find<DBNavigator>("DBNavigator1");
+        QList<QStringList> expected = data->records("korisnici");
+        const QList<QStringList> stored = expected;
+
+        if (typed.isEmpty()) {
+            grid->setCurrentIndex(grid->model()->index(row, 0));
+            if (refusal.isEmpty())
+                dialogs.answerYes();
+            navigate(navigator, DBNavigator::Delete);
+            expected.removeAt(row);
+        } else {
+            if (row < 0) {
+                navigate(navigator, DBNavigator::Insert);
+                row = grid->model()->rowCount() - 1;
+                expected.append(typed);
+            } else {
+                expected[row] = typed;
+            }
+            for (int column : {0, 1}) {
+                if (!typed[column].isEmpty())
+                    typeIntoCell(grid, row, column, typed[column]);
+            }
+            navigate(navigator, DBNavigator::Post);
+        }
+        if (refusal.isEmpty()) {
+            QVERIFY2(dialogs.messages().isEmpty(), qPrintable(dialogs.messages().join(" | ")));
+            QCOMPARE(data->records("korisnici"), expected);
+            return;
+        }
+        saidOnce(refusal);
+        QVERIFY(dialogs.questions().isEmpty()); // refused before "Da li ste sigurni?"
+        QCOMPARE(data->records("korisnici"), stored);
+        // Leaving the page, and the report page reading the users, store nothing either.
+        click("BitBtn10");
+        click("BitBtn5");
+        dialogs.clear();
+        QCOMPARE(data->records("korisnici"), stored);
+    }
+
     void tableThatFailsToReReadAfterAChangeElsewhereIsReported()
     {
         data->addPosting("Petar Petrovic", "01/12/2026", "1500.00", "0.00", "0.00", "0.00");

@@ -361,6 +361,44 @@ private slots:
         QVERIFY(lines.at(2).startsWith("U-2026-000003,"));
     }
 
+    // A keyword search: the header names the word under the other criteria, a long reason
+    // prints whole, and the word stays in its box, so the CSV of the same search follows
+    // without asking for it again.
+    void keywordIsNamedInTheHeaderAndStaysForTheCsvAndLongReasonsPrintWhole()
+    {
+        const QString longReason =
+            "Kupovina papira za stampac i fascikli za arhivu racuna, sa dostavom u magacin na "
+            "drugom spratu i odnosenjem starih kutija, po racunu dobavljaca broj 2026-0012345 "
+            "od petka";
+        data->addPosting("Ana", "01/12/2026", "5.00", "0.00", "0.00", "0.00", longReason, "Gorivo");
+        data->addPosting("Ana", "02/12/2026", "7.00", "0.00", "0.00", "0.00", "Papir", "Gorivo");
+        data->addPosting("Ana", "03/12/2026", "9.00", "0.00", "0.00", "0.00", "Gorivo", "Gorivo");
+        enterPage();
+        select("RadioButton6");
+        setText("Edit10", "papir");
+        press();
+        QCOMPARE(shownReports.size(), 1);
+        const Previewed &p = shownReports.first();
+        QCOMPARE(p.records, 2);
+        QCOMPARE(p.all("TitleLine4"), QStringList{"Za sve grupe"});
+        QCOMPARE(p.all("TitleLine5"),
+                 QStringList{"Rezultat pretrage po reci za pretragu: papir"});
+        const QStringList description = p.all("Description"); // how the row grows: tests/report
+        QCOMPARE(description.mid(0, description.size() - 1).join(' '), longReason);
+        QCOMPARE(boxText("Edit10"), QStringLiteral("papir"));
+
+        dialogs.answerText(QStringLiteral("papir.csv"));
+        click("BitBtnCsv");
+        QCOMPARE(dialogs.messages(),
+                 QStringList{"Snimljeno u " + data->file("papir.csv") + " (2 zapisa)"});
+
+        // Without a search the header has no such line.
+        select("RadioButton5");
+        press();
+        QCOMPARE(shownReports.size(), 2);
+        QVERIFY(shownReports.last().all("TitleLine5").isEmpty());
+    }
+
     // The daily report page: the day's state, the preview of the report, and the close after
     // the question.
     void theDayReportPageShowsPreviewsAndClosesTheDay()

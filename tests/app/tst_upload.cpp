@@ -454,6 +454,51 @@ private slots:
         form->setReviewWindow(nullptr);
     }
 
+    // FTP settings changed while the upload is on are stored when PROVERI VEZU logs in with
+    // them or when the page is left; after a failed check, only on Yes to the question on
+    // leaving. The password box does not show the password.
+    void changedFtpSettingsAreStoredAfterASuccessfulCheckOrOnLeaving_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("check");
+        QTest::addColumn<bool>("yes"); // the answer on leaving after a failed check
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("left unchecked") << "tajna" << false << false << "tajna";
+        QTest::newRow("checked") << "tajna" << true << false << "tajna";
+        QTest::newRow("check failed, dropped") << "pogresna" << true << false << "stara";
+        QTest::newRow("check failed, stored on Yes") << "pogresna" << true << true << "pogresna";
+    }
+    void changedFtpSettingsAreStoredAfterASuccessfulCheckOrOnLeaving()
+    {
+        QFETCH(QString, password);
+        QFETCH(bool, check);
+        QFETCH(bool, yes);
+        QFETCH(QString, stored);
+        startServer();
+        writeOptions({"1", "127.0.0.1", "kasa", "stara"});
+        const auto file = [](const QString &pwd) {
+            return "1\r\n127.0.0.1\r\nkasa\r\n" + pwd.toLatin1() + "\r\n";
+        };
+        showWithFtp(server->port);
+        login("12345");
+        form->BitBtn19Click();
+        QCOMPARE(form->Edit16->echoMode(), QLineEdit::Password);
+        form->Edit16->setText(password);
+        const bool works = password == "tajna";
+        if (check) {
+            form->BitBtn30->click();
+            saidOnce(works ? "Veza je uspesna." : "Server je odbio korisnicko ime ili lozinku.");
+            QCOMPARE(data->readFile("podaci/ftpop.txt"), file(works ? password : "stara"));
+        }
+        dialogs.clear();
+        if (check && !works)
+            yes ? dialogs.answerYes() : dialogs.answerNo();
+        form->BitBtn10Click(); // MENI ADMINISTRATORA
+        QCOMPARE(dialogs.questions().size(), check && !works ? 1 : 0);
+        QCOMPARE(data->readFile("podaci/ftpop.txt"), file(stored));
+        QVERIFY(form->RadioButton15->isChecked());
+    }
+
     // An untrusted server is named by its key and trusted on Yes; the key then stays in the
     // option file (mode 0600), the next check logs in encrypted and a posting uploads over TLS
     // with the option lines. A plain login is refused.

@@ -12,6 +12,7 @@
 #include "engine/Query.h"
 #include "engine/ServerTable.h"
 #include "engine/TableStores.h"
+#include "engine/Transaction.h"
 #include "platform/AtomicFile.h"
 
 #include <QFile>
@@ -371,6 +372,60 @@ TEST_F(TableTest, ATransactionKeepsAllOrNothing)
     session.close(); // closing without commit undoes the delete
     EXPECT_EQ(rawQuery(dataFile("korisnici.db"), "SELECT COUNT(*) FROM korisnici"),
               QStringList{"int:300"});
+}
+
+// The transaction guard: leaving its scope in any way but commit() undoes all it did, a record
+// still being inserted too, and leaves the table free for the next transaction.
+TEST_P(StoredTableTest, ATransactionGuardKeepsOnlyWhatItCommitted)
+{
+    enum class Leave
+    {
+        Throwing,
+        Returning,
+        Committing
+    };
+    const struct
+    {
+        const char *what;
+        Leave leave;
+        bool inserting; // a second record is being inserted when the scope ends
+        int kept;
+    } cases[] = {
+        {"an error after a post", Leave::Throwing, false, 0},
+        {"an error while inserting", Leave::Throwing, true, 0},
+        {"a return while inserting", Leave::Returning, true, 0},
+        {"a commit", Leave::Committing, false, 1},
+        {"a commit while inserting", Leave::Committing, true, 2},
+    };
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
+    OpenTable other(session, QStringLiteral("podaci/promet.db"));
+    int stored = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto work = [&] {
+            engine::Transaction transaction(journal);
+            for (int i = 0; i < (c.inserting ? 2 : 1); ++i) {
+                journal.insert();
+                journal.setFieldText(QStringLiteral("OPIS"), QString::fromLatin1(c.what));
+            }
+            if (!c.inserting)
+                journal.post();
+            if (c.leave == Leave::Throwing)
+                throw EngineError(QStringLiteral("fails"));
+            if (c.leave == Leave::Committing)
+                transaction.commit();
+        };
+        if (c.leave == Leave::Throwing)
+            EXPECT_THROW(work(), EngineError);
+        else
+            work();
+        stored += c.kept;
+        EXPECT_FALSE(journal.inTransaction());
+        EXPECT_EQ(journal.recordCount(), stored);
+        // The write lock is free: another table of the file writes at once.
+        engine::Transaction next(other);
+        EXPECT_EQ(other.recordCount(), stored);
+    }
 }
 
 TEST_F(TableTest, ClosingTheSessionClosesEveryTableAndQuery)

@@ -73,3 +73,43 @@ TEST(PagePlan, DetailTallerThanThePageStillPrintsOneRecordPerPage)
         EXPECT_EQ(plan.content(page).recordCount, 1);
     }
 }
+
+// Details that grow with their records: pages hold as many whole details as fit, a detail
+// taller than a page stands alone, and every record is printed once.
+TEST(PagePlan, TallerDetailsTakeTheirRoom)
+{
+    const report::Report definition = report::turnoverReport();
+    struct Case
+    {
+        const char *name;
+        int records;
+        QHash<int, double> taller;
+        QList<int> perPage; // records on each page
+    };
+    QHash<int, double> doubled;
+    for (int r = 0; r < 60; ++r)
+        doubled.insert(r, 11.2);
+    const Case cases[] = {
+        {"none taller: as equal details", FirstPage + 1, {}, {FirstPage, 1}},
+        {"all twice as tall", 60, doubled, {18, 20, 20, 2}},
+        {"one taller than a page", 3, {{1, 300.0}}, {1, 1, 1}},
+        {"a tall last record moves on", FirstPage, {{FirstPage - 1, 12.0}}, {FirstPage - 1, 1}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const PagePlan plan(definition, c.records, c.taller);
+        QList<int> perPage;
+        int next = 0;
+        for (int page = 1; page <= plan.pageCount(); ++page) {
+            const PagePlan::Content content = plan.content(page);
+            EXPECT_EQ(content.firstRecord, next);
+            EXPECT_EQ(content.title, page == 1);
+            EXPECT_EQ(content.summary, page == plan.pageCount());
+            next += content.recordCount;
+            if (content.recordCount > 0)
+                perPage << content.recordCount;
+        }
+        EXPECT_EQ(next, c.records);
+        EXPECT_EQ(perPage, c.perPage);
+    }
+}

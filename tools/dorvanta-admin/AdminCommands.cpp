@@ -24,6 +24,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <functional>
 
 namespace admin {
 
@@ -31,22 +32,12 @@ namespace {
 
 // Runs `work` on the data directory's journal, its cash book made ready first; the engine's
 // text of a failure is returned.
-template<typename Work>
-QString onJournal(const QString &dir, Work work)
+QString onJournal(const QString &dir, const std::function<void(engine::Table &)> &work)
 {
-    engine::Session session;
-    session.setBaseDir(dir);
-    session.setShortDateFormat(QStringLiteral("dd/MM/yyyy")); // whatever the system's form
-    session.setPassword(desk::tablePassword());
-    try {
-        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
-        journal.open();
+    return desk::inJournalOf(dir, [&](engine::Table &journal) {
         desk::cashbook::prepare(journal);
         work(journal);
-    } catch (const engine::EngineError &e) {
-        return e.message();
-    }
-    return {};
+    });
 }
 
 // The desk's export follows every change of the journal, as after a posting; its heading
