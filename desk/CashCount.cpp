@@ -9,6 +9,7 @@
 #include "engine/EngineError.h"
 #include "engine/Table.h"
 #include "engine/TextForms.h"
+#include "engine/Transaction.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -158,59 +159,50 @@ Count record(engine::Table &journal, const QDate &day, Currency currency,
     }
     c.counted = total(pieces);
 
-    journal.startTransaction();
-    try {
-        // Under the journal's write lock: no posting comes between the balance and the count.
-        cashbook::requireOpenDay(journal, day);
-        const journal_balances::Balances balances = journal_balances::current(journal);
-        c.book = currency == Currency::Euros ? balances.euros : balances.dinars;
-        const Money difference = c.difference();
-        if (!difference.isZero()) {
-            Posting p;
-            p.cashier = countedBy;
-            p.day = day;
-            p.time = engine::timeText(now.time());
-            p.currency = currency;
-            const bool over = difference > Money();
-            p.direction = over ? Direction::In : Direction::Out;
-            p.amount = over ? difference : -difference;
-            p.reason = QStringLiteral("%1 po popisu %2")
-                           .arg(over ? QStringLiteral("VISAK") : QStringLiteral("MANJAK"),
-                                day.toString(DateShown));
-            c.document = writeRecord(journal, p, amountsOf(p),
-                                     over ? DocumentKind::Receipt : DocumentKind::Payment, {}, dates)
-                             .number;
-        }
-        const QList<QVariantList> last =
-            journal.runBeside(QStringLiteral("SELECT MAX(RB) FROM dorvanta_popis"));
-        c.number = last.value(0).value(0).toLongLong() + 1;
-        journal.runBeside(
-            QStringLiteral("INSERT INTO dorvanta_popis (%1) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)")
-                .arg(QLatin1String(CountColumns)),
-            {c.number, day.toString(Qt::ISODate), currencyCode(currency), countedBy,
-             now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")), c.counted.hundredths(),
-             c.book.hundredths(), c.document.isEmpty() ? QVariant() : QVariant(c.document)});
-        for (const Pieces &p : std::as_const(c.pieces))
-            journal.runBeside(QStringLiteral("INSERT INTO dorvanta_popis_apoen (RB, APOEN, KOMADA) "
-                                             "VALUES (?1, ?2, ?3)"),
-                              {c.number, p.denomination.hundredths(), p.count});
-        chain::log(journal, countedBy, QStringLiteral("POPIS"),
-                   QStringLiteral("Popis %1 gotovine %2 za %3: prebrojano %4, knjizno %5%6")
-                       .arg(c.number)
-                       .arg(currencyCode(currency), day.toString(Qt::ISODate),
-                            c.counted.toText(), c.book.toText(),
-                            c.document.isEmpty() ? QString()
-                                                 : QStringLiteral(", razlika dokumentom ") + c.document),
-                   now);
-        journal.commit();
-    } catch (...) {
-        try {
-            journal.cancel();
-            journal.rollback();
-        } catch (...) {
-        }
-        throw;
+    engine::Transaction transaction(journal);
+    // Under the journal's write lock: no posting comes between the balance and the count.
+    cashbook::requireOpenDay(journal, day);
+    const journal_balances::Balances balances = journal_balances::current(journal);
+    c.book = currency == Currency::Euros ? balances.euros : balances.dinars;
+    const Money difference = c.difference();
+    if (!difference.isZero()) {
+        Posting p;
+        p.cashier = countedBy;
+        p.day = day;
+        p.time = engine::timeText(now.time());
+        p.currency = currency;
+        const bool over = difference > Money();
+        p.direction = over ? Direction::In : Direction::Out;
+        p.amount = over ? difference : -difference;
+        p.reason = QStringLiteral("%1 po popisu %2")
+                       .arg(over ? QStringLiteral("VISAK") : QStringLiteral("MANJAK"),
+                            day.toString(DateShown));
+        c.document = writeRecord(journal, p, amountsOf(p),
+                                 over ? DocumentKind::Receipt : DocumentKind::Payment, {}, dates)
+                         .number;
     }
+    const QList<QVariantList> last =
+        journal.runBeside(QStringLiteral("SELECT MAX(RB) FROM dorvanta_popis"));
+    c.number = last.value(0).value(0).toLongLong() + 1;
+    journal.runBeside(
+        QStringLiteral("INSERT INTO dorvanta_popis (%1) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)")
+            .arg(QLatin1String(CountColumns)),
+        {c.number, day.toString(Qt::ISODate), currencyCode(currency), countedBy,
+         now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")), c.counted.hundredths(),
+         c.book.hundredths(), c.document.isEmpty() ? QVariant() : QVariant(c.document)});
+    for (const Pieces &p : std::as_const(c.pieces))
+        journal.runBeside(QStringLiteral("INSERT INTO dorvanta_popis_apoen (RB, APOEN, KOMADA) "
+                                         "VALUES (?1, ?2, ?3)"),
+                          {c.number, p.denomination.hundredths(), p.count});
+    chain::log(journal, countedBy, QStringLiteral("POPIS"),
+               QStringLiteral("Popis %1 gotovine %2 za %3: prebrojano %4, knjizno %5%6")
+                   .arg(c.number)
+                   .arg(currencyCode(currency), day.toString(Qt::ISODate),
+                        c.counted.toText(), c.book.toText(),
+                        c.document.isEmpty() ? QString()
+                                             : QStringLiteral(", razlika dokumentom ") + c.document),
+               now);
+    transaction.commit();
     return c;
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/EngineError.h"
 #include "engine/Table.h"
+#include "engine/Transaction.h"
 
 #include <QHash>
 
@@ -47,34 +48,26 @@ void write(engine::Table &journal, const Shared &s, const QString &who)
 {
     if (s.limitDinars < engine::Money() || s.limitEuros < engine::Money())
         throw engine::EngineError(QStringLiteral("Blagajnicki maksimum ne moze biti negativan"));
-    journal.startTransaction();
-    try {
-        createTable(journal);
-        const QList<std::pair<QString, QString>> values = {
-            {LimitDinars, s.limitDinars.toText()},
-            {LimitEuros, s.limitEuros.toText()},
-            {BlindCount, s.blindCount ? QStringLiteral("1") : QStringLiteral("0")},
-            {VoucherAfter, s.voucherAfterPosting ? QStringLiteral("1") : QStringLiteral("0")},
-        };
-        for (const auto &[key, value] : values)
-            journal.runBeside(QStringLiteral("INSERT INTO dorvanta_postavke (KLJUC, VREDNOST) "
-                                             "VALUES (?1, ?2) ON CONFLICT (KLJUC) DO UPDATE SET "
-                                             "VREDNOST = excluded.VREDNOST"),
-                              {key, value});
-        chain::log(journal, who, QStringLiteral("POSTAVKE"),
-                   QStringLiteral("Blagajnicki maksimum %1 DIN, %2 EUR; slepi popis %3; nalog "
-                                  "posle knjizenja %4")
-                       .arg(s.limitDinars.toText(), s.limitEuros.toText(),
-                            s.blindCount ? QStringLiteral("da") : QStringLiteral("ne"),
-                            s.voucherAfterPosting ? QStringLiteral("da") : QStringLiteral("ne")));
-        journal.commit();
-    } catch (...) {
-        try {
-            journal.rollback();
-        } catch (...) {
-        }
-        throw;
-    }
+    engine::Transaction transaction(journal);
+    createTable(journal);
+    const QList<std::pair<QString, QString>> values = {
+        {LimitDinars, s.limitDinars.toText()},
+        {LimitEuros, s.limitEuros.toText()},
+        {BlindCount, s.blindCount ? QStringLiteral("1") : QStringLiteral("0")},
+        {VoucherAfter, s.voucherAfterPosting ? QStringLiteral("1") : QStringLiteral("0")},
+    };
+    for (const auto &[key, value] : values)
+        journal.runBeside(QStringLiteral("INSERT INTO dorvanta_postavke (KLJUC, VREDNOST) "
+                                         "VALUES (?1, ?2) ON CONFLICT (KLJUC) DO UPDATE SET "
+                                         "VREDNOST = excluded.VREDNOST"),
+                          {key, value});
+    chain::log(journal, who, QStringLiteral("POSTAVKE"),
+               QStringLiteral("Blagajnicki maksimum %1 DIN, %2 EUR; slepi popis %3; nalog "
+                              "posle knjizenja %4")
+                   .arg(s.limitDinars.toText(), s.limitEuros.toText(),
+                        s.blindCount ? QStringLiteral("da") : QStringLiteral("ne"),
+                        s.voucherAfterPosting ? QStringLiteral("da") : QStringLiteral("ne")));
+    transaction.commit();
 }
 
 QString limitQuestion(const Shared &s, Currency currency, engine::Money balance,
