@@ -22,9 +22,9 @@ void TForm1::buildDeskSettingsBox(QWidget *page)
                              "GroupBoxSettings");
     GroupBoxSettings->setGeometry(360, 292, 336, 98);
     auto *dinars = new QLabel(QStringLiteral("Maksimum DIN"), GroupBoxSettings);
-    dinars->setGeometry(12, 24, 88, 20);
+    dinars->setGeometry(8, 24, 98, 20);
     EditLimitDin = named(new QLineEdit(GroupBoxSettings), "EditLimitDin");
-    EditLimitDin->setGeometry(100, 20, 90, 26);
+    EditLimitDin->setGeometry(106, 20, 86, 26);
     auto *euros = new QLabel(QStringLiteral("EUR"), GroupBoxSettings);
     euros->setGeometry(200, 24, 30, 20);
     EditLimitEur = named(new QLineEdit(GroupBoxSettings), "EditLimitEur");
