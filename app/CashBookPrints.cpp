@@ -40,6 +40,7 @@ report::CountFigures countFigures(const desk::cashcount::Count &c)
 
 report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day,
                            report::DayCurrencies currencies, const QDateTime &printTime,
+                           const QString &keyFingerprint,
                            const QList<desk::cashcount::Count> &counts,
                            const desk::settings::Shared &shared)
 {
@@ -55,6 +56,7 @@ report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day
         f.closedAt = book.close->closedAt;
     }
     f.chainHead = QString::fromLatin1(book.chainHead);
+    f.keyFingerprint = keyFingerprint;
     f.openingDinars = book.dinars.opening.toText();
     f.openingEuros = book.euros.opening.toText();
     f.closingDinars = book.dinars.closing().toText();

@@ -11,11 +11,13 @@
 
 namespace cash_prints {
 
-// The daily cash report of `book` (desk::cashbook::dayBook() of its day) with the day's cash
-// counts and, for a currency with a cash limit in `shared`, the limit and the excess of the
-// closing balance over it.
+// The daily cash report of `book` (desk::cashbook::dayBook() of its day); `keyFingerprint` is
+// the fingerprint of the shop's signing key (desk::signing::fingerprintOf()). With the day's
+// cash counts and, for a currency with a cash limit in `shared`, the limit and the excess of
+// the closing balance over it.
 report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day,
                            report::DayCurrencies currencies, const QDateTime &printTime,
+                           const QString &keyFingerprint = {},
                            const QList<desk::cashcount::Count> &counts = {},
                            const desk::settings::Shared &shared = {});
 

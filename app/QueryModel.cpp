@@ -22,28 +22,22 @@ void QueryModel::reload()
     rows = query.isOpen() ? query.recordCount() : 0;
     for (const QString &c : columns)
         queryColumns.append(query.isOpen() ? query.fieldIndex(c) : -1);
-    leadCells.clear();
-    if (leadLoad && query.isOpen()) {
-        try {
-            leadCells = leadLoad();
-        } catch (const engine::EngineError &) {
-        }
-    }
+    leadColumn.forget();
     endResetModel();
 }
 
-void QueryModel::setLeadColumn(const QString &title,
-                               std::function<QHash<qint64, LeadCell>()> load)
+void QueryModel::setLeadColumn(const QString &title, LeadColumn::Load load)
 {
-    leadTitle = title;
-    leadLoad = std::move(load);
+    leadColumn.set(title, std::move(load));
     reload();
 }
 
-QueryModel::LeadCell QueryModel::leadCell(int row) const
+LeadColumn::Cell QueryModel::leadCell(int row) const
 {
+    if (!query.isOpen())
+        return {};
     try {
-        return leadCells.value(query.recordIdAt(row));
+        return leadColumn.cell(row, rows, [this](int r) { return query.recordIdAt(r); });
     } catch (const engine::EngineError &) {
         return {};
     }
@@ -64,7 +58,7 @@ QVariant QueryModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= rows || !query.isOpen())
         return {};
     if (lead() && (index.column() == 0 || role == Qt::ForegroundRole)) {
-        const LeadCell cell = leadCell(index.row());
+        const LeadColumn::Cell cell = leadCell(index.row());
         if (role == Qt::ForegroundRole)
             return cell.marked ? QVariant(QColor(Qt::gray)) : QVariant();
         return role == Qt::DisplayRole ? QVariant(cell.text) : QVariant();
@@ -89,7 +83,7 @@ QVariant QueryModel::headerData(int section, Qt::Orientation orientation, int ro
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)
-        return lead() && section == 0 ? leadTitle : columns.value(section - lead());
+        return lead() && section == 0 ? leadColumn.title() : columns.value(section - lead());
     return section + 1;
 }
 

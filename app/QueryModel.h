@@ -6,6 +6,7 @@
 // for them (the query reads them from its table in blocks); a row the table cannot give any
 // more is shown empty.
 
+#include "LeadColumn.h"
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QStringList>
@@ -28,15 +29,10 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
-    // A column before the chosen ones, titled `title`, read beside the query: `load` gives the
-    // cells by the records' ids and is called whenever the query opens (an engine error
-    // leaves the column empty). A marked cell's whole row is shown grey.
-    struct LeadCell
-    {
-        QString text;
-        bool marked = false;
-    };
-    void setLeadColumn(const QString &title, std::function<QHash<qint64, LeadCell>()> load);
+    // A column before the chosen ones, titled `title`, read beside the query by the records'
+    // ids, only for the rows a view shows (LeadColumn.h), again whenever the query opens. A
+    // marked cell's whole row is shown grey.
+    void setLeadColumn(const QString &title, LeadColumn::Load load);
 
 private:
     void reload();
@@ -45,9 +41,7 @@ private:
     QStringList columns;
     QList<int> queryColumns; // index in the query's result for each shown column, or -1
     int rows = 0;
-    QString leadTitle;
-    std::function<QHash<qint64, LeadCell>()> leadLoad;
-    QHash<qint64, LeadCell> leadCells;
-    int lead() const { return leadLoad ? 1 : 0; }
-    LeadCell leadCell(int row) const;
+    LeadColumn leadColumn;
+    int lead() const { return leadColumn.isSet() ? 1 : 0; }
+    LeadColumn::Cell leadCell(int row) const;
 };

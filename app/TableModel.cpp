@@ -48,23 +48,22 @@ int TableModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_columns.size()) + lead();
 }
 
-void TableModel::setLeadColumn(const QString &title, std::function<QList<LeadCell>()> load)
+void TableModel::setLeadColumn(const QString &title, LeadColumn::Load load)
 {
     beginResetModel();
-    m_leadTitle = title;
-    m_leadLoad = std::move(load);
-    loadLeadColumn();
+    m_lead.set(title, std::move(load));
     endResetModel();
 }
 
-void TableModel::loadLeadColumn()
+LeadColumn::Cell TableModel::leadCell(int row) const
 {
-    m_lead.clear();
-    if (!m_leadLoad || !m_active)
-        return;
+    if (!m_active || !m_table.isOpen())
+        return {};
     try {
-        m_lead = m_leadLoad();
+        return m_lead.cell(row, m_table.recordCount(),
+                           [this](int r) { return m_table.recordIdAt(r); });
     } catch (const engine::EngineError &) {
+        return {}; // a journal the file cannot give any more shows no numbers
     }
 }
 
@@ -73,14 +72,14 @@ QVariant TableModel::data(const QModelIndex &index, int role) const
     if (!index.isValid())
         return {};
     if (lead() && index.column() == 0) {
-        const LeadCell cell = m_lead.value(index.row());
+        const LeadColumn::Cell cell = leadCell(index.row());
         if (role == Qt::DisplayRole)
             return cell.text;
         if (role == Qt::ForegroundRole && cell.marked)
             return QColor(Qt::gray);
         return {};
     }
-    if (role == Qt::ForegroundRole && lead() && m_lead.value(index.row()).marked)
+    if (role == Qt::ForegroundRole && lead() && leadCell(index.row()).marked)
         return QColor(Qt::gray);
     const QModelIndex field = lead() ? this->index(index.row(), index.column() - lead()) : index;
     if (role == Qt::TextAlignmentRole && m_table.isOpen() && field.column() < m_columns.size()) {
@@ -115,7 +114,7 @@ QVariant TableModel::headerData(int section, Qt::Orientation orientation, int ro
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)
-        return lead() && section == 0 ? m_leadTitle : m_columns.value(section - lead());
+        return lead() && section == 0 ? m_lead.title() : m_columns.value(section - lead());
     if (section != m_currentRow)
         return QString();
     switch (m_table.state()) {
@@ -215,7 +214,7 @@ void TableModel::followTable()
         m_active = active;
         m_rows = rows;
         m_columns = columns;
-        loadLeadColumn();
+        m_lead.forget();
         endResetModel();
     } else if (rows > 0 && !columns.isEmpty()) {
         // The record under the cursor may have been stored or re-read: views repaint. (One

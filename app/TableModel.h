@@ -23,6 +23,7 @@
 // Every engine error is reported through errorOccurred() with the engine's own text, and the
 // operation that failed returns false leaving the table where it was.
 
+#include "LeadColumn.h"
 #include <QAbstractTableModel>
 #include <QList>
 #include <QStringList>
@@ -62,15 +63,10 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
 
     // A read-only column before the table's own, titled `title`, whose cells are read beside
-    // the table: `load` gives one cell per record in the table's order, and is called when the
-    // table is opened or its number of records changes (an engine error leaves the column
-    // empty). A marked cell's whole row is shown grey.
-    struct LeadCell
-    {
-        QString text;
-        bool marked = false;
-    };
-    void setLeadColumn(const QString &title, std::function<QList<LeadCell>()> load);
+    // the table by the records' ids, only for the rows a view shows (LeadColumn.h); read
+    // again when the table is opened or its number of records changes. A marked cell's whole
+    // row is shown grey.
+    void setLeadColumn(const QString &title, LeadColumn::Load load);
 
     // Whether the model follows its table (the default). A model whose views are out of sight
     // stops following: it shows no table and reads nothing, so the handlers that open, post to
@@ -134,9 +130,9 @@ private:
     // Brings the model's shape, contents and current row in line with the table.
     void follow();
     void followTable();
-    void loadLeadColumn();
+    LeadColumn::Cell leadCell(int row) const;
     // 1 while the lead column is shown, else 0: the table's field f is column f + lead().
-    int lead() const { return m_leadLoad && !m_columns.isEmpty() ? 1 : 0; }
+    int lead() const { return m_lead.isSet() && !m_columns.isEmpty() ? 1 : 0; }
     // Runs an engine operation; an engine error is reported and gives false.
     template <typename F> bool run(F &&operation);
     bool keepsRule(bool deleting);
@@ -156,7 +152,5 @@ private:
     // there is shown from this copy.
     int m_insertFromRow = -1;
     QStringList m_insertFromValues;
-    QString m_leadTitle;
-    std::function<QList<LeadCell>()> m_leadLoad;
-    QList<LeadCell> m_lead;
+    LeadColumn m_lead;
 };

@@ -19,6 +19,7 @@
 
 #include "desk/CashBook.h"
 #include "desk/JournalChain.h"
+#include "desk/Offsite.h"
 #include "desk/Restore.h"
 
 #include "engine/EngineError.h"
@@ -182,6 +183,11 @@ void TForm1::buildBackupPage()
                      "BitBtn29");
     BitBtn29->setFont(uiFont(11, true));
     BitBtn29->setGeometry(12, 28, 312, 44);
+    // The newest off-site copy, or why the last one failed (fillBackupList() fills it).
+    auto *offsite = new QLabel(page);
+    offsite->setObjectName(QStringLiteral("LabelOffsite"));
+    offsite->setWordWrap(true);
+    offsite->setGeometry(360, 484, 336, 40);
 
     connect(BitBtn20, &QPushButton::clicked, this, &TForm1::BitBtn20Click);
     connect(BitBtn21, &QPushButton::clicked, this, &TForm1::BitBtn21Click);
@@ -224,6 +230,8 @@ void TForm1::fillBackupList()
     const QSignalBlocker quiet(ListBox3); // filling the list is not a choice of a line
     ListBox3->clear();
     ListBox3->addItems(backup_files::listBackupNames(backup_files::dataDirectory(startDir)));
+    if (auto *offsite = findChild<QLabel *>(QStringLiteral("LabelOffsite")))
+        offsite->setText(desk::offsite::statusLine(startDir));
     QDir::setCurrent(startDir);
 }
 
@@ -293,7 +301,10 @@ void TForm1::BitBtn20Click()
     try {
         session.setPassword(desk::tablePassword());
         desk::cashbook::backupJournal(session, name);
-        dialogs.message(QStringLiteral("SNIMLJENO"));
+        // The off-site copy follows; its failure is said, the backup stands.
+        const QString sent = desk::offsite::send(startDir, name, clock.currentDateTime());
+        dialogs.message(sent.isEmpty() ? QStringLiteral("SNIMLJENO")
+                                       : QStringLiteral("SNIMLJENO\n") + sent);
     } catch (const engine::EngineError &e) {
         dialogs.message(QStringLiteral("Back-up NIJE snimljen: ") + e.message());
     }

@@ -13,6 +13,8 @@
 #include "desk/JournalBalances.h"
 #include "CashBookPrints.h"
 #include "desk/DeskTables.h"
+#include "desk/Offsite.h"
+#include "desk/SigningKey.h"
 #include "engine/EngineError.h"
 #include "engine/TextForms.h"
 #include "platform/Clock.h"
@@ -244,6 +246,7 @@ void TForm1::DayPreviewClick()
             const QDate day = DayPicker->date();
             document = cash_prints::dayReport(desk::cashbook::dayBook(*Table3, day), day,
                                                currencies, clock.currentDateTime(),
+                                               desk::signing::fingerprintOf(startDir),
                                                desk::cashcount::ofDay(*Table3, day),
                                                desk::settings::read(*Table3));
         }
@@ -280,6 +283,11 @@ void TForm1::DayCloseClick()
     try {
         session.setPassword(desk::tablePassword());
         QString backupError;
+        // The backup's off-site copy follows; its failure is said, the close stands.
+        const auto offsiteCopy = [this](const QString &name) {
+            const QString sent = desk::offsite::send(startDir, name, clock.currentDateTime());
+            return sent.isEmpty() ? sent : u'\n' + sent;
+        };
         const desk::DayClose close = desk::cashbook::closeDayAndBackUp(
             session, day, currentUser, clock.currentDateTime(), backup, backupError);
         dialogs.message(QStringLiteral("Dan %1 je zakljucen: izvestaj br. %2/%3.")
@@ -287,7 +295,7 @@ void TForm1::DayCloseClick()
                             .arg(close.number)
                             .arg(day.year()) +
                         (backupError.isEmpty()
-                             ? QStringLiteral("\nBack-up: %1").arg(backup)
+                             ? QStringLiteral("\nBack-up: %1").arg(backup) + offsiteCopy(backup)
                              : QStringLiteral("\nBack-up NIJE snimljen: ") + backupError));
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());

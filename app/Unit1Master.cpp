@@ -93,24 +93,6 @@ QString usersRule(engine::Table &users, bool deleting)
     return {};
 }
 
-// The document number of every journal record in stored order, a reversed one marked.
-QList<TableModel::LeadCell> documentCells(engine::Table &journal)
-{
-    const QList<desk::BookEntry> entries = desk::cashbook::entries(journal);
-    QSet<QString> reversed;
-    for (const desk::BookEntry &e : entries) {
-        if (!e.reverses.isEmpty())
-            reversed.insert(e.reverses);
-    }
-    QList<TableModel::LeadCell> cells;
-    cells.reserve(entries.size());
-    for (const desk::BookEntry &e : entries) {
-        const bool marked = reversed.contains(e.number);
-        cells.append({marked ? e.number + QStringLiteral(" (storniran)") : e.number, marked});
-    }
-    return cells;
-}
-
 } // namespace
 
 void TForm1::buildMasterDataPages()
@@ -217,7 +199,7 @@ void TForm1::buildMasterDataPages()
     // reports open and close the journal many times, and a grid out of sight that followed
     // would count a long journal at every opening.
     // The document numbers beside the journal's own fields.
-    DataSource3->setLeadColumn(QStringLiteral("DOKUMENT"), [this] { return documentCells(*Table3); });
+    DataSource3->setLeadColumn(QStringLiteral("DOKUMENT"), documentNumbers(*Table3));
     DataSource3->setFollowing(Notebook1->currentIndex() == PageJournal);
     DataSource1->setRecordRule(usersRule);
     connect(Notebook1, &QStackedWidget::currentChanged, this, [this](int index) {

@@ -10,6 +10,7 @@
 
 #include "desk/CashBook.h"
 #include "desk/DeskSettings.h"
+#include "desk/SigningKey.h"
 #include "CashBookPrints.h"
 #include "engine/EngineError.h"
 #include "engine/Money.h"
@@ -568,6 +569,12 @@ bool TForm1::prepareCashBook()
     try {
         OpenTables tables(session, {Table3});
         desk::cashbook::prepare(*Table3);
+        // An older data directory gets the key that signs its yearly archives; without it the
+        // desk works on, and the archive tries again and says why.
+        try {
+            desk::signing::ensureKey(startDir);
+        } catch (const engine::EngineError &) {
+        }
         return true;
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());

@@ -126,23 +126,7 @@ TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platf
                             QStringLiteral("OPIS"), QStringLiteral("GRUPA")},
                            this);
     // The document number of each row, read beside the record; a reversed one is marked.
-    model->setLeadColumn(QStringLiteral("DOKUMENT"), [this] {
-        QHash<qint64, QueryModel::LeadCell> cells;
-        if (!Table1->isOpen())
-            return cells;
-        const QList<desk::BookEntry> entries = desk::cashbook::entries(*Table1);
-        QSet<QString> reversed;
-        for (const desk::BookEntry &e : entries) {
-            if (!e.reverses.isEmpty())
-                reversed.insert(e.reverses);
-        }
-        for (const desk::BookEntry &e : entries) {
-            const bool marked = reversed.contains(e.number);
-            cells.insert(e.id, {marked ? e.number + QStringLiteral(" (storniran)") : e.number,
-                                marked});
-        }
-        return cells;
-    });
+    model->setLeadColumn(QStringLiteral("DOKUMENT"), documentNumbers(*Table1));
     DBGrid1 = named(new QTableView(this), "DBGrid1");
     DBGrid1->setModel(model);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -636,6 +636,30 @@ std::optional<BookEntry> entry(engine::Table &journal, const QString &number)
     return entryOf(rows.front());
 }
 
+QHash<qint64, DocumentMark> documentMarks(engine::Table &journal, const QList<qint64> &ids)
+{
+    QHash<qint64, DocumentMark> marks;
+    if (ids.isEmpty())
+        return marks;
+    QStringList places;
+    QVariantList params;
+    for (const qint64 id : ids) {
+        params << id;
+        places << QStringLiteral("?%1").arg(params.size());
+    }
+    const QList<QVariantList> rows = journal.runBeside(
+        // A subquery, not a join: SQLite then finds the reversal through STORNO's index.
+        QStringLiteral("SELECT d.ID, d.BROJ, CASE WHEN EXISTS (SELECT 1 FROM dorvanta_dokument r "
+                       "WHERE r.STORNO = d.BROJ) THEN 1 ELSE 0 END FROM dorvanta_dokument d "
+                       "WHERE d.ID IN (%1)")
+            .arg(places.join(QStringLiteral(", "))),
+        params);
+    for (const QVariantList &row : rows)
+        marks.insert(row.value(0).toLongLong(),
+                     {row.value(1).toString(), row.value(2).toLongLong() == 1});
+    return marks;
+}
+
 QString reversalOf(engine::Table &journal, const QString &number)
 {
     const QList<QVariantList> rows = journal.runBeside(

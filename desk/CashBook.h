@@ -24,6 +24,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -204,6 +205,16 @@ QString numberOf(engine::Table &journal, qint64 id);
 
 // The record numbered `number`; nullopt when there is none.
 std::optional<BookEntry> entry(engine::Table &journal, const QString &number);
+// The document number of each of the records `ids` (at most a few hundred) that has one, and
+// whether that document was reversed: for the grids, which read it beside the records they
+// show.
+struct DocumentMark
+{
+    QString number;
+    bool reversed = false;
+};
+QHash<qint64, DocumentMark> documentMarks(engine::Table &journal, const QList<qint64> &ids);
+
 // The number of the reversal of `number`, empty when it was not reversed.
 QString reversalOf(engine::Table &journal, const QString &number);
 

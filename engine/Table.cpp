@@ -443,6 +443,16 @@ bool Table::fieldIsEmpty(const QString &name) const
            (cells[index].kind == Cell::Text && cells[index].text.isEmpty());
 }
 
+qint64 Table::recordIdAt(int position) const
+{
+    if (!d->validPosition(position))
+        return -1;
+    if (position == d->pos && d->editing())
+        return recordId();
+    d->cache.row(position); // its block, read when needed
+    return d->cache.idAt(position);
+}
+
 QString Table::textAt(int position, int index) const
 {
     d->checkIndex(index);

@@ -82,6 +82,9 @@ public:
     // identity, so two identical records have different ids); -1 when there is no current
     // record.
     qint64 recordId() const;
+    // The id of the record at `position` without moving there (for grids); -1 for a position
+    // out of range.
+    qint64 recordIdAt(int position) const;
     // Moves to the record with this id; false (and no move) when there is none.
     bool moveToId(qint64 id);
 

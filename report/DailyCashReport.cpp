@@ -26,6 +26,7 @@ Band titleBand(Currencies c)
         Element::label(QString(), 2.1, 9.5).named(DayReportDay).withFont(12, Bold),
         Element::label(QString(), 2.1, 15.1).named(DayReportState).withFont(10, Bold),
         Element::label(QString(), 2.1, 20.2).named(DayReportHead).withFont(7),
+        Element::label(QString(), 2.1, 22.6).named(DayReportKey).withFont(7),
     };
     const struct
     {
@@ -252,6 +253,8 @@ Document dayReportDocument(const DayFigures &f, DayCurrencies currencies, const 
     r.setText(DayReportDay, QStringLiteral("za dan ") + f.day.toString(QStringLiteral("dd/MM/yyyy")));
     if (!f.chainHead.isEmpty())
         r.setText(DayReportHead, QStringLiteral("Glava lanca: ") + f.chainHead);
+    if (!f.keyFingerprint.isEmpty())
+        r.setText(DayReportKey, QStringLiteral("Otisak kljuca za potpis: ") + f.keyFingerprint);
     r.setText(OpeningDinars, f.openingDinars);
     r.setText(OpeningEur, f.openingEuros);
     r.setText(ClosingDinars, f.closingDinars);

@@ -15,6 +15,7 @@ inline constexpr char DayReportTitle[] = "DayReportTitle";     // "BLAGAJNICKI I
 inline constexpr char DayReportDay[] = "DayReportDay";         // "za dan 07/12/2026"
 inline constexpr char DayReportState[] = "DayReportState";     // who closed it, or NIJE ZAKLJUCEN
 inline constexpr char DayReportHead[] = "DayReportHead";       // "Glava lanca: <hex>"
+inline constexpr char DayReportKey[] = "DayReportKey"; // "Otisak kljuca za potpis: <hex>"
 inline constexpr char OpeningDinars[] = "OpeningDinars";
 inline constexpr char OpeningEur[] = "OpeningEur";
 inline constexpr char ClosingDinars[] = "ClosingDinars";
@@ -68,6 +69,7 @@ struct DayFigures
     QString closedBy;
     QDateTime closedAt;
     QString chainHead; // hex, empty when there is none
+    QString keyFingerprint; // the shop's signing key (hex), empty when there is none
     QString openingDinars, openingEuros, closingDinars, closingEuros;
     QList<DayLine> lines;
     QList<CountFigures> counts;

@@ -9,12 +9,14 @@
 #include "desk/CashBook.h"
 #include "desk/DeskSettings.h"
 #include "desk/JournalChain.h"
+#include "desk/Offsite.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRandomGenerator>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 using Kind = platform::ScriptedDialogs::Kind;
 
@@ -174,6 +176,35 @@ private slots:
         enterPage();
         QCOMPARE(listed(), QStringList{backupName});
         QCOMPARE(QDir::currentPath(), form->startDirectory());
+    }
+
+    // With an off-site target, the backup is also copied there; a copy that fails is said and
+    // leaves the backup standing, and the page shows the last copy's outcome.
+    void backupIsCopiedOffSiteAndAFailedCopyIsSaid()
+    {
+        QTemporaryDir usb;
+        desk::offsite::init(data->path(), {usb.path(), false});
+        const QString copies = desk::offsite::folderOfCopies(usb.path());
+        const QString copy = QStringLiteral("2026-12-07-09-05-33.dvr");
+        enterPage();
+        QCOMPARE(find<QLabel>("LabelOffsite")->text(), QString("Kopija van lokacije jos nije snimljena"));
+        click("BitBtn20");
+        QCOMPARE(dialogs.messages(),
+                 QStringList{"SNIMLJENO\nKopija van lokacije: fascikla " + copies + "/" + copy});
+        QVERIFY(QFileInfo(copies + "/" + copy).size() > QFileInfo(data->file("podaci/" + backupName)).size());
+        click("BitBtn19");
+        QVERIFY(find<QLabel>("LabelOffsite")->text().startsWith("Poslednja kopija van lokacije: " + copy));
+
+        QVERIFY(QDir(copies).removeRecursively()); // the disk taken away
+        dialogs.clear();
+        QVERIFY(QFile::remove(data->file("podaci/" + backupName)));
+        click("BitBtn20");
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY(dialogs.messages().first().startsWith("SNIMLJENO\nKopija van lokacije NIJE snimljena"));
+        QVERIFY(QFileInfo::exists(data->file("podaci/" + backupName)));
+        click("BitBtn19");
+        QVERIFY(find<QLabel>("LabelOffsite")->text().contains("NIJE snimljena"));
+        QVERIFY(!QFileInfo::exists(copies));
     }
 
     void listOffersPlainFilesBeginningWithLowerCaseBIgnoringCaseInOrder()

@@ -404,6 +404,134 @@ class AdminTest(unittest.TestCase):
             self.assertEqual(admin('day-report', '--date', today, '--pdf', pdf).returncode, 0)
             self.assertIn('Blagajnicki maksimum 1000000.00 DIN, visak 4000000.00 DIN', self.text(pdf))
 
+    def test_offsite_copy_restores_on_a_new_computer_and_damage_changes_nothing(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            shop, fresh, usb = (os.path.join(tmp, n) for n in ('shop', 'fresh', 'usb'))
+            os.mkdir(usb)
+            subprocess.run([FILL, shop, '300'], check=True, capture_output=True)
+            subprocess.run([FILL, fresh, '0'], check=True, capture_output=True)
+            admin = lambda d, *args: subprocess.run([ADMIN, '--dir', d, *args], capture_output=True)
+            copies = os.path.join(usb, 'dorvanta-rezerva')
+            self.assertEqual(admin(shop, 'offsite-init').returncode, 2)
+            run = admin(shop, 'offsite-init', '--folder', usb)
+            self.assertEqual(run.returncode, 0, run.stderr)
+            key_text = re.search(rb'([0-9A-Z]{4}-){13}[0-9A-Z]{4}', run.stdout).group(0).decode()
+            self.assertEqual(os.stat(os.path.join(shop, 'podaci', 'rezerva-kljuc.txt')).st_mode & 0o777,
+                             0o600)
+            # A target that is not there (a disk not mounted) fails the copy, not the backup.
+            os.rename(copies, copies + '.x')
+            run = admin(shop, 'backup')
+            self.assertEqual(run.returncode, 0, run.stderr)
+            self.assertIn(b'NIJE snimljena', run.stdout)
+            self.assertIn(b'da li je disk prikljucen', run.stdout)
+            os.rename(copies + '.x', copies)
+            time.sleep(1.1)  # a copy's name tells its second
+            run = admin(shop, 'backup')
+            self.assertEqual(run.returncode, 0, run.stderr)
+            [name] = os.listdir(copies)
+            self.assertRegex(name, r'^\d{4}(-\d\d){5}\.dvr$')
+            self.assertIn(name.encode(), admin(shop, 'offsite-list').stdout)
+            with open(os.path.join(copies, name), 'rb') as f:
+                sealed = f.read()
+            for clear in (b'SQLite format', b'Petar Petrovic', b'promet', b'U-20'):
+                self.assertNotIn(clear, sealed)
+            head = admin(shop, 'verify').stdout.split()[-1]
+
+            # The new computer has a key of its own; the shop's copy needs the shop's key text.
+            self.assertEqual(admin(fresh, 'offsite-init', '--folder', usb).returncode, 0)
+            journal = os.path.join(fresh, 'podaci', 'promet.db')
+            files = lambda: sorted(os.listdir(os.path.join(fresh, 'podaci')))
+            restore = lambda *more: admin(fresh, 'restore-offsite', name, '--admin-code', '12345',
+                                          '--folder', usb, *more)
+            wrong_key = key_text[:-9] + ('0000-' if key_text[-9:-5] != '0000' else '1111-') + key_text[-4:]
+            damages = [
+                ('flipped byte', lambda b: b[:5000] + bytes([b[5000] ^ 1]) + b[5001:], key_text, b'izmenjena'),
+                ('cut file', lambda b: b[:len(b) // 2], key_text, b'izmenjena'),
+                ('other key', lambda b: b, None, b'kljucem'),
+                ('mistyped key text', lambda b: b, wrong_key, b'nije ispravan'),
+            ]
+            for what, damage, key, said in damages:
+                with self.subTest(what), open(journal, 'rb') as f:
+                    before, listed = f.read(), files()
+                    with open(os.path.join(copies, name), 'wb') as f:
+                        f.write(damage(sealed))
+                    run = restore(*(['--key-text', key] if key else []))
+                    self.assertEqual(run.returncode, 1, run.stdout)
+                    self.assertIn(said, run.stderr)
+                    with open(journal, 'rb') as g:
+                        self.assertEqual(g.read(), before)
+                    self.assertEqual(files(), listed)
+            with open(os.path.join(copies, name), 'wb') as f:
+                f.write(sealed)
+            run = restore('--key-text', key_text)
+            self.assertEqual(run.returncode, 0, run.stderr)
+            run = admin(fresh, 'verify')
+            self.assertEqual(run.returncode, 0, run.stderr)
+            self.assertEqual(run.stdout.split()[-1], head)
+            self.assertEqual(admin(fresh, 'export-csv').stdout, admin(shop, 'export-csv').stdout)
+
+    def test_archive_verifies_and_names_every_changed_missing_or_added_file(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            shop, archive = os.path.join(tmp, 'shop'), os.path.join(tmp, 'arhiva')
+            subprocess.run([FILL, shop, '400', '--from', '2025-01-01', '--to', '2025-12-31'],
+                           check=True, capture_output=True)
+            admin = lambda *args: subprocess.run([ADMIN, '--dir', shop, *args], capture_output=True)
+            day = sqlite3.connect(os.path.join(shop, 'podaci', 'promet.db')).execute(
+                'SELECT MIN(DATUM) FROM promet').fetchall()[0][0]
+            self.assertEqual(admin('close-day', '--date', day, '--admin-code', '12345').returncode, 0)
+            run = admin('archive', '--year', '2025', '--output', archive)
+            self.assertEqual(run.returncode, 0, run.stderr)
+            fingerprint = re.search(rb'Otisak kljuca za potpis: ([0-9a-f]{64})', run.stdout).group(1)
+            self.assertIn(fingerprint, admin('verify').stdout)
+            # Every daily report carries the fingerprint, so an archive can be held against it.
+            self.assertIn(fingerprint.decode(), [w[0] for w in self.words(
+                os.path.join(archive, 'izvestaj-%s.pdf' % day))])
+            head = admin('verify').stdout.split()[5]
+            with open(os.path.join(archive, 'MANIFEST'), 'rb') as f:
+                self.assertIn(head, f.read())
+            files = sorted(os.listdir(archive))
+            self.assertEqual(files, ['MANIFEST', 'MANIFEST.sig', 'brojaci-2025.csv', 'dnevnik-2025.csv',
+                                     'izvestaj-%s.pdf' % day, 'potpis-javni.pem', 'promet-2025.csv',
+                                     'zakljucci-2025.csv'])
+            with open(os.path.join(archive, 'promet-2025.csv'), 'rb') as f:
+                self.assertEqual(f.read(), admin('export-csv', '--from', '2025-01-01', '--to', '2025-12-31').stdout)
+            self.assertEqual(admin('archive', '--year', '2025', '--output', archive).returncode, 1)
+            check = lambda *more: subprocess.run([ADMIN, 'verify-archive', archive, *more], capture_output=True)
+            self.assertEqual(check().returncode, 0)
+            self.assertEqual(check('--fingerprint', fingerprint.decode()).returncode, 0)
+            run = check('--fingerprint', '0' * 64)
+            self.assertEqual(run.returncode, 1)
+            self.assertIn(fingerprint, run.stderr)
+            # What an inspector runs, without the program.
+            inspector = subprocess.run("grep -v '^#' MANIFEST | sha256sum -c --quiet && openssl pkeyutl "
+                                       "-verify -pubin -inkey potpis-javni.pem -rawin -in MANIFEST "
+                                       "-sigfile MANIFEST.sig", shell=True, cwd=archive, capture_output=True)
+            self.assertEqual(inspector.returncode, 0, inspector.stderr)
+            for name in files + ['missing', 'added']:
+                with self.subTest(name):
+                    path = os.path.join(archive, name if name not in ('missing', 'added') else files[2])
+                    with open(path, 'rb') as f:
+                        before = f.read()
+                    if name == 'missing':
+                        os.remove(path)
+                        named = b'nedostaje: ' + files[2].encode()
+                    elif name == 'added':
+                        open(os.path.join(archive, 'dodat.csv'), 'w').close()
+                        named = b'dodat.csv'
+                    else:
+                        with open(path, 'wb') as f:
+                            f.write(before[:len(before) // 2] + bytes([before[len(before) // 2] ^ 1]) +
+                                    before[len(before) // 2 + 1:])
+                        named = b'MANIFEST' if name.startswith('MANIFEST') else name.encode()
+                    run = check()
+                    self.assertEqual(run.returncode, 1, run.stdout)
+                    self.assertIn(named, run.stderr)
+                    with open(path, 'wb') as f:
+                        f.write(before)
+                    if name == 'added':
+                        os.remove(os.path.join(archive, 'dodat.csv'))
+                    self.assertEqual(check().returncode, 0)
+
 
 if __name__ == '__main__':
     unittest.main(argv=sys.argv[:1])

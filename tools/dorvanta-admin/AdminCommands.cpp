@@ -9,7 +9,9 @@
 #include "desk/DeskSettings.h"
 #include "CashBookPrints.h"
 #include "desk/JournalChain.h"
+#include "desk/Offsite.h"
 #include "desk/Restore.h"
+#include "desk/SigningKey.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -97,6 +99,8 @@ QString AdminCommands::closeDay(const QDate &day, const QDateTime &now, QString 
     if (!backupError.isEmpty())
         return QStringLiteral("the day is closed, but its backup was not written: ") + backupError;
     summary += QStringLiteral("\nSnimljeno: podaci/") + name;
+    if (const QString sent = desk::offsite::send(m_dir, name, now); !sent.isEmpty())
+        summary += u'\n' + sent;
     return {};
 }
 
@@ -202,6 +206,9 @@ QString AdminCommands::backup(const QDateTime &now, int keep, QString &summary)
         return e.message();
     }
     summary = QStringLiteral("Snimljeno: podaci/") + name;
+    // A failed off-site copy leaves the backup standing: the summary says why.
+    if (const QString sent = desk::offsite::send(m_dir, name, now); !sent.isEmpty())
+        summary += u'\n' + sent;
     if (keep <= 0)
         return {};
     // The program's backups by the moment their names tell (name order is not time order).
@@ -271,7 +278,8 @@ QString AdminCommands::dayReport(const QDate &day, const QString &currency, cons
     std::optional<report::Document> document;
     if (const QString e = onJournal(m_dir, [&](engine::Table &journal) {
             document = cash_prints::dayReport(desk::cashbook::dayBook(journal, day), day,
-                                               currencies, now, desk::cashcount::ofDay(journal, day),
+                                               currencies, now, desk::signing::fingerprintOf(m_dir),
+                                               desk::cashcount::ofDay(journal, day),
                                                desk::settings::read(journal));
         });
         !e.isEmpty())
@@ -320,6 +328,8 @@ int AdminCommands::verify(const QString &file, const QByteArray &head, QString &
         }
     }
     report = verdict.text();
+    if (const QString key = desk::signing::fingerprintOf(m_dir); file.isEmpty() && !key.isEmpty())
+        report += QStringLiteral("\nOtisak kljuca za potpis: ") + key;
     if (!head.isEmpty() && verdict.readable)
         report += verdict.headFound ? QStringLiteral("\nGlava %1 je deo istorije").arg(QString::fromLatin1(head))
                                     : QStringLiteral("\nGlava %1 NIJE deo istorije").arg(QString::fromLatin1(head));

@@ -4,6 +4,7 @@
 // line. A file it writes is either the old one or the complete new one.
 
 #include "AdminCommands.h"
+#include "OffsiteCommands.h"
 
 #include "platform/AtomicFile.h"
 #include "tools/common/CommandLine.h"
@@ -43,7 +44,10 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    const toolcli::CommandLine line("dorvanta-admin", QString::fromLatin1(Usage));
+    const toolcli::CommandLine line("dorvanta-admin",
+                                    QString::fromLatin1(Usage) + QString::fromLatin1(admin::OffsiteUsage));
+    if (const std::optional<int> end = admin::runOffsiteCommand(line))
+        return *end;
     QTextStream out(stdout);
 
     QCommandLineParser parser;

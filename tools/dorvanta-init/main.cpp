@@ -13,6 +13,7 @@
 #include "desk/CashBook.h"
 #include "desk/JournalChain.h"
 #include "desk/DeskTables.h"
+#include "desk/SigningKey.h"
 #include "engine/EngineError.h"
 #include "engine/ServerLink.h"
 #include "engine/ServerRoles.h"
@@ -268,6 +269,12 @@ int main(int argc, char *argv[])
                                                                desk::tablePassword());
         !error.isEmpty())
         return failed(error);
+    // The shop's key for signing its yearly archives.
+    try {
+        desk::signing::ensureKey(options.directory);
+    } catch (const engine::EngineError &e) {
+        return failed(e.message());
+    }
     if (!options.server.isEmpty()) {
         if (const QString error = desk::chain::logDirectory(
                 options.directory, desk::tablePassword(), QStringLiteral("SERVER"),

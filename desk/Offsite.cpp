@@ -1,0 +1,336 @@
+#include "Offsite.h"
+
+#include "SealedBackup.h"
+#include "engine/EngineError.h"
+#include "platform/AtomicFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QRegularExpression>
+#include <QTemporaryFile>
+
+#include <algorithm>
+
+namespace desk::offsite {
+
+namespace {
+
+using engine::EngineError;
+
+constexpr int NewestKept = 30;
+constexpr int MonthsKept = 120;
+
+FtpTargetFactory &ftpFactory()
+{
+    static FtpTargetFactory factory;
+    return factory;
+}
+
+QString dataFile(const QString &dir, const char *name)
+{
+    return QDir(dir).filePath(QStringLiteral("podaci/") + QLatin1String(name));
+}
+
+QStringList readLines(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+void writeFile(const QString &path, const QString &text,
+               QFileDevice::Permissions permissions = {})
+{
+    QString error;
+    if (!platform::writeFileAtomically(path, text.toUtf8(), &error, permissions))
+        throw EngineError(QStringLiteral("%1: %2").arg(path, error));
+}
+
+class FolderTarget : public Target
+{
+public:
+    explicit FolderTarget(const QString &path) : m_dir(folderOfCopies(path)) {}
+    QString label() const override { return QStringLiteral("fascikla ") + m_dir; }
+    QStringList names() override
+    {
+        requireFolder();
+        return QDir(m_dir).entryList(QDir::Files, QDir::Name);
+    }
+    void put(const QString &localPath, const QString &name) override
+    {
+        requireFolder();
+        // Written whole through a temporary file beside it: a full disk leaves no half copy.
+        platform::AtomicWriter out(QDir(m_dir).filePath(name));
+        QFile in(localPath);
+        if (!in.open(QIODevice::ReadOnly))
+            throw EngineError(QStringLiteral("%1: %2").arg(localPath, in.errorString()));
+        if (!out.copyFrom(in.handle(), 0, in.size()) || !out.commit())
+            throw EngineError(out.errorString());
+    }
+    void get(const QString &name, const QString &localPath) override
+    {
+        requireFolder();
+        QFile::remove(localPath);
+        if (!QFile::copy(QDir(m_dir).filePath(name), localPath))
+            throw EngineError(QStringLiteral("%1 se ne moze procitati").arg(QDir(m_dir).filePath(name)));
+    }
+    void remove(const QString &name) override
+    {
+        if (!QFile::remove(QDir(m_dir).filePath(name)))
+            throw EngineError(QStringLiteral("%1 se ne moze obrisati").arg(QDir(m_dir).filePath(name)));
+    }
+    // The copy is written straight into the folder: no second pass over a large file.
+    QString directory() const { return m_dir; }
+
+private:
+    void requireFolder() const
+    {
+        if (!QFileInfo(m_dir).isDir())
+            throw EngineError(QStringLiteral("nema fascikle %1 (da li je disk prikljucen?)").arg(m_dir));
+    }
+    QString m_dir;
+};
+
+QStringList copiesOf(Target &target)
+{
+    QStringList names = target.names();
+    names.removeIf([](const QString &n) { return !isCopyName(n); });
+    std::sort(names.begin(), names.end(), std::greater<>());
+    return names;
+}
+
+} // namespace
+
+void setFtpTargetFactory(FtpTargetFactory factory)
+{
+    ftpFactory() = std::move(factory);
+}
+
+QString folderOfCopies(const QString &path)
+{
+    return QDir(path).filePath(QStringLiteral("dorvanta-rezerva"));
+}
+
+Settings settings(const QString &dir)
+{
+    Settings s;
+    for (const QString &line : readLines(dataFile(dir, "rezerva.txt"))) {
+        if (line.startsWith(QLatin1String("FASCIKLA ")))
+            s.folder = line.mid(9);
+        else if (line.trimmed() == QLatin1String("FTP"))
+            s.ftp = true;
+    }
+    return s;
+}
+
+std::vector<std::unique_ptr<Target>> targets(const QString &dir, const Settings &settings)
+{
+    std::vector<std::unique_ptr<Target>> all;
+    if (!settings.folder.isEmpty())
+        all.push_back(std::make_unique<FolderTarget>(settings.folder));
+    if (settings.ftp) {
+        if (!ftpFactory())
+            throw EngineError(QStringLiteral("FTP kopije nisu dostupne u ovom programu"));
+        all.push_back(ftpFactory()(dir));
+    }
+    return all;
+}
+
+bool hasKey(const QString &dir)
+{
+    return QFileInfo::exists(dataFile(dir, "rezerva-kljuc.txt"));
+}
+
+QByteArray key(const QString &dir)
+{
+    const QStringList lines = readLines(dataFile(dir, "rezerva-kljuc.txt"));
+    if (lines.isEmpty())
+        throw EngineError(QStringLiteral("Kljuc rezerve nije podesen (dorvanta-admin offsite-init)"));
+    return sealed::keyFromRecoveryText(lines.first());
+}
+
+QString init(const QString &dir, const Settings &s, const QByteArray &givenKey)
+{
+    if (!s.any())
+        throw EngineError(QStringLiteral("Nije dat nijedan cilj kopija van lokacije"));
+    if (s.ftp && !ftpFactory())
+        throw EngineError(QStringLiteral("Kopije na FTP server ovaj program jos ne pravi; "
+                                         "zadajte fasciklu (--folder)"));
+    if (!s.folder.isEmpty()) {
+        if (!QFileInfo(s.folder).isDir())
+            throw EngineError(QStringLiteral("nema fascikle %1").arg(s.folder));
+        if (!QDir(s.folder).mkpath(QStringLiteral("dorvanta-rezerva")))
+            throw EngineError(QStringLiteral("%1 se ne moze napraviti").arg(folderOfCopies(s.folder)));
+    }
+    QByteArray k;
+    if (hasKey(dir)) {
+        k = key(dir);
+        if (!givenKey.isEmpty() && givenKey != k)
+            throw EngineError(QStringLiteral("Podaci vec imaju drugi kljuc rezerve: %1")
+                                  .arg(dataFile(dir, "rezerva-kljuc.txt")));
+    } else {
+        k = givenKey.isEmpty() ? sealed::newKey() : givenKey;
+        writeFile(dataFile(dir, "rezerva-kljuc.txt"), sealed::recoveryText(k) + u'\n',
+                  QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    QString text;
+    if (!s.folder.isEmpty())
+        text += QStringLiteral("FASCIKLA ") + QDir(s.folder).absolutePath() + u'\n';
+    if (s.ftp)
+        text += QStringLiteral("FTP\n");
+    writeFile(dataFile(dir, "rezerva.txt"), text);
+    return sealed::recoveryText(k);
+}
+
+QString copyName(const QString &backupName, const QDateTime &now)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^bck-(\\d\\d)-(\\d\\d)-(\\d\\d)-(\\d\\d)-(\\d\\d)-(\\d\\d)\\.db$"));
+    const QRegularExpressionMatch m = pattern.match(backupName);
+    if (m.hasMatch())
+        return QStringLiteral("20%1-%2-%3-%4-%5-%6.dvr")
+            .arg(m.captured(3), m.captured(2), m.captured(1), m.captured(4), m.captured(5),
+                 m.captured(6));
+    return now.toString(QStringLiteral("yyyy-MM-dd-HH-mm-ss")) + QStringLiteral(".dvr");
+}
+
+bool isCopyName(const QString &name)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d-\\d\\d-\\d\\d-\\d\\d\\.dvr$"));
+    return pattern.match(name).hasMatch();
+}
+
+QStringList keep(const QStringList &names)
+{
+    QStringList sorted = names;
+    sorted.removeIf([](const QString &n) { return !isCopyName(n); });
+    std::sort(sorted.begin(), sorted.end(), std::greater<>());
+    QStringList kept = sorted.mid(0, NewestKept);
+    if (sorted.isEmpty())
+        return kept;
+    const auto monthOf = [](const QString &n) { return n.left(4).toInt() * 12 + n.mid(5, 2).toInt() - 1; };
+    const int newestMonth = monthOf(sorted.first());
+    QMap<int, QString> newestOfMonth;
+    for (const QString &n : sorted) {
+        const int month = monthOf(n);
+        if (newestMonth - month < MonthsKept && !newestOfMonth.contains(month))
+            newestOfMonth.insert(month, n);
+    }
+    for (const QString &n : newestOfMonth)
+        if (!kept.contains(n))
+            kept += n;
+    std::sort(kept.begin(), kept.end(), std::greater<>());
+    return kept;
+}
+
+QString send(const QString &dir, const QString &backupName, const QDateTime &now)
+{
+    const Settings s = settings(dir);
+    if (!s.any())
+        return {};
+    const QString name = copyName(backupName, now);
+    QStringList lines;
+    QStringList failures;
+    try {
+        const QByteArray k = key(dir);
+        const auto all = targets(dir, s);
+        // Sealed once into podaci/ (beside the backup, owner-only), then handed to each target;
+        // a folder target gets it written there directly.
+        QTemporaryFile sealedLocal(dataFile(dir, ".~dorvanta-rezerva-XXXXXX"));
+        bool sealedOnce = false;
+        for (const auto &target : all) {
+            try {
+                if (auto *folder = dynamic_cast<FolderTarget *>(target.get())) {
+                    folder->names(); // the folder is there (a mounted disk)
+                    sealed::seal(dataFile(dir, "") + backupName,
+                                 QDir(folder->directory()).filePath(name), k);
+                } else {
+                    if (!sealedOnce) {
+                        if (!sealedLocal.open())
+                            throw EngineError(sealedLocal.errorString());
+                        sealedLocal.close();
+                        sealed::seal(dataFile(dir, "") + backupName, sealedLocal.fileName(), k);
+                        sealedOnce = true;
+                    }
+                    target->put(sealedLocal.fileName(), name);
+                }
+                const QStringList copies = copiesOf(*target);
+                const QStringList kept = keep(copies);
+                for (const QString &old : copies)
+                    if (!kept.contains(old))
+                        target->remove(old);
+                lines += QStringLiteral("Kopija van lokacije: %1/%2").arg(target->label(), name);
+            } catch (const EngineError &e) {
+                failures += QStringLiteral("%1: %2").arg(target->label(), e.message());
+                lines += QStringLiteral("Kopija van lokacije NIJE snimljena (%1): %2")
+                             .arg(target->label(), e.message());
+            }
+        }
+    } catch (const EngineError &e) {
+        failures += e.message();
+        lines += QStringLiteral("Kopija van lokacije NIJE snimljena: ") + e.message();
+    }
+    const QString at = now.toString(Qt::ISODate);
+    try {
+        writeFile(dataFile(dir, "rezerva-stanje.txt"),
+                  failures.isEmpty()
+                      ? QStringLiteral("OK\n%1\n%2\n").arg(at, name)
+                      : QStringLiteral("GRESKA\n%1\n%2\n").arg(at, failures.join(QStringLiteral("; "))));
+    } catch (const EngineError &) {
+        // The outcome is told to the caller all the same.
+    }
+    return lines.join(u'\n');
+}
+
+QList<Copy> list(const QString &dir, const Settings &s)
+{
+    QList<Copy> copies;
+    for (const auto &target : targets(dir, s))
+        for (const QString &name : copiesOf(*target))
+            copies.append({target->label(), name});
+    return copies;
+}
+
+void fetch(const QString &dir, const Settings &s, const QString &name, const QByteArray &key,
+           const QString &localName)
+{
+    if (!isCopyName(name))
+        throw EngineError(QStringLiteral("%1 nije ime kopije (YYYY-MM-DD-HH-MM-SS.dvr)").arg(name));
+    QStringList looked;
+    for (const auto &target : targets(dir, s)) {
+        if (!target->names().contains(name)) {
+            looked += target->label();
+            continue;
+        }
+        QTemporaryFile fetched(dataFile(dir, ".~dorvanta-preuzeto-XXXXXX"));
+        if (!fetched.open())
+            throw EngineError(fetched.errorString());
+        fetched.close();
+        target->get(name, fetched.fileName());
+        sealed::unseal(fetched.fileName(), dataFile(dir, "") + localName, key);
+        return;
+    }
+    throw EngineError(QStringLiteral("Kopija %1 ne postoji (%2)")
+                          .arg(name, looked.isEmpty() ? QStringLiteral("nijedan cilj nije podesen")
+                                                      : looked.join(QStringLiteral(", "))));
+}
+
+QString statusLine(const QString &dir)
+{
+    if (!settings(dir).any())
+        return {};
+    const QStringList lines = readLines(dataFile(dir, "rezerva-stanje.txt"));
+    if (lines.size() < 3)
+        return QStringLiteral("Kopija van lokacije jos nije snimljena");
+    const QDateTime at = QDateTime::fromString(lines.at(1), Qt::ISODate);
+    const QString when = at.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+    if (lines.first() == QLatin1String("OK"))
+        return QStringLiteral("Poslednja kopija van lokacije: %1, %2").arg(lines.at(2), when);
+    return QStringLiteral("Poslednja kopija van lokacije NIJE snimljena (%1): %2").arg(when, lines.at(2));
+}
+
+} // namespace desk::offsite

@@ -1,0 +1,230 @@
+#include "SealedBackup.h"
+
+#include "engine/EngineError.h"
+#include "engine/Sha256.h"
+#include "platform/AtomicFile.h"
+
+#include <QFile>
+
+#include <openssl/evp.h>
+#include <openssl/rand.h>
+
+#include <cstring>
+#include <memory>
+
+namespace desk::sealed {
+
+namespace {
+
+using engine::EngineError;
+
+constexpr char Magic[] = "DVRREZ\r\n";
+constexpr int MagicSize = 8;
+constexpr char Version = 1;
+constexpr int KeyIdSize = 8;
+constexpr int NonceSize = 12;
+constexpr qint64 Chunk = 4 << 20;
+// Crockford's base 32: no I, L, O, U, so that a written text reads back the same.
+constexpr char Alphabet[] = "0123456789ABCDEFGHJKMNPQRSTVWXYZ";
+constexpr int KeyChars = 52;   // 256 bits, 5 to a character
+constexpr int CheckChars = 4;  // 20 bits of the key's SHA-256
+
+struct CipherFree
+{
+    void operator()(EVP_CIPHER_CTX *c) const { EVP_CIPHER_CTX_free(c); }
+};
+using Cipher = std::unique_ptr<EVP_CIPHER_CTX, CipherFree>;
+
+QByteArray sha256(const QByteArray &data)
+{
+    engine::Sha256 digest;
+    digest.start();
+    digest.add(data);
+    QByteArray out(engine::Sha256::Size, '\0');
+    digest.finish(reinterpret_cast<unsigned char *>(out.data()));
+    return out;
+}
+
+QString base32(const QByteArray &bytes, int chars)
+{
+    QString text;
+    quint32 buffer = 0;
+    int bits = 0;
+    for (const char c : bytes) {
+        buffer = (buffer << 8) | quint8(c);
+        bits += 8;
+        while (bits >= 5 && text.size() < chars) {
+            text += QLatin1Char(Alphabet[(buffer >> (bits - 5)) & 31]);
+            bits -= 5;
+        }
+    }
+    if (bits > 0 && text.size() < chars)
+        text += QLatin1Char(Alphabet[(buffer << (5 - bits)) & 31]);
+    return text;
+}
+
+void requireKey(const QByteArray &key)
+{
+    if (key.size() != KeySize)
+        throw EngineError(QStringLiteral("Kljuc rezerve mora imati %1 bajta").arg(KeySize));
+}
+
+Cipher cipher(const QByteArray &key, const QByteArray &nonce, bool encrypt)
+{
+    Cipher c(EVP_CIPHER_CTX_new());
+    const auto init = encrypt ? EVP_EncryptInit_ex : EVP_DecryptInit_ex;
+    if (!c || init(c.get(), EVP_aes_256_gcm(), nullptr, nullptr, nullptr) != 1 ||
+        EVP_CIPHER_CTX_ctrl(c.get(), EVP_CTRL_GCM_SET_IVLEN, NonceSize, nullptr) != 1 ||
+        init(c.get(), nullptr, nullptr, reinterpret_cast<const unsigned char *>(key.constData()),
+             reinterpret_cast<const unsigned char *>(nonce.constData())) != 1)
+        throw EngineError(QStringLiteral("AES-256-GCM nije dostupan"));
+    return c;
+}
+
+} // namespace
+
+QByteArray newKey()
+{
+    QByteArray key(KeySize, '\0');
+    if (RAND_bytes(reinterpret_cast<unsigned char *>(key.data()), KeySize) != 1)
+        throw EngineError(QStringLiteral("Slucajni kljuc nije napravljen (OpenSSL RAND_bytes)"));
+    return key;
+}
+
+QByteArray keyId(const QByteArray &key)
+{
+    return sha256(key).left(KeyIdSize);
+}
+
+QString recoveryText(const QByteArray &key)
+{
+    requireKey(key);
+    const QString text = base32(key, KeyChars) + base32(sha256(key), CheckChars);
+    QStringList groups;
+    for (int i = 0; i < text.size(); i += 4)
+        groups += text.mid(i, 4);
+    return groups.join(u'-');
+}
+
+QByteArray keyFromRecoveryText(const QString &text)
+{
+    QString chars;
+    for (const QChar c : text.toUpper()) {
+        if (c == u' ' || c == u'-' || c == u'\t' || c == u'\n' || c == u'\r')
+            continue;
+        chars += c == u'O' ? QChar(u'0') : (c == u'I' || c == u'L') ? QChar(u'1') : c;
+    }
+    if (chars.size() != KeyChars + CheckChars)
+        throw EngineError(QStringLiteral("Tekst kljuca ima %1 znakova umesto %2")
+                              .arg(chars.size())
+                              .arg(KeyChars + CheckChars));
+    QByteArray key;
+    quint32 buffer = 0;
+    int bits = 0;
+    for (int i = 0; i < KeyChars; ++i) {
+        const char *at = std::strchr(Alphabet, chars.at(i).toLatin1());
+        if (chars.at(i).unicode() > 127 || !at || !*at)
+            throw EngineError(QStringLiteral("Tekst kljuca: znak '%1' nije dozvoljen").arg(chars.at(i)));
+        buffer = (buffer << 5) | quint32(at - Alphabet);
+        bits += 5;
+        if (bits >= 8) {
+            key += char((buffer >> (bits - 8)) & 0xff);
+            bits -= 8;
+        }
+    }
+    if (base32(sha256(key), CheckChars) != chars.right(CheckChars))
+        throw EngineError(QStringLiteral("Tekst kljuca nije ispravan (provera se ne slaze: "
+                                         "pogresno prepisana grupa?)"));
+    return key;
+}
+
+void seal(const QString &plainPath, const QString &sealedPath, const QByteArray &key)
+{
+    requireKey(key);
+    QFile in(plainPath);
+    if (!in.open(QIODevice::ReadOnly))
+        throw EngineError(QStringLiteral("%1: %2").arg(plainPath, in.errorString()));
+    QByteArray nonce(NonceSize, '\0');
+    if (RAND_bytes(reinterpret_cast<unsigned char *>(nonce.data()), NonceSize) != 1)
+        throw EngineError(QStringLiteral("Slucajni broj nije napravljen (OpenSSL RAND_bytes)"));
+    const QByteArray header = QByteArray(Magic, MagicSize) + Version + keyId(key) + nonce;
+    const Cipher c = cipher(key, nonce, true);
+    int n = 0;
+    if (EVP_EncryptUpdate(c.get(), nullptr, &n, reinterpret_cast<const unsigned char *>(header.constData()),
+                          int(header.size())) != 1)
+        throw EngineError(QStringLiteral("AES-256-GCM nije uspeo"));
+    platform::AtomicWriter out(sealedPath);
+    if (!out.write(header))
+        throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, out.errorString()));
+    QByteArray buffer(Chunk, '\0');
+    QByteArray encrypted(Chunk + 16, '\0');
+    for (;;) {
+        const qint64 got = in.read(buffer.data(), Chunk);
+        if (got < 0)
+            throw EngineError(QStringLiteral("%1: %2").arg(plainPath, in.errorString()));
+        if (got == 0)
+            break;
+        if (EVP_EncryptUpdate(c.get(), reinterpret_cast<unsigned char *>(encrypted.data()), &n,
+                              reinterpret_cast<const unsigned char *>(buffer.constData()), int(got)) != 1)
+            throw EngineError(QStringLiteral("AES-256-GCM nije uspeo"));
+        if (!out.write(encrypted.constData(), n))
+            throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, out.errorString()));
+    }
+    QByteArray tag(TagSize, '\0');
+    if (EVP_EncryptFinal_ex(c.get(), reinterpret_cast<unsigned char *>(encrypted.data()), &n) != 1 ||
+        EVP_CIPHER_CTX_ctrl(c.get(), EVP_CTRL_GCM_GET_TAG, TagSize, tag.data()) != 1)
+        throw EngineError(QStringLiteral("AES-256-GCM nije uspeo"));
+    if (!out.write(encrypted.constData(), n) || !out.write(tag) || !out.commit())
+        throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, out.errorString()));
+}
+
+void unseal(const QString &sealedPath, const QString &plainPath, const QByteArray &key)
+{
+    requireKey(key);
+    QFile in(sealedPath);
+    if (!in.open(QIODevice::ReadOnly))
+        throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, in.errorString()));
+    const qint64 size = in.size();
+    const QByteArray header = in.read(HeaderSize);
+    if (header.size() < MagicSize || !header.startsWith(QByteArray(Magic, MagicSize)))
+        throw EngineError(QStringLiteral("%1 nije kopija rezerve").arg(sealedPath));
+    if (header.size() < MagicSize + 1 || header.at(MagicSize) != Version)
+        throw EngineError(QStringLiteral("%1: nepoznata verzija kopije").arg(sealedPath));
+    if (size < HeaderSize + TagSize)
+        throw EngineError(QStringLiteral("%1 je odsecena (%2 bajtova)").arg(sealedPath).arg(size));
+    if (header.mid(MagicSize + 1, KeyIdSize) != keyId(key))
+        throw EngineError(
+            QStringLiteral("%1 je sifrovana drugim kljucem (pogresan kljuc)").arg(sealedPath));
+    const QByteArray nonce = header.mid(MagicSize + 1 + KeyIdSize, NonceSize);
+    const Cipher c = cipher(key, nonce, false);
+    int n = 0;
+    if (EVP_DecryptUpdate(c.get(), nullptr, &n, reinterpret_cast<const unsigned char *>(header.constData()),
+                          int(header.size())) != 1)
+        throw EngineError(QStringLiteral("AES-256-GCM nije uspeo"));
+    platform::AtomicWriter out(plainPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QByteArray buffer(Chunk, '\0');
+    QByteArray decrypted(Chunk + 16, '\0');
+    qint64 left = size - HeaderSize - TagSize;
+    while (left > 0) {
+        const qint64 got = in.read(buffer.data(), std::min(left, Chunk));
+        if (got <= 0)
+            throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, in.errorString()));
+        left -= got;
+        if (EVP_DecryptUpdate(c.get(), reinterpret_cast<unsigned char *>(decrypted.data()), &n,
+                              reinterpret_cast<const unsigned char *>(buffer.constData()), int(got)) != 1)
+            throw EngineError(QStringLiteral("AES-256-GCM nije uspeo"));
+        if (!out.write(decrypted.constData(), n))
+            throw EngineError(QStringLiteral("%1: %2").arg(plainPath, out.errorString()));
+    }
+    QByteArray tag = in.read(TagSize);
+    if (tag.size() != TagSize ||
+        EVP_CIPHER_CTX_ctrl(c.get(), EVP_CTRL_GCM_SET_TAG, TagSize, tag.data()) != 1 ||
+        EVP_DecryptFinal_ex(c.get(), reinterpret_cast<unsigned char *>(decrypted.data()), &n) != 1)
+        throw EngineError(QStringLiteral("%1 je izmenjena ili odsecena: provera kopije (GCM) nije "
+                                         "prosla, nista nije promenjeno")
+                              .arg(sealedPath));
+    if (!out.write(decrypted.constData(), n) || !out.commit())
+        throw EngineError(QStringLiteral("%1: %2").arg(plainPath, out.errorString()));
+}
+
+} // namespace desk::sealed

@@ -1,0 +1,238 @@
+#include "ArchiveCommands.h"
+
+#include "AdminCommands.h"
+
+#include "desk/CashBook.h"
+#include "desk/DeskTables.h"
+#include "desk/JournalChain.h"
+#include "desk/SigningKey.h"
+#include "engine/EngineError.h"
+#include "engine/Money.h"
+#include "engine/Sha256.h"
+#include "engine/Table.h"
+#include "platform/AtomicFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QSet>
+
+namespace admin {
+
+namespace {
+
+const QString Manifest = QStringLiteral("MANIFEST");
+const QString Signature = QStringLiteral("MANIFEST.sig");
+const QString PublicKey = QStringLiteral("potpis-javni.pem");
+
+// One RFC 4180 record, as the journal's CSV writes them.
+QByteArray csvLine(const QStringList &fields)
+{
+    QStringList quoted;
+    for (const QString &f : fields) {
+        if (f.contains(u',') || f.contains(u'"') || f.contains(u'\r') || f.contains(u'\n'))
+            quoted += u'"' + QString(f).replace(QStringLiteral("\""), QStringLiteral("\"\"")) + u'"';
+        else
+            quoted += f;
+    }
+    return quoted.join(u',').toUtf8() + "\r\n";
+}
+
+QByteArray csvOf(const QStringList &header, const QList<QVariantList> &rows,
+                 const QList<int> &moneyColumns = {})
+{
+    QByteArray csv = csvLine(header);
+    for (const QVariantList &row : rows) {
+        QStringList fields;
+        for (int i = 0; i < row.size(); ++i)
+            fields += row.at(i).isNull() ? QString()
+                      : moneyColumns.contains(i)
+                          ? engine::Money::fromHundredths(row.at(i).toLongLong()).toText()
+                          : row.at(i).toString();
+        csv += csvLine(fields);
+    }
+    return csv;
+}
+
+// SHA-256 (hex) and size of a file, read in pieces.
+std::pair<QByteArray, qint64> digestOf(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    engine::Sha256 digest;
+    digest.start();
+    qint64 size = 0;
+    while (!f.atEnd()) {
+        const QByteArray piece = f.read(1 << 20);
+        if (piece.isEmpty())
+            break;
+        size += piece.size();
+        digest.add(piece);
+    }
+    return {digest.finish().toHex(), size};
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+QString writeArchive(const QString &dir, int year, const QString &output, QString &summary)
+{
+    const QDir out(output);
+    if (out.exists() && !out.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty())
+        return QStringLiteral("%1 is not empty, nothing written").arg(output);
+    if (!QDir().mkpath(output))
+        return QStringLiteral("cannot make %1").arg(output);
+    AdminCommands commands(dir);
+    const QDate first(year, 1, 1);
+    const QDate last(year, 12, 31);
+    QMap<QString, QByteArray> files;
+    QByteArray csv;
+    if (const QString e = commands.exportCsv(first, last, csv); !e.isEmpty())
+        return e;
+    files.insert(QStringLiteral("promet-%1.csv").arg(year), csv);
+    QList<QDate> closed;
+    QByteArray head;
+    const QString y = QString::number(year);
+    const QString error = desk::inJournalOf(dir, [&](engine::Table &journal) {
+        desk::cashbook::prepare(journal);
+        for (const desk::DayClose &c : desk::cashbook::closes(journal))
+            if (c.day.year() == year)
+                closed += c.day;
+        head = desk::chain::headOfDay(journal, last.toString(Qt::ISODate));
+        files.insert(QStringLiteral("zakljucci-%1.csv").arg(year),
+                     csvOf({QStringLiteral("DATUM"), QStringLiteral("BROJ"), QStringLiteral("KORISNIK"),
+                            QStringLiteral("VREME"), QStringLiteral("PRETHODNODIN"), QStringLiteral("ULAZDIN"),
+                            QStringLiteral("IZLAZDIN"), QStringLiteral("STANJEDIN"),
+                            QStringLiteral("PRETHODNOEUR"), QStringLiteral("ULAZEUR"),
+                            QStringLiteral("IZLAZEUR"), QStringLiteral("STANJEEUR")},
+                           journal.runBeside(QStringLiteral(
+                               "SELECT DATUM, BROJ, KORISNIK, VREME, PRETHODNODIN, ULAZDIN, IZLAZDIN, "
+                               "STANJEDIN, PRETHODNOEUR, ULAZEUR, IZLAZEUR, STANJEEUR FROM "
+                               "dorvanta_zakljucak WHERE DATUM BETWEEN ?1 AND ?2 ORDER BY DATUM"),
+                                             {first.toString(Qt::ISODate), last.toString(Qt::ISODate)}),
+                           {4, 5, 6, 7, 8, 9, 10, 11}));
+        files.insert(QStringLiteral("dnevnik-%1.csv").arg(year),
+                     csvOf({QStringLiteral("RB"), QStringLiteral("VREME"), QStringLiteral("KORISNIK"),
+                            QStringLiteral("RADNJA"), QStringLiteral("OPIS"), QStringLiteral("ZAPISA"),
+                            QStringLiteral("GLAVA"), QStringLiteral("POCETAK"), QStringLiteral("HES")},
+                           journal.runBeside(QStringLiteral(
+                               "SELECT RB, VREME, KORISNIK, RADNJA, OPIS, ZAPISA, GLAVA, POCETAK, HES "
+                               "FROM dorvanta_dnevnik WHERE VREME LIKE ?1 ORDER BY RB"),
+                                             {y + u'%'})));
+        files.insert(QStringLiteral("brojaci-%1.csv").arg(year),
+                     csvOf({QStringLiteral("VRSTA"), QStringLiteral("GODINA"), QStringLiteral("POSLEDNJI")},
+                           journal.runBeside(QStringLiteral(
+                               "SELECT VRSTA, GODINA, POSLEDNJI FROM dorvanta_brojac WHERE GODINA = ?1 "
+                               "ORDER BY VRSTA"),
+                                             {year})));
+    });
+    if (!error.isEmpty())
+        return error;
+    try {
+        desk::signing::ensureKey(dir);
+        files.insert(PublicKey, desk::signing::publicKey(dir));
+    } catch (const engine::EngineError &e) {
+        return e.message();
+    }
+    for (auto it = files.cbegin(); it != files.cend(); ++it) {
+        QString reason;
+        if (!platform::writeFileAtomically(out.filePath(it.key()), it.value(), &reason))
+            return QStringLiteral("cannot write %1: %2").arg(it.key(), reason);
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const QDate &day : closed) {
+        const QString name = QStringLiteral("izvestaj-%1.pdf").arg(day.toString(Qt::ISODate));
+        if (const QString e = commands.dayReport(day, {}, now, out.filePath(name)); !e.isEmpty())
+            return QStringLiteral("%1: %2").arg(name, e);
+    }
+    // The manifest: comment lines first, then the sha256sum form of every file in name order.
+    QByteArray manifest = "# Dorvanta godisnja arhiva " + y.toLatin1() + "\n# glava lanca posle poslednjeg zapisa godine: " +
+                          (head.isEmpty() ? QByteArray("-") : head) + "\n";
+    QByteArray sums;
+    for (const QString &name : out.entryList(QDir::Files, QDir::Name)) {
+        const auto [digest, size] = digestOf(out.filePath(name));
+        manifest += "# " + QByteArray::number(size) + " " + name.toUtf8() + "\n";
+        sums += digest + "  " + name.toUtf8() + "\n";
+    }
+    manifest += sums;
+    try {
+        const QByteArray signature = desk::signing::sign(dir, manifest);
+        QString reason;
+        if (!platform::writeFileAtomically(out.filePath(Manifest), manifest, &reason) ||
+            !platform::writeFileAtomically(out.filePath(Signature), signature, &reason))
+            return QStringLiteral("cannot write the manifest: ") + reason;
+        summary = QStringLiteral("Arhiva %1 u %2: %3 fajlova, %4 zakljucenih dana\nGlava lanca: %5\n"
+                                 "Otisak kljuca za potpis: %6")
+                      .arg(y, output)
+                      .arg(out.entryList(QDir::Files).size())
+                      .arg(closed.size())
+                      .arg(QString::fromLatin1(head), desk::signing::fingerprintOf(dir));
+    } catch (const engine::EngineError &e) {
+        return e.message();
+    }
+    return {};
+}
+
+int verifyArchive(const QString &archive, const QString &fingerprint, QString &report)
+{
+    const QDir in(archive);
+    QStringList problems;
+    if (!in.exists(Manifest)) {
+        report = QStringLiteral("%1: nema fajla MANIFEST").arg(archive);
+        return 1;
+    }
+    const QByteArray manifest = readFile(in.filePath(Manifest));
+    QMap<QString, QByteArray> listed; // name, sha256 hex
+    QMap<QString, qint64> sizes;
+    for (const QByteArray &line : manifest.split('\n')) {
+        if (line.startsWith("# ")) {
+            const QList<QByteArray> parts = line.mid(2).split(' ');
+            bool number = false;
+            const qint64 size = parts.value(0).toLongLong(&number);
+            if (number && parts.size() >= 2)
+                sizes.insert(QString::fromUtf8(line.mid(2 + parts.first().size() + 1)), size);
+        } else if (line.size() > 66 && line.at(64) == ' ' && line.at(65) == ' ') {
+            listed.insert(QString::fromUtf8(line.mid(66)), line.left(64));
+        } else if (!line.isEmpty()) {
+            problems += QStringLiteral("MANIFEST: neispravan red \"%1\"").arg(QString::fromUtf8(line));
+        }
+    }
+    for (auto it = listed.cbegin(); it != listed.cend(); ++it) {
+        if (!in.exists(it.key())) {
+            problems += QStringLiteral("nedostaje: %1").arg(it.key());
+            continue;
+        }
+        const auto [digest, size] = digestOf(in.filePath(it.key()));
+        if (digest != it.value() || (sizes.contains(it.key()) && sizes.value(it.key()) != size))
+            problems += QStringLiteral("izmenjen: %1").arg(it.key());
+    }
+    for (const QString &name : in.entryList(QDir::Files | QDir::Hidden, QDir::Name))
+        if (name != Manifest && name != Signature && !listed.contains(name))
+            problems += QStringLiteral("visak (nije u MANIFEST): %1").arg(name);
+    const QByteArray key = readFile(in.filePath(PublicKey));
+    QString found;
+    try {
+        found = desk::signing::fingerprint(key);
+        if (!desk::signing::verify(key, manifest, readFile(in.filePath(Signature))))
+            problems += QStringLiteral("izmenjen: MANIFEST (potpis MANIFEST.sig se ne slaze)");
+    } catch (const engine::EngineError &e) {
+        problems += QStringLiteral("%1: %2").arg(PublicKey, e.message());
+    }
+    if (!fingerprint.isEmpty() && found.compare(fingerprint, Qt::CaseInsensitive) != 0)
+        problems += QStringLiteral("otisak kljuca %1 nije dati %2").arg(found, fingerprint);
+    report = problems.isEmpty() ? QStringLiteral("U redu: %1 fajlova odgovara MANIFEST, potpis vazi").arg(listed.size())
+                                : problems.join(u'\n');
+    report += QStringLiteral("\nOtisak kljuca za potpis: %1").arg(found.isEmpty() ? QStringLiteral("-") : found);
+    if (fingerprint.isEmpty())
+        report += QStringLiteral(" (uporedite ga sa otiskom na dnevnom izvestaju)");
+    return problems.isEmpty() ? 0 : 1;
+}
+
+} // namespace admin

@@ -1,0 +1,188 @@
+#include "OffsiteCommands.h"
+
+#include "AdminCommands.h"
+#include "ArchiveCommands.h"
+
+#include "desk/Offsite.h"
+#include "desk/SealedBackup.h"
+#include "engine/EngineError.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+
+namespace admin {
+
+const char OffsiteUsage[] =
+    "  offsite-init [--folder PATH] [--ftp] [--key-text TEXT]\n"
+    "  offsite-list [--folder PATH]\n"
+    "  restore-offsite NAME --admin-code CODE [--key-text TEXT] [--folder PATH] "
+    "[--change-closed-days]\n"
+    "  archive --year YYYY --output DIR\n"
+    "  verify-archive DIR [--fingerprint HEX]\n";
+
+namespace {
+
+const QStringList Commands = {QStringLiteral("offsite-init"), QStringLiteral("offsite-list"),
+                              QStringLiteral("restore-offsite"), QStringLiteral("archive"),
+                              QStringLiteral("verify-archive")};
+
+} // namespace
+
+std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption dir(QStringLiteral("dir"), QString(), QStringLiteral("DIR"),
+                                 QStringLiteral("."));
+    const QCommandLineOption folder(QStringLiteral("folder"), QString(), QStringLiteral("PATH"));
+    const QCommandLineOption ftp(QStringLiteral("ftp"), QString());
+    const QCommandLineOption keyText(QStringLiteral("key-text"), QString(), QStringLiteral("TEXT"));
+    const QCommandLineOption adminCode(QStringLiteral("admin-code"), QString(), QStringLiteral("CODE"));
+    const QCommandLineOption changeClosedDays(QStringLiteral("change-closed-days"), QString());
+    const QCommandLineOption year(QStringLiteral("year"), QString(), QStringLiteral("YYYY"));
+    const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("DIR"));
+    const QCommandLineOption fingerprint(QStringLiteral("fingerprint"), QString(), QStringLiteral("HEX"));
+    parser.addOptions({dir, folder, ftp, keyText, adminCode, changeClosedDays, year, output, fingerprint});
+    const QStringList arguments = QCoreApplication::arguments();
+    const bool ours = std::any_of(arguments.begin() + 1, arguments.end(),
+                                  [](const QString &a) { return Commands.contains(a); });
+    if (!ours)
+        return std::nullopt;
+    if (!parser.parse(arguments))
+        return std::nullopt; // another command's options: its parser says what is wrong
+    const QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty() || !Commands.contains(positional.first()))
+        return std::nullopt;
+    const QString command = positional.first();
+    const auto only = [&](const QList<const QCommandLineOption *> &allowed) -> QString {
+        for (const QCommandLineOption *o :
+             {&folder, &ftp, &keyText, &adminCode, &changeClosedDays, &year, &output, &fingerprint})
+            if (parser.isSet(*o) && !allowed.contains(o))
+                return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
+        return {};
+    };
+    const QString data = QDir(parser.value(dir)).absolutePath();
+    QTextStream out(stdout);
+    // The targets to read: the one given, or those set up.
+    const auto chosen = [&] {
+        if (parser.isSet(folder))
+            return desk::offsite::Settings{QDir(parser.value(folder)).absolutePath(), false};
+        return desk::offsite::settings(data);
+    };
+    try {
+        if (command == QLatin1String("archive")) {
+            if (const QString e = only({&year, &output}); !e.isEmpty())
+                return line.wrong(e);
+            bool ok = false;
+            const int y = parser.value(year).toInt(&ok);
+            if (positional.size() != 1 || !ok || parser.value(year).size() != 4 || !parser.isSet(output))
+                return line.wrong(QStringLiteral("archive needs --year YYYY and --output DIR"));
+            QString summary;
+            if (const QString e = writeArchive(data, y, parser.value(output), summary); !e.isEmpty())
+                return line.failed(e);
+            out << summary << "\n";
+            return 0;
+        }
+        if (command == QLatin1String("verify-archive")) {
+            if (const QString e = only({&fingerprint}); !e.isEmpty())
+                return line.wrong(e);
+            const QByteArray hex = parser.value(fingerprint).toLatin1();
+            if (positional.size() != 2 ||
+                (parser.isSet(fingerprint) && (hex.size() != 64 || QByteArray::fromHex(hex).toHex() != hex.toLower())))
+                return line.wrong(QStringLiteral("verify-archive needs the archive's DIR and optionally "
+                                                 "--fingerprint with 64 hex digits"));
+            QString report;
+            const int status = verifyArchive(positional.at(1), parser.value(fingerprint), report);
+            if (status == 0) {
+                out << report << "\n";
+            } else {
+                QTextStream err(stderr);
+                err << report << "\n";
+            }
+            return status;
+        }
+        if (command == QLatin1String("offsite-init")) {
+            if (const QString e = only({&folder, &ftp, &keyText}); !e.isEmpty())
+                return line.wrong(e);
+            if (positional.size() != 1 || (!parser.isSet(folder) && !parser.isSet(ftp)))
+                return line.wrong(QStringLiteral("offsite-init needs --folder PATH and/or --ftp"));
+            const bool hadKey = desk::offsite::hasKey(data);
+            const QByteArray given = parser.isSet(keyText)
+                                         ? desk::sealed::keyFromRecoveryText(parser.value(keyText))
+                                         : QByteArray();
+            const QString text = desk::offsite::init(
+                data, {parser.isSet(folder) ? QDir(parser.value(folder)).absolutePath() : QString(),
+                       parser.isSet(ftp)},
+                given);
+            for (const auto &target : desk::offsite::targets(data, desk::offsite::settings(data)))
+                out << "Cilj: " << target->label() << "\n";
+            if (hadKey || parser.isSet(keyText)) {
+                out << "Kopije se sifruju postojecim kljucem (podaci/rezerva-kljuc.txt).\n";
+            } else {
+                out << "Kljuc rezerve (zapisite ga i cuvajte van radnje; bez njega se kopija ne "
+                       "moze vratiti):\n\n    "
+                    << text << "\n\n";
+            }
+            return 0;
+        }
+        if (command == QLatin1String("offsite-list")) {
+            if (const QString e = only({&folder}); !e.isEmpty())
+                return line.wrong(e);
+            if (positional.size() != 1)
+                return line.wrong(QStringLiteral("offsite-list takes no arguments"));
+            const desk::offsite::Settings s = chosen();
+            if (!s.any())
+                return line.failed(QStringLiteral("no off-site target is set up (offsite-init)"));
+            QString shown;
+            for (const desk::offsite::Copy &c : desk::offsite::list(data, s)) {
+                if (c.target != shown)
+                    out << c.target << ":\n";
+                shown = c.target;
+                out << "  " << c.name << "\n";
+            }
+            return 0;
+        }
+        // restore-offsite
+        if (const QString e = only({&adminCode, &keyText, &folder, &changeClosedDays}); !e.isEmpty())
+            return line.wrong(e);
+        if (positional.size() != 2 || !parser.isSet(adminCode))
+            return line.wrong(QStringLiteral("restore-offsite needs the copy's NAME and --admin-code CODE"));
+        AdminCommands commands(data);
+        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
+            return line.failed(e);
+        const QByteArray key = parser.isSet(keyText)
+                                   ? desk::sealed::keyFromRecoveryText(parser.value(keyText))
+                                   : desk::offsite::key(data);
+        const QString name = positional.at(1);
+        const desk::offsite::Settings s = chosen();
+        if (!s.any())
+            return line.failed(QStringLiteral("no off-site target is set up (offsite-init, or give "
+                                              "--folder PATH)"));
+        // Decrypted into a backup of the data directory, and restored as any backup is.
+        const QString local = QStringLiteral("bck-van-") + name.chopped(4) + QStringLiteral(".db");
+        desk::offsite::fetch(data, s, name, key, local);
+        const QString localPath = QDir(data).filePath(QStringLiteral("podaci/") + local);
+        QString report;
+        if (commands.verify(localPath, {}, report) != 0) {
+            QFile::remove(localPath);
+            return line.failed(QStringLiteral("the copy %1 does not verify, nothing changed:\n").arg(name) +
+                               report);
+        }
+        QString summary;
+        if (const QString e = commands.restore(local, QDateTime::currentDateTime(),
+                                               parser.isSet(changeClosedDays), summary);
+            !e.isEmpty()) {
+            if (summary.isEmpty()) // refused before the journal was replaced
+                QFile::remove(localPath);
+            return line.failed(e);
+        }
+        out << "Kopija " << name << " proverena: " << report << "\n" << summary << "\n";
+        return 0;
+    } catch (const engine::EngineError &e) {
+        return line.failed(e.message());
+    }
+}
+
+} // namespace admin
