@@ -1,11 +1,53 @@
 #include "CashBookPrints.h"
 
+#include "desk/AmountInWords.h"
+#include "desk/Posting.h"
+
 namespace cash_prints {
+
+namespace {
+
+// "5000" for a whole denomination, "0.50" for cents.
+QString denominationText(engine::Money denomination)
+{
+    return denomination.hundredths() % 100 == 0 ? QString::number(denomination.hundredths() / 100)
+                                                : denomination.toText();
+}
+
+report::CountFigures countFigures(const desk::cashcount::Count &c)
+{
+    const QString currency = desk::cashcount::currencyCode(c.currency);
+    report::CountFigures f;
+    f.heading = QStringLiteral("POPIS GOTOVINE %1 (%2, %3)")
+                    .arg(currency, c.countedBy,
+                         c.countedAt.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss")));
+    for (const desk::cashcount::Pieces &p : c.pieces)
+        f.lines.append({QStringLiteral("%1 x %2").arg(denominationText(p.denomination)).arg(p.count),
+                        engine::Money::fromHundredths(p.denomination.hundredths() * p.count).toText()});
+    const engine::Money difference = c.difference();
+    f.lines.append({QStringLiteral("UKUPNO PREBROJANO"), c.counted.toText()});
+    f.lines.append({QStringLiteral("KNJIZNO STANJE"), c.book.toText()});
+    f.lines.append({difference < engine::Money()   ? QStringLiteral("RAZLIKA (MANJAK)")
+                    : difference > engine::Money() ? QStringLiteral("RAZLIKA (VISAK)")
+                                                   : QStringLiteral("RAZLIKA"),
+                    difference.toText()});
+    if (!c.document.isEmpty())
+        f.lines.append({QStringLiteral("Dokument razlike"), c.document});
+    return f;
+}
+
+} // namespace
 
 report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day,
                            report::DayCurrencies currencies, const QDateTime &printTime,
-                           const QString &keyFingerprint)
+                           const QString &keyFingerprint,
+                           const QList<desk::cashcount::Count> &counts,
+                           const desk::settings::Shared &shared)
 {
+    const auto printed = [currencies](desk::Currency c) {
+        return currencies == report::DayCurrencies::Both ||
+               (currencies == report::DayCurrencies::Euros) == (c == desk::Currency::Euros);
+    };
     report::DayFigures f;
     f.day = day;
     if (book.close) {
@@ -25,20 +67,44 @@ report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day
                         e.dinarsOut.toText(), e.eurosIn.toText(), e.eurosOut.toText(),
                         !e.dinarsIn.isZero() || !e.dinarsOut.isZero(),
                         !e.eurosIn.isZero() || !e.eurosOut.isZero()});
+    for (const desk::cashcount::Count &c : counts) {
+        if (printed(c.currency))
+            f.counts.append(countFigures(c));
+    }
+    for (const desk::Currency c : {desk::Currency::Dinars, desk::Currency::Euros}) {
+        const engine::Money limit = shared.limit(c);
+        if (!printed(c) || limit.isZero())
+            continue;
+        const QString code = desk::cashcount::currencyCode(c);
+        const engine::Money excess =
+            (c == desk::Currency::Euros ? book.euros : book.dinars).closing() - limit;
+        f.limitLines.append(
+            QStringLiteral("Blagajnicki maksimum %1 %2, ").arg(limit.toText(), code) +
+            (excess > engine::Money() ? QStringLiteral("visak %1 %2 (uplatiti u banku)").arg(excess.toText(), code)
+                                      : QStringLiteral("bez viska")));
+    }
     return report::dayReportDocument(f, currencies, printTime);
 }
 
-report::Document postingSlip(const desk::BookEntry &e, const QDateTime &printTime)
+report::Document voucher(const desk::BookEntry &e, const QDateTime &printTime)
 {
     const bool receipt = desk::kindOf(e) == desk::DocumentKind::Receipt;
     const bool euros = !e.eurosIn.isZero() || !e.eurosOut.isZero();
     const engine::Money amount = euros ? (receipt ? e.eurosIn : e.eurosOut)
                                        : (receipt ? e.dinarsIn : e.dinarsOut);
-    return report::postingSlipDocument(
-        {receipt, e.number, e.date.toString(QStringLiteral("dd/MM/yyyy")), e.cashier,
-         amount.toText() + (euros ? QStringLiteral(" EUR") : QStringLiteral(" DIN")),
-         e.description, e.group},
-        printTime);
+    report::VoucherFigures v;
+    v.receipt = receipt;
+    v.number = e.number;
+    v.reverses = e.reverses;
+    v.date = e.date.toString(QStringLiteral("dd/MM/yyyy"));
+    v.time = e.time;
+    v.currency = euros ? QStringLiteral("EUR") : QStringLiteral("DIN");
+    v.amount = amount.toText();
+    v.words = desk::amountInWords(amount, euros ? desk::Currency::Euros : desk::Currency::Dinars);
+    v.description = e.description;
+    v.group = e.group;
+    v.cashier = e.cashier;
+    return report::voucherDocument(v, printTime);
 }
 
 } // namespace cash_prints

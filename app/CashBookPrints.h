@@ -1,21 +1,27 @@
 #pragma once
 
 // The cash book's figures as the report engine prints them: a day's book for the daily cash
-// report, one document for its printed slip. The program and dorvanta-admin print through
+// report, one document for its voucher. The program and dorvanta-admin print through
 // these, so both print the same.
 
 #include "desk/CashBook.h"
+#include "desk/CashCount.h"
+#include "desk/DeskSettings.h"
 #include "report/DailyCashReport.h"
 
 namespace cash_prints {
 
 // The daily cash report of `book` (desk::cashbook::dayBook() of its day); `keyFingerprint` is
-// the fingerprint of the shop's signing key (desk::signing::fingerprintOf()).
+// the fingerprint of the shop's signing key (desk::signing::fingerprintOf()). With the day's
+// cash counts and, for a currency with a cash limit in `shared`, the limit and the excess of
+// the closing balance over it.
 report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day,
                            report::DayCurrencies currencies, const QDateTime &printTime,
-                           const QString &keyFingerprint = {});
+                           const QString &keyFingerprint = {},
+                           const QList<desk::cashcount::Count> &counts = {},
+                           const desk::settings::Shared &shared = {});
 
-// The printed document (uplatnica or isplatnica) of `entry`.
-report::Document postingSlip(const desk::BookEntry &entry, const QDateTime &printTime);
+// The voucher (nalog blagajni) of `entry`, its amount also in words.
+report::Document voucher(const desk::BookEntry &entry, const QDateTime &printTime);
 
 } // namespace cash_prints

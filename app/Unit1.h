@@ -384,7 +384,31 @@ public:
     QPushButton *DayClose = nullptr;   // ZAKLJUCI DAN
     void showDayState();
     void DayPreviewClick();
-    void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's uplatnica or isplatnica
+    // The cash count (POPIS GOTOVINE) of the chosen day: pieces per denomination of the chosen
+    // currency, the counted sum, the book balance (shown only after the count when the count is
+    // blind) and "PROKNJIZI POPIS", which stores it and posts its difference.
+    QComboBox *CountCurrency = nullptr;           // DIN, EUR
+    class QTableWidget *CountTable = nullptr;     // Apoen, Komada (a spin box), Iznos
+    QLabel *CountTotal = nullptr;                 // "Prebrojano: 4300.00 DIN"
+    QLabel *CountBook = nullptr;                  // "Knjizno stanje: 4400.00 DIN"
+    QPushButton *CountPost = nullptr;             // PROKNJIZI POPIS
+    void showCountTable();
+    void showCountSums();
+    void CountPostClick();
+
+    // --- the desk settings every desk shares, on the backup page (Unit1Settings.cpp) ---
+    class QGroupBox *GroupBoxSettings = nullptr; // POSTAVKE BLAGAJNE
+    QLineEdit *EditLimitDin = nullptr;           // the cash limit in dinars (0: none)
+    QLineEdit *EditLimitEur = nullptr;           // ... in euros
+    class QCheckBox *CheckBlindCount = nullptr;  // Slepi popis
+    class QCheckBox *CheckVoucherAfter = nullptr; // Nalog posle knjizenja
+    QPushButton *SaveSettings = nullptr;         // SNIMI POSTAVKE
+    void buildDeskSettingsBox(QWidget *page);
+    void loadDeskSettings();
+    void SaveSettingsClick();
+    void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's voucher (nalog blagajni)
+    // Previews the voucher of the document `number`, read in the journal (open or not).
+    void printVoucher(const QString &number);
     void DayCloseClick();
 
     // --- report page (Unit1Report.cpp) ---
@@ -425,6 +449,9 @@ public:
     // The journal view's "STORNIRAJ": reverses the current record's document (Unit1Master.cpp).
     QPushButton *BitBtnStorno = nullptr;
     void BitBtnStornoClick();
+    // The journal view's "STAMPAJ NALOG": the current record's voucher.
+    QPushButton *BitBtnVoucher = nullptr;
+    void BitBtnVoucherClick();
     // Reverses the document `number` after "Da li ste sigurni?" in the name of the logged-in
     // user, then shows the balances, writes the export and uploads it as after a posting; the
     // journal view's and the review window's "STORNIRAJ" both come here. True when the

@@ -168,12 +168,13 @@ void TForm1::buildBackupPage()
     listHeading->setFont(uiFont(10, true));
     listHeading->setGeometry(360, 48, 336, 20);
     ListBox3 = named(new QListWidget(page), "ListBox3");
-    ListBox3->setGeometry(360, 70, 336, 196);
+    ListBox3->setGeometry(360, 70, 336, 150);
     Edit11 = named(new QLineEdit(page), "Edit11");
-    Edit11->setGeometry(360, 272, 336, 26);
+    Edit11->setGeometry(360, 224, 336, 26);
     BitBtn23 = named(new QPushButton(QStringLiteral("UCITAJ BACKUP"), page), "BitBtn23");
     BitBtn23->setFont(uiFont(12, true));
-    BitBtn23->setGeometry(360, 306, 336, 44);
+    BitBtn23->setGeometry(360, 254, 336, 36);
+    buildDeskSettingsBox(page);
 
     GroupBoxClearing = named(new QGroupBox(QStringLiteral("BRISANJE TABELE PROMETA"), page),
                              "GroupBoxClearing");
@@ -221,6 +222,7 @@ void TForm1::BitBtn19Click()
     Edit11->clear();
     fillBackupList();
     loadFtpOptions();
+    loadDeskSettings();
 }
 
 void TForm1::fillBackupList()

@@ -173,6 +173,11 @@ void TForm1::buildMasterDataPages()
             BitBtnStorno->setFont(uiFont(9, true));
             BitBtnStorno->setGeometry(16, 50, 140, 36);
             connect(BitBtnStorno, &QPushButton::clicked, this, &TForm1::BitBtnStornoClick);
+            BitBtnVoucher =
+                named(new QPushButton(QStringLiteral("STAMPAJ NALOG"), page), "BitBtnVoucher");
+            BitBtnVoucher->setFont(uiFont(9, true));
+            BitBtnVoucher->setGeometry(164, 50, 140, 36);
+            connect(BitBtnVoucher, &QPushButton::clicked, this, &TForm1::BitBtnVoucherClick);
         }
 
         auto *grid = named(new DBGrid(page), p.gridName);
@@ -282,6 +287,23 @@ void TForm1::BitBtnStornoClick()
         return;
     }
     reverseDocument(number);
+}
+
+void TForm1::BitBtnVoucherClick()
+{
+    QString number;
+    try {
+        if (Table3->isOpen() && Table3->recordId() >= 0)
+            number = desk::cashbook::numberOf(*Table3, Table3->recordId());
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return;
+    }
+    if (number.isEmpty()) {
+        dialogs.message(QStringLiteral("Prvo otvorite tabelu i izaberite dokument"));
+        return;
+    }
+    printVoucher(number);
 }
 
 QString TForm1::reversalRefusal(const QString &number, QString &question)

@@ -9,6 +9,7 @@
 #include "Unit2.h"
 
 #include "desk/CashBook.h"
+#include "desk/DeskSettings.h"
 #include "desk/JournalChain.h"
 #include "desk/SigningKey.h"
 #include "CashBookPrints.h"
@@ -202,14 +203,23 @@ void TForm1::BitBtnSlipClick()
         dialogs.message(QStringLiteral("Nema proknjizenog dokumenta za stampu"));
         return;
     }
+    printVoucher(shownDocument);
+}
+
+void TForm1::printVoucher(const QString &number)
+{
     try {
         std::optional<report::Document> document;
         {
-            OpenTables tables(session, {Table3});
-            const std::optional<desk::BookEntry> e = desk::cashbook::entry(*Table3, shownDocument);
+            // The journal view keeps its table open; otherwise it is opened for the reading.
+            const bool wasOpen = Table3->isOpen();
+            std::optional<OpenTables> tables;
+            if (!wasOpen)
+                tables.emplace(session, std::initializer_list<engine::Table *>{Table3});
+            const std::optional<desk::BookEntry> e = desk::cashbook::entry(*Table3, number);
             if (!e)
-                throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(shownDocument));
-            document = cash_prints::postingSlip(*e, clock.currentDateTime());
+                throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(number));
+            document = cash_prints::voucher(*e, clock.currentDateTime());
         }
         reportPreview(*document);
     } catch (const engine::EngineError &e) {
@@ -378,6 +388,18 @@ void TForm1::BitBtn8Click()
                               : QString()))
         return;
     uploadDecision();
+    // The voucher right after the posting, when the settings ask for it.
+    if (stored && !shownDocument.isEmpty()) {
+        bool wanted = false;
+        try {
+            OpenTables tables(session, {Table3});
+            wanted = desk::settings::read(*Table3).voucherAfterPosting;
+        } catch (const engine::EngineError &e) {
+            dialogs.message(e.message());
+        }
+        if (wanted)
+            printVoucher(shownDocument);
+    }
 }
 
 bool TForm1::postConfirmed(engine::Money amount, const QString &reason, const QString &group)
@@ -474,11 +496,21 @@ std::optional<engine::Money> TForm1::checkPostingInput(const QString &reason,
 QString TForm1::postingQuestion(engine::Money amount)
 {
     const QString sure = QStringLiteral("Da li ste sigurni?");
-    if (RadioButton3->isChecked())
-        return sure;
     // The journal's balance now, not the one shown: another desk may have posted since.
     const bool euro = RadioButton2->isChecked();
+    const desk::Currency currency = euro ? desk::Currency::Euros : desk::Currency::Dinars;
     OpenTables tables(session, {Table3});
+    if (RadioButton3->isChecked()) {
+        // A receipt that takes the balance over the cash limit asks so first; without a
+        // limit a receipt asks nothing more.
+        const desk::settings::Shared shared = desk::settings::read(*Table3);
+        if (shared.limit(currency).isZero())
+            return sure;
+        const journal_balances::Balances now = journal_balances::current(*Table3);
+        const QString over = desk::settings::limitQuestion(shared, currency,
+                                                           euro ? now.euros : now.dinars, amount);
+        return over.isEmpty() ? sure : over;
+    }
     const journal_balances::Balances now = journal_balances::current(*Table3);
     if ((euro ? now.euros : now.dinars) - amount < engine::Money())
         return QStringLiteral("Stanje kase ce biti negativno. ") + sure;

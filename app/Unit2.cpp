@@ -2,6 +2,8 @@
 // review report.
 #include "Unit2.h"
 
+#include "CashBookPrints.h"
+
 #include "desk/CashBook.h"
 #include "desk/DeskTables.h"
 #include "QueryDataSource.h"
@@ -109,11 +111,13 @@ TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platf
     BitBtn1->setGeometry(480, 14, 166, 36);
     auto *periodHint = new QLabel(QStringLiteral("(za izabrani period)"), panel);
     periodHint->setAlignment(Qt::AlignCenter);
-    periodHint->setGeometry(480, 52, 166, 16);
+    periodHint->setGeometry(480, 52, 130, 16);
     BitBtn3 = coloredButton(QStringLiteral("STAMPAJ OVAJ IZVESTAJ"), "BitBtn3", "green", panel);
     BitBtn3->setGeometry(652, 14, 168, 36);
     BitBtnStorno = coloredButton(QStringLiteral("STORNIRAJ"), "BitBtnStorno", "maroon", panel);
-    BitBtnStorno->setGeometry(652, 54, 168, 30);
+    BitBtnStorno->setGeometry(740, 54, 80, 30);
+    BitBtnVoucher = coloredButton(QStringLiteral("STAMPAJ NALOG"), "BitBtnVoucher", "navy", panel);
+    BitBtnVoucher->setGeometry(614, 54, 122, 30);
 
     model = new QueryModel(*Query1,
                            {QStringLiteral("DATUM"), QStringLiteral("VREME"),
@@ -151,12 +155,13 @@ TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platf
     DBGrid1->setColumnWidth(8, 95);
     DBGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-    for (QPushButton *button : {BitBtn1, BitBtn2, BitBtn3, BitBtnStorno})
+    for (QPushButton *button : {BitBtn1, BitBtn2, BitBtn3, BitBtnStorno, BitBtnVoucher})
         button->setAutoDefault(true); // Enter on a focused button presses it
     connect(BitBtn1, &QPushButton::clicked, this, &TForm2::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &TForm2::BitBtn2Click);
     connect(BitBtn3, &QPushButton::clicked, this, &TForm2::BitBtn3Click);
     connect(BitBtnStorno, &QPushButton::clicked, this, &TForm2::BitBtnStornoClick);
+    connect(BitBtnVoucher, &QPushButton::clicked, this, &TForm2::BitBtnVoucherClick);
 
     if (const QScreen *screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -318,6 +323,29 @@ void TForm2::BitBtnStornoClick()
     else if (reversal)
         reversal(number);
     afterOwnDialog(); // the list shows the reversal
+}
+
+void TForm2::BitBtnVoucherClick()
+{
+    std::optional<report::Document> document;
+    try {
+        const QModelIndex current = DBGrid1->currentIndex();
+        const QString number = Query1->isOpen() && current.isValid() && !Label2->text().isEmpty()
+                                   ? numberOfRow(current.row())
+                                   : QString();
+        if (number.isEmpty())
+            throw engine::EngineError(QStringLiteral("Prvo izaberite dokument"));
+        const std::optional<desk::BookEntry> e = desk::cashbook::entry(*Table1, number);
+        if (!e)
+            throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(number));
+        document = cash_prints::voucher(*e, clock.currentDateTime());
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        afterOwnDialog();
+        return;
+    }
+    reportPreview(*document);
+    afterOwnDialog();
 }
 
 QString TForm2::numberOfRow(int row)

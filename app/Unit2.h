@@ -50,6 +50,7 @@ public:
     void Edit1KeyPress(QChar &key);
     void BitBtn3Click(); // STAMPAJ OVAJ IZVESTAJ
     void BitBtnStornoClick(); // STORNIRAJ: reverses the document of the chosen row
+    void BitBtnVoucherClick(); // STAMPAJ NALOG: previews the chosen row's voucher
     void FormClose();
     // Log-out of the main window: hides the window, forgets the cashier and empties the grid,
     // so that the next cashier never sees the previous one's postings.
@@ -109,5 +110,6 @@ public:
     QPushButton *BitBtn1 = nullptr;
     QPushButton *BitBtn3 = nullptr;
     QPushButton *BitBtnStorno = nullptr;
+    QPushButton *BitBtnVoucher = nullptr;
     QTableView *DBGrid1 = nullptr;
 };

@@ -2,6 +2,8 @@
 // with its numbers. Every statement is in the SQL that SQLite and PostgreSQL share (see
 // engine::Table::runBeside), so both stores run the same code.
 #include "CashBook.h"
+#include "CashCount.h"
+#include "DeskSettings.h"
 #include "DeskTables.h"
 #include "JournalChain.h"
 
@@ -124,6 +126,8 @@ void createTables(engine::Table &journal)
              "ULAZEUR bigint, IZLAZEUR bigint, STANJEEUR bigint)",
          })
         journal.runBeside(QString::fromLatin1(sql));
+    cashcount::createTables(journal);
+    settings::createTable(journal);
 }
 
 const char CloseColumns[] = "DATUM, BROJ, KORISNIK, VREME, PRETHODNODIN, ULAZDIN, IZLAZDIN, "
@@ -375,6 +379,8 @@ KeptBook keep(engine::Table &journal)
     kept.closes = journal.runBeside(QStringLiteral("SELECT %1 FROM dorvanta_zakljucak")
                                         .arg(QLatin1String(CloseColumns)));
     kept.counters = journal.runBeside(QString::fromLatin1(AllCounters));
+    kept.settings =
+        journal.runBeside(QStringLiteral("SELECT KLJUC, VREDNOST FROM dorvanta_postavke"));
     return kept;
 }
 
@@ -388,6 +394,11 @@ void carryOver(engine::Table &journal, const KeptBook &kept)
                                              "ON CONFLICT (DATUM) DO NOTHING")
                                   .arg(QLatin1String(CloseColumns)),
                               close);
+        for (const QVariantList &setting : kept.settings)
+            journal.runBeside(QStringLiteral("INSERT INTO dorvanta_postavke (KLJUC, VREDNOST) "
+                                             "VALUES (?1, ?2) ON CONFLICT (KLJUC) DO UPDATE SET "
+                                             "VREDNOST = excluded.VREDNOST"),
+                              setting);
         QList<QVariantList> counters = kept.counters;
         if (!kept.numbers.isEmpty())
             counters += placeNumbers(journal, kept.numbers);
@@ -408,6 +419,7 @@ void copyBook(engine::Table &source, engine::Table &target, const KeptBook &also
     KeptBook book = keep(source);
     book.closes += also.closes;
     book.counters += also.counters;
+    book.settings += also.settings;
     // Only a copy whose records lack numbers needs them read (a whole journal's worth).
     createTables(target);
     const QList<QVariantList> unnumbered = target.runBeside(QStringLiteral(

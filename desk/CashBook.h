@@ -119,6 +119,9 @@ struct KeptBook
     QList<QVariantList> counters;
     // BROJ, STORNO, DATUM, VREME, KORISNIK of every record in stored order.
     QList<QVariantList> numbers;
+    // KLJUC, VREDNOST of the settings every desk shares: a restore keeps the journal's own
+    // (a later row of a key wins).
+    QList<QVariantList> settings;
 };
 KeptBook keep(engine::Table &journal);
 // Adds the kept closes (a day the restored journal has closed already stays as it is there),

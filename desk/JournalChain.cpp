@@ -4,6 +4,7 @@
 // (engine::Table::runBeside), and a value is always encoded from its stored text, so both
 // stores give the same links.
 #include "JournalChain.h"
+#include "CashCount.h"
 #include "CashBook.h"
 #include "DeskTables.h"
 
@@ -702,17 +703,20 @@ void carryOverLog(engine::Table &journal, const KeptLog &kept, const QString &wh
 
 QString Verdict::text() const
 {
-    if (!readable || closedDays.isEmpty())
+    if (!readable || (closedDays.isEmpty() && counts.isEmpty()))
         return chainText();
     QStringList lines;
     if (findings.isEmpty())
-        lines << QStringLiteral("Lanac i dnevnik su u redu (%1 zapisa, glava lanca %2), ali "
-                                "zakljuceni dani se ne slazu sa prometom:")
+        lines << QStringLiteral("Lanac i dnevnik su u redu (%1 zapisa, glava lanca %2), ali %3:")
                      .arg(records)
-                     .arg(QString::fromLatin1(head));
+                     .arg(QString::fromLatin1(head))
+                     .arg(counts.isEmpty()       ? QStringLiteral("zakljuceni dani se ne slazu sa prometom")
+                          : closedDays.isEmpty() ? QStringLiteral("popisi gotovine se ne slazu")
+                                                 : QStringLiteral("zakljuceni dani i popisi gotovine "
+                                                                  "se ne slazu"));
     else
         lines << chainText();
-    return (lines + closedDays).join(u'\n');
+    return (lines + closedDays + counts).join(u'\n');
 }
 
 QString Verdict::chainText() const
@@ -1106,6 +1110,8 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
     Verdict v = quick.ok() ? quick : verifyPass(journal, wanted, true);
     if (v.readable)
         v.closedDays = closedDaysAgainstRecords(journal);
+    if (v.readable)
+        v.counts = cashcount::check(journal);
     return v;
 }
 

@@ -151,10 +151,16 @@ struct Verdict
     // The closed days whose stored figures the records no longer give, a line per day and
     // currency ("Dan 07/12/2026 je zakljucen sa stanjem ...").
     QStringList closedDays;
-    bool ok() const { return readable && findings.isEmpty() && closedDays.isEmpty(); }
+    // The cash counts whose pieces, sums or difference documents do not agree, a line each
+    // (desk::cashcount::check()).
+    QStringList counts;
+    bool ok() const
+    {
+        return readable && findings.isEmpty() && closedDays.isEmpty() && counts.isEmpty();
+    }
     bool chainOk() const { return readable && findings.isEmpty(); }
     // "OK: N zapisa, glava HEX", or the findings line by line; then the closed days that no
-    // longer match.
+    // longer match and the counts that do not agree.
     QString text() const;
     // The findings of the chain and the log alone, line by line ("U redu: ..." when none).
     QString chainText() const;

@@ -1,9 +1,11 @@
-// The daily cash report and a posting's printed document, in the house style (HouseStyle.h):
+// The daily cash report and a posting's voucher (nalog blagajni), in the house style (HouseStyle.h):
 // the amount columns stand where the turnover report has them, so both read alike.
 #include "DailyCashReport.h"
 
 #include "HouseStyle.h"
 #include "MemoryDataSource.h"
+
+#include <algorithm>
 
 namespace report {
 
@@ -93,6 +95,7 @@ Band summaryBand(Currencies c)
         Element::label(QStringLiteral("NOVO STANJE"), 70.9, 7.0)
             .named(QStringLiteral("ClosingLabel"))
             .withFont(10, Bold),
+        Element::label(QString(), 2.1, 1.1).named(DayReportVouchers).withFont(10),
         Element::label(QStringLiteral("______________________________"), 10.0, 24.0)
             .named(QStringLiteral("CashierLine")),
         Element::label(QStringLiteral("Blagajnik"), 25.0, 29.0).named(QStringLiteral("CashierSign")),
@@ -109,49 +112,111 @@ Band summaryBand(Currencies c)
     return b;
 }
 
-Band slipBand()
+// The summary band with the day's limit lines and its counts below the signature lines, two
+// counts side by side.
+Band withCounts(Band b, const DayFigures &f)
+{
+    constexpr double Line = 4.6;
+    double top = 36.0;
+    for (const QString &line : f.limitLines) {
+        b.elements << Element::label(line, 2.1, top).named(QStringLiteral("LimitLine")).withFont(9, Bold);
+        top += Line;
+    }
+    if (!f.limitLines.isEmpty())
+        top += 2.0;
+    for (qsizetype k = 0; k < f.counts.size(); k += 2) {
+        double bottom = top;
+        for (qsizetype j = k; j < std::min(k + 2, f.counts.size()); ++j) {
+            const CountFigures &count = f.counts.at(j);
+            const double left = 2.1 + 96.0 * double(j - k);
+            double y = top;
+            b.elements << Element::label(count.heading, left, y)
+                              .named(QStringLiteral("CountHeading"))
+                              .withFont(9, Bold)
+                              .fittingIn(92.0);
+            y += Line + 0.6;
+            for (const CountLine &l : count.lines) {
+                b.elements << Element::label(l.caption, left + 2.0, y)
+                                  .named(QStringLiteral("CountCaption"))
+                                  .withFont(9)
+                                  .fittingIn(56.0)
+                           << Element::label(l.amount, left + 90.0, y)
+                                  .named(QStringLiteral("CountAmount"))
+                                  .alignedRight()
+                                  .withFont(9)
+                                  .fittingIn(30.0);
+                y += Line;
+            }
+            bottom = std::max(bottom, y);
+        }
+        top = bottom + 3.0;
+    }
+    b.height = std::max(b.height, top);
+    return b;
+}
+
+Band voucherBand()
 {
     Band b;
     b.kind = BandKind::Detail;
-    b.height = 110.0;
+    b.height = 120.0;
     b.elements = {
         Element::dataField(QStringLiteral("NASLOV"), 2.1, 2.1)
-            .named(QStringLiteral("SlipTitle"))
+            .named(QStringLiteral("VoucherTitle"))
             .withFont(16, Bold),
+        Element::dataField(QStringLiteral("STORNO"), 2.1, 10.0)
+            .named(QStringLiteral("VoucherReversal"))
+            .withFont(12, Bold),
     };
     const struct
     {
         const char *caption;
         const char *field;
     } lines[] = {
-        {"Datum:", "DATUM"}, {"Blagajnik:", "KORISNIK"}, {"Iznos:", "IZNOS"},
-        {"Opis:", "OPIS"},   {"Grupa:", "GRUPA"},
+        {"Broj:", "BROJ"},     {"Datum i vreme:", "DATUM"}, {"Valuta:", "VALUTA"},
+        {"Iznos:", "IZNOS"},   {"", "SLOVIMA"},             {"Opis:", "OPIS"},
+        {"Grupa:", "GRUPA"},   {"Blagajnik:", "KORISNIK"},
     };
-    double top = 16.0;
+    double top = 18.0;
     for (const auto &l : lines) {
-        b.elements << Element::label(QString::fromLatin1(l.caption), 2.1, top).withFont(10, Bold)
-                   << Element::dataField(QString::fromLatin1(l.field), 30.0, top)
-                          .named(QString::fromLatin1(l.field))
-                          .withFont(10)
-                          .fittingIn(150.0);
-        top += 8.0;
+        if (*l.caption)
+            b.elements << Element::label(QString::fromLatin1(l.caption), 2.1, top).withFont(10, Bold);
+        Element field = Element::dataField(QString::fromLatin1(l.field), 34.0, top)
+                            .named(QString::fromLatin1(l.field))
+                            .withFont(10);
+        // The amount in words may be long: it wraps in its own box.
+        if (QLatin1String(l.field) == QLatin1String("SLOVIMA"))
+            field.inBox(150.0, 10.0);
+        else
+            field.fittingIn(150.0);
+        b.elements << field;
+        top += QLatin1String(l.field) == QLatin1String("SLOVIMA") ? 12.0 : 7.0;
     }
-    b.elements << Element::label(QStringLiteral("______________________________"), 10.0, 80.0)
-                      .named(QStringLiteral("CashierLine"))
-               << Element::label(QStringLiteral("Blagajnik"), 25.0, 85.0)
-                      .named(QStringLiteral("CashierSign"))
-               << Element::label(QStringLiteral("______________________________"), 120.0, 80.0)
-                      .named(QStringLiteral("PartyLine"))
-               << Element::label(QString(), 135.0, 85.0).named(QString::fromLatin1(SlipParty));
+    const struct
+    {
+        const char *name;
+        const char *caption;
+        double left;
+    } signatures[] = {
+        {"CashierSign", "Blagajnik", 2.1},
+        {SlipParty, "", 66.0},
+        {"ApproverSign", "Odobrio", 130.0},
+    };
+    for (const auto &s : signatures) {
+        b.elements << Element::label(QStringLiteral("_________________________"), s.left, 90.0)
+                          .named(QString::fromLatin1(s.name) + QStringLiteral("Line"))
+                   << Element::label(QString::fromLatin1(s.caption), s.left + 12.0, 95.0)
+                          .named(QString::fromLatin1(s.name));
+    }
     return b;
 }
 
 } // namespace
 
-Report postingSlip()
+Report voucher()
 {
     Report r(PageSetup{});
-    r.setBand(slipBand());
+    r.setBand(voucherBand());
     r.setBand(pageFooterBand());
     return r;
 }
@@ -183,6 +248,8 @@ Document dayReportDocument(const DayFigures &f, DayCurrencies currencies, const 
         r.setText(DayReportTitle, QStringLiteral("BLAGAJNICKI IZVESTAJ"));
         r.setText(DayReportState, QStringLiteral("NIJE ZAKLJUCEN"));
     }
+    if (!f.counts.isEmpty() || !f.limitLines.isEmpty())
+        r.setBand(withCounts(*r.band(BandKind::Summary), f));
     r.setText(DayReportDay, QStringLiteral("za dan ") + f.day.toString(QStringLiteral("dd/MM/yyyy")));
     if (!f.chainHead.isEmpty())
         r.setText(DayReportHead, QStringLiteral("Glava lanca: ") + f.chainHead);
@@ -196,26 +263,34 @@ Document dayReportDocument(const DayFigures &f, DayCurrencies currencies, const 
     auto data = std::make_shared<MemoryDataSource>(
         QStringList{"BROJ", "VREME", "KORISNIK", "OPIS", "ULAZDIN", "IZLAZDIN", "ULAZEUR", "IZLAZEUR"});
     data->reserve(int(f.lines.size()));
+    int vouchers = 0;
     for (const DayLine &l : f.lines) {
         if (!(dinars && euros) && !(dinars && l.dinars) && !(euros && l.euros))
             continue;
         data->append({l.number, l.time, l.cashier, l.description, l.dinarsIn, l.dinarsOut,
                       l.eurosIn, l.eurosOut});
+        ++vouchers;
     }
+    // Every line printed is a document whose voucher goes with the report.
+    r.setText(DayReportVouchers, QStringLiteral("Broj priloga: %1").arg(vouchers));
     Document document(r, data);
     document.setPrintTime(printTime);
     return document;
 }
 
-Document postingSlipDocument(const SlipFigures &slip, const QDateTime &printTime)
+Document voucherDocument(const VoucherFigures &v, const QDateTime &printTime)
 {
-    Report r = postingSlip();
-    r.setText(SlipParty, slip.receipt ? QStringLiteral("Uplatilac") : QStringLiteral("Primalac"));
-    auto data = std::make_shared<MemoryDataSource>(
-        QStringList{"NASLOV", "DATUM", "KORISNIK", "IZNOS", "OPIS", "GRUPA"});
-    data->append({(slip.receipt ? QStringLiteral("UPLATNICA br. ") : QStringLiteral("ISPLATNICA br. ")) +
-                      slip.number,
-                  slip.date, slip.cashier, slip.amount, slip.description, slip.group});
+    Report r = voucher();
+    r.setText(SlipParty, v.receipt ? QStringLiteral("Uplatilac") : QStringLiteral("Primalac"));
+    auto data = std::make_shared<MemoryDataSource>(QStringList{
+        "NASLOV", "STORNO", "BROJ", "DATUM", "VALUTA", "IZNOS", "SLOVIMA", "OPIS", "GRUPA", "KORISNIK"});
+    data->append({v.receipt ? QStringLiteral("NALOG BLAGAJNI ZA NAPLATU")
+                            : QStringLiteral("NALOG BLAGAJNI ZA ISPLATU"),
+                  v.reverses.isEmpty() ? QString()
+                                       : QStringLiteral("STORNO dokumenta ") + v.reverses,
+                  v.number, v.date + QLatin1Char(' ') + v.time, v.currency,
+                  v.amount + QLatin1Char(' ') + v.currency, QStringLiteral("slovima: ") + v.words,
+                  v.description, v.group, v.cashier});
     Document document(r, data);
     document.setPrintTime(printTime);
     return document;

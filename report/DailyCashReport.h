@@ -20,7 +20,8 @@ inline constexpr char OpeningDinars[] = "OpeningDinars";
 inline constexpr char OpeningEur[] = "OpeningEur";
 inline constexpr char ClosingDinars[] = "ClosingDinars";
 inline constexpr char ClosingEur[] = "ClosingEur";
-inline constexpr char SlipParty[] = "SlipParty"; // "Uplatilac" or "Primalac"
+inline constexpr char SlipParty[] = "SlipParty"; // a voucher's "Uplatilac" or "Primalac"
+inline constexpr char DayReportVouchers[] = "DayReportVouchers"; // "Broj priloga: 3"
 
 enum class DayCurrencies { Dinars, Euros, Both };
 
@@ -28,16 +29,17 @@ enum class DayCurrencies { Dinars, Euros, Both };
 // Letter, portrait, 12.7 mm margins; a title with the report's number, the day and whether
 // it is closed, the column headings and the opening balance; one ruled line per document with
 // its running number, document number, time, cashier, description and amounts; the day's sums,
-// the new balance and the signature lines of the cashier and the controller; "Vreme:" and
+// the new balance, how many vouchers (priloga) the lines printed have, and the signature lines of the cashier and the controller; "Vreme:" and
 // "Strana" at the foot of every page. Only the columns of `currencies` are printed. It reads
 // the fields BROJ, VREME, KORISNIK, OPIS, ULAZDIN, IZLAZDIN, ULAZEUR and IZLAZEUR.
 Report dailyCashReport(DayCurrencies currencies);
 
-// The printed document of one posting (uplatnica for a receipt, isplatnica for a payment) in
-// the same house style: one record, its fields BROJ (title), DATUM, KORISNIK, IZNOS (amount and
-// currency), OPIS and GRUPA under their captions, and the signature lines of the cashier and
-// of the one who pays in or takes the money.
-Report postingSlip();
+// The voucher of one posting (nalog blagajni) in the same house style: one record, its
+// fields NASLOV (title), STORNO (what a reversal reverses), BROJ, DATUM (date and time),
+// VALUTA, IZNOS, SLOVIMA (the amount in words), OPIS, GRUPA and KORISNIK under their
+// captions, and the signature lines of the cashier, of the one who pays in or takes the money
+// and of the approver.
+Report voucher();
 
 // The figures of one day as the daily cash report prints them, amounts as money text
 // ("1500.00"). The cash book gives them; the report engine only lays them out.
@@ -47,6 +49,18 @@ struct DayLine
     QString dinarsIn, dinarsOut, eurosIn, eurosOut;
     bool dinars = false; // whether the line has an amount in dinars
     bool euros = false;  // ... in euros
+};
+// A cash count as the daily report prints it under the day's sums: a heading ("POPIS
+// GOTOVINE DIN, Petar Petrovic, 07/12/2026 18:30"), then a caption and an amount per line
+// (each denomination's pieces, the total, the book balance, the difference and its document).
+struct CountLine
+{
+    QString caption, amount;
+};
+struct CountFigures
+{
+    QString heading;
+    QList<CountLine> lines;
 };
 struct DayFigures
 {
@@ -58,6 +72,10 @@ struct DayFigures
     QString keyFingerprint; // the shop's signing key (hex), empty when there is none
     QString openingDinars, openingEuros, closingDinars, closingEuros;
     QList<DayLine> lines;
+    QList<CountFigures> counts;
+    // The cash limit and the excess at the close, a line per currency with a limit
+    // ("Blagajnicki maksimum 100000.00 DIN, visak 2500.00 DIN").
+    QStringList limitLines;
 };
 
 // The daily cash report of `figures`: the lines that have an amount in the currencies printed
@@ -66,18 +84,23 @@ struct DayFigures
 Document dayReportDocument(const DayFigures &figures, DayCurrencies currencies,
                            const QDateTime &printTime);
 
-// One posting's printed document: "UPLATNICA br. <number>" for a receipt, "ISPLATNICA br.
-// <number>" for a payment, with its date, cashier, amount and currency, reason and group.
-struct SlipFigures
+// One posting's voucher: "NALOG BLAGAJNI ZA NAPLATU" for a receipt, "NALOG BLAGAJNI ZA
+// ISPLATU" for a payment, with its number, date and time, currency, amount in figures and in
+// words, reason, group and cashier; a reversal's says "STORNO dokumenta <original>".
+struct VoucherFigures
 {
     bool receipt = true;
     QString number;
-    QString date;   // dd/MM/yyyy
-    QString cashier;
-    QString amount; // "80.00 DIN"
+    QString reverses; // the original's number when this is a reversal
+    QString date;     // dd/MM/yyyy
+    QString time;     // HH:MM:SS
+    QString currency; // "DIN" or "EUR"
+    QString amount;   // "3500.50"
+    QString words;    // "tri hiljade petsto dinara i 50/100"
     QString description;
     QString group;
+    QString cashier;
 };
-Document postingSlipDocument(const SlipFigures &slip, const QDateTime &printTime);
+Document voucherDocument(const VoucherFigures &voucher, const QDateTime &printTime);
 
 } // namespace report

@@ -7,11 +7,13 @@
 #include "ChainCheck.h"
 
 #include "desk/CashBook.h"
+#include "desk/DeskSettings.h"
 #include "desk/JournalChain.h"
 #include "desk/Offsite.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -112,6 +114,42 @@ private slots:
         QFETCH(QString, time);
         QFETCH(QString, name);
         QCOMPARE(backup_files::backupFileName("07/12/2026", time), name);
+    }
+
+    // The shared desk settings are saved beside the journal and shown on the next visit; a
+    // limit that is not an amount of zero or more saves nothing.
+    void deskSettingsAreSavedBesideTheJournal()
+    {
+        enterPage();
+        QCOMPARE(find<QLineEdit>("EditLimitDin")->text(), QStringLiteral("0.00"));
+        const struct
+        {
+            const char *dinars, *euros, *said;
+        } cases[] = {
+            {"-1", "0", "Blagajnicki maksimum DIN nije ispravan iznos: \"-1\" (0 znaci bez maksimuma)"},
+            {"100", "12a", "Blagajnicki maksimum EUR nije ispravan iznos: \"12a\" (0 znaci bez maksimuma)"},
+            {"250000", "", "Postavke su snimljene"},
+        };
+        for (const auto &c : cases) {
+            find<QLineEdit>("EditLimitDin")->setText(QString::fromLatin1(c.dinars));
+            find<QLineEdit>("EditLimitEur")->setText(QString::fromLatin1(c.euros));
+            find<QCheckBox>("CheckBlindCount")->setChecked(true);
+            dialogs.clear();
+            click("SaveSettings");
+            QCOMPARE(dialogs.messages(), QStringList{QString::fromLatin1(c.said)});
+        }
+        data->withTable("promet", [](engine::Table &journal) {
+            const desk::settings::Shared shared = desk::settings::read(journal);
+            QCOMPARE(shared.limitDinars.toText(), QStringLiteral("250000.00"));
+            QCOMPARE(shared.limitEuros.toText(), QStringLiteral("0.00"));
+            QVERIFY(shared.blindCount);
+            QVERIFY(!shared.voucherAfterPosting);
+        });
+        find<QLineEdit>("EditLimitDin")->clear();
+        click("BitBtn22");
+        click("BitBtn19");
+        QCOMPARE(find<QLineEdit>("EditLimitDin")->text(), QStringLiteral("250000.00"));
+        QVERIFY(find<QCheckBox>("CheckBlindCount")->isChecked());
     }
 
     void backupIsAWholeJournalListedOnTheNextVisit()

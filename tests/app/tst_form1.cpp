@@ -6,6 +6,7 @@
 #include "FirstStart.h"
 
 #include "desk/CashBook.h"
+#include "desk/DeskSettings.h"
 #include "engine/Table.h"
 #include "platform/TextFiles.h"
 #include "report/Document.h"
@@ -186,8 +187,8 @@ private slots:
 
     // A journal of the previous version is numbered at the first login, saying nothing; each
     // posting then shows its own number, and "STAMPAJ DOKUMENT" previews the document of the
-    // posting just stored, of its kind.
-    void postingsShowTheirNumbersAndPrintTheirSlips()
+    // posting just stored: its voucher, of its kind.
+    void postingsShowTheirNumbersAndPrintTheirVouchers()
     {
         data->addPosting("x", "01/12/2026", "1000.00", "0.00", "0.00", "0.00");
         showLoggedIn("111");
@@ -197,18 +198,20 @@ private slots:
         onPreview = [&texts](report::Document &document) { texts = document.pageTexts(1); };
         const struct
         {
-            const char *direction, *amount, *number, *title, *shown;
+            const char *direction, *amount, *number, *title, *shown, *words;
         } cases[] = {
-            {"ULAZ", "150", "U-2026-000002", "UPLATNICA br. U-2026-000002", "150.00 DIN"},
-            {"IZLAZ", "20", "I-2026-000001", "ISPLATNICA br. I-2026-000001", "20.00 DIN"},
+            {"ULAZ", "150", "U-2026-000002", "NALOG BLAGAJNI ZA NAPLATU", "150.00 DIN",
+             "slovima: sto pedeset dinara"},
+            {"IZLAZ", "20", "I-2026-000001", "NALOG BLAGAJNI ZA ISPLATU", "20.00 DIN",
+             "slovima: dvadeset dinara"},
         };
         for (const auto &c : cases) {
             post("DINARI", c.direction, c.amount);
             QCOMPARE(find<QLabel>("LabelDocument")->text(), QStringLiteral("Dokument: ") + c.number);
             click("BitBtnSlip");
-            // The posting's own figures; the slip's layout is the report engine's (tests/report).
-            for (const char *text : {c.title, "07/12/2026", "Petar Petrovic", c.shown, "Racun",
-                                     "Gorivo"})
+            // The posting's own figures; the voucher's layout is the report engine's.
+            for (const char *text : {c.title, c.number, "Petar Petrovic", c.shown, c.words,
+                                     "Racun", "Gorivo"})
                 QVERIFY2(texts.contains(QString::fromUtf8(text)), qPrintable(texts.join('|')));
         }
         QCOMPARE(previews, 2);
@@ -223,6 +226,54 @@ private slots:
         click("BitBtnSlip");
         QCOMPARE(dialogs.messages(), QStringList{"Nema proknjizenog dokumenta za stampu"});
         QCOMPARE(previews, 2);
+    }
+
+    // The shared settings: a receipt that takes its currency over the cash limit asks so first
+    // (a payment never does, nor a currency without a limit), and the voucher follows each
+    // posting when the settings say so. The balance before is 100.00 DIN and 0.00 EUR.
+    void theCashLimitAsksAndTheVoucherFollowsWhenSet_data()
+    {
+        QTest::addColumn<QString>("currency");
+        QTest::addColumn<QString>("direction");
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<bool>("voucherAfter");
+        QTest::addColumn<QString>("question");
+        const QString sure = QStringLiteral("Da li ste sigurni?");
+        const QString over = QStringLiteral("Stanje kase ce preci blagajnicki maksimum od %1. Visak "
+                                            "uplatite u banku. Da li ste sigurni?");
+        QTest::newRow("up to the limit") << "DINARI" << "ULAZ" << "900" << false << sure;
+        QTest::newRow("over it") << "DINARI" << "ULAZ" << "900.01" << false << over.arg("1000.00 DIN");
+        QTest::newRow("a payment") << "DINARI" << "IZLAZ" << "50" << true << sure;
+        QTest::newRow("euros over") << "EUR" << "ULAZ" << "10.01" << true << over.arg("10.00 EUR");
+    }
+    void theCashLimitAsksAndTheVoucherFollowsWhenSet()
+    {
+        QFETCH(QString, currency);
+        QFETCH(QString, direction);
+        QFETCH(QString, amount);
+        QFETCH(bool, voucherAfter);
+        QFETCH(QString, question);
+        data->addPosting("x", "01/12/2026", "100.00", "0.00", "0.00", "0.00");
+        data->withTable("promet", [voucherAfter](engine::Table &journal) {
+            desk::cashbook::prepare(journal);
+            desk::settings::Shared shared;
+            shared.limitDinars = engine::Money::parse(u"1000");
+            shared.limitEuros = engine::Money::parse(u"10");
+            shared.voucherAfterPosting = voucherAfter;
+            desk::settings::write(journal, shared, QStringLiteral("Admin"));
+        });
+        showLoggedIn("111");
+        QStringList texts;
+        onPreview = [&texts](report::Document &document) { texts = document.pageTexts(1); };
+        fillPosting(currency, direction, amount, "Racun", "Gorivo");
+        dialogs.answerYes();
+        click("BitBtn8");
+        QCOMPARE(dialogs.questions().value(0).section(u'\n', 0, 0), question);
+        QCOMPARE(data->records("promet").size(), 2);
+        QCOMPARE(previews, voucherAfter ? 1 : 0);
+        if (voucherAfter)
+            QVERIFY2(texts.contains(find<QLabel>("LabelDocument")->text().mid(10)),
+                     qPrintable(texts.join('|')));
     }
 
     // Which files the clean-up removes is the platform's (tests/platform); the window runs

@@ -7,10 +7,15 @@
 #include "WindowTest.h"
 
 #include "desk/CashBook.h"
+#include "desk/CashCount.h"
+#include "desk/DeskSettings.h"
 #include "report/Document.h"
 #include "report/TurnoverReport.h"
 
+#include <QComboBox>
 #include <QDateEdit>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QLabel>
 #include <QListWidget>
 
@@ -427,6 +432,49 @@ private slots:
         QCOMPARE(dialogs.questions(), QStringList());
         QCOMPARE(dialogs.messages(),
                  QStringList{"Dan 07/12/2026 je vec zakljucen: izvestaj br. 1/2026."});
+    }
+    // The count on the daily report page: the pieces per denomination give the counted sum, the
+    // book balance is shown unless the count is blind, and the count posts its shortage; the
+    // day's report then prints it.
+    void theCountOnTheDayReportPagePostsItsDifference()
+    {
+        data->addPosting("Ana", "07/12/2026", "4400.00", "0.00", "0.00", "0.00");
+        for (const bool blind : {false, true}) {
+            data->withTable("promet", [blind](engine::Table &journal) {
+                desk::cashbook::prepare(journal);
+                desk::settings::Shared shared;
+                shared.blindCount = blind;
+                desk::settings::write(journal, shared, QStringLiteral("Admin"));
+            });
+            adminOpens("BitBtnDayReport");
+            const auto *table = find<QTableWidget>("CountTable");
+            QCOMPARE(table->rowCount(), 12);
+            QCOMPARE(table->item(0, 0)->text(), QStringLiteral("5000"));
+            const QString book = find<QLabel>("CountBook")->text();
+            QCOMPARE(book.contains("4400.00"), !blind);
+            // 2000 x 2 and 100 x 3: 100.00 short.
+            qobject_cast<QSpinBox *>(table->cellWidget(1, 1))->setValue(2);
+            qobject_cast<QSpinBox *>(table->cellWidget(5, 1))->setValue(blind ? 4 : 3);
+            QCOMPARE(find<QLabel>("CountTotal")->text(),
+                     blind ? QStringLiteral("Prebrojano: 4400.00 DIN") : QStringLiteral("Prebrojano: 4300.00 DIN"));
+            dialogs.clear();
+            dialogs.answerYes();
+            click("CountPost");
+            QCOMPARE(dialogs.messages().value(0),
+                     blind ? QStringLiteral("Popis je proknjizen: prebrojano 4400.00 DIN, knjizno stanje "
+                                            "4300.00 DIN, visak 100.00 DIN dokumentom U-2026-000002.")
+                           : QStringLiteral("Popis je proknjizen: prebrojano 4300.00 DIN, knjizno stanje "
+                                            "4400.00 DIN, manjak 100.00 DIN dokumentom I-2026-000001."));
+            form->Glavnimeni1Click();
+        }
+        QCOMPARE(data->records("promet").size(), 3);
+        adminOpens("BitBtnDayReport");
+        QStringList texts;
+        onPreview = [&texts](report::Document &document) { texts = document.pageTexts(1); };
+        click("DayPreview");
+        for (const char *text : {"Broj priloga: 3", "2000 x 2", "RAZLIKA (MANJAK)", "I-2026-000001",
+                                 "RAZLIKA (VISAK)", "U-2026-000002"})
+            QVERIFY2(texts.contains(QString::fromLatin1(text)), qPrintable(texts.join('|')));
     }
     void engineErrorEndsThePressWithoutTheEndStep()
     {

@@ -4,6 +4,7 @@
 
 #include "Unit2.h"
 
+#include "desk/CashBook.h"
 #include "engine/Query.h"
 #include "report/Document.h"
 
@@ -198,6 +199,30 @@ private slots:
         QVERIFY(texts.contains("UKUPNO DINARA"));
         const QStringList searchLines = texts.filter(QRegularExpression("^Rezultat pretrage"));
         QCOMPARE(searchLines, line3.isEmpty() ? QStringList() : QStringList{line3});
+    }
+
+    // "STAMPAJ NALOG" previews the chosen row's voucher: a receipt's and a payment's, in words.
+    void theChosenRowsVoucherIsPreviewed()
+    {
+        data->withTable("promet", [](engine::Table &journal) { desk::cashbook::prepare(journal); });
+        open("Petar");
+        QStringList texts;
+        onPreview = [&](report::Document &doc) { texts = doc.pageTexts(1); };
+        const struct
+        {
+            int row;
+            const char *title, *number, *words;
+        } cases[] = {
+            {0, "NALOG BLAGAJNI ZA NAPLATU", "U-2026-000002", "slovima: deset dinara"},
+            {1, "NALOG BLAGAJNI ZA ISPLATU", "I-2026-000001", "slovima: tri dinara"},
+        };
+        for (const auto &c : cases) {
+            form->DBGrid1->setCurrentIndex(form->DBGrid1->model()->index(c.row, 0));
+            form->BitBtnVoucher->click();
+            for (const char *text : {c.title, c.number, c.words})
+                QVERIFY2(texts.contains(QString::fromLatin1(text)), qPrintable(texts.join('|')));
+        }
+        QCOMPARE(previews, 2);
     }
 
     void closingHidesAndClosesTheSession()

@@ -5,6 +5,8 @@
 #include "testsupport/EngineFixture.h"
 
 #include "desk/CashBook.h"
+#include "desk/CashCount.h"
+#include "desk/DeskSettings.h"
 #include "desk/JournalChain.h"
 #include "desk/Posting.h"
 #include "engine/Query.h"
@@ -254,6 +256,17 @@ TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheDa
     engine::Query report(desk);
     EXPECT_NO_THROW(reopen(report, QStringLiteral("select * from podaci\\promet.db where opis like 'sa%'")));
     EXPECT_EQ(report.recordCount(), 1);
+    // A desk counts its cash (no difference here) and saves the settings every desk shares.
+    EXPECT_NO_THROW(::desk::cashcount::record(
+        journal, QDate(2026, 12, 1), ::desk::Currency::Dinars,
+        ::desk::cashcount::parse(QStringLiteral("5x1"), ::desk::Currency::Dinars),
+        QStringLiteral("Ana"), QDateTime(QDate(2026, 12, 1), QTime(20, 0)), desk.dateFormat()));
+    ::desk::settings::Shared shared;
+    for (const bool blind : {true, false}) {
+        shared.blindCount = blind;
+        EXPECT_NO_THROW(::desk::settings::write(journal, shared, QStringLiteral("Admin")));
+    }
+    EXPECT_EQ(::desk::cashcount::ofDay(journal, QDate(2026, 12, 1)).size(), 1);
     Table users(desk, QStringLiteral("podaci/korisnici.db"));
     users.open();
     const std::pair<const char *, std::function<void()>> refused[] = {

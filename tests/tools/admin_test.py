@@ -278,6 +278,132 @@ class AdminTest(unittest.TestCase):
             run = admin('verify')
             self.assertEqual(run.returncode, 0, run.stderr)
 
+    def text(self, pdf):
+        out = subprocess.run(['pdftotext', '-layout', pdf, '-'], check=True,
+                             capture_output=True).stdout.decode('utf-8')
+        return ' '.join(out.split())
+
+    def test_voucher_prints_the_document_with_its_amount_in_words(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            subprocess.run([FILL, tmp, '20'], check=True, capture_output=True)
+            admin = lambda *args: subprocess.run([ADMIN, '--dir', tmp, *args], capture_output=True)
+            db = sqlite3.connect(os.path.join(tmp, 'podaci', 'promet.db'))
+            number = lambda sql: db.execute('SELECT d.BROJ, p.rowid FROM promet p JOIN dorvanta_dokument d '
+                                            'ON d.ID = p.rowid WHERE ' + sql + ' LIMIT 1').fetchone()
+            receipt, receipt_id = number("d.BROJ LIKE 'U-%'")
+            payment, payment_id = number("d.BROJ LIKE 'I-%'")
+            # Amounts whose words are known; the voucher does not check the chain.
+            db.execute('UPDATE promet SET ULAZDIN = 350050, ULAZEUR = 0 WHERE rowid = ?', (receipt_id,))
+            db.execute('UPDATE promet SET IZLAZDIN = 0, IZLAZEUR = 2100 WHERE rowid = ?', (payment_id,))
+            db.commit()
+            db.close()
+            self.assertEqual(admin('reverse', receipt, '--admin-code', '12345').returncode, 0)
+            reversal = admin('export-csv').stdout.decode().splitlines()[-1].split(',')[0]
+            pdf = os.path.join(tmp, 'nalog.pdf')
+            cases = [
+                (receipt, ['NALOG BLAGAJNI ZA NAPLATU', receipt, '3500.50 DIN',
+                           'slovima: tri hiljade petsto dinara i 50/100', 'Uplatilac']),
+                (payment, ['NALOG BLAGAJNI ZA ISPLATU', payment, '21.00 EUR',
+                           'slovima: dvadeset jedan evro', 'Primalac']),
+                (reversal, ['NALOG BLAGAJNI ZA NAPLATU', 'STORNO dokumenta ' + receipt,
+                            '-3500.50 DIN', 'slovima: minus tri hiljade petsto dinara i 50/100']),
+            ]
+            for document, expected in cases:
+                with self.subTest(document=document):
+                    run = admin('voucher', document, '--pdf', pdf)
+                    self.assertEqual(run.returncode, 0, run.stderr)
+                    text = self.text(pdf)
+                    for part in expected + ['Blagajnik', 'Odobrio', 'Datum i vreme:']:
+                        self.assertIn(part, text)
+            refused = [(('voucher', 'U-1999-000001', '--pdf', pdf), 1, b'Ne postoji'),
+                       (('voucher', receipt), 2, b'--pdf')]
+            for args, status, said in refused:
+                with self.subTest(args=args):
+                    run = admin(*args)
+                    self.assertEqual(run.returncode, status)
+                    self.assertIn(said, run.stderr)
+
+    def test_a_count_posts_its_difference_and_the_day_report_prints_it(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            subprocess.run([FILL, tmp, '50'], check=True, capture_output=True)
+            admin = lambda *args: subprocess.run([ADMIN, '--dir', tmp, *args], capture_output=True)
+            query = lambda sql: sqlite3.connect(os.path.join(tmp, 'podaci', 'promet.db')).execute(sql).fetchall()
+            today = query("SELECT date('now', 'localtime')")[0][0]
+            count = lambda currency, pieces, code='12345': admin(
+                'count', '--date', today, '--currency', currency, '--pieces', pieces, '--admin-code', code)
+            balance = lambda: query('SELECT COALESCE(SUM(ULAZDIN), 0) - COALESCE(SUM(IZLAZDIN), 0) FROM promet')[0][0]
+            documents = lambda: query('SELECT d.BROJ, p.OPIS, p.ULAZDIN, p.IZLAZDIN, p.KORISNIK FROM promet p '
+                                      'JOIN dorvanta_dokument d ON d.ID = p.rowid ORDER BY p.rowid DESC LIMIT 1')[0]
+            steps = [
+                # Whatever the journal holds, the first count makes the balance 5,000,000.00.
+                ('5000x1000', 500000000, None, None),
+                ('5000x999,2000x2,500x1,200x2', 499990000, 'I-', 'MANJAK po popisu'),
+                ('5000x1000', 500000000, 'U-', 'VISAK po popisu'),
+                ('5000x1000', 500000000, '', None),
+            ]
+            for pieces, counted, kind, reason in steps:
+                with self.subTest(pieces=pieces):
+                    before = query('SELECT COUNT(*) FROM promet')[0][0]
+                    run = count('DIN', pieces)
+                    self.assertEqual(run.returncode, 0, run.stderr)
+                    self.assertEqual(balance(), counted)
+                    if kind is None:
+                        continue
+                    self.assertEqual(query('SELECT COUNT(*) FROM promet')[0][0], before + bool(kind))
+                    if kind:
+                        number, opis, ulaz, izlaz, who = documents()
+                        self.assertTrue(number.startswith(kind), number)
+                        self.assertTrue(opis.startswith(reason), opis)
+                        self.assertEqual(ulaz + izlaz, 10000)
+                        self.assertEqual(who, 'Admin')
+                        self.assertIn(number.encode(), run.stdout)
+            shortage = query("SELECT DOKUMENT FROM dorvanta_popis WHERE RB = 2")[0][0]
+            run = admin('verify')
+            self.assertEqual(run.returncode, 0, run.stderr)
+            stored = query('SELECT COUNT(*) FROM dorvanta_popis')[0][0]
+            records = query('SELECT COUNT(*) FROM promet')[0][0]
+            refused = [
+                (('DIN', '3000x1'), 1, b'Apoen 3000 ne postoji'),
+                (('DIN', '5000x-1'), 1, b'negativan'),
+                (('DIN', '5000x1.5'), 1, b'ceo broj'),
+                (('DIN', '5000x1;1000x2'), 1, b'Neispravan popis'),
+                (('EUR', '1000x1'), 1, b'Apoen 1000 ne postoji u valuti EUR'),
+                (('DIN', '5000x1', 'pogresna'), 1, b'not right'),
+                (('KM', '5000x1'), 2, b'--currency'),
+            ]
+            for args, status, said in refused:
+                with self.subTest(args=args):
+                    run = count(*args)
+                    self.assertEqual(run.returncode, status)
+                    self.assertIn(said, run.stderr)
+            self.assertEqual(query('SELECT COUNT(*) FROM dorvanta_popis')[0][0], stored)
+            self.assertEqual(query('SELECT COUNT(*) FROM promet')[0][0], records)
+            pdf = os.path.join(tmp, 'dan.pdf')
+            run = admin('day-report', '--date', today, '--pdf', pdf)
+            self.assertEqual(run.returncode, 0, run.stderr)
+            text = self.text(pdf)
+            for part in ('POPIS GOTOVINE DIN', '5000 x 999', '4995000.00', 'UKUPNO PREBROJANO 4999900.00',
+                         'KNJIZNO STANJE 5000000.00', 'RAZLIKA (MANJAK) -100.00',
+                         'Dokument razlike ' + shortage):
+                self.assertIn(part, text)
+            # The cash limit: the day's report shows it with the excess of the closing balance.
+            limits = [
+                (('--din', '1000000', '--admin-code', '12345'), 0, b''),
+                (('--din', '-5', '--admin-code', '12345'), 2, b'--din'),
+                (('--din', '12a', '--admin-code', '12345'), 2, b'--din'),
+                (('--admin-code', '12345'), 2, b'--din'),
+                (('--eur', '5', '--admin-code', 'pogresna'), 1, b'not right'),
+            ]
+            for args, status, said in limits:
+                with self.subTest(args=args):
+                    run = admin('limit', *args)
+                    self.assertEqual(run.returncode, status, run.stderr)
+                    self.assertIn(said, run.stderr)
+            self.assertEqual(query("SELECT VREDNOST FROM dorvanta_postavke WHERE KLJUC = 'LIMITDIN'"),
+                             [('1000000.00',)])
+            self.assertEqual(admin('day-report', '--date', today, '--pdf', pdf).returncode, 0)
+            self.assertIn('Blagajnicki maksimum 1000000.00 DIN, visak 4000000.00 DIN', self.text(pdf))
+
     def test_offsite_copy_restores_on_a_new_computer_and_damage_changes_nothing(self):
         with tempfile.TemporaryDirectory() as tmp:
             shop, fresh, usb = (os.path.join(tmp, n) for n in ('shop', 'fresh', 'usb'))

@@ -5,6 +5,8 @@
 #include "JournalExport.h"
 #include "desk/CashBook.h"
 #include "desk/CashBookCsv.h"
+#include "desk/CashCount.h"
+#include "desk/DeskSettings.h"
 #include "CashBookPrints.h"
 #include "desk/JournalChain.h"
 #include "desk/Offsite.h"
@@ -38,6 +40,19 @@ QString onJournal(const QString &dir, const std::function<void(engine::Table &)>
         desk::cashbook::prepare(journal);
         work(journal);
     });
+}
+
+// The desk's export follows every change of the journal, as after a posting; its heading
+// carries the journal's balances, as the posting page shows them.
+QByteArray exportOf(engine::Table &journal, const engine::DateTextFormat &dates, const QDateTime &now)
+{
+    const QList<engine::Money> sums = journal.sumMoney(
+        {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
+         QStringLiteral("IZLAZEUR")});
+    journal.first();
+    return journal_export::buildFile(journal, dates, now.date().toString(QStringLiteral("dd/MM/yyyy")),
+                                     (sums.at(0) - sums.at(1)).toText(),
+                                     (sums.at(2) - sums.at(3)).toText());
 }
 
 } // namespace
@@ -104,15 +119,7 @@ QString AdminCommands::reverse(const QString &number, const QDateTime &now, QStr
             dates);
         stored = true;
         summary = QStringLiteral("Dokument %1 je storniran dokumentom %2").arg(number, r.number);
-        // The desk's export follows every change of the journal, as after a posting; its
-        // heading carries the journal's balances, as the posting page shows them.
-        const QList<engine::Money> sums = journal.sumMoney(
-            {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
-             QStringLiteral("IZLAZEUR")});
-        journal.first();
-        exported = journal_export::buildFile(journal, dates, now.date().toString(QStringLiteral("dd/MM/yyyy")),
-                                             (sums.at(0) - sums.at(1)).toText(),
-                                             (sums.at(2) - sums.at(3)).toText());
+        exported = exportOf(journal, dates, now);
     });
     const QString notExported = QStringLiteral("the reversal is stored, but podaci.txt was not written: ");
     if (!error.isEmpty())
@@ -123,6 +130,70 @@ QString AdminCommands::reverse(const QString &number, const QDateTime &now, QStr
         return notExported + reason;
     summary += QStringLiteral("\nIzvoz zapisan: podaci.txt");
     return {};
+}
+
+QString AdminCommands::count(const QDate &day, const QString &currency, const QString &pieces,
+                             const QDateTime &now, QString &summary)
+{
+    const desk::Currency c =
+        currency == QLatin1String("EUR") ? desk::Currency::Euros : desk::Currency::Dinars;
+    const engine::DateTextFormat dates(QStringLiteral("dd/MM/yyyy"));
+    QList<desk::cashcount::Pieces> counted;
+    try {
+        counted = desk::cashcount::parse(pieces, c);
+    } catch (const engine::EngineError &e) {
+        return e.message();
+    }
+    bool posted = false;
+    QByteArray exported;
+    const QString error = onJournal(m_dir, [&](engine::Table &journal) {
+        const desk::cashcount::Count count = desk::cashcount::record(
+            journal, day, c, counted, QStringLiteral("Admin"), now, dates);
+        summary = QStringLiteral("Popis %1 za %2: prebrojano %3, knjizno stanje %4 %1")
+                      .arg(currency, day.toString(QStringLiteral("dd/MM/yyyy")),
+                           count.counted.toText(), count.book.toText());
+        if (count.document.isEmpty()) {
+            summary += QStringLiteral(", bez razlike");
+            return;
+        }
+        posted = true;
+        const engine::Money difference = count.difference();
+        summary += QStringLiteral(", %1 %2 %3 dokumentom %4")
+                       .arg(difference < engine::Money() ? QStringLiteral("manjak")
+                                                         : QStringLiteral("visak"),
+                            (difference < engine::Money() ? -difference : difference).toText(),
+                            currency, count.document);
+        exported = exportOf(journal, dates, now);
+    });
+    const QString notExported = QStringLiteral("the count is stored, but podaci.txt was not written: ");
+    if (!error.isEmpty())
+        return posted ? notExported + error : error;
+    if (!posted)
+        return {};
+    QString reason;
+    if (!platform::writeFileAtomically(QDir(m_dir).filePath(QStringLiteral("podaci.txt")), exported,
+                                       &reason))
+        return notExported + reason;
+    summary += QStringLiteral("\nIzvoz zapisan: podaci.txt");
+    return {};
+}
+
+QString AdminCommands::limit(std::optional<engine::Money> dinars,
+                             std::optional<engine::Money> euros, QString &summary)
+{
+    return onJournal(m_dir, [&](engine::Table &journal) {
+        desk::settings::Shared shared = desk::settings::read(journal);
+        if (dinars)
+            shared.limitDinars = *dinars;
+        if (euros)
+            shared.limitEuros = *euros;
+        desk::settings::write(journal, shared, QStringLiteral("Admin"));
+        const auto shown = [](engine::Money m) {
+            return m.isZero() ? QStringLiteral("bez maksimuma") : m.toText();
+        };
+        summary = QStringLiteral("Blagajnicki maksimum: %1 DIN, %2 EUR")
+                      .arg(shown(shared.limitDinars), shown(shared.limitEuros));
+    });
 }
 
 QString AdminCommands::backup(const QDateTime &now, int keep, QString &summary)
@@ -211,7 +282,26 @@ QString AdminCommands::dayReport(const QDate &day, const QString &currency, cons
     std::optional<report::Document> document;
     if (const QString e = onJournal(m_dir, [&](engine::Table &journal) {
             document = cash_prints::dayReport(desk::cashbook::dayBook(journal, day), day,
-                                               currencies, now, desk::signing::fingerprintOf(m_dir));
+                                               currencies, now, desk::signing::fingerprintOf(m_dir),
+                                               desk::cashcount::ofDay(journal, day),
+                                               desk::settings::read(journal));
+        });
+        !e.isEmpty())
+        return e;
+    QString error;
+    if (!report::writePdf(*document, pdf, &error))
+        return QStringLiteral("cannot write %1: %2").arg(pdf, error);
+    return {};
+}
+
+QString AdminCommands::voucher(const QString &number, const QDateTime &now, const QString &pdf)
+{
+    std::optional<report::Document> document;
+    if (const QString e = onJournal(m_dir, [&](engine::Table &journal) {
+            const std::optional<desk::BookEntry> entry = desk::cashbook::entry(journal, number);
+            if (!entry)
+                throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(number));
+            document = cash_prints::voucher(*entry, now);
         });
         !e.isEmpty())
         return e;

@@ -7,6 +7,8 @@
 // The work of dorvanta-admin's commands on the data directory `dir` (either store). Each
 // returns an empty text on success and the reason otherwise; nothing is half written.
 
+#include "engine/Money.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
@@ -34,6 +36,15 @@ public:
     // directory's export podaci.txt anew (not uploaded: the next posting's upload or the
     // administrator's mftp sends it); `summary` names the reversal's number.
     QString reverse(const QString &number, const QDateTime &now, QString &summary);
+    // Counts the cash of `currency` ("DIN" or "EUR") on `day` in the name of Admin: `pieces`
+    // as "5000x3,1000x12"; a difference is posted as its own document and the export
+    // podaci.txt written anew (not uploaded). `summary` tells the sums and the document.
+    QString count(const QDate &day, const QString &currency, const QString &pieces,
+                  const QDateTime &now, QString &summary);
+    // Sets the cash limit in dinars and/or euros (0: none) in the name of Admin; a limit not
+    // given stays. `summary` tells the limits now.
+    QString limit(std::optional<engine::Money> dinars, std::optional<engine::Money> euros,
+                  QString &summary);
     // A backup of the journal as the backup page writes it (podaci/bck-DD-MM-YY-HH-MM-SS.db);
     // with `keep` above 0 only the `keep` newest of those backups stay. `summary` names them.
     QString backup(const QDateTime &now, int keep, QString &summary);
@@ -46,6 +57,8 @@ public:
     // The daily cash report of `day` ("DIN", "EUR" or both when empty) as the PDF file `pdf`.
     QString dayReport(const QDate &day, const QString &currency, const QDateTime &now,
                       const QString &pdf);
+    // The voucher of the document `number` as the PDF file `pdf`.
+    QString voucher(const QString &number, const QDateTime &now, const QString &pdf);
 
     // Checks the journal (or the backup file `file`) against its chain and audit log, and with
     // `head` whether that head is part of its history. 0 when all agree (`report` the records

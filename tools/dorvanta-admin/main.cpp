@@ -24,6 +24,9 @@ const char Usage[] =
     "  close-day --date YYYY-MM-DD --admin-code CODE\n"
     "  day-report --date YYYY-MM-DD [--currency DIN|EUR] --pdf FILE\n"
     "  reverse NUMBER --admin-code CODE\n"
+    "  voucher NUMBER --pdf FILE\n"
+    "  count --date YYYY-MM-DD --currency DIN|EUR --pieces LIST --admin-code CODE\n"
+    "  limit [--din AMOUNT] [--eur AMOUNT] --admin-code CODE\n"
     "  backup [--keep N]\n"
     "  restore NAME --admin-code CODE [--change-closed-days]\n"
     "  verify [--head HEX] [--file BACKUP]\n";
@@ -71,6 +74,15 @@ int main(int argc, char *argv[])
                                       QStringLiteral("DIN|EUR"));
     const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("The PDF file to write."),
                                  QStringLiteral("FILE"));
+    const QCommandLineOption pieces(QStringLiteral("pieces"),
+                                    QStringLiteral("The counted pieces, e.g. 5000x3,1000x12,50x7."),
+                                    QStringLiteral("LIST"));
+    const QCommandLineOption din(QStringLiteral("din"),
+                                 QStringLiteral("The cash limit in dinars (0: none)."),
+                                 QStringLiteral("AMOUNT"));
+    const QCommandLineOption eur(QStringLiteral("eur"),
+                                 QStringLiteral("The cash limit in euros (0: none)."),
+                                 QStringLiteral("AMOUNT"));
     const QCommandLineOption keep(QStringLiteral("keep"),
                                   QStringLiteral("Keep only the N newest backups."), QStringLiteral("N"));
     const QCommandLineOption head(QStringLiteral("head"),
@@ -83,9 +95,10 @@ int main(int argc, char *argv[])
         QStringLiteral("change-closed-days"),
         QStringLiteral("Restore also a backup that changes what closed days were closed as."));
     parser.addOptions(
-        {dir, from, to, output, date, adminCode, currency, pdf, keep, head, file, changeClosedDays});
+        {dir, from, to, output, date, adminCode, currency, pdf, pieces, din, eur, keep, head, file,
+         changeClosedDays});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
-                                 QStringLiteral("export-csv, close-day, day-report, reverse, backup, restore or verify"));
+                                 QStringLiteral("export-csv, close-day, day-report, reverse, voucher, count, limit, backup, restore or verify"));
     if (const std::optional<int> end = line.parse(parser))
         return *end;
     const auto wrong = [&line](const QString &reason) { return line.wrong(reason); };
@@ -108,8 +121,8 @@ int main(int argc, char *argv[])
     // Options that belong to the command; any other one set is a wrong command line.
     const auto only = [&](const QList<const QCommandLineOption *> &allowed) -> QString {
         for (const QCommandLineOption *o :
-             {&from, &to, &output, &date, &adminCode, &currency, &pdf, &keep, &head, &file,
-              &changeClosedDays}) {
+             {&from, &to, &output, &date, &adminCode, &currency, &pdf, &pieces, &din, &eur, &keep,
+              &head, &file, &changeClosedDays}) {
             if (parser.isSet(*o) && !allowed.contains(o))
                 return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
         }
@@ -226,6 +239,59 @@ int main(int argc, char *argv[])
             !e.isEmpty())
             return failed(e);
         out << summary << "\n";
+        return 0;
+    }
+    if (command == QLatin1String("count")) {
+        if (positional.size() != 1)
+            return wrong(QStringLiteral("count takes no arguments"));
+        if (const QString e = only({&date, &currency, &pieces, &adminCode}); !e.isEmpty())
+            return wrong(e);
+        const auto counted = day(date);
+        const QString money = parser.value(currency);
+        if (!counted || badDay || !parser.isSet(pieces) || !parser.isSet(adminCode) ||
+            (money != QLatin1String("DIN") && money != QLatin1String("EUR")))
+            return wrong(QStringLiteral("count needs --date YYYY-MM-DD, --currency DIN or EUR, "
+                                        "--pieces LIST and --admin-code CODE"));
+        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
+            return failed(e);
+        QString summary;
+        if (const QString e = commands.count(*counted, money, parser.value(pieces),
+                                             QDateTime::currentDateTime(), summary);
+            !e.isEmpty())
+            return failed(e);
+        out << summary << "\n";
+        return 0;
+    }
+    if (command == QLatin1String("limit")) {
+        if (const QString e = only({&din, &eur, &adminCode}); !e.isEmpty())
+            return wrong(e);
+        const auto amount = [&](const QCommandLineOption &o) -> std::optional<engine::Money> {
+            return parser.isSet(o) ? engine::Money::tryParse(parser.value(o)) : std::nullopt;
+        };
+        const std::optional<engine::Money> dinars = amount(din), euros = amount(eur);
+        if (positional.size() != 1 || !parser.isSet(adminCode) ||
+            (!parser.isSet(din) && !parser.isSet(eur)) || (parser.isSet(din) && !dinars) ||
+            (parser.isSet(eur) && !euros) || (dinars && *dinars < engine::Money()) ||
+            (euros && *euros < engine::Money()))
+            return wrong(QStringLiteral("limit needs --din AMOUNT and/or --eur AMOUNT (0 or "
+                                        "more, 0: no limit) and --admin-code CODE"));
+        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
+            return failed(e);
+        QString summary;
+        if (const QString e = commands.limit(dinars, euros, summary); !e.isEmpty())
+            return failed(e);
+        out << summary << "\n";
+        return 0;
+    }
+    if (command == QLatin1String("voucher")) {
+        if (const QString e = only({&pdf}); !e.isEmpty())
+            return wrong(e);
+        if (positional.size() != 2 || !parser.isSet(pdf))
+            return wrong(QStringLiteral("voucher needs the document's NUMBER and --pdf FILE"));
+        if (const QString e = commands.voucher(positional.at(1), QDateTime::currentDateTime(),
+                                               parser.value(pdf));
+            !e.isEmpty())
+            return failed(e);
         return 0;
     }
     if (command == QLatin1String("day-report")) {

@@ -70,12 +70,13 @@ QString withAskedPassword(const QString &uri)
         uri, readSecret(QStringLiteral("Password for %1: ").arg(engine::serverlink::withoutPassword(uri))));
 }
 
-// The rights of the desks' role: reading the master tables and the password records, and
-// reading and appending to the journal and the cash book's tables beside it (the posting keys,
-// the document numbers and the numbers given, the day closes, the chain links and the audit
-// log); nothing else. No row a desk can reach may be changed or deleted by it: what removed
-// records leave behind is cleared by the administrator's acts (restore, clear, import and
-// setting the roles up), and the counters are kept by appending (desk::cashbook::tidy()).
+// The rights of the desks' role: reading the master tables, the password records and the
+// shared settings (the administrator saves them), and reading and appending to the journal and
+// the cash book's tables beside it (the posting keys, the document numbers and the numbers
+// given, the day closes, the chain links, the audit log and the cash counts); nothing else. No
+// row a desk can reach may be changed or deleted by it: what removed records leave behind is
+// cleared by the administrator's acts (restore, clear, import and setting the roles up), and
+// the counters are kept by appending (desk::cashbook::tidy()).
 QList<engine::ServerGrant> deskGrants()
 {
     const QString read = QStringLiteral("SELECT");
@@ -85,7 +86,9 @@ QList<engine::ServerGrant> deskGrants()
             {QStringLiteral("promet"), append},           {QStringLiteral("dorvanta_kljuc"), append},
             {QStringLiteral("dorvanta_dokument"), append}, {QStringLiteral("dorvanta_brojac"), read},
             {QStringLiteral("dorvanta_izdat"), append},    {QStringLiteral("dorvanta_zakljucak"), append},
-            {QStringLiteral("dorvanta_lanac"), append},    {QStringLiteral("dorvanta_dnevnik"), append}};
+            {QStringLiteral("dorvanta_lanac"), append},    {QStringLiteral("dorvanta_dnevnik"), append},
+            {QStringLiteral("dorvanta_popis"), append},    {QStringLiteral("dorvanta_popis_apoen"), append},
+            {QStringLiteral("dorvanta_postavke"), read}};
 }
 
 // Writes a baza.txt naming `uri`, readable by its owner only.

@@ -1,0 +1,293 @@
+// The cash count: parsing a count, storing it with its difference's document, reading and
+// checking the stored counts. The statements are in the SQL both stores share.
+#include "CashCount.h"
+
+#include "CashBook.h"
+#include "JournalBalances.h"
+#include "JournalChain.h"
+
+#include "engine/EngineError.h"
+#include "engine/Table.h"
+#include "engine/TextForms.h"
+#include "engine/Transaction.h"
+
+#include <QHash>
+#include <QRegularExpression>
+
+namespace desk::cashcount {
+
+namespace {
+
+using engine::EngineError;
+using engine::Money;
+
+const QString DateShown = QStringLiteral("dd/MM/yyyy");
+
+QList<Money> fromHundredths(std::initializer_list<qint64> values)
+{
+    QList<Money> out;
+    for (const qint64 v : values)
+        out << Money::fromHundredths(v);
+    return out;
+}
+
+Money money(const QVariant &v)
+{
+    return v.isNull() ? Money() : Money::fromHundredths(v.toLongLong());
+}
+
+Count countOf(const QVariantList &row)
+{
+    Count c;
+    c.number = row.value(0).toLongLong();
+    c.day = QDate::fromString(row.value(1).toString(), Qt::ISODate);
+    c.currency = row.value(2).toString() == QLatin1String("EUR") ? Currency::Euros : Currency::Dinars;
+    c.countedBy = row.value(3).toString();
+    c.countedAt = QDateTime::fromString(row.value(4).toString(), Qt::ISODate);
+    c.counted = money(row.value(5));
+    c.book = money(row.value(6));
+    c.document = row.value(7).toString();
+    return c;
+}
+
+const char CountColumns[] = "RB, DATUM, VALUTA, KORISNIK, VREME, UKUPNO, KNJIZNO, DOKUMENT";
+
+QString described(const Count &c)
+{
+    return QStringLiteral("Popis %1 (%2, %3)")
+        .arg(c.number)
+        .arg(currencyCode(c.currency), c.day.toString(DateShown));
+}
+
+} // namespace
+
+QString currencyCode(Currency currency)
+{
+    return currency == Currency::Euros ? QStringLiteral("EUR") : QStringLiteral("DIN");
+}
+
+const QList<Money> &denominations(Currency currency)
+{
+    static const QList<Money> dinars = fromHundredths(
+        {500000, 200000, 100000, 50000, 20000, 10000, 5000, 2000, 1000, 500, 200, 100});
+    static const QList<Money> euros = fromHundredths({50000, 20000, 10000, 5000, 2000, 1000, 500,
+                                                      200, 100, 50, 20, 10, 5, 2, 1});
+    return currency == Currency::Euros ? euros : dinars;
+}
+
+QList<Pieces> parse(const QString &text, Currency currency)
+{
+    static const QRegularExpression entry(
+        QStringLiteral("^\\s*([0-9]+(?:\\.[0-9]{1,2})?)\\s*[xX]\\s*(\\S+)\\s*$"));
+    static const QRegularExpression whole(QStringLiteral("^[0-9]{1,9}$"));
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]*[.,]?[0-9]*$"));
+    const QString example = QStringLiteral(" (ocekuje se npr. \"5000x3,1000x12,50x7\")");
+    if (text.trimmed().isEmpty())
+        throw EngineError(QStringLiteral("Popis je prazan") + example);
+    QList<Pieces> out;
+    for (const QString &part : text.split(QLatin1Char(','))) {
+        const QRegularExpressionMatch m = entry.match(part);
+        if (!m.hasMatch())
+            throw EngineError(QStringLiteral("Neispravan popis kod \"%1\"").arg(part.trimmed()) +
+                              example);
+        const Money denomination = Money::parse(m.captured(1));
+        if (!denominations(currency).contains(denomination))
+            throw EngineError(QStringLiteral("Apoen %1 ne postoji u valuti %2 (\"%3\")")
+                                  .arg(m.captured(1), currencyCode(currency), part.trimmed()));
+        const QString pieces = m.captured(2);
+        if (!whole.match(pieces).hasMatch()) {
+            if (pieces.startsWith(QLatin1Char('-')) && number.match(pieces).hasMatch())
+                throw EngineError(QStringLiteral("Broj komada ne moze biti negativan (\"%1\")")
+                                      .arg(part.trimmed()));
+            if (number.match(pieces).hasMatch() && pieces.contains(QRegularExpression(QStringLiteral("[.,]"))))
+                throw EngineError(QStringLiteral("Broj komada mora biti ceo broj (\"%1\")")
+                                      .arg(part.trimmed()));
+            throw EngineError(QStringLiteral("Neispravan popis kod \"%1\"").arg(part.trimmed()) +
+                              example);
+        }
+        for (const Pieces &p : std::as_const(out)) {
+            if (p.denomination == denomination)
+                throw EngineError(QStringLiteral("Apoen %1 je naveden dva puta").arg(m.captured(1)));
+        }
+        out << Pieces{denomination, pieces.toLongLong()};
+    }
+    std::sort(out.begin(), out.end(),
+              [](const Pieces &a, const Pieces &b) { return a.denomination > b.denomination; });
+    return out;
+}
+
+Money total(const QList<Pieces> &pieces)
+{
+    Money sum;
+    for (const Pieces &p : pieces) {
+        // At most 9 digits of pieces of at most 5000.00: the product fits.
+        sum += Money::fromHundredths(p.denomination.hundredths() * p.count);
+    }
+    return sum;
+}
+
+void createTables(engine::Table &journal)
+{
+    journal.runBeside(QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS dorvanta_popis (RB bigint PRIMARY KEY, DATUM text NOT NULL, "
+        "VALUTA text NOT NULL, KORISNIK text, VREME text, UKUPNO bigint NOT NULL, "
+        "KNJIZNO bigint NOT NULL, DOKUMENT text)"));
+    journal.runBeside(QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS dorvanta_popis_apoen (RB bigint NOT NULL, APOEN bigint NOT "
+        "NULL, KOMADA bigint NOT NULL, PRIMARY KEY (RB, APOEN))"));
+}
+
+Count record(engine::Table &journal, const QDate &day, Currency currency,
+             const QList<Pieces> &pieces, const QString &countedBy, const QDateTime &now,
+             const engine::DateTextFormat &dates)
+{
+    if (!day.isValid())
+        throw EngineError(QStringLiteral("Nije zadat ispravan dan"));
+    if (day > now.date())
+        throw EngineError(QStringLiteral("Dan %1 jos nije dosao: popis se ne moze proknjiziti")
+                              .arg(day.toString(DateShown)));
+    Count c;
+    c.day = day;
+    c.currency = currency;
+    c.countedBy = countedBy;
+    c.countedAt = now;
+    for (const Pieces &p : pieces) {
+        if (p.count < 0 || !denominations(currency).contains(p.denomination))
+            throw EngineError(QStringLiteral("Neispravan popis"));
+        if (p.count > 0)
+            c.pieces << p;
+    }
+    c.counted = total(pieces);
+
+    engine::Transaction transaction(journal);
+    // Under the journal's write lock: no posting comes between the balance and the count.
+    cashbook::requireOpenDay(journal, day);
+    const journal_balances::Balances balances = journal_balances::current(journal);
+    c.book = currency == Currency::Euros ? balances.euros : balances.dinars;
+    const Money difference = c.difference();
+    if (!difference.isZero()) {
+        Posting p;
+        p.cashier = countedBy;
+        p.day = day;
+        p.time = engine::timeText(now.time());
+        p.currency = currency;
+        const bool over = difference > Money();
+        p.direction = over ? Direction::In : Direction::Out;
+        p.amount = over ? difference : -difference;
+        p.reason = QStringLiteral("%1 po popisu %2")
+                       .arg(over ? QStringLiteral("VISAK") : QStringLiteral("MANJAK"),
+                            day.toString(DateShown));
+        c.document = writeRecord(journal, p, amountsOf(p),
+                                 over ? DocumentKind::Receipt : DocumentKind::Payment, {}, dates)
+                         .number;
+    }
+    const QList<QVariantList> last =
+        journal.runBeside(QStringLiteral("SELECT MAX(RB) FROM dorvanta_popis"));
+    c.number = last.value(0).value(0).toLongLong() + 1;
+    journal.runBeside(
+        QStringLiteral("INSERT INTO dorvanta_popis (%1) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)")
+            .arg(QLatin1String(CountColumns)),
+        {c.number, day.toString(Qt::ISODate), currencyCode(currency), countedBy,
+         now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")), c.counted.hundredths(),
+         c.book.hundredths(), c.document.isEmpty() ? QVariant() : QVariant(c.document)});
+    for (const Pieces &p : std::as_const(c.pieces))
+        journal.runBeside(QStringLiteral("INSERT INTO dorvanta_popis_apoen (RB, APOEN, KOMADA) "
+                                         "VALUES (?1, ?2, ?3)"),
+                          {c.number, p.denomination.hundredths(), p.count});
+    chain::log(journal, countedBy, QStringLiteral("POPIS"),
+               QStringLiteral("Popis %1 gotovine %2 za %3: prebrojano %4, knjizno %5%6")
+                   .arg(c.number)
+                   .arg(currencyCode(currency), day.toString(Qt::ISODate),
+                        c.counted.toText(), c.book.toText(),
+                        c.document.isEmpty() ? QString()
+                                             : QStringLiteral(", razlika dokumentom ") + c.document),
+               now);
+    transaction.commit();
+    return c;
+}
+
+QList<Count> ofDay(engine::Table &journal, const QDate &day)
+{
+    QList<Count> out;
+    QList<QVariantList> rows, pieces;
+    try {
+        rows = journal.runBeside(
+            QStringLiteral("SELECT %1 FROM dorvanta_popis WHERE DATUM = ?1 ORDER BY RB")
+                .arg(QLatin1String(CountColumns)),
+            {day.toString(Qt::ISODate)});
+        pieces = journal.runBeside(
+            QStringLiteral("SELECT a.RB, a.APOEN, a.KOMADA FROM dorvanta_popis_apoen a JOIN "
+                           "dorvanta_popis p ON p.RB = a.RB WHERE p.DATUM = ?1 ORDER BY a.RB, "
+                           "a.APOEN DESC"),
+            {day.toString(Qt::ISODate)});
+    } catch (const EngineError &) {
+        return out; // a journal of an older version has no counts
+    }
+    QHash<qint64, qsizetype> at;
+    for (const QVariantList &row : std::as_const(rows)) {
+        at.insert(row.value(0).toLongLong(), out.size());
+        out << countOf(row);
+    }
+    for (const QVariantList &row : std::as_const(pieces)) {
+        if (const auto it = at.constFind(row.value(0).toLongLong()); it != at.cend())
+            out[*it].pieces << Pieces{money(row.value(1)), row.value(2).toLongLong()};
+    }
+    return out;
+}
+
+QStringList check(engine::Table &journal)
+{
+    QList<QVariantList> counts, sums, documents;
+    try {
+        counts = journal.runBeside(QStringLiteral("SELECT %1 FROM dorvanta_popis ORDER BY RB")
+                                       .arg(QLatin1String(CountColumns)));
+        sums = journal.runBeside(QStringLiteral(
+            "SELECT RB, SUM(APOEN * KOMADA), MIN(KOMADA) FROM dorvanta_popis_apoen GROUP BY RB"));
+        documents = journal.runBeside(QStringLiteral(
+            "SELECT d.BROJ, p.ULAZDIN, p.IZLAZDIN, p.ULAZEUR, p.IZLAZEUR FROM dorvanta_popis c "
+            "JOIN dorvanta_dokument d ON d.BROJ = c.DOKUMENT JOIN promet p ON p.{id} = d.ID"));
+    } catch (const EngineError &) {
+        return {};
+    }
+    QHash<qint64, QVariantList> sumOf;
+    for (const QVariantList &row : std::as_const(sums))
+        sumOf.insert(row.value(0).toLongLong(), row);
+    QHash<QString, QVariantList> documentOf;
+    for (const QVariantList &row : std::as_const(documents))
+        documentOf.insert(row.value(0).toString(), row);
+
+    QStringList lines;
+    for (const QVariantList &row : std::as_const(counts)) {
+        const Count c = countOf(row);
+        const QVariantList pieces = sumOf.value(c.number);
+        const Money added = money(pieces.value(1));
+        if (added != c.counted || pieces.value(2).toLongLong() < 0)
+            lines << QStringLiteral("%1: apoeni daju %2, zapisano je %3")
+                         .arg(described(c), added.toText(), c.counted.toText());
+        const Money difference = c.difference();
+        if (difference.isZero()) {
+            if (!c.document.isEmpty())
+                lines << QStringLiteral("%1: bez razlike, a naveden je dokument %2")
+                             .arg(described(c), c.document);
+            continue;
+        }
+        if (c.document.isEmpty()) {
+            lines << QStringLiteral("%1: razlika %2 nema dokument").arg(described(c), difference.toText());
+            continue;
+        }
+        if (!documentOf.contains(c.document)) {
+            lines << QStringLiteral("%1: dokument razlike %2 ne postoji").arg(described(c), c.document);
+            continue;
+        }
+        // The document carries the difference in the count's currency, in or out.
+        const QVariantList d = documentOf.value(c.document);
+        const bool euros = c.currency == Currency::Euros;
+        const Money in = money(d.value(euros ? 3 : 1)), out = money(d.value(euros ? 4 : 2));
+        if (in - out != difference)
+            lines << QStringLiteral("%1: dokument %2 ne nosi razliku %3")
+                         .arg(described(c), c.document, difference.toText());
+    }
+    return lines;
+}
+
+} // namespace desk::cashcount
