@@ -300,7 +300,11 @@ void TMSocket::ResolveHost(const QString &name)
     static std::atomic<int> lastLookupId{0};
     const int id = ++lastLookupId == 0 ? ++lastLookupId : lastLookupId.load();
     m_pendingLookup = id;
-    m_mailbox->socket = this;
+    {
+        // An earlier lookup's thread may be reading the mailbox right now.
+        std::lock_guard<std::mutex> guard(m_mailbox->lock);
+        m_mailbox->socket = this;
+    }
     std::thread([mailbox = m_mailbox, id, name = std::string(m_hostNameBuffer)] {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
