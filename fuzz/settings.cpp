@@ -82,6 +82,8 @@ void serverFile(const QByteArray &file)
         return;
     }
     fuzz::check(uri.has_value(), "baza.txt not read");
+    if (uri->contains(QChar(0)))
+        return; // libpq reads a URI only up to a zero byte, the program's and this check's alike
     const std::optional<QString> password = passwordOf(*uri);
     if (!password)
         return;

@@ -272,6 +272,9 @@ bool MftpOptions::applyNetrc(const QString &netrcText)
             continue;
         if (!e.hasPassword)
             return false;
+        // A zero byte would end up in USER or PASS, as the URL's own are refused for.
+        if (e.login.contains(QChar(0)) || e.password.contains(QChar(0)))
+            return false;
         if (user.isEmpty())
             user = e.login;
         password = e.password;
