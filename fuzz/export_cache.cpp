@@ -1,6 +1,8 @@
 // The export's cache file (podaci, beside the journal) as the disk hands it back: truncated,
 // edited, half written or made by something else. Whatever the cache holds, the export written
-// with it is byte for byte the export made from the journal alone.
+// with it is byte for byte the export made from the journal alone. The cache names its journal
+// by location, and this one's lies in a folder made for the run: "JOURNAL" (hex-encoded, as the
+// cache holds it) in the input stands for it, so a seed can be a cache of this journal.
 
 #include "FuzzSupport.h"
 
@@ -66,11 +68,12 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static Journal journal;
+    static const QByteArray location = journal.table->filePath().toUtf8().toHex();
     {
         QFile f(journal.cache);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
             fuzz::fail("cannot write the cache");
-        f.write(reinterpret_cast<const char *>(data), static_cast<qint64>(size));
+        f.write(fuzz::bytes(data, size).replace(QByteArray("JOURNAL").toHex(), location));
     }
     QString error;
     fuzz::check(journal_export::writeExport(*journal.table, journal.form, journal.heading,
