@@ -3,7 +3,6 @@
 #include "desk/DeskTables.h"
 #include "desk/JournalChain.h"
 
-#include <QThread>
 
 namespace {
 
@@ -29,29 +28,56 @@ QString warningOf(const desk::chain::Verdict &v)
 
 } // namespace
 
-ChainCheck::ChainCheck(QObject *parent) : QObject(parent) {}
+ChainCheck::ChainCheck(QObject *parent) : QObject(parent)
+{
+    m_poll.setInterval(20);
+    connect(&m_poll, &QTimer::timeout, this, &ChainCheck::deliver);
+}
 
 ChainCheck::~ChainCheck()
 {
+    m_poll.stop();
     wait();
 }
 
 void ChainCheck::wait()
 {
-    if (m_thread)
-        m_thread->wait();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void ChainCheck::deliver()
+{
+    if (m_finished.load(std::memory_order_acquire))
+        wait(); // it has left its answer; the join only collects the thread
+    std::vector<Answer> answers;
+    {
+        std::lock_guard<std::mutex> guard(m_lock);
+        answers.swap(m_answers);
+    }
+    if (!m_thread.joinable() && answers.empty())
+        m_poll.stop();
+    for (const Answer &a : answers)
+        emit done(a.ok, QString::fromStdU16String(a.text));
 }
 
 void ChainCheck::start(const QString &dir)
 {
     wait();
-    m_thread.reset(QThread::create([this, dir] {
+    m_finished.store(false, std::memory_order_relaxed);
+    m_thread = std::thread([this, where = dir.toStdU16String(),
+                            password = desk::tablePassword().toStdU16String()] {
         // The check reads the journal, its chain and the log in one read-only transaction: a
         // posting a desk stores meanwhile is either wholly in what it reads or not at all, so
         // a finding is a change made outside the program and is reported at once.
-        const desk::chain::Verdict v = desk::chain::verifyDirectory(dir, desk::tablePassword());
-        // Queued: the slot runs in the window's thread.
-        emit done(v.ok(), warningOf(v));
-    }));
-    m_thread->start(QThread::LowPriority);
+        const desk::chain::Verdict v = desk::chain::verifyDirectory(
+            QString::fromStdU16String(where), QString::fromStdU16String(password));
+        Answer answer{v.ok(), warningOf(v).toStdU16String()};
+        {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_answers.push_back(std::move(answer));
+        }
+        m_finished.store(true, std::memory_order_release);
+    });
+    m_poll.start();
 }

@@ -10,7 +10,8 @@
 #include "FTPSock.h"
 #include "FtpTls.h"
 
-#include <QMetaObject>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -155,6 +156,29 @@ private:
     QTimer m_timer;
 };
 
+// Receives the bare event a lookup's thread posts when it has left its answer in the mailbox.
+class LookupReceiver : public QObject
+{
+public:
+    static constexpr QEvent::Type AnswerWaiting = QEvent::Type(QEvent::User + 41);
+    LookupReceiver(QObject *parent, std::function<void()> deliver)
+        : QObject(parent), m_deliver(std::move(deliver))
+    {
+    }
+
+protected:
+    bool event(QEvent *e) override
+    {
+        if (e->type() != AnswerWaiting)
+            return QObject::event(e);
+        m_deliver();
+        return true;
+    }
+
+private:
+    std::function<void()> m_deliver;
+};
+
 } // namespace
 
 TMSocket::TMSocket(QObject *owner)
@@ -162,6 +186,7 @@ TMSocket::TMSocket(QObject *owner)
       m_mailbox(std::make_shared<LookupMailbox>())
 {
     m_window->WndProc = [this](TMMessage &m) { WndProc(m); };
+    m_mailbox->receiver = new LookupReceiver(m_window, [this] { DeliverLookupAnswers(); });
     m_peer.ss_family = AF_INET;
     // What a Windows Sockets start-up would report, for the informational fields.
     WinsockDescription = QStringLiteral("POSIX sockets");
@@ -300,7 +325,11 @@ void TMSocket::ResolveHost(const QString &name)
     static std::atomic<int> lastLookupId{0};
     const int id = ++lastLookupId == 0 ? ++lastLookupId : lastLookupId.load();
     m_pendingLookup = id;
-    m_mailbox->socket = this;
+    {
+        // An earlier lookup's thread may be reading the mailbox right now.
+        std::lock_guard<std::mutex> guard(m_mailbox->lock);
+        m_mailbox->socket = this;
+    }
     std::thread([mailbox = m_mailbox, id, name = std::string(m_hostNameBuffer)] {
         addrinfo hints{};
         hints.ai_family = AF_UNSPEC;
@@ -323,20 +352,26 @@ void TMSocket::ResolveHost(const QString &name)
         if (found)
             ::freeaddrinfo(found);
         std::lock_guard<std::mutex> guard(mailbox->lock);
-        TMSocket *socket = mailbox->socket;
-        if (!socket)
+        if (!mailbox->socket)
             return;
-        // Queued to the socket's window: it runs on the socket's thread, and not at all
-        // once the window (a child of the socket) is gone.
-        QMetaObject::invokeMethod(
-            socket->m_window,
-            [socket, id, result, addresses = std::move(addresses)]() mutable {
-                socket->HandleLookupDone(id, result, std::move(addresses));
-            },
-            Qt::QueuedConnection);
+        mailbox->answers.push_back({id, result, std::move(addresses)});
+        // The receiver lives while the socket does (the destructor empties the mailbox under
+        // this lock first); the event goes with it, unread, when the window is gone.
+        QCoreApplication::postEvent(mailbox->receiver, new QEvent(LookupReceiver::AnswerWaiting));
     }).detach();
     LastError = 0;
     ArmTimeout(TimeOut);
+}
+
+void TMSocket::DeliverLookupAnswers()
+{
+    std::vector<LookupAnswer> answers;
+    {
+        std::lock_guard<std::mutex> guard(m_mailbox->lock);
+        answers.swap(m_mailbox->answers);
+    }
+    for (LookupAnswer &a : answers)
+        HandleLookupDone(a.id, a.result, std::move(a.addresses));
 }
 
 void TMSocket::HandleLookupDone(int lookupId, int result, std::vector<sockaddr_storage> addresses)

@@ -214,12 +214,24 @@ private:
     std::vector<sockaddr_storage> m_lookupAddresses; // of the lookup being delivered
     int m_pendingLookup = 0;
     // Where a lookup's thread delivers its answer: the socket while it lives; the
-    // destructor empties it under the lock, so a late answer is dropped.
+    // destructor empties it under the lock, so a late answer is dropped. The answer itself
+    // waits in the mailbox, under the lock; the thread only posts a bare event to the
+    // mailbox's receiver (a child of the notification window), which takes the answers out
+    // in the socket's thread. Nothing else crosses threads, so a thread checker sees every step.
+    struct LookupAnswer
+    {
+        int id = 0;
+        int result = 0;
+        std::vector<sockaddr_storage> addresses;
+    };
     struct LookupMailbox
     {
         std::mutex lock;
         TMSocket *socket = nullptr;
+        QObject *receiver = nullptr;
+        std::vector<LookupAnswer> answers;
     };
+    void DeliverLookupAnswers();
     std::shared_ptr<LookupMailbox> m_mailbox;
     int m_countdown = 0;
     int m_timerId = 0;

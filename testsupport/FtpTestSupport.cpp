@@ -46,8 +46,11 @@ void pumpFor(int ms)
 QByteArray pattern(int size, char seed)
 {
     QByteArray b(size, '\0');
-    for (int i = 0; i < size; ++i)
-        b[i] = static_cast<char>(seed + ((i * 131) ^ (i >> 9)));
+    // Unsigned: the product passes INT_MAX past 16 MiB; only its low byte counts.
+    for (int i = 0; i < size; ++i) {
+        const unsigned u = static_cast<unsigned>(i);
+        b[i] = static_cast<char>(static_cast<unsigned char>(seed) + ((u * 131u) ^ (u >> 9)));
+    }
     return b;
 }
 

@@ -20,6 +20,8 @@ packages=(
   xvfb xauth
   poppler-utils curl
   dpkg-dev file desktop-file-utils
+  # tools/fuzz.sh: clang and its libFuzzer runtime
+  clang libclang-rt-14-dev
 )
 
 missing=()

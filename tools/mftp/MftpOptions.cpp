@@ -203,6 +203,14 @@ bool MftpOptions::parse(const QStringList &args, MftpOptions &out, QString &erro
     };
     if (!number(retries, out.retries, 0) || !number(timeout, out.timeout, 1))
         return false;
+    // The proxy's host, user and password go into commands as the URL's parts do.
+    for (const QString *part : {&out.proxyHost, &out.proxyUser, &out.proxyPassword}) {
+        if (part->contains(QLatin1Char('\r')) || part->contains(QLatin1Char('\n'))
+            || part->contains(QChar(0))) {
+            error = QStringLiteral("the proxy's host, user or password holds a line end or a zero byte");
+            return false;
+        }
+    }
 
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 3) {
@@ -271,6 +279,9 @@ bool MftpOptions::applyNetrc(const QString &netrcText)
         if (!user.isEmpty() && !e.login.isEmpty() && e.login != user)
             continue;
         if (!e.hasPassword)
+            return false;
+        // A zero byte would end up in USER or PASS, as the URL's own are refused for.
+        if (e.login.contains(QChar(0)) || e.password.contains(QChar(0)))
             return false;
         if (user.isEmpty())
             user = e.login;

@@ -44,7 +44,8 @@ struct MftpOptions
     static bool parse(const QStringList &args, MftpOptions &out, QString &error);
     // Takes user and password for host from a netrc text when the URL gave no password:
     // the first "machine" entry for host (or else "default") whose login matches the URL's
-    // user, when it named one. Returns whether a password was taken.
+    // user, when it named one; an entry whose login or password holds a zero byte gives
+    // nothing. Returns whether a password was taken.
     bool applyNetrc(const QString &netrcText);
     static QString usage();
 };
