@@ -448,6 +448,9 @@ public:
     void BitBtnCsvClick();
     // The journal view's "STORNIRAJ": reverses the current record's document (Unit1Master.cpp).
     QPushButton *BitBtnStorno = nullptr;
+    // The document number of the journal view's chosen record; said and nullopt when there
+    // is none.
+    std::optional<QString> chosenDocument();
     void BitBtnStornoClick();
     // The journal view's "STAMPAJ NALOG": the current record's voucher.
     QPushButton *BitBtnVoucher = nullptr;

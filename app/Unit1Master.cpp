@@ -272,7 +272,7 @@ void TForm1::BitBtn26Click()
     closeMasterTable(Table4);
 }
 
-void TForm1::BitBtnStornoClick()
+std::optional<QString> TForm1::chosenDocument()
 {
     QString number;
     try {
@@ -280,30 +280,25 @@ void TForm1::BitBtnStornoClick()
             number = desk::cashbook::numberOf(*Table3, Table3->recordId());
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
-        return;
+        return std::nullopt;
     }
     if (number.isEmpty()) {
         dialogs.message(QStringLiteral("Prvo otvorite tabelu i izaberite dokument"));
-        return;
+        return std::nullopt;
     }
-    reverseDocument(number);
+    return number;
+}
+
+void TForm1::BitBtnStornoClick()
+{
+    if (const std::optional<QString> number = chosenDocument())
+        reverseDocument(*number);
 }
 
 void TForm1::BitBtnVoucherClick()
 {
-    QString number;
-    try {
-        if (Table3->isOpen() && Table3->recordId() >= 0)
-            number = desk::cashbook::numberOf(*Table3, Table3->recordId());
-    } catch (const engine::EngineError &e) {
-        dialogs.message(e.message());
-        return;
-    }
-    if (number.isEmpty()) {
-        dialogs.message(QStringLiteral("Prvo otvorite tabelu i izaberite dokument"));
-        return;
-    }
-    printVoucher(number);
+    if (const std::optional<QString> number = chosenDocument())
+        printVoucher(*number);
 }
 
 QString TForm1::reversalRefusal(const QString &number, QString &question)

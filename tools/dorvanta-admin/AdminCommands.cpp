@@ -55,6 +55,19 @@ QByteArray exportOf(engine::Table &journal, const engine::DateTextFormat &dates,
                                      (sums.at(2) - sums.at(3)).toText());
 }
 
+// Writes the desk's export podaci.txt of `dir` after a change of the journal that is stored
+// already: the failure is `stored` followed by the reason; the summary then names the file.
+QString writeExport(const QString &dir, const QByteArray &exported, const QString &stored,
+                    QString &summary)
+{
+    QString reason;
+    if (!platform::writeFileAtomically(QDir(dir).filePath(QStringLiteral("podaci.txt")), exported,
+                                       &reason))
+        return stored + reason;
+    summary += QStringLiteral("\nIzvoz zapisan: podaci.txt");
+    return {};
+}
+
 } // namespace
 
 AdminCommands::AdminCommands(const QString &dir) : m_dir(QDir(dir).absolutePath()) {}
@@ -124,12 +137,7 @@ QString AdminCommands::reverse(const QString &number, const QDateTime &now, QStr
     const QString notExported = QStringLiteral("the reversal is stored, but podaci.txt was not written: ");
     if (!error.isEmpty())
         return stored ? notExported + error : error;
-    QString reason;
-    if (!platform::writeFileAtomically(QDir(m_dir).filePath(QStringLiteral("podaci.txt")), exported,
-                                       &reason))
-        return notExported + reason;
-    summary += QStringLiteral("\nIzvoz zapisan: podaci.txt");
-    return {};
+    return writeExport(m_dir, exported, notExported, summary);
 }
 
 QString AdminCommands::count(const QDate &day, const QString &currency, const QString &pieces,
@@ -170,12 +178,7 @@ QString AdminCommands::count(const QDate &day, const QString &currency, const QS
         return posted ? notExported + error : error;
     if (!posted)
         return {};
-    QString reason;
-    if (!platform::writeFileAtomically(QDir(m_dir).filePath(QStringLiteral("podaci.txt")), exported,
-                                       &reason))
-        return notExported + reason;
-    summary += QStringLiteral("\nIzvoz zapisan: podaci.txt");
-    return {};
+    return writeExport(m_dir, exported, notExported, summary);
 }
 
 QString AdminCommands::limit(std::optional<engine::Money> dinars,
