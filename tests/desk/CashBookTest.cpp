@@ -428,6 +428,20 @@ TEST_P(CashBookTest, AClosedDayIsBackedUpAndARestoreThatChangesItIsNamed)
     session.setPassword(password());
     journal.open();
     EXPECT_TRUE(desk::chain::verify(journal).ok()) << desk::chain::verify(journal).text().toStdString();
+
+    // A backup that cannot be written (its name taken by a folder) leaves the close standing
+    // and says why.
+    journal.close();
+    ASSERT_TRUE(QDir(dataFile(QString())).mkdir(QStringLiteral("bck-dir.db")));
+    backupError.clear();
+    session.setPassword(password());
+    cashbook::closeDayAndBackUp(session, QDate(2026, 6, 1), QStringLiteral("Admin"),
+                                QDateTime(QDate(2026, 6, 2), QTime(21, 0)),
+                                QStringLiteral("bck-dir.db"), backupError);
+    EXPECT_FALSE(backupError.isEmpty());
+    session.setPassword(password());
+    journal.open();
+    EXPECT_TRUE(cashbook::dayClose(journal, QDate(2026, 6, 1)).has_value());
 }
 
 // A cash count compares the counted sum with the book balance: no document when they agree, a
