@@ -406,6 +406,8 @@ public:
     void buildDeskSettingsBox(QWidget *page);
     void loadDeskSettings();
     void SaveSettingsClick();
+    QPushButton *BitBtnOffsite = nullptr;        // VAN LOKACIJE: sets the off-site copies up
+    void BitBtnOffsiteClick();
     void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's voucher (nalog blagajni)
     // Previews the voucher of the document `number`, read in the journal (open or not).
     void printVoucher(const QString &number);

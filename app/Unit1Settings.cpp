@@ -1,16 +1,20 @@
 // The desk settings every desk of the journal shares (desk/DeskSettings.h), in a group box of
 // the backup and settings page: the cash limit per currency, the blind count and the voucher
-// right after each posting.
+// right after each posting. Beside it, the button that sets the off-site copies up
+// (desk/Offsite.h): where they go and the key they are sealed with.
 #include "Unit1.h"
 
 #include "OpenTables.h"
 #include "UiHelpers.h"
 
 #include "desk/DeskSettings.h"
+#include "desk/Offsite.h"
+#include "desk/SealedBackup.h"
 #include "engine/EngineError.h"
 #include "platform/Dialogs.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,6 +44,11 @@ void TForm1::buildDeskSettingsBox(QWidget *page)
     SaveSettings->setFont(uiFont(9, true));
     SaveSettings->setGeometry(190, 52, 134, 38);
     connect(SaveSettings, &QPushButton::clicked, this, &TForm1::SaveSettingsClick);
+
+    BitBtnOffsite = named(new QPushButton(QStringLiteral("VAN LOKACIJE"), page), "BitBtnOffsite");
+    BitBtnOffsite->setFont(uiFont(9, true));
+    BitBtnOffsite->setGeometry(224, 440, 112, 40);
+    connect(BitBtnOffsite, &QPushButton::clicked, this, &TForm1::BitBtnOffsiteClick);
 }
 
 void TForm1::loadDeskSettings()
@@ -88,4 +97,67 @@ void TForm1::SaveSettingsClick()
     }
     dialogs.message(QStringLiteral("Postavke su snimljene"));
     loadDeskSettings();
+}
+
+// Asks where the off-site copies go (a folder: a USB or network disk; and/or the FTP upload's
+// server) and, while the data directory has no backup key, for the recovery text of a key
+// brought from another computer (empty: a new key). Then sets them up and shows a new key's
+// recovery text once, to be written down. A cancelled question or a refused set-up leaves the
+// settings and the key as they were.
+void TForm1::BitBtnOffsiteClick()
+{
+    const QString caption = QStringLiteral("KOPIJA VAN LOKACIJE");
+    const desk::offsite::Settings current = desk::offsite::settings(startDir);
+    const std::optional<QString> folder = dialogs.prompt(
+        caption, QStringLiteral("Fascikla za kopije (USB ili mrezni disk; prazno: bez fascikle):"),
+        current.folder);
+    if (!folder)
+        return;
+    desk::offsite::Settings wanted;
+    wanted.folder = folder->trimmed();
+    if (!wanted.folder.isEmpty())
+        wanted.folder = QDir(startDir).absoluteFilePath(wanted.folder);
+    wanted.ftp = dialogs.confirm(QStringLiteral(
+        "Slati kopije i na FTP server iz podesavanja FTP-a (fascikla dorvanta-rezerva)?"));
+    if (!wanted.any()) {
+        dialogs.message(QStringLiteral("Kopija van lokacije NIJE podesena: "
+                                       "nije data ni fascikla ni FTP server"));
+        return;
+    }
+    const bool hadKey = desk::offsite::hasKey(startDir);
+    QByteArray given;
+    if (!hadKey) {
+        const std::optional<QString> text = dialogs.prompt(
+            caption, QStringLiteral("Kljuc rezerve sa drugog racunara (prazno: novi kljuc):"),
+            QString());
+        if (!text)
+            return;
+        try {
+            if (!text->trimmed().isEmpty())
+                given = desk::sealed::keyFromRecoveryText(*text);
+        } catch (const engine::EngineError &e) {
+            dialogs.message(QStringLiteral("Kopija van lokacije NIJE podesena: ") + e.message());
+            return;
+        }
+    }
+    QString recovery;
+    QStringList labels;
+    try {
+        const platform::ProgressShown busy(dialogs, QStringLiteral("Podesavanje kopija van lokacije..."));
+        recovery = desk::offsite::init(startDir, wanted, given);
+        for (const auto &target : desk::offsite::targets(startDir, desk::offsite::settings(startDir)))
+            labels << target->label();
+    } catch (const engine::EngineError &e) {
+        dialogs.message(QStringLiteral("Kopija van lokacije NIJE podesena: ") + e.message());
+        fillBackupList();
+        return;
+    }
+    QString text = QStringLiteral("Kopije van lokacije: ") + labels.join(QStringLiteral(", "));
+    if (hadKey || !given.isEmpty())
+        text += QStringLiteral("\nKopije se sifruju postojecim kljucem rezerve.");
+    else
+        text += QStringLiteral("\n\nKljuc rezerve (zapisite ga i cuvajte van radnje; bez njega "
+                               "se kopija ne moze vratiti):\n\n") + recovery;
+    dialogs.message(text);
+    fillBackupList();
 }

@@ -10,6 +10,7 @@
 #include "desk/DeskSettings.h"
 #include "desk/JournalChain.h"
 #include "desk/Offsite.h"
+#include "desk/SealedBackup.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -190,10 +191,22 @@ private slots:
     void backupIsCopiedOffSiteAndAFailedCopyIsSaid()
     {
         QTemporaryDir usb;
-        desk::offsite::init(data->path(), {usb.path(), false});
         const QString copies = desk::offsite::folderOfCopies(usb.path());
         const QString copy = QStringLiteral("2026-12-07-09-05-33.dvr");
         enterPage();
+        QVERIFY(find<QLabel>("LabelOffsite")->text().isEmpty());
+        // Set up from the page: a folder, no FTP, a new key whose recovery text is shown once.
+        dialogs.answerText(usb.path());
+        dialogs.answerNo();
+        dialogs.answerText(QString());
+        click("BitBtnOffsite");
+        QVERIFY(dialogs.unanswered.isEmpty());
+        const QString recovery = QString::fromLatin1(data->readFile("podaci/rezerva-kljuc.txt")).trimmed();
+        QCOMPARE(dialogs.messages(),
+                 QStringList{"Kopije van lokacije: fascikla " + copies + "\n\nKljuc rezerve "
+                             "(zapisite ga i cuvajte van radnje; bez njega se kopija ne moze "
+                             "vratiti):\n\n" + recovery});
+        dialogs.clear();
         QCOMPARE(find<QLabel>("LabelOffsite")->text(), QString("Kopija van lokacije jos nije snimljena"));
         click("BitBtn20");
         QCOMPARE(dialogs.messages(),
@@ -212,6 +225,63 @@ private slots:
         click("BitBtn19");
         QVERIFY(find<QLabel>("LabelOffsite")->text().contains("NIJE snimljena"));
         QVERIFY(!QFileInfo::exists(copies));
+    }
+
+    // A set-up that is cancelled or refused changes nothing: no settings, no key. Once a key
+    // is there, the set-up keeps it and asks for none.
+    void offsiteSetUpRefusedOrCancelledChangesNothing()
+    {
+        QTemporaryDir usb;
+        struct Step
+        {
+            const char *name;
+            std::optional<QString> folder;
+            bool ftp;
+            std::optional<QString> keyText;
+            QString said; // the start of the one message; empty: none
+        };
+        const QList<Step> steps = {
+            {"cancelled at the folder", std::nullopt, false, std::nullopt, {}},
+            {"neither folder nor FTP", QString("  "), false, std::nullopt,
+             "Kopija van lokacije NIJE podesena: nije data ni fascikla ni FTP server"},
+            {"a folder that is not there", usb.path() + "/nema", false, QString(),
+             "Kopija van lokacije NIJE podesena: nema fascikle"},
+            {"a mistyped recovery text", usb.path(), false, QString("ABCD-EFGH"),
+             "Kopija van lokacije NIJE podesena: "},
+            {"cancelled at the key", usb.path(), false, std::nullopt, {}},
+        };
+        enterPage();
+        for (const Step &step : steps) {
+            dialogs.clear();
+            dialogs.answerText(step.folder);
+            if ((step.folder && !step.folder->trimmed().isEmpty()) || step.ftp)
+                dialogs.answerText(step.keyText);
+            if (step.folder)
+                dialogs.answerNo();
+            click("BitBtnOffsite");
+            QVERIFY2(dialogs.messages().size() == (step.said.isEmpty() ? 0 : 1), step.name);
+            if (!step.said.isEmpty())
+                QVERIFY2(dialogs.messages().first().startsWith(step.said), step.name);
+            QVERIFY2(!QFileInfo::exists(data->file("podaci/rezerva.txt")), step.name);
+            QVERIFY2(!QFileInfo::exists(data->file("podaci/rezerva-kljuc.txt")), step.name);
+        }
+
+        // A key from another computer is taken as given; a second set-up keeps it.
+        const QByteArray key = desk::sealed::newKey();
+        dialogs.clear();
+        dialogs.answerText(usb.path());
+        dialogs.answerNo();
+        dialogs.answerText(desk::sealed::recoveryText(key).toLower());
+        click("BitBtnOffsite");
+        QCOMPARE(desk::offsite::key(data->path()), key);
+        QVERIFY(dialogs.messages().value(0).endsWith("Kopije se sifruju postojecim kljucem rezerve."));
+        dialogs.clear();
+        dialogs.answerText(usb.path());
+        dialogs.answerNo();
+        click("BitBtnOffsite");
+        QVERIFY(dialogs.unanswered.isEmpty() && dialogs.textAnswers.empty());
+        QCOMPARE(desk::offsite::key(data->path()), key);
+        QCOMPARE(desk::offsite::settings(data->path()).folder, QDir(usb.path()).absolutePath());
     }
 
     void listOffersPlainFilesBeginningWithLowerCaseBIgnoringCaseInOrder()
