@@ -41,11 +41,11 @@ void useDirectory(engine::Session &session, const QString &directory)
 
 // Runs dorvanta-init with `input` on its standard input; its standard error in `errors`, both
 // of its outputs in `shown`.
-int runInit(const QStringList &args, QString *errors = nullptr, const QByteArray &input = {},
-            QString *shown = nullptr)
+int runTool(const QString &program, const QStringList &args, QString *errors,
+            const QByteArray &input, QString *shown)
 {
     QProcess init;
-    init.start(QStringLiteral(DORVANTA_INIT), args);
+    init.start(program, args);
     init.write(input);
     init.closeWriteChannel();
     init.waitForFinished(60000);
@@ -55,6 +55,17 @@ int runInit(const QStringList &args, QString *errors = nullptr, const QByteArray
     if (shown)
         *shown += QString::fromUtf8(init.readAllStandardOutput()) + error;
     return init.exitStatus() == QProcess::NormalExit ? init.exitCode() : -1;
+}
+
+int runInit(const QStringList &args, QString *errors = nullptr, const QByteArray &input = {},
+            QString *shown = nullptr)
+{
+    return runTool(QStringLiteral(DORVANTA_INIT), args, errors, input, shown);
+}
+
+int runAdmin(const QStringList &args, QString *shown)
+{
+    return runTool(QStringLiteral(DORVANTA_ADMIN), args, nullptr, {}, shown);
 }
 
 } // namespace
@@ -130,6 +141,28 @@ TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
     EXPECT_TRUE(onServer.ok()) << onServer.text().toStdString();
     EXPECT_EQ(onServer.records, 3);
     EXPECT_EQ(onServer.head, atDesk.head);
+
+    // The year's archive of the server's journal: a closed day's report, the manifest ending
+    // at the same head, and it verifies.
+    QString shown;
+    const QString archive = desk.path() + QStringLiteral("/arhiva");
+    const auto admin = [&](QStringList args) {
+        shown.clear();
+        return runAdmin(QStringList{QStringLiteral("--dir"), desk.path()} + args, &shown);
+    };
+    ASSERT_EQ(admin({QStringLiteral("close-day"), QStringLiteral("--date"), QStringLiteral("2026-12-01"),
+                     QStringLiteral("--admin-code"), QStringLiteral("12345")}), 0) << shown.toStdString();
+    ASSERT_EQ(admin({QStringLiteral("archive"), QStringLiteral("--year"), QStringLiteral("2026"),
+                     QStringLiteral("--output"), archive}), 0) << shown.toStdString();
+    EXPECT_TRUE(QFile::exists(archive + QStringLiteral("/izvestaj-2026-12-01.pdf")));
+    QFile manifest(archive + QStringLiteral("/MANIFEST"));
+    ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(manifest.readAll().contains(atDesk.head));
+    EXPECT_EQ(runAdmin({QStringLiteral("verify-archive"), archive}, &shown), 0) << shown.toStdString();
+    // The administrator's other acts reach the server too.
+    EXPECT_EQ(admin({QStringLiteral("verify")}), 0) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QString::fromLatin1(atDesk.head))) << shown.toStdString();
+    EXPECT_EQ(admin({QStringLiteral("backup")}), 0) << shown.toStdString();
 
     EXPECT_EQ(runInit({QStringLiteral("--server"), uri, other.path()}, &errors), 1);
     EXPECT_TRUE(errors.contains(QStringLiteral("already exist"))) << errors.toStdString();

@@ -6,6 +6,8 @@
 #include "AdminCommands.h"
 #include "OffsiteCommands.h"
 
+#include "desk/DeskTables.h"
+
 #include "platform/AtomicFile.h"
 #include "tools/common/CommandLine.h"
 
@@ -44,6 +46,9 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    // A data directory whose baza.txt names a server keeps its four tables there, as the
+    // window's do.
+    desk::placeTablesOnServer();
     const toolcli::CommandLine line("dorvanta-admin",
                                     QString::fromLatin1(Usage) + QString::fromLatin1(admin::OffsiteUsage));
     if (const std::optional<int> end = admin::runOffsiteCommand(line))
