@@ -178,16 +178,16 @@ void TForm1::buildBackupPage()
 
     GroupBoxClearing = named(new QGroupBox(QStringLiteral("BRISANJE TABELE PROMETA"), page),
                              "GroupBoxClearing");
-    GroupBoxClearing->setGeometry(360, 392, 336, 88);
+    GroupBoxClearing->setGeometry(360, 392, 336, 62);
     BitBtn29 = named(new QPushButton(QStringLiteral("BRISI SAV PROMET"), GroupBoxClearing),
                      "BitBtn29");
     BitBtn29->setFont(uiFont(11, true));
-    BitBtn29->setGeometry(12, 28, 312, 44);
+    BitBtn29->setGeometry(12, 22, 312, 34);
     // The newest off-site copy, or why the last one failed (fillBackupList() fills it).
     auto *offsite = new QLabel(page);
     offsite->setObjectName(QStringLiteral("LabelOffsite"));
     offsite->setWordWrap(true);
-    offsite->setGeometry(360, 484, 336, 40);
+    offsite->setGeometry(360, 456, 336, 40); // the page ends at 496
 
     connect(BitBtn20, &QPushButton::clicked, this, &TForm1::BitBtn20Click);
     connect(BitBtn21, &QPushButton::clicked, this, &TForm1::BitBtn21Click);
