@@ -6,6 +6,7 @@ import csv
 import io
 import os
 import re
+import resource
 import shutil
 import sqlite3
 import subprocess
@@ -496,6 +497,15 @@ class AdminTest(unittest.TestCase):
             with open(os.path.join(archive, 'promet-2025.csv'), 'rb') as f:
                 self.assertEqual(f.read(), admin('export-csv', '--from', '2025-01-01', '--to', '2025-12-31').stdout)
             self.assertEqual(admin('archive', '--year', '2025', '--output', archive).returncode, 1)
+            # A disk that fills half-way (a file size limit) leaves no half archive behind.
+            half = os.path.join(tmp, 'pola')
+            limit = os.path.getsize(os.path.join(archive, 'promet-2025.csv')) // 2
+            run = subprocess.run([ADMIN, '--dir', shop, 'archive', '--year', '2025', '--output', half],
+                                 capture_output=True, preexec_fn=lambda: resource.setrlimit(
+                                     resource.RLIMIT_FSIZE, (limit, limit)))
+            self.assertEqual(run.returncode, 1, run.stderr)
+            self.assertIn(b'File too large', run.stderr)
+            self.assertFalse(os.path.exists(half))
             check = lambda *more: subprocess.run([ADMIN, 'verify-archive', archive, *more], capture_output=True)
             self.assertEqual(check().returncode, 0)
             self.assertEqual(check('--fingerprint', fingerprint.decode()).returncode, 0)

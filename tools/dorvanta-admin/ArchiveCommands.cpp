@@ -82,13 +82,12 @@ QByteArray readFile(const QString &path)
 
 } // namespace
 
-QString writeArchive(const QString &dir, int year, const QString &output, QString &summary)
+namespace {
+
+// Writes the archive's files into the empty folder `output`.
+QString writeArchiveFiles(const QString &dir, int year, const QString &output, QString &summary)
 {
     const QDir out(output);
-    if (out.exists() && !out.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty())
-        return QStringLiteral("%1 is not empty, nothing written").arg(output);
-    if (!QDir().mkpath(output))
-        return QStringLiteral("cannot make %1").arg(output);
     AdminCommands commands(dir);
     const QDate first(year, 1, 1);
     const QDate last(year, 12, 31);
@@ -185,6 +184,30 @@ QString writeArchive(const QString &dir, int year, const QString &output, QStrin
         return e.message();
     }
     return {};
+}
+
+} // namespace
+
+QString writeArchive(const QString &dir, int year, const QString &output, QString &summary)
+{
+    const QDir out(output);
+    const bool existed = out.exists();
+    if (existed && !out.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty())
+        return QStringLiteral("%1 is not empty, nothing written").arg(output);
+    if (!QDir().mkpath(output))
+        return QStringLiteral("cannot make %1").arg(output);
+    const QString error = writeArchiveFiles(dir, year, output, summary);
+    if (!error.isEmpty()) {
+        // No half archive stays behind (a full disk, a journal that cannot be read): the
+        // folder is as it was, and the command can simply be run again.
+        if (existed) {
+            for (const QFileInfo &f : out.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden))
+                f.isDir() ? QDir(f.filePath()).removeRecursively() : QFile::remove(f.filePath());
+        } else {
+            QDir(output).removeRecursively();
+        }
+    }
+    return error;
 }
 
 int verifyArchive(const QString &archive, const QString &fingerprint, QString &report)

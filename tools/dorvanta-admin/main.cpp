@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -37,6 +38,9 @@ const char Usage[] =
 
 int main(int argc, char *argv[])
 {
+    // A file size limit (ulimit -f) makes a write fail with an error the command reports and
+    // cleans up after, rather than end the process half-way with SIGXFSZ.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Standard error carries the tool's own reasons only, not Qt's notes about the session.
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
         if (type == QtCriticalMsg || type == QtFatalMsg)
