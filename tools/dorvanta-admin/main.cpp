@@ -5,6 +5,7 @@
 
 #include "AdminCommands.h"
 #include "OffsiteCommands.h"
+#include "OffsiteFtp.h"
 
 #include "platform/AtomicFile.h"
 #include "tools/common/CommandLine.h"
@@ -44,6 +45,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    offsite_ftp::registerFtpTarget();
     const toolcli::CommandLine line("dorvanta-admin",
                                     QString::fromLatin1(Usage) + QString::fromLatin1(admin::OffsiteUsage));
     if (const std::optional<int> end = admin::runOffsiteCommand(line))
