@@ -24,7 +24,8 @@
 // OnFileStored. Notices about a data connection's address come as infoHostResolved.
 //
 // The session (connection, replies, retries, keep-alive) is in FtpSession.cpp, the login
-// dialogue in FtpLogin.cpp, data connections and file transfers in FtpTransfer.cpp, FTP
+// dialogue in FtpLogin.cpp, data connections, file transfers and name listings in
+// FtpTransfer.cpp (folder making and the other one-command operations in FtpSession.cpp), FTP
 // over TLS (AUTH TLS, PBSZ, PROT, protected data connections) in FtpTlsSession.cpp on the
 // OpenSSL channel of FtpTls.h.
 
