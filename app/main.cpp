@@ -3,6 +3,7 @@
 // to create podaci/ there when it is missing (FirstStart). --help and --version answer on
 // standard output before anything else: no window, no display and no podaci/ are needed.
 #include "FirstStart.h"
+#include "OffsiteFtp.h"
 #include "Unit1.h"
 #include "Unit2.h"
 
@@ -57,6 +58,7 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Dorvanta"));
     QGuiApplication::setDesktopFileName(QStringLiteral("dorvanta"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("dorvanta")));
+    offsite_ftp::registerFtpTarget();
 
     engine::Session session;
     platform::QtDialogs dialogs;

@@ -165,6 +165,10 @@ QString init(const QString &dir, const Settings &s, const QByteArray &givenKey)
         if (!QDir(s.folder).mkpath(QStringLiteral("dorvanta-rezerva")))
             throw EngineError(QStringLiteral("%1 se ne moze napraviti").arg(folderOfCopies(s.folder)));
     }
+    // The server's folder is made (or found) before anything is written: a server that cannot
+    // be reached fails the set-up.
+    if (s.ftp)
+        ftpFactory()(dir)->prepare();
     QByteArray k;
     if (hasKey(dir)) {
         k = key(dir);

@@ -51,6 +51,9 @@ public:
     virtual void put(const QString &localPath, const QString &name) = 0;
     virtual void get(const QString &name, const QString &localPath) = 0;
     virtual void remove(const QString &name) = 0;
+    // Makes the place the copies go where it is missing (init()); throws when the target
+    // cannot be reached.
+    virtual void prepare() {}
 };
 
 // Makes the FTP target of the data directory `dir` (its upload option's server). Set by the

@@ -24,7 +24,8 @@
 // OnFileStored. Notices about a data connection's address come as infoHostResolved.
 //
 // The session (connection, replies, retries, keep-alive) is in FtpSession.cpp, the login
-// dialogue in FtpLogin.cpp, data connections and file transfers in FtpTransfer.cpp, FTP
+// dialogue in FtpLogin.cpp, data connections, file transfers and name listings in
+// FtpTransfer.cpp (folder making and the other one-command operations in FtpSession.cpp), FTP
 // over TLS (AUTH TLS, PBSZ, PROT, protected data connections) in FtpTlsSession.cpp on the
 // OpenSSL channel of FtpTls.h.
 
@@ -50,6 +51,8 @@ enum TMFtpOperation : int {
     opUpload = 12,
     opRename = 14,
     opDelete = 15,
+    opListNames = 16,
+    opMakeDirectory = 17,
     opKeepAlive = 19,
 };
 
@@ -81,6 +84,18 @@ public:
     // Deletes a remote file (DELE). Ends with OnFtpReady and OnFileDeleted, after an error
     // it reported too.
     void DeleteFile(const QString &remoteFile);
+    // Lists the names in a remote folder (NLST; the current one when empty) over a data
+    // connection set up as for a download, into NameList(): base names (a server that
+    // answers "folder/name" has the folder taken off), without "." and "..". An empty folder
+    // lists as no names, also where the server refuses NLST with "No files found". Ends with
+    // OnFtpReady and OnListingDone; waits for the end when Asynchronous is false.
+    void ListNames(const QString &remoteFolder);
+    QStringList NameList() const { return m_nameList; }
+    // Makes a remote folder (MKD). With existingIsFine, a refused MKD is no error when the
+    // folder is there (a CWD into it works; the current folder is entered again after it).
+    // Ends with OnFtpReady and OnDirectoryCreated; waits for the end when Asynchronous is
+    // false.
+    void MakeDirectory(const QString &remoteFolder, bool existingIsFine = false);
     void Quit();
     // Close() (inherited) closes the control connection at once.
 
@@ -240,6 +255,8 @@ protected:
     void HandleQuitReply(const QString &reply);
     void HandleRnfrReply(const QString &reply);
     void HandleCompletionReply(const QString &reply);
+    void HandleMkdReply(const QString &reply);
+    void HandleMkdProbeReply(const QString &reply);
     void PumpMessages();
     void WaitForEvents();
     void StartNoopTimer();
@@ -296,6 +313,9 @@ protected:
     void SendRetrCommand();
     void HandleDownloadRestReply(const QString &reply);
     void HandleRetrReply(const QString &reply);
+    void SendNlst(const QString &reply);
+    void HandleNlstReply(const QString &reply);
+    void TakeNameList();
     void StartUpload(const QString &reply);
     void HandleUploadSizeReply(const QString &reply);
     void SendUploadRest(const QString &reply);
@@ -431,6 +451,14 @@ protected:
     static constexpr int TlsSendBlockSize = 16384; // one full TLS record
     char m_receiveBuffer[ReceiveBufferSize];
     std::unique_ptr<char[]> m_sendBuffer; // SendBlockSize bytes, made by the first upload
+    // A name listing: the bytes as they come (bounded), the names once it is whole.
+    static constexpr int MaxListing = 16 * 1024 * 1024;
+    QByteArray m_listing;
+    QStringList m_nameList;
+    // MakeDirectory: whether a folder that is there already will do, and the refusal of MKD
+    // that is the error when it is not there.
+    bool m_existingIsFine = false;
+    QString m_mkdRefusal;
 
     TMSocket m_dataSocket;
     TMSocket m_listenSocket;

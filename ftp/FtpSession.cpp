@@ -145,7 +145,7 @@ void TMFtp::HandleRnfrReply(const QString &reply)
     SendCommand(QStringLiteral("RNTO ") + m_remoteFileName, &TMFtp::HandleCompletionReply);
 }
 
-// Expects: 250 to RNTO or DELE, the last command of the operation.
+// Expects: 250 to RNTO, DELE or the CWD back after MKD, the last command of the operation.
 void TMFtp::HandleCompletionReply(const QString &reply)
 {
     if (!reply.startsWith(QLatin1Char('2'))) {
@@ -162,6 +162,52 @@ void TMFtp::DeleteFile(const QString &remoteFile)
         return;
     m_currentOperation = opDelete;
     SendCommand(QStringLiteral("DELE ") + remoteFile, &TMFtp::HandleCompletionReply);
+}
+
+void TMFtp::MakeDirectory(const QString &remoteFolder, bool existingIsFine)
+{
+    if (!BeginOperation())
+        return;
+    m_currentOperation = opMakeDirectory;
+    m_remoteFileName = remoteFolder;
+    m_existingIsFine = existingIsFine;
+    m_mkdRefusal.clear();
+    if (remoteFolder.isEmpty()) {
+        EndWithError(errNoRemoteFile);
+        return;
+    }
+    SendCommand(QStringLiteral("MKD ") + remoteFolder, &TMFtp::HandleMkdReply);
+    WaitWhileBusy();
+}
+
+// Expects: 257 to MKD. Servers refuse a folder that is there in words of their own (550,
+// 521, ...): where that will do, a CWD into it tells whether it is there.
+void TMFtp::HandleMkdReply(const QString &reply)
+{
+    if (reply.startsWith(QLatin1Char('2'))) {
+        FinishOperation();
+        return;
+    }
+    if (!m_existingIsFine || m_currentDirectory.isEmpty()) {
+        m_lastErrorText = reply;
+        EndWithError(errCommandFailed);
+        return;
+    }
+    m_mkdRefusal = reply;
+    SendCommand(QStringLiteral("CWD ") + m_remoteFileName, &TMFtp::HandleMkdProbeReply);
+}
+
+// Expects: 250 to the CWD into the folder MKD would not make; the current folder is entered
+// again (its answer ends the operation). A refusal: the folder is not there, and MKD's
+// refusal says why.
+void TMFtp::HandleMkdProbeReply(const QString &reply)
+{
+    if (!reply.startsWith(QLatin1Char('2'))) {
+        m_lastErrorText = m_mkdRefusal;
+        EndWithError(errCommandFailed);
+        return;
+    }
+    SendCommand(QStringLiteral("CWD ") + m_currentDirectory, &TMFtp::HandleCompletionReply);
 }
 
 void TMFtp::RestoreRealServer()
@@ -527,6 +573,16 @@ void TMFtp::HandleNotification(TMMessage &message)
             m_currentOperation = opNone;
             if (OnFileDeleted)
                 OnFileDeleted(this);
+            break;
+        case opListNames:
+            m_currentOperation = opNone;
+            if (OnListingDone)
+                OnListingDone(this);
+            break;
+        case opMakeDirectory:
+            m_currentOperation = opNone;
+            if (OnDirectoryCreated)
+                OnDirectoryCreated(this);
             break;
         case opNone:
         case opKeepAlive:

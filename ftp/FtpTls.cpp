@@ -155,6 +155,8 @@ TMTlsContext::TMTlsContext(const QString &caFile) : m_caFile(caFile)
 
 TMTlsContext::~TMTlsContext()
 {
+    for (SSL_SESSION *session : m_unused)
+        SSL_SESSION_free(session);
     if (m_newest)
         SSL_SESSION_free(m_newest);
     SSL_CTX_free(m_ctx);
@@ -162,9 +164,27 @@ TMTlsContext::~TMTlsContext()
 
 void TMTlsContext::KeepSession(ssl_session_st *session)
 {
+    SSL_SESSION_up_ref(session);
+    m_unused.push_front(session);
+    while (m_unused.size() > MaxUnused) {
+        SSL_SESSION_free(m_unused.back());
+        m_unused.pop_back();
+    }
     if (m_newest)
         SSL_SESSION_free(m_newest);
     m_newest = session;
+}
+
+ssl_session_st *TMTlsContext::TakeSession()
+{
+    if (!m_unused.empty()) {
+        SSL_SESSION *session = m_unused.front();
+        m_unused.pop_front();
+        return session;
+    }
+    if (m_newest)
+        SSL_SESSION_up_ref(m_newest);
+    return m_newest;
 }
 
 // ---- channel ------------------------------------------------------------------------------
@@ -193,8 +213,9 @@ TMTlsChannel::TMTlsChannel(std::shared_ptr<TMTlsContext> context, int fd,
         SSL_set_tlsext_host_name(m_ssl, host.constData());
         SSL_set1_host(m_ssl, host.constData());
     }
-    if (sessionFrom && m_context->NewestSession()) {
-        SSL_set_session(m_ssl, m_context->NewestSession());
+    if (SSL_SESSION *session = sessionFrom ? m_context->TakeSession() : nullptr) {
+        SSL_set_session(m_ssl, session);
+        SSL_SESSION_free(session);
     } else if (sessionFrom && sessionFrom->m_ssl && sessionFrom->m_established) {
         SSL_SESSION *session = SSL_get1_session(sessionFrom->m_ssl);
         if (session) {

@@ -15,6 +15,8 @@
 
 #include <QString>
 
+#include <deque>
+
 #include <memory>
 
 struct ssl_st;
@@ -33,9 +35,12 @@ struct TMTlsSettings
 };
 
 // The OpenSSL client context shared by the control connection and its data connections
-// (sessions are only reused within one context). It keeps the newest session any of its
-// connections received: under TLS 1.3 a session ticket is good for one resumption, and
-// every resumed data connection brings a fresh one for the next.
+// (sessions are only reused within one context). It keeps the sessions its connections
+// received: under TLS 1.3 a session ticket is good for one resumption at many servers, a
+// resumed data connection that reads (a download, a listing) brings a fresh one for the next,
+// but one that only writes (an upload) often brings none. Each data connection therefore
+// takes a session not offered before, newest first (the control connection's tickets are
+// the reserve); only when none is left is the newest offered again.
 class TMTlsContext
 {
 public:
@@ -48,11 +53,15 @@ public:
     QString CaFile() const { return m_caFile; }
     // Why the context could not be made (no such CA file, ...); empty when it could.
     QString Problem() const { return m_problem; }
-    ssl_session_st *NewestSession() const { return m_newest; }
     void KeepSession(ssl_session_st *session); // takes the reference
+    // The session for the next data connection, with a reference for the caller (null when
+    // none came yet).
+    ssl_session_st *TakeSession();
 
 private:
+    static constexpr std::size_t MaxUnused = 8;
     ssl_session_st *m_newest = nullptr;
+    std::deque<ssl_session_st *> m_unused; // newest first
     ssl_ctx_st *m_ctx = nullptr;
     QString m_caFile;
     QString m_problem;

@@ -1,4 +1,5 @@
-// Data connections and file transfers of TMFtp: DownloadFile (RETR) and UploadFile (STOR),
+// Data connections and file transfers of TMFtp: DownloadFile (RETR), UploadFile (STOR) and
+// ListNames (NLST, its data connection set up and read as a download's, into memory),
 // with TYPE sent only when it changes, active (PORT, ListenSocket) or passive (PASV) data
 // connections, SIZE and REST for resumed transfers chosen through OnFtpNeedInfo, and the
 // data moved in 4096-byte reads and in sends of blocks of the file (256 KiB, or a TLS
@@ -82,6 +83,22 @@ void TMFtp::UploadFile(const QString &localFile, const QString &remoteFile)
     m_localFileOpen = true;
     SetTransferType(m_transferMode == BinaryTransfer ? QStringLiteral("I") : QStringLiteral("A"),
                     &TMFtp::StartUpload);
+    WaitWhileBusy();
+}
+
+void TMFtp::ListNames(const QString &remoteFolder)
+{
+    if (!BeginOperation())
+        return;
+    m_currentOperation = opListNames;
+    ResetDataSockets();
+    m_remoteFileName = remoteFolder;
+    m_localFileName.clear();
+    m_listing.clear();
+    m_nameList.clear();
+    m_transferStep = &TMFtp::SendNlst;
+    // A listing is text: it comes in the ASCII type.
+    SetTransferType(QStringLiteral("A"), &TMFtp::OpenDataConnection);
     WaitWhileBusy();
 }
 
@@ -268,6 +285,8 @@ void TMFtp::FinishTransfer()
     if (m_transferFinished)
         return;
     m_transferFinished = true;
+    if (m_currentOperation == opListNames && m_operationOk)
+        TakeNameList();
     const QString incomplete = m_operationOk ? IncompleteTransfer() : QString();
     if (!incomplete.isEmpty()) {
         m_lastErrorText = incomplete;
@@ -473,6 +492,62 @@ void TMFtp::HandleRetrReply(const QString &reply)
     }
 }
 
+// ---- name listing ------------------------------------------------------------------------
+
+// Expects: 2xx to PORT or PASV (or the chain going on); asks for the names.
+void TMFtp::SendNlst(const QString &reply)
+{
+    if (!positive(reply)) {
+        EndWithError(errCommandFailed);
+        return;
+    }
+    InstallDownloadHandlers();
+    SendCommand(m_remoteFileName.isEmpty() ? QStringLiteral("NLST")
+                                           : QStringLiteral("NLST ") + m_remoteFileName,
+                &TMFtp::HandleNlstReply);
+    if (!m_awaitingReply)
+        return; // refused or not sent
+    m_retrSent = true;
+    if (m_dataSocket.Connected)
+        ReceiveData();
+}
+
+// Expects: 150 then 226, as to RETR. Servers differ over an empty folder: most send no
+// data, some refuse with "450 No files found" or "550 No files found"; that is an empty
+// listing, not an error (a folder that is not there is refused in other words).
+void TMFtp::HandleNlstReply(const QString &reply)
+{
+    const QString code = reply.left(3);
+    if ((code == QLatin1String("450") || code == QLatin1String("550"))
+        && reply.contains(QLatin1String("no files"), Qt::CaseInsensitive)) {
+        for (TMSocket *s : {&m_dataSocket, &m_listenSocket}) {
+            s->OnClosed = nullptr;
+            s->Close();
+        }
+        m_listing.clear();
+        m_nameList.clear();
+        FinishOperation();
+        return;
+    }
+    HandleRetrReply(reply);
+}
+
+// The names of a whole listing: one a line, the folder a server puts before each taken off.
+void TMFtp::TakeNameList()
+{
+    m_nameList.clear();
+    for (QByteArray line : m_listing.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        QString name = QString::fromUtf8(line);
+        name = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
+        if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+            continue;
+        m_nameList.append(name);
+    }
+    m_listing.clear();
+}
+
 // Active mode: takes the server's data connection. Only the control connection's peer may
 // connect, and only once; a stranger is turned away and the listener waits on.
 // A RETR or STOR answered with neither 1xx nor 2xx: the data connection goes, and the error
@@ -546,6 +621,16 @@ void TMFtp::ReceiveData()
             return; // the rest waits for the next notification
         TouchActivity();
         AcceptRetr();
+        if (m_currentOperation == opListNames) {
+            if (m_listing.size() + n > MaxListing) {
+                m_lastErrorText = QStringLiteral("Listing too long");
+                Fail(errDataConnection);
+                return;
+            }
+            m_listing.append(m_receiveBuffer, n);
+            m_bytesTransferred += static_cast<quint64>(n);
+            continue;
+        }
         if (!m_localFileOpen)
             continue; // after a write failure the rest is read and dropped
         m_bytesTransferred += static_cast<quint64>(n);

@@ -8,6 +8,7 @@ import os
 import re
 import resource
 import shutil
+import socket
 import sqlite3
 import subprocess
 import sys
@@ -19,6 +20,21 @@ ADMIN, FILL = sys.argv[1], sys.argv[2]
 HEADER = ['BROJ', 'DATUM', 'VREME', 'KORISNIK', 'GRUPA', 'OPIS', 'ULAZDIN', 'IZLAZDIN',
           'ULAZEUR', 'IZLAZEUR', 'STANJEDIN', 'STANJEEUR']
 AMOUNTS = HEADER[6:10]
+# An FTP server for the off-site copies: pyftpdlib, user "kasa" (password "tajna") at home in
+# argv[1]; it prints its port.
+FTP_SERVER = r"""
+import logging, sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+logging.disable(logging.CRITICAL)
+authorizer = DummyAuthorizer()
+authorizer.add_user('kasa', 'tajna', sys.argv[1], perm='elradfmwMT')
+FTPHandler.authorizer = authorizer
+server = FTPServer(('127.0.0.1', 0), FTPHandler)
+print(server.socket.getsockname()[1], flush=True)
+server.serve_forever()
+"""
 
 
 def cents(text):
@@ -470,6 +486,84 @@ class AdminTest(unittest.TestCase):
             self.assertEqual(run.returncode, 0, run.stderr)
             self.assertEqual(run.stdout.split()[-1], head)
             self.assertEqual(admin(fresh, 'export-csv').stdout, admin(shop, 'export-csv').stdout)
+
+    def test_offsite_copy_goes_to_the_upload_servers_ftp_and_comes_back(self):
+        if subprocess.run(['/usr/bin/python3', '-c', 'import pyftpdlib']).returncode != 0:
+            self.skipTest('pyftpdlib is missing')
+        with tempfile.TemporaryDirectory() as tmp:
+            shop, fresh, home = (os.path.join(tmp, n) for n in ('shop', 'fresh', 'ftp'))
+            os.mkdir(home)
+            copies = os.path.join(home, 'dorvanta-rezerva')
+            subprocess.run([FILL, shop, '300'], check=True, capture_output=True)
+            subprocess.run([FILL, fresh, '0'], check=True, capture_output=True)
+            admin = lambda d, *args: subprocess.run([ADMIN, '--dir', d, *args], capture_output=True)
+            state = lambda: open(os.path.join(shop, 'podaci', 'rezerva-stanje.txt')).read().split('\n')
+            backups = lambda: sorted(n for n in os.listdir(os.path.join(shop, 'podaci'))
+                                     if n.startswith('bck-'))
+
+            def upload_option(d, port, password='tajna'):
+                # The upload's option file: on, server, user, password, no FTPS, passive, port.
+                with open(os.path.join(d, 'podaci', 'ftpop.txt'), 'w', newline='\r\n') as f:
+                    f.write('\n'.join(['1', '127.0.0.1', 'kasa', password, '', '', '1', str(port),
+                                       'public_html/dv/podaci.txt']) + '\n')
+
+            # Nothing listens: the set-up fails saying so and sets nothing up.
+            with socket.socket() as s:
+                s.bind(('127.0.0.1', 0))
+                closed = s.getsockname()[1]
+            upload_option(shop, closed)
+            run = admin(shop, 'offsite-init', '--ftp')
+            self.assertEqual(run.returncode, 1, run.stdout)
+            self.assertIn(b'nije dostupan', run.stderr)
+            self.assertFalse(os.path.exists(os.path.join(shop, 'podaci', 'rezerva.txt')))
+            self.assertFalse(os.path.exists(os.path.join(shop, 'podaci', 'rezerva-kljuc.txt')))
+
+            server = subprocess.Popen(['/usr/bin/python3', '-c', FTP_SERVER, home],
+                                      stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            try:
+                port = int(server.stdout.readline())
+                for d in (shop, fresh):
+                    upload_option(d, port)
+                run = admin(shop, 'offsite-init', '--ftp')
+                self.assertEqual(run.returncode, 0, run.stderr)
+                self.assertIn(('Cilj: FTP 127.0.0.1:%d/dorvanta-rezerva' % port).encode(), run.stdout)
+                self.assertEqual(os.listdir(copies), [])
+                key_text = re.search(rb'([0-9A-Z]{4}-){13}[0-9A-Z]{4}', run.stdout).group(0).decode()
+                run = admin(shop, 'backup')
+                self.assertEqual(run.returncode, 0, run.stderr)
+                self.assertIn(b'Kopija van lokacije: FTP', run.stdout)
+                [name] = os.listdir(copies)
+                self.assertRegex(name, r'^\d{4}(-\d\d){5}\.dvr$')
+                self.assertEqual(state()[0], 'OK')
+                self.assertIn(name.encode(), admin(shop, 'offsite-list').stdout)
+                head = admin(shop, 'verify').stdout.split()[-1]
+
+                # A new computer with the shop's key text restores the copy from the server.
+                run = admin(fresh, 'offsite-init', '--ftp', '--key-text', key_text)
+                self.assertEqual(run.returncode, 0, run.stderr)
+                run = admin(fresh, 'restore-offsite', name, '--admin-code', '12345')
+                self.assertEqual(run.returncode, 0, run.stderr)
+                self.assertEqual(admin(fresh, 'verify').stdout.split()[-1], head)
+                self.assertEqual(admin(fresh, 'export-csv').stdout, admin(shop, 'export-csv').stdout)
+
+                # A refused login, then a server that is gone: the backup is written all the
+                # same, and the copy is said not to be.
+                failures = [('refused login', lambda: upload_option(shop, port, 'pogresna')),
+                            ('server down', lambda: (upload_option(shop, port), server.kill(), server.wait()))]
+                for what, fault in failures:
+                    with self.subTest(what):
+                        fault()
+                        time.sleep(1.1)  # a backup's name tells its second
+                        had = backups()
+                        run = admin(shop, 'backup')
+                        self.assertEqual(run.returncode, 0, run.stderr)
+                        self.assertEqual(len(backups()), len(had) + 1)
+                        self.assertIn(b'Kopija van lokacije NIJE snimljena (FTP', run.stdout)
+                        self.assertEqual(state()[0], 'GRESKA')
+                        self.assertEqual(os.listdir(copies), [name])
+            finally:
+                server.kill()
+                server.wait()
 
     def test_archive_verifies_and_names_every_changed_missing_or_added_file(self):
         with tempfile.TemporaryDirectory() as tmp:

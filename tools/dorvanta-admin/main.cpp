@@ -5,6 +5,7 @@
 
 #include "AdminCommands.h"
 #include "OffsiteCommands.h"
+#include "OffsiteFtp.h"
 
 #include "desk/DeskTables.h"
 
@@ -53,6 +54,7 @@ int main(int argc, char *argv[])
     // A data directory whose baza.txt names a server keeps its four tables there, as the
     // window's do.
     desk::placeTablesOnServer();
+    offsite_ftp::registerFtpTarget();
     const toolcli::CommandLine line("dorvanta-admin",
                                     QString::fromLatin1(Usage) + QString::fromLatin1(admin::OffsiteUsage));
     if (const std::optional<int> end = admin::runOffsiteCommand(line))
