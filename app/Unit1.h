@@ -593,4 +593,7 @@ private:
     void leaveFtpSettings();
     // The backup list as the data directory holds it now.
     void fillBackupList();
+    // The off-site copy of the backup podaci/`backupName`, under a progress dialog; what
+    // desk::offsite::send() says.
+    QString sendOffsite(const QString &backupName);
 };

@@ -305,7 +305,7 @@ void TForm1::BitBtn20Click()
             desk::cashbook::backupJournal(session, name);
         }
         // The off-site copy follows; its failure is said, the backup stands.
-        const QString sent = desk::offsite::send(startDir, name, clock.currentDateTime());
+        const QString sent = sendOffsite(name);
         dialogs.message(sent.isEmpty() ? QStringLiteral("SNIMLJENO")
                                        : QStringLiteral("SNIMLJENO\n") + sent);
     } catch (const engine::EngineError &e) {
@@ -314,6 +314,16 @@ void TForm1::BitBtn20Click()
     // Back to the administrator menu, as "MENI ADMINISTRATORA" does: the list is filled afresh
     // when the page is opened again.
     BitBtn10Click();
+}
+
+QString TForm1::sendOffsite(const QString &backupName)
+{
+    // An FTP target waits on the server: the progress dialog keeps the window from being
+    // used meanwhile, and shows why it waits.
+    std::optional<platform::ProgressShown> busy;
+    if (desk::offsite::settings(startDir).any())
+        busy.emplace(dialogs, QStringLiteral("Kopija van lokacije u toku..."));
+    return desk::offsite::send(startDir, backupName, clock.currentDateTime());
 }
 
 void TForm1::BitBtn23Click()

@@ -285,7 +285,7 @@ void TForm1::DayCloseClick()
         QString backupError;
         // The backup's off-site copy follows; its failure is said, the close stands.
         const auto offsiteCopy = [this](const QString &name) {
-            const QString sent = desk::offsite::send(startDir, name, clock.currentDateTime());
+            const QString sent = sendOffsite(name);
             return sent.isEmpty() ? sent : u'\n' + sent;
         };
         const desk::DayClose close = desk::cashbook::closeDayAndBackUp(

@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QIcon>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -45,6 +46,9 @@ bool given(int argc, char **argv, const char *shortForm, const char *longForm)
 
 int main(int argc, char **argv)
 {
+    // A file size limit (ulimit -f) fails a write with an error the program shows and cleans
+    // up after, rather than end it in the middle of a backup with SIGXFSZ.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (given(argc, argv, "-h", "--help")) {
         std::fputs(Usage, stdout);
         return 0;

@@ -241,7 +241,21 @@ QString send(const QString &dir, const QString &backupName, const QDateTime &now
     QStringList failures;
     try {
         const QByteArray k = key(dir);
-        const auto all = targets(dir, s);
+        // Each target on its own: an FTP target that cannot even be made (its settings gone)
+        // still leaves the folder's copy to be written.
+        std::vector<std::unique_ptr<Target>> all;
+        for (const Settings &one : {Settings{s.folder, false}, Settings{QString(), s.ftp}}) {
+            if (!one.any())
+                continue;
+            try {
+                for (auto &target : targets(dir, one))
+                    all.push_back(std::move(target));
+            } catch (const EngineError &e) {
+                const QString which = one.ftp ? QStringLiteral("FTP") : one.folder;
+                failures += QStringLiteral("%1: %2").arg(which, e.message());
+                lines += QStringLiteral("Kopija van lokacije NIJE snimljena (%1): %2").arg(which, e.message());
+            }
+        }
         // Sealed once into podaci/ (beside the backup, owner-only), then handed to each target;
         // a folder target gets it written there directly.
         QTemporaryFile sealedLocal(dataFile(dir, ".~dorvanta-rezerva-XXXXXX"));

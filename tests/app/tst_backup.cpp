@@ -212,6 +212,7 @@ private slots:
         QCOMPARE(dialogs.messages(),
                  QStringList{"SNIMLJENO\nKopija van lokacije: fascikla " + copies + "/" + copy});
         QVERIFY(QFileInfo(copies + "/" + copy).size() > QFileInfo(data->file("podaci/" + backupName)).size());
+        QCOMPARE(dialogs.steps(), (QStringList{"Snimanje back-up-a u toku...", "Kopija van lokacije u toku..."}));
         click("BitBtn19");
         QVERIFY(find<QLabel>("LabelOffsite")->text().startsWith("Poslednja kopija van lokacije: " + copy));
 

@@ -190,6 +190,15 @@ TEST(OffsiteTest, AnEmptyOrMissingTargetIsSaidSoAndTheBackupStands)
     EXPECT_TRUE(failed.contains(QLatin1String("NIJE snimljena"))) << qPrintable(failed);
     EXPECT_TRUE(desk::offsite::statusLine(shop.path()).contains(QLatin1String("disk prikljucen")));
     EXPECT_FALSE(QFileInfo::exists(desk::offsite::folderOfCopies(usb.path())));
+
+    // An FTP target that cannot be made (no FTP in this program) costs the folder nothing.
+    ASSERT_TRUE(QDir(usb.path()).mkpath(QStringLiteral("dorvanta-rezerva")));
+    writeAll(shop.filePath("podaci/rezerva.txt"), ("FASCIKLA " + usb.path() + "\nFTP\n").toUtf8());
+    const QString both = desk::offsite::send(shop.path(), QStringLiteral("bck-10-12-26-06-20-00.db"), now);
+    EXPECT_TRUE(both.contains(QStringLiteral("Kopija van lokacije: fascikla "))) << qPrintable(both);
+    EXPECT_TRUE(both.contains(QStringLiteral("NIJE snimljena (FTP)"))) << qPrintable(both);
+    EXPECT_TRUE(QFileInfo::exists(desk::offsite::folderOfCopies(usb.path()) +
+                                  QStringLiteral("/2026-12-10-06-20-00.dvr")));
 }
 
 } // namespace
