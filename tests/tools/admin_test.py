@@ -561,6 +561,17 @@ class AdminTest(unittest.TestCase):
                         self.assertIn(b'Kopija van lokacije NIJE snimljena (FTP', run.stdout)
                         self.assertEqual(state()[0], 'GRESKA')
                         self.assertEqual(os.listdir(copies), [name])
+
+                # The server gone and a folder beside it: the folder is still listed, the
+                # server is said not to be reached.
+                usb = os.path.join(home, 'usb')
+                os.makedirs(os.path.join(usb, 'dorvanta-rezerva'))
+                with open(os.path.join(shop, 'podaci', 'rezerva.txt'), 'w') as f:
+                    f.write('FASCIKLA %s\nFTP\n' % usb)
+                run = admin(shop, 'offsite-list')
+                self.assertEqual(run.returncode, 1, run.stdout)
+                self.assertIn(('fascikla %s/dorvanta-rezerva: nema kopija' % usb).encode(), run.stdout)
+                self.assertIn(b'nije dostupan', run.stderr)
             finally:
                 server.kill()
                 server.wait()

@@ -135,14 +135,25 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
             const desk::offsite::Settings s = chosen();
             if (!s.any())
                 return line.failed(QStringLiteral("no off-site target is set up (offsite-init)"));
-            QString shown;
-            for (const desk::offsite::Copy &c : desk::offsite::list(data, s)) {
-                if (c.target != shown)
-                    out << c.target << ":\n";
-                shown = c.target;
-                out << "  " << c.name << "\n";
+            // Each target on its own: one that cannot be read (a disk not mounted, a server
+            // down) is said, and the others are still listed.
+            int status = 0;
+            for (const desk::offsite::Settings &one :
+                 {desk::offsite::Settings{s.folder, false}, desk::offsite::Settings{QString(), s.ftp}}) {
+                if (!one.any())
+                    continue;
+                try {
+                    const auto target = std::move(desk::offsite::targets(data, one).front());
+                    const QList<desk::offsite::Copy> copies = desk::offsite::list(data, one);
+                    out << target->label() << ":" << (copies.isEmpty() ? " nema kopija\n" : "\n");
+                    for (const desk::offsite::Copy &c : copies)
+                        out << "  " << c.name << "\n";
+                } catch (const engine::EngineError &e) {
+                    out.flush();
+                    status = line.failed(e.message());
+                }
             }
-            return 0;
+            return status;
         }
         // restore-offsite
         if (const QString e = only({&adminCode, &keyText, &folder, &changeClosedDays}); !e.isEmpty())
