@@ -1,5 +1,6 @@
 #include "OffsiteFtp.h"
 
+#include "FtpReasons.h"
 #include "FtpSettings.h"
 #include "engine/EngineError.h"
 #include "ftp/Ftp.h"
@@ -21,44 +22,8 @@ using namespace ftp;
 // Why a step failed, in the administrator's words.
 QString reason(FtpError error)
 {
-    switch (error) {
-    case errConnectionRefused:
-    case errConnectRejected:
-    case errNoServer:
-        return QStringLiteral("server ne prihvata vezu");
-    case errHostNotFound:
-    case errInvalidAddress:
-        return QStringLiteral("server nije pronadjen");
-    case errTimedOut:
-        return QStringLiteral("server ne odgovara");
-    case errConnectionAborted:
-    case errConnectionReset:
-        return QStringLiteral("veza sa serverom je prekinuta");
-    case errNetworkDown:
-    case errNetworkUnreachable:
-    case errHostUnreachable:
-    case errAddressNotAvailable:
-        return QStringLiteral("mreza ili server nisu dostupni");
-    case errLoginFailed:
-        return QStringLiteral("server je odbio korisnicko ime ili lozinku");
-    case errAccessDenied:
-    case errNoRemoteFile:
-        return QStringLiteral("server je odbio pristup");
-    case errDataConnection:
-        return QStringLiteral("veza za prenos podataka nije uspela");
-    case errLocalFileOpen:
-    case errLocalFileRead:
-    case errLocalFileWrite:
-        return QStringLiteral("lokalna datoteka nije procitana ili upisana");
-    case errTlsRefused:
-        return QStringLiteral("server ne podrzava sifrovanu vezu (FTPS)");
-    case errTlsHandshake:
-        return QStringLiteral("sifrovana veza nije uspostavljena");
-    case errTlsUntrusted:
-        return QStringLiteral("sertifikat servera nije potvrden (PROVERI VEZU na strani za back-up)");
-    default:
-        return QStringLiteral("server je odbio komandu");
-    }
+    return ftpFailureReason(error, {QStringLiteral("server je odbio pristup"),
+                                    QStringLiteral("lokalna datoteka nije procitana ili upisana")});
 }
 
 // A server's text on one line.

@@ -9,6 +9,7 @@
 // starts afresh. The outcome, success or failure, goes to the posting page's status line,
 // never to a message box that would pop up while the cashier types the next posting.
 #include "Unit1.h"
+#include "FtpReasons.h"
 #include "FtpSettings.h"
 #include "ftp/Ftp.h"
 
@@ -51,44 +52,8 @@ QString progressLine(const TMFtp *ftp, const QString &text)
 // Why an attempt failed, in the cashier's words.
 QString failureReason(FtpError error)
 {
-    switch (error) {
-    case errConnectionRefused:
-    case errConnectRejected:
-    case errNoServer:
-        return QStringLiteral("server ne prihvata vezu");
-    case errHostNotFound:
-    case errInvalidAddress:
-        return QStringLiteral("server nije pronadjen");
-    case errTimedOut:
-        return QStringLiteral("server ne odgovara");
-    case errConnectionAborted:
-    case errConnectionReset:
-        return QStringLiteral("veza sa serverom je prekinuta");
-    case errNetworkDown:
-    case errNetworkUnreachable:
-    case errHostUnreachable:
-    case errAddressNotAvailable:
-        return QStringLiteral("mreza ili server nisu dostupni");
-    case errLoginFailed:
-        return QStringLiteral("server je odbio korisnicko ime ili lozinku");
-    case errAccessDenied:
-    case errNoRemoteFile:
-        return QStringLiteral("server nije dozvolio upis");
-    case errCommandFailed:
-        return QStringLiteral("server je odbio komandu");
-    case errDataConnection:
-        return QStringLiteral("veza za prenos podataka nije uspostavljena");
-    case errLocalFileOpen:
-    case errLocalFileRead:
-    case errLocalFileWrite:
-        return QStringLiteral("datoteka podaci.txt nije procitana");
-    case errTlsRefused:
-    case errTlsHandshake:
-    case errTlsUntrusted:
-        return QStringLiteral("sifrovana veza nije uspostavljena");
-    default:
-        return QStringLiteral("greska pri prenosu");
-    }
+    return ftpFailureReason(error, {QStringLiteral("server nije dozvolio upis"),
+                                    QStringLiteral("datoteka podaci.txt nije procitana")});
 }
 
 // The status line after a failed attempt: that it failed and why, the component's own text
