@@ -195,8 +195,29 @@ private:
         return left;
     }
 
+    // Parentheses, NOT and UPPER nest by recursion: a text nested deeper than any query needs
+    // is refused before it can exhaust the stack.
+    static constexpr int MaxNesting = 100;
+    class Nested
+    {
+    public:
+        Nested(Parser &parser, const SqlToken &at) : m_parser(parser)
+        {
+            if (++m_parser.m_nesting > MaxNesting)
+                m_parser.error(at, QStringLiteral("expected at most %1 nested parentheses, NOT or UPPER")
+                                       .arg(MaxNesting));
+        }
+        ~Nested() { --m_parser.m_nesting; }
+        Nested(const Nested &) = delete;
+        Nested &operator=(const Nested &) = delete;
+
+    private:
+        Parser &m_parser;
+    };
+
     std::unique_ptr<SqlExpr> factor()
     {
+        const Nested nested(*this, peek());
         if (peek().isKeyword(u"not")) {
             auto expr = node(SqlExpr::Not, advance());
             expr->args.push_back(factor());
@@ -274,6 +295,7 @@ private:
     {
         const SqlToken &token = peek();
         if (token.isKeyword(u"upper") && peek(1).isSymbol(u"(")) {
+            const Nested nested(*this, token);
             auto expr = node(SqlExpr::Upper, advance());
             advance();
             expr->args.push_back(operand());
@@ -300,6 +322,7 @@ private:
 
     std::vector<SqlToken> m_tokens;
     size_t m_pos = 0;
+    int m_nesting = 0;
 };
 
 } // namespace

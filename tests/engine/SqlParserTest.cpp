@@ -71,4 +71,14 @@ TEST(SqlParser, NamesThePlaceWhereAStatementLeavesTheDialect)
     // Lines are joined with a line break, which counts as one character.
     EXPECT_EQ(parseError(QStringLiteral("select *\nfrom t.db\nwhere a = = 1")),
               QStringLiteral("Syntax error at position 30: expected a field name or a value, found '='"));
+    // Nesting deep enough to exhaust the stack is refused where it goes too deep; what a
+    // query needs is read.
+    const QString deep = QStringLiteral("select * from t.db where ") + QString(20000, u'(') + u'a';
+    EXPECT_EQ(parseError(deep), QStringLiteral("Syntax error at position 126: expected at most 100 "
+                                               "nested parentheses, NOT or UPPER, found '('"));
+    EXPECT_TRUE(parseError(QStringLiteral("select * from t.db where ") + QStringLiteral("not ").repeated(20000) + u'a')
+                    .startsWith(QStringLiteral("Syntax error at position 426: expected at most 100 nested")));
+    EXPECT_EQ(parseError(QStringLiteral("select * from t.db where ") + QString(40, u'(') + QStringLiteral("upper(").repeated(40) + u'a' +
+                         QString(40, u')') + QStringLiteral(" = 'A'") + QString(40, u')')),
+              QStringLiteral("(no error)"));
 }
