@@ -430,6 +430,10 @@ void copyBook(engine::Table &source, engine::Table &target, const KeptBook &also
             "SELECT d.BROJ, d.STORNO, p.DATUM, p.VREME, p.KORISNIK FROM promet p "
             "LEFT JOIN dorvanta_dokument d ON d.ID = p.{id} ORDER BY p.{id}"));
     carryOver(target, book);
+    inTransaction(target, [&] {
+        cashcount::copy(source, target);
+        return 0;
+    });
 }
 
 namespace {

@@ -133,7 +133,7 @@ void carryOver(engine::Table &journal, const KeptBook &kept);
 // import to the server): carries source's cash book over with carryOver(), together with
 // `also`. A copy between table files holds it already; a copy to or from the server gives the
 // records other ids, so there the numbers go by the records' places in stored order, as the
-// copy keeps it.
+// copy keeps it. The cash counts source has and target lacks go with them (cashcount::copy).
 void copyBook(engine::Table &source, engine::Table &target, const KeptBook &also = {});
 // Writes a backup of the journal (podaci/promet.db of the session's base directory, on either
 // store) to the table file podaci/`name` with its cash book (copyBook), so that a restore of it

@@ -137,6 +137,29 @@ void createTables(engine::Table &journal)
         "NULL, KOMADA bigint NOT NULL, PRIMARY KEY (RB, APOEN))"));
 }
 
+void copy(engine::Table &source, engine::Table &target)
+{
+    QList<QVariantList> counts, pieces;
+    try {
+        counts = source.runBeside(QStringLiteral("SELECT %1 FROM dorvanta_popis ORDER BY RB")
+                                      .arg(QLatin1String(CountColumns)));
+        pieces = source.runBeside(QStringLiteral(
+            "SELECT RB, APOEN, KOMADA FROM dorvanta_popis_apoen ORDER BY RB, APOEN"));
+    } catch (const EngineError &) {
+        return; // the tables were never made: nothing was counted
+    }
+    createTables(target);
+    for (const QVariantList &count : std::as_const(counts))
+        target.runBeside(QStringLiteral("INSERT INTO dorvanta_popis (%1) VALUES (?1, ?2, ?3, ?4, "
+                                        "?5, ?6, ?7, ?8) ON CONFLICT (RB) DO NOTHING")
+                             .arg(QLatin1String(CountColumns)),
+                         count);
+    for (const QVariantList &piece : std::as_const(pieces))
+        target.runBeside(QStringLiteral("INSERT INTO dorvanta_popis_apoen (RB, APOEN, KOMADA) "
+                                        "VALUES (?1, ?2, ?3) ON CONFLICT (RB, APOEN) DO NOTHING"),
+                         piece);
+}
+
 Count record(engine::Table &journal, const QDate &day, Currency currency,
              const QList<Pieces> &pieces, const QString &countedBy, const QDateTime &now,
              const engine::DateTextFormat &dates)

@@ -77,6 +77,11 @@ Count record(engine::Table &journal, const QDate &day, Currency currency,
              const QList<Pieces> &pieces, const QString &countedBy, const QDateTime &now,
              const engine::DateTextFormat &dates);
 
+// Copies the counts of `source` that `target` lacks (by RB) into `target`, with their
+// pieces, in the caller's transaction: a backup or an import carries them with the records.
+// Nothing when `source` never counted.
+void copy(engine::Table &source, engine::Table &target);
+
 // The counts of `day` in the order they were made; none when the tables are missing.
 QList<Count> ofDay(engine::Table &journal, const QDate &day);
 

@@ -49,7 +49,7 @@ int waitFor(PGconn *conn, short events, int ms)
 // The password as written in the URI (still percent-encoded) or the connection string.
 QString rawPassword(const QString &uri)
 {
-    static const QRegularExpression userPart(QStringLiteral("^[a-zA-Z]+://[^:/@]*:([^@/]*)@"));
+    static const QRegularExpression userPart(QStringLiteral("^postgres(?:ql)?://[^:/@]*:([^@/]*)@"));
     static const QRegularExpression parameter(QStringLiteral("(?:^|[?&\\s])password\\s*=\\s*('[^']*'|[^&\\s]*)"));
     if (const auto m = userPart.match(uri); m.hasMatch())
         return m.captured(1);
@@ -259,7 +259,7 @@ QString withoutPassword(const QString &uri)
     if (password.isEmpty())
         return uri;
     QString out = uri;
-    static const QRegularExpression userPart(QStringLiteral("^([a-zA-Z]+://[^:/@]*):[^@/]*@"));
+    static const QRegularExpression userPart(QStringLiteral("^(postgres(?:ql)?://[^:/@]*):[^@/]*@"));
     out.replace(userPart, QStringLiteral("\\1@"));
     static const QRegularExpression parameter(
         QStringLiteral("([?&])password=[^&]*&?|\\s*\\bpassword\\s*=\\s*('[^']*'|\\S*)"));
@@ -304,7 +304,9 @@ QString withoutSecret(const QString &text, const QString &uri)
 QString withPassword(const QString &uri, const QString &password)
 {
     QString out = withoutPassword(uri);
-    if (!out.contains(QStringLiteral("://"))) {
+    // libpq reads a URI only where the text begins with its scheme; anything else is a list
+    // of keyword = value.
+    if (!out.startsWith(QLatin1String("postgresql://")) && !out.startsWith(QLatin1String("postgres://"))) {
         QString quoted = password;
         quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
         return out + QStringLiteral(" password='%1'").arg(quoted);

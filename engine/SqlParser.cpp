@@ -48,8 +48,12 @@ public:
         }
         expectKeyword(u"from");
         table(select);
-        if (acceptKeyword(u"where"))
+        if (peek().isKeyword(u"where")) {
+            const SqlToken &where = advance();
             select.where = condition();
+            if (depthOf(*select.where) > MaxDepth)
+                error(where, tooDeep());
+        }
         acceptSymbol(u";");
         if (peek().kind != SqlToken::End)
             error(peek(), QStringLiteral("expected the end of the statement"));
@@ -174,7 +178,10 @@ private:
     std::unique_ptr<SqlExpr> condition()
     {
         auto left = term();
+        int links = 0;
         while (peek().isKeyword(u"or")) {
+            if (++links > MaxDepth)
+                error(peek(), tooDeep());
             auto expr = node(SqlExpr::Or, advance());
             expr->args.push_back(std::move(left));
             expr->args.push_back(term());
@@ -186,7 +193,10 @@ private:
     std::unique_ptr<SqlExpr> term()
     {
         auto left = factor();
+        int links = 0;
         while (peek().isKeyword(u"and")) {
+            if (++links > MaxDepth)
+                error(peek(), tooDeep());
             auto expr = node(SqlExpr::And, advance());
             expr->args.push_back(std::move(left));
             expr->args.push_back(factor());
@@ -195,17 +205,22 @@ private:
         return left;
     }
 
-    // Parentheses, NOT and UPPER nest by recursion: a text nested deeper than any query needs
-    // is refused before it can exhaust the stack.
-    static constexpr int MaxNesting = 100;
+    // A condition is nested at most MaxDepth levels deep: ANDs and ORs in a row, NOT,
+    // parentheses and UPPER. The parser descends by recursion and the statement it generates
+    // nests as deep again, where SQLite's own parser gives up at about 30 levels; what a
+    // query of the program needs stays far below.
+    static constexpr int MaxDepth = 24;
+    static QString tooDeep()
+    {
+        return QStringLiteral("expected a condition nested at most %1 levels deep").arg(MaxDepth);
+    }
     class Nested
     {
     public:
         Nested(Parser &parser, const SqlToken &at) : m_parser(parser)
         {
-            if (++m_parser.m_nesting > MaxNesting)
-                m_parser.error(at, QStringLiteral("expected at most %1 nested parentheses, NOT or UPPER")
-                                       .arg(MaxNesting));
+            if (++m_parser.m_nesting > MaxDepth)
+                m_parser.error(at, tooDeep());
         }
         ~Nested() { --m_parser.m_nesting; }
         Nested(const Nested &) = delete;
@@ -214,6 +229,21 @@ private:
     private:
         Parser &m_parser;
     };
+
+    // The depth of the tree `where` as generated, without recursion.
+    static int depthOf(const SqlExpr &where)
+    {
+        int deepest = 0;
+        std::vector<std::pair<const SqlExpr *, int>> open{{&where, 1}};
+        while (!open.empty()) {
+            const auto [expr, depth] = open.back();
+            open.pop_back();
+            deepest = std::max(deepest, depth);
+            for (const auto &arg : expr->args)
+                open.emplace_back(arg.get(), depth + 1);
+        }
+        return deepest;
+    }
 
     std::unique_ptr<SqlExpr> factor()
     {

@@ -502,6 +502,21 @@ TEST_P(CashBookTest, ACountPostsItsDifferenceAndVerifyChecksIt)
     desk::chain::Verdict verdict = desk::chain::verify(journal);
     EXPECT_TRUE(verdict.ok()) << qPrintable(verdict.text());
 
+    // A backup carries the counts with the records, also one made of a server's journal.
+    journal.close();
+    cashbook::backupJournal(session, QStringLiteral("bck-popis.db"));
+    session.setPassword(password());
+    journal.open();
+    {
+        engine::Table backup(session, QStringLiteral("podaci/bck-popis.db"));
+        backup.open();
+        const QList<cashcount::Count> inBackup = cashcount::ofDay(backup, day);
+        ASSERT_EQ(inBackup.size(), 4);
+        EXPECT_EQ(inBackup.at(3).pieces.back().denomination.toText(), QStringLiteral("0.50"));
+        EXPECT_EQ(inBackup.at(1).document, stored.at(1).document);
+        EXPECT_EQ(cashcount::check(backup), QStringList());
+    }
+
     journal.runBeside(QStringLiteral("UPDATE dorvanta_popis_apoen SET KOMADA = 3 WHERE RB = 1 AND APOEN = 20000"));
     journal.runBeside(QStringLiteral("UPDATE dorvanta_popis SET DOKUMENT = 'I-2026-000099' WHERE RB = 2"));
     verdict = desk::chain::verify(journal);
