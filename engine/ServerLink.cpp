@@ -311,7 +311,13 @@ QString withPassword(const QString &uri, const QString &password)
         quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
         return out + QStringLiteral(" password='%1'").arg(quoted);
     }
-    out += out.contains(u'?') ? u'&' : u'?';
+    // Its parameters follow the first '?' after the user part (which libpq ends at the first
+    // '@' before any '/', and which may hold a '?' of its own).
+    qsizetype from = out.indexOf(QLatin1String("://")) + 3;
+    const qsizetype at = out.indexOf(u'@', from), slash = out.indexOf(u'/', from);
+    if (at >= 0 && (slash < 0 || at < slash))
+        from = at + 1;
+    out += out.indexOf(u'?', from) >= 0 ? u'&' : u'?';
     return out + QStringLiteral("password=") +
            QString::fromLatin1(QUrl::toPercentEncoding(password));
 }
