@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <optional>
 #include <utility>
 
 namespace engine::serverlink {
@@ -46,19 +47,52 @@ int waitFor(PGconn *conn, short events, int ms)
     }
 }
 
+// libpq reads a URI only where the text begins with its scheme; anything else is a list of
+// keyword = value.
+bool isUri(const QString &text)
+{
+    return text.startsWith(QLatin1String("postgresql://")) || text.startsWith(QLatin1String("postgres://"));
+}
+
+// The keywords and values of a keyword = value text as libpq reads them; nullopt when libpq
+// does not take the text.
+std::optional<QList<std::pair<QString, QString>>> keywordsOf(const QString &text)
+{
+    char *error = nullptr;
+    PQconninfoOption *options = PQconninfoParse(text.toUtf8().constData(), &error);
+    PQfreemem(error);
+    if (!options)
+        return std::nullopt;
+    QList<std::pair<QString, QString>> out;
+    for (const PQconninfoOption *o = options; o->keyword; ++o)
+        if (o->val)
+            out.append({QString::fromUtf8(o->keyword), QString::fromUtf8(o->val)});
+    PQconninfoFree(options);
+    return out;
+}
+
+QString quotedValue(QString value)
+{
+    value.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+    return u'\'' + value + u'\'';
+}
+
 // The password as written in the URI (still percent-encoded) or the connection string.
 QString rawPassword(const QString &uri)
 {
+    if (!isUri(uri)) {
+        if (const auto keywords = keywordsOf(uri))
+            for (const auto &[keyword, value] : *keywords)
+                if (keyword == QLatin1String("password"))
+                    return value;
+        return {};
+    }
     static const QRegularExpression userPart(QStringLiteral("^postgres(?:ql)?://[^:/@]*:([^@/]*)@"));
-    static const QRegularExpression parameter(QStringLiteral("(?:^|[?&\\s])password\\s*=\\s*('[^']*'|[^&\\s]*)"));
+    static const QRegularExpression parameter(QStringLiteral("[?&]password=([^&]*)"));
     if (const auto m = userPart.match(uri); m.hasMatch())
         return m.captured(1);
-    if (const auto m = parameter.match(uri); m.hasMatch()) {
-        QString value = m.captured(1);
-        if (value.startsWith(u'\'') && value.endsWith(u'\'') && value.size() >= 2)
-            value = value.mid(1, value.size() - 2);
-        return value;
-    }
+    if (const auto m = parameter.match(uri); m.hasMatch())
+        return m.captured(1);
     return {};
 }
 
@@ -258,11 +292,20 @@ QString withoutPassword(const QString &uri)
     const QString password = rawPassword(uri);
     if (password.isEmpty())
         return uri;
+    if (!isUri(uri)) {
+        // Written again as libpq read it, without the password: quotes and escapes inside a
+        // value can hide where it ends from any pattern.
+        QStringList kept;
+        const auto keywords = keywordsOf(uri); // read, or rawPassword() had found none
+        for (const auto &[keyword, value] : *keywords)
+            if (keyword != QLatin1String("password"))
+                kept += keyword + u'=' + quotedValue(value);
+        return kept.join(u' ');
+    }
     QString out = uri;
     static const QRegularExpression userPart(QStringLiteral("^(postgres(?:ql)?://[^:/@]*):[^@/]*@"));
     out.replace(userPart, QStringLiteral("\\1@"));
-    static const QRegularExpression parameter(
-        QStringLiteral("([?&])password=[^&]*&?|\\s*\\bpassword\\s*=\\s*('[^']*'|\\S*)"));
+    static const QRegularExpression parameter(QStringLiteral("([?&])password=[^&]*&?"));
     out.replace(parameter, QStringLiteral("\\1"));
     if (out.endsWith(u'?') || out.endsWith(u'&'))
         out.chop(1);
@@ -304,13 +347,8 @@ QString withoutSecret(const QString &text, const QString &uri)
 QString withPassword(const QString &uri, const QString &password)
 {
     QString out = withoutPassword(uri);
-    // libpq reads a URI only where the text begins with its scheme; anything else is a list
-    // of keyword = value.
-    if (!out.startsWith(QLatin1String("postgresql://")) && !out.startsWith(QLatin1String("postgres://"))) {
-        QString quoted = password;
-        quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
-        return out + QStringLiteral(" password='%1'").arg(quoted);
-    }
+    if (!isUri(out))
+        return out + QStringLiteral(" password=") + quotedValue(password);
     // Its parameters follow the first '?' after the user part (which libpq ends at the first
     // '@' before any '/', and which may hold a '?' of its own).
     qsizetype from = out.indexOf(QLatin1String("://")) + 3;
