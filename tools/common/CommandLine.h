@@ -55,4 +55,18 @@ private:
     QString m_usage;
 };
 
+// Whether `hex` is 64 hex digits, in either case: a chain head, a key's fingerprint.
+inline bool isSha256Hex(const QByteArray &hex)
+{
+    return hex.size() == 64 && QByteArray::fromHex(hex).toHex() == hex.toLower();
+}
+
+// Ends a check with its report: on standard output when it passed (status 0), on standard
+// error otherwise.
+inline int reported(int status, const QString &report)
+{
+    QTextStream(status == 0 ? stdout : stderr) << report << "\n";
+    return status;
+}
+
 } // namespace toolcli

@@ -90,18 +90,12 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
                 return line.wrong(e);
             const QByteArray hex = parser.value(fingerprint).toLatin1();
             if (positional.size() != 2 ||
-                (parser.isSet(fingerprint) && (hex.size() != 64 || QByteArray::fromHex(hex).toHex() != hex.toLower())))
+                (parser.isSet(fingerprint) && !toolcli::isSha256Hex(hex)))
                 return line.wrong(QStringLiteral("verify-archive needs the archive's DIR and optionally "
                                                  "--fingerprint with 64 hex digits"));
             QString report;
             const int status = verifyArchive(positional.at(1), parser.value(fingerprint), report);
-            if (status == 0) {
-                out << report << "\n";
-            } else {
-                QTextStream err(stderr);
-                err << report << "\n";
-            }
-            return status;
+            return toolcli::reported(status, report);
         }
         if (command == QLatin1String("offsite-init")) {
             if (const QString e = only({&folder, &ftp, &keyText}); !e.isEmpty())

@@ -197,17 +197,10 @@ int main(int argc, char *argv[])
         if (const QString e = only({&head, &file}); !e.isEmpty())
             return wrong(e);
         const QByteArray wanted = parser.value(head).toLatin1();
-        if (parser.isSet(head) && (wanted.size() != 64 || QByteArray::fromHex(wanted).toHex() != wanted.toLower()))
+        if (parser.isSet(head) && !toolcli::isSha256Hex(wanted))
             return wrong(QStringLiteral("--head takes the 64 hex digits of a chain head"));
         QString report;
-        const int status = commands.verify(parser.value(file), wanted, report);
-        if (status == 0) {
-            out << report << "\n";
-        } else {
-            QTextStream err(stderr);
-            err << report << "\n";
-        }
-        return status;
+        return toolcli::reported(commands.verify(parser.value(file), wanted, report), report);
     }
     if (command == QLatin1String("backup")) {
         if (const QString e = only({&keep}); !e.isEmpty())
