@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace desk {
 
@@ -721,17 +722,24 @@ void scanEntries(engine::Table &journal, std::optional<QDate> from, std::optiona
     // Pages of records after the last id seen: each a short walk of the journal's own order,
     // however far into the journal it starts.
     constexpr int Page = 20000;
-    const QString sql = QString::fromLatin1(EntryColumns) +
-                        QStringLiteral("WHERE p.{id} > ?1 AND (p.DATUM BETWEEN ?2 AND ?3 OR ?4 = 1) "
-                                       "ORDER BY p.{id} LIMIT %1")
-                            .arg(Page);
+    // The first page starts at the lowest id there is, itself included.
+    const QString tail = QStringLiteral("(p.DATUM BETWEEN ?2 AND ?3 OR ?4 = 1) "
+                                        "ORDER BY p.{id} LIMIT %1")
+                             .arg(Page);
+    const QString firstPage =
+        QString::fromLatin1(EntryColumns) + QStringLiteral("WHERE p.{id} >= ?1 AND ") + tail;
+    const QString nextPage =
+        QString::fromLatin1(EntryColumns) + QStringLiteral("WHERE p.{id} > ?1 AND ") + tail;
     const QVariant first = from ? from->toString(Qt::ISODate) : QStringLiteral("0001-01-01");
     const QVariant last = to ? to->toString(Qt::ISODate) : QStringLiteral("9999-12-31");
     const int everyDay = from || to ? 0 : 1;
-    qint64 after = std::numeric_limits<qint64>::min();
+    std::optional<qint64> after;
     for (;;) {
         int seen = 0;
-        journal.scanBeside(sql, {after, first, last, everyDay}, [&](const engine::RecordView &row) {
+        journal.scanBeside(after ? nextPage : firstPage,
+                           {after.value_or(std::numeric_limits<qint64>::min()), first, last,
+                            everyDay},
+                           [&](const engine::RecordView &row) {
             after = row.integer(0);
             ++seen;
             visit(row);

@@ -46,7 +46,8 @@ QByteArray zeroLink();
 struct ChainHead
 {
     qint64 records = 0;  // the position stored with the last record's link (0: empty journal)
-    qint64 lastId = -1;  // the id of the journal's last record (-1: empty journal)
+    bool empty = true;   // the journal has no record
+    qint64 lastId = -1;  // the id of the journal's last record (-1 also when empty)
     QByteArray head;     // the last record's link (hex), the segment's start when the journal
                          // is empty; empty when the last record has no link
 };
@@ -136,7 +137,8 @@ void carryOverLog(engine::Table &journal, const KeptLog &kept, const QString &wh
 
 struct Finding
 {
-    qint64 position = 0; // of the record, counted from 1 in stored order; 0 for the log
+    qint64 position = 0; // of the record, counted from 1 in stored order; 0 for the log, -1
+                         // for the journal as a whole
     QString number;      // its document number, when known
     QString what;        // the finding, ready to be shown
 };

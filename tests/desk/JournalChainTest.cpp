@@ -107,6 +107,25 @@ TEST_P(JournalChainTest, EveryTamperingIsFoundAndTheFirstRecordNamed)
              sql(QStringLiteral("UPDATE promet SET OPIS = 'd' WHERE {id} = %1").arg(id(3)));
          },
          3, numbers.at(2), true},
+        {"forged record at the lowest id",
+         [&] {
+             sql(QStringLiteral("INSERT INTO promet ({id}, KORISNIK, DATUM, IZLAZDIN) VALUES "
+                                "(-9223372036854775807 - 1, 'Petar', '2026-03-02', 9900000)"));
+         },
+         1, QStringLiteral("nije u lancu"), true},
+        {"forged record at the highest id",
+         [&] {
+             sql(QStringLiteral("INSERT INTO promet ({id}, KORISNIK, DATUM, IZLAZDIN) VALUES "
+                                "(9223372036854775807, 'Petar', '2026-03-02', 9900000)"));
+         },
+         6, QStringLiteral("nije u lancu"), false},
+        {"link without a record at the highest id",
+         [&] {
+             sql(QStringLiteral("INSERT INTO dorvanta_lanac (ID, REDNI, HES) VALUES "
+                                "(9223372036854775807, 1, '%1')")
+                     .arg(QString(64, u'0')));
+         },
+         6, QStringLiteral("veza lanca bez zapisa (ID 9223372036854775807"), true},
         {"chain table deleted", [&] { sql(QStringLiteral("DROP TABLE dorvanta_lanac")); }, 1,
          numbers.at(0), false},
         {"audit entry deleted", [&] { sql(QStringLiteral("DELETE FROM dorvanta_dnevnik WHERE RB = 1")); },
