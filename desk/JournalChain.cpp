@@ -465,6 +465,45 @@ bool hasChainTable(engine::Table &journal)
     return hasSideTable(journal, QStringLiteral("dorvanta_lanac"));
 }
 
+bool hasCloseAnchors(engine::Table &journal)
+{
+    if (!hasSideTable(journal, QStringLiteral("dorvanta_zakljucak")))
+        return false;
+    // The server's catalogue first, which a table file refuses.
+    QList<QVariantList> rows;
+    try {
+        rows = journal.runBeside(QStringLiteral(
+            "SELECT COUNT(*) FROM information_schema.columns WHERE table_name = "
+            "'dorvanta_zakljucak' AND column_name IN ('glava', 'zapisa')"));
+    } catch (const EngineError &) {
+        rows = journal.runBeside(QStringLiteral(
+            "SELECT COUNT(*) FROM pragma_table_info('dorvanta_zakljucak') WHERE upper(name) IN "
+            "('GLAVA', 'ZAPISA')"));
+    }
+    return integer(rows.value(0).value(0)) == 2;
+}
+
+QList<Anchor> closeAnchors(engine::Table &journal)
+{
+    QList<Anchor> out;
+    if (!hasCloseAnchors(journal))
+        return out;
+    for (const QVariantList &row : journal.runBeside(QStringLiteral(
+             "SELECT DATUM, GLAVA, ZAPISA FROM dorvanta_zakljucak WHERE GLAVA IS NOT NULL AND "
+             "ZAPISA IS NOT NULL ORDER BY DATUM")))
+        out << Anchor{QStringLiteral("zakljucak dana %1").arg(row.value(0).toString()),
+                      row.value(1).toString().toLatin1(), integer(row.value(2))};
+    return out;
+}
+
+void dropCloseAnchors(engine::Table &journal)
+{
+    if (hasCloseAnchors(journal))
+        journal.runBeside(QStringLiteral(
+            "UPDATE dorvanta_zakljucak SET GLAVA = NULL, ZAPISA = NULL WHERE GLAVA IS NOT NULL "
+            "OR ZAPISA IS NOT NULL"));
+}
+
 ChainHead head(engine::Table &journal)
 {
     ChainHead h;
@@ -542,6 +581,7 @@ int chainUnlinked(engine::Table &journal, const QString &who, const QString &act
     createTables(journal);
     int chained = 0;
     if (beginsSegment) {
+        dropCloseAnchors(journal);
         journal.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac"));
         chained = chainFrom(journal, std::nullopt, zeroLink(), 1);
     } else {
@@ -576,6 +616,15 @@ void log(engine::Table &journal, const QString &who, const QString &act, const Q
          const QDateTime &when, const QByteArray &startsFrom)
 {
     createTables(journal);
+    // On the server the entry's number, link, head, time and user are the server's to give.
+    if (startsFrom.isEmpty() &&
+        server::appending(journal) == server::Appending::ThroughFunctions) {
+        journal.runBeside(QStringLiteral("SELECT dorvanta_upisi(?1, ?2, ?3, ?4)"),
+                          {who.isEmpty() ? QVariant() : QVariant(who), act,
+                           details.isEmpty() ? QVariant() : QVariant(details),
+                           when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))});
+        return;
+    }
     const QList<QVariantList> last = journal.runBeside(
         QStringLiteral("SELECT RB, HES FROM dorvanta_dnevnik ORDER BY RB DESC LIMIT 1"));
     const qint64 rb = last.isEmpty() ? 1 : integer(last.front().value(0)) + 1;
@@ -662,6 +711,7 @@ void clearJournal(engine::Table &journal, const QString &who, const QString &arc
         journal.emptyTable();
         journal.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac"));
         journal.runBeside(QStringLiteral("DELETE FROM dorvanta_dokument"));
+        dropCloseAnchors(journal);
         log(journal, who, QStringLiteral("BRISANJE"),
             QStringLiteral("Obrisano %1 zapisa; glava pre brisanja %2; arhiva %3")
                 .arg(integer(count.value(0).value(0)))
@@ -697,6 +747,7 @@ void carryOverLog(engine::Table &journal, const KeptLog &kept, const QString &wh
                                   entry);
         }
         const QByteArray start = kept.head.head.isEmpty() ? zeroLink() : kept.head.head;
+        dropCloseAnchors(journal);
         journal.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac"));
         const int chained = chainFrom(journal, std::nullopt, start, 1);
         log(journal, who, QStringLiteral("POVRACAJ"),
@@ -1064,7 +1115,31 @@ Verdict unreadable(Verdict v, const EngineError &e)
 // One check of the journal, its chain and the log. `holding`: every read sees one state of
 // the store, so that a posting stored meanwhile by a desk is either wholly in what is read
 // (record, number and link) or not at all.
-Verdict verifyPass(engine::Table &journal, const QByteArray &wanted, bool holding)
+// The anchors: the journal reaches each anchor's count, and its link there is the anchor's
+// head. A finding for each that it does not.
+void checkAnchors(const QList<Anchor> &anchors, const Segment &segment, qint64 records,
+                  Verdict &v)
+{
+    for (const Anchor &a : anchors) {
+        const QByteArray head = a.head.trimmed().toLower();
+        if (a.records > records)
+            v.findings << Finding{-1, {}, QStringLiteral("%1 belezi %2 zapisa (glava %3), a promet "
+                                                         "ima %4: zapisi sa kraja su obrisani")
+                                              .arg(a.source)
+                                              .arg(a.records)
+                                              .arg(QString::fromLatin1(head))
+                                              .arg(records)};
+        else if ((a.records == 0 ? segment.base : segment.linkAt(a.records)) != head)
+            v.findings << Finding{-1, {}, QStringLiteral("%1 belezi glavu %2 na zapisu %3, a lanac "
+                                                         "prometa tu nije ta glava: promet nije "
+                                                         "nastavak zabelezenog")
+                                              .arg(a.source, QString::fromLatin1(head))
+                                              .arg(a.records)};
+    }
+}
+
+Verdict verifyPass(engine::Table &journal, const QByteArray &wanted, bool holding,
+                   const QList<Anchor> &given)
 {
     const QByteArray wantedHex = wanted.trimmed().toLower();
     std::optional<ReadingGuard> reading;
@@ -1079,6 +1154,18 @@ Verdict verifyPass(engine::Table &journal, const QByteArray &wanted, bool holdin
     // The log first: its own chain, and what it says about the journal.
     const QList<LogEntry> entries = checkLogChain(journal, v);
     Segment segment = currentSegment(entries);
+    QList<Anchor> anchors = given;
+    try {
+        anchors += closeAnchors(journal);
+    } catch (const EngineError &) {
+        // a journal without the cash book's tables: no closes to anchor it
+    }
+    for (const Anchor &a : std::as_const(anchors))
+        if (a.records > 0)
+            segment.named.push_back({a.records, {}});
+    std::sort(segment.named.begin(), segment.named.end());
+    segment.named.erase(std::unique(segment.named.begin(), segment.named.end()),
+                        segment.named.end());
     for (const LogEntry &e : entries)
         if ((!e.head.isEmpty() && e.head == wantedHex) || (!e.start.isEmpty() && e.start == wantedHex))
             v.headFound = true;
@@ -1124,6 +1211,8 @@ Verdict verifyPass(engine::Table &journal, const QByteArray &wanted, bool holdin
         fault = checkLogHeads(entries, segment, v.records, v);
     if (fault)
         v.findings.prepend(*fault);
+    else
+        checkAnchors(anchors, segment, v.records, v);
     return v;
 }
 
@@ -1145,15 +1234,15 @@ static QStringList closedDaysAgainstRecords(engine::Table &journal)
     return lines;
 }
 
-Verdict verify(engine::Table &journal, const QByteArray &wanted)
+Verdict verify(engine::Table &journal, const QByteArray &wanted, const QList<Anchor> &anchors)
 {
     // On a table file a reading transaction keeps every desk from storing a posting until it
     // ends, and a long journal takes seconds to check: the check reads statement by statement
     // first. A posting stored between two reads can look like a record without its link (or
     // the like) to that pass, so a finding counts only when a pass in one reading
     // transaction finds it too.
-    Verdict quick = verifyPass(journal, wanted, false);
-    Verdict v = quick.ok() ? quick : verifyPass(journal, wanted, true);
+    Verdict quick = verifyPass(journal, wanted, false, anchors);
+    Verdict v = quick.ok() ? quick : verifyPass(journal, wanted, true, anchors);
     if (v.readable)
         v.closedDays = closedDaysAgainstRecords(journal);
     if (v.readable)
@@ -1161,11 +1250,12 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
     return v;
 }
 
-Verdict verifyDirectory(const QString &dir, const QString &password, const QByteArray &head)
+Verdict verifyDirectory(const QString &dir, const QString &password, const QByteArray &head,
+                        const QList<Anchor> &anchors)
 {
     Verdict v;
     if (const QString e = inJournalOf(
-            dir, [&](engine::Table &journal) { v = verify(journal, head); }, password);
+            dir, [&](engine::Table &journal) { v = verify(journal, head, anchors); }, password);
         !e.isEmpty()) {
         v = Verdict();
         v.readable = false;
