@@ -321,33 +321,56 @@ QStringList setUpStatements()
     return statements << QString::fromLatin1(DeskRights).trimmed();
 }
 
+namespace {
+
+// Whether the server's functions are there; nullopt for a table file. (A function named in a
+// statement must exist even in a branch not taken, so the catalogue is asked first.)
+std::optional<bool> hasFunctions(engine::Table &journal)
+{
+    try {
+        return journal
+                   .runBeside(QStringLiteral("SELECT to_regprocedure('dorvanta_verzija()') IS NOT NULL"))
+                   .value(0)
+                   .value(0)
+                   .toString() == QLatin1String("t");
+    } catch (const engine::EngineError &) {
+        return std::nullopt; // a table file: no such catalogue
+    }
+}
+
+} // namespace
+
 Appending appending(engine::Table &journal)
 {
-    QList<QVariantList> rows;
-    try {
-        rows = journal.runBeside(QStringLiteral(
-            "SELECT CASE WHEN to_regprocedure('dorvanta_verzija()') IS NULL THEN 0 "
-            "ELSE dorvanta_verzija() END"));
-    } catch (const engine::EngineError &) {
-        return Appending::Directly; // a table file: no such catalogue
-    }
-    return rows.value(0).value(0).toLongLong() >= 1 ? Appending::ThroughFunctions
-                                                    : Appending::Directly;
+    return hasFunctions(journal).value_or(false) ? Appending::ThroughFunctions : Appending::Directly;
 }
 
 bool upgrade(engine::Table &journal)
 {
-    QList<QVariantList> rows;
-    try {
-        rows = journal.runBeside(QStringLiteral(
-            "SELECT CASE WHEN to_regprocedure('dorvanta_verzija()') IS NULL THEN 0 "
-            "ELSE dorvanta_verzija() END, pg_has_role(session_user, (SELECT relowner FROM "
-            "pg_class WHERE oid = 'public.promet'::regclass), 'MEMBER')"));
-    } catch (const engine::EngineError &) {
-        return false; // a table file
+    const std::optional<bool> made = hasFunctions(journal);
+    if (!made)
+        return false;
+    // Current functions of the tables' owner need nothing; those of another role (the tables
+    // made again by someone else) would run without rights on them.
+    if (*made) {
+        const QVariantList current = journal
+                                         .runBeside(QStringLiteral(
+                                             "SELECT dorvanta_verzija(), (SELECT proowner FROM pg_proc WHERE oid = "
+                                             "'dorvanta_verzija()'::regprocedure) = (SELECT relowner FROM "
+                                             "pg_class WHERE oid = 'public.promet'::regclass)"))
+                                         .value(0);
+        if (current.value(0).toLongLong() >= functionsVersion() &&
+            current.value(1).toString() == QLatin1String("t"))
+            return false;
     }
-    if (rows.value(0).value(0).toLongLong() >= functionsVersion() ||
-        rows.value(0).value(1).toString() != QLatin1String("t"))
+    const bool owner =
+        journal
+            .runBeside(QStringLiteral("SELECT pg_has_role(session_user, (SELECT relowner FROM "
+                                      "pg_class WHERE oid = 'public.promet'::regclass), 'MEMBER')"))
+            .value(0)
+            .value(0)
+            .toString() == QLatin1String("t");
+    if (!owner)
         return false;
     for (const QString &statement : setUpStatements())
         journal.runBeside(statement);

@@ -3,6 +3,7 @@
 has the journal's sums and its gapless numbers; the exit status of refused and wrong command
 lines (journal-fill's too); a closed day is closed once."""
 import csv
+import hashlib
 import io
 import os
 import re
@@ -611,10 +612,15 @@ class AdminTest(unittest.TestCase):
             self.assertEqual(run.returncode, 1, run.stderr)
             self.assertIn(b'File too large', run.stderr)
             self.assertFalse(os.path.exists(half))
-            check = lambda *more: subprocess.run([ADMIN, 'verify-archive', archive, *more], capture_output=True)
+            bare = lambda *more: subprocess.run([ADMIN, 'verify-archive', archive, *more], capture_output=True)
+            check = lambda: bare('--fingerprint', fingerprint.decode())
             self.assertEqual(check().returncode, 0)
-            self.assertEqual(check('--fingerprint', fingerprint.decode()).returncode, 0)
-            run = check('--fingerprint', '0' * 64)
+            # The key an archive brings itself proves nothing: without the fingerprint the signer
+            # is not checked, and the check does not pass.
+            run = bare()
+            self.assertEqual(run.returncode, 1)
+            self.assertIn(b'potpisnik nije proveren', run.stderr)
+            run = bare('--fingerprint', '0' * 64)
             self.assertEqual(run.returncode, 1)
             self.assertIn(fingerprint, run.stderr)
             # What an inspector runs, without the program.
@@ -622,9 +628,27 @@ class AdminTest(unittest.TestCase):
                                        "-verify -pubin -inkey potpis-javni.pem -rawin -in MANIFEST "
                                        "-sigfile MANIFEST.sig", shell=True, cwd=archive, capture_output=True)
             self.assertEqual(inspector.returncode, 0, inspector.stderr)
-            for name in files + ['missing', 'added']:
+            def resign(manifest, key):
+                """MANIFEST as given, signed with the Ed25519 key `key` (PEM), which the archive
+                then carries."""
+                with open(os.path.join(tmp, 'tudji.pem'), 'wb') as f:
+                    f.write(key)
+                with open(os.path.join(archive, 'MANIFEST'), 'wb') as f:
+                    f.write(manifest)
+                subprocess.run(['openssl', 'pkey', '-in', os.path.join(tmp, 'tudji.pem'), '-pubout', '-out',
+                                os.path.join(archive, 'potpis-javni.pem')], check=True)
+                subprocess.run(['openssl', 'pkeyutl', '-sign', '-inkey', os.path.join(tmp, 'tudji.pem'),
+                                '-rawin', '-in', os.path.join(archive, 'MANIFEST'), '-out',
+                                os.path.join(archive, 'MANIFEST.sig')], check=True)
+            other_key = subprocess.run(['openssl', 'genpkey', '-algorithm', 'ed25519'], check=True,
+                                       capture_output=True).stdout
+            signed = {n: open(os.path.join(archive, n), 'rb').read()
+                      for n in ('MANIFEST', 'MANIFEST.sig', 'potpis-javni.pem')}
+            csv_name = 'promet-2025.csv'
+            for name in files + ['missing', 'added', 'subfolder', 're-signed', 'traversal']:
                 with self.subTest(name):
-                    path = os.path.join(archive, name if name not in ('missing', 'added') else files[2])
+                    path = os.path.join(archive, name if name in files else
+                                        csv_name if name == 're-signed' else files[2])
                     with open(path, 'rb') as f:
                         before = f.read()
                     if name == 'missing':
@@ -633,6 +657,27 @@ class AdminTest(unittest.TestCase):
                     elif name == 'added':
                         open(os.path.join(archive, 'dodat.csv'), 'w').close()
                         named = b'dodat.csv'
+                    elif name == 'subfolder':
+                        os.mkdir(os.path.join(archive, 'prilog'))
+                        open(os.path.join(archive, 'prilog', 'izvestaj.pdf'), 'w').close()
+                        named = b'visak (nije u MANIFEST): prilog/izvestaj.pdf'
+                    elif name == 're-signed':
+                        # A changed CSV with a MANIFEST that fits it, signed by a key of anyone's.
+                        changed = open(os.path.join(archive, csv_name), 'rb').read() + b'x\r\n'
+                        with open(os.path.join(archive, csv_name), 'wb') as f:
+                            f.write(changed)
+                        digest = hashlib.sha256(changed).hexdigest().encode()
+                        manifest = b'\n'.join(
+                            digest + b'  ' + csv_name.encode() if line.endswith(b'  ' + csv_name.encode())
+                            else b'# %d %s' % (len(changed), csv_name.encode())
+                            if line.endswith(b' ' + csv_name.encode()) and line.startswith(b'# ')
+                            else line for line in signed['MANIFEST'].split(b'\n'))
+                        resign(manifest, other_key)
+                        self.assertIn(b'potpisnik nije proveren', bare().stderr)
+                        named = b'otisak kljuca'
+                    elif name == 'traversal':
+                        resign(signed['MANIFEST'] + b'0' * 64 + b'  ../../etc/shadow\n', other_key)
+                        named = b'../../etc/shadow'
                     else:
                         with open(path, 'wb') as f:
                             f.write(before[:len(before) // 2] + bytes([before[len(before) // 2] ^ 1]) +
@@ -645,6 +690,12 @@ class AdminTest(unittest.TestCase):
                         f.write(before)
                     if name == 'added':
                         os.remove(os.path.join(archive, 'dodat.csv'))
+                    if name == 'subfolder':
+                        shutil.rmtree(os.path.join(archive, 'prilog'))
+                    if name in ('re-signed', 'traversal'):
+                        for n, content in signed.items():
+                            with open(os.path.join(archive, n), 'wb') as f:
+                                f.write(content)
                     self.assertEqual(check().returncode, 0)
 
 
