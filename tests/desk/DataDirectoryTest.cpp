@@ -87,6 +87,19 @@ TEST_F(DataDirectoryTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
     ASSERT_TRUE(options.open(QIODevice::ReadOnly));
     EXPECT_EQ(options.readAll(), QByteArray("0\r\n"));
 
+    // The tables, the settings and a backup are the shop's books: readable by their owner only
+    // (the public signing key is for anyone).
+    QString backedUp;
+    ASSERT_EQ(runAdmin({QStringLiteral("--dir"), target.path(), QStringLiteral("backup")}, &backedUp), 0)
+        << backedUp.toStdString();
+    const QFileInfoList files = QDir(target.path() + QStringLiteral("/podaci")).entryInfoList(QDir::Files);
+    EXPECT_GE(files.size(), 6);
+    for (const QFileInfo &f : files)
+        if (f.fileName() != QLatin1String("potpis-javni.pem"))
+            EXPECT_EQ(f.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
+                  QFile::Permissions())
+            << f.fileName().toStdString();
+
     QString errors;
     EXPECT_EQ(runInit({target.path(), QStringLiteral("--admin-code"), QStringLiteral("999")}, &errors), 1);
     EXPECT_TRUE(errors.contains(QStringLiteral("already exist"))) << errors.toStdString();
@@ -468,6 +481,19 @@ TEST_F(ServerStoreTest, PasswordsNeverShowInCommandLinesMessagesOrLogs)
     Table journal(session2, QStringLiteral("podaci/promet.db"));
     shown += errorOf([&] { journal.open(); });
     EXPECT_TRUE(shown.contains(QStringLiteral("Server baze podataka nije dostupan: ")));
+
+    // A password given under a percent-encoded parameter name reaches no audit entry.
+    QTemporaryDir encoded;
+    const QString encodedUri = QStringLiteral("postgresql://dorvanta_kasa@127.0.0.1:%1/postgres?%70assword=%2")
+                                   .arg(PgCluster::shared().port())
+                                   .arg(deskPassword);
+    EXPECT_EQ(runInit({QStringLiteral("--join"), encodedUri, encoded.path()}, nullptr, {}, &shown), 0)
+        << shown.toStdString();
+    const QString entries = PgCluster::shared().value(
+        QStringLiteral("SELECT string_agg(coalesce(opis, ''), ' | ') FROM dorvanta_dnevnik"));
+    EXPECT_TRUE(entries.contains(QStringLiteral("Kasa prikljucena na server postgresql://dorvanta_kasa@127.0.0.1")))
+        << entries.toStdString();
+    shown += entries;
 
     QFile log(PgCluster::shared().logFile());
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
