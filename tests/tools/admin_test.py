@@ -577,6 +577,34 @@ class AdminTest(unittest.TestCase):
                 server.kill()
                 server.wait()
 
+    def test_a_secret_comes_from_standard_input_or_an_owners_file_and_the_command_line_warns(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            shop, code = os.path.join(tmp, 'shop'), os.path.join(tmp, 'sifra')
+            subprocess.run([FILL, shop, '20', '--from', '2025-01-01', '--to', '2025-01-05'],
+                           check=True, capture_output=True)
+            with open(code, 'w') as f:
+                f.write('12345\n')
+            cases = [  # how, its options, standard input, the file's mode, status, said
+                ('command line', ['--admin-code', '12345'], b'', None, 0, b'warning'),
+                ('standard input', ['--admin-code', '-'], b'12345\n', None, 0, b''),
+                ('owner-only file', ['--admin-code-file', code], b'', 0o600, 0, b''),
+                ('group-readable file', ['--admin-code-file', code], b'', 0o640, 1, b'chmod 600'),
+                ('wrong code', ['--admin-code', '-'], b'999\n', None, 1, b'not right'),
+                ('missing, no terminal', [], b'', None, 2, b'no terminal'),
+                ('both ways', ['--admin-code', '-', '--admin-code-file', code], b'12345\n', 0o600, 1,
+                 b'do not go together'),
+            ]
+            for how, options, given, mode, status, said in cases:
+                with self.subTest(how):
+                    if mode is not None:
+                        os.chmod(code, mode)
+                    run = subprocess.run([ADMIN, '--dir', shop, 'limit', '--din', '0', *options],
+                                         input=given, capture_output=True)
+                    self.assertEqual(run.returncode, status, run.stderr)
+                    self.assertIn(said, run.stderr)
+                    if status == 0 and not said:
+                        self.assertEqual(run.stderr, b'')
+
     def test_archive_verifies_and_names_every_changed_missing_or_added_file(self):
         with tempfile.TemporaryDirectory() as tmp:
             shop, archive = os.path.join(tmp, 'shop'), os.path.join(tmp, 'arhiva')
@@ -628,15 +656,26 @@ class AdminTest(unittest.TestCase):
                                        "-verify -pubin -inkey potpis-javni.pem -rawin -in MANIFEST "
                                        "-sigfile MANIFEST.sig", shell=True, cwd=archive, capture_output=True)
             self.assertEqual(inspector.returncode, 0, inspector.stderr)
+            def listed(manifest, name):
+                """`manifest` with the digest and size of the archive's file `name` as it is now."""
+                with open(os.path.join(archive, name), 'rb') as f:
+                    data = f.read()
+                return b'\n'.join(
+                    hashlib.sha256(data).hexdigest().encode() + b'  ' + name.encode()
+                    if line.endswith(b'  ' + name.encode()) and not line.startswith(b'#')
+                    else b'# %d %s' % (len(data), name.encode())
+                    if line.startswith(b'# ') and line.endswith(b' ' + name.encode()) else line
+                    for line in manifest.split(b'\n'))
+
             def resign(manifest, key):
-                """MANIFEST as given, signed with the Ed25519 key `key` (PEM), which the archive
-                then carries."""
+                """`manifest` signed with the Ed25519 key `key` (PEM), whose public half the
+                archive then carries and lists."""
                 with open(os.path.join(tmp, 'tudji.pem'), 'wb') as f:
                     f.write(key)
-                with open(os.path.join(archive, 'MANIFEST'), 'wb') as f:
-                    f.write(manifest)
                 subprocess.run(['openssl', 'pkey', '-in', os.path.join(tmp, 'tudji.pem'), '-pubout', '-out',
                                 os.path.join(archive, 'potpis-javni.pem')], check=True)
+                with open(os.path.join(archive, 'MANIFEST'), 'wb') as f:
+                    f.write(listed(manifest, 'potpis-javni.pem'))
                 subprocess.run(['openssl', 'pkeyutl', '-sign', '-inkey', os.path.join(tmp, 'tudji.pem'),
                                 '-rawin', '-in', os.path.join(archive, 'MANIFEST'), '-out',
                                 os.path.join(archive, 'MANIFEST.sig')], check=True)
@@ -663,16 +702,9 @@ class AdminTest(unittest.TestCase):
                         named = b'visak (nije u MANIFEST): prilog/izvestaj.pdf'
                     elif name == 're-signed':
                         # A changed CSV with a MANIFEST that fits it, signed by a key of anyone's.
-                        changed = open(os.path.join(archive, csv_name), 'rb').read() + b'x\r\n'
                         with open(os.path.join(archive, csv_name), 'wb') as f:
-                            f.write(changed)
-                        digest = hashlib.sha256(changed).hexdigest().encode()
-                        manifest = b'\n'.join(
-                            digest + b'  ' + csv_name.encode() if line.endswith(b'  ' + csv_name.encode())
-                            else b'# %d %s' % (len(changed), csv_name.encode())
-                            if line.endswith(b' ' + csv_name.encode()) and line.startswith(b'# ')
-                            else line for line in signed['MANIFEST'].split(b'\n'))
-                        resign(manifest, other_key)
+                            f.write(before + b'x\r\n')
+                        resign(listed(signed['MANIFEST'], csv_name), other_key)
                         self.assertIn(b'potpisnik nije proveren', bare().stderr)
                         named = b'otisak kljuca'
                     elif name == 'traversal':

@@ -300,7 +300,7 @@ int verifyArchive(const QString &archive, const QString &fingerprint, QString &r
         problems += QStringLiteral("%1: %2").arg(PublicKey, e.message());
     }
     if (!fingerprint.isEmpty() && found.compare(fingerprint, Qt::CaseInsensitive) != 0)
-        problems += QStringLiteral("otisak kljuca %1 nije dati %2").arg(found, fingerprint);
+        problems += QStringLiteral("otisak kljuca %1 (%2) nije dati %3").arg(found, PublicKey, fingerprint);
     if (!problems.isEmpty()) {
         report = problems.join(u'\n') + u'\n' + ending(found);
         return 1;
