@@ -12,6 +12,7 @@
 #include "PasswordPrompt.h"
 #include "Unit2.h"
 
+#include "desk/DeskTables.h"
 #include "engine/EngineError.h"
 #include "engine/Query.h"
 #include "engine/Session.h"
@@ -302,12 +303,10 @@ void TForm1::BitBtn9Click()
     const QString code = Edit1->text();
     bool found = false;
     try {
-        OpenTables tables(session, {Table1});
-        for (Table1->first(); !Table1->eof(); Table1->next()) {
-            if (Table1->fieldText(QStringLiteral("SIFRA")) == code) {
-                currentUser = Table1->fieldText(QStringLiteral("IMEIPREZIME"));
-                found = true;
-            }
+        // On the server the server checks the code: a desk reads no login code.
+        if (const std::optional<QString> name = desk::loginName(session, code)) {
+            currentUser = *name;
+            found = true;
         }
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());

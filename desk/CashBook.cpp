@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace desk {
 
@@ -128,6 +129,18 @@ void createTables(engine::Table &journal)
         journal.runBeside(QString::fromLatin1(sql));
     cashcount::createTables(journal);
     settings::createTable(journal);
+    // A close keeps the journal's head and count at the close (the anchors of verify); a
+    // close table made before has no place for them yet. On the server the administrator's
+    // first start adds them (server::upgrade()).
+    if (!chain::hasCloseAnchors(journal) &&
+        server::appending(journal) == server::Appending::Directly) {
+        try {
+            journal.runBeside(QStringLiteral("SELECT to_regclass('promet')"));
+        } catch (const EngineError &) {
+            journal.runBeside(QStringLiteral("ALTER TABLE dorvanta_zakljucak ADD COLUMN GLAVA text"));
+            journal.runBeside(QStringLiteral("ALTER TABLE dorvanta_zakljucak ADD COLUMN ZAPISA bigint"));
+        }
+    }
 }
 
 const char CloseColumns[] = "DATUM, BROJ, KORISNIK, VREME, PRETHODNODIN, ULAZDIN, IZLAZDIN, "
@@ -284,6 +297,14 @@ int prepare(engine::Table &journal)
     const int numbered = inTransaction(journal, [&] {
         createTables(journal);
         chain::createTables(journal);
+        // A server set up by an older version gets its functions at its administrator's
+        // first start; a desk then numbers through them.
+        server::upgrade(journal);
+        if (server::appending(journal) == server::Appending::ThroughFunctions)
+            return int(journal.runBeside(QStringLiteral("SELECT dorvanta_numerisi()"))
+                           .value(0)
+                           .value(0)
+                           .toLongLong());
         // Numbers of records that are gone (a journal emptied by an older version) go with
         // them, as a table file gives their ids again. Only when there are any: the program's
         // own removals (a clear, a restore) tidy them away at once, so that a desk's login
@@ -478,10 +499,40 @@ void backupJournal(engine::Session &session, const QString &name)
     }
 }
 
+namespace {
+
+// Who posted the reversal `recordId`, for its audit entry.
+QString reversalBy(engine::Table &journal, qint64 recordId)
+{
+    return journal.runBeside(QStringLiteral("SELECT KORISNIK FROM promet WHERE {id} = ?1"), {recordId})
+        .value(0)
+        .value(0)
+        .toString();
+}
+
+} // namespace
+
 QString numberRecord(engine::Table &journal, qint64 recordId, DocumentKind kind, const QDate &day,
                      const QString &reverses)
 {
     const int year = day.year();
+    if (server::appending(journal) == server::Appending::ThroughFunctions) {
+        // The server gives the number and the link, from what it holds.
+        refuseClosed(day, lastClosedDay(journal));
+        const QString number =
+            journal
+                .runBeside(QStringLiteral("SELECT dorvanta_knjizi(?1, ?2, ?3)"),
+                           {recordId, letter(kind), reverses.isEmpty() ? QVariant() : QVariant(reverses)})
+                .value(0)
+                .value(0)
+                .toString();
+        if (number.isEmpty())
+            throw EngineError(QStringLiteral("Broj dokumenta nije dodeljen"));
+        if (!reverses.isEmpty())
+            chain::log(journal, reversalBy(journal, recordId), QStringLiteral("STORNO"),
+                       QStringLiteral("Dokument %1 storniran dokumentom %2").arg(reverses, number));
+        return number;
+    }
     // One trip to the server inside the journal's lock, where every wait holds up the other
     // desks: the day's check, the counter, and the record's number made from it.
     const QString insertNumber =
@@ -511,12 +562,9 @@ QString numberRecord(engine::Table &journal, qint64 recordId, DocumentKind kind,
     if (number.isEmpty())
         throw EngineError(QStringLiteral("Broj dokumenta nije dodeljen"));
     chain::chainRecord(journal, recordId);
-    if (!reverses.isEmpty()) {
-        const QList<QVariantList> by = journal.runBeside(
-            QStringLiteral("SELECT KORISNIK FROM promet WHERE {id} = ?1"), {recordId});
-        chain::log(journal, by.value(0).value(0).toString(), QStringLiteral("STORNO"),
+    if (!reverses.isEmpty())
+        chain::log(journal, reversalBy(journal, recordId), QStringLiteral("STORNO"),
                    QStringLiteral("Dokument %1 storniran dokumentom %2").arg(reverses, number));
-    }
     return number;
 }
 
@@ -650,6 +698,16 @@ DayClose closeDay(engine::Table &journal, const QDate &day, const QString &close
     return inTransaction(journal, [&] {
         if (dayClose(journal, day))
             throw EngineError(QStringLiteral("Dan %1 je vec zakljucen").arg(day.toString(DateShown)));
+        if (server::appending(journal) == server::Appending::ThroughFunctions) {
+            // The server sums the day, numbers the report and anchors the chain.
+            journal.runBeside(QStringLiteral("SELECT dorvanta_zakljuci(CAST(?1 AS date), ?2, ?3)"),
+                              {day.toString(Qt::ISODate), closedBy,
+                               now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))});
+            const std::optional<DayClose> c = dayClose(journal, day);
+            if (!c)
+                throw EngineError(QStringLiteral("Dan %1 nije zakljucen").arg(day.toString(DateShown)));
+            return *c;
+        }
         const DayBook book = dayBook(journal, day);
         DayClose c;
         c.day = day;
@@ -668,6 +726,13 @@ DayClose closeDay(engine::Table &journal, const QDate &day, const QString &close
              c.dinars.in.hundredths(), c.dinars.out.hundredths(), c.dinars.closing().hundredths(),
              c.euros.opening.hundredths(), c.euros.in.hundredths(), c.euros.out.hundredths(),
              c.euros.closing().hundredths()});
+        if (chain::hasCloseAnchors(journal)) {
+            const chain::ChainHead h = chain::head(journal);
+            journal.runBeside(QStringLiteral("UPDATE dorvanta_zakljucak SET GLAVA = ?1, ZAPISA = ?2 "
+                                             "WHERE DATUM = ?3"),
+                              {h.head.isEmpty() ? QVariant() : QVariant(QString::fromLatin1(h.head)),
+                               h.records, day.toString(Qt::ISODate)});
+        }
         chain::log(journal, closedBy, QStringLiteral("ZAKLJUCAK"),
                    QStringLiteral("Zakljucen dan %1, izvestaj br. %2")
                        .arg(day.toString(Qt::ISODate))
@@ -721,17 +786,24 @@ void scanEntries(engine::Table &journal, std::optional<QDate> from, std::optiona
     // Pages of records after the last id seen: each a short walk of the journal's own order,
     // however far into the journal it starts.
     constexpr int Page = 20000;
-    const QString sql = QString::fromLatin1(EntryColumns) +
-                        QStringLiteral("WHERE p.{id} > ?1 AND (p.DATUM BETWEEN ?2 AND ?3 OR ?4 = 1) "
-                                       "ORDER BY p.{id} LIMIT %1")
-                            .arg(Page);
+    // The first page starts at the lowest id there is, itself included.
+    const QString tail = QStringLiteral("(p.DATUM BETWEEN ?2 AND ?3 OR ?4 = 1) "
+                                        "ORDER BY p.{id} LIMIT %1")
+                             .arg(Page);
+    const QString firstPage =
+        QString::fromLatin1(EntryColumns) + QStringLiteral("WHERE p.{id} >= ?1 AND ") + tail;
+    const QString nextPage =
+        QString::fromLatin1(EntryColumns) + QStringLiteral("WHERE p.{id} > ?1 AND ") + tail;
     const QVariant first = from ? from->toString(Qt::ISODate) : QStringLiteral("0001-01-01");
     const QVariant last = to ? to->toString(Qt::ISODate) : QStringLiteral("9999-12-31");
     const int everyDay = from || to ? 0 : 1;
-    qint64 after = std::numeric_limits<qint64>::min();
+    std::optional<qint64> after;
     for (;;) {
         int seen = 0;
-        journal.scanBeside(sql, {after, first, last, everyDay}, [&](const engine::RecordView &row) {
+        journal.scanBeside(after ? nextPage : firstPage,
+                           {after.value_or(std::numeric_limits<qint64>::min()), first, last,
+                            everyDay},
+                           [&](const engine::RecordView &row) {
             after = row.integer(0);
             ++seen;
             visit(row);

@@ -15,9 +15,11 @@
 //   dorvanta_izdat    (VRSTA, GODINA, REDNI)     numbers given since: the last given is the
 //                                               larger of the two tables' (desks only append)
 //   dorvanta_zakljucak (DATUM, BROJ, KORISNIK, VREME, PRETHODNODIN, ULAZDIN, IZLAZDIN,
-//                      STANJEDIN, PRETHODNOEUR, ULAZEUR, IZLAZEUR, STANJEEUR)
+//                      STANJEDIN, PRETHODNOEUR, ULAZEUR, IZLAZEUR, STANJEEUR, GLAVA, ZAPISA)
 //                                               one row per closed day with its report number
-//                                               in the year and the report's figures
+//                                               in the year and the report's figures, and the
+//                                               journal's head and count at the close (the
+//                                               anchors of chain::verify)
 //
 // The journal's own columns never change. Every function takes the journal table open; those
 // that write run inside the caller's transaction unless they say they make their own, and

@@ -102,17 +102,36 @@ QString checkAdminCode(const QString &dir, const QString &code)
     session.setBaseDir(QDir(dir).absolutePath());
     session.setPassword(tablePassword());
     try {
-        engine::Table users(session, QStringLiteral("podaci/korisnici.db"));
-        users.open();
-        for (users.first(); !users.eof(); users.next()) {
-            if (users.fieldText(QStringLiteral("IMEIPREZIME")) == QLatin1String("Admin") &&
-                users.fieldText(QStringLiteral("SIFRA")) == code)
-                return {};
-        }
+        if (loginName(session, code) == QStringLiteral("Admin"))
+            return {};
     } catch (const engine::EngineError &e) {
         return e.message();
     }
     return QStringLiteral("the admin code is not right, nothing changed");
+}
+
+std::optional<QString> loginName(engine::Session &session, const QString &code)
+{
+    placeTablesOnServer();
+    if (engine::serverUriFor(session.resolvePath(QStringLiteral("podaci/promet.db")))) {
+        engine::Table journal(session, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        if (server::appending(journal) == server::Appending::ThroughFunctions) {
+            const QList<QVariantList> rows =
+                journal.runBeside(QStringLiteral("SELECT dorvanta_prijava(?1)"), {code});
+            if (rows.isEmpty() || rows.front().value(0).isNull())
+                return std::nullopt;
+            return rows.front().value(0).toString();
+        }
+    }
+    // The last user with the code, as the login page always took it.
+    engine::Table users(session, QStringLiteral("podaci/korisnici.db"));
+    users.open();
+    std::optional<QString> name;
+    for (users.first(); !users.eof(); users.next())
+        if (users.fieldText(QStringLiteral("SIFRA")) == code)
+            name = users.fieldText(QStringLiteral("IMEIPREZIME"));
+    return name;
 }
 
 } // namespace desk

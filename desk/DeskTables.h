@@ -9,10 +9,13 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
+#include <optional>
 
 namespace engine {
+class Session;
 class Table;
 }
 
@@ -52,5 +55,31 @@ QString inJournalOf(const QString &dir, const std::function<void(engine::Table &
 // Empty when `code` is the login code of a user named "Admin" in the users table of the data
 // directory `dir`; otherwise the reason (also when the table cannot be read).
 QString checkAdminCode(const QString &dir, const QString &code);
+
+// The name of the user whose login code is `code` (the last such user in stored order), or
+// nullopt when there is none. On the server the login goes through the server's function,
+// which binds that name to the connection: the desk reads no code. Throws EngineError when
+// the users cannot be asked.
+std::optional<QString> loginName(engine::Session &session, const QString &code);
+
+// The server's side of the cash book (DeskTablesServer.cpp).
+namespace server {
+
+// How the rows that vouch for the journal (links, numbers, audit entries, closes) are
+// appended: directly (a table file, or a server not yet upgraded by its administrator) or
+// through the server's functions.
+enum class Appending { Directly, ThroughFunctions };
+Appending appending(engine::Table &journal);
+
+// The statements that make the server's functions and give the desks' role its rights on
+// them, for the tables' owner (or a superuser), after the tables exist.
+QStringList setUpStatements();
+
+// At the start of a connection of the tables' owner to a server whose functions are missing
+// or older: makes them (setUpStatements()), inside the caller's transaction. False, and
+// nothing done, for a table file, a desk's role or functions that are current.
+bool upgrade(engine::Table &journal);
+
+} // namespace server
 
 } // namespace desk

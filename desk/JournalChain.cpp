@@ -186,13 +186,17 @@ QByteArray segmentStart(engine::Table &journal)
     return rows.isEmpty() ? zeroLink() : rows.front().value(0).toString().toLatin1();
 }
 
-qint64 lastRecordId(engine::Table &journal, std::optional<qint64> before = {})
+// The id of the journal's last record (before `before`, when given); none for an empty
+// journal. Every id is one a record may have, also -1 and the lowest.
+std::optional<qint64> lastRecordId(engine::Table &journal, std::optional<qint64> before = {})
 {
     const QList<QVariantList> rows =
         before ? journal.runBeside(QStringLiteral("SELECT MAX({id}) FROM promet WHERE {id} < ?1"),
                                    {*before})
                : journal.runBeside(QStringLiteral("SELECT MAX({id}) FROM promet"));
-    return rows.isEmpty() || rows.front().value(0).isNull() ? -1 : integer(rows.front().value(0));
+    if (rows.isEmpty() || rows.front().value(0).isNull())
+        return std::nullopt;
+    return integer(rows.front().value(0));
 }
 
 QByteArray encodedRecord(engine::Table &journal, qint64 id)
@@ -237,16 +241,20 @@ void insertLinks(engine::Table &journal, const QList<std::pair<qint64, QByteArra
     flush();
 }
 
-// Chains the records after `afterId` from `base` (hex), the first of them at `position`.
-int chainFrom(engine::Table &journal, qint64 afterId, const QByteArray &base, qint64 position)
+// Chains the records after `afterId` (every record when none) from `base` (hex), the first
+// of them at `position`.
+int chainFrom(engine::Table &journal, std::optional<qint64> afterId, const QByteArray &base,
+              qint64 position)
 {
     Hasher hasher;
     QByteArray previous = raw(base);
     QByteArray encoding;
     QList<std::pair<qint64, QByteArray>> links;
-    journal.scanBeside(QStringLiteral("SELECT p.{id}, %1%2WHERE p.{id} > ?1 ORDER BY p.{id}")
-                           .arg(QLatin1String(RecordColumns), QLatin1String(RecordJoin)),
-                       {afterId}, [&](const engine::RecordView &row) {
+    journal.scanBeside(QStringLiteral("SELECT p.{id}, %1%2%3ORDER BY p.{id}")
+                           .arg(QLatin1String(RecordColumns), QLatin1String(RecordJoin),
+                                afterId ? QStringLiteral("WHERE p.{id} > ?1 ") : QString()),
+                       afterId ? QVariantList{*afterId} : QVariantList(),
+                       [&](const engine::RecordView &row) {
                            encoding.resize(0);
                            encodeRow(encoding, row, 1, RecordColumnCount);
                            previous = hasher.link(previous, encoding);
@@ -457,13 +465,54 @@ bool hasChainTable(engine::Table &journal)
     return hasSideTable(journal, QStringLiteral("dorvanta_lanac"));
 }
 
+bool hasCloseAnchors(engine::Table &journal)
+{
+    if (!hasSideTable(journal, QStringLiteral("dorvanta_zakljucak")))
+        return false;
+    // The server's catalogue first, which a table file refuses.
+    QList<QVariantList> rows;
+    try {
+        rows = journal.runBeside(QStringLiteral(
+            "SELECT COUNT(*) FROM information_schema.columns WHERE table_name = "
+            "'dorvanta_zakljucak' AND column_name IN ('glava', 'zapisa')"));
+    } catch (const EngineError &) {
+        rows = journal.runBeside(QStringLiteral(
+            "SELECT COUNT(*) FROM pragma_table_info('dorvanta_zakljucak') WHERE upper(name) IN "
+            "('GLAVA', 'ZAPISA')"));
+    }
+    return integer(rows.value(0).value(0)) == 2;
+}
+
+QList<Anchor> closeAnchors(engine::Table &journal)
+{
+    QList<Anchor> out;
+    if (!hasCloseAnchors(journal))
+        return out;
+    for (const QVariantList &row : journal.runBeside(QStringLiteral(
+             "SELECT DATUM, GLAVA, ZAPISA FROM dorvanta_zakljucak WHERE GLAVA IS NOT NULL AND "
+             "ZAPISA IS NOT NULL ORDER BY DATUM")))
+        out << Anchor{QStringLiteral("zakljucak dana %1").arg(row.value(0).toString()),
+                      row.value(1).toString().toLatin1(), integer(row.value(2))};
+    return out;
+}
+
+void dropCloseAnchors(engine::Table &journal)
+{
+    if (hasCloseAnchors(journal))
+        journal.runBeside(QStringLiteral(
+            "UPDATE dorvanta_zakljucak SET GLAVA = NULL, ZAPISA = NULL WHERE GLAVA IS NOT NULL "
+            "OR ZAPISA IS NOT NULL"));
+}
+
 ChainHead head(engine::Table &journal)
 {
     ChainHead h;
-    h.lastId = lastRecordId(journal);
+    const std::optional<qint64> last = lastRecordId(journal);
+    h.empty = !last;
+    h.lastId = last.value_or(-1);
     if (!hasChainTable(journal))
         return h;
-    if (h.lastId < 0) {
+    if (h.empty) {
         h.head = segmentStart(journal);
         return h;
     }
@@ -478,21 +527,22 @@ ChainHead head(engine::Table &journal)
 
 bool vouchesForLast(engine::Table &journal)
 {
-    const qint64 last = lastRecordId(journal);
-    if (last < 0 || !hasChainTable(journal))
+    const std::optional<qint64> lastOne = lastRecordId(journal);
+    if (!lastOne || !hasChainTable(journal))
         return false;
+    const qint64 last = *lastOne;
     const QList<QVariantList> own = journal.runBeside(
         QStringLiteral("SELECT REDNI, HES FROM dorvanta_lanac WHERE ID = ?1"), {last});
     if (own.isEmpty())
         return false;
     const qint64 position = integer(own.front().value(0));
     QByteArray base;
-    if (const qint64 before = lastRecordId(journal, last); before >= 0) {
+    if (const std::optional<qint64> before = lastRecordId(journal, last)) {
         const QList<QVariantList> prior = journal.runBeside(
             QStringLiteral("SELECT ID, REDNI, HES FROM dorvanta_lanac WHERE ID < ?1 "
                            "ORDER BY ID DESC LIMIT 1"),
             {last});
-        if (prior.isEmpty() || integer(prior.front().value(0)) != before ||
+        if (prior.isEmpty() || integer(prior.front().value(0)) != *before ||
             integer(prior.front().value(1)) != position - 1)
             return false;
         base = prior.front().value(2).toString().toLatin1();
@@ -531,13 +581,14 @@ int chainUnlinked(engine::Table &journal, const QString &who, const QString &act
     createTables(journal);
     int chained = 0;
     if (beginsSegment) {
+        dropCloseAnchors(journal);
         journal.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac"));
-        chained = chainFrom(journal, std::numeric_limits<qint64>::min(), zeroLink(), 1);
+        chained = chainFrom(journal, std::nullopt, zeroLink(), 1);
     } else {
         const QList<QVariantList> last = journal.runBeside(
             QStringLiteral("SELECT ID, REDNI, HES FROM dorvanta_lanac ORDER BY ID DESC LIMIT 1"));
         chained = last.isEmpty()
-                      ? chainFrom(journal, std::numeric_limits<qint64>::min(), segmentStart(journal), 1)
+                      ? chainFrom(journal, std::nullopt, segmentStart(journal), 1)
                       : chainFrom(journal, integer(last.front().value(0)),
                                   last.front().value(2).toString().toLatin1(),
                                   integer(last.front().value(1)) + 1);
@@ -565,13 +616,22 @@ void log(engine::Table &journal, const QString &who, const QString &act, const Q
          const QDateTime &when, const QByteArray &startsFrom)
 {
     createTables(journal);
+    // On the server the entry's number, link, head, time and user are the server's to give.
+    if (startsFrom.isEmpty() &&
+        server::appending(journal) == server::Appending::ThroughFunctions) {
+        journal.runBeside(QStringLiteral("SELECT dorvanta_upisi(?1, ?2, ?3, ?4)"),
+                          {who.isEmpty() ? QVariant() : QVariant(who), act,
+                           details.isEmpty() ? QVariant() : QVariant(details),
+                           when.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))});
+        return;
+    }
     const QList<QVariantList> last = journal.runBeside(
         QStringLiteral("SELECT RB, HES FROM dorvanta_dnevnik ORDER BY RB DESC LIMIT 1"));
     const qint64 rb = last.isEmpty() ? 1 : integer(last.front().value(0)) + 1;
     const QByteArray previous =
         last.isEmpty() ? zeroLink() : last.front().value(1).toString().toLatin1();
     ChainHead h = head(journal);
-    if (h.lastId < 0 && !startsFrom.isEmpty())
+    if (h.empty && !startsFrom.isEmpty())
         h.head = startsFrom; // the segment this entry begins is empty yet
     const QVariantList values = {
         rb,
@@ -619,7 +679,7 @@ QByteArray headOfDay(engine::Table &journal, const QString &isoDay)
         {isoDay});
     if (!rows.isEmpty())
         return rows.front().value(0).toString().toLatin1();
-    if (lastRecordId(journal) >= 0) {
+    if (lastRecordId(journal)) {
         const QList<QVariantList> any = journal.runBeside(
             QStringLiteral("SELECT 1 FROM promet WHERE DATUM <= ?1 LIMIT 1"), {isoDay});
         if (!any.isEmpty())
@@ -651,6 +711,7 @@ void clearJournal(engine::Table &journal, const QString &who, const QString &arc
         journal.emptyTable();
         journal.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac"));
         journal.runBeside(QStringLiteral("DELETE FROM dorvanta_dokument"));
+        dropCloseAnchors(journal);
         log(journal, who, QStringLiteral("BRISANJE"),
             QStringLiteral("Obrisano %1 zapisa; glava pre brisanja %2; arhiva %3")
                 .arg(integer(count.value(0).value(0)))
@@ -686,8 +747,9 @@ void carryOverLog(engine::Table &journal, const KeptLog &kept, const QString &wh
                                   entry);
         }
         const QByteArray start = kept.head.head.isEmpty() ? zeroLink() : kept.head.head;
+        dropCloseAnchors(journal);
         journal.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac"));
-        const int chained = chainFrom(journal, std::numeric_limits<qint64>::min(), start, 1);
+        const int chained = chainFrom(journal, std::nullopt, start, 1);
         log(journal, who, QStringLiteral("POVRACAJ"),
             QStringLiteral("%1; ucitano %2 zapisa; pre toga %3 zapisa, glava %4")
                 .arg(details)
@@ -732,7 +794,9 @@ QString Verdict::chainText() const
                      .arg(records)
                      .arg(QString::fromLatin1(head));
     for (const Finding &f : findings) {
-        if (f.position > 0)
+        if (f.position < 0)
+            lines << QStringLiteral("Promet: ") + f.what;
+        else if (f.position > 0)
             lines << QStringLiteral("Zapis %1 (%2): %3")
                          .arg(f.position)
                          .arg(f.number.isEmpty() ? QStringLiteral("bez broja") : f.number, f.what);
@@ -841,7 +905,7 @@ struct WalkFault
 {
     Finding finding;
     qint64 id = 0;
-    qint64 previousId = 0;
+    std::optional<qint64> previousId; // the record before it (none: it is the first)
     qint64 storedPosition = 0; // the position its stored link names (0: none stored)
 };
 
@@ -864,22 +928,26 @@ public:
     // desk from storing its posting until it is done. Throws EngineError when it cannot read.
     void run(engine::Table &journal)
     {
+        // The first chunk has no lower bound: no id, not even the lowest, is before it.
         constexpr int JournalChunk = 8192;
-        const QString chunk = QStringLiteral("SELECT p.{id}, %1 FROM promet p WHERE p.{id} > ?1 "
-                                             "ORDER BY p.{id} LIMIT %2")
-                                  .arg(QLatin1String(JournalColumns))
-                                  .arg(JournalChunk);
+        const QString columns = QStringLiteral("SELECT p.{id}, %1 FROM promet p ")
+                                    .arg(QLatin1String(JournalColumns));
+        const QString order = QStringLiteral("ORDER BY p.{id} LIMIT %1").arg(JournalChunk);
+        const QString first = columns + order;
+        const QString next = columns + QStringLiteral("WHERE p.{id} > ?1 ") + order;
         for (qint64 inChunk = JournalChunk; inChunk == JournalChunk;) {
             inChunk = 0;
-            journal.scanBeside(chunk, {m_previousId}, [&](const engine::RecordView &row) {
-                ++inChunk;
-                record(row);
-            });
+            journal.scanBeside(m_lastId ? next : first,
+                               m_lastId ? QVariantList{*m_lastId} : QVariantList(),
+                               [&](const engine::RecordView &row) {
+                                   ++inChunk;
+                                   record(row);
+                               });
         }
     }
 
     qint64 records() const { return m_position; }
-    qint64 lastId() const { return m_lastId; }
+    std::optional<qint64> lastId() const { return m_lastId; }
     QByteArray head() const { return m_position == 0 ? m_segment.base : hexOf(m_previous); }
     bool wantedMet() const { return m_wantedMet; }
     std::optional<WalkFault> &fault() { return m_fault; }
@@ -909,7 +977,6 @@ private:
                 stored->link != m_previous)
                 noteFault(id, stored, number);
         }
-        m_previousId = id;
         m_lastId = id;
     }
 
@@ -919,7 +986,7 @@ private:
         f.finding =
             Finding{m_position, number ? numberText(m_numbers.buffer(), *number) : QString(), {}};
         f.id = id;
-        f.previousId = m_previousId;
+        f.previousId = m_lastId;
         f.storedPosition = stored ? stored->position : 0;
         if (!stored)
             f.finding.what = QStringLiteral("zapis nije u lancu: umetnut ili dodat van programa");
@@ -943,8 +1010,7 @@ private:
     Encoding m_encoding;
     size_t m_atNamed = 0;
     qint64 m_position = 0;
-    qint64 m_lastId = -1;
-    qint64 m_previousId = std::numeric_limits<qint64>::min();
+    std::optional<qint64> m_lastId; // the record walked last
     std::optional<WalkFault> m_fault;
 };
 
@@ -954,10 +1020,14 @@ void nameDeletion(engine::Table &journal, WalkFault &fault)
 {
     if (fault.storedPosition <= fault.finding.position)
         return;
-    const QList<QVariantList> gone = journal.runBeside(
-        QStringLiteral(
-            "SELECT BROJ FROM dorvanta_dokument WHERE ID > ?1 AND ID < ?2 ORDER BY ID LIMIT 1"),
-        {fault.previousId, fault.id});
+    const QList<QVariantList> gone =
+        fault.previousId
+            ? journal.runBeside(QStringLiteral("SELECT BROJ FROM dorvanta_dokument WHERE ID > ?1 "
+                                               "AND ID < ?2 ORDER BY ID LIMIT 1"),
+                                {*fault.previousId, fault.id})
+            : journal.runBeside(QStringLiteral("SELECT BROJ FROM dorvanta_dokument WHERE ID < ?1 "
+                                               "ORDER BY ID LIMIT 1"),
+                                {fault.id});
     if (!gone.isEmpty())
         fault.finding.what +=
             QStringLiteral(" (obrisan je %1)").arg(gone.front().value(0).toString());
@@ -968,17 +1038,42 @@ void nameDeletion(engine::Table &journal, WalkFault &fault)
     fault.finding.number.clear();
 }
 
-// The tail: links kept after the journal's last record mean records cut off at the end.
-std::optional<Finding> checkTail(engine::Table &journal, qint64 records, qint64 lastId)
+// The tail: links kept after the journal's last record. One that goes on from the journal's
+// count stands for records cut off at the end; any other was never made by a posting and is
+// named as a link without its record.
+std::optional<Finding> checkTail(engine::Table &journal, qint64 records,
+                                 std::optional<qint64> lastId)
 {
-    const QList<QVariantList> tail = journal.runBeside(
-        QStringLiteral("SELECT l.REDNI, d.BROJ FROM dorvanta_lanac l LEFT JOIN "
-                       "dorvanta_dokument d ON d.ID = l.ID WHERE l.ID > ?1 ORDER BY l.ID LIMIT 1"),
-        {lastId});
+    const QString sql = QStringLiteral("SELECT l.REDNI, d.BROJ, l.ID FROM dorvanta_lanac l LEFT JOIN "
+                                       "dorvanta_dokument d ON d.ID = l.ID %1ORDER BY l.ID LIMIT 1")
+                            .arg(lastId ? QStringLiteral("WHERE l.ID > ?1 ") : QString());
+    const QList<QVariantList> tail =
+        journal.runBeside(sql, lastId ? QVariantList{*lastId} : QVariantList());
     if (tail.isEmpty())
         return std::nullopt;
-    return Finding{records + 1, tail.front().value(1).toString(),
+    const QVariantList &row = tail.front();
+    if (row.value(0).isNull() || integer(row.value(0)) != records + 1)
+        return Finding{records + 1, row.value(1).toString(),
+                       QStringLiteral("veza lanca bez zapisa (ID %1, redni broj %2): dodata van "
+                                      "programa")
+                           .arg(integer(row.value(2)))
+                           .arg(row.value(0).toString())};
+    return Finding{records + 1, row.value(1).toString(),
                    QStringLiteral("zapis sa kraja je obrisan")};
+}
+
+// The count: the records walked against the records the table holds, so that no record
+// stands where no walk would meet it.
+std::optional<Finding> checkCount(engine::Table &journal, qint64 records)
+{
+    const qint64 stored =
+        integer(journal.runBeside(QStringLiteral("SELECT COUNT(*) FROM promet")).value(0).value(0));
+    if (stored == records)
+        return std::nullopt;
+    return Finding{-1, {}, QStringLiteral("tabela prometa ima %1 zapisa, a provereno je %2: "
+                                         "zapisi van redosleda tabele")
+                              .arg(stored)
+                              .arg(records)};
 }
 
 // The log heads: each entry of the segment names a head of this journal; the first that
@@ -1020,7 +1115,31 @@ Verdict unreadable(Verdict v, const EngineError &e)
 // One check of the journal, its chain and the log. `holding`: every read sees one state of
 // the store, so that a posting stored meanwhile by a desk is either wholly in what is read
 // (record, number and link) or not at all.
-Verdict verifyPass(engine::Table &journal, const QByteArray &wanted, bool holding)
+// The anchors: the journal reaches each anchor's count, and its link there is the anchor's
+// head. A finding for each that it does not.
+void checkAnchors(const QList<Anchor> &anchors, const Segment &segment, qint64 records,
+                  Verdict &v)
+{
+    for (const Anchor &a : anchors) {
+        const QByteArray head = a.head.trimmed().toLower();
+        if (a.records > records)
+            v.findings << Finding{-1, {}, QStringLiteral("%1 belezi %2 zapisa (glava %3), a promet "
+                                                         "ima %4: zapisi sa kraja su obrisani")
+                                              .arg(a.source)
+                                              .arg(a.records)
+                                              .arg(QString::fromLatin1(head))
+                                              .arg(records)};
+        else if ((a.records == 0 ? segment.base : segment.linkAt(a.records)) != head)
+            v.findings << Finding{-1, {}, QStringLiteral("%1 belezi glavu %2 na zapisu %3, a lanac "
+                                                         "prometa tu nije ta glava: promet nije "
+                                                         "nastavak zabelezenog")
+                                              .arg(a.source, QString::fromLatin1(head))
+                                              .arg(a.records)};
+    }
+}
+
+Verdict verifyPass(engine::Table &journal, const QByteArray &wanted, bool holding,
+                   const QList<Anchor> &given)
 {
     const QByteArray wantedHex = wanted.trimmed().toLower();
     std::optional<ReadingGuard> reading;
@@ -1035,6 +1154,18 @@ Verdict verifyPass(engine::Table &journal, const QByteArray &wanted, bool holdin
     // The log first: its own chain, and what it says about the journal.
     const QList<LogEntry> entries = checkLogChain(journal, v);
     Segment segment = currentSegment(entries);
+    QList<Anchor> anchors = given;
+    try {
+        anchors += closeAnchors(journal);
+    } catch (const EngineError &) {
+        // a journal without the cash book's tables: no closes to anchor it
+    }
+    for (const Anchor &a : std::as_const(anchors))
+        if (a.records > 0)
+            segment.named.push_back({a.records, {}});
+    std::sort(segment.named.begin(), segment.named.end());
+    segment.named.erase(std::unique(segment.named.begin(), segment.named.end()),
+                        segment.named.end());
     for (const LogEntry &e : entries)
         if ((!e.head.isEmpty() && e.head == wantedHex) || (!e.start.isEmpty() && e.start == wantedHex))
             v.headFound = true;
@@ -1073,11 +1204,15 @@ Verdict verifyPass(engine::Table &journal, const QByteArray &wanted, bool holdin
         fault = walk->fault()->finding;
     }
     if (!fault)
+        fault = checkCount(journal, v.records);
+    if (!fault)
         fault = checkTail(journal, v.records, walk->lastId());
     if (!fault)
         fault = checkLogHeads(entries, segment, v.records, v);
     if (fault)
         v.findings.prepend(*fault);
+    else
+        checkAnchors(anchors, segment, v.records, v);
     return v;
 }
 
@@ -1099,15 +1234,15 @@ static QStringList closedDaysAgainstRecords(engine::Table &journal)
     return lines;
 }
 
-Verdict verify(engine::Table &journal, const QByteArray &wanted)
+Verdict verify(engine::Table &journal, const QByteArray &wanted, const QList<Anchor> &anchors)
 {
     // On a table file a reading transaction keeps every desk from storing a posting until it
     // ends, and a long journal takes seconds to check: the check reads statement by statement
     // first. A posting stored between two reads can look like a record without its link (or
     // the like) to that pass, so a finding counts only when a pass in one reading
     // transaction finds it too.
-    Verdict quick = verifyPass(journal, wanted, false);
-    Verdict v = quick.ok() ? quick : verifyPass(journal, wanted, true);
+    Verdict quick = verifyPass(journal, wanted, false, anchors);
+    Verdict v = quick.ok() ? quick : verifyPass(journal, wanted, true, anchors);
     if (v.readable)
         v.closedDays = closedDaysAgainstRecords(journal);
     if (v.readable)
@@ -1115,11 +1250,12 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted)
     return v;
 }
 
-Verdict verifyDirectory(const QString &dir, const QString &password, const QByteArray &head)
+Verdict verifyDirectory(const QString &dir, const QString &password, const QByteArray &head,
+                        const QList<Anchor> &anchors)
 {
     Verdict v;
     if (const QString e = inJournalOf(
-            dir, [&](engine::Table &journal) { v = verify(journal, head); }, password);
+            dir, [&](engine::Table &journal) { v = verify(journal, head, anchors); }, password);
         !e.isEmpty()) {
         v = Verdict();
         v.readable = false;

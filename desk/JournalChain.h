@@ -46,7 +46,8 @@ QByteArray zeroLink();
 struct ChainHead
 {
     qint64 records = 0;  // the position stored with the last record's link (0: empty journal)
-    qint64 lastId = -1;  // the id of the journal's last record (-1: empty journal)
+    bool empty = true;   // the journal has no record
+    qint64 lastId = -1;  // the id of the journal's last record (-1 also when empty)
     QByteArray head;     // the last record's link (hex), the segment's start when the journal
                          // is empty; empty when the last record has no link
 };
@@ -134,9 +135,30 @@ void carryOverLog(engine::Table &journal, const KeptLog &kept, const QString &wh
 
 // --- verification ---
 
+// A head the journal must have passed: the journal's head and record count as something
+// outside the journal kept them (a day close, an off-site copy). `source` says what kept it
+// ("zakljucak dana 2026-03-01").
+struct Anchor
+{
+    QString source;
+    QByteArray head;     // 64 hex digits
+    qint64 records = 0;
+};
+
+// Whether the close table has the columns for the anchors (GLAVA, ZAPISA).
+bool hasCloseAnchors(engine::Table &journal);
+
+// The anchors the day closes of the journal's current segment keep.
+QList<Anchor> closeAnchors(engine::Table &journal);
+
+// Forgets the anchors of the day closes (inside the caller's transaction): a new segment of
+// the chain begins, and the heads of the one before are no longer the journal's.
+void dropCloseAnchors(engine::Table &journal);
+
 struct Finding
 {
-    qint64 position = 0; // of the record, counted from 1 in stored order; 0 for the log
+    qint64 position = 0; // of the record, counted from 1 in stored order; 0 for the log, -1
+                         // for the journal as a whole
     QString number;      // its document number, when known
     QString what;        // the finding, ready to be shown
 };
@@ -167,11 +189,14 @@ struct Verdict
 };
 
 // Reads the journal, its chain and the audit log and checks that they agree. With `head`,
-// also whether that head is one of the journal's links or a head the log recorded. Never
-// writes.
-Verdict verify(engine::Table &journal, const QByteArray &head = {});
+// also whether that head is one of the journal's links or a head the log recorded. The
+// journal must be a continuation of every anchor, those of its day closes and `anchors`:
+// as long as each, and with the anchor's head at the anchor's count. Never writes.
+Verdict verify(engine::Table &journal, const QByteArray &head = {},
+               const QList<Anchor> &anchors = {});
 
 // verify() on the journal of the data directory `dir` opened with `password`.
-Verdict verifyDirectory(const QString &dir, const QString &password, const QByteArray &head = {});
+Verdict verifyDirectory(const QString &dir, const QString &password, const QByteArray &head = {},
+                        const QList<Anchor> &anchors = {});
 
 } // namespace desk::chain

@@ -93,7 +93,61 @@ QString rawPassword(const QString &uri)
         return m.captured(1);
     if (const auto m = parameter.match(uri); m.hasMatch())
         return m.captured(1);
+    // A parameter's name may be percent-encoded too ("%70assword"): libpq's own reading
+    // decides.
+    if (const auto keywords = keywordsOf(uri))
+        for (const auto &[keyword, value] : *keywords)
+            if (keyword == QLatin1String("password"))
+                return value;
     return {};
+}
+
+// A connection URI written again from what libpq read of one, without its password: the user
+// and a single host in the URI's own places, everything else (several hosts, a socket
+// directory) as parameters, every value percent-encoded.
+QString uriOf(const QList<std::pair<QString, QString>> &keywords)
+{
+    QString user, host, port, dbname, query;
+    const auto encoded = [](const QString &v) {
+        return QString::fromLatin1(QUrl::toPercentEncoding(v));
+    };
+    const auto addParameter = [&](const QString &keyword, const QString &value) {
+        query += (query.isEmpty() ? u'?' : u'&') + keyword + u'=' + encoded(value);
+    };
+    for (const auto &[keyword, value] : keywords) {
+        if (keyword == QLatin1String("password"))
+            continue;
+        if (keyword == QLatin1String("user"))
+            user = value;
+        else if (keyword == QLatin1String("host"))
+            host = value;
+        else if (keyword == QLatin1String("port"))
+            port = value;
+        else if (keyword == QLatin1String("dbname"))
+            dbname = value;
+        else
+            addParameter(keyword, value);
+    }
+    QString authority;
+    if (!user.isEmpty())
+        authority = encoded(user) + u'@';
+    const bool plainHost = !host.isEmpty() && !host.contains(u',') && !host.contains(u'/') &&
+                           !port.contains(u',');
+    if (plainHost) {
+        authority += host.contains(u':') ? u'[' + host + u']' : encoded(host);
+        if (!port.isEmpty())
+            authority += u':' + port;
+    } else {
+        QString moved;
+        if (!host.isEmpty())
+            moved += QStringLiteral("host=") + encoded(host);
+        if (!port.isEmpty())
+            moved += (moved.isEmpty() ? QString() : QStringLiteral("&")) + QStringLiteral("port=") +
+                     encoded(port);
+        if (!moved.isEmpty())
+            query = (query.isEmpty() ? u'?' + moved : u'?' + moved + u'&' + query.mid(1));
+    }
+    return QStringLiteral("postgresql://") + authority + u'/' + encoded(dbname) + query;
 }
 
 const char *const parameterKeys[] = {"connect_timeout",  "keepalives",       "keepalives_idle",
@@ -302,6 +356,10 @@ QString withoutPassword(const QString &uri)
                 kept += keyword + u'=' + quotedValue(value);
         return kept.join(u' ');
     }
+    // Written again as libpq read it: a parameter's name may be percent-encoded, so no
+    // pattern over the text finds every form of the password.
+    if (const auto keywords = keywordsOf(uri))
+        return uriOf(*keywords);
     QString out = uri;
     static const QRegularExpression userPart(QStringLiteral("^(postgres(?:ql)?://[^:/@]*):[^@/]*@"));
     out.replace(userPart, QStringLiteral("\\1@"));

@@ -75,7 +75,7 @@ void setRole(PGconn *conn, const ServerRole &role, const QString &uri)
 } // namespace
 
 void setUpServerRoles(const QString &uri, const ServerRole &admin, const ServerRole &desk,
-                      const QList<ServerGrant> &grants)
+                      const QList<ServerGrant> &grants, const QStringList &thenRun)
 {
     QString reason;
     Conn conn(serverlink::connect(uri, serverlink::defaultAnswerSeconds, &reason), &PQfinish);
@@ -106,7 +106,8 @@ void setUpServerRoles(const QString &uri, const ServerRole &admin, const ServerR
             const QString table = quoted(c, grant.table, true);
             run(c, QStringLiteral("ALTER TABLE %1 OWNER TO %2").arg(table, a), uri);
             run(c, QStringLiteral("REVOKE ALL ON %1 FROM PUBLIC, %2").arg(table, d), uri);
-            run(c, QStringLiteral("GRANT %1 ON %2 TO %3").arg(grant.rights, table, d), uri);
+            if (!grant.rights.isEmpty())
+                run(c, QStringLiteral("GRANT %1 ON %2 TO %3").arg(grant.rights, table, d), uri);
             const QString sequence = run(
                 c, QStringLiteral("SELECT pg_get_serial_sequence(table_name, column_name) FROM "
                                   "information_schema.columns WHERE table_schema = current_schema() "
@@ -129,6 +130,8 @@ void setUpServerRoles(const QString &uri, const ServerRole &admin, const ServerR
             run(c, QStringLiteral("REVOKE ALL ON dorvanta_broj FROM PUBLIC, %1").arg(d), uri);
             run(c, QStringLiteral("GRANT SELECT ON dorvanta_broj TO %1").arg(d), uri);
         }
+        for (const QString &statement : thenRun)
+            run(c, statement, uri);
         run(c, QStringLiteral("COMMIT"), uri);
     } catch (...) {
         PGresult *r = nullptr;

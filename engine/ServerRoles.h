@@ -19,7 +19,8 @@ struct ServerRole
     QString password;
 };
 
-// A table and the rights the desk role gets on it ("SELECT" or "SELECT, INSERT").
+// A table and the rights the desk role gets on it ("SELECT", "SELECT, INSERT", "SELECT (id,
+// name)" or none).
 struct ServerGrant
 {
     QString table;
@@ -31,9 +32,11 @@ struct ServerGrant
 // passwords when they exist; makes `admin` the owner of every table of `grants`; takes every
 // right on them from everybody else and gives `desk` exactly its rights (and the use of a
 // table's id sequence where it may insert); lets both connect, and only `admin` create tables.
+// Then, in the same transaction and as the same role, runs `thenRun` (the functions the
+// desk appends through, and the rights on them).
 // Throws EngineError naming what failed (a table that is missing: make the tables first).
 void setUpServerRoles(const QString &uri, const ServerRole &admin, const ServerRole &desk,
-                      const QList<ServerGrant> &grants);
+                      const QList<ServerGrant> &grants, const QStringList &thenRun = {});
 
 // The URI a role uses to reach the server of `uri`: the same server and database, the role
 // as user, no password.

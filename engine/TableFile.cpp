@@ -28,6 +28,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace engine {
@@ -703,6 +704,19 @@ void createTableFile(const QString &filePath, const TableSchema &schema,
     if (!intoEmptyFile && QFileInfo::exists(filePath))
         throw EngineError(EngineError::Kind::AlreadyExists,
                           QStringLiteral("Table already exists: %1").arg(filePath));
+    // The file is made readable by its owner only before SQLite writes to it (SQLite gives
+    // its journal files the table file's mode).
+    {
+        const int fd = ::open(QFile::encodeName(filePath).constData(),
+                              O_WRONLY | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+        const bool owned = fd >= 0 && ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (!owned)
+            throw EngineError(QStringLiteral("Cannot create table %1: %2")
+                                  .arg(filePath, qt_error_string(error)));
+    }
     sqlite3 *db = nullptr;
     const int rc = sqlite3_open_v2(QFile::encodeName(filePath).constData(), &db,
                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -840,8 +854,8 @@ void copyWholeTableFile(const QString &sourcePath, const QString &targetPath)
             kind = EngineError::Kind::Damaged;
         }
     }
-    if (reason.isEmpty())
-        QFile::setPermissions(temp.path(), source.permissions());
+    // The copy stays readable by its owner only, as the temporary file was made, whatever
+    // the source's mode: a backup holds the whole journal.
     if (reason.isEmpty() && !temp.renameTo(targetPath))
         reason = temp.errorString();
     if (!reason.isEmpty())

@@ -96,12 +96,13 @@ mode_t modeOf(QFileDevice::Permissions p)
     return mode;
 }
 
-// The mode a new file gets by default: 0666 less the process's umask.
+// The mode a new file gets by default: readable and writable by its owner only (less the
+// process's umask). What the program writes is the shop's books and their settings.
 mode_t defaultMode()
 {
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    return 0666 & ~mask;
+    return 0600 & ~mask;
 }
 
 } // namespace

@@ -70,7 +70,12 @@ public:
     {
         return exec(QStringLiteral("SET client_min_messages = warning; DROP TABLE IF EXISTS korisnici, aktivnost, promet, grupe, "
                                    "dorvanta_password, dorvanta_kljuc, dorvanta_dokument, dorvanta_brojac, dorvanta_izdat, dorvanta_zakljucak, "
-                                   "dorvanta_lanac, dorvanta_dnevnik, dorvanta_popis, dorvanta_popis_apoen, dorvanta_postavke"));
+                                   "dorvanta_lanac, dorvanta_dnevnik, dorvanta_popis, dorvanta_popis_apoen, dorvanta_postavke, "
+                                   "dorvanta_prijava_zeton; "
+                                   "DO $d$ DECLARE f record; BEGIN FOR f IN SELECT oid::regprocedure AS s FROM pg_proc "
+                                   "WHERE proname LIKE 'dorvanta\\_%' AND proname <> 'dorvanta_broj_menja' AND "
+                                   "pronamespace = 'public'::regnamespace LOOP EXECUTE 'DROP FUNCTION ' || f.s; "
+                                   "END LOOP; END $d$"));
     }
 
     ~PgCluster()

@@ -107,6 +107,27 @@ double desksPerSecond(const QString &dir)
     return desks * each / (double(t.nsecsElapsed()) / 1e9);
 }
 
+// A desk's login as the login page makes it: on the server through the server's function,
+// which checks the code there. The median of `runs` logins, in milliseconds; negative when the
+// code is refused.
+double loginMs(const QString &dir, int runs)
+{
+    engine::Session session;
+    session.setBaseDir(dir);
+    session.setPassword(desk::tablePassword());
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        const std::optional<QString> name = desk::loginName(session, QStringLiteral("101"));
+        times.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (!name)
+            return -1;
+    }
+    session.close();
+    return median(times);
+}
+
 bool writeUri(const QString &dir, const QString &uri)
 {
     QFile file(dir + QStringLiteral("/podaci/baza.txt"));
@@ -161,6 +182,8 @@ int main(int argc, char **argv)
 
     const Postings file = post(local.path(), runs);
     const Postings server = post(desk.path(), runs);
+    const double loginFile = loginMs(local.path(), 20 * runs);
+    const double loginServer = loginMs(desk.path(), 20 * runs);
 
     // Four desks on an empty journal of each store.
     auto emptyJournal = [&](const QString &dir) {
@@ -203,6 +226,8 @@ int main(int argc, char **argv)
     std::printf("posting, server     (record+refresh+export): %8.1f ms (first: %.1f ms)"
                 "   (target < 500 ms)\n",
                 server.medianMs, server.firstMs);
+    std::printf("a desk's login, table file:          %8.2f ms\n", loginFile);
+    std::printf("a desk's login, server's function:   %8.2f ms   (target < 5 ms)\n", loginServer);
     std::printf("bytes from the server per posting:   %8lld (first: %lld)\n",
                 server.medianBytes, server.firstBytes);
     std::printf("four desks at once, table file:      %8.0f postings/s\n", filePerSecond);

@@ -87,6 +87,19 @@ TEST_F(DataDirectoryTest, InitToolMakesADataDirectoryAndRefusesToOverwriteIt)
     ASSERT_TRUE(options.open(QIODevice::ReadOnly));
     EXPECT_EQ(options.readAll(), QByteArray("0\r\n"));
 
+    // The tables, the settings and a backup are the shop's books: readable by their owner only
+    // (the public signing key is for anyone).
+    QString backedUp;
+    ASSERT_EQ(runAdmin({QStringLiteral("--dir"), target.path(), QStringLiteral("backup")}, &backedUp), 0)
+        << backedUp.toStdString();
+    const QFileInfoList files = QDir(target.path() + QStringLiteral("/podaci")).entryInfoList(QDir::Files);
+    EXPECT_GE(files.size(), 6);
+    for (const QFileInfo &f : files)
+        if (f.fileName() != QLatin1String("potpis-javni.pem"))
+            EXPECT_EQ(f.permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ReadOwner | QFile::WriteOwner),
+                  QFile::Permissions())
+            << f.fileName().toStdString();
+
     QString errors;
     EXPECT_EQ(runInit({target.path(), QStringLiteral("--admin-code"), QStringLiteral("999")}, &errors), 1);
     EXPECT_TRUE(errors.contains(QStringLiteral("already exist"))) << errors.toStdString();
@@ -158,7 +171,13 @@ TEST_F(ServerStoreTest, InitToolImportsAJournalAndDesksJoinTheServer)
     QFile manifest(archive + QStringLiteral("/MANIFEST"));
     ASSERT_TRUE(manifest.open(QIODevice::ReadOnly));
     EXPECT_TRUE(manifest.readAll().contains(atDesk.head));
-    EXPECT_EQ(runAdmin({QStringLiteral("verify-archive"), archive}, &shown), 0) << shown.toStdString();
+    const QString fingerprint =
+        shown.section(QStringLiteral("Otisak kljuca za potpis: "), 1).left(64);
+    EXPECT_EQ(runAdmin({QStringLiteral("verify-archive"), archive, QStringLiteral("--fingerprint"),
+                        fingerprint},
+                       &shown),
+              0)
+        << shown.toStdString();
     // The administrator's other acts reach the server too.
     EXPECT_EQ(admin({QStringLiteral("verify")}), 0) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QString::fromLatin1(atDesk.head))) << shown.toStdString();
@@ -299,12 +318,11 @@ TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheDa
     ::desk::settings::Shared shared;
     shared.blindCount = true;
     Table users(desk, QStringLiteral("podaci/korisnici.db"));
-    users.open();
     const std::pair<const char *, std::function<void()>> refused[] = {
         {"edit a journal record", [&] { journal.first(); journal.edit(); journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("x")); journal.post(); }},
         {"delete a journal record", [&] { journal.cancel(); journal.first(); journal.deleteRecord(); }},
         {"empty the journal", [&] { journal.emptyTable(); }},
-        {"add a user", [&] { users.insert(); users.setFieldText(QStringLiteral("SIFRA"), QStringLiteral("9")); users.post(); }},
+        {"open the users with their codes", [&] { users.open(); }},
         {"save the shared settings", [&] { ::desk::settings::write(journal, shared, QStringLiteral("Admin")); }},
     };
     for (const auto &[what, action] : refused)
@@ -464,6 +482,19 @@ TEST_F(ServerStoreTest, PasswordsNeverShowInCommandLinesMessagesOrLogs)
     shown += errorOf([&] { journal.open(); });
     EXPECT_TRUE(shown.contains(QStringLiteral("Server baze podataka nije dostupan: ")));
 
+    // A password given under a percent-encoded parameter name reaches no audit entry.
+    QTemporaryDir encoded;
+    const QString encodedUri = QStringLiteral("postgresql://dorvanta_kasa@127.0.0.1:%1/postgres?%70assword=%2")
+                                   .arg(PgCluster::shared().port())
+                                   .arg(deskPassword);
+    EXPECT_EQ(runInit({QStringLiteral("--join"), encodedUri, encoded.path()}, nullptr, {}, &shown), 0)
+        << shown.toStdString();
+    const QString entries = PgCluster::shared().value(
+        QStringLiteral("SELECT string_agg(coalesce(opis, ''), ' | ') FROM dorvanta_dnevnik"));
+    EXPECT_TRUE(entries.contains(QStringLiteral("Kasa prikljucena na server postgresql://dorvanta_kasa@127.0.0.1")))
+        << entries.toStdString();
+    shown += entries;
+
     QFile log(PgCluster::shared().logFile());
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     const QString serverLog = QString::fromUtf8(log.readAll());
@@ -472,4 +503,148 @@ TEST_F(ServerStoreTest, PasswordsNeverShowInCommandLinesMessagesOrLogs)
         EXPECT_FALSE(shown.contains(secret)) << shown.toStdString();
         EXPECT_FALSE(serverLog.contains(secret));
     }
+}
+
+// A cashier who speaks SQL with the desk's own credentials: every attack is refused by the
+// server or named by verify, and the desk still logs in, posts, reverses, counts and closes
+// its day with nothing but its role.
+TEST_F(ServerStoreTest, AHostileDeskForgesNothingLearnsNoCodeAndBlocksNoOne)
+{
+    QString shown;
+    ASSERT_EQ(setUpRoles(&shown), 0) << shown.toStdString();
+    session.setPassword(password());
+    {
+        Table users(session, QStringLiteral("podaci/korisnici.db"));
+        users.open();
+        for (const auto &[code, name] : {std::pair{"12345", "Admin"}, std::pair{"7", "Ana"}}) {
+            users.insert();
+            users.setFieldText(QStringLiteral("SIFRA"), QLatin1String(code));
+            users.setFieldText(QStringLiteral("IMEIPREZIME"), QLatin1String(name));
+            users.post();
+        }
+    }
+    const QDate day(2026, 12, 1);
+    const auto posting = [&](const QString &who, qint64 hundredths) {
+        return desk::Posting{who, day, QStringLiteral("10:00:00"), desk::Currency::Dinars,
+                             desk::Direction::In, engine::Money::fromHundredths(hundredths),
+                             QStringLiteral("uplata"), QStringLiteral("g"), QUuid::createUuid()};
+    };
+    QString first;
+    {
+        Table journal(session, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        desk::cashbook::prepare(journal);
+        first = desk::post(journal, posting(QStringLiteral("Admin"), 500), session.dateFormat()).number;
+    }
+    QTemporaryDir deskDir;
+    ASSERT_EQ(runInit({QStringLiteral("--join"), roleUri(QStringLiteral("dorvanta_kasa")), deskDir.path()},
+                      nullptr, deskPassword.toUtf8() + "\n", &shown),
+              0)
+        << shown.toStdString();
+
+    const QString lastEntryBy =
+        QStringLiteral("SELECT coalesce(korisnik, '(niko)') FROM dorvanta_dnevnik ORDER BY rb DESC LIMIT 1");
+    struct Attack
+    {
+        const char *what;
+        QString sql;
+        QString refusal;  // a part of the server's answer; empty: the server takes it
+        QString after;    // with a refusal empty: what `check` must then give
+        QString check;
+    };
+    const QString top = QStringLiteral("9223372036854775807");
+    const Attack attacks[] = {
+        {"read the login codes", QStringLiteral("SELECT sifra, imeiprezime FROM korisnici"),
+         QStringLiteral("permission denied"), {}, {}},
+        {"read the login tokens", QStringLiteral("SELECT * FROM dorvanta_prijava_zeton"),
+         QStringLiteral("permission denied"), {}, {}},
+        {"forge a link at the highest id",
+         QStringLiteral("INSERT INTO dorvanta_lanac (id, redni, hes) VALUES (%1, 2, repeat('0', 64))").arg(top),
+         QStringLiteral("permission denied"), {}, {}},
+        {"forge an audit entry in the Admin's name",
+         QStringLiteral("INSERT INTO dorvanta_dnevnik (rb, vreme, korisnik, radnja, zapisa, hes) VALUES "
+                        "(99, '2026-12-01T09:00:00', 'Admin', 'ZAKLJUCAK', 1, repeat('0', 64))"),
+         QStringLiteral("permission denied"), {}, {}},
+        {"forge a document number",
+         QStringLiteral("INSERT INTO dorvanta_dokument (id, broj) VALUES (%1, 'U-2026-999999')").arg(top),
+         QStringLiteral("permission denied"), {}, {}},
+        {"use up the counter",
+         QStringLiteral("INSERT INTO dorvanta_izdat (vrsta, godina, redni) VALUES ('U', 2026, %1)").arg(top),
+         QStringLiteral("permission denied"), {}, {}},
+        {"close every day to come",
+         QStringLiteral("INSERT INTO dorvanta_zakljucak (datum, broj) VALUES ('9999-12-31', 1)"),
+         QStringLiteral("permission denied"), {}, {}},
+        {"close every day to come through the function",
+         QStringLiteral("SELECT dorvanta_zakljuci('9999-12-31', 'Admin', NULL)"),
+         QStringLiteral("jos nije prosao"), {}, {}},
+        {"a record after every id to come",
+         QStringLiteral("INSERT INTO promet (id, opis) VALUES (%1, 'x')").arg(top),
+         QStringLiteral("permission denied"), {}, {}},
+        {"number a numbered record again",
+         QStringLiteral("SELECT dorvanta_knjizi(id, 'U', NULL) FROM dorvanta_dokument LIMIT 1"),
+         QStringLiteral("vec ima broj"), {}, {}},
+        {"a function of its own", QStringLiteral("CREATE FUNCTION sha256(text) RETURNS text LANGUAGE sql AS 'SELECT 1'"),
+         QStringLiteral("permission denied"), {}, {}},
+        {"an entry in the Admin's name through the function",
+         QStringLiteral("SELECT dorvanta_upisi('Admin', 'ZAKLJUCAK', 'lazno', '2020-01-01T00:00:00')"), {},
+         QStringLiteral("(niko)"), lastEntryBy},
+        {"a guessed login token",
+         QStringLiteral("SELECT set_config('dorvanta.prijava', 'pogodak', false), "
+                        "dorvanta_upisi('Admin', 'ZAKLJUCAK', 'lazno', NULL)"),
+         {}, QStringLiteral("(niko)"), lastEntryBy},
+        {"a payout beside the program", QStringLiteral("INSERT INTO promet (korisnik, datum, izlazdin) "
+                                                       "VALUES ('Petar', '2026-12-01', 9900000)"),
+         {}, QStringLiteral("1"), QStringLiteral("SELECT count(*) FROM promet WHERE izlazdin = 9900000")},
+    };
+    for (const Attack &a : attacks) {
+        QString errors;
+        const bool took = psqlAs(QStringLiteral("dorvanta_kasa"), deskPassword, a.sql, &errors);
+        if (!a.refusal.isEmpty()) {
+            EXPECT_FALSE(took) << a.what;
+            EXPECT_TRUE(errors.contains(a.refusal)) << a.what << ": " << errors.toStdString();
+        } else {
+            EXPECT_TRUE(took) << a.what << ": " << errors.toStdString();
+            EXPECT_EQ(PgCluster::shared().value(a.check), a.after) << a.what;
+        }
+    }
+
+    // Through the program, with the desk's role alone.
+    engine::Session cashier;
+    useDirectory(cashier, deskDir.path());
+    EXPECT_EQ(desk::loginName(cashier, QStringLiteral("nema")), std::nullopt);
+    EXPECT_EQ(desk::checkAdminCode(deskDir.path(), QStringLiteral("7")),
+              QStringLiteral("the admin code is not right, nothing changed"));
+    EXPECT_EQ(desk::checkAdminCode(deskDir.path(), QStringLiteral("12345")), QString());
+    EXPECT_EQ(desk::loginName(cashier, QStringLiteral("7")), QStringLiteral("Ana"));
+    Table journal(cashier, QStringLiteral("podaci/promet.db"));
+    journal.open();
+    desk::Posted posted;
+    EXPECT_EQ(errorOf([&] {
+                  desk::cashbook::prepare(journal); // numbers the payout beside the program
+                  posted = desk::post(journal, posting(QStringLiteral("Ana"), 700), cashier.dateFormat());
+                  desk::cashbook::reverse(journal, posted.number, QStringLiteral("Admin"), day,
+                                          QStringLiteral("10:05:00"), cashier.dateFormat());
+                  ::desk::cashcount::record(
+                      journal, day, ::desk::Currency::Dinars,
+                      ::desk::cashcount::parse(QStringLiteral("5x1"), ::desk::Currency::Dinars),
+                      QStringLiteral("Admin"), QDateTime(day, QTime(20, 0)), cashier.dateFormat());
+                  desk::cashbook::closeDay(journal, day, QStringLiteral("Admin"),
+                                           QDateTime(day.addDays(1), QTime(8, 0)));
+              }),
+              QStringLiteral("(no error)"));
+    EXPECT_NE(posted.number, first);
+    // Entries and the close are in the name the login bound, whatever the desk said.
+    EXPECT_EQ(PgCluster::shared().value(lastEntryBy), QStringLiteral("Ana"));
+    EXPECT_EQ(PgCluster::shared().value(QStringLiteral("SELECT korisnik FROM dorvanta_zakljucak")),
+              QStringLiteral("Ana"));
+    journal.close();
+
+    // verify names the payout stored beside the program, and nothing the desk did.
+    Table owner(session, QStringLiteral("podaci/promet.db"));
+    owner.open();
+    const desk::chain::Verdict v = desk::chain::verify(owner);
+    ASSERT_FALSE(v.findings.isEmpty()) << v.text().toStdString();
+    EXPECT_EQ(v.findings.front().position, 2) << v.text().toStdString();
+    EXPECT_TRUE(v.findings.front().what.contains(QStringLiteral("nije u lancu"))) << v.text().toStdString();
+    EXPECT_EQ(v.findings.size(), 1) << v.text().toStdString();
 }

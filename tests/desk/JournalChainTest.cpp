@@ -69,7 +69,7 @@ TEST_P(JournalChainTest, EveryTamperingIsFoundAndTheFirstRecordNamed)
     {
         const char *name;
         std::function<void()> tamper;
-        qint64 position;    // of the first finding (0: the log)
+        qint64 position;    // of the first finding (0: the log, -1: the journal as a whole)
         QString named;      // text the first finding names
         bool lastVouched;   // what vouchesForLast says afterwards
     };
@@ -107,6 +107,34 @@ TEST_P(JournalChainTest, EveryTamperingIsFoundAndTheFirstRecordNamed)
              sql(QStringLiteral("UPDATE promet SET OPIS = 'd' WHERE {id} = %1").arg(id(3)));
          },
          3, numbers.at(2), true},
+        {"forged record at the lowest id",
+         [&] {
+             sql(QStringLiteral("INSERT INTO promet ({id}, KORISNIK, DATUM, IZLAZDIN) VALUES "
+                                "(-9223372036854775807 - 1, 'Petar', '2026-03-02', 9900000)"));
+         },
+         1, QStringLiteral("nije u lancu"), true},
+        {"forged record at the highest id",
+         [&] {
+             sql(QStringLiteral("INSERT INTO promet ({id}, KORISNIK, DATUM, IZLAZDIN) VALUES "
+                                "(9223372036854775807, 'Petar', '2026-03-02', 9900000)"));
+         },
+         6, QStringLiteral("nije u lancu"), false},
+        {"link without a record at the highest id",
+         [&] {
+             sql(QStringLiteral("INSERT INTO dorvanta_lanac (ID, REDNI, HES) VALUES "
+                                "(9223372036854775807, 1, '%1')")
+                     .arg(QString(64, u'0')));
+         },
+         6, QStringLiteral("veza lanca bez zapisa (ID 9223372036854775807"), true},
+        {"last record cut off with its link, number and the log's entry since",
+         [&] {
+             sql(QStringLiteral("DELETE FROM promet WHERE {id} = %1").arg(id(5)));
+             sql(QStringLiteral("DELETE FROM dorvanta_lanac WHERE ID = %1").arg(id(5)));
+             sql(QStringLiteral("DELETE FROM dorvanta_dokument WHERE ID = %1").arg(id(5)));
+             sql(QStringLiteral("DELETE FROM dorvanta_dnevnik WHERE RB = (SELECT MAX(RB) FROM "
+                                "dorvanta_dnevnik)"));
+         },
+         -1, QStringLiteral("zakljucak dana 2026-03-01 belezi 5 zapisa"), true},
         {"chain table deleted", [&] { sql(QStringLiteral("DROP TABLE dorvanta_lanac")); }, 1,
          numbers.at(0), false},
         {"audit entry deleted", [&] { sql(QStringLiteral("DELETE FROM dorvanta_dnevnik WHERE RB = 1")); },
@@ -126,7 +154,7 @@ TEST_P(JournalChainTest, EveryTamperingIsFoundAndTheFirstRecordNamed)
         EXPECT_EQ(chain::vouchesForLast(journal), c.lastVouched);
         journal.rollback();
         ASSERT_TRUE(v.readable) << v.text().toStdString();
-        if (c.position < 0) {
+        if (c.named.isEmpty()) {
             EXPECT_TRUE(v.ok()) << v.text().toStdString();
             EXPECT_EQ(v.head, headBefore);
             EXPECT_EQ(v.records, 5);
@@ -139,6 +167,56 @@ TEST_P(JournalChainTest, EveryTamperingIsFoundAndTheFirstRecordNamed)
     }
     // Every change was rolled back: the journal verifies again, and postings go on chaining.
     EXPECT_TRUE(chain::verify(journal).ok());
+}
+
+// Anchors kept outside the journal: the journal must be as long as each and pass through
+// its head.
+TEST_P(JournalChainTest, TheJournalMustContinueEveryAnchor)
+{
+    const QByteArray third = journal.runBeside(QStringLiteral("SELECT HES FROM dorvanta_lanac WHERE REDNI = 3"))
+                                 .value(0).value(0).toString().toLatin1();
+    struct Case
+    {
+        chain::Anchor anchor;
+        QString named; // empty: the journal continues it
+    };
+    const Case cases[] = {
+        {{QStringLiteral("kopija A"), third, 3}, {}},
+        {{QStringLiteral("kopija A"), third.toUpper(), 3}, {}},
+        {{QStringLiteral("kopija B"), chain::zeroLink(), 3}, QStringLiteral("kopija B belezi glavu")},
+        {{QStringLiteral("kopija C"), third, 9}, QStringLiteral("kopija C belezi 9 zapisa")},
+        {{QStringLiteral("kopija D"), third, 0}, QStringLiteral("kopija D belezi glavu")},
+    };
+    for (const Case &c : cases) {
+        const chain::Verdict v = chain::verify(journal, {}, {c.anchor});
+        EXPECT_EQ(v.ok(), c.named.isEmpty()) << v.text().toStdString();
+        if (!c.named.isEmpty())
+            EXPECT_TRUE(v.text().contains(c.named)) << v.text().toStdString();
+    }
+}
+
+// Every walk over the journal meets a record at the lowest and at the highest id a table
+// allows.
+TEST_P(JournalChainTest, RecordsAtTheLowestAndHighestIdsAreInEveryWalk)
+{
+    for (const char *at : {"-9223372036854775807 - 1", "9223372036854775807"})
+        sql(QStringLiteral("INSERT INTO promet ({id}, KORISNIK, DATUM, IZLAZDIN) VALUES (%1, "
+                           "'Petar', '2026-03-02', 9900000)")
+                .arg(QLatin1String(at)));
+    int walked = 0, payouts = 0;
+    cashbook::scanEntries(journal, std::nullopt, std::nullopt, [&](const engine::RecordView &row) {
+        ++walked;
+        payouts += row.utf8(9) == "9900000";
+    });
+    EXPECT_EQ(walked, 7);
+    EXPECT_EQ(payouts, 2);
+    int ofTheDay = 0;
+    cashbook::scanEntries(journal, QDate(2026, 3, 2), QDate(2026, 3, 2),
+                          [&](const engine::RecordView &) { ++ofTheDay; });
+    EXPECT_EQ(ofTheDay, 3);
+    const chain::Verdict v = chain::verify(journal);
+    ASSERT_FALSE(v.findings.isEmpty());
+    EXPECT_EQ(v.findings.front().position, 1) << v.text().toStdString();
 }
 
 TEST_P(JournalChainTest, AHeadIsPartOfTheHistoryOnlyWhenTheChainOrTheLogHoldsIt)

@@ -3,6 +3,7 @@
 has the journal's sums and its gapless numbers; the exit status of refused and wrong command
 lines (journal-fill's too); a closed day is closed once."""
 import csv
+import hashlib
 import io
 import os
 import re
@@ -576,6 +577,34 @@ class AdminTest(unittest.TestCase):
                 server.kill()
                 server.wait()
 
+    def test_a_secret_comes_from_standard_input_or_an_owners_file_and_the_command_line_warns(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            shop, code = os.path.join(tmp, 'shop'), os.path.join(tmp, 'sifra')
+            subprocess.run([FILL, shop, '20', '--from', '2025-01-01', '--to', '2025-01-05'],
+                           check=True, capture_output=True)
+            with open(code, 'w') as f:
+                f.write('12345\n')
+            cases = [  # how, its options, standard input, the file's mode, status, said
+                ('command line', ['--admin-code', '12345'], b'', None, 0, b'warning'),
+                ('standard input', ['--admin-code', '-'], b'12345\n', None, 0, b''),
+                ('owner-only file', ['--admin-code-file', code], b'', 0o600, 0, b''),
+                ('group-readable file', ['--admin-code-file', code], b'', 0o640, 1, b'chmod 600'),
+                ('wrong code', ['--admin-code', '-'], b'999\n', None, 1, b'not right'),
+                ('missing, no terminal', [], b'', None, 2, b'no terminal'),
+                ('both ways', ['--admin-code', '-', '--admin-code-file', code], b'12345\n', 0o600, 1,
+                 b'do not go together'),
+            ]
+            for how, options, given, mode, status, said in cases:
+                with self.subTest(how):
+                    if mode is not None:
+                        os.chmod(code, mode)
+                    run = subprocess.run([ADMIN, '--dir', shop, 'limit', '--din', '0', *options],
+                                         input=given, capture_output=True)
+                    self.assertEqual(run.returncode, status, run.stderr)
+                    self.assertIn(said, run.stderr)
+                    if status == 0 and not said:
+                        self.assertEqual(run.stderr, b'')
+
     def test_archive_verifies_and_names_every_changed_missing_or_added_file(self):
         with tempfile.TemporaryDirectory() as tmp:
             shop, archive = os.path.join(tmp, 'shop'), os.path.join(tmp, 'arhiva')
@@ -611,10 +640,15 @@ class AdminTest(unittest.TestCase):
             self.assertEqual(run.returncode, 1, run.stderr)
             self.assertIn(b'File too large', run.stderr)
             self.assertFalse(os.path.exists(half))
-            check = lambda *more: subprocess.run([ADMIN, 'verify-archive', archive, *more], capture_output=True)
+            bare = lambda *more: subprocess.run([ADMIN, 'verify-archive', archive, *more], capture_output=True)
+            check = lambda: bare('--fingerprint', fingerprint.decode())
             self.assertEqual(check().returncode, 0)
-            self.assertEqual(check('--fingerprint', fingerprint.decode()).returncode, 0)
-            run = check('--fingerprint', '0' * 64)
+            # The key an archive brings itself proves nothing: without the fingerprint the signer
+            # is not checked, and the check does not pass.
+            run = bare()
+            self.assertEqual(run.returncode, 1)
+            self.assertIn(b'potpisnik nije proveren', run.stderr)
+            run = bare('--fingerprint', '0' * 64)
             self.assertEqual(run.returncode, 1)
             self.assertIn(fingerprint, run.stderr)
             # What an inspector runs, without the program.
@@ -622,9 +656,38 @@ class AdminTest(unittest.TestCase):
                                        "-verify -pubin -inkey potpis-javni.pem -rawin -in MANIFEST "
                                        "-sigfile MANIFEST.sig", shell=True, cwd=archive, capture_output=True)
             self.assertEqual(inspector.returncode, 0, inspector.stderr)
-            for name in files + ['missing', 'added']:
+            def listed(manifest, name):
+                """`manifest` with the digest and size of the archive's file `name` as it is now."""
+                with open(os.path.join(archive, name), 'rb') as f:
+                    data = f.read()
+                return b'\n'.join(
+                    hashlib.sha256(data).hexdigest().encode() + b'  ' + name.encode()
+                    if line.endswith(b'  ' + name.encode()) and not line.startswith(b'#')
+                    else b'# %d %s' % (len(data), name.encode())
+                    if line.startswith(b'# ') and line.endswith(b' ' + name.encode()) else line
+                    for line in manifest.split(b'\n'))
+
+            def resign(manifest, key):
+                """`manifest` signed with the Ed25519 key `key` (PEM), whose public half the
+                archive then carries and lists."""
+                with open(os.path.join(tmp, 'tudji.pem'), 'wb') as f:
+                    f.write(key)
+                subprocess.run(['openssl', 'pkey', '-in', os.path.join(tmp, 'tudji.pem'), '-pubout', '-out',
+                                os.path.join(archive, 'potpis-javni.pem')], check=True)
+                with open(os.path.join(archive, 'MANIFEST'), 'wb') as f:
+                    f.write(listed(manifest, 'potpis-javni.pem'))
+                subprocess.run(['openssl', 'pkeyutl', '-sign', '-inkey', os.path.join(tmp, 'tudji.pem'),
+                                '-rawin', '-in', os.path.join(archive, 'MANIFEST'), '-out',
+                                os.path.join(archive, 'MANIFEST.sig')], check=True)
+            other_key = subprocess.run(['openssl', 'genpkey', '-algorithm', 'ed25519'], check=True,
+                                       capture_output=True).stdout
+            signed = {n: open(os.path.join(archive, n), 'rb').read()
+                      for n in ('MANIFEST', 'MANIFEST.sig', 'potpis-javni.pem')}
+            csv_name = 'promet-2025.csv'
+            for name in files + ['missing', 'added', 'subfolder', 're-signed', 'traversal']:
                 with self.subTest(name):
-                    path = os.path.join(archive, name if name not in ('missing', 'added') else files[2])
+                    path = os.path.join(archive, name if name in files else
+                                        csv_name if name == 're-signed' else files[2])
                     with open(path, 'rb') as f:
                         before = f.read()
                     if name == 'missing':
@@ -633,6 +696,20 @@ class AdminTest(unittest.TestCase):
                     elif name == 'added':
                         open(os.path.join(archive, 'dodat.csv'), 'w').close()
                         named = b'dodat.csv'
+                    elif name == 'subfolder':
+                        os.mkdir(os.path.join(archive, 'prilog'))
+                        open(os.path.join(archive, 'prilog', 'izvestaj.pdf'), 'w').close()
+                        named = b'visak (nije u MANIFEST): prilog/izvestaj.pdf'
+                    elif name == 're-signed':
+                        # A changed CSV with a MANIFEST that fits it, signed by a key of anyone's.
+                        with open(os.path.join(archive, csv_name), 'wb') as f:
+                            f.write(before + b'x\r\n')
+                        resign(listed(signed['MANIFEST'], csv_name), other_key)
+                        self.assertIn(b'potpisnik nije proveren', bare().stderr)
+                        named = b'otisak kljuca'
+                    elif name == 'traversal':
+                        resign(signed['MANIFEST'] + b'0' * 64 + b'  ../../etc/shadow\n', other_key)
+                        named = b'../../etc/shadow'
                     else:
                         with open(path, 'wb') as f:
                             f.write(before[:len(before) // 2] + bytes([before[len(before) // 2] ^ 1]) +
@@ -645,6 +722,12 @@ class AdminTest(unittest.TestCase):
                         f.write(before)
                     if name == 'added':
                         os.remove(os.path.join(archive, 'dodat.csv'))
+                    if name == 'subfolder':
+                        shutil.rmtree(os.path.join(archive, 'prilog'))
+                    if name in ('re-signed', 'traversal'):
+                        for n, content in signed.items():
+                            with open(os.path.join(archive, n), 'wb') as f:
+                                f.write(content)
                     self.assertEqual(check().returncode, 0)
 
 

@@ -13,6 +13,7 @@
 #include "platform/AtomicFile.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
@@ -210,10 +211,52 @@ QString writeArchive(const QString &dir, int year, const QString &output, QStrin
     return error;
 }
 
+namespace {
+
+// A name MANIFEST may give: a file of the archive's own folder, never a path that leads
+// elsewhere.
+bool isPlainName(const QString &name)
+{
+    return !name.isEmpty() && !name.contains(u'/') && !name.contains(u'\\') &&
+           !name.contains(QLatin1String("..")) && !name.contains(QChar(0));
+}
+
+// Everything in the archive's folder, also inside subfolders ("prilog/izvestaj.pdf"; an
+// empty subfolder as "prilog/"), relative to it.
+QStringList everythingIn(const QDir &in)
+{
+    QStringList out;
+    QDirIterator it(in.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString relative = in.relativeFilePath(path);
+        if (info.isDir() && !info.isSymLink()) {
+            if (QDir(path).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+                out += relative + u'/';
+        } else {
+            out += relative;
+        }
+    }
+    out.sort();
+    return out;
+}
+
+} // namespace
+
 int verifyArchive(const QString &archive, const QString &fingerprint, QString &report)
 {
     const QDir in(archive);
     QStringList problems;
+    const auto ending = [&](const QString &found) {
+        QString line = QStringLiteral("Otisak kljuca za potpis: %1")
+                           .arg(found.isEmpty() ? QStringLiteral("-") : found);
+        if (fingerprint.isEmpty())
+            line += QStringLiteral(" (uporedite ga sa otiskom na dnevnom izvestaju ili u izlazu "
+                                   "komande verify)");
+        return line;
+    };
     if (!in.exists(Manifest)) {
         report = QStringLiteral("%1: nema fajla MANIFEST").arg(archive);
         return 1;
@@ -221,6 +264,7 @@ int verifyArchive(const QString &archive, const QString &fingerprint, QString &r
     const QByteArray manifest = readFile(in.filePath(Manifest));
     QMap<QString, QByteArray> listed; // name, sha256 hex
     QMap<QString, qint64> sizes;
+    QStringList refused;
     for (const QByteArray &line : manifest.split('\n')) {
         if (line.startsWith("# ")) {
             const QList<QByteArray> parts = line.mid(2).split(' ');
@@ -229,10 +273,37 @@ int verifyArchive(const QString &archive, const QString &fingerprint, QString &r
             if (number && parts.size() >= 2)
                 sizes.insert(QString::fromUtf8(line.mid(2 + parts.first().size() + 1)), size);
         } else if (line.size() > 66 && line.at(64) == ' ' && line.at(65) == ' ') {
-            listed.insert(QString::fromUtf8(line.mid(66)), line.left(64));
+            const QString name = QString::fromUtf8(line.mid(66));
+            if (isPlainName(name))
+                listed.insert(name, line.left(64));
+            else
+                refused += name;
         } else if (!line.isEmpty()) {
             problems += QStringLiteral("MANIFEST: neispravan red \"%1\"").arg(QString::fromUtf8(line));
         }
+    }
+    // Nothing MANIFEST names is opened before MANIFEST is known to be the signer's, and no
+    // name that leads out of the archive's folder is opened at all.
+    for (const QString &name : std::as_const(refused))
+        problems += QStringLiteral("MANIFEST: ime \"%1\" vodi van arhive (sa / ili ..), "
+                                   "nista nije otvoreno")
+                        .arg(name);
+    const QByteArray key = readFile(in.filePath(PublicKey));
+    QString found;
+    bool signedBySigner = false;
+    try {
+        found = desk::signing::fingerprint(key);
+        signedBySigner = desk::signing::verify(key, manifest, readFile(in.filePath(Signature)));
+        if (!signedBySigner)
+            problems += QStringLiteral("izmenjen: MANIFEST (potpis MANIFEST.sig se ne slaze)");
+    } catch (const engine::EngineError &e) {
+        problems += QStringLiteral("%1: %2").arg(PublicKey, e.message());
+    }
+    if (!fingerprint.isEmpty() && found.compare(fingerprint, Qt::CaseInsensitive) != 0)
+        problems += QStringLiteral("otisak kljuca %1 (%2) nije dati %3").arg(found, PublicKey, fingerprint);
+    if (!problems.isEmpty()) {
+        report = problems.join(u'\n') + u'\n' + ending(found);
+        return 1;
     }
     for (auto it = listed.cbegin(); it != listed.cend(); ++it) {
         if (!in.exists(it.key())) {
@@ -243,26 +314,25 @@ int verifyArchive(const QString &archive, const QString &fingerprint, QString &r
         if (digest != it.value() || (sizes.contains(it.key()) && sizes.value(it.key()) != size))
             problems += QStringLiteral("izmenjen: %1").arg(it.key());
     }
-    for (const QString &name : in.entryList(QDir::Files | QDir::Hidden, QDir::Name))
+    for (const QString &name : everythingIn(in))
         if (name != Manifest && name != Signature && !listed.contains(name))
             problems += QStringLiteral("visak (nije u MANIFEST): %1").arg(name);
-    const QByteArray key = readFile(in.filePath(PublicKey));
-    QString found;
-    try {
-        found = desk::signing::fingerprint(key);
-        if (!desk::signing::verify(key, manifest, readFile(in.filePath(Signature))))
-            problems += QStringLiteral("izmenjen: MANIFEST (potpis MANIFEST.sig se ne slaze)");
-    } catch (const engine::EngineError &e) {
-        problems += QStringLiteral("%1: %2").arg(PublicKey, e.message());
+    if (!problems.isEmpty()) {
+        report = problems.join(u'\n') + u'\n' + ending(found);
+        return 1;
     }
-    if (!fingerprint.isEmpty() && found.compare(fingerprint, Qt::CaseInsensitive) != 0)
-        problems += QStringLiteral("otisak kljuca %1 nije dati %2").arg(found, fingerprint);
-    report = problems.isEmpty() ? QStringLiteral("U redu: %1 fajlova odgovara MANIFEST, potpis vazi").arg(listed.size())
-                                : problems.join(u'\n');
-    report += QStringLiteral("\nOtisak kljuca za potpis: %1").arg(found.isEmpty() ? QStringLiteral("-") : found);
-    if (fingerprint.isEmpty())
-        report += QStringLiteral(" (uporedite ga sa otiskom na dnevnom izvestaju)");
-    return problems.isEmpty() ? 0 : 1;
+    // A key the archive brings itself proves nothing: only the fingerprint of the shop's key,
+    // taken from elsewhere, says who signed.
+    if (fingerprint.isEmpty()) {
+        report = QStringLiteral("Fajlovi odgovaraju MANIFEST (%1) i potpisu, ali potpisnik nije "
+                                "proveren: dajte --fingerprint sa otiskom kljuca radnje\n")
+                     .arg(listed.size()) +
+                 ending(found);
+        return 1;
+    }
+    report = QStringLiteral("U redu: %1 fajlova odgovara MANIFEST, potpis vazi\n").arg(listed.size()) +
+             ending(found);
+    return 0;
 }
 
 } // namespace admin

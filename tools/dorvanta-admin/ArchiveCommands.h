@@ -12,8 +12,11 @@
 //                                "#" lines naming the year, the chain head at the year's last
 //                                record and each file's size
 //     MANIFEST.sig               the Ed25519 signature of MANIFEST (64 bytes)
-//   verify-archive DIR [--fingerprint HEX]   checks every file against MANIFEST, MANIFEST
-//     against its signature and the public key against the fingerprint (or prints it).
+//   verify-archive DIR --fingerprint HEX   checks MANIFEST against its signature and the
+//     public key against the fingerprint first (a name in MANIFEST with "/" or ".." is refused
+//     and nothing is opened), then every file against MANIFEST; anything else in DIR, also in
+//     a subfolder, is named as extra. Without --fingerprint the signer is not checked, which
+//     the report says, and the status is 1.
 
 #include <QString>
 
@@ -24,8 +27,8 @@ namespace admin {
 QString writeArchive(const QString &dir, int year, const QString &output, QString &summary);
 
 // 0 when every file is as MANIFEST says, the signature fits and the key's fingerprint is the
-// one given (or none was given); 1 otherwise, `report` naming each changed, missing or added
-// file; the fingerprint is in `report` either way.
+// one given; 1 otherwise (also when none was given), `report` naming each changed, missing or
+// added file; the fingerprint is in `report` either way.
 int verifyArchive(const QString &archive, const QString &fingerprint, QString &report);
 
 } // namespace admin

@@ -2,6 +2,7 @@
 
 #include "AdminCommands.h"
 #include "ArchiveCommands.h"
+#include "Secrets.h"
 
 #include "desk/Offsite.h"
 #include "desk/SealedBackup.h"
@@ -38,13 +39,18 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
                                  QStringLiteral("."));
     const QCommandLineOption folder(QStringLiteral("folder"), QString(), QStringLiteral("PATH"));
     const QCommandLineOption ftp(QStringLiteral("ftp"), QString());
-    const QCommandLineOption keyText(QStringLiteral("key-text"), QString(), QStringLiteral("TEXT"));
-    const QCommandLineOption adminCode(QStringLiteral("admin-code"), QString(), QStringLiteral("CODE"));
+    const SecretOption keySecret(QStringLiteral("key-text"), QString(), QStringLiteral("TEXT"));
+    const SecretOption adminSecret(QStringLiteral("admin-code"), QString(), QStringLiteral("CODE"));
+    const QCommandLineOption &keyText = keySecret.option();
+    const QCommandLineOption &keyTextFile = keySecret.fileOption();
+    const QCommandLineOption &adminCode = adminSecret.option();
+    const QCommandLineOption &adminCodeFile = adminSecret.fileOption();
     const QCommandLineOption changeClosedDays(QStringLiteral("change-closed-days"), QString());
     const QCommandLineOption year(QStringLiteral("year"), QString(), QStringLiteral("YYYY"));
     const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption fingerprint(QStringLiteral("fingerprint"), QString(), QStringLiteral("HEX"));
-    parser.addOptions({dir, folder, ftp, keyText, adminCode, changeClosedDays, year, output, fingerprint});
+    parser.addOptions({dir, folder, ftp, keyText, keyTextFile, adminCode, adminCodeFile,
+                       changeClosedDays, year, output, fingerprint});
     const QStringList arguments = QCoreApplication::arguments();
     const bool ours = std::any_of(arguments.begin() + 1, arguments.end(),
                                   [](const QString &a) { return Commands.contains(a); });
@@ -56,9 +62,14 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
     if (positional.isEmpty() || !Commands.contains(positional.first()))
         return std::nullopt;
     const QString command = positional.first();
-    const auto only = [&](const QList<const QCommandLineOption *> &allowed) -> QString {
-        for (const QCommandLineOption *o :
-             {&folder, &ftp, &keyText, &adminCode, &changeClosedDays, &year, &output, &fingerprint})
+    const auto only = [&](QList<const QCommandLineOption *> allowed) -> QString {
+        if (allowed.contains(&keyText))
+            allowed << &keyTextFile;
+        if (allowed.contains(&adminCode))
+            allowed << &adminCodeFile;
+        for (const QCommandLineOption *o : {&folder, &ftp, &keyText, &keyTextFile, &adminCode,
+                                            &adminCodeFile, &changeClosedDays, &year, &output,
+                                            &fingerprint})
             if (parser.isSet(*o) && !allowed.contains(o))
                 return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
         return {};
@@ -103,16 +114,19 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
             if (positional.size() != 1 || (!parser.isSet(folder) && !parser.isSet(ftp)))
                 return line.wrong(QStringLiteral("offsite-init needs --folder PATH and/or --ftp"));
             const bool hadKey = desk::offsite::hasKey(data);
-            const QByteArray given = parser.isSet(keyText)
-                                         ? desk::sealed::keyFromRecoveryText(parser.value(keyText))
-                                         : QByteArray();
+            QString secretError;
+            const std::optional<QString> keyGiven = keySecret.read(parser, {}, false, secretError);
+            if (!secretError.isEmpty())
+                return line.failed(secretError);
+            const QByteArray given =
+                keyGiven ? desk::sealed::keyFromRecoveryText(*keyGiven) : QByteArray();
             const QString text = desk::offsite::init(
                 data, {parser.isSet(folder) ? QDir(parser.value(folder)).absolutePath() : QString(),
                        parser.isSet(ftp)},
                 given);
             for (const auto &target : desk::offsite::targets(data, desk::offsite::settings(data)))
                 out << "Cilj: " << target->label() << "\n";
-            if (hadKey || parser.isSet(keyText)) {
+            if (hadKey || keyGiven) {
                 out << "Kopije se sifruju postojecim kljucem (podaci/rezerva-kljuc.txt).\n";
             } else {
                 out << "Kljuc rezerve (zapisite ga i cuvajte van radnje; bez njega se kopija ne "
@@ -152,14 +166,21 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
         // restore-offsite
         if (const QString e = only({&adminCode, &keyText, &folder, &changeClosedDays}); !e.isEmpty())
             return line.wrong(e);
-        if (positional.size() != 2 || !parser.isSet(adminCode))
+        if (positional.size() != 2)
             return line.wrong(QStringLiteral("restore-offsite needs the copy's NAME and --admin-code CODE"));
         AdminCommands commands(data);
-        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
+        QString secretError;
+        const std::optional<QString> code =
+            adminSecret.read(parser, QStringLiteral("Admin code: "), true, secretError);
+        if (!code)
+            return adminSecret.isSet(parser) ? line.failed(secretError) : line.wrong(secretError);
+        if (const QString e = commands.checkAdminCode(*code); !e.isEmpty())
             return line.failed(e);
-        const QByteArray key = parser.isSet(keyText)
-                                   ? desk::sealed::keyFromRecoveryText(parser.value(keyText))
-                                   : desk::offsite::key(data);
+        const std::optional<QString> keyGiven = keySecret.read(parser, {}, false, secretError);
+        if (!secretError.isEmpty())
+            return line.failed(secretError);
+        const QByteArray key = keyGiven ? desk::sealed::keyFromRecoveryText(*keyGiven)
+                                        : desk::offsite::key(data);
         const QString name = positional.at(1);
         const desk::offsite::Settings s = chosen();
         if (!s.any())

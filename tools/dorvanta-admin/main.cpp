@@ -6,6 +6,7 @@
 #include "AdminCommands.h"
 #include "OffsiteCommands.h"
 #include "OffsiteFtp.h"
+#include "Secrets.h"
 
 #include "desk/DeskTables.h"
 
@@ -33,7 +34,10 @@ const char Usage[] =
     "  limit [--din AMOUNT] [--eur AMOUNT] --admin-code CODE\n"
     "  backup [--keep N]\n"
     "  restore NAME --admin-code CODE [--change-closed-days]\n"
-    "  verify [--head HEX] [--file BACKUP]\n";
+    "  verify [--head HEX] [--file BACKUP]\n"
+    "  A secret (--admin-code CODE, --key-text TEXT) left out is asked on the terminal; \"-\"\n"
+    "  reads it from standard input, --admin-code-file FILE (--key-text-file) from a file only\n"
+    "  its owner may read. On the command line every user sees it with ps.\n";
 
 } // namespace
 
@@ -77,9 +81,11 @@ int main(int argc, char *argv[])
                                     QStringLiteral("FILE"));
     const QCommandLineOption date(QStringLiteral("date"), QStringLiteral("The day."),
                                   QStringLiteral("YYYY-MM-DD"));
-    const QCommandLineOption adminCode(QStringLiteral("admin-code"),
-                                       QStringLiteral("The login code of the user Admin."),
-                                       QStringLiteral("CODE"));
+    const admin::SecretOption adminSecret(QStringLiteral("admin-code"),
+                                          QStringLiteral("The login code of the user Admin."),
+                                          QStringLiteral("CODE"));
+    const QCommandLineOption &adminCode = adminSecret.option();
+    const QCommandLineOption &adminCodeFile = adminSecret.fileOption();
     const QCommandLineOption currency(QStringLiteral("currency"),
                                       QStringLiteral("DIN or EUR (default: both)."),
                                       QStringLiteral("DIN|EUR"));
@@ -106,8 +112,8 @@ int main(int argc, char *argv[])
         QStringLiteral("change-closed-days"),
         QStringLiteral("Restore also a backup that changes what closed days were closed as."));
     parser.addOptions(
-        {dir, from, to, output, date, adminCode, currency, pdf, pieces, din, eur, keep, head, file,
-         changeClosedDays});
+        {dir, from, to, output, date, adminCode, adminCodeFile, currency, pdf, pieces, din, eur, keep,
+         head, file, changeClosedDays});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("export-csv, close-day, day-report, reverse, voucher, count, limit, backup, restore or verify"));
     if (const std::optional<int> end = line.parse(parser))
@@ -130,10 +136,12 @@ int main(int argc, char *argv[])
         return d;
     };
     // Options that belong to the command; any other one set is a wrong command line.
-    const auto only = [&](const QList<const QCommandLineOption *> &allowed) -> QString {
+    const auto only = [&](QList<const QCommandLineOption *> allowed) -> QString {
+        if (allowed.contains(&adminCode))
+            allowed << &adminCodeFile;
         for (const QCommandLineOption *o :
-             {&from, &to, &output, &date, &adminCode, &currency, &pdf, &pieces, &din, &eur, &keep,
-              &head, &file, &changeClosedDays}) {
+             {&from, &to, &output, &date, &adminCode, &adminCodeFile, &currency, &pdf, &pieces,
+              &din, &eur, &keep, &head, &file, &changeClosedDays}) {
             if (parser.isSet(*o) && !allowed.contains(o))
                 return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
         }
@@ -141,6 +149,18 @@ int main(int argc, char *argv[])
     };
 
     admin::AdminCommands commands(parser.value(dir));
+    // The administrator's code, read (Secrets.h) and checked: nullopt to go on, or the status
+    // to end with.
+    const auto adminChecked = [&]() -> std::optional<int> {
+        QString error;
+        const std::optional<QString> code =
+            adminSecret.read(parser, QStringLiteral("Admin code: "), true, error);
+        if (!code)
+            return adminSecret.isSet(parser) ? failed(error) : wrong(error);
+        if (const QString e = commands.checkAdminCode(*code); !e.isEmpty())
+            return failed(e);
+        return std::nullopt;
+    };
     if (command == QLatin1String("export-csv")) {
         if (positional.size() != 1)
             return wrong(QStringLiteral("export-csv takes no arguments"));
@@ -180,10 +200,10 @@ int main(int argc, char *argv[])
         if (const QString e = only({&date, &adminCode}); !e.isEmpty())
             return wrong(e);
         const auto closed = day(date);
-        if (!closed || badDay || !parser.isSet(adminCode))
+        if (!closed || badDay)
             return wrong(QStringLiteral("close-day needs --date YYYY-MM-DD and --admin-code CODE"));
-        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
-            return failed(e);
+        if (const std::optional<int> end = adminChecked())
+            return *end;
         QString summary;
         if (const QString e = commands.closeDay(*closed, QDateTime::currentDateTime(), summary);
             !e.isEmpty())
@@ -219,10 +239,10 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("reverse")) {
         if (const QString e = only({&adminCode}); !e.isEmpty())
             return wrong(e);
-        if (positional.size() != 2 || !parser.isSet(adminCode))
+        if (positional.size() != 2)
             return wrong(QStringLiteral("reverse needs the document's NUMBER and --admin-code CODE"));
-        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
-            return failed(e);
+        if (const std::optional<int> end = adminChecked())
+            return *end;
         QString summary;
         if (const QString e = commands.reverse(positional.at(1), QDateTime::currentDateTime(), summary);
             !e.isEmpty())
@@ -233,10 +253,10 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("restore")) {
         if (const QString e = only({&adminCode, &changeClosedDays}); !e.isEmpty())
             return wrong(e);
-        if (positional.size() != 2 || !parser.isSet(adminCode))
+        if (positional.size() != 2)
             return wrong(QStringLiteral("restore needs the backup's NAME and --admin-code CODE"));
-        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
-            return failed(e);
+        if (const std::optional<int> end = adminChecked())
+            return *end;
         QString summary;
         if (const QString e = commands.restore(positional.at(1), QDateTime::currentDateTime(),
                                                parser.isSet(changeClosedDays), summary);
@@ -252,12 +272,12 @@ int main(int argc, char *argv[])
             return wrong(e);
         const auto counted = day(date);
         const QString money = parser.value(currency);
-        if (!counted || badDay || !parser.isSet(pieces) || !parser.isSet(adminCode) ||
+        if (!counted || badDay || !parser.isSet(pieces) ||
             (money != QLatin1String("DIN") && money != QLatin1String("EUR")))
             return wrong(QStringLiteral("count needs --date YYYY-MM-DD, --currency DIN or EUR, "
                                         "--pieces LIST and --admin-code CODE"));
-        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
-            return failed(e);
+        if (const std::optional<int> end = adminChecked())
+            return *end;
         QString summary;
         if (const QString e = commands.count(*counted, money, parser.value(pieces),
                                              QDateTime::currentDateTime(), summary);
@@ -273,14 +293,14 @@ int main(int argc, char *argv[])
             return parser.isSet(o) ? engine::Money::tryParse(parser.value(o)) : std::nullopt;
         };
         const std::optional<engine::Money> dinars = amount(din), euros = amount(eur);
-        if (positional.size() != 1 || !parser.isSet(adminCode) ||
+        if (positional.size() != 1 ||
             (!parser.isSet(din) && !parser.isSet(eur)) || (parser.isSet(din) && !dinars) ||
             (parser.isSet(eur) && !euros) || (dinars && *dinars < engine::Money()) ||
             (euros && *euros < engine::Money()))
             return wrong(QStringLiteral("limit needs --din AMOUNT and/or --eur AMOUNT (0 or "
                                         "more, 0: no limit) and --admin-code CODE"));
-        if (const QString e = commands.checkAdminCode(parser.value(adminCode)); !e.isEmpty())
-            return failed(e);
+        if (const std::optional<int> end = adminChecked())
+            return *end;
         QString summary;
         if (const QString e = commands.limit(dinars, euros, summary); !e.isEmpty())
             return failed(e);

@@ -70,25 +70,27 @@ QString withAskedPassword(const QString &uri)
         uri, readSecret(QStringLiteral("Password for %1: ").arg(engine::serverlink::withoutPassword(uri))));
 }
 
-// The rights of the desks' role: reading the master tables, the password records and the
-// shared settings (the administrator saves them), and reading and appending to the journal and
-// the cash book's tables beside it (the posting keys, the document numbers and the numbers
-// given, the day closes, the chain links, the audit log and the cash counts); nothing else. No
-// row a desk can reach may be changed or deleted by it: what removed records leave behind is
-// cleared by the administrator's acts (restore, clear, import and setting the roles up), and
-// the counters are kept by appending (desk::cashbook::tidy()).
+// The rights of the desks' role: reading the master tables (of the users, their names only),
+// the password records and the shared settings (the administrator saves them), appending to
+// the journal (the server gives each record its id), the posting keys and the cash counts, and
+// reading the cash book's other tables, which a desk appends to only through the server's
+// functions (desk::server::setUpStatements(), run after these grants); nothing else. No row a
+// desk can reach may be changed or deleted by it: what removed records leave behind is cleared
+// by the administrator's acts (restore, clear, import and setting the roles up), and the
+// counters are kept by appending (desk::cashbook::tidy()).
 QList<engine::ServerGrant> deskGrants()
 {
     const QString read = QStringLiteral("SELECT");
     const QString append = QStringLiteral("SELECT, INSERT");
-    return {{QStringLiteral("korisnici"), read},          {QStringLiteral("aktivnost"), read},
+    return {{QStringLiteral("korisnici"), QStringLiteral("SELECT (id, imeiprezime)")},
+            {QStringLiteral("aktivnost"), read},
             {QStringLiteral("grupe"), read},              {QStringLiteral("dorvanta_password"), read},
             {QStringLiteral("promet"), append},           {QStringLiteral("dorvanta_kljuc"), append},
-            {QStringLiteral("dorvanta_dokument"), append}, {QStringLiteral("dorvanta_brojac"), read},
-            {QStringLiteral("dorvanta_izdat"), append},    {QStringLiteral("dorvanta_zakljucak"), append},
-            {QStringLiteral("dorvanta_lanac"), append},    {QStringLiteral("dorvanta_dnevnik"), append},
-            {QStringLiteral("dorvanta_popis"), append},    {QStringLiteral("dorvanta_popis_apoen"), append},
-            {QStringLiteral("dorvanta_postavke"), read}};
+            {QStringLiteral("dorvanta_dokument"), read},  {QStringLiteral("dorvanta_brojac"), read},
+            {QStringLiteral("dorvanta_izdat"), read},     {QStringLiteral("dorvanta_zakljucak"), read},
+            {QStringLiteral("dorvanta_lanac"), read},     {QStringLiteral("dorvanta_dnevnik"), read},
+            {QStringLiteral("dorvanta_popis"), append},   {QStringLiteral("dorvanta_popis_apoen"), append},
+            {QStringLiteral("dorvanta_postavke"), read},  {QStringLiteral("dorvanta_prijava_zeton"), QString()}};
 }
 
 // Writes a baza.txt naming `uri`, readable by its owner only.
@@ -182,7 +184,8 @@ int main(int argc, char *argv[])
             !error.isEmpty())
             return failed(engine::serverlink::withoutSecret(error, uri));
         try {
-            engine::setUpServerRoles(uri, admin, cashier, deskGrants());
+            engine::setUpServerRoles(uri, admin, cashier, deskGrants(),
+                                     desk::server::setUpStatements());
         } catch (const engine::EngineError &e) {
             return failed(engine::serverlink::withoutSecret(e.message(), uri));
         }
