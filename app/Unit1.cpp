@@ -324,12 +324,14 @@ void TForm1::BitBtn9Click()
         return;
     if (currentUser == QLatin1String("Admin")) {
         showPage(PageMenu);
+        showRestoreNotice(true);
         // In the background: the menu is there at once, a finding comes as a message.
         chainCheck->start(startDir);
         return;
     }
 
     showPage(PagePosting);
+    showRestoreNotice(false);
     resetPostingChoices(); // never the previous cashier's currency and direction
     Edit4->clear();
     Edit4->setFocus();

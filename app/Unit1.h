@@ -551,6 +551,9 @@ public:
     void RadioButton16Click(); // Iskljucen FTP pristup
     void BitBtn30Click();      // PROVERI VEZU (Unit1FtpCheck.cpp)
     void BitBtn31Click();      // VRATI KOPIJU VAN LOKACIJE
+    // After a restore of an off-site copy: the postings made after it must be entered again;
+    // the administrator confirms when they are (Unit1Backup.cpp).
+    void showRestoreNotice(bool administrator);
 
     QPushButton *BitBtn20 = nullptr;
     QPushButton *BitBtn21 = nullptr;

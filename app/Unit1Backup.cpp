@@ -440,6 +440,25 @@ void TForm1::BitBtn31Click()
         dialogs.message(*lines);
 }
 
+void TForm1::showRestoreNotice(bool administrator)
+{
+    const QString notice = desk::offsite::notice(startDir);
+    if (notice.isEmpty())
+        return;
+    if (!administrator) {
+        dialogs.message(notice);
+        return;
+    }
+    if (!dialogs.confirmWithButtons(notice + QStringLiteral("\n\nDa li su svi ti nalozi uneti?"),
+                                    QStringLiteral("Uneti su"), QStringLiteral("Jos nisu")))
+        return;
+    try {
+        desk::offsite::confirmNotice(startDir, currentUser);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+    }
+}
+
 // ---------------------------------------------------------------------------------------
 // Clearing the journal
 

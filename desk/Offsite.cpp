@@ -8,6 +8,7 @@
 #include "engine/Session.h"
 #include "engine/Table.h"
 #include "engine/TableStores.h"
+#include "engine/Transaction.h"
 #include "platform/AtomicFile.h"
 
 #include <QDir>
@@ -134,12 +135,62 @@ QDateTime momentOfCopy(const QString &name)
     return QDateTime::fromString(name.left(19), QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
 }
 
+const char LogColumns[] = "RB, VREME, KORISNIK, RADNJA, OPIS, ZAPISA, GLAVA, POCETAK, HES";
+
+// A backup of a server's journal holds its records and cash book but not its audit log: the
+// copy `journalCopy` gets the journal's log (the entries up to the backup's records) and its
+// records are chained again from the log's segment, as on the server.
+void carryServerLog(const QString &dir, const QString &journalCopy)
+{
+    engine::Session live;
+    live.setBaseDir(dir);
+    live.setPassword(tablePassword());
+    engine::Session copied;
+    copied.setBaseDir(QFileInfo(journalCopy).absolutePath());
+    copied.setPassword(tablePassword());
+    try {
+        engine::Table journal(live, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        const QList<QVariantList> entries = journal.runBeside(
+            QStringLiteral("SELECT %1 FROM dorvanta_dnevnik ORDER BY RB").arg(QLatin1String(LogColumns)));
+        live.close();
+        engine::Table backup(copied, QFileInfo(journalCopy).fileName());
+        backup.open();
+        const qint64 records = backup.recordCount();
+        engine::Transaction transaction(backup);
+        chain::createTables(backup);
+        backup.runBeside(QStringLiteral("DELETE FROM dorvanta_dnevnik"));
+        backup.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac"));
+        for (const QVariantList &entry : entries) {
+            if (entry.value(5).toLongLong() > records)
+                break; // logged after the backup
+            backup.runBeside(QStringLiteral("INSERT INTO dorvanta_dnevnik (%1) VALUES (?1, ?2, ?3, ?4, "
+                                            "?5, ?6, ?7, ?8, ?9)")
+                                 .arg(QLatin1String(LogColumns)),
+                             entry);
+        }
+        chain::chainUnlinked(backup, {}, QStringLiteral("LANAC"),
+                             QStringLiteral("Lanac kopije sa servera: %1 zapisa"), false);
+        transaction.commit();
+    } catch (...) {
+        live.close();
+        copied.close();
+        throw;
+    }
+    copied.close();
+}
+
 // Packs the whole shop of `dir`, with the journal's backup podaci/`backupName`, into `packPath`;
 // the tables are copied (from either store) into `work` first.
 void packShopOf(const QString &dir, const QString &backupName, const QString &work,
                 const QString &packPath)
 {
-    QList<std::pair<QString, QString>> files{{QStringLiteral("promet.db"), dataFile(dir, "") + backupName}};
+    const QString journalCopy = QDir(work).filePath(QStringLiteral("promet.db"));
+    if (!QFile::copy(dataFile(dir, "") + backupName, journalCopy))
+        throw EngineError(QStringLiteral("%1 se ne moze kopirati").arg(dataFile(dir, "") + backupName));
+    if (engine::serverUriFor(dataFile(dir, "promet.db")))
+        carryServerLog(dir, journalCopy);
+    QList<std::pair<QString, QString>> files{{QStringLiteral("promet.db"), journalCopy}};
     for (const QString &table : {QStringLiteral("korisnici"), QStringLiteral("aktivnost"),
                                  QStringLiteral("grupe")}) {
         const QString copy = QDir(work).filePath(table + QStringLiteral(".db"));
@@ -224,15 +275,18 @@ sealed::Label labelOf(const QString &dir, const QString &backupPath, const QDate
     try {
         engine::Table backup(session, QFileInfo(backupPath).fileName());
         backup.open();
-        const chain::ChainHead head = chain::head(backup);
-        label.chainHead = head.head;
         label.records = backup.recordCount();
-        label.lastDocument = backup
-                                 .runBeside(QStringLiteral("SELECT BROJ FROM dorvanta_dokument "
-                                                           "ORDER BY ID DESC LIMIT 1"))
-                                 .value(0)
-                                 .value(0)
-                                 .toString();
+        try {
+            label.chainHead = chain::head(backup).head;
+            label.lastDocument = backup
+                                     .runBeside(QStringLiteral("SELECT BROJ FROM dorvanta_dokument "
+                                                               "ORDER BY ID DESC LIMIT 1"))
+                                     .value(0)
+                                     .value(0)
+                                     .toString();
+        } catch (const EngineError &) {
+            // a journal without its cash book yet: no head, no numbers
+        }
     } catch (...) {
         session.close();
         throw;
@@ -399,7 +453,8 @@ QString send(const QString &dir, const QString &backupName, const QDateTime &now
             throw EngineError(work.errorString());
         const QString pack = QDir(work.path()).filePath(QStringLiteral("skup"));
         packShopOf(dir, backupName, work.path(), pack);
-        const sealed::Label label = labelOf(dir, dataFile(dir, "") + backupName, momentOfCopy(name));
+        const sealed::Label label =
+            labelOf(dir, QDir(work.path()).filePath(QStringLiteral("promet.db")), momentOfCopy(name));
         // Sealed once into podaci/, then handed to each target; a folder target gets it
         // written there directly.
         QTemporaryFile sealedLocal(dataFile(dir, ".~dorvanta-rezerva-XXXXXX"));

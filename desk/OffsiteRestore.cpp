@@ -266,6 +266,9 @@ QString OffsiteRestore::run(const QString &who, const QDateTime &now)
     if (m_label.version >= 2) {
         if (m_adopt)
             DataDirectory::adoptIdentity(m_dir, m_label.identity);
+        // The shop's own key back: the reports go on with the fingerprint printed so far.
+        if (restoredFiles.contains(QStringLiteral("potpis-javni.pem")))
+            QFile::remove(signing::newKeyFile(m_dir));
         const QString fingerprint = signing::fingerprintOf(m_dir);
         QString keyLine;
         if (!fingerprint.isEmpty() && fingerprint != oldFingerprint)
