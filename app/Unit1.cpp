@@ -331,7 +331,6 @@ void TForm1::BitBtn9Click()
     }
 
     showPage(PagePosting);
-    showRestoreNotice(false);
     resetPostingChoices(); // never the previous cashier's currency and direction
     Edit4->clear();
     Edit4->setFocus();
@@ -352,6 +351,7 @@ void TForm1::BitBtn9Click()
         showNoBalances(); // not 0.00 / 0.00, as if the desk were empty
         dialogs.message(e.message());
     }
+    showRestoreNotice(false);
 }
 
 void TForm1::fillComboFromTable(QComboBox *combo, engine::Table &table, const QString &field)
