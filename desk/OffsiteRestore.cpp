@@ -114,6 +114,14 @@ QList<CopyLabel> labels(const QString &dir, const Settings &settings, const QByt
     return all;
 }
 
+QList<CopyLabel> labels(const QString &dir)
+{
+    const Settings own = settings(dir);
+    if (!own.any())
+        throw EngineError(QStringLiteral("Kopije van lokacije nisu podesene (dorvanta-admin offsite-init)"));
+    return labels(dir, own, key(dir));
+}
+
 OffsiteRestore::OffsiteRestore(const QString &dir, const Settings &settings, const QString &name,
                                const QByteArray &key)
     : m_dir(QDir(dir).absolutePath()), m_name(name)

@@ -54,6 +54,11 @@ struct CopyLabel
     QString error;
 };
 QList<CopyLabel> labels(const QString &dir, const Settings &settings, const QByteArray &key);
+// labels() of the copies on the data directory's own targets with its own key: what each
+// copy vouches for (its moment, the shop, the chain head and record count, the last document),
+// the anchors a check of the journal can hold it against. Throws when no target or key is
+// set up.
+QList<CopyLabel> labels(const QString &dir);
 
 class OffsiteRestore
 {

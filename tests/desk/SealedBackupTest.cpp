@@ -390,6 +390,13 @@ TEST_P(OffsiteCopyTest, ACopyBringsTheWholeShopBackIntoAFreshDirectory)
     const QString newKey = desk::signing::fingerprintOf(fresh.path());
     ASSERT_NE(newKey, before.fingerprint);
 
+    // What the copy vouches for, read without restoring anything.
+    const QList<offsite::CopyLabel> anchors = offsite::labels(fresh.path());
+    ASSERT_EQ(anchors.size(), 1);
+    EXPECT_EQ(anchors.front().error, QString());
+    EXPECT_EQ(anchors.front().label.sealedAt, CopyMoment);
+    EXPECT_EQ(anchors.front().label.identity, before.identity);
+
     offsite::OffsiteRestore restoring(fresh.path(), offsite::settings(fresh.path()), CopyName, key);
     EXPECT_EQ(restoring.question(),
               QStringLiteral("Kopija od 31/12/2026 16:01:33, poslednji dokument I-2026-000001"));
