@@ -1,12 +1,15 @@
 // The first start: the offer to make a new data directory where the program started.
 #include "FirstStart.h"
 
+#include "FtpSettings.h"
+
 #include "desk/DataDirectory.h"
 #include "desk/OffsiteRestore.h"
 #include "desk/SealedBackup.h"
 #include "engine/EngineError.h"
 
 #include "platform/Dialogs.h"
+#include "platform/TextFiles.h"
 
 #include <QDir>
 
@@ -57,8 +60,32 @@ Result restoreFirst(const QString &startDir, platform::Dialogs &dialogs)
 {
     const QDir root(startDir);
     const std::optional<QString> folder = dialogs.prompt(restoreCaption, folderLabel, QString());
-    if (!folder || folder->trimmed().isEmpty())
+    if (!folder)
         return Result::Declined;
+    std::optional<FtpSettings> server;
+    if (folder->trimmed().isEmpty()) {
+        // The copies on the shop's FTP server: the upload option's server, as it was set up.
+        FtpSettings s;
+        s.passive = true; // behind a router only passive mode works
+        const std::optional<QString> address = dialogs.prompt(restoreCaption, QStringLiteral("FTP server:"), QString());
+        if (!address || address->trimmed().isEmpty())
+            return Result::Declined;
+        const std::optional<QString> user = dialogs.prompt(restoreCaption, QStringLiteral("Korisnik:"), QString());
+        if (!user)
+            return Result::Declined;
+        const std::optional<QString> password = dialogs.password(restoreCaption, QStringLiteral("Lozinka:"));
+        if (!password)
+            return Result::Declined;
+        const std::optional<QString> port = dialogs.prompt(restoreCaption, QStringLiteral("Port:"), QStringLiteral("21"));
+        if (!port)
+            return Result::Declined;
+        s.server = address->trimmed();
+        s.user = *user;
+        s.password = *password;
+        const uint number = port->trimmed().toUInt();
+        s.port = number >= 1 && number <= 65535 ? quint16(number) : 21;
+        server = s;
+    }
     const std::optional<QByteArray> key = askKey(dialogs);
     if (!key)
         return Result::Declined;
@@ -67,8 +94,10 @@ Result restoreFirst(const QString &startDir, platform::Dialogs &dialogs)
         dialogs.message(QStringLiteral("Podaci NISU vraceni: %1").arg(reason));
         return Result::Failed;
     };
-    const desk::offsite::Settings targets{QDir(folder->trimmed()).absolutePath(), false};
-    if (!QDir(desk::offsite::folderOfCopies(targets.folder)).exists())
+    const desk::offsite::Settings targets =
+        server ? desk::offsite::Settings{QString(), true}
+               : desk::offsite::Settings{QDir(folder->trimmed()).absolutePath(), false};
+    if (!server && !QDir(desk::offsite::folderOfCopies(targets.folder)).exists())
         return fail(QStringLiteral("u fascikli %1 nema kopija (dorvanta-rezerva)").arg(targets.folder));
     desk::InitOptions options;
     options.directory = root.absolutePath();
@@ -77,6 +106,13 @@ Result restoreFirst(const QString &startDir, platform::Dialogs &dialogs)
     options.adminCode = QString::fromLatin1(desk::sealed::newKey().toHex().left(5));
     if (const QString error = desk::DataDirectory::create(options); !error.isEmpty())
         return fail(error);
+    if (server) {
+        // The copy brings the shop's own option file back; until then this one reaches it.
+        QString error;
+        if (!platform::saveLines(root.filePath(QStringLiteral("podaci/ftpop.txt")), server->toLines(), &error,
+                                 QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            return fail(error);
+    }
     try {
         desk::offsite::init(root.absolutePath(), targets, *key);
     } catch (const engine::EngineError &e) {

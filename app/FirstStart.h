@@ -5,7 +5,9 @@
 // data directory there (the same maker as dorvanta-init), asks for the administrator's code
 // twice, and only then goes on to the login page. Declined, it offers to bring the shop back
 // from an off-site copy instead (a new computer after the old one was lost): the folder of the
-// copies, the recovery text, the copy from the list of copies with their sealed times, and
+// copies (or the FTP server that holds them in dorvanta-rezerva/ under its login folder: its
+// address, user, password and port, kept as the upload option, switched on), the recovery
+// text, the copy from the list of copies with their sealed times, and
 // the restore (desk::offsite::OffsiteRestore, as dorvanta-admin restore-offsite). With podaci/
 // present nothing is asked.
 
@@ -39,10 +41,10 @@ inline const QString mismatch = QStringLiteral("Sifre se ne poklapaju, unesite i
 inline const QString created =
     QStringLiteral("Baza podataka je napravljena. Prijavite se sifrom administratora.");
 inline const QString restoreQuestion =
-    QStringLiteral("Vratiti podatke iz kopije van lokacije (USB disk, fascikla)?");
+    QStringLiteral("Vratiti podatke iz kopije van lokacije (USB disk, fascikla ili FTP server)?");
 inline const QString restoreCaption = QStringLiteral("VRACANJE IZ KOPIJE");
-inline const QString folderLabel =
-    QStringLiteral("Fascikla u kojoj je dorvanta-rezerva (na primer /media/usb):");
+inline const QString folderLabel = QStringLiteral(
+    "Fascikla u kojoj je dorvanta-rezerva (na primer /media/usb; prazno: FTP server):");
 inline const QString keyLabel = QStringLiteral("Tekst kljuca rezerve (sa papira):");
 inline const QString restored =
     QStringLiteral("Podaci su vraceni. Prijavite se sifrom administratora iz kopije.");
