@@ -7,6 +7,8 @@
 #include "BackupFiles.h"
 #include "ChainCheck.h"
 #include "FirstStart.h"
+#include "OffsiteFtp.h"
+#include "testsupport/FtpTestSupport.h"
 
 #include "desk/CashBook.h"
 #include "desk/DeskSettings.h"
@@ -299,6 +301,40 @@ private slots:
         adminLogin();
         QVERIFY(desk::offsite::notice(data->path()).isEmpty());
         QCOMPARE(log().last().value(0), QString("NALOZI UNETI"));
+    }
+
+    // The copies on the shop's FTP server: the first start asks for the server instead of a
+    // folder, reaches it with what was typed and restores the shop, its own FTP option with it.
+    void aCopyOnTheFtpServerRestoresTheShopAtTheFirstStart()
+    {
+        ftptest::PyFtpServer server;
+        if (!server.start())
+            QSKIP(qPrintable(server.problem));
+        QTemporaryDir usb, newComputer;
+        enterPage();
+        const QString recovery = desk::offsite::init(data->path(), {usb.path(), false});
+        click("BitBtn20");
+        const QString copies = desk::offsite::folderOfCopies(usb.path());
+        QVERIFY(QDir(server.home()).mkpath("dorvanta-rezerva"));
+        for (const QString &copy : QDir(copies).entryList(QDir::Files))
+            QVERIFY(QFile::copy(QDir(copies).filePath(copy), QDir(server.home()).filePath("dorvanta-rezerva/" + copy)));
+        dialogs.clear();
+
+        dialogs.answerNo();
+        dialogs.answerYes();
+        for (const QString &typed : {QString(), QString("127.0.0.1"), QString("kasa"), QString("tajna"),
+                                     QString::number(server.port), recovery, QString("1")})
+            dialogs.answerText(typed);
+        dialogs.answerYes();
+        offsite_ftp::registerFtpTarget(); // as the program does at its start
+        const FirstStart::Result result = FirstStart::run(newComputer.path(), dialogs);
+        QVERIFY2(result == FirstStart::Result::Ready, qPrintable(dialogs.messages().join('|')));
+        QVERIFY2(dialogs.messages().value(0).endsWith(FirstStart::restored), qPrintable(dialogs.messages().join('|')));
+        QCOMPARE(desk::checkAdminCode(newComputer.path(), "12345"), QString());
+        QCOMPARE(desk::offsite::settings(newComputer.path()).ftp, true);
+        QFile options(QDir(newComputer.path()).filePath("podaci/ftpop.txt"));
+        QVERIFY(options.open(QIODevice::ReadOnly));
+        QCOMPARE(options.readAll(), data->readFile("podaci/ftpop.txt"));
     }
 
     // A set-up that is cancelled or refused changes nothing: no settings, no key. Once a key
