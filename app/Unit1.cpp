@@ -323,6 +323,7 @@ void TForm1::BitBtn9Click()
         return;
     if (currentUser == QLatin1String("Admin")) {
         showPage(PageMenu);
+        showRestoreNotice(true);
         // In the background: the menu is there at once, a finding comes as a message.
         chainCheck->start(startDir);
         return;
@@ -349,6 +350,7 @@ void TForm1::BitBtn9Click()
         showNoBalances(); // not 0.00 / 0.00, as if the desk were empty
         dialogs.message(e.message());
     }
+    showRestoreNotice(false);
 }
 
 void TForm1::fillComboFromTable(QComboBox *combo, engine::Table &table, const QString &field)

@@ -550,6 +550,10 @@ public:
     void RadioButton15Click(); // Ukljucen FTP pristup
     void RadioButton16Click(); // Iskljucen FTP pristup
     void BitBtn30Click();      // PROVERI VEZU (Unit1FtpCheck.cpp)
+    void BitBtn31Click();      // VRATI KOPIJU VAN LOKACIJE
+    // After a restore of an off-site copy: the postings made after it must be entered again;
+    // the administrator confirms when they are (Unit1Backup.cpp).
+    void showRestoreNotice(bool administrator);
 
     QPushButton *BitBtn20 = nullptr;
     QPushButton *BitBtn21 = nullptr;
@@ -565,6 +569,7 @@ public:
     QLineEdit *Edit17 = nullptr;          // Port:
     QLineEdit *Edit18 = nullptr;          // Putanja: (the remote path)
     QPushButton *BitBtn30 = nullptr;      // PROVERI VEZU
+    QPushButton *BitBtn31 = nullptr;      // VRATI KOPIJU VAN LOKACIJE
     // The server key trusted for the encrypted upload (the option file's sixth line).
     QString ftpPinnedKey;
     class QListWidget *ListBox3 = nullptr; // Lista snimljenih prometa

@@ -11,6 +11,7 @@
 // was; clearing empties the journal in one transaction; the option file is replaced
 // atomically and is readable and writable by its owner only.
 #include "Unit1.h"
+#include "FirstStart.h"
 #include "FtpSettings.h"
 
 #include "BackupFiles.h"
@@ -20,6 +21,7 @@
 #include "desk/CashBook.h"
 #include "desk/JournalChain.h"
 #include "desk/Offsite.h"
+#include "desk/OffsiteRestore.h"
 #include "desk/Restore.h"
 
 #include "engine/EngineError.h"
@@ -168,12 +170,16 @@ void TForm1::buildBackupPage()
     listHeading->setFont(uiFont(10, true));
     listHeading->setGeometry(360, 48, 336, 20);
     ListBox3 = named(new QListWidget(page), "ListBox3");
-    ListBox3->setGeometry(360, 70, 336, 150);
+    ListBox3->setGeometry(360, 70, 336, 114);
     Edit11 = named(new QLineEdit(page), "Edit11");
-    Edit11->setGeometry(360, 224, 336, 26);
+    Edit11->setGeometry(360, 188, 336, 26);
     BitBtn23 = named(new QPushButton(QStringLiteral("UCITAJ BACKUP"), page), "BitBtn23");
     BitBtn23->setFont(uiFont(12, true));
-    BitBtn23->setGeometry(360, 254, 336, 36);
+    BitBtn23->setGeometry(360, 218, 336, 34);
+    // The copies away from the shop: listed with their sealed times, one restored whole.
+    BitBtn31 = named(new QPushButton(QStringLiteral("VRATI KOPIJU VAN LOKACIJE"), page), "BitBtn31");
+    BitBtn31->setFont(uiFont(10, true));
+    BitBtn31->setGeometry(360, 256, 336, 32);
     buildDeskSettingsBox(page);
 
     GroupBoxClearing = named(new QGroupBox(QStringLiteral("BRISANJE TABELE PROMETA"), page),
@@ -195,9 +201,10 @@ void TForm1::buildBackupPage()
     connect(ListBox3, &QListWidget::currentRowChanged, this, &TForm1::ListBox3Click);
     connect(BitBtn23, &QPushButton::clicked, this, &TForm1::BitBtn23Click);
     connect(BitBtn29, &QPushButton::clicked, this, &TForm1::BitBtn29Click);
+    connect(BitBtn31, &QPushButton::clicked, this, &TForm1::BitBtn31Click);
     // The clearings and the restore write an archive backup (and a failed one may still have
     // written it): after each, whatever its outcome, the list shows what is there.
-    for (QPushButton *writesBackup : {BitBtn21, BitBtn23, BitBtn29})
+    for (QPushButton *writesBackup : {BitBtn21, BitBtn23, BitBtn29, BitBtn31})
         connect(writesBackup, &QPushButton::clicked, this, &TForm1::fillBackupList);
     // Leaving the page, for another page or by closing the window, settles changed FTP
     // settings.
@@ -395,6 +402,61 @@ void TForm1::BitBtn23Click()
         return;
     }
     dialogs.message(QStringLiteral("Ucitao sam podatke iz back-up fajla!"));
+}
+
+// The whole shop back from an off-site copy of the set-up targets, in the administrator's
+// name: the same restore as the first start's and dorvanta-admin restore-offsite.
+void TForm1::BitBtn31Click()
+{
+    const desk::offsite::Settings targets = desk::offsite::settings(startDir);
+    if (!targets.any()) {
+        dialogs.message(QStringLiteral("Kopije van lokacije nisu podesene (VAN LOKACIJE)"));
+        return;
+    }
+    const std::optional<QString> code = dialogs.password(
+        QStringLiteral("Sifra administratora"),
+        QStringLiteral("Kopija vraca sve podatke radnje. Unesite sifru administratora:"));
+    if (!code)
+        return;
+    if (!desk::checkAdminCode(startDir, *code).isEmpty()) {
+        dialogs.message(QStringLiteral("Kopija NIJE vracena: sifra administratora nije tacna"));
+        return;
+    }
+    QByteArray key;
+    try {
+        key = desk::offsite::key(startDir);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(QStringLiteral("Kopija NIJE vracena: ") + e.message());
+        return;
+    }
+    // Nothing may hold a table open while the shop is replaced.
+    closeSession();
+    const QString tablePath = Table3->tablePath();
+    Table3->setTablePath(QString());
+    const std::optional<QString> lines = FirstStart::chooseAndRestore(
+        startDir, targets, key, dialogs, currentUser, clock.currentDateTime());
+    Table3->setTablePath(tablePath);
+    if (lines)
+        dialogs.message(*lines);
+}
+
+void TForm1::showRestoreNotice(bool administrator)
+{
+    const QString notice = desk::offsite::notice(startDir);
+    if (notice.isEmpty())
+        return;
+    if (!administrator) {
+        dialogs.message(notice);
+        return;
+    }
+    if (!dialogs.confirmWithButtons(notice + QStringLiteral("\n\nDa li su svi ti nalozi uneti?"),
+                                    QStringLiteral("Uneti su"), QStringLiteral("Jos nisu")))
+        return;
+    try {
+        desk::offsite::confirmNotice(startDir, currentUser);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+    }
 }
 
 // ---------------------------------------------------------------------------------------

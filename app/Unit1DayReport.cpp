@@ -246,7 +246,7 @@ void TForm1::DayPreviewClick()
             const QDate day = DayPicker->date();
             document = cash_prints::dayReport(desk::cashbook::dayBook(*Table3, day), day,
                                                currencies, clock.currentDateTime(),
-                                               desk::signing::fingerprintOf(startDir),
+                                               desk::signing::reportedFingerprint(startDir, day),
                                                desk::cashcount::ofDay(*Table3, day),
                                                desk::settings::read(*Table3));
         }

@@ -11,6 +11,7 @@
 #include "engine/Session.h"
 #include "engine/Table.h"
 #include "engine/TableStores.h"
+#include "engine/Transaction.h"
 #include "platform/AtomicFile.h"
 
 #include <QDir>
@@ -251,9 +252,77 @@ QString DataDirectory::create(const InitOptions &options)
         return e.message();
     }
 
+    try {
+        identity(options.directory);
+    } catch (const engine::EngineError &e) {
+        undo();
+        return e.message();
+    }
+
     const QString ftpOptions = data.filePath(QStringLiteral("ftpop.txt"));
     return QFile::exists(ftpOptions) ? QString()
                                      : writeOptionFile(ftpOptions, QByteArrayLiteral("0\r\n"));
+}
+
+namespace {
+
+const QString IdentityKey = QStringLiteral("IDENTITET");
+
+void storeIdentity(engine::Table &journal, const QString &id)
+{
+    journal.runBeside(QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS dorvanta_postavke (KLJUC text PRIMARY KEY, VREDNOST text)"));
+    journal.runBeside(QStringLiteral("INSERT INTO dorvanta_postavke (KLJUC, VREDNOST) VALUES (?1, ?2) "
+                                     "ON CONFLICT (KLJUC) DO UPDATE SET VREDNOST = excluded.VREDNOST"),
+                      {IdentityKey, id});
+}
+
+} // namespace
+
+QString DataDirectory::identity(const QString &directory)
+{
+    QString id;
+    const auto stored = [](engine::Table &journal) {
+        return journal
+            .runBeside(QStringLiteral("SELECT VREDNOST FROM dorvanta_postavke WHERE KLJUC = ?1"),
+                       {IdentityKey})
+            .value(0)
+            .value(0)
+            .toString();
+    };
+    onJournalOf(directory, [&](engine::Table &journal) {
+        // Read first: a desk of a server, which may not create tables, reads the one the
+        // administrator's set-up made.
+        try {
+            id = stored(journal);
+        } catch (const engine::EngineError &) {
+        }
+        if (!id.isEmpty())
+            return;
+        engine::Transaction transaction(journal);
+        journal.runBeside(QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS dorvanta_postavke (KLJUC text PRIMARY KEY, VREDNOST text)"));
+        id = stored(journal);
+        if (id.isEmpty()) {
+            QByteArray bytes(16, '\0');
+            QFile random(QStringLiteral("/dev/urandom"));
+            if (!random.open(QIODevice::ReadOnly) || random.read(bytes.data(), 16) != 16)
+                throw engine::EngineError(QStringLiteral("/dev/urandom se ne moze procitati"));
+            id = QString::fromLatin1(bytes.toHex());
+            storeIdentity(journal, id);
+        }
+        transaction.commit();
+    });
+    return id;
+}
+
+void DataDirectory::adoptIdentity(const QString &directory, const QString &id)
+{
+    onJournalOf(directory, [&](engine::Table &journal) {
+        engine::Transaction transaction(journal);
+        storeIdentity(journal, id);
+        transaction.commit();
+    });
 }
 
 } // namespace desk

@@ -49,6 +49,15 @@ public:
     // another layout (the reason names the table and column) or another password. Returns the
     // reason or "".
     static QString join(const QString &uri, const QString &directory);
+    // The identity of the shop whose journal DIR keeps: 32 random hex digits, made with the
+    // data directory (an older one gets it at its first need) and kept with the shared
+    // settings (key IDENTITET of dorvanta_postavke), so that every desk of a server has the
+    // same one. An off-site copy carries it, and a restore refuses a copy of another shop.
+    // Throws EngineError.
+    static QString identity(const QString &directory);
+    // Makes `id` the identity of DIR (a fresh directory taking over the copy it restores).
+    static void adoptIdentity(const QString &directory, const QString &id);
+
     // Copies the four tables of DIR/podaci to the server in one transaction (see
     // engine::importTablesToServer), then the journal's cash book (document numbers, closed
     // days, counters; records without a number get one). Returns the reason or "".

@@ -1,7 +1,14 @@
 #include "Offsite.h"
 
+#include "DataDirectory.h"
+#include "DeskTables.h"
+#include "JournalChain.h"
 #include "SealedBackup.h"
 #include "engine/EngineError.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
+#include "engine/TableStores.h"
+#include "engine/Transaction.h"
 #include "platform/AtomicFile.h"
 
 #include <QDir>
@@ -9,6 +16,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <algorithm>
@@ -102,7 +110,190 @@ QStringList copiesOf(Target &target)
     return names;
 }
 
+constexpr char PackMagic[] = "DVRSKUP\n";
+constexpr int PackMagicSize = 8;
+
+QByteArray bigEndian(quint64 value, int bytes)
+{
+    QByteArray out(bytes, '\0');
+    for (int i = bytes - 1; i >= 0; --i, value >>= 8)
+        out[i] = char(value & 0xff);
+    return out;
+}
+
+quint64 fromBigEndian(const QByteArray &bytes)
+{
+    quint64 value = 0;
+    for (const char c : bytes)
+        value = value << 8 | quint8(c);
+    return value;
+}
+
+// The moment a copy's name gives.
+QDateTime momentOfCopy(const QString &name)
+{
+    return QDateTime::fromString(name.left(19), QStringLiteral("yyyy-MM-dd-HH-mm-ss"));
+}
+
+const char LogColumns[] = "RB, VREME, KORISNIK, RADNJA, OPIS, ZAPISA, GLAVA, POCETAK, HES";
+
+// A backup of a server's journal holds its records and cash book but not its audit log: the
+// copy `journalCopy` gets the journal's log (the entries up to the backup's records) and its
+// records are chained again from the log's segment, as on the server.
+void carryServerLog(const QString &dir, const QString &journalCopy)
+{
+    engine::Session live;
+    live.setBaseDir(dir);
+    live.setPassword(tablePassword());
+    engine::Session copied;
+    copied.setBaseDir(QFileInfo(journalCopy).absolutePath());
+    copied.setPassword(tablePassword());
+    try {
+        engine::Table journal(live, QStringLiteral("podaci/promet.db"));
+        journal.open();
+        const QList<QVariantList> entries = journal.runBeside(
+            QStringLiteral("SELECT %1 FROM dorvanta_dnevnik ORDER BY RB").arg(QLatin1String(LogColumns)));
+        live.close();
+        engine::Table backup(copied, QFileInfo(journalCopy).fileName());
+        backup.open();
+        const qint64 records = backup.recordCount();
+        engine::Transaction transaction(backup);
+        chain::createTables(backup);
+        backup.runBeside(QStringLiteral("DELETE FROM dorvanta_dnevnik"));
+        backup.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac"));
+        for (const QVariantList &entry : entries) {
+            if (entry.value(5).toLongLong() > records)
+                break; // logged after the backup
+            backup.runBeside(QStringLiteral("INSERT INTO dorvanta_dnevnik (%1) VALUES (?1, ?2, ?3, ?4, "
+                                            "?5, ?6, ?7, ?8, ?9)")
+                                 .arg(QLatin1String(LogColumns)),
+                             entry);
+        }
+        chain::chainUnlinked(backup, {}, QStringLiteral("LANAC"),
+                             QStringLiteral("Lanac kopije sa servera: %1 zapisa"), false);
+        transaction.commit();
+    } catch (...) {
+        live.close();
+        copied.close();
+        throw;
+    }
+    copied.close();
+}
+
+// Packs the whole shop of `dir`, with the journal's backup podaci/`backupName`, into `packPath`;
+// the tables are copied (from either store) into `work` first.
+void packShopOf(const QString &dir, const QString &backupName, const QString &work,
+                const QString &packPath)
+{
+    const QString journalCopy = QDir(work).filePath(QStringLiteral("promet.db"));
+    if (!QFile::copy(dataFile(dir, "") + backupName, journalCopy))
+        throw EngineError(QStringLiteral("%1 se ne moze kopirati").arg(dataFile(dir, "") + backupName));
+    if (engine::serverUriFor(dataFile(dir, "promet.db")))
+        carryServerLog(dir, journalCopy);
+    QList<std::pair<QString, QString>> files{{QStringLiteral("promet.db"), journalCopy}};
+    for (const QString &table : {QStringLiteral("korisnici"), QStringLiteral("aktivnost"),
+                                 QStringLiteral("grupe")}) {
+        const QString copy = QDir(work).filePath(table + QStringLiteral(".db"));
+        engine::copyTableFile(dataFile(dir, "") + table + QStringLiteral(".db"), copy);
+        files.append({table + QStringLiteral(".db"), copy});
+    }
+    for (const QString &name : shopFiles().mid(4))
+        if (QFileInfo(dataFile(dir, "") + name).isFile())
+            files.append({name, dataFile(dir, "") + name});
+    packShop(files, packPath);
+}
+
 } // namespace
+
+const QStringList &shopFiles()
+{
+    static const QStringList names{
+        QStringLiteral("promet.db"),         QStringLiteral("korisnici.db"),
+        QStringLiteral("aktivnost.db"),      QStringLiteral("grupe.db"),
+        QStringLiteral("ftpop.txt"),         QStringLiteral("rezerva.txt"),
+        QStringLiteral("rezerva-kljuc.txt"), QStringLiteral("potpis-kljuc.pem"),
+        QStringLiteral("potpis-javni.pem")};
+    return names;
+}
+
+void packShop(const QList<std::pair<QString, QString>> &files, const QString &packPath)
+{
+    platform::AtomicWriter out(packPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    bool ok = out.write(QByteArray(PackMagic, PackMagicSize));
+    for (const auto &[name, path] : files) {
+        QFile in(path);
+        if (!in.open(QIODevice::ReadOnly))
+            throw EngineError(QStringLiteral("%1: %2").arg(path, in.errorString()));
+        const QByteArray utf8 = name.toUtf8();
+        ok = ok && out.write(bigEndian(quint64(utf8.size()), 2) + utf8 + bigEndian(quint64(in.size()), 8)) &&
+             out.copyFrom(in.handle(), 0, in.size());
+    }
+    if (!ok || !out.commit())
+        throw EngineError(QStringLiteral("%1: %2").arg(packPath, out.errorString()));
+}
+
+QStringList unpackShop(const QString &packPath, const QString &folder)
+{
+    QFile in(packPath);
+    if (!in.open(QIODevice::ReadOnly))
+        throw EngineError(QStringLiteral("%1: %2").arg(packPath, in.errorString()));
+    const auto broken = [&](const QString &why) {
+        return EngineError(QStringLiteral("Kopija nije cela (%1)").arg(why));
+    };
+    if (in.read(PackMagicSize) != QByteArray(PackMagic, PackMagicSize))
+        throw broken(QStringLiteral("nema oznake"));
+    QStringList names;
+    while (!in.atEnd()) {
+        const QByteArray nameLength = in.read(2);
+        if (nameLength.size() != 2)
+            throw broken(QStringLiteral("ime"));
+        const QString name = QString::fromUtf8(in.read(qint64(fromBigEndian(nameLength))));
+        if (!shopFiles().contains(name) || names.contains(name))
+            throw broken(QStringLiteral("nepoznata datoteka '%1'").arg(name.left(80)));
+        const QByteArray sizeBytes = in.read(8);
+        const quint64 size = fromBigEndian(sizeBytes);
+        if (sizeBytes.size() != 8 || size > quint64(in.size() - in.pos()))
+            throw broken(name);
+        platform::AtomicWriter out(QDir(folder).filePath(name),
+                                   QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        if (!out.copyFrom(in.handle(), in.pos(), qint64(size)) || !out.commit())
+            throw EngineError(QStringLiteral("%1: %2").arg(QDir(folder).filePath(name), out.errorString()));
+        in.seek(in.pos() + qint64(size));
+        names += name;
+    }
+    return names;
+}
+
+sealed::Label labelOf(const QString &dir, const QString &backupPath, const QDateTime &moment)
+{
+    sealed::Label label;
+    label.sealedAt = moment;
+    label.identity = DataDirectory::identity(dir);
+    engine::Session session;
+    session.setBaseDir(QFileInfo(backupPath).absolutePath());
+    session.setPassword(tablePassword());
+    try {
+        engine::Table backup(session, QFileInfo(backupPath).fileName());
+        backup.open();
+        label.records = backup.recordCount();
+        try {
+            label.chainHead = chain::head(backup).head;
+            label.lastDocument = backup
+                                     .runBeside(QStringLiteral("SELECT BROJ FROM dorvanta_dokument "
+                                                               "ORDER BY ID DESC LIMIT 1"))
+                                     .value(0)
+                                     .value(0)
+                                     .toString();
+        } catch (const EngineError &) {
+            // a journal without its cash book yet: no head, no numbers
+        }
+    } catch (...) {
+        session.close();
+        throw;
+    }
+    session.close();
+    return label;
+}
 
 void setFtpTargetFactory(FtpTargetFactory factory)
 {
@@ -256,22 +447,29 @@ QString send(const QString &dir, const QString &backupName, const QDateTime &now
                 lines += QStringLiteral("Kopija van lokacije NIJE snimljena (%1): %2").arg(which, e.message());
             }
         }
-        // Sealed once into podaci/ (beside the backup, owner-only), then handed to each target;
-        // a folder target gets it written there directly.
+        // The whole shop packed once beside the backup (owner-only), sealed with its label.
+        QTemporaryDir work(dataFile(dir, ".~dorvanta-skup-XXXXXX"));
+        if (!work.isValid())
+            throw EngineError(work.errorString());
+        const QString pack = QDir(work.path()).filePath(QStringLiteral("skup"));
+        packShopOf(dir, backupName, work.path(), pack);
+        const sealed::Label label =
+            labelOf(dir, QDir(work.path()).filePath(QStringLiteral("promet.db")), momentOfCopy(name));
+        // Sealed once into podaci/, then handed to each target; a folder target gets it
+        // written there directly.
         QTemporaryFile sealedLocal(dataFile(dir, ".~dorvanta-rezerva-XXXXXX"));
         bool sealedOnce = false;
         for (const auto &target : all) {
             try {
                 if (auto *folder = dynamic_cast<FolderTarget *>(target.get())) {
                     folder->names(); // the folder is there (a mounted disk)
-                    sealed::seal(dataFile(dir, "") + backupName,
-                                 QDir(folder->directory()).filePath(name), k);
+                    sealed::seal(pack, QDir(folder->directory()).filePath(name), k, label);
                 } else {
                     if (!sealedOnce) {
                         if (!sealedLocal.open())
                             throw EngineError(sealedLocal.errorString());
                         sealedLocal.close();
-                        sealed::seal(dataFile(dir, "") + backupName, sealedLocal.fileName(), k);
+                        sealed::seal(pack, sealedLocal.fileName(), k, label);
                         sealedOnce = true;
                     }
                     target->put(sealedLocal.fileName(), name);
@@ -313,8 +511,8 @@ QList<Copy> list(const QString &dir, const Settings &s)
     return copies;
 }
 
-void fetch(const QString &dir, const Settings &s, const QString &name, const QByteArray &key,
-           const QString &localName)
+sealed::Label fetch(const QString &dir, const Settings &s, const QString &name,
+                    const QByteArray &key, const QString &localName)
 {
     if (!isCopyName(name))
         throw EngineError(QStringLiteral("%1 nije ime kopije (YYYY-MM-DD-HH-MM-SS.dvr)").arg(name));
@@ -329,8 +527,7 @@ void fetch(const QString &dir, const Settings &s, const QString &name, const QBy
             throw EngineError(fetched.errorString());
         fetched.close();
         target->get(name, fetched.fileName());
-        sealed::unseal(fetched.fileName(), dataFile(dir, "") + localName, key);
-        return;
+        return sealed::unseal(fetched.fileName(), dataFile(dir, "") + localName, key);
     }
     throw EngineError(QStringLiteral("Kopija %1 ne postoji (%2)")
                           .arg(name, looked.isEmpty() ? QStringLiteral("nijedan cilj nije podesen")
@@ -342,8 +539,24 @@ QString statusLine(const QString &dir)
     if (!settings(dir).any())
         return {};
     const QStringList lines = readLines(dataFile(dir, "rezerva-stanje.txt"));
-    if (lines.size() < 3)
+    if (lines.size() < 3) {
+        // Nothing sent from here yet; a folder target may hold the copies of another computer
+        // (the shop's before this one), and those are there to be restored.
+        const Settings s = settings(dir);
+        if (!s.folder.isEmpty()) {
+            try {
+                FolderTarget folder(s.folder);
+                const QStringList copies = copiesOf(folder);
+                if (!copies.isEmpty())
+                    return QStringLiteral("Ovaj racunar jos nije snimio kopiju van lokacije; na "
+                                          "cilju je %1 kopija, najnovija %2")
+                        .arg(copies.size())
+                        .arg(copies.first());
+            } catch (const EngineError &) {
+            }
+        }
         return QStringLiteral("Kopija van lokacije jos nije snimljena");
+    }
     const QDateTime at = QDateTime::fromString(lines.at(1), Qt::ISODate);
     const QString when = at.toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
     if (lines.first() == QLatin1String("OK"))

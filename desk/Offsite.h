@@ -17,6 +17,13 @@
 // (a disk that is not mounted) fails the copy rather than filling the mount point's own disk.
 // A copy is named by its backup's moment alone: "YYYY-MM-DD-HH-MM-SS.dvr".
 //
+// A copy carries the whole shop (version 2 of the sealed format): the journal's backup with its
+// cash book, the tables korisnici, aktivnost and grupe, and the files ftpop.txt, rezerva.txt,
+// rezerva-kljuc.txt, potpis-kljuc.pem and potpis-javni.pem, packed one after another
+// (packShop()); what belongs to the computer (baza.txt, local backups, the export) stays out.
+// Its sealed label names the backup's moment, the shop's identity, the journal's head, record
+// count and last document (sealed::Label). OffsiteRestore.h brings a copy back.
+//
 // Failures throw engine::EngineError with a text ready to be shown, except send().
 
 #include <QByteArray>
@@ -24,6 +31,8 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include "SealedBackup.h"
 
 #include <functional>
 #include <memory>
@@ -99,10 +108,24 @@ struct Copy
 QList<Copy> list(const QString &dir, const Settings &settings);
 
 // Fetches the copy `name` from the first target of `settings` that has it, checks and decrypts
-// it with `key` into podaci/`localName`. Refused (nothing written) when no target has it, or it
-// is not a whole copy of that key.
-void fetch(const QString &dir, const Settings &settings, const QString &name,
-           const QByteArray &key, const QString &localName);
+// it with `key` into podaci/`localName`, and returns its label. Refused (nothing written) when
+// no target has it, or it is not a whole copy of that key.
+sealed::Label fetch(const QString &dir, const Settings &settings, const QString &name,
+                    const QByteArray &key, const QString &localName);
+
+// The files of a copy of the whole shop, in the order they are packed: the journal's backup
+// goes as "promet.db".
+const QStringList &shopFiles();
+// Packs the files `files` (name in the copy, path) into `packPath`: the magic "DVRSKUP\n", then
+// per file its name's length (2 bytes, big-endian), the name, its size (8 bytes, big-endian)
+// and its bytes.
+void packShop(const QList<std::pair<QString, QString>> &files, const QString &packPath);
+// Unpacks `packPath` into the folder `folder`; returns the names unpacked. A name that is not
+// one of shopFiles(), given twice, or a pack cut short is refused.
+QStringList unpackShop(const QString &packPath, const QString &folder);
+// The label of a backup of `dir` made at `moment`: the shop's identity, the backup's journal's
+// head, record count and last document.
+sealed::Label labelOf(const QString &dir, const QString &backupPath, const QDateTime &moment);
 
 // The last copy's outcome, for the backup page: "Poslednja kopija van lokacije: <name>, <time>"
 // or "Poslednja kopija van lokacije NIJE snimljena (<time>): <reason>"; empty when no target is

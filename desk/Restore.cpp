@@ -10,6 +10,7 @@
 #include "engine/Table.h"
 #include "engine/TableSchema.h"
 #include "engine/TableStores.h"
+#include "engine/Transaction.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -78,6 +79,63 @@ QList<DayClose> closesOf(engine::Table &table)
     } catch (const EngineError &) {
         return {};
     }
+}
+
+const char LogColumns[] = "RB, VREME, KORISNIK, RADNJA, OPIS, ZAPISA, GLAVA, POCETAK, HES";
+
+QList<QVariantList> logOf(engine::Table &table)
+{
+    try {
+        return table.runBeside(QStringLiteral("SELECT %1 FROM dorvanta_dnevnik ORDER BY RB")
+                                   .arg(QLatin1String(LogColumns)));
+    } catch (const EngineError &) {
+        return {}; // a backup of a journal without its log
+    }
+}
+
+// Whether the log `kept` continues `copy`: every entry of the copy is there, link for link (a
+// backup of this journal: its log is the journal's past).
+bool continues(const QList<QVariantList> &kept, const QList<QVariantList> &copy)
+{
+    if (copy.size() > kept.size())
+        return false;
+    for (qsizetype i = 0; i < copy.size(); ++i)
+        if (copy.at(i).value(8).toString() != kept.at(i).value(8).toString())
+            return false;
+    return true;
+}
+
+// The log after a restore of a copy whose past the journal replaced does not hold (a copy of
+// the shop restored on a new computer): every entry of the copy as it stands, then the acts of
+// the journal replaced, logged again in order (the empty journal they saw is gone, so they
+// name no head), then the restore, whose chaining continues the copy's own segment so that
+// every head the copy printed stays the journal's.
+void mergeLog(engine::Table &journal, const QList<QVariantList> &copy, const chain::KeptLog &kept,
+              const QString &who, const QString &details)
+{
+    engine::Transaction transaction(journal);
+    chain::createTables(journal);
+    journal.runBeside(QStringLiteral("DELETE FROM dorvanta_dnevnik"));
+    journal.runBeside(QStringLiteral("DELETE FROM dorvanta_lanac"));
+    for (const QVariantList &entry : copy)
+        journal.runBeside(QStringLiteral("INSERT INTO dorvanta_dnevnik (%1) VALUES (?1, ?2, ?3, "
+                                         "?4, ?5, ?6, ?7, ?8, ?9)")
+                              .arg(QLatin1String(LogColumns)),
+                          entry);
+    for (const QVariantList &entry : kept.entries)
+        chain::log(journal, entry.value(2).toString(), entry.value(3).toString(),
+                   entry.value(4).toString(),
+                   QDateTime::fromString(entry.value(1).toString(), QStringLiteral("yyyy-MM-ddTHH:mm:ss")));
+    const QString restored =
+        details + QStringLiteral("; ucitano %1 zapisa (lanac kopije); pre toga ") +
+        QStringLiteral("%1 zapisa, glava %2")
+            .arg(kept.head.records)
+            .arg(kept.head.head.isEmpty() ? QStringLiteral("bez lanca")
+                                          : QString::fromLatin1(kept.head.head));
+    if (chain::chainUnlinked(journal, who, QStringLiteral("POVRACAJ"), restored, false) == 0)
+        chain::log(journal, who, QStringLiteral("POVRACAJ"),
+                   QString(restored).replace(QLatin1String("%1"), QStringLiteral("0")));
+    transaction.commit();
 }
 
 } // namespace
@@ -211,7 +269,11 @@ Outcome run(const QString &dir, const QString &name, const QString &who, const Q
         journal.open();
         backup.open();
         cashbook::copyBook(backup, journal, kept);
-        chain::carryOverLog(journal, keptLog, who, details);
+        const QList<QVariantList> copyLog = logOf(backup);
+        if (continues(keptLog.entries, copyLog))
+            chain::carryOverLog(journal, keptLog, who, details);
+        else
+            mergeLog(journal, copyLog, keptLog, who, details);
     } catch (const EngineError &e) {
         out.bookError = e.message();
     }

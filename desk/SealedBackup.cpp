@@ -20,7 +20,10 @@ using engine::EngineError;
 
 constexpr char Magic[] = "DVRREZ\r\n";
 constexpr int MagicSize = 8;
-constexpr char Version = 1;
+constexpr char PlainVersion = 1;
+constexpr char LabelledVersion = 2;
+constexpr int LabelLengthSize = 4;
+constexpr quint32 MaxLabel = 65536;
 constexpr int KeyIdSize = 8;
 constexpr int NonceSize = 12;
 constexpr qint64 Chunk = 4 << 20;
@@ -138,7 +141,52 @@ QByteArray keyFromRecoveryText(const QString &text)
     return key;
 }
 
-void seal(const QString &plainPath, const QString &sealedPath, const QByteArray &key)
+QByteArray Label::encode() const
+{
+    QByteArray text;
+    text += "VREME " + sealedAt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")).toLatin1() + '\n';
+    text += "IDENTITET " + identity.toUtf8() + '\n';
+    text += "GLAVA " + chainHead + '\n';
+    text += "ZAPISA " + QByteArray::number(records) + '\n';
+    text += "DOKUMENT " + lastDocument.toUtf8() + '\n';
+    return text;
+}
+
+Label Label::decode(const QByteArray &text)
+{
+    Label label;
+    bool sawTime = false;
+    for (const QByteArray &line : text.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const qsizetype space = line.indexOf(' ');
+        const QByteArray name = space < 0 ? line : line.left(space);
+        const QByteArray value = space < 0 ? QByteArray() : line.mid(space + 1);
+        bool ok = true;
+        if (name == "VREME") {
+            label.sealedAt = QDateTime::fromString(QString::fromLatin1(value),
+                                                   QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+            ok = sawTime = label.sealedAt.isValid();
+        } else if (name == "IDENTITET") {
+            label.identity = QString::fromUtf8(value);
+        } else if (name == "GLAVA") {
+            label.chainHead = value;
+        } else if (name == "ZAPISA") {
+            label.records = value.toLongLong(&ok);
+        } else if (name == "DOKUMENT") {
+            label.lastDocument = QString::fromUtf8(value);
+        } // a line of a later version is passed over
+        if (!ok)
+            throw EngineError(QStringLiteral("Zaglavlje kopije nije ispravno: %1")
+                                  .arg(QString::fromUtf8(line.left(80))));
+    }
+    if (!sawTime)
+        throw EngineError(QStringLiteral("Zaglavlje kopije nema vreme"));
+    return label;
+}
+
+void seal(const QString &plainPath, const QString &sealedPath, const QByteArray &key,
+          const std::optional<Label> &label)
 {
     requireKey(key);
     QFile in(plainPath);
@@ -147,7 +195,19 @@ void seal(const QString &plainPath, const QString &sealedPath, const QByteArray 
     QByteArray nonce(NonceSize, '\0');
     if (RAND_bytes(reinterpret_cast<unsigned char *>(nonce.data()), NonceSize) != 1)
         throw EngineError(QStringLiteral("Slucajni broj nije napravljen (OpenSSL RAND_bytes)"));
-    const QByteArray header = QByteArray(Magic, MagicSize) + Version + keyId(key) + nonce;
+    QByteArray header = QByteArray(Magic, MagicSize) + (label ? LabelledVersion : PlainVersion) +
+                        keyId(key) + nonce;
+    if (label) {
+        const QByteArray text = label->encode();
+        if (quint32(text.size()) > MaxLabel)
+            throw EngineError(QStringLiteral("Zaglavlje kopije je preveliko"));
+        const quint32 n = quint32(text.size());
+        header += char(n >> 24);
+        header += char(n >> 16);
+        header += char(n >> 8);
+        header += char(n);
+        header += text;
+    }
     const Cipher c = cipher(key, nonce, true);
     int n = 0;
     if (EVP_EncryptUpdate(c.get(), nullptr, &n, reinterpret_cast<const unsigned char *>(header.constData()),
@@ -178,33 +238,54 @@ void seal(const QString &plainPath, const QString &sealedPath, const QByteArray 
         throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, out.errorString()));
 }
 
-void unseal(const QString &sealedPath, const QString &plainPath, const QByteArray &key)
+namespace {
+
+// Checks the copy `sealedPath` whole and decrypts it into `plainPath` (nowhere when empty).
+Label openCopy(const QString &sealedPath, const QString &plainPath, const QByteArray &key)
 {
     requireKey(key);
     QFile in(sealedPath);
     if (!in.open(QIODevice::ReadOnly))
         throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, in.errorString()));
     const qint64 size = in.size();
-    const QByteArray header = in.read(HeaderSize);
+    QByteArray header = in.read(HeaderSize);
     if (header.size() < MagicSize || !header.startsWith(QByteArray(Magic, MagicSize)))
         throw EngineError(QStringLiteral("%1 nije kopija rezerve").arg(sealedPath));
-    if (header.size() < MagicSize + 1 || header.at(MagicSize) != Version)
+    if (header.size() < MagicSize + 1 ||
+        (header.at(MagicSize) != PlainVersion && header.at(MagicSize) != LabelledVersion))
         throw EngineError(QStringLiteral("%1: nepoznata verzija kopije").arg(sealedPath));
+    const bool labelled = header.at(MagicSize) == LabelledVersion;
     if (size < HeaderSize + TagSize)
         throw EngineError(QStringLiteral("%1 je odsecena (%2 bajtova)").arg(sealedPath).arg(size));
     if (header.mid(MagicSize + 1, KeyIdSize) != keyId(key))
         throw EngineError(
             QStringLiteral("%1 je sifrovana drugim kljucem (pogresan kljuc)").arg(sealedPath));
+    QByteArray labelText;
+    if (labelled) {
+        const QByteArray length = in.read(LabelLengthSize);
+        if (length.size() != LabelLengthSize)
+            throw EngineError(QStringLiteral("%1 je odsecena (%2 bajtova)").arg(sealedPath).arg(size));
+        const quint32 m = quint32(quint8(length[0])) << 24 | quint32(quint8(length[1])) << 16 |
+                          quint32(quint8(length[2])) << 8 | quint32(quint8(length[3]));
+        if (m > MaxLabel || qint64(HeaderSize) + LabelLengthSize + m + TagSize > size)
+            throw EngineError(QStringLiteral("%1 je izmenjena ili odsecena (zaglavlje)").arg(sealedPath));
+        labelText = in.read(m);
+        if (labelText.size() != qsizetype(m))
+            throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, in.errorString()));
+        header += length + labelText;
+    }
     const QByteArray nonce = header.mid(MagicSize + 1 + KeyIdSize, NonceSize);
     const Cipher c = cipher(key, nonce, false);
     int n = 0;
     if (EVP_DecryptUpdate(c.get(), nullptr, &n, reinterpret_cast<const unsigned char *>(header.constData()),
                           int(header.size())) != 1)
         throw EngineError(QStringLiteral("AES-256-GCM nije uspeo"));
-    platform::AtomicWriter out(plainPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    std::optional<platform::AtomicWriter> out;
+    if (!plainPath.isEmpty())
+        out.emplace(plainPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QByteArray buffer(Chunk, '\0');
     QByteArray decrypted(Chunk + 16, '\0');
-    qint64 left = size - HeaderSize - TagSize;
+    qint64 left = size - header.size() - TagSize;
     while (left > 0) {
         const qint64 got = in.read(buffer.data(), std::min(left, Chunk));
         if (got <= 0)
@@ -213,8 +294,8 @@ void unseal(const QString &sealedPath, const QString &plainPath, const QByteArra
         if (EVP_DecryptUpdate(c.get(), reinterpret_cast<unsigned char *>(decrypted.data()), &n,
                               reinterpret_cast<const unsigned char *>(buffer.constData()), int(got)) != 1)
             throw EngineError(QStringLiteral("AES-256-GCM nije uspeo"));
-        if (!out.write(decrypted.constData(), n))
-            throw EngineError(QStringLiteral("%1: %2").arg(plainPath, out.errorString()));
+        if (out && !out->write(decrypted.constData(), n))
+            throw EngineError(QStringLiteral("%1: %2").arg(plainPath, out->errorString()));
     }
     QByteArray tag = in.read(TagSize);
     if (tag.size() != TagSize ||
@@ -223,8 +304,27 @@ void unseal(const QString &sealedPath, const QString &plainPath, const QByteArra
         throw EngineError(QStringLiteral("%1 je izmenjena ili odsecena: provera kopije (GCM) nije "
                                          "prosla, nista nije promenjeno")
                               .arg(sealedPath));
-    if (!out.write(decrypted.constData(), n) || !out.commit())
-        throw EngineError(QStringLiteral("%1: %2").arg(plainPath, out.errorString()));
+    // Only now, the whole file checked, is the label believed.
+    Label label;
+    if (labelled)
+        label = Label::decode(labelText);
+    else
+        label.version = 1;
+    if (out && (!out->write(decrypted.constData(), n) || !out->commit()))
+        throw EngineError(QStringLiteral("%1: %2").arg(plainPath, out->errorString()));
+    return label;
+}
+
+} // namespace
+
+Label unseal(const QString &sealedPath, const QString &plainPath, const QByteArray &key)
+{
+    return openCopy(sealedPath, plainPath, key);
+}
+
+Label inspect(const QString &sealedPath, const QByteArray &key)
+{
+    return openCopy(sealedPath, QString(), key);
 }
 
 } // namespace desk::sealed

@@ -1,5 +1,8 @@
 #include "SigningKey.h"
 
+#include "DeskTables.h"
+#include "JournalChain.h"
+
 #include "engine/EngineError.h"
 #include "engine/Sha256.h"
 #include "platform/AtomicFile.h"
@@ -95,7 +98,32 @@ bool ensureKey(const QString &dir)
     write(publicPath(dir), bioText(pub.get()),
           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
               QFileDevice::ReadOther);
+    const QString print = fingerprintOf(dir);
+    write(newKeyFile(dir), QDate::currentDate().toString(Qt::ISODate).toLatin1() + '\n',
+          QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // Best effort: a directory whose journal is not made yet has no log to say it in.
+    chain::logDirectory(dir, tablePassword(), QStringLiteral("NOV KLJUC POTPISA"),
+                        QStringLiteral("Napravljen nov kljuc za potpis, otisak %1; izvestaji i "
+                                       "arhive odsada nose ovaj otisak")
+                            .arg(print));
     return true;
+}
+
+QString newKeyFile(const QString &dir)
+{
+    return QDir(dir).filePath(QStringLiteral("podaci/potpis-novi.txt"));
+}
+
+QString reportedFingerprint(const QString &dir, const QDate &day)
+{
+    const QString print = fingerprintOf(dir);
+    QFile f(newKeyFile(dir));
+    if (print.isEmpty() || !f.open(QIODevice::ReadOnly))
+        return print;
+    const QDate made = QDate::fromString(QString::fromLatin1(f.readLine().trimmed()), Qt::ISODate);
+    if (!made.isValid() || day < made)
+        return print;
+    return print + QStringLiteral(" (NOV KLJUC od %1)").arg(made.toString(QStringLiteral("dd/MM/yyyy")));
 }
 
 QByteArray publicKey(const QString &dir)

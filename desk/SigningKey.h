@@ -12,13 +12,22 @@
 // Failures throw engine::EngineError with a text ready to be shown.
 
 #include <QByteArray>
+#include <QDate>
 #include <QString>
 
 namespace desk::signing {
 
 // Makes the key pair of the data directory `dir` when it has none (dorvanta-init, the first
-// start of an older data directory); true when one was made.
+// start of an older data directory); true when one was made. A key made is logged ("NOV KLJUC
+// POTPISA" with its fingerprint) and its day kept in podaci/potpis-novi.txt, so that the daily
+// reports say from when their fingerprint holds; a restore that brings the shop's key back
+// removes that file.
 bool ensureKey(const QString &dir);
+// What a daily report of `day` prints as the key's fingerprint: the fingerprint, and after a key
+// made on or before `day`, " (NOV KLJUC od DD/MM/YYYY)"; empty when there is no key.
+QString reportedFingerprint(const QString &dir, const QDate &day);
+// The file that keeps a new key's day.
+QString newKeyFile(const QString &dir);
 bool hasKey(const QString &dir);
 // The public key's PEM text.
 QByteArray publicKey(const QString &dir);

@@ -3,6 +3,7 @@
 //   0  a backup to seal: sealed with the fixed key it opens to the same bytes; with one byte
 //      of it changed (where and how the input's last bytes say), cut short, or opened with
 //      another key, it is refused and the file it would have been opened into keeps what it had;
+//      sealed with a label made of its first bytes, it opens to the same bytes and label;
 //   1  a file offered as a copy (the seeds are real copies under the fixed key): refused, or
 //      opened into exactly what was sealed (the seeds themselves);
 //   2  a recovery text as the owner types it back: refused, or a 32-byte key whose own
@@ -85,12 +86,32 @@ void roundTrip(const QByteArray &plain)
     QByteArray other = fixedKey();
     other[with % sealed::KeySize] = static_cast<char>(other[with % sealed::KeySize] ^ 0x80);
     fuzz::check(!opened(copy, other), "a copy opened with another key");
+
+    sealed::Label label;
+    label.sealedAt = QDateTime(QDate(2026, 12, 31), QTime(16, 1, 33));
+    label.identity = QString::fromLatin1(plain.left(16).toHex());
+    label.chainHead = plain.left(32).toHex();
+    label.records = plain.size();
+    label.lastDocument = QString::fromLatin1(plain.left(8).toBase64());
+    sealed::seal(dir + QStringLiteral("/backup.db"), dir + QStringLiteral("/sealed.dvr"), fixedKey(), label);
+    const sealed::Label back = sealed::unseal(dir + QStringLiteral("/sealed.dvr"),
+                                              dir + QStringLiteral("/plain.db"), fixedKey());
+    fuzz::check(readFile(dir + QStringLiteral("/plain.db")) == plain, "a labelled copy does not open to its backup");
+    fuzz::check(back.version == 2 && back.sealedAt == label.sealedAt && back.identity == label.identity &&
+                    back.chainHead == label.chainHead && back.records == label.records &&
+                    back.lastDocument == label.lastDocument,
+                "a copy's label does not come back as it was sealed");
 }
 
 void offered(const QByteArray &copy)
 {
+    // A labelled copy's header holds its label too.
+    const qsizetype label = copy.size() > sealed::HeaderSize + 4 && copy.at(8) == 2
+                                ? 4 + (qsizetype(uchar(copy.at(29))) << 24 | qsizetype(uchar(copy.at(30))) << 16 |
+                                       qsizetype(uchar(copy.at(31))) << 8 | uchar(copy.at(32)))
+                                : 0;
     if (const std::optional<QByteArray> plain = opened(copy, fixedKey()))
-        fuzz::check(plain->size() == copy.size() - sealed::HeaderSize - sealed::TagSize,
+        fuzz::check(plain->size() == copy.size() - sealed::HeaderSize - label - sealed::TagSize,
                     "an opened copy of the wrong size");
 }
 

@@ -1,15 +1,20 @@
 // The backup and settings page driven through its real widgets: backup names and the
 // backup list, backup and restore (also the refused and failing ones), both clearings of
-// the journal, the journal's chain and audit log across them, and the FTP option file.
+// the journal, the journal's chain and audit log across them, and the FTP option file. The
+// shop restored from an off-site copy: by a new computer's first start, and by the page.
 #include "WindowTest.h"
 
 #include "BackupFiles.h"
 #include "ChainCheck.h"
+#include "FirstStart.h"
+#include "OffsiteFtp.h"
+#include "testsupport/FtpTestSupport.h"
 
 #include "desk/CashBook.h"
 #include "desk/DeskSettings.h"
 #include "desk/JournalChain.h"
 #include "desk/Offsite.h"
+#include "desk/OffsiteRestore.h"
 #include "desk/SealedBackup.h"
 
 #include <QCheckBox>
@@ -226,6 +231,110 @@ private slots:
         click("BitBtn19");
         QVERIFY(find<QLabel>("LabelOffsite")->text().contains("NIJE snimljena"));
         QVERIFY(!QFileInfo::exists(copies));
+    }
+
+    // The shop's computer is lost. A new one's first start restores the copy from the folder
+    // with the recovery text: the cashier logs in with his code and finds the journal. Back
+    // in the shop, the page lists the copies and restores one; a posting made after it is
+    // gone, and each login says so until the administrator confirms it was entered again.
+    void aCopyRestoresTheShopAtTheFirstStartAndFromThePage()
+    {
+        QTemporaryDir usb, newComputer;
+        enterPage();
+        dialogs.answerText(usb.path());
+        dialogs.answerNo();
+        dialogs.answerText(QString());
+        click("BitBtnOffsite");
+        click("BitBtn20");
+        const QString recovery = QString::fromLatin1(data->readFile("podaci/rezerva-kljuc.txt")).trimmed();
+        const QString copied = QStringLiteral("1  Kopija od 07/12/2026 09:05:33, poslednji dokument U-2026-000001");
+        dialogs.clear();
+
+        dialogs.answerNo();  // not a new database
+        dialogs.answerYes(); // but the copy
+        dialogs.answerText(usb.path());
+        dialogs.answerText(QStringLiteral("pogresan tekst"));
+        dialogs.answerText(recovery.toLower());
+        dialogs.answerText(QStringLiteral("2")); // there is one copy only
+        dialogs.answerText(QStringLiteral("1"));
+        dialogs.answerYes();
+        QCOMPARE(FirstStart::run(newComputer.path(), dialogs), FirstStart::Result::Ready);
+        QCOMPARE(dialogs.questions().value(1), FirstStart::restoreQuestion);
+        QVERIFY2(dialogs.questions().value(2).startsWith(
+            "Kopija od 07/12/2026 09:05:33, poslednji dokument U-2026-000001\n\nPromene posle tog vremena"),
+                 qPrintable(dialogs.questions().join("|")));
+        const QStringList said = dialogs.messages();
+        QCOMPARE(said.size(), 3);
+        QVERIFY(said.at(0).startsWith("Tekst kljuca"));
+        QCOMPARE(said.at(1), QString("Upisite broj od 1 do 1"));
+        QVERIFY(said.at(2).endsWith(FirstStart::restored));
+        QVERIFY(std::any_of(dialogs.shown.cbegin(), dialogs.shown.cend(), [&](const auto &shown) {
+            return shown.kind == Kind::Prompt && shown.text.contains(copied);
+        }));
+        QCOMPARE(desk::checkAdminCode(newComputer.path(), "12345"), QString());
+        QCOMPARE(desk::chain::verifyDirectory(newComputer.path(), DataDir::password()).head, verify().head);
+        dialogs.clear();
+
+        // Back in the shop: a posting after the copy, then the page's restore.
+        form->Glavnimeni1Click();
+        cashierTakesIn("7700.00");
+        dialogs.clear();
+        enterPage();
+        dialogs.answerText(QStringLiteral("12345"));
+        dialogs.answerText(QStringLiteral("1"));
+        dialogs.answerYes();
+        click("BitBtn31");
+        QVERIFY(dialogs.unanswered.isEmpty());
+        QCOMPARE(dialogs.messages().size(), 1);
+        QVERIFY(dialogs.messages().first().startsWith("Vracena kopija 2026-12-07-09-05-33.dvr"));
+        QCOMPARE(verify().records, 1); // the 7700.00 is gone with the restore
+        QVERIFY(verify().ok());
+        const QString notice = desk::offsite::notice(data->path());
+        QVERIFY(notice.startsWith("Vracena je kopija od 07/12/2026 09:05:33"));
+        form->Glavnimeni1Click();
+        dialogs.clear();
+        login("111");
+        QCOMPARE(dialogs.messages(), QStringList{notice});
+        form->Glavnimeni1Click();
+        dialogs.clear();
+        dialogs.answerYes(); // "Uneti su"
+        adminLogin();
+        QVERIFY(desk::offsite::notice(data->path()).isEmpty());
+        QCOMPARE(log().last().value(0), QString("NALOZI UNETI"));
+    }
+
+    // The copies on the shop's FTP server: the first start asks for the server instead of a
+    // folder, reaches it with what was typed and restores the shop, its own FTP option with it.
+    void aCopyOnTheFtpServerRestoresTheShopAtTheFirstStart()
+    {
+        ftptest::PyFtpServer server;
+        if (!server.start())
+            QSKIP(qPrintable(server.problem));
+        QTemporaryDir usb, newComputer;
+        enterPage();
+        const QString recovery = desk::offsite::init(data->path(), {usb.path(), false});
+        click("BitBtn20");
+        const QString copies = desk::offsite::folderOfCopies(usb.path());
+        QVERIFY(QDir(server.home()).mkpath("dorvanta-rezerva"));
+        for (const QString &copy : QDir(copies).entryList(QDir::Files))
+            QVERIFY(QFile::copy(QDir(copies).filePath(copy), QDir(server.home()).filePath("dorvanta-rezerva/" + copy)));
+        dialogs.clear();
+
+        dialogs.answerNo();
+        dialogs.answerYes();
+        for (const QString &typed : {QString(), QString("127.0.0.1"), QString("kasa"), QString("tajna"),
+                                     QString::number(server.port), recovery, QString("1")})
+            dialogs.answerText(typed);
+        dialogs.answerYes();
+        offsite_ftp::registerFtpTarget(); // as the program does at its start
+        const FirstStart::Result result = FirstStart::run(newComputer.path(), dialogs);
+        QVERIFY2(result == FirstStart::Result::Ready, qPrintable(dialogs.messages().join('|')));
+        QVERIFY2(dialogs.messages().value(0).endsWith(FirstStart::restored), qPrintable(dialogs.messages().join('|')));
+        QCOMPARE(desk::checkAdminCode(newComputer.path(), "12345"), QString());
+        QCOMPARE(desk::offsite::settings(newComputer.path()).ftp, true);
+        QFile options(QDir(newComputer.path()).filePath("podaci/ftpop.txt"));
+        QVERIFY(options.open(QIODevice::ReadOnly));
+        QCOMPARE(options.readAll(), data->readFile("podaci/ftpop.txt"));
     }
 
     // A set-up that is cancelled or refused changes nothing: no settings, no key. Once a key
@@ -656,7 +765,7 @@ private slots:
         QStringList acts;
         for (const QStringList &entry : log())
             acts << entry.front();
-        QCOMPARE(acts, (QStringList{"LANAC", "BRISANJE"}));
+        QCOMPARE(acts, (QStringList{"LANAC", "NOV KLJUC POTPISA", "BRISANJE"}));
     }
 
     // A journal changed behind the program's back is reported at the administrator's login,

@@ -74,7 +74,9 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("said");
         QTest::newRow("present") << "podaci" << QStringList() << int(Result::Ready) << "";
-        QTest::newRow("no") << "" << QStringList{"no"} << int(Result::Declined) << "";
+        QTest::newRow("no, no copy") << "" << QStringList{"no", "no"} << int(Result::Declined) << "";
+        QTest::newRow("no, cancel the copy's folder") << "" << QStringList{"no", "yes", "cancel"}
+                                                      << int(Result::Declined) << "";
         QTest::newRow("cancel first code") << "" << QStringList{"yes", "cancel"}
                                            << int(Result::Declined) << "";
         QTest::newRow("cancel repeat") << "" << QStringList{"yes", "123", "cancel"}
@@ -101,8 +103,12 @@ private slots:
                 dialogs.answerText(answer == "cancel" ? std::nullopt : std::optional(answer));
         }
         QCOMPARE(int(FirstStart::run(start, dialogs)), result);
-        QCOMPARE(dialogs.questions(),
-                 answers.isEmpty() ? QStringList() : QStringList{FirstStart::question(start)});
+        QStringList asked;
+        if (!answers.isEmpty())
+            asked << FirstStart::question(start);
+        if (answers.value(0) == "no")
+            asked << FirstStart::restoreQuestion;
+        QCOMPARE(dialogs.questions(), asked);
         QCOMPARE(dialogs.messages().size(), said.isEmpty() ? 0 : 1);
         if (!said.isEmpty())
             QVERIFY(dialogs.messages().first().startsWith(said));

@@ -1,9 +1,21 @@
 // The off-site copy's file: what comes back from a copy is the backup byte for byte, and a copy
 // read with another key, changed anywhere or cut anywhere is refused without writing anything.
-// The targets: what they keep over the years, and a target with nothing on it.
+// The targets: what they keep over the years, and a target with nothing on it. The whole shop
+// through a copy and back into a new computer's data directory, over both stores, and the
+// copies a restore refuses.
 
+#include "testsupport/EngineFixture.h"
+
+#include "desk/CashBook.h"
+#include "desk/CashCount.h"
+#include "desk/DataDirectory.h"
+#include "desk/DeskSettings.h"
+#include "desk/JournalChain.h"
 #include "desk/Offsite.h"
+#include "desk/OffsiteRestore.h"
+#include "desk/Posting.h"
 #include "desk/SealedBackup.h"
+#include "desk/SigningKey.h"
 #include "engine/EngineError.h"
 
 #include <QDir>
@@ -11,6 +23,7 @@
 #include <QRandomGenerator>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QMap>
 #include <QSet>
 #include <QTemporaryDir>
 
@@ -55,7 +68,8 @@ TEST(SealedBackupTest, ReadsBackOnlyTheCopyItWrote)
         {"flipped byte in the first chunk", big, [](QByteArray &b) { b[40] ^= 0x80; }, false, "izmenjena"},
         {"flipped byte in the nonce", 1000, [](QByteArray &b) { b[20] ^= 1; }, false, "izmenjena"},
         {"flipped byte in the tag", 1000, [](QByteArray &b) { b[b.size() - 1] ^= 1; }, false, "izmenjena"},
-        {"changed version", 1000, [](QByteArray &b) { b[8] = 2; }, false, "verzija"},
+        {"unknown version", 1000, [](QByteArray &b) { b[8] = 3; }, false, "verzija"},
+        {"older copy read as a labelled one", 1000, [](QByteArray &b) { b[8] = 2; }, false, "izmenjena"},
         {"changed magic", 1000, [](QByteArray &b) { b[0] = 'X'; }, false, "nije kopija"},
         {"cut by one byte", big, [](QByteArray &b) { b.chop(1); }, false, "izmenjena"},
         {"cut at a chunk's end", big, [](QByteArray &b) { b.truncate(desk::sealed::HeaderSize + (4 << 20)); }, false, "izmenjena"},
@@ -168,8 +182,8 @@ TEST(OffsiteTest, KeepsTheNewestThirtyAndTheLastOfEachMonthForTenYears)
 TEST(OffsiteTest, AnEmptyOrMissingTargetIsSaidSoAndTheBackupStands)
 {
     QTemporaryDir shop, usb;
-    ASSERT_TRUE(QDir(shop.path()).mkpath(QStringLiteral("podaci")));
-    writeAll(shop.filePath("podaci/bck-10-12-26-06-20-00.db"), "SQLite forma");
+    ASSERT_EQ(desk::DataDirectory::createTables(shop.path()), QString());
+    ASSERT_TRUE(QFile::copy(shop.filePath("podaci/promet.db"), shop.filePath("podaci/bck-10-12-26-06-20-00.db")));
     const QString text = desk::offsite::init(shop.path(), {usb.path(), false});
     EXPECT_EQ(desk::sealed::keyFromRecoveryText(text), desk::offsite::key(shop.path()));
     EXPECT_TRUE(desk::offsite::list(shop.path(), desk::offsite::settings(shop.path())).isEmpty());
@@ -184,6 +198,13 @@ TEST(OffsiteTest, AnEmptyOrMissingTargetIsSaidSoAndTheBackupStands)
                   .arg(desk::offsite::folderOfCopies(usb.path())));
     EXPECT_TRUE(desk::offsite::statusLine(shop.path()).startsWith(
         QStringLiteral("Poslednja kopija van lokacije: 2026-12-10-06-20-00.dvr, 10/12/2026 06:20")));
+    // A computer that has sent nothing yet still names the copies the folder holds.
+    const QByteArray state = readAll(shop.filePath("podaci/rezerva-stanje.txt"));
+    ASSERT_TRUE(QFile::remove(shop.filePath("podaci/rezerva-stanje.txt")));
+    EXPECT_EQ(desk::offsite::statusLine(shop.path()),
+              QStringLiteral("Ovaj racunar jos nije snimio kopiju van lokacije; na cilju je 1 kopija, "
+                             "najnovija 2026-12-10-06-20-00.dvr"));
+    writeAll(shop.filePath("podaci/rezerva-stanje.txt"), state);
     // The disk taken away: the copy fails, says why, and the page shows it.
     ASSERT_TRUE(QDir(desk::offsite::folderOfCopies(usb.path())).removeRecursively());
     const QString failed = desk::offsite::send(shop.path(), QStringLiteral("bck-10-12-26-06-20-00.db"), now);
@@ -202,3 +223,300 @@ TEST(OffsiteTest, AnEmptyOrMissingTargetIsSaidSoAndTheBackupStands)
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------
+// The whole shop through a copy
+
+namespace {
+
+namespace offsite = desk::offsite;
+using engine::Money;
+
+const QString BackupName = QStringLiteral("bck-31-12-26-16-01-33.db");
+const QString CopyName = QStringLiteral("2026-12-31-16-01-33.dvr");
+const QDateTime CopyMoment(QDate(2026, 12, 31), QTime(16, 1, 33));
+
+// What a shop is made of, read through a session of its own.
+struct Shop
+{
+    QMap<QString, QList<QStringList>> tables; // every record of the four, as text
+    QList<QVariantList> closes;
+    QList<QVariantList> log;
+    QList<QVariantList> counts;
+    QList<QVariantList> settings;
+    QByteArray ftpOptions;
+    QString fingerprint;
+    QString identity;
+    desk::chain::Verdict verdict;
+};
+
+Shop readShop(const QString &dir)
+{
+    Shop shop;
+    engine::Session own;
+    own.setBaseDir(dir);
+    own.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+    own.setPassword(desk::tablePassword());
+    for (const QString name : {"korisnici", "aktivnost", "grupe", "promet"}) {
+        engine::Table t(own, QStringLiteral("podaci/%1.db").arg(name));
+        t.open();
+        for (t.first(); !t.eof(); t.next()) {
+            QStringList row;
+            for (const QString &field : t.fieldNames())
+                row << t.fieldText(field);
+            shop.tables[name] << row;
+        }
+        if (name == QLatin1String("promet")) {
+            shop.closes = t.runBeside(QStringLiteral("SELECT * FROM dorvanta_zakljucak ORDER BY DATUM"));
+            shop.log = t.runBeside(QStringLiteral(
+                "SELECT RB, VREME, KORISNIK, RADNJA, OPIS, HES FROM dorvanta_dnevnik ORDER BY RB"));
+            shop.settings = t.runBeside(QStringLiteral(
+                "SELECT KLJUC, VREDNOST FROM dorvanta_postavke ORDER BY KLJUC"));
+            for (const desk::cashcount::Count &c : desk::cashcount::ofDay(t, QDate(2026, 12, 31)))
+                shop.counts << QVariantList{c.number, c.countedBy, c.counted.toText(), c.book.toText(), c.document};
+        }
+        t.close();
+    }
+    own.close();
+    QFile options(QDir(dir).filePath(QStringLiteral("podaci/ftpop.txt")));
+    if (options.open(QIODevice::ReadOnly))
+        shop.ftpOptions = options.readAll();
+    shop.fingerprint = desk::signing::fingerprintOf(dir);
+    shop.identity = desk::DataDirectory::identity(dir);
+    shop.verdict = desk::chain::verifyDirectory(dir, desk::tablePassword());
+    return shop;
+}
+
+desk::Posting posting(const char *cashier, const QDate &day, const char *time, desk::Direction direction,
+                      qint64 dinars, const char *reason)
+{
+    desk::Posting p;
+    p.cashier = QString::fromLatin1(cashier);
+    p.day = day;
+    p.time = QString::fromLatin1(time);
+    p.direction = direction;
+    p.amount = Money::fromUnits(dinars);
+    p.reason = p.group = QString::fromLatin1(reason);
+    return p;
+}
+
+class OffsiteCopyTest : public StoreFixture
+{
+protected:
+    // A week of the shop in brief: users, lists, the FTP option, postings, a limit, a count, a
+    // close and their log entries; its off-site folder set up and the copy of 31/12/2026 sent.
+    void makeShop()
+    {
+        {
+            OpenTable users(session, QStringLiteral("podaci/korisnici.db"));
+            for (const auto &[code, name] : {std::pair{"12345", "Admin"}, {"222", "Marko Markovic"}}) {
+                users.insert();
+                users.setFieldText(QStringLiteral("SIFRA"), QString::fromLatin1(code));
+                users.setFieldText(QStringLiteral("IMEIPREZIME"), QString::fromLatin1(name));
+                users.post();
+            }
+            users.close();
+        }
+        desk::DataDirectory::addRecords(session, QStringLiteral("aktivnost.db"), QStringLiteral("AKTIVNOST"),
+                                        {QStringLiteral("Uplata pazara"), QStringLiteral("Gorivo")});
+        desk::DataDirectory::addRecords(session, QStringLiteral("grupe.db"), QStringLiteral("GRUPA"),
+                                        {QStringLiteral("Pazar"), QStringLiteral("Troskovi")});
+        writeAll(dataFile(QStringLiteral("ftpop.txt")), "1\r\n127.0.0.1\r\nkasa\r\n");
+        ASSERT_TRUE(desk::signing::ensureKey(dir.path()));
+        offsite::init(dir.path(), {usb.path(), false});
+        key = offsite::key(dir.path());
+        {
+            OpenTable journal(session, QStringLiteral("podaci/promet.db"));
+            desk::cashbook::prepare(journal);
+            const QDate day(2026, 12, 31);
+            desk::post(journal, posting("Marko Markovic", day, "09:00:00", desk::Direction::In, 7700, "Pazar"),
+                       session.dateFormat());
+            desk::post(journal, posting("Marko Markovic", day, "10:00:00", desk::Direction::Out, 1200, "Gorivo"),
+                       session.dateFormat());
+            desk::settings::Shared shared;
+            shared.limitDinars = Money::fromUnits(50000);
+            shared.blindCount = true;
+            desk::settings::write(journal, shared, QStringLiteral("Admin"));
+            desk::cashcount::record(journal, day, desk::Currency::Dinars,
+                                    desk::cashcount::parse(QStringLiteral("5000x1,1000x1,500x1"),
+                                                           desk::Currency::Dinars),
+                                    QStringLiteral("Admin"), QDateTime(day, QTime(15, 0)),
+                                    session.dateFormat());
+            desk::cashbook::closeDay(journal, day, QStringLiteral("Admin"), QDateTime(day, QTime(16, 0)));
+            journal.close();
+        }
+        desk::cashbook::backupJournal(session, BackupName);
+        ASSERT_EQ(offsite::send(dir.path(), BackupName, CopyMoment),
+                  QStringLiteral("Kopija van lokacije: fascikla %1/%2")
+                      .arg(offsite::folderOfCopies(usb.path()), CopyName));
+    }
+
+    // A new computer's data directory, on the same kind of store, with its own administrator,
+    // its own new signing key and the copies' folder set up with the recovery text.
+    void makeNewComputer()
+    {
+        if (onServer()) {
+            ASSERT_EQ(PgCluster::shared().reset(), QString()); // the old shop's server is gone too
+        }
+        desk::InitOptions options;
+        options.directory = fresh.path();
+        options.adminCode = QStringLiteral("999");
+        options.server = onServer() ? PgCluster::shared().uri() : QString();
+        ASSERT_EQ(desk::DataDirectory::create(options), QString());
+        ASSERT_EQ(desk::cashbook::prepareDirectory(fresh.path(), desk::tablePassword()), QString());
+        ASSERT_TRUE(desk::signing::ensureKey(fresh.path()));
+        offsite::init(fresh.path(), {usb.path(), false}, key);
+    }
+
+    QTemporaryDir usb;
+    QTemporaryDir fresh;
+    QByteArray key;
+};
+
+INSTANTIATE_STORES(OffsiteCopyTest);
+
+} // namespace
+
+// The shop's computer is lost: a new one restores the copy from the folder with the recovery
+// text and has the whole shop back, its log and its signing key included, and its chain ends
+// at the head the copy's reports printed.
+TEST_P(OffsiteCopyTest, ACopyBringsTheWholeShopBackIntoAFreshDirectory)
+{
+    makeShop();
+    const Shop before = readShop(dir.path());
+    ASSERT_TRUE(before.verdict.ok()) << before.verdict.text().toStdString();
+    ASSERT_EQ(before.counts.size(), 1);
+    makeNewComputer();
+    const QString newKey = desk::signing::fingerprintOf(fresh.path());
+    ASSERT_NE(newKey, before.fingerprint);
+
+    // What the copy vouches for, read without restoring anything.
+    const QList<offsite::CopyLabel> anchors = offsite::labels(fresh.path());
+    ASSERT_EQ(anchors.size(), 1);
+    EXPECT_EQ(anchors.front().error, QString());
+    EXPECT_EQ(anchors.front().label.sealedAt, CopyMoment);
+    EXPECT_EQ(anchors.front().label.identity, before.identity);
+
+    offsite::OffsiteRestore restoring(fresh.path(), offsite::settings(fresh.path()), CopyName, key);
+    EXPECT_EQ(restoring.question(),
+              QStringLiteral("Kopija od 31/12/2026 16:01:33, poslednji dokument I-2026-000001"));
+    EXPECT_EQ(restoring.label().chainHead, before.verdict.head);
+    EXPECT_EQ(restoring.label().records, 2);
+    EXPECT_TRUE(restoring.adoptsIdentity());
+    const QString said = restoring.run(QStringLiteral("Admin"), CopyMoment.addDays(3));
+    EXPECT_TRUE(said.contains(QStringLiteral("Kljuc potpisa vracen iz kopije: otisak %1 (umesto %2)")
+                                  .arg(before.fingerprint, newKey)))
+        << said.toStdString();
+
+    const Shop after = readShop(fresh.path());
+    for (const QString table : {"korisnici", "aktivnost", "grupe", "promet"})
+        EXPECT_EQ(after.tables.value(table), before.tables.value(table)) << table.toStdString();
+    EXPECT_EQ(after.closes, before.closes);
+    EXPECT_EQ(after.counts, before.counts);
+    EXPECT_EQ(after.settings, before.settings); // the limits, the blind count, the identity
+    EXPECT_EQ(after.ftpOptions, before.ftpOptions);
+    EXPECT_EQ(after.fingerprint, before.fingerprint);
+    EXPECT_EQ(after.identity, before.identity);
+    EXPECT_FALSE(QFile::exists(desk::signing::newKeyFile(fresh.path())));
+    // Every entry of the copy, as it was; then the new computer's own acts and the restore.
+    QStringList allActs;
+    for (const QVariantList &e : after.log)
+        allActs << e.value(3).toString() + u':' + e.value(4).toString();
+    ASSERT_GT(after.log.size(), before.log.size() + 1) << allActs.join(u'\n').toStdString();
+    EXPECT_EQ(after.log.mid(0, before.log.size()), before.log);
+    QStringList acts;
+    for (const QVariantList &e : after.log.mid(before.log.size()))
+        acts << e.value(3).toString();
+    EXPECT_TRUE(acts.contains(QStringLiteral("NOV KLJUC POTPISA"))) << acts.join(u',').toStdString();
+    EXPECT_EQ(acts.mid(acts.size() - 2), (QStringList{"POVRACAJ", "POVRACAJ KOPIJE"}));
+    EXPECT_TRUE(after.verdict.ok()) << after.verdict.text().toStdString();
+    EXPECT_EQ(after.verdict.head, before.verdict.head);
+    EXPECT_EQ(desk::checkAdminCode(fresh.path(), QStringLiteral("12345")), QString());
+    EXPECT_NE(desk::checkAdminCode(fresh.path(), QStringLiteral("999")), QString());
+    EXPECT_EQ(offsite::notice(fresh.path()),
+              QStringLiteral("Vracena je kopija od 31/12/2026 16:01:33: promene posle tog vremena "
+                             "unesite ponovo iz naloga."));
+}
+
+// The copies a restore refuses, each before anything of the shop is changed: a copy renamed to
+// pass as a newer one, a copy of another shop into a shop that has its own records, and a write
+// that fails halfway (everything replaced until then is put back).
+TEST_P(OffsiteCopyTest, ARenamedForeignOrHalfWrittenRestoreChangesNothing)
+{
+    makeShop();
+    const QString folder = offsite::folderOfCopies(usb.path());
+    makeNewComputer();
+    const auto refusal = [&](const QString &into, const QString &name) {
+        try {
+            offsite::OffsiteRestore r(into, offsite::settings(into), name, key);
+            r.run(QStringLiteral("Admin"), CopyMoment.addDays(1));
+        } catch (const engine::EngineError &e) {
+            return e.message();
+        }
+        return QString();
+    };
+    const Shop untouched = readShop(fresh.path());
+
+    ASSERT_TRUE(QFile::copy(QDir(folder).filePath(CopyName), QDir(folder).filePath("2027-01-02-08-00-00.dvr")));
+    EXPECT_TRUE(refusal(fresh.path(), QStringLiteral("2027-01-02-08-00-00.dvr"))
+                    .contains(QStringLiteral("preimenovana kopija")));
+
+    // A failing write: the signing key's place is taken by a folder, so the last file cannot
+    // be written after the tables were replaced.
+    QFile::remove(QDir(fresh.path()).filePath("podaci/potpis-kljuc.pem"));
+    ASSERT_TRUE(QDir(fresh.path()).mkpath(QStringLiteral("podaci/potpis-kljuc.pem/x")));
+    EXPECT_TRUE(refusal(fresh.path(), CopyName).contains(QStringLiteral("NIJE vracena")));
+    const Shop afterFailure = readShop(fresh.path());
+    EXPECT_EQ(afterFailure.tables, untouched.tables);
+    EXPECT_EQ(afterFailure.identity, untouched.identity);
+    EXPECT_EQ(afterFailure.ftpOptions, untouched.ftpOptions);
+
+    // A shop with records of its own does not take another shop's copy.
+    QDir(fresh.path()).rmpath(QStringLiteral("podaci/potpis-kljuc.pem/x"));
+    {
+        engine::Session own;
+        own.setBaseDir(fresh.path());
+        own.setShortDateFormat(QStringLiteral("dd/MM/yyyy"));
+        OpenTable journal(own, QStringLiteral("podaci/promet.db"));
+        desk::post(journal, posting("Admin", QDate(2027, 1, 3), "08:00:00", desk::Direction::In, 10, "x"),
+                   own.dateFormat());
+        journal.close();
+        own.close();
+    }
+    EXPECT_TRUE(refusal(fresh.path(), CopyName).contains(QStringLiteral("iz drugih podataka")));
+    EXPECT_EQ(readShop(fresh.path()).tables.value("korisnici"), untouched.tables.value("korisnici"));
+}
+
+// A number the paper vouchers show as used after the copy is never given: the next posting
+// goes on after it, a number given already is refused, and the act is logged.
+TEST_P(OffsiteCopyTest, ASkippedNumberIsNeverGiven)
+{
+    makeShop();
+    EXPECT_EQ(offsite::skipNumber(dir.path(), QStringLiteral("U-2027-000001"), QStringLiteral("Admin")),
+              QStringLiteral("Broj U-2027-000001 je oznacen kao izdat"));
+    const struct
+    {
+        const char *number;
+        const char *refusal;
+    } refused[] = {{"U-2027-000001", "vec izdat"}, {"U-2026-000001", "vec izdat"},
+                   {"X-2027-000001", "nije broj"}, {"U-2027-000000", "nije broj"}};
+    for (const auto &r : refused) {
+        SCOPED_TRACE(r.number);
+        try {
+            offsite::skipNumber(dir.path(), QString::fromLatin1(r.number), QStringLiteral("Admin"));
+            ADD_FAILURE() << "not refused";
+        } catch (const engine::EngineError &e) {
+            EXPECT_TRUE(e.message().contains(QLatin1String(r.refusal))) << e.message().toStdString();
+        }
+    }
+    OpenTable journal(session, QStringLiteral("podaci/promet.db"));
+    const desk::Posted posted = desk::post(
+        journal, posting("Marko Markovic", QDate(2027, 1, 2), "08:00:00", desk::Direction::In, 100, "Pazar"),
+        session.dateFormat());
+    EXPECT_EQ(posted.number, QStringLiteral("U-2027-000002"));
+    const QList<QVariantList> logged = journal.runBeside(
+        QStringLiteral("SELECT OPIS FROM dorvanta_dnevnik WHERE RADNJA = 'PRESKOCEN BROJ'"));
+    ASSERT_EQ(logged.size(), 1);
+    EXPECT_EQ(logged.front().value(0).toString(), QStringLiteral("Broj U-2027-000001 je oznacen kao izdat"));
+    journal.close();
+}

@@ -1,10 +1,12 @@
 // The shop's signing key: made once and kept (a second start never replaces it, or every
 // printed fingerprint would stop matching), private to its owner, and a signature holds only
-// for the data and the key it was made with.
+// for the data and the key it was made with. A new key is named on the daily reports from its
+// day on.
 
 #include "desk/SigningKey.h"
 #include "engine/EngineError.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -24,6 +26,16 @@ TEST(SigningKeyTest, IsMadeOnceAndSignsOnlyWhatItSigned)
     EXPECT_EQ(fingerprint.size(), 64);
     EXPECT_FALSE(desk::signing::ensureKey(shop.path()));
     EXPECT_EQ(desk::signing::fingerprintOf(shop.path()), fingerprint);
+    QFile made(desk::signing::newKeyFile(shop.path()));
+    ASSERT_TRUE(made.open(QIODevice::ReadOnly));
+    const QDate day = QDate::fromString(QString::fromLatin1(made.readAll().trimmed()), Qt::ISODate);
+    ASSERT_TRUE(day.isValid());
+    const QString notice = QStringLiteral(" (NOV KLJUC od %1)").arg(day.toString(QStringLiteral("dd/MM/yyyy")));
+    for (const auto &[reported, says] : {std::pair{day.addDays(-1), QString()}, {day, notice}, {day.addDays(30), notice}})
+        EXPECT_EQ(desk::signing::reportedFingerprint(shop.path(), reported), fingerprint + says);
+    made.close();
+    ASSERT_TRUE(made.remove()); // the shop's own key brought back by a restore
+    EXPECT_EQ(desk::signing::reportedFingerprint(shop.path(), day), fingerprint);
     EXPECT_EQ(QFile(shop.filePath(QStringLiteral("podaci/potpis-kljuc.pem"))).permissions() &
                   (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup |
                    QFileDevice::WriteOther),

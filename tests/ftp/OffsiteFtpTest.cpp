@@ -6,6 +6,7 @@
 
 #include "FtpSettings.h"
 #include "OffsiteFtp.h"
+#include "desk/DataDirectory.h"
 #include "desk/Offsite.h"
 #include "desk/SealedBackup.h"
 #include "engine/EngineError.h"
@@ -14,6 +15,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -106,6 +108,7 @@ TEST_P(OffsiteFtp, MakesListsPutsGetsRemovesAndTrimsCopiesOnTheServer)
     FTPTEST_START_OR_SKIP(server);
     QTemporaryDir data;
     const QString dir = data.path();
+    ASSERT_EQ(desk::DataDirectory::createTables(dir), QString()); // a copy carries the shop's tables
     writeUploadOption(dir, server, row.tls, row.passive, server.password());
     const QString copies = QDir(server.home()).filePath(offsite_ftp::Folder);
     const auto onServer = [&] { return sorted(QDir(copies).entryList(QDir::Files)); };
@@ -151,6 +154,8 @@ TEST_P(OffsiteFtp, MakesListsPutsGetsRemovesAndTrimsCopiesOnTheServer)
         before += QStringLiteral("2025-12-%1-08-00-00.dvr").arg(day, 2, 10, QLatin1Char('0'));
     for (const QString &old : before + QStringList{QStringLiteral("napomena.txt")})
         ASSERT_TRUE(writeFile(QDir(copies).filePath(old), "old"));
+    ASSERT_TRUE(QFile::remove(backup));
+    ASSERT_TRUE(QFile::copy(QDir(dir).filePath(QStringLiteral("podaci/promet.db")), backup));
     const QString sent = desk::offsite::send(dir, QStringLiteral("bck-01-02-26-10-00-00.db"),
                                              QDateTime::currentDateTime());
     EXPECT_TRUE(sent.startsWith(QStringLiteral("Kopija van lokacije: FTP "))) << sent.toStdString();

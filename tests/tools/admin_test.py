@@ -448,7 +448,10 @@ class AdminTest(unittest.TestCase):
             self.assertEqual(run.returncode, 0, run.stderr)
             [name] = os.listdir(copies)
             self.assertRegex(name, r'^\d{4}(-\d\d){5}\.dvr$')
-            self.assertIn(name.encode(), admin(shop, 'offsite-list').stdout)
+            listed = admin(shop, 'offsite-list').stdout
+            self.assertIn(name.encode(), listed)
+            # With the key, each copy is named by its sealed time and last document.
+            self.assertRegex(listed, rb'Kopija od \d\d/\d\d/\d{4} \d\d:\d\d:\d\d, poslednji dokument [UI]-\d{4}-\d{6}')
             with open(os.path.join(copies, name), 'rb') as f:
                 sealed = f.read()
             for clear in (b'SQLite format', b'Petar Petrovic', b'promet', b'U-20'):
@@ -481,8 +484,26 @@ class AdminTest(unittest.TestCase):
                     self.assertEqual(files(), listed)
             with open(os.path.join(copies, name), 'wb') as f:
                 f.write(sealed)
+            # An older copy renamed to pass as a newer one is refused.
+            newer = name[:-6] + '%02d.dvr' % ((int(name[-6:-4]) + 1) % 60)
+            with open(os.path.join(copies, newer), 'wb') as f:
+                f.write(sealed)
+            run = admin(fresh, 'restore-offsite', newer, '--admin-code', '12345', '--folder', usb,
+                        '--key-text', key_text)
+            self.assertEqual(run.returncode, 1, run.stdout)
+            self.assertIn(b'preimenovana kopija', run.stderr)
+            os.remove(os.path.join(copies, newer))
             run = restore('--key-text', key_text)
             self.assertEqual(run.returncode, 0, run.stderr)
+            self.assertRegex(run.stdout, rb'Kopija od .*, poslednji dokument ')
+            self.assertIn(b'promene posle tog vremena unesite ponovo iz naloga', run.stdout)
+            # A number the vouchers show as used after the copy is never given, and said so once.
+            run = admin(fresh, 'numbers', '--skip', 'U-2099-000003', '--admin-code', '12345')
+            self.assertEqual(run.returncode, 0, run.stderr)
+            self.assertIn(b'preskoceni su i brojevi 1 do 2', run.stdout)
+            run = admin(fresh, 'numbers', '--skip', 'U-2099-000002', '--admin-code', '12345')
+            self.assertEqual(run.returncode, 1, run.stdout)
+            self.assertIn(b'vec izdat', run.stderr)
             run = admin(fresh, 'verify')
             self.assertEqual(run.returncode, 0, run.stderr)
             self.assertEqual(run.stdout.split()[-1], head)

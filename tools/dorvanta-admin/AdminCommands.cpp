@@ -285,7 +285,7 @@ QString AdminCommands::dayReport(const QDate &day, const QString &currency, cons
     std::optional<report::Document> document;
     if (const QString e = onJournal(m_dir, [&](engine::Table &journal) {
             document = cash_prints::dayReport(desk::cashbook::dayBook(journal, day), day,
-                                               currencies, now, desk::signing::fingerprintOf(m_dir),
+                                               currencies, now, desk::signing::reportedFingerprint(m_dir, day),
                                                desk::cashcount::ofDay(journal, day),
                                                desk::settings::read(journal));
         });

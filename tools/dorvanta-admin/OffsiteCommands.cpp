@@ -5,6 +5,7 @@
 #include "Secrets.h"
 
 #include "desk/Offsite.h"
+#include "desk/OffsiteRestore.h"
 #include "desk/SealedBackup.h"
 #include "engine/EngineError.h"
 
@@ -18,9 +19,10 @@ namespace admin {
 
 const char OffsiteUsage[] =
     "  offsite-init [--folder PATH] [--ftp] [--key-text TEXT]\n"
-    "  offsite-list [--folder PATH]\n"
+    "  offsite-list [--folder PATH] [--key-text TEXT]\n"
     "  restore-offsite NAME --admin-code CODE [--key-text TEXT] [--folder PATH] "
     "[--change-closed-days]\n"
+    "  numbers --skip NUMBER --admin-code CODE\n"
     "  archive --year YYYY --output DIR\n"
     "  verify-archive DIR [--fingerprint HEX]\n";
 
@@ -28,7 +30,7 @@ namespace {
 
 const QStringList Commands = {QStringLiteral("offsite-init"), QStringLiteral("offsite-list"),
                               QStringLiteral("restore-offsite"), QStringLiteral("archive"),
-                              QStringLiteral("verify-archive")};
+                              QStringLiteral("verify-archive"), QStringLiteral("numbers")};
 
 } // namespace
 
@@ -49,8 +51,9 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
     const QCommandLineOption year(QStringLiteral("year"), QString(), QStringLiteral("YYYY"));
     const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption fingerprint(QStringLiteral("fingerprint"), QString(), QStringLiteral("HEX"));
+    const QCommandLineOption skip(QStringLiteral("skip"), QString(), QStringLiteral("NUMBER"));
     parser.addOptions({dir, folder, ftp, keyText, keyTextFile, adminCode, adminCodeFile,
-                       changeClosedDays, year, output, fingerprint});
+                       changeClosedDays, year, output, fingerprint, skip});
     const QStringList arguments = QCoreApplication::arguments();
     const bool ours = std::any_of(arguments.begin() + 1, arguments.end(),
                                   [](const QString &a) { return Commands.contains(a); });
@@ -69,7 +72,7 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
             allowed << &adminCodeFile;
         for (const QCommandLineOption *o : {&folder, &ftp, &keyText, &keyTextFile, &adminCode,
                                             &adminCodeFile, &changeClosedDays, &year, &output,
-                                            &fingerprint})
+                                            &fingerprint, &skip})
             if (parser.isSet(*o) && !allowed.contains(o))
                 return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
         return {};
@@ -108,6 +111,22 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
             const int status = verifyArchive(positional.at(1), parser.value(fingerprint), report);
             return toolcli::reported(status, report);
         }
+        if (command == QLatin1String("numbers")) {
+            if (const QString e = only({&skip, &adminCode}); !e.isEmpty())
+                return line.wrong(e);
+            if (positional.size() != 1 || !parser.isSet(skip))
+                return line.wrong(QStringLiteral("numbers needs --skip NUMBER and --admin-code CODE"));
+            AdminCommands commands(data);
+            QString secretError;
+            const std::optional<QString> code =
+                adminSecret.read(parser, QStringLiteral("Admin code: "), true, secretError);
+            if (!code)
+                return adminSecret.isSet(parser) ? line.failed(secretError) : line.wrong(secretError);
+            if (const QString e = commands.checkAdminCode(*code); !e.isEmpty())
+                return line.failed(e);
+            out << desk::offsite::skipNumber(data, parser.value(skip), QStringLiteral("Admin")) << "\n";
+            return 0;
+        }
         if (command == QLatin1String("offsite-init")) {
             if (const QString e = only({&folder, &ftp, &keyText}); !e.isEmpty())
                 return line.wrong(e);
@@ -136,11 +155,21 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
             return 0;
         }
         if (command == QLatin1String("offsite-list")) {
-            if (const QString e = only({&folder}); !e.isEmpty())
+            if (const QString e = only({&folder, &keyText}); !e.isEmpty())
                 return line.wrong(e);
             if (positional.size() != 1)
                 return line.wrong(QStringLiteral("offsite-list takes no arguments"));
             const desk::offsite::Settings s = chosen();
+            // With the key, each copy is read whole and its sealed moment shown.
+            QByteArray listKey;
+            QString secretError;
+            const std::optional<QString> keyGiven = keySecret.read(parser, {}, false, secretError);
+            if (!secretError.isEmpty())
+                return line.failed(secretError);
+            if (keyGiven)
+                listKey = desk::sealed::keyFromRecoveryText(*keyGiven);
+            else if (desk::offsite::hasKey(data))
+                listKey = desk::offsite::key(data);
             if (!s.any())
                 return line.failed(QStringLiteral("no off-site target is set up (offsite-init)"));
             // Each target on its own: one that cannot be read (a disk not mounted, a server
@@ -154,8 +183,16 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
                     const auto target = std::move(desk::offsite::targets(data, one).front());
                     const QList<desk::offsite::Copy> copies = desk::offsite::list(data, one);
                     out << target->label() << ":" << (copies.isEmpty() ? " nema kopija\n" : "\n");
-                    for (const desk::offsite::Copy &c : copies)
-                        out << "  " << c.name << "\n";
+                    if (listKey.isEmpty()) {
+                        for (const desk::offsite::Copy &c : copies)
+                            out << "  " << c.name << "\n";
+                        continue;
+                    }
+                    for (const desk::offsite::CopyLabel &c : desk::offsite::labels(data, one, listKey))
+                        out << "  " << c.name << "  "
+                            << (c.error.isEmpty() ? desk::offsite::copyQuestion(c.name, c.label)
+                                                  : QStringLiteral("NE CITA SE: ") + c.error)
+                            << "\n";
                 } catch (const engine::EngineError &e) {
                     out.flush();
                     status = line.failed(e.message());
@@ -186,25 +223,28 @@ std::optional<int> runOffsiteCommand(const toolcli::CommandLine &line)
         if (!s.any())
             return line.failed(QStringLiteral("no off-site target is set up (offsite-init, or give "
                                               "--folder PATH)"));
-        // Decrypted into a backup of the data directory, and restored as any backup is.
-        const QString local = QStringLiteral("bck-van-") + name.chopped(4) + QStringLiteral(".db");
-        desk::offsite::fetch(data, s, name, key, local);
-        const QString localPath = QDir(data).filePath(QStringLiteral("podaci/") + local);
+        // The copy fetched, checked and unpacked beside the data; the journal it carries is
+        // checked as any backup before anything is replaced.
+        desk::offsite::OffsiteRestore restoring(data, s, name, key);
+        out << restoring.question() << "\n";
+        out.flush();
+        const QString localPath = QDir(data).filePath(QStringLiteral("podaci/") + restoring.journalBackup());
         QString report;
-        if (commands.verify(localPath, {}, report) != 0) {
-            QFile::remove(localPath);
+        if (commands.verify(localPath, {}, report) != 0)
             return line.failed(QStringLiteral("the copy %1 does not verify, nothing changed:\n").arg(name) +
                                report);
-        }
-        QString summary;
-        if (const QString e = commands.restore(local, QDateTime::currentDateTime(),
-                                               parser.isSet(changeClosedDays), summary);
-            !e.isEmpty()) {
-            if (summary.isEmpty()) // refused before the journal was replaced
-                QFile::remove(localPath);
-            return line.failed(e);
-        }
+        QStringList days;
+        for (const desk::cashbook::ClosedDayDrift &d : restoring.closedDays())
+            days += d.lines();
+        if (!days.isEmpty() && !parser.isSet(changeClosedDays))
+            return line.failed(QStringLiteral("%1 would change closed days, nothing changed (give "
+                                              "--change-closed-days to restore it all the same):\n")
+                                   .arg(name) +
+                               days.join(u'\n'));
+        const QString summary = restoring.run(QStringLiteral("Admin"), QDateTime::currentDateTime());
         out << "Kopija " << name << " proverena: " << report << "\n" << summary << "\n";
+        if (!days.isEmpty())
+            out << "Promenjeni zakljuceni dani:\n" << days.join(u'\n') << "\n";
         return 0;
     } catch (const engine::EngineError &e) {
         return line.failed(e.message());
