@@ -181,7 +181,7 @@ OffsiteRestore::OffsiteRestore(const QString &dir, const Settings &settings, con
 
 OffsiteRestore::~OffsiteRestore()
 {
-    if (!m_ran)
+    if (!m_ran && !m_journalBackup.isEmpty())
         QFile::remove(dataPath(m_dir, m_journalBackup));
 }
 

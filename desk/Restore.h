@@ -9,7 +9,10 @@
 //              backup's records would no longer give;
 //   run()      archives the journal, replaces it by a checked copy of the backup, carries
 //              the closes, counters and audit log of the journal it replaces over to it and
-//              logs the act, naming the closed days it changed.
+//              logs the act, naming the closed days it changed. A backup whose log the
+//              journal's does not continue (the shop's copy restored on a new computer) keeps
+//              its own log and chain: every entry of it, then the replaced journal's entries
+//              logged again, then the restore.
 //
 // Guarantees: only a plain file name of the data directory naming a journal table that opens
 // with the table password and passes SQLite's integrity check replaces the journal, also when
