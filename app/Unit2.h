@@ -7,7 +7,10 @@
 
 #include <QWidget>
 
+#include <QHash>
+
 #include <functional>
+#include <memory>
 
 #include "ReportPreview.h"
 
@@ -17,6 +20,11 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 class QueryModel;
+
+namespace report {
+class DataSource;
+class Report;
+} // namespace report
 
 namespace engine {
 class Session;
@@ -89,6 +97,14 @@ private:
     // The document number of the journal record shown in `row` of the list (by the record's id
     // that the row carries); empty when none.
     QString numberOfRow(int row);
+    // The rows of the list whose documents were reversed, with their numbers.
+    QHash<int, QString> reversedRows();
+    // The printout's lines under its totals for the `reversed` rows (what was reversed by
+    // reversals the list does not hold, and the totals net of it), and the records with those
+    // rows marked. Throws EngineError.
+    std::shared_ptr<report::DataSource> withReversals(report::Report &layout,
+                                                      std::shared_ptr<report::DataSource> records,
+                                                      const QHash<int, QString> &reversed);
 
     engine::Session &session;
     platform::Dialogs &dialogs;
