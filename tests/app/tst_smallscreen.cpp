@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QScrollArea>
-#include <QScrollBar>
+#include <QStackedWidget>
 #include <QTemporaryDir>
 
 class TestSmallScreen : public QObject, WindowTest<>
@@ -36,7 +36,7 @@ private slots:
                                 .arg(form->x())
                                 .arg(form->y())));
         QCOMPARE(form->minimumSize(), form->maximumSize()); // still of a fixed size
-        QVERIFY(find<QScrollArea>("PageScroll")->widget() == form->Notebook1);
+        QVERIFY(find<QScrollArea>("PageScroll")->widget() == static_cast<QWidget *>(form->Notebook1));
     }
 
     // Each page's controls nearest its edges, the status lines among them, come into view.
