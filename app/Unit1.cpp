@@ -139,6 +139,12 @@ void TForm1::fitToScreen()
         scroll->setWidget(takeCentralWidget());
         scroll->setWidgetResizable(false);
         setCentralWidget(scroll);
+        // Room for the scroll bar across the way that scrolls, so that only one is needed.
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        if (size.height() > room.height())
+            size.rwidth() += bar;
+        if (size.width() > room.width())
+            size.rheight() += bar;
         size = size.boundedTo(room);
     }
     setFixedSize(size);

@@ -59,15 +59,20 @@ std::optional<engine::Money> typedAmount(const QString &typed)
 class PromptReplacer : public QObject
 {
 public:
-    PromptReplacer(QLineEdit *edit, const QString &prompt) : QObject(edit), edit(edit), prompt(prompt)
+    // Keys reach the combo box, which hands them to its line edit directly; the line edit's
+    // own keys (sent to it) are watched too.
+    PromptReplacer(QComboBox *combo, const QString &prompt)
+        : QObject(combo), combo(combo), edit(combo->lineEdit()), prompt(prompt)
     {
+        combo->installEventFilter(this);
         edit->installEventFilter(this);
     }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched != edit || event->type() != QEvent::KeyPress || edit->text() != prompt)
+        if ((watched != edit && watched != combo) || event->type() != QEvent::KeyPress
+            || edit->text() != prompt)
             return false;
         const auto *key = static_cast<const QKeyEvent *>(event);
         if (key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete) {
@@ -81,6 +86,7 @@ protected:
     }
 
 private:
+    QComboBox *combo;
     QLineEdit *edit;
     QString prompt;
 };
@@ -194,7 +200,7 @@ void TForm1::buildPostingPage()
     ComboBox1->setEditable(true);
     ComboBox1->setEditText(ActivityPrompt);
     ComboBox1->setGeometry(8, 22, 625, 26);
-    new PromptReplacer(ComboBox1->lineEdit(), ActivityPrompt);
+    new PromptReplacer(ComboBox1, ActivityPrompt);
     auto *hint = new QLabel(
         QStringLiteral("Ili izaberite zasto ili unesite ovde zasto je promena u dorvanti nastala"),
         GroupBox4);
@@ -207,7 +213,7 @@ void TForm1::buildPostingPage()
     ComboBox4->setEditable(true);
     ComboBox4->setEditText(GroupPrompt);
     ComboBox4->setGeometry(8, 104, 625, 26);
-    new PromptReplacer(ComboBox4->lineEdit(), GroupPrompt);
+    new PromptReplacer(ComboBox4, GroupPrompt);
     Edit12 = named(new QLineEdit(GroupBox4), "Edit12");
     Edit12->setGeometry(8, 136, 625, 26);
     Edit12->installEventFilter(this);
