@@ -159,6 +159,7 @@ void TForm1::buildDayReportPage()
     // The day's counts, a cashier's difference posted from here.
     CountList = named(new QListWidget(page), "CountList");
     CountList->setGeometry(32, 302, 380, 92);
+    CountList->setWordWrap(true);
     CountPostDifference = named(new QPushButton(QStringLiteral("PROKNJIZI RAZLIKU"), page),
                                 "CountPostDifference");
     CountPostDifference->setFont(uiFont(10, true));
@@ -431,7 +432,7 @@ void TForm1::showDayCounts()
             state = differenceWords(c.difference(), code)
                     + QStringLiteral(", dokument %1 (%2)").arg(c.document, c.postedBy);
         auto *item = new QListWidgetItem(
-            QStringLiteral("Popis %1, %2 %3: prebrojano %4 %5, knjizno %6 %5, %7")
+            QStringLiteral("Popis %1, %2 %3: prebrojano %4 %5, knjizno %6 %5\n%7")
                 .arg(QString::number(c.number), c.countedBy,
                      c.countedAt.toString(QStringLiteral("HH:mm")), c.counted.toText(), code,
                      c.book.toText(), state));
@@ -513,6 +514,7 @@ void TForm1::CountPostDifferenceClick()
     if (exportJournal(QStringLiteral("Razlika je proknjizena, ali izvoz nije zapisan: ")))
         uploadDecision();
     showDayCounts();
+    showCountTable(); // the book balance after the difference
 }
 
 void TForm1::showDayState()
