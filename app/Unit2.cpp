@@ -326,14 +326,19 @@ void TForm2::BitBtn3Click()
     // Rows whose documents were reversed are marked, and what was reversed is printed under
     // the totals with the totals net of it.
     QHash<int, QString> reversed;
+    QHash<QString, QString> lines;
     try {
         reversed = reversedRows();
+        if (!reversed.isEmpty())
+            lines = reversalLines(reversed);
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message()); // no printout that would leave a reversal out unseen
         afterOwnDialog();
         return;
     }
-    report::Report layout = report::reviewReport(!reversed.isEmpty());
+    report::Report layout = report::reviewReport(!lines.isEmpty());
+    for (auto line = lines.cbegin(); line != lines.cend(); ++line)
+        layout.setText(line.key(), line.value());
     layout.setText(QString::fromLatin1(report::TitleLine1),
                    loaded.period ? QStringLiteral("Promet dorvante za period od ") + loaded.from +
                                        QStringLiteral(" do ") + loaded.to
@@ -350,14 +355,8 @@ void TForm2::BitBtn3Click()
                        (korisnik >= 0 ? Query1->textAt(row, korisnik) : QString()));
 
     std::shared_ptr<report::DataSource> records = std::make_shared<QueryDataSource>(*Query1);
-    try {
-        if (!reversed.isEmpty())
-            records = withReversals(layout, records, reversed);
-    } catch (const engine::EngineError &e) {
-        dialogs.message(e.message()); // no printout that would leave a reversal out unseen
-        afterOwnDialog();
-        return;
-    }
+    if (!reversed.isEmpty())
+        records = std::make_shared<MarkedRecords>(std::move(records), reversed);
     report::Document document(layout, records);
     document.setPrintTime(clock.currentDateTime());
     document.setDateFormat(settings.shortDateFormat());
@@ -441,10 +440,9 @@ QHash<int, QString> TForm2::reversedRows()
     return out;
 }
 
-std::shared_ptr<report::DataSource>
-TForm2::withReversals(report::Report &layout, std::shared_ptr<report::DataSource> records,
-                      const QHash<int, QString> &reversed)
+QHash<QString, QString> TForm2::reversalLines(const QHash<int, QString> &reversed)
 {
+    QHash<QString, QString> lines;
     const int rows = Query1->recordCount();
     const QStringList fields{QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"),
                              QStringLiteral("ULAZEUR"), QStringLiteral("IZLAZEUR")};
@@ -476,29 +474,29 @@ TForm2::withReversals(report::Report &layout, std::shared_ptr<report::DataSource
                          .arg(number, reversal, e->cashier,
                               platform::formatShortDate(settings, e->date));
     }
+    if (documents.isEmpty())
+        return lines; // every reversal is in the list, and so in its totals
     const char *columns[] = {"DinarsIn", "DinarsOut", "EurIn", "EurOut"};
-    layout.setText(QStringLiteral("ReversedTitle"),
+    lines.insert(QStringLiteral("ReversedTitle"),
                    QStringLiteral("STORNIRANO (storno nije u ovom spisku)"));
-    layout.setText(QStringLiteral("NetTitle"), QStringLiteral("POSLE STORNA"));
+    lines.insert(QStringLiteral("NetTitle"), QStringLiteral("POSLE STORNA"));
     for (size_t f = 0; f < 4; ++f) {
-        layout.setText(QStringLiteral("Reversed") + QLatin1String(columns[f]),
+        lines.insert(QStringLiteral("Reversed") + QLatin1String(columns[f]),
                        reversedSums[f].toText());
-        layout.setText(QStringLiteral("Net") + QLatin1String(columns[f]),
+        lines.insert(QStringLiteral("Net") + QLatin1String(columns[f]),
                        (sums[f] - reversedSums[f]).toText());
     }
     const engine::Money netDinars =
         sums[DinarsIn] - reversedSums[DinarsIn] - sums[DinarsOut] + reversedSums[DinarsOut];
     const engine::Money netEuros =
         sums[EurosIn] - reversedSums[EurosIn] - sums[EurosOut] + reversedSums[EurosOut];
-    layout.setText(QStringLiteral("NetBalanceTitle"),
+    lines.insert(QStringLiteral("NetBalanceTitle"),
                    QStringLiteral("UKUPNO POSLE STORNA: DINARA / EUR"));
-    layout.setText(QStringLiteral("NetBalanceDinars"), netDinars.toText());
-    layout.setText(QStringLiteral("NetBalanceEur"), netEuros.toText());
-    layout.setText(QStringLiteral("ReversedDocuments"),
-                   documents.isEmpty()
-                       ? QStringLiteral("Stornirani dokumenti imaju storno u ovom spisku.")
-                       : QStringLiteral("Stornirani: ") + documents.join(QStringLiteral("; ")));
-    return std::make_shared<MarkedRecords>(std::move(records), reversed);
+    lines.insert(QStringLiteral("NetBalanceDinars"), netDinars.toText());
+    lines.insert(QStringLiteral("NetBalanceEur"), netEuros.toText());
+    lines.insert(QStringLiteral("ReversedDocuments"),
+                 QStringLiteral("Stornirani: ") + documents.join(QStringLiteral("; ")));
+    return lines;
 }
 
 QString TForm2::numberOfRow(int row)

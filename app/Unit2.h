@@ -99,12 +99,10 @@ private:
     QString numberOfRow(int row);
     // The rows of the list whose documents were reversed, with their numbers.
     QHash<int, QString> reversedRows();
-    // The printout's lines under its totals for the `reversed` rows (what was reversed by
-    // reversals the list does not hold, and the totals net of it), and the records with those
-    // rows marked. Throws EngineError.
-    std::shared_ptr<report::DataSource> withReversals(report::Report &layout,
-                                                      std::shared_ptr<report::DataSource> records,
-                                                      const QHash<int, QString> &reversed);
+    // The texts of the printout's lines under its totals, by element name, for the `reversed`
+    // rows: what reversals the list does not hold reversed, and the totals net of it; none
+    // when every reversal is in the list (and so in its totals). Throws EngineError.
+    QHash<QString, QString> reversalLines(const QHash<int, QString> &reversed);
 
     engine::Session &session;
     platform::Dialogs &dialogs;
