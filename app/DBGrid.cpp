@@ -27,8 +27,37 @@ public:
         return editor;
     }
 
+    // A cell of the masked field shows a star for each character, as the login box does;
+    // its editor shows the value itself.
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!maskedField.isEmpty()
+            && index.model()->headerData(index.column(), Qt::Horizontal).toString().compare(
+                   maskedField, Qt::CaseInsensitive) == 0)
+            option->text = QString(option->text.size(), QLatin1Char('*'));
+    }
+    QString shownText(const QModelIndex &index) const
+    {
+        QStyleOptionViewItem option;
+        initStyleOption(&option, index);
+        return option.text;
+    }
+
     mutable QPointer<QWidget> openEditor;
+    QString maskedField;
 };
+
+void DBGrid::setMaskedField(const QString &field)
+{
+    m_tracker->maskedField = field;
+    viewport()->update();
+}
+
+QString DBGrid::shownText(const QModelIndex &index) const
+{
+    return m_tracker->shownText(index);
+}
 
 DBGrid::DBGrid(QWidget *parent) : QTableView(parent), m_tracker(new EditorTracker(this))
 {

@@ -26,6 +26,11 @@ public:
     TableModel *dataSource() const { return m_source; }
     // A read-only grid opens no cell editors.
     void setReadOnly(bool readOnly);
+    // The cells of the column headed `field` (a login code) are shown masked, a star for each
+    // character, except in the cell being edited; empty: none.
+    void setMaskedField(const QString &field);
+    // The text a cell shows (masked or not).
+    QString shownText(const QModelIndex &index) const;
 
 protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;

@@ -33,6 +33,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
 #include <QStackedWidget>
 #include <QTimer>
 
@@ -40,6 +42,9 @@ namespace {
 
 constexpr int ClientWidth = 712;
 constexpr int ClientHeight = 496;
+// What the window manager's frame is taken to add on each side of the window (and below its
+// title bar) when the window is fitted to a small screen.
+constexpr int WindowBorder = 4;
 
 
 } // namespace
@@ -78,7 +83,8 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
         QStringLiteral("Default"),  QStringLiteral("KORISNICI"),     QStringLiteral("PODACI"),
         QStringLiteral("MENI"),     QStringLiteral("IZVESTAJ"),      QStringLiteral("KASA"),
         QStringLiteral("PROMET TABELA"), QStringLiteral("SNIMANJE"),
-        QStringLiteral("GRUPA PROMETA"), QStringLiteral("DNEVNI IZVESTAJ")};
+        QStringLiteral("GRUPA PROMETA"), QStringLiteral("DNEVNI IZVESTAJ"),
+        QStringLiteral("POPIS KASE")};
     for (int i = 0; i < captions.size(); ++i) {
         auto *page = new QWidget;
         page->setObjectName(QStringLiteral("Page%1").arg(i));
@@ -94,6 +100,7 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     buildReportPage();
     buildBackupPage();
     buildDayReportPage();
+    buildCashierCountPage();
     buildUpload();
 
     // Enter on a focused button presses it, as Space does: the keyboard flows of the pages
@@ -102,11 +109,7 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
         button->setAutoDefault(true);
 
     adjustSize();
-    setFixedSize(sizeHint());
-    if (const QScreen *screen = this->screen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - rect().center());
-    }
+    fitToScreen();
 
     chainCheck = new ChainCheck(this);
     connect(chainCheck, &ChainCheck::done, this, [this](bool ok, const QString &text) {
@@ -115,6 +118,38 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     });
 
     FormCreate();
+}
+
+void TForm1::fitToScreen()
+{
+    QSize size = sizeHint();
+    const QScreen *screen = this->screen();
+    if (!screen) {
+        setFixedSize(size);
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    // The window manager's frame around the window: its title bar and borders.
+    const QSize frame(2 * WindowBorder, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * WindowBorder);
+    const QSize room = area.size() - frame;
+    if (size.width() > room.width() || size.height() > room.height()) {
+        // A screen smaller than the window (a laptop with a large scale factor): the window
+        // fits it and the pages scroll, so that every control stays reachable.
+        auto *scroll = named(new QScrollArea(this), "PageScroll");
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidget(takeCentralWidget());
+        scroll->setWidgetResizable(false);
+        setCentralWidget(scroll);
+        // Room for the scroll bar across the way that scrolls, so that only one is needed.
+        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        if (size.height() > room.height())
+            size.rwidth() += bar;
+        if (size.width() > room.width())
+            size.rheight() += bar;
+        size = size.boundedTo(room);
+    }
+    setFixedSize(size);
+    move(area.center() - QRect(QPoint(), size + frame).center());
 }
 
 TForm1::~TForm1()

@@ -76,6 +76,7 @@ enum Page {
     PageBackup = 7,
     PageGroups = 8,
     PageDayReport = 9,
+    PageCashierCount = 10,
 };
 
 class TForm1 : public QMainWindow
@@ -198,7 +199,26 @@ private:
     void buildReportPage();      // Unit1Report.cpp
     void buildBackupPage();      // Unit1Backup.cpp
     void buildDayReportPage();   // Unit1DayReport.cpp
+    void buildCashierCountPage(); // Unit1DayReport.cpp
+    // One count's controls: the day report page's or the cashier's page's.
+    struct CountControls
+    {
+        QComboBox *currency;
+        class QTableWidget *table;
+        QLabel *total;
+        QLabel *book;
+        QPushButton *post;
+    };
+    CountControls adminCount() const;
+    CountControls cashierCount() const;
+    void showCount(const CountControls &count);
+    void showCountSumsOf(const CountControls &count);
+    // The question naming the difference, then the count stored; false when not stored.
+    bool storeCount(const CountControls &count, const QDate &day, bool leaveDifference);
     void buildUpload();          // Unit1Upload.cpp
+    // The window's fixed size: its pages' on a screen with room for them; else the screen's
+    // available area, the pages scrolling inside it.
+    void fitToScreen();
     void startUploadWhenReady();
     void showPage(int index);
     void closeSession();
@@ -254,7 +274,7 @@ private:
     } upload;
 
     // The posting page's status line (Label26): that today is closed, then the upload's part.
-    // A failed upload's line stands until an upload succeeds; a success's until the next
+    // A failed upload's line stands until the next attempt starts; a success's until the next
     // posting; the progress of an attempt shows only while neither stands.
     QString dayNotice;
     QString uploadStatus;
@@ -395,6 +415,26 @@ public:
     void showCountTable();
     void showCountSums();
     void CountPostClick();
+    // Each count of the chosen day with who counted it and what became of its difference, and
+    // "PROKNJIZI RAZLIKU", which posts the chosen cashier's count's difference after the
+    // administrator's code.
+    class QListWidget *CountList = nullptr;
+    QPushButton *CountPostDifference = nullptr;
+    void showDayCounts();
+    void CountPostDifferenceClick();
+
+    // --- the cashier's own count (page 10, "POPIS KASE" on the posting page) ---
+    // The same table of denominations; stored in the cashier's name, its difference left
+    // for the administrator; blind when the settings say so.
+    QPushButton *BitBtnCount = nullptr; // POPIS KASE
+    QComboBox *CashierCountCurrency = nullptr;
+    class QTableWidget *CashierCountTable = nullptr;
+    QLabel *CashierCountTotal = nullptr;
+    QLabel *CashierCountBook = nullptr;
+    QPushButton *CashierCountPost = nullptr; // PROKNJIZI POPIS
+    QPushButton *CashierCountBack = nullptr; // NAZAD NA KNJIZENJE
+    void BitBtnCountClick();
+    void CashierCountPostClick();
 
     // --- the desk settings every desk shares, on the backup page (Unit1Settings.cpp) ---
     class QGroupBox *GroupBoxSettings = nullptr; // POSTAVKE BLAGAJNE

@@ -23,6 +23,8 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QListWidget>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QLabel>
@@ -42,6 +44,84 @@ desk::Currency countCurrency(const QComboBox *box)
 QString denominationText(engine::Money d)
 {
     return d.hundredths() % 100 == 0 ? QString::number(d.hundredths() / 100) : d.toText();
+}
+
+// Tab and Enter in a count's number box go on to the next denomination's box (the last's to
+// the button that stores the count), Shift+Tab back; the box reached has its number selected,
+// so that what is typed replaces it.
+class CountKeys : public QObject
+{
+public:
+    CountKeys(QTableWidget *table, QPushButton *after) : QObject(table), table(table), after(after) {}
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        const bool forward = key == Qt::Key_Tab || key == Qt::Key_Return || key == Qt::Key_Enter;
+        if (!forward && key != Qt::Key_Backtab)
+            return false;
+        int row = -1;
+        for (int r = 0; r < table->rowCount(); ++r) {
+            if (table->cellWidget(r, 1) == watched)
+                row = r;
+        }
+        if (row < 0)
+            return false;
+        const int next = forward ? row + 1 : row - 1;
+        if (next >= 0 && next < table->rowCount()) {
+            if (auto *box = qobject_cast<QSpinBox *>(table->cellWidget(next, 1))) {
+                table->scrollToItem(table->item(next, 0));
+                box->setFocus(Qt::TabFocusReason);
+                box->selectAll();
+            }
+        } else if (next >= table->rowCount()) {
+            after->setFocus(Qt::TabFocusReason);
+        }
+        return true;
+    }
+
+private:
+    QTableWidget *table;
+    QPushButton *after;
+};
+
+QTableWidget *countTable(QWidget *parent, const char *name)
+{
+    auto *table = named(new QTableWidget(0, 3, parent), name);
+    table->setHorizontalHeaderLabels(
+        {QStringLiteral("Apoen"), QStringLiteral("Komada"), QStringLiteral("Iznos")});
+    table->verticalHeader()->setVisible(false);
+    table->verticalHeader()->setDefaultSectionSize(22);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setColumnWidth(0, 70);
+    table->setColumnWidth(1, 90);
+    table->horizontalHeader()->setStretchLastSection(true);
+    return table;
+}
+
+// The pieces counted in `table` of `currency`, those above zero.
+QList<desk::cashcount::Pieces> countedPieces(const QTableWidget *table, desk::Currency currency)
+{
+    const QList<engine::Money> &denominations = desk::cashcount::denominations(currency);
+    QList<desk::cashcount::Pieces> pieces;
+    for (int row = 0; row < table->rowCount() && row < int(denominations.size()); ++row) {
+        if (const auto *box = qobject_cast<QSpinBox *>(table->cellWidget(row, 1)); box && box->value() > 0)
+            pieces.append({denominations.at(row), box->value()});
+    }
+    return pieces;
+}
+
+// "Manjak 19.50 DIN", "Visak 5.00 EUR", "Bez razlike".
+QString differenceWords(engine::Money difference, const QString &code)
+{
+    if (difference.isZero())
+        return QStringLiteral("Bez razlike");
+    return QStringLiteral("%1 %2 %3")
+        .arg(difference < engine::Money() ? QStringLiteral("Manjak") : QStringLiteral("Visak"),
+             (difference < engine::Money() ? -difference : difference).toText(), code);
 }
 
 } // namespace
@@ -64,15 +144,27 @@ void TForm1::buildDayReportPage()
     DayCurrency->setGeometry(224, 86, 160, 28);
     DayState = named(new QLabel(page), "DayState");
     DayState->setFont(uiFont(12, true));
-    DayState->setGeometry(32, 136, 660, 28);
+    // Left of the count grid, on two lines when the close's text needs them.
+    DayState->setWordWrap(true);
+    DayState->setGeometry(32, 120, 380, 66);
 
     DayPreview = named(new QPushButton(QStringLiteral("PRIKAZI DNEVNI IZVESTAJ"), page), "DayPreview");
     DayPreview->setFont(uiFont(14, true));
     DayPreview->setStyleSheet(QStringLiteral("color: red"));
-    DayPreview->setGeometry(32, 192, 360, 64);
+    DayPreview->setGeometry(32, 192, 360, 48);
     DayClose = named(new QPushButton(QStringLiteral("ZAKLJUCI DAN"), page), "DayClose");
     DayClose->setFont(uiFont(14, true));
-    DayClose->setGeometry(32, 280, 360, 64);
+    DayClose->setGeometry(32, 246, 360, 48);
+
+    // The day's counts, a cashier's difference posted from here.
+    CountList = named(new QListWidget(page), "CountList");
+    CountList->setGeometry(32, 302, 380, 92);
+    CountList->setWordWrap(true);
+    CountPostDifference = named(new QPushButton(QStringLiteral("PROKNJIZI RAZLIKU"), page),
+                                "CountPostDifference");
+    CountPostDifference->setFont(uiFont(10, true));
+    CountPostDifference->setGeometry(32, 398, 380, 34);
+    connect(CountPostDifference, &QPushButton::clicked, this, &TForm1::CountPostDifferenceClick);
 
     auto *countLabel = new QLabel(QStringLiteral("POPIS GOTOVINE"), page);
     countLabel->setFont(uiFont(10, true));
@@ -80,15 +172,7 @@ void TForm1::buildDayReportPage()
     CountCurrency = named(new QComboBox(page), "CountCurrency");
     CountCurrency->addItems({QStringLiteral("DIN"), QStringLiteral("EUR")});
     CountCurrency->setGeometry(586, 60, 110, 26);
-    CountTable = named(new QTableWidget(0, 3, page), "CountTable");
-    CountTable->setHorizontalHeaderLabels(
-        {QStringLiteral("Apoen"), QStringLiteral("Komada"), QStringLiteral("Iznos")});
-    CountTable->verticalHeader()->setVisible(false);
-    CountTable->verticalHeader()->setDefaultSectionSize(22);
-    CountTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    CountTable->setColumnWidth(0, 70);
-    CountTable->setColumnWidth(1, 90);
-    CountTable->horizontalHeader()->setStretchLastSection(true);
+    CountTable = countTable(page, "CountTable");
     CountTable->setGeometry(420, 90, 276, 248);
     CountTotal = named(new QLabel(page), "CountTotal");
     CountTotal->setFont(uiFont(10, true));
@@ -102,6 +186,7 @@ void TForm1::buildDayReportPage()
     connect(CountCurrency, &QComboBox::currentIndexChanged, this, &TForm1::showCountTable);
     connect(CountPost, &QPushButton::clicked, this, &TForm1::CountPostClick);
     connect(DayPicker, &QDateEdit::dateChanged, this, &TForm1::showDayState);
+    connect(DayPicker, &QDateEdit::dateChanged, this, &TForm1::showDayCounts);
     connect(DayPreview, &QPushButton::clicked, this, &TForm1::DayPreviewClick);
     connect(DayClose, &QPushButton::clicked, this, &TForm1::DayCloseClick);
 }
@@ -114,93 +199,133 @@ void TForm1::BitBtnDayReportClick()
     DayPicker->blockSignals(false);
     showDayState();
     showCountTable();
+    showDayCounts();
+}
+
+TForm1::CountControls TForm1::adminCount() const
+{
+    return {CountCurrency, CountTable, CountTotal, CountBook, CountPost};
+}
+
+TForm1::CountControls TForm1::cashierCount() const
+{
+    return {CashierCountCurrency, CashierCountTable, CashierCountTotal, CashierCountBook,
+            CashierCountPost};
 }
 
 void TForm1::showCountTable()
 {
-    const QList<engine::Money> &denominations = desk::cashcount::denominations(countCurrency(CountCurrency));
-    CountTable->setRowCount(int(denominations.size()));
+    showCount(adminCount());
+}
+
+void TForm1::showCountSums()
+{
+    showCountSumsOf(adminCount());
+}
+
+void TForm1::showCount(const CountControls &count)
+{
+    const desk::Currency currency = countCurrency(count.currency);
+    const QList<engine::Money> &denominations = desk::cashcount::denominations(currency);
+    count.table->setRowCount(int(denominations.size()));
+    QObject *keys = count.table->findChild<QObject *>(QStringLiteral("CountKeys"),
+                                                      Qt::FindDirectChildrenOnly);
+    if (!keys) {
+        keys = new CountKeys(count.table, count.post);
+        keys->setObjectName(QStringLiteral("CountKeys"));
+    }
     for (int row = 0; row < int(denominations.size()); ++row) {
         auto *denomination = new QTableWidgetItem(denominationText(denominations.at(row)));
         denomination->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        CountTable->setItem(row, 0, denomination);
-        auto *pieces = new QSpinBox(CountTable);
+        count.table->setItem(row, 0, denomination);
+        auto *pieces = new QSpinBox(count.table);
         pieces->setObjectName(QStringLiteral("CountPieces%1").arg(row));
         pieces->setRange(0, 999999999); // whole, never negative
         pieces->setAlignment(Qt::AlignRight);
-        connect(pieces, &QSpinBox::valueChanged, this, &TForm1::showCountSums);
-        CountTable->setCellWidget(row, 1, pieces);
+        pieces->installEventFilter(keys);
+        connect(pieces, &QSpinBox::valueChanged, this, [this, count] { showCountSumsOf(count); });
+        count.table->setCellWidget(row, 1, pieces);
         auto *amount = new QTableWidgetItem;
         amount->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        CountTable->setItem(row, 2, amount);
+        count.table->setItem(row, 2, amount);
     }
-    showCountSums();
-    const desk::Currency currency = countCurrency(CountCurrency);
+    showCountSumsOf(count);
     const QString code = desk::cashcount::currencyCode(currency);
     // A blind count does not show the book balance, so that it cannot steer the count.
     try {
         OpenTables tables(session, {Table3});
         if (desk::settings::read(*Table3).blindCount) {
-            CountBook->setText(QStringLiteral("Knjizno stanje: prikazuje se posle popisa"));
+            count.book->setText(QStringLiteral("Knjizno stanje: prikazuje se posle popisa"));
             return;
         }
         const journal_balances::Balances b = journal_balances::current(*Table3);
-        CountBook->setText(QStringLiteral("Knjizno stanje: %1 %2")
-                               .arg((currency == desk::Currency::Euros ? b.euros : b.dinars).toText(), code));
+        count.book->setText(QStringLiteral("Knjizno stanje: %1 %2")
+                                .arg((currency == desk::Currency::Euros ? b.euros : b.dinars).toText(), code));
     } catch (const engine::EngineError &e) {
-        CountBook->setText(e.message());
+        count.book->setText(e.message());
     }
 }
 
-void TForm1::showCountSums()
+void TForm1::showCountSumsOf(const CountControls &count)
 {
-    const desk::Currency currency = countCurrency(CountCurrency);
+    const desk::Currency currency = countCurrency(count.currency);
     const QList<engine::Money> &denominations = desk::cashcount::denominations(currency);
     const QString code = desk::cashcount::currencyCode(currency);
     engine::Money total;
-    for (int row = 0; row < CountTable->rowCount() && row < int(denominations.size()); ++row) {
-        const auto *pieces = qobject_cast<QSpinBox *>(CountTable->cellWidget(row, 1));
+    for (int row = 0; row < count.table->rowCount() && row < int(denominations.size()); ++row) {
+        const auto *pieces = qobject_cast<QSpinBox *>(count.table->cellWidget(row, 1));
         const engine::Money amount =
             engine::Money::fromHundredths(denominations.at(row).hundredths() * (pieces ? pieces->value() : 0));
-        CountTable->item(row, 2)->setText(amount.toText());
+        count.table->item(row, 2)->setText(amount.toText());
         total += amount;
     }
-    CountTotal->setText(QStringLiteral("Prebrojano: %1 %2").arg(total.toText(), code));
+    count.total->setText(QStringLiteral("Prebrojano: %1 %2").arg(total.toText(), code));
 }
 
-void TForm1::CountPostClick()
+bool TForm1::storeCount(const CountControls &controls, const QDate &day, bool leaveDifference)
 {
-    const QDate day = DayPicker->date();
-    const desk::Currency currency = countCurrency(CountCurrency);
+    const desk::Currency currency = countCurrency(controls.currency);
     const QString code = desk::cashcount::currencyCode(currency);
-    const QList<engine::Money> &denominations = desk::cashcount::denominations(currency);
-    QList<desk::cashcount::Pieces> pieces;
-    for (int row = 0; row < CountTable->rowCount() && row < int(denominations.size()); ++row) {
-        if (const auto *box = qobject_cast<QSpinBox *>(CountTable->cellWidget(row, 1)); box && box->value() > 0)
-            pieces.append({denominations.at(row), box->value()});
-    }
+    const QList<desk::cashcount::Pieces> pieces = countedPieces(controls.table, currency);
     const engine::Money counted = desk::cashcount::total(pieces);
-    if (!dialogs.confirm(QStringLiteral("Da li ste sigurni? Popis gotovine %1 za dan %2: prebrojano %3 %1.")
-                             .arg(code, day.toString(DayShown), counted.toText())))
-        return;
+    // The question names the difference from the book balance now (storing reads it again,
+    // under the journal's lock).
+    QString difference;
+    try {
+        OpenTables tables(session, {Table3});
+        const journal_balances::Balances b = journal_balances::current(*Table3);
+        difference = differenceWords(counted - (currency == desk::Currency::Euros ? b.euros : b.dinars), code);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return false;
+    }
+    if (!dialogs.confirm(QStringLiteral("%1. Da li ste sigurni?\nPopis gotovine %2 za dan %3: prebrojano %4 %2.")
+                             .arg(difference, code, day.toString(DayShown), counted.toText())))
+        return false;
     desk::cashcount::Count count;
     try {
         OpenTables tables(session, {Table3});
         count = desk::cashcount::record(*Table3, day, currency, pieces, currentUser,
-                                        clock.currentDateTime(), session.dateFormat());
+                                        clock.currentDateTime(), session.dateFormat(),
+                                        leaveDifference ? desk::cashcount::Difference::Pending
+                                                        : desk::cashcount::Difference::PostedNow);
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
-        return;
+        return false;
     }
-    const engine::Money difference = count.difference();
+    const engine::Money diff = count.difference();
     QString said = QStringLiteral("Popis je proknjizen: prebrojano %1 %2, knjizno stanje %3 %2")
                        .arg(count.counted.toText(), code, count.book.toText());
-    said += count.document.isEmpty()
-                ? QStringLiteral(", bez razlike.")
-                : QStringLiteral(", %1 %2 %3 dokumentom %4.")
-                      .arg(difference < engine::Money() ? QStringLiteral("manjak") : QStringLiteral("visak"),
-                           (difference < engine::Money() ? -difference : difference).toText(), code,
-                           count.document);
+    if (diff.isZero())
+        said += QStringLiteral(", bez razlike.");
+    else if (count.document.isEmpty())
+        said += QStringLiteral(", %1 %2 %3; razliku knjizi administrator.")
+                    .arg(diff < engine::Money() ? QStringLiteral("manjak") : QStringLiteral("visak"),
+                         (diff < engine::Money() ? -diff : diff).toText(), code);
+    else
+        said += QStringLiteral(", %1 %2 %3 dokumentom %4.")
+                    .arg(diff < engine::Money() ? QStringLiteral("manjak") : QStringLiteral("visak"),
+                         (diff < engine::Money() ? -diff : diff).toText(), code, count.document);
     dialogs.message(said);
     if (!count.document.isEmpty()) {
         // The difference is a posting: the balances, the export and its upload follow it.
@@ -214,7 +339,182 @@ void TForm1::CountPostClick()
         if (exportJournal(QStringLiteral("Popis je proknjizen, ali izvoz nije zapisan: ")))
             uploadDecision();
     }
+    return true;
+}
+
+void TForm1::CountPostClick()
+{
+    storeCount(adminCount(), DayPicker->date(), false);
     showCountTable();
+    showDayCounts();
+}
+
+void TForm1::buildCashierCountPage()
+{
+    QWidget *page = Notebook1->widget(PageCashierCount);
+    auto *title = named(new QLabel(QStringLiteral("POPIS KASE"), page), "Heading10");
+    title->setFont(uiFont(16, true));
+    title->setStyleSheet(QStringLiteral("color: navy"));
+    title->setGeometry(16, 8, 680, 32);
+    auto *currencyLabel = new QLabel(QStringLiteral("Valuta:"), page);
+    currencyLabel->setGeometry(32, 60, 60, 26);
+    CashierCountCurrency = named(new QComboBox(page), "CashierCountCurrency");
+    CashierCountCurrency->addItems({QStringLiteral("DIN"), QStringLiteral("EUR")});
+    CashierCountCurrency->setGeometry(96, 60, 110, 26);
+    CashierCountTable = countTable(page, "CashierCountTable");
+    CashierCountTable->setGeometry(32, 94, 300, 292);
+    auto *hint = new QLabel(QStringLiteral("Upisite broj komada svakog apoena (Tab ili Enter: "
+                                           "sledeci apoen)."),
+                            page);
+    hint->setWordWrap(true);
+    hint->setGeometry(32, 390, 300, 36);
+    CashierCountTotal = named(new QLabel(page), "CashierCountTotal");
+    CashierCountTotal->setFont(uiFont(12, true));
+    CashierCountTotal->setGeometry(360, 94, 336, 26);
+    CashierCountBook = named(new QLabel(page), "CashierCountBook");
+    CashierCountBook->setGeometry(360, 124, 336, 22);
+    CashierCountPost = named(new QPushButton(QStringLiteral("PROKNJIZI POPIS"), page), "CashierCountPost");
+    CashierCountPost->setFont(uiFont(14, true));
+    CashierCountPost->setGeometry(360, 160, 336, 60);
+    CashierCountBack =
+        named(new QPushButton(QStringLiteral("NAZAD NA KNJIZENJE"), page), "CashierCountBack");
+    CashierCountBack->setFont(uiFont(10, true));
+    CashierCountBack->setGeometry(360, 436, 336, 40);
+    connect(CashierCountCurrency, &QComboBox::currentIndexChanged, this,
+            [this] { showCount(cashierCount()); });
+    connect(CashierCountPost, &QPushButton::clicked, this, &TForm1::CashierCountPostClick);
+    connect(CashierCountBack, &QPushButton::clicked, this, [this] {
+        showPage(PagePosting);
+        Edit4->setFocus();
+    });
+}
+
+void TForm1::BitBtnCountClick()
+{
+    showPage(PageCashierCount);
+    CashierCountCurrency->blockSignals(true);
+    CashierCountCurrency->setCurrentIndex(0);
+    CashierCountCurrency->blockSignals(false);
+    showCount(cashierCount());
+    if (auto *first = qobject_cast<QSpinBox *>(CashierCountTable->cellWidget(0, 1))) {
+        first->setFocus();
+        first->selectAll();
+    }
+}
+
+void TForm1::CashierCountPostClick()
+{
+    // The cashier's count of his till today, in his name; the administrator posts its
+    // difference.
+    if (storeCount(cashierCount(), clock.today(), true))
+        showCount(cashierCount());
+}
+
+void TForm1::showDayCounts()
+{
+    CountList->clear();
+    QList<desk::cashcount::Count> counts;
+    try {
+        OpenTables tables(session, {Table3});
+        counts = desk::cashcount::ofDay(*Table3, DayPicker->date());
+    } catch (const engine::EngineError &e) {
+        CountList->addItem(e.message());
+        return;
+    }
+    for (const desk::cashcount::Count &c : std::as_const(counts)) {
+        const QString code = desk::cashcount::currencyCode(c.currency);
+        QString state;
+        if (c.difference().isZero())
+            state = QStringLiteral("bez razlike");
+        else if (c.differencePending())
+            state = differenceWords(c.difference(), code) + QStringLiteral(", RAZLIKA NIJE PROKNJIZENA");
+        else
+            state = differenceWords(c.difference(), code)
+                    + QStringLiteral(", dokument %1 (%2)").arg(c.document, c.postedBy);
+        auto *item = new QListWidgetItem(
+            QStringLiteral("Popis %1, %2 %3: prebrojano %4 %5, knjizno %6 %5\n%7")
+                .arg(QString::number(c.number), c.countedBy,
+                     c.countedAt.toString(QStringLiteral("HH:mm")), c.counted.toText(), code,
+                     c.book.toText(), state));
+        item->setData(Qt::UserRole, c.number);
+        item->setToolTip(item->text());
+        CountList->addItem(item);
+    }
+}
+
+void TForm1::CountPostDifferenceClick()
+{
+    const QListWidgetItem *item = CountList->currentItem();
+    if (!item || !item->data(Qt::UserRole).isValid()) {
+        dialogs.message(QStringLiteral("Prvo izaberite popis cija se razlika knjizi"));
+        return;
+    }
+    const qint64 number = item->data(Qt::UserRole).toLongLong();
+    desk::cashcount::Count count;
+    try {
+        OpenTables tables(session, {Table3});
+        for (const desk::cashcount::Count &c : desk::cashcount::ofDay(*Table3, DayPicker->date()))
+            if (c.number == number)
+                count = c;
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return;
+    }
+    if (!count.differencePending()) {
+        dialogs.message(count.difference().isZero()
+                            ? QStringLiteral("Popis %1 nema razliku").arg(number)
+                            : QStringLiteral("Razlika popisa %1 je vec proknjizena dokumentom %2")
+                                  .arg(QString::number(number), count.document));
+        return;
+    }
+    // The administrator's code, as at the login: the difference goes into his name.
+    const std::optional<QString> typed =
+        dialogs.password(QStringLiteral("PROKNJIZI RAZLIKU"), QStringLiteral("Sifra administratora:"));
+    if (!typed)
+        return;
+    bool admin = false;
+    try {
+        OpenTables tables(session, {Table1});
+        for (Table1->first(); !Table1->eof(); Table1->next()) {
+            if (Table1->fieldText(QStringLiteral("SIFRA")) == *typed
+                && Table1->fieldText(QStringLiteral("IMEIPREZIME")) == QLatin1String("Admin"))
+                admin = true;
+        }
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return;
+    }
+    if (!admin) {
+        dialogs.message(QStringLiteral("Pogresna sifra administratora. Razlika nije proknjizena."));
+        return;
+    }
+    const QString code = desk::cashcount::currencyCode(count.currency);
+    if (!dialogs.confirm(QStringLiteral("%1. Da li ste sigurni?\nRazlika popisa %2 (%3) se knjizi "
+                                        "na ime %4.")
+                             .arg(differenceWords(count.difference(), code),
+                                  QString::number(number), count.countedBy, currentUser)))
+        return;
+    try {
+        OpenTables tables(session, {Table3});
+        count = desk::cashcount::postDifference(*Table3, number, currentUser,
+                                                clock.currentDateTime(), session.dateFormat());
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return;
+    }
+    dialogs.message(QStringLiteral("Razlika popisa %1 je proknjizena dokumentom %2.")
+                        .arg(QString::number(number), count.document));
+    try {
+        refreshBalances();
+    } catch (const engine::EngineError &e) {
+        showNoBalances();
+        dialogs.message(QStringLiteral("Razlika je proknjizena, ali stanje kase nije izracunato: ") +
+                        e.message());
+    }
+    if (exportJournal(QStringLiteral("Razlika je proknjizena, ali izvoz nije zapisan: ")))
+        uploadDecision();
+    showDayCounts();
+    showCountTable(); // the book balance after the difference
 }
 
 void TForm1::showDayState()
@@ -273,6 +573,25 @@ void TForm1::DayCloseClick()
         dialogs.message(e.message());
         return;
     }
+    // A day closes after its count: without one, or with a difference not posted, it asks.
+    QString countWord;
+    try {
+        OpenTables tables(session, {Table3});
+        const QList<desk::cashcount::Count> counts = desk::cashcount::ofDay(*Table3, day);
+        if (counts.isEmpty())
+            countWord = QStringLiteral("Za dan %1 nije napravljen popis gotovine.").arg(day.toString(DayShown));
+        for (const desk::cashcount::Count &c : counts) {
+            if (c.differencePending())
+                countWord = QStringLiteral("Razlika popisa %1 (%2) nije proknjizena.")
+                                .arg(QString::number(c.number), c.countedBy);
+        }
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return;
+    }
+    if (!countWord.isEmpty()
+        && !dialogs.confirm(countWord + QStringLiteral(" Da li ipak zakljucujete dan?")))
+        return;
     if (!dialogs.confirm(QStringLiteral("Da li ste sigurni? Posle zakljucenja niko ne moze "
                                         "knjiziti na dan %1 ni pre njega.")
                              .arg(day.toString(DayShown))))

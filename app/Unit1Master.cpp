@@ -185,6 +185,8 @@ void TForm1::buildMasterDataPages()
         grid->setReadOnly(p.readOnly);
         grid->setDataSource(source);
         *p.grid = grid;
+        if (p.index == PageUsers)
+            grid->setMaskedField(QStringLiteral("SIFRA")); // login codes, as the login box shows them
         if (p.index == PageJournal) {
             // The document column wide enough for a reversed number with its mark (the grid's
             // columns are laid out anew whenever the table opens).

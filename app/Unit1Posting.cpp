@@ -24,6 +24,8 @@
 
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QKeySequence>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -49,6 +51,54 @@ std::optional<engine::Money> typedAmount(const QString &typed)
         return std::nullopt;
     text.replace(u',', u'.');
     return engine::Money::tryParse(text);
+}
+
+// A combo box's prompt is shown text, never a value: the first key that types (or pastes)
+// into a box that shows its prompt replaces the prompt, as if the whole text were selected;
+// Backspace and Delete take the prompt away whole.
+class PromptReplacer : public QObject
+{
+public:
+    // Keys reach the combo box, which hands them to its line edit directly; the line edit's
+    // own keys (sent to it) are watched too.
+    PromptReplacer(QComboBox *combo, const QString &prompt)
+        : QObject(combo), combo(combo), edit(combo->lineEdit()), prompt(prompt)
+    {
+        combo->installEventFilter(this);
+        edit->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if ((watched != edit && watched != combo) || event->type() != QEvent::KeyPress
+            || edit->text() != prompt)
+            return false;
+        const auto *key = static_cast<const QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete) {
+            edit->clear();
+            return true;
+        }
+        const QString typed = key->text();
+        if (key->matches(QKeySequence::Paste) || (!typed.isEmpty() && typed.at(0).isPrint()))
+            edit->clear(); // the key itself then goes into the empty box
+        return false;
+    }
+
+private:
+    QComboBox *combo;
+    QLineEdit *edit;
+    QString prompt;
+};
+
+// What a combo box's text gives its box: the text without the prompt, should the prompt have
+// come into it some other way (dropped or pasted in the middle); nothing while it shows the
+// prompt alone.
+QString withoutPrompt(const QString &text, const QString &prompt)
+{
+    QString value = text;
+    value.remove(prompt);
+    return value == text ? value : value.trimmed();
 }
 
 } // namespace
@@ -150,6 +200,7 @@ void TForm1::buildPostingPage()
     ComboBox1->setEditable(true);
     ComboBox1->setEditText(ActivityPrompt);
     ComboBox1->setGeometry(8, 22, 625, 26);
+    new PromptReplacer(ComboBox1, ActivityPrompt);
     auto *hint = new QLabel(
         QStringLiteral("Ili izaberite zasto ili unesite ovde zasto je promena u dorvanti nastala"),
         GroupBox4);
@@ -162,6 +213,7 @@ void TForm1::buildPostingPage()
     ComboBox4->setEditable(true);
     ComboBox4->setEditText(GroupPrompt);
     ComboBox4->setGeometry(8, 104, 625, 26);
+    new PromptReplacer(ComboBox4, GroupPrompt);
     Edit12 = named(new QLineEdit(GroupBox4), "Edit12");
     Edit12->setGeometry(8, 136, 625, 26);
     Edit12->installEventFilter(this);
@@ -177,6 +229,9 @@ void TForm1::buildPostingPage()
     LabelDocument->setGeometry(328, 272, 185, 26);
     BitBtnSlip = named(new QPushButton(QStringLiteral("STAMPAJ DOKUMENT"), page), "BitBtnSlip");
     BitBtnSlip->setGeometry(328, 299, 185, 22); // above the reason's group box
+    // The cashier counts his till at the end of his shift.
+    BitBtnCount = named(new QPushButton(QStringLiteral("POPIS KASE"), page), "BitBtnCount");
+    BitBtnCount->setGeometry(517, 299, 154, 22);
 
     // The status line: that today is closed, the upload's progress and outcome, in words.
     Label26 = named(new QLabel(page), "Label26");
@@ -195,6 +250,7 @@ void TForm1::buildPostingPage()
     connect(BitBtn8, &QPushButton::clicked, this, &TForm1::BitBtn8Click);
     connect(BitBtn18, &QPushButton::clicked, this, &TForm1::BitBtn18Click);
     connect(BitBtnSlip, &QPushButton::clicked, this, &TForm1::BitBtnSlipClick);
+    connect(BitBtnCount, &QPushButton::clicked, this, &TForm1::BitBtnCountClick);
 }
 
 void TForm1::BitBtnSlipClick()
@@ -264,7 +320,7 @@ void TForm1::Edit4KeyPress(QChar &key)
 
 void TForm1::ComboBox1Change()
 {
-    Edit5->setText(ComboBox1->currentText());
+    Edit5->setText(withoutPrompt(ComboBox1->currentText(), ActivityPrompt));
     Edit5->setFocus();
 }
 
@@ -334,7 +390,7 @@ QString TForm1::closedDay(const QString &dayText)
 
 void TForm1::ComboBox4Change()
 {
-    Edit12->setText(ComboBox4->currentText());
+    Edit12->setText(withoutPrompt(ComboBox4->currentText(), GroupPrompt));
     Edit12->setFocus();
 }
 

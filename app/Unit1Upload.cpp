@@ -5,8 +5,9 @@
 // closed and the login has completed, so it never depends on how long the user reads the
 // message, and its commands never cut into the login dialogue. A store that the component
 // ends with an error is not reported as done, and the local export is then kept. An
-// attempt that failed is over: the status line says so and why, and the next posting
-// starts afresh. The outcome, success or failure, goes to the posting page's status line,
+// attempt that failed is over: the status line says so and why (naming the file and folder
+// the server refused), and the next posting starts afresh, its progress in place of the
+// failure. The outcome, success or failure, goes to the posting page's status line,
 // never to a message box that would pop up while the cashier types the next posting.
 #include "Unit1.h"
 #include "FtpReasons.h"
@@ -63,6 +64,15 @@ QString failureLine(const QString &reason, const QString &detail)
     const QString text = oneLine(detail);
     return QStringLiteral("Prenos na server nije uspeo: ") + reason
            + (text.isEmpty() ? QString() : QStringLiteral(" (") + text + QLatin1Char(')'));
+}
+
+// Which file and folder the server refused, so that the administrator knows what to make or
+// allow: " datoteke public_html/dv/.podaci.txt.part u folder public_html/dv".
+QString refusedFileWords(const QString &file)
+{
+    const qsizetype slash = file.lastIndexOf(QLatin1Char('/'));
+    return QStringLiteral(" datoteke ") + file
+           + (slash > 0 ? QStringLiteral(" u folder ") + file.left(slash) : QString());
 }
 
 } // namespace
@@ -126,6 +136,10 @@ void TForm1::uploadDecision()
     const FtpSettings settings = FtpSettings::fromLines(*lines);
     if (!uploadRunning) {
         upload = UploadState();
+        // A new attempt: its progress takes the place of the last one's failure.
+        uploadFailed = false;
+        uploadStatus = QStringLiteral("Prenos na server u toku");
+        showStatusLine();
         MFtp1->SetServer(settings.server);
         MFtp1->SetUsername(settings.user);
         MFtp1->SetPassword(settings.password);
@@ -210,7 +224,11 @@ void TForm1::MFtp1FtpError(TMFtp *sender, FtpError error, const QString &addinfo
     }
     // A refused login comes without a text of its own: the server's refusal says why.
     const QString text = addinfo.isEmpty() ? sender->LastReply() : addinfo;
-    showUploadFailure(failureLine(failureReason(error), text));
+    QString reason = failureReason(error);
+    if (upload.storing && (error == errAccessDenied || error == errNoRemoteFile
+                           || error == errCommandFailed))
+        reason += refusedFileWords(upload.direct ? upload.remotePath : upload.temporaryPath);
+    showUploadFailure(failureLine(reason, text));
 }
 
 void TForm1::showUploadFailure(const QString &line)

@@ -36,6 +36,8 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <array>
+#include <memory>
 
 namespace {
 
@@ -51,6 +53,44 @@ QPushButton *coloredButton(const QString &text, const char *name, const char *co
     b->setStyleSheet(QStringLiteral("color: %1").arg(QLatin1String(color)));
     return b;
 }
+
+// The review's records as the query gives them, a reversed record's description marked as
+// the grid marks its number: "I-2026-000003 (storniran): Isplata".
+class MarkedRecords final : public report::DataSource
+{
+public:
+    MarkedRecords(std::shared_ptr<report::DataSource> records, QHash<int, QString> marks)
+        : records(std::move(records)), marks(std::move(marks))
+    {
+    }
+    int recordCount() const override { return records->recordCount(); }
+    bool moveTo(int index) override
+    {
+        current = index;
+        return records->moveTo(index);
+    }
+    QString text(const QString &field) const override
+    {
+        const QString text = records->text(field);
+        const auto mark = marks.constFind(current);
+        if (mark == marks.cend() || field.compare(QLatin1String("OPIS"), Qt::CaseInsensitive) != 0)
+            return text;
+        return *mark + QStringLiteral(" (storniran): ") + text;
+    }
+    std::optional<qint64> hundredths(const QString &field) const override
+    {
+        return records->hundredths(field);
+    }
+    QString readError() const override { return records->readError(); }
+
+private:
+    std::shared_ptr<report::DataSource> records;
+    QHash<int, QString> marks;
+    int current = -1;
+};
+
+enum { DinarsIn, DinarsOut, EurosIn, EurosOut };
+using Amounts = std::array<engine::Money, 4>;
 
 } // namespace
 
@@ -283,7 +323,22 @@ void TForm2::BitBtn3Click()
     }
     // The titles say what the list holds: the period and the word of its load, whatever the
     // pickers and the search box show now.
-    report::Report layout = report::reviewReport();
+    // Rows whose documents were reversed are marked, and what was reversed is printed under
+    // the totals with the totals net of it.
+    QHash<int, QString> reversed;
+    QHash<QString, QString> lines;
+    try {
+        reversed = reversedRows();
+        if (!reversed.isEmpty())
+            lines = reversalLines(reversed);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message()); // no printout that would leave a reversal out unseen
+        afterOwnDialog();
+        return;
+    }
+    report::Report layout = report::reviewReport(!lines.isEmpty());
+    for (auto line = lines.cbegin(); line != lines.cend(); ++line)
+        layout.setText(line.key(), line.value());
     layout.setText(QString::fromLatin1(report::TitleLine1),
                    loaded.period ? QStringLiteral("Promet dorvante za period od ") + loaded.from +
                                        QStringLiteral(" do ") + loaded.to
@@ -299,7 +354,10 @@ void TForm2::BitBtn3Click()
                    QStringLiteral("Za dorvantika: ") +
                        (korisnik >= 0 ? Query1->textAt(row, korisnik) : QString()));
 
-    report::Document document(layout, std::make_shared<QueryDataSource>(*Query1));
+    std::shared_ptr<report::DataSource> records = std::make_shared<QueryDataSource>(*Query1);
+    if (!reversed.isEmpty())
+        records = std::make_shared<MarkedRecords>(std::move(records), reversed);
+    report::Document document(layout, records);
     document.setPrintTime(clock.currentDateTime());
     document.setDateFormat(settings.shortDateFormat());
     reportPreview(document);
@@ -346,6 +404,99 @@ void TForm2::BitBtnVoucherClick()
     }
     reportPreview(*document);
     afterOwnDialog();
+}
+
+QHash<int, QString> TForm2::reversedRows()
+{
+    QHash<int, QString> out;
+    if (!Table1->isOpen()) {
+        session.setPassword(desk::tablePassword());
+        Table1->open();
+    }
+    try {
+        Table1->runBeside(QStringLiteral("SELECT 1 FROM dorvanta_dokument LIMIT 1"));
+    } catch (const engine::EngineError &) {
+        return out; // a journal without document numbers yet has no reversals either
+    }
+    const int rows = Query1->recordCount();
+    constexpr int Chunk = 200; // documentMarks() reads a few hundred at a time
+    for (int first = 0; first < rows; first += Chunk) {
+        QList<qint64> ids;
+        QHash<qint64, int> rowOf;
+        for (int row = first; row < std::min(rows, first + Chunk); ++row) {
+            const qint64 id = Query1->recordIdAt(row);
+            if (id >= 0) {
+                ids << id;
+                rowOf.insert(id, row);
+            }
+        }
+        const QHash<qint64, desk::cashbook::DocumentMark> marks =
+            desk::cashbook::documentMarks(*Table1, ids);
+        for (auto m = marks.cbegin(); m != marks.cend(); ++m) {
+            if (m->reversed)
+                out.insert(rowOf.value(m.key()), m->number);
+        }
+    }
+    return out;
+}
+
+QHash<QString, QString> TForm2::reversalLines(const QHash<int, QString> &reversed)
+{
+    QHash<QString, QString> lines;
+    const int rows = Query1->recordCount();
+    const QStringList fields{QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"),
+                             QStringLiteral("ULAZEUR"), QStringLiteral("IZLAZEUR")};
+    Amounts sums{};
+    QSet<qint64> listed;
+    for (int row = 0; row < rows; ++row) {
+        listed.insert(Query1->recordIdAt(row));
+        for (int f = 0; f < 4; ++f)
+            sums[size_t(f)] += Query1->moneyAt(row, Query1->fieldIndex(fields.at(f)));
+    }
+    // A reversal the list holds (the cashier's own, in the period) is in its totals already;
+    // one it does not hold (in another user's name, the administrator's, or of a later day)
+    // is not: the originals it reverses are what was reversed.
+    Amounts reversedSums{};
+    QStringList documents;
+    QList<int> order = reversed.keys();
+    std::sort(order.begin(), order.end());
+    for (const int row : std::as_const(order)) {
+        const QString number = reversed.value(row);
+        const QString reversal = desk::cashbook::reversalOf(*Table1, number);
+        const std::optional<desk::BookEntry> e = desk::cashbook::entry(*Table1, reversal);
+        if (!e || listed.contains(e->id))
+            continue;
+        // The reversal carries the opposite amounts in the same fields.
+        const Amounts amounts{-e->dinarsIn, -e->dinarsOut, -e->eurosIn, -e->eurosOut};
+        for (size_t f = 0; f < 4; ++f)
+            reversedSums[f] += amounts[f];
+        documents << QStringLiteral("%1 (storno %2, %3, %4)")
+                         .arg(number, reversal, e->cashier,
+                              platform::formatShortDate(settings, e->date));
+    }
+    if (documents.isEmpty())
+        return lines; // every reversal is in the list, and so in its totals
+    const char *columns[] = {"DinarsIn", "DinarsOut", "EurIn", "EurOut"};
+    lines.insert(QStringLiteral("ReversedTitle"),
+                   QStringLiteral("STORNIRANO (storno nije u ovom spisku)"));
+    lines.insert(QStringLiteral("NetTitle"), QStringLiteral("POSLE STORNA"));
+    for (size_t f = 0; f < 4; ++f) {
+        lines.insert(QStringLiteral("Reversed") + QLatin1String(columns[f]),
+                       reversedSums[f].toText());
+        lines.insert(QStringLiteral("Net") + QLatin1String(columns[f]),
+                       (sums[f] - reversedSums[f]).toText());
+    }
+    const engine::Money netDinars =
+        sums[DinarsIn] - reversedSums[DinarsIn] - sums[DinarsOut] + reversedSums[DinarsOut];
+    const engine::Money netEuros =
+        sums[EurosIn] - reversedSums[EurosIn] - sums[EurosOut] + reversedSums[EurosOut];
+    lines.insert(QStringLiteral("NetBalanceTitle"),
+                   QStringLiteral("UKUPNO POSLE STORNA: DINARA / EUR"));
+    lines.insert(QStringLiteral("NetBalanceDinars"), netDinars.toText());
+    lines.insert(QStringLiteral("NetBalanceEur"), netEuros.toText());
+    lines.insert(QStringLiteral("ReversedDocuments"),
+                 QStringLiteral("Stornirani: ") + documents.join(QStringLiteral("; ")));
+    return lines;
 }
 
 QString TForm2::numberOfRow(int row)

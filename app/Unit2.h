@@ -7,7 +7,10 @@
 
 #include <QWidget>
 
+#include <QHash>
+
 #include <functional>
+#include <memory>
 
 #include "ReportPreview.h"
 
@@ -17,6 +20,11 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 class QueryModel;
+
+namespace report {
+class DataSource;
+class Report;
+} // namespace report
 
 namespace engine {
 class Session;
@@ -89,6 +97,12 @@ private:
     // The document number of the journal record shown in `row` of the list (by the record's id
     // that the row carries); empty when none.
     QString numberOfRow(int row);
+    // The rows of the list whose documents were reversed, with their numbers.
+    QHash<int, QString> reversedRows();
+    // The texts of the printout's lines under its totals, by element name, for the `reversed`
+    // rows: what reversals the list does not hold reversed, and the totals net of it; none
+    // when every reversal is in the list (and so in its totals). Throws EngineError.
+    QHash<QString, QString> reversalLines(const QHash<int, QString> &reversed);
 
     engine::Session &session;
     platform::Dialogs &dialogs;

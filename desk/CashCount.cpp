@@ -52,6 +52,54 @@ Count countOf(const QVariantList &row)
 
 const char CountColumns[] = "RB, DATUM, VALUTA, KORISNIK, VREME, UKUPNO, KNJIZNO, DOKUMENT";
 
+// The differences posted after their counts (RB, DOKUMENT, KORISNIK, VREME); none where the
+// table was never made (a journal that no cashier's count has reached).
+// Whether the table `name` is beside the journal, asked so that a missing one fails no
+// statement (on the server a failed statement ends the transaction it is in).
+bool hasTable(engine::Table &journal, const QString &name)
+{
+    QList<QVariantList> rows;
+    try {
+        rows = journal.runBeside(QStringLiteral("SELECT to_regclass(?1) IS NOT NULL"), {name});
+        return rows.value(0).value(0).toString() == QLatin1String("t");
+    } catch (const EngineError &) {
+    }
+    rows = journal.runBeside(
+        QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ?1"), {name});
+    return rows.value(0).value(0).toLongLong() > 0;
+}
+
+const QString LaterPostings = QStringLiteral("dorvanta_popis_razlika");
+
+QList<QVariantList> laterPostings(engine::Table &journal, const QString &where = {},
+                                  const QVariantList &values = {})
+{
+    if (!hasTable(journal, LaterPostings))
+        return {};
+    return journal.runBeside(QStringLiteral("SELECT RB, DOKUMENT, KORISNIK, VREME FROM "
+                                            "dorvanta_popis_razlika%1 ORDER BY RB")
+                                 .arg(where),
+                             values);
+}
+
+// The count's difference as a posting of `by` on the count's day at `now`.
+Posting differencePosting(const Count &c, const QString &by, const QDateTime &now)
+{
+    const Money difference = c.difference();
+    Posting p;
+    p.cashier = by;
+    p.day = c.day;
+    p.time = engine::timeText(now.time());
+    p.currency = c.currency;
+    const bool over = difference > Money();
+    p.direction = over ? Direction::In : Direction::Out;
+    p.amount = over ? difference : -difference;
+    p.reason = QStringLiteral("%1 po popisu %2")
+                   .arg(over ? QStringLiteral("VISAK") : QStringLiteral("MANJAK"),
+                        c.day.toString(DateShown));
+    return p;
+}
+
 QString described(const Count &c)
 {
     return QStringLiteral("Popis %1 (%2, %3)")
@@ -137,6 +185,15 @@ void createTables(engine::Table &journal)
         "NULL, KOMADA bigint NOT NULL, PRIMARY KEY (RB, APOEN))"));
 }
 
+// Made by the first difference posted after its count (the administrator's act), not with the
+// other tables, which a desk's login may make.
+static void createLaterPostingTable(engine::Table &journal)
+{
+    journal.runBeside(QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS dorvanta_popis_razlika (RB bigint PRIMARY KEY, DOKUMENT text "
+        "NOT NULL, KORISNIK text, VREME text)"));
+}
+
 void copy(engine::Table &source, engine::Table &target)
 {
     QList<QVariantList> counts, pieces;
@@ -148,7 +205,15 @@ void copy(engine::Table &source, engine::Table &target)
     } catch (const EngineError &) {
         return; // the tables were never made: nothing was counted
     }
+    const QList<QVariantList> posted = laterPostings(source);
     createTables(target);
+    if (!posted.isEmpty())
+        createLaterPostingTable(target);
+    for (const QVariantList &row : posted)
+        target.runBeside(QStringLiteral("INSERT INTO dorvanta_popis_razlika (RB, DOKUMENT, "
+                                        "KORISNIK, VREME) VALUES (?1, ?2, ?3, ?4) ON CONFLICT "
+                                        "(RB) DO NOTHING"),
+                         row);
     for (const QVariantList &count : std::as_const(counts))
         target.runBeside(QStringLiteral("INSERT INTO dorvanta_popis (%1) VALUES (?1, ?2, ?3, ?4, "
                                         "?5, ?6, ?7, ?8) ON CONFLICT (RB) DO NOTHING")
@@ -162,7 +227,7 @@ void copy(engine::Table &source, engine::Table &target)
 
 Count record(engine::Table &journal, const QDate &day, Currency currency,
              const QList<Pieces> &pieces, const QString &countedBy, const QDateTime &now,
-             const engine::DateTextFormat &dates)
+             const engine::DateTextFormat &dates, Difference posting)
 {
     if (!day.isValid())
         throw EngineError(QStringLiteral("Nije zadat ispravan dan"));
@@ -188,21 +253,13 @@ Count record(engine::Table &journal, const QDate &day, Currency currency,
     const journal_balances::Balances balances = journal_balances::current(journal);
     c.book = currency == Currency::Euros ? balances.euros : balances.dinars;
     const Money difference = c.difference();
-    if (!difference.isZero()) {
-        Posting p;
-        p.cashier = countedBy;
-        p.day = day;
-        p.time = engine::timeText(now.time());
-        p.currency = currency;
-        const bool over = difference > Money();
-        p.direction = over ? Direction::In : Direction::Out;
-        p.amount = over ? difference : -difference;
-        p.reason = QStringLiteral("%1 po popisu %2")
-                       .arg(over ? QStringLiteral("VISAK") : QStringLiteral("MANJAK"),
-                            day.toString(DateShown));
+    if (!difference.isZero() && posting == Difference::PostedNow) {
+        const Posting p = differencePosting(c, countedBy, now);
         c.document = writeRecord(journal, p, amountsOf(p),
-                                 over ? DocumentKind::Receipt : DocumentKind::Payment, {}, dates)
+                                 difference > Money() ? DocumentKind::Receipt : DocumentKind::Payment,
+                                 {}, dates)
                          .number;
+        c.postedBy = countedBy;
     }
     const QList<QVariantList> last =
         journal.runBeside(QStringLiteral("SELECT MAX(RB) FROM dorvanta_popis"));
@@ -222,8 +279,52 @@ Count record(engine::Table &journal, const QDate &day, Currency currency,
                    .arg(c.number)
                    .arg(currencyCode(currency), day.toString(Qt::ISODate),
                         c.counted.toText(), c.book.toText(),
-                        c.document.isEmpty() ? QString()
-                                             : QStringLiteral(", razlika dokumentom ") + c.document),
+                        c.document.isEmpty()
+                            ? (c.differencePending() ? QStringLiteral(", razlika ceka knjizenje")
+                                                     : QString())
+                            : QStringLiteral(", razlika dokumentom ") + c.document),
+               now);
+    transaction.commit();
+    return c;
+}
+
+Count postDifference(engine::Table &journal, qint64 number, const QString &postedBy,
+                     const QDateTime &now, const engine::DateTextFormat &dates)
+{
+    engine::Transaction transaction(journal);
+    createTables(journal);
+    createLaterPostingTable(journal);
+    const QList<QVariantList> rows =
+        journal.runBeside(QStringLiteral("SELECT %1 FROM dorvanta_popis WHERE RB = ?1")
+                              .arg(QLatin1String(CountColumns)),
+                          {number});
+    if (rows.isEmpty())
+        throw EngineError(QStringLiteral("Ne postoji popis %1").arg(number));
+    Count c = countOf(rows.first());
+    if (c.difference().isZero())
+        throw EngineError(QStringLiteral("%1 nema razliku").arg(described(c)));
+    const QList<QVariantList> posted =
+        laterPostings(journal, QStringLiteral(" WHERE RB = ?1"), {number});
+    if (!c.document.isEmpty() || !posted.isEmpty())
+        throw EngineError(QStringLiteral("Razlika popisa %1 je vec proknjizena dokumentom %2")
+                              .arg(number)
+                              .arg(c.document.isEmpty() ? posted.first().value(1).toString()
+                                                        : c.document));
+    cashbook::requireOpenDay(journal, c.day);
+    const Posting p = differencePosting(c, postedBy, now);
+    c.document = writeRecord(journal, p, amountsOf(p),
+                             c.difference() > Money() ? DocumentKind::Receipt : DocumentKind::Payment,
+                             {}, dates)
+                     .number;
+    c.postedBy = postedBy;
+    journal.runBeside(QStringLiteral("INSERT INTO dorvanta_popis_razlika (RB, DOKUMENT, KORISNIK, "
+                                     "VREME) VALUES (?1, ?2, ?3, ?4)"),
+                      {number, c.document, postedBy,
+                       now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))});
+    chain::log(journal, postedBy, QStringLiteral("POPIS"),
+               QStringLiteral("Razlika popisa %1 (%2, %3) proknjizena dokumentom %4")
+                   .arg(number)
+                   .arg(c.countedBy, c.difference().toText(), c.document),
                now);
     transaction.commit();
     return c;
@@ -255,6 +356,21 @@ QList<Count> ofDay(engine::Table &journal, const QDate &day)
         if (const auto it = at.constFind(row.value(0).toLongLong()); it != at.cend())
             out[*it].pieces << Pieces{money(row.value(1)), row.value(2).toLongLong()};
     }
+    for (Count &c : out) {
+        if (!c.document.isEmpty())
+            c.postedBy = c.countedBy;
+    }
+    if (!out.isEmpty()) {
+        const QList<QVariantList> posted = laterPostings(
+            journal, QStringLiteral(" WHERE RB BETWEEN ?1 AND ?2"), {out.first().number, out.last().number});
+        for (const QVariantList &row : posted) {
+            if (const auto it = at.constFind(row.value(0).toLongLong());
+                it != at.cend() && out[*it].document.isEmpty()) {
+                out[*it].document = row.value(1).toString();
+                out[*it].postedBy = row.value(2).toString();
+            }
+        }
+    }
     return out;
 }
 
@@ -278,10 +394,23 @@ QStringList check(engine::Table &journal)
     QHash<QString, QVariantList> documentOf;
     for (const QVariantList &row : std::as_const(documents))
         documentOf.insert(row.value(0).toString(), row);
+    // Differences posted after their counts, and the records of their documents.
+    QHash<qint64, QString> postedLater;
+    for (const QVariantList &row : laterPostings(journal))
+        postedLater.insert(row.value(0).toLongLong(), row.value(1).toString());
+    if (!postedLater.isEmpty()) {
+        for (const QVariantList &row : journal.runBeside(QStringLiteral(
+                 "SELECT d.BROJ, p.ULAZDIN, p.IZLAZDIN, p.ULAZEUR, p.IZLAZEUR FROM "
+                 "dorvanta_popis_razlika r JOIN dorvanta_dokument d ON d.BROJ = r.DOKUMENT JOIN "
+                 "promet p ON p.{id} = d.ID")))
+            documentOf.insert(row.value(0).toString(), row);
+    }
 
     QStringList lines;
     for (const QVariantList &row : std::as_const(counts)) {
-        const Count c = countOf(row);
+        Count c = countOf(row);
+        if (c.document.isEmpty())
+            c.document = postedLater.value(c.number);
         const QVariantList pieces = sumOf.value(c.number);
         const Money added = money(pieces.value(1));
         if (added != c.counted || pieces.value(2).toLongLong() < 0)
@@ -294,10 +423,8 @@ QStringList check(engine::Table &journal)
                              .arg(described(c), c.document);
             continue;
         }
-        if (c.document.isEmpty()) {
-            lines << QStringLiteral("%1: razlika %2 nema dokument").arg(described(c), difference.toText());
-            continue;
-        }
+        if (c.document.isEmpty())
+            continue; // a cashier's count whose difference waits for the administrator
         if (!documentOf.contains(c.document)) {
             lines << QStringLiteral("%1: dokument razlike %2 ne postoji").arg(described(c), c.document);
             continue;

@@ -15,6 +15,12 @@
 //   dorvanta_popis_apoen (RB, APOEN, KOMADA)
 //                                   the count RB's pieces per denomination (APOEN in
 //                                   hundredths)
+//   dorvanta_popis_razlika (RB, DOKUMENT, KORISNIK, VREME)
+//                                   the difference of a cashier's count RB, posted afterwards
+//                                   by the administrator KORISNIK at VREME (ISO) as DOKUMENT
+//
+// A cashier's count stores no document: its difference waits, DOKUMENT NULL, until the
+// administrator posts it (postDifference()); each table only ever gets rows appended.
 
 #include "Posting.h"
 
@@ -62,20 +68,34 @@ struct Count
     QList<Pieces> pieces; // largest denomination first, those counted only
     engine::Money counted;
     engine::Money book;     // the book balance when it was counted
-    QString document;       // the difference's document, empty when there was none
+    QString document;       // the difference's document, empty when there was none (yet)
+    QString postedBy;       // who posted the difference (countedBy when it came with the count)
     engine::Money difference() const { return counted - book; }
+    // A difference that waits for the administrator to post it.
+    bool differencePending() const { return !difference().isZero() && document.isEmpty(); }
 };
 
 // Makes the tables when they are missing (inside the caller's transaction).
 void createTables(engine::Table &journal);
 
+// Whether a count posts its difference with it (the administrator's) or leaves it for the
+// administrator (a cashier's).
+enum class Difference { PostedNow, Pending };
+
 // Stores the count of `pieces` of `currency` on `day` by `countedBy` at `now` in one
 // transaction of its own: the book balance under the journal's write lock, the difference's
-// document (time from `now`, date text in `dates`), the count and its log entry. Refused,
-// storing nothing, when `day` is closed or has not come yet.
+// document unless it is left `Pending` (time from `now`, date text in `dates`), the count and
+// its log entry. Refused, storing nothing, when `day` is closed or has not come yet.
 Count record(engine::Table &journal, const QDate &day, Currency currency,
              const QList<Pieces> &pieces, const QString &countedBy, const QDateTime &now,
-             const engine::DateTextFormat &dates);
+             const engine::DateTextFormat &dates, Difference difference = Difference::PostedNow);
+
+// Posts the pending difference of the count `number` in the name of `postedBy` at `now` (a
+// shortage a payment, an overage a receipt, dated the count's day) in one transaction of its
+// own, and returns the count with its document. Refused, storing nothing, when there is no
+// such count, it has no difference or it was posted already, or its day is closed.
+Count postDifference(engine::Table &journal, qint64 number, const QString &postedBy,
+                     const QDateTime &now, const engine::DateTextFormat &dates);
 
 // Copies the counts of `source` that `target` lacks (by RB) into `target`, with their
 // pieces, in the caller's transaction: a backup or an import carries them with the records.

@@ -2,6 +2,8 @@
 #include "QtDialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -13,6 +15,24 @@ namespace {
 QWidget *ownerOf(QWidget *parent)
 {
     return parent ? parent : QApplication::activeWindow();
+}
+
+// An input dialog wide enough that the window manager shows its caption whole in the title
+// bar beside its buttons (a narrow one cuts "NOVA BAZA PODATAKA" short).
+std::optional<QString> askText(QWidget *owner, const QString &caption, const QString &label,
+                               QLineEdit::EchoMode echo, const QString &initial)
+{
+    QInputDialog dialog(owner);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(label);
+    dialog.setTextEchoMode(echo);
+    dialog.setTextValue(initial);
+    QFont titleFont = dialog.font();
+    titleFont.setBold(true);
+    dialog.setMinimumWidth(captionWidth(caption, titleFont));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
 }
 } // namespace
 
@@ -45,22 +65,30 @@ bool QtDialogs::confirmWithButtons(const QString &question, const QString &yesTe
 std::optional<QString> QtDialogs::prompt(const QString &caption, const QString &label,
                                          const QString &initial)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(ownerOf(parent_), caption, label,
-                                               QLineEdit::Normal, initial, &ok);
-    if (!ok)
-        return std::nullopt;
-    return text;
+    return askText(ownerOf(parent_), caption, label, QLineEdit::Normal, initial);
 }
 
 std::optional<QString> QtDialogs::password(const QString &caption, const QString &label)
 {
-    bool ok = false;
-    const QString text = QInputDialog::getText(ownerOf(parent_), caption, label,
-                                               QLineEdit::Password, QString(), &ok);
-    if (!ok)
-        return std::nullopt;
-    return text;
+    return askText(ownerOf(parent_), caption, label, QLineEdit::Password, QString());
+}
+
+int captionWidth(const QString &caption, const QFont &titleFont)
+{
+    // The caption at the title bar's (bold) font, and room for the window manager's icon and
+    // its three buttons.
+    constexpr int TitleBarButtons = 160;
+    return QFontMetrics(titleFont).horizontalAdvance(caption) * 5 / 4 + TitleBarButtons;
+}
+
+void serbianSaveLabels(QFileDialog &dialog)
+{
+    dialog.setOption(QFileDialog::DontUseNativeDialog); // labels of its own only without one
+    dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Folder:"));
+    dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Naziv fajla:"));
+    dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Vrsta fajla:"));
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Snimi"));
+    dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Odustani"));
 }
 
 void QtDialogs::progress(const QString &step)

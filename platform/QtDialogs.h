@@ -5,9 +5,16 @@
 #include <QPointer>
 #include <QProgressDialog>
 
+class QFileDialog;
+class QFont;
 class QWidget;
 
 namespace platform {
+
+// The width a dialog needs for the window manager to show `caption` whole in its title bar.
+int captionWidth(const QString &caption, const QFont &titleFont);
+// Serbian labels on a file dialog that saves (Qt's own dialog, which has them).
+void serbianSaveLabels(QFileDialog &dialog);
 
 // The real dialogs: Qt message boxes and input dialogs.
 class QtDialogs final : public Dialogs

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+
+#include "platform/QtDialogs.h"
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -238,8 +240,12 @@ bool PreviewWindow::printTo(QPrinter &printer)
 
 void PreviewWindow::saveAsPdf()
 {
-    QString path =
-        QFileDialog::getSaveFileName(this, tr("Snimi kao PDF"), QString(), tr("PDF fajlovi (*.pdf)"));
+    QFileDialog dialog(this, tr("Snimi kao PDF"), QString(), tr("PDF fajlovi (*.pdf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    platform::serbianSaveLabels(dialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    QString path = dialog.selectedFiles().constFirst();
     if (path.isEmpty())
         return;
     if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))

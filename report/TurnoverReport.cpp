@@ -91,13 +91,57 @@ Band summaryBand(bool ruleTop)
     return b;
 }
 
-Report build(bool review, bool searchLine)
+// The lines under a review's totals: what was reversed and the totals net of it.
+void addReversalLines(Band &b)
+{
+    constexpr double ReversedTop = 17.0, NetTop = 22.0, BalanceTop = 27.0, DocumentsTop = 32.4;
+    const struct
+    {
+        const char *name;
+        double right, left;
+    } columns[] = {{"DinarsIn", 139.7, DescriptionRight}, {"DinarsOut", 155.6, 139.7},
+                   {"EurIn", 171.4, 155.6},               {"EurOut", 188.4, 171.4}};
+    auto figure = [](const QString &name, double right, double top, double width) {
+        return Element::label(QString(), right, top)
+            .named(name)
+            .alignedRight()
+            .withFont(8, Bold)
+            .fittingIn(width);
+    };
+    b.elements << Element::label(QString(), RecordLeft, ReversedTop)
+                      .named(QStringLiteral("ReversedTitle"))
+                      .withFont(9, Bold)
+               << Element::label(QString(), RecordLeft, NetTop)
+                      .named(QStringLiteral("NetTitle"))
+                      .withFont(9, Bold);
+    for (const auto &c : columns) {
+        const QString column = QString::fromLatin1(c.name);
+        b.elements << figure(QStringLiteral("Reversed") + column, c.right, ReversedTop,
+                             c.right - c.left - Gap)
+                   << figure(QStringLiteral("Net") + column, c.right, NetTop,
+                             c.right - c.left - Gap);
+    }
+    b.elements << Element::label(QString(), RecordLeft, BalanceTop)
+                      .named(QStringLiteral("NetBalanceTitle"))
+                      .withFont(9, Bold)
+               << figure(QStringLiteral("NetBalanceDinars"), 155.3, BalanceTop, 155.3 - 126.5)
+               << figure(QStringLiteral("NetBalanceEur"), 188.4, BalanceTop, 188.4 - 155.3 - Gap)
+               << Element::label(QString(), RecordLeft, DocumentsTop)
+                      .named(QStringLiteral("ReversedDocuments"))
+                      .withFont(7);
+    b.height += 20.0;
+}
+
+Report build(bool review, bool searchLine, bool reversals = false)
 {
     Report r(PageSetup{}); // Letter, portrait, 12.7 mm on every side
     r.setBand(pageHeaderBand());
     r.setBand(titleBand(!review, searchLine));
     r.setBand(detailBand());
-    r.setBand(summaryBand(review));
+    Band summary = summaryBand(review);
+    if (reversals)
+        addReversalLines(summary);
+    r.setBand(summary);
     r.setBand(pageFooterBand());
     return r;
 }
@@ -109,9 +153,9 @@ Report turnoverReport(bool searchLine)
     return build(false, searchLine);
 }
 
-Report reviewReport()
+Report reviewReport(bool reversals)
 {
-    return build(true, false);
+    return build(true, false, reversals);
 }
 
 } // namespace report

@@ -22,7 +22,11 @@ inline constexpr char TitleLine5[] = "TitleLine5";
 Report turnoverReport(bool searchLine = false);
 
 // The same report for a cashier's review of his own postings: the title has no fourth
-// line, and the summary has a rule along its top edge.
-Report reviewReport();
+// line, and the summary has a rule along its top edge. With `reversals`, the summary has
+// three lines more under the totals, filled at run time: what of the list was reversed
+// (ReversedTitle and the four ReversedDinarsIn, ReversedDinarsOut, ReversedEurIn,
+// ReversedEurOut), the four sums net of it (NetTitle, NetDinarsIn, ...), the balances net of
+// it (NetBalanceDinars, NetBalanceEur), and the reversed documents (ReversedDocuments).
+Report reviewReport(bool reversals = false);
 
 } // namespace report

@@ -648,6 +648,68 @@ private slots:
         QCOMPARE(find<QLineEdit>("Edit12")->text(), QStringLiteral("Gorivo"));
     }
 
+    // Typing into a combo box that shows its prompt replaces the prompt wherever the cursor
+    // stood; typing into one that shows an item edits the item. Only what was typed is stored.
+    void typingIntoAComboBoxReplacesOnlyItsPrompt_data()
+    {
+        QTest::addColumn<QString>("combo");
+        QTest::addColumn<int>("shownItem"); // -1: the prompt
+        QTest::addColumn<int>("cursor");    // -1: at the end
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("activity prompt, cursor at end") << "ComboBox1" << -1 << -1 << "Gorivo" << "Gorivo";
+        QTest::newRow("activity prompt, cursor inside") << "ComboBox1" << -1 << 49 << "Gorivo" << "Gorivo";
+        QTest::newRow("group prompt") << "ComboBox4" << -1 << -1 << "Prodaja" << "Prodaja";
+        QTest::newRow("group prompt, cursor at start") << "ComboBox4" << -1 << 0 << "Prodaja" << "Prodaja";
+        QTest::newRow("activity item") << "ComboBox1" << 0 << -1 << " 2" << "Kupovina robe 2";
+        QTest::newRow("group item, cursor at start") << "ComboBox4" << 0 << 0 << "A" << "AGorivo";
+    }
+    void typingIntoAComboBoxReplacesOnlyItsPrompt()
+    {
+        QFETCH(QString, combo);
+        QFETCH(int, shownItem);
+        QFETCH(int, cursor);
+        QFETCH(QString, keys);
+        QFETCH(QString, expected);
+        showLoggedIn("111");
+        form->clearPostingBoxes(); // both combo boxes show their prompts
+        auto *box = find<QComboBox>(combo);
+        if (shownItem >= 0) {
+            box->setCurrentIndex(shownItem);
+            emit box->activated(shownItem);
+        }
+        QLineEdit *edit = box->lineEdit();
+        edit->setFocus();
+        edit->setCursorPosition(cursor < 0 ? int(edit->text().size()) : cursor);
+        QTest::keyClicks(box, keys); // where the window's keys go: the box hands them on
+        QCOMPARE(box->currentText(), expected);
+        const bool reason = combo == QLatin1String("ComboBox1");
+        QCOMPARE(boxText(reason ? "Edit5" : "Edit12"), expected);
+
+        if (reason)
+            find<QLineEdit>("Edit12")->setText("Gorivo");
+        else
+            find<QLineEdit>("Edit5")->setText("Racun");
+        find<QLineEdit>("Edit4")->setText("10");
+        dialogs.answerYes();
+        click("BitBtn8");
+        const QStringList record = data->records("promet").value(0);
+        QCOMPARE(record.value(reason ? OPIS : GRUPA), expected);
+    }
+    // Backspace or Delete on a prompt takes it away whole; nothing of it reaches the boxes.
+    void theKeysThatDeleteTakeThePromptAwayWhole()
+    {
+        showLoggedIn("111");
+        form->clearPostingBoxes();
+        for (const char *name : {"ComboBox1", "ComboBox4"}) {
+            QLineEdit *edit = find<QComboBox>(name)->lineEdit();
+            edit->setCursorPosition(10);
+            QTest::keyClick(find<QComboBox>(name), Qt::Key_Backspace);
+            QCOMPARE(edit->text(), QString());
+        }
+        QCOMPARE((QStringList{boxText("Edit5"), boxText("Edit12")}), (QStringList{"", ""}));
+    }
+
     void onlyAFocusMoveWithinTheWindowEmptiesTheAmount_data()
     {
         QTest::addColumn<int>("reason");

@@ -73,6 +73,41 @@ private slots:
     }
     void cleanup() { finish(); }
 
+    // The users grid shows each login code as the login box does, a star a character; the
+    // cell being edited shows the code itself, and what is typed there is stored as typed.
+    void loginCodesAreMaskedExceptInTheCellBeingEdited()
+    {
+        DBGrid *grid = openUsers();
+        int codeColumn = -1;
+        for (int c = 0; c < grid->model()->columnCount(); ++c)
+            if (grid->model()->headerData(c, Qt::Horizontal).toString() == "SIFRA")
+                codeColumn = c;
+        QVERIFY(codeColumn >= 0);
+        const int nameColumn = codeColumn == 0 ? 1 : 0;
+        const struct
+        {
+            int row, column;
+            const char *shown;
+        } cells[] = {{0, codeColumn, "*****"}, {1, codeColumn, "***"}, {1, nameColumn, nullptr}};
+        for (const auto &c : cells) {
+            const QModelIndex index = grid->model()->index(c.row, c.column);
+            QCOMPARE(grid->shownText(index),
+                     c.shown ? QString::fromLatin1(c.shown) : index.data().toString());
+        }
+        typeIntoCell(grid, 1, codeColumn, "4321", false);
+        QLineEdit *editor = nullptr;
+        for (QLineEdit *e : grid->viewport()->findChildren<QLineEdit *>())
+            if (e->isVisible())
+                editor = e;
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("4321"));
+        QCOMPARE(editor->echoMode(), QLineEdit::Normal);
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(grid->shownText(grid->model()->index(1, codeColumn)), QStringLiteral("****"));
+        QCOMPARE(grid->model()->index(1, codeColumn).data().toString(), QStringLiteral("4321"));
+    }
+
     void pagesStayEmptyUntilOpened_data()
     {
         QTest::addColumn<QString>("menuButton");

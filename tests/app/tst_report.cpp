@@ -413,8 +413,13 @@ private slots:
         QCOMPARE(previews, 1);
         QVERIFY2(texts.contains("NIJE ZAKLJUCEN") && texts.contains("U-2026-000001"),
                  qPrintable(texts.join('|')));
+        // Without a count of the day the close asks first.
+        dialogs.answerYes();
         dialogs.answerYes();
         click("DayClose");
+        QCOMPARE(dialogs.questions().value(0),
+                 QStringLiteral("Za dan 07/12/2026 nije napravljen popis gotovine. Da li ipak "
+                                "zakljucujete dan?"));
         // The close leaves a backup that holds it.
         QCOMPARE(dialogs.messages(),
                  QStringList{"Dan 07/12/2026 je zakljucen: izvestaj br. 1/2026.\n"
@@ -475,6 +480,96 @@ private slots:
         for (const char *text : {"Broj priloga: 3", "2000 x 2", "RAZLIKA (MANJAK)", "I-2026-000001",
                                  "RAZLIKA (VISAK)", "U-2026-000002"})
             QVERIFY2(texts.contains(QString::fromLatin1(text)), qPrintable(texts.join('|')));
+    }
+    // The cashier counts his till from the posting page, Tab and Enter going through the
+    // denominations; the question names the difference; the count is his and its difference
+    // waits. The administrator sees it on the day report page and posts the difference with
+    // his code, in his own name; a wrong code posts nothing, and the day's close then asks.
+    void theCashiersCountIsHisAndTheAdministratorPostsItsDifference_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::newRow("administrator's code") << "12345";
+        QTest::newRow("a cashier's code") << "111";
+    }
+    void theCashiersCountIsHisAndTheAdministratorPostsItsDifference()
+    {
+        QFETCH(QString, code);
+        data->addPosting("Ana", "07/12/2026", "4319.50", "0.00", "0.00", "0.00");
+        showLoggedIn("111");
+        click("BitBtnCount");
+        QCOMPARE(form->pageIndex(), int(PageCashierCount));
+        // 5000 x 0, 2000 x 2, then Enter and Tab past the others to 100 x 3, then on to the end.
+        const auto type = [this](const QString &keys, Qt::Key next) {
+            QWidget *box = form->focusWidget();
+            QVERIFY(box && box->objectName().startsWith("CountPieces"));
+            if (!keys.isEmpty())
+                QTest::keyClicks(box, keys);
+            QTest::keyClick(box, next);
+        };
+        type("0", Qt::Key_Return);
+        type("2", Qt::Key_Tab);
+        for (int row = 2; row < 5; ++row)
+            type("", row % 2 ? Qt::Key_Tab : Qt::Key_Return);
+        type("3", Qt::Key_Return);
+        for (int row = 6; row < 12; ++row)
+            type("", Qt::Key_Tab);
+        QCOMPARE(form->focusWidget(), find<QPushButton>("CashierCountPost"));
+        QCOMPARE(find<QLabel>("CashierCountTotal")->text(), QStringLiteral("Prebrojano: 4300.00 DIN"));
+        dialogs.answerYes();
+        click("CashierCountPost");
+        QVERIFY2(dialogs.questions().value(0).startsWith("Manjak 19.50 DIN. Da li ste sigurni?"),
+                 qPrintable(dialogs.questions().join('|')));
+        QCOMPARE(dialogs.messages(),
+                 QStringList{"Popis je proknjizen: prebrojano 4300.00 DIN, knjizno stanje 4319.50 "
+                             "DIN, manjak 19.50 DIN; razliku knjizi administrator."});
+        QCOMPARE(data->records("promet").size(), 1); // nothing posted by the cashier's count
+        data->withTable("promet", [](engine::Table &journal) {
+            const QList<desk::cashcount::Count> counts =
+                desk::cashcount::ofDay(journal, QDate(2026, 12, 7));
+            QCOMPARE(counts.size(), 1);
+            QCOMPARE(counts.first().countedBy, QStringLiteral("Petar Petrovic"));
+            QVERIFY(counts.first().differencePending());
+            QCOMPARE(desk::cashcount::check(journal), QStringList());
+        });
+
+        adminOpens("BitBtnDayReport");
+        auto *list = find<QListWidget>("CountList");
+        QCOMPARE(list->count(), 1);
+        QVERIFY2(list->item(0)->text().contains("Petar Petrovic")
+                     && list->item(0)->text().endsWith("Manjak 19.50 DIN, RAZLIKA NIJE PROKNJIZENA"),
+                 qPrintable(list->item(0)->text()));
+        list->setCurrentRow(0);
+        dialogs.clear();
+        const bool admin = code == "12345";
+        dialogs.answerText(code);
+        if (admin)
+            dialogs.answerYes();
+        click("CountPostDifference");
+        const QList<QStringList> records = data->records("promet");
+        if (admin) {
+            QCOMPARE(dialogs.messages().value(0),
+                     QStringLiteral("Razlika popisa 1 je proknjizena dokumentom I-2026-000001."));
+            QCOMPARE(records.size(), 2);
+            QCOMPARE((QStringList{records.last().value(0), records.last().value(3),
+                                  records.last().value(6)}),
+                     (QStringList{"Admin", "MANJAK po popisu 07/12/2026", "19.50"}));
+            QVERIFY(list->item(0)->text().endsWith("dokument I-2026-000001 (Admin)"));
+            data->withTable("promet", [](engine::Table &journal) {
+                QCOMPARE(desk::cashcount::check(journal), QStringList());
+            });
+        } else {
+            QCOMPARE(dialogs.messages(),
+                     QStringList{"Pogresna sifra administratora. Razlika nije proknjizena."});
+            QCOMPARE(records.size(), 1);
+        }
+        dialogs.clear();
+        dialogs.answerNo();
+        click("DayClose");
+        QCOMPARE(dialogs.questions().value(0),
+                 admin ? QStringLiteral("Da li ste sigurni? Posle zakljucenja niko ne moze knjiziti "
+                                        "na dan 07/12/2026 ni pre njega.")
+                       : QStringLiteral("Razlika popisa 1 (Petar Petrovic) nije proknjizena. Da li "
+                                        "ipak zakljucujete dan?"));
     }
     void engineErrorEndsThePressWithoutTheEndStep()
     {

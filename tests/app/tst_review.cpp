@@ -6,6 +6,8 @@
 
 #include "desk/CashBook.h"
 #include "engine/Query.h"
+#include "engine/Table.h"
+#include "engine/TextForms.h"
 #include "report/Document.h"
 
 #include <QDateEdit>
@@ -199,6 +201,46 @@ private slots:
         QVERIFY(texts.contains("UKUPNO DINARA"));
         const QStringList searchLines = texts.filter(QRegularExpression("^Rezultat pretrage"));
         QCOMPARE(searchLines, line3.isEmpty() ? QStringList() : QStringList{line3});
+    }
+
+    // A reversed row is marked on paper as in the grid; a reversal the list does not hold (in
+    // the administrator's name) is printed under the totals with the totals net of it, one the
+    // list holds (the cashier's own) is in the totals already.
+    void thePrintoutMarksReversedRowsAndNetsReversalsOutsideTheList_data()
+    {
+        QTest::addColumn<QString>("reversedBy");
+        QTest::addColumn<QStringList>("printed");
+        QTest::newRow("by the administrator")
+            << "Admin"
+            << QStringList{"STORNIRANO (storno nije u ovom spisku)", "10.00", "POSLE STORNA",
+                           "0.00", "-3.00",
+                           "Stornirani: U-2026-000002 (storno U-2026-000006, Admin, 07/12/2026)"};
+        QTest::newRow("by the cashier himself") << "Petar" << QStringList{};
+    }
+    void thePrintoutMarksReversedRowsAndNetsReversalsOutsideTheList()
+    {
+        QFETCH(QString, reversedBy);
+        QFETCH(QStringList, printed);
+        data->withTable("promet", [&](engine::Table &journal) {
+            desk::cashbook::prepare(journal);
+            desk::cashbook::reverse(journal, "U-2026-000002", reversedBy, QDate(2026, 12, 7),
+                                    "15:00:00", engine::DateTextFormat("dd/MM/yyyy"));
+        });
+        open("Petar");
+        QStringList texts;
+        onPreview = [&](report::Document &doc) {
+            for (int page = 1; page <= doc.pageCount(); ++page)
+                texts << doc.pageTexts(page);
+        };
+        form->BitBtn3->click();
+        QCOMPARE(previews, 1);
+        QVERIFY2(texts.contains("U-2026-000002 (storniran): Racun za struju"), qPrintable(texts.join('|')));
+        QVERIFY(texts.contains("kafa RACUN")); // not reversed: unmarked
+        for (const QString &line : printed)
+            QVERIFY2(texts.contains(line), qPrintable(line + " in " + texts.join('|')));
+        QCOMPARE(texts.contains("POSLE STORNA"), !printed.isEmpty());
+        // The totals above stay those of the list.
+        QVERIFY(texts.contains(reversedBy == "Admin" ? "7.00" : "-3.00"));
     }
 
     // "STAMPAJ NALOG" previews the chosen row's voucher: a receipt's and a payment's, in words.
