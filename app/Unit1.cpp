@@ -339,6 +339,7 @@ void TForm1::BitBtn9Click()
     bool found = false;
     try {
         // On the server the server checks the code: a desk reads no login code.
+        OpenTables tables(session);
         if (const std::optional<QString> name = desk::loginName(session, code)) {
             currentUser = *name;
             found = true;

@@ -219,16 +219,31 @@ END $f$;
 
 CREATE OR REPLACE FUNCTION dorvanta_numerisi() RETURNS bigint LANGUAGE plpgsql VOLATILE SECURITY DEFINER
 SET search_path = pg_catalog, public, pg_temp AS $f$
-DECLARE r record; n bigint := 0; v text; godina_broja bigint;
+DECLARE n bigint;
 BEGIN
-    FOR r IN SELECT p.id, p.datum, p.ulazdin, p.ulazeur FROM promet p
-             LEFT JOIN dorvanta_dokument d ON d.id = p.id WHERE d.id IS NULL ORDER BY p.id LOOP
-        v := CASE WHEN coalesce(r.ulazdin, 0) <> 0 OR coalesce(r.ulazeur, 0) <> 0 THEN 'U' ELSE 'I' END;
-        godina_broja := coalesce(extract(year FROM r.datum)::bigint, 0);
+    SELECT count(*) INTO n FROM promet p LEFT JOIN dorvanta_dokument d ON d.id = p.id WHERE d.id IS NULL;
+    IF n = 0 THEN
+        RETURN 0;
+    END IF;
+    -- In stored order within each kind and year, after the last number given: one statement
+    -- for a whole imported journal.
+    WITH nove AS (
+        SELECT p.id, CASE WHEN coalesce(p.ulazdin, 0) <> 0 OR coalesce(p.ulazeur, 0) <> 0 THEN 'U' ELSE 'I' END AS v,
+               coalesce(extract(year FROM p.datum)::bigint, 0) AS g
+        FROM promet p LEFT JOIN dorvanta_dokument d ON d.id = p.id WHERE d.id IS NULL),
+    redom AS (SELECT id, v, g, row_number() OVER (PARTITION BY v, g ORDER BY id) AS k FROM nove),
+    osnova AS (
+        SELECT r.v, r.g, (SELECT coalesce(max(t.n), 0) FROM (
+            SELECT max(i.redni) AS n FROM dorvanta_izdat i WHERE i.vrsta = r.v AND i.godina = r.g
+            UNION ALL SELECT b.poslednji FROM dorvanta_brojac b WHERE b.vrsta = r.v AND b.godina = r.g) t) AS od
+        FROM (SELECT DISTINCT v, g FROM nove) r),
+    upisani AS (
         INSERT INTO dorvanta_dokument (id, broj)
-            VALUES (r.id, dorvanta_broj(v, godina_broja, dorvanta_sledeci(v, godina_broja)));
-        n := n + 1;
-    END LOOP;
+        SELECT r.id, dorvanta_broj(r.v, r.g, o.od + r.k) FROM redom r JOIN osnova o ON o.v = r.v AND o.g = r.g
+        RETURNING id)
+    INSERT INTO dorvanta_izdat (vrsta, godina, redni)
+        SELECT r.v, r.g, o.od + max(r.k) FROM redom r JOIN osnova o ON o.v = r.v AND o.g = r.g
+        GROUP BY r.v, r.g, o.od;
     RETURN n;
 END $f$;
 
@@ -265,7 +280,7 @@ BEGIN
     RETURN broj_izvestaja;
 END $f$;
 
-CREATE OR REPLACE FUNCTION dorvanta_verzija() RETURNS integer LANGUAGE sql IMMUTABLE AS $f$ SELECT 1 $f$;
+CREATE OR REPLACE FUNCTION dorvanta_verzija() RETURNS integer LANGUAGE sql IMMUTABLE AS $f$ SELECT 2 $f$;
 )SQL";
 
 // What the desks' role gets and loses, when it exists (the administrator's first start may
@@ -309,7 +324,7 @@ END $d$;
 
 int functionsVersion()
 {
-    return 1;
+    return 2;
 }
 
 QStringList setUpStatements()
