@@ -83,10 +83,21 @@ report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day
             (excess > engine::Money() ? QStringLiteral("visak %1 %2 (uplatiti u banku)").arg(excess.toText(), code)
                                       : QStringLiteral("bez viska")));
     }
-    return report::dayReportDocument(f, currencies, printTime);
+    return onShopPaper(report::dayReportDocument(f, currencies, printTime), shared);
 }
 
-report::Document voucher(const desk::BookEntry &e, const QDateTime &printTime)
+report::Document onShopPaper(const report::Document &document,
+                             const desk::settings::Shared &shared)
+{
+    return report::withLetterhead(
+        document,
+        report::PageSetup::forPaper(shared.paper == desk::settings::Paper::A4 ? report::Paper::A4
+                                                                              : report::Paper::Letter),
+        {shared.firmName, shared.firmAddress, shared.pib, shared.mb});
+}
+
+report::Document voucher(const desk::BookEntry &e, const QDateTime &printTime,
+                         const desk::settings::Shared &shared)
 {
     const bool receipt = desk::kindOf(e) == desk::DocumentKind::Receipt;
     const bool euros = !e.eurosIn.isZero() || !e.eurosOut.isZero();
@@ -104,7 +115,7 @@ report::Document voucher(const desk::BookEntry &e, const QDateTime &printTime)
     v.description = e.description;
     v.group = e.group;
     v.cashier = e.cashier;
-    return report::voucherDocument(v, printTime);
+    return onShopPaper(report::voucherDocument(v, printTime), shared);
 }
 
 } // namespace cash_prints

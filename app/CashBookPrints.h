@@ -8,20 +8,28 @@
 #include "desk/CashCount.h"
 #include "desk/DeskSettings.h"
 #include "report/DailyCashReport.h"
+#include "report/Letterhead.h"
 
 namespace cash_prints {
 
 // The daily cash report of `book` (desk::cashbook::dayBook() of its day); `keyFingerprint` is
 // the fingerprint of the shop's signing key (desk::signing::fingerprintOf()). With the day's
 // cash counts and, for a currency with a cash limit in `shared`, the limit and the excess of
-// the closing balance over it.
+// the closing balance over it; on the paper and with the firm of `shared`.
 report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day,
                            report::DayCurrencies currencies, const QDateTime &printTime,
                            const QString &keyFingerprint = {},
                            const QList<desk::cashcount::Count> &counts = {},
                            const desk::settings::Shared &shared = {});
 
-// The voucher (nalog blagajni) of `entry`, its amount also in words.
-report::Document voucher(const desk::BookEntry &entry, const QDateTime &printTime);
+// The voucher (nalog blagajni) of `entry`, its amount also in words, on the paper and with the
+// firm of `shared`.
+report::Document voucher(const desk::BookEntry &entry, const QDateTime &printTime,
+                         const desk::settings::Shared &shared = {});
+
+// `document` on the paper of `shared`, with its firm at the head of every page: every printout
+// goes through it.
+report::Document onShopPaper(const report::Document &document,
+                             const desk::settings::Shared &shared);
 
 } // namespace cash_prints

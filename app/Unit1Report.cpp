@@ -24,6 +24,7 @@
 #include "engine/Table.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "CashBookPrints.h"
 #include "platform/SystemSettings.h"
 #include "report/Document.h"
 #include "report/TurnoverReport.h"
@@ -490,7 +491,7 @@ void TForm1::BitBtn17Click()
         report::Document document(layout, std::make_shared<QueryDataSource>(*Query1));
         document.setPrintTime(clock.currentDateTime());
         document.setDateFormat(settings.shortDateFormat());
-        reportPreview(document);
+        reportPreview(cash_prints::onShopPaper(document, desk::settings::read(*Table3)));
     } else {
         dialogs.message(NoRecords);
     }

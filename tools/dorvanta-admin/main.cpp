@@ -24,7 +24,7 @@ namespace {
 
 const char Usage[] =
     "usage: dorvanta-admin [--dir DIR] COMMAND\n"
-    "  export-csv [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--output FILE]\n"
+    "  export-csv [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--output FILE] [--sr]\n"
     "  close-day --date YYYY-MM-DD --admin-code CODE\n"
     "  day-report --date YYYY-MM-DD [--currency DIN|EUR] --pdf FILE\n"
     "  reverse NUMBER --admin-code CODE\n"
@@ -102,12 +102,15 @@ int main(int argc, char *argv[])
     const QCommandLineOption file(QStringLiteral("file"),
                                   QStringLiteral("Verify this backup file instead of the journal."),
                                   QStringLiteral("BACKUP"));
+    const QCommandLineOption serbian(
+        QStringLiteral("sr"),
+        QStringLiteral("The Serbian form: semicolons, decimal comma, dd.mm.yyyy, UTF-8 with a BOM."));
     const QCommandLineOption changeClosedDays(
         QStringLiteral("change-closed-days"),
         QStringLiteral("Restore also a backup that changes what closed days were closed as."));
     parser.addOptions(
         {dir, from, to, output, date, adminCode, currency, pdf, pieces, din, eur, keep, head, file,
-         changeClosedDays});
+         changeClosedDays, serbian});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("export-csv, close-day, day-report, reverse, voucher, count, limit, backup, restore or verify"));
     if (const std::optional<int> end = line.parse(parser))
@@ -133,7 +136,7 @@ int main(int argc, char *argv[])
     const auto only = [&](const QList<const QCommandLineOption *> &allowed) -> QString {
         for (const QCommandLineOption *o :
              {&from, &to, &output, &date, &adminCode, &currency, &pdf, &pieces, &din, &eur, &keep,
-              &head, &file, &changeClosedDays}) {
+              &head, &file, &changeClosedDays, &serbian}) {
             if (parser.isSet(*o) && !allowed.contains(o))
                 return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
         }
@@ -144,7 +147,7 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("export-csv")) {
         if (positional.size() != 1)
             return wrong(QStringLiteral("export-csv takes no arguments"));
-        if (const QString e = only({&from, &to, &output}); !e.isEmpty())
+        if (const QString e = only({&from, &to, &output, &serbian}); !e.isEmpty())
             return wrong(e);
         const auto first = day(from);
         const auto last = day(to);
@@ -155,7 +158,8 @@ int main(int argc, char *argv[])
         if (parser.isSet(output)) {
             platform::AtomicWriter writer(parser.value(output));
             const QString e = commands.exportCsv(
-                first, last, [&](QByteArrayView piece) { return writer.write(piece); }, QString());
+                first, last, [&](QByteArrayView piece) { return writer.write(piece); }, QString(),
+                parser.isSet(serbian));
             if (!e.isEmpty())
                 return failed(e);
             if (!writer.commit())
@@ -167,7 +171,7 @@ int main(int argc, char *argv[])
             [](QByteArrayView piece) {
                 return std::fwrite(piece.data(), 1, size_t(piece.size()), stdout) == size_t(piece.size());
             },
-            QStringLiteral("cannot write the standard output"));
+            QStringLiteral("cannot write the standard output"), parser.isSet(serbian));
         if (!e.isEmpty())
             return failed(e);
         if (std::fflush(stdout) != 0)
