@@ -96,6 +96,36 @@ report::Document onShopPaper(const report::Document &document,
         {shared.firmName, shared.firmAddress, shared.pib, shared.mb});
 }
 
+report::Document monthReport(const desk::month::Figures &figures, bool year,
+                             const QDateTime &printTime, const desk::settings::Shared &shared)
+{
+    const auto amounts = [](const desk::month::CurrencyRow &c) {
+        return report::PeriodAmounts{c.figures.opening.hundredths(), c.figures.in.hundredths(),
+                                     c.figures.out.hundredths(),     c.figures.closing().hundredths(),
+                                     c.counted.hundredths(),         c.deposited.hundredths()};
+    };
+    const auto line = [&](const desk::month::Row &r) {
+        return report::PeriodLine{
+            r.first.toString(year ? QStringLiteral("MM/yyyy") : QStringLiteral("dd/MM/yyyy")),
+            QString::number(year ? r.first.month() : r.first.day()), amounts(r.dinars),
+            amounts(r.euros)};
+    };
+    report::PeriodFigures f;
+    const QDate first = figures.total.first;
+    f.title = year ? QStringLiteral("GODISNJI BLAGAJNICKI IZVESTAJ")
+                   : QStringLiteral("MESECNI BLAGAJNICKI IZVESTAJ");
+    f.period = year ? QStringLiteral("za godinu %1").arg(first.year())
+                    : QStringLiteral("za mesec ") + first.toString(QStringLiteral("MM/yyyy"));
+    f.categoryTitle = year ? QStringLiteral("Mesec") : QStringLiteral("Dan");
+    for (const desk::month::Row &r : figures.rows)
+        f.lines << line(r);
+    f.total = line(figures.total);
+    f.total.label = QStringLiteral("UKUPNO");
+    f.limitDinars = figures.limitDinars.hundredths();
+    f.limitEuros = figures.limitEuros.hundredths();
+    return onShopPaper(report::monthReportDocument(f, printTime), shared);
+}
+
 report::Document voucher(const desk::BookEntry &e, const QDateTime &printTime,
                          const desk::settings::Shared &shared)
 {

@@ -7,8 +7,10 @@
 #include "desk/CashBook.h"
 #include "desk/CashCount.h"
 #include "desk/DeskSettings.h"
+#include "desk/MonthFigures.h"
 #include "report/DailyCashReport.h"
 #include "report/Letterhead.h"
+#include "report/MonthReport.h"
 
 namespace cash_prints {
 
@@ -26,6 +28,11 @@ report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day
 // firm of `shared`.
 report::Document voucher(const desk::BookEntry &entry, const QDateTime &printTime,
                          const desk::settings::Shared &shared = {});
+
+// The month report of `figures` (desk::month::ofMonth(), a row per day) or, with `year`, the
+// year's (desk::month::ofYear(), a row per month), on the paper and with the firm of `shared`.
+report::Document monthReport(const desk::month::Figures &figures, bool year,
+                             const QDateTime &printTime, const desk::settings::Shared &shared);
 
 // `document` on the paper of `shared`, with its firm at the head of every page: every printout
 // goes through it.

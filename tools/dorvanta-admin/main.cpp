@@ -6,6 +6,7 @@
 #include "AdminCommands.h"
 #include "OffsiteCommands.h"
 #include "OffsiteFtp.h"
+#include "ReportCommands.h"
 
 #include "desk/DeskTables.h"
 
@@ -56,8 +57,11 @@ int main(int argc, char *argv[])
     desk::placeTablesOnServer();
     offsite_ftp::registerFtpTarget();
     const toolcli::CommandLine line("dorvanta-admin",
-                                    QString::fromLatin1(Usage) + QString::fromLatin1(admin::OffsiteUsage));
+                                    QString::fromLatin1(Usage) + QString::fromLatin1(admin::OffsiteUsage) +
+                                        QString::fromLatin1(admin::ReportUsage));
     if (const std::optional<int> end = admin::runOffsiteCommand(line))
+        return *end;
+    if (const std::optional<int> end = admin::runReportCommand(line))
         return *end;
     QTextStream out(stdout);
 
