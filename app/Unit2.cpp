@@ -302,7 +302,8 @@ void TForm2::BitBtn3Click()
     report::Document document(layout, std::make_shared<QueryDataSource>(*Query1));
     document.setPrintTime(clock.currentDateTime());
     document.setDateFormat(settings.shortDateFormat());
-    reportPreview(cash_prints::onShopPaper(document, desk::settings::read(*Table1)));
+    report::Document printed = cash_prints::onShopPaper(document, desk::settings::read(*Table1));
+    reportPreview(printed);
     afterOwnDialog();
 }
 
