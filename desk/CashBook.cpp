@@ -720,18 +720,21 @@ void scanEntries(engine::Table &journal, std::optional<QDate> from, std::optiona
 {
     // Pages of records after the last id seen: each a short walk of the journal's own order,
     // however far into the journal it starts.
+    // The whole journal is read without a date condition: the comparison would be made for
+    // every record.
     constexpr int Page = 20000;
+    const bool everyDay = !from && !to;
     const QString sql = QString::fromLatin1(EntryColumns) +
-                        QStringLiteral("WHERE p.{id} > ?1 AND (p.DATUM BETWEEN ?2 AND ?3 OR ?4 = 1) "
-                                       "ORDER BY p.{id} LIMIT %1")
-                            .arg(Page);
+                        (everyDay ? QStringLiteral("WHERE p.{id} > ?1 ")
+                                  : QStringLiteral("WHERE p.{id} > ?1 AND p.DATUM BETWEEN ?2 AND ?3 ")) +
+                        QStringLiteral("ORDER BY p.{id} LIMIT %1").arg(Page);
     const QVariant first = from ? from->toString(Qt::ISODate) : QStringLiteral("0001-01-01");
     const QVariant last = to ? to->toString(Qt::ISODate) : QStringLiteral("9999-12-31");
-    const int everyDay = from || to ? 0 : 1;
     qint64 after = std::numeric_limits<qint64>::min();
     for (;;) {
         int seen = 0;
-        journal.scanBeside(sql, {after, first, last, everyDay}, [&](const engine::RecordView &row) {
+        const QVariantList params = everyDay ? QVariantList{after} : QVariantList{after, first, last};
+        journal.scanBeside(sql, params, [&](const engine::RecordView &row) {
             after = row.integer(0);
             ++seen;
             visit(row);

@@ -143,7 +143,7 @@ bool writeCsv(engine::Table &journal, std::optional<QDate> from, std::optional<Q
         out += "\r\n";
         if (out.size() >= Piece) {
             stopped = !write(out);
-            out.clear();
+            out.truncate(0); // keeps its room for the next piece
         }
     });
     if (stopped)
