@@ -19,7 +19,8 @@ Money money(const QVariant &v)
 
 QDate dateOf(const QVariant &v)
 {
-    return v.typeId() == QMetaType::QDate ? v.toDate() : QDate::fromString(v.toString(), Qt::ISODate);
+    return v.typeId() == QMetaType::QDate ? v.toDate()
+                                          : QDate::fromString(v.toString(), Qt::ISODate);
 }
 
 struct DaySums
@@ -38,19 +39,20 @@ Figures figuresOf(engine::Table &journal, const QList<std::pair<QDate, QDate>> &
     const QString to = last.toString(Qt::ISODate);
 
     // The balance before the period, as the daily report counts its opening balance.
-    const QVariantList before = journal
-                                    .runBeside(QStringLiteral(
-                                                   "SELECT SUM(ULAZDIN), SUM(IZLAZDIN), SUM(ULAZEUR), "
-                                                   "SUM(IZLAZEUR) FROM promet WHERE DATUM < ?1"),
-                                               {from})
-                                    .value(0);
+    const QVariantList before =
+        journal
+            .runBeside(QStringLiteral("SELECT SUM(ULAZDIN), SUM(IZLAZDIN), SUM(ULAZEUR), "
+                                      "SUM(IZLAZEUR) FROM promet WHERE DATUM < ?1"),
+                       {from})
+            .value(0);
     Money dinars = money(before.value(0)) - money(before.value(1));
     Money euros = money(before.value(2)) - money(before.value(3));
 
     QHash<QDate, DaySums> days;
     for (const QVariantList &row : journal.runBeside(
-             QStringLiteral("SELECT DATUM, SUM(ULAZDIN), SUM(IZLAZDIN), SUM(ULAZEUR), SUM(IZLAZEUR) "
-                            "FROM promet WHERE DATUM >= ?1 AND DATUM <= ?2 GROUP BY DATUM"),
+             QStringLiteral(
+                 "SELECT DATUM, SUM(ULAZDIN), SUM(IZLAZDIN), SUM(ULAZEUR), SUM(IZLAZEUR) "
+                 "FROM promet WHERE DATUM >= ?1 AND DATUM <= ?2 GROUP BY DATUM"),
              {from, to})) {
         DaySums &d = days[dateOf(row.value(0))];
         d.dinarsIn = money(row.value(1));
@@ -97,7 +99,8 @@ Figures figuresOf(engine::Table &journal, const QList<std::pair<QDate, QDate>> &
         }
         dinars = r.dinars.figures.closing();
         euros = r.euros.figures.closing();
-        for (auto [row, total] : {std::pair{&r.dinars, &f.total.dinars}, {&r.euros, &f.total.euros}}) {
+        for (auto [row, total] :
+             {std::pair{&r.dinars, &f.total.dinars}, {&r.euros, &f.total.euros}}) {
             total->figures.in += row->figures.in;
             total->figures.out += row->figures.out;
             total->counted += row->counted;

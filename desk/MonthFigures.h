@@ -24,9 +24,9 @@ namespace desk::month {
 
 struct CurrencyRow
 {
-    CurrencyFigures figures;    // opening, receipts, payments; closing()
-    engine::Money counted;      // the counts' differences (counted less the book), summed
-    engine::Money deposited;    // paid into the bank
+    CurrencyFigures figures; // opening, receipts, payments; closing()
+    engine::Money counted;   // the counts' differences (counted less the book), summed
+    engine::Money deposited; // paid into the bank
 };
 
 struct Row
@@ -41,7 +41,7 @@ struct Row
 struct Figures
 {
     QList<Row> rows;
-    Row total; // opening of the first row, the sums of all, closing of the last
+    Row total;                 // opening of the first row, the sums of all, closing of the last
     engine::Money limitDinars; // the cash limits set (0: none)
     engine::Money limitEuros;
 };
@@ -54,8 +54,7 @@ Figures ofYear(engine::Table &journal, int year);
 // The deposits to the bank (payments of the kind "POLOG NA RACUN") per day from `first` to
 // `last`: none in this journal's book yet, which knows no such payment kind; the rows carry
 // zero until it does.
-QHash<QDate, std::pair<engine::Money, engine::Money>> deposits(engine::Table &journal,
-                                                               const QDate &first,
-                                                               const QDate &last);
+QHash<QDate, std::pair<engine::Money, engine::Money>>
+deposits(engine::Table &journal, const QDate &first, const QDate &last);
 
 } // namespace desk::month

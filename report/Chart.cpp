@@ -47,9 +47,11 @@ QList<qint64> chartSteps(qint64 low, qint64 high)
         if (double(step) >= raw)
             break;
     }
-    const auto floorTo = [step](qint64 v) { return v >= 0 ? v / step * step : -((-v + step - 1) / step) * step; };
+    const auto floorTo = [step](qint64 v) {
+        return v >= 0 ? v / step * step : -((-v + step - 1) / step) * step;
+    };
     QList<qint64> steps;
-    for (qint64 v = floorTo(low); ; v += step) {
+    for (qint64 v = floorTo(low);; v += step) {
         steps << v;
         if (v >= high)
             break;
@@ -110,7 +112,8 @@ QList<PageItem> chartItems(const Chart &chart, const QRectF &box, const QString 
         legend += fonts.width(small, label) + 4.0;
     };
     for (const Chart::Series &s : chart.bars)
-        entry(s.name, [&](double x) { fill(x, legendTop + 0.5, x + 3.5, legendTop + 2.5, s.color); });
+        entry(s.name,
+              [&](double x) { fill(x, legendTop + 0.5, x + 3.5, legendTop + 2.5, s.color); });
     if (!chart.line.values.isEmpty())
         entry(chart.line.name, [&](double x) {
             line(x, legendTop + 1.5, x + 3.5, legendTop + 1.5, LineWidth, chart.line.color);
@@ -141,7 +144,9 @@ QList<PageItem> chartItems(const Chart &chart, const QRectF &box, const QString 
     const QList<qint64> steps = chartSteps(low, high);
     const double lowest = double(steps.first());
     const double span = double(steps.last()) - lowest;
-    const auto yOf = [&](qint64 v) { return bottom - (double(v) - lowest) / span * (bottom - top); };
+    const auto yOf = [&](qint64 v) {
+        return bottom - (double(v) - lowest) / span * (bottom - top);
+    };
     const qint64 step = steps.size() > 1 ? steps.at(1) - steps.at(0) : 100;
     const double labelHeight = fonts.lineHeight(tiny);
     for (const qint64 v : steps) {
@@ -175,8 +180,8 @@ QList<PageItem> chartItems(const Chart &chart, const QRectF &box, const QString 
         fill(x - 0.5, y - 0.5, x + 0.5, y + 0.5, chart.line.color);
     }
     for (qsizetype c = 1; c < std::min<qsizetype>(points.size(), chart.categories.size()); ++c) {
-        line(left + slot * (double(c) - 0.5), yOf(points.at(c - 1)), left + slot * (double(c) + 0.5),
-             yOf(points.at(c)), LineWidth, chart.line.color);
+        line(left + slot * (double(c) - 0.5), yOf(points.at(c - 1)),
+             left + slot * (double(c) + 0.5), yOf(points.at(c)), LineWidth, chart.line.color);
     }
     if (chart.limit != 0)
         line(left, yOf(chart.limit), right, yOf(chart.limit), LineWidth, Qt::red, true);

@@ -26,8 +26,8 @@ struct Chart
 {
     struct Series
     {
-        QString name;          // in the legend
-        QList<qint64> values;  // hundredths, one per category
+        QString name;         // in the legend
+        QList<qint64> values; // hundredths, one per category
         QColor color;
     };
 
@@ -36,8 +36,8 @@ struct Chart
     QString valueTitle;     // over the value axis, "Iznos (DIN)"
     QStringList categories; // "1", "2", ...
     QList<Series> bars;
-    Series line;            // no values: no line
-    qint64 limit = 0;       // hundredths; 0: no limit
+    Series line;      // no values: no line
+    qint64 limit = 0; // hundredths; 0: no limit
     QString limitName;
 };
 

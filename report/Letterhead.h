@@ -24,7 +24,7 @@ struct Firm
 };
 
 // Names of the letterhead's labels.
-inline constexpr char FirmNameLine[] = "FirmName";    // the name, bold
+inline constexpr char FirmNameLine[] = "FirmName";   // the name, bold
 inline constexpr char FirmDetailLine[] = "FirmLine"; // "address   PIB: ...   MB: ..."
 
 // `document` on `page`, its page header carrying `firm` on every page (a report without a page

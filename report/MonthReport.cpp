@@ -23,9 +23,12 @@ const struct
     const char *heading;
     double right;
 } Columns[] = {
-    {"PRETHODNO", "Preth. stanje", 60.0}, {"ULAZ", "Ulaz", 86.0},
-    {"IZLAZ", "Izlaz", 112.0},           {"STANJE", "Novo stanje", 138.0},
-    {"POPIS", "Razlika popisa", 164.0},  {"POLOG", "Polog", 188.4},
+    {"PRETHODNO", "Preth. stanje", 60.0},
+    {"ULAZ", "Ulaz", 86.0},
+    {"IZLAZ", "Izlaz", 112.0},
+    {"STANJE", "Novo stanje", 138.0},
+    {"POPIS", "Razlika popisa", 164.0},
+    {"POLOG", "Polog", 188.4},
 };
 constexpr double ColumnWidth = 25.0;
 

@@ -33,7 +33,7 @@ struct PeriodFigures
     QString period;
     QString categoryTitle; // "Dan" or "Mesec"
     QList<PeriodLine> lines;
-    PeriodLine total; // its label is the row's caption, "UKUPNO"
+    PeriodLine total;                       // its label is the row's caption, "UKUPNO"
     qint64 limitDinars = 0, limitEuros = 0; // 0: none
 };
 

@@ -57,9 +57,17 @@ report::Document dayReport()
 
 report::Document voucher()
 {
-    return report::voucherDocument({true, "U-2026-000042", {}, "07/12/2026", "10:15:00", "DIN",
-                                    "12345.67", "dvanaest hiljada tristo cetrdeset pet dinara i 67/100",
-                                    "Uplata pazara", "Pazar", "Petar Petrovic"},
+    return report::voucherDocument({true,
+                                    "U-2026-000042",
+                                    {},
+                                    "07/12/2026",
+                                    "10:15:00",
+                                    "DIN",
+                                    "12345.67",
+                                    "dvanaest hiljada tristo cetrdeset pet dinara i 67/100",
+                                    "Uplata pazara",
+                                    "Pazar",
+                                    "Petar Petrovic"},
                                    PrintTime);
 }
 
@@ -97,7 +105,8 @@ QRectF extentOf(const report::PageItem &item, report::FontBook &fonts)
 {
     using Kind = report::PageItem::Kind;
     if (item.kind == Kind::Rule)
-        return QRectF(QPointF(item.x, item.y - item.width / 2), QPointF(item.x2, item.y + item.width / 2));
+        return QRectF(QPointF(item.x, item.y - item.width / 2),
+                      QPointF(item.x2, item.y + item.width / 2));
     if (item.kind == Kind::Line || item.kind == Kind::Box)
         return QRectF(QPointF(std::min(item.x, item.x2), std::min(item.y, item.y2)),
                       QPointF(std::max(item.x, item.x2), std::max(item.y, item.y2)));
@@ -155,7 +164,8 @@ TEST(PaperAndLetterhead, EveryPrintoutIsOnItsPaperWithItsFirmAndNothingCrossesTh
     } papers[] = {{report::Paper::Letter, {612, 792}}, {report::Paper::A4, {595, 842}}};
     for (const auto &p : printouts) {
         for (const auto &paper : papers) {
-            SCOPED_TRACE(std::string(p.name) + (paper.paper == report::Paper::A4 ? " A4" : " Letter"));
+            SCOPED_TRACE(std::string(p.name) +
+                         (paper.paper == report::Paper::A4 ? " A4" : " Letter"));
             const report::PageSetup setup = report::PageSetup::forPaper(paper.paper);
             EXPECT_DOUBLE_EQ(setup.bandWidth(), 190.5);
             const report::Document document = report::withLetterhead(p.make(), setup, Firm);
@@ -169,12 +179,14 @@ TEST(PaperAndLetterhead, EveryPrintoutIsOnItsPaperWithItsFirmAndNothingCrossesTh
             for (int n = 1; n <= document.pageCount(); ++n) {
                 const report::Page page = document.page(n);
                 EXPECT_EQ(page.itemsOf(report::FirmNameLine).value(0).text, Firm.name) << n;
-                EXPECT_TRUE(page.itemsOf(report::FirmDetailLine).value(0).text.contains("PIB: 136695976"));
+                EXPECT_TRUE(
+                    page.itemsOf(report::FirmDetailLine).value(0).text.contains("PIB: 136695976"));
                 for (const report::PageItem &item : page.items) {
                     const QRectF extent = extentOf(item, fonts);
                     EXPECT_TRUE(within(extent, inside))
-                        << "page " << n << " '" << item.text.toStdString() << "' at " << extent.left()
-                        << "," << extent.top() << " to " << extent.right() << "," << extent.bottom();
+                        << "page " << n << " '" << item.text.toStdString() << "' at "
+                        << extent.left() << "," << extent.top() << " to " << extent.right() << ","
+                        << extent.bottom();
                 }
             }
         }
@@ -186,14 +198,16 @@ TEST(PaperAndLetterhead, EveryPrintoutIsOnItsPaperWithItsFirmAndNothingCrossesTh
 TEST(PaperAndLetterhead, WithoutAFirmTheLayoutStaysAsItWas)
 {
     for (const std::function<report::Document()> &make :
-         std::initializer_list<std::function<report::Document()>>{
-             [] { return turnover(false); }, voucher, dayReport}) {
+         std::initializer_list<std::function<report::Document()>>{[] { return turnover(false); },
+                                                                  voucher, dayReport}) {
         const report::Document plain = make();
         const report::Page before = plain.page(1);
         const report::Page letter =
-            report::withLetterhead(plain, report::PageSetup::forPaper(report::Paper::Letter), {}).page(1);
+            report::withLetterhead(plain, report::PageSetup::forPaper(report::Paper::Letter), {})
+                .page(1);
         const report::Page a4 =
-            report::withLetterhead(plain, report::PageSetup::forPaper(report::Paper::A4), {}).page(1);
+            report::withLetterhead(plain, report::PageSetup::forPaper(report::Paper::A4), {})
+                .page(1);
         ASSERT_EQ(letter.items.size(), before.items.size());
         for (qsizetype i = 0; i < before.items.size(); ++i) {
             EXPECT_EQ(letter.items.at(i).text, before.items.at(i).text);
@@ -216,8 +230,14 @@ TEST(Chart, StepsAreRoundAndCoverTheValuesWithZeroAmongThem)
     const struct
     {
         qint64 low, high;
-    } cases[] = {{0, 0}, {0, 1}, {0, 99}, {0, 100000}, {-5000, 12345}, {-123456789, -1000},
-                 {2500000000, 2600000000}, {0, 999999999999}};
+    } cases[] = {{0, 0},
+                 {0, 1},
+                 {0, 99},
+                 {0, 100000},
+                 {-5000, 12345},
+                 {-123456789, -1000},
+                 {2500000000, 2600000000},
+                 {0, 999999999999}};
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.low) + ".." + std::to_string(c.high));
         const QList<qint64> steps = report::chartSteps(c.low, c.high);
@@ -245,7 +265,8 @@ TEST(Chart, AChartDrawsItsFiguresInsideItsBox)
     chart.categoryTitle = "Dan";
     chart.valueTitle = "Iznos (DIN)";
     chart.categories = {"1", "2", "3", "4", "5"};
-    chart.bars = {{"Ulaz", {1000, 0, 3000, 0, 500}, Qt::blue}, {"Izlaz", {0, 2000, 0, 0, 100}, Qt::red}};
+    chart.bars = {{"Ulaz", {1000, 0, 3000, 0, 500}, Qt::blue},
+                  {"Izlaz", {0, 2000, 0, 0, 100}, Qt::red}};
     chart.line = {"Stanje", {1000, -1000, 2000, 2000, 2400}, Qt::black};
     chart.limit = 2200;
     chart.limitName = "Blagajnicki maksimum 22.00 DIN";
@@ -256,7 +277,8 @@ TEST(Chart, AChartDrawsItsFiguresInsideItsBox)
     QList<report::PageItem> lines, boxes, dashed;
     for (const report::PageItem &item : items) {
         EXPECT_TRUE(within(extentOf(item, fonts), box)) << item.text.toStdString();
-        if (item.kind == report::PageItem::Kind::Line && item.color == Qt::black && item.width > 0.3)
+        if (item.kind == report::PageItem::Kind::Line && item.color == Qt::black &&
+            item.width > 0.3)
             lines << item;
         if (item.kind == report::PageItem::Kind::Box && item.color != Qt::black)
             boxes << item;
@@ -278,7 +300,8 @@ TEST(Chart, AChartDrawsItsFiguresInsideItsBox)
     for (qsizetype c = 0; c < segments.size(); ++c) {
         EXPECT_NEAR(segments.at(c).y, yOf(chart.line.values.at(c)), 1e-6);
         EXPECT_NEAR(segments.at(c).y2, yOf(chart.line.values.at(c + 1)), 1e-6);
-        EXPECT_NEAR(segments.at(c).x2 - segments.at(c).x, segments.at(0).x2 - segments.at(0).x, 1e-6);
+        EXPECT_NEAR(segments.at(c).x2 - segments.at(c).x, segments.at(0).x2 - segments.at(0).x,
+                    1e-6);
     }
     EXPECT_LT(yOf(2400), yOf(-1000)); // larger values stand higher
     EXPECT_NEAR(dashed.last().y, yOf(2200), 1e-6);

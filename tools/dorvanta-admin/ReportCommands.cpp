@@ -47,7 +47,8 @@ std::optional<int> runReportCommand(const toolcli::CommandLine &line)
     const QCommandLineOption pib(QStringLiteral("pib"), QString(), QStringLiteral("N"));
     const QCommandLineOption mb(QStringLiteral("mb"), QString(), QStringLiteral("N"));
     const QCommandLineOption paper(QStringLiteral("paper"), QString(), QStringLiteral("A4|Letter"));
-    const QCommandLineOption adminCode(QStringLiteral("admin-code"), QString(), QStringLiteral("CODE"));
+    const QCommandLineOption adminCode(QStringLiteral("admin-code"), QString(),
+                                       QStringLiteral("CODE"));
     const QCommandLineOption month(QStringLiteral("month"), QString(), QStringLiteral("YYYY-MM"));
     const QCommandLineOption year(QStringLiteral("year"), QString(), QStringLiteral("YYYY"));
     const QCommandLineOption pdf(QStringLiteral("pdf"), QString(), QStringLiteral("FILE"));
@@ -62,8 +63,8 @@ std::optional<int> runReportCommand(const toolcli::CommandLine &line)
         return std::nullopt;
     const QString command = positional.first();
     const auto only = [&](const QList<const QCommandLineOption *> &allowed) -> QString {
-        for (const QCommandLineOption *o : {&firm, &address, &pib, &mb, &paper, &adminCode, &month,
-                                            &year, &pdf})
+        for (const QCommandLineOption *o :
+             {&firm, &address, &pib, &mb, &paper, &adminCode, &month, &year, &pdf})
             if (parser.isSet(*o) && !allowed.contains(o))
                 return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
         return {};

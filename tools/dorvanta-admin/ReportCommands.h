@@ -1,7 +1,8 @@
 #pragma once
 
 // dorvanta-admin's commands of the shop's papers, beside the others in a parser of their own:
-//   settings [--firm TEXT] [--address TEXT] [--pib N] [--mb N] [--paper A4|Letter] --admin-code CODE
+//   settings [--firm TEXT] [--address TEXT] [--pib N] [--mb N] [--paper A4|Letter]
+//            --admin-code CODE
 //   month-report (--month YYYY-MM | --year YYYY) --pdf FILE
 
 #include "tools/common/CommandLine.h"
