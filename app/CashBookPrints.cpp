@@ -83,10 +83,51 @@ report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day
             (excess > engine::Money() ? QStringLiteral("visak %1 %2 (uplatiti u banku)").arg(excess.toText(), code)
                                       : QStringLiteral("bez viska")));
     }
-    return report::dayReportDocument(f, currencies, printTime);
+    return onShopPaper(report::dayReportDocument(f, currencies, printTime), shared);
 }
 
-report::Document voucher(const desk::BookEntry &e, const QDateTime &printTime)
+report::Document onShopPaper(const report::Document &document,
+                             const desk::settings::Shared &shared)
+{
+    return report::withLetterhead(
+        document,
+        report::PageSetup::forPaper(shared.paper == desk::settings::Paper::A4 ? report::Paper::A4
+                                                                              : report::Paper::Letter),
+        {shared.firmName, shared.firmAddress, shared.pib, shared.mb});
+}
+
+report::Document monthReport(const desk::month::Figures &figures, bool year,
+                             const QDateTime &printTime, const desk::settings::Shared &shared)
+{
+    const auto amounts = [](const desk::month::CurrencyRow &c) {
+        return report::PeriodAmounts{c.figures.opening.hundredths(), c.figures.in.hundredths(),
+                                     c.figures.out.hundredths(),     c.figures.closing().hundredths(),
+                                     c.counted.hundredths(),         c.deposited.hundredths()};
+    };
+    const auto line = [&](const desk::month::Row &r) {
+        return report::PeriodLine{
+            r.first.toString(year ? QStringLiteral("MM/yyyy") : QStringLiteral("dd/MM/yyyy")),
+            QString::number(year ? r.first.month() : r.first.day()), amounts(r.dinars),
+            amounts(r.euros)};
+    };
+    report::PeriodFigures f;
+    const QDate first = figures.total.first;
+    f.title = year ? QStringLiteral("GODISNJI BLAGAJNICKI IZVESTAJ")
+                   : QStringLiteral("MESECNI BLAGAJNICKI IZVESTAJ");
+    f.period = year ? QStringLiteral("za godinu %1").arg(first.year())
+                    : QStringLiteral("za mesec ") + first.toString(QStringLiteral("MM/yyyy"));
+    f.categoryTitle = year ? QStringLiteral("Mesec") : QStringLiteral("Dan");
+    for (const desk::month::Row &r : figures.rows)
+        f.lines << line(r);
+    f.total = line(figures.total);
+    f.total.label = QStringLiteral("UKUPNO");
+    f.limitDinars = figures.limitDinars.hundredths();
+    f.limitEuros = figures.limitEuros.hundredths();
+    return onShopPaper(report::monthReportDocument(f, printTime), shared);
+}
+
+report::Document voucher(const desk::BookEntry &e, const QDateTime &printTime,
+                         const desk::settings::Shared &shared)
 {
     const bool receipt = desk::kindOf(e) == desk::DocumentKind::Receipt;
     const bool euros = !e.eurosIn.isZero() || !e.eurosOut.isZero();
@@ -104,7 +145,7 @@ report::Document voucher(const desk::BookEntry &e, const QDateTime &printTime)
     v.description = e.description;
     v.group = e.group;
     v.cashier = e.cashier;
-    return report::voucherDocument(v, printTime);
+    return onShopPaper(report::voucherDocument(v, printTime), shared);
 }
 
 } // namespace cash_prints

@@ -7,21 +7,36 @@
 #include "desk/CashBook.h"
 #include "desk/CashCount.h"
 #include "desk/DeskSettings.h"
+#include "desk/MonthFigures.h"
 #include "report/DailyCashReport.h"
+#include "report/Letterhead.h"
+#include "report/MonthReport.h"
 
 namespace cash_prints {
 
 // The daily cash report of `book` (desk::cashbook::dayBook() of its day); `keyFingerprint` is
 // the fingerprint of the shop's signing key (desk::signing::fingerprintOf()). With the day's
 // cash counts and, for a currency with a cash limit in `shared`, the limit and the excess of
-// the closing balance over it.
+// the closing balance over it; on the paper and with the firm of `shared`.
 report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day,
                            report::DayCurrencies currencies, const QDateTime &printTime,
                            const QString &keyFingerprint = {},
                            const QList<desk::cashcount::Count> &counts = {},
                            const desk::settings::Shared &shared = {});
 
-// The voucher (nalog blagajni) of `entry`, its amount also in words.
-report::Document voucher(const desk::BookEntry &entry, const QDateTime &printTime);
+// The voucher (nalog blagajni) of `entry`, its amount also in words, on the paper and with the
+// firm of `shared`.
+report::Document voucher(const desk::BookEntry &entry, const QDateTime &printTime,
+                         const desk::settings::Shared &shared = {});
+
+// The month report of `figures` (desk::month::ofMonth(), a row per day) or, with `year`, the
+// year's (desk::month::ofYear(), a row per month), on the paper and with the firm of `shared`.
+report::Document monthReport(const desk::month::Figures &figures, bool year,
+                             const QDateTime &printTime, const desk::settings::Shared &shared);
+
+// `document` on the paper of `shared`, with its firm at the head of every page: every printout
+// goes through it.
+report::Document onShopPaper(const report::Document &document,
+                             const desk::settings::Shared &shared);
 
 } // namespace cash_prints

@@ -404,6 +404,10 @@ public:
     QPushButton *DayClose = nullptr;   // ZAKLJUCI DAN
     void showDayState();
     void DayPreviewClick();
+    // The month report of the chosen day's month, and the year's (MESECNI / GODISNJI IZVESTAJ).
+    QPushButton *DayMonthReport = nullptr;
+    QPushButton *DayYearReport = nullptr;
+    void periodReport(bool year);
     // The cash count (POPIS GOTOVINE) of the chosen day: pieces per denomination of the chosen
     // currency, the counted sum, the book balance (shown only after the count when the count is
     // blind) and "PROKNJIZI POPIS", which stores it and posts its difference.
@@ -446,6 +450,9 @@ public:
     void buildDeskSettingsBox(QWidget *page);
     void loadDeskSettings();
     void SaveSettingsClick();
+    // FIRMA I PAPIR: asks for the firm's name, address, PIB and MB and the paper, and saves them.
+    QPushButton *BitBtnFirm = nullptr;
+    void BitBtnFirmClick();
     QPushButton *BitBtnOffsite = nullptr;        // VAN LOKACIJE: sets the off-site copies up
     void BitBtnOffsiteClick();
     void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's voucher (nalog blagajni)
@@ -488,6 +495,9 @@ public:
     // "CSV": the records of the report's criteria with their numbers to a CSV file (Unit1Csv.cpp).
     QPushButton *BitBtnCsv = nullptr;
     void BitBtnCsvClick();
+    // "CSV SR": the same in the Serbian form (desk::CsvForm::Serbian).
+    QPushButton *BitBtnCsvSr = nullptr;
+    void writeReportCsv(bool serbian);
     // The journal view's "STORNIRAJ": reverses the current record's document (Unit1Master.cpp).
     QPushButton *BitBtnStorno = nullptr;
     // The document number of the journal view's chosen record; said and nullopt when there

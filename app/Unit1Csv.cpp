@@ -1,5 +1,5 @@
 // TForm1's report page: "CSV", the report's records with their document numbers as a CSV
-// file for the accountant's spreadsheet.
+// file for the accountant's spreadsheet; "CSV SR", the same in the Serbian form.
 #include "Unit1.h"
 
 #include "OpenTables.h"
@@ -17,6 +17,11 @@
 #include <optional>
 
 void TForm1::BitBtnCsvClick()
+{
+    writeReportCsv(false);
+}
+
+void TForm1::writeReportCsv(bool serbian)
 {
     const ReportStatement statement = buildReportStatement(reportCriteria());
     if (!statement.complete) {
@@ -59,7 +64,8 @@ void TForm1::BitBtnCsvClick()
         return;
     }
     QString error;
-    const bool written = platform::writeFileAtomically(path, desk::csvOf(chosen), &error);
+    const bool written = platform::writeFileAtomically(
+        path, desk::csvOf(chosen, serbian ? desk::CsvForm::Serbian : desk::CsvForm::Plain), &error);
     busy.reset();
     if (!written) {
         dialogs.message(QStringLiteral("CSV NIJE snimljen: ") + error);

@@ -189,6 +189,15 @@ void TForm1::buildDayReportPage()
     connect(DayPicker, &QDateEdit::dateChanged, this, &TForm1::showDayCounts);
     connect(DayPreview, &QPushButton::clicked, this, &TForm1::DayPreviewClick);
     connect(DayClose, &QPushButton::clicked, this, &TForm1::DayCloseClick);
+
+    DayMonthReport = named(new QPushButton(QStringLiteral("MESECNI IZVESTAJ"), page), "DayMonthReport");
+    DayMonthReport->setFont(uiFont(10, true));
+    DayMonthReport->setGeometry(32, 368, 176, 48);
+    DayYearReport = named(new QPushButton(QStringLiteral("GODISNJI IZVESTAJ"), page), "DayYearReport");
+    DayYearReport->setFont(uiFont(10, true));
+    DayYearReport->setGeometry(216, 368, 176, 48);
+    connect(DayMonthReport, &QPushButton::clicked, this, [this] { periodReport(false); });
+    connect(DayYearReport, &QPushButton::clicked, this, [this] { periodReport(true); });
 }
 
 void TForm1::BitBtnDayReportClick()
@@ -549,6 +558,26 @@ void TForm1::DayPreviewClick()
                                                desk::signing::reportedFingerprint(startDir, day),
                                                desk::cashcount::ofDay(*Table3, day),
                                                desk::settings::read(*Table3));
+        }
+        reportPreview(*document);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+    }
+}
+
+// The month (or year) of the chosen day, a row per day (or month), and its chart page.
+void TForm1::periodReport(bool year)
+{
+    try {
+        std::optional<report::Document> document;
+        {
+            OpenTables tables(session, {Table3});
+            const QDate day = DayPicker->date();
+            const desk::month::Figures figures =
+                year ? desk::month::ofYear(*Table3, day.year())
+                     : desk::month::ofMonth(*Table3, day.year(), day.month());
+            document = cash_prints::monthReport(figures, year, clock.currentDateTime(),
+                                                desk::settings::read(*Table3));
         }
         reportPreview(*document);
     } catch (const engine::EngineError &e) {

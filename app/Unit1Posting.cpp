@@ -275,7 +275,8 @@ void TForm1::printVoucher(const QString &number)
             const std::optional<desk::BookEntry> e = desk::cashbook::entry(*Table3, number);
             if (!e)
                 throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(number));
-            document = cash_prints::voucher(*e, clock.currentDateTime());
+            document = cash_prints::voucher(*e, clock.currentDateTime(),
+                                           desk::settings::read(*Table3));
         }
         reportPreview(*document);
     } catch (const engine::EngineError &e) {

@@ -24,6 +24,7 @@
 #include "engine/Table.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "CashBookPrints.h"
 #include "platform/SystemSettings.h"
 #include "report/Document.h"
 #include "report/TurnoverReport.h"
@@ -218,8 +219,14 @@ void TForm1::buildReportPage()
     connect(BitBtn17, &QPushButton::clicked, this, &TForm1::BitBtn17Click);
     BitBtnCsv = named(new QPushButton(QStringLiteral("CSV"), page), "BitBtnCsv");
     BitBtnCsv->setFont(uiFont(9, true));
-    BitBtnCsv->setGeometry(380, 440, 120, 40);
+    BitBtnCsv->setGeometry(380, 440, 58, 40);
     connect(BitBtnCsv, &QPushButton::clicked, this, &TForm1::BitBtnCsvClick);
+    BitBtnCsvSr = named(new QPushButton(QStringLiteral("CSV SR"), page), "BitBtnCsvSr");
+    BitBtnCsvSr->setFont(uiFont(9, true));
+    BitBtnCsvSr->setToolTip(QStringLiteral("CSV za tabelu sa srpskim podesavanjima: tacka-zarez, "
+                                           "decimalni zarez, datum dd.mm.yyyy"));
+    BitBtnCsvSr->setGeometry(442, 440, 58, 40);
+    connect(BitBtnCsvSr, &QPushButton::clicked, this, [this] { writeReportCsv(true); });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -490,7 +497,8 @@ void TForm1::BitBtn17Click()
         report::Document document(layout, std::make_shared<QueryDataSource>(*Query1));
         document.setPrintTime(clock.currentDateTime());
         document.setDateFormat(settings.shortDateFormat());
-        reportPreview(document);
+        report::Document printed = cash_prints::onShopPaper(document, desk::settings::read(*Table3));
+        reportPreview(printed);
     } else {
         dialogs.message(NoRecords);
     }

@@ -1,6 +1,6 @@
 // The desk settings every desk of the journal shares (desk/DeskSettings.h), in a group box of
 // the backup and settings page: the cash limit per currency, the blind count and the voucher
-// right after each posting. Beside it, the button that sets the off-site copies up
+// right after each posting; "FIRMA I PAPIR" asks for the firm and the paper of the printouts. Beside it, the button that sets the off-site copies up
 // (desk/Offsite.h): where they go and the key they are sealed with.
 #include "Unit1.h"
 
@@ -42,8 +42,13 @@ void TForm1::buildDeskSettingsBox(QWidget *page)
     SaveSettings = named(new QPushButton(QStringLiteral("SNIMI POSTAVKE"), GroupBoxSettings),
                          "SaveSettings");
     SaveSettings->setFont(uiFont(9, true));
-    SaveSettings->setGeometry(190, 52, 134, 38);
+    SaveSettings->setGeometry(190, 50, 134, 20);
     connect(SaveSettings, &QPushButton::clicked, this, &TForm1::SaveSettingsClick);
+    BitBtnFirm = named(new QPushButton(QStringLiteral("FIRMA I PAPIR"), GroupBoxSettings),
+                       "BitBtnFirm");
+    BitBtnFirm->setFont(uiFont(9, true));
+    BitBtnFirm->setGeometry(190, 72, 134, 20);
+    connect(BitBtnFirm, &QPushButton::clicked, this, &TForm1::BitBtnFirmClick);
 
     BitBtnOffsite = named(new QPushButton(QStringLiteral("VAN LOKACIJE"), page), "BitBtnOffsite");
     BitBtnOffsite->setFont(uiFont(9, true));
@@ -70,7 +75,7 @@ void TForm1::loadDeskSettings()
 
 void TForm1::SaveSettingsClick()
 {
-    desk::settings::Shared shared;
+    desk::settings::Shared shared; // the limits and the choices of the box; the rest as stored
     const auto limit = [this](QLineEdit *edit, engine::Money &into, const char *currency) {
         const QString text = edit->text().trimmed();
         const std::optional<engine::Money> m =
@@ -86,10 +91,14 @@ void TForm1::SaveSettingsClick()
     };
     if (!limit(EditLimitDin, shared.limitDinars, "DIN") || !limit(EditLimitEur, shared.limitEuros, "EUR"))
         return;
-    shared.blindCount = CheckBlindCount->isChecked();
-    shared.voucherAfterPosting = CheckVoucherAfter->isChecked();
     try {
         OpenTables tables(session, {Table3});
+        const desk::settings::Shared limits = shared;
+        shared = desk::settings::read(*Table3);
+        shared.limitDinars = limits.limitDinars;
+        shared.limitEuros = limits.limitEuros;
+        shared.blindCount = CheckBlindCount->isChecked();
+        shared.voucherAfterPosting = CheckVoucherAfter->isChecked();
         desk::settings::write(*Table3, shared, currentUser);
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
@@ -97,6 +106,58 @@ void TForm1::SaveSettingsClick()
     }
     dialogs.message(QStringLiteral("Postavke su snimljene"));
     loadDeskSettings();
+}
+
+// Asks for the firm's name, its address, PIB and MB (empty: none) and the paper, each with what
+// is stored now; a cancelled question changes nothing, a wrong PIB or MB is refused with its
+// reason and nothing is stored.
+void TForm1::BitBtnFirmClick()
+{
+    const QString caption = QStringLiteral("FIRMA I PAPIR");
+    desk::settings::Shared shared;
+    try {
+        OpenTables tables(session, {Table3});
+        shared = desk::settings::read(*Table3);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+        return;
+    }
+    const struct
+    {
+        const char *label;
+        QString *value;
+    } questions[] = {
+        {"Naziv firme:", &shared.firmName},
+        {"Adresa:", &shared.firmAddress},
+        {"PIB (9 cifara):", &shared.pib},
+        {"MB (8 cifara):", &shared.mb},
+    };
+    for (const auto &q : questions) {
+        const std::optional<QString> answer =
+            dialogs.prompt(caption, QString::fromLatin1(q.label), *q.value);
+        if (!answer)
+            return;
+        *q.value = answer->trimmed();
+    }
+    const std::optional<QString> paper = dialogs.prompt(
+        caption, QStringLiteral("Papir (A4 ili Letter):"), desk::settings::paperName(shared.paper));
+    if (!paper)
+        return;
+    const std::optional<desk::settings::Paper> chosen = desk::settings::paperNamed(paper->trimmed());
+    if (!chosen) {
+        dialogs.message(QStringLiteral("Firma NIJE snimljena: papir je A4 ili Letter, ne \"%1\"")
+                            .arg(paper->trimmed()));
+        return;
+    }
+    shared.paper = *chosen;
+    try {
+        OpenTables tables(session, {Table3});
+        desk::settings::write(*Table3, shared, currentUser);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(QStringLiteral("Firma NIJE snimljena: ") + e.message());
+        return;
+    }
+    dialogs.message(QStringLiteral("Firma i papir su snimljeni"));
 }
 
 // Asks where the off-site copies go (a folder: a USB or network disk; and/or the FTP upload's

@@ -360,7 +360,8 @@ void TForm2::BitBtn3Click()
     report::Document document(layout, records);
     document.setPrintTime(clock.currentDateTime());
     document.setDateFormat(settings.shortDateFormat());
-    reportPreview(document);
+    report::Document printed = cash_prints::onShopPaper(document, desk::settings::read(*Table1));
+    reportPreview(printed);
     afterOwnDialog();
 }
 
@@ -396,7 +397,8 @@ void TForm2::BitBtnVoucherClick()
         const std::optional<desk::BookEntry> e = desk::cashbook::entry(*Table1, number);
         if (!e)
             throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(number));
-        document = cash_prints::voucher(*e, clock.currentDateTime());
+        document = cash_prints::voucher(*e, clock.currentDateTime(),
+                                           desk::settings::read(*Table1));
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
         afterOwnDialog();

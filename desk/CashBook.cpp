@@ -785,25 +785,26 @@ void scanEntries(engine::Table &journal, std::optional<QDate> from, std::optiona
 {
     // Pages of records after the last id seen: each a short walk of the journal's own order,
     // however far into the journal it starts.
+    // The whole journal is read without a date condition: the comparison would be made for
+    // every record.
     constexpr int Page = 20000;
+    const bool everyDay = !from && !to;
+    const QString condition =
+        everyDay ? QString() : QStringLiteral("AND p.DATUM BETWEEN ?2 AND ?3 ");
+    const QString order = QStringLiteral("ORDER BY p.{id} LIMIT %1").arg(Page);
     // The first page starts at the lowest id there is, itself included.
-    const QString tail = QStringLiteral("(p.DATUM BETWEEN ?2 AND ?3 OR ?4 = 1) "
-                                        "ORDER BY p.{id} LIMIT %1")
-                             .arg(Page);
     const QString firstPage =
-        QString::fromLatin1(EntryColumns) + QStringLiteral("WHERE p.{id} >= ?1 AND ") + tail;
+        QString::fromLatin1(EntryColumns) + QStringLiteral("WHERE p.{id} >= ?1 ") + condition + order;
     const QString nextPage =
-        QString::fromLatin1(EntryColumns) + QStringLiteral("WHERE p.{id} > ?1 AND ") + tail;
+        QString::fromLatin1(EntryColumns) + QStringLiteral("WHERE p.{id} > ?1 ") + condition + order;
     const QVariant first = from ? from->toString(Qt::ISODate) : QStringLiteral("0001-01-01");
     const QVariant last = to ? to->toString(Qt::ISODate) : QStringLiteral("9999-12-31");
-    const int everyDay = from || to ? 0 : 1;
     std::optional<qint64> after;
     for (;;) {
         int seen = 0;
-        journal.scanBeside(after ? nextPage : firstPage,
-                           {after.value_or(std::numeric_limits<qint64>::min()), first, last,
-                            everyDay},
-                           [&](const engine::RecordView &row) {
+        const QVariant start = after.value_or(std::numeric_limits<qint64>::min());
+        const QVariantList params = everyDay ? QVariantList{start} : QVariantList{start, first, last};
+        journal.scanBeside(after ? nextPage : firstPage, params, [&](const engine::RecordView &row) {
             after = row.integer(0);
             ++seen;
             visit(row);

@@ -10,9 +10,53 @@ namespace {
 const char Header[] = "BROJ,DATUM,VREME,KORISNIK,GRUPA,OPIS,ULAZDIN,IZLAZDIN,ULAZEUR,IZLAZEUR,"
                       "STANJEDIN,STANJEEUR\r\n";
 
-void appendField(QByteArray &out, QByteArrayView utf8)
+// What the two forms differ in; the rows are built once, for both.
+struct Dialect
 {
-    if (utf8.contains(',') || utf8.contains('"') || utf8.contains('\r') || utf8.contains('\n')) {
+    char separator = ',';
+    bool serbian = false;
+
+    explicit Dialect(CsvForm form)
+        : separator(form == CsvForm::Serbian ? ';' : ','), serbian(form == CsvForm::Serbian)
+    {
+    }
+    // The header row, after the byte-order mark in the Serbian form.
+    QByteArray header() const
+    {
+        QByteArray h(Header);
+        if (serbian)
+            h.replace(',', ';').prepend("\xEF\xBB\xBF");
+        return h;
+    }
+    bool needsQuotes(QByteArrayView utf8) const
+    {
+        return utf8.contains(separator) || utf8.contains('"') || utf8.contains('\r') ||
+               utf8.contains('\n');
+    }
+    // An amount's money text ("1500.00"), with a decimal comma in the Serbian form.
+    void appendAmount(QByteArray &out, const char *text, qsizetype size) const
+    {
+        const qsizetype at = out.size();
+        out.append(text, size);
+        if (serbian && size >= 3)
+            out[at + size - 3] = ',';
+    }
+    // An ISO date ("2026-12-07"), as dd.mm.yyyy in the Serbian form.
+    void appendIsoDate(QByteArray &out, QByteArrayView iso) const
+    {
+        if (!serbian || iso.size() != 10) {
+            out += iso;
+            return;
+        }
+        const char dotted[10] = {iso[8], iso[9], '.', iso[5], iso[6], '.',
+                                 iso[0], iso[1], iso[2],  iso[3]};
+        out.append(dotted, 10);
+    }
+};
+
+void appendField(QByteArray &out, QByteArrayView utf8, const Dialect &dialect)
+{
+    if (dialect.needsQuotes(utf8)) {
         out += '"';
         for (const char c : utf8) {
             if (c == '"')
@@ -25,34 +69,30 @@ void appendField(QByteArray &out, QByteArrayView utf8)
     }
 }
 
-void appendField(QByteArray &out, const QString &text)
-{
-    QByteArray utf8 = text.toUtf8();
-    if (utf8.contains(',') || utf8.contains('"') || utf8.contains('\r') || utf8.contains('\n')) {
-        utf8.replace("\"", "\"\"");
-        out += '"' + utf8 + '"';
-    } else {
-        out += utf8;
-    }
-}
-
 } // namespace
 
-QByteArray csvOf(const QList<BookEntry> &entries)
+QByteArray csvOf(const QList<BookEntry> &entries, CsvForm form)
 {
-    QByteArray out(Header);
+    const Dialect dialect(form);
+    QByteArray out = dialect.header();
     for (const BookEntry &e : entries) {
-        const QString fields[] = {
-            e.number, e.date.toString(Qt::ISODate), e.time, e.cashier, e.group, e.description,
-            e.dinarsIn.toText(), e.dinarsOut.toText(), e.eurosIn.toText(), e.eurosOut.toText(),
-            e.dinarBalance.toText(), e.euroBalance.toText(),
+        const auto text = [&](const QString &t) { appendField(out, t.toUtf8(), dialect); };
+        const auto amount = [&](engine::Money m) {
+            const QByteArray t = m.toText().toLatin1();
+            dialect.appendAmount(out, t.constData(), t.size());
         };
-        bool first = true;
-        for (const QString &f : fields) {
-            if (!first)
-                out += ',';
-            first = false;
-            appendField(out, f);
+        const char sep = dialect.separator;
+        text(e.number);
+        out += sep;
+        dialect.appendIsoDate(out, e.date.toString(Qt::ISODate).toLatin1());
+        for (const QString &t : {e.time, e.cashier, e.group, e.description}) {
+            out += sep;
+            text(t);
+        }
+        for (const engine::Money m : {e.dinarsIn, e.dinarsOut, e.eurosIn, e.eurosOut,
+                                      e.dinarBalance, e.euroBalance}) {
+            out += sep;
+            amount(m);
         }
         out += "\r\n";
     }
@@ -60,10 +100,12 @@ QByteArray csvOf(const QList<BookEntry> &entries)
 }
 
 bool writeCsv(engine::Table &journal, std::optional<QDate> from, std::optional<QDate> to,
-              const std::function<bool(QByteArrayView)> &write)
+              const std::function<bool(QByteArrayView)> &write, CsvForm form)
 {
     constexpr qsizetype Piece = 64 * 1024;
-    QByteArray out(Header);
+    const Dialect dialect(form);
+    const char sep = dialect.separator;
+    QByteArray out = dialect.header();
     out.reserve(2 * Piece);
     bool stopped = false;
     // The row's fields as entries() and csvOf() give them: a date that is no ISO date is
@@ -71,35 +113,37 @@ bool writeCsv(engine::Table &journal, std::optional<QDate> from, std::optional<Q
     const auto date = [&](QByteArrayView text) {
         int y = 0, m = 0, d = 0;
         if (platform::readIsoDate(text.data(), text.size(), y, m, d))
-            out += text;
+            dialect.appendIsoDate(out, text);
         else if (!text.isEmpty())
-            out += QDate::fromString(QString::fromUtf8(text), Qt::ISODate).toString(Qt::ISODate).toUtf8();
+            dialect.appendIsoDate(out, QDate::fromString(QString::fromUtf8(text), Qt::ISODate)
+                                           .toString(Qt::ISODate)
+                                           .toUtf8());
     };
     const auto amount = [&](const engine::RecordView &row, int column) {
         char buffer[platform::hundredthsTextCapacity];
         char *const end = buffer + sizeof buffer;
         const char *start = platform::writeHundredths(end, row.isNull(column) ? 0 : row.integer(column));
-        out.append(start, end - start);
+        dialect.appendAmount(out, start, end - start);
     };
     cashbook::scanEntries(journal, from, to, [&](const engine::RecordView &row) {
         if (stopped)
             return;
         // id, BROJ, STORNO, KORISNIK, DATUM, VREME, OPIS, GRUPA, amounts and balances
-        appendField(out, row.utf8(1));
-        out += ',';
+        appendField(out, row.utf8(1), dialect);
+        out += sep;
         date(row.utf8(4));
         for (const int column : {5, 3, 7, 6}) {
-            out += ',';
-            appendField(out, row.utf8(column));
+            out += sep;
+            appendField(out, row.utf8(column), dialect);
         }
         for (const int column : {8, 9, 10, 11, 12, 13}) {
-            out += ',';
+            out += sep;
             amount(row, column);
         }
         out += "\r\n";
         if (out.size() >= Piece) {
             stopped = !write(out);
-            out.clear();
+            out.truncate(0); // keeps its room for the next piece
         }
     });
     if (stopped)

@@ -5,6 +5,11 @@
 // LF quoted with inner quotes doubled), UTF-8, the header row
 // BROJ,DATUM,VREME,KORISNIK,GRUPA,OPIS,ULAZDIN,IZLAZDIN,ULAZEUR,IZLAZEUR,STANJEDIN,STANJEEUR,
 // ISO dates and amounts as money text ("1500.00"; an empty amount is 0.00).
+//
+// The Serbian form is the same rows for a spreadsheet under a Serbian locale: fields separated
+// by semicolons (a field holding a semicolon, a quote, CR or LF quoted), a decimal comma and no
+// thousands separator ("1500,00"), dates dd.mm.yyyy, records ended by CR LF, UTF-8 after a
+// byte-order mark.
 
 #include "desk/CashBook.h"
 
@@ -16,13 +21,15 @@
 
 namespace desk {
 
-QByteArray csvOf(const QList<BookEntry> &entries);
+enum class CsvForm { Plain, Serbian };
+
+QByteArray csvOf(const QList<BookEntry> &entries, CsvForm form = CsvForm::Plain);
 
 // The same CSV of the journal's records dated from `from` to `to` (every record when neither
 // is given), written row by row: `write` gets the text a piece of at most about 64 KiB at a
 // time and returns false to stop (a full disk). Memory stays the same whatever the journal's
 // size. False when `write` stopped it; the engine's errors are thrown.
 bool writeCsv(engine::Table &journal, std::optional<QDate> from, std::optional<QDate> to,
-              const std::function<bool(QByteArrayView)> &write);
+              const std::function<bool(QByteArrayView)> &write, CsvForm form = CsvForm::Plain);
 
 } // namespace desk

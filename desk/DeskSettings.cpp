@@ -9,6 +9,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace desk::settings {
 
 namespace {
@@ -17,6 +19,17 @@ const QString LimitDinars = QStringLiteral("LIMITDIN");
 const QString LimitEuros = QStringLiteral("LIMITEUR");
 const QString BlindCount = QStringLiteral("SLEPIPOPIS");
 const QString VoucherAfter = QStringLiteral("NALOGPOSLE");
+const QString FirmName = QStringLiteral("FIRMA");
+const QString FirmAddress = QStringLiteral("ADRESA");
+const QString Pib = QStringLiteral("PIB");
+const QString Mb = QStringLiteral("MB");
+const QString PaperKey = QStringLiteral("PAPIR");
+
+bool allDigits(const QString &text, qsizetype count)
+{
+    return text.size() == count &&
+           std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
 
 } // namespace
 
@@ -41,6 +54,11 @@ Shared read(engine::Table &journal)
     s.limitEuros = engine::Money::tryParse(values.value(LimitEuros)).value_or(engine::Money());
     s.blindCount = values.value(BlindCount) == QLatin1String("1");
     s.voucherAfterPosting = values.value(VoucherAfter) == QLatin1String("1");
+    s.firmName = values.value(FirmName);
+    s.firmAddress = values.value(FirmAddress);
+    s.pib = values.value(Pib);
+    s.mb = values.value(Mb);
+    s.paper = paperNamed(values.value(PaperKey)).value_or(Paper::Letter);
     return s;
 }
 
@@ -48,6 +66,10 @@ void write(engine::Table &journal, const Shared &s, const QString &who)
 {
     if (s.limitDinars < engine::Money() || s.limitEuros < engine::Money())
         throw engine::EngineError(QStringLiteral("Blagajnicki maksimum ne moze biti negativan"));
+    for (const QString &refusal : {pibRefusal(s.pib), mbRefusal(s.mb)}) {
+        if (!refusal.isEmpty())
+            throw engine::EngineError(engine::EngineError::Kind::Value, refusal);
+    }
     engine::Transaction transaction(journal);
     createTable(journal);
     const QList<std::pair<QString, QString>> values = {
@@ -55,6 +77,11 @@ void write(engine::Table &journal, const Shared &s, const QString &who)
         {LimitEuros, s.limitEuros.toText()},
         {BlindCount, s.blindCount ? QStringLiteral("1") : QStringLiteral("0")},
         {VoucherAfter, s.voucherAfterPosting ? QStringLiteral("1") : QStringLiteral("0")},
+        {FirmName, s.firmName},
+        {FirmAddress, s.firmAddress},
+        {Pib, s.pib},
+        {Mb, s.mb},
+        {PaperKey, paperName(s.paper)},
     };
     for (const auto &[key, value] : values)
         journal.runBeside(QStringLiteral("INSERT INTO dorvanta_postavke (KLJUC, VREDNOST) "
@@ -66,8 +93,51 @@ void write(engine::Table &journal, const Shared &s, const QString &who)
                               "posle knjizenja %4")
                    .arg(s.limitDinars.toText(), s.limitEuros.toText(),
                         s.blindCount ? QStringLiteral("da") : QStringLiteral("ne"),
-                        s.voucherAfterPosting ? QStringLiteral("da") : QStringLiteral("ne")));
+                        s.voucherAfterPosting ? QStringLiteral("da") : QStringLiteral("ne")) +
+                   QStringLiteral("; firma \"%1\", adresa \"%2\", PIB %3, MB %4; papir %5")
+                       .arg(s.firmName, s.firmAddress, s.pib, s.mb, paperName(s.paper)));
     transaction.commit();
+}
+
+QString pibRefusal(const QString &pib)
+{
+    if (pib.isEmpty())
+        return {};
+    if (!allDigits(pib, 9))
+        return QStringLiteral("PIB %1 nije ispravan: PIB ima 9 cifara").arg(pib);
+    // ISO 7064 MOD 11,10 over the first eight digits gives the ninth.
+    int product = 10;
+    for (qsizetype i = 0; i < 8; ++i) {
+        int sum = (product + pib.at(i).digitValue()) % 10;
+        if (sum == 0)
+            sum = 10;
+        product = (2 * sum) % 11;
+    }
+    const int check = (11 - product) % 10;
+    if (pib.at(8).digitValue() != check)
+        return QStringLiteral("PIB %1 nije ispravan: kontrolna cifra ne odgovara").arg(pib);
+    return {};
+}
+
+QString mbRefusal(const QString &mb)
+{
+    if (mb.isEmpty() || allDigits(mb, 8))
+        return {};
+    return QStringLiteral("MB %1 nije ispravan: maticni broj ima 8 cifara").arg(mb);
+}
+
+QString paperName(Paper paper)
+{
+    return paper == Paper::A4 ? QStringLiteral("A4") : QStringLiteral("Letter");
+}
+
+std::optional<Paper> paperNamed(const QString &name)
+{
+    if (name == QLatin1String("A4"))
+        return Paper::A4;
+    if (name == QLatin1String("Letter"))
+        return Paper::Letter;
+    return std::nullopt;
 }
 
 QString limitQuestion(const Shared &s, Currency currency, engine::Money balance,

@@ -59,6 +59,16 @@ Element Element::pageNumber(double x, double top)
     return make(Kind::PageNumber, x, top);
 }
 
+Element Element::chartIn(std::shared_ptr<const Chart> figures, double x, double top,
+                         double width, double height)
+{
+    Element e = make(Kind::Chart, x, top);
+    e.chart = std::move(figures);
+    e.boxWidth = width;
+    e.boxHeight = height;
+    return e;
+}
+
 Element &Element::named(const QString &elementName)
 {
     name = elementName;

@@ -3,7 +3,11 @@
 #include <QFont>
 #include <QString>
 
+#include <memory>
+
 namespace report {
+
+struct Chart;
 
 // How an element's text stands against its x position.
 enum class Alignment
@@ -35,6 +39,7 @@ struct Element
         DetailNumber,  // 1 for the first record printed, then 2, 3, ...
         DateTime,      // the date and time at printing
         PageNumber,    // the page number, from 1
+        Chart,         // `chart` drawn in the element's box (Chart.h)
     };
 
     Kind kind = Kind::Label;
@@ -63,6 +68,9 @@ struct Element
     // figure keeps its right edge); a text that fits keeps the element's font.
     double fitWidth = 0.0;
 
+    // Charts: the figures and their words; the box (boxWidth, boxHeight) is the chart's.
+    std::shared_ptr<const Chart> chart;
+
     bool hasBox() const { return boxWidth > 0.0 && boxHeight > 0.0; }
 
     static Element label(const QString &text, double x, double top);
@@ -73,6 +81,8 @@ struct Element
     static Element detailNumber(double x, double top);
     static Element dateTime(double x, double top);
     static Element pageNumber(double x, double top);
+    static Element chartIn(std::shared_ptr<const Chart> chart, double x, double top, double width,
+                           double height);
 
     // Chainable adjustments, so a report definition reads as a table.
     Element &named(const QString &elementName);

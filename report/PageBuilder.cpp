@@ -5,6 +5,7 @@
 // its band (and so the page plan) taller.
 #include "PageBuilder.h"
 
+#include "Chart.h"
 #include "MoneyText.h"
 #include "Totals.h"
 
@@ -151,8 +152,17 @@ void PageBuilder::placeBand(Page &page, const Band &band, double top, int record
         rule(top);
     if (band.ruleBottom)
         rule(top + bandHeight(band, record));
-    for (const Element &element : band.elements)
+    for (const Element &element : band.elements) {
+        if (element.kind == Element::Kind::Chart) {
+            if (element.chart)
+                page.items << chartItems(*element.chart,
+                                         QRectF(left + element.x, top + element.top,
+                                                element.boxWidth, element.boxHeight),
+                                         element.name, m_fonts);
+            continue;
+        }
         placeText(page, element, left, top, valueOf(element, record, page.number));
+    }
 }
 
 void PageBuilder::placeText(Page &page, const Element &element, double left, double top,
@@ -245,6 +255,8 @@ QString PageBuilder::valueOf(const Element &element, int record, int pageNumber)
         return m_dateTimeText;
     case Kind::PageNumber:
         return QString::number(pageNumber);
+    case Kind::Chart:
+        return QString();
     }
     return QString();
 }

@@ -2,6 +2,7 @@
 
 #include "Element.h"
 
+#include <QColor>
 #include <QRectF>
 #include <QString>
 
@@ -14,6 +15,8 @@ struct PageItem
     {
         Text, // one line of text
         Rule, // a horizontal line from (x, y) to (x2, y)
+        Line, // a line from (x, y) to (x2, y2) in `color`, dashed or not
+        Box,  // a rectangle from (x, y) to (x2, y2) filled with `color`
     };
 
     Kind kind = Kind::Text;
@@ -26,6 +29,9 @@ struct PageItem
     QRectF clip;        // nothing is drawn outside it; null when the item is not clipped
     double x2 = 0.0;    // rules: the right end
     double width = 0.0; // rules: the line width
+    double y2 = 0.0;    // lines and boxes: the other end
+    QColor color = Qt::black;
+    bool dashed = false;
 };
 
 } // namespace report

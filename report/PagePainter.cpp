@@ -42,6 +42,12 @@ void PagePainter::paint(const Page &page)
     for (const PageItem &item : page.items) {
         if (item.kind == PageItem::Kind::Rule)
             paintRule(item);
+        else if (item.kind == PageItem::Kind::Line)
+            paintLine(item);
+        else if (item.kind == PageItem::Kind::Box)
+            m_painter.fillRect(QRectF(QPointF(item.x * m_unitsPerMmX, item.y * m_unitsPerMmY),
+                                      QPointF(item.x2 * m_unitsPerMmX, item.y2 * m_unitsPerMmY)),
+                               item.color);
         else if (!item.text.isEmpty())
             paintText(item);
     }
@@ -75,6 +81,19 @@ void PagePainter::paintText(const PageItem &item)
         }
     }
     m_painter.drawText(QPointF(x, baseline), item.text);
+}
+
+void PagePainter::paintLine(const PageItem &item)
+{
+    QPen pen(item.color);
+    pen.setWidthF(item.width * m_unitsPerMmY);
+    pen.setCapStyle(Qt::FlatCap);
+    if (item.dashed)
+        pen.setStyle(Qt::DashLine);
+    m_painter.setPen(pen);
+    m_painter.drawLine(QPointF(item.x * m_unitsPerMmX, item.y * m_unitsPerMmY),
+                       QPointF(item.x2 * m_unitsPerMmX, item.y2 * m_unitsPerMmY));
+    m_painter.setPen(Qt::black);
 }
 
 void PagePainter::paintRule(const PageItem &item)

@@ -33,6 +33,7 @@ private:
     const FontEntry &fontFor(const FontStyle &spec);
     void paintText(const PageItem &item);
     void paintRule(const PageItem &item);
+    void paintLine(const PageItem &item);
 
     QPainter &m_painter;
     double m_unitsPerMmX = 1.0;

@@ -158,6 +158,51 @@ private slots:
         QVERIFY(find<QCheckBox>("CheckBlindCount")->isChecked());
     }
 
+    // FIRMA I PAPIR asks for the firm and the paper, each with what is stored; a wrong PIB or MB
+    // or paper, or a cancelled question, stores nothing; saving the limits keeps them.
+    void theFirmAndThePaperAreAskedForAndKeptWhenTheLimitsAreSaved()
+    {
+        enterPage();
+        const struct
+        {
+            QList<std::optional<QString>> answers;
+            const char *said;
+            const char *pib; // stored afterwards
+        } cases[] = {
+            {{"Radnja Primer d.o.o.", "Knez Mihailova 1", "136695977", "12345678", "A4"},
+             "Firma NIJE snimljena: PIB 136695977 nije ispravan: kontrolna cifra ne odgovara", ""},
+            {{"Radnja Primer d.o.o.", "Knez Mihailova 1", "136695976", "1234", "A4"},
+             "Firma NIJE snimljena: MB 1234 nije ispravan: maticni broj ima 8 cifara", ""},
+            {{"Radnja Primer d.o.o.", "Knez Mihailova 1", "136695976", "12345678", "A3"},
+             "Firma NIJE snimljena: papir je A4 ili Letter, ne \"A3\"", ""},
+            {{"Radnja Primer d.o.o.", std::nullopt}, nullptr, ""},
+            {{"Radnja Primer d.o.o.", "Knez Mihailova 1", " 136695976 ", "12345678", "A4"},
+             "Firma i papir su snimljeni", "136695976"},
+        };
+        for (const auto &c : cases) {
+            dialogs.clear();
+            for (const std::optional<QString> &a : c.answers)
+                dialogs.answerText(a);
+            click("BitBtnFirm");
+            QCOMPARE(dialogs.messages(), c.said ? QStringList{QString::fromLatin1(c.said)} : QStringList());
+            data->withTable("promet", [&c](engine::Table &journal) {
+                QCOMPARE(desk::settings::read(journal).pib, QString::fromLatin1(c.pib));
+            });
+        }
+        find<QLineEdit>("EditLimitDin")->setText(QStringLiteral("1000"));
+        dialogs.clear();
+        click("SaveSettings");
+        QCOMPARE(dialogs.messages(), QStringList{"Postavke su snimljene"});
+        data->withTable("promet", [](engine::Table &journal) {
+            const desk::settings::Shared shared = desk::settings::read(journal);
+            QCOMPARE(shared.limitDinars.toText(), QStringLiteral("1000.00"));
+            QCOMPARE(shared.firmName, QStringLiteral("Radnja Primer d.o.o."));
+            QCOMPARE(shared.firmAddress, QStringLiteral("Knez Mihailova 1"));
+            QCOMPARE(shared.mb, QStringLiteral("12345678"));
+            QCOMPARE(shared.paper, desk::settings::Paper::A4);
+        });
+    }
+
     void backupIsAWholeJournalListedOnTheNextVisit()
     {
         enterPage();

@@ -359,6 +359,17 @@ private slots:
         QCOMPARE(lines.size(), 4); // header, two records, the empty rest after the last CR LF
         QVERIFY(lines.at(1).startsWith("U-2026-000001,2026-12-01,10:00:00,Ana,Gorivo,Racun,5.00,"));
         QVERIFY(lines.at(2).startsWith("U-2026-000003,"));
+        // The same records in the Serbian form.
+        dialogs.clear();
+        dialogs.answerText(QStringLiteral("gorivo-sr.csv"));
+        click("BitBtnCsvSr");
+        QCOMPARE(dialogs.messages(),
+                 QStringList{"Snimljeno u " + data->file("gorivo-sr.csv") + " (2 zapisa)"});
+        const QList<QByteArray> serbian = data->readFile("gorivo-sr.csv").split('\n');
+        QCOMPARE(serbian.size(), 4);
+        QVERIFY(serbian.at(0).startsWith("\xEF\xBB\xBF" "BROJ;DATUM;"));
+        QVERIFY(serbian.at(1).startsWith("U-2026-000001;01.12.2026;10:00:00;Ana;Gorivo;Racun;5,00;"));
+        QVERIFY(serbian.at(1).endsWith("\r"));
     }
 
     // A keyword search: the header names the word under the other criteria, a long reason
@@ -438,6 +449,60 @@ private slots:
         QCOMPARE(dialogs.messages(),
                  QStringList{"Dan 07/12/2026 je vec zakljucen: izvestaj br. 1/2026."});
     }
+    // The month report of the chosen day's month and the year's, from the day report page: a
+    // row per day (month) and the totals, then the chart page, on the shop's paper with its
+    // firm.
+    void theMonthAndTheYearReportPreviewFromTheDayReportPage()
+    {
+        data->addPosting("Ana", "01/12/2026", "5.00", "0.00", "0.00", "0.00");
+        data->addPosting("Ana", "07/12/2026", "0.00", "2.00", "3.00", "0.00");
+        data->withTable("promet", [](engine::Table &journal) {
+            desk::cashbook::prepare(journal);
+            desk::settings::Shared shared;
+            shared.firmName = QStringLiteral("Radnja Primer d.o.o.");
+            shared.paper = desk::settings::Paper::A4;
+            desk::settings::write(journal, shared, QStringLiteral("Admin"));
+        });
+        adminOpens("BitBtnDayReport");
+        find<QDateEdit>("DayPicker")->setDate(QDate(2026, 12, 7));
+        const struct
+        {
+            const char *button, *title;
+            int records;
+            const char *period, *closing;
+        } cases[] = {
+            {"DayMonthReport", "MESECNI BLAGAJNICKI IZVESTAJ", 31 + 1, "07/12/2026", "3.00"},
+            {"DayYearReport", "GODISNJI BLAGAJNICKI IZVESTAJ", 12 + 1, "12/2026", "3.00"},
+        };
+        for (const auto &c : cases) {
+            QSizeF paper;
+            int charts = 0;
+            onPreview = [&](report::Document &document) {
+                paper = document.report().page().paperSize;
+                for (const report::PageItem &item : document.page(document.pageCount()).items)
+                    charts += item.kind == report::PageItem::Kind::Line;
+                shownReports.clear();
+                Previewed p;
+                p.records = document.recordCount();
+                for (int i = 1; i <= document.pageCount(); ++i)
+                    p.content.append(document.page(i));
+                shownReports.append(p);
+            };
+            click(c.button);
+            QCOMPARE(paper, QSizeF(210.0, 297.0));
+            QVERIFY(charts > 10);
+            const Previewed &p = shownReports.first();
+            QCOMPARE(p.records, c.records);
+            QCOMPARE(p.all("MonthReportTitle"), QStringList{c.title});
+            QCOMPARE(p.all("FirmName").value(0), QStringLiteral("Radnja Primer d.o.o."));
+            const int row = int(p.all("Period").indexOf(c.period));
+            QVERIFY2(row >= 0, qPrintable(p.all("Period").join('|')));
+            QCOMPARE(p.all("STANJEDIN").value(row), QStringLiteral("3.00"));
+            QCOMPARE(p.all("STANJEEUR").value(row), QString::fromLatin1(c.closing));
+            QCOMPARE(p.all("Period").last(), QStringLiteral("UKUPNO"));
+        }
+    }
+
     // The count on the daily report page: the pieces per denomination give the counted sum, the
     // book balance is shown unless the count is blind, and the count posts its shortage; the
     // day's report then prints it.

@@ -10,6 +10,7 @@
 #include "desk/DeskSettings.h"
 #include "desk/JournalBalances.h"
 #include "desk/JournalChain.h"
+#include "desk/MonthFigures.h"
 #include "desk/Restore.h"
 #include "engine/EngineError.h"
 #include "engine/TableStores.h"
@@ -553,4 +554,227 @@ TEST_P(CashBookTest, ACountPostsItsDifferenceAndVerifyChecksIt)
                 }).contains(QStringLiteral("je zakljucen")));
     EXPECT_EQ(cashbook::entries(journal).size(), records);
     EXPECT_EQ(cashcount::ofDay(journal, day).size(), 4);
+}
+
+// The tax and registration numbers are checked where they are stored: a wrong one is refused
+// with its reason and nothing of the settings changes; the firm and the paper are kept.
+TEST_P(CashBookTest, TheFirmAndThePaperAreKeptAndAWrongPibOrMbIsRefused)
+{
+    const struct
+    {
+        const char *pib, *mb;
+        bool stored;
+    } cases[] = {
+        {"136695976", "12345678", true}, // the check digit of a published tax number
+        {"100002887", "07012345", true},
+        {"", "", true},                  // not set
+        {"136695977", "12345678", false}, // a wrong check digit
+        {"13669597", "12345678", false},  // 8 digits
+        {"1366959760", "12345678", false},
+        {"13669597a", "12345678", false},
+        {"136695976", "1234567", false},
+        {"136695976", "123456789", false},
+        {"136695976", "1234567x", false},
+    };
+    desk::settings::Shared before;
+    before.firmName = QStringLiteral("Radnja Primer d.o.o.");
+    before.pib = QStringLiteral("101234569");
+    before.paper = desk::settings::Paper::A4;
+    desk::settings::write(journal, before, QStringLiteral("Admin"));
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.pib) + " " + c.mb);
+        desk::settings::Shared wanted = before;
+        wanted.pib = QString::fromLatin1(c.pib);
+        wanted.mb = QString::fromLatin1(c.mb);
+        wanted.firmAddress = QStringLiteral("Knez Mihailova 1; Beograd");
+        EXPECT_EQ(desk::settings::pibRefusal(wanted.pib).isEmpty() &&
+                      desk::settings::mbRefusal(wanted.mb).isEmpty(),
+                  c.stored);
+        if (c.stored) {
+            desk::settings::write(journal, wanted, QStringLiteral("Admin"));
+        } else {
+            try {
+                desk::settings::write(journal, wanted, QStringLiteral("Admin"));
+                ADD_FAILURE() << "stored";
+            } catch (const EngineError &e) {
+                EXPECT_EQ(e.kind(), EngineError::Kind::Value);
+                EXPECT_TRUE(e.message().contains(QString::fromLatin1(
+                    desk::settings::pibRefusal(wanted.pib).isEmpty() ? c.mb : c.pib)));
+            }
+        }
+        const desk::settings::Shared read = desk::settings::read(journal);
+        const desk::settings::Shared &expected = c.stored ? wanted : before;
+        EXPECT_EQ(read.pib, expected.pib);
+        EXPECT_EQ(read.mb, expected.mb);
+        EXPECT_EQ(read.firmAddress, expected.firmAddress);
+        EXPECT_EQ(read.firmName, before.firmName);
+        EXPECT_EQ(read.paper, desk::settings::Paper::A4);
+        before = read;
+    }
+}
+
+namespace {
+
+// A CSV of `separator` read as RFC 4180 reads it: fields, quoted ones with doubled quotes,
+// records ended by CR LF.
+QList<QStringList> readCsv(const QByteArray &bytes, char separator)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QByteArray field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        if (quoted) {
+            if (c == '"' && i + 1 < bytes.size() && bytes.at(i + 1) == '"')
+                field += bytes.at(++i);
+            else if (c == '"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == separator) {
+            row << QString::fromUtf8(field);
+            field.clear();
+        } else if (c == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n') {
+            row << QString::fromUtf8(field);
+            rows << row;
+            row.clear();
+            field.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    EXPECT_TRUE(field.isEmpty() && row.isEmpty()) << "a record without its CR LF";
+    return rows;
+}
+
+} // namespace
+
+// The Serbian form carries the same rows as the plain one: read back with semicolons, every
+// amount is a number with a decimal comma and every date dd.mm.yyyy; the row by row writer
+// gives the same bytes as the entries' CSV.
+TEST_P(CashBookTest, TheSerbianCsvReadsBackAsTheEntriesNumbersAndDates)
+{
+    cashbook::prepare(journal);
+    postNumbered(QStringLiteral("30/12/2025"), true, QStringLiteral("1234567.89"));
+    postNumbered(QStringLiteral("02/01/2026"), false, QStringLiteral("-20.50"));
+    journal.insert();
+    journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("03/01/2026"));
+    journal.setFieldText(QStringLiteral("OPIS"), QStringLiteral("Racun; \"hitno\"\r\n3,5 kg"));
+    journal.setFieldText(QStringLiteral("ULAZEUR"), QStringLiteral("0.05"));
+    journal.post();
+    cashbook::prepare(journal);
+
+    const QList<desk::BookEntry> entries = cashbook::entries(journal);
+    QByteArray written;
+    ASSERT_TRUE(desk::writeCsv(
+        journal, std::nullopt, std::nullopt,
+        [&](QByteArrayView piece) {
+            written += piece;
+            return true;
+        },
+        desk::CsvForm::Serbian));
+    EXPECT_EQ(written, desk::csvOf(entries, desk::CsvForm::Serbian));
+    ASSERT_TRUE(written.startsWith("\xEF\xBB\xBF"));
+    EXPECT_FALSE(desk::csvOf(entries).startsWith("\xEF\xBB\xBF"));
+
+    const QList<QStringList> rows = readCsv(written.mid(3), ';');
+    ASSERT_EQ(rows.size(), entries.size() + 1);
+    EXPECT_EQ(rows.first().join(u','), QStringLiteral("BROJ,DATUM,VREME,KORISNIK,GRUPA,OPIS,ULAZDIN,"
+                                                      "IZLAZDIN,ULAZEUR,IZLAZEUR,STANJEDIN,STANJEEUR"));
+    for (qsizetype r = 0; r < entries.size(); ++r) {
+        const desk::BookEntry &e = entries.at(r);
+        const QStringList &row = rows.at(r + 1);
+        SCOPED_TRACE(e.number.toStdString());
+        ASSERT_EQ(row.size(), 12);
+        EXPECT_EQ(row.at(0), e.number);
+        EXPECT_EQ(QDate::fromString(row.at(1), QStringLiteral("dd.MM.yyyy")), e.date);
+        EXPECT_EQ(row.at(5), e.description);
+        const Money amounts[] = {e.dinarsIn, e.dinarsOut, e.eurosIn, e.eurosOut, e.dinarBalance,
+                                 e.euroBalance};
+        for (int k = 0; k < 6; ++k) {
+            const QString text = row.at(6 + k);
+            EXPECT_FALSE(text.contains(u'.')) << qPrintable(text); // no thousands separator
+            EXPECT_EQ(Money::tryParse(QString(text).replace(u',', u'.')), amounts[k]) << qPrintable(text);
+        }
+    }
+}
+
+// A row of the month report holds what the daily report of its day prints (the day's book
+// and its counts), on a month with closes, counts and reversals; the year's rows are the
+// months' and every total follows from the rows.
+TEST_P(CashBookTest, TheMonthsFiguresAreThoseOfTheDailyReportsOfItsDays)
+{
+    using desk::Currency;
+    namespace cashcount = desk::cashcount;
+    cashbook::prepare(journal);
+    postNumbered(QStringLiteral("28/11/2026"), true, QStringLiteral("1000.00"));
+    const QString early = postNumbered(QStringLiteral("01/12/2026"), true, QStringLiteral("500.00"));
+    postNumbered(QStringLiteral("01/12/2026"), false, QStringLiteral("120.00"));
+    journal.startTransaction();
+    journal.insert();
+    journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("03/12/2026"));
+    journal.setFieldText(QStringLiteral("ULAZEUR"), QStringLiteral("25.00"));
+    journal.post();
+    cashbook::numberRecord(journal, journal.recordId(), DocumentKind::Receipt, QDate(2026, 12, 3));
+    journal.commit();
+    cashbook::closeDay(journal, QDate(2026, 12, 1), QStringLiteral("Admin"),
+                       QDateTime(QDate(2026, 12, 1), QTime(20, 0)));
+    cashbook::reverse(journal, early, QStringLiteral("Ana"), QDate(2026, 12, 3),
+                      QStringLiteral("09:00:00"), session.dateFormat());
+    cashcount::record(journal, QDate(2026, 12, 3), Currency::Dinars,
+                      cashcount::parse(QStringLiteral("1000x1,200x1"), Currency::Dinars),
+                      QStringLiteral("Petar"), QDateTime(QDate(2026, 12, 3), QTime(18, 0)),
+                      session.dateFormat());
+    cashcount::record(journal, QDate(2026, 12, 3), Currency::Euros,
+                      cashcount::parse(QStringLiteral("20x1"), Currency::Euros),
+                      QStringLiteral("Petar"), QDateTime(QDate(2026, 12, 3), QTime(18, 5)),
+                      session.dateFormat());
+    postNumbered(QStringLiteral("31/12/2026"), false, QStringLiteral("0.01"));
+    desk::settings::Shared shared;
+    shared.limitDinars = Money::fromUnits(1500);
+    desk::settings::write(journal, shared, QStringLiteral("Admin"));
+
+    const desk::month::Figures month = desk::month::ofMonth(journal, 2026, 12);
+    ASSERT_EQ(month.rows.size(), 31);
+    EXPECT_EQ(month.limitDinars, Money::fromUnits(1500));
+    for (const desk::month::Row &row : month.rows) {
+        SCOPED_TRACE(row.first.toString(Qt::ISODate).toStdString());
+        EXPECT_EQ(row.first, row.last);
+        const cashbook::DayBook book = cashbook::dayBook(journal, row.first);
+        Money counted[2];
+        for (const cashcount::Count &c : cashcount::ofDay(journal, row.first))
+            counted[c.currency == Currency::Euros ? 1 : 0] += c.difference();
+        for (const auto &[figures, printed, difference] :
+             {std::tuple{row.dinars, book.dinars, counted[0]}, {row.euros, book.euros, counted[1]}}) {
+            EXPECT_EQ(figures.figures.opening, printed.opening);
+            EXPECT_EQ(figures.figures.in, printed.in);
+            EXPECT_EQ(figures.figures.out, printed.out);
+            EXPECT_EQ(figures.figures.closing(), printed.closing());
+            EXPECT_EQ(figures.counted, difference);
+            EXPECT_EQ(figures.deposited, Money());
+        }
+    }
+    EXPECT_EQ(month.rows.at(2).dinars.counted, Money::fromUnits(1200) - Money::fromUnits(880));
+    EXPECT_EQ(month.rows.at(2).euros.counted, Money::fromUnits(-5));
+
+    const desk::month::Figures year = desk::month::ofYear(journal, 2026);
+    ASSERT_EQ(year.rows.size(), 12);
+    const desk::month::Row &december = year.rows.at(11);
+    EXPECT_EQ(december.first, QDate(2026, 12, 1));
+    EXPECT_EQ(december.last, QDate(2026, 12, 31));
+    for (const auto &[fromYear, fromMonth] :
+         {std::pair{december.dinars, month.total.dinars}, {december.euros, month.total.euros}}) {
+        EXPECT_EQ(fromYear.figures.opening, fromMonth.figures.opening);
+        EXPECT_EQ(fromYear.figures.in, fromMonth.figures.in);
+        EXPECT_EQ(fromYear.figures.out, fromMonth.figures.out);
+        EXPECT_EQ(fromYear.counted, fromMonth.counted);
+    }
+    EXPECT_EQ(month.total.dinars.figures.closing(), month.rows.last().dinars.figures.closing());
+    EXPECT_EQ(year.total.dinars.figures.opening, Money());
+    EXPECT_EQ(year.total.dinars.figures.closing(), journal_balances::current(journal).dinars);
+    EXPECT_EQ(year.total.euros.figures.closing(), journal_balances::current(journal).euros);
 }

@@ -198,6 +198,102 @@ class AdminTest(unittest.TestCase):
         self.assertNotIn('NIJE', texts)
         self.assertIn('br.', texts)
 
+    def test_serbian_csv_has_the_plain_rows_with_semicolons_decimal_commas_and_dotted_dates(self):
+        plain = self.rows('--from', '2022-03-01', '--to', '2022-06-30')
+        run = self.admin('export-csv', '--sr', '--from', '2022-03-01', '--to', '2022-06-30')
+        self.assertEqual(run.returncode, 0, run.stderr)
+        self.assertTrue(run.stdout.startswith(b'\xef\xbb\xbf'))
+        self.assertNotIn(b'\n', run.stdout.replace(b'\r\n', b''))
+        reader = list(csv.reader(io.StringIO(run.stdout.decode('utf-8-sig'), newline=''),
+                                 delimiter=';'))
+        self.assertEqual(reader[0], HEADER)
+        self.assertEqual(len(reader) - 1, len(plain))
+        for row, want in zip(reader[1:], plain):
+            got = dict(zip(HEADER, row))
+            day, month, year = got['DATUM'].split('.')
+            self.assertEqual('%s-%s-%s' % (year, month, day), want['DATUM'])
+            for field in HEADER[6:]:
+                self.assertRegex(got[field], r'^-?\d+,\d\d$')
+                self.assertEqual(got[field].replace(',', '.'), want[field])
+            for field in ('BROJ', 'VREME', 'KORISNIK', 'GRUPA', 'OPIS'):
+                self.assertEqual(got[field], want[field])
+        self.assertEqual(self.admin('export-csv', '--sr', 'x').returncode, 2)
+
+    def test_firm_and_paper_are_set_with_the_admin_code_and_head_every_printout(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            shop = os.path.join(tmp, 'radnja')
+            shutil.copytree(self.dir, shop)
+            admin = lambda *args: subprocess.run([ADMIN, '--dir', shop, *args], capture_output=True)
+            log = lambda: sqlite3.connect(os.path.join(shop, 'podaci', 'promet.db')).execute(
+                "SELECT COUNT(*) FROM dorvanta_dnevnik WHERE RADNJA = 'POSTAVKE'").fetchone()[0]
+            logged = log()
+            refused = [
+                (('--pib', '136695977', '--admin-code', '12345'), 1, 'kontrolna cifra'),
+                (('--pib', '13669597', '--admin-code', '12345'), 1, '9 cifara'),
+                (('--mb', '1234567', '--admin-code', '12345'), 1, '8 cifara'),
+                (('--firm', 'X', '--admin-code', '1'), 1, 'admin code'),
+                (('--firm', 'X'), 2, 'admin-code'),
+                (('--paper', 'A5', '--admin-code', '12345'), 2, 'A4 or Letter'),
+            ]
+            for args, status, reason in refused:
+                with self.subTest(args=args):
+                    run = admin('settings', *args)
+                    self.assertEqual(run.returncode, status, run.stderr)
+                    self.assertIn(reason, run.stderr.decode())
+            self.assertEqual(log(), logged)
+            run = admin('settings', '--firm', 'Radnja Primer d.o.o.', '--address',
+                        'Knez Mihailova 1, Beograd', '--pib', '136695976', '--mb', '12345678',
+                        '--paper', 'A4', '--admin-code', '12345')
+            self.assertEqual(run.returncode, 0, run.stderr)
+            self.assertIn('Papir: A4', run.stdout.decode())
+            self.assertEqual(log(), logged + 1)
+            number = self.rows('--from', '2023-02-14', '--to', '2023-02-14')[0]['BROJ']
+            pdf = os.path.join(tmp, 'p.pdf')
+            for args in (('day-report', '--date', '2023-02-14'), ('voucher', number),
+                         ('month-report', '--month', '2023-02'), ('month-report', '--year', '2023')):
+                with self.subTest(args=args):
+                    run = admin(*args, '--pdf', pdf)
+                    self.assertEqual(run.returncode, 0, run.stderr)
+                    html = subprocess.run(['pdftotext', '-bbox', pdf, '-'], check=True,
+                                          capture_output=True).stdout.decode()
+                    pages = re.findall(r'<page width="([\d.]+)" height="([\d.]+)"', html)
+                    self.assertTrue(pages)
+                    for width, height in pages:
+                        self.assertAlmostEqual(float(width), 595.3, delta=0.5)
+                        self.assertAlmostEqual(float(height), 841.9, delta=0.5)
+                    texts = [w[0] for w in self.words(pdf)]
+                    self.assertEqual(texts.count('Radnja'), len(pages))
+                    self.assertEqual(texts.count('136695976'), len(pages))
+                    self.assertEqual(texts.count('12345678'), len(pages))
+
+    def test_month_report_rows_have_the_day_reports_balances(self):
+        sums = lambda where: self.journal(
+            "SELECT COALESCE(SUM(ULAZDIN), 0) - COALESCE(SUM(IZLAZDIN), 0), "
+            "COALESCE(SUM(ULAZEUR), 0) - COALESCE(SUM(IZLAZEUR), 0) FROM promet WHERE " + where)[0]
+        pdf = os.path.join(self.dir, 'mesec.pdf')
+        run = self.admin('month-report', '--month', '2023-02', '--pdf', pdf)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        texts = [w[0] for w in self.words(pdf)]
+        self.assertIn('MESECNI', texts)
+        for day in ('2023-02-01', '2023-02-14', '2023-02-28'):
+            label = '%s/%s/%s' % (day[8:], day[5:7], day[:4])
+            self.assertIn(label, texts)
+            for value in sums("DATUM <= '%s'" % day):
+                self.assertIn(self.money(value), texts)
+        for value in sums("DATUM < '2023-02-01'"):
+            self.assertIn(self.money(value), texts)
+        run = self.admin('month-report', '--year', '2023', '--pdf', pdf)
+        self.assertEqual(run.returncode, 0, run.stderr)
+        texts = [w[0] for w in self.words(pdf)]
+        self.assertIn('GODISNJI', texts)
+        for value in sums("DATUM <= '2023-12-31'") + sums("DATUM <= '2023-06-30'"):
+            self.assertIn(self.money(value), texts)
+        for args in (('--month', '2023-13'), ('--month', '2023-2'), ('--year', '23'),
+                     ('--month', '2023-02', '--year', '2023'), ('--month', '2023-02',)):
+            with self.subTest(args=args):
+                more = ('--pdf', pdf) if args[-1] != '2023-02' else ()
+                self.assertEqual(self.admin('month-report', *args, *more).returncode, 2)
+
     def test_a_document_is_reversed_once_and_the_export_follows(self):
         number = self.rows()[-1]['BROJ']
         export = os.path.join(self.dir, 'podaci.txt')

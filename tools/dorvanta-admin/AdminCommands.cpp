@@ -79,11 +79,12 @@ QString AdminCommands::checkAdminCode(const QString &code)
 
 QString AdminCommands::exportCsv(std::optional<QDate> from, std::optional<QDate> to,
                                  const std::function<bool(QByteArrayView)> &write,
-                                 const QString &writeError)
+                                 const QString &writeError, bool serbian)
 {
     bool written = true;
     const QString error = onJournal(m_dir, [&](engine::Table &journal) {
-        written = desk::writeCsv(journal, from, to, write);
+        written = desk::writeCsv(journal, from, to, write,
+                                 serbian ? desk::CsvForm::Serbian : desk::CsvForm::Plain);
     });
     return !error.isEmpty() || written ? error : writeError;
 }
@@ -304,7 +305,7 @@ QString AdminCommands::voucher(const QString &number, const QDateTime &now, cons
             const std::optional<desk::BookEntry> entry = desk::cashbook::entry(journal, number);
             if (!entry)
                 throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(number));
-            document = cash_prints::voucher(*entry, now);
+            document = cash_prints::voucher(*entry, now, desk::settings::read(journal));
         });
         !e.isEmpty())
         return e;

@@ -27,9 +27,10 @@ public:
     QString checkAdminCode(const QString &code);
     // The journal with its numbers as CSV, dates from `from` to `to` when given, handed to
     // `write` a piece at a time (desk::writeCsv); `write` returns false to stop, with its
-    // reason in `writeError`.
+    // reason in `writeError`. `serbian`: the Serbian form (desk::CsvForm::Serbian).
     QString exportCsv(std::optional<QDate> from, std::optional<QDate> to,
-                      const std::function<bool(QByteArrayView)> &write, const QString &writeError);
+                      const std::function<bool(QByteArrayView)> &write, const QString &writeError,
+                      bool serbian = false);
     // Closes `day` in the name of Admin; `summary` tells the report's number and figures.
     QString closeDay(const QDate &day, const QDateTime &now, QString &summary);
     // Reverses the document `number` in the name of Admin, dated `now`, and writes the

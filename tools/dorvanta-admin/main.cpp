@@ -6,6 +6,7 @@
 #include "AdminCommands.h"
 #include "OffsiteCommands.h"
 #include "OffsiteFtp.h"
+#include "ReportCommands.h"
 #include "Secrets.h"
 
 #include "desk/DeskTables.h"
@@ -25,7 +26,7 @@ namespace {
 
 const char Usage[] =
     "usage: dorvanta-admin [--dir DIR] COMMAND\n"
-    "  export-csv [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--output FILE]\n"
+    "  export-csv [--from YYYY-MM-DD] [--to YYYY-MM-DD] [--output FILE] [--sr]\n"
     "  close-day --date YYYY-MM-DD --admin-code CODE\n"
     "  day-report --date YYYY-MM-DD [--currency DIN|EUR] --pdf FILE\n"
     "  reverse NUMBER --admin-code CODE\n"
@@ -60,8 +61,11 @@ int main(int argc, char *argv[])
     desk::placeTablesOnServer();
     offsite_ftp::registerFtpTarget();
     const toolcli::CommandLine line("dorvanta-admin",
-                                    QString::fromLatin1(Usage) + QString::fromLatin1(admin::OffsiteUsage));
+                                    QString::fromLatin1(Usage) + QString::fromLatin1(admin::OffsiteUsage) +
+                                        QString::fromLatin1(admin::ReportUsage));
     if (const std::optional<int> end = admin::runOffsiteCommand(line))
+        return *end;
+    if (const std::optional<int> end = admin::runReportCommand(line))
         return *end;
     QTextStream out(stdout);
 
@@ -108,12 +112,15 @@ int main(int argc, char *argv[])
     const QCommandLineOption file(QStringLiteral("file"),
                                   QStringLiteral("Verify this backup file instead of the journal."),
                                   QStringLiteral("BACKUP"));
+    const QCommandLineOption serbian(
+        QStringLiteral("sr"),
+        QStringLiteral("The Serbian form: semicolons, decimal comma, dd.mm.yyyy, UTF-8 with a BOM."));
     const QCommandLineOption changeClosedDays(
         QStringLiteral("change-closed-days"),
         QStringLiteral("Restore also a backup that changes what closed days were closed as."));
     parser.addOptions(
         {dir, from, to, output, date, adminCode, adminCodeFile, currency, pdf, pieces, din, eur, keep,
-         head, file, changeClosedDays});
+         head, file, changeClosedDays, serbian});
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("export-csv, close-day, day-report, reverse, voucher, count, limit, backup, restore or verify"));
     if (const std::optional<int> end = line.parse(parser))
@@ -141,7 +148,7 @@ int main(int argc, char *argv[])
             allowed << &adminCodeFile;
         for (const QCommandLineOption *o :
              {&from, &to, &output, &date, &adminCode, &adminCodeFile, &currency, &pdf, &pieces,
-              &din, &eur, &keep, &head, &file, &changeClosedDays}) {
+              &din, &eur, &keep, &head, &file, &changeClosedDays, &serbian}) {
             if (parser.isSet(*o) && !allowed.contains(o))
                 return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
         }
@@ -164,7 +171,7 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("export-csv")) {
         if (positional.size() != 1)
             return wrong(QStringLiteral("export-csv takes no arguments"));
-        if (const QString e = only({&from, &to, &output}); !e.isEmpty())
+        if (const QString e = only({&from, &to, &output, &serbian}); !e.isEmpty())
             return wrong(e);
         const auto first = day(from);
         const auto last = day(to);
@@ -175,7 +182,8 @@ int main(int argc, char *argv[])
         if (parser.isSet(output)) {
             platform::AtomicWriter writer(parser.value(output));
             const QString e = commands.exportCsv(
-                first, last, [&](QByteArrayView piece) { return writer.write(piece); }, QString());
+                first, last, [&](QByteArrayView piece) { return writer.write(piece); }, QString(),
+                parser.isSet(serbian));
             if (!e.isEmpty())
                 return failed(e);
             if (!writer.commit())
@@ -187,7 +195,7 @@ int main(int argc, char *argv[])
             [](QByteArrayView piece) {
                 return std::fwrite(piece.data(), 1, size_t(piece.size()), stdout) == size_t(piece.size());
             },
-            QStringLiteral("cannot write the standard output"));
+            QStringLiteral("cannot write the standard output"), parser.isSet(serbian));
         if (!e.isEmpty())
             return failed(e);
         if (std::fflush(stdout) != 0)
