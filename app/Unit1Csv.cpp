@@ -33,6 +33,7 @@ void TForm1::BitBtnCsvClick()
     std::optional<platform::ProgressShown> busy(std::in_place, dialogs,
                                                 QStringLiteral("Izvoz u CSV u toku..."));
     QList<desk::BookEntry> chosen;
+    desk::rates::RateBook euroRates;
     try {
         OpenTables tables(session, {Table3});
         // The report's statement chooses the records, the journal read with its numbers
@@ -42,6 +43,7 @@ void TForm1::BitBtnCsvClick()
         Query1->sql().append(statement.sql);
         Query1->open();
         const QList<desk::BookEntry> all = desk::cashbook::entries(*Table3);
+        euroRates = desk::rates::RateBook::load(*Table3);
         QHash<qint64, qsizetype> byId;
         byId.reserve(all.size());
         for (qsizetype k = 0; k < all.size(); ++k)
@@ -59,7 +61,7 @@ void TForm1::BitBtnCsvClick()
         return;
     }
     QString error;
-    const bool written = platform::writeFileAtomically(path, desk::csvOf(chosen), &error);
+    const bool written = platform::writeFileAtomically(path, desk::csvOf(chosen, euroRates), &error);
     busy.reset();
     if (!written) {
         dialogs.message(QStringLiteral("CSV NIJE snimljen: ") + error);

@@ -338,7 +338,8 @@ void TForm2::BitBtnVoucherClick()
         const std::optional<desk::BookEntry> e = desk::cashbook::entry(*Table1, number);
         if (!e)
             throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(number));
-        document = cash_prints::voucher(*e, clock.currentDateTime());
+        document = cash_prints::voucher(*e, clock.currentDateTime(),
+                                            desk::rates::RateBook::load(*Table1));
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
         afterOwnDialog();

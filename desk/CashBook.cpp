@@ -3,6 +3,7 @@
 // engine::Table::runBeside), so both stores run the same code.
 #include "CashBook.h"
 #include "CashCount.h"
+#include "Rates.h"
 #include "DeskSettings.h"
 #include "DeskTables.h"
 #include "JournalChain.h"
@@ -128,6 +129,7 @@ void createTables(engine::Table &journal)
         journal.runBeside(QString::fromLatin1(sql));
     cashcount::createTables(journal);
     settings::createTable(journal);
+    rates::createTable(journal);
 }
 
 const char CloseColumns[] = "DATUM, BROJ, KORISNIK, VREME, PRETHODNODIN, ULAZDIN, IZLAZDIN, "

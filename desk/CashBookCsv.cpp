@@ -1,5 +1,7 @@
 #include "CashBookCsv.h"
 
+#include "Rates.h"
+
 #include "engine/Table.h"
 #include "platform/DecimalText.h"
 
@@ -8,7 +10,27 @@ namespace desk {
 namespace {
 
 const char Header[] = "BROJ,DATUM,VREME,KORISNIK,GRUPA,OPIS,ULAZDIN,IZLAZDIN,ULAZEUR,IZLAZEUR,"
-                      "STANJEDIN,STANJEEUR\r\n";
+                      "STANJEDIN,STANJEEUR,KURS,PROTIVVREDNOST\r\n";
+
+// The last two fields of a row: the euro amount's rate and dinar value, both empty for a row
+// without euros, "nema kursa" and empty for a day without a rate.
+void appendCounterValue(QByteArray &out, const rates::RateBook &euros, const QDate &day,
+                        engine::Money eurosIn, engine::Money eurosOut)
+{
+    const engine::Money amount = eurosIn.isZero() ? eurosOut : eurosIn;
+    out += ',';
+    if (amount.isZero()) {
+        out += ',';
+        return;
+    }
+    const std::optional<rates::Rate> rate = euros.forDay(day);
+    if (!rate) {
+        out += rates::NoRate.toUtf8() + ',';
+        return;
+    }
+    out += rates::rateText(rate->millionths).toLatin1() + ',' +
+           rates::dinarValue(amount, rate->millionths).toText().toLatin1();
+}
 
 void appendField(QByteArray &out, QByteArrayView utf8)
 {
@@ -38,7 +60,7 @@ void appendField(QByteArray &out, const QString &text)
 
 } // namespace
 
-QByteArray csvOf(const QList<BookEntry> &entries)
+QByteArray csvOf(const QList<BookEntry> &entries, const rates::RateBook &euros)
 {
     QByteArray out(Header);
     for (const BookEntry &e : entries) {
@@ -54,6 +76,7 @@ QByteArray csvOf(const QList<BookEntry> &entries)
             first = false;
             appendField(out, f);
         }
+        appendCounterValue(out, euros, e.date, e.eurosIn, e.eurosOut);
         out += "\r\n";
     }
     return out;
@@ -66,6 +89,7 @@ bool writeCsv(engine::Table &journal, std::optional<QDate> from, std::optional<Q
     QByteArray out(Header);
     out.reserve(2 * Piece);
     bool stopped = false;
+    const rates::RateBook euros = rates::RateBook::load(journal);
     // The row's fields as entries() and csvOf() give them: a date that is no ISO date is
     // empty, an empty amount is 0.00.
     const auto date = [&](QByteArrayView text) {
@@ -96,6 +120,12 @@ bool writeCsv(engine::Table &journal, std::optional<QDate> from, std::optional<Q
             out += ',';
             amount(row, column);
         }
+        const auto euro = [&](int column) {
+            return engine::Money::fromHundredths(row.isNull(column) ? 0 : row.integer(column));
+        };
+        appendCounterValue(out, euros,
+                           QDate::fromString(QString::fromUtf8(row.utf8(4)).left(10), Qt::ISODate),
+                           euro(10), euro(11));
         out += "\r\n";
         if (out.size() >= Piece) {
             stopped = !write(out);

@@ -70,7 +70,7 @@ public:
     {
         return exec(QStringLiteral("SET client_min_messages = warning; DROP TABLE IF EXISTS korisnici, aktivnost, promet, grupe, "
                                    "dorvanta_password, dorvanta_kljuc, dorvanta_dokument, dorvanta_brojac, dorvanta_izdat, dorvanta_zakljucak, "
-                                   "dorvanta_lanac, dorvanta_dnevnik, dorvanta_popis, dorvanta_popis_apoen, dorvanta_postavke"));
+                                   "dorvanta_lanac, dorvanta_dnevnik, dorvanta_popis, dorvanta_popis_apoen, dorvanta_postavke, dorvanta_kurs"));
     }
 
     ~PgCluster()

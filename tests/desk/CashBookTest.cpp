@@ -10,6 +10,7 @@
 #include "desk/DeskSettings.h"
 #include "desk/JournalBalances.h"
 #include "desk/JournalChain.h"
+#include "desk/Rates.h"
 #include "desk/Restore.h"
 #include "engine/EngineError.h"
 #include "engine/TableStores.h"
@@ -150,9 +151,23 @@ TEST_P(CashBookTest, TheCsvWrittenRowByRowIsTheCsvOfTheEntries)
     journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Ana"));
     journal.post();
     postNumbered(QStringLiteral("03/01/2026"), true, QStringLiteral("0.05"));
+    // Euros on a holiday carry the rate of the last working day before it, in the last two
+    // columns.
+    journal.insert();
+    journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("02/01/2026"));
+    journal.setFieldText(QStringLiteral("ULAZEUR"), QStringLiteral("200.00"));
+    journal.post();
+    desk::rates::store(journal, {{QDate(2025, 12, 31), desk::rates::Euro, 117173500,
+                                  QStringLiteral("250"), QStringLiteral("NBS")}},
+                       QStringLiteral("Admin"), false);
     journal.close();
     journal.open();
     cashbook::prepare(journal);
+    const QByteArray all = desk::csvOf(cashbook::entries(journal), desk::rates::RateBook::load(journal));
+    EXPECT_TRUE(all.startsWith("BROJ,DATUM,VREME,KORISNIK,GRUPA,OPIS,ULAZDIN,IZLAZDIN,ULAZEUR,"
+                               "IZLAZEUR,STANJEDIN,STANJEEUR,KURS,PROTIVVREDNOST\r\n"));
+    EXPECT_TRUE(all.contains(",200.00,0.00,0.00,0.00,117.1735,23434.70\r\n")) << all.constData();
+    EXPECT_TRUE(all.contains(",0.00,0.00,0.00,0.00,,\r\n")) << all.constData();
     const std::optional<QDate> none;
     const std::pair<std::optional<QDate>, std::optional<QDate>> ranges[] = {
         {none, none},
@@ -167,7 +182,8 @@ TEST_P(CashBookTest, TheCsvWrittenRowByRowIsTheCsvOfTheEntries)
             written += piece;
             return true;
         }));
-        EXPECT_EQ(written, desk::csvOf(cashbook::entries(journal, from, to)))
+        EXPECT_EQ(written, desk::csvOf(cashbook::entries(journal, from, to),
+                                       desk::rates::RateBook::load(journal)))
             << (from ? from->toString(Qt::ISODate).toStdString() : "-") << " "
             << (to ? to->toString(Qt::ISODate).toStdString() : "-");
     }

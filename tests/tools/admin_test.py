@@ -18,7 +18,7 @@ import unittest
 
 ADMIN, FILL = sys.argv[1], sys.argv[2]
 HEADER = ['BROJ', 'DATUM', 'VREME', 'KORISNIK', 'GRUPA', 'OPIS', 'ULAZDIN', 'IZLAZDIN',
-          'ULAZEUR', 'IZLAZEUR', 'STANJEDIN', 'STANJEEUR']
+          'ULAZEUR', 'IZLAZEUR', 'STANJEDIN', 'STANJEEUR', 'KURS', 'PROTIVVREDNOST']
 AMOUNTS = HEADER[6:10]
 # An FTP server for the off-site copies: pyftpdlib, user "kasa" (password "tajna") at home in
 # argv[1]; it prints its port.

@@ -5,6 +5,7 @@
 
 #include "AdminCommands.h"
 #include "OffsiteCommands.h"
+#include "RateCommands.h"
 #include "OffsiteFtp.h"
 
 #include "desk/DeskTables.h"
@@ -56,8 +57,11 @@ int main(int argc, char *argv[])
     desk::placeTablesOnServer();
     offsite_ftp::registerFtpTarget();
     const toolcli::CommandLine line("dorvanta-admin",
-                                    QString::fromLatin1(Usage) + QString::fromLatin1(admin::OffsiteUsage));
+                                    QString::fromLatin1(Usage) + QString::fromLatin1(admin::OffsiteUsage) +
+                                        QString::fromLatin1(admin::RateUsage));
     if (const std::optional<int> end = admin::runOffsiteCommand(line))
+        return *end;
+    if (const std::optional<int> end = admin::runRateCommand(line))
         return *end;
     QTextStream out(stdout);
 

@@ -71,7 +71,7 @@ QString withAskedPassword(const QString &uri)
 }
 
 // The rights of the desks' role: reading the master tables, the password records and the
-// shared settings (the administrator saves them), and reading and appending to the journal and
+// shared settings and the exchange rates (the administrator saves them), and reading and appending to the journal and
 // the cash book's tables beside it (the posting keys, the document numbers and the numbers
 // given, the day closes, the chain links, the audit log and the cash counts); nothing else. No
 // row a desk can reach may be changed or deleted by it: what removed records leave behind is
@@ -88,7 +88,7 @@ QList<engine::ServerGrant> deskGrants()
             {QStringLiteral("dorvanta_izdat"), append},    {QStringLiteral("dorvanta_zakljucak"), append},
             {QStringLiteral("dorvanta_lanac"), append},    {QStringLiteral("dorvanta_dnevnik"), append},
             {QStringLiteral("dorvanta_popis"), append},    {QStringLiteral("dorvanta_popis_apoen"), append},
-            {QStringLiteral("dorvanta_postavke"), read}};
+            {QStringLiteral("dorvanta_postavke"), read},   {QStringLiteral("dorvanta_kurs"), read}};
 }
 
 // Writes a baza.txt naming `uri`, readable by its owner only.
