@@ -43,10 +43,6 @@ Answer check(const rates::RateBook &euros, const Posting &p)
                                     "poslednjem poznatom srednjem kursu NBS %2 od %3.")
                          .arg(rates::dayText(p.day), rates::rateText(rate->millionths),
                               rates::dayText(rate->day));
-        else if (p.currency == Currency::Dinars)
-            a.note = QStringLiteral("Za dan %1 nema kursa ni ranijeg kursa: granica od 10.000 EUR "
-                                    "nije proverena.")
-                         .arg(rates::dayText(p.day));
     }
     QString counterValue;
     if (p.currency == Currency::Euros) {

@@ -7,8 +7,8 @@
 // logged ("GOTOVINA") in the posting's transaction.
 //
 // A receipt in dinars on a day without a rate is measured against the last rate known before
-// it, and the answer says so; with no rate at all it cannot be measured and is let through,
-// saying so. 10,000 euros at a rate of R millionths are exactly R para, so the comparison is
+// it, and the answer says so; with no rate at all (a shop that keeps no rates) it cannot be
+// measured and is let through without a word. 10,000 euros at a rate of R millionths are exactly R para, so the comparison is
 // exact.
 
 #include "Posting.h"
