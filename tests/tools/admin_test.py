@@ -364,6 +364,7 @@ class AdminTest(unittest.TestCase):
                 (('rates', '--set', '2026-12-14', 'EUR', 'x'), 1, b'nije broj'),
                 (('rates', '--set', '2026-12-14', 'EUR'), 2, b'--set'),
                 (('deposits', '--date', '2030-01-01'), 1, b'nije polozen na racun'),
+                (('day-report', '--date', '2030-01-01', '--pdf', os.path.join(tmp, 'late.pdf')), 0, b''),
                 (('deposit', '--date', '2026-12-10', '--amount', '5', '--slip', '1;2',
                   '--admin-code', '12345'), 1, b'nije ispravan'),
                 (('deposit', '--date', '2026-12-10', '--amount', '5', '--slip', '1',
@@ -377,6 +378,13 @@ class AdminTest(unittest.TestCase):
                     run = admin(*args)
                     self.assertEqual(run.returncode, status, run.stderr)
                     self.assertIn(said, run.stdout + run.stderr)
+            self.assertIn('nije polozen na racun', self.text(os.path.join(tmp, 'late.pdf')))
+            pdf = os.path.join(tmp, 'dan.pdf')
+            self.assertEqual(admin('day-report', '--date', '2026-12-10', '--pdf', pdf).returncode, 0)
+            report = ' '.join(self.text(pdf).split())
+            for part in ('Srednji kurs NBS za EUR na dan 10.12.2026: 117.2000', 'Polog na racun: I-2026-',
+                         'POLOG NA RACUN br. 160-42, 999,999,999.00 DIN', 'Stanje '):
+                self.assertIn(part, report)
             db = sqlite3.connect(os.path.join(tmp, 'podaci', 'promet.db'))
             logged = db.execute("SELECT OPIS FROM dorvanta_dnevnik WHERE RADNJA = 'KURS'").fetchall()
             db.close()
