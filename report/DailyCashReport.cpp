@@ -184,9 +184,8 @@ Band voucherBand()
         const char *field;
     } lines[] = {
         {"Broj:", "BROJ"},     {"Datum i vreme:", "DATUM"}, {"Valuta:", "VALUTA"},
-        {"Iznos:", "IZNOS"},   {"", "SLOVIMA"},             {"", "PROTIVVREDNOST"},
-        {"Opis:", "OPIS"},
-        {"Grupa:", "GRUPA"},   {"Blagajnik:", "KORISNIK"},
+        {"Iznos:", "IZNOS"},   {"", "SLOVIMA"},             {"Opis:", "OPIS"},
+        {"Grupa:", "GRUPA"},   {"Blagajnik:", "KORISNIK"},  {"", "PROTIVVREDNOST"},
     };
     double top = 18.0;
     for (const auto &l : lines) {
@@ -299,15 +298,15 @@ Document voucherDocument(const VoucherFigures &v, const QDateTime &printTime)
     Report r = voucher();
     r.setText(SlipParty, v.receipt ? QStringLiteral("Uplatilac") : QStringLiteral("Primalac"));
     auto data = std::make_shared<MemoryDataSource>(QStringList{
-        "NASLOV", "STORNO", "BROJ", "DATUM", "VALUTA", "IZNOS", "SLOVIMA", "PROTIVVREDNOST", "OPIS",
-        "GRUPA", "KORISNIK"});
+        "NASLOV", "STORNO", "BROJ", "DATUM", "VALUTA", "IZNOS", "SLOVIMA", "OPIS", "GRUPA", "KORISNIK",
+        "PROTIVVREDNOST"});
     data->append({v.receipt ? QStringLiteral("NALOG BLAGAJNI ZA NAPLATU")
                             : QStringLiteral("NALOG BLAGAJNI ZA ISPLATU"),
                   v.reverses.isEmpty() ? QString()
                                        : QStringLiteral("STORNO dokumenta ") + v.reverses,
                   v.number, v.date + QLatin1Char(' ') + v.time, v.currency,
                   v.amount + QLatin1Char(' ') + v.currency, QStringLiteral("slovima: ") + v.words,
-                  v.counterValue, v.description, v.group, v.cashier});
+                  v.description, v.group, v.cashier, v.counterValue});
     Document document(r, data);
     document.setPrintTime(printTime);
     return document;

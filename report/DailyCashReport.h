@@ -36,10 +36,9 @@ Report dailyCashReport(DayCurrencies currencies);
 
 // The voucher of one posting (nalog blagajni) in the same house style: one record, its
 // fields NASLOV (title), STORNO (what a reversal reverses), BROJ, DATUM (date and time),
-// VALUTA, IZNOS, SLOVIMA (the amount in words), PROTIVVREDNOST (a euro amount's
-// dinar value), OPIS, GRUPA and KORISNIK under their
-// captions, and the signature lines of the cashier, of the one who pays in or takes the money
-// and of the approver.
+// VALUTA, IZNOS, SLOVIMA (the amount in words), OPIS, GRUPA and KORISNIK under their
+// captions, PROTIVVREDNOST (a euro amount's dinar value) under them, and the signature lines
+// of the cashier, of the one who pays in or takes the money and of the approver.
 Report voucher();
 
 // The figures of one day as the daily cash report prints them, amounts as money text
@@ -107,12 +106,12 @@ struct VoucherFigures
     QString currency; // "DIN" or "EUR"
     QString amount;   // "3500.50"
     QString words;    // "tri hiljade petsto dinara i 50/100"
-    // A euro voucher's "protivvrednost 23,434.70 DIN po srednjem kursu NBS 117.1735 na dan
-    // 10.12.2026"; empty for dinars.
-    QString counterValue;
     QString description;
     QString group;
     QString cashier;
+    // A euro voucher's "protivvrednost 23,434.70 DIN po srednjem kursu NBS 117.1735 na dan
+    // 10.12.2026", under the cashier; empty for dinars.
+    QString counterValue;
 };
 Document voucherDocument(const VoucherFigures &voucher, const QDateTime &printTime);
 
