@@ -42,8 +42,17 @@ report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day
                            report::DayCurrencies currencies, const QDateTime &printTime,
                            const QString &keyFingerprint,
                            const QList<desk::cashcount::Count> &counts,
-                           const desk::settings::Shared &shared)
+                           const desk::settings::Shared &shared,
+                           const desk::rates::RateBook &euros,
+                           const QList<desk::deposits::Overdue> &overdue)
 {
+    namespace rates = desk::rates;
+    const std::optional<rates::Rate> rate = euros.forDay(day);
+    const auto inDinars = [&](engine::Money amount) {
+        return rate ? rates::groupedText(rates::dinarValue(amount, rate->millionths)) +
+                          QStringLiteral(" DIN")
+                    : rates::NoRate;
+    };
     const auto printed = [currencies](desk::Currency c) {
         return currencies == report::DayCurrencies::Both ||
                (currencies == report::DayCurrencies::Euros) == (c == desk::Currency::Euros);
@@ -62,11 +71,40 @@ report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day
     f.closingDinars = book.dinars.closing().toText();
     f.closingEuros = book.euros.closing().toText();
     f.lines.reserve(book.entries.size());
-    for (const desk::BookEntry &e : book.entries)
+    engine::Money deposited;
+    for (const desk::BookEntry &e : book.entries) {
+        const bool hasEuros = !e.eurosIn.isZero() || !e.eurosOut.isZero();
         f.lines.append({e.number, e.time, e.cashier, e.description, e.dinarsIn.toText(),
                         e.dinarsOut.toText(), e.eurosIn.toText(), e.eurosOut.toText(),
-                        !e.dinarsIn.isZero() || !e.dinarsOut.isZero(),
-                        !e.eurosIn.isZero() || !e.eurosOut.isZero()});
+                        !e.dinarsIn.isZero() || !e.dinarsOut.isZero(), hasEuros,
+                        hasEuros ? inDinars(e.eurosIn.isZero() ? e.eurosOut : e.eurosIn) : QString()});
+        if (desk::deposits::isDeposit(e.description) && !e.dinarsOut.isZero()) {
+            f.depositLines.append(QStringLiteral("Polog na racun: %1 %2, %3 DIN")
+                                      .arg(e.number, e.description,
+                                           rates::groupedText(e.dinarsOut)));
+            deposited += e.dinarsOut;
+        }
+    }
+    if (!f.depositLines.isEmpty())
+        f.depositLines.append(QStringLiteral("Ukupno polozeno na racun: %1 DIN")
+                                  .arg(rates::groupedText(deposited)));
+    f.depositWarnings = desk::deposits::warningLines(overdue);
+    if (rate) {
+        f.rateLines.append(
+            QStringLiteral("Srednji kurs NBS za EUR na dan %1: %2 (%3 od %4)")
+                .arg(rates::dayText(day), rates::rateText(rate->millionths),
+                     rate->list.isEmpty() ? QStringLiteral("unet kurs")
+                                          : QStringLiteral("lista br. ") + rate->list,
+                     rates::dayText(rate->day)));
+        f.rateLines.append(QStringLiteral("Protivvrednost EUR: ulaz %1, izlaz %2")
+                               .arg(inDinars(book.euros.in), inDinars(book.euros.out)));
+        f.rateLines.append(QStringLiteral("Stanje %1 EUR = %2 po srednjem kursu NBS na dan %3")
+                               .arg(rates::groupedText(book.euros.closing()),
+                                    inDinars(book.euros.closing()), rates::dayText(day)));
+    } else {
+        f.rateLines.append(QStringLiteral("Srednji kurs NBS za EUR na dan %1: %2")
+                               .arg(rates::dayText(day), rates::NoRate));
+    }
     for (const desk::cashcount::Count &c : counts) {
         if (printed(c.currency))
             f.counts.append(countFigures(c));
@@ -87,7 +125,7 @@ report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day
 }
 
 report::Document onShopPaper(const report::Document &document,
-                             const desk::settings::Shared &shared)
+                             const desk::settings::Shared &shared, const desk::rates::RateBook &euros)
 {
     return report::withLetterhead(
         document,
@@ -127,11 +165,11 @@ report::Document monthReport(const desk::month::Figures &figures, bool year,
 }
 
 report::Document voucher(const desk::BookEntry &e, const QDateTime &printTime,
-                         const desk::settings::Shared &shared)
+                         const desk::settings::Shared &shared, const desk::rates::RateBook &euros)
 {
     const bool receipt = desk::kindOf(e) == desk::DocumentKind::Receipt;
-    const bool euros = !e.eurosIn.isZero() || !e.eurosOut.isZero();
-    const engine::Money amount = euros ? (receipt ? e.eurosIn : e.eurosOut)
+    const bool isEuro = !e.eurosIn.isZero() || !e.eurosOut.isZero();
+    const engine::Money amount = isEuro ? (receipt ? e.eurosIn : e.eurosOut)
                                        : (receipt ? e.dinarsIn : e.dinarsOut);
     report::VoucherFigures v;
     v.receipt = receipt;
@@ -139,9 +177,11 @@ report::Document voucher(const desk::BookEntry &e, const QDateTime &printTime,
     v.reverses = e.reverses;
     v.date = e.date.toString(QStringLiteral("dd/MM/yyyy"));
     v.time = e.time;
-    v.currency = euros ? QStringLiteral("EUR") : QStringLiteral("DIN");
+    v.currency = isEuro ? QStringLiteral("EUR") : QStringLiteral("DIN");
     v.amount = amount.toText();
-    v.words = desk::amountInWords(amount, euros ? desk::Currency::Euros : desk::Currency::Dinars);
+    v.words = desk::amountInWords(amount, isEuro ? desk::Currency::Euros : desk::Currency::Dinars);
+    if (isEuro)
+        v.counterValue = desk::rates::counterValueText(euros, amount, e.date);
     v.description = e.description;
     v.group = e.group;
     v.cashier = e.cashier;

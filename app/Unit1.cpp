@@ -266,6 +266,12 @@ void TForm1::buildAdminMenuPage()
     BitBtnDayReport->setFont(uiFont(11, true));
     BitBtnDayReport->setGeometry(572, 24, 124, 64);
     connect(BitBtnDayReport, &QPushButton::clicked, this, &TForm1::BitBtnDayReportClick);
+    // Receipts not deposited in time, filled at the administrator's login.
+    LabelDeposits = named(new QLabel(page), "LabelDeposits");
+    LabelDeposits->setWordWrap(true);
+    LabelDeposits->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LabelDeposits->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
+    LabelDeposits->setGeometry(566, 100, 140, 380);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -360,6 +366,7 @@ void TForm1::BitBtn9Click()
     if (currentUser == QLatin1String("Admin")) {
         showPage(PageMenu);
         showRestoreNotice(true);
+        showDepositWarnings();
         // In the background: the menu is there at once, a finding comes as a message.
         chainCheck->start(startDir);
         return;

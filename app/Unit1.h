@@ -456,6 +456,21 @@ public:
     QPushButton *BitBtnOffsite = nullptr;        // VAN LOKACIJE: sets the off-site copies up
     void BitBtnOffsiteClick();
     void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's voucher (nalog blagajni)
+
+    // --- deposits to the bank and the cash cap (Unit1Deposits.cpp), rates (Unit1Settings.cpp) ---
+    QLabel *LabelDeposits = nullptr;      // the administrator's menu: receipts not deposited
+    void showDepositWarnings();
+    QPushButton *BitBtnDeposit = nullptr; // POLOG NA RACUN: a deposit's reason with its slip
+    void BitBtnDepositClick();
+    QPushButton *BitBtnRates = nullptr;   // UVEZI KURSNU LISTU on the settings page
+    void BitBtnRatesClick();
+    // Before the question: a deposit that is none, or a receipt over the cash cap that the
+    // administrator does not allow, is refused (false, after saying why); `note` gets what the
+    // question must say of the rate the cap was measured against.
+    bool passesCashRules(engine::Money amount, const QString &reason, const QString &group,
+                         QString &note);
+    // The administrator's reason for the receipt over the cash cap being posted; empty otherwise.
+    QString capAllowance;
     // Previews the voucher of the document `number`, read in the journal (open or not).
     void printVoucher(const QString &number);
     void DayCloseClick();

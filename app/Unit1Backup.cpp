@@ -184,11 +184,11 @@ void TForm1::buildBackupPage()
 
     GroupBoxClearing = named(new QGroupBox(QStringLiteral("BRISANJE TABELE PROMETA"), page),
                              "GroupBoxClearing");
-    GroupBoxClearing->setGeometry(360, 392, 336, 62);
+    GroupBoxClearing->setGeometry(360, 414, 336, 42);
     BitBtn29 = named(new QPushButton(QStringLiteral("BRISI SAV PROMET"), GroupBoxClearing),
                      "BitBtn29");
-    BitBtn29->setFont(uiFont(11, true));
-    BitBtn29->setGeometry(12, 22, 312, 34);
+    BitBtn29->setFont(uiFont(10, true));
+    BitBtn29->setGeometry(12, 16, 312, 22);
     // The newest off-site copy, or why the last one failed (fillBackupList() fills it).
     auto *offsite = new QLabel(page);
     offsite->setObjectName(QStringLiteral("LabelOffsite"));

@@ -38,6 +38,7 @@ void TForm1::writeReportCsv(bool serbian)
     std::optional<platform::ProgressShown> busy(std::in_place, dialogs,
                                                 QStringLiteral("Izvoz u CSV u toku..."));
     QList<desk::BookEntry> chosen;
+    desk::rates::RateBook euroRates;
     try {
         OpenTables tables(session, {Table3});
         // The report's statement chooses the records, the journal read with its numbers
@@ -47,6 +48,7 @@ void TForm1::writeReportCsv(bool serbian)
         Query1->sql().append(statement.sql);
         Query1->open();
         const QList<desk::BookEntry> all = desk::cashbook::entries(*Table3);
+        euroRates = desk::rates::RateBook::load(*Table3);
         QHash<qint64, qsizetype> byId;
         byId.reserve(all.size());
         for (qsizetype k = 0; k < all.size(); ++k)
@@ -65,7 +67,9 @@ void TForm1::writeReportCsv(bool serbian)
     }
     QString error;
     const bool written = platform::writeFileAtomically(
-        path, desk::csvOf(chosen, serbian ? desk::CsvForm::Serbian : desk::CsvForm::Plain), &error);
+        path,
+        desk::csvOf(chosen, serbian ? desk::CsvForm::Serbian : desk::CsvForm::Plain, euroRates),
+        &error);
     busy.reset();
     if (!written) {
         dialogs.message(QStringLiteral("CSV NIJE snimljen: ") + error);

@@ -557,7 +557,9 @@ void TForm1::DayPreviewClick()
                                                currencies, clock.currentDateTime(),
                                                desk::signing::reportedFingerprint(startDir, day),
                                                desk::cashcount::ofDay(*Table3, day),
-                                               desk::settings::read(*Table3));
+                                               desk::settings::read(*Table3),
+                                               desk::rates::RateBook::load(*Table3),
+                                               desk::deposits::overdue(*Table3, day));
         }
         reportPreview(*document);
     } catch (const engine::EngineError &e) {

@@ -9,6 +9,7 @@
 #include "Unit2.h"
 
 #include "desk/CashBook.h"
+#include "desk/CashCap.h"
 #include "desk/DeskSettings.h"
 #include "desk/JournalChain.h"
 #include "desk/SigningKey.h"
@@ -228,10 +229,13 @@ void TForm1::buildPostingPage()
     LabelDocument->setFont(uiFont(9, true));
     LabelDocument->setGeometry(328, 272, 185, 26);
     BitBtnSlip = named(new QPushButton(QStringLiteral("STAMPAJ DOKUMENT"), page), "BitBtnSlip");
-    BitBtnSlip->setGeometry(328, 299, 185, 22); // above the reason's group box
+    BitBtnSlip->setGeometry(328, 299, 124, 22); // above the reason's group box
     // The cashier counts his till at the end of his shift.
     BitBtnCount = named(new QPushButton(QStringLiteral("POPIS KASE"), page), "BitBtnCount");
-    BitBtnCount->setGeometry(517, 299, 154, 22);
+    BitBtnCount->setGeometry(455, 299, 100, 22);
+    BitBtnDeposit = named(new QPushButton(QStringLiteral("POLOG NA RACUN"), page), "BitBtnDeposit");
+    BitBtnDeposit->setGeometry(558, 299, 113, 22);
+    connect(BitBtnDeposit, &QPushButton::clicked, this, &TForm1::BitBtnDepositClick);
 
     // The status line: that today is closed, the upload's progress and outcome, in words.
     Label26 = named(new QLabel(page), "Label26");
@@ -276,7 +280,8 @@ void TForm1::printVoucher(const QString &number)
             if (!e)
                 throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(number));
             document = cash_prints::voucher(*e, clock.currentDateTime(),
-                                           desk::settings::read(*Table3));
+                                            desk::settings::read(*Table3),
+                                            desk::rates::RateBook::load(*Table3));
         }
         reportPreview(*document);
     } catch (const engine::EngineError &e) {
@@ -427,19 +432,30 @@ void TForm1::BitBtn8Click()
                                                     "nije proknjizena."));
             return;
         }
-        question = postingQuestion(*amount) + QLatin1Char('\n')
-                   + postingSummary(*amount, reason, group);
+        // A deposit without its slip and a receipt over the cash cap are refused before
+        // any question.
+        QString note;
+        if (!passesCashRules(*amount, reason, group, note))
+            return;
+        question = (note.isEmpty() ? QString() : note + QLatin1Char('\n')) +
+                   postingQuestion(*amount) + QLatin1Char('\n') +
+                   postingSummary(*amount, reason, group);
     } catch (const engine::EngineError &e) {
+        capAllowance.clear();
         dialogs.message(e.message());
         return;
     }
 
     bool stored = false;
-    if (dialogs.confirm(question)) {
-        if (!postConfirmed(*amount, reason, group))
+    const bool confirmed = dialogs.confirm(question);
+    if (confirmed) {
+        const bool posted = postConfirmed(*amount, reason, group);
+        capAllowance.clear();
+        if (!posted)
             return;
         stored = true;
     }
+    capAllowance.clear();
 
     if (!exportJournal(stored ? QStringLiteral("Promena je proknjizena, ali izvoz nije zapisan: ")
                               : QString()))
@@ -606,7 +622,10 @@ bool TForm1::storePosting(const QUuid &key, engine::Money amount, const QString 
     posting.group = group;
     posting.key = key;
     OpenTables tables(session, {Table3});
-    const desk::Posted stored = desk::post(*Table3, posting, session.dateFormat());
+    const desk::Posted stored =
+        capAllowance.isEmpty()
+            ? desk::post(*Table3, posting, session.dateFormat())
+            : desk::cashcap::postAllowed(*Table3, posting, capAllowance, session.dateFormat());
     if (!stored.stored)
         return false;
     lastDocument = stored.number;

@@ -1,6 +1,7 @@
 // The desk settings every desk of the journal shares (desk/DeskSettings.h), in a group box of
-// the backup and settings page: the cash limit per currency, the blind count and the voucher
-// right after each posting; "FIRMA I PAPIR" asks for the firm and the paper of the printouts. Beside it, the button that sets the off-site copies up
+// the backup and settings page: the cash limit per currency, the blind count, the voucher right
+// after each posting, "FIRMA I PAPIR" for the firm and the paper of the printouts, and the
+// import of an NBS exchange rate list (desk/Rates.h). Beside it, the button that sets the off-site copies up
 // (desk/Offsite.h): where they go and the key they are sealed with.
 #include "Unit1.h"
 
@@ -8,6 +9,7 @@
 #include "UiHelpers.h"
 
 #include "desk/DeskSettings.h"
+#include "desk/Rates.h"
 #include "desk/Offsite.h"
 #include "desk/SealedBackup.h"
 #include "engine/EngineError.h"
@@ -15,6 +17,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,7 +27,7 @@ void TForm1::buildDeskSettingsBox(QWidget *page)
 {
     GroupBoxSettings = named(new QGroupBox(QStringLiteral("POSTAVKE BLAGAJNE"), page),
                              "GroupBoxSettings");
-    GroupBoxSettings->setGeometry(360, 292, 336, 98);
+    GroupBoxSettings->setGeometry(360, 292, 336, 120);
     auto *dinars = new QLabel(QStringLiteral("Maksimum DIN"), GroupBoxSettings);
     dinars->setGeometry(8, 24, 98, 20);
     EditLimitDin = named(new QLineEdit(GroupBoxSettings), "EditLimitDin");
@@ -49,6 +52,11 @@ void TForm1::buildDeskSettingsBox(QWidget *page)
     BitBtnFirm->setFont(uiFont(9, true));
     BitBtnFirm->setGeometry(190, 72, 134, 20);
     connect(BitBtnFirm, &QPushButton::clicked, this, &TForm1::BitBtnFirmClick);
+    BitBtnRates = named(new QPushButton(QStringLiteral("UVEZI KURSNU LISTU"), GroupBoxSettings),
+                        "BitBtnRates");
+    BitBtnRates->setFont(uiFont(8, true));
+    BitBtnRates->setGeometry(190, 94, 134, 20);
+    connect(BitBtnRates, &QPushButton::clicked, this, &TForm1::BitBtnRatesClick);
 
     BitBtnOffsite = named(new QPushButton(QStringLiteral("VAN LOKACIJE"), page), "BitBtnOffsite");
     BitBtnOffsite->setFont(uiFont(9, true));
@@ -221,4 +229,54 @@ void TForm1::BitBtnOffsiteClick()
                                "se kopija ne moze vratiti):\n\n") + recovery;
     dialogs.message(text);
     fillBackupList();
+}
+
+// Asks for the file of an NBS list, reads it (a file that is no such list is refused, naming
+// the place, and nothing is stored), asks before a rate already stored is changed, and stores
+// its rates.
+void TForm1::BitBtnRatesClick()
+{
+    const QString caption = QStringLiteral("KURSNA LISTA NBS");
+    const std::optional<QString> path = dialogs.prompt(
+        caption, QStringLiteral("Datoteka kursne liste NBS (XML, srednji kurs):"), QString());
+    if (!path || path->trimmed().isEmpty())
+        return;
+    QFile file(QDir(startDir).absoluteFilePath(path->trimmed()));
+    if (!file.open(QIODevice::ReadOnly)) {
+        dialogs.message(QStringLiteral("Kursna lista nije procitana: %1: %2")
+                            .arg(file.fileName(), file.errorString()));
+        return;
+    }
+    try {
+        const desk::rates::RateList list = desk::rates::parseList(file.read(4 * 1024 * 1024));
+        OpenTables tables(session, {Table3});
+        const QList<desk::rates::Change> changes = desk::rates::changes(*Table3, list.rates);
+        if (!changes.isEmpty()) {
+            QStringList lines;
+            for (const desk::rates::Change &c : changes)
+                lines << c.text();
+            if (!dialogs.confirm(QStringLiteral("Lista menja vec snimljene kurseve:\n") +
+                                 lines.join(QLatin1Char('\n')) +
+                                 QStringLiteral("\nDa li ste sigurni?"))) {
+                dialogs.message(QStringLiteral("Kursna lista NIJE uvezena"));
+                return;
+            }
+        }
+        const desk::rates::Stored stored =
+            desk::rates::store(*Table3, list.rates, currentUser, true);
+        QString euro;
+        for (const desk::rates::Rate &r : list.rates) {
+            if (r.currency == desk::rates::Euro)
+                euro = QStringLiteral("\nEUR: ") + desk::rates::rateText(r.millionths);
+        }
+        dialogs.message(QStringLiteral("Kursna lista br. %1 od %2 je uvezena: novih kurseva %3, "
+                                       "promenjenih %4, istih %5")
+                            .arg(list.number, desk::rates::dayText(list.date))
+                            .arg(stored.added)
+                            .arg(stored.changed)
+                            .arg(stored.same) +
+                        euro);
+    } catch (const engine::EngineError &e) {
+        dialogs.message(e.message());
+    }
 }

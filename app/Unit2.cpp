@@ -398,7 +398,8 @@ void TForm2::BitBtnVoucherClick()
         if (!e)
             throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(number));
         document = cash_prints::voucher(*e, clock.currentDateTime(),
-                                           desk::settings::read(*Table1));
+                                           desk::settings::read(*Table1),
+                                           desk::rates::RateBook::load(*Table1));
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
         afterOwnDialog();

@@ -3,6 +3,7 @@
 // engine::Table::runBeside), so both stores run the same code.
 #include "CashBook.h"
 #include "CashCount.h"
+#include "Rates.h"
 #include "DeskSettings.h"
 #include "DeskTables.h"
 #include "JournalChain.h"
@@ -141,6 +142,7 @@ void createTables(engine::Table &journal)
             journal.runBeside(QStringLiteral("ALTER TABLE dorvanta_zakljucak ADD COLUMN ZAPISA bigint"));
         }
     }
+    rates::createTable(journal);
 }
 
 const char CloseColumns[] = "DATUM, BROJ, KORISNIK, VREME, PRETHODNODIN, ULAZDIN, IZLAZDIN, "
@@ -402,6 +404,8 @@ KeptBook keep(engine::Table &journal)
     kept.counters = journal.runBeside(QString::fromLatin1(AllCounters));
     kept.settings =
         journal.runBeside(QStringLiteral("SELECT KLJUC, VREDNOST FROM dorvanta_postavke"));
+    kept.rates = journal.runBeside(QStringLiteral(
+        "SELECT DATUM, VALUTA, KURS, LISTA, IZVOR, KORISNIK, VREME FROM dorvanta_kurs"));
     return kept;
 }
 
@@ -420,6 +424,14 @@ void carryOver(engine::Table &journal, const KeptBook &kept)
                                              "VALUES (?1, ?2) ON CONFLICT (KLJUC) DO UPDATE SET "
                                              "VREDNOST = excluded.VREDNOST"),
                               setting);
+        for (const QVariantList &rate : kept.rates)
+            journal.runBeside(QStringLiteral("INSERT INTO dorvanta_kurs (DATUM, VALUTA, KURS, "
+                                             "LISTA, IZVOR, KORISNIK, VREME) VALUES (?1, ?2, ?3, "
+                                             "?4, ?5, ?6, ?7) ON CONFLICT (DATUM, VALUTA) DO "
+                                             "UPDATE SET KURS = excluded.KURS, LISTA = "
+                                             "excluded.LISTA, IZVOR = excluded.IZVOR, KORISNIK = "
+                                             "excluded.KORISNIK, VREME = excluded.VREME"),
+                              rate);
         QList<QVariantList> counters = kept.counters;
         if (!kept.numbers.isEmpty())
             counters += placeNumbers(journal, kept.numbers);
@@ -441,6 +453,7 @@ void copyBook(engine::Table &source, engine::Table &target, const KeptBook &also
     book.closes += also.closes;
     book.counters += also.counters;
     book.settings += also.settings;
+    book.rates += also.rates;
     // Only a copy whose records lack numbers needs them read (a whole journal's worth).
     createTables(target);
     const QList<QVariantList> unnumbered = target.runBeside(QStringLiteral(

@@ -124,6 +124,9 @@ struct KeptBook
     // KLJUC, VREDNOST of the settings every desk shares: a restore keeps the journal's own
     // (a later row of a key wins).
     QList<QVariantList> settings;
+    // DATUM, VALUTA, KURS, LISTA, IZVOR, KORISNIK, VREME of every exchange rate: a restore keeps
+    // the journal's own (a later row of a day and currency wins).
+    QList<QVariantList> rates;
 };
 KeptBook keep(engine::Table &journal);
 // Adds the kept closes (a day the restored journal has closed already stays as it is there),

@@ -1,5 +1,7 @@
 #include "CashBookCsv.h"
 
+#include "Rates.h"
+
 #include "engine/Table.h"
 #include "platform/DecimalText.h"
 
@@ -8,7 +10,7 @@ namespace desk {
 namespace {
 
 const char Header[] = "BROJ,DATUM,VREME,KORISNIK,GRUPA,OPIS,ULAZDIN,IZLAZDIN,ULAZEUR,IZLAZEUR,"
-                      "STANJEDIN,STANJEEUR\r\n";
+                      "STANJEDIN,STANJEEUR,KURS,PROTIVVREDNOST\r\n";
 
 // What the two forms differ in; the rows are built once, for both.
 struct Dialect
@@ -69,9 +71,35 @@ void appendField(QByteArray &out, QByteArrayView utf8, const Dialect &dialect)
     }
 }
 
+// The last two fields of a row: the euro amount's rate and dinar value, both empty for a row
+// without euros, "nema kursa" and empty for a day without a rate.
+void appendCounterValue(QByteArray &out, const Dialect &dialect, const rates::RateBook &euros,
+                        const QDate &day, engine::Money eurosIn, engine::Money eurosOut)
+{
+    const engine::Money amount = eurosIn.isZero() ? eurosOut : eurosIn;
+    out += dialect.separator;
+    if (amount.isZero()) {
+        out += dialect.separator;
+        return;
+    }
+    const std::optional<rates::Rate> rate = euros.forDay(day);
+    if (!rate) {
+        out += rates::NoRate.toUtf8();
+        out += dialect.separator;
+        return;
+    }
+    QByteArray rateText = rates::rateText(rate->millionths).toLatin1();
+    if (dialect.serbian)
+        rateText.replace('.', ',');
+    out += rateText;
+    out += dialect.separator;
+    const QByteArray value = rates::dinarValue(amount, rate->millionths).toText().toLatin1();
+    dialect.appendAmount(out, value.constData(), value.size());
+}
+
 } // namespace
 
-QByteArray csvOf(const QList<BookEntry> &entries, CsvForm form)
+QByteArray csvOf(const QList<BookEntry> &entries, CsvForm form, const rates::RateBook &euros)
 {
     const Dialect dialect(form);
     QByteArray out = dialect.header();
@@ -94,6 +122,7 @@ QByteArray csvOf(const QList<BookEntry> &entries, CsvForm form)
             out += sep;
             amount(m);
         }
+        appendCounterValue(out, dialect, euros, e.date, e.eurosIn, e.eurosOut);
         out += "\r\n";
     }
     return out;
@@ -108,6 +137,7 @@ bool writeCsv(engine::Table &journal, std::optional<QDate> from, std::optional<Q
     QByteArray out = dialect.header();
     out.reserve(2 * Piece);
     bool stopped = false;
+    const rates::RateBook euros = rates::RateBook::load(journal);
     // The row's fields as entries() and csvOf() give them: a date that is no ISO date is
     // empty, an empty amount is 0.00.
     const auto date = [&](QByteArrayView text) {
@@ -140,6 +170,12 @@ bool writeCsv(engine::Table &journal, std::optional<QDate> from, std::optional<Q
             out += sep;
             amount(row, column);
         }
+        const auto euro = [&](int column) {
+            return engine::Money::fromHundredths(row.isNull(column) ? 0 : row.integer(column));
+        };
+        appendCounterValue(out, dialect, euros,
+                           QDate::fromString(QString::fromUtf8(row.utf8(4)).left(10), Qt::ISODate),
+                           euro(10), euro(11));
         out += "\r\n";
         if (out.size() >= Piece) {
             stopped = !write(out);

@@ -1,6 +1,8 @@
 // The month's and the year's figures, summed by the store in one pass per question.
 #include "MonthFigures.h"
 
+#include "Deposits.h"
+
 #include "engine/EngineError.h"
 #include "engine/Table.h"
 
@@ -132,10 +134,21 @@ Figures ofYear(engine::Table &journal, int year)
     return figuresOf(journal, months);
 }
 
-QHash<QDate, std::pair<engine::Money, engine::Money>> deposits(engine::Table &, const QDate &,
-                                                               const QDate &)
+QHash<QDate, std::pair<engine::Money, engine::Money>> deposits(engine::Table &journal,
+                                                               const QDate &first,
+                                                               const QDate &last)
 {
-    return {};
+    // A deposit pays dinars out; its reversal takes them back in.
+    QHash<QDate, std::pair<engine::Money, engine::Money>> out;
+    for (const QVariantList &row : journal.runBeside(
+             QStringLiteral("SELECT DATUM, SUM(IZLAZDIN) - SUM(ULAZDIN), SUM(IZLAZEUR) - SUM(ULAZEUR) "
+                            "FROM promet WHERE DATUM >= ?1 AND DATUM <= ?2 AND (OPIS LIKE ?3 OR "
+                            "OPIS LIKE ?4) GROUP BY DATUM"),
+             {first.toString(Qt::ISODate), last.toString(Qt::ISODate),
+              desk::deposits::Kind + QLatin1Char('%'),
+              QStringLiteral("STORNO %: ") + desk::deposits::Kind + QLatin1Char('%')}))
+        out.insert(dateOf(row.value(0)), {money(row.value(1)), money(row.value(2))});
+    return out;
 }
 
 } // namespace desk::month

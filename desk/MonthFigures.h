@@ -51,9 +51,8 @@ Figures ofMonth(engine::Table &journal, int year, int month);
 // Every month of `year`.
 Figures ofYear(engine::Table &journal, int year);
 
-// The deposits to the bank (payments of the kind "POLOG NA RACUN") per day from `first` to
-// `last`: none in this journal's book yet, which knows no such payment kind; the rows carry
-// zero until it does.
+// The deposits to the bank (payments of the kind "POLOG NA RACUN", net of their reversals) per
+// day from `first` to `last`, dinars and euros.
 QHash<QDate, std::pair<engine::Money, engine::Money>>
 deposits(engine::Table &journal, const QDate &first, const QDate &last);
 

@@ -112,18 +112,28 @@ Band summaryBand(Currencies c)
     return b;
 }
 
-// The summary band with the day's limit lines and its counts below the signature lines, two
-// counts side by side.
-Band withCounts(Band b, const DayFigures &f)
+// The summary band with the day's rate, deposit and limit lines and its counts below the
+// signature lines, two counts side by side.
+Band withCounts(Band b, const DayFigures &f, bool euros)
 {
     constexpr double Line = 4.6;
     double top = 36.0;
-    for (const QString &line : f.limitLines) {
-        b.elements << Element::label(line, 2.1, top).named(QStringLiteral("LimitLine")).withFont(9, Bold);
-        top += Line;
-    }
-    if (!f.limitLines.isEmpty())
-        top += 2.0;
+    const auto lines = [&](const QStringList &texts, const char *name) {
+        for (const QString &line : texts) {
+            b.elements << Element::label(line, 2.1, top)
+                              .named(QString::fromLatin1(name))
+                              .withFont(9, Bold)
+                              .fittingIn(186.0);
+            top += Line;
+        }
+        if (!texts.isEmpty())
+            top += 2.0;
+    };
+    if (euros)
+        lines(f.rateLines, "RateLine");
+    lines(f.depositLines, "DepositLine");
+    lines(f.depositWarnings, "DepositWarning");
+    lines(f.limitLines, "LimitLine");
     for (qsizetype k = 0; k < f.counts.size(); k += 2) {
         double bottom = top;
         for (qsizetype j = k; j < std::min(k + 2, f.counts.size()); ++j) {
@@ -175,7 +185,7 @@ Band voucherBand()
     } lines[] = {
         {"Broj:", "BROJ"},     {"Datum i vreme:", "DATUM"}, {"Valuta:", "VALUTA"},
         {"Iznos:", "IZNOS"},   {"", "SLOVIMA"},             {"Opis:", "OPIS"},
-        {"Grupa:", "GRUPA"},   {"Blagajnik:", "KORISNIK"},
+        {"Grupa:", "GRUPA"},   {"Blagajnik:", "KORISNIK"},  {"", "PROTIVVREDNOST"},
     };
     double top = 18.0;
     for (const auto &l : lines) {
@@ -248,8 +258,9 @@ Document dayReportDocument(const DayFigures &f, DayCurrencies currencies, const 
         r.setText(DayReportTitle, QStringLiteral("BLAGAJNICKI IZVESTAJ"));
         r.setText(DayReportState, QStringLiteral("NIJE ZAKLJUCEN"));
     }
-    if (!f.counts.isEmpty() || !f.limitLines.isEmpty())
-        r.setBand(withCounts(*r.band(BandKind::Summary), f));
+    if (!f.counts.isEmpty() || !f.limitLines.isEmpty() || (euros && !f.rateLines.isEmpty()) ||
+        !f.depositLines.isEmpty() || !f.depositWarnings.isEmpty())
+        r.setBand(withCounts(*r.band(BandKind::Summary), f, euros));
     r.setText(DayReportDay, QStringLiteral("za dan ") + f.day.toString(QStringLiteral("dd/MM/yyyy")));
     if (!f.chainHead.isEmpty())
         r.setText(DayReportHead, QStringLiteral("Glava lanca: ") + f.chainHead);
@@ -267,7 +278,11 @@ Document dayReportDocument(const DayFigures &f, DayCurrencies currencies, const 
     for (const DayLine &l : f.lines) {
         if (!(dinars && euros) && !(dinars && l.dinars) && !(euros && l.euros))
             continue;
-        data->append({l.number, l.time, l.cashier, l.description, l.dinarsIn, l.dinarsOut,
+        const QString description =
+            euros && !l.counterValue.isEmpty()
+                ? QStringLiteral("%1 (= %2)").arg(l.description, l.counterValue)
+                : l.description;
+        data->append({l.number, l.time, l.cashier, description, l.dinarsIn, l.dinarsOut,
                       l.eurosIn, l.eurosOut});
         ++vouchers;
     }
@@ -283,14 +298,15 @@ Document voucherDocument(const VoucherFigures &v, const QDateTime &printTime)
     Report r = voucher();
     r.setText(SlipParty, v.receipt ? QStringLiteral("Uplatilac") : QStringLiteral("Primalac"));
     auto data = std::make_shared<MemoryDataSource>(QStringList{
-        "NASLOV", "STORNO", "BROJ", "DATUM", "VALUTA", "IZNOS", "SLOVIMA", "OPIS", "GRUPA", "KORISNIK"});
+        "NASLOV", "STORNO", "BROJ", "DATUM", "VALUTA", "IZNOS", "SLOVIMA", "OPIS", "GRUPA", "KORISNIK",
+        "PROTIVVREDNOST"});
     data->append({v.receipt ? QStringLiteral("NALOG BLAGAJNI ZA NAPLATU")
                             : QStringLiteral("NALOG BLAGAJNI ZA ISPLATU"),
                   v.reverses.isEmpty() ? QString()
                                        : QStringLiteral("STORNO dokumenta ") + v.reverses,
                   v.number, v.date + QLatin1Char(' ') + v.time, v.currency,
                   v.amount + QLatin1Char(' ') + v.currency, QStringLiteral("slovima: ") + v.words,
-                  v.description, v.group, v.cashier});
+                  v.description, v.group, v.cashier, v.counterValue});
     Document document(r, data);
     document.setPrintTime(printTime);
     return document;

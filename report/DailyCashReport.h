@@ -37,8 +37,8 @@ Report dailyCashReport(DayCurrencies currencies);
 // The voucher of one posting (nalog blagajni) in the same house style: one record, its
 // fields NASLOV (title), STORNO (what a reversal reverses), BROJ, DATUM (date and time),
 // VALUTA, IZNOS, SLOVIMA (the amount in words), OPIS, GRUPA and KORISNIK under their
-// captions, and the signature lines of the cashier, of the one who pays in or takes the money
-// and of the approver.
+// captions, PROTIVVREDNOST (a euro amount's dinar value) under them, and the signature lines
+// of the cashier, of the one who pays in or takes the money and of the approver.
 Report voucher();
 
 // The figures of one day as the daily cash report prints them, amounts as money text
@@ -49,6 +49,9 @@ struct DayLine
     QString dinarsIn, dinarsOut, eurosIn, eurosOut;
     bool dinars = false; // whether the line has an amount in dinars
     bool euros = false;  // ... in euros
+    // A euro line's dinar value ("23,434.70 DIN", or "nema kursa"), printed after the
+    // description; empty for a line without euros.
+    QString counterValue;
 };
 // A cash count as the daily report prints it under the day's sums: a heading ("POPIS
 // GOTOVINE DIN, Petar Petrovic, 07/12/2026 18:30"), then a caption and an amount per line
@@ -76,6 +79,12 @@ struct DayFigures
     // The cash limit and the excess at the close, a line per currency with a limit
     // ("Blagajnicki maksimum 100000.00 DIN, visak 2500.00 DIN").
     QStringList limitLines;
+    // The euro rate of the day and the dinar value of the euro figures, printed when the
+    // euro columns are.
+    QStringList rateLines;
+    // The day's deposits to the bank, and the warnings of receipts not deposited in time.
+    QStringList depositLines;
+    QStringList depositWarnings;
 };
 
 // The daily cash report of `figures`: the lines that have an amount in the currencies printed
@@ -100,6 +109,9 @@ struct VoucherFigures
     QString description;
     QString group;
     QString cashier;
+    // A euro voucher's "protivvrednost 23,434.70 DIN po srednjem kursu NBS 117.1735 na dan
+    // 10.12.2026", under the cashier; empty for dinars.
+    QString counterValue;
 };
 Document voucherDocument(const VoucherFigures &voucher, const QDateTime &printTime);
 

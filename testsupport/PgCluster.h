@@ -70,7 +70,7 @@ public:
     {
         return exec(QStringLiteral("SET client_min_messages = warning; DROP TABLE IF EXISTS korisnici, aktivnost, promet, grupe, "
                                    "dorvanta_password, dorvanta_kljuc, dorvanta_dokument, dorvanta_brojac, dorvanta_izdat, dorvanta_zakljucak, "
-                                   "dorvanta_lanac, dorvanta_dnevnik, dorvanta_popis, dorvanta_popis_apoen, dorvanta_postavke, "
+                                   "dorvanta_lanac, dorvanta_dnevnik, dorvanta_popis, dorvanta_popis_apoen, dorvanta_postavke, dorvanta_kurs, "
                                    "dorvanta_prijava_zeton; "
                                    "DO $d$ DECLARE f record; BEGIN FOR f IN SELECT oid::regprocedure AS s FROM pg_proc "
                                    "WHERE proname LIKE 'dorvanta\\_%' AND proname <> 'dorvanta_broj_menja' AND "

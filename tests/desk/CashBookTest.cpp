@@ -11,6 +11,7 @@
 #include "desk/JournalBalances.h"
 #include "desk/JournalChain.h"
 #include "desk/MonthFigures.h"
+#include "desk/Rates.h"
 #include "desk/Restore.h"
 #include "engine/EngineError.h"
 #include "engine/TableStores.h"
@@ -151,9 +152,23 @@ TEST_P(CashBookTest, TheCsvWrittenRowByRowIsTheCsvOfTheEntries)
     journal.setFieldText(QStringLiteral("KORISNIK"), QStringLiteral("Ana"));
     journal.post();
     postNumbered(QStringLiteral("03/01/2026"), true, QStringLiteral("0.05"));
+    // Euros on a holiday carry the rate of the last working day before it, in the last two
+    // columns.
+    journal.insert();
+    journal.setFieldText(QStringLiteral("DATUM"), QStringLiteral("02/01/2026"));
+    journal.setFieldText(QStringLiteral("ULAZEUR"), QStringLiteral("200.00"));
+    journal.post();
+    desk::rates::store(journal, {{QDate(2025, 12, 31), desk::rates::Euro, 117173500,
+                                  QStringLiteral("250"), QStringLiteral("NBS")}},
+                       QStringLiteral("Admin"), false);
     journal.close();
     journal.open();
     cashbook::prepare(journal);
+    const QByteArray all = desk::csvOf(cashbook::entries(journal), desk::CsvForm::Plain, desk::rates::RateBook::load(journal));
+    EXPECT_TRUE(all.startsWith("BROJ,DATUM,VREME,KORISNIK,GRUPA,OPIS,ULAZDIN,IZLAZDIN,ULAZEUR,"
+                               "IZLAZEUR,STANJEDIN,STANJEEUR,KURS,PROTIVVREDNOST\r\n"));
+    EXPECT_TRUE(all.contains(",200.00,0.00,0.00,0.00,117.1735,23434.70\r\n")) << all.constData();
+    EXPECT_TRUE(all.contains(",0.00,0.00,0.00,0.00,,\r\n")) << all.constData();
     const std::optional<QDate> none;
     const std::pair<std::optional<QDate>, std::optional<QDate>> ranges[] = {
         {none, none},
@@ -168,7 +183,8 @@ TEST_P(CashBookTest, TheCsvWrittenRowByRowIsTheCsvOfTheEntries)
             written += piece;
             return true;
         }));
-        EXPECT_EQ(written, desk::csvOf(cashbook::entries(journal, from, to)))
+        EXPECT_EQ(written, desk::csvOf(cashbook::entries(journal, from, to), desk::CsvForm::Plain,
+                                       desk::rates::RateBook::load(journal)))
             << (from ? from->toString(Qt::ISODate).toStdString() : "-") << " "
             << (to ? to->toString(Qt::ISODate).toStdString() : "-");
     }
@@ -325,6 +341,11 @@ TEST_P(CashBookTest, ABackupAndItsRestoreKeepTheNumbersPrintedOnPaper)
     desk::settings::Shared shared;
     shared.limitDinars = Money::fromUnits(500);
     desk::settings::write(journal, shared, QStringLiteral("Admin"));
+    const auto rate = [](int day, qint64 millionths) {
+        return desk::rates::Rate{QDate(2026, 5, day), desk::rates::Euro, millionths, {},
+                                 QStringLiteral("UNETO")};
+    };
+    desk::rates::store(journal, {rate(4, 117100000)}, QStringLiteral("Admin"), false);
     const QString name = QStringLiteral("bck-02-05-26-20-00-00.db");
     journal.close();
     cashbook::backupJournal(session, name);
@@ -340,16 +361,19 @@ TEST_P(CashBookTest, ABackupAndItsRestoreKeepTheNumbersPrintedOnPaper)
     EXPECT_EQ(cashbook::reversalOf(backup, first), QStringLiteral("U-2026-000003"));
     EXPECT_TRUE(cashbook::dayClose(backup, QDate(2026, 5, 1)).has_value());
     EXPECT_EQ(desk::settings::read(backup).limitDinars, Money::fromUnits(500));
+    EXPECT_EQ(desk::rates::RateBook::load(backup).forDay(QDate(2026, 5, 4))->millionths, 117100000);
     session.close();
 
     // A posting and a new limit after the backup, then the restore as the backup page does
-    // it: the settings are the journal's, not the backup's.
+    // it: the settings and the rates are the journal's, not the backup's.
     session.setPassword(password());
     journal.open();
     EXPECT_EQ(postNumbered(QStringLiteral("02/05/2026"), true), QStringLiteral("U-2026-000004"));
     shared.limitDinars = Money::fromUnits(700);
     shared.blindCount = true;
     desk::settings::write(journal, shared, QStringLiteral("Admin"));
+    // ... and rates typed and changed after it: the restore keeps the journal's.
+    desk::rates::store(journal, {rate(4, 117200000), rate(5, 117300000)}, QStringLiteral("Admin"), true);
     session.close();
     const desk::restore::Outcome outcome = desk::restore::run(
         dir.path(), name, QStringLiteral("Admin"), QStringLiteral("bck-arhiva-1.db"), {});
@@ -364,6 +388,9 @@ TEST_P(CashBookTest, ABackupAndItsRestoreKeepTheNumbersPrintedOnPaper)
     EXPECT_EQ(postNumbered(QStringLiteral("02/05/2026"), true), QStringLiteral("U-2026-000005"));
     EXPECT_EQ(desk::settings::read(journal).limitDinars, Money::fromUnits(700));
     EXPECT_TRUE(desk::settings::read(journal).blindCount);
+    const desk::rates::RateBook rates = desk::rates::RateBook::load(journal);
+    EXPECT_EQ(rates.forDay(QDate(2026, 5, 4))->millionths, 117200000);
+    EXPECT_EQ(rates.forDay(QDate(2026, 5, 5))->millionths, 117300000);
 }
 
 // A close leaves a backup that holds it. A restore of a backup older than a closed day names the

@@ -4,6 +4,7 @@
 
 #include "testsupport/EngineFixture.h"
 
+#include "desk/Rates.h"
 #include "desk/CashBook.h"
 #include "desk/CashCount.h"
 #include "desk/DeskSettings.h"
@@ -315,6 +316,7 @@ TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheDa
         ::desk::cashcount::parse(QStringLiteral("5x1"), ::desk::Currency::Dinars),
         QStringLiteral("Ana"), QDateTime(QDate(2026, 12, 1), QTime(20, 0)), desk.dateFormat()));
     EXPECT_EQ(::desk::cashcount::ofDay(journal, QDate(2026, 12, 1)).size(), 1);
+    EXPECT_NO_THROW(journal.runBeside(QStringLiteral("SELECT KURS FROM dorvanta_kurs"))); // the rates: read
     ::desk::settings::Shared shared;
     shared.blindCount = true;
     Table users(desk, QStringLiteral("podaci/korisnici.db"));
@@ -324,6 +326,11 @@ TEST_F(ServerStoreTest, TheDeskRoleOnlyReadsAndAppendsTheAdministratorKeepsTheDa
         {"empty the journal", [&] { journal.emptyTable(); }},
         {"open the users with their codes", [&] { users.open(); }},
         {"save the shared settings", [&] { ::desk::settings::write(journal, shared, QStringLiteral("Admin")); }},
+        {"store an exchange rate", [&] {
+             ::desk::rates::store(journal, {{QDate(2026, 12, 1), ::desk::rates::Euro, 117000000, {},
+                                              QStringLiteral("UNETO")}},
+                                  QStringLiteral("Ana"), true);
+         }},
     };
     for (const auto &[what, action] : refused)
         EXPECT_TRUE(errorOf(action).contains(QStringLiteral("permission denied"))) << what;

@@ -196,10 +196,11 @@ TEST_F(PdfOutput, AVoucherShowsItsFiguresWhereTheLayoutPutsThem)
 {
     report::VoucherFigures receipt{true, "U-2026-000042", {}, "07/12/2026", "10:15:00", "DIN",
                                    "12345.67", "dvanaest hiljada tristo cetrdeset pet dinara i 67/100",
-                                   "Uplata pazara", "Pazar", "Petar Petrovic"};
+                                   "Uplata pazara", "Pazar", "Petar Petrovic", {}};
     report::VoucherFigures payment{false, "I-2026-000007", {}, "07/12/2026", "11:00:00", "EUR",
                                    "20.50", "dvadeset evra i 50/100", "Racun za gorivo", "Gorivo",
-                                   "Petar Petrovic"};
+                                   "Petar Petrovic", {}};
+    payment.counterValue = QStringLiteral("protivvrednost 2,402.06 DIN po srednjem kursu NBS 117.1735 na dan 07.12.2026");
     report::VoucherFigures reversal = receipt;
     reversal.number = "U-2026-000043";
     reversal.reverses = "U-2026-000042";
@@ -223,6 +224,8 @@ TEST_F(PdfOutput, AVoucherShowsItsFiguresWhereTheLayoutPutsThem)
         EXPECT_TRUE(all.contains(QStringLiteral("NALOG BLAGAJNI ZA ") + c.title)) << qPrintable(all);
         EXPECT_TRUE(all.contains(QStringLiteral("slovima: ") + c.voucher.words)) << qPrintable(all);
         EXPECT_EQ(all.contains(QStringLiteral("STORNO")), c.reversal != nullptr);
+        EXPECT_TRUE(all.contains(c.voucher.counterValue)) << qPrintable(all);
+        EXPECT_EQ(all.contains(QStringLiteral("protivvrednost")), !c.voucher.counterValue.isEmpty());
         if (c.reversal)
             EXPECT_TRUE(all.contains(QStringLiteral("STORNO dokumenta ") + c.reversal));
         const QList<QList<Word>> pages = words(pdf);

@@ -19,7 +19,7 @@ import unittest
 
 ADMIN, FILL = sys.argv[1], sys.argv[2]
 HEADER = ['BROJ', 'DATUM', 'VREME', 'KORISNIK', 'GRUPA', 'OPIS', 'ULAZDIN', 'IZLAZDIN',
-          'ULAZEUR', 'IZLAZEUR', 'STANJEDIN', 'STANJEEUR']
+          'ULAZEUR', 'IZLAZEUR', 'STANJEDIN', 'STANJEEUR', 'KURS', 'PROTIVVREDNOST']
 AMOUNTS = HEADER[6:10]
 # An FTP server for the off-site copies: pyftpdlib, user "kasa" (password "tajna") at home in
 # argv[1]; it prints its port.
@@ -409,8 +409,11 @@ class AdminTest(unittest.TestCase):
             # Amounts whose words are known; the voucher does not check the chain.
             db.execute('UPDATE promet SET ULAZDIN = 350050, ULAZEUR = 0 WHERE rowid = ?', (receipt_id,))
             db.execute('UPDATE promet SET IZLAZDIN = 0, IZLAZEUR = 2100 WHERE rowid = ?', (payment_id,))
+            day = db.execute('SELECT DATUM FROM promet WHERE rowid = ?', (payment_id,)).fetchone()[0]
             db.commit()
             db.close()
+            self.assertEqual(admin('rates', '--set', day, 'EUR', '117.1735').returncode, 0)
+            shown = '.'.join(reversed(day.split('-')))
             self.assertEqual(admin('reverse', receipt, '--admin-code', '12345').returncode, 0)
             reversal = admin('export-csv').stdout.decode().splitlines()[-1].split(',')[0]
             pdf = os.path.join(tmp, 'nalog.pdf')
@@ -418,7 +421,8 @@ class AdminTest(unittest.TestCase):
                 (receipt, ['NALOG BLAGAJNI ZA NAPLATU', receipt, '3500.50 DIN',
                            'slovima: tri hiljade petsto dinara i 50/100', 'Uplatilac']),
                 (payment, ['NALOG BLAGAJNI ZA ISPLATU', payment, '21.00 EUR',
-                           'slovima: dvadeset jedan evro', 'Primalac']),
+                           'slovima: dvadeset jedan evro', 'Primalac',
+                           'protivvrednost 2,460.64 DIN po srednjem kursu NBS 117.1735 na dan ' + shown]),
                 (reversal, ['NALOG BLAGAJNI ZA NAPLATU', 'STORNO dokumenta ' + receipt,
                             '-3500.50 DIN', 'slovima: minus tri hiljade petsto dinara i 50/100']),
             ]
@@ -436,6 +440,52 @@ class AdminTest(unittest.TestCase):
                     run = admin(*args)
                     self.assertEqual(run.returncode, status)
                     self.assertIn(said, run.stderr)
+
+    def test_rates_change_only_when_forced_and_deposits_cover_the_receipts(self):
+        lists = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'fuzz', 'corpus',
+                             'rate_list')
+        with tempfile.TemporaryDirectory() as tmp:
+            subprocess.run([FILL, tmp, '50'], check=True, capture_output=True)
+            admin = lambda *args: subprocess.run([ADMIN, '--dir', tmp, *args], capture_output=True)
+            steps = [
+                (('rates', '--import', os.path.join(lists, 'middle.xml')), 0, b'novih 2'),
+                (('rates', '--import', os.path.join(lists, 'buying_selling.xml')), 1, b'lista drugog tipa'),
+                (('rates', '--import', os.path.join(lists, 'twice.xml')), 1, b'dva puta'),
+                (('rates', '--show', '2026-12-10'), 0, b'117.1735 (NBS lista br. 237'),
+                (('rates', '--set', '2026-12-10', 'EUR', '117.2'), 1, b'117.1735 (NBS lista br. 237) -> 117.2000'),
+                (('rates', '--show', '2026-12-10'), 0, b'117.1735'),
+                (('rates', '--set', '2026-12-10', 'EUR', '117.2', '--force'), 0, b'promenjenih 1'),
+                (('rates', '--set', '2026-12-11', 'EUR', '117,25'), 0, b'novih 1'),
+                (('rates', '--show', '2026-12-13'), 0, b'117.2500 (uneto od 11.12.2026)'),
+                (('rates', '--show', '2026-12-14'), 1, b'nema kursa'),
+                (('rates', '--set', '2026-12-14', 'EUR', 'x'), 1, b'nije broj'),
+                (('rates', '--set', '2026-12-14', 'EUR'), 2, b'--set'),
+                (('deposits', '--date', '2030-01-01'), 1, b'nije polozen na racun'),
+                (('day-report', '--date', '2030-01-01', '--pdf', os.path.join(tmp, 'late.pdf')), 0, b''),
+                (('deposit', '--date', '2026-12-10', '--amount', '5', '--slip', '1;2',
+                  '--admin-code', '12345'), 1, b'nije ispravan'),
+                (('deposit', '--date', '2026-12-10', '--amount', '5', '--slip', '1',
+                  '--admin-code', '999'), 1, b''),
+                (('deposit', '--date', '2026-12-10', '--amount', '999999999', '--slip', '160-42',
+                  '--admin-code', '12345'), 0, b'POLOG NA RACUN br. 160-42'),
+                (('deposits', '--date', '2030-01-01'), 0, b''),
+            ]
+            for args, status, said in steps:
+                with self.subTest(args=args):
+                    run = admin(*args)
+                    self.assertEqual(run.returncode, status, run.stderr)
+                    self.assertIn(said, run.stdout + run.stderr)
+            self.assertIn('nije polozen na racun', self.text(os.path.join(tmp, 'late.pdf')))
+            pdf = os.path.join(tmp, 'dan.pdf')
+            self.assertEqual(admin('day-report', '--date', '2026-12-10', '--pdf', pdf).returncode, 0)
+            report = ' '.join(self.text(pdf).split())
+            for part in ('Srednji kurs NBS za EUR na dan 10.12.2026: 117.2000', 'Polog na racun: I-2026-',
+                         'POLOG NA RACUN br. 160-42, 999,999,999.00 DIN', 'Stanje '):
+                self.assertIn(part, report)
+            db = sqlite3.connect(os.path.join(tmp, 'podaci', 'promet.db'))
+            logged = db.execute("SELECT OPIS FROM dorvanta_dnevnik WHERE RADNJA = 'KURS'").fetchall()
+            db.close()
+            self.assertTrue(any('Promena kursa 10.12.2026 EUR: 117.1735' in r[0] for r in logged), logged)
 
     def test_a_count_posts_its_difference_and_the_day_report_prints_it(self):
         with tempfile.TemporaryDirectory() as tmp:

@@ -288,7 +288,9 @@ QString AdminCommands::dayReport(const QDate &day, const QString &currency, cons
             document = cash_prints::dayReport(desk::cashbook::dayBook(journal, day), day,
                                                currencies, now, desk::signing::reportedFingerprint(m_dir, day),
                                                desk::cashcount::ofDay(journal, day),
-                                               desk::settings::read(journal));
+                                               desk::settings::read(journal),
+                                               desk::rates::RateBook::load(journal),
+                                               desk::deposits::overdue(journal, day));
         });
         !e.isEmpty())
         return e;
@@ -305,7 +307,8 @@ QString AdminCommands::voucher(const QString &number, const QDateTime &now, cons
             const std::optional<desk::BookEntry> entry = desk::cashbook::entry(journal, number);
             if (!entry)
                 throw engine::EngineError(QStringLiteral("Ne postoji dokument %1").arg(number));
-            document = cash_prints::voucher(*entry, now, desk::settings::read(journal));
+            document = cash_prints::voucher(*entry, now, desk::settings::read(journal),
+                                            desk::rates::RateBook::load(journal));
         });
         !e.isEmpty())
         return e;

@@ -5,6 +5,7 @@
 
 #include "AdminCommands.h"
 #include "OffsiteCommands.h"
+#include "RateCommands.h"
 #include "OffsiteFtp.h"
 #include "ReportCommands.h"
 #include "Secrets.h"
@@ -62,10 +63,13 @@ int main(int argc, char *argv[])
     offsite_ftp::registerFtpTarget();
     const toolcli::CommandLine line("dorvanta-admin",
                                     QString::fromLatin1(Usage) + QString::fromLatin1(admin::OffsiteUsage) +
-                                        QString::fromLatin1(admin::ReportUsage));
+                                        QString::fromLatin1(admin::ReportUsage) +
+                                        QString::fromLatin1(admin::RateUsage));
     if (const std::optional<int> end = admin::runOffsiteCommand(line))
         return *end;
     if (const std::optional<int> end = admin::runReportCommand(line))
+        return *end;
+    if (const std::optional<int> end = admin::runRateCommand(line))
         return *end;
     QTextStream out(stdout);
 

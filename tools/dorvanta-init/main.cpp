@@ -71,8 +71,9 @@ QString withAskedPassword(const QString &uri)
 }
 
 // The rights of the desks' role: reading the master tables (of the users, their names only),
-// the password records and the shared settings (the administrator saves them), appending to
-// the journal (the server gives each record its id), the posting keys and the cash counts, and
+// the password records, the shared settings and the exchange rates (the administrator saves
+// them), appending to the journal (the server gives each record its id), the posting keys and
+// the cash counts, and
 // reading the cash book's other tables, which a desk appends to only through the server's
 // functions (desk::server::setUpStatements(), run after these grants); nothing else. No row a
 // desk can reach may be changed or deleted by it: what removed records leave behind is cleared
@@ -90,7 +91,8 @@ QList<engine::ServerGrant> deskGrants()
             {QStringLiteral("dorvanta_izdat"), read},     {QStringLiteral("dorvanta_zakljucak"), read},
             {QStringLiteral("dorvanta_lanac"), read},     {QStringLiteral("dorvanta_dnevnik"), read},
             {QStringLiteral("dorvanta_popis"), append},   {QStringLiteral("dorvanta_popis_apoen"), append},
-            {QStringLiteral("dorvanta_postavke"), read},  {QStringLiteral("dorvanta_prijava_zeton"), QString()}};
+            {QStringLiteral("dorvanta_postavke"), read},  {QStringLiteral("dorvanta_prijava_zeton"), QString()},
+            {QStringLiteral("dorvanta_kurs"), read}};
 }
 
 // Writes a baza.txt naming `uri`, readable by its owner only.
