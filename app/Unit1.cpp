@@ -6,6 +6,7 @@
 #include "OpenTables.h"
 
 #include "BackupFiles.h"
+#include "HelpWindow.h"
 #include "JpegImage.h"
 #include "UiHelpers.h"
 #include "LoginBackground.h"
@@ -171,6 +172,18 @@ void TForm1::buildMenu()
     Izlazizprograma1 = menuBar()->addAction(QStringLiteral("Izlaz iz programa"));
     Izlazizprograma1->setObjectName(QStringLiteral("Izlazizprograma1"));
     connect(Izlazizprograma1, &QAction::triggered, this, &TForm1::Izlazizprograma1Click);
+    Pomoc1 = menuBar()->addAction(QStringLiteral("Pomoc"));
+    Pomoc1->setObjectName(QStringLiteral("Pomoc1"));
+    connect(Pomoc1, &QAction::triggered, this, &TForm1::Pomoc1Click);
+}
+
+void TForm1::Pomoc1Click()
+{
+    if (!helpWindow)
+        helpWindow = new HelpWindow(this);
+    helpWindow->show();
+    helpWindow->raise();
+    helpWindow->activateWindow();
 }
 
 QWidget *TForm1::buildPageShell(int index, const QString &heading,

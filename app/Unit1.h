@@ -116,6 +116,7 @@ public:
     void Edit1KeyPress(QChar &key);
     void Glavnimeni1Click();
     void Izlazizprograma1Click();
+    void Pomoc1Click(); // Pomoc: the users' guide
 
     // --- posting page ---
     void ComboBox2Change();
@@ -295,6 +296,8 @@ public:
     // Controls, named as the program names them (also their objectName).
     QAction *Glavnimeni1 = nullptr;
     QAction *Izlazizprograma1 = nullptr;
+    QAction *Pomoc1 = nullptr;
+    class HelpWindow *helpWindow = nullptr;
     QStackedWidget *Notebook1 = nullptr;
 
     // Page 0: login.

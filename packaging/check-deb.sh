@@ -32,6 +32,10 @@ expected=$(sort <<LIST
 -rw-r--r-- root/root ./usr/share/applications/dorvanta.desktop
 -rw-r--r-- root/root ./usr/share/doc/dorvanta/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/dorvanta/copyright
+-rw-r--r-- root/root ./usr/share/doc/dorvanta/uputstvo.md
+$(for p in backup dnevni knjizenje meni prijava prvo; do
+    echo "-rw-r--r-- root/root ./usr/share/doc/dorvanta/slike/$p.png"
+  done)
 $(for s in 16 24 32 48 64 128 256; do
     echo "-rw-r--r-- root/root ./usr/share/icons/hicolor/${s}x${s}/apps/dorvanta.png"
   done)

@@ -4,6 +4,7 @@
 #include "WindowTest.h"
 
 #include "FirstStart.h"
+#include "HelpWindow.h"
 
 #include "desk/CashBook.h"
 #include "desk/DeskSettings.h"
@@ -19,6 +20,8 @@
 #include <QProcess>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QTextBlock>
+#include <QTextBrowser>
 
 namespace {
 
@@ -66,6 +69,38 @@ private slots:
     // Every way out before the codes agree leaves the start directory as it was: a present
     // podaci/ asks nothing, "No" and a cancel create nothing, and a directory that cannot be
     // made ends the program with the reason, not the login page.
+    // "Pomoc" shows the guide built into the program, every picture it names found; a
+    // picture left out of the build would show as an empty box.
+    void helpShowsTheGuideWithItsPictures()
+    {
+        showForm();
+        QAction *help = form->findChild<QAction *>(QStringLiteral("Pomoc1"));
+        QVERIFY(help);
+        QCOMPARE(help->text(), QStringLiteral("Pomoc"));
+        help->trigger();
+        auto *window = find<HelpWindow>(QStringLiteral("Pomoc"));
+        QVERIFY(window->isVisible());
+        QVERIFY2(window->text().contains(QStringLiteral("Kasirov dan")), qPrintable(window->text()));
+        auto *browser = find<QTextBrowser>(QStringLiteral("PomocTekst"));
+        int pictures = 0;
+        for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next())
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextCharFormat format = it.fragment().charFormat();
+                if (!format.isImageFormat())
+                    continue;
+                const QString name = format.toImageFormat().name();
+                const QVariant data = browser->loadResource(QTextDocument::ImageResource, QUrl(name));
+                const QImage image = data.typeId() == QMetaType::QImage
+                                         ? data.value<QImage>()
+                                         : QImage::fromData(data.toByteArray());
+                QVERIFY2(!image.isNull(), qPrintable(name));
+                ++pictures;
+            }
+        QVERIFY(pictures >= 5);
+        help->trigger(); // a second time the same window comes up again
+        QCOMPARE(form->findChildren<HelpWindow *>().size(), 1);
+    }
+
     void onlyAgreedCodesMakeTheDirectory_data()
     {
         QTest::addColumn<QString>("before");       // in the start directory: "podaci" (a
