@@ -125,7 +125,7 @@ report::Document dayReport(const desk::cashbook::DayBook &book, const QDate &day
 }
 
 report::Document onShopPaper(const report::Document &document,
-                             const desk::settings::Shared &shared, const desk::rates::RateBook &euros)
+                             const desk::settings::Shared &shared)
 {
     return report::withLetterhead(
         document,

@@ -48,7 +48,7 @@ report::Document dayReport()
     for (int i = 0; i < 60; ++i)
         f.lines.append({QStringLiteral("U-2026-%1").arg(i + 1, 6, 10, QLatin1Char('0')), "10:00:00",
                         "Petar Petrovic", "Uplata pazara", "1500.00", "0.00", "0.00", "0.00", true,
-                        false});
+                        false, {}});
     f.counts.append({"POPIS GOTOVINE DIN (Petar Petrovic, 07/12/2026 18:30:00)",
                      {{"5000 x 3", "15000.00"}, {"RAZLIKA (MANJAK)", "-100.00"}}});
     f.limitLines << "Blagajnicki maksimum 100000.00 DIN, visak 2500.00 DIN (uplatiti u banku)";
@@ -67,7 +67,8 @@ report::Document voucher()
                                     "dvanaest hiljada tristo cetrdeset pet dinara i 67/100",
                                     "Uplata pazara",
                                     "Pazar",
-                                    "Petar Petrovic"},
+                                    "Petar Petrovic",
+                                    {}},
                                    PrintTime);
 }
 

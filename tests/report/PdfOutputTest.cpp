@@ -226,8 +226,9 @@ TEST_F(PdfOutput, AVoucherShowsItsFiguresWhereTheLayoutPutsThem)
         EXPECT_EQ(all.contains(QStringLiteral("STORNO")), c.reversal != nullptr);
         EXPECT_TRUE(all.contains(c.voucher.counterValue)) << qPrintable(all);
         EXPECT_EQ(all.contains(QStringLiteral("protivvrednost")), !c.voucher.counterValue.isEmpty());
-        if (c.reversal)
+        if (c.reversal) {
             EXPECT_TRUE(all.contains(QStringLiteral("STORNO dokumenta ") + c.reversal));
+        }
         const QList<QList<Word>> pages = words(pdf);
         ASSERT_EQ(pages.size(), 1);
         const Expected expected[] = {
