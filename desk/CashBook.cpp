@@ -399,8 +399,12 @@ KeptBook keep(engine::Table &journal)
 {
     createTables(journal);
     KeptBook kept;
-    kept.closes = journal.runBeside(QStringLiteral("SELECT %1 FROM dorvanta_zakljucak")
-                                        .arg(QLatin1String(CloseColumns)));
+    // With the head and count each close kept (NULL where the store has no place for them).
+    kept.closes = journal.runBeside(
+        QStringLiteral("SELECT %1, %2 FROM dorvanta_zakljucak")
+            .arg(QLatin1String(CloseColumns),
+                 chain::hasCloseAnchors(journal) ? QStringLiteral("GLAVA, ZAPISA")
+                                                 : QStringLiteral("NULL, NULL")));
     kept.counters = journal.runBeside(QString::fromLatin1(AllCounters));
     kept.settings =
         journal.runBeside(QStringLiteral("SELECT KLJUC, VREDNOST FROM dorvanta_postavke"));
@@ -413,12 +417,18 @@ void carryOver(engine::Table &journal, const KeptBook &kept)
 {
     inTransaction(journal, [&] {
         createTables(journal);
+        const bool anchored = chain::hasCloseAnchors(journal);
         for (const QVariantList &close : kept.closes)
-            journal.runBeside(QStringLiteral("INSERT INTO dorvanta_zakljucak (%1) VALUES (?1, ?2, "
-                                             "?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12) "
-                                             "ON CONFLICT (DATUM) DO NOTHING")
-                                  .arg(QLatin1String(CloseColumns)),
-                              close);
+            journal.runBeside(
+                anchored ? QStringLiteral("INSERT INTO dorvanta_zakljucak (%1, GLAVA, ZAPISA) VALUES "
+                                          "(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
+                                          "?14) ON CONFLICT (DATUM) DO NOTHING")
+                               .arg(QLatin1String(CloseColumns))
+                         : QStringLiteral("INSERT INTO dorvanta_zakljucak (%1) VALUES (?1, ?2, ?3, "
+                                          "?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12) ON CONFLICT "
+                                          "(DATUM) DO NOTHING")
+                               .arg(QLatin1String(CloseColumns)),
+                anchored ? close : close.mid(0, 12));
         for (const QVariantList &setting : kept.settings)
             journal.runBeside(QStringLiteral("INSERT INTO dorvanta_postavke (KLJUC, VREDNOST) "
                                              "VALUES (?1, ?2) ON CONFLICT (KLJUC) DO UPDATE SET "

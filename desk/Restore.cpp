@@ -229,6 +229,10 @@ Outcome run(const QString &dir, const QString &name, const QString &who, const Q
         engine::Table journal(session, Journal);
         journal.open();
         kept = cashbook::keep(journal);
+        // The heads the journal's closes kept are of the chain being replaced.
+        for (QVariantList &close : kept.closes)
+            for (qsizetype i = 12; i < close.size(); ++i)
+                close[i] = QVariant();
         keptLog = chain::keepLog(journal);
     } catch (const EngineError &) {
     }
@@ -268,7 +272,24 @@ Outcome run(const QString &dir, const QString &name, const QString &who, const Q
         engine::Table backup(session, QStringLiteral("podaci/") + name);
         journal.open();
         backup.open();
+        QStringList copyDays;
+        try {
+            for (const QVariantList &row :
+                 backup.runBeside(QStringLiteral("SELECT DATUM FROM dorvanta_zakljucak")))
+                copyDays << row.value(0).toString();
+        } catch (const EngineError &) {
+            // a backup without the cash book's tables closed no day
+        }
         cashbook::copyBook(backup, journal, kept);
+        // A close the backup does not hold anchors no part of the chain restored (on the
+        // server its row stays where it was).
+        if (chain::hasCloseAnchors(journal))
+            for (const QVariantList &row : journal.runBeside(QStringLiteral(
+                     "SELECT DATUM FROM dorvanta_zakljucak WHERE GLAVA IS NOT NULL")))
+                if (!copyDays.contains(row.value(0).toString()))
+                    journal.runBeside(QStringLiteral("UPDATE dorvanta_zakljucak SET GLAVA = NULL, "
+                                                     "ZAPISA = NULL WHERE DATUM = ?1"),
+                                      {row.value(0)});
         const QList<QVariantList> copyLog = logOf(backup);
         if (continues(keptLog.entries, copyLog))
             chain::carryOverLog(journal, keptLog, who, details);

@@ -267,7 +267,11 @@ Shop readShop(const QString &dir)
             shop.tables[name] << row;
         }
         if (name == QLatin1String("promet")) {
-            shop.closes = t.runBeside(QStringLiteral("SELECT * FROM dorvanta_zakljucak ORDER BY DATUM"));
+            // The figures each close fixed. (A copy of a server's journal is chained anew, which
+            // forgets the heads its closes kept.)
+            shop.closes = t.runBeside(QStringLiteral(
+                "SELECT DATUM, BROJ, KORISNIK, VREME, PRETHODNODIN, ULAZDIN, IZLAZDIN, STANJEDIN, "
+                "PRETHODNOEUR, ULAZEUR, IZLAZEUR, STANJEEUR FROM dorvanta_zakljucak ORDER BY DATUM"));
             shop.log = t.runBeside(QStringLiteral(
                 "SELECT RB, VREME, KORISNIK, RADNJA, OPIS, HES FROM dorvanta_dnevnik ORDER BY RB"));
             shop.settings = t.runBeside(QStringLiteral(
