@@ -1250,6 +1250,26 @@ Verdict verify(engine::Table &journal, const QByteArray &wanted, const QList<Anc
     return v;
 }
 
+QDateTime segmentBegan(engine::Table &journal)
+{
+    if (!hasSideTable(journal, QStringLiteral("dorvanta_dnevnik")))
+        return {};
+    const QList<QVariantList> rows = journal.runBeside(QStringLiteral(
+        "SELECT VREME FROM dorvanta_dnevnik WHERE POCETAK IS NOT NULL ORDER BY RB DESC LIMIT 1"));
+    return rows.isEmpty() ? QDateTime()
+                          : QDateTime::fromString(rows.front().value(0).toString(), Qt::ISODate);
+}
+
+QDateTime segmentBeganIn(const QString &dir, const QString &password)
+{
+    QDateTime began;
+    if (const QString e = inJournalOf(
+            dir, [&](engine::Table &journal) { began = segmentBegan(journal); }, password);
+        !e.isEmpty())
+        throw EngineError(e);
+    return began;
+}
+
 Verdict verifyDirectory(const QString &dir, const QString &password, const QByteArray &head,
                         const QList<Anchor> &anchors)
 {

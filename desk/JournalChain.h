@@ -19,9 +19,9 @@
 //                                               a clear, a restore), the link the journal's
 //                                               first record chains from; HES the entry's link
 //
-// The README's data-format section defines the encodings exactly, so that anyone can check a
-// journal with other tools. Functions that write run inside the caller's transaction unless
-// they say otherwise; every failure throws engine::EngineError.
+// The data-format section of doc/guide.md defines the encodings exactly, so that anyone can
+// check a journal with other tools. Functions that write run inside the caller's transaction
+// unless they say otherwise; every failure throws engine::EngineError.
 
 #include <QByteArray>
 #include <QDateTime>
@@ -194,6 +194,11 @@ struct Verdict
 // as long as each, and with the anchor's head at the anchor's count. Never writes.
 Verdict verify(engine::Table &journal, const QByteArray &head = {},
                const QList<Anchor> &anchors = {});
+
+// When the segment of the chain the journal now runs in began: the time of the log's last
+// entry that begins one (a clearing, a restore); invalid when the log records none.
+QDateTime segmentBegan(engine::Table &journal);
+QDateTime segmentBeganIn(const QString &dir, const QString &password);
 
 // verify() on the journal of the data directory `dir` opened with `password`.
 Verdict verifyDirectory(const QString &dir, const QString &password, const QByteArray &head = {},

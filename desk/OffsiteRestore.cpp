@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <optional>
 
 namespace desk::offsite {
@@ -120,6 +121,52 @@ QList<CopyLabel> labels(const QString &dir)
     if (!own.any())
         throw EngineError(QStringLiteral("Kopije van lokacije nisu podesene (dorvanta-admin offsite-init)"));
     return labels(dir, own, key(dir));
+}
+
+QList<chain::Anchor> copyAnchors(const QString &dir, QStringList &notes)
+{
+    QList<chain::Anchor> anchors;
+    const Settings own = settings(dir);
+    if (!own.any() || !hasKey(dir))
+        return anchors;
+    const QByteArray copyKey = key(dir);
+    const QString identity = DataDirectory::identity(dir);
+    const QDateTime began = chain::segmentBeganIn(dir, tablePassword());
+    for (const Settings &one : {Settings{own.folder, false}, Settings{QString(), own.ftp}}) {
+        if (!one.any())
+            continue;
+        try {
+            const auto target = std::move(targets(dir, one).front());
+            QStringList names = target->names();
+            names.removeIf([](const QString &n) { return !isCopyName(n); });
+            std::sort(names.begin(), names.end(), std::greater<>());
+            for (const QString &name : names) {
+                sealed::Label label;
+                try {
+                    QTemporaryFile fetched(dataPath(dir, QStringLiteral(".~dorvanta-preuzeto-XXXXXX")));
+                    if (!fetched.open())
+                        throw EngineError(fetched.errorString());
+                    fetched.close();
+                    target->get(name, fetched.fileName());
+                    label = sealed::inspect(fetched.fileName(), copyKey);
+                } catch (const EngineError &e) {
+                    notes << QStringLiteral("kopija %1 (%2) se ne cita: %3").arg(name, target->label(), e.message());
+                    continue;
+                }
+                // The newest copy that reads speaks for every older one.
+                if (label.version >= 2 && !label.chainHead.isEmpty() &&
+                    (label.identity.isEmpty() || label.identity == identity) &&
+                    (!began.isValid() || label.sealedAt >= began))
+                    anchors << chain::Anchor{
+                        QStringLiteral("kopija van lokacije %1 (%2)").arg(name, target->label()),
+                        label.chainHead, label.records};
+                break;
+            }
+        } catch (const EngineError &e) {
+            notes << QStringLiteral("kopije van lokacije nisu proverene: %1").arg(e.message());
+        }
+    }
+    return anchors;
 }
 
 OffsiteRestore::OffsiteRestore(const QString &dir, const Settings &settings, const QString &name,

@@ -27,6 +27,7 @@
 // Failures throw engine::EngineError with a text ready to be shown.
 
 #include "CashBook.h"
+#include "JournalChain.h"
 #include "Offsite.h"
 #include "SealedBackup.h"
 
@@ -59,6 +60,13 @@ QList<CopyLabel> labels(const QString &dir, const Settings &settings, const QByt
 // the anchors a check of the journal can hold it against. Throws when no target or key is
 // set up.
 QList<CopyLabel> labels(const QString &dir);
+
+// The anchors the data directory's off-site copies give a check of its journal: on each
+// target the newest copy that reads, when it was sealed from this data directory within the
+// journal's current segment (a clearing or restore after it began another chain, which the
+// copy no longer speaks for). A target or copy that cannot be read is a line in `notes`, not
+// a fault of the journal: a disk that is not plugged in proves nothing either way.
+QList<chain::Anchor> copyAnchors(const QString &dir, QStringList &notes);
 
 class OffsiteRestore
 {

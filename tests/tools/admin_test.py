@@ -212,8 +212,10 @@ class AdminTest(unittest.TestCase):
             got = dict(zip(HEADER, row))
             day, month, year = got['DATUM'].split('.')
             self.assertEqual('%s-%s-%s' % (year, month, day), want['DATUM'])
-            for field in HEADER[6:]:
+            for field in HEADER[6:12]:
                 self.assertRegex(got[field], r'^-?\d+,\d\d$')
+                self.assertEqual(got[field].replace(',', '.'), want[field])
+            for field in HEADER[12:]:  # the euro rate and dinar value, when there are euros
                 self.assertEqual(got[field].replace(',', '.'), want[field])
             for field in ('BROJ', 'VREME', 'KORISNIK', 'GRUPA', 'OPIS'):
                 self.assertEqual(got[field], want[field])
@@ -589,6 +591,12 @@ class AdminTest(unittest.TestCase):
             self.assertIn(b'NIJE snimljena', run.stdout)
             self.assertIn(b'da li je disk prikljucen', run.stdout)
             os.rename(copies + '.x', copies)
+            # A reversal: a record stored after the log's first entry, which the copy holds.
+            db = sqlite3.connect(os.path.join(shop, 'podaci', 'promet.db'))
+            [first] = db.execute('SELECT BROJ FROM dorvanta_dokument ORDER BY ID LIMIT 1').fetchone()
+            db.close()
+            run = admin(shop, 'reverse', first, '--admin-code', '12345')
+            self.assertEqual(run.returncode, 0, run.stderr)
             time.sleep(1.1)  # a copy's name tells its second
             run = admin(shop, 'backup')
             self.assertEqual(run.returncode, 0, run.stderr)
@@ -603,6 +611,27 @@ class AdminTest(unittest.TestCase):
             for clear in (b'SQLite format', b'Petar Petrovic', b'promet', b'U-20'):
                 self.assertNotIn(clear, sealed)
             head = admin(shop, 'verify').stdout.split()[-1]
+            # The reversal cut off with everything beside it in the store (its number, link,
+            # counter and the log's entries since): the copy's sealed head still shows it.
+            cut = os.path.join(tmp, 'cut')
+            shutil.copytree(shop, cut)
+            db = sqlite3.connect(os.path.join(cut, 'podaci', 'promet.db'))
+            count, last = db.execute('SELECT count(*), max(rowid) FROM promet').fetchone()
+            [number] = db.execute('SELECT BROJ FROM dorvanta_dokument WHERE ID = ?', (last,)).fetchone()
+            kind, year, seq = number.split('-')
+            db.execute('DELETE FROM promet WHERE rowid = ?', (last,))
+            db.execute('DELETE FROM dorvanta_dokument WHERE ID = ?', (last,))
+            db.execute('DELETE FROM dorvanta_lanac WHERE ID = ?', (last,))
+            db.execute('UPDATE dorvanta_brojac SET POSLEDNJI = POSLEDNJI - 1 '
+                       'WHERE VRSTA = ? AND GODINA = ?', (kind, int(year)))
+            db.execute('DELETE FROM dorvanta_dnevnik WHERE ZAPISA >= ?', (count,))
+            db.commit()
+            db.close()
+            run = admin(cut, 'verify')
+            self.assertEqual(run.returncode, 1, run.stdout)
+            said = run.stdout + run.stderr
+            self.assertIn(('kopija van lokacije %s' % name).encode(), said)
+            self.assertIn(b'zapisi sa kraja su obrisani', said)
 
             # The new computer has a key of its own; the shop's copy needs the shop's key text.
             self.assertEqual(admin(fresh, 'offsite-init', '--folder', usb).returncode, 0)

@@ -7,6 +7,7 @@
 #include "desk/CashBookCsv.h"
 #include "desk/CashCount.h"
 #include "desk/DeskSettings.h"
+#include "desk/OffsiteRestore.h"
 #include "CashBookPrints.h"
 #include "desk/JournalChain.h"
 #include "desk/Offsite.h"
@@ -322,8 +323,17 @@ int AdminCommands::verify(const QString &file, const QByteArray &head, QString &
 {
     // Read only: the journal is not made ready first, so what is checked is what is stored.
     desk::chain::Verdict verdict;
+    QStringList notes;
     if (file.isEmpty()) {
-        verdict = desk::chain::verifyDirectory(m_dir, desk::tablePassword(), head);
+        // The off-site copies' heads anchor the journal's end beside the day closes': a journal
+        // cut short after the newest copy shows.
+        QList<desk::chain::Anchor> anchors;
+        try {
+            anchors = desk::offsite::copyAnchors(m_dir, notes);
+        } catch (const engine::EngineError &e) {
+            notes << QStringLiteral("kopije van lokacije nisu proverene: %1").arg(e.message());
+        }
+        verdict = desk::chain::verifyDirectory(m_dir, desk::tablePassword(), head, anchors);
     } else {
         const QFileInfo info(file);
         engine::Session session;
@@ -339,6 +349,8 @@ int AdminCommands::verify(const QString &file, const QByteArray &head, QString &
         }
     }
     report = verdict.text();
+    for (const QString &note : notes)
+        report += QStringLiteral("\nNapomena: ") + note;
     if (const QString key = desk::signing::fingerprintOf(m_dir); file.isEmpty() && !key.isEmpty())
         report += QStringLiteral("\nOtisak kljuca za potpis: ") + key;
     if (!head.isEmpty() && verdict.readable)
