@@ -694,6 +694,9 @@ TEST_P(CashBookTest, TheSerbianCsvReadsBackAsTheEntriesNumbersAndDates)
     journal.setFieldText(QStringLiteral("ULAZEUR"), QStringLiteral("0.05"));
     journal.post();
     cashbook::prepare(journal);
+    // The rate of the last working day before Saturday 3 January (1 and 2 are holidays).
+    desk::rates::store(journal, {{QDate(2025, 12, 31), desk::rates::Euro, 117173500, {}, QStringLiteral("UNETO")}},
+                       QStringLiteral("Admin"), false);
 
     const QList<desk::BookEntry> entries = cashbook::entries(journal);
     QByteArray written;
@@ -704,19 +707,24 @@ TEST_P(CashBookTest, TheSerbianCsvReadsBackAsTheEntriesNumbersAndDates)
             return true;
         },
         desk::CsvForm::Serbian));
-    EXPECT_EQ(written, desk::csvOf(entries, desk::CsvForm::Serbian));
+    EXPECT_EQ(written, desk::csvOf(entries, desk::CsvForm::Serbian, desk::rates::RateBook::load(journal)));
     ASSERT_TRUE(written.startsWith("\xEF\xBB\xBF"));
     EXPECT_FALSE(desk::csvOf(entries).startsWith("\xEF\xBB\xBF"));
 
     const QList<QStringList> rows = readCsv(written.mid(3), ';');
     ASSERT_EQ(rows.size(), entries.size() + 1);
     EXPECT_EQ(rows.first().join(u','), QStringLiteral("BROJ,DATUM,VREME,KORISNIK,GRUPA,OPIS,ULAZDIN,"
-                                                      "IZLAZDIN,ULAZEUR,IZLAZEUR,STANJEDIN,STANJEEUR"));
+                                                      "IZLAZDIN,ULAZEUR,IZLAZEUR,STANJEDIN,STANJEEUR,"
+                                                      "KURS,PROTIVVREDNOST"));
     for (qsizetype r = 0; r < entries.size(); ++r) {
         const desk::BookEntry &e = entries.at(r);
         const QStringList &row = rows.at(r + 1);
         SCOPED_TRACE(e.number.toStdString());
-        ASSERT_EQ(row.size(), 12);
+        ASSERT_EQ(row.size(), 14);
+        // The rate and the dinar value of a euro amount, with decimal commas too.
+        const bool euros = !e.eurosIn.isZero() || !e.eurosOut.isZero();
+        EXPECT_EQ(row.at(12), euros ? QStringLiteral("117,1735") : QString());
+        EXPECT_EQ(row.at(13), euros ? QStringLiteral("5,86") : QString());
         EXPECT_EQ(row.at(0), e.number);
         EXPECT_EQ(QDate::fromString(row.at(1), QStringLiteral("dd.MM.yyyy")), e.date);
         EXPECT_EQ(row.at(5), e.description);
