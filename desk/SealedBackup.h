@@ -3,7 +3,7 @@
 // The off-site copy of a backup: a backup file encrypted with AES-256-GCM (OpenSSL) under the
 // shop's backup key, so that a copy on a USB disk or an FTP server gives away nothing of the
 // journal and any change to it is found before it is used. The format (all of it documented
-// in the README, "Off-site backups"):
+// in doc/guide.md, "Off-site backups"):
 //
 //   offset  size  what
 //   0       8     magic "DVRREZ\r\n"
