@@ -192,10 +192,10 @@ void TForm1::buildDayReportPage()
 
     DayMonthReport = named(new QPushButton(QStringLiteral("MESECNI IZVESTAJ"), page), "DayMonthReport");
     DayMonthReport->setFont(uiFont(10, true));
-    DayMonthReport->setGeometry(32, 368, 176, 48);
+    DayMonthReport->setGeometry(32, 438, 178, 34); // below the counts of the day
     DayYearReport = named(new QPushButton(QStringLiteral("GODISNJI IZVESTAJ"), page), "DayYearReport");
     DayYearReport->setFont(uiFont(10, true));
-    DayYearReport->setGeometry(216, 368, 176, 48);
+    DayYearReport->setGeometry(214, 438, 178, 34);
     connect(DayMonthReport, &QPushButton::clicked, this, [this] { periodReport(false); });
     connect(DayYearReport, &QPushButton::clicked, this, [this] { periodReport(true); });
 }
