@@ -90,22 +90,39 @@ QString copyQuestion(const QString &name, const sealed::Label &label)
                  : QStringLiteral("poslednji dokument ") + label.lastDocument);
 }
 
+namespace {
+
+// The copies a target holds, newest first.
+QStringList copiesOf(Target &target)
+{
+    QStringList names = target.names();
+    names.removeIf([](const QString &n) { return !isCopyName(n); });
+    std::sort(names.begin(), names.end(), std::greater<>());
+    return names;
+}
+
+// The label of the copy `name`, fetched beside the data and opened with `key`; throws when it
+// cannot be fetched or opened.
+sealed::Label labelOf(const QString &dir, Target &target, const QString &name, const QByteArray &key)
+{
+    QTemporaryFile fetched(dataPath(dir, QStringLiteral(".~dorvanta-preuzeto-XXXXXX")));
+    if (!fetched.open())
+        throw EngineError(fetched.errorString());
+    fetched.close();
+    target.get(name, fetched.fileName());
+    return sealed::inspect(fetched.fileName(), key);
+}
+
+} // namespace
+
 QList<CopyLabel> labels(const QString &dir, const Settings &settings, const QByteArray &key)
 {
     QList<CopyLabel> all;
     for (const auto &target : targets(dir, settings)) {
-        QStringList names = target->names();
-        names.removeIf([](const QString &n) { return !isCopyName(n); });
-        std::sort(names.begin(), names.end(), std::greater<>());
-        for (const QString &name : names) {
+        for (const QString &name : copiesOf(*target)) {
             CopyLabel c{target->label(), name, {}, {}};
             try {
-                QTemporaryFile fetched(dataPath(dir, QStringLiteral(".~dorvanta-preuzeto-XXXXXX")));
-                if (!fetched.open())
-                    throw EngineError(fetched.errorString());
-                fetched.close();
-                target->get(name, fetched.fileName());
-                c.label = sealed::inspect(fetched.fileName(), key);
+                c.label = labelOf(dir, *target, name, key);
             } catch (const EngineError &e) {
                 c.error = e.message();
             }
@@ -137,18 +154,10 @@ QList<chain::Anchor> copyAnchors(const QString &dir, QStringList &notes)
             continue;
         try {
             const auto target = std::move(targets(dir, one).front());
-            QStringList names = target->names();
-            names.removeIf([](const QString &n) { return !isCopyName(n); });
-            std::sort(names.begin(), names.end(), std::greater<>());
-            for (const QString &name : names) {
+            for (const QString &name : copiesOf(*target)) {
                 sealed::Label label;
                 try {
-                    QTemporaryFile fetched(dataPath(dir, QStringLiteral(".~dorvanta-preuzeto-XXXXXX")));
-                    if (!fetched.open())
-                        throw EngineError(fetched.errorString());
-                    fetched.close();
-                    target->get(name, fetched.fileName());
-                    label = sealed::inspect(fetched.fileName(), copyKey);
+                    label = labelOf(dir, *target, name, copyKey);
                 } catch (const EngineError &e) {
                     notes << QStringLiteral("kopija %1 (%2) se ne cita: %3").arg(name, target->label(), e.message());
                     continue;
