@@ -52,29 +52,14 @@ Count countOf(const QVariantList &row)
 
 const char CountColumns[] = "RB, DATUM, VALUTA, KORISNIK, VREME, UKUPNO, KNJIZNO, DOKUMENT";
 
-// The differences posted after their counts (RB, DOKUMENT, KORISNIK, VREME); none where the
-// table was never made (a journal that no cashier's count has reached).
-// Whether the table `name` is beside the journal, asked so that a missing one fails no
-// statement (on the server a failed statement ends the transaction it is in).
-bool hasTable(engine::Table &journal, const QString &name)
-{
-    QList<QVariantList> rows;
-    try {
-        rows = journal.runBeside(QStringLiteral("SELECT to_regclass(?1) IS NOT NULL"), {name});
-        return rows.value(0).value(0).toString() == QLatin1String("t");
-    } catch (const EngineError &) {
-    }
-    rows = journal.runBeside(
-        QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ?1"), {name});
-    return rows.value(0).value(0).toLongLong() > 0;
-}
-
 const QString LaterPostings = QStringLiteral("dorvanta_popis_razlika");
 
+// The differences posted after their counts (RB, DOKUMENT, KORISNIK, VREME); none where the
+// table was never made (a journal that no cashier's count has reached).
 QList<QVariantList> laterPostings(engine::Table &journal, const QString &where = {},
                                   const QVariantList &values = {})
 {
-    if (!hasTable(journal, LaterPostings))
+    if (!chain::hasSideTable(journal, LaterPostings))
         return {};
     return journal.runBeside(QStringLiteral("SELECT RB, DOKUMENT, KORISNIK, VREME FROM "
                                             "dorvanta_popis_razlika%1 ORDER BY RB")

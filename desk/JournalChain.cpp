@@ -411,11 +411,7 @@ void createTables(engine::Table &journal)
         "POCETAK text, HES text NOT NULL)"));
 }
 
-namespace {
-
-// Whether a table beside the journal exists, asked of the catalogue, so that a missing table
-// fails no statement (on the server that would end the transaction): the server's question
-// first, which a table file refuses.
+// The server's question first, which a table file refuses.
 bool hasSideTable(engine::Table &journal, const QString &name)
 {
     QList<QVariantList> rows;
@@ -428,6 +424,8 @@ bool hasSideTable(engine::Table &journal, const QString &name)
         QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = ?1"), {name});
     return integer(rows.value(0).value(0)) > 0;
 }
+
+namespace {
 
 // Ends a transaction that only read when it goes out of scope (the reads are done by then,
 // so a failure to end it changes nothing of what they found).

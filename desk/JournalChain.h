@@ -64,6 +64,9 @@ void createTables(engine::Table &journal);
 // Whether the chain's table exists (outside any transaction: on the server a failed read
 // would end one).
 bool hasChainTable(engine::Table &journal);
+// Whether the table `name` is beside the journal, asked of the catalogue so that a missing one
+// fails no statement (on the server a failed statement ends the transaction it is in).
+bool hasSideTable(engine::Table &journal, const QString &name);
 
 // Inside the posting's transaction, after the record `recordId` got its document number:
 // stores its link, chained from the last stored link (from the segment's start when there
