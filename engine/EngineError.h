@@ -30,6 +30,11 @@ public:
         Layout,        // a table of another layout than the one asked for
         Value,         // an unknown field, a text that is not an amount or a date, a sum too large
         Usage,         // a table or query used in a state that does not allow it
+        // Kinds of the layers above the engine (desk/), which throw the same type:
+        Refused,       // a rule of the cash book refuses the change (a closed day, a reversed
+                       // document, a wrong administrator code): shown as a refusal, never retried
+        Crypto,        // the cryptographic library failed (a key, a seal, a signature)
+        File,          // a file beside the tables could not be read, written or renamed
     };
 
     explicit EngineError(QString message) : EngineError(Kind::Failed, std::move(message)) {}
