@@ -24,10 +24,14 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <memory>
 #include <optional>
 
 struct FtpSettings;
 
+#include "JournalViewPage.h"
+#include "MasterDataPage.h"
+#include "PageContext.h"
 #include "ReportPreview.h"
 #include "engine/Money.h"
 
@@ -63,6 +67,7 @@ enum FtpError : int;
 
 class LoginBackground;
 class TForm2;
+
 
 // The notebook's pages by index.
 enum Page {
@@ -355,12 +360,8 @@ public:
     engine::Money lastPostedDinars, lastPostedEuros;
     QString shownDocument; // the number LabelDocument shows: of a posting that is stored
 
-    // --- master data pages (Unit1Master.cpp) ---
-    // Pages 1 (users), 2 (activities), 8 (groups) and 6 (the journal, read-only). Each grid
-    // and navigator is bound to its table through its data link; the table is opened and
-    // closed by the page's two buttons (and closed by anything that closes the session).
-    // The grid, navigator and data link classes are declared in DBGrid.h, DBNavigator.h and
-    // TableModel.h.
+    // --- master data pages and the journal view (MasterDataPage, JournalViewPage) ---
+    // Their handlers as the program names them; the pages do the work.
     void BitBtn2Click();  // OTVORI TABELU, users
     void BitBtn1Click();  // ZATVORI TABELU, users
     void BitBtn6Click();  // OTVORI TABELU, activities
@@ -369,32 +370,6 @@ public:
     void BitBtn26Click(); // ZATVORI TABELU, groups
     void BitBtn14Click(); // OTVORI TABELU, journal
     void BitBtn15Click(); // ZATVORI TABELU, journal
-
-    class TableModel *DataSource1 = nullptr; // Table1, users
-    class TableModel *DataSource2 = nullptr; // Table2, activities
-    class TableModel *DataSource5 = nullptr; // Table4, groups
-    class TableModel *DataSource3 = nullptr; // Table3, journal
-    class DBGrid *DBGrid1 = nullptr;
-    class DBGrid *DBGrid2 = nullptr;
-    class DBGrid *DBGrid5 = nullptr;
-    class DBGrid *DBGrid4 = nullptr; // read-only
-    class DBNavigator *DBNavigator1 = nullptr;
-    class DBNavigator *DBNavigator2 = nullptr;
-    class DBNavigator *DBNavigator4 = nullptr;
-    class DBNavigator *DBNavigator3 = nullptr; // never visible
-    QPushButton *BitBtn2 = nullptr;
-    QPushButton *BitBtn1 = nullptr;
-    QPushButton *BitBtn6 = nullptr;
-    QPushButton *BitBtn7 = nullptr;
-    QPushButton *BitBtn25 = nullptr;
-    QPushButton *BitBtn26 = nullptr;
-    QPushButton *BitBtn14 = nullptr;
-    QPushButton *BitBtn15 = nullptr;
-
-private:
-    // Opens the page's table after handing the password; closes it and the session.
-    void openMasterTable(engine::Table *table);
-    void closeMasterTable(engine::Table *table);
 
 public:
 
@@ -516,24 +491,12 @@ public:
     // "CSV SR": the same in the Serbian form (desk::CsvForm::Serbian).
     QPushButton *BitBtnCsvSr = nullptr;
     void writeReportCsv(bool serbian);
-    // The journal view's "STORNIRAJ": reverses the current record's document (Unit1Master.cpp).
-    QPushButton *BitBtnStorno = nullptr;
-    // The document number of the journal view's chosen record; said and nullopt when there
-    // is none.
-    std::optional<QString> chosenDocument();
+    // The journal view's "STORNIRAJ" and "STAMPAJ NALOG" for the current record.
     void BitBtnStornoClick();
-    // The journal view's "STAMPAJ NALOG": the current record's voucher.
-    QPushButton *BitBtnVoucher = nullptr;
     void BitBtnVoucherClick();
-    // Reverses the document `number` after "Da li ste sigurni?" in the name of the logged-in
-    // user, then shows the balances, writes the export and uploads it as after a posting; the
-    // journal view's and the review window's "STORNIRAJ" both come here. True when the
-    // reversal is stored.
+    // Reverses the document `number` after "Da li ste sigurni?" (JournalViewPage); the
+    // journal view's and the review window's "STORNIRAJ" both come here. True when stored.
     bool reverseDocument(const QString &number);
-    // Why the document `number` cannot be reversed (no such document, a reversal itself,
-    // reversed already, today closed), read in the open journal; empty when it can, and then
-    // `question` is the question that names it. Throws EngineError.
-    QString reversalRefusal(const QString &number, QString &question);
 
     void RadioButton8Click(); // Sve
     void RadioButton7Click(); // Za period
@@ -669,4 +632,16 @@ private:
     // The off-site copy of the backup podaci/`backupName`, under a progress dialog; what
     // desk::offsite::send() says.
     QString sendOffsite(const QString &backupName);
+    // --- the posting, master-data, journal and report pages' objects, and the context
+    //     every page is handed (made at the first page's building) ---
+public:
+    PageContext &pageContext();
+
+private:
+    std::unique_ptr<PageContext> pagesContext;
+    std::unique_ptr<MasterDataPage> usersPage;      // page 1
+    std::unique_ptr<MasterDataPage> activitiesPage; // page 2
+    std::unique_ptr<MasterDataPage> groupsPage;     // page 8
+    std::unique_ptr<JournalViewPage> journalPage;   // page 6
 };
+
