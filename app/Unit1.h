@@ -32,7 +32,9 @@ struct FtpSettings;
 #include "JournalViewPage.h"
 #include "MasterDataPage.h"
 #include "PageContext.h"
+#include "ReportPage.h"
 #include "ReportPreview.h"
+#include "ReportStatement.h"
 #include "engine/Money.h"
 
 class QAction;
@@ -453,110 +455,26 @@ public:
     void printVoucher(const QString &number);
     void DayCloseClick();
 
-    // --- report page (Unit1Report.cpp) ---
-    // The criteria of the report page as its controls hold them: which chosen options are
-    // selected and the texts of their edit boxes (dates as date text).
-    struct ReportCriteria
+    // --- report page (ReportPage) ---
+    using ReportCriteria = ::ReportCriteria;
+    using ReportStatement = ::ReportStatement;
+    static ReportStatement buildReportStatement(const ReportCriteria &criteria)
     {
-        bool period = false;
-        QString from;
-        QString to;
-        bool cashier = false;
-        QString cashierName;
-        bool activity = false;
-        QString activityText;
-        bool group = false;
-        QString groupName;
-        bool keyword = false;
-        QString keywordText;
-    };
-    // The statement over the journal and the report's title lines made from the criteria:
-    // four, and a fifth naming the search word when there is one. `complete` is false when a
-    // chosen criterion has no text; the statement and titles are then empty and `missing` is
-    // the message that says what is missing.
-    struct ReportStatement
-    {
-        bool complete = false;
-        QString sql;
-        QStringList titles;
-        QString missing;
-    };
-    static ReportStatement buildReportStatement(const ReportCriteria &criteria);
+        return ::buildReportStatement(criteria);
+    }
     ReportCriteria reportCriteria() const;
     // The statement of Query1 as the last report press left it.
     QString reportStatement() const;
-    // "CSV": the records of the report's criteria with their numbers to a CSV file (Unit1Csv.cpp).
-    QPushButton *BitBtnCsv = nullptr;
     void BitBtnCsvClick();
-    // "CSV SR": the same in the Serbian form (desk::CsvForm::Serbian).
-    QPushButton *BitBtnCsvSr = nullptr;
-    void writeReportCsv(bool serbian);
+    void BitBtn17Click(); // PRIKAZI PROMET KASE
     // The journal view's "STORNIRAJ" and "STAMPAJ NALOG" for the current record.
     void BitBtnStornoClick();
     void BitBtnVoucherClick();
     // Reverses the document `number` after "Da li ste sigurni?" (JournalViewPage); the
     // journal view's and the review window's "STORNIRAJ" both come here. True when stored.
     bool reverseDocument(const QString &number);
-
-    void RadioButton8Click(); // Sve
-    void RadioButton7Click(); // Za period
-    void DateTimePicker1Change();
-    void DateTimePicker2Change();
-    void RadioButton9Click();  // Za sve korisnike
-    void RadioButton10Click(); // Za izabranog korisnika
-    void ListBox1Click();
-    void RadioButton11Click(); // Za sve vrste prometa
-    void RadioButton12Click(); // Za izabrani cesti promet
-    void ListBox2Click();
-    void RadioButton13Click(); // Za sve grupe
-    void RadioButton14Click(); // Za izabranu grupu
-    void ListBox5Click();
-    void RadioButton5Click(); // Bez pretrage
-    void RadioButton6Click(); // Pretraga
-    void BitBtn17Click();     // PRIKAZI PROMET KASE
-
-    QGroupBox *GroupBoxPeriod = nullptr; // Za period
-    QRadioButton *RadioButton8 = nullptr;
-    QRadioButton *RadioButton7 = nullptr;
-    QLabel *LabelFrom = nullptr; // Ovde izaberi od kada
-    QLabel *LabelTo = nullptr;   // Ovde izaberi do kada
-    class QDateEdit *DateTimePicker1 = nullptr;
-    class QDateEdit *DateTimePicker2 = nullptr;
-    QLabel *LabelChosenFrom = nullptr; // Izabrano OD (never shown)
-    QLabel *LabelChosenTo = nullptr;   // Izabrano DO (never shown)
-    QLineEdit *Edit6 = nullptr;        // from, date text (never shown)
-    QLineEdit *Edit7 = nullptr;        // to, date text (never shown)
-    QGroupBox *GroupBoxUser = nullptr; // Za izabranog korisnika
-    QRadioButton *RadioButton9 = nullptr;
-    QRadioButton *RadioButton10 = nullptr;
-    class QListWidget *ListBox1 = nullptr;
-    QLabel *LabelUser = nullptr; // Izabrani korisnik
-    QLineEdit *Edit8 = nullptr;
-    QGroupBox *GroupBoxActivity = nullptr; // Za izabranu cestu aktivnost
-    QRadioButton *RadioButton11 = nullptr;
-    QRadioButton *RadioButton12 = nullptr;
-    class QListWidget *ListBox2 = nullptr;
-    QLabel *LabelActivity = nullptr; // Izabrani promet
-    QLineEdit *Edit9 = nullptr;
-    QGroupBox *GroupBoxGroup = nullptr; // Za izabranu grupu
-    QRadioButton *RadioButton13 = nullptr;
-    QRadioButton *RadioButton14 = nullptr;
-    class QListWidget *ListBox5 = nullptr;
-    QLabel *LabelGroup = nullptr; // Izabranu grupu
-    QLineEdit *Edit13 = nullptr;
-    QGroupBox *GroupBoxKeyword = nullptr; // Pretraga prometa po kljucnoj reci
-    QRadioButton *RadioButton5 = nullptr;
-    QRadioButton *RadioButton6 = nullptr;
-    QLabel *LabelKeyword = nullptr; // Unesite kljucnu rec za pretragu opisa prometa
-    QLineEdit *Edit10 = nullptr;
-    QPushButton *BitBtn17 = nullptr;
-
-private:
-    void reportEndStep();
-    void fillListFromTable(class QListWidget *list, engine::Table *table, const QString &field,
-                           bool skipAdmin);
-
-public:
+    // Shows a report as the window shows its reports (the preview window unless replaced).
+    void showReport(report::Document &document) { reportPreview(document); }
 
     // --- upload of the journal export (Unit1Upload.cpp) ---
     void MFtp1FtpInfo(ftp::TMFtp *sender, ftp::FtpInfo info, const QString &addinfo);
@@ -643,5 +561,6 @@ private:
     std::unique_ptr<MasterDataPage> activitiesPage; // page 2
     std::unique_ptr<MasterDataPage> groupsPage;     // page 8
     std::unique_ptr<JournalViewPage> journalPage;   // page 6
+    std::unique_ptr<ReportPage> reportPage;         // page 4
 };
 
