@@ -6,8 +6,9 @@
 //   Unit1.cpp          creation, date-format check, login, navigation
 //   Unit1Posting.cpp   the posting page, the posting and the balance refresh
 //   Unit1Export.cpp    the journal export "podaci.txt"
-//   Unit1Master.cpp    the users, activities and groups grids and the journal view
-//   Unit1Report.cpp    the turnover report page
+//   Unit1Master.cpp    makes the users, activities and groups pages (MasterDataPage) and the
+//                      journal view (JournalViewPage); their handlers' forwarders
+//   Unit1Report.cpp    makes the report page (ReportPage); its forwarders
 //   Unit1Backup.cpp    backup, restore, clearing and the FTP option
 //   Unit1Upload.cpp    the upload decision after every export and the upload of the
 //                      journal export to the FTP server
