@@ -6,8 +6,9 @@
 //   Unit1.cpp          creation, date-format check, login, navigation
 //   Unit1Posting.cpp   the posting page, the posting and the balance refresh
 //   Unit1Export.cpp    the journal export "podaci.txt"
-//   Unit1Master.cpp    the users, activities and groups grids and the journal view
-//   Unit1Report.cpp    the turnover report page
+//   Unit1Master.cpp    makes the users, activities and groups pages (MasterDataPage) and the
+//                      journal view (JournalViewPage); their handlers' forwarders
+//   Unit1Report.cpp    makes the report page (ReportPage); its forwarders
 //   Unit1Backup.cpp    backup, restore, clearing and the FTP option
 //   Unit1Upload.cpp    the upload decision after every export and the upload of the
 //                      journal export to the FTP server
@@ -24,11 +25,17 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <memory>
 #include <optional>
 
 struct FtpSettings;
 
+#include "JournalViewPage.h"
+#include "MasterDataPage.h"
+#include "PageContext.h"
+#include "ReportPage.h"
 #include "ReportPreview.h"
+#include "ReportStatement.h"
 #include "engine/Money.h"
 #include "desk/PostingDraft.h"
 
@@ -64,6 +71,7 @@ enum FtpError : int;
 
 class LoginBackground;
 class TForm2;
+
 
 // The notebook's pages by index.
 enum Page {
@@ -345,12 +353,8 @@ public:
     engine::Money lastPostedDinars, lastPostedEuros;
     QString shownDocument; // the number LabelDocument shows: of a posting that is stored
 
-    // --- master data pages (Unit1Master.cpp) ---
-    // Pages 1 (users), 2 (activities), 8 (groups) and 6 (the journal, read-only). Each grid
-    // and navigator is bound to its table through its data link; the table is opened and
-    // closed by the page's two buttons (and closed by anything that closes the session).
-    // The grid, navigator and data link classes are declared in DBGrid.h, DBNavigator.h and
-    // TableModel.h.
+    // --- master data pages and the journal view (MasterDataPage, JournalViewPage) ---
+    // Their handlers as the program names them; the pages do the work.
     void BitBtn2Click();  // OTVORI TABELU, users
     void BitBtn1Click();  // ZATVORI TABELU, users
     void BitBtn6Click();  // OTVORI TABELU, activities
@@ -359,32 +363,6 @@ public:
     void BitBtn26Click(); // ZATVORI TABELU, groups
     void BitBtn14Click(); // OTVORI TABELU, journal
     void BitBtn15Click(); // ZATVORI TABELU, journal
-
-    class TableModel *DataSource1 = nullptr; // Table1, users
-    class TableModel *DataSource2 = nullptr; // Table2, activities
-    class TableModel *DataSource5 = nullptr; // Table4, groups
-    class TableModel *DataSource3 = nullptr; // Table3, journal
-    class DBGrid *DBGrid1 = nullptr;
-    class DBGrid *DBGrid2 = nullptr;
-    class DBGrid *DBGrid5 = nullptr;
-    class DBGrid *DBGrid4 = nullptr; // read-only
-    class DBNavigator *DBNavigator1 = nullptr;
-    class DBNavigator *DBNavigator2 = nullptr;
-    class DBNavigator *DBNavigator4 = nullptr;
-    class DBNavigator *DBNavigator3 = nullptr; // never visible
-    QPushButton *BitBtn2 = nullptr;
-    QPushButton *BitBtn1 = nullptr;
-    QPushButton *BitBtn6 = nullptr;
-    QPushButton *BitBtn7 = nullptr;
-    QPushButton *BitBtn25 = nullptr;
-    QPushButton *BitBtn26 = nullptr;
-    QPushButton *BitBtn14 = nullptr;
-    QPushButton *BitBtn15 = nullptr;
-
-private:
-    // Opens the page's table after handing the password; closes it and the session.
-    void openMasterTable(engine::Table *table);
-    void closeMasterTable(engine::Table *table);
 
 public:
 
@@ -466,122 +444,26 @@ public:
     void printVoucher(const QString &number);
     void DayCloseClick();
 
-    // --- report page (Unit1Report.cpp) ---
-    // The criteria of the report page as its controls hold them: which chosen options are
-    // selected and the texts of their edit boxes (dates as date text).
-    struct ReportCriteria
+    // --- report page (ReportPage) ---
+    using ReportCriteria = ::ReportCriteria;
+    using ReportStatement = ::ReportStatement;
+    static ReportStatement buildReportStatement(const ReportCriteria &criteria)
     {
-        bool period = false;
-        QString from;
-        QString to;
-        bool cashier = false;
-        QString cashierName;
-        bool activity = false;
-        QString activityText;
-        bool group = false;
-        QString groupName;
-        bool keyword = false;
-        QString keywordText;
-    };
-    // The statement over the journal and the report's title lines made from the criteria:
-    // four, and a fifth naming the search word when there is one. `complete` is false when a
-    // chosen criterion has no text; the statement and titles are then empty and `missing` is
-    // the message that says what is missing.
-    struct ReportStatement
-    {
-        bool complete = false;
-        QString sql;
-        QStringList titles;
-        QString missing;
-    };
-    static ReportStatement buildReportStatement(const ReportCriteria &criteria);
+        return ::buildReportStatement(criteria);
+    }
     ReportCriteria reportCriteria() const;
     // The statement of Query1 as the last report press left it.
     QString reportStatement() const;
-    // "CSV": the records of the report's criteria with their numbers to a CSV file (Unit1Csv.cpp).
-    QPushButton *BitBtnCsv = nullptr;
     void BitBtnCsvClick();
-    // "CSV SR": the same in the Serbian form (desk::CsvForm::Serbian).
-    QPushButton *BitBtnCsvSr = nullptr;
-    void writeReportCsv(bool serbian);
-    // The journal view's "STORNIRAJ": reverses the current record's document (Unit1Master.cpp).
-    QPushButton *BitBtnStorno = nullptr;
-    // The document number of the journal view's chosen record; said and nullopt when there
-    // is none.
-    std::optional<QString> chosenDocument();
+    void BitBtn17Click(); // PRIKAZI PROMET KASE
+    // The journal view's "STORNIRAJ" and "STAMPAJ NALOG" for the current record.
     void BitBtnStornoClick();
-    // The journal view's "STAMPAJ NALOG": the current record's voucher.
-    QPushButton *BitBtnVoucher = nullptr;
     void BitBtnVoucherClick();
-    // Reverses the document `number` after "Da li ste sigurni?" in the name of the logged-in
-    // user, then shows the balances, writes the export and uploads it as after a posting; the
-    // journal view's and the review window's "STORNIRAJ" both come here. True when the
-    // reversal is stored.
+    // Reverses the document `number` after "Da li ste sigurni?" (JournalViewPage); the
+    // journal view's and the review window's "STORNIRAJ" both come here. True when stored.
     bool reverseDocument(const QString &number);
-    // Why the document `number` cannot be reversed (no such document, a reversal itself,
-    // reversed already, today closed), read in the open journal; empty when it can, and then
-    // `question` is the question that names it. Throws EngineError.
-    QString reversalRefusal(const QString &number, QString &question);
-
-    void RadioButton8Click(); // Sve
-    void RadioButton7Click(); // Za period
-    void DateTimePicker1Change();
-    void DateTimePicker2Change();
-    void RadioButton9Click();  // Za sve korisnike
-    void RadioButton10Click(); // Za izabranog korisnika
-    void ListBox1Click();
-    void RadioButton11Click(); // Za sve vrste prometa
-    void RadioButton12Click(); // Za izabrani cesti promet
-    void ListBox2Click();
-    void RadioButton13Click(); // Za sve grupe
-    void RadioButton14Click(); // Za izabranu grupu
-    void ListBox5Click();
-    void RadioButton5Click(); // Bez pretrage
-    void RadioButton6Click(); // Pretraga
-    void BitBtn17Click();     // PRIKAZI PROMET KASE
-
-    QGroupBox *GroupBoxPeriod = nullptr; // Za period
-    QRadioButton *RadioButton8 = nullptr;
-    QRadioButton *RadioButton7 = nullptr;
-    QLabel *LabelFrom = nullptr; // Ovde izaberi od kada
-    QLabel *LabelTo = nullptr;   // Ovde izaberi do kada
-    class QDateEdit *DateTimePicker1 = nullptr;
-    class QDateEdit *DateTimePicker2 = nullptr;
-    QLabel *LabelChosenFrom = nullptr; // Izabrano OD (never shown)
-    QLabel *LabelChosenTo = nullptr;   // Izabrano DO (never shown)
-    QLineEdit *Edit6 = nullptr;        // from, date text (never shown)
-    QLineEdit *Edit7 = nullptr;        // to, date text (never shown)
-    QGroupBox *GroupBoxUser = nullptr; // Za izabranog korisnika
-    QRadioButton *RadioButton9 = nullptr;
-    QRadioButton *RadioButton10 = nullptr;
-    class QListWidget *ListBox1 = nullptr;
-    QLabel *LabelUser = nullptr; // Izabrani korisnik
-    QLineEdit *Edit8 = nullptr;
-    QGroupBox *GroupBoxActivity = nullptr; // Za izabranu cestu aktivnost
-    QRadioButton *RadioButton11 = nullptr;
-    QRadioButton *RadioButton12 = nullptr;
-    class QListWidget *ListBox2 = nullptr;
-    QLabel *LabelActivity = nullptr; // Izabrani promet
-    QLineEdit *Edit9 = nullptr;
-    QGroupBox *GroupBoxGroup = nullptr; // Za izabranu grupu
-    QRadioButton *RadioButton13 = nullptr;
-    QRadioButton *RadioButton14 = nullptr;
-    class QListWidget *ListBox5 = nullptr;
-    QLabel *LabelGroup = nullptr; // Izabranu grupu
-    QLineEdit *Edit13 = nullptr;
-    QGroupBox *GroupBoxKeyword = nullptr; // Pretraga prometa po kljucnoj reci
-    QRadioButton *RadioButton5 = nullptr;
-    QRadioButton *RadioButton6 = nullptr;
-    QLabel *LabelKeyword = nullptr; // Unesite kljucnu rec za pretragu opisa prometa
-    QLineEdit *Edit10 = nullptr;
-    QPushButton *BitBtn17 = nullptr;
-
-private:
-    void reportEndStep();
-    void fillListFromTable(class QListWidget *list, engine::Table *table, const QString &field,
-                           bool skipAdmin);
-
-public:
+    // Shows a report as the window shows its reports (the preview window unless replaced).
+    void showReport(report::Document &document) { reportPreview(document); }
 
     // --- upload of the journal export (Unit1Upload.cpp) ---
     void MFtp1FtpInfo(ftp::TMFtp *sender, ftp::FtpInfo info, const QString &addinfo);
@@ -657,4 +539,17 @@ private:
     // The off-site copy of the backup podaci/`backupName`, under a progress dialog; what
     // desk::offsite::send() says.
     QString sendOffsite(const QString &backupName);
+    // --- the posting, master-data, journal and report pages' objects, and the context
+    //     every page is handed (made at the first page's building) ---
+public:
+    PageContext &pageContext();
+
+private:
+    std::unique_ptr<PageContext> pagesContext;
+    std::unique_ptr<MasterDataPage> usersPage;      // page 1
+    std::unique_ptr<MasterDataPage> activitiesPage; // page 2
+    std::unique_ptr<MasterDataPage> groupsPage;     // page 8
+    std::unique_ptr<JournalViewPage> journalPage;   // page 6
+    std::unique_ptr<ReportPage> reportPage;         // page 4
 };
+
