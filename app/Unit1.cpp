@@ -1,11 +1,15 @@
 // TForm1: creation, the date-format check, the login page, the administrator menu, the
-// page shells of the administrator's pages, and navigation between pages.
+// page shells of the administrator's pages, navigation between pages, the audit log, and the
+// forwarders to the pages of their own classes.
 #include "Unit1.h"
-#include "ChainCheck.h"
-
-#include "OpenTables.h"
 
 #include "BackupFiles.h"
+#include "BackupPage.h"
+#include "CashCountPage.h"
+#include "ChainCheck.h"
+#include "DayReportPage.h"
+#include "FtpOptionBox.h"
+#include "OpenTables.h"
 #include "HelpWindow.h"
 #include "JpegImage.h"
 #include "UiHelpers.h"
@@ -13,7 +17,9 @@
 #include "PasswordPrompt.h"
 #include "Unit2.h"
 
+#include "desk/CashBook.h"
 #include "desk/DeskTables.h"
+#include "desk/JournalChain.h"
 #include "engine/EngineError.h"
 #include "engine/Query.h"
 #include "engine/Session.h"
@@ -24,6 +30,7 @@
 #include "platform/SystemSettings.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -33,6 +40,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStyle>
@@ -55,7 +63,8 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
                QWidget *parent)
     : QMainWindow(parent), session(session), dialogs(dialogs), clock(clock),
       settings(settings),
-      reportPreview([this](report::Document &document) { showPreviewWindow(document, this); })
+      reportPreview([this](report::Document &document) { showPreviewWindow(document, this); }),
+      context{session, dialogs, clock, settings, *this}
 {
     Q_INIT_RESOURCE(app);
     desk::placeTablesOnServer();
@@ -70,6 +79,11 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     Table3 = new engine::Table(session, QStringLiteral("podaci/promet.db"), this);
     Table4 = new engine::Table(session, QStringLiteral("podaci\\grupe.db"), this);
     Query1 = new engine::Query(session, this);
+    context.users = Table1;
+    context.activities = Table2;
+    context.journal = Table3;
+    context.groups = Table4;
+    context.query = Query1;
     Query1->sql().append(QStringLiteral(
         "select * from podaci\\promet.db where datum between '01/15/2013' and '02/20/2013'"));
     installPasswordPrompt(session, dialogs);
@@ -99,9 +113,20 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     buildPostingPage();
     buildMasterDataPages();
     buildReportPage();
-    buildBackupPage();
-    buildDayReportPage();
-    buildCashierCountPage();
+    backupPage = std::make_unique<BackupPage>(
+        context, buildPageShell(PageBackup, QStringLiteral("BACK UP"), QStringLiteral("BitBtn22")));
+    BitBtn30 = findChild<QPushButton *>(QStringLiteral("BitBtn30"));
+    RadioButton15 = findChild<QRadioButton *>(QStringLiteral("RadioButton15"));
+    Edit16 = findChild<QLineEdit *>(QStringLiteral("Edit16"));
+    CheckBox1 = findChild<QCheckBox *>(QStringLiteral("CheckBox1"));
+    dayReportPage = std::make_unique<DayReportPage>(
+        context, buildPageShell(PageDayReport, QStringLiteral("DNEVNI IZVESTAJ BLAGAJNE"),
+                                QStringLiteral("BitBtnDayMenu")));
+    cashCountPage = std::make_unique<CashCountPage>(context, Notebook1->widget(PageCashierCount),
+                                                    [this] {
+                                                        showPage(PagePosting);
+                                                        Edit4->setFocus();
+                                                    });
     buildUpload();
 
     // Enter on a focused button presses it, as Space does: the keyboard flows of the pages
@@ -201,18 +226,6 @@ QWidget *TForm1::buildPageShell(int index, const QString &heading,
     back->setFont(uiFont(9, true));
     back->setGeometry(520, 440, 176, 40);
     connect(back, &QPushButton::clicked, this, &TForm1::BitBtn10Click);
-    if (menuButtonName == QLatin1String("BitBtn10"))
-        BitBtn10 = back;
-    else if (menuButtonName == QLatin1String("BitBtn11"))
-        BitBtn11 = back;
-    else if (menuButtonName == QLatin1String("BitBtn12"))
-        BitBtn12 = back;
-    else if (menuButtonName == QLatin1String("BitBtn16"))
-        BitBtn16 = back;
-    else if (menuButtonName == QLatin1String("BitBtn22"))
-        BitBtn22 = back;
-    else if (menuButtonName == QLatin1String("BitBtn27"))
-        BitBtn27 = back;
     return page;
 }
 
@@ -252,18 +265,17 @@ void TForm1::buildAdminMenuPage()
     QWidget *page = Notebook1->widget(PageMenu);
     struct Entry
     {
-        QPushButton **button;
         const char *name;
         const char *caption;
         void (TForm1::*handler)();
     };
     const Entry entries[] = {
-        {&BitBtn3, "BitBtn3", "PODESAVANJE KORISNIKA", &TForm1::BitBtn3Click},
-        {&BitBtn4, "BitBtn4", "PODESAVANJE CESTIH AKTIVNOSTI", &TForm1::BitBtn4Click},
-        {&BitBtn24, "BitBtn24", "PODESAVANJE GRUPE PROMETA", &TForm1::BitBtn24Click},
-        {&BitBtn5, "BitBtn5", "IZVESTAJI", &TForm1::BitBtn5Click},
-        {&BitBtn13, "BitBtn13", "PREGLED TABELE PROMETA", &TForm1::BitBtn13Click},
-        {&BitBtn19, "BitBtn19", "BACK-UP i PODESAVANJA", &TForm1::BitBtn19Click},
+        {"BitBtn3", "PODESAVANJE KORISNIKA", &TForm1::BitBtn3Click},
+        {"BitBtn4", "PODESAVANJE CESTIH AKTIVNOSTI", &TForm1::BitBtn4Click},
+        {"BitBtn24", "PODESAVANJE GRUPE PROMETA", &TForm1::BitBtn24Click},
+        {"BitBtn5", "IZVESTAJI", &TForm1::BitBtn5Click},
+        {"BitBtn13", "PREGLED TABELE PROMETA", &TForm1::BitBtn13Click},
+        {"BitBtn19", "BACK-UP i PODESAVANJA", &TForm1::BitBtn19Click},
     };
     int top = 24;
     for (const Entry &e : entries) {
@@ -272,13 +284,12 @@ void TForm1::buildAdminMenuPage()
         b->setFont(uiFont(14, true));
         b->setGeometry(156, top, 400, 64);
         connect(b, &QPushButton::clicked, this, e.handler);
-        *e.button = b;
         top += 76;
     }
-    BitBtnDayReport = named(new QPushButton(QStringLiteral("DNEVNI\nIZVESTAJ"), page), "BitBtnDayReport");
-    BitBtnDayReport->setFont(uiFont(11, true));
-    BitBtnDayReport->setGeometry(572, 24, 124, 64);
-    connect(BitBtnDayReport, &QPushButton::clicked, this, &TForm1::BitBtnDayReportClick);
+    auto *dayReport = named(new QPushButton(QStringLiteral("DNEVNI\nIZVESTAJ"), page), "BitBtnDayReport");
+    dayReport->setFont(uiFont(11, true));
+    dayReport->setGeometry(572, 24, 124, 64);
+    connect(dayReport, &QPushButton::clicked, this, &TForm1::BitBtnDayReportClick);
     // Receipts not deposited in time, filled at the administrator's login.
     LabelDeposits = named(new QLabel(page), "LabelDeposits");
     LabelDeposits->setWordWrap(true);
@@ -458,6 +469,24 @@ void TForm1::BitBtn10Click()
     showPage(PageMenu);
 }
 
+void TForm1::BitBtn19Click()
+{
+    showPage(PageBackup);
+    backupPage->entered();
+}
+
+void TForm1::BitBtnDayReportClick()
+{
+    showPage(PageDayReport);
+    dayReportPage->entered();
+}
+
+void TForm1::BitBtnCountClick()
+{
+    showPage(PageCashierCount);
+    cashCountPage->entered();
+}
+
 void TForm1::Glavnimeni1Click()
 {
     closeSession();
@@ -492,6 +521,32 @@ void TForm1::forgetShownDocument()
     lastDocument.clear();
     shownDocument.clear();
     LabelDocument->clear();
+}
+
+void TForm1::showRestoreNotice(bool administrator)
+{
+    backupPage->showRestoreNotice(administrator);
+}
+
+std::optional<QStringList> TForm1::loadFtpOptionLines()
+{
+    return FtpOptionBox::loadOptionLines(startDir, dialogs);
+}
+
+void TForm1::showMissingLine(qsizetype index)
+{
+    FtpOptionBox::showMissingLine(dialogs, index);
+}
+
+void TForm1::logAct(const QString &act, const QString &details)
+{
+    // An act that was done stays done; a log that cannot be written is said, not hidden.
+    // The journal of its own session: the window's tables stay open as they are.
+    if (const QString e = desk::inJournalOf(startDir, [&](engine::Table &journal) {
+            desk::chain::logOwn(journal, currentUser, act, details);
+        });
+        !e.isEmpty())
+        dialogs.message(QStringLiteral("Dnevnik radnji nije upisan: ") + e);
 }
 
 void TForm1::setReviewWindow(TForm2 *window)
