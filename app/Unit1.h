@@ -7,7 +7,9 @@
 // that creates its controls on the page widget TForm1 gives it, so that every control is a
 // child of the window, found by its objectName. Where a handler's name is called on the window
 // (tests, main.cpp, the other pages), TForm1 keeps a one-line forwarder to the page.
-//   Unit1.cpp          creation, date-format check, login, administrator menu, navigation
+//   Unit1.cpp          creation, date-format check, login, navigation, the audit log
+//   Unit1Shell.cpp     the menu, the page shells, the login and administrator menu pages,
+//                      the window fitted to the screen
 //   Unit1Posting.cpp   the posting page, the posting and the balance refresh
 //   Unit1Export.cpp    the journal export "podaci.txt"
 //   Unit1Master.cpp    the users, activities and groups grids and the journal view
@@ -210,6 +212,16 @@ public:
     // How the report page shows its report (the preview window unless replaced).
     void setReportPreview(ReportPreview preview) { reportPreview = std::move(preview); }
 
+    // Controls, named as the program names them (also their objectName): the menu, the
+    // notebook and the login page. The administrator menu's buttons and the pages' "MENI
+    // ADMINISTRATORA" are found by their names.
+    QAction *Glavnimeni1 = nullptr;
+    QAction *Izlazizprograma1 = nullptr;
+    QAction *Pomoc1 = nullptr;
+    QStackedWidget *Notebook1 = nullptr;
+    LoginBackground *Image1 = nullptr;
+    QLineEdit *Edit1 = nullptr;
+    QPushButton *BitBtn9 = nullptr;
     // The backup page's controls that callers drive on the window (BackupPage holds them).
     QPushButton *BitBtn30 = nullptr;       // PROVERI VEZU
     QRadioButton *RadioButton15 = nullptr; // Ukljucen FTP pristup
@@ -261,6 +273,7 @@ private:
     bool firstShowDone = false;
     TForm2 *reviewWindow = nullptr;
     class ChainCheck *chainCheck = nullptr; // the journal's check at the administrator's login
+    class HelpWindow *helpWindow = nullptr; // Pomoc, made when first asked for
     ReportPreview reportPreview;
 
     // One upload of the export: it starts once the message has been closed and the login
@@ -307,19 +320,6 @@ private:
     std::unique_ptr<CashCountPage> cashCountPage;
 
 public:
-    // Controls, named as the program names them (also their objectName).
-    QAction *Glavnimeni1 = nullptr;
-    QAction *Izlazizprograma1 = nullptr;
-    QAction *Pomoc1 = nullptr;
-    class HelpWindow *helpWindow = nullptr;
-    QStackedWidget *Notebook1 = nullptr;
-
-    // Page 0: login.
-    LoginBackground *Image1 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLineEdit *Edit1 = nullptr;
-    QPushButton *BitBtn9 = nullptr;
-
     // Page 5: posting.
     QLabel *Label8 = nullptr;
     QLabel *Label10 = nullptr;
