@@ -205,7 +205,7 @@ void BackupPage::BitBtn23Click()
     QString question = AreYouSure;
     if (preview && preview->lost)
         question += QStringLiteral(" %1 promena posle ovog back-up-a ce biti izgubljeno").arg(*preview->lost);
-    const bool changesClosedDays = preview && !preview->closedDays.isEmpty();
+    const bool changesClosedDays = preview && desk::restore::needsAdminCode(*preview);
     if (changesClosedDays) {
         QStringList days;
         for (const desk::cashbook::ClosedDayDrift &d : std::as_const(preview->closedDays))
@@ -231,8 +231,8 @@ void BackupPage::BitBtn23Click()
             QStringLiteral("Back-up menja zakljucene dane. Unesite sifru administratora:"));
         if (!code)
             return;
-        if (!desk::checkAdminCode(startDir, *code).isEmpty())
-            return refuse(QStringLiteral("sifra administratora nije tacna"));
+        if (QString why; !desk::restore::allowed(startDir, *preview, *code, why))
+            return refuse(why);
     }
 
     // Nothing may hold the journal open while it is replaced: close the whole session and

@@ -44,6 +44,7 @@ struct FtpSettings;
 #include "PageContext.h"
 #include "ReportPreview.h"
 #include "engine/Money.h"
+#include "desk/PostingDraft.h"
 
 class QAction;
 class QButtonGroup;
@@ -157,23 +158,12 @@ public:
     void BitBtn8Click(); // PROKNJIZI
     void BitBtn18Click(); // STA STE SVE KNJIZILI?
 
-    // The largest amount a posting takes, in either direction.
-    static constexpr engine::Money MaxAmount = engine::Money::fromHundredths(99999999999);
-
     // Balance refresh: the journal's balances (JournalBalances.h) into Edit2 and Edit3. After
     // a posting, its stored running balances plus the records stored after it.
     void refreshBalances();
-    // The amount of the posting page when the input may be posted; otherwise nullopt, after
-    // showing which field is empty or why the amount is refused (not a number, not above
-    // zero, beyond MaxAmount).
-    std::optional<engine::Money> checkPostingInput(const QString &reason, const QString &group);
-    // The question before a posting: a payment that takes its currency's balance in the
-    // journal below zero says so. Throws EngineError when the journal cannot be read.
-    QString postingQuestion(engine::Money amount);
-    // The posting the question confirms, on its second line: direction, amount, currency,
-    // reason and group.
-    QString postingSummary(engine::Money amount, const QString &reason,
-                           const QString &group) const;
+    // The desk's answer to the posting `draft` (PostingDraft.h), in the journal. Throws
+    // EngineError when the journal cannot be read.
+    desk::PostingAnswer judgePosting(const desk::PostingDraft &draft);
     // "Dan <dayText> je zakljucen" when the day (date text) or a later one is closed, else
     // empty. Throws EngineError when the journal cannot be read.
     QString closedDay(const QString &dayText);
@@ -405,11 +395,9 @@ public:
     void showDepositWarnings();
     QPushButton *BitBtnDeposit = nullptr; // POLOG NA RACUN: a deposit's reason with its slip
     void BitBtnDepositClick();
-    // Before the question: a deposit that is none, or a receipt over the cash cap that the
-    // administrator does not allow, is refused (false, after saying why); `note` gets what the
-    // question must say of the rate the cap was measured against.
-    bool passesCashRules(engine::Money amount, const QString &reason, const QString &group,
-                         QString &note);
+    // A receipt over the cash cap, refused with `refusal`: the administrator's reason when he
+    // allows it with his code, else nullopt (after saying why, or when asked to give up).
+    std::optional<QString> askCapAllowance(const QString &refusal);
     // The administrator's reason for the receipt over the cash cap being posted; empty otherwise.
     QString capAllowance;
     // Previews the voucher of the document `number`, read in the journal (open or not).

@@ -1,6 +1,6 @@
 // TForm1's part of the money beyond the till: the deposit to the bank offered on the posting
-// page, the rules a posting meets before its question (a deposit's slip, the cash cap and the
-// administrator's allowance), and the administrator's warning of receipts not deposited.
+// page, the administrator's allowance of a receipt over the cash cap (the rules themselves are
+// desk's, PostingDraft.h), and the administrator's warning of receipts not deposited.
 #include "Unit1.h"
 
 #include "OpenTables.h"
@@ -41,56 +41,26 @@ void TForm1::BitBtnDepositClick()
     Edit4->setFocus();
 }
 
-bool TForm1::passesCashRules(engine::Money amount, const QString &reason, const QString &group,
-                             QString &note)
+std::optional<QString> TForm1::askCapAllowance(const QString &refusal)
 {
-    capAllowance.clear();
-    desk::Posting draft;
-    draft.cashier = Label10->text();
-    draft.day = session.dateFormat().parseOrThrow(Label8->text());
-    draft.currency = RadioButton2->isChecked() ? desk::Currency::Euros : desk::Currency::Dinars;
-    draft.direction = RadioButton3->isChecked() ? desk::Direction::In : desk::Direction::Out;
-    draft.amount = amount;
-    draft.reason = reason.trimmed();
-    draft.group = group;
-    if (const QString refused = desk::deposits::refusal(draft); !refused.isEmpty()) {
-        dialogs.message(refused);
-        return false;
-    }
-    desk::cashcap::Answer cap;
-    {
-        OpenTables tables(session, {Table3});
-        cap = desk::cashcap::check(*Table3, draft);
-    }
-    note = cap.note;
-    if (!cap.refused)
-        return true;
     const QString caption = QStringLiteral("DOZVOLA ADMINISTRATORA");
-    if (!dialogs.confirmWithButtons(
-            cap.refusal + QStringLiteral("\n\nNovac koji nije prodaja (npr. pozajmica vlasnika) "
-                                         "moze se primiti samo uz sifru administratora i "
-                                         "razlog. Promena nije proknjizena."),
-            caption, QStringLiteral("ODUSTANI")))
-        return false;
+    if (!dialogs.confirmWithButtons(refusal, caption, QStringLiteral("ODUSTANI")))
+        return std::nullopt;
     const std::optional<QString> code =
         dialogs.password(caption, QStringLiteral("Sifra administratora:"));
     if (!code)
-        return false;
+        return std::nullopt;
     if (!desk::checkAdminCode(startDir, *code).isEmpty()) {
         dialogs.message(QStringLiteral("Sifra administratora nije ispravna: promena nije proknjizena"));
-        return false;
+        return std::nullopt;
     }
     const std::optional<QString> why = dialogs.prompt(
         caption, QStringLiteral("Razlog (npr. pozajmica vlasnika blagajni):"), QString());
     if (!why || why->trimmed().isEmpty()) {
         dialogs.message(QStringLiteral("Razlog nije dat: promena nije proknjizena"));
-        return false;
+        return std::nullopt;
     }
-    capAllowance = why->trimmed();
-    note = (note.isEmpty() ? QString() : note + QLatin1Char('\n')) +
-           QStringLiteral("Administrator dozvoljava gotovinsku naplatu preko 10.000 EUR: ") +
-           capAllowance;
-    return true;
+    return why->trimmed();
 }
 
 void TForm1::showDepositWarnings()

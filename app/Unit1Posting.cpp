@@ -4,6 +4,7 @@
 
 #include "desk/JournalBalances.h"
 #include "desk/Posting.h"
+#include "desk/PostingDraft.h"
 #include "OpenTables.h"
 #include "UiHelpers.h"
 #include "Unit2.h"
@@ -40,19 +41,6 @@ namespace {
 
 const QString ActivityPrompt = QStringLiteral("Izaberite aktivnost ovde ako se ona cesto koristi...");
 const QString GroupPrompt = QStringLiteral("Izaberite grupu na koju se odnosi ulaz/izlaz...");
-
-// The amount as the cashier typed it, made an amount: blanks around it are dropped and a
-// decimal comma ("350,50", as Serbian cashiers write it) is a decimal point. A text with both
-// a point and a comma ("1.234,56") is ambiguous and stays refused, as does anything else
-// that the engine's amount text does not allow.
-std::optional<engine::Money> typedAmount(const QString &typed)
-{
-    QString text = typed.trimmed();
-    if (text.contains(u'.') && text.contains(u','))
-        return std::nullopt;
-    text.replace(u',', u'.');
-    return engine::Money::tryParse(text);
-}
 
 // A combo box's prompt is shown text, never a value: the first key that types (or pastes)
 // into a box that shows its prompt replaces the prompt, as if the whole text were selected;
@@ -388,10 +376,7 @@ QString TForm1::closedDay(const QString &dayText)
 {
     const QDate day = session.dateFormat().parseOrThrow(dayText);
     OpenTables tables(session, {Table3});
-    const std::optional<QDate> last = desk::cashbook::lastClosedDay(*Table3);
-    if (!last || day > *last)
-        return {};
-    return QStringLiteral("Dan %1 je zakljucen").arg(dayText);
+    return desk::closedDayNotice(*Table3, day, session.dateFormat());
 }
 
 void TForm1::ComboBox4Change()
@@ -418,28 +403,43 @@ void TForm1::BitBtn8Click()
         showStatusLine();
     }
     // A control character (a pasted line break) would split the record's export line.
-    const QString reason = platform::withoutControlCharacters(Edit5->text());
-    const QString group = platform::withoutControlCharacters(Edit12->text());
-    const std::optional<engine::Money> amount = checkPostingInput(reason, group);
-    if (!amount)
+    desk::PostingDraft draft;
+    draft.amountText = Edit4->text();
+    draft.reason = platform::withoutControlCharacters(Edit5->text());
+    draft.group = platform::withoutControlCharacters(Edit12->text());
+    draft.cashier = Label10->text();
+    draft.currency = RadioButton2->isChecked() ? desk::Currency::Euros : desk::Currency::Dinars;
+    draft.direction = RadioButton3->isChecked() ? desk::Direction::In : desk::Direction::Out;
+    const QString reason = draft.reason;
+    const QString group = draft.group;
+    // The fields first: they need no journal.
+    if (const desk::PostingAnswer input = desk::checkInput(draft); input.refused()) {
+        dialogs.message(input.text);
         return;
+    }
+    engine::Money amount;
     QString question;
     try {
-        // A closed day takes no posting: said before the question, not after Yes. (Storing
-        // checks again, inside its transaction.)
-        if (const QString closed = closedDay(Label8->text()); !closed.isEmpty()) {
-            dialogs.message(closed + QStringLiteral(": na taj dan se vise ne knjizi. Promena "
-                                                    "nije proknjizena."));
+        capAllowance.clear();
+        draft.day = session.dateFormat().parseOrThrow(Label8->text());
+        desk::PostingAnswer answer = judgePosting(draft);
+        // A receipt over the cash cap: the administrator may allow it, and the desk is asked
+        // again with his reason.
+        if (answer.refusal == desk::Refusal::CashCap) {
+            const std::optional<QString> allowance = askCapAllowance(answer.text);
+            if (!allowance)
+                return;
+            draft.allowance = *allowance;
+            answer = judgePosting(draft);
+        }
+        if (answer.refused()) {
+            dialogs.message(answer.text);
             return;
         }
-        // A deposit without its slip and a receipt over the cash cap are refused before
-        // any question.
-        QString note;
-        if (!passesCashRules(*amount, reason, group, note))
-            return;
-        question = (note.isEmpty() ? QString() : note + QLatin1Char('\n')) +
-                   postingQuestion(*amount) + QLatin1Char('\n') +
-                   postingSummary(*amount, reason, group);
+        if (answer.allowedOverCap)
+            capAllowance = draft.allowance.trimmed();
+        amount = *answer.amount;
+        question = answer.question;
     } catch (const engine::EngineError &e) {
         capAllowance.clear();
         dialogs.message(e.message());
@@ -449,7 +449,7 @@ void TForm1::BitBtn8Click()
     bool stored = false;
     const bool confirmed = dialogs.confirm(question);
     if (confirmed) {
-        const bool posted = postConfirmed(*amount, reason, group);
+        const bool posted = postConfirmed(amount, reason, group);
         capAllowance.clear();
         if (!posted)
             return;
@@ -527,77 +527,10 @@ bool TForm1::postConfirmed(engine::Money amount, const QString &reason, const QS
     return true;
 }
 
-std::optional<engine::Money> TForm1::checkPostingInput(const QString &reason,
-                                                       const QString &group)
+desk::PostingAnswer TForm1::judgePosting(const desk::PostingDraft &draft)
 {
-    const QString amountText = Edit4->text().trimmed();
-    QStringList empty;
-    if (amountText.isEmpty() || amountText == QLatin1String("0.00"))
-        empty.append(QStringLiteral("polje sa iznosom"));
-    // Blanks alone are no reason and no group.
-    if (reason.trimmed().isEmpty())
-        empty.append(QStringLiteral("polje sa komentarom"));
-    if (group.trimmed().isEmpty())
-        empty.append(QStringLiteral("polje za grupu"));
-    if (!empty.isEmpty()) {
-        dialogs.message(
-            QStringLiteral(
-                "Morate popuniti polje sa iznosom, polje sa komentarom i polje za grupu!!!\n") +
-            (empty.size() == 1 ? QStringLiteral("Nije popunjeno: ")
-                               : QStringLiteral("Nisu popunjena: ")) +
-            empty.join(QStringLiteral(", ")));
-        return std::nullopt;
-    }
-
-    const std::optional<engine::Money> amount = typedAmount(amountText);
-    QString refusal;
-    if (!amount)
-        refusal = QStringLiteral("Iznos nije ispravan broj: %1 (upisite ga kao 350.50 ili "
-                                 "350,50)")
-                      .arg(amountText);
-    else if (*amount <= engine::Money())
-        refusal = QStringLiteral("Iznos mora biti veci od nule");
-    else if (*amount > MaxAmount)
-        refusal = QStringLiteral("Iznos je prevelik, najvise moze biti ") + MaxAmount.toText();
-    if (!refusal.isEmpty()) {
-        dialogs.message(refusal);
-        return std::nullopt;
-    }
-    return amount;
-}
-
-QString TForm1::postingQuestion(engine::Money amount)
-{
-    const QString sure = QStringLiteral("Da li ste sigurni?");
-    // The journal's balance now, not the one shown: another desk may have posted since.
-    const bool euro = RadioButton2->isChecked();
-    const desk::Currency currency = euro ? desk::Currency::Euros : desk::Currency::Dinars;
     OpenTables tables(session, {Table3});
-    if (RadioButton3->isChecked()) {
-        // A receipt that takes the balance over the cash limit asks so first; without a
-        // limit a receipt asks nothing more.
-        const desk::settings::Shared shared = desk::settings::read(*Table3);
-        if (shared.limit(currency).isZero())
-            return sure;
-        const journal_balances::Balances now = journal_balances::current(*Table3);
-        const QString over = desk::settings::limitQuestion(shared, currency,
-                                                           euro ? now.euros : now.dinars, amount);
-        return over.isEmpty() ? sure : over;
-    }
-    const journal_balances::Balances now = journal_balances::current(*Table3);
-    if ((euro ? now.euros : now.dinars) - amount < engine::Money())
-        return QStringLiteral("Stanje kase ce biti negativno. ") + sure;
-    return sure;
-}
-
-QString TForm1::postingSummary(engine::Money amount, const QString &reason,
-                               const QString &group) const
-{
-    return QStringLiteral("%1 %2 %3, razlog: %4, grupa: %5")
-        .arg(RadioButton3->isChecked() ? QStringLiteral("ULAZ") : QStringLiteral("IZLAZ"),
-             amount.toText(),
-             RadioButton2->isChecked() ? QStringLiteral("EUR") : QStringLiteral("DIN"),
-             reason.trimmed(), group.trimmed());
+    return desk::judge(*Table3, draft, session.dateFormat());
 }
 
 void TForm1::resetPostingChoices()

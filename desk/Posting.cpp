@@ -1,7 +1,9 @@
 // Storing one posting: the record, its balances, its number and its link in one transaction.
 #include "Posting.h"
 
+#include "Errors.h"
 #include "JournalBalances.h"
+#include "PostingDraft.h"
 
 #include "engine/Table.h"
 #include "engine/TextForms.h"
@@ -50,6 +52,9 @@ Posted writeRecord(engine::Table &journal, const Posting &p, const Amounts &a, D
 
 Posted post(engine::Table &journal, const Posting &p, const engine::DateTextFormat &dates)
 {
+    // No amount the posting's rules refuse is stored, whoever posts.
+    if (const QString wrong = amountRefusal(p.amount); !wrong.isEmpty())
+        refuse(wrong);
     // A posting without a key is begun as any transaction is.
     std::optional<engine::Transaction> transaction;
     if (p.key.isNull())

@@ -67,7 +67,8 @@ struct Posted
 };
 
 // Stores `posting` in the open journal in one transaction of its own; `dates` is the date text
-// form of the journal's session.
+// form of the journal's session. An amount not above zero or beyond MaxAmount is refused
+// (EngineError::Kind::Refused, amountRefusal() in PostingDraft.h), nothing stored.
 Posted post(engine::Table &journal, const Posting &posting, const engine::DateTextFormat &dates);
 
 // Inside the caller's transaction (which holds the journal's write lock): writes the record of

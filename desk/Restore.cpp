@@ -203,6 +203,19 @@ Preview preview(const QString &dir, const QString &name)
     return p;
 }
 
+bool needsAdminCode(const Preview &preview)
+{
+    return !preview.closedDays.isEmpty();
+}
+
+bool allowed(const QString &dir, const Preview &preview, const QString &code, QString &reason)
+{
+    if (!needsAdminCode(preview) || checkAdminCode(dir, code).isEmpty())
+        return true;
+    reason = QStringLiteral("sifra administratora nije tacna");
+    return false;
+}
+
 Outcome run(const QString &dir, const QString &name, const QString &who, const QString &archiveName,
             const QList<cashbook::ClosedDayDrift> &closedDays)
 {

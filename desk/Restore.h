@@ -47,6 +47,13 @@ struct Preview
 // Checks the backup `name` of the data directory `dir` and reads what restoring it would do.
 Preview preview(const QString &dir, const QString &name);
 
+// A closed day is changed only by the administrator: whether restoring the backup of `preview`
+// needs his code.
+bool needsAdminCode(const Preview &preview);
+// Whether the restore of `preview` into `dir` may go on with the code `code` (any code when it
+// needs none); when not, `reason` gets why ("sifra administratora nije tacna").
+bool allowed(const QString &dir, const Preview &preview, const QString &code, QString &reason);
+
 struct Outcome
 {
     QString archive; // the archive of the replaced journal; empty when it could not be written

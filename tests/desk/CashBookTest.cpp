@@ -431,6 +431,19 @@ TEST_P(CashBookTest, AClosedDayIsBackedUpAndARestoreThatChangesItIsNamed)
     const QString line = QStringLiteral(
         "Dan 02/06/2026 je zakljucen sa stanjem 130.00 DIN, promet sada daje 100.00 DIN");
     EXPECT_EQ(older.closedDays.front().lines(), QStringList{line});
+    // Only the backup that changes a closed day asks for the administrator's code.
+    const struct
+    {
+        const desk::restore::Preview &preview;
+        bool needsCode;
+    } restores[] = {{same, false}, {older, true}};
+    for (const auto &r : restores) {
+        QString why;
+        EXPECT_EQ(desk::restore::needsAdminCode(r.preview), r.needsCode);
+        EXPECT_EQ(desk::restore::allowed(dir.path(), r.preview, QStringLiteral("not the code"), why),
+                  !r.needsCode);
+        EXPECT_EQ(why, r.needsCode ? QStringLiteral("sifra administratora nije tacna") : QString());
+    }
 
     desk::restore::run(dir.path(), QStringLiteral("bck-old.db"), QStringLiteral("Admin"),
                        QStringLiteral("bck-arhiva-2.db"), older.closedDays);

@@ -5,6 +5,8 @@
 
 #include "desk/CashBook.h"
 #include "desk/Deposits.h"
+#include "desk/Errors.h"
+#include "desk/PostingDraft.h"
 #include "desk/DeskTables.h"
 #include "desk/Posting.h"
 #include "desk/Rates.h"
@@ -220,20 +222,26 @@ std::optional<int> runRateCommand(const toolcli::CommandLine &line)
     if (const QString e = desk::checkAdminCode(data, *code); !e.isEmpty())
         return line.failed(e);
     const QDateTime now = QDateTime::currentDateTime();
-    desk::Posting p;
-    p.cashier = QStringLiteral("Admin");
-    p.day = day;
-    p.time = engine::timeText(now.time());
-    p.currency = desk::Currency::Dinars;
-    p.direction = desk::Direction::Out;
-    p.amount = *money;
-    p.reason = desk::deposits::reasonFor(parser.value(slip));
-    p.group = parser.isSet(group) ? parser.value(group) : desk::deposits::Kind;
+    desk::PostingDraft draft;
+    draft.cashier = QStringLiteral("Admin");
+    draft.day = day;
+    draft.time = now.time();
+    draft.currency = desk::Currency::Dinars;
+    draft.direction = desk::Direction::Out;
+    draft.amountText = parser.value(amount);
+    draft.reason = desk::deposits::reasonFor(parser.value(slip));
+    draft.group = parser.isSet(group) ? parser.value(group) : desk::deposits::Kind;
+    const desk::Posting p = desk::toPosting(draft, *money);
     if (const QString wrong = desk::deposits::refusal(p); !wrong.isEmpty())
         return line.failed(wrong);
     bool stored = false;
     QString exportError;
     if (const QString e = onJournal(data, [&](engine::Table &journal) {
+            // The posting page's rules; a tool asks nobody, so a question is no refusal.
+            const desk::PostingAnswer answer =
+                desk::judge(journal, draft, engine::DateTextFormat(QStringLiteral("dd/MM/yyyy")));
+            if (answer.refused())
+                desk::refuse(answer.text);
             const desk::Posted posted =
                 desk::post(journal, p, engine::DateTextFormat(QStringLiteral("dd/MM/yyyy")));
             stored = true;
