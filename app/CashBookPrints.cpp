@@ -1,3 +1,5 @@
+// The cash book's printouts built as report documents: the daily cash report with its counts,
+// a document's voucher and the month and year reports.
 #include "CashBookPrints.h"
 
 #include "desk/AmountInWords.h"

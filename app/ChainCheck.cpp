@@ -1,3 +1,5 @@
+// ChainCheck: the background check of the journal at the administrator's login, and the
+// warning its findings make.
 #include "ChainCheck.h"
 
 #include "desk/DeskTables.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The JPEG decoder of the login picture: JPEG bytes into an image, through libjpeg.
+
 #include <QByteArray>
 #include <QImage>
 #include <QString>

@@ -1,3 +1,4 @@
+// LeadColumn: the document numbers beside a grid's records, read a chunk of rows at a time.
 #include "LeadColumn.h"
 
 #include "desk/CashBook.h"

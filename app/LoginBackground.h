@@ -1,9 +1,11 @@
 #pragma once
 
+// LoginBackground: the login page's background picture, an image drawn stretched over the
+// whole widget.
+
 #include <QImage>
 #include <QWidget>
 
-// The login page's background picture: an image drawn stretched over the whole widget.
 class LoginBackground : public QWidget
 {
     Q_OBJECT

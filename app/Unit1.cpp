@@ -1,19 +1,22 @@
-// TForm1: creation, the date-format check, the login page, the administrator menu, the
-// page shells of the administrator's pages, and navigation between pages.
+// TForm1: creation, the date-format check, the login, navigation between pages, the audit
+// log, and the forwarders to the pages of their own classes.
 #include "Unit1.h"
-#include "ChainCheck.h"
-
-#include "OpenTables.h"
 
 #include "BackupFiles.h"
-#include "HelpWindow.h"
-#include "JpegImage.h"
+#include "BackupPage.h"
+#include "CashCountPage.h"
+#include "ChainCheck.h"
+#include "DayReportPage.h"
+#include "FtpOptionBox.h"
+#include "OpenTables.h"
 #include "UiHelpers.h"
 #include "LoginBackground.h"
 #include "PasswordPrompt.h"
 #include "Unit2.h"
 
+#include "desk/CashBook.h"
 #include "desk/DeskTables.h"
+#include "desk/JournalChain.h"
 #include "engine/EngineError.h"
 #include "engine/Query.h"
 #include "engine/Session.h"
@@ -24,6 +27,7 @@
 #include "platform/SystemSettings.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -31,11 +35,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
-#include <QScrollArea>
-#include <QStyle>
+#include <QRadioButton>
 #include <QStackedWidget>
 #include <QTimer>
 
@@ -43,10 +44,6 @@ namespace {
 
 constexpr int ClientWidth = 712;
 constexpr int ClientHeight = 496;
-// What the window manager's frame is taken to add on each side of the window (and below its
-// title bar) when the window is fitted to a small screen.
-constexpr int WindowBorder = 4;
-
 
 } // namespace
 
@@ -55,7 +52,8 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
                QWidget *parent)
     : QMainWindow(parent), session(session), dialogs(dialogs), clock(clock),
       settings(settings),
-      reportPreview([this](report::Document &document) { showPreviewWindow(document, this); })
+      reportPreview([this](report::Document &document) { showPreviewWindow(document, this); }),
+      context{session, dialogs, clock, settings, *this}
 {
     Q_INIT_RESOURCE(app);
     desk::placeTablesOnServer();
@@ -70,6 +68,11 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     Table3 = new engine::Table(session, QStringLiteral("podaci/promet.db"), this);
     Table4 = new engine::Table(session, QStringLiteral("podaci\\grupe.db"), this);
     Query1 = new engine::Query(session, this);
+    context.users = Table1;
+    context.activities = Table2;
+    context.journal = Table3;
+    context.groups = Table4;
+    context.query = Query1;
     Query1->sql().append(QStringLiteral(
         "select * from podaci\\promet.db where datum between '01/15/2013' and '02/20/2013'"));
     installPasswordPrompt(session, dialogs);
@@ -99,9 +102,20 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     buildPostingPage();
     buildMasterDataPages();
     buildReportPage();
-    buildBackupPage();
-    buildDayReportPage();
-    buildCashierCountPage();
+    backupPage = std::make_unique<BackupPage>(
+        context, buildPageShell(PageBackup, QStringLiteral("BACK UP"), QStringLiteral("BitBtn22")));
+    BitBtn30 = findChild<QPushButton *>(QStringLiteral("BitBtn30"));
+    RadioButton15 = findChild<QRadioButton *>(QStringLiteral("RadioButton15"));
+    Edit16 = findChild<QLineEdit *>(QStringLiteral("Edit16"));
+    CheckBox1 = findChild<QCheckBox *>(QStringLiteral("CheckBox1"));
+    dayReportPage = std::make_unique<DayReportPage>(
+        context, buildPageShell(PageDayReport, QStringLiteral("DNEVNI IZVESTAJ BLAGAJNE"),
+                                QStringLiteral("BitBtnDayMenu")));
+    cashCountPage = std::make_unique<CashCountPage>(context, Notebook1->widget(PageCashierCount),
+                                                    [this] {
+                                                        showPage(PagePosting);
+                                                        Edit4->setFocus();
+                                                    });
     buildUpload();
 
     // Enter on a focused button presses it, as Space does: the keyboard flows of the pages
@@ -121,38 +135,6 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     FormCreate();
 }
 
-void TForm1::fitToScreen()
-{
-    QSize size = sizeHint();
-    const QScreen *screen = this->screen();
-    if (!screen) {
-        setFixedSize(size);
-        return;
-    }
-    const QRect area = screen->availableGeometry();
-    // The window manager's frame around the window: its title bar and borders.
-    const QSize frame(2 * WindowBorder, style()->pixelMetric(QStyle::PM_TitleBarHeight) + 2 * WindowBorder);
-    const QSize room = area.size() - frame;
-    if (size.width() > room.width() || size.height() > room.height()) {
-        // A screen smaller than the window (a laptop with a large scale factor): the window
-        // fits it and the pages scroll, so that every control stays reachable.
-        auto *scroll = named(new QScrollArea(this), "PageScroll");
-        scroll->setFrameShape(QFrame::NoFrame);
-        scroll->setWidget(takeCentralWidget());
-        scroll->setWidgetResizable(false);
-        setCentralWidget(scroll);
-        // Room for the scroll bar across the way that scrolls, so that only one is needed.
-        const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-        if (size.height() > room.height())
-            size.rwidth() += bar;
-        if (size.width() > room.width())
-            size.rheight() += bar;
-        size = size.boundedTo(room);
-    }
-    setFixedSize(size);
-    move(area.center() - QRect(QPoint(), size + frame).center());
-}
-
 TForm1::~TForm1()
 {
     session.close();
@@ -161,130 +143,6 @@ TForm1::~TForm1()
 int TForm1::pageIndex() const
 {
     return Notebook1->currentIndex();
-}
-
-void TForm1::buildMenu()
-{
-    menuBar()->setObjectName(QStringLiteral("MainMenu1"));
-    Glavnimeni1 = menuBar()->addAction(QStringLiteral("Glavni meni"));
-    Glavnimeni1->setObjectName(QStringLiteral("Glavnimeni1"));
-    connect(Glavnimeni1, &QAction::triggered, this, &TForm1::Glavnimeni1Click);
-    Izlazizprograma1 = menuBar()->addAction(QStringLiteral("Izlaz iz programa"));
-    Izlazizprograma1->setObjectName(QStringLiteral("Izlazizprograma1"));
-    connect(Izlazizprograma1, &QAction::triggered, this, &TForm1::Izlazizprograma1Click);
-    Pomoc1 = menuBar()->addAction(QStringLiteral("Pomoc"));
-    Pomoc1->setObjectName(QStringLiteral("Pomoc1"));
-    connect(Pomoc1, &QAction::triggered, this, &TForm1::Pomoc1Click);
-}
-
-void TForm1::Pomoc1Click()
-{
-    if (!helpWindow)
-        helpWindow = new HelpWindow(this);
-    helpWindow->show();
-    helpWindow->raise();
-    helpWindow->activateWindow();
-}
-
-QWidget *TForm1::buildPageShell(int index, const QString &heading,
-                                const QString &menuButtonName)
-{
-    QWidget *page = Notebook1->widget(index);
-    auto *title = new QLabel(heading, page);
-    title->setObjectName(QStringLiteral("Heading%1").arg(index));
-    title->setFont(uiFont(16, true));
-    title->setStyleSheet(QStringLiteral("color: navy"));
-    title->setGeometry(16, 8, 680, 32);
-
-    auto *back = new QPushButton(QStringLiteral("MENI ADMINISTRATORA"), page);
-    back->setObjectName(menuButtonName);
-    back->setFont(uiFont(9, true));
-    back->setGeometry(520, 440, 176, 40);
-    connect(back, &QPushButton::clicked, this, &TForm1::BitBtn10Click);
-    if (menuButtonName == QLatin1String("BitBtn10"))
-        BitBtn10 = back;
-    else if (menuButtonName == QLatin1String("BitBtn11"))
-        BitBtn11 = back;
-    else if (menuButtonName == QLatin1String("BitBtn12"))
-        BitBtn12 = back;
-    else if (menuButtonName == QLatin1String("BitBtn16"))
-        BitBtn16 = back;
-    else if (menuButtonName == QLatin1String("BitBtn22"))
-        BitBtn22 = back;
-    else if (menuButtonName == QLatin1String("BitBtn27"))
-        BitBtn27 = back;
-    return page;
-}
-
-void TForm1::buildLoginPage()
-{
-    QWidget *page = Notebook1->widget(PageLogin);
-    Image1 = new LoginBackground(page);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    QFile picture(QStringLiteral(":/dorvanta/login.jpg"));
-    if (picture.open(QIODevice::ReadOnly))
-        Image1->setImage(decodeJpeg(picture.readAll()));
-
-    Label1 = new QLabel(QStringLiteral("Unesite sifru za rad..."), page);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setFont(uiFont(18, true));
-    Label1->setStyleSheet(QStringLiteral("color: white; background: transparent"));
-    Label1->setGeometry(220, 150, 300, 36);
-
-    Edit1 = new QLineEdit(page);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setMaxLength(5);
-    Edit1->setEchoMode(QLineEdit::Password);
-    Edit1->setStyleSheet(QStringLiteral("lineedit-password-character: 42")); // "*"
-    Edit1->setFont(uiFont(22, true));
-    Edit1->setGeometry(256, 200, 200, 48);
-    Edit1->installEventFilter(this);
-
-    BitBtn9 = new QPushButton(QStringLiteral("PRIJAVI SE ZA RAD"), page);
-    BitBtn9->setObjectName(QStringLiteral("BitBtn9"));
-    BitBtn9->setFont(uiFont(11, true));
-    BitBtn9->setGeometry(256, 264, 200, 48);
-    connect(BitBtn9, &QPushButton::clicked, this, &TForm1::BitBtn9Click);
-}
-
-void TForm1::buildAdminMenuPage()
-{
-    QWidget *page = Notebook1->widget(PageMenu);
-    struct Entry
-    {
-        QPushButton **button;
-        const char *name;
-        const char *caption;
-        void (TForm1::*handler)();
-    };
-    const Entry entries[] = {
-        {&BitBtn3, "BitBtn3", "PODESAVANJE KORISNIKA", &TForm1::BitBtn3Click},
-        {&BitBtn4, "BitBtn4", "PODESAVANJE CESTIH AKTIVNOSTI", &TForm1::BitBtn4Click},
-        {&BitBtn24, "BitBtn24", "PODESAVANJE GRUPE PROMETA", &TForm1::BitBtn24Click},
-        {&BitBtn5, "BitBtn5", "IZVESTAJI", &TForm1::BitBtn5Click},
-        {&BitBtn13, "BitBtn13", "PREGLED TABELE PROMETA", &TForm1::BitBtn13Click},
-        {&BitBtn19, "BitBtn19", "BACK-UP i PODESAVANJA", &TForm1::BitBtn19Click},
-    };
-    int top = 24;
-    for (const Entry &e : entries) {
-        auto *b = new QPushButton(QString::fromLatin1(e.caption), page);
-        b->setObjectName(QString::fromLatin1(e.name));
-        b->setFont(uiFont(14, true));
-        b->setGeometry(156, top, 400, 64);
-        connect(b, &QPushButton::clicked, this, e.handler);
-        *e.button = b;
-        top += 76;
-    }
-    BitBtnDayReport = named(new QPushButton(QStringLiteral("DNEVNI\nIZVESTAJ"), page), "BitBtnDayReport");
-    BitBtnDayReport->setFont(uiFont(11, true));
-    BitBtnDayReport->setGeometry(572, 24, 124, 64);
-    connect(BitBtnDayReport, &QPushButton::clicked, this, &TForm1::BitBtnDayReportClick);
-    // Receipts not deposited in time, filled at the administrator's login.
-    LabelDeposits = named(new QLabel(page), "LabelDeposits");
-    LabelDeposits->setWordWrap(true);
-    LabelDeposits->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    LabelDeposits->setStyleSheet(QStringLiteral("color: red; font-weight: bold"));
-    LabelDeposits->setGeometry(566, 100, 140, 380);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -458,6 +316,24 @@ void TForm1::BitBtn10Click()
     showPage(PageMenu);
 }
 
+void TForm1::BitBtn19Click()
+{
+    showPage(PageBackup);
+    backupPage->entered();
+}
+
+void TForm1::BitBtnDayReportClick()
+{
+    showPage(PageDayReport);
+    dayReportPage->entered();
+}
+
+void TForm1::BitBtnCountClick()
+{
+    showPage(PageCashierCount);
+    cashCountPage->entered();
+}
+
 void TForm1::Glavnimeni1Click()
 {
     closeSession();
@@ -492,6 +368,32 @@ void TForm1::forgetShownDocument()
     lastDocument.clear();
     shownDocument.clear();
     LabelDocument->clear();
+}
+
+void TForm1::showRestoreNotice(bool administrator)
+{
+    backupPage->showRestoreNotice(administrator);
+}
+
+std::optional<QStringList> TForm1::loadFtpOptionLines()
+{
+    return FtpOptionBox::loadOptionLines(startDir, dialogs);
+}
+
+void TForm1::showMissingLine(qsizetype index)
+{
+    FtpOptionBox::showMissingLine(dialogs, index);
+}
+
+void TForm1::logAct(const QString &act, const QString &details)
+{
+    // An act that was done stays done; a log that cannot be written is said, not hidden.
+    // The journal of its own session: the window's tables stay open as they are.
+    if (const QString e = desk::inJournalOf(startDir, [&](engine::Table &journal) {
+            desk::chain::logOwn(journal, currentUser, act, details);
+        });
+        !e.isEmpty())
+        dialogs.message(QStringLiteral("Dnevnik radnji nije upisan: ") + e);
 }
 
 void TForm1::setReviewWindow(TForm2 *window)

@@ -1,18 +1,30 @@
 #pragma once
 
-// TForm1, the main window of the cash desk: a notebook of nine pages without tabs (login,
-// the administrator's pages, the posting page), the main menu, and every handler of its
-// controls. The class is one; its member functions are defined in files grouped by page:
-//   Unit1.cpp          creation, date-format check, login, navigation
+// TForm1, the main window of the cash desk: a notebook of eleven pages without tabs, the main
+// menu, the login, the navigation between pages and the session (the logged-in user, the start
+// directory, the audit log). It makes the engine's four tables and the query once and hands
+// them with the system seams to every page in one PageContext; each page is a class of its own
+// that creates its controls on the page widget TForm1 gives it, so that every control is a
+// child of the window, found by its objectName. Where a handler's name is called on the window
+// (tests, main.cpp, the other pages), TForm1 keeps a one-line forwarder to the page.
+//   Unit1.cpp          creation, date-format check, login, navigation, the audit log
+//   Unit1Shell.cpp     the menu, the page shells, the login and administrator menu pages,
+//                      the window fitted to the screen
 //   Unit1Posting.cpp   the posting page, the posting and the balance refresh
 //   Unit1Export.cpp    the journal export "podaci.txt"
 //   Unit1Master.cpp    makes the users, activities and groups pages (MasterDataPage) and the
 //                      journal view (JournalViewPage); their handlers' forwarders
 //   Unit1Report.cpp    makes the report page (ReportPage); its forwarders
-//   Unit1Backup.cpp    backup, restore, clearing and the FTP option
 //   Unit1Upload.cpp    the upload decision after every export and the upload of the
 //                      journal export to the FTP server
-//   Unit1FtpCheck.cpp  PROVERI VEZU: a trial login with the stored FTP option
+//   BackupPage         page 7: backup, restore, clearing, off-site copies; on it the
+//                      FtpOptionBox (the FTP option and PROVERI VEZU, an FtpCheck) and the
+//                      DeskSettingsBox (POSTAVKE BLAGAJNE, FIRMA I PAPIR, VAN LOKACIJE,
+//                      UVEZI KURSNU LISTU)
+//   DayReportPage      page 9: the daily cash report, the day close, the month and year
+//                      reports, the administrator's cash count
+//   CashCountPage      page 10: the cashier's cash count (POPIS KASE)
+//   CountSheet         the count table both counts share
 //
 // Every handler runs to its end inside the event loop. Errors of the table engine end the
 // handler with the engine's own message. The engine session is shared with the review
@@ -69,6 +81,9 @@ enum FtpInfo : int;
 enum FtpError : int;
 } // namespace ftp
 
+class BackupPage;
+class CashCountPage;
+class DayReportPage;
 class LoginBackground;
 class TForm2;
 
@@ -105,6 +120,13 @@ public:
     class ChainCheck *journalCheck() const { return chainCheck; }
     bool dateFormatAccepted() const { return dateFormatOk; }
     int pageIndex() const;
+    void showPage(int index);
+    // Today as the system's short date text.
+    QString todayText() const;
+    // Closes the engine session and with it every table and query it opened.
+    void closeSession();
+    // Shows a report as the window shows its reports (setReportPreview).
+    void previewReport(report::Document &document) { reportPreview(document); }
 
     // The first showing runs FormShow; after a failed date-format check the window is
     // not shown at all and the program ends.
@@ -119,9 +141,12 @@ public:
     void BitBtn24Click(); // PODESAVANJE GRUPE PROMETA
     void BitBtn5Click();  // IZVESTAJI
     void BitBtn13Click(); // PREGLED TABELE PROMETA
-    void BitBtn19Click(); // BACK-UP i PODESAVANJA
+    void BitBtn19Click(); // BACK-UP i PODESAVANJA (BackupPage)
     void BitBtn10Click(); // MENI ADMINISTRATORA (all six)
-    void BitBtnDayReportClick(); // DNEVNI IZVESTAJ
+    void BitBtnDayReportClick(); // DNEVNI IZVESTAJ (DayReportPage)
+    void BitBtnCountClick();     // POPIS KASE, on the posting page (CashCountPage)
+    // After a restore of an off-site copy (BackupPage): at the login.
+    void showRestoreNotice(bool administrator);
     void Edit1KeyPress(QChar &key);
     void Glavnimeni1Click();
     void Izlazizprograma1Click();
@@ -183,6 +208,22 @@ public:
     // How the report page shows its report (the preview window unless replaced).
     void setReportPreview(ReportPreview preview) { reportPreview = std::move(preview); }
 
+    // Controls, named as the program names them (also their objectName): the menu, the
+    // notebook and the login page. The administrator menu's buttons and the pages' "MENI
+    // ADMINISTRATORA" are found by their names.
+    QAction *Glavnimeni1 = nullptr;
+    QAction *Izlazizprograma1 = nullptr;
+    QAction *Pomoc1 = nullptr;
+    QStackedWidget *Notebook1 = nullptr;
+    LoginBackground *Image1 = nullptr;
+    QLineEdit *Edit1 = nullptr;
+    QPushButton *BitBtn9 = nullptr;
+    // The backup page's controls that callers drive on the window (BackupPage holds them).
+    QPushButton *BitBtn30 = nullptr;       // PROVERI VEZU
+    QRadioButton *RadioButton15 = nullptr; // Ukljucen FTP pristup
+    QLineEdit *Edit16 = nullptr;           // Password:
+    class QCheckBox *CheckBox1 = nullptr;  // Sifrovana veza (FTPS)
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     // During an upload, asks before closing.
@@ -196,39 +237,16 @@ private:
     void buildPostingPage();
     void buildMasterDataPages(); // Unit1Master.cpp
     void buildReportPage();      // Unit1Report.cpp
-    void buildBackupPage();      // Unit1Backup.cpp
-    void buildDayReportPage();   // Unit1DayReport.cpp
-    void buildCashierCountPage(); // Unit1DayReport.cpp
-    // One count's controls: the day report page's or the cashier's page's.
-    struct CountControls
-    {
-        QComboBox *currency;
-        class QTableWidget *table;
-        QLabel *total;
-        QLabel *book;
-        QPushButton *post;
-    };
-    CountControls adminCount() const;
-    CountControls cashierCount() const;
-    void showCount(const CountControls &count);
-    void showCountSumsOf(const CountControls &count);
-    // The question naming the difference, then the count stored; false when not stored.
-    bool storeCount(const CountControls &count, const QDate &day, bool leaveDifference);
     void buildUpload();          // Unit1Upload.cpp
     // The window's fixed size: its pages' on a screen with room for them; else the screen's
     // available area, the pages scrolling inside it.
     void fitToScreen();
     void startUploadWhenReady();
-    void showPage(int index);
-    void closeSession();
-    // How many records of the journal the backup `name` of the data directory does not hold,
-    // so many postings a restore of it loses; nullopt when either table cannot be read.
     void fillComboFromTable(QComboBox *combo, engine::Table &table, const QString &field);
     // The FTP option file's lines; nullopt (after showing the file error) when unreadable.
     std::optional<QStringList> loadFtpOptionLines();
     // The error of reading a line the option file lacks.
     void showMissingLine(qsizetype index);
-    QString todayText() const;
     // Forgets the last posting's document: the posting page shows none and prints none.
     void forgetShownDocument();
 
@@ -251,6 +269,7 @@ private:
     bool firstShowDone = false;
     TForm2 *reviewWindow = nullptr;
     class ChainCheck *chainCheck = nullptr; // the journal's check at the administrator's login
+    class HelpWindow *helpWindow = nullptr; // Pomoc, made when first asked for
     ReportPreview reportPreview;
 
     // One upload of the export: it starts once the message has been closed and the login
@@ -290,36 +309,13 @@ private:
     engine::Table *Table4; // podaci\grupe.db
     engine::Query *Query1;
 
+    // What every page is handed, and the pages of their own classes.
+    PageContext context;
+    std::unique_ptr<BackupPage> backupPage;
+    std::unique_ptr<DayReportPage> dayReportPage;
+    std::unique_ptr<CashCountPage> cashCountPage;
+
 public:
-    // Controls, named as the program names them (also their objectName).
-    QAction *Glavnimeni1 = nullptr;
-    QAction *Izlazizprograma1 = nullptr;
-    QAction *Pomoc1 = nullptr;
-    class HelpWindow *helpWindow = nullptr;
-    QStackedWidget *Notebook1 = nullptr;
-
-    // Page 0: login.
-    LoginBackground *Image1 = nullptr;
-    QLabel *Label1 = nullptr;
-    QLineEdit *Edit1 = nullptr;
-    QPushButton *BitBtn9 = nullptr;
-
-    // Page 3: administrator menu.
-    QPushButton *BitBtn3 = nullptr;
-    QPushButton *BitBtn4 = nullptr;
-    QPushButton *BitBtn24 = nullptr;
-    QPushButton *BitBtn5 = nullptr;
-    QPushButton *BitBtn13 = nullptr;
-    QPushButton *BitBtn19 = nullptr;
-
-    // "MENI ADMINISTRATORA" on pages 1, 2, 4, 6, 7, 8.
-    QPushButton *BitBtn10 = nullptr;
-    QPushButton *BitBtn11 = nullptr;
-    QPushButton *BitBtn12 = nullptr;
-    QPushButton *BitBtn16 = nullptr;
-    QPushButton *BitBtn22 = nullptr;
-    QPushButton *BitBtn27 = nullptr;
-
     // Page 5: posting.
     QLabel *Label8 = nullptr;
     QLabel *Label10 = nullptr;
@@ -366,75 +362,15 @@ public:
 
 public:
 
-    // --- daily cash report page (Unit1DayReport.cpp) ---
-    QPushButton *BitBtnDayReport = nullptr; // DNEVNI IZVESTAJ, on the administrator menu
-    class QDateEdit *DayPicker = nullptr;
-    QComboBox *DayCurrency = nullptr; // DINARI I EUR, DINARI, EUR
-    QLabel *DayState = nullptr;       // NIJE ZAKLJUCEN, or the close and its report number
-    QPushButton *DayPreview = nullptr; // PRIKAZI DNEVNI IZVESTAJ
-    QPushButton *DayClose = nullptr;   // ZAKLJUCI DAN
-    void showDayState();
-    void DayPreviewClick();
-    // The month report of the chosen day's month, and the year's (MESECNI / GODISNJI IZVESTAJ).
-    QPushButton *DayMonthReport = nullptr;
-    QPushButton *DayYearReport = nullptr;
-    void periodReport(bool year);
-    // The cash count (POPIS GOTOVINE) of the chosen day: pieces per denomination of the chosen
-    // currency, the counted sum, the book balance (shown only after the count when the count is
-    // blind) and "PROKNJIZI POPIS", which stores it and posts its difference.
-    QComboBox *CountCurrency = nullptr;           // DIN, EUR
-    class QTableWidget *CountTable = nullptr;     // Apoen, Komada (a spin box), Iznos
-    QLabel *CountTotal = nullptr;                 // "Prebrojano: 4300.00 DIN"
-    QLabel *CountBook = nullptr;                  // "Knjizno stanje: 4400.00 DIN"
-    QPushButton *CountPost = nullptr;             // PROKNJIZI POPIS
-    void showCountTable();
-    void showCountSums();
-    void CountPostClick();
-    // Each count of the chosen day with who counted it and what became of its difference, and
-    // "PROKNJIZI RAZLIKU", which posts the chosen cashier's count's difference after the
-    // administrator's code.
-    class QListWidget *CountList = nullptr;
-    QPushButton *CountPostDifference = nullptr;
-    void showDayCounts();
-    void CountPostDifferenceClick();
-
-    // --- the cashier's own count (page 10, "POPIS KASE" on the posting page) ---
-    // The same table of denominations; stored in the cashier's name, its difference left
-    // for the administrator; blind when the settings say so.
+    // --- the posting page's POPIS KASE and STAMPAJ DOKUMENT (Unit1Posting.cpp) ---
     QPushButton *BitBtnCount = nullptr; // POPIS KASE
-    QComboBox *CashierCountCurrency = nullptr;
-    class QTableWidget *CashierCountTable = nullptr;
-    QLabel *CashierCountTotal = nullptr;
-    QLabel *CashierCountBook = nullptr;
-    QPushButton *CashierCountPost = nullptr; // PROKNJIZI POPIS
-    QPushButton *CashierCountBack = nullptr; // NAZAD NA KNJIZENJE
-    void BitBtnCountClick();
-    void CashierCountPostClick();
-
-    // --- the desk settings every desk shares, on the backup page (Unit1Settings.cpp) ---
-    class QGroupBox *GroupBoxSettings = nullptr; // POSTAVKE BLAGAJNE
-    QLineEdit *EditLimitDin = nullptr;           // the cash limit in dinars (0: none)
-    QLineEdit *EditLimitEur = nullptr;           // ... in euros
-    class QCheckBox *CheckBlindCount = nullptr;  // Slepi popis
-    class QCheckBox *CheckVoucherAfter = nullptr; // Nalog posle knjizenja
-    QPushButton *SaveSettings = nullptr;         // SNIMI POSTAVKE
-    void buildDeskSettingsBox(QWidget *page);
-    void loadDeskSettings();
-    void SaveSettingsClick();
-    // FIRMA I PAPIR: asks for the firm's name, address, PIB and MB and the paper, and saves them.
-    QPushButton *BitBtnFirm = nullptr;
-    void BitBtnFirmClick();
-    QPushButton *BitBtnOffsite = nullptr;        // VAN LOKACIJE: sets the off-site copies up
-    void BitBtnOffsiteClick();
     void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's voucher (nalog blagajni)
 
-    // --- deposits to the bank and the cash cap (Unit1Deposits.cpp), rates (Unit1Settings.cpp) ---
+    // --- deposits to the bank and the cash cap (Unit1Deposits.cpp) ---
     QLabel *LabelDeposits = nullptr;      // the administrator's menu: receipts not deposited
     void showDepositWarnings();
     QPushButton *BitBtnDeposit = nullptr; // POLOG NA RACUN: a deposit's reason with its slip
     void BitBtnDepositClick();
-    QPushButton *BitBtnRates = nullptr;   // UVEZI KURSNU LISTU on the settings page
-    void BitBtnRatesClick();
     // A receipt over the cash cap, refused with `refusal`: the administrator's reason when he
     // allows it with his code, else nullopt (after saying why, or when asked to give up).
     std::optional<QString> askCapAllowance(const QString &refusal);
@@ -442,7 +378,6 @@ public:
     QString capAllowance;
     // Previews the voucher of the document `number`, read in the journal (open or not).
     void printVoucher(const QString &number);
-    void DayCloseClick();
 
     // --- report page (ReportPage) ---
     using ReportCriteria = ::ReportCriteria;
@@ -478,74 +413,11 @@ public:
 
     ftp::TMFtp *MFtp1 = nullptr;
     class QListWidget *ListBox6 = nullptr; // the option file's lines, never visible
-
-    // --- backup page (Unit1Backup.cpp) ---
-    void BitBtn20Click();      // SNIMI AKTUELNI PROMET
-    void BitBtn21Click();      // OBRISI SADRZAJ TABELE PROMETA
-    void ListBox3Click();      // a line of the backup list
-    void BitBtn23Click();      // UCITAJ BACKUP
-    void BitBtn29Click();      // BRISI SAV PROMET
-    void RadioButton15Click(); // Ukljucen FTP pristup
-    void RadioButton16Click(); // Iskljucen FTP pristup
-    void BitBtn30Click();      // PROVERI VEZU (Unit1FtpCheck.cpp)
-    void BitBtn31Click();      // VRATI KOPIJU VAN LOKACIJE
-    // After a restore of an off-site copy: the postings made after it must be entered again;
-    // the administrator confirms when they are (Unit1Backup.cpp).
-    void showRestoreNotice(bool administrator);
-
-    QPushButton *BitBtn20 = nullptr;
-    QPushButton *BitBtn21 = nullptr;
-    QGroupBox *GroupBoxFtp = nullptr; // Ukljucivanje opcije za FTP pristup
-    QRadioButton *RadioButton15 = nullptr;
-    QRadioButton *RadioButton16 = nullptr;
-    QButtonGroup *ftpOptions = nullptr;
-    QLineEdit *Edit14 = nullptr; // Sever:
-    QLineEdit *Edit15 = nullptr; // Username:
-    QLineEdit *Edit16 = nullptr; // Password:
-    class QCheckBox *CheckBox1 = nullptr; // Sifrovana veza (FTPS)
-    class QCheckBox *CheckBox2 = nullptr; // Pasivni rezim
-    QLineEdit *Edit17 = nullptr;          // Port:
-    QLineEdit *Edit18 = nullptr;          // Putanja: (the remote path)
-    QPushButton *BitBtn30 = nullptr;      // PROVERI VEZU
-    QPushButton *BitBtn31 = nullptr;      // VRATI KOPIJU VAN LOKACIJE
-    // The server key trusted for the encrypted upload (the option file's sixth line).
-    QString ftpPinnedKey;
-    class QListWidget *ListBox3 = nullptr; // Lista snimljenih prometa
-    QLineEdit *Edit11 = nullptr;
-    QPushButton *BitBtn23 = nullptr;
-    QGroupBox *GroupBoxClearing = nullptr; // BRISANJE TABELE PROMETA
-    QPushButton *BitBtn29 = nullptr;
-
-private:
-    void loadFtpOptions();
-    // Writes the option file; false (after showing the reason) when it was kept as it was.
-    bool saveFtpOptions(const QStringList &lines);
-    // The FTP frame's boxes as settings, and settings into the boxes.
-    FtpSettings typedFtpSettings() const;
-    void showFtpSettings(const FtpSettings &settings);
-    void restoreFtpOption(QRadioButton *option);
-    // What the option file holds while the upload is on, as the boxes would write it: the
-    // boxes differ from it when changed and not yet stored.
-    QStringList ftpStoredLines;
-    // PROVERI VEZU failed with the boxes' settings, and they have not been stored since.
-    bool ftpCheckFailed = false;
-    // Whether the upload is on and the boxes hold settings the option file does not.
-    bool ftpSettingsChanged() const;
-    // Leaving the backup page: changed settings are stored; after a failed check only when the
-    // administrator says so.
-    void leaveFtpSettings();
-    // The backup list as the data directory holds it now.
-    void fillBackupList();
-    // The off-site copy of the backup podaci/`backupName`, under a progress dialog; what
-    // desk::offsite::send() says.
-    QString sendOffsite(const QString &backupName);
-    // --- the posting, master-data, journal and report pages' objects, and the context
-    //     every page is handed (made at the first page's building) ---
+    // --- the master-data, journal and report pages' objects ---
 public:
-    PageContext &pageContext();
+    PageContext &pageContext() { return context; }
 
 private:
-    std::unique_ptr<PageContext> pagesContext;
     std::unique_ptr<MasterDataPage> usersPage;      // page 1
     std::unique_ptr<MasterDataPage> activitiesPage; // page 2
     std::unique_ptr<MasterDataPage> groupsPage;     // page 8

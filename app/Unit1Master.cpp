@@ -7,16 +7,6 @@
 #include "MasterDataPage.h"
 #include "PageContext.h"
 
-PageContext &TForm1::pageContext()
-{
-    if (!pagesContext) {
-        pagesContext = std::make_unique<PageContext>(
-            PageContext{session, dialogs, clock, settings, *this, Table1, Table2, Table3, Table4,
-                        Query1});
-    }
-    return *pagesContext;
-}
-
 void TForm1::buildMasterDataPages()
 {
     struct Page

@@ -868,6 +868,36 @@ private slots:
         QVERIFY(dialogs.messages().isEmpty());
     }
 
+    // Settings changed while the upload is on are stored however the page is left: for
+    // another page, for the login page, or by closing the window; not while it stays shown.
+    void changedFtpSettingsAreStoredWhenThePageIsLeft_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QByteArray>("password");
+        QTest::newRow("menu button") << "BitBtn22" << QByteArray("nova");
+        QTest::newRow("main menu") << "Glavnimeni1" << QByteArray("nova");
+        QTest::newRow("closing the window") << "close" << QByteArray("nova");
+        QTest::newRow("staying") << "" << QByteArray("stara");
+    }
+    void changedFtpSettingsAreStoredWhenThePageIsLeft()
+    {
+        QFETCH(QString, way);
+        QFETCH(QByteArray, password);
+        QVERIFY(data->writeFile("podaci/ftpop.txt", "1\r\nftp.example.com\r\nkasa\r\nstara\r\n"));
+        enterPage();
+        QVERIFY(ftpOn());
+        find<QLineEdit>("Edit16")->setText("nova");
+        if (way == "close")
+            QVERIFY(form->close());
+        else if (way == "Glavnimeni1")
+            form->Glavnimeni1Click();
+        else if (!way.isEmpty())
+            click(way);
+        QCOMPARE(data->readFile("podaci/ftpop.txt"),
+                 "1\r\nftp.example.com\r\nkasa\r\n" + password + "\r\n");
+        QVERIFY(dialogs.messages().isEmpty());
+    }
+
     void ftpOptionThatCannotBeStoredKeepsThePreviousFile_data()
     {
         QTest::addColumn<qulonglong>("sizeLimit");

@@ -1,18 +1,19 @@
-// The desk settings every desk of the journal shares (desk/DeskSettings.h), in a group box of
-// the backup and settings page: the cash limit per currency, the blind count, the voucher right
-// after each posting, "FIRMA I PAPIR" for the firm and the paper of the printouts, and the
-// import of an NBS exchange rate list (desk/Rates.h). Beside it, the button that sets the off-site copies up
-// (desk/Offsite.h): where they go and the key they are sealed with.
-#include "Unit1.h"
+// DeskSettingsBox: the desk settings' controls, their loading and saving, the firm and paper,
+// the off-site set-up and the import of an NBS exchange rate list.
+#include "DeskSettingsBox.h"
 
 #include "OpenTables.h"
+#include "PageContext.h"
 #include "UiHelpers.h"
+#include "Unit1.h"
 
 #include "desk/DeskSettings.h"
 #include "desk/Rates.h"
 #include "desk/Offsite.h"
 #include "desk/SealedBackup.h"
 #include "engine/EngineError.h"
+#include "engine/Session.h"
+#include "engine/Table.h"
 #include "platform/Dialogs.h"
 
 #include <QCheckBox>
@@ -23,7 +24,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-void TForm1::buildDeskSettingsBox(QWidget *page)
+DeskSettingsBox::DeskSettingsBox(PageContext &context, QWidget *page,
+                                 std::function<void()> offsiteChanged)
+    : m_context(context), dialogs(context.dialogs), offsiteChanged(std::move(offsiteChanged))
 {
     GroupBoxSettings = named(new QGroupBox(QStringLiteral("POSTAVKE BLAGAJNE"), page),
                              "GroupBoxSettings");
@@ -46,29 +49,29 @@ void TForm1::buildDeskSettingsBox(QWidget *page)
                          "SaveSettings");
     SaveSettings->setFont(uiFont(9, true));
     SaveSettings->setGeometry(190, 50, 134, 20);
-    connect(SaveSettings, &QPushButton::clicked, this, &TForm1::SaveSettingsClick);
+    connect(SaveSettings, &QPushButton::clicked, this, &DeskSettingsBox::SaveSettingsClick);
     BitBtnFirm = named(new QPushButton(QStringLiteral("FIRMA I PAPIR"), GroupBoxSettings),
                        "BitBtnFirm");
     BitBtnFirm->setFont(uiFont(9, true));
     BitBtnFirm->setGeometry(190, 72, 134, 20);
-    connect(BitBtnFirm, &QPushButton::clicked, this, &TForm1::BitBtnFirmClick);
+    connect(BitBtnFirm, &QPushButton::clicked, this, &DeskSettingsBox::BitBtnFirmClick);
     BitBtnRates = named(new QPushButton(QStringLiteral("UVEZI KURSNU LISTU"), GroupBoxSettings),
                         "BitBtnRates");
     BitBtnRates->setFont(uiFont(8, true));
     BitBtnRates->setGeometry(190, 94, 134, 20);
-    connect(BitBtnRates, &QPushButton::clicked, this, &TForm1::BitBtnRatesClick);
+    connect(BitBtnRates, &QPushButton::clicked, this, &DeskSettingsBox::BitBtnRatesClick);
 
     BitBtnOffsite = named(new QPushButton(QStringLiteral("VAN LOKACIJE"), page), "BitBtnOffsite");
     BitBtnOffsite->setFont(uiFont(9, true));
     BitBtnOffsite->setGeometry(224, 440, 112, 40);
-    connect(BitBtnOffsite, &QPushButton::clicked, this, &TForm1::BitBtnOffsiteClick);
+    connect(BitBtnOffsite, &QPushButton::clicked, this, &DeskSettingsBox::BitBtnOffsiteClick);
 }
 
-void TForm1::loadDeskSettings()
+void DeskSettingsBox::loadDeskSettings()
 {
     try {
-        OpenTables tables(session, {Table3});
-        const desk::settings::Shared shared = desk::settings::read(*Table3);
+        OpenTables tables(m_context.session, {m_context.journal});
+        const desk::settings::Shared shared = desk::settings::read(*m_context.journal);
         EditLimitDin->setText(shared.limitDinars.toText());
         EditLimitEur->setText(shared.limitEuros.toText());
         CheckBlindCount->setChecked(shared.blindCount);
@@ -81,7 +84,7 @@ void TForm1::loadDeskSettings()
     }
 }
 
-void TForm1::SaveSettingsClick()
+void DeskSettingsBox::SaveSettingsClick()
 {
     desk::settings::Shared shared; // the limits and the choices of the box; the rest as stored
     const auto limit = [this](QLineEdit *edit, engine::Money &into, const char *currency) {
@@ -100,14 +103,14 @@ void TForm1::SaveSettingsClick()
     if (!limit(EditLimitDin, shared.limitDinars, "DIN") || !limit(EditLimitEur, shared.limitEuros, "EUR"))
         return;
     try {
-        OpenTables tables(session, {Table3});
+        OpenTables tables(m_context.session, {m_context.journal});
         const desk::settings::Shared limits = shared;
-        shared = desk::settings::read(*Table3);
+        shared = desk::settings::read(*m_context.journal);
         shared.limitDinars = limits.limitDinars;
         shared.limitEuros = limits.limitEuros;
         shared.blindCount = CheckBlindCount->isChecked();
         shared.voucherAfterPosting = CheckVoucherAfter->isChecked();
-        desk::settings::write(*Table3, shared, currentUser);
+        desk::settings::write(*m_context.journal, shared, m_context.window.currentUserName());
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
         return;
@@ -119,13 +122,13 @@ void TForm1::SaveSettingsClick()
 // Asks for the firm's name, its address, PIB and MB (empty: none) and the paper, each with what
 // is stored now; a cancelled question changes nothing, a wrong PIB or MB is refused with its
 // reason and nothing is stored.
-void TForm1::BitBtnFirmClick()
+void DeskSettingsBox::BitBtnFirmClick()
 {
     const QString caption = QStringLiteral("FIRMA I PAPIR");
     desk::settings::Shared shared;
     try {
-        OpenTables tables(session, {Table3});
-        shared = desk::settings::read(*Table3);
+        OpenTables tables(m_context.session, {m_context.journal});
+        shared = desk::settings::read(*m_context.journal);
     } catch (const engine::EngineError &e) {
         dialogs.message(e.message());
         return;
@@ -159,8 +162,8 @@ void TForm1::BitBtnFirmClick()
     }
     shared.paper = *chosen;
     try {
-        OpenTables tables(session, {Table3});
-        desk::settings::write(*Table3, shared, currentUser);
+        OpenTables tables(m_context.session, {m_context.journal});
+        desk::settings::write(*m_context.journal, shared, m_context.window.currentUserName());
     } catch (const engine::EngineError &e) {
         dialogs.message(QStringLiteral("Firma NIJE snimljena: ") + e.message());
         return;
@@ -173,9 +176,10 @@ void TForm1::BitBtnFirmClick()
 // brought from another computer (empty: a new key). Then sets them up and shows a new key's
 // recovery text once, to be written down. A cancelled question or a refused set-up leaves the
 // settings and the key as they were.
-void TForm1::BitBtnOffsiteClick()
+void DeskSettingsBox::BitBtnOffsiteClick()
 {
     const QString caption = QStringLiteral("KOPIJA VAN LOKACIJE");
+    const QString startDir = m_context.window.startDirectory();
     const desk::offsite::Settings current = desk::offsite::settings(startDir);
     const std::optional<QString> folder = dialogs.prompt(
         caption, QStringLiteral("Fascikla za kopije (USB ili mrezni disk; prazno: bez fascikle):"),
@@ -218,7 +222,7 @@ void TForm1::BitBtnOffsiteClick()
             labels << target->label();
     } catch (const engine::EngineError &e) {
         dialogs.message(QStringLiteral("Kopija van lokacije NIJE podesena: ") + e.message());
-        fillBackupList();
+        offsiteChanged();
         return;
     }
     QString text = QStringLiteral("Kopije van lokacije: ") + labels.join(QStringLiteral(", "));
@@ -228,15 +232,16 @@ void TForm1::BitBtnOffsiteClick()
         text += QStringLiteral("\n\nKljuc rezerve (zapisite ga i cuvajte van radnje; bez njega "
                                "se kopija ne moze vratiti):\n\n") + recovery;
     dialogs.message(text);
-    fillBackupList();
+    offsiteChanged();
 }
 
 // Asks for the file of an NBS list, reads it (a file that is no such list is refused, naming
 // the place, and nothing is stored), asks before a rate already stored is changed, and stores
 // its rates.
-void TForm1::BitBtnRatesClick()
+void DeskSettingsBox::BitBtnRatesClick()
 {
     const QString caption = QStringLiteral("KURSNA LISTA NBS");
+    const QString startDir = m_context.window.startDirectory();
     const std::optional<QString> path = dialogs.prompt(
         caption, QStringLiteral("Datoteka kursne liste NBS (XML, srednji kurs):"), QString());
     if (!path || path->trimmed().isEmpty())
@@ -249,8 +254,8 @@ void TForm1::BitBtnRatesClick()
     }
     try {
         const desk::rates::RateList list = desk::rates::parseList(file.read(4 * 1024 * 1024));
-        OpenTables tables(session, {Table3});
-        const QList<desk::rates::Change> changes = desk::rates::changes(*Table3, list.rates);
+        OpenTables tables(m_context.session, {m_context.journal});
+        const QList<desk::rates::Change> changes = desk::rates::changes(*m_context.journal, list.rates);
         if (!changes.isEmpty()) {
             QStringList lines;
             for (const desk::rates::Change &c : changes)
@@ -263,7 +268,7 @@ void TForm1::BitBtnRatesClick()
             }
         }
         const desk::rates::Stored stored =
-            desk::rates::store(*Table3, list.rates, currentUser, true);
+            desk::rates::store(*m_context.journal, list.rates, m_context.window.currentUserName(), true);
         QString euro;
         for (const desk::rates::Rate &r : list.rates) {
             if (r.currency == desk::rates::Euro)
