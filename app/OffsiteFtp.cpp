@@ -1,7 +1,12 @@
+// The off-site copies' FTP target: one synchronous session per target over a TMFtp of its
+// own, a step (folder, listing, store, fetch, delete) at a time, each waited for in a local
+// event loop; a copy is stored through the Uploader (under NAME.part, renamed to NAME).
+
 #include "OffsiteFtp.h"
 
 #include "FtpReasons.h"
 #include "FtpSettings.h"
+#include "Uploader.h"
 #include "engine/EngineError.h"
 #include "ftp/Ftp.h"
 #include "platform/TextFiles.h"
@@ -79,21 +84,45 @@ public:
 
     void put(const QString &localPath, const QString &name) override
     {
-        // Under a temporary name first: the folder never shows a part of a copy as a copy.
+        // Under a temporary name first: the folder never shows a part of a copy as a copy. A
+        // refused rename deletes the part (the uploader); any other failure deletes it here,
+        // on a new session when the old one is gone.
         const QString part = remote(name + QStringLiteral(".part"));
+        const QString renaming = QStringLiteral("preimenovanje kopije ") + name;
+        session();
+        reset();
+        Uploader uploader(*m_ftp);
+        bool finished = false;
+        bool stored = false;
+        QString refusal; // the refused rename's failure, told as it came
+        QObject::connect(&uploader, &Uploader::done, [&] { finished = stored = true; });
+        Uploader::Step failedStep = Uploader::Step::Idle;
+        QObject::connect(&uploader, &Uploader::failed, [&](Uploader::Step step) {
+            finished = true;
+            failedStep = step;
+        });
+        QObject::connect(&uploader, &Uploader::renameRefused,
+                         [&] { refusal = failure(renaming); });
+        m_uploader = &uploader;
+        uploader.start({localPath, remote(name), part, Uploader::RefusedRename::Fail});
+        waitWhile([&] { return !finished && !m_quit; });
+        const Uploader::Step left = uploader.step();
+        m_uploader = nullptr;
+        if (stored && !m_failed && !m_quit)
+            return;
+        if (!refusal.isEmpty())
+            throw EngineError(refusal);
+        const bool inRename = stored || failedStep == Uploader::Step::Renaming
+                              || left == Uploader::Step::Renaming
+                              || left == Uploader::Step::Deleting;
+        const QString text =
+            failure(inRename ? renaming : QStringLiteral("slanje kopije ") + name);
         try {
-            step(QStringLiteral("slanje kopije ") + name,
-                 [&] { m_ftp->UploadFile(localPath, part); });
-            step(QStringLiteral("preimenovanje kopije ") + name,
-                 [&] { m_ftp->RenameFile(part, remote(name)); });
+            step(QString(), [&] { m_ftp->DeleteFile(part); });
         } catch (const EngineError &) {
-            try {
-                step(QString(), [&] { m_ftp->DeleteFile(part); });
-            } catch (const EngineError &) {
-                // Left behind: it is no copy, and the reason above is the one to tell.
-            }
-            throw;
+            // Left behind: it is no copy, and the reason above is the one to tell.
         }
+        throw EngineError(text);
     }
 
     void get(const QString &name, const QString &localPath) override
@@ -156,7 +185,25 @@ private:
             if (need == needResumeChoice)
                 value = QStringLiteral("Overwrite"); // a copy goes whole, never resumed
         };
+        ftp.OnFtpInfo = [this](TMFtp *, FtpInfo kind, const QString &text) {
+            if (m_uploader)
+                m_uploader->info(kind, text);
+        };
+        ftp.OnFileStored = [this](TMFtp *) {
+            if (m_uploader)
+                m_uploader->fileStored();
+        };
+        ftp.OnFileRenamed = [this](TMFtp *) {
+            if (m_uploader)
+                m_uploader->fileRenamed();
+        };
+        ftp.OnFileDeleted = [this](TMFtp *) {
+            if (m_uploader)
+                m_uploader->fileDeleted();
+        };
         ftp.OnFtpError = [this](TMFtp *, FtpError kind, const QString &text) {
+            if (m_uploader)
+                m_uploader->error(kind, text);
             if (m_failed)
                 return; // the first error is the reason
             m_failed = true;
@@ -216,6 +263,10 @@ private:
             waitWhile([this] { return m_ftp->LoggedIn() && !m_quit; }, QDeadlineTimer(3000));
         }
         m_ftp->OnFtpError = nullptr;
+        m_ftp->OnFtpInfo = nullptr;
+        m_ftp->OnFileStored = nullptr;
+        m_ftp->OnFileRenamed = nullptr;
+        m_ftp->OnFileDeleted = nullptr;
         m_ftp->OnFtpReady = nullptr;
         m_ftp->OnFtpQuit = nullptr;
         m_ftp->Close();
@@ -225,6 +276,7 @@ private:
     FtpSettings m_settings;
     QString m_problem;
     std::unique_ptr<TMFtp> m_ftp;
+    Uploader *m_uploader = nullptr; // the store under way, which the session's events go to
     bool m_failed = false;
     bool m_ready = false;
     bool m_quit = false;

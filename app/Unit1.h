@@ -241,7 +241,6 @@ private:
     // The window's fixed size: its pages' on a screen with room for them; else the screen's
     // available area, the pages scrolling inside it.
     void fitToScreen();
-    void startUploadWhenReady();
     void fillComboFromTable(QComboBox *combo, engine::Table &table, const QString &field);
     // The FTP option file's lines; nullopt (after showing the file error) when unreadable.
     std::optional<QStringList> loadFtpOptionLines();
@@ -272,35 +271,10 @@ private:
     class HelpWindow *helpWindow = nullptr; // Pomoc, made when first asked for
     ReportPreview reportPreview;
 
-    // One upload of the export: it starts once the message has been closed and the login
-    // has completed, and its end is a success only when no error was reported meanwhile.
-    struct UploadState
-    {
-        bool pending = false;       // waiting for the message and the login
-        bool messageClosed = false;
-        bool loggedIn = false;
-        bool storing = false;       // UploadFile called, OnFileStored not yet come
-        bool storeFailed = false;
-        bool renaming = false;      // RenameFile called, OnFileRenamed not yet come
-        bool renameFailed = false;
-        bool deleting = false;      // the temporary copy after a refused rename
-        bool deleteFailed = false;
-        bool direct = false;        // storing under the remote path itself
-        QString remotePath;         // from the option file
-        QString temporaryPath;      // stored under first, then renamed over remotePath
-        QString errorStatus;        // the status line of this attempt's error
-    } upload;
-
-    // The posting page's status line (Label26): that today is closed, then the upload's part.
-    // A failed upload's line stands until the next attempt starts; a success's until the next
-    // posting; the progress of an attempt shows only while neither stands.
+    // The posting page's status line (Label26): that today is closed, then the upload's part
+    // (exportUpload->status()).
     QString dayNotice;
-    QString uploadStatus;
-    bool uploadFailed = false;
-    bool uploadDoneShown = false;
     void showStatusLine();
-    void showUploadFailure(const QString &line);
-    void showUploadProgress(const QString &line);
 
     // Data components.
     engine::Table *Table1; // podaci\korisnici.db
@@ -407,12 +381,15 @@ public:
     void MFtp1FileStored(ftp::TMFtp *sender);
     void MFtp1FileRenamed(ftp::TMFtp *sender);
     void MFtp1FileDeleted(ftp::TMFtp *sender);
-    void finishUpload(ftp::TMFtp *sender);
     // Whether an upload (its login, store, rename or the delete of its copy) is under way.
     bool uploadInProgress() const;
 
     ftp::TMFtp *MFtp1 = nullptr;
     class QListWidget *ListBox6 = nullptr; // the option file's lines, never visible
+    // The upload of the export over MFtp1 (ExportUpload.h): its login, store, rename and the
+    // status line's part; MFtp1's handlers above hand it the component's events.
+    class ExportUpload *exportUpload = nullptr;
+
     // --- the master-data, journal and report pages' objects ---
 public:
     PageContext &pageContext() { return context; }

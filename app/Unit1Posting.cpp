@@ -1,6 +1,7 @@
 // TForm1's posting page: the controls, the currency/direction/reason/group handlers, the
 // posting of one journal record and the balance refresh.
 #include "Unit1.h"
+#include "ExportUpload.h"
 
 #include "desk/JournalBalances.h"
 #include "desk/Posting.h"
@@ -364,11 +365,11 @@ void TForm1::showStatusLine()
     QStringList parts;
     if (!dayNotice.isEmpty())
         parts << dayNotice;
-    if (!uploadStatus.isEmpty())
-        parts << uploadStatus;
+    if (!exportUpload->status().isEmpty())
+        parts << exportUpload->status();
     Label26->setText(parts.join(QStringLiteral("   ")));
     Label26->setToolTip(Label26->text()); // whole, should the line be too long for its place
-    Label26->setStyleSheet(!dayNotice.isEmpty() || uploadFailed ? QStringLiteral("color: red")
+    Label26->setStyleSheet(!dayNotice.isEmpty() || exportUpload->showsFailure() ? QStringLiteral("color: red")
                                                                 : QString());
 }
 
@@ -397,11 +398,7 @@ void TForm1::BitBtn18Click()
 
 void TForm1::BitBtn8Click()
 {
-    if (uploadDoneShown) { // the last upload's success was news until now
-        uploadDoneShown = false;
-        uploadStatus.clear();
-        showStatusLine();
-    }
+    exportUpload->clearShownSuccess(); // the last upload's success was news until now
     // A control character (a pasted line break) would split the record's export line.
     desk::PostingDraft draft;
     draft.amountText = Edit4->text();

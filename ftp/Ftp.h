@@ -56,6 +56,22 @@ enum TMFtpOperation : int {
     opKeepAlive = 19,
 };
 
+// Where the control connection is: one state, changed only through TMFtp::SetState (which
+// traces each change when the environment variable DORVANTA_FTP_TRACE is set).
+enum class TMFtpState : int {
+    Idle = 0,        // no connection and none being made
+    Connecting,      // looking up the server's name or connecting to its address
+    TryingAddresses, // connecting to the further addresses of the looked-up name
+    Connected,       // the connection is up: welcome, login dialogue, operations
+    RetryWait,       // the connection closed during the login: waiting out RetryInterval
+};
+inline constexpr const char *stateNames[] = {"Idle", "Connecting", "TryingAddresses",
+                                             "Connected", "RetryWait"};
+inline const char *stateName(TMFtpState state)
+{
+    return stateNames[static_cast<int>(state)];
+}
+
 class TMFtp : public TMSocket
 {
 public:
@@ -177,13 +193,19 @@ public:
     // State of the control connection, for the application's and the tests' eyes.
     bool Busy() const { return m_busy; }
     bool LoggedIn() const { return m_loggedIn; }
-    bool ControlConnected() const { return m_controlConnected; }
+    // Also through a retry wait that began on an established connection.
+    bool ControlConnected() const
+    {
+        return m_state == TMFtpState::Connected
+               || (m_state == TMFtpState::RetryWait && m_waitFromConnected);
+    }
+    TMFtpState State() const { return m_state; }
     // Whether the attempts of the last Login go on: looking up, connecting, waiting to
     // retry or in the login dialogue. False once it logged in or failed for good.
     bool LoginRunning() const
     {
-        return LookupPending() || Connecting() || m_retryWaiting
-               || (m_controlConnected && m_currentOperation == opLogin);
+        return LookupPending() || Connecting() || m_state == TMFtpState::RetryWait
+               || (ControlConnected() && m_currentOperation == opLogin);
     }
     TMFtpOperation CurrentOperation() const { return m_currentOperation; }
     bool OperationOk() const { return m_operationOk; }
@@ -372,9 +394,10 @@ protected:
     // The control connection.
     bool m_busy = false;
     bool m_loggedIn = false;
-    bool m_controlConnected = false;
+    TMFtpState m_state = TMFtpState::Idle;
+    bool m_waitFromConnected = false; // the retry wait began with the connection up
+    void SetState(TMFtpState state);
     int m_retriesLeft = 0;
-    bool m_retryWaiting = false;
     bool m_reportDisconnection = false;
     Continuation m_replyHandler = nullptr;
     // A final reply answers the last command only when it was sent and the reply began
@@ -397,7 +420,6 @@ protected:
     bool m_noopSupported = true;
     QString m_currentType;
     bool m_extendedPassive = false; // the server refused PASV: EPSV from then on
-    bool m_tryingResolved = false;  // connecting to the addresses of a looked-up name
     QTimer m_noopTimer;
     bool m_noopTimerEnabled = false;
     // TimeOut bounds every wait for a reply and every stall of a data connection: the

@@ -14,6 +14,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QThread>
@@ -69,6 +70,18 @@ TMFtp::~TMFtp()
     m_listenSocket.OnClosed = nullptr;
     m_noopTimer.stop();
     m_watchdog.stop();
+}
+
+void TMFtp::SetState(TMFtpState state)
+{
+    if (state == m_state)
+        return;
+    // A trace of the session's course, for finding out what a server made of it.
+    static const bool trace = qEnvironmentVariableIsSet("DORVANTA_FTP_TRACE");
+    if (trace)
+        qDebug("TMFtp %p: %s -> %s", static_cast<const void *>(this), stateName(m_state),
+               stateName(state));
+    m_state = state;
 }
 
 void TMFtp::SetAsynchronous(bool value)
@@ -221,7 +234,8 @@ void TMFtp::RestoreRealServer()
 
 void TMFtp::StartConnect()
 {
-    m_retryWaiting = false;
+    if (m_state == TMFtpState::RetryWait) // the wait is over (or a Login cut it short)
+        SetState(m_waitFromConnected ? TMFtpState::Connected : TMFtpState::Idle);
     if (m_busy) {
         ReportInfo(infoBusy);
         return;
@@ -236,11 +250,10 @@ void TMFtp::StartConnect()
     m_noopSupported = true;
     m_currentType.clear();
     m_extendedPassive = false;
-    m_tryingResolved = false;
     ResetTlsState();
     --m_retriesLeft;
     // The new socket is not connected yet; operations wait for its welcome.
-    m_controlConnected = false;
+    SetState(TMFtpState::Connecting);
     RecreateSocket();
 
     // An earlier attempt that never got the welcome leaves the proxy in Server; the real
@@ -258,6 +271,7 @@ void TMFtp::StartConnect()
     if (Server().trimmed().isEmpty()) {
         const QString answer = AskFor(needServer, QString()).trimmed();
         if (answer.isEmpty()) {
+            SetState(TMFtpState::Idle);
             EndWithError(errNoServer);
             return;
         }
@@ -283,7 +297,7 @@ void TMFtp::HostResolved()
     UseResolvedAddress();
     SetPort(Port);
     HostAddress = AddressText();
-    m_tryingResolved = true;
+    SetState(TMFtpState::TryingAddresses);
     ReportInfo(infoHostResolved, HostAddress);
     Connect();
     if (LastError != 0)
@@ -297,7 +311,7 @@ void TMFtp::HostResolved()
 // one was; if not, the failure is reported as it is.
 bool TMFtp::ConnectNextAddress()
 {
-    while (m_tryingResolved && UseNextResolvedAddress()) {
+    while (m_state == TMFtpState::TryingAddresses && UseNextResolvedAddress()) {
         SetPort(Port);
         HostAddress = AddressText();
         ReportInfo(infoHostResolved, HostAddress);
@@ -313,15 +327,14 @@ bool TMFtp::ConnectNextAddress()
 // Expects: the connect notification of the control socket.
 void TMFtp::HandleConnected()
 {
-    if (LastError != 0 && m_tryingResolved) {
+    if (LastError != 0 && m_state == TMFtpState::TryingAddresses) {
         ConnectNextAddress();
         return;
     }
     if (CheckSocketError())
         return;
-    m_tryingResolved = false;
     ReportInfo(infoConnected, HostAddress);
-    m_controlConnected = true;
+    SetState(TMFtpState::Connected);
     // From here to the end of the login dialogue the connection belongs to the login.
     m_currentOperation = opLogin;
     m_inReplyHandler = false;
@@ -464,13 +477,13 @@ void TMFtp::SendCommand(const QString &command, Continuation handler)
         if (!SocketOpen() || !Connected) {
             // The control socket is gone or not connected: nothing can be sent, and
             // waiting would not help.
-            if (m_controlConnected)
+            if (ControlConnected())
                 ReportDisconnected();
             return;
         }
         const int n = SendBuffer(bytes.constData(), static_cast<int>(bytes.size()));
         bytes.remove(0, n);
-        if (CheckSocketError() || !m_controlConnected)
+        if (CheckSocketError() || !ControlConnected())
             return;
     }
     m_replyHandler = handler;
@@ -503,7 +516,7 @@ bool TMFtp::BeginOperation()
 {
     // While the login dialogue runs, its commands own the connection.
     const bool busy = m_busy || m_currentOperation == opLogin;
-    if (m_controlConnected && !busy) {
+    if (ControlConnected() && !busy) {
         m_busy = true;
         if (OnFtpBusy)
             OnFtpBusy(this);
@@ -514,9 +527,9 @@ bool TMFtp::BeginOperation()
     }
     // A refusal never touches the operation that is running: clearing its OperationOk
     // would stop its transfer loop half-way and leave a cut-off file on the server.
-    if (!(m_controlConnected && busy))
+    if (!(ControlConnected() && busy))
         m_operationOk = false;
-    if (m_controlConnected && busy)
+    if (ControlConnected() && busy)
         ReportInfo(infoBusy);
     else
         ReportInfo(infoDisconnected);
@@ -662,7 +675,7 @@ void TMFtp::HandleTimeout()
 // TimeOut seconds without a byte in either direction end the connection.
 void TMFtp::WatchdogTick()
 {
-    if (!m_controlConnected || !Connected || TimeOut <= 0)
+    if (!ControlConnected() || !Connected || TimeOut <= 0)
         return;
     const bool waiting = m_awaitingReply || m_dataSocket.SocketOpen()
                          || m_listenSocket.SocketOpen();
@@ -691,12 +704,12 @@ void TMFtp::WatchdogTick()
 
 void TMFtp::HandleClosed()
 {
-    if (m_retryWaiting)
+    if (m_state == TMFtpState::RetryWait)
         return; // a close during the wait of an earlier retry
     const RetryOutcome outcome = RetryConnect();
     if (m_reportDisconnection)
         ReportDisconnected();
-    else if (outcome == RetryOutcome::Nothing && m_controlConnected)
+    else if (outcome == RetryOutcome::Nothing && ControlConnected())
         // Closed before the login ended with no failure recorded: the connection is over
         // all the same, so that no later operation is admitted onto a missing socket.
         ReportDisconnected();
@@ -712,7 +725,8 @@ TMFtp::RetryOutcome TMFtp::RetryConnect()
     if (m_loggedIn || m_lastErrorKind == errUnspecified)
         return RetryOutcome::Nothing;
     ReportInfo(infoRetrying, QStringLiteral("Retrying..."));
-    m_retryWaiting = true;
+    m_waitFromConnected = ControlConnected();
+    SetState(TMFtpState::RetryWait);
     m_reportDisconnection = false;
     if (m_retryInterval != 0) {
         // The wait wakes at least every 200 ms, so it ends at its deadline however coarse
@@ -720,7 +734,8 @@ TMFtp::RetryOutcome TMFtp::RetryConnect()
         // makes every event loop of the thread return).
         const QDeadlineTimer deadline(static_cast<qint64>(m_retryInterval) * 1000,
                                       Qt::PreciseTimer);
-        while (!deadline.hasExpired() && !m_reportDisconnection && m_retryWaiting) {
+        while (!deadline.hasExpired() && !m_reportDisconnection
+               && m_state == TMFtpState::RetryWait) {
             QEventLoop wait;
             bool woke = false;
             QTimer::singleShot(std::clamp<qint64>(deadline.remainingTime(), 1, 200),
@@ -731,21 +746,21 @@ TMFtp::RetryOutcome TMFtp::RetryConnect()
             wait.exec();
             if (!woke) {
                 // The program is quitting: no new connection.
-                m_retryWaiting = false;
+                SetState(m_waitFromConnected ? TMFtpState::Connected : TMFtpState::Idle);
                 m_reportDisconnection = true;
                 return RetryOutcome::RetriesUsedUp;
             }
         }
     }
     // A Login called during the wait has connected already.
-    if (!m_reportDisconnection && m_retryWaiting)
+    if (!m_reportDisconnection && m_state == TMFtpState::RetryWait)
         StartConnect();
     return RetryOutcome::Retried;
 }
 
 void TMFtp::ReportDisconnected()
 {
-    m_controlConnected = false;
+    SetState(TMFtpState::Idle);
     ReportInfo(infoDisconnected, QStringLiteral("Disconnected"));
     TMMessage m;
     m.Msg = MsgDisconnected;
