@@ -1,3 +1,4 @@
+// The work of dorvanta-admin's journal commands on a data directory.
 #include "AdminCommands.h"
 
 #include "desk/DeskTables.h"

@@ -1,3 +1,4 @@
+// dorvanta-admin's exchange rate and deposit commands.
 #include "RateCommands.h"
 #include "Secrets.h"
 
