@@ -1,7 +1,5 @@
 #pragma once
 
-// The questions and messages the windows put to the user, as an interface.
-
 #include <QString>
 #include <QtGlobal>
 

@@ -1,7 +1,5 @@
 #pragma once
 
-// Paths written with either separator, turned into the native form.
-
 #include <QString>
 
 namespace platform {

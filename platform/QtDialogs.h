@@ -1,7 +1,5 @@
 #pragma once
 
-// The real dialogs behind platform::Dialogs, on Qt's message boxes and file dialogs.
-
 #include "Dialogs.h"
 
 #include <QPointer>

@@ -1,7 +1,5 @@
 #pragma once
 
-// The system's date and number settings the program follows.
-
 #include <QChar>
 #include <QDate>
 #include <QString>

@@ -1,7 +1,5 @@
 #pragma once
 
-// Text files of lines, read and written whole.
-
 #include <QByteArray>
 #include <QFileDevice>
 #include <QString>

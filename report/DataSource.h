@@ -1,7 +1,5 @@
 #pragma once
 
-// The records a report prints, as an interface any table can feed.
-
 #include <QString>
 #include <QtGlobal>
 

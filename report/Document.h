@@ -1,7 +1,5 @@
 #pragma once
 
-// A prepared report: its definition, texts and records, ready to lay out.
-
 #include "DataSource.h"
 #include "Page.h"
 #include "Report.h"

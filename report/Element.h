@@ -1,7 +1,5 @@
 #pragma once
 
-// The elements a band holds: labels, fields, sums, lines.
-
 #include <QFont>
 #include <QString>
 

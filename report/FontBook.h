@@ -1,7 +1,5 @@
 #pragma once
 
-// The fonts a report is laid out and painted with, and their metrics.
-
 #include "Element.h"
 
 #include <QFont>

@@ -1,4 +1,3 @@
-// The house style the reports share: fonts, columns and rules.
 #include "HouseStyle.h"
 
 namespace report::house {

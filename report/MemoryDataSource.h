@@ -1,7 +1,5 @@
 #pragma once
 
-// A data source of records held in memory.
-
 #include "DataSource.h"
 
 #include <QHash>

@@ -1,7 +1,5 @@
 #pragma once
 
-// Amounts as the reports print them.
-
 #include <QString>
 #include <QStringView>
 #include <QtGlobal>

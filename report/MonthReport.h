@@ -1,7 +1,5 @@
 #pragma once
 
-// The month report's definition and the document it makes.
-
 #include "Document.h"
 #include "Report.h"
 

@@ -1,7 +1,5 @@
 #pragma once
 
-// A laid-out page of a report.
-
 #include "PageItem.h"
 
 #include <QList>

@@ -1,7 +1,5 @@
 #pragma once
 
-// One positioned piece of a laid-out page.
-
 #include "Element.h"
 
 #include <QColor>

@@ -1,7 +1,5 @@
 #pragma once
 
-// Paints laid-out pages on a printer, a PDF or the screen.
-
 #include "Page.h"
 
 #include <QFont>

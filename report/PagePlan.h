@@ -1,7 +1,5 @@
 #pragma once
 
-// Which records go on which page of a report.
-
 #include "Report.h"
 
 #include <QHash>

@@ -1,7 +1,5 @@
 #pragma once
 
-// Paper, orientation and margins of a report.
-
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QSizeF>

@@ -1,7 +1,5 @@
 #pragma once
 
-// The print preview window of a prepared report.
-
 #include "Document.h"
 
 #include <QDialog>

@@ -1,7 +1,5 @@
 #pragma once
 
-// A report definition: its page and its bands.
-
 #include "Band.h"
 #include "PageSetup.h"
 

@@ -1,7 +1,5 @@
 #pragma once
 
-// Sums of a report's amount fields in one pass.
-
 #include "DataSource.h"
 
 #include <QHash>

@@ -1,7 +1,5 @@
 #pragma once
 
-// The turnover report's definition and the document it makes.
-
 #include "Report.h"
 
 namespace report {

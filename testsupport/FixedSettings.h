@@ -1,7 +1,5 @@
 #pragma once
 
-// Fixed system settings for tests.
-
 #include "platform/SystemSettings.h"
 
 namespace platform {

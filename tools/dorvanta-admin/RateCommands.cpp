@@ -7,6 +7,7 @@
 #include "desk/CashBook.h"
 #include "desk/Deposits.h"
 #include "desk/DeskTables.h"
+#include "desk/JournalColumns.h"
 #include "desk/Posting.h"
 #include "desk/Rates.h"
 #include "engine/EngineError.h"
@@ -68,9 +69,8 @@ QString storeRates(const QString &dir, const QList<desk::rates::Rate> &rates, bo
 QString writeExport(const QString &dir, engine::Table &journal, const QDateTime &now)
 {
     const engine::DateTextFormat dates(QStringLiteral("dd/MM/yyyy"));
-    const QList<engine::Money> sums = journal.sumMoney(
-        {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
-         QStringLiteral("IZLAZEUR")});
+    const QList<engine::Money> sums = journal.sumMoney({QString(desk::columns::DinarsIn), QString(desk::columns::DinarsOut),
+                          QString(desk::columns::EurosIn), QString(desk::columns::EurosOut)});
     journal.first();
     const QByteArray exported = journal_export::buildFile(
         journal, dates, now.date().toString(QStringLiteral("dd/MM/yyyy")),
