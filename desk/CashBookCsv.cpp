@@ -1,3 +1,4 @@
+// The journal with its document numbers as CSV, in the plain and the Serbian form.
 #include "CashBookCsv.h"
 
 #include "Rates.h"

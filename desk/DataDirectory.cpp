@@ -307,7 +307,7 @@ QString DataDirectory::identity(const QString &directory)
             QByteArray bytes(16, '\0');
             QFile random(QStringLiteral("/dev/urandom"));
             if (!random.open(QIODevice::ReadOnly) || random.read(bytes.data(), 16) != 16)
-                throw engine::EngineError(QStringLiteral("/dev/urandom se ne moze procitati"));
+                throw engine::EngineError(engine::EngineError::Kind::File, QStringLiteral("/dev/urandom se ne moze procitati"));
             id = QString::fromLatin1(bytes.toHex());
             storeIdentity(journal, id);
         }

@@ -65,7 +65,7 @@ Shared read(engine::Table &journal)
 void write(engine::Table &journal, const Shared &s, const QString &who)
 {
     if (s.limitDinars < engine::Money() || s.limitEuros < engine::Money())
-        throw engine::EngineError(QStringLiteral("Blagajnicki maksimum ne moze biti negativan"));
+        throw engine::EngineError(engine::EngineError::Kind::Value, QStringLiteral("Blagajnicki maksimum ne moze biti negativan"));
     for (const QString &refusal : {pibRefusal(s.pib), mbRefusal(s.mb)}) {
         if (!refusal.isEmpty())
             throw engine::EngineError(engine::EngineError::Kind::Value, refusal);

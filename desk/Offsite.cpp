@@ -1,3 +1,4 @@
+// Off-site copies: their targets, the key, packing the shop, sending and keeping copies.
 #include "Offsite.h"
 
 #include "DataDirectory.h"
@@ -54,7 +55,7 @@ void writeFile(const QString &path, const QString &text,
 {
     QString error;
     if (!platform::writeFileAtomically(path, text.toUtf8(), &error, permissions))
-        throw EngineError(QStringLiteral("%1: %2").arg(path, error));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(path, error));
 }
 
 class FolderTarget : public Target
@@ -74,21 +75,21 @@ public:
         platform::AtomicWriter out(QDir(m_dir).filePath(name));
         QFile in(localPath);
         if (!in.open(QIODevice::ReadOnly))
-            throw EngineError(QStringLiteral("%1: %2").arg(localPath, in.errorString()));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(localPath, in.errorString()));
         if (!out.copyFrom(in.handle(), 0, in.size()) || !out.commit())
-            throw EngineError(out.errorString());
+            throw EngineError(EngineError::Kind::File, out.errorString());
     }
     void get(const QString &name, const QString &localPath) override
     {
         requireFolder();
         QFile::remove(localPath);
         if (!QFile::copy(QDir(m_dir).filePath(name), localPath))
-            throw EngineError(QStringLiteral("%1 se ne moze procitati").arg(QDir(m_dir).filePath(name)));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("%1 se ne moze procitati").arg(QDir(m_dir).filePath(name)));
     }
     void remove(const QString &name) override
     {
         if (!QFile::remove(QDir(m_dir).filePath(name)))
-            throw EngineError(QStringLiteral("%1 se ne moze obrisati").arg(QDir(m_dir).filePath(name)));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("%1 se ne moze obrisati").arg(QDir(m_dir).filePath(name)));
     }
     // The copy is written straight into the folder: no second pass over a large file.
     QString directory() const { return m_dir; }
@@ -97,7 +98,7 @@ private:
     void requireFolder() const
     {
         if (!QFileInfo(m_dir).isDir())
-            throw EngineError(QStringLiteral("nema fascikle %1 (da li je disk prikljucen?)").arg(m_dir));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("nema fascikle %1 (da li je disk prikljucen?)").arg(m_dir));
     }
     QString m_dir;
 };
@@ -187,7 +188,7 @@ void packShopOf(const QString &dir, const QString &backupName, const QString &wo
 {
     const QString journalCopy = QDir(work).filePath(QStringLiteral("promet.db"));
     if (!QFile::copy(dataFile(dir, "") + backupName, journalCopy))
-        throw EngineError(QStringLiteral("%1 se ne moze kopirati").arg(dataFile(dir, "") + backupName));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1 se ne moze kopirati").arg(dataFile(dir, "") + backupName));
     if (engine::serverUriFor(dataFile(dir, "promet.db")))
         carryServerLog(dir, journalCopy);
     QList<std::pair<QString, QString>> files{{QStringLiteral("promet.db"), journalCopy}};
@@ -223,22 +224,22 @@ void packShop(const QList<std::pair<QString, QString>> &files, const QString &pa
     for (const auto &[name, path] : files) {
         QFile in(path);
         if (!in.open(QIODevice::ReadOnly))
-            throw EngineError(QStringLiteral("%1: %2").arg(path, in.errorString()));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(path, in.errorString()));
         const QByteArray utf8 = name.toUtf8();
         ok = ok && out.write(bigEndian(quint64(utf8.size()), 2) + utf8 + bigEndian(quint64(in.size()), 8)) &&
              out.copyFrom(in.handle(), 0, in.size());
     }
     if (!ok || !out.commit())
-        throw EngineError(QStringLiteral("%1: %2").arg(packPath, out.errorString()));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(packPath, out.errorString()));
 }
 
 QStringList unpackShop(const QString &packPath, const QString &folder)
 {
     QFile in(packPath);
     if (!in.open(QIODevice::ReadOnly))
-        throw EngineError(QStringLiteral("%1: %2").arg(packPath, in.errorString()));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(packPath, in.errorString()));
     const auto broken = [&](const QString &why) {
-        return EngineError(QStringLiteral("Kopija nije cela (%1)").arg(why));
+        return EngineError(EngineError::Kind::Damaged, QStringLiteral("Kopija nije cela (%1)").arg(why));
     };
     if (in.read(PackMagicSize) != QByteArray(PackMagic, PackMagicSize))
         throw broken(QStringLiteral("nema oznake"));
@@ -257,7 +258,7 @@ QStringList unpackShop(const QString &packPath, const QString &folder)
         platform::AtomicWriter out(QDir(folder).filePath(name),
                                    QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         if (!out.copyFrom(in.handle(), in.pos(), qint64(size)) || !out.commit())
-            throw EngineError(QStringLiteral("%1: %2").arg(QDir(folder).filePath(name), out.errorString()));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(QDir(folder).filePath(name), out.errorString()));
         in.seek(in.pos() + qint64(size));
         names += name;
     }
@@ -324,7 +325,7 @@ std::vector<std::unique_ptr<Target>> targets(const QString &dir, const Settings 
         all.push_back(std::make_unique<FolderTarget>(settings.folder));
     if (settings.ftp) {
         if (!ftpFactory())
-            throw EngineError(QStringLiteral("FTP kopije nisu dostupne u ovom programu"));
+            throw EngineError(EngineError::Kind::Refused, QStringLiteral("FTP kopije nisu dostupne u ovom programu"));
         all.push_back(ftpFactory()(dir));
     }
     return all;
@@ -339,22 +340,22 @@ QByteArray key(const QString &dir)
 {
     const QStringList lines = readLines(dataFile(dir, "rezerva-kljuc.txt"));
     if (lines.isEmpty())
-        throw EngineError(QStringLiteral("Kljuc rezerve nije podesen (dorvanta-admin offsite-init)"));
+        throw EngineError(EngineError::Kind::Refused, QStringLiteral("Kljuc rezerve nije podesen (dorvanta-admin offsite-init)"));
     return sealed::keyFromRecoveryText(lines.first());
 }
 
 QString init(const QString &dir, const Settings &s, const QByteArray &givenKey)
 {
     if (!s.any())
-        throw EngineError(QStringLiteral("Nije dat nijedan cilj kopija van lokacije"));
+        throw EngineError(EngineError::Kind::Value, QStringLiteral("Nije dat nijedan cilj kopija van lokacije"));
     if (s.ftp && !ftpFactory())
-        throw EngineError(QStringLiteral("Kopije na FTP server ovaj program jos ne pravi; "
+        throw EngineError(EngineError::Kind::Refused, QStringLiteral("Kopije na FTP server ovaj program jos ne pravi; "
                                          "zadajte fasciklu (--folder)"));
     if (!s.folder.isEmpty()) {
         if (!QFileInfo(s.folder).isDir())
-            throw EngineError(QStringLiteral("nema fascikle %1").arg(s.folder));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("nema fascikle %1").arg(s.folder));
         if (!QDir(s.folder).mkpath(QStringLiteral("dorvanta-rezerva")))
-            throw EngineError(QStringLiteral("%1 se ne moze napraviti").arg(folderOfCopies(s.folder)));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("%1 se ne moze napraviti").arg(folderOfCopies(s.folder)));
     }
     // The server's folder is made (or found) before anything is written: a server that cannot
     // be reached fails the set-up.
@@ -364,7 +365,7 @@ QString init(const QString &dir, const Settings &s, const QByteArray &givenKey)
     if (hasKey(dir)) {
         k = key(dir);
         if (!givenKey.isEmpty() && givenKey != k)
-            throw EngineError(QStringLiteral("Podaci vec imaju drugi kljuc rezerve: %1")
+            throw EngineError(EngineError::Kind::Refused, QStringLiteral("Podaci vec imaju drugi kljuc rezerve: %1")
                                   .arg(dataFile(dir, "rezerva-kljuc.txt")));
     } else {
         k = givenKey.isEmpty() ? sealed::newKey() : givenKey;
@@ -450,7 +451,7 @@ QString send(const QString &dir, const QString &backupName, const QDateTime &now
         // The whole shop packed once beside the backup (owner-only), sealed with its label.
         QTemporaryDir work(dataFile(dir, ".~dorvanta-skup-XXXXXX"));
         if (!work.isValid())
-            throw EngineError(work.errorString());
+            throw EngineError(EngineError::Kind::File, work.errorString());
         const QString pack = QDir(work.path()).filePath(QStringLiteral("skup"));
         packShopOf(dir, backupName, work.path(), pack);
         const sealed::Label label =
@@ -467,7 +468,7 @@ QString send(const QString &dir, const QString &backupName, const QDateTime &now
                 } else {
                     if (!sealedOnce) {
                         if (!sealedLocal.open())
-                            throw EngineError(sealedLocal.errorString());
+                            throw EngineError(EngineError::Kind::File, sealedLocal.errorString());
                         sealedLocal.close();
                         sealed::seal(pack, sealedLocal.fileName(), k, label);
                         sealedOnce = true;
@@ -515,7 +516,7 @@ sealed::Label fetch(const QString &dir, const Settings &s, const QString &name,
                     const QByteArray &key, const QString &localName)
 {
     if (!isCopyName(name))
-        throw EngineError(QStringLiteral("%1 nije ime kopije (YYYY-MM-DD-HH-MM-SS.dvr)").arg(name));
+        throw EngineError(EngineError::Kind::Value, QStringLiteral("%1 nije ime kopije (YYYY-MM-DD-HH-MM-SS.dvr)").arg(name));
     QStringList looked;
     for (const auto &target : targets(dir, s)) {
         if (!target->names().contains(name)) {
@@ -524,12 +525,12 @@ sealed::Label fetch(const QString &dir, const Settings &s, const QString &name,
         }
         QTemporaryFile fetched(dataFile(dir, ".~dorvanta-preuzeto-XXXXXX"));
         if (!fetched.open())
-            throw EngineError(fetched.errorString());
+            throw EngineError(EngineError::Kind::File, fetched.errorString());
         fetched.close();
         target->get(name, fetched.fileName());
         return sealed::unseal(fetched.fileName(), dataFile(dir, "") + localName, key);
     }
-    throw EngineError(QStringLiteral("Kopija %1 ne postoji (%2)")
+    throw EngineError(EngineError::Kind::Refused, QStringLiteral("Kopija %1 ne postoji (%2)")
                           .arg(name, looked.isEmpty() ? QStringLiteral("nijedan cilj nije podesen")
                                                       : looked.join(QStringLiteral(", "))));
 }

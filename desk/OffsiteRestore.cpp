@@ -49,7 +49,7 @@ std::optional<QByteArray> readFile(const QString &path)
         return std::nullopt;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        throw EngineError(QStringLiteral("%1: %2").arg(path, f.errorString()));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(path, f.errorString()));
     return f.readAll();
 }
 
@@ -58,7 +58,7 @@ void writeFile(const QString &path, const QByteArray &data)
     QString error;
     if (!platform::writeFileAtomically(path, data, &error,
                                        QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-        throw EngineError(QStringLiteral("%1: %2").arg(path, error));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(path, error));
 }
 
 // A data directory a copy of another shop may be restored into: a new computer's, with no
@@ -107,7 +107,7 @@ sealed::Label labelOf(const QString &dir, Target &target, const QString &name, c
 {
     QTemporaryFile fetched(dataPath(dir, QStringLiteral(".~dorvanta-preuzeto-XXXXXX")));
     if (!fetched.open())
-        throw EngineError(fetched.errorString());
+        throw EngineError(EngineError::Kind::File, fetched.errorString());
     fetched.close();
     target.get(name, fetched.fileName());
     return sealed::inspect(fetched.fileName(), key);
@@ -136,7 +136,7 @@ QList<CopyLabel> labels(const QString &dir)
 {
     const Settings own = settings(dir);
     if (!own.any())
-        throw EngineError(QStringLiteral("Kopije van lokacije nisu podesene (dorvanta-admin offsite-init)"));
+        throw EngineError(EngineError::Kind::Refused, QStringLiteral("Kopije van lokacije nisu podesene (dorvanta-admin offsite-init)"));
     return labels(dir, own, key(dir));
 }
 
@@ -184,7 +184,7 @@ OffsiteRestore::OffsiteRestore(const QString &dir, const Settings &settings, con
 {
     m_work = std::make_unique<QTemporaryDir>(dataPath(m_dir, QStringLiteral(".~dorvanta-obnova-XXXXXX")));
     if (!m_work->isValid())
-        throw EngineError(m_work->errorString());
+        throw EngineError(EngineError::Kind::File, m_work->errorString());
     const QString packName = QFileInfo(m_work->path()).fileName() + QStringLiteral("/skup");
     m_label = fetch(m_dir, settings, name, key, packName);
     const QString pack = QDir(m_work->path()).filePath(QStringLiteral("skup"));
@@ -195,14 +195,14 @@ OffsiteRestore::OffsiteRestore(const QString &dir, const Settings &settings, con
         // The name is the moment the copy was made: a copy renamed to pass as a newer one is
         // refused.
         if (copyName(QString(), m_label.sealedAt) != name)
-            throw EngineError(QStringLiteral("Kopija %1 je napravljena %2: ime se ne slaze sa "
+            throw EngineError(EngineError::Kind::Damaged, QStringLiteral("Kopija %1 je napravljena %2: ime se ne slaze sa "
                                              "vremenom u kopiji (preimenovana kopija), nista nije "
                                              "promenjeno")
                                   .arg(name, shown(m_label.sealedAt)));
         const QString own = DataDirectory::identity(m_dir);
         if (!m_label.identity.isEmpty() && m_label.identity != own) {
             if (!isFresh(m_dir))
-                throw EngineError(QStringLiteral("Kopija %1 je iz drugih podataka (identitet %2, "
+                throw EngineError(EngineError::Kind::Refused, QStringLiteral("Kopija %1 je iz drugih podataka (identitet %2, "
                                                  "ovi podaci %3): vraca se samo u novu, praznu "
                                                  "bazu; nista nije promenjeno")
                                       .arg(name, m_label.identity, own));
@@ -211,7 +211,7 @@ OffsiteRestore::OffsiteRestore(const QString &dir, const Settings &settings, con
         const QStringList names = unpackShop(pack, m_work->path());
         for (const QString &needed : shopFiles().mid(0, 4))
             if (!names.contains(needed))
-                throw EngineError(QStringLiteral("Kopija %1 nema %2").arg(name, needed));
+                throw EngineError(EngineError::Kind::Damaged, QStringLiteral("Kopija %1 nema %2").arg(name, needed));
         // Every table checked before anything is replaced.
         for (const engine::TableSchema &schema : tableSchemas()) {
             const QString file = QDir(m_work->path()).filePath(schema.name() + QStringLiteral(".db"));
@@ -220,12 +220,12 @@ OffsiteRestore::OffsiteRestore(const QString &dir, const Settings &settings, con
         }
         QFile::remove(journalBackupPath);
         if (!QFile::rename(QDir(m_work->path()).filePath(QStringLiteral("promet.db")), journalBackupPath))
-            throw EngineError(QStringLiteral("%1 se ne moze napisati").arg(journalBackupPath));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("%1 se ne moze napisati").arg(journalBackupPath));
         QFile::remove(pack);
     } else {
         QFile::remove(journalBackupPath);
         if (!QFile::rename(pack, journalBackupPath))
-            throw EngineError(QStringLiteral("%1 se ne moze napisati").arg(journalBackupPath));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("%1 se ne moze napisati").arg(journalBackupPath));
     }
     try {
         m_closedDays = restore::preview(m_dir, m_journalBackup).closedDays;
@@ -305,7 +305,7 @@ QString OffsiteRestore::run(const QString &who, const QDateTime &now)
             }
         } catch (const EngineError &e) {
             putBack();
-            throw EngineError(QStringLiteral("Kopija %1 NIJE vracena, podaci su ostali kakvi su "
+            throw EngineError(e.kind(), QStringLiteral("Kopija %1 NIJE vracena, podaci su ostali kakvi su "
                                              "bili: %2")
                                   .arg(m_name, e.message()));
         }
@@ -316,7 +316,7 @@ QString OffsiteRestore::run(const QString &who, const QDateTime &now)
         outcome = restore::run(m_dir, m_journalBackup, who, archive, m_closedDays);
     } catch (const EngineError &e) {
         putBack();
-        throw EngineError(
+        throw EngineError(e.kind(),
             QStringLiteral("Kopija %1 NIJE vracena, podaci su ostali kakvi su bili: %2").arg(m_name, e.message()));
     }
     m_ran = true;
@@ -382,7 +382,7 @@ void confirmNotice(const QString &dir, const QString &who)
                       QStringLiteral("Potvrdjeno: ") + text);
     });
     if (!QFile::remove(QDir(dir).filePath(NoticeFile)))
-        throw EngineError(QStringLiteral("%1 se ne moze obrisati").arg(QDir(dir).filePath(NoticeFile)));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1 se ne moze obrisati").arg(QDir(dir).filePath(NoticeFile)));
 }
 
 QString skipNumber(const QString &dir, const QString &number, const QString &who)
@@ -390,12 +390,12 @@ QString skipNumber(const QString &dir, const QString &number, const QString &who
     static const QRegularExpression pattern(QStringLiteral("^([UI])-(\\d{4})-(\\d{6})$"));
     const QRegularExpressionMatch m = pattern.match(number);
     if (!m.hasMatch())
-        throw EngineError(QStringLiteral("'%1' nije broj dokumenta (U-2027-000001)").arg(number));
+        throw EngineError(EngineError::Kind::Value, QStringLiteral("'%1' nije broj dokumenta (U-2027-000001)").arg(number));
     const QString kind = m.captured(1);
     const qint64 year = m.captured(2).toLongLong();
     const qint64 sequence = m.captured(3).toLongLong();
     if (sequence == 0)
-        throw EngineError(QStringLiteral("'%1' nije broj dokumenta (U-2027-000001)").arg(number));
+        throw EngineError(EngineError::Kind::Value, QStringLiteral("'%1' nije broj dokumenta (U-2027-000001)").arg(number));
     QString line;
     onJournalOf(dir, [&](engine::Table &journal) {
         cashbook::prepare(journal); // the counters' tables are there
@@ -410,7 +410,7 @@ QString skipNumber(const QString &dir, const QString &number, const QString &who
                 .value(0)
                 .toLongLong();
         if (sequence <= last)
-            throw EngineError(QStringLiteral("Broj %1 je vec izdat (poslednji izdat: %2)")
+            throw EngineError(EngineError::Kind::Refused, QStringLiteral("Broj %1 je vec izdat (poslednji izdat: %2)")
                                   .arg(number, documentNumber(kind == QLatin1String("U")
                                                                   ? DocumentKind::Receipt
                                                                   : DocumentKind::Payment,

@@ -62,10 +62,10 @@ int lostRecords(const engine::Table &backup, const engine::Table &journal)
 QString checkedSource(const QString &base, const QString &name)
 {
     if (const QString reason = checkPlainFileName(name); !reason.isEmpty())
-        throw EngineError(reason);
+        throw EngineError(EngineError::Kind::Value, reason);
     const QString source = QDir(base).filePath(QStringLiteral("podaci/") + name);
     if (!QFileInfo(source).isFile())
-        throw EngineError(QStringLiteral("Table does not exist: %1").arg(name));
+        throw EngineError(EngineError::Kind::NotFound, QStringLiteral("Table does not exist: %1").arg(name));
     promet().checkTableFile(source, tablePassword());
     engine::checkTableIntegrity(source); // a damaged copy never replaces the journal
     return source;
@@ -161,7 +161,7 @@ void clear(engine::Table &journal, const QString &dir, const QString &who, const
     try {
         archive(dir, archiveName);
     } catch (const EngineError &e) {
-        throw EngineError(QStringLiteral("Arhiva prometa nije snimljena, tabela NIJE obrisana: ") +
+        throw EngineError(e.kind(), QStringLiteral("Arhiva prometa nije snimljena, tabela NIJE obrisana: ") +
                           e.message());
     }
     chain::clearJournal(journal, who, archiveName);

@@ -1,3 +1,4 @@
+// Sealing and opening off-site copies with AES-256-GCM, and the key's recovery text.
 #include "SealedBackup.h"
 
 #include "engine/EngineError.h"
@@ -69,7 +70,7 @@ QString base32(const QByteArray &bytes, int chars)
 void requireKey(const QByteArray &key)
 {
     if (key.size() != KeySize)
-        throw EngineError(QStringLiteral("Kljuc rezerve mora imati %1 bajta").arg(KeySize));
+        throw EngineError(EngineError::Kind::Value, QStringLiteral("Kljuc rezerve mora imati %1 bajta").arg(KeySize));
 }
 
 Cipher cipher(const QByteArray &key, const QByteArray &nonce, bool encrypt)
@@ -80,7 +81,7 @@ Cipher cipher(const QByteArray &key, const QByteArray &nonce, bool encrypt)
         EVP_CIPHER_CTX_ctrl(c.get(), EVP_CTRL_GCM_SET_IVLEN, NonceSize, nullptr) != 1 ||
         init(c.get(), nullptr, nullptr, reinterpret_cast<const unsigned char *>(key.constData()),
              reinterpret_cast<const unsigned char *>(nonce.constData())) != 1)
-        throw EngineError(QStringLiteral("AES-256-GCM nije dostupan"));
+        throw EngineError(EngineError::Kind::Crypto, QStringLiteral("AES-256-GCM nije dostupan"));
     return c;
 }
 
@@ -90,7 +91,7 @@ QByteArray newKey()
 {
     QByteArray key(KeySize, '\0');
     if (RAND_bytes(reinterpret_cast<unsigned char *>(key.data()), KeySize) != 1)
-        throw EngineError(QStringLiteral("Slucajni kljuc nije napravljen (OpenSSL RAND_bytes)"));
+        throw EngineError(EngineError::Kind::Crypto, QStringLiteral("Slucajni kljuc nije napravljen (OpenSSL RAND_bytes)"));
     return key;
 }
 
@@ -117,8 +118,10 @@ QByteArray keyFromRecoveryText(const QString &text)
             continue;
         chars += c == u'O' ? QChar(u'0') : (c == u'I' || c == u'L') ? QChar(u'1') : c;
     }
+    // A text that is not a key is Refused, not Crypto: nothing failed in OpenSSL, the caller
+    // shows it as typed wrong and asks for the text again; retrying the same text is useless.
     if (chars.size() != KeyChars + CheckChars)
-        throw EngineError(QStringLiteral("Tekst kljuca ima %1 znakova umesto %2")
+        throw EngineError(EngineError::Kind::Refused, QStringLiteral("Tekst kljuca ima %1 znakova umesto %2")
                               .arg(chars.size())
                               .arg(KeyChars + CheckChars));
     QByteArray key;
@@ -127,7 +130,7 @@ QByteArray keyFromRecoveryText(const QString &text)
     for (int i = 0; i < KeyChars; ++i) {
         const char *at = std::strchr(Alphabet, chars.at(i).toLatin1());
         if (chars.at(i).unicode() > 127 || !at || !*at)
-            throw EngineError(QStringLiteral("Tekst kljuca: znak '%1' nije dozvoljen").arg(chars.at(i)));
+            throw EngineError(EngineError::Kind::Refused, QStringLiteral("Tekst kljuca: znak '%1' nije dozvoljen").arg(chars.at(i)));
         buffer = (buffer << 5) | quint32(at - Alphabet);
         bits += 5;
         if (bits >= 8) {
@@ -136,7 +139,7 @@ QByteArray keyFromRecoveryText(const QString &text)
         }
     }
     if (base32(sha256(key), CheckChars) != chars.right(CheckChars))
-        throw EngineError(QStringLiteral("Tekst kljuca nije ispravan (provera se ne slaze: "
+        throw EngineError(EngineError::Kind::Refused, QStringLiteral("Tekst kljuca nije ispravan (provera se ne slaze: "
                                          "pogresno prepisana grupa?)"));
     return key;
 }
@@ -177,11 +180,11 @@ Label Label::decode(const QByteArray &text)
             label.lastDocument = QString::fromUtf8(value);
         } // a line of a later version is passed over
         if (!ok)
-            throw EngineError(QStringLiteral("Zaglavlje kopije nije ispravno: %1")
+            throw EngineError(EngineError::Kind::Damaged, QStringLiteral("Zaglavlje kopije nije ispravno: %1")
                                   .arg(QString::fromUtf8(line.left(80))));
     }
     if (!sawTime)
-        throw EngineError(QStringLiteral("Zaglavlje kopije nema vreme"));
+        throw EngineError(EngineError::Kind::Damaged, QStringLiteral("Zaglavlje kopije nema vreme"));
     return label;
 }
 
@@ -191,16 +194,16 @@ void seal(const QString &plainPath, const QString &sealedPath, const QByteArray 
     requireKey(key);
     QFile in(plainPath);
     if (!in.open(QIODevice::ReadOnly))
-        throw EngineError(QStringLiteral("%1: %2").arg(plainPath, in.errorString()));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(plainPath, in.errorString()));
     QByteArray nonce(NonceSize, '\0');
     if (RAND_bytes(reinterpret_cast<unsigned char *>(nonce.data()), NonceSize) != 1)
-        throw EngineError(QStringLiteral("Slucajni broj nije napravljen (OpenSSL RAND_bytes)"));
+        throw EngineError(EngineError::Kind::Crypto, QStringLiteral("Slucajni broj nije napravljen (OpenSSL RAND_bytes)"));
     QByteArray header = QByteArray(Magic, MagicSize) + (label ? LabelledVersion : PlainVersion) +
                         keyId(key) + nonce;
     if (label) {
         const QByteArray text = label->encode();
         if (quint32(text.size()) > MaxLabel)
-            throw EngineError(QStringLiteral("Zaglavlje kopije je preveliko"));
+            throw EngineError(EngineError::Kind::Value, QStringLiteral("Zaglavlje kopije je preveliko"));
         const quint32 n = quint32(text.size());
         header += char(n >> 24);
         header += char(n >> 16);
@@ -212,30 +215,30 @@ void seal(const QString &plainPath, const QString &sealedPath, const QByteArray 
     int n = 0;
     if (EVP_EncryptUpdate(c.get(), nullptr, &n, reinterpret_cast<const unsigned char *>(header.constData()),
                           int(header.size())) != 1)
-        throw EngineError(QStringLiteral("AES-256-GCM nije uspeo"));
+        throw EngineError(EngineError::Kind::Crypto, QStringLiteral("AES-256-GCM nije uspeo"));
     platform::AtomicWriter out(sealedPath);
     if (!out.write(header))
-        throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, out.errorString()));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(sealedPath, out.errorString()));
     QByteArray buffer(Chunk, '\0');
     QByteArray encrypted(Chunk + 16, '\0');
     for (;;) {
         const qint64 got = in.read(buffer.data(), Chunk);
         if (got < 0)
-            throw EngineError(QStringLiteral("%1: %2").arg(plainPath, in.errorString()));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(plainPath, in.errorString()));
         if (got == 0)
             break;
         if (EVP_EncryptUpdate(c.get(), reinterpret_cast<unsigned char *>(encrypted.data()), &n,
                               reinterpret_cast<const unsigned char *>(buffer.constData()), int(got)) != 1)
-            throw EngineError(QStringLiteral("AES-256-GCM nije uspeo"));
+            throw EngineError(EngineError::Kind::Crypto, QStringLiteral("AES-256-GCM nije uspeo"));
         if (!out.write(encrypted.constData(), n))
-            throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, out.errorString()));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(sealedPath, out.errorString()));
     }
     QByteArray tag(TagSize, '\0');
     if (EVP_EncryptFinal_ex(c.get(), reinterpret_cast<unsigned char *>(encrypted.data()), &n) != 1 ||
         EVP_CIPHER_CTX_ctrl(c.get(), EVP_CTRL_GCM_GET_TAG, TagSize, tag.data()) != 1)
-        throw EngineError(QStringLiteral("AES-256-GCM nije uspeo"));
+        throw EngineError(EngineError::Kind::Crypto, QStringLiteral("AES-256-GCM nije uspeo"));
     if (!out.write(encrypted.constData(), n) || !out.write(tag) || !out.commit())
-        throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, out.errorString()));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(sealedPath, out.errorString()));
 }
 
 namespace {
@@ -246,32 +249,32 @@ Label openCopy(const QString &sealedPath, const QString &plainPath, const QByteA
     requireKey(key);
     QFile in(sealedPath);
     if (!in.open(QIODevice::ReadOnly))
-        throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, in.errorString()));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(sealedPath, in.errorString()));
     const qint64 size = in.size();
     QByteArray header = in.read(HeaderSize);
     if (header.size() < MagicSize || !header.startsWith(QByteArray(Magic, MagicSize)))
-        throw EngineError(QStringLiteral("%1 nije kopija rezerve").arg(sealedPath));
+        throw EngineError(EngineError::Kind::Damaged, QStringLiteral("%1 nije kopija rezerve").arg(sealedPath));
     if (header.size() < MagicSize + 1 ||
         (header.at(MagicSize) != PlainVersion && header.at(MagicSize) != LabelledVersion))
-        throw EngineError(QStringLiteral("%1: nepoznata verzija kopije").arg(sealedPath));
+        throw EngineError(EngineError::Kind::Damaged, QStringLiteral("%1: nepoznata verzija kopije").arg(sealedPath));
     const bool labelled = header.at(MagicSize) == LabelledVersion;
     if (size < HeaderSize + TagSize)
-        throw EngineError(QStringLiteral("%1 je odsecena (%2 bajtova)").arg(sealedPath).arg(size));
+        throw EngineError(EngineError::Kind::Damaged, QStringLiteral("%1 je odsecena (%2 bajtova)").arg(sealedPath).arg(size));
     if (header.mid(MagicSize + 1, KeyIdSize) != keyId(key))
-        throw EngineError(
+        throw EngineError(EngineError::Kind::Refused, 
             QStringLiteral("%1 je sifrovana drugim kljucem (pogresan kljuc)").arg(sealedPath));
     QByteArray labelText;
     if (labelled) {
         const QByteArray length = in.read(LabelLengthSize);
         if (length.size() != LabelLengthSize)
-            throw EngineError(QStringLiteral("%1 je odsecena (%2 bajtova)").arg(sealedPath).arg(size));
+            throw EngineError(EngineError::Kind::Damaged, QStringLiteral("%1 je odsecena (%2 bajtova)").arg(sealedPath).arg(size));
         const quint32 m = quint32(quint8(length[0])) << 24 | quint32(quint8(length[1])) << 16 |
                           quint32(quint8(length[2])) << 8 | quint32(quint8(length[3]));
         if (m > MaxLabel || qint64(HeaderSize) + LabelLengthSize + m + TagSize > size)
-            throw EngineError(QStringLiteral("%1 je izmenjena ili odsecena (zaglavlje)").arg(sealedPath));
+            throw EngineError(EngineError::Kind::Damaged, QStringLiteral("%1 je izmenjena ili odsecena (zaglavlje)").arg(sealedPath));
         labelText = in.read(m);
         if (labelText.size() != qsizetype(m))
-            throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, in.errorString()));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(sealedPath, in.errorString()));
         header += length + labelText;
     }
     const QByteArray nonce = header.mid(MagicSize + 1 + KeyIdSize, NonceSize);
@@ -279,7 +282,7 @@ Label openCopy(const QString &sealedPath, const QString &plainPath, const QByteA
     int n = 0;
     if (EVP_DecryptUpdate(c.get(), nullptr, &n, reinterpret_cast<const unsigned char *>(header.constData()),
                           int(header.size())) != 1)
-        throw EngineError(QStringLiteral("AES-256-GCM nije uspeo"));
+        throw EngineError(EngineError::Kind::Crypto, QStringLiteral("AES-256-GCM nije uspeo"));
     std::optional<platform::AtomicWriter> out;
     if (!plainPath.isEmpty())
         out.emplace(plainPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -289,19 +292,19 @@ Label openCopy(const QString &sealedPath, const QString &plainPath, const QByteA
     while (left > 0) {
         const qint64 got = in.read(buffer.data(), std::min(left, Chunk));
         if (got <= 0)
-            throw EngineError(QStringLiteral("%1: %2").arg(sealedPath, in.errorString()));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(sealedPath, in.errorString()));
         left -= got;
         if (EVP_DecryptUpdate(c.get(), reinterpret_cast<unsigned char *>(decrypted.data()), &n,
                               reinterpret_cast<const unsigned char *>(buffer.constData()), int(got)) != 1)
-            throw EngineError(QStringLiteral("AES-256-GCM nije uspeo"));
+            throw EngineError(EngineError::Kind::Crypto, QStringLiteral("AES-256-GCM nije uspeo"));
         if (out && !out->write(decrypted.constData(), n))
-            throw EngineError(QStringLiteral("%1: %2").arg(plainPath, out->errorString()));
+            throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(plainPath, out->errorString()));
     }
     QByteArray tag = in.read(TagSize);
     if (tag.size() != TagSize ||
         EVP_CIPHER_CTX_ctrl(c.get(), EVP_CTRL_GCM_SET_TAG, TagSize, tag.data()) != 1 ||
         EVP_DecryptFinal_ex(c.get(), reinterpret_cast<unsigned char *>(decrypted.data()), &n) != 1)
-        throw EngineError(QStringLiteral("%1 je izmenjena ili odsecena: provera kopije (GCM) nije "
+        throw EngineError(EngineError::Kind::Damaged, QStringLiteral("%1 je izmenjena ili odsecena: provera kopije (GCM) nije "
                                          "prosla, nista nije promenjeno")
                               .arg(sealedPath));
     // Only now, the whole file checked, is the label believed.
@@ -311,7 +314,7 @@ Label openCopy(const QString &sealedPath, const QString &plainPath, const QByteA
     else
         label.version = 1;
     if (out && (!out->write(decrypted.constData(), n) || !out->commit()))
-        throw EngineError(QStringLiteral("%1: %2").arg(plainPath, out->errorString()));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(plainPath, out->errorString()));
     return label;
 }
 

@@ -1,3 +1,4 @@
+// The shop's Ed25519 signing key: made, read, signing and verifying.
 #include "SigningKey.h"
 
 #include "DeskTables.h"
@@ -40,7 +41,7 @@ QByteArray readFile(const QString &path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        throw EngineError(QStringLiteral("%1: %2").arg(path, f.errorString()));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(path, f.errorString()));
     return f.readAll();
 }
 
@@ -61,7 +62,7 @@ Owned<EVP_PKEY> readPublic(const QByteArray &pem)
     Owned<BIO> bio = bioOf(pem);
     Owned<EVP_PKEY> key(PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr));
     if (!key || EVP_PKEY_get_id(key.get()) != EVP_PKEY_ED25519)
-        throw EngineError(QStringLiteral("Javni kljuc nije Ed25519 kljuc"));
+        throw EngineError(EngineError::Kind::Damaged, QStringLiteral("Javni kljuc nije Ed25519 kljuc"));
     return key;
 }
 
@@ -69,7 +70,7 @@ void write(const QString &path, const QByteArray &data, QFileDevice::Permissions
 {
     QString error;
     if (!platform::writeFileAtomically(path, data, &error, permissions))
-        throw EngineError(QStringLiteral("%1: %2").arg(path, error));
+        throw EngineError(EngineError::Kind::File, QStringLiteral("%1: %2").arg(path, error));
 }
 
 } // namespace
@@ -86,13 +87,13 @@ bool ensureKey(const QString &dir)
     Owned<EVP_PKEY_CTX> ctx(EVP_PKEY_CTX_new_id(EVP_PKEY_ED25519, nullptr));
     EVP_PKEY *made = nullptr;
     if (!ctx || EVP_PKEY_keygen_init(ctx.get()) != 1 || EVP_PKEY_keygen(ctx.get(), &made) != 1)
-        throw EngineError(QStringLiteral("Kljuc za potpis nije napravljen (OpenSSL Ed25519)"));
+        throw EngineError(EngineError::Kind::Crypto, QStringLiteral("Kljuc za potpis nije napravljen (OpenSSL Ed25519)"));
     Owned<EVP_PKEY> key(made);
     Owned<BIO> priv(BIO_new(BIO_s_mem()));
     Owned<BIO> pub(BIO_new(BIO_s_mem()));
     if (PEM_write_bio_PrivateKey(priv.get(), key.get(), nullptr, nullptr, 0, nullptr, nullptr) != 1 ||
         PEM_write_bio_PUBKEY(pub.get(), key.get()) != 1)
-        throw EngineError(QStringLiteral("Kljuc za potpis nije zapisan (OpenSSL PEM)"));
+        throw EngineError(EngineError::Kind::Crypto, QStringLiteral("Kljuc za potpis nije zapisan (OpenSSL PEM)"));
     // The public key last: a key pair counts as there only when both files are.
     write(privatePath(dir), bioText(priv.get()), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     write(publicPath(dir), bioText(pub.get()),
@@ -137,7 +138,7 @@ QString fingerprint(const QByteArray &publicPem)
     unsigned char *der = nullptr;
     const int size = i2d_PUBKEY(key.get(), &der);
     if (size <= 0)
-        throw EngineError(QStringLiteral("Javni kljuc se ne moze procitati"));
+        throw EngineError(EngineError::Kind::Crypto, QStringLiteral("Javni kljuc se ne moze procitati"));
     engine::Sha256 digest;
     digest.start();
     digest.add(QByteArrayView(der, size));
@@ -162,14 +163,14 @@ QByteArray sign(const QString &dir, const QByteArray &data)
     Owned<BIO> bio = bioOf(pem);
     Owned<EVP_PKEY> key(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
     if (!key || EVP_PKEY_get_id(key.get()) != EVP_PKEY_ED25519)
-        throw EngineError(QStringLiteral("%1 nije Ed25519 kljuc").arg(privatePath(dir)));
+        throw EngineError(EngineError::Kind::Damaged, QStringLiteral("%1 nije Ed25519 kljuc").arg(privatePath(dir)));
     Owned<EVP_MD_CTX> ctx(EVP_MD_CTX_new());
     QByteArray signature(64, '\0');
     size_t size = size_t(signature.size());
     if (!ctx || EVP_DigestSignInit(ctx.get(), nullptr, nullptr, nullptr, key.get()) != 1 ||
         EVP_DigestSign(ctx.get(), reinterpret_cast<unsigned char *>(signature.data()), &size,
                        reinterpret_cast<const unsigned char *>(data.constData()), size_t(data.size())) != 1)
-        throw EngineError(QStringLiteral("Potpis nije napravljen (OpenSSL Ed25519)"));
+        throw EngineError(EngineError::Kind::Crypto, QStringLiteral("Potpis nije napravljen (OpenSSL Ed25519)"));
     signature.resize(qsizetype(size));
     return signature;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+// Writing files whole or not at all: a temporary file beside the target, renamed over it.
+
 #include <QByteArray>
 #include <QFileDevice>
 #include <QString>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The clock the program reads today's date and the time from.
+
 #include <QDate>
 #include <QDateTime>
 #include <QTime>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The questions and messages the windows put to the user, as an interface.
+
 #include <QString>
 #include <QtGlobal>
 

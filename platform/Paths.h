@@ -1,5 +1,7 @@
 #pragma once
 
+// Paths written with either separator, turned into the native form.
+
 #include <QString>
 
 namespace platform {

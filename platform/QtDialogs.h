@@ -1,5 +1,7 @@
 #pragma once
 
+// The real dialogs behind platform::Dialogs, on Qt's message boxes and file dialogs.
+
 #include "Dialogs.h"
 
 #include <QPointer>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The system's date and number settings the program follows.
+
 #include <QChar>
 #include <QDate>
 #include <QString>

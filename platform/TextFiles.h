@@ -1,5 +1,7 @@
 #pragma once
 
+// Text files of lines, read and written whole.
+
 #include <QByteArray>
 #include <QFileDevice>
 #include <QString>

@@ -1,5 +1,7 @@
 #pragma once
 
+// A band of a report: a horizontal strip of the page and the elements on it.
+
 #include "Element.h"
 
 #include <QList>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The daily cash report's definition and the document it makes.
+
 #include "Document.h"
 #include "Report.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// The records a report prints, as an interface any table can feed.
+
 #include <QString>
 #include <QtGlobal>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// A prepared report: its definition, texts and records, ready to lay out.
+
 #include "DataSource.h"
 #include "Page.h"
 #include "Report.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+// The elements a band holds: labels, fields, sums, lines.
+
 #include <QFont>
 #include <QString>
 

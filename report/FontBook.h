@@ -1,5 +1,7 @@
 #pragma once
 
+// The fonts a report is laid out and painted with, and their metrics.
+
 #include "Element.h"
 
 #include <QFont>

@@ -1,3 +1,4 @@
+// The house style the reports share: fonts, columns and rules.
 #include "HouseStyle.h"
 
 namespace report::house {

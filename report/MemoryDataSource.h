@@ -1,5 +1,7 @@
 #pragma once
 
+// A data source of records held in memory.
+
 #include "DataSource.h"
 
 #include <QHash>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Amounts as the reports print them.
+
 #include <QString>
 #include <QStringView>
 #include <QtGlobal>

@@ -1,5 +1,7 @@
 #pragma once
 
+// A laid-out page of a report.
+
 #include "PageItem.h"
 
 #include <QList>

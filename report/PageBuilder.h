@@ -1,5 +1,7 @@
 #pragma once
 
+// Lays out one page of a report from its plan and its records.
+
 #include "DataSource.h"
 #include "FontBook.h"
 #include "Page.h"

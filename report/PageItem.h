@@ -1,5 +1,7 @@
 #pragma once
 
+// One positioned piece of a laid-out page.
+
 #include "Element.h"
 
 #include <QColor>

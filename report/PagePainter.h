@@ -1,5 +1,7 @@
 #pragma once
 
+// Paints laid-out pages on a printer, a PDF or the screen.
+
 #include "Page.h"
 
 #include <QFont>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Which records go on which page of a report.
+
 #include "Report.h"
 
 #include <QHash>

@@ -1,5 +1,7 @@
 #pragma once
 
+// Paper, orientation and margins of a report.
+
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QSizeF>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The print preview window of a prepared report.
+
 #include "Document.h"
 
 #include <QDialog>

@@ -1,5 +1,7 @@
 #pragma once
 
+// A report definition: its page and its bands.
+
 #include "Band.h"
 #include "PageSetup.h"
 

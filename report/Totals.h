@@ -1,5 +1,7 @@
 #pragma once
 
+// Sums of a report's amount fields in one pass.
+
 #include "DataSource.h"
 
 #include <QHash>

@@ -1,5 +1,7 @@
 #pragma once
 
+// The turnover report's definition and the document it makes.
+
 #include "Report.h"
 
 namespace report {

@@ -1,5 +1,7 @@
 #pragma once
 
+// A full disk for tests: work run under a file size limit.
+
 #include <csignal>
 #include <functional>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// A clock for tests that shows what it was set to.
+
 #include "platform/Clock.h"
 
 namespace platform {

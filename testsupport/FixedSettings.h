@@ -1,5 +1,7 @@
 #pragma once
 
+// Fixed system settings for tests.
+
 #include "platform/SystemSettings.h"
 
 namespace platform {

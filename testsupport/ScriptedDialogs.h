@@ -1,5 +1,7 @@
 #pragma once
 
+// Dialogs for tests, answered from a script, that record what was shown.
+
 #include "platform/Dialogs.h"
 
 #include <QList>

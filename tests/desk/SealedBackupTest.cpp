@@ -27,6 +27,8 @@
 #include <QSet>
 #include <QTemporaryDir>
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -105,6 +107,9 @@ TEST(SealedBackupTest, ReadsBackOnlyTheCopyItWrote)
         } catch (const engine::EngineError &e) {
             ASSERT_NE(c.refusal, nullptr) << qPrintable(e.message());
             EXPECT_TRUE(e.message().contains(QLatin1String(c.refusal))) << qPrintable(e.message());
+            // Another key is the caller's to change; any other difference is a damaged copy.
+            EXPECT_EQ(e.kind(), c.otherKey ? engine::EngineError::Kind::Refused
+                                           : engine::EngineError::Kind::Damaged);
             EXPECT_EQ(readAll(dir.filePath("out.db")), QByteArray("before"));
             EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 3);
         }
@@ -125,6 +130,27 @@ TEST(SealedBackupTest, RecoveryTextGivesTheKeyBackAndCatchesATypo)
     EXPECT_THROW(desk::sealed::keyFromRecoveryText(typo), engine::EngineError);
     EXPECT_THROW(desk::sealed::keyFromRecoveryText(text.left(text.size() - 5)), engine::EngineError);
     EXPECT_THROW(desk::sealed::keyFromRecoveryText(QString(text).replace(0, 1, u'U')), engine::EngineError);
+    // A mistyped text is refused, to be typed again; a key of the wrong size is a bad value.
+    for (const QString &wrong : {typo, text.left(text.size() - 5), QString(text).replace(0, 1, u'U')}) {
+        try {
+            desk::sealed::keyFromRecoveryText(wrong);
+            ADD_FAILURE() << qPrintable(wrong);
+        } catch (const engine::EngineError &e) {
+            EXPECT_EQ(e.kind(), engine::EngineError::Kind::Refused) << qPrintable(wrong);
+        }
+    }
+    try {
+        desk::sealed::recoveryText(key.left(16));
+        ADD_FAILURE() << "a short key was taken";
+    } catch (const engine::EngineError &e) {
+        EXPECT_EQ(e.kind(), engine::EngineError::Kind::Value);
+    }
+    try {
+        desk::sealed::inspect(QStringLiteral("/nonexistent/copy.dvr"), key);
+        ADD_FAILURE() << "a missing copy was read";
+    } catch (const engine::EngineError &e) {
+        EXPECT_EQ(e.kind(), engine::EngineError::Kind::File);
+    }
 }
 
 // "2026-12-10-06-20-00.dvr" for a day counted from 2010-01-01 and an hour.
@@ -450,11 +476,14 @@ TEST_P(OffsiteCopyTest, ARenamedForeignOrHalfWrittenRestoreChangesNothing)
     makeShop();
     const QString folder = offsite::folderOfCopies(usb.path());
     makeNewComputer();
+    std::optional<engine::EngineError::Kind> kind;
     const auto refusal = [&](const QString &into, const QString &name) {
+        kind.reset();
         try {
             offsite::OffsiteRestore r(into, offsite::settings(into), name, key);
             r.run(QStringLiteral("Admin"), CopyMoment.addDays(1));
         } catch (const engine::EngineError &e) {
+            kind = e.kind();
             return e.message();
         }
         return QString();
@@ -464,12 +493,14 @@ TEST_P(OffsiteCopyTest, ARenamedForeignOrHalfWrittenRestoreChangesNothing)
     ASSERT_TRUE(QFile::copy(QDir(folder).filePath(CopyName), QDir(folder).filePath("2027-01-02-08-00-00.dvr")));
     EXPECT_TRUE(refusal(fresh.path(), QStringLiteral("2027-01-02-08-00-00.dvr"))
                     .contains(QStringLiteral("preimenovana kopija")));
+    EXPECT_EQ(kind, engine::EngineError::Kind::Damaged);
 
     // A failing write: the signing key's place is taken by a folder, so the last file cannot
     // be written after the tables were replaced.
     QFile::remove(QDir(fresh.path()).filePath("podaci/potpis-kljuc.pem"));
     ASSERT_TRUE(QDir(fresh.path()).mkpath(QStringLiteral("podaci/potpis-kljuc.pem/x")));
     EXPECT_TRUE(refusal(fresh.path(), CopyName).contains(QStringLiteral("NIJE vracena")));
+    EXPECT_EQ(kind, engine::EngineError::Kind::File); // the failed write's own kind
     const Shop afterFailure = readShop(fresh.path());
     EXPECT_EQ(afterFailure.tables, untouched.tables);
     EXPECT_EQ(afterFailure.identity, untouched.identity);
@@ -488,6 +519,7 @@ TEST_P(OffsiteCopyTest, ARenamedForeignOrHalfWrittenRestoreChangesNothing)
         own.close();
     }
     EXPECT_TRUE(refusal(fresh.path(), CopyName).contains(QStringLiteral("iz drugih podataka")));
+    EXPECT_EQ(kind, engine::EngineError::Kind::Refused);
     EXPECT_EQ(readShop(fresh.path()).tables.value("korisnici"), untouched.tables.value("korisnici"));
 }
 
@@ -502,8 +534,11 @@ TEST_P(OffsiteCopyTest, ASkippedNumberIsNeverGiven)
     {
         const char *number;
         const char *refusal;
-    } refused[] = {{"U-2027-000001", "vec izdat"}, {"U-2026-000001", "vec izdat"},
-                   {"X-2027-000001", "nije broj"}, {"U-2027-000000", "nije broj"}};
+        engine::EngineError::Kind kind; // a number given already is a rule's refusal
+    } refused[] = {{"U-2027-000001", "vec izdat", engine::EngineError::Kind::Refused},
+                   {"U-2026-000001", "vec izdat", engine::EngineError::Kind::Refused},
+                   {"X-2027-000001", "nije broj", engine::EngineError::Kind::Value},
+                   {"U-2027-000000", "nije broj", engine::EngineError::Kind::Value}};
     for (const auto &r : refused) {
         SCOPED_TRACE(r.number);
         try {
@@ -511,6 +546,7 @@ TEST_P(OffsiteCopyTest, ASkippedNumberIsNeverGiven)
             ADD_FAILURE() << "not refused";
         } catch (const engine::EngineError &e) {
             EXPECT_TRUE(e.message().contains(QLatin1String(r.refusal))) << e.message().toStdString();
+            EXPECT_EQ(e.kind(), r.kind);
         }
     }
     OpenTable journal(session, QStringLiteral("podaci/promet.db"));

@@ -1,6 +1,8 @@
+// The work of dorvanta-admin's journal commands on a data directory.
 #include "AdminCommands.h"
 
 #include "desk/DeskTables.h"
+#include "desk/JournalColumns.h"
 #include "BackupFiles.h"
 #include "JournalExport.h"
 #include "desk/CashBook.h"
@@ -47,9 +49,8 @@ QString onJournal(const QString &dir, const std::function<void(engine::Table &)>
 // carries the journal's balances, as the posting page shows them.
 QByteArray exportOf(engine::Table &journal, const engine::DateTextFormat &dates, const QDateTime &now)
 {
-    const QList<engine::Money> sums = journal.sumMoney(
-        {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
-         QStringLiteral("IZLAZEUR")});
+    const QList<engine::Money> sums = journal.sumMoney({QString(desk::columns::DinarsIn), QString(desk::columns::DinarsOut),
+                          QString(desk::columns::EurosIn), QString(desk::columns::EurosOut)});
     journal.first();
     return journal_export::buildFile(journal, dates, now.date().toString(QStringLiteral("dd/MM/yyyy")),
                                      (sums.at(0) - sums.at(1)).toText(),

@@ -1,11 +1,11 @@
 #pragma once
 
+// The work of dorvanta-admin's commands on the data directory `dir` (either store). Each
+// returns an empty text on success and the reason otherwise; nothing is half written.
+
 #include <QByteArrayView>
 
 #include <functional>
-
-// The work of dorvanta-admin's commands on the data directory `dir` (either store). Each
-// returns an empty text on success and the reason otherwise; nothing is half written.
 
 #include "engine/Money.h"
 

@@ -1,3 +1,4 @@
+// dorvanta-admin's yearly archive: writing it and checking it.
 #include "ArchiveCommands.h"
 
 #include "AdminCommands.h"

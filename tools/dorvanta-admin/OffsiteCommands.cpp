@@ -1,3 +1,4 @@
+// dorvanta-admin's off-site, numbering and archive commands.
 #include "OffsiteCommands.h"
 
 #include "AdminCommands.h"

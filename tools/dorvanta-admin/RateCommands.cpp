@@ -1,3 +1,4 @@
+// dorvanta-admin's exchange rate and deposit commands.
 #include "RateCommands.h"
 #include "Secrets.h"
 
@@ -8,6 +9,7 @@
 #include "desk/Errors.h"
 #include "desk/PostingDraft.h"
 #include "desk/DeskTables.h"
+#include "desk/JournalColumns.h"
 #include "desk/Posting.h"
 #include "desk/Rates.h"
 #include "engine/EngineError.h"
@@ -69,9 +71,8 @@ QString storeRates(const QString &dir, const QList<desk::rates::Rate> &rates, bo
 QString writeExport(const QString &dir, engine::Table &journal, const QDateTime &now)
 {
     const engine::DateTextFormat dates(QStringLiteral("dd/MM/yyyy"));
-    const QList<engine::Money> sums = journal.sumMoney(
-        {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
-         QStringLiteral("IZLAZEUR")});
+    const QList<engine::Money> sums = journal.sumMoney({QString(desk::columns::DinarsIn), QString(desk::columns::DinarsOut),
+                          QString(desk::columns::EurosIn), QString(desk::columns::EurosOut)});
     journal.first();
     const QByteArray exported = journal_export::buildFile(
         journal, dates, now.date().toString(QStringLiteral("dd/MM/yyyy")),

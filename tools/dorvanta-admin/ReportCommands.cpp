@@ -1,3 +1,4 @@
+// dorvanta-admin's shop settings and month report commands.
 #include "ReportCommands.h"
 #include "Secrets.h"
 
