@@ -148,13 +148,14 @@ int main(int argc, char **argv)
     // The last year, one group, a keyword.
     run = Run();
     writeWholePdf = false;
-    form.RadioButton7->setChecked(true);
-    form.DateTimePicker1->setDate(QDate(2025, 12, 8));
-    form.DateTimePicker2->setDate(QDate(2026, 12, 7));
-    form.RadioButton14->setChecked(true);
-    form.Edit13->setText(QStringLiteral("Racuni"));
-    form.RadioButton6->setChecked(true);
-    form.Edit10->setText(QStringLiteral("struju"));
+    // The report page's controls, found by name as every control of the window.
+    form.findChild<QRadioButton *>(QStringLiteral("RadioButton7"))->setChecked(true);
+    form.findChild<QDateEdit *>(QStringLiteral("DateTimePicker1"))->setDate(QDate(2025, 12, 8));
+    form.findChild<QDateEdit *>(QStringLiteral("DateTimePicker2"))->setDate(QDate(2026, 12, 7));
+    form.findChild<QRadioButton *>(QStringLiteral("RadioButton14"))->setChecked(true);
+    form.findChild<QLineEdit *>(QStringLiteral("Edit13"))->setText(QStringLiteral("Racuni"));
+    form.findChild<QRadioButton *>(QStringLiteral("RadioButton6"))->setChecked(true);
+    form.findChild<QLineEdit *>(QStringLiteral("Edit10"))->setText(QStringLiteral("struju"));
     press.restart();
     form.BitBtn17Click();
     report("last year, group Racuni, keyword struju");

@@ -100,7 +100,7 @@ int main(int argc, char **argv)
         return 1;
     figures.append({"login: administrator, to the menu", t.elapsed(), peakMiB()});
     form.BitBtn13Click();
-    QTableView *journal = form.DBGrid4;
+    QTableView *journal = form.findChild<QTableView *>(QStringLiteral("DBGrid4"));
     t.restart();
     form.BitBtn14Click();
     paint(journal);
