@@ -38,14 +38,6 @@ QStringList listBackupNames(const QString &dataDir)
     return out;
 }
 
-QString checkPlainFileName(const QString &name)
-{
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
-        name.contains(u'/') || name.contains(u'\\') || name.contains(QChar(0)))
-        return QStringLiteral("'%1' is not a file name of the data directory").arg(name);
-    return {};
-}
-
 QString dataDirectory(const QString &startDir)
 {
     return platform::joinPath(startDir, QStringLiteral("podaci"));

@@ -20,10 +20,6 @@ QString backupFileName(const QString &dateText, const QString &timeText);
 // Does not change the current directory.
 QStringList listBackupNames(const QString &dataDir);
 
-// Empty when `name` is a plain file name of the data directory (no separator, not "." or
-// "..", no NUL); otherwise the reason it is refused.
-QString checkPlainFileName(const QString &name);
-
 // The data directory of a start directory, and the files in it the page works with.
 QString dataDirectory(const QString &startDir);
 QString journalFile(const QString &startDir);
