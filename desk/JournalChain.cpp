@@ -210,7 +210,7 @@ QByteArray encodedRecord(engine::Table &journal, qint64 id)
                            found = true;
                        });
     if (!found)
-        throw EngineError(QStringLiteral("Zapis %1 prometa ne postoji").arg(id));
+        throw EngineError(EngineError::Kind::Damaged, QStringLiteral("Zapis %1 prometa ne postoji").arg(id));
     return encoding;
 }
 
@@ -827,7 +827,7 @@ QList<LogEntry> checkLogChain(engine::Table &journal, Verdict &v)
         QByteArray encoding;
         bool broken = false;
         if (!hasSideTable(journal, QStringLiteral("dorvanta_dnevnik")))
-            throw EngineError(QStringLiteral("tabela dorvanta_dnevnik ne postoji"));
+            throw EngineError(EngineError::Kind::NotFound, QStringLiteral("tabela dorvanta_dnevnik ne postoji"));
         const auto entry = [&](const engine::RecordView &row) {
             const qint64 rb = row.integer(0);
             encoding.resize(0);
@@ -1264,7 +1264,7 @@ QDateTime segmentBeganIn(const QString &dir, const QString &password)
     if (const QString e = inJournalOf(
             dir, [&](engine::Table &journal) { began = segmentBegan(journal); }, password);
         !e.isEmpty())
-        throw EngineError(e);
+        throw EngineError(EngineError::Kind::Failed, e);
     return began;
 }
 

@@ -36,7 +36,7 @@ BookEntry reverse(engine::Table &journal, const QString &number, const QString &
     // Inside the journal's write lock: a second reversal of the same document waits here
     // and then finds the first.
     if (const QString refusal = reversalRefusal(journal, number, day); !refusal.isEmpty())
-        throw engine::EngineError(refusal);
+        throw engine::EngineError(engine::EngineError::Kind::Refused, refusal);
     const BookEntry original = *entry(journal, number);
     Posting p;
     p.cashier = cashier;
