@@ -97,7 +97,8 @@ std::optional<QDate> lastClosedOf(const QList<QVariantList> &rows)
 void refuseClosed(const QDate &day, const std::optional<QDate> &last)
 {
     if (last && day <= *last)
-        throw EngineError(EngineError::Kind::Refused, QStringLiteral("Dan %1 je zakljucen (poslednji zakljuceni dan je %2): "
+        throw EngineError(EngineError::Kind::Refused,
+                          QStringLiteral("Dan %1 je zakljucen (poslednji zakljuceni dan je %2): "
                                          "promena nije proknjizena. Prijavite se ponovo.")
                               .arg(day.toString(DateShown), last->toString(DateShown)));
 }
@@ -550,7 +551,8 @@ QString numberRecord(engine::Table &journal, qint64 recordId, DocumentKind kind,
                 .value(0)
                 .toString();
         if (number.isEmpty())
-            throw EngineError(EngineError::Kind::Failed, QStringLiteral("Broj dokumenta nije dodeljen"));
+            throw EngineError(EngineError::Kind::Failed,
+                              QStringLiteral("Broj dokumenta nije dodeljen"));
         if (!reverses.isEmpty())
             chain::log(journal, reversalBy(journal, recordId), QStringLiteral("STORNO"),
                        QStringLiteral("Dokument %1 storniran dokumentom %2").arg(reverses, number));
@@ -583,7 +585,8 @@ QString numberRecord(engine::Table &journal, qint64 recordId, DocumentKind kind,
         number = journal.runBeside(insertNumber, numberParams).value(0).value(0).toString();
     }
     if (number.isEmpty())
-        throw EngineError(EngineError::Kind::Failed, QStringLiteral("Broj dokumenta nije dodeljen"));
+        throw EngineError(EngineError::Kind::Failed,
+                          QStringLiteral("Broj dokumenta nije dodeljen"));
     chain::chainRecord(journal, recordId);
     if (!reverses.isEmpty())
         chain::log(journal, reversalBy(journal, recordId), QStringLiteral("STORNO"),
@@ -716,11 +719,14 @@ DayClose closeDay(engine::Table &journal, const QDate &day, const QString &close
     if (!day.isValid())
         throw EngineError(EngineError::Kind::Value, QStringLiteral("Nije zadat ispravan dan"));
     if (day > now.date())
-        throw EngineError(EngineError::Kind::Refused, QStringLiteral("Dan %1 jos nije prosao: ne moze se zakljuciti")
+        throw EngineError(EngineError::Kind::Refused,
+                          QStringLiteral("Dan %1 jos nije prosao: ne moze se zakljuciti")
                               .arg(day.toString(DateShown)));
     return inTransaction(journal, [&] {
         if (dayClose(journal, day))
-            throw EngineError(EngineError::Kind::Refused, QStringLiteral("Dan %1 je vec zakljucen").arg(day.toString(DateShown)));
+            throw EngineError(
+                EngineError::Kind::Refused,
+                QStringLiteral("Dan %1 je vec zakljucen").arg(day.toString(DateShown)));
         if (server::appending(journal) == server::Appending::ThroughFunctions) {
             // The server sums the day, numbers the report and anchors the chain.
             journal.runBeside(QStringLiteral("SELECT dorvanta_zakljuci(CAST(?1 AS date), ?2, ?3)"),
@@ -728,7 +734,9 @@ DayClose closeDay(engine::Table &journal, const QDate &day, const QString &close
                                now.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))});
             const std::optional<DayClose> c = dayClose(journal, day);
             if (!c)
-                throw EngineError(EngineError::Kind::Refused, QStringLiteral("Dan %1 nije zakljucen").arg(day.toString(DateShown)));
+                throw EngineError(
+                    EngineError::Kind::Refused,
+                    QStringLiteral("Dan %1 nije zakljucen").arg(day.toString(DateShown)));
             return *c;
         }
         const DayBook book = dayBook(journal, day);

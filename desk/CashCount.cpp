@@ -121,26 +121,33 @@ QList<Pieces> parse(const QString &text, Currency currency)
     for (const QString &part : text.split(QLatin1Char(','))) {
         const QRegularExpressionMatch m = entry.match(part);
         if (!m.hasMatch())
-            throw EngineError(EngineError::Kind::Value, QStringLiteral("Neispravan popis kod \"%1\"").arg(part.trimmed()) +
-                              example);
+            throw EngineError(EngineError::Kind::Value,
+                              QStringLiteral("Neispravan popis kod \"%1\"").arg(part.trimmed()) +
+                                  example);
         const Money denomination = Money::parse(m.captured(1));
         if (!denominations(currency).contains(denomination))
-            throw EngineError(EngineError::Kind::Value, QStringLiteral("Apoen %1 ne postoji u valuti %2 (\"%3\")")
+            throw EngineError(EngineError::Kind::Value,
+                              QStringLiteral("Apoen %1 ne postoji u valuti %2 (\"%3\")")
                                   .arg(m.captured(1), currencyCode(currency), part.trimmed()));
         const QString pieces = m.captured(2);
         if (!whole.match(pieces).hasMatch()) {
             if (pieces.startsWith(QLatin1Char('-')) && number.match(pieces).hasMatch())
-                throw EngineError(EngineError::Kind::Value, QStringLiteral("Broj komada ne moze biti negativan (\"%1\")")
+                throw EngineError(EngineError::Kind::Value,
+                                  QStringLiteral("Broj komada ne moze biti negativan (\"%1\")")
                                       .arg(part.trimmed()));
             if (number.match(pieces).hasMatch() && pieces.contains(QRegularExpression(QStringLiteral("[.,]"))))
-                throw EngineError(EngineError::Kind::Value, QStringLiteral("Broj komada mora biti ceo broj (\"%1\")")
-                                      .arg(part.trimmed()));
-            throw EngineError(EngineError::Kind::Value, QStringLiteral("Neispravan popis kod \"%1\"").arg(part.trimmed()) +
-                              example);
+                throw EngineError(
+                    EngineError::Kind::Value,
+                    QStringLiteral("Broj komada mora biti ceo broj (\"%1\")").arg(part.trimmed()));
+            throw EngineError(EngineError::Kind::Value,
+                              QStringLiteral("Neispravan popis kod \"%1\"").arg(part.trimmed()) +
+                                  example);
         }
         for (const Pieces &p : std::as_const(out)) {
             if (p.denomination == denomination)
-                throw EngineError(EngineError::Kind::Value, QStringLiteral("Apoen %1 je naveden dva puta").arg(m.captured(1)));
+                throw EngineError(
+                    EngineError::Kind::Value,
+                    QStringLiteral("Apoen %1 je naveden dva puta").arg(m.captured(1)));
         }
         out << Pieces{denomination, pieces.toLongLong()};
     }
@@ -217,7 +224,8 @@ Count record(engine::Table &journal, const QDate &day, Currency currency,
     if (!day.isValid())
         throw EngineError(EngineError::Kind::Value, QStringLiteral("Nije zadat ispravan dan"));
     if (day > now.date())
-        throw EngineError(EngineError::Kind::Refused, QStringLiteral("Dan %1 jos nije dosao: popis se ne moze proknjiziti")
+        throw EngineError(EngineError::Kind::Refused,
+                          QStringLiteral("Dan %1 jos nije dosao: popis se ne moze proknjiziti")
                               .arg(day.toString(DateShown)));
     Count c;
     c.day = day;
@@ -284,17 +292,20 @@ Count postDifference(engine::Table &journal, qint64 number, const QString &poste
                               .arg(QLatin1String(CountColumns)),
                           {number});
     if (rows.isEmpty())
-        throw EngineError(EngineError::Kind::Refused, QStringLiteral("Ne postoji popis %1").arg(number));
+        throw EngineError(EngineError::Kind::Refused,
+                          QStringLiteral("Ne postoji popis %1").arg(number));
     Count c = countOf(rows.first());
     if (c.difference().isZero())
-        throw EngineError(EngineError::Kind::Refused, QStringLiteral("%1 nema razliku").arg(described(c)));
+        throw EngineError(EngineError::Kind::Refused,
+                          QStringLiteral("%1 nema razliku").arg(described(c)));
     const QList<QVariantList> posted =
         laterPostings(journal, QStringLiteral(" WHERE RB = ?1"), {number});
     if (!c.document.isEmpty() || !posted.isEmpty())
-        throw EngineError(EngineError::Kind::Refused, QStringLiteral("Razlika popisa %1 je vec proknjizena dokumentom %2")
-                              .arg(number)
-                              .arg(c.document.isEmpty() ? posted.first().value(1).toString()
-                                                        : c.document));
+        throw EngineError(
+            EngineError::Kind::Refused,
+            QStringLiteral("Razlika popisa %1 je vec proknjizena dokumentom %2")
+                .arg(number)
+                .arg(c.document.isEmpty() ? posted.first().value(1).toString() : c.document));
     cashbook::requireOpenDay(journal, c.day);
     const Posting p = differencePosting(c, postedBy, now);
     c.document = writeRecord(journal, p, amountsOf(p),

@@ -210,7 +210,8 @@ QByteArray encodedRecord(engine::Table &journal, qint64 id)
                            found = true;
                        });
     if (!found)
-        throw EngineError(EngineError::Kind::Damaged, QStringLiteral("Zapis %1 prometa ne postoji").arg(id));
+        throw EngineError(EngineError::Kind::Damaged,
+                          QStringLiteral("Zapis %1 prometa ne postoji").arg(id));
     return encoding;
 }
 
@@ -827,7 +828,8 @@ QList<LogEntry> checkLogChain(engine::Table &journal, Verdict &v)
         QByteArray encoding;
         bool broken = false;
         if (!hasSideTable(journal, QStringLiteral("dorvanta_dnevnik")))
-            throw EngineError(EngineError::Kind::NotFound, QStringLiteral("tabela dorvanta_dnevnik ne postoji"));
+            throw EngineError(EngineError::Kind::NotFound,
+                              QStringLiteral("tabela dorvanta_dnevnik ne postoji"));
         const auto entry = [&](const engine::RecordView &row) {
             const qint64 rb = row.integer(0);
             encoding.resize(0);
