@@ -394,7 +394,7 @@ void TForm1::buildCashierCountPage()
     connect(CashierCountPost, &QPushButton::clicked, this, &TForm1::CashierCountPostClick);
     connect(CashierCountBack, &QPushButton::clicked, this, [this] {
         showPage(PagePosting);
-        Edit4->setFocus();
+        postingPage->Edit4->setFocus();
     });
 }
 
