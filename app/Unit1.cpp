@@ -114,7 +114,7 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     cashCountPage = std::make_unique<CashCountPage>(context, Notebook1->widget(PageCashierCount),
                                                     [this] {
                                                         showPage(PagePosting);
-                                                        Edit4->setFocus();
+                                                        postingPage->Edit4->setFocus();
                                                     });
     buildUpload();
 
@@ -245,19 +245,19 @@ void TForm1::BitBtn9Click()
 
     showPage(PagePosting);
     resetPostingChoices(); // never the previous cashier's currency and direction
-    Edit4->clear();
-    Edit4->setFocus();
-    Edit4->clear();
-    Label10->setText(currentUser);
-    Label8->setText(todayText());
+    postingPage->Edit4->clear();
+    postingPage->Edit4->setFocus();
+    postingPage->Edit4->clear();
+    postingPage->Label10->setText(currentUser);
+    postingPage->Label8->setText(todayText());
     try {
-        fillComboFromTable(ComboBox1, *Table2, QStringLiteral("AKTIVNOST"));
-        fillComboFromTable(ComboBox4, *Table4, QStringLiteral("GRUPA"));
+        fillComboFromTable(postingPage->ComboBox1, *Table2, QStringLiteral("AKTIVNOST"));
+        fillComboFromTable(postingPage->ComboBox4, *Table4, QStringLiteral("GRUPA"));
         offerFirstGroup();
         refreshBalances();
         // Said at once, so that the cashier does not type a posting that will be refused.
-        const QString closed = closedDay(Label8->text());
-        dayNotice = closed.isEmpty() ? QString()
+        const QString closed = closedDay(postingPage->Label8->text());
+        postingPage->dayNotice = closed.isEmpty() ? QString()
                                      : closed + QStringLiteral(": danas se vise ne knjizi");
         showStatusLine();
     } catch (const engine::EngineError &e) {
@@ -362,14 +362,6 @@ void TForm1::showPage(int index)
     Notebook1->setCurrentIndex(index);
 }
 
-void TForm1::forgetShownDocument()
-{
-    // "STAMPAJ DOKUMENT" prints the document of a posting of this login only.
-    lastDocument.clear();
-    shownDocument.clear();
-    LabelDocument->clear();
-}
-
 void TForm1::showRestoreNotice(bool administrator)
 {
     backupPage->showRestoreNotice(administrator);
@@ -421,16 +413,16 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
             QChar c(u'\r');
             if (watched == Edit1)
                 Edit1KeyPress(c);
-            else if (watched == Edit4)
+            else if (watched == postingPage->Edit4)
                 Edit4KeyPress(c);
-            else if (watched == Edit5)
+            else if (watched == postingPage->Edit5)
                 Edit5KeyPress(c);
-            else if (watched == Edit12)
+            else if (watched == postingPage->Edit12)
                 Edit12KeyPress(c);
             if (c.isNull())
                 return true;
         }
-    } else if (watched == Edit4 && focusMovedWithinWindow(event)) {
+    } else if (watched == postingPage->Edit4 && focusMovedWithinWindow(event)) {
         Edit4Enter();
     }
     return QMainWindow::eventFilter(watched, event);

@@ -10,8 +10,8 @@
 //   Unit1.cpp          creation, date-format check, login, navigation, the audit log
 //   Unit1Shell.cpp     the menu, the page shells, the login and administrator menu pages,
 //                      the window fitted to the screen
-//   Unit1Posting.cpp   the posting page, the posting and the balance refresh
-//   Unit1Export.cpp    the journal export "podaci.txt"
+//   Unit1Posting.cpp   makes the posting page (PostingPage, which also writes the journal
+//                      export "podaci.txt"); its handlers' forwarders
 //   Unit1Master.cpp    makes the users, activities and groups pages (MasterDataPage) and the
 //                      journal view (JournalViewPage); their handlers' forwarders
 //   Unit1Report.cpp    makes the report page (ReportPage); its forwarders
@@ -45,11 +45,10 @@ struct FtpSettings;
 #include "JournalViewPage.h"
 #include "MasterDataPage.h"
 #include "PageContext.h"
+#include "PostingPage.h"
 #include "ReportPage.h"
 #include "ReportPreview.h"
 #include "ReportStatement.h"
-#include "engine/Money.h"
-#include "desk/PostingDraft.h"
 
 class QAction;
 class QButtonGroup;
@@ -152,7 +151,9 @@ public:
     void Izlazizprograma1Click();
     void Pomoc1Click(); // Pomoc: the users' guide
 
-    // --- posting page ---
+    // --- posting page (PostingPage) ---
+    // Its handlers as the program names them, and what the other pages and the login ask of
+    // it; the page does the work.
     void ComboBox2Change();
     void ComboBox3Change();
     void Edit4Enter();
@@ -163,41 +164,20 @@ public:
     void Edit12KeyPress(QChar &key);
     void BitBtn8Click(); // PROKNJIZI
     void BitBtn18Click(); // STA STE SVE KNJIZILI?
-
-    // Balance refresh: the journal's balances (JournalBalances.h) into Edit2 and Edit3. After
-    // a posting, its stored running balances plus the records stored after it.
+    void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's voucher (nalog blagajni)
+    void BitBtnDepositClick(); // POLOG NA RACUN: a deposit's reason with its slip
     void refreshBalances();
-    // The desk's answer to the posting `draft` (PostingDraft.h), in the journal. Throws
-    // EngineError when the journal cannot be read.
-    desk::PostingAnswer judgePosting(const desk::PostingDraft &draft);
-    // "Dan <dayText> je zakljucen" when the day (date text) or a later one is closed, else
-    // empty. Throws EngineError when the journal cannot be read.
     QString closedDay(const QString &dayText);
-    // The posting page's boxes as before any posting, and no word of a closed day: at log-out,
-    // so that nothing of one cashier's posting stays for the next.
     void clearPostingBoxes();
-    // An empty group box takes the first group of the list (login).
     void offerFirstGroup();
-    // Currency and direction back to dinars and out, as every cashier starts.
     void resetPostingChoices();
-    // After the question was answered Yes: stores the posting and refreshes the balances,
-    // saying what became of it when it failed; true when it is stored.
-    bool postConfirmed(engine::Money amount, const QString &reason, const QString &group);
-    // Fills a desk::Posting of `amount` (above zero) from the page's cashier, day, currency and
-    // direction with the identity `key` and stores it through desk::post() (desk/Posting.h);
-    // false when the posting with that key is stored already. Throws EngineError
-    // (and stores nothing) when the journal fails; of kind OutcomeUnknown when the server's
-    // answer to the commit was lost and could not be asked afterwards.
-    bool storePosting(const QUuid &key, engine::Money amount, const QString &reason,
-                      const QString &group);
-    // Empties both balance boxes: no balance is shown rather than a wrong one.
     void showNoBalances();
-    // Gives the journal's records their document numbers (the cash book's tables are made on
-    // the first start with an older data directory); false after showing why not.
     bool prepareCashBook();
-    // Writes the whole journal to "podaci.txt"; false (after showing the reason, after
-    // `messageStart` when given) when the journal could not be read or the file not written.
     bool exportJournal(const QString &messageStart = {});
+    void printVoucher(const QString &number);
+    // The posting page itself: its controls (Edit4, Label26, ...) and its state.
+    PostingPage &posting() { return *postingPage; }
+
     // After every export: the upload of the export when the FTP option is on.
     void uploadDecision();
 
@@ -249,14 +229,6 @@ private:
     // Forgets the last posting's document: the posting page shows none and prints none.
     void forgetShownDocument();
 
-    // The posting last sent whose outcome is not known yet: its identity and the inputs it
-    // was made for.
-    struct PendingPosting
-    {
-        QUuid key;
-        QStringList inputs;
-    } pendingPosting;
-
     engine::Session &session;
     platform::Dialogs &dialogs;
     const platform::Clock &clock;
@@ -271,9 +243,6 @@ private:
     class HelpWindow *helpWindow = nullptr; // Pomoc, made when first asked for
     ReportPreview reportPreview;
 
-    // The posting page's status line (Label26): that today is closed, then the upload's part
-    // (exportUpload->status()).
-    QString dayNotice;
     void showStatusLine();
 
     // Data components.
@@ -290,38 +259,6 @@ private:
     std::unique_ptr<CashCountPage> cashCountPage;
 
 public:
-    // Page 5: posting.
-    QLabel *Label8 = nullptr;
-    QLabel *Label10 = nullptr;
-    QLineEdit *Edit2 = nullptr;
-    QLineEdit *Edit3 = nullptr;
-    QGroupBox *GroupBox1 = nullptr; // Izaberi valutu
-    QComboBox *ComboBox2 = nullptr;
-    QLabel *Label18 = nullptr;
-    QRadioButton *RadioButton1 = nullptr; // DINARI
-    QRadioButton *RadioButton2 = nullptr; // EUR
-    QGroupBox *GroupBox2 = nullptr;       // Ulaz ili izlaz?
-    QComboBox *ComboBox3 = nullptr;
-    QLabel *Label21 = nullptr;
-    QRadioButton *RadioButton3 = nullptr; // ULAZ
-    QRadioButton *RadioButton4 = nullptr; // IZLAZ
-    QGroupBox *GroupBox3 = nullptr;       // IZNOS
-    QLineEdit *Edit4 = nullptr;
-    QGroupBox *GroupBox4 = nullptr; // RAZLOG ULAZA ILI IZLAZA IZ DORVANTE?
-    QComboBox *ComboBox1 = nullptr;
-    QLineEdit *Edit5 = nullptr;
-    QComboBox *ComboBox4 = nullptr;
-    QLineEdit *Edit12 = nullptr;
-    QPushButton *BitBtn8 = nullptr;
-    QPushButton *BitBtn18 = nullptr;
-    QLabel *Label26 = nullptr;
-    QLabel *LabelDocument = nullptr;       // the last posting's document number
-    QPushButton *BitBtnSlip = nullptr;     // prints the last posting's document
-    QString lastDocument;
-    // The record the last posting stored and its running balances (id -1: none yet).
-    qint64 lastPostedId = -1;
-    engine::Money lastPostedDinars, lastPostedEuros;
-    QString shownDocument; // the number LabelDocument shows: of a posting that is stored
 
     // --- master data pages and the journal view (MasterDataPage, JournalViewPage) ---
     // Their handlers as the program names them; the pages do the work.
@@ -336,22 +273,9 @@ public:
 
 public:
 
-    // --- the posting page's POPIS KASE and STAMPAJ DOKUMENT (Unit1Posting.cpp) ---
-    QPushButton *BitBtnCount = nullptr; // POPIS KASE
-    void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's voucher (nalog blagajni)
-
-    // --- deposits to the bank and the cash cap (Unit1Deposits.cpp) ---
+    // --- the administrator menu's deposit warnings (Unit1Posting.cpp) ---
     QLabel *LabelDeposits = nullptr;      // the administrator's menu: receipts not deposited
     void showDepositWarnings();
-    QPushButton *BitBtnDeposit = nullptr; // POLOG NA RACUN: a deposit's reason with its slip
-    void BitBtnDepositClick();
-    // A receipt over the cash cap, refused with `refusal`: the administrator's reason when he
-    // allows it with his code, else nullopt (after saying why, or when asked to give up).
-    std::optional<QString> askCapAllowance(const QString &refusal);
-    // The administrator's reason for the receipt over the cash cap being posted; empty otherwise.
-    QString capAllowance;
-    // Previews the voucher of the document `number`, read in the journal (open or not).
-    void printVoucher(const QString &number);
 
     // --- report page (ReportPage) ---
     using ReportCriteria = ::ReportCriteria;
@@ -400,5 +324,6 @@ private:
     std::unique_ptr<MasterDataPage> groupsPage;     // page 8
     std::unique_ptr<JournalViewPage> journalPage;   // page 6
     std::unique_ptr<ReportPage> reportPage;         // page 4
+    std::unique_ptr<PostingPage> postingPage;       // page 5
 };
 

@@ -77,9 +77,9 @@ std::optional<Postings> post(const QString &dir, int runs)
         return std::nullopt;
     std::vector<double> times, exports;
     for (int i = 0; i <= runs; ++i) {
-        desk.form.Edit4->setText(QStringLiteral("150"));
-        desk.form.Edit5->setText(QStringLiteral("Kupovina kafe"));
-        desk.form.Edit12->setText(QStringLiteral("Potrosni materijal"));
+        desk.form.posting().Edit4->setText(QStringLiteral("150"));
+        desk.form.posting().Edit5->setText(QStringLiteral("Kupovina kafe"));
+        desk.form.posting().Edit12->setText(QStringLiteral("Potrosni materijal"));
         desk.dialogs.answerYes();
         times.push_back(timeMs([&] { desk.form.BitBtn8Click(); }));
         exports.push_back(timeMs([&] { desk.form.exportJournal(); }));

@@ -62,9 +62,9 @@ Postings post(const QString &dir, int runs)
         std::exit(1);
     std::vector<double> times, bytes;
     for (int i = 0; i <= runs; ++i) {
-        form.Edit4->setText(QStringLiteral("150"));
-        form.Edit5->setText(QStringLiteral("Kupovina kafe"));
-        form.Edit12->setText(QStringLiteral("Potrosni materijal"));
+        form.posting().Edit4->setText(QStringLiteral("150"));
+        form.posting().Edit5->setText(QStringLiteral("Kupovina kafe"));
+        form.posting().Edit12->setText(QStringLiteral("Potrosni materijal"));
         dialogs.answerYes();
         const qint64 received = engine::serverBytesReceived();
         QElapsedTimer t;

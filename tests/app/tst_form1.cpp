@@ -872,6 +872,47 @@ private slots:
         QCOMPARE(data->records("promet").size(), 3);
     }
 
+    // The closed day's word stands red in the status line the posting page shares with the
+    // upload; at log-out it goes with everything the cashier typed, and the next login of an
+    // open day shows a plain, empty line.
+    void logOutClearsTheStatusLineAndTheBoxes_data()
+    {
+        QTest::addColumn<bool>("closeToday");
+        QTest::newRow("today closed") << true;
+        QTest::newRow("today open") << false;
+    }
+    void logOutClearsTheStatusLineAndTheBoxes()
+    {
+        QFETCH(bool, closeToday);
+        if (closeToday) {
+            data->withTable("promet", [this](engine::Table &journal) {
+                desk::cashbook::prepare(journal);
+                desk::cashbook::closeDay(journal, clock.today(), "Admin", clock.currentDateTime());
+            });
+        }
+        showLoggedIn("111");
+        auto *status = find<QLabel>("Label26");
+        QCOMPARE(status->text(), closeToday ? QStringLiteral("Dan 07/12/2026 je zakljucen: danas "
+                                                             "se vise ne knjizi")
+                                            : QString());
+        QCOMPARE(status->styleSheet(), closeToday ? QStringLiteral("color: red") : QString());
+        fillPosting("EUR", "ULAZ", "15");
+
+        form->Glavnimeni1Click();
+        QCOMPARE(status->text(), QString());
+        QCOMPARE(status->styleSheet(), QString());
+        const struct
+        {
+            const char *box, *text;
+        } boxes[] = {{"Edit4", "0.00"}, {"Edit5", ""}, {"Edit12", ""}};
+        for (const auto &b : boxes)
+            QCOMPARE(boxText(b.box), QString::fromUtf8(b.text));
+        QCOMPARE(find<QComboBox>("ComboBox1")->currentText(),
+                 QStringLiteral("Izaberite aktivnost ovde ako se ona cesto koristi..."));
+        QCOMPARE(find<QComboBox>("ComboBox4")->currentText(),
+                 QStringLiteral("Izaberite grupu na koju se odnosi ulaz/izlaz..."));
+    }
+
     void balancesAreShownWholeWithTheirSign_data()
     {
         QTest::addColumn<QString>("in");

@@ -286,16 +286,16 @@ private slots:
         main.show();
         main.Edit1->setText("111");
         main.BitBtn9Click();
-        main.BitBtn18->click();
+        main.posting().BitBtn18->click();
         QVERIFY(form->isVisible());
         QCOMPARE(form->Label2->text(), QStringLiteral("Petar"));
         QVERIFY(!form->isModal());
         QVERIFY(rows() > 0);
         QVERIFY(form->DBGrid1->editTriggers() == QAbstractItemView::NoEditTriggers);
         // The main window keeps working while the review window is open.
-        main.Edit4->setText("1");
-        main.Edit5->setText("r");
-        main.Edit12->setText("g");
+        main.posting().Edit4->setText("1");
+        main.posting().Edit5->setText("r");
+        main.posting().Edit12->setText("g");
         dialogs.answerYes();
         main.BitBtn8Click();
         QCOMPARE(data->records("promet").size(), 7);

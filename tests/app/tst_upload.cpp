@@ -62,15 +62,15 @@ private:
     }
     void post(bool yes = true)
     {
-        form->Edit4->setText("150");
-        form->Edit5->setText("Kupovina");
-        form->Edit12->setText("Gorivo");
+        form->posting().Edit4->setText("150");
+        form->posting().Edit5->setText("Kupovina");
+        form->posting().Edit12->setText("Gorivo");
         yes ? dialogs.answerYes() : dialogs.answerNo();
         form->BitBtn8Click();
     }
     QByteArray exportBytes() { return data->readFile("podaci.txt"); }
     // The posting page's status line says the upload is done.
-    bool uploaded() { return form->Label26->text().startsWith(Done); }
+    bool uploaded() { return form->posting().Label26->text().startsWith(Done); }
 
 private slots:
     void init()
@@ -130,7 +130,7 @@ private slots:
         showWithFtp(fourLines ? server->port : 0); // else the port line's
         login("111");
         post(yes);
-        QTRY_VERIFY2_WITH_TIMEOUT(uploaded(), qPrintable(form->Label26->text()), 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(uploaded(), qPrintable(form->posting().Label26->text()), 10000);
         QTRY_VERIFY(!QFile::exists(data->file("podaci.txt")));
         QCOMPARE(dialogs.messages(), QStringList{Wait});
         QVERIFY(!written.isEmpty());
@@ -140,12 +140,12 @@ private slots:
         // Answered No: nothing stored, the inputs kept, the export written again all the same.
         QCOMPARE(written.count("\r\n"), yes ? 7 : 6);
         QCOMPARE(data->records("promet").size(), yes ? 1 : 0);
-        QCOMPARE(form->Edit4->text(), yes ? QString() : QStringLiteral("150"));
+        QCOMPARE(form->posting().Edit4->text(), yes ? QString() : QStringLiteral("150"));
         QVERIFY(!QFile::exists(data->file("podaci.txt")));
         QVERIFY(form->ListBox6->isHidden()); // the option lines, password among them
         // The outcome stands, the closing connection's texts do not replace it.
         QTest::qWait(100);
-        QCOMPARE(form->Label26->text(), status);
+        QCOMPARE(form->posting().Label26->text(), status);
     }
 
     // The option off, a first line not exactly "1", a missing or a short option file: the
@@ -187,7 +187,7 @@ private slots:
         loginAndPost();
         QTRY_VERIFY2_WITH_TIMEOUT(form->MFtp1->CurrentOperation() == opNone &&
                                       !form->MFtp1->OperationOk(),
-                                  qPrintable(form->Label26->text() + " | op " +
+                                  qPrintable(form->posting().Label26->text() + " | op " +
                                              QString::number(form->MFtp1->CurrentOperation()) +
                                              " | " + form->MFtp1->LastErrorText()),
                                   10000);
@@ -196,7 +196,7 @@ private slots:
         QVERIFY(QFile::exists(data->file("podaci.txt")));
         QVERIFY(!server->hasStored());
         // The status line says why in Serbian, the component's error text after it.
-        QCOMPARE(form->Label26->text(),
+        QCOMPARE(form->posting().Label26->text(),
                  QStringLiteral("Prenos na server nije uspeo: server nije dozvolio upis datoteke "
                                 "public_html/dv/.podaci.txt.part u folder public_html/dv (Access "
                                 "denied or file not found)"));
@@ -239,17 +239,17 @@ private slots:
         QVERIFY(QFile::exists(data->file("podaci.txt")));
         // A refused login has no text of its own; the server's refusal stands in for it.
         QVERIFY(lastError.isEmpty());
-        QVERIFY2(form->Label26->text().startsWith(
+        QVERIFY2(form->posting().Label26->text().startsWith(
                      QStringLiteral("Prenos na server nije uspeo: server je odbio korisnicko ime "
                                     "ili lozinku (530 ")),
-                 qPrintable(form->Label26->text()));
+                 qPrintable(form->posting().Label26->text()));
         // The failure stands while the component reports on; a raw reply keeps the status line
         // to its one line.
         form->MFtp1FtpInfo(form->MFtp1, infoReplyReceived, QStringLiteral("220 Ready"));
-        QVERIFY(form->Label26->text().startsWith(QStringLiteral("Prenos na server nije uspeo: ")));
+        QVERIFY(form->posting().Label26->text().startsWith(QStringLiteral("Prenos na server nije uspeo: ")));
         form->MFtp1FtpError(form->MFtp1, errLoginFailed,
                             QStringLiteral("530-Not\r\n530 logged in.\r\n"));
-        QCOMPARE(form->Label26->text(),
+        QCOMPARE(form->posting().Label26->text(),
                  QStringLiteral("Prenos na server nije uspeo: server je odbio korisnicko ime ili "
                                 "lozinku (530-Not 530 logged in.)"));
     }
@@ -268,7 +268,7 @@ private slots:
         post();
         const QString refused = QStringLiteral("Prenos na server nije uspeo: server ne prihvata "
                                                "vezu (Connection Refused)");
-        QTRY_COMPARE_WITH_TIMEOUT(form->Label26->text(), refused, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(form->posting().Label26->text(), refused, 5000);
         QVERIFY(QFile::exists(data->file("podaci.txt")));
         // Started again: every later posting logs in and uploads, its success replacing the
         // error on the status line.
@@ -278,9 +278,9 @@ private slots:
             dialogs.clear();
             post();
             // The new attempt's progress takes the failure's place at once.
-            QVERIFY2(!form->Label26->text().startsWith(QStringLiteral("Prenos na server nije uspeo")),
-                     qPrintable(form->Label26->text()));
-            QTRY_VERIFY2_WITH_TIMEOUT(uploaded(), qPrintable(form->Label26->text()), 10000);
+            QVERIFY2(!form->posting().Label26->text().startsWith(QStringLiteral("Prenos na server nije uspeo")),
+                     qPrintable(form->posting().Label26->text()));
+            QTRY_VERIFY2_WITH_TIMEOUT(uploaded(), qPrintable(form->posting().Label26->text()), 10000);
             QVERIFY(server->hasStored());
             QTRY_VERIFY(!QFile::exists(data->file("podaci.txt")));
             QCOMPARE(dialogs.messages(), QStringList{Wait});
@@ -298,10 +298,10 @@ private slots:
         const qsizetype firstExportSize = exportBytes().size();
         QTRY_VERIFY_WITH_TIMEOUT(form->MFtp1->CurrentOperation() == opUpload, 10000);
         post();
-        QVERIFY2(form->Label26->text().contains("The component is busy doing something"),
-                 qPrintable(form->Label26->text()));
+        QVERIFY2(form->posting().Label26->text().contains("The component is busy doing something"),
+                 qPrintable(form->posting().Label26->text()));
         QCOMPARE(form->MFtp1->CurrentOperation(), opUpload); // the first store goes on
-        QTRY_VERIFY2_WITH_TIMEOUT(uploaded(), qPrintable(form->Label26->text()), 20000);
+        QTRY_VERIFY2_WITH_TIMEOUT(uploaded(), qPrintable(form->posting().Label26->text()), 20000);
         // The first store was not cut off by the refused second one.
         QCOMPARE(server->stored().size(), firstExportSize);
     }
@@ -322,7 +322,7 @@ private slots:
         server.reset();
         QTRY_VERIFY_WITH_TIMEOUT(form->MFtp1->CurrentOperation() == opNone, 25000);
         QTest::qWait(200);
-        const QString line = form->Label26->text();
+        const QString line = form->posting().Label26->text();
         QVERIFY2(line.startsWith(QStringLiteral("Prenos na server nije uspeo: ")), qPrintable(line));
         QVERIFY2(!line.contains(QStringLiteral("preneto")), qPrintable(line));
         QVERIFY(QFile::exists(data->file("podaci.txt")));
@@ -351,16 +351,16 @@ private slots:
         int typedBeforeTheEnd = 0;
         for (int keys = 0; !uploaded() && keys < 3000; ++keys) {
             const char digit = char('0' + keys % 10);
-            QTest::keyClick(form->Edit4, digit);
+            QTest::keyClick(form->posting().Edit4, digit);
             typed += QLatin1Char(digit);
             typedBeforeTheEnd = int(typed.size());
             QTest::qWait(5);
         }
-        QTest::keyClicks(form->Edit4, "12345");
+        QTest::keyClicks(form->posting().Edit4, "12345");
         typed += QStringLiteral("12345");
-        QVERIFY2(uploaded(), qPrintable(form->Label26->text()));
+        QVERIFY2(uploaded(), qPrintable(form->posting().Label26->text()));
         QVERIFY(typedBeforeTheEnd > 0);
-        QCOMPARE(form->Edit4->text(), typed);
+        QCOMPARE(form->posting().Edit4->text(), typed);
         QCOMPARE(dialogs.messages(), QStringList());
         QVERIFY(form->close()); // nothing is under way any more: no question
         QCOMPARE(dialogs.questions().size(), 1);
@@ -424,7 +424,7 @@ private slots:
                 QCOMPARE(dialogs.messages(), QStringList{step.said});
                 QCOMPARE(dialogs.questions(), QStringList()); // refused before the question
             } else {
-                QTRY_VERIFY2_WITH_TIMEOUT(uploaded(), qPrintable(form->Label26->text()), 10000);
+                QTRY_VERIFY2_WITH_TIMEOUT(uploaded(), qPrintable(form->posting().Label26->text()), 10000);
                 QCOMPARE(dialogs.messages(), (QStringList{step.said, Wait}));
                 QCOMPARE(dialogs.questions(),
                          QStringList{"Da li ste sigurni?\nStorno dokumenta " + step.said.mid(9, 13)
@@ -601,7 +601,7 @@ private slots:
         login("111");
         dialogs.clear();
         post();
-        QTRY_VERIFY2_WITH_TIMEOUT(uploaded(), qPrintable(form->Label26->text()), 15000);
+        QTRY_VERIFY2_WITH_TIMEOUT(uploaded(), qPrintable(form->posting().Label26->text()), 15000);
         QVERIFY(form->MFtp1->TlsFingerprint() == tlsServer->fingerprint());
         QFile stored(tlsServer->home() + QStringLiteral("/public_html/dv/podaci.txt"));
         QVERIFY(stored.open(QIODevice::ReadOnly));
