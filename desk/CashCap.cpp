@@ -1,7 +1,7 @@
 // The cash cap on receipts (CashCap.h).
 #include "CashCap.h"
 
-#include "JournalChain.h"
+#include "AuditLog.h"
 
 #include "engine/EngineError.h"
 #include "engine/Transaction.h"

@@ -2,9 +2,11 @@
 // checking the stored counts. The statements are in the SQL both stores share.
 #include "CashCount.h"
 
-#include "CashBook.h"
+#include "AuditLog.h"
+#include "Chain.h"
+#include "DayCloses.h"
 #include "JournalBalances.h"
-#include "JournalChain.h"
+#include "StoreSupport.h"
 
 #include "engine/EngineError.h"
 #include "engine/Table.h"
@@ -21,19 +23,12 @@ namespace {
 using engine::EngineError;
 using engine::Money;
 
-const QString DateShown = QStringLiteral("dd/MM/yyyy");
-
 QList<Money> fromHundredths(std::initializer_list<qint64> values)
 {
     QList<Money> out;
     for (const qint64 v : values)
         out << Money::fromHundredths(v);
     return out;
-}
-
-Money money(const QVariant &v)
-{
-    return v.isNull() ? Money() : Money::fromHundredths(v.toLongLong());
 }
 
 Count countOf(const QVariantList &row)

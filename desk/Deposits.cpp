@@ -3,6 +3,7 @@
 
 #include "Holidays.h"
 #include "Rates.h"
+#include "StoreSupport.h"
 
 #include "engine/EngineError.h"
 #include "engine/Table.h"
@@ -11,16 +12,7 @@
 
 namespace desk::deposits {
 
-namespace {
-
 using engine::Money;
-
-Money money(const QVariant &v)
-{
-    return v.isNull() ? Money() : Money::fromHundredths(v.toLongLong());
-}
-
-} // namespace
 
 QString reasonFor(const QString &slip)
 {

@@ -1,7 +1,7 @@
 // The shared settings beside the journal.
 #include "DeskSettings.h"
 
-#include "JournalChain.h"
+#include "AuditLog.h"
 
 #include "engine/EngineError.h"
 #include "engine/Table.h"

@@ -4,7 +4,7 @@
 
 #include "engine/Table.h"
 
-#include "desk/JournalChain.h"
+#include "desk/Chain.h"
 
 #include <QStringList>
 

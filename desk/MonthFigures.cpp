@@ -2,6 +2,7 @@
 #include "MonthFigures.h"
 
 #include "Deposits.h"
+#include "StoreSupport.h"
 
 #include "engine/EngineError.h"
 #include "engine/Table.h"
@@ -13,11 +14,6 @@ namespace desk::month {
 namespace {
 
 using engine::Money;
-
-Money money(const QVariant &v)
-{
-    return v.isNull() ? Money() : Money::fromHundredths(v.toLongLong());
-}
 
 QDate dateOf(const QVariant &v)
 {

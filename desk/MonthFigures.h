@@ -8,7 +8,7 @@
 // The journal is read twice (the sums before the period, the sums per day in it) and the
 // counts once, whatever the journal's size; the engine's errors are thrown.
 
-#include "CashBook.h"
+#include "DayCloses.h"
 #include "DeskSettings.h"
 
 #include "engine/Money.h"

@@ -1,9 +1,10 @@
 // Storing one posting: the record, its balances, its number and its link in one transaction.
 #include "Posting.h"
 
+#include "AuditLog.h"
+#include "Chain.h"
 #include "Errors.h"
 #include "JournalBalances.h"
-#include "PostingDraft.h"
 
 #include "engine/Table.h"
 #include "engine/TextForms.h"
@@ -12,6 +13,34 @@
 #include <optional>
 
 namespace desk {
+
+QString amountRefusal(engine::Money amount)
+{
+    if (amount <= engine::Money())
+        return QStringLiteral("Iznos mora biti veci od nule");
+    if (amount > MaxAmount)
+        return QStringLiteral("Iznos je prevelik, najvise moze biti ") + MaxAmount.toText();
+    return {};
+}
+
+QString numberAndLink(engine::Table &journal, qint64 recordId, DocumentKind kind, const QDate &day,
+                      const QString &reverses)
+{
+    const cashbook::GivenNumber given = cashbook::giveNumber(journal, recordId, kind, day, reverses);
+    if (!given.linked)
+        chain::chainRecord(journal, recordId);
+    if (!reverses.isEmpty()) {
+        // Who posted the reversal, for its audit entry.
+        const QString by =
+            journal.runBeside(QStringLiteral("SELECT KORISNIK FROM promet WHERE {id} = ?1"), {recordId})
+                .value(0)
+                .value(0)
+                .toString();
+        chain::log(journal, by, QStringLiteral("STORNO"),
+                   QStringLiteral("Dokument %1 storniran dokumentom %2").arg(reverses, given.number));
+    }
+    return given.number;
+}
 
 Amounts amountsOf(const Posting &p)
 {
@@ -45,7 +74,7 @@ Posted writeRecord(engine::Table &journal, const Posting &p, const Amounts &a, D
     journal.setFieldMoney(QStringLiteral("STANJEEUR"), out.euros);
     journal.post();
     out.id = journal.recordId();
-    out.number = cashbook::numberRecord(journal, out.id, kind, p.day, reverses);
+    out.number = numberAndLink(journal, out.id, kind, p.day, reverses);
     out.stored = true;
     return out;
 }

@@ -17,7 +17,7 @@
 // known (a server connection lost at that moment) throws EngineError::Kind::OutcomeUnknown;
 // storing the same posting again with the same key then stores it at most once.
 
-#include "CashBook.h"
+#include "DocumentNumbers.h"
 
 #include "engine/Money.h"
 
@@ -66,9 +66,16 @@ struct Posted
     engine::Money euros;
 };
 
+// The largest amount a posting takes, in either direction.
+inline constexpr engine::Money MaxAmount = engine::Money::fromHundredths(99999999999);
+
+// Why `amount` may not be posted (not above zero, beyond MaxAmount), ready to be shown; empty
+// when it may. The posting's checks (PostingDraft.h) ask it, and post() again.
+QString amountRefusal(engine::Money amount);
+
 // Stores `posting` in the open journal in one transaction of its own; `dates` is the date text
 // form of the journal's session. An amount not above zero or beyond MaxAmount is refused
-// (EngineError::Kind::Refused, amountRefusal() in PostingDraft.h), nothing stored.
+// (EngineError::Kind::Refused, amountRefusal()), nothing stored.
 Posted post(engine::Table &journal, const Posting &posting, const engine::DateTextFormat &dates);
 
 // Inside the caller's transaction (which holds the journal's write lock): writes the record of
@@ -76,6 +83,13 @@ Posted post(engine::Table &journal, const Posting &posting, const engine::DateTe
 // not used), numbered as `kind`, reversing the document `reverses` when not empty.
 Posted writeRecord(engine::Table &journal, const Posting &posting, const Amounts &amounts,
                    DocumentKind kind, const QString &reverses, const engine::DateTextFormat &dates);
+
+// Inside the posting's transaction, after the record `recordId` of `day` was stored: gives it
+// the next number of its kind in the day's year (cashbook::giveNumber(), refused when the day
+// is closed), its link in the chain, and for a reversal of `reverses` the audit log's entry;
+// returns the number.
+QString numberAndLink(engine::Table &journal, qint64 recordId, DocumentKind kind, const QDate &day,
+                      const QString &reverses = {});
 
 // The amounts of a posting: its amount in the field of its currency and direction.
 Amounts amountsOf(const Posting &posting);

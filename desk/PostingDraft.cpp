@@ -2,7 +2,7 @@
 // cash limit and a negative balance are asked.
 #include "PostingDraft.h"
 
-#include "CashBook.h"
+#include "DayCloses.h"
 #include "CashCap.h"
 #include "Deposits.h"
 #include "DeskSettings.h"
@@ -66,15 +66,6 @@ std::optional<engine::Money> typedAmount(const QString &typed)
         return std::nullopt;
     text.replace(u',', u'.');
     return engine::Money::tryParse(text);
-}
-
-QString amountRefusal(engine::Money amount)
-{
-    if (amount <= engine::Money())
-        return QStringLiteral("Iznos mora biti veci od nule");
-    if (amount > MaxAmount)
-        return QStringLiteral("Iznos je prevelik, najvise moze biti ") + MaxAmount.toText();
-    return {};
 }
 
 PostingAnswer checkInput(const PostingDraft &draft)

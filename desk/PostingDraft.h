@@ -34,9 +34,6 @@ class Table;
 
 namespace desk {
 
-// The largest amount a posting takes, in either direction.
-inline constexpr engine::Money MaxAmount = engine::Money::fromHundredths(99999999999);
-
 struct PostingDraft
 {
     QDate day;
@@ -83,10 +80,6 @@ struct PostingAnswer
 // comma ("1.234,56") is ambiguous and stays refused, as does anything else that the engine's
 // amount text does not allow.
 std::optional<engine::Money> typedAmount(const QString &typed);
-
-// Why `amount` may not be posted (not above zero, beyond MaxAmount), ready to be shown; empty
-// when it may.
-QString amountRefusal(engine::Money amount);
 
 // The rules that need no journal: the empty fields and the amount. Not refused: `amount` is
 // set, `question` is empty.

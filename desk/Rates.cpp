@@ -2,7 +2,7 @@
 #include "Rates.h"
 
 #include "Holidays.h"
-#include "JournalChain.h"
+#include "AuditLog.h"
 
 #include "engine/EngineError.h"
 #include "engine/Table.h"

@@ -1,5 +1,7 @@
 // Reversing a document: a new posting that cancels it, never an edit or a deletion.
-#include "CashBook.h"
+#include "Reversal.h"
+#include "DayCloses.h"
+#include "DocumentNumbers.h"
 #include "Posting.h"
 
 #include "engine/EngineError.h"
@@ -65,13 +67,6 @@ BookEntry reverse(engine::Table &journal, const QString &number, const QString &
     r.dinarBalance = stored.dinars;
     r.euroBalance = stored.euros;
     return r;
-}
-
-QString numberOf(engine::Table &journal, qint64 id)
-{
-    const QList<QVariantList> rows = journal.runBeside(
-        QStringLiteral("SELECT BROJ FROM dorvanta_dokument WHERE ID = ?1"), {id});
-    return rows.isEmpty() ? QString() : rows.front().value(0).toString();
 }
 
 } // namespace desk::cashbook
