@@ -6,6 +6,7 @@
 
 #include "desk/CashBook.h"
 #include "desk/JournalChain.h"
+#include "desk/Posting.h"
 
 #include <atomic>
 #include <thread>
@@ -49,7 +50,7 @@ protected:
         t.setFieldText(QStringLiteral("OPIS"), reason);
         t.setFieldText(in ? QStringLiteral("ULAZDIN") : QStringLiteral("IZLAZDIN"), amount);
         t.post();
-        const QString number = cashbook::numberRecord(
+        const QString number = desk::numberAndLink(
             t, t.recordId(), in ? DocumentKind::Receipt : DocumentKind::Payment, QDate(2026, 3, day));
         t.commit();
         return number;

@@ -1,5 +1,5 @@
 // The posting's answer: the input, a closed day, a deposit and the cash cap refuse; the cash
-// limit and a negative balance are asked; and post() itself refuses an amount out of range.
+// limit and a negative balance are asked.
 #include "testsupport/EngineFixture.h"
 
 #include "desk/CashBook.h"
@@ -134,37 +134,4 @@ TEST_P(PostingDraftTest, EachDraftGetsItsRefusalOrItsQuestion)
             EXPECT_EQ(said, c.said);
     }
     EXPECT_EQ(records(), 1); // judging stores nothing
-}
-
-// Whoever posts, an amount not above zero or beyond the largest is refused and nothing stored.
-TEST_P(PostingDraftTest, PostRefusesAnAmountOutOfRange)
-{
-    const struct
-    {
-        Money amount;
-        bool stored;
-    } cases[] = {
-        {Money(), false},
-        {Money::fromHundredths(-1), false},
-        {Money::fromHundredths(1), true},
-        {desk::MaxAmount, true},
-        {desk::MaxAmount + Money::fromHundredths(1), false},
-    };
-    qint64 expected = 0;
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.amount.toText().toStdString());
-        desk::Posting p = desk::toPosting(draft(Direction::In, Currency::Euros, ""), c.amount);
-        if (c.stored) {
-            EXPECT_TRUE(desk::post(journal, p, session.dateFormat()).stored);
-            ++expected;
-        } else {
-            try {
-                desk::post(journal, p, session.dateFormat());
-                ADD_FAILURE() << "stored";
-            } catch (const engine::EngineError &e) {
-                EXPECT_EQ(e.kind(), engine::EngineError::Kind::Refused);
-            }
-        }
-        EXPECT_EQ(records(), expected);
-    }
 }
