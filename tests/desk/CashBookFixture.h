@@ -22,13 +22,17 @@ protected:
         journal.open();
     }
 
-    // One posting as the posting page makes it: the record and its number in one transaction.
-    QString postNumbered(const QString &date, bool in, const QString &amount = QStringLiteral("10.00"))
+    // One posting as the posting page makes it: the record and its number in one transaction
+    // (of `amount` dinars, or euros).
+    QString postNumbered(const QString &date, bool in, const QString &amount = QStringLiteral("10.00"),
+                         bool euros = false)
     {
         journal.startTransaction();
         journal.insert();
         journal.setFieldText(QStringLiteral("DATUM"), date);
-        journal.setFieldText(in ? QStringLiteral("ULAZDIN") : QStringLiteral("IZLAZDIN"), amount);
+        journal.setFieldText(euros ? (in ? QStringLiteral("ULAZEUR") : QStringLiteral("IZLAZEUR"))
+                                   : (in ? QStringLiteral("ULAZDIN") : QStringLiteral("IZLAZDIN")),
+                             amount);
         journal.post();
         try {
             const QString number = desk::numberAndLink(

@@ -13,7 +13,6 @@
 using desk::DocumentKind;
 using engine::EngineError;
 using engine::Money;
-using engine::Table;
 namespace cashbook = desk::cashbook;
 
 namespace {

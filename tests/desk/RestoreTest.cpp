@@ -10,8 +10,6 @@
 #include "engine/EngineError.h"
 #include "engine/TableStores.h"
 
-using desk::DocumentKind;
-using engine::EngineError;
 using engine::Money;
 using engine::Table;
 namespace cashbook = desk::cashbook;

@@ -4,10 +4,6 @@
 
 #include "engine/TextForms.h"
 
-using desk::DocumentKind;
-using engine::EngineError;
-using engine::Money;
-using engine::Table;
 namespace cashbook = desk::cashbook;
 
 namespace {
