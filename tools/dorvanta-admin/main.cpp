@@ -2,6 +2,9 @@
 // command line (for cron as well): the journal as CSV, closing a day. Exit status 0 on success,
 // 1 when the work was refused or failed (the reason on standard error), 2 for a wrong command
 // line. A file it writes is either the old one or the complete new one.
+// The off-site, paper and rate commands parse their own command lines (OffsiteCommands.h,
+// ReportCommands.h, RateCommands.h); the journal's are the table Commands below, one function
+// each over the parsed Run.
 
 #include "AdminCommands.h"
 #include "OffsiteCommands.h"
@@ -18,10 +21,12 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QDateTime>
+#include <QList>
 #include <QTextStream>
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
