@@ -55,7 +55,10 @@ QString sendOffsite(const PageContext &context, const QString &backupName)
     std::optional<platform::ProgressShown> busy;
     if (desk::offsite::settings(startDir).any())
         busy.emplace(context.dialogs, QStringLiteral("Kopija van lokacije u toku..."));
-    return desk::offsite::send(startDir, backupName, context.clock.currentDateTime());
+    // A failed copy leaves the backup standing: the report says why, as it says a copy made.
+    QString report;
+    desk::offsite::send(startDir, backupName, context.clock.currentDateTime(), &report);
+    return report;
 }
 
 BackupPage::BackupPage(PageContext &context, QWidget *page)

@@ -41,7 +41,8 @@ class Dialogs;
 } // namespace platform
 
 // The off-site copy of the backup podaci/`backupName`, under a progress dialog while an FTP
-// target is set up; what desk::offsite::send() says (empty when nothing is to be said).
+// target is set up; the report of desk::offsite::send() on either outcome (empty when nothing
+// is to be said).
 QString sendOffsite(const PageContext &context, const QString &backupName);
 
 class BackupPage : public QObject

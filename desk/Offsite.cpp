@@ -423,11 +423,13 @@ QStringList keep(const QStringList &names)
     return kept;
 }
 
-QString send(const QString &dir, const QString &backupName, const QDateTime &now)
+bool send(const QString &dir, const QString &backupName, const QDateTime &now, QString *report)
 {
+    if (report)
+        report->clear();
     const Settings s = settings(dir);
     if (!s.any())
-        return {};
+        return true;
     const QString name = copyName(backupName, now);
     QStringList lines;
     QStringList failures;
@@ -500,7 +502,9 @@ QString send(const QString &dir, const QString &backupName, const QDateTime &now
     } catch (const EngineError &) {
         // The outcome is told to the caller all the same.
     }
-    return lines.join(u'\n');
+    if (report)
+        *report = lines.join(u'\n');
+    return failures.isEmpty();
 }
 
 QList<Copy> list(const QString &dir, const Settings &s)

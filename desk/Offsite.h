@@ -4,8 +4,8 @@
 // a target holds and how many it keeps. The administrator sets a target up once (init()); from
 // then on every backup (the backup page's, dorvanta-admin backup's, a day close's) is also
 // sealed (SealedBackup.h) and written to each target by send(), which never throws: a failed
-// copy leaves the local backup as it is and says why, and the last outcome is kept for the
-// backup page.
+// copy leaves the local backup as it is, answers false and says why, and the last outcome is
+// kept for the backup page.
 //
 // Kept in the data directory, podaci/:
 //   rezerva-kljuc.txt   the backup key as its recovery text, readable by its owner only
@@ -89,10 +89,12 @@ QString copyName(const QString &backupName, const QDateTime &now);
 bool isCopyName(const QString &name);
 
 // Seals podaci/`backupName` and writes it to every target, then trims each target to what it
-// keeps (keep()). Never throws. Empty when no target is set up; otherwise one line per target,
-// "Kopija van lokacije: <target>/<copy>" or "Kopija van lokacije NIJE snimljena (<target>):
-// <reason>". The outcome is kept in rezerva-stanje.txt.
-QString send(const QString &dir, const QString &backupName, const QDateTime &now);
+// keeps (keep()). Never throws. False when the copy failed on any target. `report` gets the
+// lines to show either way: empty when no target is set up (true: nothing to copy); otherwise
+// one line per target, "Kopija van lokacije: <target>/<copy>" or "Kopija van lokacije NIJE
+// snimljena (<target>): <reason>". The outcome is kept in rezerva-stanje.txt.
+bool send(const QString &dir, const QString &backupName, const QDateTime &now,
+          QString *report = nullptr);
 
 // Of the copy names `names`, those a target keeps: the 30 newest, and the newest of each
 // month for the 120 months up to the newest copy's.

@@ -210,6 +210,11 @@ TEST(OffsiteTest, AnEmptyOrMissingTargetIsSaidSoAndTheBackupStands)
     QTemporaryDir shop, usb;
     ASSERT_EQ(desk::DataDirectory::createTables(shop.path()), QString());
     ASSERT_TRUE(QFile::copy(shop.filePath("podaci/promet.db"), shop.filePath("podaci/bck-10-12-26-06-20-00.db")));
+    // No target set up yet: nothing to copy, and nothing left of an earlier report.
+    QString none = QStringLiteral("earlier");
+    EXPECT_TRUE(desk::offsite::send(shop.path(), QStringLiteral("bck-10-12-26-06-20-00.db"),
+                                    QDateTime::currentDateTime(), &none));
+    EXPECT_EQ(none, QString());
     const QString text = desk::offsite::init(shop.path(), {usb.path(), false});
     EXPECT_EQ(desk::sealed::keyFromRecoveryText(text), desk::offsite::key(shop.path()));
     EXPECT_TRUE(desk::offsite::list(shop.path(), desk::offsite::settings(shop.path())).isEmpty());
@@ -219,9 +224,10 @@ TEST(OffsiteTest, AnEmptyOrMissingTargetIsSaidSoAndTheBackupStands)
                  engine::EngineError);
     EXPECT_EQ(desk::offsite::statusLine(shop.path()), QStringLiteral("Kopija van lokacije jos nije snimljena"));
     const QDateTime now(QDate(2026, 12, 10), QTime(6, 20));
-    EXPECT_EQ(desk::offsite::send(shop.path(), QStringLiteral("bck-10-12-26-06-20-00.db"), now),
-              QStringLiteral("Kopija van lokacije: fascikla %1/2026-12-10-06-20-00.dvr")
-                  .arg(desk::offsite::folderOfCopies(usb.path())));
+    QString sent;
+    EXPECT_TRUE(desk::offsite::send(shop.path(), QStringLiteral("bck-10-12-26-06-20-00.db"), now, &sent));
+    EXPECT_EQ(sent, QStringLiteral("Kopija van lokacije: fascikla %1/2026-12-10-06-20-00.dvr")
+                        .arg(desk::offsite::folderOfCopies(usb.path())));
     EXPECT_TRUE(desk::offsite::statusLine(shop.path()).startsWith(
         QStringLiteral("Poslednja kopija van lokacije: 2026-12-10-06-20-00.dvr, 10/12/2026 06:20")));
     // A computer that has sent nothing yet still names the copies the folder holds.
@@ -233,7 +239,8 @@ TEST(OffsiteTest, AnEmptyOrMissingTargetIsSaidSoAndTheBackupStands)
     writeAll(shop.filePath("podaci/rezerva-stanje.txt"), state);
     // The disk taken away: the copy fails, says why, and the page shows it.
     ASSERT_TRUE(QDir(desk::offsite::folderOfCopies(usb.path())).removeRecursively());
-    const QString failed = desk::offsite::send(shop.path(), QStringLiteral("bck-10-12-26-06-20-00.db"), now);
+    QString failed;
+    EXPECT_FALSE(desk::offsite::send(shop.path(), QStringLiteral("bck-10-12-26-06-20-00.db"), now, &failed));
     EXPECT_TRUE(failed.contains(QLatin1String("NIJE snimljena"))) << qPrintable(failed);
     EXPECT_TRUE(desk::offsite::statusLine(shop.path()).contains(QLatin1String("disk prikljucen")));
     EXPECT_FALSE(QFileInfo::exists(desk::offsite::folderOfCopies(usb.path())));
@@ -241,7 +248,9 @@ TEST(OffsiteTest, AnEmptyOrMissingTargetIsSaidSoAndTheBackupStands)
     // An FTP target that cannot be made (no FTP in this program) costs the folder nothing.
     ASSERT_TRUE(QDir(usb.path()).mkpath(QStringLiteral("dorvanta-rezerva")));
     writeAll(shop.filePath("podaci/rezerva.txt"), ("FASCIKLA " + usb.path() + "\nFTP\n").toUtf8());
-    const QString both = desk::offsite::send(shop.path(), QStringLiteral("bck-10-12-26-06-20-00.db"), now);
+    // One target failed of two: the copy as a whole is not made.
+    QString both;
+    EXPECT_FALSE(desk::offsite::send(shop.path(), QStringLiteral("bck-10-12-26-06-20-00.db"), now, &both));
     EXPECT_TRUE(both.contains(QStringLiteral("Kopija van lokacije: fascikla "))) << qPrintable(both);
     EXPECT_TRUE(both.contains(QStringLiteral("NIJE snimljena (FTP)"))) << qPrintable(both);
     EXPECT_TRUE(QFileInfo::exists(desk::offsite::folderOfCopies(usb.path()) +
@@ -376,9 +385,10 @@ protected:
             journal.close();
         }
         desk::cashbook::backupJournal(session, BackupName);
-        ASSERT_EQ(offsite::send(dir.path(), BackupName, CopyMoment),
-                  QStringLiteral("Kopija van lokacije: fascikla %1/%2")
-                      .arg(offsite::folderOfCopies(usb.path()), CopyName));
+        QString sent;
+        ASSERT_TRUE(offsite::send(dir.path(), BackupName, CopyMoment, &sent)) << qPrintable(sent);
+        ASSERT_EQ(sent, QStringLiteral("Kopija van lokacije: fascikla %1/%2")
+                            .arg(offsite::folderOfCopies(usb.path()), CopyName));
     }
 
     // A new computer's data directory, on the same kind of store, with its own administrator,

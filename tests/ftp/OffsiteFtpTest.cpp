@@ -156,8 +156,9 @@ TEST_P(OffsiteFtp, MakesListsPutsGetsRemovesAndTrimsCopiesOnTheServer)
         ASSERT_TRUE(writeFile(QDir(copies).filePath(old), "old"));
     ASSERT_TRUE(QFile::remove(backup));
     ASSERT_TRUE(QFile::copy(QDir(dir).filePath(QStringLiteral("podaci/promet.db")), backup));
-    const QString sent = desk::offsite::send(dir, QStringLiteral("bck-01-02-26-10-00-00.db"),
-                                             QDateTime::currentDateTime());
+    QString sent;
+    EXPECT_TRUE(desk::offsite::send(dir, QStringLiteral("bck-01-02-26-10-00-00.db"),
+                                    QDateTime::currentDateTime(), &sent));
     EXPECT_TRUE(sent.startsWith(QStringLiteral("Kopija van lokacije: FTP "))) << sent.toStdString();
     const QStringList kept = desk::offsite::keep(before + QStringList{name});
     ASSERT_LT(kept.size(), before.size()); // some are trimmed

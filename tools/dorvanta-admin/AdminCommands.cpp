@@ -119,7 +119,10 @@ QString AdminCommands::closeDay(const QDate &day, const QDateTime &now, QString 
     if (!backupError.isEmpty())
         return QStringLiteral("the day is closed, but its backup was not written: ") + backupError;
     summary += QStringLiteral("\nSnimljeno: podaci/") + name;
-    if (const QString sent = desk::offsite::send(m_dir, name, now); !sent.isEmpty())
+    // A failed off-site copy leaves the close and its backup standing: the summary says why.
+    QString sent;
+    desk::offsite::send(m_dir, name, now, &sent);
+    if (!sent.isEmpty())
         summary += u'\n' + sent;
     return {};
 }
@@ -217,7 +220,9 @@ QString AdminCommands::backup(const QDateTime &now, int keep, QString &summary)
     }
     summary = QStringLiteral("Snimljeno: podaci/") + name;
     // A failed off-site copy leaves the backup standing: the summary says why.
-    if (const QString sent = desk::offsite::send(m_dir, name, now); !sent.isEmpty())
+    QString sent;
+    desk::offsite::send(m_dir, name, now, &sent);
+    if (!sent.isEmpty())
         summary += u'\n' + sent;
     if (keep <= 0)
         return {};

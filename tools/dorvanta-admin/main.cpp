@@ -2,6 +2,9 @@
 // command line (for cron as well): the journal as CSV, closing a day. Exit status 0 on success,
 // 1 when the work was refused or failed (the reason on standard error), 2 for a wrong command
 // line. A file it writes is either the old one or the complete new one.
+// The off-site, paper and rate commands parse their own command lines (OffsiteCommands.h,
+// ReportCommands.h, RateCommands.h); the journal's are the table Commands below, one function
+// each over the parsed Run.
 
 #include "AdminCommands.h"
 #include "OffsiteCommands.h"
@@ -18,10 +21,12 @@
 #include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QDateTime>
+#include <QList>
 #include <QTextStream>
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -40,6 +45,340 @@ const char Usage[] =
     "  A secret (--admin-code CODE, --key-text TEXT) left out is asked on the terminal; \"-\"\n"
     "  reads it from standard input, --admin-code-file FILE (--key-text-file) from a file only\n"
     "  its owner may read. On the command line every user sees it with ps.\n";
+
+
+// The options of the journal's commands, in the order --help lists them after --dir.
+struct Options
+{
+    Options() = default;
+    Options(const Options &) = delete;
+    Options &operator=(const Options &) = delete;
+
+    const QCommandLineOption dir{QStringLiteral("dir"),
+                                 QStringLiteral("The data directory (default: the current one)."),
+                                 QStringLiteral("DIR"), QStringLiteral(".")};
+    const QCommandLineOption from{QStringLiteral("from"), QStringLiteral("First day."),
+                                  QStringLiteral("YYYY-MM-DD")};
+    const QCommandLineOption to{QStringLiteral("to"), QStringLiteral("Last day."),
+                                QStringLiteral("YYYY-MM-DD")};
+    const QCommandLineOption output{QStringLiteral("output"),
+                                    QStringLiteral("Write to FILE (default: standard output)."),
+                                    QStringLiteral("FILE")};
+    const QCommandLineOption date{QStringLiteral("date"), QStringLiteral("The day."),
+                                  QStringLiteral("YYYY-MM-DD")};
+    const admin::SecretOption adminSecret{QStringLiteral("admin-code"),
+                                          QStringLiteral("The login code of the user Admin."),
+                                          QStringLiteral("CODE")};
+    const QCommandLineOption &adminCode = adminSecret.option();
+    const QCommandLineOption &adminCodeFile = adminSecret.fileOption();
+    const QCommandLineOption currency{QStringLiteral("currency"),
+                                      QStringLiteral("DIN or EUR (default: both)."),
+                                      QStringLiteral("DIN|EUR")};
+    const QCommandLineOption pdf{QStringLiteral("pdf"), QStringLiteral("The PDF file to write."),
+                                 QStringLiteral("FILE")};
+    const QCommandLineOption pieces{QStringLiteral("pieces"),
+                                    QStringLiteral("The counted pieces, e.g. 5000x3,1000x12,50x7."),
+                                    QStringLiteral("LIST")};
+    const QCommandLineOption din{QStringLiteral("din"),
+                                 QStringLiteral("The cash limit in dinars (0: none)."),
+                                 QStringLiteral("AMOUNT")};
+    const QCommandLineOption eur{QStringLiteral("eur"),
+                                 QStringLiteral("The cash limit in euros (0: none)."),
+                                 QStringLiteral("AMOUNT")};
+    const QCommandLineOption keep{QStringLiteral("keep"),
+                                  QStringLiteral("Keep only the N newest backups."), QStringLiteral("N")};
+    const QCommandLineOption head{QStringLiteral("head"),
+                                  QStringLiteral("A chain head printed earlier, to look for in the history."),
+                                  QStringLiteral("HEX")};
+    const QCommandLineOption file{QStringLiteral("file"),
+                                  QStringLiteral("Verify this backup file instead of the journal."),
+                                  QStringLiteral("BACKUP")};
+    const QCommandLineOption changeClosedDays{
+        QStringLiteral("change-closed-days"),
+        QStringLiteral("Restore also a backup that changes what closed days were closed as.")};
+    const QCommandLineOption serbian{
+        QStringLiteral("sr"),
+        QStringLiteral("The Serbian form: semicolons, decimal comma, dd.mm.yyyy, UTF-8 with a BOM.")};
+
+    // Every option but --dir, each of which belongs to some commands only.
+    QList<const QCommandLineOption *> commandOptions() const
+    {
+        return {&from, &to, &output, &date, &adminCode, &adminCodeFile, &currency, &pdf, &pieces,
+                &din, &eur, &keep, &head, &file, &changeClosedDays, &serbian};
+    }
+};
+
+// One run of a journal command: the command line as parsed, and what every command's function
+// asks of it.
+class Run
+{
+public:
+    Run(const toolcli::CommandLine &line, const Options &options, const QCommandLineParser &parser)
+        : o(options), parser(parser), positional(parser.positionalArguments()),
+          command(positional.first()), commands(parser.value(options.dir)), m_line(line)
+    {
+    }
+
+    int wrong(const QString &reason) const { return m_line.wrong(reason); }
+    int failed(const QString &reason) const { return m_line.failed(reason); }
+
+    // A day option: nullopt when not given; a wrong one sets badDay, which ends the run as a
+    // wrong command line.
+    std::optional<QDate> day(const QCommandLineOption &option)
+    {
+        if (!parser.isSet(option))
+            return std::nullopt;
+        const QDate d = QDate::fromString(parser.value(option), Qt::ISODate);
+        if (!d.isValid() || parser.value(option).size() != 10)
+            badDay = true;
+        return d;
+    }
+    // Options that belong to the command; any other one set is a wrong command line.
+    QString only(QList<const QCommandLineOption *> allowed) const
+    {
+        if (allowed.contains(&o.adminCode))
+            allowed << &o.adminCodeFile;
+        for (const QCommandLineOption *option : o.commandOptions()) {
+            if (parser.isSet(*option) && !allowed.contains(option))
+                return QStringLiteral("--%1 does not go with %2").arg(option->names().first(), command);
+        }
+        return {};
+    }
+    // The administrator's code, read (Secrets.h) and checked: nullopt to go on, or the status
+    // to end with.
+    std::optional<int> adminChecked()
+    {
+        QString error;
+        const std::optional<QString> code =
+            o.adminSecret.read(parser, QStringLiteral("Admin code: "), true, error);
+        if (!code)
+            return o.adminSecret.isSet(parser) ? failed(error) : wrong(error);
+        if (const QString e = commands.checkAdminCode(*code); !e.isEmpty())
+            return failed(e);
+        return std::nullopt;
+    }
+    // Ends the work of a command that tells a summary: the failure's reason when there is one,
+    // the summary otherwise.
+    int told(const QString &error, const QString &summary)
+    {
+        if (!error.isEmpty())
+            return failed(error);
+        out << summary << "\n";
+        return 0;
+    }
+
+    const Options &o;
+    const QCommandLineParser &parser;
+    const QStringList positional;
+    const QString command;
+    admin::AdminCommands commands;
+    QTextStream out{stdout};
+    bool badDay = false;
+
+private:
+    const toolcli::CommandLine &m_line;
+};
+
+int exportCsv(Run &run)
+{
+    const Options &o = run.o;
+    if (run.positional.size() != 1)
+        return run.wrong(QStringLiteral("export-csv takes no arguments"));
+    if (const QString e = run.only({&o.from, &o.to, &o.output, &o.serbian}); !e.isEmpty())
+        return run.wrong(e);
+    const auto first = run.day(o.from);
+    const auto last = run.day(o.to);
+    if (run.badDay)
+        return run.wrong(QStringLiteral("a day is written YYYY-MM-DD"));
+    const bool serbian = run.parser.isSet(o.serbian);
+    // Written as it is read: to a temporary file beside FILE that replaces it only when whole,
+    // or to the standard output.
+    if (run.parser.isSet(o.output)) {
+        const QString path = run.parser.value(o.output);
+        platform::AtomicWriter writer(path);
+        const QString e = run.commands.exportCsv(
+            first, last, [&](QByteArrayView piece) { return writer.write(piece); }, QString(), serbian);
+        if (!e.isEmpty())
+            return run.failed(e);
+        if (!writer.commit())
+            return run.failed(QStringLiteral("cannot write %1: %2").arg(path, writer.errorString()));
+        return 0;
+    }
+    const QString e = run.commands.exportCsv(
+        first, last,
+        [](QByteArrayView piece) {
+            return std::fwrite(piece.data(), 1, size_t(piece.size()), stdout) == size_t(piece.size());
+        },
+        QStringLiteral("cannot write the standard output"), serbian);
+    if (!e.isEmpty())
+        return run.failed(e);
+    if (std::fflush(stdout) != 0)
+        return run.failed(QStringLiteral("cannot write the standard output"));
+    return 0;
+}
+
+int closeDay(Run &run)
+{
+    const Options &o = run.o;
+    if (run.positional.size() != 1)
+        return run.wrong(QStringLiteral("close-day takes no arguments"));
+    if (const QString e = run.only({&o.date, &o.adminCode}); !e.isEmpty())
+        return run.wrong(e);
+    const auto closed = run.day(o.date);
+    if (!closed || run.badDay)
+        return run.wrong(QStringLiteral("close-day needs --date YYYY-MM-DD and --admin-code CODE"));
+    if (const std::optional<int> end = run.adminChecked())
+        return *end;
+    QString summary;
+    return run.told(run.commands.closeDay(*closed, QDateTime::currentDateTime(), summary), summary);
+}
+
+int verify(Run &run)
+{
+    const Options &o = run.o;
+    if (run.positional.size() != 1)
+        return run.wrong(QStringLiteral("verify takes no arguments"));
+    if (const QString e = run.only({&o.head, &o.file}); !e.isEmpty())
+        return run.wrong(e);
+    const QByteArray wanted = run.parser.value(o.head).toLatin1();
+    if (run.parser.isSet(o.head) && !toolcli::isSha256Hex(wanted))
+        return run.wrong(QStringLiteral("--head takes the 64 hex digits of a chain head"));
+    QString report;
+    return toolcli::reported(run.commands.verify(run.parser.value(o.file), wanted, report), report);
+}
+
+int backup(Run &run)
+{
+    const Options &o = run.o;
+    if (const QString e = run.only({&o.keep}); !e.isEmpty())
+        return run.wrong(e);
+    const bool keeping = run.parser.isSet(o.keep);
+    bool ok = true;
+    const int newest = keeping ? run.parser.value(o.keep).toInt(&ok) : 0;
+    if (run.positional.size() != 1 || !ok || (keeping && newest < 1))
+        return run.wrong(QStringLiteral("backup takes --keep N with N at least 1"));
+    QString summary;
+    return run.told(run.commands.backup(QDateTime::currentDateTime(), newest, summary), summary);
+}
+
+int reverse(Run &run)
+{
+    if (const QString e = run.only({&run.o.adminCode}); !e.isEmpty())
+        return run.wrong(e);
+    if (run.positional.size() != 2)
+        return run.wrong(QStringLiteral("reverse needs the document's NUMBER and --admin-code CODE"));
+    if (const std::optional<int> end = run.adminChecked())
+        return *end;
+    QString summary;
+    return run.told(run.commands.reverse(run.positional.at(1), QDateTime::currentDateTime(), summary),
+                    summary);
+}
+
+int restore(Run &run)
+{
+    const Options &o = run.o;
+    if (const QString e = run.only({&o.adminCode, &o.changeClosedDays}); !e.isEmpty())
+        return run.wrong(e);
+    if (run.positional.size() != 2)
+        return run.wrong(QStringLiteral("restore needs the backup's NAME and --admin-code CODE"));
+    if (const std::optional<int> end = run.adminChecked())
+        return *end;
+    QString summary;
+    return run.told(run.commands.restore(run.positional.at(1), QDateTime::currentDateTime(),
+                                         run.parser.isSet(o.changeClosedDays), summary),
+                    summary);
+}
+
+int count(Run &run)
+{
+    const Options &o = run.o;
+    if (run.positional.size() != 1)
+        return run.wrong(QStringLiteral("count takes no arguments"));
+    if (const QString e = run.only({&o.date, &o.currency, &o.pieces, &o.adminCode}); !e.isEmpty())
+        return run.wrong(e);
+    const auto counted = run.day(o.date);
+    const QString money = run.parser.value(o.currency);
+    if (!counted || run.badDay || !run.parser.isSet(o.pieces) ||
+        (money != QLatin1String("DIN") && money != QLatin1String("EUR")))
+        return run.wrong(QStringLiteral("count needs --date YYYY-MM-DD, --currency DIN or EUR, "
+                                        "--pieces LIST and --admin-code CODE"));
+    if (const std::optional<int> end = run.adminChecked())
+        return *end;
+    QString summary;
+    return run.told(run.commands.count(*counted, money, run.parser.value(o.pieces),
+                                       QDateTime::currentDateTime(), summary),
+                    summary);
+}
+
+int limit(Run &run)
+{
+    const Options &o = run.o;
+    if (const QString e = run.only({&o.din, &o.eur, &o.adminCode}); !e.isEmpty())
+        return run.wrong(e);
+    const QCommandLineParser &parser = run.parser;
+    const auto amount = [&](const QCommandLineOption &option) -> std::optional<engine::Money> {
+        return parser.isSet(option) ? engine::Money::tryParse(parser.value(option)) : std::nullopt;
+    };
+    const std::optional<engine::Money> dinars = amount(o.din), euros = amount(o.eur);
+    if (run.positional.size() != 1 ||
+        (!parser.isSet(o.din) && !parser.isSet(o.eur)) || (parser.isSet(o.din) && !dinars) ||
+        (parser.isSet(o.eur) && !euros) || (dinars && *dinars < engine::Money()) ||
+        (euros && *euros < engine::Money()))
+        return run.wrong(QStringLiteral("limit needs --din AMOUNT and/or --eur AMOUNT (0 or "
+                                        "more, 0: no limit) and --admin-code CODE"));
+    if (const std::optional<int> end = run.adminChecked())
+        return *end;
+    QString summary;
+    return run.told(run.commands.limit(dinars, euros, summary), summary);
+}
+
+int voucher(Run &run)
+{
+    const Options &o = run.o;
+    if (const QString e = run.only({&o.pdf}); !e.isEmpty())
+        return run.wrong(e);
+    if (run.positional.size() != 2 || !run.parser.isSet(o.pdf))
+        return run.wrong(QStringLiteral("voucher needs the document's NUMBER and --pdf FILE"));
+    if (const QString e = run.commands.voucher(run.positional.at(1), QDateTime::currentDateTime(),
+                                               run.parser.value(o.pdf));
+        !e.isEmpty())
+        return run.failed(e);
+    return 0;
+}
+
+int dayReport(Run &run)
+{
+    const Options &o = run.o;
+    if (run.positional.size() != 1)
+        return run.wrong(QStringLiteral("day-report takes no arguments"));
+    if (const QString e = run.only({&o.date, &o.currency, &o.pdf}); !e.isEmpty())
+        return run.wrong(e);
+    const auto reported = run.day(o.date);
+    const QString money = run.parser.value(o.currency);
+    if (!reported || run.badDay || !run.parser.isSet(o.pdf) ||
+        (run.parser.isSet(o.currency) && money != QLatin1String("DIN") && money != QLatin1String("EUR")))
+        return run.wrong(QStringLiteral("day-report needs --date YYYY-MM-DD, --pdf FILE and "
+                                        "optionally --currency DIN or EUR"));
+    if (const QString e = run.commands.dayReport(*reported, money, QDateTime::currentDateTime(),
+                                                 run.parser.value(o.pdf));
+        !e.isEmpty())
+        return run.failed(e);
+    return 0;
+}
+
+struct Command
+{
+    const char *name;
+    int (*run)(Run &);
+};
+
+// The journal's commands, as the usage lists them.
+constexpr Command Commands[] = {
+    {"export-csv", exportCsv}, {"close-day", closeDay}, {"day-report", dayReport},
+    {"reverse", reverse},      {"voucher", voucher},    {"count", count},
+    {"limit", limit},          {"backup", backup},      {"restore", restore},
+    {"verify", verify},
+};
 
 } // namespace
 
@@ -65,287 +404,32 @@ int main(int argc, char *argv[])
                                     QString::fromLatin1(Usage) + QString::fromLatin1(admin::OffsiteUsage) +
                                         QString::fromLatin1(admin::ReportUsage) +
                                         QString::fromLatin1(admin::RateUsage));
-    if (const std::optional<int> end = admin::runOffsiteCommand(line))
-        return *end;
-    if (const std::optional<int> end = admin::runReportCommand(line))
-        return *end;
-    if (const std::optional<int> end = admin::runRateCommand(line))
-        return *end;
-    QTextStream out(stdout);
+    // The commands with parsers of their own first: each answers only a command of its own.
+    for (const auto runOwn : {admin::runOffsiteCommand, admin::runReportCommand, admin::runRateCommand}) {
+        if (const std::optional<int> end = runOwn(line))
+            return *end;
+    }
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("The administrator's work on a Dorvanta data directory.\n") +
         QString::fromLatin1(Usage));
-    const QCommandLineOption dir(QStringLiteral("dir"),
-                                 QStringLiteral("The data directory (default: the current one)."),
-                                 QStringLiteral("DIR"), QStringLiteral("."));
-    const QCommandLineOption from(QStringLiteral("from"), QStringLiteral("First day."),
-                                  QStringLiteral("YYYY-MM-DD"));
-    const QCommandLineOption to(QStringLiteral("to"), QStringLiteral("Last day."),
-                                QStringLiteral("YYYY-MM-DD"));
-    const QCommandLineOption output(QStringLiteral("output"),
-                                    QStringLiteral("Write to FILE (default: standard output)."),
-                                    QStringLiteral("FILE"));
-    const QCommandLineOption date(QStringLiteral("date"), QStringLiteral("The day."),
-                                  QStringLiteral("YYYY-MM-DD"));
-    const admin::SecretOption adminSecret(QStringLiteral("admin-code"),
-                                          QStringLiteral("The login code of the user Admin."),
-                                          QStringLiteral("CODE"));
-    const QCommandLineOption &adminCode = adminSecret.option();
-    const QCommandLineOption &adminCodeFile = adminSecret.fileOption();
-    const QCommandLineOption currency(QStringLiteral("currency"),
-                                      QStringLiteral("DIN or EUR (default: both)."),
-                                      QStringLiteral("DIN|EUR"));
-    const QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("The PDF file to write."),
-                                 QStringLiteral("FILE"));
-    const QCommandLineOption pieces(QStringLiteral("pieces"),
-                                    QStringLiteral("The counted pieces, e.g. 5000x3,1000x12,50x7."),
-                                    QStringLiteral("LIST"));
-    const QCommandLineOption din(QStringLiteral("din"),
-                                 QStringLiteral("The cash limit in dinars (0: none)."),
-                                 QStringLiteral("AMOUNT"));
-    const QCommandLineOption eur(QStringLiteral("eur"),
-                                 QStringLiteral("The cash limit in euros (0: none)."),
-                                 QStringLiteral("AMOUNT"));
-    const QCommandLineOption keep(QStringLiteral("keep"),
-                                  QStringLiteral("Keep only the N newest backups."), QStringLiteral("N"));
-    const QCommandLineOption head(QStringLiteral("head"),
-                                  QStringLiteral("A chain head printed earlier, to look for in the history."),
-                                  QStringLiteral("HEX"));
-    const QCommandLineOption file(QStringLiteral("file"),
-                                  QStringLiteral("Verify this backup file instead of the journal."),
-                                  QStringLiteral("BACKUP"));
-    const QCommandLineOption serbian(
-        QStringLiteral("sr"),
-        QStringLiteral("The Serbian form: semicolons, decimal comma, dd.mm.yyyy, UTF-8 with a BOM."));
-    const QCommandLineOption changeClosedDays(
-        QStringLiteral("change-closed-days"),
-        QStringLiteral("Restore also a backup that changes what closed days were closed as."));
-    parser.addOptions(
-        {dir, from, to, output, date, adminCode, adminCodeFile, currency, pdf, pieces, din, eur, keep,
-         head, file, changeClosedDays, serbian});
+    const Options options;
+    parser.addOption(options.dir);
+    for (const QCommandLineOption *option : options.commandOptions())
+        parser.addOption(*option);
     parser.addPositionalArgument(QStringLiteral("COMMAND"),
                                  QStringLiteral("export-csv, close-day, day-report, reverse, voucher, count, limit, backup, restore or verify"));
     if (const std::optional<int> end = line.parse(parser))
         return *end;
-    const auto wrong = [&line](const QString &reason) { return line.wrong(reason); };
-    const auto failed = [&line](const QString &reason) { return line.failed(reason); };
     const QStringList positional = parser.positionalArguments();
     if (positional.isEmpty())
-        return wrong(QStringLiteral("no command given"));
-    const QString command = positional.first();
-
-    // A day option: nullopt when not given; a wrong one ends the run as a wrong command line.
-    bool badDay = false;
-    const auto day = [&](const QCommandLineOption &option) -> std::optional<QDate> {
-        if (!parser.isSet(option))
-            return std::nullopt;
-        const QDate d = QDate::fromString(parser.value(option), Qt::ISODate);
-        if (!d.isValid() || parser.value(option).size() != 10)
-            badDay = true;
-        return d;
-    };
-    // Options that belong to the command; any other one set is a wrong command line.
-    const auto only = [&](QList<const QCommandLineOption *> allowed) -> QString {
-        if (allowed.contains(&adminCode))
-            allowed << &adminCodeFile;
-        for (const QCommandLineOption *o :
-             {&from, &to, &output, &date, &adminCode, &adminCodeFile, &currency, &pdf, &pieces,
-              &din, &eur, &keep, &head, &file, &changeClosedDays, &serbian}) {
-            if (parser.isSet(*o) && !allowed.contains(o))
-                return QStringLiteral("--%1 does not go with %2").arg(o->names().first(), command);
+        return line.wrong(QStringLiteral("no command given"));
+    for (const Command &command : Commands) {
+        if (positional.first() == QLatin1String(command.name)) {
+            Run run(line, options, parser);
+            return command.run(run);
         }
-        return {};
-    };
-
-    admin::AdminCommands commands(parser.value(dir));
-    // The administrator's code, read (Secrets.h) and checked: nullopt to go on, or the status
-    // to end with.
-    const auto adminChecked = [&]() -> std::optional<int> {
-        QString error;
-        const std::optional<QString> code =
-            adminSecret.read(parser, QStringLiteral("Admin code: "), true, error);
-        if (!code)
-            return adminSecret.isSet(parser) ? failed(error) : wrong(error);
-        if (const QString e = commands.checkAdminCode(*code); !e.isEmpty())
-            return failed(e);
-        return std::nullopt;
-    };
-    if (command == QLatin1String("export-csv")) {
-        if (positional.size() != 1)
-            return wrong(QStringLiteral("export-csv takes no arguments"));
-        if (const QString e = only({&from, &to, &output, &serbian}); !e.isEmpty())
-            return wrong(e);
-        const auto first = day(from);
-        const auto last = day(to);
-        if (badDay)
-            return wrong(QStringLiteral("a day is written YYYY-MM-DD"));
-        // Written as it is read: to a temporary file beside FILE that replaces it only when
-        // whole, or to the standard output.
-        if (parser.isSet(output)) {
-            platform::AtomicWriter writer(parser.value(output));
-            const QString e = commands.exportCsv(
-                first, last, [&](QByteArrayView piece) { return writer.write(piece); }, QString(),
-                parser.isSet(serbian));
-            if (!e.isEmpty())
-                return failed(e);
-            if (!writer.commit())
-                return failed(QStringLiteral("cannot write %1: %2").arg(parser.value(output), writer.errorString()));
-            return 0;
-        }
-        const QString e = commands.exportCsv(
-            first, last,
-            [](QByteArrayView piece) {
-                return std::fwrite(piece.data(), 1, size_t(piece.size()), stdout) == size_t(piece.size());
-            },
-            QStringLiteral("cannot write the standard output"), parser.isSet(serbian));
-        if (!e.isEmpty())
-            return failed(e);
-        if (std::fflush(stdout) != 0)
-            return failed(QStringLiteral("cannot write the standard output"));
-        return 0;
     }
-    if (command == QLatin1String("close-day")) {
-        if (positional.size() != 1)
-            return wrong(QStringLiteral("close-day takes no arguments"));
-        if (const QString e = only({&date, &adminCode}); !e.isEmpty())
-            return wrong(e);
-        const auto closed = day(date);
-        if (!closed || badDay)
-            return wrong(QStringLiteral("close-day needs --date YYYY-MM-DD and --admin-code CODE"));
-        if (const std::optional<int> end = adminChecked())
-            return *end;
-        QString summary;
-        if (const QString e = commands.closeDay(*closed, QDateTime::currentDateTime(), summary);
-            !e.isEmpty())
-            return failed(e);
-        out << summary << "\n";
-        return 0;
-    }
-    if (command == QLatin1String("verify")) {
-        if (positional.size() != 1)
-            return wrong(QStringLiteral("verify takes no arguments"));
-        if (const QString e = only({&head, &file}); !e.isEmpty())
-            return wrong(e);
-        const QByteArray wanted = parser.value(head).toLatin1();
-        if (parser.isSet(head) && !toolcli::isSha256Hex(wanted))
-            return wrong(QStringLiteral("--head takes the 64 hex digits of a chain head"));
-        QString report;
-        return toolcli::reported(commands.verify(parser.value(file), wanted, report), report);
-    }
-    if (command == QLatin1String("backup")) {
-        if (const QString e = only({&keep}); !e.isEmpty())
-            return wrong(e);
-        bool ok = true;
-        const int newest = parser.isSet(keep) ? parser.value(keep).toInt(&ok) : 0;
-        if (positional.size() != 1 || !ok || (parser.isSet(keep) && newest < 1))
-            return wrong(QStringLiteral("backup takes --keep N with N at least 1"));
-        QString summary;
-        if (const QString e = commands.backup(QDateTime::currentDateTime(), newest, summary);
-            !e.isEmpty())
-            return failed(e);
-        out << summary << "\n";
-        return 0;
-    }
-    if (command == QLatin1String("reverse")) {
-        if (const QString e = only({&adminCode}); !e.isEmpty())
-            return wrong(e);
-        if (positional.size() != 2)
-            return wrong(QStringLiteral("reverse needs the document's NUMBER and --admin-code CODE"));
-        if (const std::optional<int> end = adminChecked())
-            return *end;
-        QString summary;
-        if (const QString e = commands.reverse(positional.at(1), QDateTime::currentDateTime(), summary);
-            !e.isEmpty())
-            return failed(e);
-        out << summary << "\n";
-        return 0;
-    }
-    if (command == QLatin1String("restore")) {
-        if (const QString e = only({&adminCode, &changeClosedDays}); !e.isEmpty())
-            return wrong(e);
-        if (positional.size() != 2)
-            return wrong(QStringLiteral("restore needs the backup's NAME and --admin-code CODE"));
-        if (const std::optional<int> end = adminChecked())
-            return *end;
-        QString summary;
-        if (const QString e = commands.restore(positional.at(1), QDateTime::currentDateTime(),
-                                               parser.isSet(changeClosedDays), summary);
-            !e.isEmpty())
-            return failed(e);
-        out << summary << "\n";
-        return 0;
-    }
-    if (command == QLatin1String("count")) {
-        if (positional.size() != 1)
-            return wrong(QStringLiteral("count takes no arguments"));
-        if (const QString e = only({&date, &currency, &pieces, &adminCode}); !e.isEmpty())
-            return wrong(e);
-        const auto counted = day(date);
-        const QString money = parser.value(currency);
-        if (!counted || badDay || !parser.isSet(pieces) ||
-            (money != QLatin1String("DIN") && money != QLatin1String("EUR")))
-            return wrong(QStringLiteral("count needs --date YYYY-MM-DD, --currency DIN or EUR, "
-                                        "--pieces LIST and --admin-code CODE"));
-        if (const std::optional<int> end = adminChecked())
-            return *end;
-        QString summary;
-        if (const QString e = commands.count(*counted, money, parser.value(pieces),
-                                             QDateTime::currentDateTime(), summary);
-            !e.isEmpty())
-            return failed(e);
-        out << summary << "\n";
-        return 0;
-    }
-    if (command == QLatin1String("limit")) {
-        if (const QString e = only({&din, &eur, &adminCode}); !e.isEmpty())
-            return wrong(e);
-        const auto amount = [&](const QCommandLineOption &o) -> std::optional<engine::Money> {
-            return parser.isSet(o) ? engine::Money::tryParse(parser.value(o)) : std::nullopt;
-        };
-        const std::optional<engine::Money> dinars = amount(din), euros = amount(eur);
-        if (positional.size() != 1 ||
-            (!parser.isSet(din) && !parser.isSet(eur)) || (parser.isSet(din) && !dinars) ||
-            (parser.isSet(eur) && !euros) || (dinars && *dinars < engine::Money()) ||
-            (euros && *euros < engine::Money()))
-            return wrong(QStringLiteral("limit needs --din AMOUNT and/or --eur AMOUNT (0 or "
-                                        "more, 0: no limit) and --admin-code CODE"));
-        if (const std::optional<int> end = adminChecked())
-            return *end;
-        QString summary;
-        if (const QString e = commands.limit(dinars, euros, summary); !e.isEmpty())
-            return failed(e);
-        out << summary << "\n";
-        return 0;
-    }
-    if (command == QLatin1String("voucher")) {
-        if (const QString e = only({&pdf}); !e.isEmpty())
-            return wrong(e);
-        if (positional.size() != 2 || !parser.isSet(pdf))
-            return wrong(QStringLiteral("voucher needs the document's NUMBER and --pdf FILE"));
-        if (const QString e = commands.voucher(positional.at(1), QDateTime::currentDateTime(),
-                                               parser.value(pdf));
-            !e.isEmpty())
-            return failed(e);
-        return 0;
-    }
-    if (command == QLatin1String("day-report")) {
-        if (positional.size() != 1)
-            return wrong(QStringLiteral("day-report takes no arguments"));
-        if (const QString e = only({&date, &currency, &pdf}); !e.isEmpty())
-            return wrong(e);
-        const auto reported = day(date);
-        const QString money = parser.value(currency);
-        if (!reported || badDay || !parser.isSet(pdf) ||
-            (parser.isSet(currency) && money != QLatin1String("DIN") && money != QLatin1String("EUR")))
-            return wrong(QStringLiteral("day-report needs --date YYYY-MM-DD, --pdf FILE and "
-                                        "optionally --currency DIN or EUR"));
-        if (const QString e = commands.dayReport(*reported, money, QDateTime::currentDateTime(),
-                                                 parser.value(pdf));
-            !e.isEmpty())
-            return failed(e);
-        return 0;
-    }
-    return wrong(QStringLiteral("unknown command %1").arg(command));
+    return line.wrong(QStringLiteral("unknown command %1").arg(positional.first()));
 }
