@@ -279,7 +279,7 @@ void BackupPage::BitBtn31Click()
         QStringLiteral("Kopija vraca sve podatke radnje. Unesite sifru administratora:"));
     if (!code)
         return;
-    if (!desk::checkAdminCode(startDir, *code).isEmpty()) {
+    if (!desk::checkAdminCode(startDir, *code)) {
         dialogs.message(QStringLiteral("Kopija NIJE vracena: sifra administratora nije tacna"));
         return;
     }

@@ -140,7 +140,7 @@ std::optional<QString> PostingPage::askCapAllowance(const QString &refusal)
         ctx.dialogs.password(caption, QStringLiteral("Sifra administratora:"));
     if (!code)
         return std::nullopt;
-    if (!desk::checkAdminCode(ctx.window.startDirectory(), *code).isEmpty()) {
+    if (!desk::checkAdminCode(ctx.window.startDirectory(), *code)) {
         ctx.dialogs.message(QStringLiteral("Sifra administratora nije ispravna: promena nije proknjizena"));
         return std::nullopt;
     }

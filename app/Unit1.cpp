@@ -381,10 +381,11 @@ void TForm1::logAct(const QString &act, const QString &details)
 {
     // An act that was done stays done; a log that cannot be written is said, not hidden.
     // The journal of its own session: the window's tables stay open as they are.
-    if (const QString e = desk::inJournalOf(startDir, [&](engine::Table &journal) {
-            desk::chain::logOwn(journal, currentUser, act, details);
-        });
-        !e.isEmpty())
+    QString e;
+    if (!desk::inJournalOf(
+            startDir,
+            [&](engine::Table &journal) { desk::chain::logOwn(journal, currentUser, act, details); },
+            &e))
         dialogs.message(QStringLiteral("Dnevnik radnji nije upisan: ") + e);
 }
 

@@ -45,12 +45,13 @@ Verdict verifyDirectory(const QString &dir, const QString &password, const QByte
                         const QList<Anchor> &anchors)
 {
     Verdict v;
-    if (const QString e = inJournalOf(
-            dir, [&](engine::Table &journal) { v = verify(journal, head, anchors); }, password);
-        !e.isEmpty()) {
+    QString error;
+    if (!inJournalOf(
+            dir, [&](engine::Table &journal) { v = verify(journal, head, anchors); }, &error,
+            password)) {
         v = Verdict();
         v.readable = false;
-        v.findings << Finding{0, {}, e};
+        v.findings << Finding{0, {}, error};
     }
     return v;
 }

@@ -40,12 +40,15 @@ int chainUnlinked(engine::Table &journal, const QString &who, const QString &act
     return chained;
 }
 
-QString chainAppended(const QString &dir, const QString &password, const QString &act,
-                      const QString &details)
+bool chainAppended(const QString &dir, const QString &password, const QString &act,
+                   const QString &details, QString *error)
 {
-    return inJournalOf(dir, [&](engine::Table &journal) {
-        inTransaction(journal, [&] { chainUnlinked(journal, {}, act, details, false); });
-    }, password);
+    return inJournalOf(
+        dir,
+        [&](engine::Table &journal) {
+            inTransaction(journal, [&] { chainUnlinked(journal, {}, act, details, false); });
+        },
+        error, password);
 }
 
 void log(engine::Table &journal, const QString &who, const QString &act, const QString &details,
@@ -98,12 +101,13 @@ void logOwn(engine::Table &journal, const QString &who, const QString &act, cons
     transaction.commit();
 }
 
-QString logDirectory(const QString &dir, const QString &password, const QString &act,
-                     const QString &details)
+bool logDirectory(const QString &dir, const QString &password, const QString &act,
+                  const QString &details, QString *error)
 {
     return inJournalOf(
-        dir, [&](engine::Table &journal) { logOwn(journal, {}, act, details); }, password);
+        dir, [&](engine::Table &journal) { logOwn(journal, {}, act, details); }, error, password);
 }
+
 namespace {
 
 QString headText(const ChainHead &h)
@@ -185,10 +189,10 @@ QDateTime segmentBegan(engine::Table &journal)
 QDateTime segmentBeganIn(const QString &dir, const QString &password)
 {
     QDateTime began;
-    if (const QString e = inJournalOf(
-            dir, [&](engine::Table &journal) { began = segmentBegan(journal); }, password);
-        !e.isEmpty())
-        throw EngineError(EngineError::Kind::Failed, e);
+    QString error;
+    if (!inJournalOf(
+            dir, [&](engine::Table &journal) { began = segmentBegan(journal); }, &error, password))
+        throw EngineError(EngineError::Kind::Failed, error);
     return began;
 }
 

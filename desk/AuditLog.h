@@ -30,10 +30,10 @@ void log(engine::Table &journal, const QString &who, const QString &act, const Q
 void logOwn(engine::Table &journal, const QString &who, const QString &act,
             const QString &details);
 
-// logOwn() on the journal of the data directory `dir` (for the tools); the engine's text of
-// a failure, empty on success.
-QString logDirectory(const QString &dir, const QString &password, const QString &act,
-                     const QString &details);
+// logOwn() on the journal of the data directory `dir` (for the tools); false on a failure,
+// with the engine's text in `error`.
+[[nodiscard]] bool logDirectory(const QString &dir, const QString &password, const QString &act,
+                                const QString &details, QString *error = nullptr);
 
 // Chains the records after the last linked one (all records when none is linked) and writes
 // the log entry `act` with `details` (where "%1" becomes the number of records chained) by
@@ -45,9 +45,9 @@ int chainUnlinked(engine::Table &journal, const QString &who, const QString &act
 
 // chainUnlinked() on the journal of the data directory `dir`, in a transaction of its own,
 // for the tools that add records beside the program (filling a journal, an import); nothing is
-// logged when every record is linked. The engine's text of a failure, empty on success.
-QString chainAppended(const QString &dir, const QString &password, const QString &act,
-                      const QString &details);
+// logged when every record is linked. False on a failure, with the engine's text in `error`.
+[[nodiscard]] bool chainAppended(const QString &dir, const QString &password, const QString &act,
+                                 const QString &details, QString *error = nullptr);
 
 // Empties the journal as one act, in a transaction of its own: the records, their links and
 // numbers go, and the log records who cleared it, how many records there were, the head

@@ -147,9 +147,9 @@ int prepare(engine::Table &journal)
     return numbered;
 }
 
-QString prepareDirectory(const QString &dir, const QString &password)
+bool prepareDirectory(const QString &dir, const QString &password, QString *error)
 {
-    return inJournalOf(dir, [](engine::Table &journal) { prepare(journal); }, password);
+    return inJournalOf(dir, [](engine::Table &journal) { prepare(journal); }, error, password);
 }
 
 void tidy(engine::Table &journal)
@@ -161,7 +161,7 @@ void tidy(engine::Table &journal)
     });
 }
 
-QString tidyDirectory(const QString &dir, const QString &password)
+bool tidyDirectory(const QString &dir, const QString &password, QString *error)
 {
     return inJournalOf(
         dir,
@@ -169,7 +169,7 @@ QString tidyDirectory(const QString &dir, const QString &password)
             tidy(journal);
             prepare(journal);
         },
-        password);
+        error, password);
 }
 
 } // namespace desk::cashbook

@@ -21,8 +21,9 @@ namespace desk::cashbook {
 int prepare(engine::Table &journal);
 
 // prepare() on the journal of the data directory `dir` (its podaci/promet.db, on either store)
-// opened with `password`; the engine's text of a failure, empty on success.
-QString prepareDirectory(const QString &dir, const QString &password);
+// opened with `password`; false on a failure, with the engine's text in `error`.
+[[nodiscard]] bool prepareDirectory(const QString &dir, const QString &password,
+                                    QString *error = nullptr);
 
 // The administrator's tidying, which needs the rights to change and delete rows: drops the
 // numbers of records that are gone (after a clear or a restore) and folds the numbers given
@@ -30,7 +31,8 @@ QString prepareDirectory(const QString &dir, const QString &password);
 // server's set-up (dorvanta-init --roles) runs tidyDirectory().
 void tidy(engine::Table &journal);
 // tidy(), then prepare(), on the journal of the data directory `dir`, as prepareDirectory().
-QString tidyDirectory(const QString &dir, const QString &password);
+[[nodiscard]] bool tidyDirectory(const QString &dir, const QString &password,
+                                 QString *error = nullptr);
 
 // Inside desk: makes the cash book's tables and every side table when missing (inside the
 // caller's transaction); and, with the administrator's rights, drops the numbers of records

@@ -85,29 +85,40 @@ void onJournalOf(const QString &dir, const std::function<void(engine::Table &)> 
     work(journal);
 }
 
-QString inJournalOf(const QString &dir, const std::function<void(engine::Table &)> &work,
-                    const QString &password)
+namespace {
+
+bool failWith(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+} // namespace
+
+bool inJournalOf(const QString &dir, const std::function<void(engine::Table &)> &work,
+                 QString *error, const QString &password)
 {
     try {
         onJournalOf(dir, work, password);
     } catch (const engine::EngineError &e) {
-        return e.message();
+        return failWith(error, e.message());
     }
-    return {};
+    return true;
 }
 
-QString checkAdminCode(const QString &dir, const QString &code)
+bool checkAdminCode(const QString &dir, const QString &code, QString *reason)
 {
     engine::Session session;
     session.setBaseDir(QDir(dir).absolutePath());
     session.setPassword(tablePassword());
     try {
         if (loginName(session, code) == QStringLiteral("Admin"))
-            return {};
+            return true;
     } catch (const engine::EngineError &e) {
-        return e.message();
+        return failWith(reason, e.message());
     }
-    return QStringLiteral("the admin code is not right, nothing changed");
+    return failWith(reason, QStringLiteral("the admin code is not right, nothing changed"));
 }
 
 std::optional<QString> loginName(engine::Session &session, const QString &code)

@@ -46,15 +46,17 @@ void placeTablesOnServer();
 // Opens the journal (podaci/promet.db) of the data directory `dir` with `password` in a
 // session of its own (its own table file connection; on the server its own connection), with
 // the short date form "dd/MM/yyyy", and runs `work` on it; everything is closed when it
-// returns. Throws the engine's error; inJournalOf() returns its text instead (empty on success).
+// returns. Throws the engine's error; inJournalOf() returns false instead, with the error's
+// text in `error`.
 void onJournalOf(const QString &dir, const std::function<void(engine::Table &)> &work,
                  const QString &password = tablePassword());
-QString inJournalOf(const QString &dir, const std::function<void(engine::Table &)> &work,
-                    const QString &password = tablePassword());
+[[nodiscard]] bool inJournalOf(const QString &dir, const std::function<void(engine::Table &)> &work,
+                               QString *error = nullptr, const QString &password = tablePassword());
 
-// Empty when `code` is the login code of a user named "Admin" in the users table of the data
-// directory `dir`; otherwise the reason (also when the table cannot be read).
-QString checkAdminCode(const QString &dir, const QString &code);
+// Whether `code` is the login code of a user named "Admin" in the users table of the data
+// directory `dir`; otherwise false with the reason in `reason` (also when the table cannot be
+// read).
+[[nodiscard]] bool checkAdminCode(const QString &dir, const QString &code, QString *reason = nullptr);
 
 // The name of the user whose login code is `code` (the last such user in stored order), or
 // nullopt when there is none. On the server the login goes through the server's function,

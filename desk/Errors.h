@@ -12,6 +12,10 @@
 //   Damaged   what was read is not what was written (a broken chain, a copy that fails its seal);
 //   Value     an input that is not a valid value (a date, an amount, a rate list line);
 // and the engine's own kinds for the store (Failed, Unavailable, OutcomeUnknown, ...).
+// The wrappers the tools and the window call on a whole data directory (inJournalOf,
+// checkAdminCode, prepareDirectory, tidyDirectory, chainAppended, logDirectory,
+// offsite::send) catch it instead and return bool, with the reason in an out-parameter, as
+// platform/ and report/ do.
 // The helpers below only spell the common ones shorter at the throw site.
 
 #include "engine/EngineError.h"

@@ -347,9 +347,8 @@ QString OffsiteRestore::run(const QString &who, const QDateTime &now)
             acts += keyLine;
             lines += keyLine;
         }
-        if (const QString e = chain::logDirectory(m_dir, tablePassword(), QStringLiteral("POVRACAJ KOPIJE"),
-                                                  acts.join(QStringLiteral("; ")));
-            !e.isEmpty())
+        if (QString e; !chain::logDirectory(m_dir, tablePassword(), QStringLiteral("POVRACAJ KOPIJE"),
+                                            acts.join(QStringLiteral("; ")), &e))
             lines += QStringLiteral("Dnevnik NIJE zapisao povracaj: ") + e;
         writeFile(QDir(m_dir).filePath(NoticeFile),
                   (m_label.sealedAt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + u'\n' +

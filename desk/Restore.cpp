@@ -210,7 +210,7 @@ bool needsAdminCode(const Preview &preview)
 
 bool allowed(const QString &dir, const Preview &preview, const QString &code, QString &reason)
 {
-    if (!needsAdminCode(preview) || checkAdminCode(dir, code).isEmpty())
+    if (!needsAdminCode(preview) || checkAdminCode(dir, code))
         return true;
     reason = QStringLiteral("sifra administratora nije tacna");
     return false;

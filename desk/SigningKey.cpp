@@ -103,10 +103,10 @@ bool ensureKey(const QString &dir)
     write(newKeyFile(dir), QDate::currentDate().toString(Qt::ISODate).toLatin1() + '\n',
           QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     // Best effort: a directory whose journal is not made yet has no log to say it in.
-    chain::logDirectory(dir, tablePassword(), QStringLiteral("NOV KLJUC POTPISA"),
-                        QStringLiteral("Napravljen nov kljuc za potpis, otisak %1; izvestaji i "
-                                       "arhive odsada nose ovaj otisak")
-                            .arg(print));
+    (void)chain::logDirectory(dir, tablePassword(), QStringLiteral("NOV KLJUC POTPISA"),
+                              QStringLiteral("Napravljen nov kljuc za potpis, otisak %1; "
+                                             "izvestaji i arhive odsada nose ovaj otisak")
+                                  .arg(print));
     return true;
 }
 

@@ -177,12 +177,13 @@ QString JournalFiller::fill(const FillOptions &options)
     // The document numbers, as the program gives an older journal at its first start, and
     // the chain: begun over the whole journal at a first start, continued over the records
     // added otherwise.
-    if (const QString error = desk::cashbook::prepareDirectory(options.directory, desk::tablePassword());
-        !error.isEmpty())
+    QString error;
+    if (!desk::cashbook::prepareDirectory(options.directory, desk::tablePassword(), &error) ||
+        !desk::chain::chainAppended(options.directory, desk::tablePassword(),
+                                    QStringLiteral("PUNJENJE"),
+                                    QStringLiteral("Dodato %1 zapisa alatom za punjenje"), &error))
         return error;
-    return desk::chain::chainAppended(options.directory, desk::tablePassword(),
-                                      QStringLiteral("PUNJENJE"),
-                                      QStringLiteral("Dodato %1 zapisa alatom za punjenje"));
+    return {};
 }
 
 } // namespace testsupport

@@ -191,8 +191,7 @@ int main(int argc, char **argv)
         engine::removeTable(journal);
         desk::promet().createTable(journal, desk::tablePassword());
         // The desks number their postings: the cash book's tables beside the journal.
-        if (const QString error = desk::cashbook::prepareDirectory(dir, desk::tablePassword());
-            !error.isEmpty())
+        if (QString error; !desk::cashbook::prepareDirectory(dir, desk::tablePassword(), &error))
             std::fprintf(stderr, "cash book: %s\n", qPrintable(error));
         // The numbers and links of the large journal go with it: a new journal on the server
         // starts its ids again, and its first postings would otherwise clear a million of them

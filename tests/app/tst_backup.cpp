@@ -316,7 +316,7 @@ private slots:
         QVERIFY(std::any_of(dialogs.shown.cbegin(), dialogs.shown.cend(), [&](const auto &shown) {
             return shown.kind == Kind::Prompt && shown.text.contains(copied);
         }));
-        QCOMPARE(desk::checkAdminCode(newComputer.path(), "12345"), QString());
+        QVERIFY(desk::checkAdminCode(newComputer.path(), "12345"));
         QCOMPARE(desk::chain::verifyDirectory(newComputer.path(), DataDir::password()).head, verify().head);
         dialogs.clear();
 
@@ -375,7 +375,7 @@ private slots:
         const FirstStart::Result result = FirstStart::run(newComputer.path(), dialogs);
         QVERIFY2(result == FirstStart::Result::Ready, qPrintable(dialogs.messages().join('|')));
         QVERIFY2(dialogs.messages().value(0).endsWith(FirstStart::restored), qPrintable(dialogs.messages().join('|')));
-        QCOMPARE(desk::checkAdminCode(newComputer.path(), "12345"), QString());
+        QVERIFY(desk::checkAdminCode(newComputer.path(), "12345"));
         QCOMPARE(desk::offsite::settings(newComputer.path()).ftp, true);
         QFile options(QDir(newComputer.path()).filePath("podaci/ftpop.txt"));
         QVERIFY(options.open(QIODevice::ReadOnly));

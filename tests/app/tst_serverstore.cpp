@@ -299,7 +299,7 @@ private slots:
         // The local cash book's own numbers, which numbering the records afresh would not give:
         // a cleared record used U-2026-000001; a reversal that names its original; a closed day.
         data->addRecord(QStringLiteral("promet"), {"DATUM", "01/12/2026", "ULAZDIN", "1.00"});
-        QCOMPARE(desk::cashbook::prepareDirectory(data->path(), DataDir::password()), QString());
+        QVERIFY(desk::cashbook::prepareDirectory(data->path(), DataDir::password()));
         data->withTable("promet", [](engine::Table &journal) {
             journal.emptyTable();
             desk::cashbook::prepare(journal); // as the next start does

@@ -39,10 +39,16 @@ namespace {
 // text of a failure is returned.
 QString onJournal(const QString &dir, const std::function<void(engine::Table &)> &work)
 {
-    return desk::inJournalOf(dir, [&](engine::Table &journal) {
-        desk::cashbook::prepare(journal);
-        work(journal);
-    });
+    QString error;
+    if (!desk::inJournalOf(
+            dir,
+            [&](engine::Table &journal) {
+                desk::cashbook::prepare(journal);
+                work(journal);
+            },
+            &error))
+        return error;
+    return {};
 }
 
 // The desk's export follows every change of the journal, as after a posting; its heading
@@ -76,7 +82,8 @@ AdminCommands::AdminCommands(const QString &dir) : m_dir(QDir(dir).absolutePath(
 
 QString AdminCommands::checkAdminCode(const QString &code)
 {
-    return desk::checkAdminCode(m_dir, code);
+    QString reason;
+    return desk::checkAdminCode(m_dir, code, &reason) ? QString() : reason;
 }
 
 QString AdminCommands::exportCsv(std::optional<QDate> from, std::optional<QDate> to,

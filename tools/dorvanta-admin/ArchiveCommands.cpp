@@ -108,40 +108,44 @@ QString writeArchiveFiles(const QString &dir, int year, const QString &output, Q
     QList<QDate> closed;
     QByteArray head;
     const QString y = QString::number(year);
-    const QString error = desk::inJournalOf(dir, [&](engine::Table &journal) {
-        desk::cashbook::prepare(journal);
-        for (const desk::DayClose &c : desk::cashbook::closes(journal))
-            if (c.day.year() == year)
-                closed += c.day;
-        head = desk::chain::headOfDay(journal, last.toString(Qt::ISODate));
-        files.insert(QStringLiteral("zakljucci-%1.csv").arg(year),
-                     csvOf({QStringLiteral("DATUM"), QStringLiteral("BROJ"), QStringLiteral("KORISNIK"),
-                            QStringLiteral("VREME"), QStringLiteral("PRETHODNODIN"), QStringLiteral("ULAZDIN"),
-                            QStringLiteral("IZLAZDIN"), QStringLiteral("STANJEDIN"),
-                            QStringLiteral("PRETHODNOEUR"), QStringLiteral("ULAZEUR"),
-                            QStringLiteral("IZLAZEUR"), QStringLiteral("STANJEEUR")},
-                           journal.runBeside(QStringLiteral(
-                               "SELECT DATUM, BROJ, KORISNIK, VREME, PRETHODNODIN, ULAZDIN, IZLAZDIN, "
-                               "STANJEDIN, PRETHODNOEUR, ULAZEUR, IZLAZEUR, STANJEEUR FROM "
-                               "dorvanta_zakljucak WHERE DATUM BETWEEN ?1 AND ?2 ORDER BY DATUM"),
-                                             {first.toString(Qt::ISODate), last.toString(Qt::ISODate)}),
-                           {4, 5, 6, 7, 8, 9, 10, 11}));
-        files.insert(QStringLiteral("dnevnik-%1.csv").arg(year),
-                     csvOf({QStringLiteral("RB"), QStringLiteral("VREME"), QStringLiteral("KORISNIK"),
-                            QStringLiteral("RADNJA"), QStringLiteral("OPIS"), QStringLiteral("ZAPISA"),
-                            QStringLiteral("GLAVA"), QStringLiteral("POCETAK"), QStringLiteral("HES")},
-                           journal.runBeside(QStringLiteral(
-                               "SELECT RB, VREME, KORISNIK, RADNJA, OPIS, ZAPISA, GLAVA, POCETAK, HES "
-                               "FROM dorvanta_dnevnik WHERE VREME LIKE ?1 ORDER BY RB"),
-                                             {y + u'%'})));
-        files.insert(QStringLiteral("brojaci-%1.csv").arg(year),
-                     csvOf({QStringLiteral("VRSTA"), QStringLiteral("GODINA"), QStringLiteral("POSLEDNJI")},
-                           journal.runBeside(QStringLiteral(
-                               "SELECT VRSTA, GODINA, POSLEDNJI FROM dorvanta_brojac WHERE GODINA = ?1 "
-                               "ORDER BY VRSTA"),
-                                             {year})));
-    });
-    if (!error.isEmpty())
+    QString error;
+    const bool ok = desk::inJournalOf(
+        dir,
+        [&](engine::Table &journal) {
+            desk::cashbook::prepare(journal);
+            for (const desk::DayClose &c : desk::cashbook::closes(journal))
+                if (c.day.year() == year)
+                    closed += c.day;
+            head = desk::chain::headOfDay(journal, last.toString(Qt::ISODate));
+            files.insert(QStringLiteral("zakljucci-%1.csv").arg(year),
+                         csvOf({QStringLiteral("DATUM"), QStringLiteral("BROJ"), QStringLiteral("KORISNIK"),
+                                QStringLiteral("VREME"), QStringLiteral("PRETHODNODIN"), QStringLiteral("ULAZDIN"),
+                                QStringLiteral("IZLAZDIN"), QStringLiteral("STANJEDIN"),
+                                QStringLiteral("PRETHODNOEUR"), QStringLiteral("ULAZEUR"),
+                                QStringLiteral("IZLAZEUR"), QStringLiteral("STANJEEUR")},
+                               journal.runBeside(QStringLiteral(
+                                   "SELECT DATUM, BROJ, KORISNIK, VREME, PRETHODNODIN, ULAZDIN, IZLAZDIN, "
+                                   "STANJEDIN, PRETHODNOEUR, ULAZEUR, IZLAZEUR, STANJEEUR FROM "
+                                   "dorvanta_zakljucak WHERE DATUM BETWEEN ?1 AND ?2 ORDER BY DATUM"),
+                                                 {first.toString(Qt::ISODate), last.toString(Qt::ISODate)}),
+                               {4, 5, 6, 7, 8, 9, 10, 11}));
+            files.insert(QStringLiteral("dnevnik-%1.csv").arg(year),
+                         csvOf({QStringLiteral("RB"), QStringLiteral("VREME"), QStringLiteral("KORISNIK"),
+                                QStringLiteral("RADNJA"), QStringLiteral("OPIS"), QStringLiteral("ZAPISA"),
+                                QStringLiteral("GLAVA"), QStringLiteral("POCETAK"), QStringLiteral("HES")},
+                               journal.runBeside(QStringLiteral(
+                                   "SELECT RB, VREME, KORISNIK, RADNJA, OPIS, ZAPISA, GLAVA, POCETAK, HES "
+                                   "FROM dorvanta_dnevnik WHERE VREME LIKE ?1 ORDER BY RB"),
+                                                 {y + u'%'})));
+            files.insert(QStringLiteral("brojaci-%1.csv").arg(year),
+                         csvOf({QStringLiteral("VRSTA"), QStringLiteral("GODINA"), QStringLiteral("POSLEDNJI")},
+                               journal.runBeside(QStringLiteral(
+                                   "SELECT VRSTA, GODINA, POSLEDNJI FROM dorvanta_brojac WHERE GODINA = ?1 "
+                                   "ORDER BY VRSTA"),
+                                                 {year})));
+        },
+        &error);
+    if (!ok)
         return error;
     try {
         desk::signing::ensureKey(dir);

@@ -40,10 +40,16 @@ const QStringList Commands = {QStringLiteral("rates"), QStringLiteral("deposit")
 
 QString onJournal(const QString &dir, const std::function<void(engine::Table &)> &work)
 {
-    return desk::inJournalOf(dir, [&](engine::Table &journal) {
-        desk::cashbook::prepare(journal);
-        work(journal);
-    });
+    QString error;
+    if (!desk::inJournalOf(
+            dir,
+            [&](engine::Table &journal) {
+                desk::cashbook::prepare(journal);
+                work(journal);
+            },
+            &error))
+        return error;
+    return {};
 }
 
 QDate isoDay(const QString &text)
@@ -220,7 +226,7 @@ std::optional<int> runRateCommand(const toolcli::CommandLine &line)
         adminSecret.read(parser, QStringLiteral("Admin code: "), true, secretError);
     if (!code)
         return adminSecret.isSet(parser) ? line.failed(secretError) : line.wrong(secretError);
-    if (const QString e = desk::checkAdminCode(data, *code); !e.isEmpty())
+    if (QString e; !desk::checkAdminCode(data, *code, &e))
         return line.failed(e);
     const QDateTime now = QDateTime::currentDateTime();
     desk::PostingDraft draft;

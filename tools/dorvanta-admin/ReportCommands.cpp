@@ -101,26 +101,30 @@ std::optional<int> runReportCommand(const toolcli::CommandLine &line)
         if (const QString e = commands.checkAdminCode(*code); !e.isEmpty())
             return line.failed(e);
         QString summary;
-        const QString e = desk::inJournalOf(data, [&](engine::Table &journal) {
-            desk::cashbook::prepare(journal);
-            desk::settings::Shared s = desk::settings::read(journal);
-            if (parser.isSet(firm))
-                s.firmName = parser.value(firm).trimmed();
-            if (parser.isSet(address))
-                s.firmAddress = parser.value(address).trimmed();
-            if (parser.isSet(pib))
-                s.pib = parser.value(pib);
-            if (parser.isSet(mb))
-                s.mb = parser.value(mb);
-            if (chosenPaper)
-                s.paper = *chosenPaper;
-            // Without a change the settings are only shown, and nothing is logged.
-            if (parser.isSet(firm) || parser.isSet(address) || parser.isSet(pib) ||
-                parser.isSet(mb) || parser.isSet(paper))
-                desk::settings::write(journal, s, QStringLiteral("Admin"));
-            summary = settingsText(s);
-        });
-        if (!e.isEmpty())
+        QString e;
+        const bool ok = desk::inJournalOf(
+            data,
+            [&](engine::Table &journal) {
+                desk::cashbook::prepare(journal);
+                desk::settings::Shared s = desk::settings::read(journal);
+                if (parser.isSet(firm))
+                    s.firmName = parser.value(firm).trimmed();
+                if (parser.isSet(address))
+                    s.firmAddress = parser.value(address).trimmed();
+                if (parser.isSet(pib))
+                    s.pib = parser.value(pib);
+                if (parser.isSet(mb))
+                    s.mb = parser.value(mb);
+                if (chosenPaper)
+                    s.paper = *chosenPaper;
+                // Without a change the settings are only shown, and nothing is logged.
+                if (parser.isSet(firm) || parser.isSet(address) || parser.isSet(pib) ||
+                    parser.isSet(mb) || parser.isSet(paper))
+                    desk::settings::write(journal, s, QStringLiteral("Admin"));
+                summary = settingsText(s);
+            },
+            &e);
+        if (!ok)
             return line.failed(e);
         out << summary << "\n";
         return 0;
@@ -143,14 +147,18 @@ std::optional<int> runReportCommand(const toolcli::CommandLine &line)
     if (y < 1)
         return line.wrong(QStringLiteral("month-report needs a year from 0001 on"));
     std::optional<report::Document> document;
-    const QString e = desk::inJournalOf(data, [&](engine::Table &journal) {
-        desk::cashbook::prepare(journal);
-        const desk::month::Figures figures = byYear ? desk::month::ofYear(journal, y)
-                                                    : desk::month::ofMonth(journal, y, monthNumber);
-        document = cash_prints::monthReport(figures, byYear, QDateTime::currentDateTime(),
-                                            desk::settings::read(journal));
-    });
-    if (!e.isEmpty())
+    QString e;
+    const bool ok = desk::inJournalOf(
+        data,
+        [&](engine::Table &journal) {
+            desk::cashbook::prepare(journal);
+            const desk::month::Figures figures = byYear ? desk::month::ofYear(journal, y)
+                                                        : desk::month::ofMonth(journal, y, monthNumber);
+            document = cash_prints::monthReport(figures, byYear, QDateTime::currentDateTime(),
+                                                desk::settings::read(journal));
+        },
+        &e);
+    if (!ok)
         return line.failed(e);
     QString error;
     if (!report::writePdf(*document, parser.value(pdf), &error))

@@ -182,8 +182,7 @@ int main(int argc, char *argv[])
             !writeBaza(probe.filePath(QStringLiteral("podaci/baza.txt")), uri))
             return failed(QStringLiteral("cannot make a temporary directory"));
         desk::placeTablesOnServer();
-        if (const QString error = desk::cashbook::tidyDirectory(probe.path(), desk::tablePassword());
-            !error.isEmpty())
+        if (QString error; !desk::cashbook::tidyDirectory(probe.path(), desk::tablePassword(), &error))
             return failed(engine::serverlink::withoutSecret(error, uri));
         try {
             engine::setUpServerRoles(uri, admin, cashier, deskGrants(),
@@ -191,11 +190,10 @@ int main(int argc, char *argv[])
         } catch (const engine::EngineError &e) {
             return failed(engine::serverlink::withoutSecret(e.message(), uri));
         }
-        if (const QString error = desk::chain::logDirectory(
+        if (QString error; !desk::chain::logDirectory(
                 probe.path(), desk::tablePassword(), QStringLiteral("SERVER"),
                 QStringLiteral("Uloge dorvanta_admin i dorvanta_kasa postavljene na serveru ") +
-                    engine::serverlink::withoutSecret(uri, uri));
-            !error.isEmpty())
+                    engine::serverlink::withoutSecret(uri, uri), &error))
             return failed(engine::serverlink::withoutSecret(error, uri));
         out << "The administrator (master data, clearing, restoring): "
             << engine::serverUriAs(uri, admin.name) << "\n"
@@ -216,11 +214,10 @@ int main(int argc, char *argv[])
         if (!probe.isValid() || !QDir().mkpath(probe.filePath(QStringLiteral("podaci"))) ||
             !writeBaza(probe.filePath(QStringLiteral("podaci/baza.txt")), uri))
             return failed(QStringLiteral("cannot make a temporary directory"));
-        QString error = desk::cashbook::tidyDirectory(probe.path(), desk::tablePassword());
-        if (error.isEmpty())
-            error = desk::chain::chainAppended(probe.path(), desk::tablePassword(), QStringLiteral("UVOZ"),
-                                               QStringLiteral("Uvezeno %1 zapisa iz ") + importDir);
-        if (!error.isEmpty())
+        QString error;
+        if (!desk::cashbook::tidyDirectory(probe.path(), desk::tablePassword(), &error) ||
+            !desk::chain::chainAppended(probe.path(), desk::tablePassword(), QStringLiteral("UVOZ"),
+                                        QStringLiteral("Uvezeno %1 zapisa iz ") + importDir, &error))
             return failed(engine::serverlink::withoutSecret(error, uri));
         out << "Copied the tables of " << importDir << "/podaci to the server\n";
         return 0;
@@ -233,15 +230,13 @@ int main(int argc, char *argv[])
         if (const QString error = DataDirectory::join(withAskedPassword(parser.value(join)), positional.first());
             !error.isEmpty())
             return failed(error);
-        if (const QString error = desk::cashbook::prepareDirectory(positional.first(),
-                                                                   desk::tablePassword());
-            !error.isEmpty())
+        if (QString error; !desk::cashbook::prepareDirectory(positional.first(),
+                                                                   desk::tablePassword(), &error))
             return failed(error);
-        if (const QString error = desk::chain::logDirectory(
+        if (QString error; !desk::chain::logDirectory(
                 positional.first(), desk::tablePassword(), QStringLiteral("SERVER"),
                 QStringLiteral("Kasa prikljucena na server ") +
-                    engine::serverlink::withoutSecret(parser.value(join), parser.value(join)));
-            !error.isEmpty())
+                    engine::serverlink::withoutSecret(parser.value(join), parser.value(join)), &error))
             return failed(error);
         out << positional.first() << "/podaci now keeps its tables on the server\n";
         return 0;
@@ -265,9 +260,8 @@ int main(int argc, char *argv[])
     if (const QString error = DataDirectory::create(options); !error.isEmpty())
         return failed(error);
     // The cash book's tables beside the journal (document numbers, day closes).
-    if (const QString error = desk::cashbook::prepareDirectory(options.directory,
-                                                               desk::tablePassword());
-        !error.isEmpty())
+    if (QString error; !desk::cashbook::prepareDirectory(options.directory,
+                                                               desk::tablePassword(), &error))
         return failed(error);
     // The shop's key for signing its yearly archives.
     try {
@@ -276,11 +270,10 @@ int main(int argc, char *argv[])
         return failed(e.message());
     }
     if (!options.server.isEmpty()) {
-        if (const QString error = desk::chain::logDirectory(
+        if (QString error; !desk::chain::logDirectory(
                 options.directory, desk::tablePassword(), QStringLiteral("SERVER"),
                 QStringLiteral("Tabele napravljene na serveru ") +
-                    engine::serverlink::withoutSecret(options.server, options.server));
-            !error.isEmpty())
+                    engine::serverlink::withoutSecret(options.server, options.server), &error))
             return failed(error);
     }
     out << "Created " << options.directory << "/podaci\n";
