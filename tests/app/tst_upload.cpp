@@ -142,7 +142,8 @@ private slots:
         QCOMPARE(data->records("promet").size(), yes ? 1 : 0);
         QCOMPARE(form->posting().Edit4->text(), yes ? QString() : QStringLiteral("150"));
         QVERIFY(!QFile::exists(data->file("podaci.txt")));
-        QVERIFY(form->ListBox6->isHidden()); // the option lines, password among them
+        // The option lines, password among them, are never shown.
+        QVERIFY(find<QListWidget>("ListBox6")->isHidden());
         // The outcome stands, the closing connection's texts do not replace it.
         QTest::qWait(100);
         QCOMPARE(form->posting().Label26->text(), status);
@@ -484,11 +485,11 @@ private slots:
         showWithFtp(server->port);
         login("12345");
         form->BitBtn19Click();
-        QCOMPARE(form->Edit16->echoMode(), QLineEdit::Password);
-        form->Edit16->setText(password);
+        QCOMPARE(find<QLineEdit>("Edit16")->echoMode(), QLineEdit::Password);
+        find<QLineEdit>("Edit16")->setText(password);
         const bool works = password == "tajna";
         if (check) {
-            form->BitBtn30->click();
+            click("BitBtn30");
             saidOnce(works ? "Veza je uspesna." : "Server je odbio korisnicko ime ili lozinku.");
             QCOMPARE(data->readFile("podaci/ftpop.txt"), file(works ? password : "stara"));
         }
@@ -498,7 +499,7 @@ private slots:
         form->BitBtn10Click(); // MENI ADMINISTRATORA
         QCOMPARE(dialogs.questions().size(), check && !works ? 1 : 0);
         QCOMPARE(data->readFile("podaci/ftpop.txt"), file(stored));
-        QVERIFY(form->RadioButton15->isChecked());
+        QVERIFY(find<QRadioButton>("RadioButton15")->isChecked());
     }
 
     // PROVERI VEZU looks for the upload's folder in the listing of the folder holding it: a
@@ -550,7 +551,7 @@ private slots:
         form->BitBtn19Click();
         if (!present)
             yes ? dialogs.answerYes() : dialogs.answerNo();
-        form->BitBtn30->click();
+        click("BitBtn30");
         QCOMPARE(dialogs.questions().size(), present ? 0 : 1);
         if (!present)
             QVERIFY(dialogs.questions().first().contains("ne postoji folder public_html/dv"));
@@ -579,11 +580,11 @@ private slots:
         showWithFtp(tlsServer->port);
         login("12345");
         form->BitBtn19Click();
-        QVERIFY(form->CheckBox1->isChecked());
-        QVERIFY(form->RadioButton15->isChecked());
+        QVERIFY(find<QCheckBox>("CheckBox1")->isChecked());
+        QVERIFY(find<QRadioButton>("RadioButton15")->isChecked());
 
         dialogs.answerYes();
-        form->BitBtn30->click();
+        click("BitBtn30");
         QCOMPARE(dialogs.messages().value(0),
                  QStringLiteral("Sertifikat servera nije potvrden. Otisak kljuca servera:\n")
                      + tlsServer->fingerprint());
@@ -594,7 +595,7 @@ private slots:
         QCOMPARE(data->mode("podaci/ftpop.txt"), 0600);
 
         dialogs.clear();
-        form->BitBtn30->click();
+        click("BitBtn30");
         saidOnce("Veza je uspesna. Podaci se prenose sifrovano (TLSv1.");
 
         form->Glavnimeni1Click();
@@ -612,8 +613,8 @@ private slots:
         login("12345");
         form->BitBtn19Click();
         dialogs.clear();
-        form->CheckBox1->setChecked(false);
-        form->BitBtn30->click();
+        find<QCheckBox>("CheckBox1")->setChecked(false);
+        click("BitBtn30");
         QCOMPARE(dialogs.messages().value(0),
                  QStringLiteral("Server je odbio korisnicko ime ili lozinku."));
     }
