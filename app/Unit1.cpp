@@ -27,7 +27,6 @@
 #include "platform/SystemSettings.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -36,7 +35,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QStackedWidget>
 #include <QTimer>
 
@@ -63,17 +61,13 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
-    Table1 = new engine::Table(session, QStringLiteral("podaci\\korisnici.db"), this);
-    Table2 = new engine::Table(session, QStringLiteral("podaci\\aktivnost.db"), this);
-    Table3 = new engine::Table(session, QStringLiteral("podaci/promet.db"), this);
-    Table4 = new engine::Table(session, QStringLiteral("podaci\\grupe.db"), this);
-    Query1 = new engine::Query(session, this);
-    context.users = Table1;
-    context.activities = Table2;
-    context.journal = Table3;
-    context.groups = Table4;
-    context.query = Query1;
-    Query1->sql().append(QStringLiteral(
+    // The data components: Table1 to Table4 and Query1.
+    context.users = new engine::Table(session, QStringLiteral("podaci\\korisnici.db"), this);
+    context.activities = new engine::Table(session, QStringLiteral("podaci\\aktivnost.db"), this);
+    context.journal = new engine::Table(session, QStringLiteral("podaci/promet.db"), this);
+    context.groups = new engine::Table(session, QStringLiteral("podaci\\grupe.db"), this);
+    context.query = new engine::Query(session, this);
+    context.query->sql().append(QStringLiteral(
         "select * from podaci\\promet.db where datum between '01/15/2013' and '02/20/2013'"));
     installPasswordPrompt(session, dialogs);
 
@@ -104,10 +98,6 @@ TForm1::TForm1(engine::Session &session, platform::Dialogs &dialogs,
     buildReportPage();
     backupPage = std::make_unique<BackupPage>(
         context, buildPageShell(PageBackup, QStringLiteral("BACK UP"), QStringLiteral("BitBtn22")));
-    BitBtn30 = findChild<QPushButton *>(QStringLiteral("BitBtn30"));
-    RadioButton15 = findChild<QRadioButton *>(QStringLiteral("RadioButton15"));
-    Edit16 = findChild<QLineEdit *>(QStringLiteral("Edit16"));
-    CheckBox1 = findChild<QCheckBox *>(QStringLiteral("CheckBox1"));
     dayReportPage = std::make_unique<DayReportPage>(
         context, buildPageShell(PageDayReport, QStringLiteral("DNEVNI IZVESTAJ BLAGAJNE"),
                                 QStringLiteral("BitBtnDayMenu")));
@@ -251,8 +241,9 @@ void TForm1::BitBtn9Click()
     postingPage->Label10->setText(currentUser);
     postingPage->Label8->setText(todayText());
     try {
-        fillComboFromTable(postingPage->ComboBox1, *Table2, QStringLiteral("AKTIVNOST"));
-        fillComboFromTable(postingPage->ComboBox4, *Table4, QStringLiteral("GRUPA"));
+        fillComboFromTable(postingPage->ComboBox1, *context.activities,
+                           QStringLiteral("AKTIVNOST"));
+        fillComboFromTable(postingPage->ComboBox4, *context.groups, QStringLiteral("GRUPA"));
         offerFirstGroup();
         refreshBalances();
         // Said at once, so that the cashier does not type a posting that will be refused.
@@ -337,10 +328,10 @@ void TForm1::BitBtnCountClick()
 void TForm1::Glavnimeni1Click()
 {
     closeSession();
-    Table1->close();
-    Table2->close();
-    Table3->close();
-    Query1->close();
+    context.users->close();
+    context.activities->close();
+    context.journal->close();
+    context.query->close();
     if (reviewWindow)
         reviewWindow->logOut();
     forgetShownDocument();

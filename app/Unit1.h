@@ -58,7 +58,6 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QRadioButton;
 class QStackedWidget;
 class QWidget;
 
@@ -189,8 +188,8 @@ public:
     void setReportPreview(ReportPreview preview) { reportPreview = std::move(preview); }
 
     // Controls, named as the program names them (also their objectName): the menu, the
-    // notebook and the login page. The administrator menu's buttons and the pages' "MENI
-    // ADMINISTRATORA" are found by their names.
+    // notebook and the login page. The administrator menu's buttons, the pages' "MENI
+    // ADMINISTRATORA" and the other pages' controls are found by their names.
     QAction *Glavnimeni1 = nullptr;
     QAction *Izlazizprograma1 = nullptr;
     QAction *Pomoc1 = nullptr;
@@ -198,11 +197,6 @@ public:
     LoginBackground *Image1 = nullptr;
     QLineEdit *Edit1 = nullptr;
     QPushButton *BitBtn9 = nullptr;
-    // The backup page's controls that callers drive on the window (BackupPage holds them).
-    QPushButton *BitBtn30 = nullptr;       // PROVERI VEZU
-    QRadioButton *RadioButton15 = nullptr; // Ukljucen FTP pristup
-    QLineEdit *Edit16 = nullptr;           // Password:
-    class QCheckBox *CheckBox1 = nullptr;  // Sifrovana veza (FTPS)
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -245,14 +239,8 @@ private:
 
     void showStatusLine();
 
-    // Data components.
-    engine::Table *Table1; // podaci\korisnici.db
-    engine::Table *Table2; // podaci\aktivnost.db
-    engine::Table *Table3; // podaci/promet.db
-    engine::Table *Table4; // podaci\grupe.db
-    engine::Query *Query1;
-
-    // What every page is handed, and the pages of their own classes.
+    // What every page is handed (the data components among it: the four tables and Query1,
+    // made once in the constructor), and the pages of their own classes.
     PageContext context;
     std::unique_ptr<BackupPage> backupPage;
     std::unique_ptr<DayReportPage> dayReportPage;

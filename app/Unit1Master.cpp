@@ -18,13 +18,13 @@ void TForm1::buildMasterDataPages()
         std::unique_ptr<MasterDataPage> *page;
     };
     const Page pages[] = {
-        {PageUsers, "PODESAVANJE KORISNIKA", Table1,
+        {PageUsers, "PODESAVANJE KORISNIKA", context.users,
          {PageUsers, "BitBtn10", "DBGrid1", "DBNavigator1", "BitBtn2", "BitBtn1", false},
          &usersPage},
-        {PageActivities, "PODESAVANJE AKTIVNOSTI", Table2,
+        {PageActivities, "PODESAVANJE AKTIVNOSTI", context.activities,
          {PageActivities, "BitBtn11", "DBGrid2", "DBNavigator2", "BitBtn6", "BitBtn7", false},
          &activitiesPage},
-        {PageGroups, "PODESAVANJE GRUPE PROMETA", Table4,
+        {PageGroups, "PODESAVANJE GRUPE PROMETA", context.groups,
          {PageGroups, "BitBtn27", "DBGrid5", "DBNavigator4", "BitBtn25", "BitBtn26", false},
          &groupsPage},
     };

@@ -67,8 +67,9 @@ void TForm1::showDepositWarnings()
 {
     QStringList lines;
     try {
-        OpenTables tables(session, {Table3});
-        lines = desk::deposits::warningLines(desk::deposits::overdue(*Table3, clock.today()));
+        OpenTables tables(session, {context.journal});
+        lines = desk::deposits::warningLines(
+            desk::deposits::overdue(*context.journal, clock.today()));
     } catch (const engine::EngineError &e) {
         lines << e.message();
     }

@@ -38,6 +38,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <iterator>
 #include <memory>
 
 namespace ftp {
@@ -70,6 +71,28 @@ inline constexpr const char *stateNames[] = {"Idle", "Connecting", "TryingAddres
 inline const char *stateName(TMFtpState state)
 {
     return stateNames[static_cast<int>(state)];
+}
+
+// How far the transfer command of the running transfer has got: one phase, changed only
+// through TMFtp::SetTransferPhase (traced like the state). A download or a listing goes from
+// Preparing to CommandSent (RETR or NLST went out) to Accepted (its 1xx or final reply, or its
+// first data byte); an upload from Preparing to Accepted (STOR answered), through SendWaiting
+// when the data connection was ready to send before that answer, and to AllSent once the whole
+// local file went out.
+enum class TMFtpTransferPhase : int {
+    Preparing = 0, // the transfer command has not gone out
+    CommandSent,   // RETR or NLST went out; data that comes now is the file
+    SendWaiting,   // ready to send before the server answered STOR
+    Accepted,      // the server took the command; an upload's data may flow
+    AllSent,       // the whole local file went out
+};
+inline constexpr const char *transferPhaseNames[] = {"Preparing", "CommandSent", "SendWaiting",
+                                                     "Accepted", "AllSent"};
+static_assert(std::size(transferPhaseNames)
+              == static_cast<size_t>(TMFtpTransferPhase::AllSent) + 1);
+inline const char *transferPhaseName(TMFtpTransferPhase phase)
+{
+    return transferPhaseNames[static_cast<int>(phase)];
 }
 
 class TMFtp : public TMSocket
@@ -448,13 +471,10 @@ protected:
     bool m_replyDone = false;
     bool m_transferFinished = false;
     bool m_inSendData = false;
-    bool m_storAccepted = false; // the server answered STOR; data may flow
-    bool m_sendWaiting = false;  // ready to send before that answer came
-    bool m_uploadSent = false;   // the whole local file went out
-    // A download changes the local file only once the server has accepted RETR (its 1xx
-    // reply, its final reply, or the first data byte after RETR was sent).
-    bool m_retrSent = false;
-    bool m_retrAccepted = false;
+    // A download changes the local file only once the server has accepted RETR; an upload
+    // sends only once the server has accepted STOR.
+    TMFtpTransferPhase m_transferPhase = TMFtpTransferPhase::Preparing;
+    void SetTransferPhase(TMFtpTransferPhase phase);
     bool m_truncateOnAccept = false; // an overwrite: the file is cut when RETR is accepted
     bool m_localCreated = false;     // the download created the file; removed if refused
     qint64 m_announcedSize = -1;     // the size the 150 reply announced

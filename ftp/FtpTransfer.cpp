@@ -146,15 +146,22 @@ void TMFtp::ResetDataSockets()
     CloseLocalFile();
     m_transferStep = nullptr;
     m_transferFinished = false;
-    m_storAccepted = false;
-    m_sendWaiting = false;
-    m_uploadSent = false;
-    m_retrSent = false;
-    m_retrAccepted = false;
+    SetTransferPhase(TMFtpTransferPhase::Preparing);
     m_truncateOnAccept = false;
     m_localCreated = false;
     m_announcedSize = -1;
     m_restOffset = 0;
+}
+
+void TMFtp::SetTransferPhase(TMFtpTransferPhase phase)
+{
+    if (phase == m_transferPhase)
+        return;
+    static const bool trace = qEnvironmentVariableIsSet("DORVANTA_FTP_TRACE");
+    if (trace)
+        qDebug("TMFtp %p: transfer %s -> %s", static_cast<const void *>(this),
+               transferPhaseName(m_transferPhase), transferPhaseName(phase));
+    m_transferPhase = phase;
 }
 
 void TMFtp::CloseLocalFile()
@@ -304,7 +311,7 @@ void TMFtp::FinishTransfer()
 QString TMFtp::IncompleteTransfer() const
 {
     if (m_currentOperation == opUpload) {
-        if (m_uploadSent)
+        if (m_transferPhase == TMFtpTransferPhase::AllSent)
             return QString();
         return QStringLiteral("Transfer incomplete: %1 of %2 bytes sent")
             .arg(m_uploadRemoteSize + static_cast<qint64>(m_bytesTransferred))
@@ -427,7 +434,8 @@ void TMFtp::SendRetrCommand()
     SendCommand(QStringLiteral("RETR ") + m_remoteFileName, &TMFtp::HandleRetrReply);
     if (!m_awaitingReply)
         return; // refused or not sent
-    m_retrSent = true;
+    if (m_transferPhase < TMFtpTransferPhase::CommandSent) // not back from an early answer
+        SetTransferPhase(TMFtpTransferPhase::CommandSent);
     // Data that came before RETR went out was left waiting; read it now.
     if (m_dataSocket.Connected)
         ReceiveData();
@@ -436,9 +444,9 @@ void TMFtp::SendRetrCommand()
 // The server took RETR: from here the local file is the download's.
 void TMFtp::AcceptRetr()
 {
-    if (m_retrAccepted)
+    if (m_transferPhase == TMFtpTransferPhase::Accepted)
         return;
-    m_retrAccepted = true;
+    SetTransferPhase(TMFtpTransferPhase::Accepted);
     m_localCreated = false;
     if (m_truncateOnAccept) {
         m_truncateOnAccept = false;
@@ -507,7 +515,8 @@ void TMFtp::SendNlst(const QString &reply)
                 &TMFtp::HandleNlstReply);
     if (!m_awaitingReply)
         return; // refused or not sent
-    m_retrSent = true;
+    if (m_transferPhase < TMFtpTransferPhase::CommandSent) // not back from an early answer
+        SetTransferPhase(TMFtpTransferPhase::CommandSent);
     if (m_dataSocket.Connected)
         ReceiveData();
 }
@@ -607,7 +616,7 @@ void TMFtp::DownloadConnected()
 void TMFtp::ReceiveData()
 {
     // Data before RETR went out waits in the socket: it cannot be the file yet.
-    if (!m_retrSent)
+    if (m_transferPhase == TMFtpTransferPhase::Preparing)
         return;
     // A bounded amount per notification, so that the event loop keeps turning.
     for (int budget = MaxDataReadPerEvent; budget > 0; budget -= ReceiveBufferSize) {
@@ -775,11 +784,11 @@ void TMFtp::HandleStorReply(const QString &reply)
 void TMFtp::AcceptStor()
 {
     m_dataSocket.AllowTls(); // a protected data connection's handshake follows STOR
-    m_storAccepted = true;
-    if (m_sendWaiting) {
-        m_sendWaiting = false;
+    const bool waiting = m_transferPhase == TMFtpTransferPhase::SendWaiting;
+    if (m_transferPhase < TMFtpTransferPhase::Accepted)
+        SetTransferPhase(TMFtpTransferPhase::Accepted);
+    if (waiting)
         SendData();
-    }
 }
 
 // Expects: 226 after the data; the upload ends here.
@@ -817,10 +826,10 @@ void TMFtp::SendData()
     // again; the outer run carries on instead.
     if (m_inSendData || m_dataSocket.TlsHandshaking())
         return; // the handshake's end brings another ready-to-send
-    if (!m_storAccepted) {
+    if (m_transferPhase < TMFtpTransferPhase::Accepted) {
         // Servers take data only once they have accepted STOR; one that sees the data
         // connection close before that drops it and waits for another.
-        m_sendWaiting = true;
+        SetTransferPhase(TMFtpTransferPhase::SendWaiting);
         return;
     }
     struct Guard
@@ -890,7 +899,7 @@ void TMFtp::SendData()
     if (m_transferFinished)
         return; // the operation ended while messages were processed
     if (m_operationOk && m_localFileOpen && m_localStream.pos() >= m_uploadSize)
-        m_uploadSent = true;
+        SetTransferPhase(TMFtpTransferPhase::AllSent);
     ReportInfo(infoTransferProgress);
     m_elapsedTicks = m_startTick.isValid() ? m_startTick.elapsed() : 0;
     if (m_operationOk && !LocalFileAtEnd())

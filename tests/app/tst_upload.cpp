@@ -1,13 +1,15 @@
 // The upload of the journal export after a posting or a reversal, against a real FTP server on
 // loopback; and the encrypted upload: the option file's optional "FTPS" and key lines, "PROVERI
 // VEZU" on the backup page, and the upload after a posting, against pyftpdlib's TLS handler
-// (TLS required, self-signed certificate for 127.0.0.1).
+// (TLS required, self-signed certificate for 127.0.0.1). The uploader's end when the connection
+// is cut off in one of its steps is driven through its event calls.
 #include "WindowTest.h"
 #include "testsupport/FtpTlsServer.h"
 #include "testsupport/ScriptedFtpServer.h"
 #include "testsupport/UploadServer.h"
 
 #include "Unit2.h"
+#include "Uploader.h"
 #include "ftp/Ftp.h"
 
 #include "platform/TextFiles.h"
@@ -142,7 +144,8 @@ private slots:
         QCOMPARE(data->records("promet").size(), yes ? 1 : 0);
         QCOMPARE(form->posting().Edit4->text(), yes ? QString() : QStringLiteral("150"));
         QVERIFY(!QFile::exists(data->file("podaci.txt")));
-        QVERIFY(form->ListBox6->isHidden()); // the option lines, password among them
+        // The option lines, password among them, are never shown.
+        QVERIFY(find<QListWidget>("ListBox6")->isHidden());
         // The outcome stands, the closing connection's texts do not replace it.
         QTest::qWait(100);
         QCOMPARE(form->posting().Label26->text(), status);
@@ -327,6 +330,65 @@ private slots:
         QVERIFY2(!line.contains(QStringLiteral("preneto")), qPrintable(line));
         QVERIFY(QFile::exists(data->file("podaci.txt")));
         QCOMPARE(dialogs.messages(), QStringList{Wait});
+        // The cut-off store is over: closing the window does not ask about it.
+        QVERIFY(!form->uploadInProgress());
+    }
+
+    // A connection that ends in the middle of a step ends the upload as failed, once, naming
+    // the step and its first error (a cut-off delete of the copy is the refused rename), and
+    // the step's own end that may come after it is no success: no rename, no store under the
+    // target's name, no done.
+    void connectionCutOffInAnyStepFailsTheUpload_data()
+    {
+        QTest::addColumn<int>("steps");    // the steps that ended before the cut
+        QTest::addColumn<int>("failedAt"); // Uploader::Step
+        QTest::newRow("storing") << 0 << int(Uploader::Step::Storing);
+        QTest::newRow("renaming") << 1 << int(Uploader::Step::Renaming);
+        QTest::newRow("deleting the copy") << 2 << int(Uploader::Step::Renaming);
+    }
+    void connectionCutOffInAnyStepFailsTheUpload()
+    {
+        QFETCH(int, steps);
+        QFETCH(int, failedAt);
+        TMFtp ftp; // never connected: the commands the uploader gives go nowhere
+        Uploader uploader(ftp);
+        int done = 0;
+        QList<Uploader::Step> failed;
+        FtpError failedWith = errUnspecified;
+        QString failedText;
+        connect(&uploader, &Uploader::done, this, [&] { ++done; });
+        connect(&uploader, &Uploader::failed, this,
+                [&](Uploader::Step step, FtpError error, const QString &text) {
+                    failed << step;
+                    failedWith = error;
+                    failedText = text;
+                });
+        uploader.start({data->file("podaci.txt"), "dv/podaci.txt", "dv/.podaci.txt.part",
+                        Uploader::RefusedRename::StoreDirectly});
+        if (steps >= 1)
+            QVERIFY(uploader.fileStored());
+        if (steps >= 2) {
+            QVERIFY(uploader.error(errCommandFailed, QStringLiteral("550 Not allowed")));
+            uploader.fileRenamed();
+        }
+        QCOMPARE(int(uploader.step()), steps == 0 ? int(Uploader::Step::Storing)
+                                       : steps == 1 ? int(Uploader::Step::Renaming)
+                                                    : int(Uploader::Step::Deleting));
+
+        uploader.info(infoDisconnected, QStringLiteral("Disconnected"));
+        QCOMPARE(failed, QList<Uploader::Step>{Uploader::Step(failedAt)});
+        QCOMPARE(failedWith, steps == 2 ? errCommandFailed : errUnspecified);
+        QCOMPARE(failedText, steps == 2 ? QStringLiteral("550 Not allowed")
+                                        : QStringLiteral("Disconnected"));
+        QVERIFY(!uploader.running());
+        // What the component may still report for the step: none of it goes on or counts.
+        QVERIFY(!uploader.fileStored());
+        uploader.fileRenamed();
+        uploader.fileDeleted();
+        uploader.info(infoDisconnected, QStringLiteral("Disconnected"));
+        QVERIFY(!uploader.running());
+        QCOMPARE(done, 0);
+        QCOMPARE(failed.size(), 1);
     }
 
     // The upload's outcome takes no keys: the next amount, typed while the upload ends, lands
@@ -484,11 +546,11 @@ private slots:
         showWithFtp(server->port);
         login("12345");
         form->BitBtn19Click();
-        QCOMPARE(form->Edit16->echoMode(), QLineEdit::Password);
-        form->Edit16->setText(password);
+        QCOMPARE(find<QLineEdit>("Edit16")->echoMode(), QLineEdit::Password);
+        find<QLineEdit>("Edit16")->setText(password);
         const bool works = password == "tajna";
         if (check) {
-            form->BitBtn30->click();
+            click("BitBtn30");
             saidOnce(works ? "Veza je uspesna." : "Server je odbio korisnicko ime ili lozinku.");
             QCOMPARE(data->readFile("podaci/ftpop.txt"), file(works ? password : "stara"));
         }
@@ -498,7 +560,7 @@ private slots:
         form->BitBtn10Click(); // MENI ADMINISTRATORA
         QCOMPARE(dialogs.questions().size(), check && !works ? 1 : 0);
         QCOMPARE(data->readFile("podaci/ftpop.txt"), file(stored));
-        QVERIFY(form->RadioButton15->isChecked());
+        QVERIFY(find<QRadioButton>("RadioButton15")->isChecked());
     }
 
     // PROVERI VEZU looks for the upload's folder in the listing of the folder holding it: a
@@ -550,7 +612,7 @@ private slots:
         form->BitBtn19Click();
         if (!present)
             yes ? dialogs.answerYes() : dialogs.answerNo();
-        form->BitBtn30->click();
+        click("BitBtn30");
         QCOMPARE(dialogs.questions().size(), present ? 0 : 1);
         if (!present)
             QVERIFY(dialogs.questions().first().contains("ne postoji folder public_html/dv"));
@@ -579,11 +641,11 @@ private slots:
         showWithFtp(tlsServer->port);
         login("12345");
         form->BitBtn19Click();
-        QVERIFY(form->CheckBox1->isChecked());
-        QVERIFY(form->RadioButton15->isChecked());
+        QVERIFY(find<QCheckBox>("CheckBox1")->isChecked());
+        QVERIFY(find<QRadioButton>("RadioButton15")->isChecked());
 
         dialogs.answerYes();
-        form->BitBtn30->click();
+        click("BitBtn30");
         QCOMPARE(dialogs.messages().value(0),
                  QStringLiteral("Sertifikat servera nije potvrden. Otisak kljuca servera:\n")
                      + tlsServer->fingerprint());
@@ -594,7 +656,7 @@ private slots:
         QCOMPARE(data->mode("podaci/ftpop.txt"), 0600);
 
         dialogs.clear();
-        form->BitBtn30->click();
+        click("BitBtn30");
         saidOnce("Veza je uspesna. Podaci se prenose sifrovano (TLSv1.");
 
         form->Glavnimeni1Click();
@@ -612,8 +674,8 @@ private slots:
         login("12345");
         form->BitBtn19Click();
         dialogs.clear();
-        form->CheckBox1->setChecked(false);
-        form->BitBtn30->click();
+        find<QCheckBox>("CheckBox1")->setChecked(false);
+        click("BitBtn30");
         QCOMPARE(dialogs.messages().value(0),
                  QStringLiteral("Server je odbio korisnicko ime ili lozinku."));
     }
