@@ -1,9 +1,10 @@
 #pragma once
 
-// dorvanta-admin's off-site commands, beside the others in a parser of their own:
-//   offsite-init [--folder PATH] [--ftp] [--key-text TEXT]
-//   offsite-list [--folder PATH]
-//   restore-offsite NAME --admin-code CODE [--key-text TEXT] [--folder PATH] [--change-closed-days]
+// dorvanta-admin's off-site, numbering and archive commands, beside the others in a parser of
+// their own (OffsiteUsage lists them):
+//   offsite-init, offsite-list, restore-offsite   the sealed copies kept off the shop
+//   numbers                                       a document number marked as given (skipped)
+//   archive, verify-archive                       the yearly archive (ArchiveCommands.h)
 
 #include "tools/common/CommandLine.h"
 
