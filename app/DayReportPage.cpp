@@ -16,6 +16,7 @@
 #include "desk/DeskSettings.h"
 #include "desk/DeskTables.h"
 #include "desk/SigningKey.h"
+#include "desk/JournalColumns.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -200,8 +201,8 @@ void DayReportPage::CountPostDifferenceClick()
     try {
         OpenTables tables(m_context.session, {&users});
         for (users.first(); !users.eof(); users.next()) {
-            if (users.fieldText(QStringLiteral("SIFRA")) == *typed
-                && users.fieldText(QStringLiteral("IMEIPREZIME")) == QLatin1String("Admin"))
+            if (users.fieldText(desk::columns::UserCode) == *typed
+                && users.fieldText(desk::columns::UserName) == QLatin1String("Admin"))
                 admin = true;
         }
     } catch (const engine::EngineError &e) {

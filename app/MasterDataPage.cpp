@@ -10,6 +10,7 @@
 #include "Unit1.h"
 
 #include "desk/DeskTables.h"
+#include "desk/JournalColumns.h"
 #include "engine/EngineError.h"
 #include "engine/Session.h"
 #include "engine/Table.h"
@@ -33,8 +34,8 @@ const QString AdminName = QStringLiteral("Admin");
 // data directory with duplicates from before) may stay, and the login keeps its rule for it.
 QString usersRule(engine::Table &users, bool deleting)
 {
-    const int codeField = users.fieldIndex(QStringLiteral("SIFRA"));
-    const int nameField = users.fieldIndex(QStringLiteral("IMEIPREZIME"));
+    const int codeField = users.fieldIndex(desk::columns::UserCode);
+    const int nameField = users.fieldIndex(desk::columns::UserName);
     if (codeField < 0 || nameField < 0)
         return {};
     const bool inserting = users.state() == engine::Table::State::Insert;
@@ -151,7 +152,7 @@ void MasterDataPage::closeTable()
 
 void MasterDataPage::guardUsers()
 {
-    m_grid->setMaskedField(QStringLiteral("SIFRA")); // login codes, as the login box shows them
+    m_grid->setMaskedField(desk::columns::UserCode); // login codes, as the login box shows them
     m_source->setRecordRule(usersRule);
     connect(ctx.window.Notebook1, &QStackedWidget::currentChanged, this, [this](int index) {
         // A user the rule refused when the page was left (the grid said why) is dropped: the
@@ -162,7 +163,7 @@ void MasterDataPage::guardUsers()
     connect(&m_table, &engine::Table::changed, this, [this] {
         QStringList names;
         try {
-            const int index = m_table.fieldIndex(QStringLiteral("IMEIPREZIME"));
+            const int index = m_table.fieldIndex(desk::columns::UserName);
             const int at = m_table.recNo();
             for (int i = 0; i < m_table.recordCount(); ++i)
                 names << m_table.textAt(i, index);

@@ -17,6 +17,7 @@
 #include "desk/CashBook.h"
 #include "desk/DeskTables.h"
 #include "desk/JournalChain.h"
+#include "desk/JournalColumns.h"
 #include "engine/EngineError.h"
 #include "engine/Query.h"
 #include "engine/Session.h"
@@ -242,8 +243,8 @@ void TForm1::BitBtn9Click()
     postingPage->Label8->setText(todayText());
     try {
         fillComboFromTable(postingPage->ComboBox1, *context.activities,
-                           QStringLiteral("AKTIVNOST"));
-        fillComboFromTable(postingPage->ComboBox4, *context.groups, QStringLiteral("GRUPA"));
+                           desk::columns::Activity);
+        fillComboFromTable(postingPage->ComboBox4, *context.groups, desk::columns::GroupName);
         offerFirstGroup();
         refreshBalances();
         // Said at once, so that the cashier does not type a posting that will be refused.

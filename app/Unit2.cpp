@@ -6,6 +6,7 @@
 
 #include "desk/CashBook.h"
 #include "desk/DeskTables.h"
+#include "desk/JournalColumns.h"
 #include "QueryDataSource.h"
 #include "QueryModel.h"
 #include "SqlText.h"
@@ -73,7 +74,7 @@ public:
     {
         const QString text = records->text(field);
         const auto mark = marks.constFind(current);
-        if (mark == marks.cend() || field.compare(QLatin1String("OPIS"), Qt::CaseInsensitive) != 0)
+        if (mark == marks.cend() || field.compare(desk::columns::Reason, Qt::CaseInsensitive) != 0)
             return text;
         return *mark + QStringLiteral(" (storniran): ") + text;
     }
@@ -160,10 +161,10 @@ TForm2::TForm2(engine::Session &session, platform::Dialogs &dialogs, const platf
     BitBtnVoucher->setGeometry(614, 54, 122, 30);
 
     model = new QueryModel(*Query1,
-                           {QStringLiteral("DATUM"), QStringLiteral("VREME"),
-                            QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZDIN"),
-                            QStringLiteral("IZLAZEUR"), QStringLiteral("ULAZEUR"),
-                            QStringLiteral("OPIS"), QStringLiteral("GRUPA")},
+                           {desk::columns::Day, desk::columns::Time,
+                            desk::columns::DinarsOut, desk::columns::DinarsIn,
+                            desk::columns::EurosOut, desk::columns::EurosIn,
+                            desk::columns::Reason, desk::columns::Group},
                            this);
     // The document number of each row, read beside the record; a reversed one is marked.
     model->setLeadColumn(QStringLiteral("DOKUMENT"), documentNumbers(*Table1));
@@ -349,7 +350,7 @@ void TForm2::BitBtn3Click()
                        : QStringLiteral("Rezultat pretrage po reci za pretragu: ") + loaded.word);
     const QModelIndex current = DBGrid1->currentIndex();
     const int row = current.isValid() ? current.row() : 0;
-    const int korisnik = Query1->fieldIndex(QStringLiteral("KORISNIK"));
+    const int korisnik = Query1->fieldIndex(desk::columns::Cashier);
     layout.setText(QString::fromLatin1(report::TitleLine2),
                    QStringLiteral("Za dorvantika: ") +
                        (korisnik >= 0 ? Query1->textAt(row, korisnik) : QString()));
@@ -447,8 +448,8 @@ QHash<QString, QString> TForm2::reversalLines(const QHash<int, QString> &reverse
 {
     QHash<QString, QString> lines;
     const int rows = Query1->recordCount();
-    const QStringList fields{QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"),
-                             QStringLiteral("ULAZEUR"), QStringLiteral("IZLAZEUR")};
+    const QStringList fields{desk::columns::DinarsIn, desk::columns::DinarsOut,
+                             desk::columns::EurosIn, desk::columns::EurosOut};
     Amounts sums{};
     QSet<qint64> listed;
     for (int row = 0; row < rows; ++row) {

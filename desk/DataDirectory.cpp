@@ -6,6 +6,7 @@
 
 #include "desk/CashBook.h"
 #include "desk/DeskTables.h"
+#include "desk/JournalColumns.h"
 
 #include "engine/EngineError.h"
 #include "engine/Session.h"
@@ -29,8 +30,8 @@ void addUser(engine::Session &session, const QString &code, const QString &name)
     engine::Table users(session, QStringLiteral("podaci/korisnici.db"));
     users.open();
     users.insert();
-    users.setFieldText(QStringLiteral("SIFRA"), code);
-    users.setFieldText(QStringLiteral("IMEIPREZIME"), name);
+    users.setFieldText(columns::UserCode, code);
+    users.setFieldText(columns::UserName, name);
     users.post();
     users.close();
 }
@@ -237,11 +238,11 @@ QString DataDirectory::create(const InitOptions &options)
         addUser(session, options.adminCode, QStringLiteral("Admin"));
         if (options.demo) {
             addUser(session, demoCashierCode(), demoCashierName());
-            addRecords(session, QStringLiteral("aktivnost.db"), QStringLiteral("AKTIVNOST"),
+            addRecords(session, QStringLiteral("aktivnost.db"), columns::Activity,
                        {QStringLiteral("Uplata pazara"), QStringLiteral("Kupovina goriva"),
                         QStringLiteral("Placanje racuna"), QStringLiteral("Kancelarijski materijal"),
                         QStringLiteral("Zamena valute")});
-            addRecords(session, QStringLiteral("grupe.db"), QStringLiteral("GRUPA"),
+            addRecords(session, QStringLiteral("grupe.db"), columns::GroupName,
                        {QStringLiteral("Pazar"), QStringLiteral("Gorivo"),
                         QStringLiteral("Racuni"), QStringLiteral("Kancelarija"),
                         QStringLiteral("Ostalo")});

@@ -1,6 +1,7 @@
 // DeskTables: the layouts of the desk's four tables, the table password and their placement.
 
 #include "desk/DeskTables.h"
+#include "desk/JournalColumns.h"
 
 #include "engine/EngineError.h"
 #include "engine/Session.h"
@@ -13,14 +14,14 @@ namespace desk {
 
 namespace {
 
-engine::FieldDef text(const char *name)
+engine::FieldDef text(QLatin1StringView name)
 {
-    return {QString::fromLatin1(name), engine::FieldType::Text};
+    return {QString(name), engine::FieldType::Text};
 }
 
-engine::FieldDef money(const char *name)
+engine::FieldDef money(QLatin1StringView name)
 {
-    return {QString::fromLatin1(name), engine::FieldType::Money};
+    return {QString(name), engine::FieldType::Money};
 }
 
 } // namespace
@@ -32,17 +33,17 @@ QString tablePassword()
 
 engine::TableSchema korisnici()
 {
-    return engine::TableSchema(QStringLiteral("korisnici"), {text("SIFRA"), text("IMEIPREZIME")});
+    return engine::TableSchema(QStringLiteral("korisnici"), {text(columns::UserCode), text(columns::UserName)});
 }
 
 engine::TableSchema aktivnost()
 {
-    return engine::TableSchema(QStringLiteral("aktivnost"), {text("AKTIVNOST")});
+    return engine::TableSchema(QStringLiteral("aktivnost"), {text(columns::Activity)});
 }
 
 engine::TableSchema grupe()
 {
-    return engine::TableSchema(QStringLiteral("grupe"), {text("GRUPA")});
+    return engine::TableSchema(QStringLiteral("grupe"), {text(columns::GroupName)});
 }
 
 engine::TableSchema promet()
@@ -50,13 +51,13 @@ engine::TableSchema promet()
     using engine::FieldType;
     return engine::TableSchema(
         QStringLiteral("promet"),
-        {text("KORISNIK"), {QStringLiteral("DATUM"), FieldType::Date},
-         {QStringLiteral("VREME"), FieldType::Time}, text("OPIS"), text("GRUPA"), money("ULAZDIN"),
-         money("IZLAZDIN"), money("ULAZEUR"), money("IZLAZEUR"), money("STANJEDIN"),
-         money("STANJEEUR")},
+        {text(columns::Cashier), {columns::Day, FieldType::Date},
+         {columns::Time, FieldType::Time}, text(columns::Reason), text(columns::Group), money(columns::DinarsIn),
+         money(columns::DinarsOut), money(columns::EurosIn), money(columns::EurosOut), money(columns::DinarBalance),
+         money(columns::EuroBalance)},
         {{QStringLiteral("promet_amounts"),
-          {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
-           QStringLiteral("IZLAZEUR")}}});
+          {columns::DinarsIn, columns::DinarsOut, columns::EurosIn,
+           columns::EurosOut}}});
 }
 
 const QList<engine::TableSchema> &tableSchemas()
@@ -140,8 +141,8 @@ std::optional<QString> loginName(engine::Session &session, const QString &code)
     users.open();
     std::optional<QString> name;
     for (users.first(); !users.eof(); users.next())
-        if (users.fieldText(QStringLiteral("SIFRA")) == code)
-            name = users.fieldText(QStringLiteral("IMEIPREZIME"));
+        if (users.fieldText(columns::UserCode) == code)
+            name = users.fieldText(columns::UserName);
     return name;
 }
 

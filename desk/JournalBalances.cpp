@@ -5,6 +5,7 @@
 #include "engine/Table.h"
 
 #include "desk/Chain.h"
+#include "desk/JournalColumns.h"
 
 #include <QStringList>
 
@@ -35,12 +36,12 @@ Balances current(engine::Table &journal)
             QStringLiteral("SELECT ID FROM dorvanta_lanac WHERE ID < ?1 ORDER BY ID DESC LIMIT 1"),
             {*last});
         const qint64 from = prior.isEmpty() ? *last : prior.front().value(0).toLongLong();
-        const int balance[2] = {journal.fieldIndex(QStringLiteral("STANJEDIN")),
-                                journal.fieldIndex(QStringLiteral("STANJEEUR"))};
-        const int in[2] = {journal.fieldIndex(QStringLiteral("ULAZDIN")),
-                           journal.fieldIndex(QStringLiteral("ULAZEUR"))};
-        const int out[2] = {journal.fieldIndex(QStringLiteral("IZLAZDIN")),
-                            journal.fieldIndex(QStringLiteral("IZLAZEUR"))};
+        const int balance[2] = {journal.fieldIndex(desk::columns::DinarBalance),
+                                journal.fieldIndex(desk::columns::EuroBalance)};
+        const int in[2] = {journal.fieldIndex(desk::columns::DinarsIn),
+                           journal.fieldIndex(desk::columns::EurosIn)};
+        const int out[2] = {journal.fieldIndex(desk::columns::DinarsOut),
+                            journal.fieldIndex(desk::columns::EurosOut)};
         const auto value = [](const engine::RecordView &r, int field) -> qint64 {
             return r.isNull(field) ? 0 : r.integer(field);
         };
@@ -67,17 +68,17 @@ Balances current(engine::Table &journal)
                     engine::Money::fromHundredths(stored[1]), true};
     }
     const QList<engine::Money> sums = journal.sumMoney(
-        {QStringLiteral("ULAZDIN"), QStringLiteral("IZLAZDIN"), QStringLiteral("ULAZEUR"),
-         QStringLiteral("IZLAZEUR")});
+        {desk::columns::DinarsIn, desk::columns::DinarsOut, desk::columns::EurosIn,
+         desk::columns::EurosOut});
     return {sums.at(0) - sums.at(1), sums.at(2) - sums.at(3), false};
 }
 
 Balances after(engine::Table &journal, qint64 id, const Balances &at)
 {
-    const int in[2] = {journal.fieldIndex(QStringLiteral("ULAZDIN")),
-                       journal.fieldIndex(QStringLiteral("ULAZEUR"))};
-    const int out[2] = {journal.fieldIndex(QStringLiteral("IZLAZDIN")),
-                        journal.fieldIndex(QStringLiteral("IZLAZEUR"))};
+    const int in[2] = {journal.fieldIndex(desk::columns::DinarsIn),
+                       journal.fieldIndex(desk::columns::EurosIn)};
+    const int out[2] = {journal.fieldIndex(desk::columns::DinarsOut),
+                        journal.fieldIndex(desk::columns::EurosOut)};
     qint64 change[2] = {0, 0};
     bool seen = false;
     const auto amount = [](const engine::RecordView &r, int field) {

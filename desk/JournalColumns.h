@@ -1,9 +1,11 @@
 #pragma once
 
 // The field names of the desk's four tables, in one place. The tables keep these names in the
-// files and on the server, and the journal's export, the reports, the tools and the SQL texts
-// all name the fields through these constants (the SQL dialect is text, so a statement is built
-// from them with arg()). The layouts themselves are made in DeskTables.cpp.
+// files and on the server. The layouts (DeskTables.cpp) are made from these constants, and
+// the code that reaches a field by its name (a posting's fields, the balances, the grids, the
+// master data, the tools) names it through them. SQL statements spell the names in their text,
+// as SQL reads; the report layouts (report/, which knows nothing of desk) bind their fields by
+// the same names.
 
 #include <QLatin1StringView>
 

@@ -5,6 +5,7 @@
 #include "Chain.h"
 #include "Errors.h"
 #include "JournalBalances.h"
+#include "JournalColumns.h"
 
 #include "engine/Table.h"
 #include "engine/TextForms.h"
@@ -61,17 +62,17 @@ Posted writeRecord(engine::Table &journal, const Posting &p, const Amounts &a, D
     out.dinars = before.dinars + a.dinarsIn - a.dinarsOut;
     out.euros = before.euros + a.eurosIn - a.eurosOut;
     journal.insert();
-    journal.setFieldText(QStringLiteral("KORISNIK"), p.cashier);
-    journal.setFieldText(QStringLiteral("DATUM"), dates.toText(p.day));
-    journal.setFieldText(QStringLiteral("VREME"), p.time);
-    journal.setFieldText(QStringLiteral("OPIS"), p.reason);
-    journal.setFieldText(QStringLiteral("GRUPA"), p.group);
-    journal.setFieldMoney(QStringLiteral("ULAZDIN"), a.dinarsIn);
-    journal.setFieldMoney(QStringLiteral("IZLAZDIN"), a.dinarsOut);
-    journal.setFieldMoney(QStringLiteral("ULAZEUR"), a.eurosIn);
-    journal.setFieldMoney(QStringLiteral("IZLAZEUR"), a.eurosOut);
-    journal.setFieldMoney(QStringLiteral("STANJEDIN"), out.dinars);
-    journal.setFieldMoney(QStringLiteral("STANJEEUR"), out.euros);
+    journal.setFieldText(columns::Cashier, p.cashier);
+    journal.setFieldText(columns::Day, dates.toText(p.day));
+    journal.setFieldText(columns::Time, p.time);
+    journal.setFieldText(columns::Reason, p.reason);
+    journal.setFieldText(columns::Group, p.group);
+    journal.setFieldMoney(columns::DinarsIn, a.dinarsIn);
+    journal.setFieldMoney(columns::DinarsOut, a.dinarsOut);
+    journal.setFieldMoney(columns::EurosIn, a.eurosIn);
+    journal.setFieldMoney(columns::EurosOut, a.eurosOut);
+    journal.setFieldMoney(columns::DinarBalance, out.dinars);
+    journal.setFieldMoney(columns::EuroBalance, out.euros);
     journal.post();
     out.id = journal.recordId();
     out.number = numberAndLink(journal, out.id, kind, p.day, reverses);
