@@ -14,7 +14,7 @@
 // thousands separator ("1500,00"), dates dd.mm.yyyy, records ended by CR LF, UTF-8 after a
 // byte-order mark.
 
-#include "desk/CashBook.h"
+#include "desk/BookEntries.h"
 #include "desk/Rates.h"
 
 #include <QByteArray>

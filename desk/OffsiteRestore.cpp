@@ -4,6 +4,7 @@
 
 #include "DataDirectory.h"
 #include "DeskTables.h"
+#include "CashBook.h"
 #include "JournalChain.h"
 #include "Restore.h"
 #include "SigningKey.h"

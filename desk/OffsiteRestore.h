@@ -26,8 +26,8 @@
 //
 // Failures throw engine::EngineError with a text ready to be shown.
 
-#include "CashBook.h"
-#include "JournalChain.h"
+#include "Chain.h"
+#include "DayCloses.h"
 #include "Offsite.h"
 #include "SealedBackup.h"
 

@@ -2,6 +2,7 @@
 #include "Restore.h"
 
 #include "DeskTables.h"
+#include "CashBook.h"
 #include "JournalChain.h"
 
 #include "engine/EngineError.h"

@@ -21,7 +21,7 @@
 // throws engine::EngineError with a text ready to be shown; the caller's own session must not
 // hold the journal open during run().
 
-#include "CashBook.h"
+#include "DayCloses.h"
 
 #include <QDateTime>
 #include <QList>

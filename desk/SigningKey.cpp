@@ -2,7 +2,7 @@
 #include "SigningKey.h"
 
 #include "DeskTables.h"
-#include "JournalChain.h"
+#include "AuditLog.h"
 
 #include "engine/EngineError.h"
 #include "engine/Sha256.h"
