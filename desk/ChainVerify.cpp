@@ -91,6 +91,14 @@ private:
 };
 
 
+// The document number of a stored number (empty when it is NULL).
+QString numberText(const QByteArray &buffer, const StoredNumber &n)
+{
+    const QByteArrayView value = QByteArrayView(buffer).sliced(n.offset, n.between - n.offset);
+    const qsizetype colon = value.indexOf(':');
+    return colon < 0 ? QString() : QString::fromUtf8(value.sliced(colon + 1));
+}
+
 // One entry of the log as the checks read it.
 struct LogEntry
 {

@@ -122,12 +122,4 @@ inline SideRows<StoredNumber> storedNumbers(engine::Table &journal)
                                   });
 }
 
-// The document number of a stored number (empty when it is NULL).
-inline QString numberText(const QByteArray &buffer, const StoredNumber &n)
-{
-    const QByteArrayView value = QByteArrayView(buffer).sliced(n.offset, n.between - n.offset);
-    const qsizetype colon = value.indexOf(':');
-    return colon < 0 ? QString() : QString::fromUtf8(value.sliced(colon + 1));
-}
-
 } // namespace desk::chain
