@@ -33,10 +33,6 @@
 
 namespace admin {
 
-namespace {
-
-// Runs `work` on the data directory's journal, its cash book made ready first; the engine's
-// text of a failure is returned.
 QString onJournal(const QString &dir, const std::function<void(engine::Table &)> &work)
 {
     QString error;
@@ -50,6 +46,8 @@ QString onJournal(const QString &dir, const std::function<void(engine::Table &)>
         return error;
     return {};
 }
+
+namespace {
 
 // The desk's export follows every change of the journal, as after a posting; its heading
 // carries the journal's balances, as the posting page shows them.

@@ -16,7 +16,15 @@
 
 #include <optional>
 
+namespace engine {
+class Table;
+}
+
 namespace admin {
+
+// Runs `work` on the journal of the data directory `dir`, its cash book made ready first
+// (desk::cashbook::prepare); the engine's text of a failure, empty on success.
+QString onJournal(const QString &dir, const std::function<void(engine::Table &)> &work);
 
 class AdminCommands
 {

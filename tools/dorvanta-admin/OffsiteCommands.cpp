@@ -4,6 +4,7 @@
 
 #include "AdminCommands.h"
 #include "ArchiveCommands.h"
+#include "CommandRun.h"
 #include "Secrets.h"
 
 #include "desk/Offsite.h"
@@ -65,47 +66,19 @@ struct Options
     }
 };
 
-// One run of one of these commands: the command line as parsed, and what every command's
-// function asks of it.
-class Run
+// One run of one of these commands: what every command's function asks of it (CommandRun.h),
+// with the off-site commands' options, the key given and the targets chosen.
+class Run : public CommandRun
 {
 public:
     Run(const toolcli::CommandLine &line, const Options &options, const QCommandLineParser &parser)
-        : o(options), parser(parser), positional(parser.positionalArguments()),
-          command(positional.first()), data(QDir(parser.value(options.dir)).absolutePath()),
-          commands(data), m_line(line)
+        : CommandRun(line, parser, options.dir, options.commandOptions(),
+                     {&options.keySecret, &options.adminSecret}),
+          o(options)
     {
     }
 
-    int wrong(const QString &reason) const { return m_line.wrong(reason); }
-    int failed(const QString &reason) const { return m_line.failed(reason); }
-
-    // Options that belong to the command; any other one set is a wrong command line.
-    QString only(QList<const QCommandLineOption *> allowed) const
-    {
-        if (allowed.contains(&o.keyText))
-            allowed << &o.keyTextFile;
-        if (allowed.contains(&o.adminCode))
-            allowed << &o.adminCodeFile;
-        for (const QCommandLineOption *option : o.commandOptions()) {
-            if (parser.isSet(*option) && !allowed.contains(option))
-                return QStringLiteral("--%1 does not go with %2").arg(option->names().first(), command);
-        }
-        return {};
-    }
-    // The administrator's code, read (Secrets.h) and checked: nullopt to go on, or the status
-    // to end with.
-    std::optional<int> adminChecked()
-    {
-        QString error;
-        const std::optional<QString> code =
-            o.adminSecret.read(parser, QStringLiteral("Admin code: "), true, error);
-        if (!code)
-            return o.adminSecret.isSet(parser) ? failed(error) : wrong(error);
-        if (const QString e = commands.checkAdminCode(*code); !e.isEmpty())
-            return failed(e);
-        return std::nullopt;
-    }
+    std::optional<int> adminChecked() { return CommandRun::adminChecked(o.adminSecret); }
     // The off-site key given as its recovery text, never asked for: `key` is left empty when
     // it is not given. nullopt to go on, or the status to end with.
     std::optional<int> keyGiven(std::optional<QByteArray> &key) const
@@ -125,26 +98,7 @@ public:
             return desk::offsite::Settings{QDir(parser.value(o.folder)).absolutePath(), false};
         return desk::offsite::settings(data);
     }
-    // Ends the work of a command that tells a summary: the failure's reason when there is one,
-    // the summary otherwise.
-    int told(const QString &error, const QString &summary)
-    {
-        if (!error.isEmpty())
-            return failed(error);
-        out << summary << "\n";
-        return 0;
-    }
-
     const Options &o;
-    const QCommandLineParser &parser;
-    const QStringList positional;
-    const QString command;
-    const QString data;
-    AdminCommands commands;
-    QTextStream out{stdout};
-
-private:
-    const toolcli::CommandLine &m_line;
 };
 
 int offsiteInit(Run &run)

@@ -1,5 +1,6 @@
 // dorvanta-admin's exchange rate and deposit commands.
 #include "RateCommands.h"
+#include "AdminCommands.h"
 #include "Secrets.h"
 
 #include "JournalExport.h"
@@ -37,20 +38,6 @@ namespace {
 
 const QStringList Commands = {QStringLiteral("rates"), QStringLiteral("deposit"),
                               QStringLiteral("deposits")};
-
-QString onJournal(const QString &dir, const std::function<void(engine::Table &)> &work)
-{
-    QString error;
-    if (!desk::inJournalOf(
-            dir,
-            [&](engine::Table &journal) {
-                desk::cashbook::prepare(journal);
-                work(journal);
-            },
-            &error))
-        return error;
-    return {};
-}
 
 QDate isoDay(const QString &text)
 {

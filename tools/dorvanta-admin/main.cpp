@@ -7,6 +7,7 @@
 // each over the parsed Run.
 
 #include "AdminCommands.h"
+#include "CommandRun.h"
 #include "OffsiteCommands.h"
 #include "RateCommands.h"
 #include "OffsiteFtp.h"
@@ -108,19 +109,16 @@ struct Options
     }
 };
 
-// One run of a journal command: the command line as parsed, and what every command's function
-// asks of it.
-class Run
+// One run of a journal command: what every command's function asks of it (CommandRun.h),
+// with the journal commands' options and their day check.
+class Run : public admin::CommandRun
 {
 public:
     Run(const toolcli::CommandLine &line, const Options &options, const QCommandLineParser &parser)
-        : o(options), parser(parser), positional(parser.positionalArguments()),
-          command(positional.first()), commands(parser.value(options.dir)), m_line(line)
+        : CommandRun(line, parser, options.dir, options.commandOptions(), {&options.adminSecret}),
+          o(options)
     {
     }
-
-    int wrong(const QString &reason) const { return m_line.wrong(reason); }
-    int failed(const QString &reason) const { return m_line.failed(reason); }
 
     // A day option: nullopt when not given; a wrong one sets badDay, which ends the run as a
     // wrong command line.
@@ -133,50 +131,10 @@ public:
             badDay = true;
         return d;
     }
-    // Options that belong to the command; any other one set is a wrong command line.
-    QString only(QList<const QCommandLineOption *> allowed) const
-    {
-        if (allowed.contains(&o.adminCode))
-            allowed << &o.adminCodeFile;
-        for (const QCommandLineOption *option : o.commandOptions()) {
-            if (parser.isSet(*option) && !allowed.contains(option))
-                return QStringLiteral("--%1 does not go with %2").arg(option->names().first(), command);
-        }
-        return {};
-    }
-    // The administrator's code, read (Secrets.h) and checked: nullopt to go on, or the status
-    // to end with.
-    std::optional<int> adminChecked()
-    {
-        QString error;
-        const std::optional<QString> code =
-            o.adminSecret.read(parser, QStringLiteral("Admin code: "), true, error);
-        if (!code)
-            return o.adminSecret.isSet(parser) ? failed(error) : wrong(error);
-        if (const QString e = commands.checkAdminCode(*code); !e.isEmpty())
-            return failed(e);
-        return std::nullopt;
-    }
-    // Ends the work of a command that tells a summary: the failure's reason when there is one,
-    // the summary otherwise.
-    int told(const QString &error, const QString &summary)
-    {
-        if (!error.isEmpty())
-            return failed(error);
-        out << summary << "\n";
-        return 0;
-    }
+    std::optional<int> adminChecked() { return CommandRun::adminChecked(o.adminSecret); }
 
     const Options &o;
-    const QCommandLineParser &parser;
-    const QStringList positional;
-    const QString command;
-    admin::AdminCommands commands;
-    QTextStream out{stdout};
     bool badDay = false;
-
-private:
-    const toolcli::CommandLine &m_line;
 };
 
 int exportCsv(Run &run)
