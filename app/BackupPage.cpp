@@ -8,8 +8,8 @@
 #include "FtpOptionBox.h"
 #include "OpenTables.h"
 #include "PageContext.h"
+#include "PageHost.h"
 #include "UiHelpers.h"
-#include "Unit1.h"
 
 #include "desk/CashBook.h"
 #include "desk/Offsite.h"
@@ -121,20 +121,20 @@ BackupPage::BackupPage(PageContext &context, QWidget *page)
         connect(writesBackup, &QPushButton::clicked, this, &BackupPage::fillBackupList);
     // Leaving the page, for another page or by closing the window, settles changed FTP
     // settings.
-    connect(window.Notebook1, &QStackedWidget::currentChanged, this,
-            [this, shown = window.Notebook1->currentIndex()](int index) mutable {
+    connect(&window.notebook(), &QStackedWidget::currentChanged, this,
+            [this, shown = window.notebook().currentIndex()](int index) mutable {
                 if (shown == PageBackup && index != PageBackup)
                     ftp->leaveFtpSettings();
                 shown = index;
             });
-    window.installEventFilter(this);
+    window.widget().installEventFilter(this);
 }
 
 BackupPage::~BackupPage() = default;
 
 bool BackupPage::eventFilter(QObject *, QEvent *event)
 {
-    if (event->type() == QEvent::Close && window.Notebook1->currentIndex() == PageBackup)
+    if (event->type() == QEvent::Close && window.notebook().currentIndex() == PageBackup)
         ftp->leaveFtpSettings();
     return false;
 }
@@ -156,7 +156,7 @@ void BackupPage::fillBackupList()
     const QSignalBlocker quiet(ListBox3); // filling the list is not a choice of a line
     ListBox3->clear();
     ListBox3->addItems(backup_files::listBackupNames(backup_files::dataDirectory(startDir)));
-    if (auto *offsite = window.findChild<QLabel *>(QStringLiteral("LabelOffsite")))
+    if (auto *offsite = window.widget().findChild<QLabel *>(QStringLiteral("LabelOffsite")))
         offsite->setText(desk::offsite::statusLine(startDir));
     QDir::setCurrent(startDir);
 }

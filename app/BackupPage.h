@@ -28,7 +28,7 @@ class QListWidget;
 class QPushButton;
 class QWidget;
 struct PageContext;
-class TForm1;
+class PageHost;
 
 namespace engine {
 class Session;
@@ -81,7 +81,7 @@ private:
     engine::Session &session;
     platform::Dialogs &dialogs;
     const platform::Clock &clock;
-    TForm1 &window;
+    PageHost &window;
     engine::Table *Table3; // the journal
 
     QPushButton *BitBtn20 = nullptr;

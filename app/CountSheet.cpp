@@ -4,8 +4,8 @@
 
 #include "OpenTables.h"
 #include "PageContext.h"
+#include "PageHost.h"
 #include "UiHelpers.h"
-#include "Unit1.h"
 
 #include "desk/CashCount.h"
 #include "desk/DeskSettings.h"
@@ -236,7 +236,7 @@ bool CountSheet::store(const QDate &day, bool leaveDifference)
     dialogs.message(said);
     if (!count.document.isEmpty()) {
         // The difference is a posting: the balances, the export and its upload follow it.
-        TForm1 &window = m_context.window;
+        PageHost &window = m_context.window;
         try {
             window.refreshBalances();
         } catch (const engine::EngineError &e) {

@@ -8,8 +8,8 @@
 #include "CountSheet.h"
 #include "OpenTables.h"
 #include "PageContext.h"
+#include "PageHost.h"
 #include "UiHelpers.h"
-#include "Unit1.h"
 
 #include "desk/CashBook.h"
 #include "desk/CashCount.h"
@@ -213,7 +213,7 @@ void DayReportPage::CountPostDifferenceClick()
         dialogs.message(QStringLiteral("Pogresna sifra administratora. Razlika nije proknjizena."));
         return;
     }
-    TForm1 &window = m_context.window;
+    PageHost &window = m_context.window;
     const QString user = window.currentUserName();
     const QString code = desk::cashcount::currencyCode(chosen.currency);
     if (!dialogs.confirm(QStringLiteral("%1. Da li ste sigurni?\nRazlika popisa %2 (%3) se knjizi "
@@ -351,7 +351,7 @@ void DayReportPage::DayCloseClick()
                              .arg(dayText)))
         return;
     // The close writes a backup too, so that the newest backup holds every closed day.
-    TForm1 &window = m_context.window;
+    PageHost &window = m_context.window;
     const QString backup = backup_files::backupFileName(
         window.todayText(), engine::timeText(m_context.clock.now()));
     try {

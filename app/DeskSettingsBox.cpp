@@ -4,8 +4,8 @@
 
 #include "OpenTables.h"
 #include "PageContext.h"
+#include "PageHost.h"
 #include "UiHelpers.h"
-#include "Unit1.h"
 
 #include "desk/DeskSettings.h"
 #include "desk/Rates.h"

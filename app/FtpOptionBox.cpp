@@ -6,8 +6,8 @@
 #include "FtpCheck.h"
 #include "FtpSettings.h"
 #include "PageContext.h"
+#include "PageHost.h"
 #include "UiHelpers.h"
-#include "Unit1.h"
 
 #include "ftp/Ftp.h"
 #include "platform/Dialogs.h"
@@ -269,7 +269,7 @@ void FtpOptionBox::BitBtn30Click()
 {
     const FtpSettings typed = typedFtpSettings();
     BitBtn30->setEnabled(false);
-    const FtpCheck::Outcome check = FtpCheck::run(typed, m_context.window.MFtp1->Port, dialogs);
+    const FtpCheck::Outcome check = FtpCheck::run(typed, m_context.window.uploadFtp().Port, dialogs);
     BitBtn30->setEnabled(true);
 
     if (check.loggedIn && !check.folderText.isEmpty()) {

@@ -5,9 +5,9 @@
 #include "LeadColumn.h"
 #include "MasterDataPage.h"
 #include "PageContext.h"
+#include "PageHost.h"
 #include "TableModel.h"
 #include "UiHelpers.h"
-#include "Unit1.h"
 
 #include "desk/CashBook.h"
 #include "desk/DeskTables.h"
@@ -52,7 +52,7 @@ JournalViewPage::JournalViewPage(PageContext &context, QWidget *page)
     // count a long journal at every opening.
     // The document numbers beside the journal's own fields.
     source->setLeadColumn(QStringLiteral("DOKUMENT"), documentNumbers(*ctx.journal));
-    QStackedWidget *notebook = ctx.window.Notebook1;
+    QStackedWidget *notebook = &ctx.window.notebook();
     source->setFollowing(notebook->currentIndex() == PageJournal);
     connect(notebook, &QStackedWidget::currentChanged, this,
             [source](int index) { source->setFollowing(index == PageJournal); });
@@ -125,7 +125,7 @@ QString JournalViewPage::reversalRefusal(const QString &number, QString &questio
 bool JournalViewPage::reverseDocument(const QString &number)
 {
     engine::Table &journal = *ctx.journal;
-    TForm1 &window = ctx.window;
+    PageHost &window = ctx.window;
     // The journal view keeps its table open; the export closes the session, so the view
     // opens it again after it, on the record it stood on.
     const bool viewOpen = journal.isOpen();

@@ -5,9 +5,9 @@
 #include "DBGrid.h"
 #include "DBNavigator.h"
 #include "PageContext.h"
+#include "PageHost.h"
 #include "TableModel.h"
 #include "UiHelpers.h"
-#include "Unit1.h"
 
 #include "desk/DeskTables.h"
 #include "desk/JournalColumns.h"
@@ -154,7 +154,7 @@ void MasterDataPage::guardUsers()
 {
     m_grid->setMaskedField(desk::columns::UserCode); // login codes, as the login box shows them
     m_source->setRecordRule(usersRule);
-    connect(ctx.window.Notebook1, &QStackedWidget::currentChanged, this, [this](int index) {
+    connect(&ctx.window.notebook(), &QStackedWidget::currentChanged, this, [this](int index) {
         // A user the rule refused when the page was left (the grid said why) is dropped: the
         // table must not store it later, when some other handler moves it.
         if (index != m_index && m_source->isEditing())

@@ -2,13 +2,13 @@
 
 // What every page of the main window is handed by TForm1: the engine session and its four
 // tables and query (made once by the window, so that the review window and the grids share
-// them), the system seams (dialogs, clock, settings), and the window itself for what belongs to
-// the session as a whole: the start directory, the logged-in user, the audit log, the page
-// shown. A page keeps a reference to this and nothing global; it creates its controls as
-// children of the page widget TForm1 gives it, so that every control is a child of the window
-// and found by its objectName.
+// them), the system seams (dialogs, clock, settings), and the window as the page's PageHost
+// (PageHost.h) for what belongs to the session as a whole: the start directory, the logged-in
+// user, the audit log, the page shown. A page keeps a reference to this and nothing global; it
+// creates its controls as children of the page widget TForm1 gives it, so that every control
+// is a child of the window and found by its objectName.
 
-class TForm1;
+class PageHost;
 
 namespace engine {
 class Session;
@@ -28,7 +28,7 @@ struct PageContext
     platform::Dialogs &dialogs;
     const platform::Clock &clock;
     const platform::SystemSettings &settings;
-    TForm1 &window;
+    PageHost &window;
 
     engine::Table *users = nullptr;      // podaci\korisnici.db (Table1)
     engine::Table *activities = nullptr; // podaci\aktivnost.db (Table2)

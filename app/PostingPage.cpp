@@ -6,8 +6,8 @@
 
 #include "OpenTables.h"
 #include "PageContext.h"
+#include "PageHost.h"
 #include "UiHelpers.h"
-#include "Unit1.h"
 #include "Unit2.h"
 
 #include "desk/CashCap.h"
@@ -177,7 +177,7 @@ PostingPage::PostingPage(PageContext &context, QWidget *page) : ctx(context)
     Edit4 = named(new QLineEdit(QStringLiteral("0.00"), GroupBox3), "Edit4");
     Edit4->setFont(uiFont(22, true));
     Edit4->setGeometry(8, 28, 257, 52);
-    Edit4->installEventFilter(&ctx.window);
+    Edit4->installEventFilter(&ctx.window.widget());
 
     // Reason and group.
     GroupBox4 = named(new QGroupBox(QStringLiteral("RAZLOG ULAZA ILI IZLAZA IZ DORVANTE?"), page),
@@ -195,7 +195,7 @@ PostingPage::PostingPage(PageContext &context, QWidget *page) : ctx(context)
     hint->setGeometry(8, 52, 625, 18);
     Edit5 = named(new QLineEdit(GroupBox4), "Edit5");
     Edit5->setGeometry(8, 72, 625, 26);
-    Edit5->installEventFilter(&ctx.window);
+    Edit5->installEventFilter(&ctx.window.widget());
     ComboBox4 = named(new QComboBox(GroupBox4), "ComboBox4");
     ComboBox4->setEditable(true);
     ComboBox4->setEditText(GroupPrompt);
@@ -203,7 +203,7 @@ PostingPage::PostingPage(PageContext &context, QWidget *page) : ctx(context)
     new PromptReplacer(ComboBox4, GroupPrompt);
     Edit12 = named(new QLineEdit(GroupBox4), "Edit12");
     Edit12->setGeometry(8, 136, 625, 26);
-    Edit12->installEventFilter(&ctx.window);
+    Edit12->installEventFilter(&ctx.window.widget());
 
     BitBtn8 = named(new QPushButton(QStringLiteral("PROKNJIZI"), page), "BitBtn8");
     BitBtn8->setFont(uiFont(24, true));
@@ -239,11 +239,13 @@ PostingPage::PostingPage(PageContext &context, QWidget *page) : ctx(context)
     connect(ComboBox4->lineEdit(), &QLineEdit::textEdited, this, &PostingPage::ComboBox4Change);
     // PROKNJIZI and STA STE SVE KNJIZILI? go through the window, which holds the upload's news
     // and the review window; POPIS KASE opens the window's cashier count page.
-    TForm1 *window = &ctx.window;
-    connect(BitBtn8, &QPushButton::clicked, window, &TForm1::BitBtn8Click);
-    connect(BitBtn18, &QPushButton::clicked, window, &TForm1::BitBtn18Click);
+    PageHost *window = &ctx.window;
+    QWidget *windowWidget = &window->widget();
+    connect(BitBtn8, &QPushButton::clicked, windowWidget, [window] { window->BitBtn8Click(); });
+    connect(BitBtn18, &QPushButton::clicked, windowWidget, [window] { window->BitBtn18Click(); });
     connect(BitBtnSlip, &QPushButton::clicked, this, &PostingPage::BitBtnSlipClick);
-    connect(BitBtnCount, &QPushButton::clicked, window, &TForm1::BitBtnCountClick);
+    connect(BitBtnCount, &QPushButton::clicked, windowWidget,
+            [window] { window->BitBtnCountClick(); });
 }
 
 void PostingPage::ComboBox2Change()

@@ -9,7 +9,7 @@
 #include "JournalExport.h"
 #include "OpenTables.h"
 #include "PageContext.h"
-#include "Unit1.h"
+#include "PageHost.h"
 
 #include "desk/CashBook.h"
 #include "desk/DeskSettings.h"

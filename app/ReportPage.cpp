@@ -14,9 +14,9 @@
 
 #include "OpenTables.h"
 #include "PageContext.h"
+#include "PageHost.h"
 #include "QueryDataSource.h"
 #include "UiHelpers.h"
-#include "Unit1.h"
 
 #include "desk/CashBook.h"
 #include "desk/CashBookCsv.h"

@@ -5,8 +5,10 @@
 // directory, the audit log). It makes the engine's four tables and the query once and hands
 // them with the system seams to every page in one PageContext; each page is a class of its own
 // that creates its controls on the page widget TForm1 gives it, so that every control is a
-// child of the window, found by its objectName. Where a handler's name is called on the window
-// (tests, main.cpp, the other pages), TForm1 keeps a one-line forwarder to the page.
+// child of the window, found by its objectName. The pages know the window only as their
+// PageHost (PageHost.h), which TForm1 implements; they never include this header. Where a
+// handler's name is called on the window (tests, main.cpp, the other pages), TForm1 keeps a
+// one-line forwarder to the page.
 //   Unit1.cpp          creation, date-format check, login, navigation, the audit log
 //   Unit1Shell.cpp     the menu, the page shells, the login and administrator menu pages,
 //                      the window fitted to the screen
@@ -45,6 +47,7 @@ struct FtpSettings;
 #include "JournalViewPage.h"
 #include "MasterDataPage.h"
 #include "PageContext.h"
+#include "PageHost.h"
 #include "PostingPage.h"
 #include "ReportPage.h"
 #include "ReportPreview.h"
@@ -85,23 +88,7 @@ class DayReportPage;
 class LoginBackground;
 class TForm2;
 
-
-// The notebook's pages by index.
-enum Page {
-    PageLogin = 0,
-    PageUsers = 1,
-    PageActivities = 2,
-    PageMenu = 3,
-    PageReport = 4,
-    PagePosting = 5,
-    PageJournal = 6,
-    PageBackup = 7,
-    PageGroups = 8,
-    PageDayReport = 9,
-    PageCashierCount = 10,
-};
-
-class TForm1 : public QMainWindow
+class TForm1 : public QMainWindow, public PageHost
 {
     Q_OBJECT
 public:
@@ -110,21 +97,25 @@ public:
     ~TForm1() override;
 
     // State shared with the other pages.
-    QString startDirectory() const { return startDir; }
-    QString currentUserName() const { return currentUser; }
+    QString startDirectory() const override { return startDir; }
+    QString currentUserName() const override { return currentUser; }
     // Writes `act` with `details` to the audit log beside the journal, in the name of the user.
-    void logAct(const QString &act, const QString &details);
+    void logAct(const QString &act, const QString &details) override;
     // The check of the journal the administrator's login started (tests wait for it).
     class ChainCheck *journalCheck() const { return chainCheck; }
     bool dateFormatAccepted() const { return dateFormatOk; }
     int pageIndex() const;
     void showPage(int index);
     // Today as the system's short date text.
-    QString todayText() const;
+    QString todayText() const override;
     // Closes the engine session and with it every table and query it opened.
-    void closeSession();
+    void closeSession() override;
     // Shows a report as the window shows its reports (setReportPreview).
-    void previewReport(report::Document &document) { reportPreview(document); }
+    void previewReport(report::Document &document) override { reportPreview(document); }
+    // The notebook, the upload's FTP component and the window itself, for the pages.
+    QStackedWidget &notebook() override { return *Notebook1; }
+    ftp::TMFtp &uploadFtp() override { return *MFtp1; }
+    QWidget &widget() override { return *this; }
 
     // The first showing runs FormShow; after a failed date-format check the window is
     // not shown at all and the program ends.
@@ -140,9 +131,9 @@ public:
     void BitBtn5Click();  // IZVESTAJI
     void BitBtn13Click(); // PREGLED TABELE PROMETA
     void BitBtn19Click(); // BACK-UP i PODESAVANJA (BackupPage)
-    void BitBtn10Click(); // MENI ADMINISTRATORA (all six)
+    void BitBtn10Click() override; // MENI ADMINISTRATORA (all six)
     void BitBtnDayReportClick(); // DNEVNI IZVESTAJ (DayReportPage)
-    void BitBtnCountClick();     // POPIS KASE, on the posting page (CashCountPage)
+    void BitBtnCountClick() override; // POPIS KASE, on the posting page (CashCountPage)
     // After a restore of an off-site copy (BackupPage): at the login.
     void showRestoreNotice(bool administrator);
     void Edit1KeyPress(QChar &key);
@@ -161,24 +152,24 @@ public:
     void Edit5KeyPress(QChar &key);
     void ComboBox4Change();
     void Edit12KeyPress(QChar &key);
-    void BitBtn8Click(); // PROKNJIZI
-    void BitBtn18Click(); // STA STE SVE KNJIZILI?
+    void BitBtn8Click() override;  // PROKNJIZI
+    void BitBtn18Click() override; // STA STE SVE KNJIZILI?
     void BitBtnSlipClick(); // STAMPAJ DOKUMENT: the last posting's voucher (nalog blagajni)
     void BitBtnDepositClick(); // POLOG NA RACUN: a deposit's reason with its slip
-    void refreshBalances();
+    void refreshBalances() override;
     QString closedDay(const QString &dayText);
     void clearPostingBoxes();
     void offerFirstGroup();
     void resetPostingChoices();
-    void showNoBalances();
+    void showNoBalances() override;
     bool prepareCashBook();
-    bool exportJournal(const QString &messageStart = {});
-    void printVoucher(const QString &number);
+    bool exportJournal(const QString &messageStart = {}) override;
+    void printVoucher(const QString &number) override;
     // The posting page itself: its controls (Edit4, Label26, ...) and its state.
     PostingPage &posting() { return *postingPage; }
 
     // After every export: the upload of the export when the FTP option is on.
-    void uploadDecision();
+    void uploadDecision() override;
 
     // The review window that the posting page's "STA STE SVE KNJIZILI?" shows; main()
     // creates it after the main window.
@@ -284,7 +275,7 @@ public:
     // journal view's and the review window's "STORNIRAJ" both come here. True when stored.
     bool reverseDocument(const QString &number);
     // Shows a report as the window shows its reports (the preview window unless replaced).
-    void showReport(report::Document &document) { reportPreview(document); }
+    void showReport(report::Document &document) override { reportPreview(document); }
 
     // --- upload of the journal export (Unit1Upload.cpp) ---
     void MFtp1FtpInfo(ftp::TMFtp *sender, ftp::FtpInfo info, const QString &addinfo);
