@@ -280,7 +280,7 @@ void DayReportPage::DayPreviewClick()
                 desk::cashcount::ofDay(journal, day), desk::settings::read(journal),
                 desk::rates::RateBook::load(journal), desk::deposits::overdue(journal, day));
         }
-        m_context.window.previewReport(*document);
+        m_context.window.showReport(*document);
     } catch (const engine::EngineError &e) {
         m_context.dialogs.message(e.message());
     }
@@ -301,7 +301,7 @@ void DayReportPage::periodReport(bool year)
             document = cash_prints::monthReport(figures, year, m_context.clock.currentDateTime(),
                                                 desk::settings::read(journal));
         }
-        m_context.window.previewReport(*document);
+        m_context.window.showReport(*document);
     } catch (const engine::EngineError &e) {
         m_context.dialogs.message(e.message());
     }

@@ -64,10 +64,9 @@ public:
     // Previews the voucher of the document `number`, read in the journal.
     virtual void printVoucher(const QString &number) = 0;
 
-    // Shows a prepared report as the window shows the report page's reports.
+    // Shows a prepared report as the window shows its reports (the preview, unless a test
+    // replaced it).
     virtual void showReport(report::Document &document) = 0;
-    // Shows a prepared report of the day-report page, the same way.
-    virtual void previewReport(report::Document &document) = 0;
 
     // The posting page's PROKNJIZI, STA STE SVE KNJIZILI? and POPIS KASE, handled by the window.
     virtual void BitBtn8Click() = 0;

@@ -110,8 +110,6 @@ public:
     QString todayText() const override;
     // Closes the engine session and with it every table and query it opened.
     void closeSession() override;
-    // Shows a report as the window shows its reports (setReportPreview).
-    void previewReport(report::Document &document) override { reportPreview(document); }
     // The notebook, the upload's FTP component and the window itself, for the pages.
     QStackedWidget &notebook() override { return *Notebook1; }
     ftp::TMFtp &uploadFtp() override { return *MFtp1; }
